@@ -1,0 +1,22 @@
+// The kelpzip commands. Each returns the process exit status: 0 success,
+// 1 when the engine reported an error, 2 for a usage error.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace cli {
+
+using Args = std::vector<std::string>;
+
+constexpr int kExitOk = 0;
+constexpr int kExitError = 1;
+constexpr int kExitUsage = 2;
+
+int ListCommand(const Args& args);
+int CommentCommand(const Args& args);
+
+// Prints a usage error for `command` to standard error; returns kExitUsage.
+int UsageError(const std::string& message);
+
+}  // namespace cli

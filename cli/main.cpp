@@ -1,0 +1,35 @@
+// kelpzip COMMAND ARGS...: lists archives and reads or writes their comments.
+#include <cstdio>
+#include <cstring>
+
+#include "cli/commands.h"
+
+namespace cli {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: kelpzip list [--tsv] ARCHIVE\n"
+    "       kelpzip comment ARCHIVE [--set TEXT]\n";
+
+}  // namespace
+
+int UsageError(const std::string& message) {
+    std::fprintf(stderr, "kelpzip: %s\n%s", message.c_str(), kUsage);
+    return kExitUsage;
+}
+
+}  // namespace cli
+
+int main(int argc, char** argv) {
+    if (argc < 2) return cli::UsageError("no command given");
+    const std::string command = argv[1];
+    if (command == "--help" || command == "-h") {
+        std::fputs(cli::kUsage, stdout);
+        return cli::kExitOk;
+    }
+    const cli::Args args(argv + 2, argv + argc);
+    if (command == "list") return cli::ListCommand(args);
+    if (command == "comment") return cli::CommentCommand(args);
+    return cli::UsageError("unknown command '" + command + "'");
+}

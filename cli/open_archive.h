@@ -1,0 +1,21 @@
+// Opening an archive for a command: an engine wired to the terminal.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "cli/terminal_host_ui.h"
+#include "engine/zip_engine.h"
+
+namespace cli {
+
+struct OpenedArchive {
+    TerminalHostUi host;
+    engine::ZipEngine engine;
+};
+
+// Reads the directory of `path`. Returns null after printing the reason when
+// the file does not exist or its directory could not be read.
+std::unique_ptr<OpenedArchive> OpenArchive(const std::string& path);
+
+}  // namespace cli

@@ -1,0 +1,38 @@
+#include "cli/terminal_host_ui.h"
+
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+
+namespace cli {
+
+bool InputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
+
+void TerminalHostUi::ShowMessage(const std::string& text) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+bool TerminalHostUi::PasswordDialog(const std::string& title, const std::string& prompt,
+                                    std::string& password) {
+    password.clear();
+    if (!InputIsTerminal()) return false;
+    std::fprintf(stderr, "%s - %s", title.c_str(), prompt.c_str());
+    std::fflush(stderr);
+
+    termios saved {};
+    const bool haveTerm = tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (haveTerm) {
+        termios quiet = saved;
+        quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
+        tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
+    }
+    const bool ok = static_cast<bool>(std::getline(std::cin, password));
+    if (haveTerm) tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+    std::fprintf(stderr, "\n");
+    return ok;
+}
+
+}  // namespace cli

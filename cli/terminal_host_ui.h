@@ -1,0 +1,22 @@
+// The engine's host interface on a terminal: messages go to standard error,
+// passwords are read from the terminal with echo off. Without a terminal on
+// standard input every prompt is cancelled, so the program never waits.
+#pragma once
+
+#include "engine/host_ui.h"
+
+namespace cli {
+
+class TerminalHostUi : public engine::HostUi {
+public:
+    void ShowMessage(const std::string& text) override;
+    bool PasswordDialog(const std::string& title, const std::string& prompt,
+                        std::string& password) override;
+    void SetBusyCursor(bool) override {}
+    void ProcessPendingMessages() override {}
+};
+
+// True when standard input is a terminal.
+bool InputIsTerminal();
+
+}  // namespace cli

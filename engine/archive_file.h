@@ -1,0 +1,69 @@
+// Binary file access for the engine: an owned file descriptor with positioned
+// reads and writes, and a buffered reader for walking a directory in one pass.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace engine {
+
+class ArchiveFile {
+public:
+    enum class Mode { Read, ReadWrite };
+
+    ArchiveFile() = default;
+    ~ArchiveFile() { Close(); }
+    ArchiveFile(const ArchiveFile&) = delete;
+    ArchiveFile& operator=(const ArchiveFile&) = delete;
+
+    bool Open(const std::string& path, Mode mode);
+    void Close();
+    bool IsOpen() const { return fd_ >= 0; }
+
+    // File size, or -1 on failure.
+    int64_t Size() const;
+    bool Seek(int64_t position);
+    int64_t Position() const { return position_; }
+
+    // Reads up to `size` bytes at the current position; fewer only at the end
+    // of the file or on an error. Returns the number read.
+    size_t Read(void* buffer, size_t size);
+    // Writes `size` bytes at the current position; returns the number written.
+    size_t Write(const void* buffer, size_t size);
+    bool Truncate(int64_t size);
+    bool Flush();
+
+private:
+    int fd_ = -1;
+    int64_t position_ = 0;
+};
+
+// Reads a file front to back through a buffer, so that many small reads and
+// skips cost one system call per buffer.
+class BufferedReader {
+public:
+    explicit BufferedReader(ArchiveFile& file, size_t bufferSize = 256 * 1024);
+
+    // Restarts reading at `position` of the file (also after the file was
+    // reopened on another part).
+    bool Seek(int64_t position);
+    // Reads up to `size` bytes; fewer only at the end of the file.
+    size_t Read(void* buffer, size_t size);
+    // Moves forward by `count` bytes, also past the end (a later read then
+    // comes back short, as with a file seek).
+    void Skip(uint64_t count);
+    int64_t Position() const { return position_; }
+
+private:
+    bool Fill();
+
+    ArchiveFile& file_;
+    std::vector<unsigned char> buffer_;
+    size_t begin_ = 0;
+    size_t end_ = 0;
+    int64_t position_ = 0;
+};
+
+}  // namespace engine

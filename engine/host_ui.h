@@ -1,0 +1,39 @@
+// What the engine needs from the user interface that hosts it. The desktop
+// shell implements it with dialogs, the command line on the terminal, tests
+// with scripted answers.
+#pragma once
+
+#include <string>
+
+namespace engine {
+
+class HostUi {
+public:
+    virtual ~HostUi() = default;
+
+    // A simple message box with an OK button.
+    virtual void ShowMessage(const std::string& text) = 0;
+    // The modal password dialog: `title` as its caption, `prompt` above an
+    // edit that hides what is typed. True when closed with OK; `password` is
+    // then the text entered.
+    virtual bool PasswordDialog(const std::string& title, const std::string& prompt,
+                                std::string& password) = 0;
+    // Switches between the busy and the normal mouse cursor.
+    virtual void SetBusyCursor(bool busy) = 0;
+    // Lets the interface handle its pending events once (repaint, cancel).
+    virtual void ProcessPendingMessages() = 0;
+};
+
+// A host that shows nothing and cancels every prompt; the engine's default.
+class SilentHostUi : public HostUi {
+public:
+    void ShowMessage(const std::string&) override {}
+    bool PasswordDialog(const std::string&, const std::string&, std::string& password) override {
+        password.clear();
+        return false;
+    }
+    void SetBusyCursor(bool) override {}
+    void ProcessPendingMessages() override {}
+};
+
+}  // namespace engine

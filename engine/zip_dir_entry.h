@@ -1,0 +1,39 @@
+// One member of an archive as its central directory describes it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace engine {
+
+// Size of the fixed part of a central directory header after its signature;
+// the first sixteen fields below are those bytes in order.
+constexpr size_t kCentralHeaderFieldsSize = 42;
+
+struct ZipDirEntry {
+    uint8_t VersionMadeBy = 0;   // specification version times ten
+    uint8_t HostSystem = 0;      // 0 FAT, 3 Unix, 6 HPFS, 11 NTFS, ...
+    uint16_t VersionNeeded = 0;
+    uint16_t GeneralFlags = 0;   // bit 0 encrypted, bit 3 data descriptor, bit 11 UTF-8
+    uint16_t Method = 0;         // 0 stored, 8 deflated, ...
+    uint32_t DosDateTime = 0;    // DOS time in the low word, DOS date in the high word
+    uint32_t Crc = 0;
+    uint32_t PackedSize = 0;
+    uint32_t UnpackedSize = 0;
+    uint16_t NameLength = 0;
+    uint16_t ExtraLength = 0;
+    uint16_t CommentLength = 0;
+    uint16_t DiskStart = 0;
+    uint16_t InternalAttributes = 0;
+    uint32_t ExternalAttributes = 0;
+    uint32_t LocalHeaderOffset = 0;  // as stored, not corrected for a prefix
+    std::string MemberName;          // converted name; folders end in "/"
+    std::string MemberComment;       // converted comment, empty if none
+    bool IsEncrypted = false;
+
+    // Fills the first sixteen fields from the 42 header bytes after the
+    // signature (little-endian).
+    void SetHeaderFields(const unsigned char* bytes);
+};
+
+}  // namespace engine

@@ -1,0 +1,101 @@
+// Archives written by other tools are listed by kelpzip exactly as Python's
+// zipfile lists them.
+#include <gtest/gtest.h>
+
+#include "tests/fixtures/run_command.h"
+#include "tests/fixtures/temp_dir.h"
+
+namespace {
+
+using fixtures::Quote;
+using fixtures::RunShell;
+
+class PeerListing : public ::testing::Test {
+protected:
+    PeerListing() {
+        // A small tree of text files, with a sub-folder and an empty folder.
+        fixtures::WriteFile(dir / "src/readme.txt", "read me\n");
+        fixtures::WriteFile(dir / "src/sub/numbers.txt", std::string(4000, '7'));
+        fixtures::WriteFile(dir / "src/sub/tiny", "x");
+        RunShell("mkdir -p " + Quote(dir / "src/empty"));
+    }
+
+    // Runs a shell command in the test folder and fails the test if it fails.
+    void Shell(const std::string& command) {
+        auto result = RunShell("cd " + Quote(dir.path()) + " && " + command);
+        ASSERT_EQ(result.exitCode, 0) << command << "\n" << result.err;
+    }
+
+    void ExpectListedLikePython(const std::string& archive) {
+        const std::string path = dir / archive;
+        auto kelp = RunShell(Quote(fixtures::KelpProgram("kelpzip")) + " list --tsv " + Quote(path));
+        auto python = RunShell("python3 " + Quote(std::string(KELP_SOURCE_DIR) + "/tests/cli/zipinfo_tsv.py") +
+                          " " + Quote(path));
+        ASSERT_EQ(python.exitCode, 0) << python.err;
+        EXPECT_EQ(kelp.exitCode, 0) << kelp.err;
+        EXPECT_FALSE(python.out.empty());
+        EXPECT_EQ(kelp.out, python.out) << archive;
+    }
+
+    fixtures::TempDir dir;
+};
+
+TEST_F(PeerListing, ZipArchivesPlainCommentedAndPiped) {
+    Shell("zip -qr plain.zip src");
+    ExpectListedLikePython("plain.zip");
+
+    Shell("zip -qr -9 commented.zip src && echo 'a comment' | zip -qz commented.zip");
+    ExpectListedLikePython("commented.zip");
+    auto comment = RunShell(Quote(fixtures::KelpProgram("kelpzip")) + " comment " + Quote(dir / "commented.zip"));
+    EXPECT_EQ(comment.out, "a comment\n");
+
+    // Written to a pipe, zip puts sizes and CRCs into data descriptors.
+    Shell("zip -qr - src | cat > piped.zip");
+    ExpectListedLikePython("piped.zip");
+
+    Shell("zip -qr -P secret locked.zip src");
+    ExpectListedLikePython("locked.zip");
+}
+
+TEST_F(PeerListing, ArchivesBehindAProgram) {
+    Shell("zip -qr inner.zip src && head -c 5000 /dev/urandom > stub && cat stub inner.zip > raw.zip");
+    ExpectListedLikePython("raw.zip");
+    auto raw = RunShell(Quote(fixtures::KelpProgram("kelpzip")) + " list --tsv " + Quote(dir / "raw.zip"));
+    EXPECT_EQ(raw.err, "Warning - Error in zip structure!\n");
+
+    Shell("cp raw.zip adjusted.zip && zip -qA adjusted.zip");
+    ExpectListedLikePython("adjusted.zip");
+    auto adjusted = RunShell(Quote(fixtures::KelpProgram("kelpzip")) + " list --tsv " + Quote(dir / "adjusted.zip"));
+    EXPECT_EQ(adjusted.err, "");
+}
+
+TEST_F(PeerListing, PythonAnd7zArchives) {
+    Shell("python3 " + Quote(std::string(KELP_SOURCE_DIR) + "/tests/cli/make_peer_archives.py") + " .");
+    ExpectListedLikePython("py_utf8.zip");
+    ExpectListedLikePython("py_mixed.zip");
+
+    Shell("7z a -tzip -bd seven.zip src > /dev/null");
+    ExpectListedLikePython("seven.zip");
+    Shell("7z a -tzip -mx=0 -bd seven_stored.zip src > /dev/null");
+    ExpectListedLikePython("seven_stored.zip");
+}
+
+TEST_F(PeerListing, CommentsRoundTripThroughPeers) {
+    Shell("zip -qr c.zip src");
+    const std::string kelpzip = Quote(fixtures::KelpProgram("kelpzip"));
+    const std::string text = "Line one\nLine two with ümlauts";
+    auto set = RunShell(kelpzip + " comment " + Quote(dir / "c.zip") + " --set " + Quote(text));
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+    auto python = RunShell("python3 -c \"import zipfile,sys; sys.stdout.buffer.write(zipfile.ZipFile('" +
+                      dir / "c.zip" + "').comment)\"");
+    EXPECT_EQ(python.out, text);
+    EXPECT_EQ(RunShell("unzip -tq " + Quote(dir / "c.zip")).exitCode, 0);
+    EXPECT_EQ(RunShell(kelpzip + " comment " + Quote(dir / "c.zip")).out, text + "\n");
+
+    ASSERT_EQ(RunShell(kelpzip + " comment " + Quote(dir / "c.zip") + " --set ''").exitCode, 0);
+    EXPECT_EQ(RunShell(kelpzip + " comment " + Quote(dir / "c.zip")).out, "");
+    EXPECT_EQ(RunShell("unzip -tq " + Quote(dir / "c.zip")).exitCode, 0);
+    ExpectListedLikePython("c.zip");
+}
+
+}  // namespace

@@ -1,0 +1,18 @@
+#!/usr/bin/env python3
+"""Lists an archive the way `kelpzip list --tsv` does, using Python's zipfile:
+name, packed size, size, method, CRC-32, DOS date-time, encrypted."""
+import sys
+import zipfile
+
+with zipfile.ZipFile(sys.argv[1]) as archive:
+    for info in archive.infolist():
+        y, mo, d, h, mi, s = info.date_time
+        print("\t".join([
+            info.filename,
+            str(info.compress_size),
+            str(info.file_size),
+            str(info.compress_type),
+            "%08x" % info.CRC,
+            "%04d-%02d-%02d %02d:%02d:%02d" % (y, mo, d, h, mi, s),
+            str(info.flag_bits & 1),
+        ]))

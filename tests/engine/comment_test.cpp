@@ -1,0 +1,90 @@
+// Rewriting the archive comment in place.
+#include <gtest/gtest.h>
+
+#include "engine/zip_engine.h"
+#include "tests/fixtures/recording_host_ui.h"
+#include "tests/fixtures/temp_dir.h"
+#include "tests/fixtures/archive_builder.h"
+
+namespace {
+
+class Comment : public ::testing::Test {
+protected:
+    Comment() {
+        zip.SetHostUi(&host);
+        zip.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
+    }
+    std::string Write(const std::string& bytes) {
+        const std::string path = dir / "c.zip";
+        fixtures::WriteFile(path, bytes);
+        return path;
+    }
+    fixtures::TempDir dir;
+    fixtures::RecordingHostUi host;
+    engine::ZipEngine zip;
+    std::vector<std::string> logged;
+};
+
+TEST_F(Comment, GrowsShrinksAndRemovesAndTheArchiveStaysIntact) {
+    const std::string original = fixtures::ArchiveBuilder().Add("a.txt", "alpha").Comment("old").Build();
+    const std::string path = Write(original);
+    zip.setZipFileName(path);
+    const std::string body = original.substr(0, original.size() - 3);  // up to and with the end record's fixed part
+
+    zip.setArchiveComment(std::string(3000, 'L'));
+    engine::ZipEngine reader;
+    reader.setZipFileName(path);
+    EXPECT_EQ(reader.ArchiveComment(), std::string(3000, 'L'));
+    EXPECT_EQ(reader.EntryCount(), 1u);
+
+    zip.setArchiveComment("short");
+    reader.List();
+    EXPECT_EQ(reader.ArchiveComment(), "short");
+    EXPECT_EQ(fixtures::ReadFile(path).size(), original.size() + 2);
+
+    zip.setArchiveComment("");
+    const std::string bytes = fixtures::ReadFile(path);
+    EXPECT_EQ(bytes.size(), original.size() - 3);
+    EXPECT_EQ(bytes.substr(bytes.size() - 22, 4), "PK\5\6");
+    EXPECT_EQ(bytes.substr(0, bytes.size() - 2), body.substr(0, body.size() - 2));
+    EXPECT_TRUE(logged.empty());
+}
+
+TEST_F(Comment, GarbageBehindTheCommentIsCutAway) {
+    const std::string archive = fixtures::ArchiveBuilder().Add("a", "1").Comment("c").Build();
+    const std::string path = Write(archive + "trailing junk");
+    zip.setZipFileName(path);
+    zip.setArchiveComment("c2");
+    EXPECT_EQ(fixtures::ReadFile(path).size(), archive.size() + 1);
+    engine::ZipEngine reader;
+    reader.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
+    reader.setZipFileName(path);
+    EXPECT_EQ(reader.ArchiveComment(), "c2");
+    EXPECT_EQ(logged, std::vector<std::string>{"Warning - Garbage at the end of the zipfile!"});
+}
+
+TEST_F(Comment, OemArchivesStoreTheCommentInOem) {
+    fixtures::BuilderMember fat;
+    fat.name = "f";
+    fat.host = 0;
+    const std::string path = Write(fixtures::ArchiveBuilder().Add(fat).Build());
+    zip.setZipFileName(path);
+    zip.setArchiveComment("déjà");
+    const std::string bytes = fixtures::ReadFile(path);
+    EXPECT_EQ(bytes.substr(bytes.size() - 4), "d\x82j\x85");
+    engine::ZipEngine reader;
+    reader.setZipFileName(path);
+    EXPECT_EQ(reader.ArchiveComment(), "déjà");
+}
+
+TEST_F(Comment, ArchiveChangedUnderneathIsNotWritten) {
+    const std::string path = Write(fixtures::ArchiveBuilder().Add("a", "1").Comment("keep").Build());
+    zip.setZipFileName(path);
+    const std::string replaced = fixtures::ArchiveBuilder().Add("b", "22").Build();
+    fixtures::WriteFile(path, replaced + std::string(30, 'x'));
+    zip.setArchiveComment("new");
+    EXPECT_EQ(logged.front(), "Error while reading the End Of Central Directory");
+    EXPECT_EQ(fixtures::ReadFile(path), replaced + std::string(30, 'x'));
+}
+
+}  // namespace

@@ -1,0 +1,257 @@
+// Reading archive directories: end-record search, damaged and foreign files,
+// programs in front of archives, name conversion and multi-part sets.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "engine/zip_engine.h"
+#include "tests/fixtures/recording_host_ui.h"
+#include "tests/fixtures/temp_dir.h"
+#include "tests/fixtures/archive_builder.h"
+
+namespace {
+
+using fixtures::ArchiveBuilder;
+
+class Directory : public ::testing::Test {
+protected:
+    Directory() {
+        zip.SetHostUi(&host);
+        zip.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
+        zip.OnDirUpdate = [this] { ++dirUpdates; };
+        zip.OnNewName = [this](int seq, const engine::ZipDirEntry& e) {
+            seqNos.push_back(seq);
+            names.push_back(e.MemberName);
+        };
+    }
+
+    // Writes `bytes` as an archive file and lists it.
+    void ListBytes(const std::string& bytes, const std::string& name = "a.zip") {
+        const std::string path = dir / name;
+        fixtures::WriteFile(path, bytes);
+        zip.setZipFileName(path);
+    }
+
+    static std::string TwoMembers() {
+        return ArchiveBuilder().Add("docs/readme.txt", "hello").Add("b.bin", "xyz").Build();
+    }
+
+    fixtures::TempDir dir;
+    fixtures::RecordingHostUi host;
+    engine::ZipEngine zip;
+    std::vector<std::string> logged;
+    std::vector<int> seqNos;
+    std::vector<std::string> names;
+    int dirUpdates = 0;
+};
+
+TEST_F(Directory, ReadsMembersInOrderWithTheirFields) {
+    ListBytes(TwoMembers());
+    ASSERT_EQ(zip.EntryCount(), 2u);
+    EXPECT_EQ(names, (std::vector<std::string>{"docs/readme.txt", "b.bin"}));
+    EXPECT_EQ(seqNos, (std::vector<int>{1, 2}));
+    const auto& e = zip.DirEntries()[0];
+    EXPECT_EQ(e.UnpackedSize, 5u);
+    EXPECT_EQ(e.Crc, 0x3610A686u);
+    EXPECT_EQ(e.DosDateTime, 0x5A2C6B3Du);
+    EXPECT_EQ(e.LocalHeaderOffset, 0u);
+    EXPECT_FALSE(e.IsEncrypted);
+    EXPECT_EQ(zip.SfxPrefixSize(), 0);
+    EXPECT_FALSE(zip.StructureError());
+    EXPECT_TRUE(logged.empty());
+    EXPECT_EQ(dirUpdates, 1);
+    EXPECT_EQ(host.busyDepth, 0);
+    EXPECT_EQ(host.maxBusyDepth, 1);
+}
+
+TEST_F(Directory, EmptyArchivesWithAndWithoutComment) {
+    ListBytes(ArchiveBuilder().Build());
+    EXPECT_EQ(zip.EntryCount(), 0u);
+    EXPECT_EQ(zip.SfxPrefixSize(), 0);
+    EXPECT_FALSE(zip.ZipFileName().empty());
+
+    ListBytes(ArchiveBuilder().Comment("only a comment").Build());
+    EXPECT_EQ(zip.ArchiveComment(), "only a comment");
+    EXPECT_EQ(zip.SfxPrefixSize(), 0);
+    EXPECT_TRUE(logged.empty());
+}
+
+TEST_F(Directory, TrailingBytesWarnUnlessTheyAreBlockFill) {
+    std::string archive = ArchiveBuilder().Add("a", "1").Comment("c").Build();
+    std::string filled = archive + std::string(512 - archive.size() % 512, '\0');
+    ListBytes(filled);
+    EXPECT_TRUE(logged.empty());
+    EXPECT_EQ(zip.ArchiveComment(), "c");
+    EXPECT_EQ(zip.LogicalSize(), static_cast<int64_t>(archive.size()));
+
+    const std::string warning = "Warning - Garbage at the end of the zipfile!";
+    std::string dirty = filled;
+    dirty[archive.size() + 3] = 'x';
+    ListBytes(dirty);
+    EXPECT_EQ(logged, std::vector<std::string>{warning});
+    EXPECT_EQ(zip.EntryCount(), 1u);
+
+    logged.clear();
+    ListBytes(filled + std::string(512, '\0'));  // 512 or more zero bytes
+    EXPECT_EQ(logged, std::vector<std::string>{warning});
+}
+
+TEST_F(Directory, ProgramInFrontWithAndWithoutAdjustedOffsets) {
+    const std::string stub(1000, 'M');
+    ListBytes(ArchiveBuilder().Add("x.txt", "data").Prefix(stub, false).Build());
+    EXPECT_TRUE(zip.StructureError());
+    EXPECT_EQ(logged, std::vector<std::string>{"Warning - Error in zip structure!"});
+    EXPECT_EQ(zip.EntryCount(), 1u);
+    EXPECT_EQ(zip.SfxPrefixSize(), 1000);
+
+    logged.clear();
+    ListBytes(ArchiveBuilder().Add("x.txt", "data").Prefix(stub, true).Build());
+    EXPECT_FALSE(zip.StructureError());
+    EXPECT_TRUE(logged.empty());
+    EXPECT_EQ(zip.SfxPrefixSize(), 1000);
+}
+
+TEST_F(Directory, ForeignAndTinyFilesAreNotArchives) {
+    const std::string notZip = "This archive is not a valid Zip archive";
+    for (const std::string& bytes : {std::string("PK\5\6"), std::string(21, '\0'),
+                                     std::string(70000, 'r'), std::string()}) {
+        logged.clear();
+        ListBytes(bytes);
+        EXPECT_EQ(logged, std::vector<std::string>{notZip}) << bytes.size();
+        EXPECT_EQ(host.messages.back(), notZip);
+        EXPECT_TRUE(zip.ZipFileName().empty());
+        EXPECT_EQ(zip.EntryCount(), 0u);
+    }
+    EXPECT_EQ(dirUpdates, 4);
+}
+
+TEST_F(Directory, MissingFileIsAnEmptyDirectoryWithoutMessage) {
+    zip.setZipFileName(dir / "nothing.zip");
+    EXPECT_EQ(zip.EntryCount(), 0u);
+    EXPECT_TRUE(logged.empty());
+    EXPECT_EQ(dirUpdates, 1);
+}
+
+TEST_F(Directory, FirstPartOfASpannedSetAsksForTheLast) {
+    ListBytes("PK\7\x08" + TwoMembers().substr(0, 40), "data001.zip");
+    EXPECT_EQ(logged, std::vector<std::string>{
+                          "This is the first file in a backup set,\nplease choose the last file of this set"});
+}
+
+TEST_F(Directory, DamagedDirectoriesReportTheirMessageAndKeepNothing) {
+    const std::string good = TwoMembers();
+    const size_t central = good.find("PK\1\2");
+    const size_t second = good.find("PK\1\2", central + 1);
+
+    std::string badSignature = good;
+    badSignature[second + 2] = 9;
+    ListBytes(badSignature);
+    EXPECT_EQ(logged.back(), "A central header signature is wrong");
+    EXPECT_EQ(zip.DirEntries().size(), 1u);  // read before the failure, but not counted
+    EXPECT_EQ(zip.EntryCount(), 0u);
+    EXPECT_EQ(zip.SfxPrefixSize(), 0);
+
+    // An end record claiming more members than are there.
+    std::string moreEntries = good;
+    const size_t end = good.find("PK\5\6");
+    moreEntries[end + 8] = moreEntries[end + 10] = 3;
+    ListBytes(moreEntries);
+    EXPECT_EQ(logged.back(), "Error while reading a central header");
+    EXPECT_EQ(zip.EntryCount(), 0u);
+
+    // A name that runs into the end of the file.
+    std::string longName = good;
+    longName[second + 28] = static_cast<char>(0xFF);
+    ListBytes(longName);
+    EXPECT_EQ(logged.back(), "Error while reading a central file name");
+}
+
+TEST_F(Directory, CommentLengthPastTheEndIsCutShort) {
+    std::string archive = ArchiveBuilder().Add("a", "1").Comment("abc").Build();
+    archive[archive.size() - 5] = static_cast<char>(200);  // claims 200 comment bytes
+    ListBytes(archive);
+    EXPECT_EQ(zip.ArchiveComment(), "abc");
+    EXPECT_EQ(zip.EntryCount(), 1u);
+}
+
+TEST_F(Directory, EveryTruncationIsHandled) {
+    const std::string good = ArchiveBuilder().Add("dir/", "").Add("dir/f.txt", "contents").Comment("cc").Build();
+    const size_t commentAt = good.size() - 2;
+    for (size_t cut = 0; cut < good.size(); ++cut) {
+        logged.clear();
+        ListBytes(good.substr(0, cut));
+        if (cut < commentAt) {
+            EXPECT_FALSE(logged.empty()) << "cut at " << cut;
+            EXPECT_EQ(zip.EntryCount(), 0u) << "cut at " << cut;
+        } else {
+            // Only the comment is short: the directory is whole.
+            EXPECT_EQ(zip.EntryCount(), 2u);
+            EXPECT_EQ(zip.ArchiveComment(), good.substr(commentAt, cut - commentAt));
+        }
+    }
+}
+
+TEST_F(Directory, NamesConvertFromOemOnlyWhereTheHostCallsForIt) {
+    fixtures::BuilderMember fat;
+    fat.name = "caf\x82.txt";  // CP437 é
+    fat.host = 0;
+    fixtures::BuilderMember ntfs = fat;
+    ntfs.host = 11;
+    ntfs.versionMadeBy = 20;
+    fixtures::BuilderMember utf8;
+    utf8.name = "\xC3\xA9t\xC3\xA9.txt";  // "été" in UTF-8, flagged
+    utf8.host = 0;
+    utf8.flags = 0x0800;
+    utf8.comment = "\xC3\xA9";
+
+    ListBytes(ArchiveBuilder().Add(fat).Add(ntfs).Add(utf8).Build());
+    ASSERT_EQ(zip.EntryCount(), 3u);
+    EXPECT_EQ(zip.DirEntries()[0].MemberName, "café.txt");
+    EXPECT_EQ(zip.DirEntries()[1].MemberName, "caf\x82.txt");
+    EXPECT_EQ(zip.DirEntries()[2].MemberName, "été.txt");
+    EXPECT_EQ(zip.DirEntries()[2].MemberComment, "é");
+
+    zip.CodePage = engine::cpOEM;
+    zip.List();
+    EXPECT_EQ(zip.DirEntries()[1].MemberName, "café.txt");
+    zip.CodePage = engine::cpNone;
+    zip.List();
+    EXPECT_EQ(zip.DirEntries()[0].MemberName, "caf\x82.txt");
+}
+
+TEST_F(Directory, Zip64EndRecordGivesTheRealCounts) {
+    ArchiveBuilder builder;
+    for (int i = 0; i < 5; ++i) builder.Add("m" + std::to_string(i), std::string(i, 'z'));
+    ListBytes(builder.Zip64End(true).Comment("big").Build());
+    EXPECT_EQ(zip.EntryCount(), 5u);
+    EXPECT_FALSE(zip.StructureError());
+    EXPECT_TRUE(logged.empty());
+    EXPECT_EQ(zip.ArchiveComment(), "big");
+}
+
+TEST_F(Directory, SetOnFixedDriveReadsTheDirectoryFromAnEarlierPart) {
+    // One archive cut into two part files: the marker and everything up to
+    // the end of the central directory in the first, the end record in the
+    // second, which says the directory starts on part 0.
+    const std::string single = TwoMembers();
+    const size_t central = single.find("PK\1\2");
+    const size_t end = single.find("PK\5\6");
+    std::string part1 = "PK\7\x08" + single.substr(0, end);
+    std::string eocd = single.substr(end);
+    eocd[4] = 1;  // this disk
+    eocd[6] = 0;  // disk of the central directory
+    const uint32_t offset = static_cast<uint32_t>(central + 4);
+    for (int i = 0; i < 4; ++i) eocd[16 + i] = static_cast<char>(offset >> (8 * i));
+    fixtures::WriteFile(dir / "data001.zip", part1);
+    ListBytes(eocd, "data002.zip");
+    EXPECT_EQ(zip.EntryCount(), 2u);
+    EXPECT_EQ(zip.LastDiskNumber(), 1);
+    EXPECT_TRUE(logged.empty());
+
+    std::filesystem::remove(dir / "data001.zip");
+    ListBytes(eocd, "data002.zip");
+    EXPECT_EQ(logged, std::vector<std::string>{"Input file does not exist"});
+    EXPECT_EQ(zip.EntryCount(), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include "engine/zip_engine.h"
+#include "engine/zip_messages.h"
+#include "tests/fixtures/recording_host_ui.h"
+
+namespace {
+
+using engine::EZipEngine;
+using engine::LookupMessage;
+
+TEST(Messages, TableHoldsEveryIdAndFallsBackForMissingOnes) {
+    EXPECT_EQ(engine::MessageCount(), 95u);
+    EXPECT_EQ(LookupMessage(10101, "x"), "Fatal Error in KZIP.DLL: abort exception");
+    EXPECT_EQ(LookupMessage(11047, "x"), "Central directory");
+    EXPECT_EQ(LookupMessage(10202, "x"), "Unknown error in List() function\n");
+    EXPECT_EQ(LookupMessage(10100, "x"), "x");
+    EXPECT_EQ(engine::MissingMessageText(12345),
+              "KelpMsg.res is probably not linked to the executable\nMissing String ID is: 12345");
+}
+
+TEST(Messages, ExceptionFormsFormatTheirArgument) {
+    EZipEngine plain(11036, false);
+    EXPECT_STREQ(plain.what(), "This archive is not a valid Zip archive");
+    EXPECT_FALSE(plain.ShowToUser);
+    EXPECT_EQ(plain.MessageId, 11036);
+
+    EZipEngine withInt(11038, 3);
+    EXPECT_STREQ(withInt.what(),
+                 "This is the 3th disk in a backup set,\nplease insert the last disk of this set");
+    EXPECT_TRUE(withInt.ShowToUser);
+
+    EZipEngine withText(11004, std::string("/media/usb/"));
+    EXPECT_STREQ(withText.what(), "Drive /media/usb/ is NOT defined");
+    EXPECT_EQ(withText.MessageId, 11004);
+
+    // A missing id gives the fallback, unformatted, in every form.
+    EXPECT_EQ(std::string(EZipEngine(99999, 7).what()), engine::MissingMessageText(99999));
+    EXPECT_EQ(std::string(EZipEngine(99999, "x").what()), engine::MissingMessageText(99999));
+}
+
+TEST(Messages, FormattingNeverReadsPastItsArguments) {
+    using engine::FormatMessageText;
+    EXPECT_EQ(FormatMessageText("Please insert disk volume %.1d of %.1d", {2LL, 5LL}),
+              "Please insert disk volume 2 of 5");
+    EXPECT_EQ(FormatMessageText("disk %.1d of %.1d", {2LL}), "disk 2 of %.1d");
+    EXPECT_EQ(FormatMessageText("100%% %x %s", {std::string("ok")}), "100% %x ok");
+}
+
+class EngineMessages : public ::testing::Test {
+protected:
+    EngineMessages() {
+        zip.SetHostUi(&host);
+        zip.OnMessage = [this](int code, const std::string& text) {
+            codes.push_back(code);
+            logged.push_back(text);
+        };
+    }
+    fixtures::RecordingHostUi host;
+    engine::ZipEngine zip;
+    std::vector<int> codes;
+    std::vector<std::string> logged;
+};
+
+TEST_F(EngineMessages, ShownMessageAppendsItsExtraAndReachesTheLog) {
+    zip.ShowEngineMessage(10202, "disk on fire");
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0], "Unknown error in List() function\ndisk on fire");
+    EXPECT_EQ(logged, std::vector<std::string>{host.messages[0]});
+    EXPECT_EQ(codes, std::vector<int>{0});
+
+    zip.ShowEngineMessage(4242);
+    EXPECT_EQ(host.messages.back(), engine::MissingMessageText(4242));
+}
+
+TEST_F(EngineMessages, UnattendedShowsNoBoxButStillLogs) {
+    zip.Unattended = true;
+    zip.ShowEngineMessage(10102);
+    zip.ReportEngineError(EZipEngine(11001, true));
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(logged, (std::vector<std::string>{"Error - no zip file specified!",
+                                                "Input file does not exist"}));
+}
+
+TEST_F(EngineMessages, ErrorRaisedWithoutDisplayOnlyLogs) {
+    zip.ReportEngineError(EZipEngine(11007, false));
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(logged, std::vector<std::string>{"User canceled operation"});
+    EXPECT_EQ(zip.ErrorsReported(), 1);
+    zip.ShowEngineMessage(10203);  // a warning is not counted as an error
+    EXPECT_EQ(zip.ErrorsReported(), 1);
+}
+
+TEST_F(EngineMessages, AddPasswordNeedsTwoEqualEntries) {
+    host.passwordAnswers = {std::string("secret"), std::string("secret")};
+    EXPECT_EQ(zip.AddPasswordPrompt(), "secret");
+    ASSERT_EQ(host.prompts.size(), 2u);
+    EXPECT_EQ(host.prompts[0].title, "Password");
+    EXPECT_EQ(host.prompts[0].prompt, "Enter Password ");
+    EXPECT_EQ(host.prompts[1].prompt, "Confirm Password ");
+
+    host.prompts.clear();
+    host.passwordAnswers = {std::string("secret"), std::string("Secret")};
+    EXPECT_EQ(zip.AddPasswordPrompt(), "");
+    EXPECT_EQ(host.messages.back(), "Error - passwords do NOT match\nPassword ignored");
+
+    // Cancelling (or leaving empty) the first entry asks no second time.
+    host.prompts.clear();
+    host.passwordAnswers = {std::nullopt, std::string("x")};
+    EXPECT_EQ(zip.AddPasswordPrompt(), "");
+    EXPECT_EQ(host.prompts.size(), 1u);
+    host.prompts.clear();
+    host.passwordAnswers = {std::string(""), std::string("x")};
+    EXPECT_EQ(zip.AddPasswordPrompt(), "");
+    EXPECT_EQ(host.prompts.size(), 1u);
+}
+
+TEST_F(EngineMessages, PasswordPromptsWhenUnattendedOnlyReport) {
+    zip.Unattended = true;
+    host.passwordAnswers = {std::string("never asked")};
+    EXPECT_EQ(zip.AddPasswordPrompt(), "");
+    EXPECT_EQ(zip.ExtractPasswordPrompt(), "");
+    EXPECT_TRUE(host.prompts.empty());
+    EXPECT_EQ(logged, (std::vector<std::string>{"Error - no add password given",
+                                                "Error - no extract password given"}));
+}
+
+TEST_F(EngineMessages, AskPasswordReturnsOneOnlyForOkAndKeepsEightyCharacters) {
+    std::string password = "old";
+    host.passwordAnswers = {std::nullopt};
+    EXPECT_EQ(zip.AskPassword("T", "P", password), 0);
+    EXPECT_EQ(password, "");
+
+    host.passwordAnswers = {std::string(100, 'k')};
+    EXPECT_EQ(zip.AskPassword("T", "P", password), 1);
+    EXPECT_EQ(password, std::string(80, 'k'));
+
+    host.passwordAnswers = {std::string("pw")};
+    EXPECT_EQ(zip.ExtractPasswordPrompt(), "pw");
+    EXPECT_EQ(host.prompts.back().prompt, "Enter Password ");
+}
+
+}  // namespace

@@ -1,0 +1,32 @@
+#include "platform/volume.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/fixtures/temp_dir.h"
+
+namespace {
+
+TEST(Volume, RootOfAFileIsItsFolder) {
+    fixtures::TempDir dir;
+    EXPECT_EQ(platform::DriveRoot(dir / "a.zip"), dir.path() + "/");
+    EXPECT_TRUE(platform::DriveExists(platform::DriveRoot(dir / "a.zip")));
+    EXPECT_FALSE(platform::DriveExists(dir / "missing/"));
+}
+
+TEST(Volume, LocalFolderIsAFixedDriveWithSpace) {
+    fixtures::TempDir dir;
+    EXPECT_EQ(platform::TypeOfDrive(dir.path() + "/"), platform::DriveType::Fixed);
+    EXPECT_EQ(platform::TypeOfDrive(dir / "missing/"), platform::DriveType::Unknown);
+
+    int64_t freeBytes = 0, total = 0;
+    ASSERT_TRUE(platform::QuerySpace(dir.path(), freeBytes, total));
+    EXPECT_GT(total, 0);
+    EXPECT_GE(freeBytes, 0);
+    EXPECT_LE(freeBytes, total);
+
+    EXPECT_FALSE(platform::QuerySpace(dir / "missing", freeBytes, total));
+    EXPECT_EQ(freeBytes, -1);
+    EXPECT_EQ(total, -1);
+}
+
+}  // namespace
