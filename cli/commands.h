@@ -15,6 +15,8 @@ constexpr int kExitUsage = 2;
 
 int ListCommand(const Args& args);
 int CommentCommand(const Args& args);
+int TestCommand(const Args& args);
+int ExtractCommand(const Args& args);
 
 // Prints a usage error for `command` to standard error; returns kExitUsage.
 int UsageError(const std::string& message);

@@ -1,4 +1,5 @@
-// kelpzip COMMAND ARGS...: lists archives and reads or writes their comments.
+// kelpzip COMMAND ARGS...: lists, tests and extracts archives and reads or
+// writes their comments.
 #include <cstdio>
 #include <cstring>
 
@@ -10,7 +11,9 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: kelpzip list [--tsv] ARCHIVE\n"
-    "       kelpzip comment ARCHIVE [--set TEXT]\n";
+    "       kelpzip comment ARCHIVE [--set TEXT]\n"
+    "       kelpzip test ARCHIVE [-p PASSWORD]\n"
+    "       kelpzip extract ARCHIVE [-d DIR] [-j] [-o|-n] [-p PASSWORD] [MEMBER...]\n";
 
 }  // namespace
 
@@ -31,5 +34,7 @@ int main(int argc, char** argv) {
     const cli::Args args(argv + 2, argv + argc);
     if (command == "list") return cli::ListCommand(args);
     if (command == "comment") return cli::CommentCommand(args);
+    if (command == "test") return cli::TestCommand(args);
+    if (command == "extract") return cli::ExtractCommand(args);
     return cli::UsageError("unknown command '" + command + "'");
 }

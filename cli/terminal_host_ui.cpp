@@ -13,6 +13,13 @@ bool InputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
 void TerminalHostUi::ShowMessage(const std::string& text) {
     std::fflush(stdout);
     std::fprintf(stderr, "%s\n", text.c_str());
+    lastShown_ = text;
+}
+
+bool TerminalHostUi::TakeShown(const std::string& text) {
+    if (lastShown_.empty() || text != lastShown_) return false;
+    lastShown_.clear();
+    return true;
 }
 
 bool TerminalHostUi::PasswordDialog(const std::string& title, const std::string& prompt,

@@ -14,6 +14,13 @@ public:
                         std::string& password) override;
     void SetBusyCursor(bool) override {}
     void ProcessPendingMessages() override {}
+
+    // True (once) when `text` is the message this host showed last, so a
+    // log handler does not print it a second time.
+    bool TakeShown(const std::string& text);
+
+private:
+    std::string lastShown_;
 };
 
 // True when standard input is a terminal.

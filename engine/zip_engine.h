@@ -8,15 +8,52 @@
 #include <string>
 #include <vector>
 
+#include <atomic>
+
 #include "engine/archive_file.h"
 #include "engine/ezip_engine.h"
 #include "engine/host_ui.h"
+#include "engine/option_set.h"
 #include "engine/zip_dir_entry.h"
+
+struct KCallbackRecord;
 
 namespace engine {
 
+enum AddOptsEnum {
+    AddDirNames, AddRecurseDirs, AddMove, AddFreshen, AddUpdate, AddZipTime, AddForceDOS,
+    AddHiddenFiles, AddArchiveOnly, AddResetArchive, AddEncrypt, AddSeparateDirs, AddDiskSpan,
+    AddDiskSpanErase
+};
+using AddOpts = OptionSet<AddOptsEnum>;
+
+enum ExtrOptsEnum { ExtrDirNames, ExtrOverWrite, ExtrFreshen, ExtrUpdate, ExtrTest };
+using ExtrOpts = OptionSet<ExtrOptsEnum>;
+
+enum SFXOptsEnum {
+    SFXAskCmdLine, SFXAskFiles, SFXAutoRun, SFXHideOverWriteBox, SFXCheckSize, SFXNoSuccessMsg
+};
+using SFXOpts = OptionSet<SFXOptsEnum>;
+
+enum OvrOpts { OvrConfirm, OvrAlways, OvrNever };
+
 // How names and comments are converted between the OEM and ANSI character sets.
 enum CodePageOpts { cpAuto, cpNone, cpOEM };
+
+// What happens to files the engine replaces: deleted for good, or moved to
+// the trash.
+enum DeleteOpts { htdFinal, htdAllowUndo };
+
+// Name suffixes of files the compression library stores without compressing.
+enum AddStoreSuffixEnum {
+    assGIF, assPNG, assZ, assZIP, assZOO, assARC, assLZH, assARJ, assTAZ, assTGZ, assLHA, assEXE
+};
+using AddStoreExts = OptionSet<AddStoreSuffixEnum>;
+
+enum ProgressType { ptFileStart, ptBytesDone, ptBatchEnd, ptFileCount, ptByteTotal };
+
+class UnzipParamBlock;
+class ZipParamBlock;
 
 // The end-of-central-directory record. The counts, size and offset are wide
 // enough for the values of a ZIP64 end record, which replace the 16- and
@@ -49,10 +86,86 @@ public:
     // Stores the name and reads that archive's directory at once.
     void setZipFileName(const std::string& name);
 
-    bool Unattended = false;       // no message boxes, no password dialogs
-    CodePageOpts CodePage = cpAuto;
     bool Verbose = false;
-    bool Trace = false;
+    bool Trace = false;  // also switches the libraries' verbose output on
+    int AddCompLevel = 9;
+    AddOpts AddOptions;
+    std::string ExtrBaseDir;
+    ExtrOpts ExtrOptions;
+    SFXOpts SFXOptions{SFXCheckSize};
+    std::vector<std::string> FSpecArgs;      // specifications for add, delete, extract
+    std::vector<std::string> FSpecArgsExcl;  // exclusion patterns for adding
+    bool Unattended = false;  // no message boxes, no password dialogs
+    std::string Password;     // at most 255 characters are used
+    std::string SFXPath = "KelpSFX.bin";
+    std::string SFXCaption = "Self-extracting Archive";
+    std::string SFXDefaultDir;
+    std::string SFXCommandLine;
+    std::string SFXMessage;
+    OvrOpts SFXOverWriteMode = OvrConfirm;
+    std::string SFXIcon;  // the bytes of an icon file, empty for none
+    std::string TempDir;
+    int64_t KeepFreeOnDisk1 = 0;
+    int64_t MaxVolumeSize = 0;
+    int64_t MinFreeVolumeSize = 65536;
+    bool ConfirmErase = true;
+    CodePageOpts CodePage = cpAuto;
+    DeleteOpts HowToDelete = htdAllowUndo;
+    AddStoreExts AddStoreSuffixes{assGIF, assPNG, assZ,   assZIP, assZOO, assARC,
+                                  assLZH, assARJ, assTAZ, assTGZ, assLHA};
+
+    const std::string& DLLDirectory() const { return dllDirectory_; }
+    // Stores the folder without one trailing "/".
+    void setDLLDirectory(const std::string& folder);
+    uint32_t PasswordReqCount() const { return passwordReqCount_; }
+    // Values above 15 are stored as 15.
+    void setPasswordReqCount(uint32_t count);
+    static std::string VersionInfo() { return "1.60 K"; }
+    // The application window handed to the libraries (none on this platform
+    // unless the shell sets one); not passed when Unattended.
+    void* WindowHandle = nullptr;
+
+    // --- Libraries ----------------------------------------------------------
+    void LoadZipLib();
+    void LoadUnzipLib();
+    void UnloadZipLib();
+    void UnloadUnzipLib();
+    // Library versions (160 = 1.60), 0 when the library cannot be loaded.
+    int ZipLibVersion();
+    int UnzipLibVersion();
+    static bool ZipLibLoaded();
+    static bool UnzipLibLoaded();
+
+    // The decompression block for `archiveName` in the layout of `version`.
+    std::unique_ptr<UnzipParamBlock> FillUnzParams(const std::string& archiveName, int version);
+    // The compression block for `archiveName` in the layout of `version`.
+    std::unique_ptr<ZipParamBlock> FillZipParams(const std::string& archiveName, int version);
+
+    // --- Operations ---------------------------------------------------------
+    // Extracts (or, with ExtrTest, tests) the members FSpecArgs names below
+    // ExtrBaseDir; see extract.cpp.
+    void Extract();
+    // Extracts the member the first line of FSpecArgs names into ExtractStream.
+    void ExtractToMemory();
+    const std::vector<unsigned char>& ExtractStream() const { return extractStream_; }
+
+    // Joins the set whose last part is `inFileName` into one archive;
+    // `outFilePath` is a folder (ending in "/") or a file path, and holds the
+    // joined archive's path on success. 0 on success, -7 after an engine
+    // error, -8 out of memory, -9 any other failure (the partial file is gone).
+    int ReadSpan(const std::string& inFileName, std::string& outFilePath);
+    // Removes a file the engine replaces.
+    void DiscardFile(const std::string& path);
+
+    // The count the last library call returned.
+    int SuccessCount() const { return successCount_; }
+    bool ZipLibBusy() const { return zipLibBusy_; }
+    bool UnzipLibBusy() const { return unzipLibBusy_; }
+    // Set by the user interface to stop a running library call.
+    std::atomic<bool> CancelRequested{false};
+
+    // Answers one library callback; public for the C entry the libraries call.
+    int32_t HandleCallback(KCallbackRecord& record);
 
     // --- Directory ----------------------------------------------------------
     // Reads the directory of ZipFileName; see zip_directory.cpp.
@@ -106,8 +219,19 @@ public:
 
     // --- Events -------------------------------------------------------------
     std::function<void()> OnDirUpdate;
-    std::function<void(int seqNo, const ZipDirEntry& entry)> OnNewName;
+    std::function<void(ProgressType type, const std::string& fileName, int64_t fileSize)> OnProgress;
     std::function<void(int errCode, const std::string& message)> OnMessage;
+    std::function<void(std::string& oldFileName, bool& isChanged)> OnSetNewName;
+    std::function<void(int seqNo, const ZipDirEntry& entry)> OnNewName;
+    std::function<void(const std::string& forFile, uint32_t foundCrc, uint32_t expectedCrc,
+                       bool& doExtract)>
+        OnCRC32Error;
+    std::function<void(std::string& newPassword, const std::string& forFile, uint32_t& repeatCount)>
+        OnPasswordError;
+    std::function<void(const std::string& forFile, bool isOlder, bool& doOverwrite)>
+        OnExtractOverwrite;
+    std::function<void(const std::string& forFile, uint8_t skipType, int extError)> OnExtractSkipped;
+    std::function<void(const std::string& forFile, bool& doOverwrite)> OnCopyZipOverwrite;
 
 private:
     void ReadDirectory();
@@ -116,6 +240,12 @@ private:
     void CheckDrive();
     void OpenPartForReading(int disk);
     void WriteComment(const std::string& raw);
+    void RunExtract(bool toMemory);
+    bool ReadSpanUnit(void* buffer, size_t size, int errorId);
+    void CopySpanBytes(ArchiveFile& out, uint64_t count, int errorId);
+    std::string StoreSuffixList() const;
+    static int32_t CallZipExec(void* block);
+    static int32_t CallUnzipExec(void* block);
 
     std::string zipFileName_;
     std::vector<ZipDirEntry> dirEntries_;
@@ -140,6 +270,12 @@ private:
     uint16_t lastFlags_ = 0;
 
     int errorsReported_ = 0;
+    std::string dllDirectory_;
+    uint32_t passwordReqCount_ = 1;
+    int successCount_ = 0;
+    bool zipLibBusy_ = false;
+    bool unzipLibBusy_ = false;
+    std::vector<unsigned char> extractStream_;
     int64_t diskFree_ = -1;
     int64_t diskSize_ = -1;
 

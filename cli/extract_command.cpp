@@ -1,0 +1,145 @@
+// kelpzip test ARCHIVE [-p PASSWORD]
+// kelpzip extract ARCHIVE [-d DIR] [-j] [-o|-n] [-p PASSWORD] [MEMBER...]
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+
+#include "cli/commands.h"
+#include "cli/open_archive.h"
+#include "libs/include/kelp_lib_abi.h"
+
+namespace cli {
+
+namespace {
+
+engine::ZipEngine* g_running = nullptr;
+
+// Ctrl+C asks the library to stop at its next report.
+extern "C" void OnInterrupt(int) {
+    if (g_running) g_running->CancelRequested = true;
+}
+
+struct ExtractArgs {
+    std::string archive;
+    std::string folder;
+    std::string password;
+    bool hasPassword = false;
+    bool junkPaths = false;
+    enum class Existing { Ask, Overwrite, Keep } existing = Existing::Ask;
+    std::vector<std::string> members;
+};
+
+// Parses the arguments; returns an exit status when they are not usable.
+std::optional<int> Parse(const Args& args, bool test, ExtractArgs& out) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> const std::string* {
+            return i + 1 < args.size() ? &args[++i] : nullptr;
+        };
+        if (a == "-p") {
+            const std::string* v = value();
+            if (!v) return UsageError("-p needs a password");
+            out.password = *v;
+            out.hasPassword = true;
+        } else if (!test && a == "-d") {
+            const std::string* v = value();
+            if (!v) return UsageError("-d needs a folder");
+            out.folder = *v;
+        } else if (!test && a == "-j") {
+            out.junkPaths = true;
+        } else if (!test && a == "-o") {
+            out.existing = ExtractArgs::Existing::Overwrite;
+        } else if (!test && a == "-n") {
+            out.existing = ExtractArgs::Existing::Keep;
+        } else if (!a.empty() && a[0] == '-') {
+            return UsageError("unknown option '" + a + "'");
+        } else if (out.archive.empty()) {
+            out.archive = a;
+        } else if (test) {
+            return UsageError("test takes one archive");
+        } else {
+            out.members.push_back(a);
+        }
+    }
+    if (out.archive.empty()) return UsageError(std::string(test ? "test" : "extract") + " needs an archive");
+    return std::nullopt;
+}
+
+bool AskYesNo(const std::string& question) {
+    std::fprintf(stderr, "%s [y/N] ", question.c_str());
+    std::fflush(stderr);
+    std::string answer;
+    if (!std::getline(std::cin, answer)) return false;
+    return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+}
+
+int Run(const Args& args, bool test) {
+    ExtractArgs opts;
+    if (auto status = Parse(args, test, opts)) return *status;
+    auto opened = OpenArchive(opts.archive);
+    if (!opened) return kExitError;
+    engine::ZipEngine& zip = opened->engine;
+
+    int failures = 0;
+    int kept = 0;
+    // Engine messages reach the terminal host (standard error) and then
+    // OnMessage; the library's own lines go to standard output.
+    // A library line with an error value, or a member skipped for any
+    // reason but a kept file, means the command failed.
+    zip.OnMessage = [&](int errCode, const std::string& text) {
+        if (opened->host.TakeShown(text)) return;
+        std::printf("%s\n", text.c_str());
+        if (errCode != 0) ++failures;
+    };
+    zip.OnExtractSkipped = [&](const std::string&, uint8_t skipType, int) {
+        if (skipType == KSKIP_OVERWRITE || skipType == KSKIP_FRESHEN) ++kept;
+        else ++failures;
+    };
+    if (!test) {
+        zip.OnExtractOverwrite = [&](const std::string& file, bool, bool& doOverwrite) {
+            if (opts.existing == ExtractArgs::Existing::Ask && InputIsTerminal())
+                doOverwrite = AskYesNo("replace " + file + "?");
+            else
+                doOverwrite = opts.existing == ExtractArgs::Existing::Overwrite;
+        };
+    }
+
+    if (opts.hasPassword) zip.Password = opts.password;
+    if (test) {
+        zip.ExtrOptions = {engine::ExtrTest, engine::ExtrDirNames};
+    } else {
+        std::string folder = opts.folder.empty() ? std::string(".") : opts.folder;
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+        if (!std::filesystem::is_directory(folder, ec)) {
+            std::fprintf(stderr, "kelpzip: %s: cannot create the folder\n", folder.c_str());
+            return kExitError;
+        }
+        zip.ExtrBaseDir = folder;
+        zip.ExtrOptions = {};
+        if (!opts.junkPaths) zip.ExtrOptions.Include(engine::ExtrDirNames);
+        if (opts.existing == ExtractArgs::Existing::Overwrite) zip.ExtrOptions.Include(engine::ExtrOverWrite);
+        zip.FSpecArgs = opts.members;
+    }
+
+    const int errorsBefore = zip.ErrorsReported();
+    g_running = &zip;
+    auto previous = std::signal(SIGINT, OnInterrupt);
+    zip.Extract();
+    std::signal(SIGINT, previous);
+    g_running = nullptr;
+
+    const bool engineFailed = zip.ErrorsReported() > errorsBefore;
+    // Nothing extracted and nothing deliberately kept: no member matched.
+    const bool nothingDone = zip.SuccessCount() == 0 && kept == 0 && zip.EntryCount() > 0;
+    return failures > 0 || engineFailed || nothingDone ? kExitError : kExitOk;
+}
+
+}  // namespace
+
+int TestCommand(const Args& args) { return Run(args, true); }
+int ExtractCommand(const Args& args) { return Run(args, false); }
+
+}  // namespace cli

@@ -1,0 +1,67 @@
+// The cell store of the sortable grid: a table of texts whose first row is the
+// fixed header row (when the grid has one). The view shows the data rows; the
+// header view shows row 0 through headerData().
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+namespace kelp {
+
+class SortGridModel : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    explicit SortGridModel(QObject* parent = nullptr);
+
+    // Grid coordinates: rows count the fixed row.
+    int RowCount() const { return int(rows_.size()); }
+    int ColCount() const { return colCount_; }
+    int FixedRows() const { return fixedRows_; }
+    void setRowCount(int n);
+    void setColCount(int n);
+    void setFixedRows(int n);  // 0 or 1
+
+    QString Cells(int col, int row) const;
+    void setCells(int col, int row, const QString& text);
+    QStringList Rows(int row) const { return rows_.at(row); }
+    void setRows(int row, const QStringList& cells);
+    // Replaces all data rows at once (one model reset).
+    void setDataRows(std::vector<QStringList> rows);
+
+    // Moves whole rows: order[i] is the offset from `first` of the row that
+    // goes to position first + i. Persistent indexes (current cell,
+    // selection) follow their rows.
+    void permuteRows(int first, const std::vector<int>& order);
+
+    void insertGridRow(int row);
+    void deleteGridRow(int row);
+    void insertGridColumn(int col);
+    void deleteGridColumn(int col);
+    void moveGridRow(int from, int to);
+
+    int gridRow(int viewRow) const { return viewRow + fixedRows_; }
+    int viewRow(int gridRow) const { return gridRow - fixedRows_; }
+
+    // Called when an edited cell is left with changed text; may change the
+    // value or refuse it.
+    std::function<void(int col, int row, QString& value, bool& valid)> validate;
+    bool editable = false;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation o, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+  private:
+    QStringList& rowAt(int row);
+    std::vector<QStringList> rows_;
+    int colCount_ = 5;
+    int fixedRows_ = 1;
+};
+
+}  // namespace kelp

@@ -1,0 +1,106 @@
+// Extracting and testing members through the decompression library.
+#include <strings.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <new>
+
+#include "engine/param_blocks.h"
+#include "engine/zip_engine.h"
+#include "platform/folders.h"
+
+namespace engine {
+
+void ZipEngine::Extract() { RunExtract(false); }
+void ZipEngine::ExtractToMemory() { RunExtract(true); }
+
+void ZipEngine::RunExtract(bool toMemory) {
+    successCount_ = 0;
+    const uint32_t savedReqCount = passwordReqCount_;
+    std::error_code ec;
+    if (zipFileName_.empty() || !std::filesystem::is_regular_file(zipFileName_, ec)) {
+        ShowEngineMessage(10102);
+        return;
+    }
+    if (unzipLibBusy_) return;
+    if (Unattended && Password.empty() && !OnPasswordError) {
+        passwordReqCount_ = 0;
+        ShowEngineMessage(10502);
+    }
+
+    unzipLibBusy_ = true;
+    CancelRequested = false;
+    const bool loadedHere = !UnzipLibLoaded();
+    if (loadedHere) LoadUnzipLib();
+    auto finish = [&] {
+        if (loadedHere) UnloadUnzipLib();
+        CancelRequested = false;
+        unzipLibBusy_ = false;
+        passwordReqCount_ = savedReqCount;
+    };
+    if (!UnzipLibLoaded()) {
+        finish();
+        return;
+    }
+
+    // The library is handed a full path: the current folder changes below.
+    std::string archive = std::filesystem::absolute(zipFileName_, ec).string();
+    std::string joined;
+    if (lastDiskNumber_ > 0) {
+        const std::string folder =
+            TempDir.empty() ? platform::TempFolder() : platform::WithTrailingSlash(TempDir);
+        joined = folder;
+        if (ReadSpan(zipFileName_, joined) != 0) {
+            finish();
+            return;
+        }
+        archive = joined;
+    }
+
+    if (!ExtrBaseDir.empty() && std::filesystem::is_directory(ExtrBaseDir, ec))
+        std::filesystem::current_path(ExtrBaseDir, ec);
+
+    const int version = UnzipLibVersion();
+    if (toMemory && version < KELP_V160) {
+        finish();
+        ShowEngineMessage(10503);
+        return;
+    }
+
+    try {
+        auto block = FillUnzParams(archive, version);
+        bool call = true;
+        if (toMemory) {
+            call = false;
+            const ZipDirEntry* found = nullptr;
+            if (!FSpecArgs.empty()) {
+                for (const auto& entry : dirEntries_) {
+                    if (strcasecmp(entry.MemberName.c_str(), FSpecArgs[0].c_str()) == 0) {
+                        found = &entry;
+                        break;
+                    }
+                }
+            }
+            if (found && block->CurrentLayout()) {
+                extractStream_.assign(found->UnpackedSize, 0);
+                KUnzipParams& b = block->Current();
+                b.ToMemory = KELP_TRUE;
+                b.MemoryAddress = extractStream_.data();
+                b.MemorySize = found->UnpackedSize;
+                b.SpecCount = 1;
+                call = true;
+            }
+        }
+        block->SetEndMarker();
+        FSpecArgs.clear();
+        if (call) successCount_ = CallUnzipExec(block->Data());
+        if (toMemory && successCount_ != 1) extractStream_.clear();
+    } catch (const std::exception&) {
+        ShowEngineMessage(10501);
+    }
+    FSpecArgs.clear();
+    if (!joined.empty()) std::filesystem::remove(joined, ec);
+    finish();
+}
+
+}  // namespace engine

@@ -1,0 +1,217 @@
+// Loading the compression and decompression libraries and filling the
+// parameter blocks they are driven with.
+#include <dlfcn.h>
+
+#include <filesystem>
+
+#include "engine/param_blocks.h"
+#include "engine/zip_engine.h"
+
+namespace engine {
+
+namespace {
+
+// One loaded library: shared by every engine in the process.
+struct LibraryState {
+    void* handle = nullptr;
+    void* exec = nullptr;
+    void* version = nullptr;
+};
+LibraryState g_zipLib;
+LibraryState g_unzipLib;
+
+struct LibraryNames {
+    const char* file;
+    const char* execName;
+    const char* versionName;
+    int notFound;
+    int loaded;
+    int execMissing;
+    int versionMissing;
+};
+constexpr LibraryNames kZipNames{KZIP_LIBRARY_FILE, KZIP_EXEC_NAME, KZIP_VERSION_NAME,
+                                 10604, 10601, 10602, 10603};
+constexpr LibraryNames kUnzipNames{KUNZIP_LIBRARY_FILE, KUNZIP_EXEC_NAME, KUNZIP_VERSION_NAME,
+                                   10704, 10701, 10702, 10703};
+
+// The callback both libraries call; the record names the engine.
+extern "C" int32_t EngineCallback(KCallbackRecord* record) {
+    auto* engine = static_cast<ZipEngine*>(record->EngineRef);
+    return engine ? engine->HandleCallback(*record) : 0;
+}
+
+// Filler for the password of an unattended call to an old library, which
+// would otherwise stop to ask.
+const std::string kFillerPassword(80, '~');
+
+}  // namespace
+
+void ZipEngine::setDLLDirectory(const std::string& folder) {
+    if (folder == dllDirectory_) return;
+    dllDirectory_ = folder;
+    if (!dllDirectory_.empty() && dllDirectory_.back() == '/') dllDirectory_.pop_back();
+}
+
+void ZipEngine::setPasswordReqCount(uint32_t count) { passwordReqCount_ = std::min<uint32_t>(count, 15); }
+
+// The folder the program's libraries are installed in: lib/ beside the
+// program's bin/ folder, as the program's run path says.
+static std::string ProgramLibFolder() {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : (exe.parent_path().parent_path() / "lib").string();
+}
+
+// Loads from DLLDirectory when the file is there, else from the program's
+// library folder, else by name in the system's search order.
+static void Load(ZipEngine& engine, LibraryState& lib, const LibraryNames& names,
+                 const std::string& folder, bool trace) {
+    std::error_code ec;
+    std::string path = names.file;
+    for (const std::string& dir : {folder, ProgramLibFolder()}) {
+        const std::string candidate = dir + "/" + names.file;
+        if (!dir.empty() && std::filesystem::is_regular_file(candidate, ec)) {
+            path = candidate;
+            break;
+        }
+    }
+    lib.handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!lib.handle) {
+        engine.ShowEngineMessage(names.notFound);
+        return;
+    }
+    if (trace) engine.ShowEngineMessage(names.loaded);
+    lib.exec = dlsym(lib.handle, names.execName);
+    if (!lib.exec) engine.ShowEngineMessage(names.execMissing);
+    lib.version = dlsym(lib.handle, names.versionName);
+    if (!lib.version) engine.ShowEngineMessage(names.versionMissing);
+}
+
+static void Unload(LibraryState& lib) {
+    if (lib.handle) dlclose(lib.handle);
+    lib = LibraryState{};
+}
+
+static int Version(ZipEngine& engine, LibraryState& lib, void (ZipEngine::*load)(),
+                   void (ZipEngine::*unload)()) {
+    const bool loadedHere = !lib.handle;
+    if (loadedHere) (engine.*load)();
+    int version = 0;
+    if (lib.handle && lib.version) version = reinterpret_cast<int32_t (*)()>(lib.version)();
+    if (loadedHere) (engine.*unload)();
+    return version;
+}
+
+void ZipEngine::LoadZipLib() { Load(*this, g_zipLib, kZipNames, dllDirectory_, Trace); }
+void ZipEngine::LoadUnzipLib() { Load(*this, g_unzipLib, kUnzipNames, dllDirectory_, Trace); }
+void ZipEngine::UnloadZipLib() { Unload(g_zipLib); }
+void ZipEngine::UnloadUnzipLib() { Unload(g_unzipLib); }
+bool ZipEngine::ZipLibLoaded() { return g_zipLib.handle != nullptr; }
+bool ZipEngine::UnzipLibLoaded() { return g_unzipLib.handle != nullptr; }
+
+int ZipEngine::ZipLibVersion() {
+    return Version(*this, g_zipLib, &ZipEngine::LoadZipLib, &ZipEngine::UnloadZipLib);
+}
+int ZipEngine::UnzipLibVersion() {
+    return Version(*this, g_unzipLib, &ZipEngine::LoadUnzipLib, &ZipEngine::UnloadUnzipLib);
+}
+
+int32_t ZipEngine::CallZipExec(void* block) {
+    return g_zipLib.exec ? reinterpret_cast<KZipExecFn>(g_zipLib.exec)(block) : 0;
+}
+int32_t ZipEngine::CallUnzipExec(void* block) {
+    return g_unzipLib.exec ? reinterpret_cast<KUnzipExecFn>(g_unzipLib.exec)(block) : 0;
+}
+
+std::unique_ptr<UnzipParamBlock> ZipEngine::FillUnzParams(const std::string& archiveName,
+                                                          int version) {
+    auto block = std::make_unique<UnzipParamBlock>(version);
+    const std::string password =
+        version < KELP_V160 && Unattended && AddOptions.Has(AddEncrypt) && Password.empty()
+            ? kFillerPassword
+            : Password.substr(0, 255);
+    char* passwordText = block->strings.Copy(password);
+    char* archiveText = block->strings.Copy(archiveName);
+    block->Common([&](auto& b) {
+        b.WindowHandle = Unattended ? nullptr : WindowHandle;
+        b.EngineRef = this;
+        b.CallerVersion = KELP_CALLER_VERSION;
+        b.Callback = &EngineCallback;
+        b.TraceOn = Bool32(Trace);
+        b.PasswordText = passwordText;
+        b.TestOn = Bool32(ExtrOptions.Has(ExtrTest));
+        b.QuietOn = KELP_TRUE;
+        b.VerboseOn = Bool32(Verbose || Trace);
+        b.UpdateOn = Bool32(ExtrOptions.Has(ExtrUpdate));
+        b.FreshenOn = Bool32(ExtrOptions.Has(ExtrFreshen) && !ExtrOptions.Has(ExtrUpdate));
+        b.DirNamesOn = Bool32(ExtrOptions.Has(ExtrDirNames));
+        b.OverwriteOn = Bool32(ExtrOptions.Has(ExtrOverWrite));
+        b.ArchiveNameText = archiveText;
+    });
+    if (block->CurrentLayout())
+        block->Current().PasswordTries =
+            version >= KELP_V160 ? static_cast<int32_t>(passwordReqCount_) : 0;
+    block->SetSpecs(FSpecArgs);
+    return block;
+}
+
+std::string ZipEngine::StoreSuffixList() const {
+    static const char* const kSuffixes[] = {"gif", "png", "z",   "zip", "zoo", "arc",
+                                            "lzh", "arj", "taz", "tgz", "lha", "exe"};
+    std::string list;
+    for (int i = assGIF; i <= assEXE; ++i) {
+        if (!AddStoreSuffixes.Has(static_cast<AddStoreSuffixEnum>(i))) continue;
+        if (!list.empty()) list += ':';
+        list += '.';
+        list += kSuffixes[i];
+    }
+    return list;
+}
+
+std::unique_ptr<ZipParamBlock> ZipEngine::FillZipParams(const std::string& archiveName,
+                                                        int version) {
+    auto block = std::make_unique<ZipParamBlock>(version);
+    char* passwordText = Password.empty() ? nullptr : block->strings.Copy(Password.substr(0, 81));
+    const std::string suffixes = StoreSuffixList();
+    char* suffixText = suffixes.empty() ? nullptr : block->strings.Copy(suffixes);
+    char* archiveText = block->strings.Copy(archiveName);
+    block->Common([&](auto& b) {
+        b.WindowHandle = Unattended ? nullptr : WindowHandle;
+        b.EngineRef = this;
+        b.CallerVersion = KELP_CALLER_VERSION;
+        b.Callback = &EngineCallback;
+        b.TraceOn = Bool32(Trace);
+        b.PasswordText = passwordText;
+        b.StoreSuffixes = suffixText;
+        b.EncryptOn = Bool32(AddOptions.Has(AddEncrypt));
+        b.SystemFilesOn = Bool32(AddOptions.Has(AddHiddenFiles));
+        b.SkipDirEntries = Bool32(!AddOptions.Has(AddSeparateDirs));
+        b.VerboseOn = Bool32(Verbose || Trace);
+        b.QuietOn = KELP_TRUE;
+        b.CompressionLevel = AddCompLevel;
+        b.DropPaths = Bool32(!AddOptions.Has(AddDirNames));
+        b.RecurseOn = static_cast<KBool16>(AddOptions.Has(AddRecurseDirs) ? -1 : 0);
+        b.Reserved80 = -1;
+        b.ForceDosOn = Bool32(AddOptions.Has(AddForceDOS));
+        b.MoveOn = Bool32(AddOptions.Has(AddMove));
+        b.DeleteMode = KELP_FALSE;
+        b.UpdateOn = Bool32(AddOptions.Has(AddUpdate));
+        b.FreshenOn = Bool32(AddOptions.Has(AddFreshen) && !AddOptions.Has(AddUpdate));
+        b.ArchiveTimeOn = Bool32(AddOptions.Has(AddZipTime));
+        b.ArchiveNameText = archiveText;
+    });
+    if (block->CurrentLayout()) {
+        KZipParams& b = block->Current();
+        b.TempDirText = TempDir.empty() ? nullptr : block->strings.Copy(TempDir);
+        if (version >= KELP_V160) {
+            if (!rawComment_.empty()) b.CommentText = block->strings.Copy(rawComment_);
+            b.ArchiveOnlyOn = static_cast<KBool16>(AddOptions.Has(AddArchiveOnly) ? 1 : 0);
+            b.ResetArchiveOn = static_cast<KBool16>(AddOptions.Has(AddResetArchive) ? 1 : 0);
+            block->SetExcludes(FSpecArgsExcl);
+        }
+    }
+    block->SetSpecs(FSpecArgs);
+    return block;
+}
+
+}  // namespace engine

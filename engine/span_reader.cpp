@@ -1,0 +1,236 @@
+// Joining a multi-part set into one ordinary archive. On this platform a set
+// lives on a fixed drive as numbered part files (data001.zip, data002.zip,
+// ...); the parts concatenated hold a 4-byte marker, the local entries, the
+// central directory and the end record, with offsets relative to each part.
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <new>
+
+#include "engine/zip_engine.h"
+#include "engine/zip_messages.h"
+#include "engine/zip_records.h"
+#include "platform/volume.h"
+
+namespace engine {
+
+namespace {
+
+constexpr size_t kCopyBlock = 8192;
+constexpr int kLocalHeaderSize = 30;
+
+// One member of the set: where its local header lies in the joined file.
+struct SpanRecord {
+    std::string name;
+    uint32_t packedSize = 0;
+    uint32_t relOffset = 0;
+};
+
+const SpanRecord& FindRecord(const std::vector<SpanRecord>& records, const std::string& name) {
+    for (const auto& r : records)
+        if (r.name.size() == name.size() && strcasecmp(r.name.c_str(), name.c_str()) == 0) return r;
+    throw EZipEngine(11026, true);
+}
+
+SpanRecord& FindRecord(std::vector<SpanRecord>& records, const std::string& name) {
+    return const_cast<SpanRecord&>(FindRecord(static_cast<const std::vector<SpanRecord>&>(records), name));
+}
+
+void Put32(unsigned char* p, uint32_t v) {
+    Put16(p, static_cast<uint16_t>(v));
+    Put16(p + 2, static_cast<uint16_t>(v >> 16));
+}
+
+}  // namespace
+
+// Reads a unit that is never split over parts (a header with its name): a
+// short read at the very end of a part moves on to the next part.
+bool ZipEngine::ReadSpanUnit(void* buffer, size_t size, int errorId) {
+    size_t got = inFile_.Read(buffer, size);
+    if (got == size) return true;
+    if (got != 0 || inFile_.Position() < inFile_.Size()) throw EZipEngine(errorId, true);
+    if (currentDisk_ >= lastDiskNumber_) return false;
+    OpenPartForReading(currentDisk_ + 1);
+    if (inFile_.Read(buffer, size) != size) throw EZipEngine(errorId, true);
+    return true;
+}
+
+// Copies `count` bytes from the parts to the joined file; data may run on
+// from the end of one part into the next.
+void ZipEngine::CopySpanBytes(ArchiveFile& out, uint64_t count, int errorId) {
+    unsigned char buffer[kCopyBlock];
+    while (count > 0) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(count, sizeof buffer));
+        const size_t got = inFile_.Read(buffer, want);
+        if (got > 0 && out.Write(buffer, got) != got) throw EZipEngine(11010, true);
+        count -= got;
+        if (got < want) {
+            if (inFile_.Position() < inFile_.Size() || currentDisk_ >= lastDiskNumber_)
+                throw EZipEngine(errorId, true);
+            OpenPartForReading(currentDisk_ + 1);
+        }
+    }
+}
+
+int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath) {
+    int result = 0;
+    ArchiveFile out;
+    std::string outPath;
+    time_t spanTime = 0;
+    host_->SetBusyCursor(true);
+    try {
+        spanDrive_ = platform::DriveRoot(inFileName);
+        currentDisk_ = -1;
+        spanInName_ = inFileName;
+
+        // The joined file: a fresh name in a folder, or the given path.
+        if (!outFilePath.empty() && outFilePath.back() == '/') {
+            std::string pattern = outFilePath + "zipXXXXXX";
+            const int fd = mkstemp(pattern.data());
+            if (fd < 0) throw EZipEngine(11027, true);
+            ::close(fd);
+            std::filesystem::remove(pattern);
+            outPath = pattern;
+        } else {
+            outPath = outFilePath;
+            std::error_code ec;
+            if (std::filesystem::exists(outPath, ec)) DiscardFile(outPath);
+        }
+        outPath = std::filesystem::path(outPath).replace_extension(".zip").string();
+        const int fd = ::open(outPath.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0644);
+        if (fd < 0) throw EZipEngine(11009, true);
+        ::close(fd);
+        if (!out.Open(outPath, ArchiveFile::Mode::ReadWrite)) throw EZipEngine(11009, true);
+
+        // Only the last part has an end record.
+        EocdRecord eocd;
+        if (!OpenArchiveEnd(eocd, false)) {
+            const std::string stem = std::filesystem::path(spanInName_).stem().string();
+            const std::string digits = stem.size() >= 3 ? stem.substr(stem.size() - 3) : "";
+            const int n = digits.size() == 3 && std::all_of(digits.begin(), digits.end(), ::isdigit)
+                              ? std::stoi(digits)
+                              : 0;
+            if (n == 1) throw EZipEngine(11045, true);
+            throw EZipEngine(11038, n);
+        }
+        struct stat st {};
+        if (stat(spanInName_.c_str(), &st) == 0) spanTime = st.st_mtime;
+        lastDiskNumber_ = currentDisk_ = eocd.ThisDisk;
+        if (eocd.CentralDisk != eocd.ThisDisk) OpenPartForReading(eocd.CentralDisk);
+        if (!inFile_.Seek(static_cast<int64_t>(eocd.CentralOffset))) throw EZipEngine(11008, true);
+
+        // First pass over the central directory: the member table.
+        std::vector<SpanRecord> records;
+        uint64_t byteTotal = 0;
+        unsigned char header[kCentralHeaderSize];
+        std::string name;
+        for (uint64_t i = 0; i < eocd.TotalEntries; ++i) {
+            if (!ReadSpanUnit(header, sizeof header, 11013)) throw EZipEngine(11013, true);
+            if (Get32(header) != kCentralHeaderSig) throw EZipEngine(11015, true);
+            name.resize(Get16(header + 28));
+            if (inFile_.Read(name.data(), name.size()) != name.size()) throw EZipEngine(11017, true);
+            SpanRecord& r = records.emplace_back();
+            r.name = name;
+            r.packedSize = Get32(header + 20);
+            const uint32_t extra = Get16(header + 30), comment = Get16(header + 32);
+            byteTotal += name.size() + r.packedSize + extra + comment;
+            if (!inFile_.Seek(inFile_.Position() + extra + comment)) throw EZipEngine(11008, true);
+        }
+
+        OpenPartForReading(0);
+        if (OnProgress) {
+            OnProgress(ptFileCount, "", static_cast<int64_t>(records.size()));
+            OnProgress(ptByteTotal, "", static_cast<int64_t>(byteTotal));
+        }
+        unsigned char marker[4];
+        if (inFile_.Read(marker, 4) != 4 || Get32(marker) != kDataDescriptorSig)
+            throw EZipEngine(11031, true);
+
+        // The local entries, copied in order.
+        unsigned char local[kLocalHeaderSize];
+        for (size_t i = 0; i < records.size(); ++i) {
+            if (!ReadSpanUnit(local, sizeof local, 11012)) throw EZipEngine(11012, true);
+            if (Get32(local) != kLocalHeaderSig) throw EZipEngine(11014, true);
+            name.resize(Get16(local + 26));
+            if (inFile_.Read(name.data(), name.size()) != name.size()) throw EZipEngine(11016, true);
+            SpanRecord& r = FindRecord(records, name);
+            r.relOffset = static_cast<uint32_t>(out.Position());
+            if (OnMessage) OnMessage(0, LookupMessage(10105, MissingMessageText(10105)) + name);
+            if (OnProgress) OnProgress(ptFileStart, name, r.packedSize);
+            if (out.Write(local, sizeof local) != sizeof local ||
+                out.Write(name.data(), name.size()) != name.size())
+                throw EZipEngine(11028, true);
+            CopySpanBytes(out, Get16(local + 28), 11018);
+            const uint32_t packed = Get32(local + 18) != 0 ? Get32(local + 18) : r.packedSize;
+            CopySpanBytes(out, packed, 11021);
+            if (Get16(local + 6) & 0x0008) CopySpanBytes(out, 16, 11020);
+        }
+
+        // Second pass: the central directory with offsets into the joined file.
+        uint32_t centralAt = 0;
+        for (size_t i = 0; i < records.size(); ++i) {
+            if (!ReadSpanUnit(header, sizeof header, 11013)) throw EZipEngine(11013, true);
+            if (Get32(header) != kCentralHeaderSig) throw EZipEngine(11015, true);
+            name.resize(Get16(header + 28));
+            if (inFile_.Read(name.data(), name.size()) != name.size()) throw EZipEngine(11017, true);
+            if (i == 0) centralAt = static_cast<uint32_t>(out.Position());
+            const SpanRecord& r = FindRecord(records, name);
+            Put32(header + 42, r.relOffset);
+            Put16(header + 34, 0);
+            if (out.Write(header, sizeof header) != sizeof header ||
+                out.Write(name.data(), name.size()) != name.size())
+                throw EZipEngine(11029, true);
+            CopySpanBytes(out, Get16(header + 30), 11019);
+            CopySpanBytes(out, Get16(header + 32), 11022);
+        }
+
+        // The end record, for one disk.
+        unsigned char end[kEndOfDirSize];
+        if (!ReadSpanUnit(end, sizeof end, 11011) || Get32(end) != kEndOfDirSig)
+            throw EZipEngine(11011, true);
+        if (records.empty()) centralAt = static_cast<uint32_t>(out.Position());
+        Put16(end + 4, 0);
+        Put16(end + 6, 0);
+        Put32(end + 16, centralAt);
+        if (out.Write(end, sizeof end) != sizeof end) throw EZipEngine(11030, true);
+        CopySpanBytes(out, Get16(end + 20), 11023);
+        if (!out.Flush()) throw EZipEngine(11010, true);
+    } catch (const EZipEngine& e) {
+        ReportEngineError(e);
+        result = -7;
+    } catch (const std::bad_alloc&) {
+        ShowEngineMessage(10103);
+        result = -8;
+    } catch (const std::exception& e) {
+        ShowEngineMessage(11024, e.what());
+        result = -9;
+    }
+    if (OnProgress) OnProgress(ptBatchEnd, "", 0);
+    inFile_.Close();
+    out.Close();
+    std::error_code ec;
+    if (result != 0) {
+        if (!outPath.empty()) std::filesystem::remove(outPath, ec);
+        outFilePath.clear();
+    } else {
+        if (spanTime != 0) {
+            const auto when = std::filesystem::file_time_type::clock::now() -
+                              (std::chrono::system_clock::now() -
+                               std::chrono::system_clock::from_time_t(spanTime));
+            std::filesystem::last_write_time(outPath, when, ec);
+        }
+        outFilePath = outPath;
+    }
+    host_->SetBusyCursor(false);
+    return result;
+}
+
+void ZipEngine::DiscardFile(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+}
+
+}  // namespace engine

@@ -1,0 +1,48 @@
+// Fuzzes member data through the library: stored or deflated, plain or
+// encrypted, tested and extracted into memory. The first bytes of the input
+// choose the member's fields; the rest is its data as stored.
+#include <cstring>
+#include <memory>
+
+#include "kunzip_fuzz_support.h"
+
+using namespace fuzz_support;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // Layout: options (1), stated uncompressed size (3), CRC (4), data.
+    if (size < 8 || size > (1u << 20)) return 0;
+    uint8_t options = data[0];
+    CentralFields f;
+    f.method = (options & 1) ? 8 : 0;
+    if (options & 2) f.flags |= 0x0001;  // encrypted
+    if (options & 4) f.flags |= 0x0008;  // descriptor: the check byte is the time's
+    f.dosTime = 0x6B3D;
+    f.unpacked = static_cast<uint32_t>(data[1] | (data[2] << 8) | (data[3] << 16));
+    std::memcpy(&f.crc, data + 4, 4);
+    f.packed = static_cast<uint32_t>(size - 8);
+    f.name = "member.bin";
+
+    std::vector<uint8_t> zip;
+    Put32(zip, 0x04034B50);
+    Put16(zip, 20);
+    Put16(zip, f.flags);
+    Put16(zip, f.method);
+    Put16(zip, f.dosTime);
+    Put16(zip, f.dosDate);
+    Put32(zip, f.crc);
+    Put32(zip, f.packed);
+    Put32(zip, f.unpacked);
+    Put16(zip, static_cast<uint32_t>(f.name.size()));
+    Put16(zip, 0);
+    zip.insert(zip.end(), f.name.begin(), f.name.end());
+    zip.insert(zip.end(), data + 8, data + size);
+    AppendDirectory(zip, f);
+
+    const std::string archive = Scratch() + "/md.zip";
+    WriteBytes(archive, zip);
+    RunUnzip(archive, true, "pw");
+    // Memory mode with exactly the stated size, guarded on both sides.
+    std::unique_ptr<uint8_t[]> memory(new uint8_t[f.unpacked + 1]);
+    RunUnzip(archive, false, "pw", memory.get(), f.unpacked);
+    return 0;
+}

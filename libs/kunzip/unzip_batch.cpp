@@ -1,0 +1,386 @@
+#include "unzip_batch.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "dos_time.h"
+#include "prefetcher.h"
+#include "safe_path.h"
+#include "wildcard.h"
+
+namespace kelp::kunzip {
+namespace {
+
+// Bytes-done reports are gathered up to this size.
+constexpr uint64_t kProgressStep = 1u << 20;
+
+int64_t MemberTime(const zip::MemberEntry& entry, const zip::MemberData* data) {
+    if (data) {
+        if (auto t = zip::FindUnixModTime(data->localExtra)) return *t;
+    }
+    if (auto t = zip::FindUnixModTime(entry.extra)) return *t;
+    return zip::DosToUnixTime(entry.header.dosDate, entry.header.dosTime);
+}
+
+bool MethodSupported(const zip::MemberEntry& entry) {
+    return !(entry.header.flags & zip::kFlagStrongEncryption) &&
+           (entry.header.method == zip::kMethodStored || entry.header.method == zip::kMethodDeflated);
+}
+
+}  // namespace
+
+UnzipBatch::UnzipBatch(const UnzipRequest& request)
+    : request_(request), reporter_(request.callback, request.engineRef) {}
+
+UnzipBatch::~UnzipBatch() {
+    prefetcher_.reset();
+    if (baseFd_ >= 0) close(baseFd_);
+}
+
+std::vector<size_t> UnzipBatch::SelectMembers() const {
+    std::vector<size_t> out;
+    const auto& entries = reader_.entries();
+    for (size_t i = 0; i < entries.size(); ++i) {
+        bool match = request_.specs.empty();
+        for (const std::string& spec : request_.specs) {
+            if (zip::WildcardMatch(spec, entries[i].name)) {
+                match = true;
+                break;
+            }
+        }
+        if (match) {
+            out.push_back(i);
+            if (request_.toMemory) break;  // memory mode takes one member
+        }
+    }
+    return out;
+}
+
+int32_t UnzipBatch::Run() {
+    std::string error;
+    if (request_.archive.empty() || !reader_.Open(request_.archive, error)) {
+        reporter_.Message(kErrArchive, "Error found in " + request_.archive + ": " +
+                                           (error.empty() ? "no archive named" : error));
+        reporter_.BatchEnd();
+        return 0;
+    }
+    if (!request_.test && !request_.toMemory) {
+        baseFd_ = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (baseFd_ < 0) {
+            reporter_.Message(kErrWrite, std::string("Error found: the target folder cannot be "
+                                                     "opened: ") + std::strerror(errno));
+            reporter_.BatchEnd();
+            return 0;
+        }
+    }
+    if (reader_.offsetShift() != 0) {
+        ++warnings_;
+        reporter_.Message(0, "Warning: " + std::to_string(reader_.offsetShift()) +
+                                 " bytes in front of the archive are not counted by its offsets");
+    }
+    if (reader_.directoryTruncated()) {
+        ++errors_;
+        lastError_ = kErrArchive;
+        reporter_.Message(kErrArchive, "Error found in " + request_.archive +
+                                           ": the central directory is damaged; only " +
+                                           std::to_string(reader_.entries().size()) +
+                                           " entries could be read");
+    }
+
+    std::vector<size_t> selected = SelectMembers();
+    uint64_t total = 0;
+    for (size_t i : selected) total += reader_.entries()[i].header.unpackedSize;
+    reporter_.FileCount(static_cast<int64_t>(selected.size()));
+    reporter_.ByteTotal(static_cast<int64_t>(std::min<uint64_t>(total, INT64_MAX)));
+    if (!request_.toMemory && !reporter_.cancelled())
+        prefetcher_ = std::make_unique<Prefetcher>(reader_, selected, request_.test);
+
+    bool cancelled = reporter_.cancelled();
+    for (size_t i : selected) {
+        if (cancelled) break;
+        Outcome outcome = Process(i);
+        if (prefetcher_) prefetcher_->Drop(i);
+        if (outcome == Outcome::Success) ++successes_;
+        cancelled = outcome == Outcome::Cancelled || reporter_.cancelled();
+    }
+    prefetcher_.reset();
+    if (cancelled) reporter_.Message(kErrCancelled, "Error found: the operation was cancelled");
+    // Folder times last: writing files into a folder changes its time.
+    for (auto it = dirTimes_.rbegin(); it != dirTimes_.rend(); ++it)
+        zip::SetDirTime(baseFd_, it->first, it->second);
+    Summary(selected.size());
+    reporter_.BatchEnd();
+    return successes_;
+}
+
+void UnzipBatch::Summary(size_t selected) {
+    const char* verb = request_.test ? "tested" : "unzipped";
+    if (selected == 0) {
+        reporter_.Message(0, std::string("Zero files ") + verb + " in " + request_.archive);
+    } else if (errors_ > 0) {
+        reporter_.Message(lastError_, "Error found in " + std::to_string(errors_) + " of " +
+                                          std::to_string(selected) + " members; " +
+                                          std::to_string(successes_) + " " + verb + " in " +
+                                          request_.archive);
+    } else if (warnings_ > 0) {
+        reporter_.Message(0, std::to_string(successes_) + " members " + verb + " in " +
+                                 request_.archive + ", but warnings were given");
+    } else {
+        reporter_.Message(0, "No Errors Found: " + std::to_string(successes_) + " members " +
+                                 verb + " in " + request_.archive);
+    }
+}
+
+UnzipBatch::Outcome UnzipBatch::Fail(const std::string& name, int32_t error, uint8_t skipType,
+                                     const std::string& why) {
+    ++errors_;
+    lastError_ = error;
+    reporter_.Skipped(name, error, skipType);
+    reporter_.Message(error, "Error found in " + name + ": " + why);
+    return Outcome::Failed;
+}
+
+void UnzipBatch::Progress(uint64_t bytes) {
+    pendingBytes_ += bytes;
+    if (pendingBytes_ >= kProgressStep) FlushProgress();
+}
+
+void UnzipBatch::FlushProgress() {
+    if (pendingBytes_ == 0) return;
+    reporter_.BytesDone(static_cast<int64_t>(pendingBytes_));
+    pendingBytes_ = 0;
+}
+
+UnzipBatch::Outcome UnzipBatch::Process(size_t index) {
+    const zip::MemberEntry& entry = reader_.entries()[index];
+    if (!MethodSupported(entry)) {
+        return Fail(entry.name, kErrMethod, KSKIP_METHOD,
+                    "compression method " + std::to_string(entry.header.method) +
+                        " is not supported, skipped");
+    }
+    if (request_.test) return Test(entry, index);
+    if (request_.toMemory) return ToMemory(entry);
+    return Extract(entry, index);
+}
+
+bool UnzipBatch::ResolvePassword(const zip::MemberEntry& entry, const zip::MemberData& data,
+                                 std::optional<zip::ZipCrypto>& crypto) {
+    if (!entry.IsEncrypted()) return true;
+    const std::string known[] = {lastPassword_, request_.password};
+    for (const std::string& password : known) {
+        if (password.empty()) continue;
+        if ((crypto = zip::TryPassword(reader_, data, password))) {
+            lastPassword_ = password;
+            return true;
+        }
+    }
+    int tries = request_.passwordTries;
+    std::string answer;
+    while (!reporter_.cancelled() && reporter_.AskPassword(entry.name, tries, answer)) {
+        if ((crypto = zip::TryPassword(reader_, data, answer))) {
+            lastPassword_ = answer;
+            return true;
+        }
+    }
+    return false;
+}
+
+zip::DecodeResult UnzipBatch::Decode(size_t index, const zip::MemberData& data,
+                                     zip::ZipCrypto* crypto, const zip::ByteSink& sink) {
+    if (!crypto && prefetcher_) {
+        if (auto ready = prefetcher_->Take(index)) {
+            if (ready->result.status != zip::DecodeStatus::Ok &&
+                ready->result.status != zip::DecodeStatus::CrcMismatch)
+                return ready->result;
+            // A test needs no bytes: report the size as done at once.
+            if (!ready->keptBytes) {
+                sink(nullptr, static_cast<size_t>(ready->result.produced));
+                return ready->result;
+            }
+            const auto& bytes = ready->bytes;
+            for (size_t at = 0; at < bytes.size(); at += kProgressStep) {
+                size_t n = std::min<size_t>(kProgressStep, bytes.size() - at);
+                if (!sink(bytes.data() + at, n)) {
+                    zip::DecodeResult stopped;
+                    stopped.status = zip::DecodeStatus::Stopped;
+                    return stopped;
+                }
+            }
+            return ready->result;
+        }
+    }
+    return zip::DecodeMember(reader_, data, crypto, sink);
+}
+
+UnzipBatch::Outcome UnzipBatch::Test(const zip::MemberEntry& entry, size_t index) {
+    zip::MemberData data;
+    std::string error;
+    if (!reader_.Locate(entry, data, error)) return Fail(entry.name, kErrData, KSKIP_BAD_DATA, error);
+    std::optional<zip::ZipCrypto> crypto;
+    if (!ResolvePassword(entry, data, crypto)) {
+        if (reporter_.cancelled()) return Outcome::Cancelled;
+        return Fail(entry.name, kErrPassword, KSKIP_PASSWORD, "no valid password, skipped");
+    }
+    reporter_.FileStart(entry.name, data.unpackedSize);
+    auto sink = [&](const uint8_t*, size_t n) {
+        Progress(n);
+        return !reporter_.cancelled();
+    };
+    zip::DecodeResult r = Decode(index, data, crypto ? &*crypto : nullptr, sink);
+    FlushProgress();
+    switch (r.status) {
+        case zip::DecodeStatus::Ok:
+            reporter_.Message(0, "Tested: " + entry.name + " OK");
+            return Outcome::Success;
+        case zip::DecodeStatus::Stopped: return Outcome::Cancelled;
+        case zip::DecodeStatus::CrcMismatch: {
+            reporter_.ReportCrc(entry.name, r.crc, data.crc);
+            ++errors_;
+            lastError_ = kErrCrc;
+            char text[80];
+            std::snprintf(text, sizeof(text), ": CRC error (found %08x, expected %08x)", r.crc,
+                          data.crc);
+            reporter_.Message(kErrCrc, "Error found in " + entry.name + text);
+            return Outcome::Failed;
+        }
+        default: return Fail(entry.name, kErrData, KSKIP_BAD_DATA, r.detail);
+    }
+}
+
+UnzipBatch::Outcome UnzipBatch::ToMemory(const zip::MemberEntry& entry) {
+    zip::MemberData data;
+    std::string error;
+    if (!reader_.Locate(entry, data, error)) return Fail(entry.name, kErrData, KSKIP_BAD_DATA, error);
+    if (!request_.memory || data.unpackedSize != request_.memorySize)
+        return Fail(entry.name, kErrData, KSKIP_BAD_DATA, "the memory given does not fit the member");
+    std::optional<zip::ZipCrypto> crypto;
+    if (!ResolvePassword(entry, data, crypto)) {
+        if (reporter_.cancelled()) return Outcome::Cancelled;
+        return Fail(entry.name, kErrPassword, KSKIP_PASSWORD, "no valid password, skipped");
+    }
+    reporter_.FileStart(entry.name, data.unpackedSize);
+    uint64_t at = 0;
+    auto sink = [&](const uint8_t* p, size_t n) {
+        if (n > request_.memorySize - at) return false;  // never past the memory given
+        std::memcpy(request_.memory + at, p, n);
+        at += n;
+        Progress(n);
+        return !reporter_.cancelled();
+    };
+    zip::DecodeResult r = zip::DecodeMember(reader_, data, crypto ? &*crypto : nullptr, sink);
+    FlushProgress();
+    if (r.status == zip::DecodeStatus::Ok) {
+        reporter_.Message(0, "Unzipped: " + entry.name + " to memory");
+        return Outcome::Success;
+    }
+    if (r.status == zip::DecodeStatus::Stopped && reporter_.cancelled()) return Outcome::Cancelled;
+    if (r.status == zip::DecodeStatus::CrcMismatch) {
+        reporter_.ReportCrc(entry.name, r.crc, data.crc);
+        return Fail(entry.name, kErrCrc, KSKIP_CRC, "CRC error");
+    }
+    return Fail(entry.name, kErrData, KSKIP_BAD_DATA, r.detail.empty() ? "damaged data" : r.detail);
+}
+
+UnzipBatch::Outcome UnzipBatch::Extract(const zip::MemberEntry& entry, size_t index) {
+    const std::string& name = entry.name;
+    if (entry.IsSymlink())
+        return Fail(name, kErrName, KSKIP_SYMLINK, "symbolic links are not extracted, skipped");
+    zip::TargetName target = zip::ResolveMemberName(name, request_.dirNames);
+    if (!target.ok) return Fail(name, kErrName, KSKIP_UNSAFE_PATH, target.reason + ", skipped");
+    std::string error;
+    zip::TargetDir dir;
+    if (target.leaf.empty()) {
+        // Folders need folder names, and freshening makes nothing new.
+        if (!request_.dirNames || request_.freshen) return Outcome::Skipped;
+        if (!dir.Open(baseFd_, target.dirs, true, error))
+            return Fail(name, kErrName, KSKIP_UNSAFE_PATH, error + ", skipped");
+        dirTimes_.emplace_back(target.dirs, MemberTime(entry, nullptr));
+        reporter_.FileStart(name, 0);
+        reporter_.Message(0, "Unzipped: " + name);
+        return Outcome::Success;
+    }
+    zip::MemberData data;
+    if (!reader_.Locate(entry, data, error)) return Fail(name, kErrData, KSKIP_BAD_DATA, error);
+    if (!dir.Open(baseFd_, target.dirs, !request_.freshen, error)) {
+        if (request_.freshen) {  // no folder, so no file to freshen
+            reporter_.Skipped(name, 0, KSKIP_FRESHEN);
+            return Outcome::Skipped;
+        }
+        return Fail(name, kErrName, KSKIP_UNSAFE_PATH, error + ", skipped");
+    }
+    int64_t mtime = MemberTime(entry, &data);
+
+    struct stat st{};
+    if (fstatat(dir.fd(), target.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return Fail(name, kErrWrite, KSKIP_WRITE, "a folder of that name exists");
+        bool older = static_cast<int64_t>(st.st_mtime) + 1 < mtime;
+        if (request_.freshen || request_.update) {
+            if (!older) {
+                reporter_.Skipped(name, 0, KSKIP_FRESHEN);
+                return Outcome::Skipped;
+            }
+        } else if (!request_.overwrite && !reporter_.AskOverwrite(name, older)) {
+            reporter_.Skipped(name, 0, KSKIP_OVERWRITE);
+            reporter_.Message(0, "Kept existing file: " + name);
+            return reporter_.cancelled() ? Outcome::Cancelled : Outcome::Skipped;
+        }
+    } else if (request_.freshen) {
+        reporter_.Skipped(name, 0, KSKIP_FRESHEN);
+        return Outcome::Skipped;
+    }
+    if (reporter_.cancelled()) return Outcome::Cancelled;
+
+    std::optional<zip::ZipCrypto> crypto;
+    if (!ResolvePassword(entry, data, crypto)) {
+        if (reporter_.cancelled()) return Outcome::Cancelled;
+        return Fail(name, kErrPassword, KSKIP_PASSWORD, "no valid password, skipped");
+    }
+    reporter_.FileStart(name, data.unpackedSize);
+    zip::OutputFile out;
+    if (!out.Create(dir.fd(), target.leaf, error)) return Fail(name, kErrWrite, KSKIP_WRITE, error);
+    bool writeFailed = false;
+    auto sink = [&](const uint8_t* p, size_t n) {
+        if (!out.Write(p, n)) {
+            writeFailed = true;
+            return false;
+        }
+        Progress(n);
+        return !reporter_.cancelled();
+    };
+    zip::DecodeResult r = Decode(index, data, crypto ? &*crypto : nullptr, sink);
+    FlushProgress();
+    unsigned mode = entry.UnixMode() & 0777;
+    switch (r.status) {
+        case zip::DecodeStatus::Ok:
+            if (!out.Commit(mtime, mode, error)) return Fail(name, kErrWrite, KSKIP_WRITE, error);
+            reporter_.Message(0, "Unzipped: " + name);
+            return Outcome::Success;
+        case zip::DecodeStatus::CrcMismatch: {
+            bool keep = reporter_.ReportCrc(name, r.crc, data.crc);
+            if (keep) out.Commit(mtime, mode, error);
+            char text[96];
+            std::snprintf(text, sizeof(text), "CRC error (found %08x, expected %08x)%s", r.crc,
+                          data.crc, keep ? ", data kept" : "");
+            ++errors_;
+            lastError_ = kErrCrc;
+            reporter_.Message(kErrCrc, "Error found in " + name + ": " + text);
+            return Outcome::Failed;
+        }
+        case zip::DecodeStatus::Stopped:
+            if (writeFailed)
+                return Fail(name, kErrWrite, KSKIP_WRITE,
+                            std::string("write error: ") + std::strerror(errno));
+            return Outcome::Cancelled;
+        default:
+            return Fail(name, kErrData, KSKIP_BAD_DATA, r.detail);
+    }
+}
+
+}  // namespace kelp::kunzip

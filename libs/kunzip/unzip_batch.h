@@ -1,0 +1,65 @@
+// One call of the decompression library: selects the members the
+// specifications name, then extracts, tests or copies each into memory,
+// reporting through the engine's callback. Members that fail are reported
+// and cleaned up; the batch goes on with the next one.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "archive_reader.h"
+#include "member_decoder.h"
+#include "reporter.h"
+#include "unzip_request.h"
+
+namespace kelp::kunzip {
+
+class Prefetcher;
+
+class UnzipBatch {
+public:
+    explicit UnzipBatch(const UnzipRequest& request);
+    ~UnzipBatch();
+
+    // Runs the whole batch; returns the number of members that succeeded.
+    int32_t Run();
+
+private:
+    enum class Outcome { Success, Failed, Skipped, Cancelled };
+
+    std::vector<size_t> SelectMembers() const;
+    Outcome Process(size_t index);
+    Outcome Extract(const zip::MemberEntry& entry, size_t index);
+    Outcome Test(const zip::MemberEntry& entry, size_t index);
+    Outcome ToMemory(const zip::MemberEntry& entry);
+
+    // Finds the keys for an encrypted member: the password that worked
+    // last, the block's password, then the engine's answers.
+    bool ResolvePassword(const zip::MemberEntry& entry, const zip::MemberData& data,
+                         std::optional<zip::ZipCrypto>& crypto);
+    // Decodes a member into sink, from a prefetched result when one exists.
+    zip::DecodeResult Decode(size_t index, const zip::MemberData& data, zip::ZipCrypto* crypto,
+                             const zip::ByteSink& sink);
+    Outcome Fail(const std::string& name, int32_t error, uint8_t skipType, const std::string& why);
+    void Progress(uint64_t bytes);
+    void FlushProgress();
+    void Summary(size_t selected);
+
+    const UnzipRequest& request_;
+    Reporter reporter_;
+    zip::ArchiveReader reader_;
+    std::unique_ptr<Prefetcher> prefetcher_;
+    int baseFd_ = -1;
+    std::string lastPassword_;
+    int32_t successes_ = 0;
+    int32_t errors_ = 0;
+    int32_t lastError_ = 0;
+    int32_t warnings_ = 0;
+    uint64_t pendingBytes_ = 0;
+    std::vector<std::pair<std::vector<std::string>, int64_t>> dirTimes_;
+};
+
+}  // namespace kelp::kunzip

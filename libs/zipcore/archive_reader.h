@@ -1,0 +1,79 @@
+// Reads the central directory of a ZIP archive and locates member data.
+// Handles archives behind a prefix (a self-extractor program), whether or
+// not the stored offsets were adjusted for it. Every offset and size taken
+// from the file is checked against the file before it is used.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "zip_records.h"
+
+namespace kelp::zip {
+
+struct MemberEntry {
+    CentralHeader header;
+    std::string name;  // raw bytes as stored
+    std::vector<uint8_t> extra;
+    uint64_t localOffset = 0;  // file offset of the local header
+
+    bool IsDirectory() const;
+    bool IsSymlink() const;
+    bool IsEncrypted() const { return header.flags & kFlagEncrypted; }
+    // Unix permission bits when the archive was made on Unix, else 0.
+    uint32_t UnixMode() const;
+};
+
+// Where a member's data lies, after its local header was read.
+struct MemberData {
+    uint64_t dataOffset = 0;  // first byte after the local header
+    uint64_t packedSize = 0;  // bytes of data (encryption header included)
+    uint64_t unpackedSize = 0;
+    uint32_t crc = 0;
+    uint16_t method = 0;
+    uint16_t flags = 0;
+    uint16_t dosTime = 0;
+    std::vector<uint8_t> localExtra;
+};
+
+class ArchiveReader {
+public:
+    ArchiveReader() = default;
+    ~ArchiveReader();
+    ArchiveReader(const ArchiveReader&) = delete;
+    ArchiveReader& operator=(const ArchiveReader&) = delete;
+
+    // Opens the archive and reads its directory. On failure error says why.
+    bool Open(const std::string& path, std::string& error);
+
+    const std::vector<MemberEntry>& entries() const { return entries_; }
+    uint64_t fileSize() const { return fileSize_; }
+    // Bytes to add to the stored offsets (a prefix the offsets ignore).
+    int64_t offsetShift() const { return shift_; }
+    uint64_t centralOffset() const { return centralOffset_; }
+    // Directory entries that could not be read (the directory was cut short).
+    bool directoryTruncated() const { return truncated_; }
+
+    // Reads the local header of an entry and checks that its data lies
+    // inside the archive.
+    bool Locate(const MemberEntry& entry, MemberData& out, std::string& error) const;
+
+    // Reads exactly size bytes at offset; false on a short read or error.
+    // Safe to call from several threads at once.
+    bool ReadAt(uint64_t offset, void* buffer, size_t size) const;
+
+private:
+    bool ReadDirectory(std::string& error);
+
+    int fd_ = -1;
+    uint64_t fileSize_ = 0;
+    uint64_t eocdOffset_ = 0;
+    uint64_t centralOffset_ = 0;
+    int64_t shift_ = 0;
+    bool truncated_ = false;
+    Eocd eocd_;
+    std::vector<MemberEntry> entries_;
+};
+
+}  // namespace kelp::zip

@@ -1,0 +1,136 @@
+#include "member_decoder.h"
+
+#include <algorithm>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "crc32.h"
+#include "inflater.h"
+
+namespace kelp::zip {
+namespace {
+
+constexpr size_t kReadChunk = 256 * 1024;
+// Pieces handed to the sink from a whole-member buffer, so progress and
+// writing proceed in steps.
+constexpr size_t kSinkPiece = 1u << 20;
+
+DecodeResult Fail(DecodeStatus status, std::string detail) {
+    DecodeResult r;
+    r.status = status;
+    r.detail = std::move(detail);
+    return r;
+}
+
+// Hands bytes to the sink while keeping CRC and count.
+struct CountingSink {
+    const ByteSink& sink;
+    uint32_t crc = 0;
+    uint64_t produced = 0;
+    bool operator()(const uint8_t* p, size_t n) {
+        crc = Crc32(crc, p, n);
+        produced += n;
+        return sink(p, n);
+    }
+};
+
+DecodeResult Finish(const CountingSink& out, const MemberData& data) {
+    DecodeResult r;
+    r.crc = out.crc;
+    r.produced = out.produced;
+    if (out.crc != data.crc) r.status = DecodeStatus::CrcMismatch;
+    return r;
+}
+
+DecodeResult DecodeStored(const ArchiveReader& reader, const MemberData& data, uint64_t offset,
+                          uint64_t size, ZipCrypto* crypto, CountingSink& out) {
+    if (size != data.unpackedSize)
+        return Fail(DecodeStatus::BadData, "stored size and uncompressed size differ");
+    std::vector<uint8_t> buf(static_cast<size_t>(std::min<uint64_t>(size, kReadChunk)));
+    while (size > 0) {
+        size_t n = static_cast<size_t>(std::min<uint64_t>(size, buf.size()));
+        if (!reader.ReadAt(offset, buf.data(), n)) return Fail(DecodeStatus::ReadError, "read error");
+        if (crypto) crypto->Decrypt(buf.data(), n);
+        if (!out(buf.data(), n)) return Fail(DecodeStatus::Stopped, "stopped");
+        offset += n;
+        size -= n;
+    }
+    return Finish(out, data);
+}
+
+DecodeResult DecodeWhole(const ArchiveReader& reader, const MemberData& data, uint64_t offset,
+                         uint64_t size, ZipCrypto* crypto, CountingSink& out) {
+    std::unique_ptr<uint8_t[]> in(new (std::nothrow) uint8_t[size + 1]);
+    std::unique_ptr<uint8_t[]> plain(new (std::nothrow) uint8_t[data.unpackedSize + 1]);
+    if (!in || !plain) return Fail(DecodeStatus::BadData, "out of memory");
+    if (!reader.ReadAt(offset, in.get(), size)) return Fail(DecodeStatus::ReadError, "read error");
+    if (crypto) crypto->Decrypt(in.get(), size);
+    InflateStatus st = InflateWhole({in.get(), size}, {plain.get(), data.unpackedSize});
+    if (st != InflateStatus::Ok) return Fail(DecodeStatus::BadData, InflateStatusText(st));
+    for (uint64_t at = 0; at < data.unpackedSize; at += kSinkPiece) {
+        size_t n = static_cast<size_t>(std::min<uint64_t>(kSinkPiece, data.unpackedSize - at));
+        if (!out(plain.get() + at, n)) return Fail(DecodeStatus::Stopped, "stopped");
+    }
+    return Finish(out, data);
+}
+
+DecodeResult DecodeStreamed(const ArchiveReader& reader, const MemberData& data, uint64_t offset,
+                            uint64_t size, ZipCrypto* crypto, CountingSink& out) {
+    auto inflater = std::make_unique<StreamInflater>(data.unpackedSize);
+    std::vector<uint8_t> buf(kReadChunk);
+    InflateStatus st = InflateStatus::NeedInput;
+    while (st == InflateStatus::NeedInput) {
+        size_t n = static_cast<size_t>(std::min<uint64_t>(size, buf.size()));
+        if (n > 0 && !reader.ReadAt(offset, buf.data(), n))
+            return Fail(DecodeStatus::ReadError, "read error");
+        if (crypto) crypto->Decrypt(buf.data(), n);
+        offset += n;
+        size -= n;
+        st = inflater->Feed({buf.data(), n}, size == 0, out);
+        if (inflater->stopped()) return Fail(DecodeStatus::Stopped, "stopped");
+    }
+    if (st != InflateStatus::Ok) return Fail(DecodeStatus::BadData, InflateStatusText(st));
+    return Finish(out, data);
+}
+
+}  // namespace
+
+std::optional<ZipCrypto> TryPassword(const ArchiveReader& reader, const MemberData& data,
+                                     std::string_view password) {
+    uint8_t header[kCryptHeaderSize];
+    if (data.packedSize < kCryptHeaderSize || !reader.ReadAt(data.dataOffset, header, sizeof(header)))
+        return std::nullopt;
+    ZipCrypto crypto(password);
+    if (crypto.DecryptHeader(header) != ZipCrypto::CheckByte(data.flags, data.crc, data.dosTime))
+        return std::nullopt;
+    return crypto;
+}
+
+DecodeResult DecodeMember(const ArchiveReader& reader, const MemberData& data, ZipCrypto* crypto,
+                          const ByteSink& sink, size_t wholeBudget) {
+    uint64_t offset = data.dataOffset;
+    uint64_t size = data.packedSize;
+    if (crypto) {
+        if (size < kCryptHeaderSize) return Fail(DecodeStatus::BadData, "encryption header missing");
+        offset += kCryptHeaderSize;
+        size -= kCryptHeaderSize;
+    }
+    CountingSink out{sink};
+    switch (data.method) {
+        case kMethodStored:
+            return DecodeStored(reader, data, offset, size, crypto, out);
+        case kMethodDeflated:
+            // Deflate expands at most about 1032:1; a stated size beyond
+            // that is wrong, and streaming finds out without allocating it.
+            if (data.unpackedSize <= wholeBudget && size <= wholeBudget &&
+                data.unpackedSize <= size * 1032 + 64)
+                return DecodeWhole(reader, data, offset, size, crypto, out);
+            return DecodeStreamed(reader, data, offset, size, crypto, out);
+        default:
+            return Fail(DecodeStatus::Unsupported,
+                        "compression method " + std::to_string(data.method) + " is not supported");
+    }
+}
+
+}  // namespace kelp::zip

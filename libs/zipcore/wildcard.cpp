@@ -1,0 +1,37 @@
+#include "wildcard.h"
+
+namespace kelp::zip {
+namespace {
+
+char Fold(char c) {
+    if (c == '\\') return '/';
+    if (c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 'a');
+    return c;
+}
+
+}  // namespace
+
+bool WildcardMatch(std::string_view pattern, std::string_view name) {
+    // Greedy matching with one backtrack point: the last "*" seen. This is
+    // linear in practice and never recursive, so hostile patterns are cheap.
+    size_t p = 0, n = 0;
+    size_t starP = std::string_view::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (p < pattern.size() && (pattern[p] == '?' || Fold(pattern[p]) == Fold(name[n]))) {
+            ++p;
+            ++n;
+        } else if (starP != std::string_view::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+}  // namespace kelp::zip

@@ -1,0 +1,156 @@
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "outlook_bar.h"
+
+using namespace kelp;
+
+namespace {
+
+QPixmap icon32() {
+    QPixmap p(32, 32);
+    p.fill(Qt::darkGreen);
+    return p;
+}
+
+OutlookLayoutInput input(int items, int selected, int height) {
+    OutlookLayoutInput in;
+    in.size = QSize(100, height);
+    in.buttonHeight = 20;
+    in.groupCount = 3;
+    in.selected = selected;
+    in.iconSizes.assign(items, QSize(32, 32));
+    in.captionHeights.assign(items, 15);
+    return in;
+}
+
+}  // namespace
+
+TEST(OutlookLayoutTest, ButtonsItemsAndArrows) {
+    OutlookLayoutInput in = input(8, 1, 300);
+    OutlookLayout l = layoutOutlook(in);
+    EXPECT_EQ(l.buttons[0], QRect(1, 1, 98, 20));
+    EXPECT_EQ(l.buttons[1].top(), 22);
+    EXPECT_EQ(l.buttons[2].top(), 298 + 1 - 21);  // stacked at the bottom
+    EXPECT_EQ(l.area.top(), 43);
+    // Items are 32 + 4 + 15 + 10 = 61 high from 47: three fit above 278.
+    EXPECT_EQ(l.icons[0], QRect(34, 49, 32, 32));
+    EXPECT_EQ(l.captions[0].top(), 47 + 36);
+    EXPECT_FALSE(l.icons[2].isNull());
+    EXPECT_TRUE(l.icons[3].isNull());
+    EXPECT_FALSE(l.downArrow.isNull());
+    EXPECT_TRUE(l.upArrow.isNull());
+    EXPECT_EQ(hitTest(l, l.downArrow.center()), (OutlookHit{hkArrow, 0}));
+    EXPECT_EQ(hitTest(l, QPoint(50, 10)), (OutlookHit{hkButton, 0}));
+    EXPECT_EQ(hitTest(l, l.icons[1].center()), (OutlookHit{hkIcon, 1}));
+    EXPECT_EQ(hitTest(l, l.captions[2].center()), (OutlookHit{hkCaption, 2}));
+
+    in.scrollOffset = 1;
+    l = layoutOutlook(in);
+    EXPECT_TRUE(l.icons[0].isNull());
+    EXPECT_EQ(l.icons[1].top(), 49);
+    EXPECT_EQ(hitTest(l, l.upArrow.center()), (OutlookHit{hkArrow, 1}));
+}
+
+class OutlookBarWidget : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const char* g : {"Archive", "Extract", "Add/Delete"}) {
+            OutlookGroup& group = bar.addGroup(g);
+            for (int i = 0; i < 8; ++i) group.addItem(QString("%1 %2").arg(g).arg(i), icon32());
+        }
+        bar.setSmoothScrolling(false);
+        bar.resize(100, 300);
+        bar.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar));
+    }
+    void click(const QPoint& p) { QTest::mouseClick(&bar, Qt::LeftButton, {}, p); }
+    OutlookLayout layout() const { return bar.currentLayout(); }
+    OutlookBar bar;
+};
+
+TEST_F(OutlookBarWidget, GroupChangeAndIconSelection) {
+    EXPECT_EQ(bar.SelectedButton(), 0);  // chosen when shown
+    QSignalSpy change(&bar, &OutlookBar::OnChange), changing(&bar, &OutlookBar::OnChanging);
+    click(layout().buttons[0].center());  // the open group: nothing changes
+    EXPECT_EQ(change.size(), 0);
+    EXPECT_EQ(changing.size(), 1);
+
+    click(layout().icons[1].center());
+    EXPECT_EQ(bar.SelectedIcon(), 1);
+    click(layout().buttons[2].center());
+    EXPECT_EQ(bar.SelectedButton(), 2);
+    EXPECT_EQ(bar.SelectedIcon(), -1);
+    EXPECT_EQ(bar.scrollOffset(), 0);
+
+    // Released over another icon than the one pressed: the one under the release.
+    QTest::mousePress(&bar, Qt::LeftButton, {}, layout().icons[0].center());
+    QTest::mouseRelease(&bar, Qt::LeftButton, {}, layout().icons[2].center());
+    EXPECT_EQ(bar.SelectedIcon(), 2);
+}
+
+TEST_F(OutlookBarWidget, ArrowsScrollTheItems) {
+    ASSERT_FALSE(layout().downArrow.isNull());
+    click(layout().downArrow.center());
+    EXPECT_EQ(bar.scrollOffset(), 1);
+    EXPECT_TRUE(layout().icons[0].isNull());
+    ASSERT_FALSE(layout().upArrow.isNull());
+    click(layout().upArrow.center());
+    EXPECT_EQ(bar.scrollOffset(), 0);
+}
+
+TEST_F(OutlookBarWidget, DisabledItemsAndVeto) {
+    bar.group(0).item(1).setEnabled(false);
+    QSignalSpy iconClick(&bar, &OutlookBar::OnIconClick);
+    click(layout().icons[1].center());
+    EXPECT_EQ(bar.SelectedIcon(), -1);
+    EXPECT_EQ(iconClick.size(), 1);
+
+    QObject::connect(&bar, &OutlookBar::OnChanging, [](bool& canChange) { canChange = false; });
+    click(layout().buttons[1].center());
+    click(layout().icons[0].center());
+    EXPECT_EQ(bar.SelectedButton(), 0);
+    EXPECT_EQ(bar.SelectedIcon(), -1);
+    EXPECT_EQ(iconClick.size(), 1);
+}
+
+TEST_F(OutlookBarWidget, AnimatedGroupChange) {
+    bar.setSmoothScrolling(true);
+    bar.setScrollDelay(0);
+    QSignalSpy change(&bar, &OutlookBar::OnChange);
+    const OutlookLayout before = layout();
+    click(before.buttons[2].center());
+    EXPECT_EQ(bar.SelectedButton(), 2);
+    EXPECT_EQ(change.size(), 1);
+    // Two buttons travel from the bottom up to just below the first one.
+    const int distance = before.bottomStart - (before.buttons[0].bottom() + 2);
+    EXPECT_EQ(bar.lastAnimationSteps(), (distance + 4) / 5);
+    click(layout().buttons[0].center());
+    EXPECT_EQ(bar.SelectedButton(), 0);
+    EXPECT_EQ(change.size(), 2);
+}
+
+TEST_F(OutlookBarWidget, CaptionEditing) {
+    bar.setAllowEditing(true);
+    const QPoint caption = layout().captions[0].center();
+    click(caption);  // makes the item the candidate
+    EXPECT_FALSE(bar.isEditing());
+    click(caption);  // a second press opens the editor
+    ASSERT_TRUE(bar.isEditing());
+    QLineEdit* editor = bar.captionEditor();
+    editor->selectAll();
+    QTest::keyClicks(editor, "Renamed");
+    QTest::keyClick(editor, Qt::Key_Escape);
+    EXPECT_EQ(bar.group(0).item(0).Caption(), "Archive 0");
+
+    click(caption);
+    ASSERT_TRUE(bar.isEditing());
+    editor->selectAll();
+    QTest::keyClicks(editor, "Renamed");
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_FALSE(bar.isEditing());
+    EXPECT_EQ(bar.group(0).item(0).Caption(), "Renamed");
+}

@@ -1,0 +1,175 @@
+#include <QHeaderView>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "sort_grid.h"
+
+using namespace kelp;
+
+namespace {
+
+SortedList entries(const QStringList& keys) {
+    SortedList l;
+    for (int i = 0; i < keys.size(); ++i) l.push_back({keys[i], i + 1});
+    return l;
+}
+
+QStringList sortedKeys(const QStringList& keys, SortOptions o) {
+    const SortedList l = entries(keys);
+    QStringList out;
+    for (int i : sortedOrder(l, o)) out << l[i].Str;
+    return out;
+}
+
+SortOptions opts(SortStyleKind style, SortDirection dir = sdAscending) {
+    SortOptions o;
+    o.SortStyle = style;
+    o.SortDirection = dir;
+    return o;
+}
+
+}  // namespace
+
+TEST(SortGridLogic, NumericAndAlphabeticOrder) {
+    const QStringList keys{"10", "9", "100"};
+    EXPECT_EQ(sortedKeys(keys, opts(ssNumeric)), (QStringList{"9", "10", "100"}));
+    EXPECT_EQ(sortedKeys(keys, opts(ssAlphabetic)), (QStringList{"10", "100", "9"}));
+    EXPECT_EQ(compareSortKeys("10", "9", opts(ssNumeric)), 1);
+    EXPECT_EQ(compareSortKeys("x", "9", opts(ssNumeric)), 0);  // unconvertible: equal
+}
+
+TEST(SortGridLogic, EqualKeysKeepOrderInBothDirections) {
+    const QStringList keys{"b", "a", "B"};
+    EXPECT_EQ(sortedKeys(keys, opts(ssAlphabetic)), (QStringList{"a", "b", "B"}));
+    EXPECT_EQ(sortedKeys(keys, opts(ssAlphabetic, sdDescending)), (QStringList{"b", "B", "a"}));
+    SortOptions cs = opts(ssAlphabetic);
+    cs.SortCaseSensitive = true;
+    EXPECT_NE(compareSortKeys("b", "B", cs), 0);
+}
+
+TEST(SortGridLogic, DateTimeTimeAndUnconvertibleKeys) {
+    EXPECT_EQ(sortedKeys({"2001/03/04 12:05:09", "1999/12/31 23:59:59", "2001/03/04 09:00:00"},
+                         opts(ssDateTime)),
+              (QStringList{"1999/12/31 23:59:59", "2001/03/04 09:00:00", "2001/03/04 12:05:09"}));
+    EXPECT_EQ(sortedKeys({"13:00", "9:30", "09:15:01"}, opts(ssTime)),
+              (QStringList{"09:15:01", "9:30", "13:00"}));
+    // Keys that are no numbers go after the numbers and keep their order.
+    EXPECT_EQ(sortedKeys({"", "5", "dir", "3"}, opts(ssNumeric)),
+              (QStringList{"3", "5", "", "dir"}));
+    EXPECT_EQ(sortedKeys({"", "5", "dir", "3"}, opts(ssNumeric, sdDescending)),
+              (QStringList{"", "dir", "5", "3"}));
+    SortOptions custom = opts(ssCustom);
+    custom.SortCompare = [](const QString& a, const QString& b) {
+        return int(a.size() - b.size());
+    };
+    EXPECT_EQ(sortedKeys({"ccc", "a", "bb"}, custom), (QStringList{"a", "bb", "ccc"}));
+}
+
+TEST(SortGridLogic, DetectsStyleFromAllCells) {
+    EXPECT_EQ(detectSortStyle({"1", "2.5", "-3e2"}), ssNumeric);
+    EXPECT_EQ(detectSortStyle({"2001/03/04 12:05:09", "2002/01/01"}), ssDateTime);
+    EXPECT_EQ(detectSortStyle({"12:05", "2002/01/01"}), ssDateTime);
+    EXPECT_EQ(detectSortStyle({"1", "12:05"}), ssAlphabetic);
+    EXPECT_EQ(detectSortStyle({"1", ""}), ssAlphabetic);  // an empty cell fails all three
+}
+
+class SortGridWidget : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        grid.setColCount(3);
+        grid.setRowCount(5);
+        const QStringList header{"Name", "Size", "Time"};
+        const QStringList names{"b", "a", "B", "sum"};
+        const QStringList sizes{"10", "9", "100", "119"};
+        for (int c = 0; c < 3; ++c) grid.setCells(c, 0, header[c]);
+        for (int r = 1; r < 5; ++r) {
+            grid.setCells(0, r, names[r - 1]);
+            grid.setCells(1, r, sizes[r - 1]);
+        }
+        grid.resize(400, 300);
+        grid.show();
+        grid.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&grid));
+    }
+    QStringList column(int c) {
+        QStringList out;
+        for (int r = 1; r < grid.RowCount(); ++r) out << grid.Cells(c, r);
+        return out;
+    }
+    void clickHeader(int col, Qt::MouseButton b = Qt::LeftButton, Qt::KeyboardModifiers m = {}) {
+        QHeaderView* h = grid.horizontalHeader();
+        const QPoint p(h->sectionViewportPosition(col) + h->sectionSize(col) / 2, h->height() / 2);
+        QTest::mouseClick(h->viewport(), b, m, p);
+    }
+    SortGrid grid;
+};
+
+TEST_F(SortGridWidget, HeaderClicksSortAndSelectionFollowsRecord) {
+    grid.setRow(1);  // "b", 10
+    int begins = 0, ends = 0;
+    QObject::connect(&grid, &SortGrid::OnBeginSort, [&](int, SortOptions&) { ++begins; });
+    QObject::connect(&grid, &SortGrid::OnEndSort, [&](int) { ++ends; });
+    clickHeader(1);
+    EXPECT_EQ(column(1), (QStringList{"9", "10", "100", "119"}));
+    EXPECT_EQ(grid.Row(), 2);
+    EXPECT_EQ(grid.Cells(0, grid.Row()), "b");
+    EXPECT_EQ(begins, 1);
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(grid.SortColumn(), 1);
+    EXPECT_TRUE(grid.isSorted());
+
+    clickHeader(1, Qt::RightButton);  // right click: descending
+    EXPECT_EQ(column(1), (QStringList{"119", "100", "10", "9"}));
+    EXPECT_EQ(grid.SortDirection(), sdDescending);
+
+    clickHeader(0, Qt::LeftButton, Qt::ControlModifier);  // held control: no sort
+    EXPECT_EQ(column(1), (QStringList{"119", "100", "10", "9"}));
+    EXPECT_EQ(begins, 2);
+
+    grid.Unsort();  // back to the order before the last sort
+    EXPECT_EQ(column(1), (QStringList{"9", "10", "100", "119"}));
+    EXPECT_FALSE(grid.isSorted());
+}
+
+TEST_F(SortGridWidget, FooterRowsStayUnlessSortFooter) {
+    grid.setFooterRows(1);
+    clickHeader(0);
+    EXPECT_EQ(column(0), (QStringList{"a", "b", "B", "sum"}));
+    clickHeader(0, Qt::RightButton);
+    EXPECT_EQ(column(0), (QStringList{"b", "B", "a", "sum"}));
+    grid.setSortFooter(true);
+    clickHeader(1, Qt::RightButton);
+    EXPECT_EQ(column(1), (QStringList{"119", "100", "10", "9"}));
+}
+
+TEST_F(SortGridWidget, ClickSortHandlerChangesOptions) {
+    QObject::connect(&grid, &SortGrid::OnClickSort, [](int, int row, SortOptions& o) {
+        EXPECT_EQ(row, 0);
+        o.SortStyle = ssAlphabetic;
+    });
+    clickHeader(1);
+    EXPECT_EQ(column(1), (QStringList{"10", "100", "119", "9"}));
+}
+
+TEST_F(SortGridWidget, FewerThanTwoDataRowsNeverSort) {
+    grid.setRowCount(2);
+    int begins = 0;
+    QObject::connect(&grid, &SortGrid::OnBeginSort, [&](int, SortOptions&) { ++begins; });
+    clickHeader(1);
+    EXPECT_EQ(begins, 0);
+    EXPECT_FALSE(grid.isSorted());
+}
+
+TEST(SortGridModelTest, HoldsManyRowsAndSortsThem) {
+    SortGrid grid;
+    grid.setColCount(2);
+    std::vector<QStringList> rows;
+    for (int i = 0; i < 100000; ++i) rows.push_back({QString::number((i * 7919) % 100000), "x"});
+    grid.gridModel()->setDataRows(std::move(rows));
+    EXPECT_EQ(grid.RowCount(), 100001);
+    grid.SortOnColumn(0, SortOptions{});
+    EXPECT_EQ(grid.Cells(0, 1), "0");
+    EXPECT_EQ(grid.Cells(0, 100000), "99999");
+}

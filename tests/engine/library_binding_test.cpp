@@ -1,0 +1,250 @@
+// The engine's side of the library interface, checked through the recording
+// stand-in libraries: which library is loaded, what every block field holds
+// in both layouts, and how callbacks become events and answers.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "engine/param_blocks.h"
+#include "engine/zip_engine.h"
+#include "recording_reader.h"
+#include "tests/fixtures/archive_builder.h"
+#include "tests/fixtures/recording_host_ui.h"
+#include "tests/fixtures/temp_dir.h"
+
+namespace {
+
+using engine::ZipEngine;
+
+class LibraryBinding : public ::testing::Test {
+protected:
+    LibraryBinding() {
+        zip.SetHostUi(&host);
+        zip.OnMessage = [this](int code, const std::string& text) {
+            codes.push_back(code);
+            logged.push_back(text);
+        };
+        fixtures::WriteFile(dir / "a.zip", fixtures::ArchiveBuilder().Add("Docs/One.txt", "1").Build());
+        setenv("KELP_RECORD_FILE", (dir / "record").c_str(), 1);
+    }
+    ~LibraryBinding() override {
+        unsetenv("KELP_RECORD_FILE");
+        unsetenv("KELP_RECORD_SCRIPT");
+        unsetenv("KELP_RECORD_RESULT");
+        zip.UnloadUnzipLib();
+        zip.UnloadZipLib();
+    }
+
+    // Runs Extract against the recording library of `version`.
+    recording::Call ExtractWith(int version) {
+        zip.setDLLDirectory(std::string(KELP_LIB_DIR) + "/recording" + std::to_string(version));
+        zip.setZipFileName(dir / "a.zip");
+        zip.Extract();
+        auto calls = recording::ReadRecording(dir / "record");
+        std::filesystem::remove(dir / "record");
+        EXPECT_EQ(calls.size(), 1u);
+        return calls.empty() ? recording::Call{} : calls.front();
+    }
+
+    // Sends scripted callbacks ("action number1 number2 text" lines).
+    std::vector<recording::CallbackRecordSeen> Callbacks(const std::string& script) {
+        fixtures::WriteFile(dir / "script", script);
+        setenv("KELP_RECORD_SCRIPT", (dir / "script").c_str(), 1);
+        return ExtractWith(152).callbacks;
+    }
+
+    fixtures::TempDir dir;
+    fixtures::RecordingHostUi host;
+    ZipEngine zip;
+    std::vector<int> codes;
+    std::vector<std::string> logged;
+};
+
+TEST_F(LibraryBinding, PropertySettersNormalise) {
+    zip.setDLLDirectory("/opt/kelp/lib/");
+    EXPECT_EQ(zip.DLLDirectory(), "/opt/kelp/lib");
+    zip.setDLLDirectory("/opt/kelp/lib//");
+    EXPECT_EQ(zip.DLLDirectory(), "/opt/kelp/lib/");
+    zip.setPasswordReqCount(20);
+    EXPECT_EQ(zip.PasswordReqCount(), 15u);
+    zip.setPasswordReqCount(3);
+    EXPECT_EQ(zip.PasswordReqCount(), 3u);
+}
+
+TEST_F(LibraryBinding, LibraryComesFromItsFolderOrTheRunPath) {
+    zip.setDLLDirectory(std::string(KELP_LIB_DIR) + "/recording150");
+    EXPECT_EQ(zip.UnzipLibVersion(), 150);
+    EXPECT_EQ(zip.ZipLibVersion(), 150);
+    EXPECT_FALSE(ZipEngine::UnzipLibLoaded());  // loaded for the question only
+
+    // A folder without the library: the one beside the program is used.
+    zip.setDLLDirectory(dir.path());
+    EXPECT_EQ(zip.UnzipLibVersion(), 160);
+    EXPECT_TRUE(logged.empty());
+
+    // A file that is no library is reported.
+    fixtures::WriteFile(dir / "libkunzip.so", "not a shared object");
+    zip.LoadUnzipLib();
+    EXPECT_FALSE(ZipEngine::UnzipLibLoaded());
+    EXPECT_EQ(logged, std::vector<std::string>{"KUNZIP.DLL not found!"});
+
+    zip.Trace = true;
+    zip.setDLLDirectory(std::string(KELP_LIB_DIR) + "/recording152");
+    zip.LoadUnzipLib();
+    EXPECT_TRUE(ZipEngine::UnzipLibLoaded());
+    EXPECT_EQ(logged.back(), "KUNZIP Loaded!");
+}
+
+TEST_F(LibraryBinding, CurrentUnzipBlockCarriesEveryOption) {
+    zip.ExtrOptions = {engine::ExtrFreshen, engine::ExtrUpdate, engine::ExtrDirNames,
+                       engine::ExtrOverWrite};
+    zip.Password = "pw";
+    zip.Verbose = true;
+    zip.FSpecArgs = {"Docs/*.txt", "b?n"};
+    const auto call = ExtractWith(152);
+    const auto b = call.As<KUnzipParams>();
+    EXPECT_EQ(call.entry, "KUnzipExec");
+    EXPECT_EQ(b.EngineRef, &zip);
+    EXPECT_EQ(b.CallerVersion, 160);
+    EXPECT_EQ(b.QuietOn, KELP_TRUE);
+    EXPECT_EQ(b.VerboseOn, KELP_TRUE);
+    EXPECT_EQ(b.TestOn, KELP_FALSE);
+    EXPECT_EQ(b.UpdateOn, KELP_TRUE);
+    EXPECT_EQ(b.FreshenOn, KELP_FALSE);  // update wins over freshen
+    EXPECT_EQ(b.DirNamesOn, KELP_TRUE);
+    EXPECT_EQ(b.OverwriteOn, KELP_TRUE);
+    EXPECT_EQ(b.SpecCount, 2);
+    EXPECT_EQ(b.PasswordTries, 0);  // only libraries from 1.60 on are told
+    EXPECT_EQ(b.EndMarker, 7);
+    EXPECT_EQ(call.texts.at("PasswordText"), "pw");
+    EXPECT_EQ(call.texts.at("ArchiveNameText"), std::filesystem::absolute(dir / "a.zip").string());
+    EXPECT_EQ(call.texts.at("SpecText[0]"), "Docs/*.txt");
+    EXPECT_EQ(call.texts.at("SpecText[1]"), "b?n");
+    EXPECT_EQ(zip.SuccessCount(), 2);
+    EXPECT_TRUE(zip.FSpecArgs.empty());
+    EXPECT_FALSE(zip.UnzipLibBusy());
+}
+
+TEST_F(LibraryBinding, OldUnzipBlockAndTheUnattendedFillerPassword) {
+    zip.ExtrOptions = {engine::ExtrTest};
+    zip.Unattended = true;
+    zip.AddOptions = {engine::AddEncrypt};
+    zip.setPasswordReqCount(4);
+    zip.FSpecArgs = {"x"};
+    const auto call = ExtractWith(150);
+    const auto b = call.As<KUnzipParamsOld>();
+    EXPECT_EQ(b.TestOn, KELP_TRUE);
+    EXPECT_EQ(b.EndMarker, 7);
+    EXPECT_EQ(b.WindowHandle, nullptr);
+    EXPECT_EQ(b.SpecCount, 1);
+    EXPECT_EQ(call.texts.at("SpecTexts[0]"), "x");
+    EXPECT_EQ(call.texts.at("PasswordText"), std::string(80, '~'));
+    // Unattended without a password: warned, and the count comes back.
+    EXPECT_EQ(logged.front(), "Warning - Unattended Extract: possible not all files extracted");
+    EXPECT_EQ(zip.PasswordReqCount(), 4u);
+}
+
+TEST_F(LibraryBinding, CallbacksBecomeEventsAndAnswers) {
+    std::vector<std::pair<engine::ProgressType, int64_t>> progress;
+    zip.OnProgress = [&](engine::ProgressType type, const std::string&, int64_t size) {
+        progress.emplace_back(type, size);
+        if (size == 77) zip.CancelRequested = true;
+    };
+    zip.OnPasswordError = [](std::string& password, const std::string& file, uint32_t& repeat) {
+        password = std::string(100, file.empty() ? '?' : 'p');
+        repeat = 99;
+    };
+    zip.OnExtractOverwrite = [](const std::string&, bool isOlder, bool& doOverwrite) {
+        doOverwrite = isOlder;
+    };
+    const auto seen = Callbacks(
+        "5 0 3 \n"
+        "4 4660 0 Unzipped: a.txt  \n"
+        "8 0 2 secret.txt\n"
+        "9 17 18 bad.txt\n"
+        "10 1 0 old.txt\n"
+        "2 0 77 \n"
+        "3 0 0 \n");
+    ASSERT_EQ(seen.size(), 7u);
+    EXPECT_EQ(codes.back(), 0x1234);
+    EXPECT_EQ(logged.back(), "Unzipped: a.txt");  // trailing blanks trimmed
+    EXPECT_EQ(seen[2].text, std::string(80, 'p'));
+    EXPECT_EQ(seen[2].number1, 1);
+    EXPECT_EQ(seen[2].number2, 15);
+    EXPECT_EQ(seen[3].number1, 2);  // no CRC handler
+    EXPECT_EQ(seen[4].number2, 1);  // older: overwrite
+    EXPECT_EQ(seen[5].result, KELP_CALLBACK_CANCEL);  // cancel set in this very callback
+    EXPECT_EQ(seen[1].result, 0);
+    EXPECT_EQ(progress.front(), std::make_pair(engine::ptFileCount, int64_t{3}));
+    EXPECT_FALSE(zip.CancelRequested);  // cleared when the call ends
+}
+
+TEST_F(LibraryBinding, PasswordWithoutHandlerUsesThePrompts) {
+    host.passwordAnswers = {std::string("one"), std::string("two"), std::string("two"),
+                            std::nullopt};
+    const auto seen = Callbacks(
+        "8 0 3 file.txt\n"    // extract: one prompt
+        "8 1 3 new.txt\n"     // add: prompt and confirmation
+        "8 0 3 again.txt\n");  // cancelled
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0].text, "one");
+    EXPECT_EQ(seen[0].number2, 3);
+    EXPECT_EQ(seen[1].text, "two");
+    EXPECT_EQ(seen[2].number1, 0);
+    EXPECT_EQ(seen[2].number2, 0);
+}
+
+TEST_F(LibraryBinding, RenameAnswerReplacesTheText) {
+    zip.OnSetNewName = [](std::string& name, bool& changed) {
+        if (name == "keep.txt") return;
+        name = "renamed/" + name;
+        changed = true;
+    };
+    const auto seen = Callbacks("7 0 0 keep.txt\n7 0 0 move.txt\n");
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].action, 7);
+    EXPECT_EQ(seen[1].action, 8);
+    EXPECT_EQ(seen[1].text, "renamed/move.txt");
+}
+
+TEST(ZipBlock, SpecificationPrefixesAndPasswords) {
+    ZipEngine zip;
+    zip.Password = "default";
+    zip.AddOptions = {engine::AddEncrypt, engine::AddFreshen, engine::AddUpdate, engine::AddDirNames};
+    zip.FSpecArgs = {"*.txt<own", "plain<", ">sub", "|top", ">|odd"};
+    auto block = zip.FillZipParams("/x/a.zip", 160);
+    const KZipParams& b = block->Current();
+    EXPECT_EQ(b.UpdateOn, KELP_TRUE);
+    EXPECT_EQ(b.FreshenOn, KELP_FALSE);
+    EXPECT_EQ(b.DropPaths, KELP_FALSE);
+    EXPECT_EQ(b.RecurseOn, 0);
+    EXPECT_EQ(b.SkipDirEntries, KELP_TRUE);
+    EXPECT_EQ(b.Reserved80, -1);
+    EXPECT_STREQ(b.StoreSuffixes, ".gif:.png:.z:.zip:.zoo:.arc:.lzh:.arj:.taz:.tgz:.lha");
+    ASSERT_EQ(b.SpecCount, 5);
+    const KZipSpec* s = b.SpecTable;
+    EXPECT_STREQ(s[0].SpecText, "*.txt");
+    EXPECT_STREQ(s[0].SpecPassword, "own");
+    EXPECT_EQ(s[0].SpecEncrypt, 0xFFFF);
+    EXPECT_STREQ(s[1].SpecText, "plain");
+    EXPECT_EQ(s[1].SpecPassword, nullptr);
+    EXPECT_EQ(s[1].SpecEncrypt, 0);
+    EXPECT_STREQ(s[2].SpecText, "sub");
+    EXPECT_EQ(s[2].SpecRecurse, -1);
+    EXPECT_STREQ(s[2].SpecPassword, "default");
+    EXPECT_EQ(s[2].SpecEncrypt, KELP_TRUE);
+    EXPECT_STREQ(s[3].SpecText, "top");
+    EXPECT_EQ(s[3].SpecRecurse, 0);
+    EXPECT_STREQ(s[4].SpecText, "|odd");
+
+    // Below version 151 the lines go unchanged into the old table.
+    zip.FSpecArgs = {">a<pw"};
+    auto old = zip.FillZipParams("/x/a.zip", 150);
+    ASSERT_FALSE(old->CurrentLayout());
+    EXPECT_STREQ(old->Old().SpecTexts[0], ">a<pw");
+    old->SetEndMarker();
+    EXPECT_EQ(old->Old().EndMarker, 7);
+}
+
+}  // namespace

@@ -1,0 +1,158 @@
+// Hostile and damaged archives: nothing is written outside the target
+// folder, failing members leave no output behind and are never counted,
+// the good member still comes out, and test mode agrees with unzip -t.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
+#include <sstream>
+
+#include "kunzip_harness.h"
+
+namespace fs = std::filesystem;
+using harness::Quote;
+using harness::Shell;
+using harness::UnzipCall;
+
+namespace {
+
+class BadArchives : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new harness::TempFolder;
+        std::string script = std::string(KELP_SOURCE_DIR) + "/tests/libs/make_bad_archives.py";
+        ASSERT_EQ(Shell("python3 " + Quote(script) + " " + Quote(dir_->path())), 0);
+    }
+    static void TearDownTestSuite() { delete dir_; }
+
+    void SetUp() override {
+        root = tmp / "root";
+        out = root + "/out";
+        fs::create_directories(out);
+    }
+    UnzipCall Extract(const std::string& name) {
+        UnzipCall c;
+        c.archive = (*dir_) / name;
+        c.targetDir = out;
+        c.Run();
+        return c;
+    }
+    // Names of members unzip -t reports as failing.
+    static std::set<std::string> UnzipTestFailures(const std::string& archive) {
+        std::string output;
+        Shell("unzip -t " + Quote(archive), &output);
+        std::set<std::string> failing;
+        std::istringstream lines(output);
+        std::string line;
+        while (std::getline(lines, line)) {
+            auto at = line.find("testing: ");
+            if (at == std::string::npos) continue;
+            std::string rest = line.substr(at + 9);
+            std::string name = rest.substr(0, rest.find("  "));
+            if (rest.find(" OK") == std::string::npos) failing.insert(name);
+        }
+        return failing;
+    }
+    static std::set<std::string> KunzipTestFailures(const UnzipCall& c) {
+        std::set<std::string> failing;
+        for (const auto& s : c.Actions(KCB_SKIPPED)) failing.insert(s.text);
+        for (const auto& s : c.Actions(KCB_CRC_ERROR)) failing.insert(s.text);
+        return failing;
+    }
+    // No file anywhere under root but the expected ones, and no leftovers.
+    void ExpectOnlyGood(const std::set<std::string>& expected) {
+        std::set<std::string> found;
+        for (const auto& e : fs::recursive_directory_iterator(root))
+            if (fs::is_symlink(e.symlink_status()) || !e.is_directory())
+                found.insert(e.path().lexically_relative(out).string());
+        EXPECT_EQ(found, expected);
+        EXPECT_EQ(harness::ReadFile(out + "/good.txt"), "good member\n");
+    }
+
+    static harness::TempFolder* dir_;
+    harness::TempFolder tmp;
+    std::string root, out;
+};
+
+harness::TempFolder* BadArchives::dir_ = nullptr;
+
+TEST_F(BadArchives, NamesLeavingTheTargetAreSkippedAsErrors) {
+    // An existing link inside the target pointing outside it.
+    fs::create_directories(tmp / "outside");
+    fs::create_directory_symlink(tmp / "outside", out + "/pre");
+    UnzipCall c = Extract("names.zip");
+    // "link" is never made, so "link/through.txt" lands in a real folder.
+    EXPECT_EQ(c.result, 2) << c.Messages();
+    std::set<std::string> skipped;
+    for (const auto& s : c.Actions(KCB_SKIPPED)) {
+        skipped.insert(s.text);
+        EXPECT_NE(s.number1, 0);
+    }
+    EXPECT_EQ(skipped, (std::set<std::string>{"../escape.txt", "/abs.txt", "C:/drive.txt",
+                                              "sub/../../deep.txt", "link", "pre/escape.txt"}));
+    EXPECT_TRUE(fs::is_empty(tmp / "outside"));
+    ExpectOnlyGood({"good.txt", "pre", "link/through.txt"});
+    EXPECT_FALSE(fs::is_symlink(out + "/link"));
+    EXPECT_NE(c.Messages().find("Error found in 6 of 8"), std::string::npos) << c.Messages();
+}
+
+TEST_F(BadArchives, DamagedMembersLeaveNothingAndTheRestComesOut) {
+    struct Case {
+        const char* archive;
+        int32_t failingMembers;
+    } cases[] = {{"long_small.zip", 1}, {"long_large.zip", 1}, {"crc.zip", 2},
+                 {"truncated.zip", 1},  {"damaged.zip", 1},    {"method.zip", 1}};
+    for (const auto& k : cases) {
+        fs::remove_all(out);
+        fs::create_directories(out);
+        UnzipCall c = Extract(k.archive);
+        EXPECT_EQ(c.result, 1) << k.archive << "\n" << c.Messages();
+        size_t reported = c.Actions(KCB_SKIPPED).size() + c.Actions(KCB_CRC_ERROR).size();
+        EXPECT_EQ(reported, static_cast<size_t>(k.failingMembers)) << k.archive;
+        ExpectOnlyGood({"good.txt"});
+    }
+}
+
+TEST_F(BadArchives, TestModeAgreesWithUnzip) {
+    // long_large.zip is left out: its CRC is right for all the data, so unzip
+    // accepts it without noticing the data runs past the stored size.
+    for (const char* name : {"long_small.zip", "crc.zip", "truncated.zip", "damaged.zip"}) {
+        std::string archive = (*dir_) / name;
+        UnzipCall c;
+        c.archive = archive;
+        c.test = true;
+        c.Run();
+        auto ours = KunzipTestFailures(c);
+        EXPECT_EQ(ours, UnzipTestFailures(archive)) << name << "\n" << c.Messages();
+        EXPECT_EQ(c.result, 1) << name;
+        EXPECT_NE(c.Messages().find("Error found in"), std::string::npos);
+    }
+}
+
+TEST_F(BadArchives, CrcMismatchDataIsKeptOnlyWhenTheEngineSaysSo) {
+    UnzipCall c;
+    c.archive = (*dir_) / "crc.zip";
+    c.targetDir = out;
+    c.specs = {"bad.txt"};
+    c.answer = [](KCallbackRecord& r) {
+        if (r.Action == KCB_CRC_ERROR) r.Number1 = 1;
+        return 0;
+    };
+    EXPECT_EQ(c.Run(), 0);  // kept, but still not a success
+    ASSERT_EQ(c.Actions(KCB_CRC_ERROR).size(), 1u);
+    EXPECT_EQ(static_cast<uint32_t>(c.Actions(KCB_CRC_ERROR)[0].number1) ^ 1,
+              static_cast<uint32_t>(c.Actions(KCB_CRC_ERROR)[0].number2));
+    EXPECT_TRUE(fs::exists(out + "/bad.txt"));
+}
+
+TEST_F(BadArchives, NotAnArchiveIsReportedWithoutMembers) {
+    harness::WriteFile(tmp / "junk.zip", std::string(100, 'j'));
+    UnzipCall c;
+    c.archive = tmp / "junk.zip";
+    EXPECT_EQ(c.Run(), 0);
+    EXPECT_NE(c.Messages().find("Error found"), std::string::npos);
+    EXPECT_EQ(c.seen.back().action, KCB_BATCH_END);
+}
+
+}  // namespace

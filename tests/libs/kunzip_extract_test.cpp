@@ -1,0 +1,338 @@
+// Archives written by the peer tools, extracted and tested through
+// libkunzip.so, against what unzip makes of them.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <random>
+
+#include "kunzip_harness.h"
+
+namespace fs = std::filesystem;
+using harness::Quote;
+using harness::Shell;
+using harness::TempFolder;
+using harness::UnzipCall;
+
+namespace {
+
+// A tree with text, incompressible and large compressible files (the last
+// one above the size inflated in one piece), an empty file and folders.
+void MakeSourceTree(const std::string& root) {
+    harness::WriteFile(root + "/readme.txt", "hello, archive\n");
+    harness::WriteFile(root + "/empty.dat", "");
+    std::mt19937 rng(7);
+    std::string noise(300000, '\0');
+    for (char& c : noise) c = static_cast<char>(rng());
+    harness::WriteFile(root + "/sub/noise.bin", noise);
+    std::string big;
+    for (int i = 0; big.size() < (10u << 20); ++i) big += "line " + std::to_string(i % 977) + " of text\n";
+    harness::WriteFile(root + "/sub/deeper/big.txt", big);
+    harness::WriteFile(root + "/sub/deeper/small.c", "int main(void) { return 0; }\n");
+    fs::create_directories(root + "/emptydir");
+}
+
+int MemberCount(const std::string& archive) {
+    std::string out;
+    Shell("unzip -Z1 " + Quote(archive), &out);
+    return static_cast<int>(std::count(out.begin(), out.end(), '\n'));
+}
+
+struct PeerTool {
+    const char* name;
+    const char* command;  // run in the source folder; %s is the archive
+};
+
+const PeerTool kPeerTools[] = {
+    {"zip", "zip -qr %s ."},
+    {"zip_encrypted", "zip -qr -P secret %s ."},
+    {"python", "python3 -c \"import zipfile,os,sys\n"
+               "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED)\n"
+               "for d,ds,fs in sorted(os.walk('.')):\n"
+               " [z.write(os.path.join(d,x)) for x in sorted(ds)+sorted(fs)]\n"
+               "z.close()\" %s"},
+    {"python_stream", "python3 -c \"import zipfile,os,sys\n"
+                      "class W:\n"
+                      " def __init__(s,f): s.f=f\n"
+                      " def write(s,b): return s.f.write(b)\n"
+                      " def flush(s): s.f.flush()\n"
+                      "z=zipfile.ZipFile(W(open(sys.argv[1],'wb')),'w',zipfile.ZIP_DEFLATED)\n"
+                      "for d,ds,fs in sorted(os.walk('.')):\n"
+                      " [z.write(os.path.join(d,x)) for x in sorted(fs)]\n"
+                      "z.close()\" %s"},
+    {"7z", "7z a -tzip -bd %s . >/dev/null"},
+    {"bsdtar", "bsdtar --format zip -cf %s ."},
+};
+
+void PrintTo(const PeerTool& tool, std::ostream* os) { *os << tool.name; }
+
+class PeerArchive : public ::testing::TestWithParam<PeerTool> {};
+
+TEST_P(PeerArchive, ExtractsLikeUnzipAndTestsClean) {
+    TempFolder tmp;
+    std::string src = tmp / "src", archive = tmp / "a.zip";
+    MakeSourceTree(src);
+    std::string cmd = "cd " + Quote(src) + " && ";
+    char line[1024];
+    std::snprintf(line, sizeof(line), GetParam().command, Quote(archive).c_str());
+    ASSERT_EQ(Shell(cmd + line), 0) << line;
+    bool encrypted = std::string(GetParam().name) == "zip_encrypted";
+    std::string pw = encrypted ? "-P secret " : "";
+    ASSERT_EQ(Shell("unzip -q " + pw + Quote(archive) + " -d " + Quote(tmp / "ref")), 0);
+
+    fs::create_directories(tmp / "out");
+    UnzipCall call;
+    call.archive = archive;
+    call.targetDir = tmp / "out";
+    call.password = encrypted ? "secret" : "";
+    int members = MemberCount(archive);
+    EXPECT_EQ(call.Run(), members) << call.Messages();
+    EXPECT_EQ(harness::CompareTrees(tmp / "ref", tmp / "out"), "");
+    EXPECT_NE(call.Messages().find("No Errors Found"), std::string::npos) << call.Messages();
+
+    UnzipCall test;
+    test.archive = archive;
+    test.test = true;
+    test.password = call.password;
+    EXPECT_EQ(test.Run(), members);
+    EXPECT_EQ(test.Actions(KCB_CRC_ERROR).size(), 0u);
+    EXPECT_NE(test.Messages().find("readme.txt OK"), std::string::npos) << test.Messages();
+}
+
+INSTANTIATE_TEST_SUITE_P(Tools, PeerArchive, ::testing::ValuesIn(kPeerTools),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A zip -r archive of a small tree, made once per test.
+class SmallArchive : public ::testing::Test {
+protected:
+    void SetUp() override {
+        harness::WriteFile(tmp / "src/a.txt", "alpha\n");
+        harness::WriteFile(tmp / "src/b.log", "bravo\n");
+        harness::WriteFile(tmp / "src/sub/c.txt", "charlie\n");
+        ASSERT_EQ(Shell("cd " + Quote(tmp / "src") + " && zip -qr ../a.zip ."), 0);
+        archive = tmp / "a.zip";
+        fs::create_directories(out);
+    }
+    UnzipCall Call() {
+        UnzipCall c;
+        c.archive = archive;
+        c.targetDir = out;
+        return c;
+    }
+    TempFolder tmp;
+    std::string archive;
+    std::string out = tmp / "out";
+};
+
+TEST_F(SmallArchive, SpecificationsSelectMembersInBothLayouts) {
+    for (bool old : {false, true}) {
+        fs::remove_all(out);
+        fs::create_directories(out);
+        UnzipCall c = Call();
+        c.oldLayout = old;
+        c.specs = {"*.TXT", "sub\\?.txt"};
+        EXPECT_EQ(c.Run(), 2) << c.Messages();
+        EXPECT_TRUE(fs::exists(out + "/a.txt"));
+        EXPECT_TRUE(fs::exists(out + "/sub/c.txt"));
+        EXPECT_FALSE(fs::exists(out + "/b.log"));
+    }
+    UnzipCall none = Call();
+    none.specs = {"nothing*"};
+    EXPECT_EQ(none.Run(), 0);
+    EXPECT_NE(none.Messages().find("Zero files"), std::string::npos);
+}
+
+TEST_F(SmallArchive, WithoutFolderNamesEverythingLandsInTheTarget) {
+    UnzipCall c = Call();
+    c.dirNames = false;
+    EXPECT_EQ(c.Run(), 3);
+    EXPECT_EQ(harness::ReadFile(out + "/c.txt"), "charlie\n");
+    EXPECT_FALSE(fs::exists(out + "/sub"));
+}
+
+TEST_F(SmallArchive, ExistingFilesAreAskedAboutKeptOrReplaced) {
+    harness::WriteFile(out + "/a.txt", "mine");
+    // No answer: the existing file is kept and the question was asked once.
+    UnzipCall keep = Call();
+    keep.specs = {"a.txt"};
+    EXPECT_EQ(keep.Run(), 0);
+    EXPECT_EQ(keep.Actions(KCB_OVERWRITE).size(), 1u);
+    EXPECT_EQ(keep.Actions(KCB_OVERWRITE)[0].number1 & 1, 0) << "fresh file is not older";
+    EXPECT_EQ(harness::ReadFile(out + "/a.txt"), "mine");
+    // Answer yes.
+    UnzipCall yes = Call();
+    yes.specs = {"a.txt"};
+    yes.answer = [](KCallbackRecord& r) {
+        if (r.Action == KCB_OVERWRITE) r.Number2 = 1;
+        return 0;
+    };
+    EXPECT_EQ(yes.Run(), 1);
+    EXPECT_EQ(harness::ReadFile(out + "/a.txt"), "alpha\n");
+    // OverwriteOn replaces without asking.
+    harness::WriteFile(out + "/a.txt", "mine");
+    UnzipCall always = Call();
+    always.overwrite = true;
+    always.specs = {"a.txt"};
+    EXPECT_EQ(always.Run(), 1);
+    EXPECT_TRUE(always.Actions(KCB_OVERWRITE).empty());
+    EXPECT_EQ(harness::ReadFile(out + "/a.txt"), "alpha\n");
+}
+
+TEST_F(SmallArchive, FreshenAndUpdateGoByDate) {
+    harness::WriteFile(out + "/a.txt", "old");
+    harness::WriteFile(out + "/b.log", "new");
+    struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    utimensat(AT_FDCWD, (out + "/a.txt").c_str(), old, 0);
+    struct timespec future[2] = {{4000000000, 0}, {4000000000, 0}};
+    utimensat(AT_FDCWD, (out + "/b.log").c_str(), future, 0);
+
+    UnzipCall fresh = Call();
+    fresh.freshen = true;
+    EXPECT_EQ(fresh.Run(), 1);  // only the older existing file
+    EXPECT_EQ(harness::ReadFile(out + "/a.txt"), "alpha\n");
+    EXPECT_EQ(harness::ReadFile(out + "/b.log"), "new");
+    EXPECT_FALSE(fs::exists(out + "/sub/c.txt"));
+    EXPECT_TRUE(fresh.Actions(KCB_OVERWRITE).empty());
+
+    UnzipCall update = Call();
+    update.update = true;
+    update.freshen = true;  // update wins
+    EXPECT_EQ(update.Run(), 2);  // the new folder and c.txt; a.txt is now current
+    EXPECT_EQ(harness::ReadFile(out + "/sub/c.txt"), "charlie\n");
+    EXPECT_EQ(harness::ReadFile(out + "/b.log"), "new");
+}
+
+TEST_F(SmallArchive, ProgressAddsUpAndEndsTheBatch) {
+    UnzipCall c = Call();
+    c.Run();
+    ASSERT_GE(c.seen.size(), 4u);
+    EXPECT_EQ(c.seen[0].action, KCB_FILE_COUNT);
+    EXPECT_EQ(c.seen[0].number2, 4);  // three files and one folder
+    EXPECT_EQ(c.seen[1].action, KCB_BYTE_TOTAL);
+    int64_t done = 0;
+    for (const auto& s : c.Actions(KCB_BYTES_DONE)) done += s.number2;
+    EXPECT_EQ(done, c.seen[1].number2);
+    EXPECT_EQ(c.seen.back().action, KCB_BATCH_END);
+    auto starts = c.Actions(KCB_FILE_START);
+    ASSERT_EQ(starts.size(), 4u);
+    auto a = std::find_if(starts.begin(), starts.end(), [](auto& s) { return s.text == "a.txt"; });
+    ASSERT_NE(a, starts.end());
+    EXPECT_EQ(a->number2, 6);
+}
+
+TEST_F(SmallArchive, CancelStopsAtTheNextCallback) {
+    UnzipCall c = Call();
+    c.answer = [](KCallbackRecord& r) { return r.Action == KCB_FILE_START ? KELP_CALLBACK_CANCEL : 0; };
+    EXPECT_LE(c.Run(), 1);
+    EXPECT_EQ(c.Actions(KCB_FILE_START).size(), 1u);
+    EXPECT_NE(c.Messages().find("cancelled"), std::string::npos);
+}
+
+TEST_F(SmallArchive, ExtractsOneMemberIntoMemory) {
+    std::string buf(8, 'x');
+    UnzipCall c;
+    c.archive = archive;
+    c.specs = {"SUB/C.TXT"};
+    c.memory = reinterpret_cast<uint8_t*>(buf.data());
+    c.memorySize = 8;
+    EXPECT_EQ(c.Run(), 1) << c.Messages();
+    EXPECT_EQ(buf, "charlie\n");
+    // Memory that does not fit the member is refused, not overrun.
+    std::string small(4, 'x');
+    c.memory = reinterpret_cast<uint8_t*>(small.data());
+    c.memorySize = 4;
+    EXPECT_EQ(c.Run(), 0);
+    EXPECT_EQ(small, "xxxx");
+}
+
+TEST(KUnzipPassword, AsksAtMostPasswordTriesAndRemembersTheRightOne) {
+    TempFolder tmp;
+    harness::WriteFile(tmp / "src/one.txt", "first secret\n");
+    harness::WriteFile(tmp / "src/two.txt", "second secret\n");
+    ASSERT_EQ(Shell("cd " + Quote(tmp / "src") + " && zip -q -P s3cret ../e.zip one.txt two.txt"), 0);
+    fs::create_directories(tmp / "out");
+
+    // Wrong answers: asked exactly PasswordTries times per member; nothing written.
+    UnzipCall wrong;
+    wrong.archive = tmp / "e.zip";
+    wrong.targetDir = tmp / "out";
+    wrong.passwordTries = 3;
+    wrong.answer = [](KCallbackRecord& r) {
+        if (r.Action == KCB_PASSWORD) {
+            std::strcpy(r.Text, "nope");
+            r.Number1 = 1;
+        }
+        return 0;
+    };
+    EXPECT_EQ(wrong.Run(), 0);
+    EXPECT_EQ(wrong.Actions(KCB_PASSWORD).size(), 6u);
+    EXPECT_EQ(wrong.Actions(KCB_SKIPPED).size(), 2u);
+    EXPECT_TRUE(fs::is_empty(tmp / "out"));
+
+    // Right on the second try: the password is kept for the next member.
+    UnzipCall right = wrong;
+    int asked = 0;
+    right.answer = [&](KCallbackRecord& r) {
+        if (r.Action == KCB_PASSWORD) {
+            std::strcpy(r.Text, ++asked == 1 ? "nope" : "s3cret");
+            r.Number1 = 1;
+        }
+        return 0;
+    };
+    EXPECT_EQ(right.Run(), 2) << right.Messages();
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(harness::ReadFile(tmp / "out/two.txt"), "second secret\n");
+
+    // No tries allowed: never asked.
+    UnzipCall none = wrong;
+    none.passwordTries = 0;
+    none.test = true;
+    EXPECT_EQ(none.Run(), 0);
+    EXPECT_TRUE(none.Actions(KCB_PASSWORD).empty());
+}
+
+TEST(KUnzipPrefix, ReadsArchivesBehindAProgramWithOrWithoutAdjustedOffsets) {
+    TempFolder tmp;
+    harness::WriteFile(tmp / "src/x.txt", "payload\n");
+    ASSERT_EQ(Shell("cd " + Quote(tmp / "src") + " && zip -q ../plain.zip x.txt"), 0);
+    harness::WriteFile(tmp / "stub", std::string(5000, '\x7f'));
+    ASSERT_EQ(Shell("cd " + Quote(tmp.path()) + " && cat stub plain.zip > raw.zip && cp raw.zip adj.zip"
+                    " && zip -qA adj.zip"), 0);
+    for (const char* name : {"raw.zip", "adj.zip"}) {
+        UnzipCall c;
+        c.archive = tmp / name;
+        c.test = true;
+        EXPECT_EQ(c.Run(), 1) << name << "\n" << c.Messages();
+        bool warned = c.Messages().find("warnings were given") != std::string::npos;
+        EXPECT_EQ(warned, std::string(name) == "raw.zip") << c.Messages();
+    }
+}
+
+TEST(KUnzipMemory, LargeMemberStreamsWithBoundedMemory) {
+    TempFolder tmp;
+    ASSERT_EQ(Shell("head -c 300000000 /dev/zero > " + Quote(tmp / "zeros") + " && cd " +
+                    Quote(tmp.path()) + " && zip -q -1 z.zip zeros && rm zeros"), 0);
+    fs::create_directories(tmp / "out");
+    // A child process, so its peak memory is its own.
+    pid_t pid = fork();
+    if (pid == 0) {
+        UnzipCall c;
+        c.archive = tmp / "z.zip";
+        c.targetDir = tmp / "out";
+        _exit(c.Run() == 1 ? 0 : 1);
+    }
+    int status = 0;
+    struct rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(fs::file_size(tmp / "out/zeros"), 300000000u);
+    EXPECT_LT(usage.ru_maxrss, 128 * 1024) << "peak KiB";
+}
+
+}  // namespace
