@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     f.packed = le32(18);
     f.unpacked = le32(22);
     size_t nameLength = le16(26);
-    if (30 + nameLength <= size) f.name.assign(reinterpret_cast<const char*>(data + 30), nameLength);
+    if (30 + nameLength <= size)
+        f.name.assign(reinterpret_cast<const char*>(data + 30), nameLength);
     // The low bit of the version-needed field picks a Unix host, so that
     // link and permission bits come from the extra-field bytes.
     if (data[4] & 1) {

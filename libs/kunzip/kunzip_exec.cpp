@@ -11,7 +11,9 @@ constexpr int32_t kVersion = 160;
 
 }  // namespace
 
-extern "C" KELP_LIB_API int32_t GetKUnzipVersion(void) { return kVersion; }
+extern "C" KELP_LIB_API int32_t GetKUnzipVersion(void) {
+    return kVersion;
+}
 
 extern "C" KELP_LIB_API int32_t KUnzipExec(void* params) {
     // Nothing may escape into the caller: any failure ends the call with

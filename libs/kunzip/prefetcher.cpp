@@ -41,8 +41,8 @@ bool Prefetcher::Eligible(const zip::MemberEntry& entry) const {
     const auto& h = entry.header;
     if (entry.IsEncrypted() || (h.flags & zip::kFlagStrongEncryption)) return false;
     if (h.method != zip::kMethodStored && h.method != zip::kMethodDeflated) return false;
-    return testOnly_ || (h.unpackedSize <= zip::kWholeMemberBudget &&
-                         h.packedSize <= zip::kWholeMemberBudget);
+    return testOnly_ ||
+           (h.unpackedSize <= zip::kWholeMemberBudget && h.packedSize <= zip::kWholeMemberBudget);
 }
 
 void Prefetcher::Work() {
@@ -55,7 +55,8 @@ void Prefetcher::Work() {
             changed_.wait(lock, [&] {
                 while (next_ < queue_.size() && dropped_.count(queue_[next_])) ++next_;
                 if (stop_ || next_ >= queue_.size()) return true;
-                uint64_t size = testOnly_ ? 0 : reader_.entries()[queue_[next_]].header.unpackedSize;
+                uint64_t size =
+                    testOnly_ ? 0 : reader_.entries()[queue_[next_]].header.unpackedSize;
                 return claimed_.empty() || heldBytes_ + size <= kWindowBytes;
             });
             if (stop_ || next_ >= queue_.size()) return;
@@ -74,12 +75,13 @@ void Prefetcher::Work() {
             item->keptBytes = !testOnly_;
             if (item->keptBytes) item->bytes.reserve(static_cast<size_t>(data.unpackedSize));
             bool stopping = false;
-            item->result = zip::DecodeMember(reader_, data, nullptr, [&](const uint8_t* p, size_t n) {
-                if (item->keptBytes) item->bytes.insert(item->bytes.end(), p, p + n);
-                std::lock_guard lock(mutex_);
-                stopping = stop_;
-                return !stopping;
-            });
+            item->result =
+                zip::DecodeMember(reader_, data, nullptr, [&](const uint8_t* p, size_t n) {
+                    if (item->keptBytes) item->bytes.insert(item->bytes.end(), p, p + n);
+                    std::lock_guard lock(mutex_);
+                    stopping = stop_;
+                    return !stopping;
+                });
         }
         {
             std::lock_guard lock(mutex_);
@@ -91,7 +93,8 @@ void Prefetcher::Work() {
 
 std::unique_ptr<Prefetched> Prefetcher::Take(size_t index) {
     std::unique_lock lock(mutex_);
-    if (workers_.empty() || !std::binary_search(queue_.begin(), queue_.end(), index)) return nullptr;
+    if (workers_.empty() || !std::binary_search(queue_.begin(), queue_.end(), index))
+        return nullptr;
     changed_.wait(lock, [&] { return done_.count(index) > 0; });
     auto item = std::move(done_[index]);
     done_.erase(index);

@@ -9,9 +9,9 @@
 #include <condition_variable>
 #include <cstdint>
 #include <map>
-#include <set>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -27,7 +27,7 @@ struct Prefetched {
 };
 
 class Prefetcher {
-public:
+  public:
     // order: the members of the batch in processing order. testOnly: the
     // bytes are not needed, only the result.
     Prefetcher(const zip::ArchiveReader& reader, const std::vector<size_t>& order, bool testOnly);
@@ -41,15 +41,15 @@ public:
     // Releases what is held for a member the caller is done with.
     void Drop(size_t index);
 
-private:
+  private:
     void Work();
     bool Eligible(const zip::MemberEntry& entry) const;
 
     const zip::ArchiveReader& reader_;
     bool testOnly_;
-    std::vector<size_t> queue_;  // eligible members, in order
-    size_t next_ = 0;            // next queue position to claim
-    uint64_t heldBytes_ = 0;     // unpacked bytes claimed and not yet dropped
+    std::vector<size_t> queue_;           // eligible members, in order
+    size_t next_ = 0;                     // next queue position to claim
+    uint64_t heldBytes_ = 0;              // unpacked bytes claimed and not yet dropped
     std::map<size_t, uint64_t> claimed_;  // index -> bytes counted in heldBytes_
     std::map<size_t, std::unique_ptr<Prefetched>> done_;
     std::set<size_t> dropped_;  // passed by the caller before a worker came to them

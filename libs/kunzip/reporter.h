@@ -25,14 +25,16 @@ enum UnzipError : int32_t {
 };
 
 class Reporter {
-public:
+  public:
     Reporter(KCallbackFn callback, void* engineRef) : callback_(callback), engineRef_(engineRef) {}
 
     bool cancelled() const { return cancelled_; }
 
     void FileCount(int64_t count) { Call(KCB_FILE_COUNT, 0, Clamp(count), {}); }
     void ByteTotal(int64_t bytes) { Call(KCB_BYTE_TOTAL, 0, Clamp(bytes), {}); }
-    void FileStart(std::string_view name, int64_t size) { Call(KCB_FILE_START, 0, Clamp(size), name); }
+    void FileStart(std::string_view name, int64_t size) {
+        Call(KCB_FILE_START, 0, Clamp(size), name);
+    }
     void BytesDone(int64_t bytes) { Call(KCB_BYTES_DONE, 0, Clamp(bytes), {}); }
     void BatchEnd() { Call(KCB_BATCH_END, 0, 0, {}); }
     void Message(int32_t error, std::string_view text) { Call(KCB_MESSAGE, error, 0, text); }
@@ -49,7 +51,7 @@ public:
     // CRC mismatch; true when the engine wants the data kept anyway.
     bool ReportCrc(std::string_view name, uint32_t found, uint32_t expected);
 
-private:
+  private:
     static int32_t Clamp(int64_t v) { return v > INT32_MAX ? INT32_MAX : static_cast<int32_t>(v); }
     // Returns the record after the call (for answers).
     const KCallbackRecord& Call(int32_t action, int32_t n1, int32_t n2, std::string_view text);

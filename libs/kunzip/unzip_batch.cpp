@@ -30,7 +30,8 @@ int64_t MemberTime(const zip::MemberEntry& entry, const zip::MemberData* data) {
 
 bool MethodSupported(const zip::MemberEntry& entry) {
     return !(entry.header.flags & zip::kFlagStrongEncryption) &&
-           (entry.header.method == zip::kMethodStored || entry.header.method == zip::kMethodDeflated);
+           (entry.header.method == zip::kMethodStored ||
+            entry.header.method == zip::kMethodDeflated);
 }
 
 }  // namespace
@@ -74,7 +75,8 @@ int32_t UnzipBatch::Run() {
         baseFd_ = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (baseFd_ < 0) {
             reporter_.Message(kErrWrite, std::string("Error found: the target folder cannot be "
-                                                     "opened: ") + std::strerror(errno));
+                                                     "opened: ") +
+                                             std::strerror(errno));
             reporter_.BatchEnd();
             return 0;
         }
@@ -132,8 +134,8 @@ void UnzipBatch::Summary(size_t selected) {
         reporter_.Message(0, std::to_string(successes_) + " members " + verb + " in " +
                                  request_.archive + ", but warnings were given");
     } else {
-        reporter_.Message(0, "No Errors Found: " + std::to_string(successes_) + " members " +
-                                 verb + " in " + request_.archive);
+        reporter_.Message(0, "No Errors Found: " + std::to_string(successes_) + " members " + verb +
+                                 " in " + request_.archive);
     }
 }
 
@@ -221,7 +223,8 @@ zip::DecodeResult UnzipBatch::Decode(size_t index, const zip::MemberData& data,
 UnzipBatch::Outcome UnzipBatch::Test(const zip::MemberEntry& entry, size_t index) {
     zip::MemberData data;
     std::string error;
-    if (!reader_.Locate(entry, data, error)) return Fail(entry.name, kErrData, KSKIP_BAD_DATA, error);
+    if (!reader_.Locate(entry, data, error))
+        return Fail(entry.name, kErrData, KSKIP_BAD_DATA, error);
     std::optional<zip::ZipCrypto> crypto;
     if (!ResolvePassword(entry, data, crypto)) {
         if (reporter_.cancelled()) return Outcome::Cancelled;
@@ -238,7 +241,8 @@ UnzipBatch::Outcome UnzipBatch::Test(const zip::MemberEntry& entry, size_t index
         case zip::DecodeStatus::Ok:
             reporter_.Message(0, "Tested: " + entry.name + " OK");
             return Outcome::Success;
-        case zip::DecodeStatus::Stopped: return Outcome::Cancelled;
+        case zip::DecodeStatus::Stopped:
+            return Outcome::Cancelled;
         case zip::DecodeStatus::CrcMismatch: {
             reporter_.ReportCrc(entry.name, r.crc, data.crc);
             ++errors_;
@@ -249,16 +253,19 @@ UnzipBatch::Outcome UnzipBatch::Test(const zip::MemberEntry& entry, size_t index
             reporter_.Message(kErrCrc, "Error found in " + entry.name + text);
             return Outcome::Failed;
         }
-        default: return Fail(entry.name, kErrData, KSKIP_BAD_DATA, r.detail);
+        default:
+            return Fail(entry.name, kErrData, KSKIP_BAD_DATA, r.detail);
     }
 }
 
 UnzipBatch::Outcome UnzipBatch::ToMemory(const zip::MemberEntry& entry) {
     zip::MemberData data;
     std::string error;
-    if (!reader_.Locate(entry, data, error)) return Fail(entry.name, kErrData, KSKIP_BAD_DATA, error);
+    if (!reader_.Locate(entry, data, error))
+        return Fail(entry.name, kErrData, KSKIP_BAD_DATA, error);
     if (!request_.memory || data.unpackedSize != request_.memorySize)
-        return Fail(entry.name, kErrData, KSKIP_BAD_DATA, "the memory given does not fit the member");
+        return Fail(entry.name, kErrData, KSKIP_BAD_DATA,
+                    "the memory given does not fit the member");
     std::optional<zip::ZipCrypto> crypto;
     if (!ResolvePassword(entry, data, crypto)) {
         if (reporter_.cancelled()) return Outcome::Cancelled;
@@ -316,7 +323,7 @@ UnzipBatch::Outcome UnzipBatch::Extract(const zip::MemberEntry& entry, size_t in
     }
     int64_t mtime = MemberTime(entry, &data);
 
-    struct stat st{};
+    struct stat st {};
     if (fstatat(dir.fd(), target.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         if (S_ISDIR(st.st_mode))
             return Fail(name, kErrWrite, KSKIP_WRITE, "a folder of that name exists");

@@ -20,14 +20,14 @@ namespace kelp::kunzip {
 class Prefetcher;
 
 class UnzipBatch {
-public:
+  public:
     explicit UnzipBatch(const UnzipRequest& request);
     ~UnzipBatch();
 
     // Runs the whole batch; returns the number of members that succeeded.
     int32_t Run();
 
-private:
+  private:
     enum class Outcome { Success, Failed, Skipped, Cancelled };
 
     std::vector<size_t> SelectMembers() const;

@@ -5,9 +5,13 @@
 namespace kelp::kunzip {
 namespace {
 
-bool On(KBool32 value) { return value != 0; }
+bool On(KBool32 value) {
+    return value != 0;
+}
 
-std::string Text(const char* p) { return p ? std::string(p) : std::string(); }
+std::string Text(const char* p) {
+    return p ? std::string(p) : std::string();
+}
 
 // Fields both layouts share.
 template <typename Block>
@@ -32,7 +36,8 @@ std::optional<UnzipRequest> ReadRequest(const void* block) {
     // Both layouts agree up to the specification table; the old layout puts
     // its end marker there.
     int32_t oldMarker;
-    std::memcpy(&oldMarker, static_cast<const uint8_t*>(block) + offsetof(KUnzipParamsOld, EndMarker),
+    std::memcpy(&oldMarker,
+                static_cast<const uint8_t*>(block) + offsetof(KUnzipParamsOld, EndMarker),
                 sizeof(oldMarker));
     if (oldMarker == KELP_END_MARKER) {
         const auto& b = *static_cast<const KUnzipParamsOld*>(block);

@@ -47,7 +47,7 @@ bool ArchiveReader::Open(const std::string& path, std::string& error) {
         error = std::string("cannot open: ") + std::strerror(errno);
         return false;
     }
-    struct stat st{};
+    struct stat st {};
     if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
         error = "not a regular file";
         return false;
@@ -141,9 +141,8 @@ bool ArchiveReader::Locate(const MemberEntry& entry, MemberData& out, std::strin
         return false;
     }
     out.localExtra.resize(lh.extraLength);
-    if (lh.extraLength &&
-        !ReadAt(entry.localOffset + kLocalHeaderSize + lh.nameLength, out.localExtra.data(),
-                lh.extraLength)) {
+    if (lh.extraLength && !ReadAt(entry.localOffset + kLocalHeaderSize + lh.nameLength,
+                                  out.localExtra.data(), lh.extraLength)) {
         error = "cannot read the local extra field";
         return false;
     }

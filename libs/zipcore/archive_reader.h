@@ -38,7 +38,7 @@ struct MemberData {
 };
 
 class ArchiveReader {
-public:
+  public:
     ArchiveReader() = default;
     ~ArchiveReader();
     ArchiveReader(const ArchiveReader&) = delete;
@@ -63,7 +63,7 @@ public:
     // Safe to call from several threads at once.
     bool ReadAt(uint64_t offset, void* buffer, size_t size) const;
 
-private:
+  private:
     bool ReadDirectory(std::string& error);
 
     int fd_ = -1;

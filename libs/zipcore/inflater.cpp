@@ -10,13 +10,20 @@ namespace kelp::zip {
 
 const char* InflateStatusText(InflateStatus status) {
     switch (status) {
-        case InflateStatus::Ok: return "ok";
-        case InflateStatus::NeedInput: return "more input needed";
-        case InflateStatus::TooLong: return "data inflates past its stored size";
-        case InflateStatus::TooShort: return "data ends before its stored size";
-        case InflateStatus::BadData: return "invalid compressed data";
-        case InflateStatus::Truncated: return "compressed data is truncated";
-        case InflateStatus::NoMemory: return "out of memory";
+        case InflateStatus::Ok:
+            return "ok";
+        case InflateStatus::NeedInput:
+            return "more input needed";
+        case InflateStatus::TooLong:
+            return "data inflates past its stored size";
+        case InflateStatus::TooShort:
+            return "data ends before its stored size";
+        case InflateStatus::BadData:
+            return "invalid compressed data";
+        case InflateStatus::Truncated:
+            return "compressed data is truncated";
+        case InflateStatus::NoMemory:
+            return "out of memory";
     }
     return "unknown";
 }
@@ -29,12 +36,16 @@ InflateStatus InflateWhole(std::span<const uint8_t> in, std::span<uint8_t> out) 
     } holder;
     if (!holder.d) return InflateStatus::NoMemory;
     size_t usedIn = 0;
-    switch (libdeflate_deflate_decompress_ex(holder.d, in.data(), in.size(), out.data(),
-                                             out.size(), &usedIn, nullptr)) {
-        case LIBDEFLATE_SUCCESS: return InflateStatus::Ok;
-        case LIBDEFLATE_SHORT_OUTPUT: return InflateStatus::TooShort;
-        case LIBDEFLATE_INSUFFICIENT_SPACE: return InflateStatus::TooLong;
-        default: return InflateStatus::BadData;
+    switch (libdeflate_deflate_decompress_ex(holder.d, in.data(), in.size(), out.data(), out.size(),
+                                             &usedIn, nullptr)) {
+        case LIBDEFLATE_SUCCESS:
+            return InflateStatus::Ok;
+        case LIBDEFLATE_SHORT_OUTPUT:
+            return InflateStatus::TooShort;
+        case LIBDEFLATE_INSUFFICIENT_SPACE:
+            return InflateStatus::TooLong;
+        default:
+            return InflateStatus::BadData;
     }
 }
 
@@ -54,8 +65,8 @@ StreamInflater::~StreamInflater() {
     }
 }
 
-InflateStatus StreamInflater::Step(std::span<const uint8_t>& in, size_t& outBytes,
-                                   bool& streamEnd, bool& filled, bool& stalled) {
+InflateStatus StreamInflater::Step(std::span<const uint8_t>& in, size_t& outBytes, bool& streamEnd,
+                                   bool& filled, bool& stalled) {
     // Never offer more output room than the stored size leaves, plus one
     // byte so that data running past the size is noticed.
     uint64_t room = expected_ - produced_ + 1;

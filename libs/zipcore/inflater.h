@@ -11,12 +11,12 @@ struct z_stream_s;
 namespace kelp::zip {
 
 enum class InflateStatus {
-    Ok,          // the stream ended and produced exactly the expected size
-    NeedInput,   // streaming: more input wanted
-    TooLong,     // the data inflates past its stored size
-    TooShort,    // the stream ended before the stored size was reached
-    BadData,     // not valid deflate data
-    Truncated,   // the input ended inside the stream
+    Ok,         // the stream ended and produced exactly the expected size
+    NeedInput,  // streaming: more input wanted
+    TooLong,    // the data inflates past its stored size
+    TooShort,   // the stream ended before the stored size was reached
+    BadData,    // not valid deflate data
+    Truncated,  // the input ended inside the stream
     NoMemory,
 };
 
@@ -28,7 +28,7 @@ InflateStatus InflateWhole(std::span<const uint8_t> in, std::span<uint8_t> out);
 
 // Streaming inflater that never produces more than the expected size.
 class StreamInflater {
-public:
+  public:
     explicit StreamInflater(uint64_t expectedSize);
     ~StreamInflater();
     StreamInflater(const StreamInflater&) = delete;
@@ -44,7 +44,7 @@ public:
     bool stopped() const { return stopped_; }
     uint64_t produced() const { return produced_; }
 
-private:
+  private:
     // Runs inflate once over the input into out_. filled: the output room
     // was used up (more output may be pending); stalled: nothing moved.
     InflateStatus Step(std::span<const uint8_t>& in, size_t& outBytes, bool& streamEnd,
@@ -69,12 +69,10 @@ InflateStatus StreamInflater::Feed(std::span<const uint8_t> in, bool lastInput, 
             stopped_ = true;
             return InflateStatus::Ok;
         }
-        if (streamEnd)
-            return produced_ == expected_ ? InflateStatus::Ok : InflateStatus::TooShort;
+        if (streamEnd) return produced_ == expected_ ? InflateStatus::Ok : InflateStatus::TooShort;
         if (filled) continue;
         if (stalled && !in.empty()) return InflateStatus::BadData;
-        if (in.empty())
-            return lastInput ? InflateStatus::Truncated : InflateStatus::NeedInput;
+        if (in.empty()) return lastInput ? InflateStatus::Truncated : InflateStatus::NeedInput;
     }
 }
 

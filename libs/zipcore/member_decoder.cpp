@@ -50,7 +50,8 @@ DecodeResult DecodeStored(const ArchiveReader& reader, const MemberData& data, u
     std::vector<uint8_t> buf(static_cast<size_t>(std::min<uint64_t>(size, kReadChunk)));
     while (size > 0) {
         size_t n = static_cast<size_t>(std::min<uint64_t>(size, buf.size()));
-        if (!reader.ReadAt(offset, buf.data(), n)) return Fail(DecodeStatus::ReadError, "read error");
+        if (!reader.ReadAt(offset, buf.data(), n))
+            return Fail(DecodeStatus::ReadError, "read error");
         if (crypto) crypto->Decrypt(buf.data(), n);
         if (!out(buf.data(), n)) return Fail(DecodeStatus::Stopped, "stopped");
         offset += n;
@@ -99,7 +100,8 @@ DecodeResult DecodeStreamed(const ArchiveReader& reader, const MemberData& data,
 std::optional<ZipCrypto> TryPassword(const ArchiveReader& reader, const MemberData& data,
                                      std::string_view password) {
     uint8_t header[kCryptHeaderSize];
-    if (data.packedSize < kCryptHeaderSize || !reader.ReadAt(data.dataOffset, header, sizeof(header)))
+    if (data.packedSize < kCryptHeaderSize ||
+        !reader.ReadAt(data.dataOffset, header, sizeof(header)))
         return std::nullopt;
     ZipCrypto crypto(password);
     if (crypto.DecryptHeader(header) != ZipCrypto::CheckByte(data.flags, data.crc, data.dosTime))
@@ -112,7 +114,8 @@ DecodeResult DecodeMember(const ArchiveReader& reader, const MemberData& data, Z
     uint64_t offset = data.dataOffset;
     uint64_t size = data.packedSize;
     if (crypto) {
-        if (size < kCryptHeaderSize) return Fail(DecodeStatus::BadData, "encryption header missing");
+        if (size < kCryptHeaderSize)
+            return Fail(DecodeStatus::BadData, "encryption header missing");
         offset += kCryptHeaderSize;
         size -= kCryptHeaderSize;
     }

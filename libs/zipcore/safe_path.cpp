@@ -56,7 +56,9 @@ TargetDir::~TargetDir() {
     if (fd_ >= 0) close(fd_);
 }
 
-TargetDir::TargetDir(TargetDir&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+TargetDir::TargetDir(TargetDir&& other) noexcept : fd_(other.fd_) {
+    other.fd_ = -1;
+}
 
 TargetDir& TargetDir::operator=(TargetDir&& other) noexcept {
     if (this != &other) {
@@ -98,7 +100,9 @@ bool TargetDir::Open(int baseFd, const std::vector<std::string>& dirs, bool crea
     return true;
 }
 
-OutputFile::~OutputFile() { Abort(); }
+OutputFile::~OutputFile() {
+    Abort();
+}
 
 bool OutputFile::Create(int dirFd, const std::string& leaf, std::string& error) {
     static std::atomic<unsigned> counter{0};
@@ -106,8 +110,8 @@ bool OutputFile::Create(int dirFd, const std::string& leaf, std::string& error) 
     leaf_ = leaf;
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempName_ = ".kelp" + std::to_string(getpid()) + "_" + std::to_string(counter++) + ".part";
-        fd_ = openat(dirFd, tempName_.c_str(),
-                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        fd_ = openat(dirFd, tempName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                     0666);
         if (fd_ >= 0) return true;
         if (errno != EEXIST) break;
     }

@@ -25,7 +25,7 @@ TargetName ResolveMemberName(std::string_view name, bool keepDirs);
 // A folder below the base folder, opened component by component with
 // O_NOFOLLOW so that a symbolic link on the way is refused.
 class TargetDir {
-public:
+  public:
     TargetDir() = default;
     ~TargetDir();
     TargetDir(TargetDir&& other) noexcept;
@@ -37,7 +37,7 @@ public:
     bool Open(int baseFd, const std::vector<std::string>& dirs, bool create, std::string& error);
     int fd() const { return fd_; }
 
-private:
+  private:
     int fd_ = -1;
 };
 
@@ -45,7 +45,7 @@ private:
 // renames it over the final name, Abort (or destruction) removes it, so a
 // failed member never leaves partial output behind.
 class OutputFile {
-public:
+  public:
     OutputFile() = default;
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
@@ -57,7 +57,7 @@ public:
     bool Commit(int64_t mtime, unsigned mode, std::string& error);
     void Abort();
 
-private:
+  private:
     int dirFd_ = -1;
     int fd_ = -1;
     std::string leaf_;

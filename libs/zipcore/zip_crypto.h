@@ -12,7 +12,7 @@ namespace kelp::zip {
 constexpr size_t kCryptHeaderSize = 12;
 
 class ZipCrypto {
-public:
+  public:
     explicit ZipCrypto(std::string_view password);
 
     // Decrypts in place.
@@ -28,7 +28,7 @@ public:
     // time when the CRC follows the data in a descriptor.
     static uint8_t CheckByte(uint16_t flags, uint32_t crc, uint16_t dosTime);
 
-private:
+  private:
     uint8_t StreamByte() const;
     void Update(uint8_t plain);
 

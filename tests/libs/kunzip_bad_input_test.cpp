@@ -18,7 +18,7 @@ using harness::UnzipCall;
 namespace {
 
 class BadArchives : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         dir_ = new harness::TempFolder;
         std::string script = std::string(KELP_SOURCE_DIR) + "/tests/libs/make_bad_archives.py";

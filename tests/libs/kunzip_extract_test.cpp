@@ -1,7 +1,7 @@
 // Archives written by the peer tools, extracted and tested through
 // libkunzip.so, against what unzip makes of them.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -32,7 +32,8 @@ void MakeSourceTree(const std::string& root) {
     for (char& c : noise) c = static_cast<char>(rng());
     harness::WriteFile(root + "/sub/noise.bin", noise);
     std::string big;
-    for (int i = 0; big.size() < (10u << 20); ++i) big += "line " + std::to_string(i % 977) + " of text\n";
+    for (int i = 0; big.size() < (10u << 20); ++i)
+        big += "line " + std::to_string(i % 977) + " of text\n";
     harness::WriteFile(root + "/sub/deeper/big.txt", big);
     harness::WriteFile(root + "/sub/deeper/small.c", "int main(void) { return 0; }\n");
     fs::create_directories(root + "/emptydir");
@@ -52,25 +53,29 @@ struct PeerTool {
 const PeerTool kPeerTools[] = {
     {"zip", "zip -qr %s ."},
     {"zip_encrypted", "zip -qr -P secret %s ."},
-    {"python", "python3 -c \"import zipfile,os,sys\n"
-               "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED)\n"
-               "for d,ds,fs in sorted(os.walk('.')):\n"
-               " [z.write(os.path.join(d,x)) for x in sorted(ds)+sorted(fs)]\n"
-               "z.close()\" %s"},
-    {"python_stream", "python3 -c \"import zipfile,os,sys\n"
-                      "class W:\n"
-                      " def __init__(s,f): s.f=f\n"
-                      " def write(s,b): return s.f.write(b)\n"
-                      " def flush(s): s.f.flush()\n"
-                      "z=zipfile.ZipFile(W(open(sys.argv[1],'wb')),'w',zipfile.ZIP_DEFLATED)\n"
-                      "for d,ds,fs in sorted(os.walk('.')):\n"
-                      " [z.write(os.path.join(d,x)) for x in sorted(fs)]\n"
-                      "z.close()\" %s"},
+    {"python",
+     "python3 -c \"import zipfile,os,sys\n"
+     "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED)\n"
+     "for d,ds,fs in sorted(os.walk('.')):\n"
+     " [z.write(os.path.join(d,x)) for x in sorted(ds)+sorted(fs)]\n"
+     "z.close()\" %s"},
+    {"python_stream",
+     "python3 -c \"import zipfile,os,sys\n"
+     "class W:\n"
+     " def __init__(s,f): s.f=f\n"
+     " def write(s,b): return s.f.write(b)\n"
+     " def flush(s): s.f.flush()\n"
+     "z=zipfile.ZipFile(W(open(sys.argv[1],'wb')),'w',zipfile.ZIP_DEFLATED)\n"
+     "for d,ds,fs in sorted(os.walk('.')):\n"
+     " [z.write(os.path.join(d,x)) for x in sorted(fs)]\n"
+     "z.close()\" %s"},
     {"7z", "7z a -tzip -bd %s . >/dev/null"},
     {"bsdtar", "bsdtar --format zip -cf %s ."},
 };
 
-void PrintTo(const PeerTool& tool, std::ostream* os) { *os << tool.name; }
+void PrintTo(const PeerTool& tool, std::ostream* os) {
+    *os << tool.name;
+}
 
 class PeerArchive : public ::testing::TestWithParam<PeerTool> {};
 
@@ -110,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(Tools, PeerArchive, ::testing::ValuesIn(kPeerTools),
 
 // A zip -r archive of a small tree, made once per test.
 class SmallArchive : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         harness::WriteFile(tmp / "src/a.txt", "alpha\n");
         harness::WriteFile(tmp / "src/b.log", "bravo\n");
@@ -202,7 +207,7 @@ TEST_F(SmallArchive, FreshenAndUpdateGoByDate) {
 
     UnzipCall update = Call();
     update.update = true;
-    update.freshen = true;  // update wins
+    update.freshen = true;       // update wins
     EXPECT_EQ(update.Run(), 2);  // the new folder and c.txt; a.txt is now current
     EXPECT_EQ(harness::ReadFile(out + "/sub/c.txt"), "charlie\n");
     EXPECT_EQ(harness::ReadFile(out + "/b.log"), "new");
@@ -228,7 +233,9 @@ TEST_F(SmallArchive, ProgressAddsUpAndEndsTheBatch) {
 
 TEST_F(SmallArchive, CancelStopsAtTheNextCallback) {
     UnzipCall c = Call();
-    c.answer = [](KCallbackRecord& r) { return r.Action == KCB_FILE_START ? KELP_CALLBACK_CANCEL : 0; };
+    c.answer = [](KCallbackRecord& r) {
+        return r.Action == KCB_FILE_START ? KELP_CALLBACK_CANCEL : 0;
+    };
     EXPECT_LE(c.Run(), 1);
     EXPECT_EQ(c.Actions(KCB_FILE_START).size(), 1u);
     EXPECT_NE(c.Messages().find("cancelled"), std::string::npos);
@@ -255,7 +262,8 @@ TEST(KUnzipPassword, AsksAtMostPasswordTriesAndRemembersTheRightOne) {
     TempFolder tmp;
     harness::WriteFile(tmp / "src/one.txt", "first secret\n");
     harness::WriteFile(tmp / "src/two.txt", "second secret\n");
-    ASSERT_EQ(Shell("cd " + Quote(tmp / "src") + " && zip -q -P s3cret ../e.zip one.txt two.txt"), 0);
+    ASSERT_EQ(Shell("cd " + Quote(tmp / "src") + " && zip -q -P s3cret ../e.zip one.txt two.txt"),
+              0);
     fs::create_directories(tmp / "out");
 
     // Wrong answers: asked exactly PasswordTries times per member; nothing written.
@@ -302,8 +310,10 @@ TEST(KUnzipPrefix, ReadsArchivesBehindAProgramWithOrWithoutAdjustedOffsets) {
     harness::WriteFile(tmp / "src/x.txt", "payload\n");
     ASSERT_EQ(Shell("cd " + Quote(tmp / "src") + " && zip -q ../plain.zip x.txt"), 0);
     harness::WriteFile(tmp / "stub", std::string(5000, '\x7f'));
-    ASSERT_EQ(Shell("cd " + Quote(tmp.path()) + " && cat stub plain.zip > raw.zip && cp raw.zip adj.zip"
-                    " && zip -qA adj.zip"), 0);
+    ASSERT_EQ(Shell("cd " + Quote(tmp.path()) +
+                    " && cat stub plain.zip > raw.zip && cp raw.zip adj.zip"
+                    " && zip -qA adj.zip"),
+              0);
     for (const char* name : {"raw.zip", "adj.zip"}) {
         UnzipCall c;
         c.archive = tmp / name;
@@ -317,7 +327,8 @@ TEST(KUnzipPrefix, ReadsArchivesBehindAProgramWithOrWithoutAdjustedOffsets) {
 TEST(KUnzipMemory, LargeMemberStreamsWithBoundedMemory) {
     TempFolder tmp;
     ASSERT_EQ(Shell("head -c 300000000 /dev/zero > " + Quote(tmp / "zeros") + " && cd " +
-                    Quote(tmp.path()) + " && zip -q -1 z.zip zeros && rm zeros"), 0);
+                    Quote(tmp.path()) + " && zip -q -1 z.zip zeros && rm zeros"),
+              0);
     fs::create_directories(tmp / "out");
     // A child process, so its peak memory is its own.
     pid_t pid = fork();
@@ -328,7 +339,7 @@ TEST(KUnzipMemory, LargeMemberStreamsWithBoundedMemory) {
         _exit(c.Run() == 1 ? 0 : 1);
     }
     int status = 0;
-    struct rusage usage{};
+    struct rusage usage {};
     wait4(pid, &status, 0, &usage);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(fs::file_size(tmp / "out/zeros"), 300000000u);

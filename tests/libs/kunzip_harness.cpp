@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -89,7 +89,7 @@ std::map<std::string, Entry> Snapshot(const std::string& root) {
     if (!fs::exists(root)) return out;
     for (const auto& item : fs::recursive_directory_iterator(root)) {
         Entry e;
-        struct stat st{};
+        struct stat st {};
         lstat(item.path().c_str(), &st);
         e.isDir = S_ISDIR(st.st_mode);
         e.mtime = st.st_mtime;

@@ -25,7 +25,7 @@
 namespace {
 
 class Recorder {
-public:
+  public:
     Recorder() {
         const char* path = std::getenv("KELP_RECORD_FILE");
         if (path) file_ = std::fopen(path, "ab");
@@ -62,20 +62,21 @@ public:
             KCallbackRecord r{};
             r.EngineRef = engineRef;
             int used = 0;
-            if (std::sscanf(line.c_str(), "%d %d %d %n", &r.Action, &r.Number1, &r.Number2, &used) < 3)
+            if (std::sscanf(line.c_str(), "%d %d %d %n", &r.Action, &r.Number1, &r.Number2, &used) <
+                3)
                 continue;
             std::strncpy(r.Text, line.c_str() + used, sizeof(r.Text) - 1);
             int32_t result = callback(&r);
             if (!file_) continue;
             size_t len = strnlen(r.Text, sizeof(r.Text));
-            std::fprintf(file_, "callback %d %d %d %d %zu\n", result, r.Action, r.Number1, r.Number2,
-                         len);
+            std::fprintf(file_, "callback %d %d %d %d %zu\n", result, r.Action, r.Number1,
+                         r.Number2, len);
             std::fwrite(r.Text, 1, len, file_);
             std::fputc('\n', file_);
         }
     }
 
-private:
+  private:
     FILE* file_ = nullptr;
 };
 
@@ -84,7 +85,9 @@ int32_t Result(int32_t specCount) {
     return value ? std::atoi(value) : specCount;
 }
 
-std::string Indexed(const char* field, int i) { return std::string(field) + "[" + std::to_string(i) + "]"; }
+std::string Indexed(const char* field, int i) {
+    return std::string(field) + "[" + std::to_string(i) + "]";
+}
 
 template <typename Block>
 void RecordCommonZip(Recorder& rec, const Block& b) {
@@ -95,8 +98,12 @@ void RecordCommonZip(Recorder& rec, const Block& b) {
 
 }  // namespace
 
-extern "C" KELP_LIB_API int32_t GetKZipVersion(void) { return KELP_RECORDING_VERSION; }
-extern "C" KELP_LIB_API int32_t GetKUnzipVersion(void) { return KELP_RECORDING_VERSION; }
+extern "C" KELP_LIB_API int32_t GetKZipVersion(void) {
+    return KELP_RECORDING_VERSION;
+}
+extern "C" KELP_LIB_API int32_t GetKUnzipVersion(void) {
+    return KELP_RECORDING_VERSION;
+}
 
 extern "C" KELP_LIB_API int32_t KZipExec(void* params) {
     if (!params) return 0;
@@ -116,7 +123,8 @@ extern "C" KELP_LIB_API int32_t KZipExec(void* params) {
     rec.Text("TempDirText", b.TempDirText);
     rec.Text("CommentText", b.CommentText);
     if (b.SpecTable && b.SpecCount > 0) {
-        rec.Raw("table", "SpecTable", b.SpecTable, sizeof(KZipSpec) * static_cast<size_t>(b.SpecCount));
+        rec.Raw("table", "SpecTable", b.SpecTable,
+                sizeof(KZipSpec) * static_cast<size_t>(b.SpecCount));
         for (int i = 0; i < b.SpecCount; ++i) {
             rec.Text(Indexed("SpecText", i), b.SpecTable[i].SpecText);
             rec.Text(Indexed("SpecPassword", i), b.SpecTable[i].SpecPassword);
@@ -148,7 +156,8 @@ extern "C" KELP_LIB_API int32_t KUnzipExec(void* params) {
     if (b.SpecTable && b.SpecCount > 0) {
         rec.Raw("table", "SpecTable", b.SpecTable,
                 sizeof(KUnzipSpec) * static_cast<size_t>(b.SpecCount));
-        for (int i = 0; i < b.SpecCount; ++i) rec.Text(Indexed("SpecText", i), b.SpecTable[i].SpecText);
+        for (int i = 0; i < b.SpecCount; ++i)
+            rec.Text(Indexed("SpecText", i), b.SpecTable[i].SpecText);
     }
     rec.RunScript(b.Callback, b.EngineRef);
     return Result(b.SpecCount);

@@ -22,7 +22,7 @@ struct CallbackRecordSeen {
 struct Call {
     std::string entry;  // "KZipExec" or "KUnzipExec"
     int version = 0;
-    std::string block;  // raw bytes
+    std::string block;                                        // raw bytes
     std::map<std::string, std::optional<std::string>> texts;  // nullopt: null pointer
     std::map<std::string, std::string> tables;
     std::vector<CallbackRecordSeen> callbacks;

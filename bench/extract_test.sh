@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Tests and extracts a `zip -r -9` archive of a copy of /usr/include with
+# kelpzip and with unzip in the same run and prints the time ratios; then
+# extracts a 1 GiB member and prints kelpzip's peak memory.
+# Usage: bench/extract_test.sh [ROUNDS] [--no-big]   (build with scripts/build first)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+rounds="${1:-3}"
+kelpzip="$PWD/build/bin/kelpzip"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+cp -r /usr/include "$work/include"
+(cd "$work" && zip -qr -9 include.zip include)
+echo "archive: $(du -h "$work/include.zip" | cut -f1), $(unzip -Z1 "$work/include.zip" | wc -l) members"
+
+# Best wall time of several rounds, in seconds; the output folder is emptied first.
+best() {
+    local best_time=999999
+    for _ in $(seq "$rounds"); do
+        rm -rf "$work/out"
+        mkdir "$work/out"
+        local start end
+        start=$(date +%s.%N)
+        "$@" > /dev/null
+        end=$(date +%s.%N)
+        best_time=$(python3 -c "print(min($best_time, $end - $start))")
+    done
+    echo "$best_time"
+}
+
+kelp_test=$(best "$kelpzip" test "$work/include.zip")
+unzip_test=$(best unzip -tq "$work/include.zip")
+kelp_extract=$(best "$kelpzip" extract "$work/include.zip" -d "$work/out")
+unzip_extract=$(best unzip -q "$work/include.zip" -d "$work/out")
+mv "$work/out" "$work/out_unzip"
+mkdir "$work/out"
+"$kelpzip" extract "$work/include.zip" -d "$work/out" > /dev/null
+if diff -r "$work/out_unzip" "$work/out" > /dev/null; then
+    echo "kelpzip and unzip extracted identical trees"
+else
+    echo "TREES DIFFER"
+fi
+rm -rf "$work/out_unzip"
+
+echo "kelpzip test:     ${kelp_test}s   unzip -tq: ${unzip_test}s"
+python3 -c "print('test ratio kelp/unzip:    %.3f' % ($kelp_test / $unzip_test))"
+echo "kelpzip extract:  ${kelp_extract}s   unzip -q:  ${unzip_extract}s"
+python3 -c "print('extract ratio kelp/unzip: %.3f' % ($kelp_extract / $unzip_extract))"
+
+if [ "${2:-}" != "--no-big" ]; then
+    rm -rf "$work/out" "$work/include"
+    mkdir "$work/big"
+    # 1 GiB that compresses a little: random blocks repeated.
+    head -c 1048576 /dev/urandom > "$work/block"
+    for _ in $(seq 1024); do cat "$work/block"; done > "$work/big/big.bin"
+    (cd "$work" && zip -q -1 big.zip big/big.bin)
+    rm -f "$work/big/big.bin"
+    mkdir "$work/out"
+    peak_kb=$( { /usr/bin/time -f '%M' "$kelpzip" extract "$work/big.zip" -d "$work/out" > /dev/null; } 2>&1 | tail -1)
+    echo "1 GiB member extracted: $(stat -c %s "$work/out/big/big.bin") bytes, kelpzip peak memory $((peak_kb / 1024)) MiB"
+fi
