@@ -17,6 +17,11 @@ int ListCommand(const Args& args);
 int CommentCommand(const Args& args);
 int TestCommand(const Args& args);
 int ExtractCommand(const Args& args);
+int MakeExeCommand(const Args& args);
+int MakeZipCommand(const Args& args);
+int AddCommand(const Args& args);
+int DeleteCommand(const Args& args);
+int SpanCommand(const Args& args);
 
 // Prints a usage error for `command` to standard error; returns kExitUsage.
 int UsageError(const std::string& message);

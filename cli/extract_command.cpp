@@ -1,25 +1,18 @@
 // kelpzip test ARCHIVE [-p PASSWORD]
 // kelpzip extract ARCHIVE [-d DIR] [-j] [-o|-n] [-p PASSWORD] [MEMBER...]
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <optional>
 
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "cli/open_archive.h"
 #include "libs/include/kelp_lib_abi.h"
 
 namespace cli {
 
 namespace {
-
-engine::ZipEngine* g_running = nullptr;
-
-// Ctrl+C asks the library to stop at its next report.
-extern "C" void OnInterrupt(int) {
-    if (g_running) g_running->CancelRequested = true;
-}
 
 struct ExtractArgs {
     std::string archive;
@@ -125,11 +118,10 @@ int Run(const Args& args, bool test) {
     }
 
     const int errorsBefore = zip.ErrorsReported();
-    g_running = &zip;
-    auto previous = std::signal(SIGINT, OnInterrupt);
-    zip.Extract();
-    std::signal(SIGINT, previous);
-    g_running = nullptr;
+    {
+        InterruptCancels cancels(zip);
+        zip.Extract();
+    }
 
     const bool engineFailed = zip.ErrorsReported() > errorsBefore;
     // Nothing extracted and nothing deliberately kept: no member matched.

@@ -13,7 +13,12 @@ constexpr const char* kUsage =
     "usage: kelpzip list [--tsv] ARCHIVE\n"
     "       kelpzip comment ARCHIVE [--set TEXT]\n"
     "       kelpzip test ARCHIVE [-p PASSWORD]\n"
-    "       kelpzip extract ARCHIVE [-d DIR] [-j] [-o|-n] [-p PASSWORD] [MEMBER...]\n";
+    "       kelpzip extract ARCHIVE [-d DIR] [-j] [-o|-n] [-p PASSWORD] [MEMBER...]\n"
+    "       kelpzip add ARCHIVE [-l LEVEL] [-r] [-j] [-p PASSWORD] [-u|-f|-m] [-x PATTERN]... PATH...\n"
+    "       kelpzip delete ARCHIVE MEMBER...\n"
+    "       kelpzip span ARCHIVE.zip TARGET.zip --volume-size N [--keep-free N]\n"
+    "       kelpzip makeexe ARCHIVE.zip [--caption T] [--dir D] [--message M] [--command C] [--stub PATH]\n"
+    "       kelpzip makezip ARCHIVE.exe\n";
 
 }  // namespace
 
@@ -36,5 +41,10 @@ int main(int argc, char** argv) {
     if (command == "comment") return cli::CommentCommand(args);
     if (command == "test") return cli::TestCommand(args);
     if (command == "extract") return cli::ExtractCommand(args);
+    if (command == "add") return cli::AddCommand(args);
+    if (command == "delete") return cli::DeleteCommand(args);
+    if (command == "span") return cli::SpanCommand(args);
+    if (command == "makeexe") return cli::MakeExeCommand(args);
+    if (command == "makezip") return cli::MakeZipCommand(args);
     return cli::UsageError("unknown command '" + command + "'");
 }

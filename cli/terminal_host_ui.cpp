@@ -16,6 +16,26 @@ void TerminalHostUi::ShowMessage(const std::string& text) {
     lastShown_ = text;
 }
 
+engine::Answer TerminalHostUi::AskQuestion(const std::string& title, const std::string& text,
+                                           engine::Buttons buttons) {
+    using engine::Answer;
+    if (!InputIsTerminal()) return Answer::Cancel;
+    const char* choices = buttons == engine::Buttons::YesNoCancel   ? "[y]es, [n]o, [c]ancel"
+                          : buttons == engine::Buttons::RetryCancel ? "[r]etry, [c]ancel"
+                                                                    : "[o]k, [c]ancel";
+    std::fprintf(stderr, "%s: %s\n%s? ", title.c_str(), text.c_str(), choices);
+    std::fflush(stderr);
+    std::string line;
+    if (!std::getline(std::cin, line) || line.empty()) return Answer::Cancel;
+    switch (line[0]) {
+        case 'y': case 'Y': return buttons == engine::Buttons::YesNoCancel ? Answer::Yes : Answer::Cancel;
+        case 'n': case 'N': return buttons == engine::Buttons::YesNoCancel ? Answer::No : Answer::Cancel;
+        case 'r': case 'R': return buttons == engine::Buttons::RetryCancel ? Answer::Retry : Answer::Cancel;
+        case 'o': case 'O': return buttons == engine::Buttons::OkCancel ? Answer::Ok : Answer::Cancel;
+        default: return Answer::Cancel;
+    }
+}
+
 bool TerminalHostUi::TakeShown(const std::string& text) {
     if (lastShown_.empty() || text != lastShown_) return false;
     lastShown_.clear();

@@ -10,6 +10,8 @@ namespace cli {
 class TerminalHostUi : public engine::HostUi {
 public:
     void ShowMessage(const std::string& text) override;
+    engine::Answer AskQuestion(const std::string& title, const std::string& text,
+                               engine::Buttons buttons) override;
     bool PasswordDialog(const std::string& title, const std::string& prompt,
                         std::string& password) override;
     void SetBusyCursor(bool) override {}

@@ -25,6 +25,13 @@ bool ArchiveFile::Open(const std::string& path, Mode mode) {
     return true;
 }
 
+bool ArchiveFile::Create(const std::string& path) {
+    Close();
+    fd_ = ::open(path.c_str(), O_CREAT | O_TRUNC | O_RDWR | O_CLOEXEC, 0644);
+    position_ = 0;
+    return fd_ >= 0;
+}
+
 void ArchiveFile::Close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;

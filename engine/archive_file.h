@@ -19,6 +19,8 @@ public:
     ArchiveFile& operator=(const ArchiveFile&) = delete;
 
     bool Open(const std::string& path, Mode mode);
+    // Creates (or empties) `path` for reading and writing.
+    bool Create(const std::string& path);
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
 

@@ -7,9 +7,20 @@
 
 namespace engine {
 
+// The buttons of a question box and the answers it can give; None means the
+// box could not be shown.
+enum class Buttons { OkCancel, YesNoCancel, RetryCancel };
+enum class Answer { None, Ok, Yes, No, Retry, Cancel };
+
 class HostUi {
 public:
     virtual ~HostUi() = default;
+
+    // A question box with `title`, `text` and `buttons`; the button pressed.
+    virtual Answer AskQuestion(const std::string& title, const std::string& text, Buttons buttons) {
+        (void)title, (void)text, (void)buttons;
+        return Answer::None;
+    }
 
     // A simple message box with an OK button.
     virtual void ShowMessage(const std::string& text) = 0;

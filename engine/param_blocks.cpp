@@ -55,7 +55,7 @@ ZipParamBlock::ZipParamBlock(int version) {
     if (version < KZIP_CURRENT_LAYOUT_VERSION) old_ = std::make_unique<KZipParamsOld>();
 }
 
-int ZipParamBlock::SetSpecs(const std::vector<std::string>& lines) {
+int ZipParamBlock::SetSpecs(const std::vector<std::string>& lines, bool parse) {
     if (old_) {
         const size_t count = std::min<size_t>(lines.size(), KELP_OLD_SPEC_SLOTS);
         for (size_t i = 0; i < count; ++i) old_->SpecTexts[i] = strings.Copy(lines[i]);
@@ -64,8 +64,12 @@ int ZipParamBlock::SetSpecs(const std::vector<std::string>& lines) {
     }
     specs_.assign(lines.size(), KZipSpec{});
     for (size_t i = 0; i < lines.size(); ++i) {
-        const ZipSpecLine line = ParseZipSpecLine(lines[i]);
         KZipSpec& spec = specs_[i];
+        if (!parse) {
+            spec.SpecText = strings.Copy(lines[i]);
+            continue;
+        }
+        const ZipSpecLine line = ParseZipSpecLine(lines[i]);
         spec.SpecRecurse = line.recurse < 0 ? current_.RecurseOn
                                             : static_cast<KBool16>(line.recurse ? -1 : 0);
         spec.SpecEncrypt = current_.EncryptOn;

@@ -78,9 +78,10 @@ public:
         if (old_) fill(*old_);
         else fill(current_);
     }
-    // Current layout: one record per line, prefixes and passwords applied.
+    // Current layout: one record per line, with prefixes and passwords
+    // applied when `parse` (adding) or the line as it stands (deleting).
     // Old layout: the lines unchanged (at most KELP_OLD_SPEC_SLOTS).
-    int SetSpecs(const std::vector<std::string>& lines);
+    int SetSpecs(const std::vector<std::string>& lines, bool parse = true);
     void SetExcludes(const std::vector<std::string>& patterns);
     void SetEndMarker();
 

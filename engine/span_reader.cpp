@@ -228,9 +228,4 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
     return result;
 }
 
-void ZipEngine::DiscardFile(const std::string& path) {
-    std::error_code ec;
-    std::filesystem::remove(path, ec);
-}
-
 }  // namespace engine

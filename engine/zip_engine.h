@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <atomic>
+#include <ctime>
 
 #include "engine/archive_file.h"
 #include "engine/ezip_engine.h"
@@ -73,6 +74,10 @@ struct EocdRecord {
 // The name of part `part` of a set on a fixed drive: the three characters in
 // front of the extension replaced by the part number as three digits.
 std::string PartFileName(const std::string& path, int part);
+// The name of part `part` of a set written to `target` on a fixed drive: the
+// part number as three digits in front of the extension (data.zip ->
+// data001.zip).
+std::string SpanPartName(const std::string& target, int part);
 
 class ZipEngine {
 public:
@@ -142,6 +147,11 @@ public:
     std::unique_ptr<ZipParamBlock> FillZipParams(const std::string& archiveName, int version);
 
     // --- Operations ---------------------------------------------------------
+    // Adds the files FSpecArgs names to ZipFileName (created when missing);
+    // see add.cpp.
+    void Add();
+    // Removes the members FSpecArgs names from ZipFileName.
+    void Delete();
     // Extracts (or, with ExtrTest, tests) the members FSpecArgs names below
     // ExtrBaseDir; see extract.cpp.
     void Extract();
@@ -154,8 +164,22 @@ public:
     // joined archive's path on success. 0 on success, -7 after an engine
     // error, -8 out of memory, -9 any other failure (the partial file is gone).
     int ReadSpan(const std::string& inFileName, std::string& outFilePath);
-    // Removes a file the engine replaces.
-    void DiscardFile(const std::string& path);
+    // Copies the archive `inFileName` into a set of part files named after
+    // `outFileName`; same result codes as ReadSpan.
+    int WriteSpan(const std::string& inFileName, const std::string& outFileName);
+    // Removes a file the engine replaces: into the trash with htdAllowUndo,
+    // deleted with htdFinal. False when the file is missing or stays.
+    bool DiscardFile(const std::string& path);
+
+    // Self-extracting archives; see sfx_convert.cpp. Both return 0 on
+    // success and a negative code otherwise.
+    // Turns ZipFileName (".zip") into a program (".exe") that extracts it.
+    // With `newFile`, writes ZipFileName itself as the program with an empty
+    // archive (for adding to a new self-extracting archive).
+    int ConvertToExe(bool newFile = false);
+    // Turns the self-extracting ZipFileName (".exe") back into a ".zip" and
+    // reads its settings into the SFX properties.
+    int ConvertToZip();
 
     // The count the last library call returned.
     int SuccessCount() const { return successCount_; }
@@ -242,7 +266,13 @@ private:
     void WriteComment(const std::string& raw);
     void RunExtract(bool toMemory);
     bool ReadSpanUnit(void* buffer, size_t size, int errorId);
+    void SplitWrite(const unsigned char* buffer, size_t length, size_t unit);
+    void OpenNextSpanPart();
+    void CloseSpanPart();
+    void CopyToSplit(uint64_t count, int errorId);
     void CopySpanBytes(ArchiveFile& out, uint64_t count, int errorId);
+    int CopyArchiveBody(ArchiveFile& out, const EocdRecord& eocd, int64_t from, int64_t& expected);
+    int MoveCentralDirectory(ArchiveFile& out, const EocdRecord& eocd, int64_t shift);
     std::string StoreSuffixList() const;
     static int32_t CallZipExec(void* block);
     static int32_t CallUnzipExec(void* block);
@@ -263,6 +293,14 @@ private:
     std::string spanInName_;  // the file being read (a part of a set may differ
                               // from ZipFileName)
     ArchiveFile inFile_;
+    // Writing a set: the target name, the part being written and its path,
+    // bytes on it, and the source's modification time stamped on every part.
+    std::string spanOutName_;
+    ArchiveFile spanOutFile_;
+    std::string spanPartPath_;
+    int64_t bytesOnDisk_ = 0;
+    time_t spanFileDate_ = 0;
+    bool showSpanProgress_ = false;
     // The central header read last steers the conversion of names and of the
     // archive comment; before any, FAT rules apply.
     uint8_t lastHost_ = 0;

@@ -16,6 +16,7 @@ struct MemberEntry {
     CentralHeader header;
     std::string name;  // raw bytes as stored
     std::vector<uint8_t> extra;
+    std::string comment;       // member comment, raw bytes
     uint64_t localOffset = 0;  // file offset of the local header
 
     bool IsDirectory() const;
@@ -52,6 +53,9 @@ class ArchiveReader {
     // Bytes to add to the stored offsets (a prefix the offsets ignore).
     int64_t offsetShift() const { return shift_; }
     uint64_t centralOffset() const { return centralOffset_; }
+    const Eocd& eocd() const { return eocd_; }
+    // The archive comment as stored (cut short when the file ends early).
+    const std::string& comment() const { return comment_; }
     // Directory entries that could not be read (the directory was cut short).
     bool directoryTruncated() const { return truncated_; }
 
@@ -73,6 +77,7 @@ class ArchiveReader {
     int64_t shift_ = 0;
     bool truncated_ = false;
     Eocd eocd_;
+    std::string comment_;
     std::vector<MemberEntry> entries_;
 };
 

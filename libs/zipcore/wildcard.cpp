@@ -3,15 +3,19 @@
 namespace kelp::zip {
 namespace {
 
-char Fold(char c) {
+char Fold(char c, bool foldCase) {
     if (c == '\\') return '/';
-    if (c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 'a');
+    if (foldCase && c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 'a');
     return c;
 }
 
 }  // namespace
 
-bool WildcardMatch(std::string_view pattern, std::string_view name) {
+bool HasWildcard(std::string_view text) {
+    return text.find_first_of("*?") != std::string_view::npos;
+}
+
+bool WildcardMatch(std::string_view pattern, std::string_view name, bool foldCase) {
     // Greedy matching with one backtrack point: the last "*" seen. This is
     // linear in practice and never recursive, so hostile patterns are cheap.
     size_t p = 0, n = 0;
@@ -20,7 +24,7 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
         if (p < pattern.size() && pattern[p] == '*') {
             starP = p++;
             starN = n;
-        } else if (p < pattern.size() && (pattern[p] == '?' || Fold(pattern[p]) == Fold(name[n]))) {
+        } else if (p < pattern.size() && (pattern[p] == '?' || Fold(pattern[p], foldCase) == Fold(name[n], foldCase))) {
             ++p;
             ++n;
         } else if (starP != std::string_view::npos) {

@@ -1,4 +1,4 @@
-// Traditional PKWARE encryption (decryption side): three 32-bit keys
+// Traditional PKWARE encryption (both directions): three 32-bit keys
 // updated by every plain byte, a 12-byte header in front of the data whose
 // last byte checks the password.
 #pragma once

@@ -1,0 +1,112 @@
+// kelpzip add ARCHIVE [-l LEVEL] [-r] [-j] [-p PASSWORD] [-u|-f|-m] [-x PATTERN]... PATH...
+// kelpzip delete ARCHIVE MEMBER...
+#include <cstdio>
+#include <filesystem>
+
+#include "cli/commands.h"
+#include "cli/interrupt.h"
+#include "cli/open_archive.h"
+
+namespace cli {
+
+namespace {
+
+// An engine for an archive that may not exist yet.
+std::unique_ptr<OpenedArchive> OpenForChange(const std::string& path) {
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) return OpenArchive(path);
+    auto opened = std::make_unique<OpenedArchive>();
+    opened->engine.SetHostUi(&opened->host);
+    opened->engine.setZipFileName(path);
+    return opened;
+}
+
+// Runs one library call with Ctrl+C wired to cancel, the library's lines on
+// standard output; returns the exit status.
+int RunChange(OpenedArchive& opened, void (engine::ZipEngine::*operation)()) {
+    engine::ZipEngine& zip = opened.engine;
+    int failures = 0;
+    zip.OnMessage = [&](int errCode, const std::string& text) {
+        if (opened.host.TakeShown(text)) return;
+        std::printf("%s\n", text.c_str());
+        if (errCode != 0) ++failures;
+    };
+    const int errorsBefore = zip.ErrorsReported();
+    {
+        InterruptCancels cancels(zip);
+        (zip.*operation)();
+    }
+    std::fflush(stdout);
+    if (zip.ErrorsReported() > errorsBefore || zip.SuccessCount() == 0) return kExitError;
+    return failures > 0 ? kExitError : kExitOk;
+}
+
+}  // namespace
+
+int AddCommand(const Args& args) {
+    std::string archive;
+    std::vector<std::string> paths, excludes;
+    engine::AddOpts options{engine::AddDirNames};
+    std::string password;
+    int level = 9;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto next = [&]() -> const std::string* { return i + 1 < args.size() ? &args[++i] : nullptr; };
+        if (a == "-l") {
+            const std::string* v = next();
+            if (!v || v->size() != 1 || (*v)[0] < '0' || (*v)[0] > '9')
+                return UsageError("-l needs a level from 0 to 9");
+            level = (*v)[0] - '0';
+        } else if (a == "-p") {
+            const std::string* v = next();
+            if (!v || v->empty()) return UsageError("-p needs a password");
+            password = *v;
+        } else if (a == "-x") {
+            const std::string* v = next();
+            if (!v) return UsageError("-x needs a pattern");
+            excludes.push_back(*v);
+        } else if (a == "-r") {
+            options.Include(engine::AddRecurseDirs);
+        } else if (a == "-j") {
+            options.Exclude(engine::AddDirNames);
+        } else if (a == "-u") {
+            options.Include(engine::AddUpdate);
+        } else if (a == "-f") {
+            options.Include(engine::AddFreshen);
+        } else if (a == "-m") {
+            options.Include(engine::AddMove);
+        } else if (!a.empty() && a[0] == '-') {
+            return UsageError("unknown option '" + a + "'");
+        } else if (archive.empty()) {
+            archive = a;
+        } else {
+            paths.push_back(a);
+        }
+    }
+    if (archive.empty() || paths.empty()) return UsageError("add needs an archive and files");
+
+    auto opened = OpenForChange(archive);
+    if (!opened) return kExitError;
+    engine::ZipEngine& zip = opened->engine;
+    zip.AddCompLevel = level;
+    if (!password.empty()) {
+        zip.Password = password;
+        options.Include(engine::AddEncrypt);
+    }
+    zip.AddOptions = options;
+    zip.FSpecArgs = paths;
+    zip.FSpecArgsExcl = excludes;
+    return RunChange(*opened, &engine::ZipEngine::Add);
+}
+
+int DeleteCommand(const Args& args) {
+    if (args.size() < 2) return UsageError("delete needs an archive and members");
+    for (const auto& a : args)
+        if (!a.empty() && a[0] == '-') return UsageError("unknown option '" + a + "'");
+    auto opened = OpenArchive(args[0]);
+    if (!opened) return kExitError;
+    opened->engine.FSpecArgs.assign(args.begin() + 1, args.end());
+    return RunChange(*opened, &engine::ZipEngine::Delete);
+}
+
+}  // namespace cli

@@ -1,0 +1,117 @@
+// Adding files to an archive through the compression library.
+#include <strings.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "engine/param_blocks.h"
+#include "engine/zip_engine.h"
+#include "platform/folders.h"
+
+namespace engine {
+
+namespace {
+
+bool HasExeExtension(const std::string& path) {
+    return strcasecmp(std::filesystem::path(path).extension().string().c_str(), ".exe") == 0;
+}
+
+}  // namespace
+
+void ZipEngine::Add() {
+    successCount_ = 0;
+    if (FSpecArgs.empty()) return ShowEngineMessage(10301);
+    if (zipFileName_.empty()) return ShowEngineMessage(10102);
+    if (Unattended && AddOptions.Has(AddEncrypt) && Password.empty()) return ShowEngineMessage(10302);
+
+    // A multi-disk set is first built as one archive in the temporary folder.
+    const bool spanning = AddOptions.Has(AddDiskSpan) || AddOptions.Has(AddDiskSpanErase);
+    std::string archive = zipFileName_;
+    if (spanning) {
+        if (AddOptions.Has(AddFreshen) || AddOptions.Has(AddUpdate)) return ShowEngineMessage(10303);
+        if (HasExeExtension(zipFileName_)) return ShowEngineMessage(11041);
+        if (!TempDir.empty()) TempDir = platform::WithTrailingSlash(TempDir);
+        std::string name = (TempDir.empty() ? platform::TempFolder() : TempDir) + "zipXXXXXX";
+        const int fd = mkstemp(name.data());
+        if (fd < 0) return ShowEngineMessage(11027);
+        ::close(fd);
+        std::filesystem::remove(name);
+        archive = name;
+        if (Verbose && OnMessage) OnMessage(0, "Temporary zipfile: " + archive);
+    }
+    if (zipLibBusy_) return;
+
+    std::error_code ec;
+    if (!spanning && HasExeExtension(zipFileName_) && sfxPrefixSize_ == 0 &&
+        !std::filesystem::exists(zipFileName_, ec)) {
+        const int result = ConvertToExe(true);
+        if (result != 0) return ReportEngineError(EZipEngine(10304, result));
+    }
+
+    const bool loadedHere = !ZipLibLoaded();
+    if (loadedHere) LoadZipLib();
+    if (!ZipLibLoaded()) return;
+
+    zipLibBusy_ = true;
+    CancelRequested = false;
+    const int version = ZipLibVersion();
+    try {
+        auto block = FillZipParams(std::filesystem::absolute(archive, ec).string(), version);
+        block->SetEndMarker();
+        successCount_ = CallZipExec(block->Data());
+        if (spanning) {
+            if (successCount_ > 0 && WriteSpan(archive, zipFileName_) != 0) successCount_ = 0;
+            if (successCount_ > 0 || std::filesystem::exists(archive, ec))
+                std::filesystem::remove(archive, ec);
+        }
+    } catch (const std::exception&) {
+        ShowEngineMessage(10101);
+    }
+    FSpecArgs.clear();
+    FSpecArgsExcl.clear();
+    if (loadedHere) UnloadZipLib();
+    CancelRequested = false;
+    zipLibBusy_ = false;
+    if (successCount_ > 0) List();
+}
+
+void ZipEngine::Delete() {
+    successCount_ = 0;
+    if (FSpecArgs.empty()) return ShowEngineMessage(10401);
+    std::error_code ec;
+    if (zipFileName_.empty() || !std::filesystem::is_regular_file(zipFileName_, ec))
+        return ShowEngineMessage(10102);
+    if (zipLibBusy_) return;
+
+    zipLibBusy_ = true;
+    CancelRequested = false;
+    const bool loadedHere = !ZipLibLoaded();
+    if (loadedHere) LoadZipLib();
+    if (!ZipLibLoaded()) {
+        zipLibBusy_ = false;
+        return;
+    }
+    const int version = ZipLibVersion();
+    try {
+        auto block = FillZipParams(std::filesystem::absolute(zipFileName_, ec).string(), version);
+        block->Common([](auto& b) {
+            b.DeleteMode = KELP_TRUE;
+            b.DropPaths = b.MoveOn = b.FreshenOn = b.UpdateOn = b.EncryptOn = KELP_FALSE;
+            b.Reserved80 = 0;
+            b.RecurseOn = 0;
+        });
+        block->SetSpecs(FSpecArgs, false);
+        block->SetEndMarker();
+        successCount_ = CallZipExec(block->Data());
+    } catch (const std::exception&) {
+        ShowEngineMessage(10101);
+    }
+    FSpecArgs.clear();
+    FSpecArgsExcl.clear();
+    if (loadedHere) UnloadZipLib();
+    zipLibBusy_ = false;
+    CancelRequested = false;
+    if (successCount_ > 0) List();
+}
+
+}  // namespace engine

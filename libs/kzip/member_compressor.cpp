@@ -1,0 +1,236 @@
+#include "member_compressor.h"
+
+#include <fcntl.h>
+#include <libdeflate.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "crc32.h"
+#include "zip_crypto.h"
+#include "zip_records.h"
+
+namespace kelp::kzip {
+namespace {
+
+constexpr size_t kChunk = 1u << 20;
+
+// The libdeflate level for a level of 1 to 9: the top level uses the
+// slower, near-optimal parser for the smallest output.
+int DeflateLevel(int level) {
+    return level >= 9 ? 10 : level;
+}
+
+struct CompressorFree {
+    void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
+};
+
+// One compressor per level and thread, kept for the thread's life.
+libdeflate_compressor* Compressor(int level) {
+    thread_local std::array<std::unique_ptr<libdeflate_compressor, CompressorFree>, 13> cache;
+    int l = DeflateLevel(level);
+    if (!cache[l]) cache[l].reset(libdeflate_alloc_compressor(l));
+    return cache[l].get();
+}
+
+// Twelve bytes in front of encrypted data: eleven random ones and the
+// check byte, all encrypted.
+std::array<uint8_t, zip::kCryptHeaderSize> CryptHeader(zip::ZipCrypto& keys, uint8_t check) {
+    std::array<uint8_t, zip::kCryptHeaderSize> header{};
+    size_t got = 0;
+    while (got < header.size() - 1) {
+        ssize_t n = getrandom(header.data() + got, header.size() - 1 - got, 0);
+        if (n > 0) got += static_cast<size_t>(n);
+        else if (errno != EINTR) break;
+    }
+    header.back() = check;
+    keys.Encrypt(header.data(), header.size());
+    return header;
+}
+
+// Reads until size bytes arrived or the file ended; -1 on error.
+ssize_t ReadFull(int fd, uint8_t* out, size_t size) {
+    size_t got = 0;
+    while (got < size) {
+        ssize_t n = read(fd, out + got, size - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(got);
+}
+
+// True when more bytes follow (the file grew while it was read).
+bool MoreToRead(int fd) {
+    uint8_t extra;
+    ssize_t n;
+    do n = read(fd, &extra, 1);
+    while (n < 0 && errno == EINTR);
+    return n > 0;
+}
+
+}  // namespace
+
+int OpenSource(const std::string& path, std::string& error) {
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return -1;
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = "not a regular file";
+        close(fd);
+        return -1;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+MemberResult CompressWhole(const MemberSource& source) {
+    MemberResult r;
+    int fd = OpenSource(source.path, r.error);
+    if (fd < 0) return r;
+    std::vector<uint8_t> plain(source.size);
+    ssize_t got = ReadFull(fd, plain.data(), plain.size());
+    if (got < 0) {
+        r.error = std::strerror(errno);
+        close(fd);
+        return r;
+    }
+    r.changed = static_cast<uint64_t>(got) != source.size || MoreToRead(fd);
+    close(fd);
+    plain.resize(static_cast<size_t>(got));
+    r.unpacked = plain.size();
+    r.crc = zip::Crc32(0, plain.data(), plain.size());
+
+    const size_t head = source.encrypt ? zip::kCryptHeaderSize : 0;
+    r.method = zip::kMethodStored;
+    if (source.level > 0 && !plain.empty()) {
+        libdeflate_compressor* c = Compressor(source.level);
+        if (!c) {
+            r.error = "out of memory";
+            return r;
+        }
+        r.data.resize(head + libdeflate_deflate_compress_bound(c, plain.size()));
+        size_t packed =
+            libdeflate_deflate_compress(c, plain.data(), plain.size(), r.data.data() + head,
+                                        r.data.size() - head);
+        if (packed > 0 && packed < plain.size()) {
+            r.method = zip::kMethodDeflated;
+            r.data.resize(head + packed);
+        }
+    }
+    if (r.method == zip::kMethodStored) {
+        r.data.resize(head + plain.size());
+        if (!plain.empty()) std::memcpy(r.data.data() + head, plain.data(), plain.size());
+    }
+    if (source.encrypt) {
+        zip::ZipCrypto keys(source.password);
+        auto header = CryptHeader(keys, static_cast<uint8_t>(r.crc >> 24));
+        std::memcpy(r.data.data(), header.data(), header.size());
+        keys.Encrypt(r.data.data() + head, r.data.size() - head);
+    }
+    r.packed = r.data.size();
+    r.ok = true;
+    return r;
+}
+
+StreamOutcome CompressStream(const MemberSource& source, uint16_t checkTime,
+                             const StreamSink& sink) {
+    StreamOutcome out;
+    MemberResult& r = out.result;
+    // First try deflating; when that does not pay, start over and store.
+    for (int level : {source.level, 0}) {
+        r = MemberResult{};
+        int fd = OpenSource(source.path, r.error);
+        if (fd < 0) return out;
+        zip::ZipCrypto keys(source.password);
+        uint64_t packed = 0;
+        auto emit = [&](uint8_t* data, size_t size) {
+            if (source.encrypt) keys.Encrypt(data, size);
+            packed += size;
+            return sink.write(data, size);
+        };
+        if (source.encrypt) {
+            auto header = CryptHeader(keys, static_cast<uint8_t>(checkTime >> 8));
+            packed += header.size();
+            if (!sink.write(header.data(), header.size())) {
+                out.writeFailed = true;
+                close(fd);
+                return out;
+            }
+        }
+        z_stream z{};
+        bool deflating = level > 0;
+        if (deflating && deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY) !=
+                             Z_OK) {
+            r.error = "out of memory";
+            close(fd);
+            return out;
+        }
+        std::vector<uint8_t> in(kChunk), buf(kChunk + 1024);
+        bool failed = false;
+        for (;;) {
+            ssize_t got = ReadFull(fd, in.data(), in.size());
+            if (got < 0) {
+                r.error = std::strerror(errno);
+                failed = true;
+                break;
+            }
+            r.crc = zip::Crc32(r.crc, in.data(), static_cast<size_t>(got));
+            r.unpacked += static_cast<uint64_t>(got);
+            bool last = static_cast<size_t>(got) < in.size();
+            if (!deflating) {
+                if (got > 0 && !emit(in.data(), static_cast<size_t>(got))) {
+                    out.writeFailed = failed = true;
+                    break;
+                }
+            } else {
+                z.next_in = in.data();
+                z.avail_in = static_cast<uInt>(got);
+                int rc;
+                do {
+                    z.next_out = buf.data();
+                    z.avail_out = static_cast<uInt>(buf.size());
+                    rc = deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
+                    size_t have = buf.size() - z.avail_out;
+                    if (have > 0 && !emit(buf.data(), have)) {
+                        out.writeFailed = failed = true;
+                        break;
+                    }
+                } while (!failed && (z.avail_out == 0 || (last && rc != Z_STREAM_END)));
+                if (failed) break;
+            }
+            if (got > 0 && !sink.progress(static_cast<uint64_t>(got))) {
+                out.stopped = failed = true;
+                break;
+            }
+            if (last) break;
+        }
+        if (deflating) deflateEnd(&z);
+        close(fd);
+        if (failed) return out;
+        r.changed = r.unpacked != source.size;
+        r.packed = packed;
+        r.method = deflating ? zip::kMethodDeflated : zip::kMethodStored;
+        r.ok = true;
+        size_t head = source.encrypt ? zip::kCryptHeaderSize : 0;
+        if (!deflating || packed - head < r.unpacked) break;
+        if (!sink.rewind()) {
+            out.writeFailed = true;
+            r.ok = false;
+            return out;
+        }
+    }
+    return out;
+}
+
+}  // namespace kelp::kzip

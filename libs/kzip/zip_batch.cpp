@@ -1,0 +1,615 @@
+#include "zip_batch.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <set>
+#include <thread>
+
+#include "dos_time.h"
+#include "member_names.h"
+#include "record_writer.h"
+#include "wildcard.h"
+#include "zip_crypto.h"
+
+namespace kelp::kzip {
+namespace {
+
+// Sizes and offsets of the plain format end below this value; anything
+// larger would need ZIP64 records.
+constexpr uint64_t kLimit32 = 0xFFFFFFFFu;
+constexpr size_t kMaxEntries = 0xFFFF;
+// Memory that whole-file jobs waiting to be written may hold together.
+constexpr uint64_t kPendingBudget = 96u << 20;
+constexpr size_t kMaxPending = 256;
+constexpr size_t kCopyChunk = 1u << 20;
+
+constexpr uint8_t kVersionMadeBy = 30;  // 3.0
+constexpr uint16_t kVersionStore = 10;
+constexpr uint16_t kVersionDeflate = 20;
+
+const char* const kLimitText =
+    "  error: the archive would need ZIP64 records (4 GiB or 65535 members), which are not "
+    "supported; the archive was not changed";
+
+std::string Leaf(const std::string& name) {
+    size_t slash = name.rfind('/');
+    return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+int64_t EntryTime(const zip::MemberEntry& e) {
+    if (auto t = zip::FindUnixModTime(e.extra)) return *t;
+    return zip::DosToUnixTime(e.header.dosDate, e.header.dosTime);
+}
+
+// The process's file-creation mask, read without changing it (umask()
+// would, for a moment, for every thread).
+mode_t CurrentUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+    }
+    return 022;
+}
+
+int Percent(uint64_t packed, uint64_t unpacked) {
+    if (unpacked == 0 || packed >= unpacked) return 0;
+    return static_cast<int>((unpacked - packed) * 100 / unpacked);
+}
+
+}  // namespace
+
+ZipBatch::ZipBatch(const ZipRequest& request)
+    : request_(request), reporter_(request.callback, request.engineRef) {}
+
+ZipBatch::~ZipBatch() {
+    // Workers go before the futures and the plan they fill.
+    pool_.reset();
+}
+
+int32_t ZipBatch::Run() {
+    if (request_.archive.empty()) {
+        reporter_.Message(kErrArchive, "  error: no archive name given");
+        return 0;
+    }
+    if (request_.specs.empty()) {
+        reporter_.Message(kErrNothing, "  nothing to do: no file specifications given");
+        return 0;
+    }
+    int32_t count = request_.deleteMode ? Delete() : Add();
+    reporter_.BatchEnd();
+    return count;
+}
+
+void ZipBatch::Warn(int32_t error, const std::string& text) {
+    ++warnings_;
+    reporter_.Message(error, text);
+}
+
+bool ZipBatch::OpenArchive() {
+    const std::string& path = request_.archive;
+    if (stat(path.c_str(), &archiveStat_) != 0) {
+        if (errno == ENOENT) return true;
+        reporter_.Message(kErrArchive, "  error: cannot use " + path + ": " + std::strerror(errno));
+        return false;
+    }
+    haveStat_ = true;
+    if (!S_ISREG(archiveStat_.st_mode)) {
+        reporter_.Message(kErrArchive, "  error: " + path + " is not a file");
+        return false;
+    }
+    // An empty file is taken as a new archive.
+    if (archiveStat_.st_size == 0) return true;
+    std::string error;
+    if (!reader_.Open(path, error)) {
+        reporter_.Message(kErrArchive, "  error: " + path + " is not a valid ZIP archive (" +
+                                           error + "); it was left unchanged");
+        return false;
+    }
+    if (reader_.directoryTruncated()) {
+        reporter_.Message(kErrArchive, "  error: the central directory of " + path +
+                                           " is damaged; it was left unchanged");
+        return false;
+    }
+    bool zip64 = reader_.eocd().totalEntries == 0xFFFF || reader_.eocd().centralOffset == kLimit32;
+    for (const auto& e : reader_.entries()) {
+        zip64 = zip64 || e.header.packedSize == kLimit32 || e.header.unpackedSize == kLimit32 ||
+                e.header.localHeaderOffset == kLimit32;
+    }
+    if (zip64) {
+        reporter_.Message(kErrLimit, "  error: " + path +
+                                         " uses ZIP64 records, which are not supported; it was "
+                                         "left unchanged");
+        return false;
+    }
+    exists_ = true;
+    return true;
+}
+
+int32_t ZipBatch::Add() {
+    if (!OpenArchive()) return 0;
+    std::set<std::pair<dev_t, ino_t>> skip;
+    if (haveStat_) skip.insert({archiveStat_.st_dev, archiveStat_.st_ino});
+    SourceScanner scanner(request_, reporter_, std::move(skip));
+    std::vector<SourceItem> sources = scanner.Scan();
+    warnings_ += scanner.warnings();
+    if (reporter_.cancelled()) return Cancelled(), 0;
+    if (!PlanAdditions(std::move(sources))) return 0;
+    if (!WriteArchive()) return 0;
+    MoveSources();
+    std::string summary = "  " + std::to_string(changed_) + " member(s) added";
+    if (warnings_) summary += ", " + std::to_string(warnings_) + " warning(s)";
+    reporter_.Message(warnings_ ? kErrSource : kNoError, summary);
+    return changed_;
+}
+
+std::optional<std::string> ZipBatch::PasswordFor(size_t spec, const std::string& name) {
+    if (!request_.specs[spec].password.empty()) return request_.specs[spec].password;
+    if (!request_.password.empty()) return request_.password;
+    if (!passwordAsked_) {
+        passwordAsked_ = true;
+        askedPassword_ = reporter_.AskPassword(name);
+    }
+    return askedPassword_;
+}
+
+bool ZipBatch::PlanAdditions(std::vector<SourceItem> sources) {
+    std::map<std::string, size_t> existing;
+    for (size_t i = 0; i < reader_.entries().size(); ++i)
+        existing.emplace(reader_.entries()[i].name, i);
+    std::set<std::string> taken;
+    std::map<size_t, Planned> replacements;
+    std::vector<Planned> additions;
+    uint64_t total = 0;
+    for (SourceItem& s : sources) {
+        std::string name = request_.dropPaths ? Leaf(s.name) : s.name;
+        if (request_.forceDos) name = DosName(name);
+        if (auto renamed = reporter_.AskNewName(name)) name = *renamed;
+        if (reporter_.cancelled()) return Cancelled(), false;
+        std::string why;
+        std::string stored = CleanName(name, s.isDir, why);
+        if (stored.empty()) {
+            Warn(kErrName, "  skipping: " + s.name + " (" + why + ")");
+            continue;
+        }
+        if (!s.isDir && s.size >= kLimit32) {
+            Warn(kErrLimit, "  skipping: " + s.name + " (files of 4 GiB or more are not supported)");
+            continue;
+        }
+        if (taken.count(stored)) {
+            if (!s.isDir) Warn(kErrName, "  skipping: " + s.name + " (" + stored +
+                                             " is already taken by another file)");
+            continue;
+        }
+        auto old = existing.find(stored);
+        if (request_.freshen && old == existing.end()) continue;
+        if ((request_.freshen || request_.update) && old != existing.end()) {
+            // DOS times count in two-second steps and round down.
+            const auto& e = reader_.entries()[old->second];
+            int64_t slack = zip::FindUnixModTime(e.extra) ? 0 : 1;
+            if (s.mtime <= EntryTime(e) + slack) continue;
+        }
+        taken.insert(stored);
+        Planned p;
+        p.source = s;
+        p.name = stored;
+        p.member.path = s.path;
+        p.member.size = s.size;
+        p.member.level = request_.level;
+        for (const std::string& suffix : request_.storeSuffixes)
+            if (HasSuffix(stored, suffix)) p.member.level = 0;
+        if (request_.specs[s.spec].encrypt && !s.isDir) {
+            auto password = PasswordFor(s.spec, stored);
+            if (reporter_.cancelled()) return Cancelled(), false;
+            if (!password) {
+                reporter_.Message(kErrPassword,
+                                  "  error: no password given for encryption; nothing was added");
+                return false;
+            }
+            p.member.encrypt = true;
+            p.member.password = *password;
+        }
+        total += s.size;
+        if (old != existing.end())
+            replacements.emplace(old->second, std::move(p));
+        else
+            additions.push_back(std::move(p));
+    }
+    if (replacements.empty() && additions.empty()) {
+        reporter_.Message(kErrNothing, "  nothing to add; the archive was not changed");
+        return false;
+    }
+    for (size_t i = 0; i < reader_.entries().size(); ++i) {
+        auto r = replacements.find(i);
+        if (r != replacements.end()) {
+            plan_.push_back(std::move(r->second));
+        } else {
+            plan_.emplace_back();
+            plan_.back().entry = i;
+        }
+    }
+    for (Planned& p : additions) plan_.push_back(std::move(p));
+    if (plan_.size() > kMaxEntries) {
+        reporter_.Message(kErrLimit, kLimitText);
+        return false;
+    }
+    reporter_.FileCount(static_cast<int64_t>(replacements.size() + additions.size()));
+    reporter_.ByteTotal(static_cast<int64_t>(total));
+    if (reporter_.cancelled()) return Cancelled(), false;
+    return true;
+}
+
+int32_t ZipBatch::Delete() {
+    if (!OpenArchive()) return 0;
+    if (!exists_) {
+        reporter_.Message(kErrArchive, "  error: " + request_.archive + " is not a ZIP archive");
+        return 0;
+    }
+    auto matches = [](const std::vector<std::string>& patterns, const std::string& name) {
+        return std::any_of(patterns.begin(), patterns.end(),
+                           [&](const std::string& p) { return zip::WildcardMatch(p, name); });
+    };
+    std::vector<std::string> specs;
+    for (const SpecLine& s : request_.specs) specs.push_back(s.text);
+    std::vector<size_t> doomed;
+    for (size_t i = 0; i < reader_.entries().size(); ++i) {
+        const std::string& name = reader_.entries()[i].name;
+        if (matches(specs, name) && !matches(request_.excludes, name)) {
+            doomed.push_back(i);
+        } else {
+            plan_.emplace_back();
+            plan_.back().entry = i;
+        }
+    }
+    if (doomed.empty()) {
+        reporter_.Message(kErrNothing, "  nothing matched; the archive was not changed");
+        return 0;
+    }
+    reporter_.FileCount(static_cast<int64_t>(doomed.size()));
+    for (size_t i : doomed) {
+        reporter_.Message(kNoError, "  deleting: " + reader_.entries()[i].name);
+        if (reporter_.cancelled()) return Cancelled(), 0;
+    }
+    if (!WriteArchive()) return 0;
+    changed_ = static_cast<int32_t>(doomed.size());
+    reporter_.Message(kNoError, "  " + std::to_string(changed_) + " member(s) deleted");
+    return changed_;
+}
+
+bool ZipBatch::WriteArchive() {
+    std::string error;
+    if (!out_.Create(request_.archive, request_.tempDir, error)) {
+        reporter_.Message(kErrWrite, "  error: " + error + "; the archive was not changed");
+        return false;
+    }
+    // Whatever stands in front of the first member (a self-extractor
+    // program) is kept.
+    if (exists_) {
+        uint64_t first = reader_.centralOffset();
+        for (const auto& e : reader_.entries()) first = std::min(first, e.localOffset);
+        std::vector<uint8_t> buf(kCopyChunk);
+        for (uint64_t at = 0; at < first;) {
+            size_t n = static_cast<size_t>(std::min<uint64_t>(buf.size(), first - at));
+            if (!reader_.ReadAt(at, buf.data(), n)) {
+                reporter_.Message(kErrArchive, "  error: cannot read " + request_.archive +
+                                                   "; the archive was not changed");
+                return false;
+            }
+            if (!out_.Write(buf.data(), n)) return WriteFailed(), false;
+            at += n;
+        }
+    }
+    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 16u);
+    for (size_t i = 0; i < plan_.size(); ++i) {
+        Planned& p = plan_[i];
+        if (!p.entry && !p.source.isDir && p.source.size <= kWholeFileBudget) {
+            p.cost = 2 * p.source.size + 4096;
+            while (!pending_.empty() &&
+                   (inFlight_ + p.cost > kPendingBudget || pending_.size() >= kMaxPending)) {
+                if (WriteFront() == Step::Abort) return false;
+            }
+            if (!pool_) pool_ = std::make_unique<CompressPool>(threads);
+            p.result = pool_->Submit(p.member);
+            inFlight_ += p.cost;
+        }
+        pending_.push_back(i);
+        // Members that need no worker are written as soon as their turn comes.
+        while (!pending_.empty() && !plan_[pending_.front()].result.valid()) {
+            if (WriteFront() == Step::Abort) return false;
+        }
+    }
+    while (!pending_.empty()) {
+        if (WriteFront() == Step::Abort) return false;
+    }
+    return Finish();
+}
+
+ZipBatch::Step ZipBatch::WriteFront() {
+    Planned& p = plan_[pending_.front()];
+    size_t index = pending_.front();
+    pending_.pop_front();
+    Step step;
+    if (p.entry) {
+        step = CopyMember(*p.entry);
+    } else if (p.source.isDir) {
+        step = StoreFolder(p);
+    } else if (p.result.valid()) {
+        MemberResult r = p.result.get();
+        inFlight_ -= p.cost;
+        step = StoreWhole(p, std::move(r));
+    } else {
+        step = StoreStreamed(p);
+    }
+    if (step == Step::Ok && !p.entry) {
+        written_.push_back(index);
+        ++changed_;
+    }
+    return step;
+}
+
+ZipBatch::Step ZipBatch::CopyMember(size_t index) {
+    const zip::MemberEntry& e = reader_.entries()[index];
+    zip::MemberData data;
+    std::string error;
+    auto damaged = [&](const std::string& why) {
+        reporter_.Message(kErrArchive, "  error: member " + e.name + " of the archive is damaged (" +
+                                           why + "); the archive was not changed");
+        aborted_ = true;
+        return Step::Abort;
+    };
+    if (!reader_.Locate(e, data, error)) return damaged(error);
+    uint64_t end = data.dataOffset + data.packedSize;
+    if (e.header.flags & zip::kFlagDataDescriptor) {
+        uint8_t buf[16];
+        size_t avail = static_cast<size_t>(std::min<uint64_t>(16, reader_.centralOffset() - end));
+        zip::DataDescriptor d;
+        if (!reader_.ReadAt(end, buf, avail) || !zip::ParseDataDescriptor({buf, avail}, d))
+            return damaged("data descriptor missing");
+        end += d.recordSize;
+    }
+    uint64_t at = out_.offset();
+    if (at >= kLimit32) return reporter_.Message(kErrLimit, kLimitText), Step::Abort;
+    std::vector<uint8_t> buf(static_cast<size_t>(std::min<uint64_t>(kCopyChunk, end - e.localOffset)));
+    for (uint64_t from = e.localOffset; from < end;) {
+        size_t n = static_cast<size_t>(std::min<uint64_t>(buf.size(), end - from));
+        if (!reader_.ReadAt(from, buf.data(), n)) return damaged("read error");
+        if (!out_.Write(buf.data(), n)) return WriteFailed();
+        from += n;
+    }
+    Central c{e.header, e.name, e.extra, e.comment, EntryTime(e)};
+    c.header.localHeaderOffset = static_cast<uint32_t>(at);
+    c.header.diskStart = 0;
+    central_.push_back(std::move(c));
+    return Step::Ok;
+}
+
+bool ZipBatch::WriteLocal(const Planned& p, uint16_t method, uint16_t flags, uint32_t crc,
+                          uint64_t packed, uint64_t unpacked, uint16_t dosTime, uint16_t dosDate,
+                          uint64_t& at) {
+    at = out_.offset();
+    zip::LocalHeader h;
+    h.versionNeeded = method == zip::kMethodStored && !(flags & zip::kFlagEncrypted) && !p.source.isDir
+                          ? kVersionStore
+                          : kVersionDeflate;
+    h.flags = flags;
+    h.method = method;
+    h.dosTime = dosTime;
+    h.dosDate = dosDate;
+    h.crc = crc;
+    h.packedSize = static_cast<uint32_t>(packed);
+    h.unpackedSize = static_cast<uint32_t>(unpacked);
+    h.nameLength = static_cast<uint16_t>(p.name.size());
+    h.extraLength = 9;
+    std::vector<uint8_t> bytes;
+    zip::AppendLocalHeader(bytes, h);
+    zip::AppendBytes(bytes, p.name);
+    zip::AppendUnixModTime(bytes, p.source.mtime);
+    return out_.Write(bytes);
+}
+
+void ZipBatch::AddCentral(const Planned& p, uint16_t method, uint16_t flags, uint32_t crc,
+                          uint64_t packed, uint64_t unpacked, uint64_t at) {
+    uint32_t dos = zip::UnixToDosTime(p.source.mtime);
+    Central c;
+    c.header.versionMadeBy = kVersionMadeBy;
+    c.header.hostSystem = zip::kHostUnix;
+    c.header.versionNeeded = method == zip::kMethodStored && !(flags & zip::kFlagEncrypted) &&
+                                     !p.source.isDir
+                                 ? kVersionStore
+                                 : kVersionDeflate;
+    c.header.flags = flags;
+    c.header.method = method;
+    c.header.dosTime = static_cast<uint16_t>(dos);
+    c.header.dosDate = static_cast<uint16_t>(dos >> 16);
+    c.header.crc = crc;
+    c.header.packedSize = static_cast<uint32_t>(packed);
+    c.header.unpackedSize = static_cast<uint32_t>(unpacked);
+    c.header.nameLength = static_cast<uint16_t>(p.name.size());
+    // Unix permissions in the high word; the DOS folder and read-only bits
+    // in the low one.
+    c.header.externalAttributes = p.source.mode << 16 | (p.source.isDir ? 0x10u : 0u) |
+                                  ((p.source.mode & S_IWUSR) ? 0u : 0x01u);
+    c.header.localHeaderOffset = static_cast<uint32_t>(at);
+    c.name = p.name;
+    zip::AppendUnixModTime(c.extra, p.source.mtime);
+    c.header.extraLength = static_cast<uint16_t>(c.extra.size());
+    c.mtime = p.source.mtime;
+    central_.push_back(std::move(c));
+}
+
+ZipBatch::Step ZipBatch::StoreFolder(Planned& p) {
+    reporter_.FileStart(p.name, 0);
+    if (reporter_.cancelled()) return Cancelled();
+    uint32_t dos = zip::UnixToDosTime(p.source.mtime);
+    uint16_t flags = NeedsUtf8Flag(p.name) ? zip::kFlagUtf8 : 0;
+    uint64_t at;
+    if (out_.offset() >= kLimit32) return reporter_.Message(kErrLimit, kLimitText), Step::Abort;
+    if (!WriteLocal(p, zip::kMethodStored, flags, 0, 0, 0, static_cast<uint16_t>(dos),
+                    static_cast<uint16_t>(dos >> 16), at))
+        return WriteFailed();
+    AddCentral(p, zip::kMethodStored, flags, 0, 0, 0, at);
+    reporter_.Message(kNoError, "  adding: " + p.name + " (stored 0%)");
+    return reporter_.cancelled() ? Cancelled() : Step::Ok;
+}
+
+ZipBatch::Step ZipBatch::StoreWhole(Planned& p, MemberResult r) {
+    if (!r.ok) {
+        Warn(kErrSource, "  skipping: " + p.source.path + " (" + r.error + ")");
+        return reporter_.cancelled() ? Cancelled() : Step::Skipped;
+    }
+    reporter_.FileStart(p.name, static_cast<int64_t>(r.unpacked));
+    if (reporter_.cancelled()) return Cancelled();
+    uint32_t dos = zip::UnixToDosTime(p.source.mtime);
+    uint16_t flags = (NeedsUtf8Flag(p.name) ? zip::kFlagUtf8 : 0) |
+                     (p.member.encrypt ? zip::kFlagEncrypted : 0);
+    uint64_t at;
+    if (out_.offset() >= kLimit32) return reporter_.Message(kErrLimit, kLimitText), Step::Abort;
+    if (!WriteLocal(p, r.method, flags, r.crc, r.packed, r.unpacked, static_cast<uint16_t>(dos),
+                    static_cast<uint16_t>(dos >> 16), at) ||
+        !out_.Write(r.data))
+        return WriteFailed();
+    AddCentral(p, r.method, flags, r.crc, r.packed, r.unpacked, at);
+    uint64_t plainPacked = r.packed - (p.member.encrypt ? zip::kCryptHeaderSize : 0);
+    reporter_.Message(kNoError, "  adding: " + p.name +
+                                    (r.method == zip::kMethodDeflated ? " (deflated " : " (stored ") +
+                                    std::to_string(Percent(plainPacked, r.unpacked)) + "%)");
+    if (r.changed) Warn(kErrSource, "  warning: " + p.source.path + " changed while it was read");
+    reporter_.BytesDone(static_cast<int64_t>(r.unpacked));
+    return reporter_.cancelled() ? Cancelled() : Step::Ok;
+}
+
+ZipBatch::Step ZipBatch::StoreStreamed(Planned& p) {
+    reporter_.FileStart(p.name, static_cast<int64_t>(p.source.size));
+    if (reporter_.cancelled()) return Cancelled();
+    uint32_t dos = zip::UnixToDosTime(p.source.mtime);
+    // Encrypted data is checked against the time: its CRC comes after it,
+    // in a data descriptor.
+    uint16_t flags = (NeedsUtf8Flag(p.name) ? zip::kFlagUtf8 : 0) |
+                     (p.member.encrypt ? zip::kFlagEncrypted | zip::kFlagDataDescriptor : 0);
+    uint64_t at;
+    if (out_.offset() >= kLimit32) return reporter_.Message(kErrLimit, kLimitText), Step::Abort;
+    if (!WriteLocal(p, zip::kMethodDeflated, flags, 0, 0, 0, static_cast<uint16_t>(dos),
+                    static_cast<uint16_t>(dos >> 16), at))
+        return WriteFailed();
+    const uint64_t dataStart = out_.offset();
+    StreamSink sink{
+        [this](const uint8_t* d, size_t n) { return out_.Write(d, n); },
+        [this, dataStart] { return out_.Truncate(dataStart); },
+        [this](uint64_t n) {
+            reporter_.BytesDone(static_cast<int64_t>(n));
+            return !reporter_.cancelled();
+        }};
+    StreamOutcome o = CompressStream(p.member, static_cast<uint16_t>(dos), sink);
+    if (o.stopped) return Cancelled();
+    if (o.writeFailed) return WriteFailed();
+    MemberResult& r = o.result;
+    if (!r.ok) {
+        if (!out_.Truncate(at)) return WriteFailed();
+        Warn(kErrSource, "  skipping: " + p.source.path + " (" + r.error + ")");
+        return Step::Skipped;
+    }
+    if (r.packed >= kLimit32 || r.unpacked >= kLimit32)
+        return reporter_.Message(kErrLimit, kLimitText), Step::Abort;
+    // Fill in what is known only now.
+    std::vector<uint8_t> patch;
+    zip::AppendLe16(patch, r.method);
+    if (!out_.PatchAt(at + 8, patch.data(), patch.size())) return WriteFailed();
+    if (p.member.encrypt) {
+        std::vector<uint8_t> d;
+        zip::AppendDataDescriptor(d, r.crc, static_cast<uint32_t>(r.packed),
+                                  static_cast<uint32_t>(r.unpacked));
+        if (!out_.Write(d)) return WriteFailed();
+    } else {
+        patch.clear();
+        zip::AppendLe32(patch, r.crc);
+        zip::AppendLe32(patch, static_cast<uint32_t>(r.packed));
+        zip::AppendLe32(patch, static_cast<uint32_t>(r.unpacked));
+        if (!out_.PatchAt(at + 14, patch.data(), patch.size())) return WriteFailed();
+    }
+    AddCentral(p, r.method, flags, r.crc, r.packed, r.unpacked, at);
+    uint64_t plainPacked = r.packed - (p.member.encrypt ? zip::kCryptHeaderSize : 0);
+    reporter_.Message(kNoError, "  adding: " + p.name +
+                                    (r.method == zip::kMethodDeflated ? " (deflated " : " (stored ") +
+                                    std::to_string(Percent(plainPacked, r.unpacked)) + "%)");
+    if (r.changed) Warn(kErrSource, "  warning: " + p.source.path + " changed while it was read");
+    return reporter_.cancelled() ? Cancelled() : Step::Ok;
+}
+
+bool ZipBatch::Finish() {
+    uint64_t start = out_.offset();
+    std::vector<uint8_t> bytes;
+    int64_t newest = INT64_MIN;
+    for (const Central& c : central_) {
+        zip::CentralHeader h = c.header;
+        h.nameLength = static_cast<uint16_t>(c.name.size());
+        h.extraLength = static_cast<uint16_t>(c.extra.size());
+        h.commentLength = static_cast<uint16_t>(c.comment.size());
+        zip::AppendCentralHeader(bytes, h);
+        zip::AppendBytes(bytes, c.name);
+        bytes.insert(bytes.end(), c.extra.begin(), c.extra.end());
+        zip::AppendBytes(bytes, c.comment);
+        newest = std::max(newest, c.mtime);
+    }
+    if (start >= kLimit32 || start + bytes.size() >= kLimit32) {
+        reporter_.Message(kErrLimit, kLimitText);
+        return false;
+    }
+    std::string comment = request_.comment ? *request_.comment : reader_.comment();
+    if (comment.size() > 0xFFFF) comment.resize(0xFFFF);
+    zip::Eocd eocd;
+    eocd.entriesOnDisk = eocd.totalEntries = static_cast<uint16_t>(central_.size());
+    eocd.centralSize = static_cast<uint32_t>(bytes.size());
+    eocd.centralOffset = static_cast<uint32_t>(start);
+    eocd.commentLength = static_cast<uint16_t>(comment.size());
+    zip::AppendEocd(bytes, eocd);
+    zip::AppendBytes(bytes, comment);
+    if (!out_.Write(bytes)) return WriteFailed(), false;
+    mode_t mode = haveStat_ ? (archiveStat_.st_mode & 07777) : (0666 & ~CurrentUmask());
+    std::optional<int64_t> mtime;
+    if (request_.archiveTime && !central_.empty()) mtime = newest;
+    std::string error;
+    if (!out_.Commit(mode, mtime, error)) {
+        reporter_.Message(kErrWrite, "  error: cannot write " + request_.archive + ": " + error +
+                                         "; the archive was not changed");
+        return false;
+    }
+    return true;
+}
+
+ZipBatch::Step ZipBatch::WriteFailed() {
+    reporter_.Message(kErrWrite, "  error: cannot write the new archive: " + out_.ErrorText() +
+                                     "; the archive was not changed");
+    return Step::Abort;
+}
+
+ZipBatch::Step ZipBatch::Cancelled() {
+    reporter_.Message(kErrCancelled, "  cancelled; the archive was not changed");
+    return Step::Abort;
+}
+
+void ZipBatch::MoveSources() {
+    if (!request_.move) return;
+    // Files first, then the folders they were in, deepest first; a folder
+    // that still holds something stays.
+    std::vector<std::string> folders;
+    for (size_t i : written_) {
+        const SourceItem& s = plan_[i].source;
+        if (s.isDir) {
+            folders.push_back(s.path);
+        } else if (unlink(s.path.c_str()) != 0) {
+            Warn(kErrSource, "  warning: cannot remove " + s.path + ": " + std::strerror(errno));
+        }
+    }
+    std::sort(folders.begin(), folders.end(),
+              [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+    for (const std::string& f : folders) rmdir(f.c_str());
+}
+
+}  // namespace kelp::kzip

@@ -1,0 +1,54 @@
+// What one call of the compression library is asked to do, read from
+// either layout of the parameter block.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "kelp_lib_abi.h"
+
+namespace kelp::kzip {
+
+// One file specification: a path that may end in a wildcard pattern
+// (adding), or a member name or pattern (deleting).
+struct SpecLine {
+    std::string text;
+    bool recurse = false;
+    bool encrypt = false;
+    std::string password;  // empty: the block's password, else ask
+};
+
+struct ZipRequest {
+    KCallbackFn callback = nullptr;
+    void* engineRef = nullptr;
+    bool verbose = false;
+    std::string password;
+    std::vector<std::string> storeSuffixes;  // ".gif", ".png", ...
+    bool systemFiles = false;
+    bool skipDirEntries = true;
+    int level = 9;
+    bool dropPaths = false;
+    bool forceDos = false;
+    bool move = false;
+    bool deleteMode = false;
+    bool update = false;
+    bool freshen = false;
+    bool archiveTime = false;
+    std::string archive;
+    std::string tempDir;
+    std::optional<std::string> comment;  // a comment to write
+    std::vector<SpecLine> specs;
+    std::vector<std::string> excludes;
+};
+
+// Reads a parameter block. The layout is told by the end marker: the old
+// layout has it where the current one holds the temporary folder. Returns
+// nothing when neither layout carries the marker.
+std::optional<ZipRequest> ReadRequest(const void* block);
+
+// Splits a line of the old layout, which carries its prefix (">" recurse,
+// "|" do not) and password part ("<password", or "<" for none) unparsed.
+SpecLine ParseSpecLine(const std::string& line, bool recurse, bool encrypt);
+
+}  // namespace kelp::kzip

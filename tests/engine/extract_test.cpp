@@ -1,0 +1,144 @@
+// Extracting through the real decompression library: to memory, into a
+// folder, and from a set of part files joined first.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "engine/zip_engine.h"
+#include "tests/fixtures/archive_builder.h"
+#include "tests/fixtures/recording_host_ui.h"
+#include "tests/fixtures/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class Extract : public ::testing::Test {
+protected:
+    Extract() : savedCwd(fs::current_path()) {
+        zip.SetHostUi(&host);
+        zip.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
+        zip.TempDir = dir / "tmp";
+        fs::create_directories(dir / "tmp");
+    }
+    ~Extract() override { fs::current_path(savedCwd); }
+
+    static std::string Archive() {
+        return fixtures::ArchiveBuilder().Add("Docs/Read Me.txt", "hello").Add("b.bin", "xyz").Build();
+    }
+
+    fixtures::TempDir dir;
+    fs::path savedCwd;
+    fixtures::RecordingHostUi host;
+    engine::ZipEngine zip;
+    std::vector<std::string> logged;
+};
+
+TEST_F(Extract, ToMemoryFindsTheMemberInAnyLetterCase) {
+    fixtures::WriteFile(dir / "a.zip", Archive());
+    zip.setZipFileName(dir / "a.zip");
+    zip.FSpecArgs = {"docs/READ me.TXT"};
+    zip.ExtractToMemory();
+    EXPECT_EQ(zip.SuccessCount(), 1);
+    EXPECT_EQ(std::string(zip.ExtractStream().begin(), zip.ExtractStream().end()), "hello");
+    EXPECT_TRUE(zip.FSpecArgs.empty());
+
+    zip.FSpecArgs = {"missing.txt"};
+    zip.ExtractToMemory();
+    EXPECT_EQ(zip.SuccessCount(), 0);
+    EXPECT_TRUE(zip.ExtractStream().empty());
+}
+
+TEST_F(Extract, RefusedCallsLeaveTheSpecificationsAlone) {
+    zip.FSpecArgs = {"x"};
+    zip.Extract();  // no archive named
+    EXPECT_EQ(logged, std::vector<std::string>{"Error - no zip file specified!"});
+    EXPECT_EQ(zip.FSpecArgs, std::vector<std::string>{"x"});
+}
+
+TEST_F(Extract, MissingTargetFolderKeepsTheCurrentFolder) {
+    fixtures::WriteFile(dir / "a.zip", Archive());
+    fs::create_directories(dir / "here");
+    fs::current_path(dir / "here");
+    zip.setZipFileName(dir / "a.zip");
+    zip.ExtrBaseDir = dir / "nowhere";
+    zip.ExtrOptions = {engine::ExtrDirNames};
+    zip.Extract();
+    EXPECT_EQ(zip.SuccessCount(), 2);
+    EXPECT_EQ(fixtures::ReadFile(dir / "here/Docs/Read Me.txt"), "hello");
+
+    zip.ExtrBaseDir = dir / "there";
+    fs::create_directories(dir / "there");
+    zip.Extract();
+    EXPECT_EQ(fs::canonical(fs::current_path()), fs::canonical(dir / "there"));
+    EXPECT_TRUE(fs::exists(dir / "there/b.bin"));
+}
+
+// Cuts an archive into part files the way a set on a fixed drive is stored:
+// the marker and the local entries in the first part, the central directory
+// and end record in the second.
+void WriteTwoPartSet(const fixtures::TempDir& dir, const std::string& single) {
+    const size_t central = single.find("PK\1\2");
+    const size_t end = single.find("PK\5\6");
+    std::string part2 = single.substr(central, end - central) + single.substr(end);
+    // Central headers keep their offsets (+4 for the marker, on part 0);
+    // the end record names part 1 as last and as the directory's start.
+    const size_t eocd = part2.find("PK\5\6");
+    part2[eocd + 4] = 1;
+    part2[eocd + 6] = 1;
+    for (int i = 0; i < 4; ++i) part2[eocd + 16 + i] = 0;
+    for (size_t at = part2.find("PK\1\2"); at < eocd; at = part2.find("PK\1\2", at + 1)) {
+        uint32_t offset = static_cast<unsigned char>(part2[at + 42]) + 4;
+        for (int i = 0; i < 4; ++i) part2[at + 42 + i] = static_cast<char>(offset >> (8 * i));
+    }
+    fixtures::WriteFile(dir / "set001.zip", "PK\7\x08" + single.substr(0, central));
+    fixtures::WriteFile(dir / "set002.zip", part2);
+}
+
+TEST_F(Extract, SetOfPartFilesIsJoinedAndTheJoinedCopyRemoved) {
+    WriteTwoPartSet(dir, Archive());
+    zip.setZipFileName(dir / "set002.zip");
+    ASSERT_EQ(zip.EntryCount(), 2u);
+    zip.ExtrBaseDir = dir / "out";
+    fs::create_directories(dir / "out");
+    zip.ExtrOptions = {engine::ExtrDirNames};
+    zip.Extract();
+    EXPECT_EQ(zip.SuccessCount(), 2);
+    EXPECT_EQ(fixtures::ReadFile(dir / "out/Docs/Read Me.txt"), "hello");
+    EXPECT_EQ(fixtures::ReadFile(dir / "out/b.bin"), "xyz");
+    EXPECT_TRUE(fs::is_empty(dir / "tmp"));
+}
+
+TEST_F(Extract, BrokenSetsLeaveNoJoinedFile) {
+    WriteTwoPartSet(dir, Archive());
+    std::string joined = dir / "tmp/";
+    EXPECT_EQ(zip.ReadSpan(dir / "set001.zip", joined), -7);
+    EXPECT_EQ(logged.back(),
+              "This is the first file in a backup set,\nplease choose the last file of this set");
+    EXPECT_TRUE(joined.empty());
+
+    fs::remove(dir / "set001.zip");
+    joined = dir / "tmp/";
+    EXPECT_EQ(zip.ReadSpan(dir / "set002.zip", joined), -7);
+    EXPECT_EQ(logged.back(), "Input file does not exist");
+    EXPECT_TRUE(fs::is_empty(dir / "tmp"));
+
+    // A part that ends in the middle of a member's data.
+    WriteTwoPartSet(dir, Archive());
+    const std::string first = fixtures::ReadFile(dir / "set001.zip");
+    fixtures::WriteFile(dir / "set001.zip", first.substr(0, first.size() - 2));
+    joined = dir / "tmp/";
+    EXPECT_EQ(zip.ReadSpan(dir / "set002.zip", joined), -7);
+    EXPECT_TRUE(fs::is_empty(dir / "tmp"));
+
+    joined = dir / "tmp/";
+    WriteTwoPartSet(dir, Archive());
+    ASSERT_EQ(zip.ReadSpan(dir / "set002.zip", joined), 0);
+    engine::ZipEngine check;
+    check.setZipFileName(joined);
+    EXPECT_EQ(check.EntryCount(), 2u);
+    EXPECT_FALSE(check.StructureError());
+    EXPECT_EQ(check.LastDiskNumber(), 0);
+}
+
+}  // namespace
