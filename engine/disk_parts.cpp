@@ -1,22 +1,27 @@
-// The drive check and the opening of parts of a multi-part archive. On this
-// platform an archive's "drive" is the folder that holds it; a set on a fixed
-// drive is a row of numbered part files (data001.zip, data002.zip, ...).
+// The drive check, the disk prompt and the opening of parts of a multi-part
+// set. A set on a fixed drive is a row of numbered part files (data001.zip,
+// data002.zip, ...) and needs no prompts; on a removable drive every part has
+// the same name on its own disk, labelled "PKBACK# 001" onwards.
 #include <filesystem>
 
 #include "engine/zip_engine.h"
+#include "engine/zip_messages.h"
 #include "platform/volume.h"
 
 namespace engine {
 
 namespace {
 
-// Part number n as three digits: the last three of n + 1001 (0 gives "001").
+bool IsFixed(platform::DriveType type) {
+    return type == platform::DriveType::Fixed || type == platform::DriveType::Remote;
+}
+
+}  // namespace
+
 std::string ThreeDigits(int n) {
     const std::string text = std::to_string(n + 1001);
     return text.substr(text.size() - 3);
 }
-
-}  // namespace
 
 std::string PartFileName(const std::string& path, int part) {
     const std::filesystem::path p(path);
@@ -26,18 +31,97 @@ std::string PartFileName(const std::string& path, int part) {
     return (p.parent_path() / (stem + ThreeDigits(part) + ext)).string();
 }
 
-void ZipEngine::CheckDrive() {
+void ZipEngine::SetRemovableDrive(Volume* drive) { removableDrive_ = drive; }
+
+Volume& ZipEngine::DriveVolume() {
+    if (removableDrive_ && spanDrive_.rfind(removableDrive_->Root(), 0) == 0) return *removableDrive_;
+    if (!localVolume_ || localVolume_->Root() != spanDrive_)
+        localVolume_ = std::make_unique<LocalVolume>(spanDrive_);
+    return *localVolume_;
+}
+
+bool ZipEngine::CheckDrive() {
     diskSize_ = diskFree_ = 0;
     volumeLabel_.clear();
     if (!platform::DriveExists(spanDrive_)) throw EZipEngine(11004, spanDrive_);
-    platform::QuerySpace(spanDrive_, diskFree_, diskSize_);
+    Volume& volume = DriveVolume();
+    switch (volume.ReadInfo(volumeLabel_, volumeSerial_)) {
+        case Volume::Info::Read:
+            volume.QuerySpace(diskFree_, diskSize_);
+            return diskSize_ != -1 || IsFixed(volume.Type());
+        case Volume::Info::Unformatted:
+            return AddOptions.Has(AddDiskSpanErase);
+        case Volume::Info::NoDisk:
+            break;
+    }
+    return false;
+}
+
+platform::DriveType ZipEngine::DiskPrompt() {
+    host_->ProcessPendingMessages();
+    const platform::DriveType type = DriveVolume().Type();
+    Answer answer = Answer::Ok;
+    for (;;) {
+        if (answer == Answer::Ok) {
+            if (CheckDrive() && !newDiskNeeded_) break;
+        } else if (!newDiskNeeded_) {
+            break;
+        }
+        if (IsFixed(type)) {
+            newDiskNeeded_ = false;
+            break;
+        }
+        if (Unattended) throw EZipEngine(11025, true);
+
+        std::string text;
+        if (currentDisk_ < 0) {
+            text = LookupMessage(11033, "Please insert last disk in set");
+        } else if (writingSpan_) {
+            int64_t volume = diskSize_;
+            if (MaxVolumeSize > 0 && MaxVolumeSize < volume) volume = MaxVolumeSize;
+            lastDiskNumber_ = currentDisk_;
+            if (volume > 0) {
+                const int64_t estimate = (logicalSize_ + 4 + KeepFreeOnDisk1) / volume;
+                if (estimate > lastDiskNumber_) lastDiskNumber_ = static_cast<int>(estimate);
+                text = FormatMessageText(LookupMessage(11034, MissingMessageText(11034)),
+                                         {currentDisk_ + 1LL, lastDiskNumber_ + 1LL});
+            } else {
+                text = FormatMessageText(LookupMessage(11046, MissingMessageText(11046)),
+                                         {currentDisk_ + 1LL});
+            }
+        } else {
+            text = FormatMessageText(LookupMessage(11034, MissingMessageText(11034)),
+                                     {currentDisk_ + 1LL, lastDiskNumber_ + 1LL});
+        }
+        text += FormatMessageText(LookupMessage(11035, "\r\nin drive: %s"), {spanDrive_});
+        answer = host_->AskQuestion("Kelp", text, Buttons::OkCancel);
+        newDiskNeeded_ = false;
+    }
+    if (answer != Answer::Ok) throw EZipEngine(11007, false);
+    return type;
+}
+
+bool ZipEngine::PartCheck(platform::DriveType type) {
+    if (IsFixed(type)) {
+        spanInName_ = PartFileName(spanInName_, currentDisk_);
+        return true;
+    }
+    return volumeLabel_ == "PKBACK# " + ThreeDigits(currentDisk_);
 }
 
 void ZipEngine::OpenPartForReading(int disk) {
     inFile_.Close();
     currentDisk_ = disk;
-    spanInName_ = PartFileName(spanInName_, disk);
-    if (!inFile_.Open(spanInName_, ArchiveFile::Mode::Read)) throw EZipEngine(11001, true);
+    for (;;) {
+        platform::DriveType type;
+        do {
+            newDiskNeeded_ = true;
+            type = DiskPrompt();
+        } while (!PartCheck(type));
+        if (inFile_.Open(spanInName_, ArchiveFile::Mode::Read)) return;
+        if (IsFixed(type)) throw EZipEngine(11001, true);
+        ShowEngineMessage(11001);
+    }
 }
 
 }  // namespace engine

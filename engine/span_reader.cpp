@@ -39,11 +39,6 @@ SpanRecord& FindRecord(std::vector<SpanRecord>& records, const std::string& name
     return const_cast<SpanRecord&>(FindRecord(static_cast<const std::vector<SpanRecord>&>(records), name));
 }
 
-void Put32(unsigned char* p, uint32_t v) {
-    Put16(p, static_cast<uint16_t>(v));
-    Put16(p + 2, static_cast<uint16_t>(v >> 16));
-}
-
 }  // namespace
 
 // Reads a unit that is never split over parts (a header with its name): a
@@ -84,6 +79,7 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
     try {
         spanDrive_ = platform::DriveRoot(inFileName);
         currentDisk_ = -1;
+        newDiskNeeded_ = false;
         spanInName_ = inFileName;
 
         // The joined file: a fresh name in a folder, or the given path.
@@ -105,16 +101,24 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
         ::close(fd);
         if (!out.Open(outPath, ArchiveFile::Mode::ReadWrite)) throw EZipEngine(11009, true);
 
-        // Only the last part has an end record.
+        // Only the last part has an end record: on a removable drive, ask
+        // for disks until it is in; on a fixed drive the file must be it.
         EocdRecord eocd;
-        if (!OpenArchiveEnd(eocd, false)) {
-            const std::string stem = std::filesystem::path(spanInName_).stem().string();
-            const std::string digits = stem.size() >= 3 ? stem.substr(stem.size() - 3) : "";
-            const int n = digits.size() == 3 && std::all_of(digits.begin(), digits.end(), ::isdigit)
-                              ? std::stoi(digits)
-                              : 0;
-            if (n == 1) throw EZipEngine(11045, true);
-            throw EZipEngine(11038, n);
+        newDiskNeeded_ = false;
+        platform::DriveType type = platform::DriveType::Removable;
+        for (;;) {
+            if (type == platform::DriveType::Fixed || type == platform::DriveType::Remote) {
+                const std::string stem = std::filesystem::path(spanInName_).stem().string();
+                const std::string digits = stem.size() >= 3 ? stem.substr(stem.size() - 3) : "";
+                const int n = digits.size() == 3 && std::all_of(digits.begin(), digits.end(), ::isdigit)
+                                  ? std::stoi(digits)
+                                  : 0;
+                if (n == 1) throw EZipEngine(11045, true);
+                throw EZipEngine(11038, n);
+            }
+            type = DiskPrompt();
+            newDiskNeeded_ = true;
+            if (OpenArchiveEnd(eocd, false)) break;
         }
         struct stat st {};
         if (stat(spanInName_.c_str(), &st) == 0) spanTime = st.st_mtime;

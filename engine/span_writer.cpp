@@ -27,16 +27,6 @@ struct SpanRecord {
     uint32_t relOffset = 0;
 };
 
-std::string ThreeDigits(int n) {
-    const std::string text = std::to_string(n + 1001);
-    return text.substr(text.size() - 3);
-}
-
-void Put32(unsigned char* p, uint32_t v) {
-    Put16(p, static_cast<uint16_t>(v));
-    Put16(p + 2, static_cast<uint16_t>(v >> 16));
-}
-
 time_t FileTime(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 ? st.st_mtime : 0;
@@ -59,11 +49,21 @@ void ZipEngine::CloseSpanPart() {
     std::filesystem::last_write_time(spanPartPath_, stamp, ec);
 }
 
-// Opens the next part file: asks before replacing an existing file, and makes
-// sure the part can hold at least MinFreeVolumeSize bytes.
+// Opens the next part: asks for a disk on a removable drive (formatting it
+// with AddDiskSpanErase), asks before replacing an existing file, makes sure
+// the part can hold at least MinFreeVolumeSize bytes and labels the disk.
 void ZipEngine::OpenNextSpanPart() {
     for (;;) {
-        spanPartPath_ = SpanPartName(spanOutName_, currentDisk_);
+        const platform::DriveType type = DiskPrompt();
+        const bool fixed = type == platform::DriveType::Fixed || type == platform::DriveType::Remote;
+        spanPartPath_ = fixed ? SpanPartName(spanOutName_, currentDisk_) : spanOutName_;
+        const std::string label = "PKBACK# " + ThreeDigits(currentDisk_);
+        if (!fixed && AddOptions.Has(AddDiskSpanErase)) {
+            volumeLabel_ = label;
+            const int formatted = DriveVolume().Format(label);
+            if (formatted == -2) throw EZipEngine(11007, false);
+            if (formatted == -1) throw EZipEngine(11007, true);
+        }
         std::error_code ec;
         if (std::filesystem::exists(spanPartPath_, ec)) {
             if (Unattended) throw EZipEngine(11025, true);
@@ -79,27 +79,37 @@ void ZipEngine::OpenNextSpanPart() {
                                              {spanPartPath_})
                          : FormatMessageText(LookupMessage(11040, "Overwrite previous disk no %d"),
                                              {static_cast<long long>(labelNo)});
-            // There is no other disk to ask for on a fixed drive: No stops too.
-            if (host_->AskQuestion("Confirm", text, Buttons::YesNoCancel) != Answer::Yes)
-                throw EZipEngine(11007, false);
+            const Answer answer = host_->AskQuestion("Confirm", text, Buttons::YesNoCancel);
+            // No asks for another disk; on a fixed drive there is none, so it stops.
+            if (answer == Answer::No && !fixed) {
+                bytesOnDisk_ = 0;
+                newDiskNeeded_ = true;
+                continue;
+            }
+            if (answer != Answer::Yes) throw EZipEngine(11007, false);
         }
         std::filesystem::remove(spanPartPath_, ec);
         if (!spanOutFile_.Create(spanPartPath_)) throw EZipEngine(11009, true);
 
         int64_t total = -1;
-        platform::QuerySpace(spanDrive_, diskFree_, total);
+        DriveVolume().QuerySpace(diskFree_, total);
         if (MaxVolumeSize > 0 && (diskFree_ < 0 || MaxVolumeSize < diskFree_)) diskFree_ = MaxVolumeSize;
         if (currentDisk_ == 0) diskFree_ -= KeepFreeOnDisk1;
-        if (MinFreeVolumeSize <= diskFree_ && diskFree_ > 0) return;
-
-        spanOutFile_.Close();
-        std::filesystem::remove(spanPartPath_, ec);
-        if (Unattended) throw EZipEngine(11025, true);
-        const Answer answer = host_->AskQuestion(
-            "Kelp", LookupMessage(11032, MissingMessageText(11032)), Buttons::RetryCancel);
-        if (answer == Answer::None) throw EZipEngine(11006, true);
-        if (answer != Answer::Retry) throw EZipEngine(11007, false);
-        bytesOnDisk_ = 0;
+        if (MinFreeVolumeSize > diskFree_ || diskFree_ <= 0) {
+            // Nothing stays on a disk that is too full.
+            spanOutFile_.Close();
+            std::filesystem::remove(spanPartPath_, ec);
+            if (Unattended) throw EZipEngine(11025, true);
+            const Answer answer = host_->AskQuestion(
+                "Kelp", LookupMessage(11032, MissingMessageText(11032)), Buttons::RetryCancel);
+            if (answer == Answer::None) throw EZipEngine(11006, true);
+            if (answer != Answer::Retry) throw EZipEngine(11007, false);
+            bytesOnDisk_ = 0;
+            newDiskNeeded_ = true;
+            continue;
+        }
+        if (!fixed && !DriveVolume().SetLabel(label)) throw EZipEngine(11005, true);
+        return;
     }
 }
 
@@ -114,6 +124,7 @@ void ZipEngine::SplitWrite(const unsigned char* buffer, size_t length, size_t un
             // A unit larger than a whole part would never fit anywhere.
             if (bytesOnDisk_ == 0) throw EZipEngine(11032, true);
             CloseSpanPart();
+            newDiskNeeded_ = true;
             ++currentDisk_;
             bytesOnDisk_ = 0;
             continue;
@@ -127,6 +138,7 @@ void ZipEngine::SplitWrite(const unsigned char* buffer, size_t length, size_t un
         CloseSpanPart();
         diskFree_ = 0;
         bytesOnDisk_ = 0;
+        newDiskNeeded_ = true;
         ++currentDisk_;
         buffer += n;
         length -= n;
@@ -145,6 +157,8 @@ void ZipEngine::CopyToSplit(uint64_t count, int errorId) {
 
 int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFileName) {
     int result = 0;
+    writingSpan_ = true;
+    newDiskNeeded_ = true;
     spanDrive_ = platform::DriveRoot(outFileName);
     currentDisk_ = 0;
     diskFree_ = 0;
@@ -272,6 +286,7 @@ int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFi
     if (OnProgress) OnProgress(ptBatchEnd, "", 0);
     CloseSpanPart();
     inFile_.Close();
+    writingSpan_ = false;
     host_->SetBusyCursor(false);
     return result;
 }

@@ -211,7 +211,7 @@ void ZipEngine::List() {
 void ZipEngine::ReadDirectory() {
     spanInName_ = zipFileName_;
     spanDrive_ = platform::DriveRoot(zipFileName_);
-    CheckDrive();
+    if (!CheckDrive()) throw EZipEngine(11004, spanDrive_);
 
     EocdRecord eocd;
     OpenArchiveEnd(eocd, true);

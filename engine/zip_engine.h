@@ -15,6 +15,7 @@
 #include "engine/ezip_engine.h"
 #include "engine/host_ui.h"
 #include "engine/option_set.h"
+#include "engine/volume.h"
 #include "engine/zip_dir_entry.h"
 
 struct KCallbackRecord;
@@ -74,6 +75,8 @@ struct EocdRecord {
 // The name of part `part` of a set on a fixed drive: the three characters in
 // front of the extension replaced by the part number as three digits.
 std::string PartFileName(const std::string& path, int part);
+// Part number n as three digits: the last three of n + 1001 (0 gives "001").
+std::string ThreeDigits(int n);
 // The name of part `part` of a set written to `target` on a fixed drive: the
 // part number as three digits in front of the extension (data.zip ->
 // data001.zip).
@@ -236,6 +239,10 @@ public:
     // Asks once for the password to extract with; "" when cancelled.
     std::string ExtractPasswordPrompt();
 
+    // A removable drive (not owned); archives under its root are read and
+    // written disk by disk. nullptr: every drive is a local folder.
+    void SetRemovableDrive(Volume* drive);
+
     // The host interface; the engine does not own it. nullptr restores the
     // silent default.
     void SetHostUi(HostUi* host);
@@ -261,7 +268,10 @@ private:
     void ReadDirectory();
     void ReadCentralDirectory(const EocdRecord& eocd);
     void ReadZip64End(EocdRecord& eocd);
-    void CheckDrive();
+    Volume& DriveVolume();
+    bool CheckDrive();
+    platform::DriveType DiskPrompt();
+    bool PartCheck(platform::DriveType type);
     void OpenPartForReading(int disk);
     void WriteComment(const std::string& raw);
     void RunExtract(bool toMemory);
@@ -316,6 +326,11 @@ private:
     std::vector<unsigned char> extractStream_;
     int64_t diskFree_ = -1;
     int64_t diskSize_ = -1;
+    uint32_t volumeSerial_ = 0;
+    bool newDiskNeeded_ = false;
+    bool writingSpan_ = false;
+    Volume* removableDrive_ = nullptr;
+    std::unique_ptr<LocalVolume> localVolume_;
 
     SilentHostUi silentHost_;
     HostUi* host_ = &silentHost_;

@@ -37,5 +37,9 @@ inline void Put16(unsigned char* p, uint16_t v) {
     p[0] = static_cast<unsigned char>(v);
     p[1] = static_cast<unsigned char>(v >> 8);
 }
+inline void Put32(unsigned char* p, uint32_t v) {
+    Put16(p, static_cast<uint16_t>(v));
+    Put16(p + 2, static_cast<uint16_t>(v >> 16));
+}
 
 }  // namespace engine

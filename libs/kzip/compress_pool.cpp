@@ -17,8 +17,7 @@ CompressPool::~CompressPool() {
 }
 
 std::future<MemberResult> CompressPool::Submit(MemberSource source) {
-    std::packaged_task<MemberResult()> task(
-        [s = std::move(source)] { return CompressWhole(s); });
+    std::packaged_task<MemberResult()> task([s = std::move(source)] { return CompressWhole(s); });
     auto future = task.get_future();
     {
         std::lock_guard lock(mutex_);

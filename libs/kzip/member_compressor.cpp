@@ -21,10 +21,10 @@ namespace {
 
 constexpr size_t kChunk = 1u << 20;
 
-// The libdeflate level for a level of 1 to 9: the top level uses the
-// slower, near-optimal parser for the smallest output.
+// The libdeflate level for a level of 1 to 9: the same number; its
+// level 9 already gives smaller output than zlib at 9, and faster.
 int DeflateLevel(int level) {
-    return level >= 9 ? 10 : level;
+    return level;
 }
 
 struct CompressorFree {
@@ -46,8 +46,10 @@ std::array<uint8_t, zip::kCryptHeaderSize> CryptHeader(zip::ZipCrypto& keys, uin
     size_t got = 0;
     while (got < header.size() - 1) {
         ssize_t n = getrandom(header.data() + got, header.size() - 1 - got, 0);
-        if (n > 0) got += static_cast<size_t>(n);
-        else if (errno != EINTR) break;
+        if (n > 0)
+            got += static_cast<size_t>(n);
+        else if (errno != EINTR)
+            break;
     }
     header.back() = check;
     keys.Encrypt(header.data(), header.size());
@@ -120,9 +122,8 @@ MemberResult CompressWhole(const MemberSource& source) {
             return r;
         }
         r.data.resize(head + libdeflate_deflate_compress_bound(c, plain.size()));
-        size_t packed =
-            libdeflate_deflate_compress(c, plain.data(), plain.size(), r.data.data() + head,
-                                        r.data.size() - head);
+        size_t packed = libdeflate_deflate_compress(c, plain.data(), plain.size(),
+                                                    r.data.data() + head, r.data.size() - head);
         if (packed > 0 && packed < plain.size()) {
             r.method = zip::kMethodDeflated;
             r.data.resize(head + packed);
@@ -170,8 +171,8 @@ StreamOutcome CompressStream(const MemberSource& source, uint16_t checkTime,
         }
         z_stream z{};
         bool deflating = level > 0;
-        if (deflating && deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY) !=
-                             Z_OK) {
+        if (deflating &&
+            deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY) != Z_OK) {
             r.error = "out of memory";
             close(fd);
             return out;

@@ -18,20 +18,20 @@ constexpr uint64_t kWholeFileBudget = 16u << 20;
 
 struct MemberSource {
     std::string path;
-    uint64_t size = 0;       // the size the scan saw
-    int level = 9;           // 0 stores
+    uint64_t size = 0;  // the size the scan saw
+    int level = 9;      // 0 stores
     bool encrypt = false;
     std::string password;
 };
 
 struct MemberResult {
     bool ok = false;
-    std::string error;       // why the file could not be read
-    bool changed = false;    // the size read differs from the size seen
+    std::string error;     // why the file could not be read
+    bool changed = false;  // the size read differs from the size seen
     uint16_t method = 0;
     uint32_t crc = 0;
     uint64_t unpacked = 0;
-    uint64_t packed = 0;     // data bytes, encryption header included
+    uint64_t packed = 0;        // data bytes, encryption header included
     std::vector<uint8_t> data;  // whole-file results only
 };
 

@@ -16,7 +16,8 @@ char Lower(char c) {
 std::string DosComponent(std::string_view part) {
     size_t dot = part.rfind('.');
     std::string_view base = dot == std::string_view::npos ? part : part.substr(0, dot);
-    std::string_view ext = dot == std::string_view::npos ? std::string_view() : part.substr(dot + 1);
+    std::string_view ext =
+        dot == std::string_view::npos ? std::string_view() : part.substr(dot + 1);
     auto keep = [](std::string_view text, size_t limit) {
         std::string out;
         for (char c : text) {

@@ -41,7 +41,8 @@ bool OutputArchive::Create(const std::string& target, const std::string& tempDir
     std::string where = folder;
     if (!tempDir.empty()) {
         // A rename works only within one file system.
-        struct stat a {}, b {};
+        struct stat a {
+        }, b{};
         if (stat(tempDir.c_str(), &a) == 0 && S_ISDIR(a.st_mode) && stat(folder.c_str(), &b) == 0 &&
             a.st_dev == b.st_dev)
             where = tempDir;
@@ -50,8 +51,8 @@ bool OutputArchive::Create(const std::string& target, const std::string& tempDir
     tempPath_ = where + "kzip-XXXXXX";
     fd_ = mkostemp(tempPath_.data(), O_CLOEXEC);
     if (fd_ < 0) {
-        error = std::string("cannot create a temporary file in ") + where + ": " +
-                std::strerror(errno);
+        error =
+            std::string("cannot create a temporary file in ") + where + ": " + std::strerror(errno);
         tempPath_.clear();
         return false;
     }

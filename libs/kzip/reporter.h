@@ -22,7 +22,7 @@ enum ZipError : int32_t {
     kErrPassword = 5,  // no password for encryption
     kErrLimit = 6,     // the archive would need ZIP64
     kErrCancelled = 7,
-    kErrNothing = 8,   // nothing to do
+    kErrNothing = 8,  // nothing to do
 };
 
 class Reporter {

@@ -115,8 +115,8 @@ void SourceScanner::AddPath(const std::string& path, const std::string& name, bo
         Warn("  skipping: " + name + " (not a regular file)");
         return;
     }
-    items_.push_back({path, name, false, static_cast<uint64_t>(st.st_size), st.st_mtime,
-                      st.st_mode, spec});
+    items_.push_back(
+        {path, name, false, static_cast<uint64_t>(st.st_size), st.st_mtime, st.st_mode, spec});
 }
 
 void SourceScanner::ScanFolder(const std::string& path, const std::string& prefix,
@@ -139,8 +139,7 @@ void SourceScanner::ScanFolder(const std::string& path, const std::string& prefi
         }
         closedir(dir);
     } else {
-        Warn("  skipping: " + (prefix.empty() ? path : prefix) + " (" + std::strerror(errno) +
-             ")");
+        Warn("  skipping: " + (prefix.empty() ? path : prefix) + " (" + std::strerror(errno) + ")");
         openDirs_.erase({st.st_dev, st.st_ino});
         return;
     }
@@ -153,7 +152,8 @@ void SourceScanner::ScanFolder(const std::string& path, const std::string& prefi
         bool isDir = stat(child.c_str(), &cs) == 0 && S_ISDIR(cs.st_mode);
         if (isDir && recurse && !matches) {
             // Descend with the pattern: "*.c" finds the C files below too.
-            if (!Excluded(prefix + n + "/")) ScanFolder(child, prefix + n + "/", pattern, true, spec);
+            if (!Excluded(prefix + n + "/"))
+                ScanFolder(child, prefix + n + "/", pattern, true, spec);
         } else if (matches) {
             AddPath(child, prefix + n, recurse, spec);
         }

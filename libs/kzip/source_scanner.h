@@ -42,8 +42,8 @@ class SourceScanner {
     void ScanSpec(size_t index);
     // Adds the entries of a folder that match pattern; with recurse the
     // subfolders too (a folder that matches is taken whole).
-    void ScanFolder(const std::string& path, const std::string& prefix,
-                    const std::string& pattern, bool recurse, size_t spec);
+    void ScanFolder(const std::string& path, const std::string& prefix, const std::string& pattern,
+                    bool recurse, size_t spec);
     // Adds one path found by name; false when it was skipped.
     void AddPath(const std::string& path, const std::string& name, bool recurse, size_t spec);
     bool Excluded(const std::string& name) const;

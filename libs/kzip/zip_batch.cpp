@@ -54,7 +54,8 @@ mode_t CurrentUmask() {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+        if (line.rfind("Umask:", 0) == 0)
+            return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
     }
     return 022;
 }
@@ -180,12 +181,14 @@ bool ZipBatch::PlanAdditions(std::vector<SourceItem> sources) {
             continue;
         }
         if (!s.isDir && s.size >= kLimit32) {
-            Warn(kErrLimit, "  skipping: " + s.name + " (files of 4 GiB or more are not supported)");
+            Warn(kErrLimit,
+                 "  skipping: " + s.name + " (files of 4 GiB or more are not supported)");
             continue;
         }
         if (taken.count(stored)) {
-            if (!s.isDir) Warn(kErrName, "  skipping: " + s.name + " (" + stored +
-                                             " is already taken by another file)");
+            if (!s.isDir)
+                Warn(kErrName, "  skipping: " + s.name + " (" + stored +
+                                   " is already taken by another file)");
             continue;
         }
         auto old = existing.find(stored);
@@ -359,9 +362,9 @@ ZipBatch::Step ZipBatch::CopyMember(size_t index) {
     zip::MemberData data;
     std::string error;
     auto damaged = [&](const std::string& why) {
-        reporter_.Message(kErrArchive, "  error: member " + e.name + " of the archive is damaged (" +
-                                           why + "); the archive was not changed");
-        aborted_ = true;
+        reporter_.Message(kErrArchive, "  error: member " + e.name +
+                                           " of the archive is damaged (" + why +
+                                           "); the archive was not changed");
         return Step::Abort;
     };
     if (!reader_.Locate(e, data, error)) return damaged(error);
@@ -376,7 +379,8 @@ ZipBatch::Step ZipBatch::CopyMember(size_t index) {
     }
     uint64_t at = out_.offset();
     if (at >= kLimit32) return reporter_.Message(kErrLimit, kLimitText), Step::Abort;
-    std::vector<uint8_t> buf(static_cast<size_t>(std::min<uint64_t>(kCopyChunk, end - e.localOffset)));
+    std::vector<uint8_t> buf(
+        static_cast<size_t>(std::min<uint64_t>(kCopyChunk, end - e.localOffset)));
     for (uint64_t from = e.localOffset; from < end;) {
         size_t n = static_cast<size_t>(std::min<uint64_t>(buf.size(), end - from));
         if (!reader_.ReadAt(from, buf.data(), n)) return damaged("read error");
@@ -395,9 +399,10 @@ bool ZipBatch::WriteLocal(const Planned& p, uint16_t method, uint16_t flags, uin
                           uint64_t& at) {
     at = out_.offset();
     zip::LocalHeader h;
-    h.versionNeeded = method == zip::kMethodStored && !(flags & zip::kFlagEncrypted) && !p.source.isDir
-                          ? kVersionStore
-                          : kVersionDeflate;
+    h.versionNeeded =
+        method == zip::kMethodStored && !(flags & zip::kFlagEncrypted) && !p.source.isDir
+            ? kVersionStore
+            : kVersionDeflate;
     h.flags = flags;
     h.method = method;
     h.dosTime = dosTime;
@@ -420,10 +425,10 @@ void ZipBatch::AddCentral(const Planned& p, uint16_t method, uint16_t flags, uin
     Central c;
     c.header.versionMadeBy = kVersionMadeBy;
     c.header.hostSystem = zip::kHostUnix;
-    c.header.versionNeeded = method == zip::kMethodStored && !(flags & zip::kFlagEncrypted) &&
-                                     !p.source.isDir
-                                 ? kVersionStore
-                                 : kVersionDeflate;
+    c.header.versionNeeded =
+        method == zip::kMethodStored && !(flags & zip::kFlagEncrypted) && !p.source.isDir
+            ? kVersionStore
+            : kVersionDeflate;
     c.header.flags = flags;
     c.header.method = method;
     c.header.dosTime = static_cast<uint16_t>(dos);
@@ -467,8 +472,8 @@ ZipBatch::Step ZipBatch::StoreWhole(Planned& p, MemberResult r) {
     reporter_.FileStart(p.name, static_cast<int64_t>(r.unpacked));
     if (reporter_.cancelled()) return Cancelled();
     uint32_t dos = zip::UnixToDosTime(p.source.mtime);
-    uint16_t flags = (NeedsUtf8Flag(p.name) ? zip::kFlagUtf8 : 0) |
-                     (p.member.encrypt ? zip::kFlagEncrypted : 0);
+    uint16_t flags =
+        (NeedsUtf8Flag(p.name) ? zip::kFlagUtf8 : 0) | (p.member.encrypt ? zip::kFlagEncrypted : 0);
     uint64_t at;
     if (out_.offset() >= kLimit32) return reporter_.Message(kErrLimit, kLimitText), Step::Abort;
     if (!WriteLocal(p, r.method, flags, r.crc, r.packed, r.unpacked, static_cast<uint16_t>(dos),
@@ -477,9 +482,10 @@ ZipBatch::Step ZipBatch::StoreWhole(Planned& p, MemberResult r) {
         return WriteFailed();
     AddCentral(p, r.method, flags, r.crc, r.packed, r.unpacked, at);
     uint64_t plainPacked = r.packed - (p.member.encrypt ? zip::kCryptHeaderSize : 0);
-    reporter_.Message(kNoError, "  adding: " + p.name +
-                                    (r.method == zip::kMethodDeflated ? " (deflated " : " (stored ") +
-                                    std::to_string(Percent(plainPacked, r.unpacked)) + "%)");
+    reporter_.Message(kNoError,
+                      "  adding: " + p.name +
+                          (r.method == zip::kMethodDeflated ? " (deflated " : " (stored ") +
+                          std::to_string(Percent(plainPacked, r.unpacked)) + "%)");
     if (r.changed) Warn(kErrSource, "  warning: " + p.source.path + " changed while it was read");
     reporter_.BytesDone(static_cast<int64_t>(r.unpacked));
     return reporter_.cancelled() ? Cancelled() : Step::Ok;
@@ -499,13 +505,12 @@ ZipBatch::Step ZipBatch::StoreStreamed(Planned& p) {
                     static_cast<uint16_t>(dos >> 16), at))
         return WriteFailed();
     const uint64_t dataStart = out_.offset();
-    StreamSink sink{
-        [this](const uint8_t* d, size_t n) { return out_.Write(d, n); },
-        [this, dataStart] { return out_.Truncate(dataStart); },
-        [this](uint64_t n) {
-            reporter_.BytesDone(static_cast<int64_t>(n));
-            return !reporter_.cancelled();
-        }};
+    StreamSink sink{[this](const uint8_t* d, size_t n) { return out_.Write(d, n); },
+                    [this, dataStart] { return out_.Truncate(dataStart); },
+                    [this](uint64_t n) {
+                        reporter_.BytesDone(static_cast<int64_t>(n));
+                        return !reporter_.cancelled();
+                    }};
     StreamOutcome o = CompressStream(p.member, static_cast<uint16_t>(dos), sink);
     if (o.stopped) return Cancelled();
     if (o.writeFailed) return WriteFailed();
@@ -535,9 +540,10 @@ ZipBatch::Step ZipBatch::StoreStreamed(Planned& p) {
     }
     AddCentral(p, r.method, flags, r.crc, r.packed, r.unpacked, at);
     uint64_t plainPacked = r.packed - (p.member.encrypt ? zip::kCryptHeaderSize : 0);
-    reporter_.Message(kNoError, "  adding: " + p.name +
-                                    (r.method == zip::kMethodDeflated ? " (deflated " : " (stored ") +
-                                    std::to_string(Percent(plainPacked, r.unpacked)) + "%)");
+    reporter_.Message(kNoError,
+                      "  adding: " + p.name +
+                          (r.method == zip::kMethodDeflated ? " (deflated " : " (stored ") +
+                          std::to_string(Percent(plainPacked, r.unpacked)) + "%)");
     if (r.changed) Warn(kErrSource, "  warning: " + p.source.path + " changed while it was read");
     return reporter_.cancelled() ? Cancelled() : Step::Ok;
 }

@@ -97,7 +97,6 @@ class ZipBatch {
     bool passwordAsked_ = false;
     int32_t changed_ = 0;
     int warnings_ = 0;
-    bool aborted_ = false;
 };
 
 }  // namespace kelp::kzip

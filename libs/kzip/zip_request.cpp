@@ -69,8 +69,7 @@ std::optional<ZipRequest> ReadRequest(const void* block) {
     // Both layouts agree up to the archive name; the old layout puts its
     // end marker right after it.
     int32_t oldMarker;
-    std::memcpy(&oldMarker,
-                static_cast<const uint8_t*>(block) + offsetof(KZipParamsOld, EndMarker),
+    std::memcpy(&oldMarker, static_cast<const uint8_t*>(block) + offsetof(KZipParamsOld, EndMarker),
                 sizeof(oldMarker));
     if (oldMarker == KELP_END_MARKER) {
         const auto& b = *static_cast<const KZipParamsOld*>(block);

@@ -111,9 +111,9 @@ bool ArchiveReader::ReadDirectory(std::string& error) {
         const uint8_t* p = dir.data() + pos + kCentralHeaderSize;
         e.name.assign(reinterpret_cast<const char*>(p), e.header.nameLength);
         e.extra.assign(p + e.header.nameLength, p + e.header.nameLength + e.header.extraLength);
-        e.comment.assign(reinterpret_cast<const char*>(p) + e.header.nameLength +
-                             e.header.extraLength,
-                         e.header.commentLength);
+        e.comment.assign(
+            reinterpret_cast<const char*>(p) + e.header.nameLength + e.header.extraLength,
+            e.header.commentLength);
         int64_t local = static_cast<int64_t>(e.header.localHeaderOffset) + shift_;
         if (local < 0 || static_cast<uint64_t>(local) >= centralOffset_) {
             // Kept so the member is reported; Locate refuses it.

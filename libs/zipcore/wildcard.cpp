@@ -24,7 +24,8 @@ bool WildcardMatch(std::string_view pattern, std::string_view name, bool foldCas
         if (p < pattern.size() && pattern[p] == '*') {
             starP = p++;
             starN = n;
-        } else if (p < pattern.size() && (pattern[p] == '?' || Fold(pattern[p], foldCase) == Fold(name[n], foldCase))) {
+        } else if (p < pattern.size() &&
+                   (pattern[p] == '?' || Fold(pattern[p], foldCase) == Fold(name[n], foldCase))) {
             ++p;
             ++n;
         } else if (starP != std::string_view::npos) {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <sstream>
 
 #include "kzip_harness.h"
 
@@ -26,16 +27,22 @@ std::string MakeZip(const TempFolder& tmp) {
     for (const char* name : {"a.txt", "b.txt", "dir/c.txt", "dir/d.log", "dir/sub/e.txt"})
         harness::WriteFile(tmp / (std::string("z/") + name), std::string(3000, name[0]) + name);
     std::string out;
-    EXPECT_EQ(Shell("cd " + Quote(tmp / "z") + " && zip -qr ../orig.zip . && echo note | zip -qz "
-                    "../orig.zip", &out), 0) << out;
+    EXPECT_EQ(Shell("cd " + Quote(tmp / "z") +
+                        " && zip -qr ../orig.zip . && echo note | zip -qz "
+                        "../orig.zip",
+                    &out),
+              0)
+        << out;
     return tmp / "orig.zip";
 }
 
 std::string Names(const std::string& archive) {
     std::string out;
-    Shell("python3 -c \"import zipfile,sys\n"
-          "print(' '.join(sorted(zipfile.ZipFile(sys.argv[1]).namelist())))\" " + Quote(archive),
-          &out);
+    Shell(
+        "python3 -c \"import zipfile,sys\n"
+        "print(' '.join(sorted(zipfile.ZipFile(sys.argv[1]).namelist())))\" " +
+            Quote(archive),
+        &out);
     return out;
 }
 

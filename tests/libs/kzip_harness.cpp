@@ -136,26 +136,28 @@ std::string ZipCall::Messages() const {
 
 std::string ZipInfo(const std::string& archive) {
     std::string out;
-    Shell("python3 -c \"import zipfile,sys\n"
-          "for i in zipfile.ZipFile(sys.argv[1]).infolist():\n"
-          " print(i.filename, i.compress_type, i.flag_bits, i.create_system, "
-          "oct(i.external_attr>>16), i.file_size)\" " +
-              Quote(archive),
-          &out);
+    Shell(
+        "python3 -c \"import zipfile,sys\n"
+        "for i in zipfile.ZipFile(sys.argv[1]).infolist():\n"
+        " print(i.filename, i.compress_type, i.flag_bits, i.create_system, "
+        "oct(i.external_attr>>16), i.file_size)\" " +
+            Quote(archive),
+        &out);
     return out;
 }
 
 std::string RawMembers(const std::string& archive) {
     std::string out;
-    Shell("python3 -c \"import zipfile,sys,hashlib,struct\n"
-          "z=zipfile.ZipFile(sys.argv[1]); f=open(sys.argv[1],'rb')\n"
-          "for i in z.infolist():\n"
-          " f.seek(i.header_offset); h=f.read(30)\n"
-          " n,e=struct.unpack('<HH',h[26:30])\n"
-          " f.seek(i.header_offset)\n"
-          " print(i.filename, hashlib.sha1(f.read(30+n+e+i.compress_size)).hexdigest())\" " +
-              Quote(archive),
-          &out);
+    Shell(
+        "python3 -c \"import zipfile,sys,hashlib,struct\n"
+        "z=zipfile.ZipFile(sys.argv[1]); f=open(sys.argv[1],'rb')\n"
+        "for i in z.infolist():\n"
+        " f.seek(i.header_offset); h=f.read(30)\n"
+        " n,e=struct.unpack('<HH',h[26:30])\n"
+        " f.seek(i.header_offset)\n"
+        " print(i.filename, hashlib.sha1(f.read(30+n+e+i.compress_size)).hexdigest())\" " +
+            Quote(archive),
+        &out);
     return out;
 }
 

@@ -1,0 +1,84 @@
+// kelp: the desktop archive manager. Opens the archive named on the command
+// line, or runs the first-run set-up with "/INIT".
+//
+// Environment for tests and benchmarks: KELP_GRAB=FILE saves a picture of the
+// main window (and KELP_GRAB_VIEWER=FILE one of the process viewer after a
+// test of the opened archives) and exits; KELP_LIST_TIME=1 prints the time the
+// command-line archive took to fill the grid and exits.
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstdio>
+
+#include "main_sc.h"
+
+#ifndef KELP_DATA_DIR
+#define KELP_DATA_DIR ""
+#endif
+#ifndef KELP_VERSION
+#define KELP_VERSION "0.1"
+#endif
+
+namespace {
+
+// Kelp's data folder: the build tree's data/ when it exists, else data/ or
+// ../share/kelp/ beside the program.
+QString DataFolder() {
+    const QString built = QStringLiteral(KELP_DATA_DIR);
+    if (!built.isEmpty() && QFileInfo(built).isDir()) return QDir(built).absolutePath() + "/";
+    const QDir bin(QCoreApplication::applicationDirPath());
+    for (const QString& rel : {QStringLiteral("../share/kelp"), QStringLiteral("data")})
+        if (QFileInfo(bin.filePath(rel)).isDir())
+            return QDir::cleanPath(bin.filePath(rel)) + "/";
+    return QCoreApplication::applicationDirPath() + "/";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+
+    // The installer's part: a store without "InstDir" gets the data folder
+    // and the version, and the program starts once with "/INIT".
+    {
+        platform::SettingsStore store;
+        if (!store.Read("Kelp", "InstDir")) {
+            store.WriteString("Kelp", "InstDir", DataFolder().toStdString());
+            store.WriteString("Kelp", "Ver", KELP_VERSION);
+            args.prepend("/INIT");
+        }
+    }
+
+    QElapsedTimer timer;
+    timer.start();
+    kelp::Main_sc window(args);
+    const qint64 listed = timer.elapsed();
+    if (qEnvironmentVariableIsSet("KELP_LIST_TIME")) {
+        std::printf("rows %d, grid filled in %lld ms\n", window.ListBox1->RowCount() - 1,
+                    static_cast<long long>(listed));
+        return 0;
+    }
+    window.show();
+
+    const QString grab = qEnvironmentVariable("KELP_GRAB");
+    const QString grabViewer = qEnvironmentVariable("KELP_GRAB_VIEWER");
+    if (!grab.isEmpty() || !grabViewer.isEmpty()) {
+        QTimer::singleShot(500, &window, [&] {
+            if (!grab.isEmpty()) window.grab().save(grab);
+            if (!grabViewer.isEmpty()) {
+                window.Dispatch(kelp::actTest);
+                QTimer::singleShot(500, &window, [&] {
+                    window.Viewer->grab().save(grabViewer);
+                    QApplication::quit();
+                });
+                return;
+            }
+            QApplication::quit();
+        });
+    }
+    return app.exec();
+}

@@ -1,0 +1,205 @@
+// The main window: the archive listing with its function panel, quick-launch
+// bar, menus, progress gauge and status bar; the dispatcher that runs every
+// archive operation; the settings record; and the engine's event handlers.
+// Its handlers live in main_sc*.cpp by idea: layout and window commands,
+// listing, settings, actions, engine events.
+#pragma once
+
+#include <QHash>
+#include <QIcon>
+#include <QMainWindow>
+#include <QPixmap>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/zip_engine.h"
+#include "outlook_bar.h"
+#include "platform/settings_store.h"
+#include "process_viewer.h"
+#include "qt_host_ui.h"
+#include "settings.h"
+#include "shell_services.h"
+#include "sort_grid.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QToolBar;
+class QToolButton;
+
+namespace kelp {
+
+// Action numbers of the dispatcher.
+enum ActionNumber : uint8_t {
+    actNone = 0, actNew = 1, actOpen = 2, actAdd = 3, actAddDropped = 4, actExtractAll = 5,
+    actExtract = 6, actCheckout = 7, actTest = 8, actDelete = 9, actView = 10, actMakeExe = 11,
+    actMakeZip = 12, actRemoveZip = 13, actListArchives = 14, actShowComment = 17,
+    actChangeComment = 18, actRefresh = 19
+};
+
+// State shared by the window's handlers between actions.
+struct ProgramState {
+    bool Busy = false;
+    uint8_t CurrentAction = actNone;
+    int64_t SelectedBytes = 0;
+    int64_t TotalBytes = 0;
+    int64_t DoneBytes = 0;
+    QString LastError;
+};
+
+enum LogMark { lmStart, lmEnd, lmSeparator };
+
+// "Filename" cell of a folder entry: sorts after every file cell.
+extern const QString DirectoryMarker;
+// The separator line of the operation log: 57 hyphens.
+extern const QString LogSeparator;
+
+// A "Filename" cell without its leading blanks and its " +" encryption mark.
+QString PlainName(const QString& cell);
+// The grid's date and time text of a DOS date and time.
+QString FormatDosDateTime(uint32_t dosDateTime);
+// Truncated compression ratio in percent; 0 for an empty member.
+int64_t CompressionRatio(int32_t packed, int32_t unpacked);
+
+class Main_sc : public QMainWindow {
+    Q_OBJECT
+  public:
+    // `args` are the program's arguments without the program name; `shell`
+    // (not owned) defaults to the desktop's.
+    explicit Main_sc(const QStringList& args, ShellServices* shell = nullptr);
+    ~Main_sc() override;
+
+    // --- State ---------------------------------------------------------------
+    ProgramState State;
+    kelp::Settings Settings;
+    QStringList Zipfiles;  // opened archives; the first is the current one
+    QStringList Delfiles;  // members extracted for viewing, deleted on close
+    int LastSortColumn = 0;
+    SortOptions SortSettings;
+    QString TempPath;  // the temporary folder, ending in "/"
+    // The open dialog's file list and file name, kept between uses.
+    QStringList OpenDialogFiles;
+    QString OpenDialogFileName;
+
+    engine::ZipEngine ZipDir1;
+    platform::SettingsStore Store;
+
+    // --- Components ----------------------------------------------------------
+    SortGrid* ListBox1 = nullptr;
+    OutlookBar* OutlookBar1 = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+    QProgressBar* progressbar1 = nullptr;
+    QWidget* Panel1 = nullptr;
+    QWidget* Panel3 = nullptr;
+    QWidget* Panel4 = nullptr;
+    QToolBar* ToolBar1 = nullptr;
+    QToolButton* ToolButtons[5] = {};  // ToolButton1..ToolButton5
+    QLabel* StatusPanels[3] = {};
+    view::Viewer* Viewer = nullptr;  // the process viewer window
+    QList<QPixmap> ImageList2;       // quick-launch and listing images
+
+    QMenu* FileMenu = nullptr;
+    QMenu* ActionMenu = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* SaveConfiguration = nullptr;
+    QAction* ShowFunctionPanel = nullptr;  // "show1".."show4"
+    QAction* ShowQuickLaunch = nullptr;
+    QAction* ShowProgress = nullptr;
+    QAction* ShowStatusBar = nullptr;
+
+    // --- Window --------------------------------------------------------------
+    void ApplyInterface();
+    // The text of status bar panel 0..2.
+    QString StatusText(int panel) const;
+    // Lines of the operation log.
+    QStringList LogLines() const;
+    void Exit();
+    void ShowProcessViewer();
+
+    // --- Listing -------------------------------------------------------------
+    void ListArchive();
+    void ListAllArchives();
+    void ListBox1Click();  // the selection summary
+    // Grid rows top..bottom of the selection; 0 when nothing is selected.
+    int SelectionTop() const;
+    int SelectionBottom() const;
+    // The stored path of a grid row: "Defpath" + PlainName("Filename").
+    QString MemberPath(int row) const;
+
+    // --- Settings ------------------------------------------------------------
+    void LoadSettings();
+    void SaveSettings();
+    void FirstRunSetup();
+
+    // --- Actions -------------------------------------------------------------
+    void RunAction();
+    // Stores `action` in CurrentAction and runs it.
+    void Dispatch(uint8_t action);
+    void TimedExtract();
+    void OutlookBar1Click();
+
+    // --- Engine events and log -----------------------------------------------
+    void ZipDir1DirUpdate();
+    void ZipDir1Progress(engine::ProgressType type, const std::string& fileName, int64_t fileSize);
+    void ZipDir1Message(int errCode, const std::string& message);
+    void ZipDir1PasswordError(std::string& newPassword, const std::string& forFile,
+                              uint32_t& repeatCount);
+    void ZipDir1ExtractOverwrite(const std::string& forFile, bool isOlder, bool& doOverwrite);
+    void WriteLogMark(LogMark mark);
+    void LogAdd(const QString& line);
+    void BitBtn1Click();
+
+    // Message boxes in the window's name.
+    void ShowMessage(const QString& text);
+    bool Confirm(const QString& text, bool warning = false);
+
+  protected:
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
+
+  private:
+    void BuildLayout();
+    void BuildMenus();
+    void BuildFunctionPanel();
+    void FormCreate(const QStringList& args);
+    void UpdateCaption();
+    void SwitchView(QAction* item);
+    void OpenHowTo();
+    void LaunchBrowser(const QString& address);
+    void ToolButton5Click();
+    void ResetGrid();  // header row and one empty row
+    void UpdateStatusAfterListing(int64_t total);
+    void DrawCellIcon(QPainter* painter, int col, int row, const QRect& rect);
+    QString TypeName(const QString& fileName);
+    QPixmap IconFor(const QString& ext);
+    void ClickSort(int col, SortOptions& options);
+    void BeginSort(SortOptions& options);
+    void EndAction();
+    void EarlyEnd();
+    void ActionNew();
+    void ActionOpen();
+    void ActionCheckout();
+    void ActionTest();
+    void ActionView();
+    void ActionListArchives();
+    void ActionShowComment();
+    void ActionChangeComment();
+    void DeleteTempFiles();
+
+    std::unique_ptr<DesktopShell> ownShell_;
+    ShellServices* shell_;
+    QtHostUi host_;
+    QHash<QString, QString> typeNames_;  // by extension
+    QHash<QString, QPixmap> icons_;      // by upper-cased extension
+    bool startupOpen_ = false;   // reading the command-line archive
+    bool startupFailed_ = false;  // ... and the engine reported a message
+    bool haltRequested_ = false;
+    bool exiting_ = false;
+};
+
+}  // namespace kelp

@@ -1,0 +1,136 @@
+// The engine's events: the progress gauge, the operation log, passwords,
+// overwrite questions and the caption; plus the log marks and the halt button.
+#include <QApplication>
+#include <QDateTime>
+#include <QLocale>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+
+#include "main_sc.h"
+
+namespace kelp {
+
+namespace {
+
+// Tried when the predefined password for a try is empty.
+const char* const kFallbackPassword = "Vorn";
+
+QString Now() {
+    const QLocale locale;
+    const QDateTime now = QDateTime::currentDateTime();
+    return locale.toString(now.date(), QLocale::ShortFormat) + " " +
+           locale.toString(now.time(), QLocale::LongFormat);
+}
+
+}  // namespace
+
+void Main_sc::ZipDir1DirUpdate() { UpdateCaption(); }
+
+void Main_sc::ZipDir1Progress(engine::ProgressType type, const std::string&, int64_t fileSize) {
+    if (type == engine::ptBytesDone) {
+        State.DoneBytes += fileSize;
+        int64_t percent = 100;
+        if (State.TotalBytes != 0)
+            percent = static_cast<int64_t>(static_cast<long double>(State.DoneBytes) /
+                                           State.TotalBytes * 100.0L);
+        progressbar1->setValue(static_cast<int>(std::clamp<int64_t>(percent, 0, 100)));
+    } else if (type == engine::ptByteTotal) {
+        switch (State.CurrentAction) {
+            case actExtract: State.TotalBytes = State.SelectedBytes; break;
+            case actExtractAll:
+            case actCheckout:
+            case actTest:
+            case actDelete:
+            case actView: State.TotalBytes = fileSize; break;
+            default: break;
+        }
+        State.DoneBytes = 0;
+    }
+}
+
+void Main_sc::LogAdd(const QString& line) {
+    if (!Viewer) return;
+    Viewer->Memo1()->appendPlainText(line);
+    // Bring the last line into view once the handler has returned.
+    QTimer::singleShot(0, Viewer->Memo1(), [memo = Viewer->Memo1()] {
+        memo->verticalScrollBar()->setValue(memo->verticalScrollBar()->maximum());
+    });
+}
+
+QStringList Main_sc::LogLines() const {
+    const QString text = Viewer ? Viewer->Memo1()->toPlainText() : QString();
+    return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
+}
+
+void Main_sc::ZipDir1Message(int errCode, const std::string& message) {
+    if (startupOpen_) startupFailed_ = true;
+    LogAdd(QString::fromStdString(message));
+    if (errCode > 0 && !ZipDir1.Unattended) State.LastError = QString::fromStdString(message);
+}
+
+void Main_sc::ZipDir1PasswordError(std::string& newPassword, const std::string& forFile,
+                                   uint32_t& repeatCount) {
+    // The three predefined passwords answer the first three tries silently.
+    const QString* predefined = repeatCount == 6   ? &Settings.P1
+                                : repeatCount == 5 ? &Settings.P2
+                                : repeatCount == 4 ? &Settings.P3
+                                                   : nullptr;
+    if (predefined) {
+        ZipDir1.Password =
+            predefined->isEmpty() ? std::string(kFallbackPassword) : predefined->toStdString();
+        newPassword = ZipDir1.Password;
+        return;
+    }
+    ZipDir1.AskPassword("EnterPassword",
+                        "Extracting " + forFile + " Plz enter password(" +
+                            std::to_string(repeatCount) + ")",
+                        newPassword);
+    ZipDir1.Password = newPassword.substr(0, 255);
+}
+
+void Main_sc::ZipDir1ExtractOverwrite(const std::string& forFile, bool, bool& doOverwrite) {
+    Settings.Extrover = doOverwrite;
+    if (State.CurrentAction == actView) {
+        doOverwrite = true;
+        return;
+    }
+    if (doOverwrite) return;
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(),
+                    "Overwrite " + QString::fromStdString(forFile) + "?",
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::YesToAll, this);
+    const int answer = box.exec();
+    if (answer == QMessageBox::YesToAll) Settings.Extrover = true;
+    doOverwrite = answer == QMessageBox::Yes || answer == QMessageBox::YesToAll;
+}
+
+void Main_sc::WriteLogMark(LogMark mark) {
+    switch (mark) {
+        case lmStart:
+            State.LastError.clear();
+            if (Viewer) Viewer->Memo1()->clear();
+            LogAdd("Start Time " + Now());
+            LogAdd(LogSeparator);
+            break;
+        case lmSeparator: LogAdd(LogSeparator); break;
+        case lmEnd:
+            LogAdd(LogSeparator);
+            LogAdd("End Time " + Now());
+            LogAdd(State.LastError.isEmpty() ? QString("No Errors found")
+                                             : "Error found :" + State.LastError);
+            break;
+    }
+}
+
+void Main_sc::BitBtn1Click() {
+    ZipDir1.CancelRequested = true;
+    // The dispatcher's loop over the opened archives stops too.
+    haltRequested_ = true;
+    State.CurrentAction = actNone;
+    BitBtn1->hide();
+    State.Busy = false;
+}
+
+}  // namespace kelp

@@ -1,0 +1,208 @@
+// The archive listing: one grid row per member of every opened archive, the
+// status bar's totals, the selection summary, type names and icons, and the
+// sort hooks.
+#include <QApplication>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMimeDatabase>
+#include <QPainter>
+
+#include <cstdio>
+
+#include "main_sc.h"
+
+namespace kelp {
+
+const QString DirectoryMarker = QChar(0xFF) + QStringLiteral("   <Directory>");
+const QString LogSeparator(57, QLatin1Char('-'));
+
+namespace {
+
+const QString kFileIndent = QStringLiteral("     ");
+
+// Position after the last "/" or ":" of a member name, 0 when none.
+qsizetype NameStart(const QString& name) {
+    return std::max(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char(':'))) + 1;
+}
+
+}  // namespace
+
+QString PlainName(const QString& cell) {
+    qsizetype i = 0;
+    while (i < cell.size() && cell[i] == QLatin1Char(' ')) ++i;
+    QString name = cell.mid(i);
+    if (name.endsWith(QLatin1Char('+'))) name.chop(2);
+    return name;
+}
+
+QString FormatDosDateTime(uint32_t dt) {
+    const unsigned date = dt >> 16, time = dt & 0xFFFF;
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u/%02u/%02u %02u:%02u:%02u", 1980 + (date >> 9),
+                  (date >> 5) & 15, date & 31, time >> 11, (time >> 5) & 63, (time & 31) * 2);
+    return QString::fromLatin1(text);
+}
+
+int64_t CompressionRatio(int32_t packed, int32_t unpacked) {
+    if (unpacked == 0) return 0;
+    const long double r = (1.0L - static_cast<long double>(packed) / unpacked) * 100.0L;
+    return static_cast<int64_t>(r);  // truncates toward zero
+}
+
+QString Main_sc::TypeName(const QString& fileName) {
+    // Type names depend on the extension only; ask the database once each.
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    const QString key = dot >= 0 ? fileName.mid(dot).toLower() : fileName;
+    auto it = typeNames_.constFind(key);
+    if (it != typeNames_.constEnd()) return *it;
+    static const QMimeDatabase db;
+    const QString name = db.mimeTypeForFile(fileName, QMimeDatabase::MatchExtension).comment();
+    return *typeNames_.insert(key, name.left(80));
+}
+
+void Main_sc::ListArchive() {
+    SortGridModel* model = ListBox1->gridModel();
+    const size_t count = ZipDir1.EntryCount();
+    const QString archive = QString::fromStdString(ZipDir1.ZipFileName());
+    // A further archive is appended below the rows already shown; the first
+    // one replaces them. With no archive opened the named one counts as first.
+    const bool further = !Zipfiles.isEmpty() && archive != Zipfiles.first();
+
+    std::vector<QStringList> rows;
+    if (further) {
+        rows.reserve(model->RowCount() - 1 + count);
+        for (int r = 1; r < model->RowCount(); ++r) rows.push_back(model->Rows(r));
+    } else {
+        rows.reserve(std::max<size_t>(count, 1));
+    }
+    if (count == 0) {
+        // The grid keeps its header and one empty row; the status bar stays.
+        if (!further) {
+            rows.push_back(QStringList(8, QString()));
+            model->setDataRows(std::move(rows));
+        }
+        return;
+    }
+
+    int64_t total = 0;
+    const auto& entries = ZipDir1.DirEntries();
+    for (size_t i = 0; i < count; ++i) {
+        const engine::ZipDirEntry& e = entries[i];
+        const QString member = QString::fromStdString(e.MemberName);
+        const qsizetype start = NameStart(member);
+        const QString name = member.mid(start);
+        QStringList cells(8);
+        if (name.isEmpty()) {
+            cells[0] = DirectoryMarker;
+        } else {
+            const auto packed = static_cast<int32_t>(e.PackedSize);
+            const auto unpacked = static_cast<int32_t>(e.UnpackedSize);
+            cells[0] = kFileIndent + name + (e.IsEncrypted ? QStringLiteral(" +") : QString());
+            cells[1] = TypeName(name);
+            cells[2] = FormatDosDateTime(e.DosDateTime);
+            cells[3] = QString::number(packed);
+            cells[4] = QString::number(unpacked);
+            cells[5] = QString::number(CompressionRatio(packed, unpacked)) + QLatin1Char('%');
+            total += unpacked;
+        }
+        cells[6] = member.left(start);
+        cells[7] = archive;
+        rows.push_back(std::move(cells));
+    }
+    model->setDataRows(std::move(rows));
+    ListBox1->viewport()->update();
+    UpdateStatusAfterListing(total);
+}
+
+void Main_sc::UpdateStatusAfterListing(int64_t total) {
+    StatusPanels[0]->setText("Selected 0 Files(0k )");
+    StatusPanels[1]->setText(QString("Total %1 Files ( %2k )")
+                                 .arg(ListBox1->RowCount() - 1)
+                                 .arg(total / 1000));
+    QString opened = QString("(%1)").arg(Zipfiles.size());
+    for (const QString& z : Zipfiles) opened += "  " + QFileInfo(z).fileName();
+    StatusPanels[2]->setText(opened);
+}
+
+void Main_sc::ListAllArchives() {
+    ResetGrid();
+    for (const QString& z : Zipfiles) {
+        ZipDir1.setZipFileName(z.toStdString());
+        ListArchive();
+    }
+}
+
+int Main_sc::SelectionTop() const {
+    const QModelIndexList rows = ListBox1->selectionModel()->selectedRows();
+    if (rows.isEmpty()) return 0;
+    int top = rows.first().row();
+    for (const QModelIndex& i : rows) top = std::min(top, i.row());
+    return ListBox1->gridModel()->gridRow(top);
+}
+
+int Main_sc::SelectionBottom() const {
+    const QModelIndexList rows = ListBox1->selectionModel()->selectedRows();
+    if (rows.isEmpty()) return 0;
+    int bottom = rows.first().row();
+    for (const QModelIndex& i : rows) bottom = std::max(bottom, i.row());
+    return ListBox1->gridModel()->gridRow(bottom);
+}
+
+QString Main_sc::MemberPath(int row) const {
+    return ListBox1->Cells(6, row) + PlainName(ListBox1->Cells(0, row));
+}
+
+void Main_sc::ListBox1Click() {
+    const int top = SelectionTop(), bottom = SelectionBottom();
+    if (top == 0 || ZipDir1.EntryCount() == 0) return;
+    State.SelectedBytes = 0;
+    for (int r = top; r <= bottom; ++r)
+        if (!ListBox1->Cells(1, r).isEmpty()) State.SelectedBytes += ListBox1->Cells(3, r).toLongLong();
+    StatusPanels[0]->setText(QString("Selected %1 Files (%2k )")
+                                 .arg(bottom - top + 1)
+                                 .arg(State.SelectedBytes / 1000));
+}
+
+QPixmap Main_sc::IconFor(const QString& ext) {
+    auto it = icons_.constFind(ext);
+    if (it != icons_.constEnd()) return *it;
+    static const QMimeDatabase db;
+    const QMimeType type = db.mimeTypeForFile("." + ext.toLower(), QMimeDatabase::MatchExtension);
+    QIcon icon = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName()));
+    QPixmap pic = icon.pixmap(16, 16);
+    if (pic.isNull()) pic = ImageList2[4];
+    return *icons_.insert(ext, pic);
+}
+
+void Main_sc::DrawCellIcon(QPainter* painter, int col, int row, const QRect& rect) {
+    if (col != 0 || row < 1 || ZipDir1.ZipFileName().empty() || ZipDir1.EntryCount() < 1) return;
+    const QString cell = ListBox1->Cells(0, row);
+    if (cell.trimmed().isEmpty()) return;
+    const QString name = cell.mid(NameStart(cell));
+    // The three characters of the extension, also in front of " +".
+    const QString ext =
+        (name.endsWith(QLatin1Char('+')) ? name.mid(name.size() - 5, 3) : name.right(3)).toUpper();
+    QPixmap pic;
+    if (ext == "EXE" || ext == "COM") pic = ImageList2[5];
+    else if (cell == DirectoryMarker) pic = ImageList2[6];
+    else pic = IconFor(ext);
+    painter->drawPixmap(QRect(rect.topLeft() + QPoint(1, 0), QSize(16, 16)), pic);
+}
+
+void Main_sc::ClickSort(int col, SortOptions& options) {
+    SortSettings.SortStyle = col == 2 ? ssDateTime : (col == 3 || col == 4) ? ssNumeric
+                                                                             : SortStyleKind(0);
+    if (col == LastSortColumn)
+        SortSettings.SortDirection =
+            SortSettings.SortDirection == sdAscending ? sdDescending : sdAscending;
+    LastSortColumn = col;
+    options = SortSettings;
+}
+
+void Main_sc::BeginSort(SortOptions& options) {
+    options = SortSettings;
+    QCoreApplication::processEvents();
+}
+
+}  // namespace kelp

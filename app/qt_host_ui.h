@@ -1,0 +1,28 @@
+// The engine's host interface in the desktop shell: message boxes, the
+// password dialog, the busy cursor, and letting the window handle its events
+// during a library call (so it repaints and the halt button works).
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "engine/host_ui.h"
+
+namespace kelp {
+
+class QtHostUi : public engine::HostUi {
+  public:
+    explicit QtHostUi(QWidget* window) : window_(window) {}
+    engine::Answer AskQuestion(const std::string& title, const std::string& text,
+                               engine::Buttons buttons) override;
+    void ShowMessage(const std::string& text) override;
+    bool PasswordDialog(const std::string& title, const std::string& prompt,
+                        std::string& password) override;
+    void SetBusyCursor(bool busy) override;
+    void ProcessPendingMessages() override;
+
+  private:
+    QPointer<QWidget> window_;
+};
+
+}  // namespace kelp

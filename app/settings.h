@@ -1,0 +1,31 @@
+// The main window's settings record; fields are named by their stored values.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+namespace kelp {
+
+struct Settings {
+    QString InstDir;  // read from "InstDir", saved as "InitDir"; ends with "/"
+    QString Ver;
+    QString Viewer1, Viewer2, Viewer3, Viewer4;
+    QString Toolback;
+    QString SFXDefaultDir, SFXCaption, SFXMessage;
+    QString DefExtr, DefOpen, DefAdd;
+    bool aot = true;
+    bool Addpass = true;
+    bool AddSubDirs = false;  // not stored
+    bool Extrfold = true;
+    bool Extrover = true;
+    // Colours as 0x00BBGGRR.
+    int32_t FileBkColor = 0;
+    int32_t FileListColor = 0;
+    int32_t Toolfont = 0;
+    int32_t ToolBkColor = 0;
+    int32_t Progcolor = 0;
+    QString P1, P2, P3;  // predefined passwords
+};
+
+}  // namespace kelp

@@ -1,0 +1,223 @@
+// The dispatcher's actions on real archives and the engine's events: test
+// with its log, checkout, view, halt, passwords and overwrite questions.
+#include <QDir>
+#include <QFileInfo>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+
+#include "app_fixture.h"
+
+using namespace apptest;
+using kelp::Main_sc;
+
+namespace {
+
+// Opens several archives the way the open action leaves them.
+void OpenAll(Main_sc& w, const QStringList& paths) {
+    w.Zipfiles = paths;
+    w.OpenDialogFileName = paths.first();
+    w.Dispatch(kelp::actRefresh);
+}
+
+}  // namespace
+
+TEST_F(AppTest, TestOverTwoArchivesWritesTheLog) {
+    const std::string a = MakeZip("a.zip", "z.writestr('one.txt', b'hello '*100)");
+    const std::string b = MakeZip("b.zip", "z.writestr('two.txt', b'world '*100)\n"
+                                           "z.writestr('sub/three.txt', b'!'*10)");
+    Main_sc& w = Start({QString::fromStdString(a)});
+    OpenAll(w, {QString::fromStdString(a), QString::fromStdString(b)});
+    w.Dispatch(kelp::actTest);
+
+    const QStringList log = w.LogLines();
+    ASSERT_GE(log.size(), 8);
+    EXPECT_TRUE(log[0].startsWith("Start Time "));
+    EXPECT_EQ(log[1], kelp::LogSeparator);
+    EXPECT_EQ(log[1].size(), 57);
+    EXPECT_EQ(log.filter(QRegularExpression("^Time used: \\d+ ms$")).size(), 2);
+    EXPECT_EQ(log.count(kelp::LogSeparator), 4);  // start, two archives, end
+    EXPECT_EQ(log[log.size() - 3], kelp::LogSeparator);
+    EXPECT_TRUE(log[log.size() - 2].startsWith("End Time "));
+    EXPECT_EQ(log.last(), "No Errors found");
+    EXPECT_TRUE(log.join('\n').contains("sub/three.txt"));
+    EXPECT_TRUE(w.Viewer->isVisible());
+    // The ending names the first archive again and clears the busy state.
+    EXPECT_EQ(w.ZipDir1.ZipFileName(), a);
+    EXPECT_FALSE(w.State.Busy);
+    EXPECT_FALSE(w.BitBtn1->isVisible());
+    EXPECT_EQ(w.progressbar1->value(), 100);
+}
+
+TEST_F(AppTest, TestOfDamagedArchiveReportsTheError) {
+    const std::string path = MakeZip("bad.zip", "z.writestr('data.txt', b'x'*4000)");
+    // Flip bytes inside the compressed data; the directory stays readable.
+    fixtures::RunShell("printf 'garbage!' | dd of=" + fixtures::Quote(path) +
+                       " bs=1 seek=45 conv=notrunc 2>/dev/null");
+    Main_sc& w = Start({QString::fromStdString(path)});
+    ModalAnswerer boxes;
+    w.Dispatch(kelp::actTest);
+    EXPECT_TRUE(w.LogLines().last().startsWith("Error found :")) << w.LogLines().join('\n').toStdString();
+}
+
+TEST_F(AppTest, CheckoutExtractsIntoATimeNamedFolderAndExploresIt) {
+    const std::string path = MakeZip("c.zip", "z.writestr('docs/a.txt', b'alpha')\n"
+                                              "z.writestr('b.txt', b'beta')");
+    Main_sc& w = Start({QString::fromStdString(path)});
+    const QString before = QDir::currentPath();
+    w.Dispatch(kelp::actCheckout);
+    ASSERT_EQ(shell_.explored.size(), 1u);
+    const QString folder = shell_.explored[0];
+    EXPECT_TRUE(QRegularExpression("^" + QRegularExpression::escape(QString::fromStdString(Tmp())) +
+                                    "\\d{6}$")
+                    .match(folder)
+                    .hasMatch())
+        << folder.toStdString();
+    EXPECT_EQ(fixtures::ReadFile(folder.toStdString() + "/docs/a.txt"), "alpha");
+    EXPECT_EQ(fixtures::ReadFile(folder.toStdString() + "/b.txt"), "beta");
+    EXPECT_EQ(QDir::currentPath(), before);
+    EXPECT_FALSE(w.ZipDir1.ExtrOptions.Has(engine::ExtrDirNames));
+}
+
+TEST_F(AppTest, ViewExtractsTheMemberOpensItAndCloseDeletesIt) {
+    const std::string path = MakeZip("v.zip", "z.writestr('docs/', b'')\n"
+                                              "z.writestr('docs/note.txt', b'read me')");
+    Main_sc& w = Start({QString::fromStdString(path)});
+    // A folder row does nothing and leaves the window usable.
+    w.ListBox1->selectRow(0);
+    w.Dispatch(kelp::actView);
+    EXPECT_TRUE(shell_.opened.empty());
+    EXPECT_FALSE(w.State.Busy);
+
+    w.ListBox1->selectRow(1);
+    fixtures::WriteFile(Tmp() + "note.txt", "older copy");  // overwritten without a question
+    ModalAnswerer boxes;
+    w.Dispatch(kelp::actView);
+    EXPECT_TRUE(boxes.texts.empty());
+    ASSERT_EQ(shell_.opened.size(), 1u);
+    EXPECT_EQ(shell_.opened[0].first, "note.txt");
+    EXPECT_EQ(shell_.opened[0].second.toStdString(), Tmp());
+    EXPECT_EQ(fixtures::ReadFile(Tmp() + "note.txt"), "read me");
+    EXPECT_EQ(w.Delfiles, QStringList{"docs/note.txt"});
+    w.close();
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(Tmp() + "note.txt")));
+}
+
+TEST_F(AppTest, HaltStopsALongTestAndTheRemainingArchives) {
+    const std::string body =
+        "for i in range(400):\n    z.writestr(zipfile.ZipInfo('m%03d.bin' % i), os.urandom(60000))";
+    const std::string a = MakeZip("long1.zip", body);
+    const std::string b = MakeZip("long2.zip", body);
+    Main_sc& w = Start({QString::fromStdString(a)});
+    OpenAll(w, {QString::fromStdString(a), QString::fromStdString(b)});
+    // Pressed as soon as the window handles events inside the first call.
+    QTimer::singleShot(0, w.BitBtn1, [&] {
+        EXPECT_TRUE(w.State.Busy);
+        EXPECT_TRUE(w.BitBtn1->isVisible() || w.BitBtn1->isVisibleTo(w.BitBtn1->parentWidget()));
+        w.BitBtn1->click();
+    });
+    w.Dispatch(kelp::actTest);
+    const QString log = w.LogLines().join('\n');
+    EXPECT_EQ(w.LogLines().filter(QRegularExpression("^Time used:")).size(), 1) << log.toStdString();
+    EXPECT_FALSE(log.contains("m399.bin"));
+    EXPECT_FALSE(w.State.Busy);
+    EXPECT_FALSE(w.ZipDir1.CancelRequested);
+    EXPECT_EQ(w.State.CurrentAction, kelp::actNone);
+}
+
+TEST_F(AppTest, PasswordErrorsUsePredefinedPasswordsThenAsk) {
+    Main_sc& w = Start();
+    w.Settings.P1 = "alpha";
+    w.Settings.P3 = "gamma";
+    ModalAnswerer boxes;
+    boxes.passwords = {"typed"};
+    std::string answer;
+    uint32_t count = 6;
+    w.ZipDir1PasswordError(answer, "f.txt", count);
+    EXPECT_EQ(answer, "alpha");
+    count = 5;
+    w.ZipDir1PasswordError(answer, "f.txt", count);
+    EXPECT_EQ(answer, "Vorn");
+    count = 4;
+    w.ZipDir1PasswordError(answer, "f.txt", count);
+    EXPECT_EQ(answer, "gamma");
+    EXPECT_TRUE(boxes.texts.empty());
+    count = 3;
+    w.ZipDir1PasswordError(answer, "f.txt", count);
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(boxes.texts[0], "Extracting f.txt Plz enter password(3)");
+    EXPECT_EQ(answer, "typed");
+    EXPECT_EQ(w.ZipDir1.Password, "typed");
+}
+
+TEST_F(AppTest, EncryptedArchiveTestsWithThePredefinedPassword) {
+    fixtures::WriteFile(dir_ / "plain.txt", "secret contents");
+    const std::string path = dir_ / "enc.zip";
+    ASSERT_EQ(fixtures::RunShell("cd " + fixtures::Quote(dir_.path()) +
+                                 " && zip -q -P opensesame enc.zip plain.txt")
+                  .exitCode,
+              0);
+    fixtures::WriteFile(dir_ / "config/settings",
+                        fixtures::ReadFile(dir_ / "config/settings") + "P1=s:opensesame\n");
+    Main_sc& w = Start({QString::fromStdString(path)});
+    EXPECT_EQ(w.ListBox1->Cells(0, 1), "     plain.txt +");
+    ModalAnswerer boxes;
+    w.Dispatch(kelp::actTest);
+    EXPECT_TRUE(boxes.texts.empty());
+    EXPECT_EQ(w.LogLines().last(), "No Errors found") << w.LogLines().join('\n').toStdString();
+}
+
+TEST_F(AppTest, OverwriteQuestionAnswersAndYesToAll) {
+    Main_sc& w = Start();
+    ModalAnswerer boxes;
+    bool over = false;
+    w.State.CurrentAction = kelp::actView;
+    w.ZipDir1ExtractOverwrite("x.txt", false, over);
+    EXPECT_TRUE(over);
+    EXPECT_TRUE(boxes.texts.empty());
+
+    w.State.CurrentAction = kelp::actExtract;
+    boxes.buttons = {QMessageBox::No, QMessageBox::YesToAll};
+    over = false;
+    w.ZipDir1ExtractOverwrite("x.txt", false, over);
+    EXPECT_FALSE(over);
+    EXPECT_FALSE(w.Settings.Extrover);
+    over = false;
+    w.ZipDir1ExtractOverwrite("y.txt", false, over);
+    EXPECT_TRUE(over);
+    EXPECT_TRUE(w.Settings.Extrover);
+    EXPECT_EQ(boxes.texts, (std::vector<QString>{"Overwrite x.txt?", "Overwrite y.txt?"}));
+}
+
+TEST_F(AppTest, GaugeFollowsByteReports) {
+    Main_sc& w = Start();
+    w.State.CurrentAction = kelp::actTest;
+    w.ZipDir1Progress(engine::ptByteTotal, "", 0);
+    w.ZipDir1Progress(engine::ptBytesDone, "", 10);
+    EXPECT_EQ(w.progressbar1->value(), 100);
+    w.ZipDir1Progress(engine::ptByteTotal, "", 3000);
+    w.ZipDir1Progress(engine::ptBytesDone, "", 1000);
+    EXPECT_EQ(w.progressbar1->value(), 33);
+    w.ZipDir1Progress(engine::ptBytesDone, "", 5000);
+    EXPECT_EQ(w.progressbar1->value(), 100);  // capped
+    // An error message counts; a code 0 message is only logged.
+    w.WriteLogMark(kelp::lmStart);
+    w.ZipDir1Message(0, "note");
+    w.WriteLogMark(kelp::lmEnd);
+    EXPECT_EQ(w.LogLines().last(), "No Errors found");
+    w.WriteLogMark(kelp::lmStart);
+    w.ZipDir1Message(3, "bad crc");
+    w.WriteLogMark(kelp::lmEnd);
+    EXPECT_EQ(w.LogLines().last(), "Error found :bad crc");
+}
+
+TEST_F(AppTest, ListOpenedArchivesAndComments) {
+    const std::string path = MakeZip("k.zip", "z.writestr('a', b'a')\nz.comment=b'hello there'");
+    Main_sc& w = Start({QString::fromStdString(path)});
+    w.Dispatch(kelp::actListArchives);
+    EXPECT_EQ(w.LogLines().last(), "1 :" + QString::fromStdString(path));
+    ModalAnswerer boxes;
+    w.Dispatch(kelp::actShowComment);
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(boxes.texts[0], "hello there");
+}

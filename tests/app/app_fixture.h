@@ -1,0 +1,122 @@
+// What the main-window tests share: a private settings folder and temporary
+// folder per test, a recorder in place of the desktop shell, archives made
+// with Python's zipfile, and a helper that answers the modal boxes a test
+// runs into.
+#pragma once
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cstdlib>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "main_sc.h"
+#include "password_dlg.h"
+#include "tests/fixtures/run_command.h"
+#include "tests/fixtures/temp_dir.h"
+
+namespace apptest {
+
+// Records the shell's "open" and "explore" instead of starting programs.
+struct RecordingShell : kelp::ShellServices {
+    std::vector<std::pair<QString, QString>> opened;  // target, working folder
+    std::vector<QString> explored;
+    bool Open(const QString& target, const QString& workDir) override {
+        opened.emplace_back(target, workDir);
+        return true;
+    }
+    bool Explore(const QString& folder) override {
+        explored.push_back(folder);
+        return true;
+    }
+};
+
+// Answers every modal box that opens while it lives: message boxes with the
+// next scripted button (else their escape button), password dialogs with the
+// next scripted text (else Cancel). Records what each showed.
+class ModalAnswerer {
+  public:
+    std::vector<QString> texts;  // message box texts and password prompts
+    std::deque<QMessageBox::StandardButton> buttons;
+    std::deque<QString> passwords;
+
+    ModalAnswerer() {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Answer(); });
+        timer_.start();
+    }
+
+  private:
+    void Answer() {
+        QWidget* w = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(w)) {
+            texts.push_back(box->text());
+            QAbstractButton* b = box->escapeButton();
+            if (!buttons.empty()) {
+                b = box->button(buttons.front());
+                buttons.pop_front();
+            }
+            if (!b) b = box->buttons().value(0);
+            b->click();
+        } else if (auto* dlg = qobject_cast<kelp::PasswordDlg*>(w)) {
+            texts.push_back(dlg->Prompt()->text());
+            if (passwords.empty()) {
+                dlg->CancelButton()->click();
+            } else {
+                dlg->Password()->setText(passwords.front());
+                passwords.pop_front();
+                dlg->OkButton()->click();
+            }
+        }
+    }
+    QTimer timer_;
+};
+
+class AppTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setenv("KELP_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+        setenv("TMPDIR", (dir_ / "tmp").c_str(), 1);
+        fixtures::RunShell("mkdir -p " + fixtures::Quote(dir_ / "tmp"));
+        fixtures::WriteFile(dir_ / "config/settings",
+                            "[Kelp]\nInstDir=s:" KELP_SOURCE_DIR "/data/\nVer=s:0.1.0\n"
+                            "aot=s:0\nFileBkColor=n:16777215\n");
+    }
+    void TearDown() override {
+        window_.reset();
+        unsetenv("KELP_CONFIG_HOME");
+        unsetenv("TMPDIR");
+    }
+
+    kelp::Main_sc& Start(const QStringList& args = {}) {
+        window_ = std::make_unique<kelp::Main_sc>(args, &shell_);
+        return *window_;
+    }
+    // Writes an archive with Python's zipfile; `body` is Python run with `z`
+    // open for writing (deflated).
+    std::string MakeZip(const std::string& name, const std::string& body) {
+        const std::string path = dir_ / name;
+        const std::string script = "import zipfile,os\nz=zipfile.ZipFile(" + PyQuote(path) +
+                                   ",'w',zipfile.ZIP_DEFLATED)\n" + body + "\nz.close()\n";
+        fixtures::WriteFile(dir_ / "make.py", script);
+        const auto r = fixtures::RunShell("python3 " + fixtures::Quote(dir_ / "make.py"));
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        return path;
+    }
+    static std::string PyQuote(const std::string& s) { return "r'" + s + "'"; }
+    std::string Tmp() const { return dir_ / "tmp/"; }
+
+    fixtures::TempDir dir_;
+    RecordingShell shell_;
+    std::unique_ptr<kelp::Main_sc> window_;
+};
+
+}  // namespace apptest

@@ -1,0 +1,209 @@
+// Start-up, the listing with its status bar and selection summary, sorting,
+// and the settings record in the store.
+#include <QAction>
+#include <QMenu>
+
+#include <cmath>
+
+#include "app_fixture.h"
+#include "platform/settings_store.h"
+#include "platform/zip_association.h"
+#include "tests/fixtures/archive_builder.h"
+
+using namespace apptest;
+using kelp::Main_sc;
+
+namespace {
+
+const QString kSample = KELP_SOURCE_DIR "/data/openme.zip";
+
+}  // namespace
+
+TEST_F(AppTest, StartWithoutArgumentShowsEmptyGrid) {
+    Main_sc& w = Start();
+    EXPECT_EQ(w.windowTitle(), "KELP  0.1.0 - <none>");
+    EXPECT_EQ(w.ListBox1->RowCount(), 2);
+    EXPECT_EQ(w.ListBox1->Cells(0, 0), "Filename");
+    EXPECT_EQ(w.ListBox1->Cells(7, 0), "Archive");
+    EXPECT_EQ(w.ListBox1->Cells(0, 1), "");
+    EXPECT_FALSE(w.ActionMenu->isEnabled());
+    EXPECT_EQ(w.OutlookBar1->groupCount(), 3);
+    EXPECT_EQ(w.OutlookBar1->group(1).item(4).Caption(), "SFX => EXE");
+    // The gate refuses everything but New and Open without an archive.
+    w.Dispatch(kelp::actTest);
+    EXPECT_TRUE(w.LogLines().isEmpty());
+    EXPECT_FALSE(w.State.Busy);
+}
+
+TEST_F(AppTest, StartWithArchiveListsItAndFillsStatusBar) {
+    Main_sc& w = Start({kSample});
+    EXPECT_EQ(w.windowTitle(), "KELP  0.1.0 -" + kSample);
+    EXPECT_TRUE(w.ActionMenu->isEnabled());
+    EXPECT_EQ(w.Zipfiles, QStringList{kSample});
+    const int rows = w.ListBox1->RowCount() - 1;
+    EXPECT_EQ(size_t(rows), w.ZipDir1.EntryCount());
+    EXPECT_EQ(w.StatusText(0), "Selected 0 Files(0k )");
+    EXPECT_TRUE(w.StatusText(1).startsWith(QString("Total %1 Files ( ").arg(rows)));
+    EXPECT_EQ(w.StatusText(2), "(1)  openme.zip");
+}
+
+TEST_F(AppTest, StartWithSomethingElseSaysItIsNoZipfile) {
+    const std::string junk = dir_ / "notes.txt";
+    fixtures::WriteFile(junk, "just some text, no archive here");
+    ModalAnswerer boxes;
+    Main_sc& w = Start({QString::fromStdString(junk)});
+    ASSERT_FALSE(boxes.texts.empty());
+    EXPECT_EQ(boxes.texts.back(), QString::fromStdString(junk) + " is not a zipfile");
+    EXPECT_EQ(w.windowTitle(), "KELP  0.1.0 - <none>");
+}
+
+TEST_F(AppTest, InitInLowerCaseRunsFirstRunSetup) {
+    setenv("XDG_DATA_HOME", (dir_ / "share").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir_ / "xdg").c_str(), 1);
+    ModalAnswerer boxes;
+    boxes.buttons = {QMessageBox::Yes};
+    Main_sc& w = Start({"/init"});
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_TRUE(boxes.texts[0].startsWith("Want to set this as default Unzip program?"));
+    EXPECT_TRUE(platform::IsZipAssociated());
+    platform::UnregisterZipAssociation();
+    unsetenv("XDG_DATA_HOME");
+    unsetenv("XDG_CONFIG_HOME");
+
+    EXPECT_EQ(w.windowTitle(), "Kelp - Setup");
+    EXPECT_EQ(w.Settings.FileBkColor, 0xFFFFFF);
+    EXPECT_EQ(w.Settings.FileListColor, 0);
+    EXPECT_EQ(w.Settings.ToolBkColor, 0xC0C0C0);
+    EXPECT_FALSE(w.Settings.aot);
+    EXPECT_EQ(w.ListBox1->palette().color(QPalette::Base), QColor(255, 255, 255));
+    EXPECT_EQ(w.Zipfiles, QStringList{kSample});
+    EXPECT_GT(w.ListBox1->RowCount(), 2);
+    EXPECT_EQ(w.Settings.SFXMessage, "This is Kelp Self Extracting Archive");
+}
+
+TEST_F(AppTest, RowsShowRatioEncryptionFoldersAndFurtherArchives) {
+    EXPECT_EQ(kelp::CompressionRatio(256, 1024), 75);
+    EXPECT_EQ(kelp::CompressionRatio(0, 0), 0);
+    EXPECT_EQ(kelp::CompressionRatio(500, 400), -25);
+    EXPECT_EQ(kelp::CompressionRatio(7, 3), -133);  // truncated toward zero
+
+    const std::string first = MakeZip(
+        "first.zip", "z.writestr('docs/', b'')\nz.writestr('docs/readme.txt', b'abcd'*256)\n"
+                     "z.writestr(zipfile.ZipInfo('empty.txt', (2001,3,4,12,5,8)), b'')\n");
+    fixtures::BuilderMember secret{"a.exe", "MZ payload"};
+    secret.flags = 1;  // encrypted
+    fixtures::WriteFile(dir_ / "second.zip",
+                        fixtures::ArchiveBuilder().Add(secret).Add("b.txt", std::string(3000, 'x')).Build());
+
+    Main_sc& w = Start({QString::fromStdString(first)});
+    auto* grid = w.ListBox1;
+    ASSERT_EQ(grid->RowCount(), 4);
+    EXPECT_EQ(grid->Cells(0, 1), kelp::DirectoryMarker);
+    EXPECT_EQ(grid->Cells(1, 1), "");
+    EXPECT_EQ(grid->Cells(6, 1), "docs/");
+    EXPECT_EQ(grid->Cells(0, 2), "     readme.txt");
+    EXPECT_EQ(grid->Cells(4, 2), "1024");
+    const int packed = grid->Cells(3, 2).toInt();
+    EXPECT_EQ(grid->Cells(5, 2), QString("%1%").arg(int(std::trunc((1.0 - packed / 1024.0) * 100))));
+    EXPECT_FALSE(grid->Cells(1, 2).isEmpty());  // a type name from the MIME database
+    EXPECT_EQ(grid->Cells(2, 3), "2001/03/04 12:05:08");
+    EXPECT_EQ(grid->Cells(5, 3), "0%");
+    EXPECT_EQ(grid->Cells(6, 3), "");
+    EXPECT_EQ(kelp::PlainName(grid->Cells(0, 2)), "readme.txt");
+    EXPECT_EQ(w.MemberPath(2), "docs/readme.txt");
+
+    // A second archive: its rows follow; the total counts every row but its
+    // kilobytes are the second archive's only.
+    const QString second = QString::fromStdString(dir_ / "second.zip");
+    w.Zipfiles.append(second);
+    w.ZipDir1.setZipFileName(second.toStdString());
+    w.ListArchive();
+    ASSERT_EQ(grid->RowCount(), 6);
+    EXPECT_EQ(grid->Cells(0, 4), "     a.exe +");
+    EXPECT_EQ(kelp::PlainName(grid->Cells(0, 4)), "a.exe");
+    EXPECT_EQ(grid->Cells(7, 4), second);
+    EXPECT_EQ(grid->Cells(7, 1), QString::fromStdString(first));
+    EXPECT_EQ(w.StatusText(1), "Total 5 Files ( 3k )");
+    EXPECT_EQ(w.StatusText(2), "(2)  first.zip  second.zip");
+
+    // Refresh lists both again from the top.
+    w.Dispatch(kelp::actRefresh);
+    EXPECT_EQ(grid->RowCount(), 6);
+    EXPECT_EQ(w.ZipDir1.ZipFileName(), first);
+}
+
+TEST_F(AppTest, SelectionSummaryCountsFoldersButNotTheirBytes) {
+    const std::string path = MakeZip("sel.zip",
+                                     "z.writestr('a/', b'')\n"
+                                     "z.writestr(zipfile.ZipInfo('a/x.bin'), os.urandom(1500))\n"
+                                     "z.writestr(zipfile.ZipInfo('y.bin'), os.urandom(700))\n");
+    Main_sc& w = Start({QString::fromStdString(path)});
+    w.ListBox1->selectAll();
+    w.ListBox1Click();
+    const int64_t bytes = w.ListBox1->Cells(3, 2).toLongLong() + w.ListBox1->Cells(3, 3).toLongLong();
+    EXPECT_EQ(w.State.SelectedBytes, bytes);
+    EXPECT_EQ(w.StatusText(0), QString("Selected 3 Files (%1k )").arg(bytes / 1000));
+}
+
+TEST_F(AppTest, HeaderClicksFlipDirectionOnlyOnTheSameColumn) {
+    const std::string path = MakeZip(
+        "sort.zip",
+        "for n,s,t in [('m.txt',30,(2003,1,1,0,0,0)),('k.txt',200,(2001,1,1,0,0,0)),"
+        "('z.txt',9,(2002,1,1,0,0,0))]:\n"
+        "    z.writestr(zipfile.ZipInfo(n,t), b'q'*s)\n");
+    Main_sc& w = Start({QString::fromStdString(path)});
+    auto column = [&](int col) {
+        QStringList c;
+        for (int r = 1; r < w.ListBox1->RowCount(); ++r) c << w.ListBox1->Cells(col, r);
+        return c;
+    };
+    w.ListBox1->headerClicked(4, Qt::LeftButton);
+    EXPECT_EQ(column(4), (QStringList{"9", "30", "200"}));
+    w.ListBox1->headerClicked(4, Qt::LeftButton);
+    EXPECT_EQ(column(4), (QStringList{"200", "30", "9"}));
+    // Another column keeps the direction: FileTime sorts descending.
+    w.ListBox1->headerClicked(2, Qt::LeftButton);
+    EXPECT_EQ(column(0), (QStringList{"     m.txt", "     z.txt", "     k.txt"}));
+    EXPECT_EQ(w.SortSettings.SortStyle, kelp::ssDateTime);
+}
+
+TEST_F(AppTest, SettingsRoundTripThroughTheStore) {
+    {
+        Main_sc& w = Start();
+        w.Settings.Viewer2 = "/usr/bin/true";
+        w.Settings.P1 = "first secret";
+        w.Settings.Progcolor = 0x0000FF;
+        w.Settings.Extrover = false;
+        w.ShowProgress->setChecked(false);
+        w.close();  // the close handler saves whatever the check mark says
+        window_.reset();
+    }
+    platform::SettingsStore store;
+    EXPECT_EQ(store.ReadString("Kelp", "InitDir"), KELP_SOURCE_DIR "/data/");
+    EXPECT_EQ(store.Read("Kelp", "Extrover")->text, "0");
+    EXPECT_EQ(store.Read("Kelp", "Firsttime")->text, "0");
+    // FileBkColor was given as a number and stays one.
+    EXPECT_EQ(store.Read("Kelp", "FileBkColor")->kind, platform::StoredValue::Number);
+
+    // A hand-edited "InitDir" does not change what the next start reads.
+    store.WriteString("Kelp", "InitDir", "/elsewhere/");
+    Main_sc& again = Start();
+    EXPECT_EQ(again.Settings.InstDir, KELP_SOURCE_DIR "/data/");
+    EXPECT_EQ(again.Settings.Viewer2, "/usr/bin/true");
+    EXPECT_EQ(again.Settings.P1, "first secret");
+    EXPECT_EQ(again.Settings.Progcolor, 0x0000FF);
+    EXPECT_FALSE(again.Settings.Extrover);
+    EXPECT_TRUE(again.Settings.Addpass);
+    EXPECT_FALSE(again.ShowProgress->isChecked());
+    EXPECT_TRUE(again.ShowStatusBar->isChecked());
+    EXPECT_TRUE(again.ToolButtons[1]->isEnabled());  // its program exists
+    EXPECT_FALSE(again.ToolButtons[0]->isEnabled());
+}
+
+TEST_F(AppTest, ExitWithoutSaveConfigurationSavesNothing) {
+    Main_sc& w = Start();
+    w.Settings.P3 = "not kept";
+    w.SaveConfiguration->setChecked(false);
+    w.Exit();
+    EXPECT_EQ(platform::SettingsStore().ReadString("Kelp", "P3"), "");
+}

@@ -1,0 +1,270 @@
+// Writing and reading multi-part sets: numbered part files on a fixed drive
+// and disks on a simulated removable drive.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "engine/simulated_drive.h"
+#include "engine/zip_engine.h"
+#include "tests/fixtures/archive_builder.h"
+#include "tests/fixtures/recording_host_ui.h"
+#include "tests/fixtures/run_command.h"
+#include "tests/fixtures/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using engine::Answer;
+
+std::string RandomBytes(size_t n, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (auto& c : s) c = static_cast<char>(gen());
+    return s;
+}
+
+// Six incompressible members of 60 000 bytes and a comment: about 360 kB.
+std::string SourceArchive() {
+    fixtures::ArchiveBuilder builder;
+    for (unsigned i = 0; i < 6; ++i) builder.Add("dir/member" + std::to_string(i) + ".bin", RandomBytes(60000, i));
+    return builder.Add("dir/small.txt", "small").Comment("set comment").Build();
+}
+
+uint32_t Get32(const std::string& s, size_t at) {
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(s[at + i]);
+    return v;
+}
+uint16_t Get16(const std::string& s, size_t at) {
+    return static_cast<uint16_t>(static_cast<unsigned char>(s[at]) | (static_cast<unsigned char>(s[at + 1]) << 8));
+}
+
+// Checks that no header (with its name, extra field and comment) and not the
+// end record (with the comment) is cut over two parts.
+void ExpectUnitsWhole(const std::vector<std::string>& parts) {
+    const std::string& last = parts.back();
+    const size_t eocd = last.rfind("PK\5\6");
+    ASSERT_NE(eocd, std::string::npos);
+    EXPECT_EQ(eocd + 22 + Get16(last, eocd + 20), last.size());
+    EXPECT_EQ(Get16(last, eocd + 4), parts.size() - 1);
+    size_t disk = Get16(last, eocd + 6), at = Get32(last, eocd + 16);
+    for (unsigned i = 0; i < Get16(last, eocd + 10); ++i) {
+        if (at == parts[disk].size()) ++disk, at = 0;
+        ASSERT_LT(disk, parts.size());
+        const std::string& part = parts[disk];
+        ASSERT_EQ(part.compare(at, 4, "PK\1\2"), 0) << "central header " << i;
+        const size_t unit = 46 + Get16(part, at + 28) + Get16(part, at + 30) + Get16(part, at + 32);
+        EXPECT_LE(at + unit, part.size());
+        // The local header it points to lies whole on its part.
+        const std::string& home = parts[Get16(part, at + 34)];
+        const size_t local = Get32(part, at + 42);
+        ASSERT_EQ(home.compare(local, 4, "PK\3\4"), 0);
+        EXPECT_LE(local + 30 + Get16(home, local + 26) + Get16(home, local + 28), home.size());
+        at += unit;
+    }
+}
+
+class Span : public ::testing::Test {
+protected:
+    Span() {
+        zip.SetHostUi(&host);
+        zip.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
+        fixtures::WriteFile(dir / "source.zip", SourceArchive());
+    }
+    std::vector<std::string> Parts(const std::string& target) {
+        std::vector<std::string> parts;
+        for (int i = 0; fs::exists(engine::SpanPartName(target, i)); ++i)
+            parts.push_back(fixtures::ReadFile(engine::SpanPartName(target, i)));
+        return parts;
+    }
+    fixtures::TempDir dir;
+    fixtures::RecordingHostUi host;
+    engine::ZipEngine zip;
+    std::vector<std::string> logged;
+};
+
+TEST_F(Span, FixedDrivePartsKeepTheirLimitsAndJoinToTheSource) {
+    zip.MaxVolumeSize = 100000;
+    zip.KeepFreeOnDisk1 = 50000;
+    zip.MinFreeVolumeSize = 40000;
+    ASSERT_EQ(zip.WriteSpan(dir / "source.zip", dir / "set.zip"), 0) << (logged.empty() ? "" : logged.back());
+    const auto parts = Parts(dir / "set.zip");
+    ASSERT_GE(parts.size(), 4u);
+    EXPECT_LE(parts[0].size(), 50000u);
+    for (const auto& part : parts) EXPECT_LE(part.size(), 100000u);
+    EXPECT_EQ(parts[0].substr(0, 4), "PK\7\x08");
+    ExpectUnitsWhole(parts);
+    EXPECT_TRUE(host.questions.empty());
+
+    std::string joined = dir.path() + "/";
+    ASSERT_EQ(zip.ReadSpan(engine::SpanPartName(dir / "set.zip", static_cast<int>(parts.size()) - 1), joined), 0);
+    EXPECT_EQ(fixtures::ReadFile(joined), fixtures::ReadFile(dir / "source.zip"));
+    EXPECT_EQ(fixtures::RunShell("unzip -tq " + fixtures::Quote(joined)).exitCode, 0);
+}
+
+TEST_F(Span, ExistingPartsAreOnlyReplacedWhenTheUserSaysYes) {
+    fixtures::WriteFile(dir / "set001.zip", "someone else's file");
+    zip.MaxVolumeSize = 200000;
+    zip.MinFreeVolumeSize = 1000;
+    host.questionAnswers = {Answer::No};
+    EXPECT_EQ(zip.WriteSpan(dir / "source.zip", dir / "set.zip"), -7);
+    ASSERT_EQ(host.questions.size(), 1u);
+    EXPECT_EQ(host.questions[0].text,
+              "There is already a file " + dir / "set001.zip" + "\nDo you want to overwrite this file");
+    EXPECT_EQ(fixtures::ReadFile(dir / "set001.zip"), "someone else's file");
+
+    host.questionAnswers = {Answer::Yes};
+    EXPECT_EQ(zip.WriteSpan(dir / "source.zip", dir / "set.zip"), 0);
+    EXPECT_EQ(Parts(dir / "set.zip").size(), 2u);
+
+    zip.Unattended = true;
+    EXPECT_EQ(zip.WriteSpan(dir / "source.zip", dir / "set.zip"), -7);
+    EXPECT_EQ(logged.back(), "Unattended disk spanning not implemented");
+}
+
+TEST_F(Span, CancelAndImpossibleUnitsStopWithFinishedPartsKept) {
+    zip.MaxVolumeSize = 100000;
+    zip.MinFreeVolumeSize = 1000;
+    zip.OnProgress = [this](engine::ProgressType type, const std::string& name, int64_t) {
+        if (type == engine::ptFileStart && name == "dir/member3.bin") zip.CancelRequested = true;
+    };
+    EXPECT_EQ(zip.WriteSpan(dir / "source.zip", dir / "set.zip"), -7);
+    EXPECT_EQ(logged.back(), "User canceled operation");
+    EXPECT_TRUE(host.messages.empty());  // raised without display
+    EXPECT_EQ(fixtures::ReadFile(dir / "set001.zip").size(), 100000u);
+    zip.CancelRequested = false;
+    zip.OnProgress = nullptr;
+
+    // A part smaller than one local header with its name can never hold it.
+    zip.MaxVolumeSize = 40;
+    zip.MinFreeVolumeSize = 1;
+    EXPECT_EQ(zip.WriteSpan(dir / "source.zip", dir / "tiny.zip"), -7);
+    EXPECT_EQ(logged.back(), "This disk has not enough free space available");
+}
+
+TEST_F(Span, BrokenSetsAreReportedAndLeaveNoJoinedFile) {
+    zip.MaxVolumeSize = 100000;
+    zip.MinFreeVolumeSize = 1000;
+    ASSERT_EQ(zip.WriteSpan(dir / "source.zip", dir / "set.zip"), 0);
+    fixtures::WriteFile(dir / "other.zip", fixtures::ArchiveBuilder().Add("x", RandomBytes(150000, 9)).Build());
+    ASSERT_EQ(zip.WriteSpan(dir / "other.zip", dir / "oth.zip"), 0);
+    fs::create_directories(dir / "tmp");
+    const std::string last = dir / "set004.zip";
+    const std::string middle = fixtures::ReadFile(dir / "set002.zip");
+
+    auto joinFails = [&](const std::string& expected) {
+        std::string joined = dir / "tmp/";
+        EXPECT_NE(zip.ReadSpan(last, joined), 0);
+        EXPECT_TRUE(joined.empty());
+        EXPECT_TRUE(fs::is_empty(dir / "tmp"));
+        if (!expected.empty()) EXPECT_EQ(logged.back(), expected);
+    };
+    fs::rename(dir / "set002.zip", dir / "gone");
+    joinFails("Input file does not exist");
+    fs::copy_file(dir / "oth002.zip", dir / "set002.zip");  // a part of another set
+    joinFails("");
+    fixtures::WriteFile(dir / "set002.zip", middle.substr(0, 5000));  // cut short
+    joinFails("");
+    fixtures::WriteFile(dir / "set002.zip", fixtures::ReadFile(dir / "set003.zip"));  // swapped
+    joinFails("");
+}
+
+class RemovableSpan : public Span {
+protected:
+    RemovableSpan() : drive(dir / "drive") {
+        zip.SetRemovableDrive(&drive);
+        zip.MinFreeVolumeSize = 1000;
+        // The host inserts the next disk of the list whenever a disk is asked for.
+        host.onQuestion = [this](const fixtures::RecordingHostUi::Question& q) {
+            if (q.buttons != engine::Buttons::OkCancel) return Answer::Yes;
+            if (nextDisk >= insertOrder.size()) return Answer::Cancel;
+            drive.Insert(insertOrder[nextDisk++]);
+            return Answer::Ok;
+        };
+    }
+    std::string Target() const { return drive.Root() + "backup.zip"; }
+    std::vector<std::string> Prompts() const {
+        std::vector<std::string> texts;
+        for (const auto& q : host.questions) texts.push_back(q.text);
+        return texts;
+    }
+    engine::SimulatedDrive drive;
+    std::vector<std::string> insertOrder;
+    size_t nextDisk = 0;
+};
+
+TEST_F(RemovableSpan, DisksAreAskedForLabelledAndReadBack) {
+    for (const char* disk : {"a", "b", "c", "d"}) drive.AddDisk(disk, 150000);
+    drive.Insert("d");
+    insertOrder = {"a", "b", "c"};
+    ASSERT_EQ(zip.WriteSpan(dir / "source.zip", Target()), 0) << (logged.empty() ? "" : logged.back());
+    const std::string where = "\nin drive: " + drive.Root();
+    EXPECT_EQ(Prompts(), (std::vector<std::string>{"Please insert disk volume 1 of 3" + where,
+                                                   "Please insert disk volume 2 of 3" + where,
+                                                   "Please insert disk volume 3 of 3" + where}));
+    EXPECT_EQ(drive.DiskLabel("a"), "PKBACK# 001");
+    EXPECT_EQ(drive.DiskLabel("b"), "PKBACK# 002");
+    EXPECT_EQ(drive.DiskLabel("c"), "PKBACK# 003");
+    EXPECT_EQ(drive.DiskLabel("d"), "");
+
+    // Reading starts on a middle disk: the last one is asked for, then the first.
+    host.questions.clear();
+    drive.Insert("b");
+    insertOrder = {"b", "c", "a", "b", "c"};
+    nextDisk = 0;
+    std::string joined = dir.path() + "/";
+    ASSERT_EQ(zip.ReadSpan(Target(), joined), 0) << (logged.empty() ? "" : logged.back());
+    EXPECT_EQ(fixtures::ReadFile(joined), fixtures::ReadFile(dir / "source.zip"));
+    const auto prompts = Prompts();
+    ASSERT_GE(prompts.size(), 3u);
+    EXPECT_EQ(prompts[0], "Please insert last disk" + where);
+    EXPECT_EQ(prompts[1], "Please insert last disk" + where);
+    EXPECT_EQ(prompts[2], "Please insert disk volume 1 of 3" + where);
+}
+
+TEST_F(RemovableSpan, EarlierDiskOfTheSameSetIsRecognisedAndRefused) {
+    drive.AddDisk("a", 150000);
+    drive.AddDisk("b", 150000);
+    drive.AddDisk("c", 150000);
+    drive.Insert("a");
+    // Disk 1 comes back when disk 2 is asked for; the user says No and
+    // inserts fresh disks.
+    insertOrder = {"a", "a", "b", "c"};
+    host.onQuestion = [this](const fixtures::RecordingHostUi::Question& q) {
+        if (q.buttons == engine::Buttons::YesNoCancel) return Answer::No;
+        drive.Insert(insertOrder[nextDisk++]);
+        return Answer::Ok;
+    };
+    ASSERT_EQ(zip.WriteSpan(dir / "source.zip", Target()), 0) << (logged.empty() ? "" : logged.back());
+    const auto prompts = Prompts();
+    ASSERT_GE(prompts.size(), 4u);
+    EXPECT_EQ(prompts[2], "ATTENTION: This is previous disk no 1!!!\nAre you sure you want to overwrite the contents");
+    EXPECT_EQ(drive.DiskLabel("c"), "PKBACK# 003");
+}
+
+TEST_F(RemovableSpan, EraseFormatsDisksAndCancelKeepsFinishedOnes) {
+    drive.AddDisk("a", 150000, false);
+    drive.AddDisk("b", 150000, true, "HOLIDAYS");
+    fixtures::WriteFile(drive.DiskFile("b", "photo.jpg"), "old photo");
+    drive.Insert("a");
+    insertOrder = {"a", "b"};  // a third disk is never offered: the prompt is cancelled
+    zip.AddOptions = {engine::AddDiskSpanErase};
+    EXPECT_EQ(zip.WriteSpan(dir / "source.zip", Target()), -7);
+    EXPECT_EQ(logged.back(), "User canceled operation");
+    EXPECT_EQ(drive.DiskLabel("a"), "PKBACK# 001");
+    EXPECT_EQ(drive.DiskLabel("b"), "PKBACK# 002");
+    EXPECT_FALSE(fs::exists(drive.DiskFile("b", "photo.jpg")));  // formatted
+    EXPECT_TRUE(fs::exists(drive.DiskFile("a", "backup.zip")));
+    EXPECT_TRUE(fs::exists(drive.DiskFile("b", "backup.zip")));
+
+    // Without erasing, an unformatted disk is not accepted; unattended never prompts.
+    drive.AddDisk("c", 150000, false);
+    drive.Insert("c");
+    zip.AddOptions = {};
+    zip.Unattended = true;
+    EXPECT_EQ(zip.WriteSpan(dir / "source.zip", Target()), -7);
+    EXPECT_EQ(logged.back(), "Unattended disk spanning not implemented");
+}
+
+}  // namespace
