@@ -470,7 +470,7 @@ void Main_sc::Exit() {
     // viewing copies stay.
     if (SaveConfiguration->isChecked()) SaveSettings();
     exiting_ = true;
-    QCoreApplication::exit(0);
+    Terminate();
 }
 
 void Main_sc::closeEvent(QCloseEvent* e) {

@@ -11,7 +11,10 @@
 #include <QPixmap>
 #include <QStringList>
 
+#include <QCoreApplication>
+
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -119,6 +122,8 @@ class Main_sc : public QMainWindow {
     // Lines of the operation log.
     QStringList LogLines() const;
     void Exit();
+    // Ends the program; "&Exit" calls it after saving.
+    std::function<void()> Terminate = [] { QCoreApplication::exit(0); };
     void ShowProcessViewer();
 
     // --- Listing -------------------------------------------------------------

@@ -22,8 +22,10 @@ std::unique_ptr<OpenedArchive> OpenForChange(const std::string& path) {
 }
 
 // Runs one library call with Ctrl+C wired to cancel, the library's lines on
-// standard output; returns the exit status.
-int RunChange(OpenedArchive& opened, void (engine::ZipEngine::*operation)()) {
+// standard output; returns the exit status. Lines with an error value fail
+// the command unless `warningsOnly` (an add that skipped unreadable files
+// still added the rest).
+int RunChange(OpenedArchive& opened, void (engine::ZipEngine::*operation)(), bool warningsOnly) {
     engine::ZipEngine& zip = opened.engine;
     int failures = 0;
     zip.OnMessage = [&](int errCode, const std::string& text) {
@@ -38,7 +40,7 @@ int RunChange(OpenedArchive& opened, void (engine::ZipEngine::*operation)()) {
     }
     std::fflush(stdout);
     if (zip.ErrorsReported() > errorsBefore || zip.SuccessCount() == 0) return kExitError;
-    return failures > 0 ? kExitError : kExitOk;
+    return failures > 0 && !warningsOnly ? kExitError : kExitOk;
 }
 
 }  // namespace
@@ -96,7 +98,7 @@ int AddCommand(const Args& args) {
     zip.AddOptions = options;
     zip.FSpecArgs = paths;
     zip.FSpecArgsExcl = excludes;
-    return RunChange(*opened, &engine::ZipEngine::Add);
+    return RunChange(*opened, &engine::ZipEngine::Add, true);
 }
 
 int DeleteCommand(const Args& args) {
@@ -106,7 +108,7 @@ int DeleteCommand(const Args& args) {
     auto opened = OpenArchive(args[0]);
     if (!opened) return kExitError;
     opened->engine.FSpecArgs.assign(args.begin() + 1, args.end());
-    return RunChange(*opened, &engine::ZipEngine::Delete);
+    return RunChange(*opened, &engine::ZipEngine::Delete, false);
 }
 
 }  // namespace cli

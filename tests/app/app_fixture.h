@@ -5,6 +5,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -12,6 +14,7 @@
 
 #include <cstdlib>
 #include <deque>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -84,14 +87,15 @@ class AppTest : public ::testing::Test {
   protected:
     void SetUp() override {
         setenv("KELP_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+        std::filesystem::create_directories(dir_ / "tmp");
         setenv("TMPDIR", (dir_ / "tmp").c_str(), 1);
-        fixtures::RunShell("mkdir -p " + fixtures::Quote(dir_ / "tmp"));
         fixtures::WriteFile(dir_ / "config/settings",
                             "[Kelp]\nInstDir=s:" KELP_SOURCE_DIR "/data/\nVer=s:0.1.0\n"
                             "aot=s:0\nFileBkColor=n:16777215\n");
     }
     void TearDown() override {
         window_.reset();
+        QDir::setCurrent("/");  // extractions leave the process in folders about to go
         unsetenv("KELP_CONFIG_HOME");
         unsetenv("TMPDIR");
     }
@@ -107,7 +111,7 @@ class AppTest : public ::testing::Test {
         const std::string script = "import zipfile,os\nz=zipfile.ZipFile(" + PyQuote(path) +
                                    ",'w',zipfile.ZIP_DEFLATED)\n" + body + "\nz.close()\n";
         fixtures::WriteFile(dir_ / "make.py", script);
-        const auto r = fixtures::RunShell("python3 " + fixtures::Quote(dir_ / "make.py"));
+        const auto r = fixtures::RunShell("cd / && python3 " + fixtures::Quote(dir_ / "make.py"));
         EXPECT_EQ(r.exitCode, 0) << r.err;
         return path;
     }

@@ -2,6 +2,7 @@
 // and the settings record in the store.
 #include <QAction>
 #include <QMenu>
+#include <QToolButton>
 
 #include <cmath>
 
@@ -90,7 +91,9 @@ TEST_F(AppTest, RowsShowRatioEncryptionFoldersAndFurtherArchives) {
     const std::string first = MakeZip(
         "first.zip", "z.writestr('docs/', b'')\nz.writestr('docs/readme.txt', b'abcd'*256)\n"
                      "z.writestr(zipfile.ZipInfo('empty.txt', (2001,3,4,12,5,8)), b'')\n");
-    fixtures::BuilderMember secret{"a.exe", "MZ payload"};
+    fixtures::BuilderMember secret;
+    secret.name = "a.exe";
+    secret.data = "MZ payload";
     secret.flags = 1;  // encrypted
     fixtures::WriteFile(dir_ / "second.zip",
                         fixtures::ArchiveBuilder().Add(secret).Add("b.txt", std::string(3000, 'x')).Build());
@@ -204,6 +207,9 @@ TEST_F(AppTest, ExitWithoutSaveConfigurationSavesNothing) {
     Main_sc& w = Start();
     w.Settings.P3 = "not kept";
     w.SaveConfiguration->setChecked(false);
+    int terminated = 0;
+    w.Terminate = [&] { ++terminated; };
     w.Exit();
+    EXPECT_EQ(terminated, 1);
     EXPECT_EQ(platform::SettingsStore().ReadString("Kelp", "P3"), "");
 }
