@@ -37,13 +37,14 @@ QPixmap Tile(int size, const QColor& color, const QString& text) {
 QPixmap FunctionPicture(int group, int item) {
     static const QColor colors[3] = {QColor(30, 100, 170), QColor(30, 130, 70),
                                      QColor(170, 70, 30)};
-    static const char* const marks[3][5] = {{"N", "O", "X", "+", "T"},
-                                            {"XS", "XA", "CO", "SFX", "EXE"},
-                                            {"+", "-", "RM", "", ""}};
+    static const char* const marks[3][5] = {
+        {"N", "O", "X", "+", "T"}, {"XS", "XA", "CO", "SFX", "EXE"}, {"+", "-", "RM", "", ""}};
     return Tile(32, colors[group % 3], QString::fromLatin1(marks[group % 3][item % 5]));
 }
 
-QPixmap ViewerButtonPicture(int n) { return Tile(16, QColor(90, 90, 140), QString::number(n)); }
+QPixmap ViewerButtonPicture(int n) {
+    return Tile(16, QColor(90, 90, 140), QString::number(n));
+}
 
 QPixmap ViewerWindowsPicture() {
     QPixmap pic = Canvas(16);
@@ -81,6 +82,18 @@ QPixmap FolderPicture() {
     path.lineTo(1, 13.5);
     path.closeSubpath();
     g.drawPath(path);
+    return pic;
+}
+
+QPixmap DocumentPicture() {
+    QPixmap pic = Canvas(16);
+    QPainter g(&pic);
+    g.setPen(QColor(90, 90, 90));
+    g.setBrush(Qt::white);
+    g.drawPolygon(
+        QPolygon({QPoint(3, 1), QPoint(10, 1), QPoint(13, 4), QPoint(13, 14), QPoint(3, 14)}));
+    g.setPen(QColor(150, 150, 170));
+    for (int y = 5; y <= 11; y += 2) g.drawLine(5, y, 11, y);
     return pic;
 }
 

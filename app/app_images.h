@@ -12,6 +12,7 @@ QPixmap ViewerButtonPicture(int n);  // quick-launch button n (1..4), 16 x 16
 QPixmap ViewerWindowsPicture();      // the button that shows the viewer windows
 QPixmap ProgramPicture();            // program files in the listing
 QPixmap FolderPicture();             // folders in the listing
+QPixmap DocumentPicture();           // files of a type without an icon
 QPixmap HaltPicture();
 
 }  // namespace kelp

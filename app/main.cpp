@@ -2,13 +2,16 @@
 // line, or runs the first-run set-up with "/INIT".
 //
 // Environment for tests and benchmarks: KELP_GRAB=FILE saves a picture of the
-// main window (and KELP_GRAB_VIEWER=FILE one of the process viewer after a
+// main window (answering a start-up question No and saving its picture too;
+// and KELP_GRAB_VIEWER=FILE one of the process viewer after a
 // test of the opened archives) and exits; KELP_LIST_TIME=1 prints the time the
 // command-line archive took to fill the grid and exits.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 #include <cstdio>
@@ -31,8 +34,7 @@ QString DataFolder() {
     if (!built.isEmpty() && QFileInfo(built).isDir()) return QDir(built).absolutePath() + "/";
     const QDir bin(QCoreApplication::applicationDirPath());
     for (const QString& rel : {QStringLiteral("../share/kelp"), QStringLiteral("data")})
-        if (QFileInfo(bin.filePath(rel)).isDir())
-            return QDir::cleanPath(bin.filePath(rel)) + "/";
+        if (QFileInfo(bin.filePath(rel)).isDir()) return QDir::cleanPath(bin.filePath(rel)) + "/";
     return QCoreApplication::applicationDirPath() + "/";
 }
 
@@ -53,6 +55,21 @@ int main(int argc, char** argv) {
         }
     }
 
+    // For pictures taken without a person: a box shown during start-up (the
+    // first-run question) is saved beside the window's picture and answered No.
+    const QString grab = qEnvironmentVariable("KELP_GRAB");
+    QTimer startupBox;
+    if (!grab.isEmpty()) {
+        QObject::connect(&startupBox, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                box->grab().save(grab + ".startup-box.png");
+                box->button(QMessageBox::No) ? box->button(QMessageBox::No)->click()
+                                             : box->reject();
+            }
+        });
+        startupBox.start(700);
+    }
+
     QElapsedTimer timer;
     timer.start();
     kelp::Main_sc window(args);
@@ -62,9 +79,9 @@ int main(int argc, char** argv) {
                     static_cast<long long>(listed));
         return 0;
     }
+    startupBox.stop();
     window.show();
 
-    const QString grab = qEnvironmentVariable("KELP_GRAB");
     const QString grabViewer = qEnvironmentVariable("KELP_GRAB_VIEWER");
     if (!grab.isEmpty() || !grabViewer.isEmpty()) {
         QTimer::singleShot(500, &window, [&] {

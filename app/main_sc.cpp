@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -20,7 +21,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
-#include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -31,18 +31,19 @@ namespace kelp {
 
 namespace {
 
-const char* const kHeaders[8] = {"Filename", "Type", "FileTime", "Packed",
-                                 "Size",     "Ratio", "Defpath", "Archive"};
+const char* const kHeaders[8] = {"Filename", "Type",  "FileTime", "Packed",
+                                 "Size",     "Ratio", "Defpath",  "Archive"};
 const int kColumnWidths[8] = {120, 80, 120, 50, 50, 30, 100, 330};
 const char* const kMessageBoard = "https://kelp.example.org/board";
 const char* const kHomePage = "https://kelp.example.org/";
 
-QColor FromBgr(int32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+QColor FromBgr(int32_t c) {
+    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
 
 }  // namespace
 
-Main_sc::Main_sc(const QStringList& args, ShellServices* shell)
-    : shell_(shell), host_(this) {
+Main_sc::Main_sc(const QStringList& args, ShellServices* shell) : shell_(shell), host_(this) {
     if (!shell_) {
         ownShell_ = std::make_unique<DesktopShell>();
         shell_ = ownShell_.get();
@@ -119,23 +120,25 @@ void Main_sc::BuildLayout() {
     connect(BitBtn1, &QPushButton::clicked, this, &Main_sc::BitBtn1Click);
     left->addWidget(BitBtn1);
 
+    // The quick-launch bar: the four viewer buttons, then the button that
+    // brings the viewer windows forward, in two rows.
     Panel4 = new QWidget(Panel1);
     Panel4->setFixedHeight(54);
-    auto* quick = new QVBoxLayout(Panel4);
-    quick->setContentsMargins(0, 0, 0, 0);
-    ToolBar1 = new QToolBar(Panel4);
-    ToolBar1->setIconSize(QSize(16, 16));
+    auto* quick = new QGridLayout(Panel4);
+    quick->setContentsMargins(2, 2, 2, 2);
+    quick->setSpacing(1);
+    ToolBar1 = Panel4;
     for (int n = 0; n < 4; ++n) ImageList2.append(ViewerButtonPicture(n + 1));
     ImageList2.append(ViewerWindowsPicture());  // 4
     ImageList2.append(ProgramPicture());        // 5: program files in the listing
     ImageList2.append(FolderPicture());         // 6: folders in the listing
     for (int n = 0; n < 5; ++n) {
-        ToolButtons[n] = new QToolButton(ToolBar1);
+        ToolButtons[n] = new QToolButton(Panel4);
         ToolButtons[n]->setObjectName(QString("ToolButton%1").arg(n + 1));
         ToolButtons[n]->setIcon(QIcon(ImageList2[n]));
         ToolButtons[n]->setAutoRaise(true);
-        if (n == 4) ToolBar1->addSeparator();
-        ToolBar1->addWidget(ToolButtons[n]);
+        ToolButtons[n]->setFixedSize(24, 24);
+        quick->addWidget(ToolButtons[n], n / 3, n % 3 + (n == 4 ? 1 : 0));
     }
     for (int n = 0; n < 4; ++n) {
         ToolButtons[n]->setEnabled(false);
@@ -143,7 +146,6 @@ void Main_sc::BuildLayout() {
     }
     ToolButtons[4]->setToolTip("Show the viewer windows");
     connect(ToolButtons[4], &QToolButton::clicked, this, &Main_sc::ToolButton5Click);
-    quick->addWidget(ToolBar1);
     left->addWidget(Panel4);
     row->addWidget(Panel1);
 
@@ -160,7 +162,7 @@ void Main_sc::BuildLayout() {
     ListBox1->setFont(gf);
     ListBox1->verticalHeader()->setDefaultSectionSize(16);
     ListBox1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    ListBox1->setSortSymbol(sgArrow);
+    ListBox1->setSortSymbol(sgNone);  // the arrow appears with the first sort
     ListBox1->setSortOnClick(true);
     ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
     ListBox1->installEventFilter(this);
@@ -168,8 +170,7 @@ void Main_sc::BuildLayout() {
     connect(ListBox1, &QAbstractItemView::clicked, this, [this] { ListBox1Click(); });
     connect(ListBox1, &SortGrid::OnClickSort, this,
             [this](int col, int, SortOptions& o) { ClickSort(col, o); });
-    connect(ListBox1, &SortGrid::OnBeginSort, this,
-            [this](int, SortOptions& o) { BeginSort(o); });
+    connect(ListBox1, &SortGrid::OnBeginSort, this, [this](int, SortOptions& o) { BeginSort(o); });
     connect(ListBox1, &SortGrid::OnDrawCell, this,
             [this](QPainter* p, int col, int row, const QRect& r, QStyle::State) {
                 DrawCellIcon(p, col, row, r);
@@ -210,10 +211,10 @@ void Main_sc::BuildFunctionPanel() {
     OutlookBar1->setIconFont(icf);
     OutlookBar1->setSmoothScrolling(true);
     OutlookBar1->setColor(QColor(0xC0, 0xC0, 0xC0));
-    const QStringList groups[3] = {{"New", "Open", "Extract", "Add", "Test"},
-                                   {"Extr. Selected", "Extr. All", "Checkout", "Create SFX",
-                                    "SFX => EXE"},
-                                   {"Add", "Delete", "Remove Zip"}};
+    const QStringList groups[3] = {
+        {"New", "Open", "Extract", "Add", "Test"},
+        {"Extr. Selected", "Extr. All", "Checkout", "Create SFX", "SFX => EXE"},
+        {"Add", "Delete", "Remove Zip"}};
     const char* captions[3] = {"Archive", "Extract", "Add/Delete"};
     for (int g = 0; g < 3; ++g) {
         OutlookGroup& group = OutlookBar1->addGroup(captions[g]);
@@ -312,9 +313,8 @@ void Main_sc::BuildMenus() {
     PopupMenu1->addSeparator();
     item(PopupMenu1, "Option", {}, none);
     item(PopupMenu1, "&Refresh filelist", {}, act(actRefresh));
-    connect(ListBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
-        PopupMenu1->popup(ListBox1->viewport()->mapToGlobal(p));
-    });
+    connect(ListBox1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& p) { PopupMenu1->popup(ListBox1->viewport()->mapToGlobal(p)); });
 }
 
 void Main_sc::FormCreate(const QStringList& args) {
@@ -393,7 +393,7 @@ void Main_sc::ApplyInterface() {
         }
     }
     OutlookBar1->setBackground(QFileInfo(Settings.Toolback).isFile() ? QPixmap(Settings.Toolback)
-                                                                      : QPixmap());
+                                                                     : QPixmap());
     Panel1->setVisible(ShowFunctionPanel->isChecked());
     Panel4->setVisible(ShowQuickLaunch->isChecked());
     Panel3->setVisible(ShowProgress->isChecked());
@@ -426,7 +426,9 @@ void Main_sc::SwitchView(QAction*) {
     ApplyInterface();
 }
 
-QString Main_sc::StatusText(int panel) const { return StatusPanels[panel]->text(); }
+QString Main_sc::StatusText(int panel) const {
+    return StatusPanels[panel]->text();
+}
 
 void Main_sc::ShowProcessViewer() {
     Viewer->show();
@@ -441,7 +443,9 @@ void Main_sc::ToolButton5Click() {
     activateWindow();
 }
 
-void Main_sc::OpenHowTo() { shell_->Open(Settings.InstDir + "how-to.htm", QString()); }
+void Main_sc::OpenHowTo() {
+    shell_->Open(Settings.InstDir + "how-to.htm", QString());
+}
 
 void Main_sc::LaunchBrowser(const QString& address) {
     if (Confirm("You are going to launch a internet browser.")) shell_->Open(address, QString());
@@ -481,7 +485,7 @@ void Main_sc::closeEvent(QCloseEvent* e) {
     if (SaveConfiguration->isChecked()) setWindowTitle("Deleting temp files");
     DeleteTempFiles();
     SaveSettings();
-    Viewer->close();
+    Viewer->hide();
     e->accept();
 }
 

@@ -32,17 +32,30 @@ class QLabel;
 class QMenu;
 class QProgressBar;
 class QPushButton;
-class QToolBar;
 class QToolButton;
 
 namespace kelp {
 
 // Action numbers of the dispatcher.
 enum ActionNumber : uint8_t {
-    actNone = 0, actNew = 1, actOpen = 2, actAdd = 3, actAddDropped = 4, actExtractAll = 5,
-    actExtract = 6, actCheckout = 7, actTest = 8, actDelete = 9, actView = 10, actMakeExe = 11,
-    actMakeZip = 12, actRemoveZip = 13, actListArchives = 14, actShowComment = 17,
-    actChangeComment = 18, actRefresh = 19
+    actNone = 0,
+    actNew = 1,
+    actOpen = 2,
+    actAdd = 3,
+    actAddDropped = 4,
+    actExtractAll = 5,
+    actExtract = 6,
+    actCheckout = 7,
+    actTest = 8,
+    actDelete = 9,
+    actView = 10,
+    actMakeExe = 11,
+    actMakeZip = 12,
+    actRemoveZip = 13,
+    actListArchives = 14,
+    actShowComment = 17,
+    actChangeComment = 18,
+    actRefresh = 19
 };
 
 // State shared by the window's handlers between actions.
@@ -100,7 +113,7 @@ class Main_sc : public QMainWindow {
     QWidget* Panel1 = nullptr;
     QWidget* Panel3 = nullptr;
     QWidget* Panel4 = nullptr;
-    QToolBar* ToolBar1 = nullptr;
+    QWidget* ToolBar1 = nullptr;       // the quick-launch buttons (inside Panel4)
     QToolButton* ToolButtons[5] = {};  // ToolButton1..ToolButton5
     QLabel* StatusPanels[3] = {};
     view::Viewer* Viewer = nullptr;  // the process viewer window
@@ -201,8 +214,8 @@ class Main_sc : public QMainWindow {
     QtHostUi host_;
     QHash<QString, QString> typeNames_;  // by extension
     QHash<QString, QPixmap> icons_;      // by upper-cased extension
-    bool startupOpen_ = false;   // reading the command-line archive
-    bool startupFailed_ = false;  // ... and the engine reported a message
+    bool startupOpen_ = false;           // reading the command-line archive
+    bool startupFailed_ = false;         // ... and the engine reported a message
     bool haltRequested_ = false;
     bool exiting_ = false;
 };

@@ -40,7 +40,8 @@ void Main_sc::OutlookBar1Click() {
         case 2:
             if (named && icon >= 0 && icon < 3) State.CurrentAction = addDelete[icon];
             break;
-        default: break;
+        default:
+            break;
     }
     RunAction();
 }
@@ -53,10 +54,18 @@ void Main_sc::RunAction() {
     haltRequested_ = false;
     ZipDir1.ExtrOptions = engine::ExtrOpts{};
     switch (action) {
-        case actNew: ActionNew(); break;
-        case actOpen: ActionOpen(); break;
-        case actCheckout: ActionCheckout(); break;
-        case actTest: ActionTest(); break;
+        case actNew:
+            ActionNew();
+            break;
+        case actOpen:
+            ActionOpen();
+            break;
+        case actCheckout:
+            ActionCheckout();
+            break;
+        case actTest:
+            ActionTest();
+            break;
         case actView:
             if (SelectionTop() == 0 || ListBox1->Cells(0, SelectionTop()) == DirectoryMarker) {
                 EarlyEnd();
@@ -64,11 +73,20 @@ void Main_sc::RunAction() {
             }
             ActionView();
             break;
-        case actListArchives: ActionListArchives(); break;
-        case actShowComment: ActionShowComment(); break;
-        case actChangeComment: ActionChangeComment(); break;
-        case actRefresh: ListAllArchives(); break;
-        default: break;
+        case actListArchives:
+            ActionListArchives();
+            break;
+        case actShowComment:
+            ActionShowComment();
+            break;
+        case actChangeComment:
+            ActionChangeComment();
+            break;
+        case actRefresh:
+            ListAllArchives();
+            break;
+        default:
+            break;
     }
     EndAction();
 }
@@ -89,7 +107,8 @@ void Main_sc::EarlyEnd() {
 
 void Main_sc::TimedExtract() {
     if (State.CurrentAction == actView)
-        for (const std::string& spec : ZipDir1.FSpecArgs) Delfiles.append(QString::fromStdString(spec));
+        for (const std::string& spec : ZipDir1.FSpecArgs)
+            Delfiles.append(QString::fromStdString(spec));
     const uint32_t before = platform::TickCount();
     try {
         ZipDir1.Extract();
@@ -97,7 +116,8 @@ void Main_sc::TimedExtract() {
         ShowMessage("Error on DLL");
     }
     const uint32_t after = platform::TickCount();
-    LogAdd(QString("Time used: %1 ms").arg(static_cast<int64_t>(after) - static_cast<int64_t>(before)));
+    LogAdd(QString("Time used: %1 ms")
+               .arg(static_cast<int64_t>(after) - static_cast<int64_t>(before)));
 }
 
 void Main_sc::ActionNew() {

@@ -27,7 +27,9 @@ QString Now() {
 
 }  // namespace
 
-void Main_sc::ZipDir1DirUpdate() { UpdateCaption(); }
+void Main_sc::ZipDir1DirUpdate() {
+    UpdateCaption();
+}
 
 void Main_sc::ZipDir1Progress(engine::ProgressType type, const std::string&, int64_t fileSize) {
     if (type == engine::ptBytesDone) {
@@ -39,13 +41,18 @@ void Main_sc::ZipDir1Progress(engine::ProgressType type, const std::string&, int
         progressbar1->setValue(static_cast<int>(std::clamp<int64_t>(percent, 0, 100)));
     } else if (type == engine::ptByteTotal) {
         switch (State.CurrentAction) {
-            case actExtract: State.TotalBytes = State.SelectedBytes; break;
+            case actExtract:
+                State.TotalBytes = State.SelectedBytes;
+                break;
             case actExtractAll:
             case actCheckout:
             case actTest:
             case actDelete:
-            case actView: State.TotalBytes = fileSize; break;
-            default: break;
+            case actView:
+                State.TotalBytes = fileSize;
+                break;
+            default:
+                break;
         }
         State.DoneBytes = 0;
     }
@@ -84,10 +91,10 @@ void Main_sc::ZipDir1PasswordError(std::string& newPassword, const std::string& 
         newPassword = ZipDir1.Password;
         return;
     }
-    ZipDir1.AskPassword("EnterPassword",
-                        "Extracting " + forFile + " Plz enter password(" +
-                            std::to_string(repeatCount) + ")",
-                        newPassword);
+    ZipDir1.AskPassword(
+        "EnterPassword",
+        "Extracting " + forFile + " Plz enter password(" + std::to_string(repeatCount) + ")",
+        newPassword);
     ZipDir1.Password = newPassword.substr(0, 255);
 }
 
@@ -114,7 +121,9 @@ void Main_sc::WriteLogMark(LogMark mark) {
             LogAdd("Start Time " + Now());
             LogAdd(LogSeparator);
             break;
-        case lmSeparator: LogAdd(LogSeparator); break;
+        case lmSeparator:
+            LogAdd(LogSeparator);
+            break;
         case lmEnd:
             LogAdd(LogSeparator);
             LogAdd("End Time " + Now());

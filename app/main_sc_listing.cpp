@@ -10,6 +10,7 @@
 
 #include <cstdio>
 
+#include "app_images.h"
 #include "main_sc.h"
 
 namespace kelp {
@@ -117,9 +118,8 @@ void Main_sc::ListArchive() {
 
 void Main_sc::UpdateStatusAfterListing(int64_t total) {
     StatusPanels[0]->setText("Selected 0 Files(0k )");
-    StatusPanels[1]->setText(QString("Total %1 Files ( %2k )")
-                                 .arg(ListBox1->RowCount() - 1)
-                                 .arg(total / 1000));
+    StatusPanels[1]->setText(
+        QString("Total %1 Files ( %2k )").arg(ListBox1->RowCount() - 1).arg(total / 1000));
     QString opened = QString("(%1)").arg(Zipfiles.size());
     for (const QString& z : Zipfiles) opened += "  " + QFileInfo(z).fileName();
     StatusPanels[2]->setText(opened);
@@ -158,10 +158,10 @@ void Main_sc::ListBox1Click() {
     if (top == 0 || ZipDir1.EntryCount() == 0) return;
     State.SelectedBytes = 0;
     for (int r = top; r <= bottom; ++r)
-        if (!ListBox1->Cells(1, r).isEmpty()) State.SelectedBytes += ListBox1->Cells(3, r).toLongLong();
-    StatusPanels[0]->setText(QString("Selected %1 Files (%2k )")
-                                 .arg(bottom - top + 1)
-                                 .arg(State.SelectedBytes / 1000));
+        if (!ListBox1->Cells(1, r).isEmpty())
+            State.SelectedBytes += ListBox1->Cells(3, r).toLongLong();
+    StatusPanels[0]->setText(
+        QString("Selected %1 Files (%2k )").arg(bottom - top + 1).arg(State.SelectedBytes / 1000));
 }
 
 QPixmap Main_sc::IconFor(const QString& ext) {
@@ -171,7 +171,7 @@ QPixmap Main_sc::IconFor(const QString& ext) {
     const QMimeType type = db.mimeTypeForFile("." + ext.toLower(), QMimeDatabase::MatchExtension);
     QIcon icon = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName()));
     QPixmap pic = icon.pixmap(16, 16);
-    if (pic.isNull()) pic = ImageList2[4];
+    if (pic.isNull()) pic = DocumentPicture();
     return *icons_.insert(ext, pic);
 }
 
@@ -184,20 +184,25 @@ void Main_sc::DrawCellIcon(QPainter* painter, int col, int row, const QRect& rec
     const QString ext =
         (name.endsWith(QLatin1Char('+')) ? name.mid(name.size() - 5, 3) : name.right(3)).toUpper();
     QPixmap pic;
-    if (ext == "EXE" || ext == "COM") pic = ImageList2[5];
-    else if (cell == DirectoryMarker) pic = ImageList2[6];
-    else pic = IconFor(ext);
+    if (ext == "EXE" || ext == "COM")
+        pic = ImageList2[5];
+    else if (cell == DirectoryMarker)
+        pic = ImageList2[6];
+    else
+        pic = IconFor(ext);
     painter->drawPixmap(QRect(rect.topLeft() + QPoint(1, 0), QSize(16, 16)), pic);
 }
 
 void Main_sc::ClickSort(int col, SortOptions& options) {
-    SortSettings.SortStyle = col == 2 ? ssDateTime : (col == 3 || col == 4) ? ssNumeric
-                                                                             : SortStyleKind(0);
+    SortSettings.SortStyle = col == 2                 ? ssDateTime
+                             : (col == 3 || col == 4) ? ssNumeric
+                                                      : SortStyleKind(0);
     if (col == LastSortColumn)
         SortSettings.SortDirection =
             SortSettings.SortDirection == sdAscending ? sdDescending : sdAscending;
     LastSortColumn = col;
     options = SortSettings;
+    ListBox1->setSortSymbol(sgArrow);
 }
 
 void Main_sc::BeginSort(SortOptions& options) {

@@ -11,19 +11,28 @@ engine::Answer QtHostUi::AskQuestion(const std::string& title, const std::string
                                      engine::Buttons buttons) {
     QMessageBox::StandardButtons set;
     switch (buttons) {
-        case engine::Buttons::OkCancel: set = QMessageBox::Ok | QMessageBox::Cancel; break;
+        case engine::Buttons::OkCancel:
+            set = QMessageBox::Ok | QMessageBox::Cancel;
+            break;
         case engine::Buttons::YesNoCancel:
             set = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
             break;
-        case engine::Buttons::RetryCancel: set = QMessageBox::Retry | QMessageBox::Cancel; break;
+        case engine::Buttons::RetryCancel:
+            set = QMessageBox::Retry | QMessageBox::Cancel;
+            break;
     }
     switch (QMessageBox::question(window_, QString::fromStdString(title),
                                   QString::fromStdString(text), set)) {
-        case QMessageBox::Ok: return engine::Answer::Ok;
-        case QMessageBox::Yes: return engine::Answer::Yes;
-        case QMessageBox::No: return engine::Answer::No;
-        case QMessageBox::Retry: return engine::Answer::Retry;
-        default: return engine::Answer::Cancel;
+        case QMessageBox::Ok:
+            return engine::Answer::Ok;
+        case QMessageBox::Yes:
+            return engine::Answer::Yes;
+        case QMessageBox::No:
+            return engine::Answer::No;
+        case QMessageBox::Retry:
+            return engine::Answer::Retry;
+        default:
+            return engine::Answer::Cancel;
     }
 }
 
@@ -39,10 +48,14 @@ bool QtHostUi::PasswordDialog(const std::string& title, const std::string& promp
 }
 
 void QtHostUi::SetBusyCursor(bool busy) {
-    if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
-    else QApplication::restoreOverrideCursor();
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
 }
 
-void QtHostUi::ProcessPendingMessages() { QCoreApplication::processEvents(); }
+void QtHostUi::ProcessPendingMessages() {
+    QCoreApplication::processEvents();
+}
 
 }  // namespace kelp

@@ -30,8 +30,8 @@ PasswordDlg::PasswordDlg(QWidget* parent) : QDialog(parent) {
     auto caption = [](int id, const char* fallback) {
         return QString::fromStdString(engine::LookupMessage(id, fallback));
     };
-    ok_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton),
-                          caption(10152, "&Ok"), this);
+    ok_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), caption(10152, "&Ok"),
+                          this);
     ok_->setGeometry(44, 72, 90, 28);
     ok_->setDefault(true);
     cancel_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),

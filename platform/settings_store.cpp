@@ -24,10 +24,14 @@ std::string Escape(const std::string& s) {
     std::string out;
     out.reserve(s.size());
     for (char c : s) {
-        if (c == '\\') out += "\\\\";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else out += c;
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else
+            out += c;
     }
     return out;
 }
@@ -92,8 +96,10 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, unsi
     while (ok && done < bytes.size()) {
         const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
-        else done += size_t(n);
+        if (n <= 0)
+            ok = false;
+        else
+            done += size_t(n);
     }
     ok = ok && fsync(fd) == 0;
     ok = (close(fd) == 0) && ok;
@@ -155,8 +161,10 @@ bool SettingsStore::Save(const Keys& keys) const {
         out << '[' << Escape(key) << "]\n";
         for (const auto& [name, v] : values) {
             out << EscapeName(name) << '=';
-            if (v.kind == StoredValue::Number) out << "n:" << v.number << '\n';
-            else out << "s:" << Escape(v.text) << '\n';
+            if (v.kind == StoredValue::Number)
+                out << "n:" << v.number << '\n';
+            else
+                out << "s:" << Escape(v.text) << '\n';
         }
     }
     return WriteFileAtomically(file_, out.str(), 0600);
@@ -232,7 +240,8 @@ bool SettingsStore::WriteBool(const std::string& key, const std::string& name, b
 
 bool SettingsStore::WriteInt(const std::string& key, const std::string& name, int32_t value) {
     const auto old = Read(key, name);
-    if (old && old->kind == StoredValue::String) return WriteString(key, name, std::to_string(value));
+    if (old && old->kind == StoredValue::String)
+        return WriteString(key, name, std::to_string(value));
     return Write(key, name, StoredValue{StoredValue::Number, {}, value});
 }
 

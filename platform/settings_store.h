@@ -22,7 +22,7 @@ struct StoredValue {
 enum RegKind { rkString = 0, rkBoolean = 1, rkInteger = 2, rkFloat = 3 };
 
 class SettingsStore {
-public:
+  public:
     // The store in `folder`; empty means ConfigFolder().
     explicit SettingsStore(std::string folder = {});
 
@@ -53,7 +53,7 @@ public:
     bool WriteBool(const std::string& key, const std::string& name, bool v);
     bool WriteInt(const std::string& key, const std::string& name, int32_t v);
 
-private:
+  private:
     using Values = std::map<std::string, StoredValue>;
     using Keys = std::map<std::string, Values>;
     Keys Load() const;

@@ -52,7 +52,9 @@ std::string JoinIds(const std::vector<std::string>& ids) {
     return v;
 }
 
-bool IsGroupLine(const std::string& l) { return !l.empty() && l.front() == '['; }
+bool IsGroupLine(const std::string& l) {
+    return !l.empty() && l.front() == '[';
+}
 
 // Index of the "application/zip=" line inside [Default Applications], or -1;
 // `group` receives the group line's index or -1.
@@ -81,7 +83,9 @@ std::string DesktopEntry(const std::string& program) {
            "Type=Application\n"
            "Name=Kelp\n"
            "Comment=Archive manager for ZIP files\n"
-           "Exec=" + quoted + " %f\n"
+           "Exec=" +
+           quoted +
+           " %f\n"
            "Icon=package-x-generic\n"
            "Terminal=false\n"
            "Categories=Utility;Archiving;\n"
@@ -94,7 +98,9 @@ std::string ApplicationsFolder() {
     return XdgFolder("XDG_DATA_HOME", ".local/share/") + "applications/";
 }
 
-std::string MimeAppsListPath() { return XdgFolder("XDG_CONFIG_HOME", ".config/") + "mimeapps.list"; }
+std::string MimeAppsListPath() {
+    return XdgFolder("XDG_CONFIG_HOME", ".config/") + "mimeapps.list";
+}
 
 bool RegisterZipAssociation(const std::string& programPath) {
     std::error_code ec;
@@ -136,8 +142,7 @@ bool UnregisterZipAssociation() {
     if (ids.empty()) {
         lines.erase(lines.begin() + at);
         // Drop the group line too when it was the only thing in its group.
-        const bool groupEmpty =
-            group + 1 >= int(lines.size()) || IsGroupLine(lines[group + 1]);
+        const bool groupEmpty = group + 1 >= int(lines.size()) || IsGroupLine(lines[group + 1]);
         if (groupEmpty) lines.erase(lines.begin() + group);
     } else {
         lines[at] = std::string(kMime) + "=" + JoinIds(ids);

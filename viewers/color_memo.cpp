@@ -1,5 +1,7 @@
 #include "color_memo.h"
 
+#include <algorithm>
+
 #include <QKeyEvent>
 #include <QMetaMethod>
 #include <QPainter>
@@ -154,8 +156,10 @@ void ColorMemo::applyRuns(bool caretLineOnly, int lineStart, int lineEnd) {
         if (r.ZOrder == kSelectionZ || r.ZOrder == kTabZ || keyRunDrawnByEvent(r)) continue;
         QTextEdit::ExtraSelection s;
         s.cursor = QTextCursor(document());
-        s.cursor.setPosition(r.StartPos);
-        s.cursor.setPosition(r.EndPos + 1, QTextCursor::KeepAnchor);
+        // A run on the last line may end past the document's last position.
+        const int last = document()->characterCount() - 1;
+        s.cursor.setPosition(std::min(r.StartPos, last));
+        s.cursor.setPosition(std::min(r.EndPos + 1, last), QTextCursor::KeepAnchor);
         s.format.setForeground(r.Color);
         // Runs are drawn opaque: on the memo's background, or as blocks for hot-spot marks.
         s.format.setBackground(r.ZOrder == kHotSpotMarkZ ? r.Color

@@ -27,8 +27,8 @@ void Viewer::AddLogRule(ColorMemo& memo) {
     rule.KeyDrawingType = dtBeginLineEnd;
     rule.DefKeyColor = QColor(0, 128, 0);
     rule.setKeywords({"tested;green"});
-    rule.setKeyLineEndLst({"Tested;green", "Unzipped,green", "No Errors Found;olive",
-                           "------;gray", "Start Time;blue", "End Time;blue", "Error found;red",
+    rule.setKeyLineEndLst({"Tested;green", "Unzipped,green", "No Errors Found;olive", "------;gray",
+                           "Start Time;blue", "End Time;blue", "Error found;red",
                            "warnings were given;red", "Zero files;red", "Time used;blue",
                            "adding;red"});
 }

@@ -89,9 +89,9 @@ class AppTest : public ::testing::Test {
         setenv("KELP_CONFIG_HOME", (dir_ / "config").c_str(), 1);
         std::filesystem::create_directories(dir_ / "tmp");
         setenv("TMPDIR", (dir_ / "tmp").c_str(), 1);
-        fixtures::WriteFile(dir_ / "config/settings",
-                            "[Kelp]\nInstDir=s:" KELP_SOURCE_DIR "/data/\nVer=s:0.1.0\n"
-                            "aot=s:0\nFileBkColor=n:16777215\n");
+        fixtures::WriteFile(dir_ / "config/settings", "[Kelp]\nInstDir=s:" KELP_SOURCE_DIR
+                                                      "/data/\nVer=s:0.1.0\n"
+                                                      "aot=s:0\nFileBkColor=n:16777215\n");
     }
     void TearDown() override {
         window_.reset();

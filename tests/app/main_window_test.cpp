@@ -88,15 +88,17 @@ TEST_F(AppTest, RowsShowRatioEncryptionFoldersAndFurtherArchives) {
     EXPECT_EQ(kelp::CompressionRatio(500, 400), -25);
     EXPECT_EQ(kelp::CompressionRatio(7, 3), -133);  // truncated toward zero
 
-    const std::string first = MakeZip(
-        "first.zip", "z.writestr('docs/', b'')\nz.writestr('docs/readme.txt', b'abcd'*256)\n"
-                     "z.writestr(zipfile.ZipInfo('empty.txt', (2001,3,4,12,5,8)), b'')\n");
+    const std::string first =
+        MakeZip("first.zip",
+                "z.writestr('docs/', b'')\nz.writestr('docs/readme.txt', b'abcd'*256)\n"
+                "z.writestr(zipfile.ZipInfo('empty.txt', (2001,3,4,12,5,8)), b'')\n");
     fixtures::BuilderMember secret;
     secret.name = "a.exe";
     secret.data = "MZ payload";
     secret.flags = 1;  // encrypted
-    fixtures::WriteFile(dir_ / "second.zip",
-                        fixtures::ArchiveBuilder().Add(secret).Add("b.txt", std::string(3000, 'x')).Build());
+    fixtures::WriteFile(
+        dir_ / "second.zip",
+        fixtures::ArchiveBuilder().Add(secret).Add("b.txt", std::string(3000, 'x')).Build());
 
     Main_sc& w = Start({QString::fromStdString(first)});
     auto* grid = w.ListBox1;
@@ -107,7 +109,8 @@ TEST_F(AppTest, RowsShowRatioEncryptionFoldersAndFurtherArchives) {
     EXPECT_EQ(grid->Cells(0, 2), "     readme.txt");
     EXPECT_EQ(grid->Cells(4, 2), "1024");
     const int packed = grid->Cells(3, 2).toInt();
-    EXPECT_EQ(grid->Cells(5, 2), QString("%1%").arg(int(std::trunc((1.0 - packed / 1024.0) * 100))));
+    EXPECT_EQ(grid->Cells(5, 2),
+              QString("%1%").arg(int(std::trunc((1.0 - packed / 1024.0) * 100))));
     EXPECT_FALSE(grid->Cells(1, 2).isEmpty());  // a type name from the MIME database
     EXPECT_EQ(grid->Cells(2, 3), "2001/03/04 12:05:08");
     EXPECT_EQ(grid->Cells(5, 3), "0%");
@@ -133,6 +136,12 @@ TEST_F(AppTest, RowsShowRatioEncryptionFoldersAndFurtherArchives) {
     w.Dispatch(kelp::actRefresh);
     EXPECT_EQ(grid->RowCount(), 6);
     EXPECT_EQ(w.ZipDir1.ZipFileName(), first);
+    // A view switch applies the interface again without dropping the second
+    // archive's rows.
+    w.ShowFunctionPanel->trigger();
+    EXPECT_TRUE(w.Panel1->isHidden());
+    EXPECT_EQ(grid->RowCount(), 6);
+    EXPECT_EQ(grid->Cells(7, 5), second);
 }
 
 TEST_F(AppTest, SelectionSummaryCountsFoldersButNotTheirBytes) {
@@ -143,17 +152,18 @@ TEST_F(AppTest, SelectionSummaryCountsFoldersButNotTheirBytes) {
     Main_sc& w = Start({QString::fromStdString(path)});
     w.ListBox1->selectAll();
     w.ListBox1Click();
-    const int64_t bytes = w.ListBox1->Cells(3, 2).toLongLong() + w.ListBox1->Cells(3, 3).toLongLong();
+    const int64_t bytes =
+        w.ListBox1->Cells(3, 2).toLongLong() + w.ListBox1->Cells(3, 3).toLongLong();
     EXPECT_EQ(w.State.SelectedBytes, bytes);
     EXPECT_EQ(w.StatusText(0), QString("Selected 3 Files (%1k )").arg(bytes / 1000));
 }
 
 TEST_F(AppTest, HeaderClicksFlipDirectionOnlyOnTheSameColumn) {
-    const std::string path = MakeZip(
-        "sort.zip",
-        "for n,s,t in [('m.txt',30,(2003,1,1,0,0,0)),('k.txt',200,(2001,1,1,0,0,0)),"
-        "('z.txt',9,(2002,1,1,0,0,0))]:\n"
-        "    z.writestr(zipfile.ZipInfo(n,t), b'q'*s)\n");
+    const std::string path =
+        MakeZip("sort.zip",
+                "for n,s,t in [('m.txt',30,(2003,1,1,0,0,0)),('k.txt',200,(2001,1,1,0,0,0)),"
+                "('z.txt',9,(2002,1,1,0,0,0))]:\n"
+                "    z.writestr(zipfile.ZipInfo(n,t), b'q'*s)\n");
     Main_sc& w = Start({QString::fromStdString(path)});
     auto column = [&](int col) {
         QStringList c;

@@ -12,17 +12,18 @@ TEST(ProcessViewer, ColoursLinesFromTheirFirstMarker) {
     Viewer v;
     v.show();
     auto* memo = v.Memo1();
-    memo->setPlainText("No Errors found\nadding x Tested\n  Start Time 10:02\nwas tested\n"
-                       "Unzipped: a.txt");
+    memo->setPlainText(
+        "No Errors found\nadding x Tested\n  Start Time 10:02\nwas tested\n"
+        "Unzipped: a.txt");
     memo->PaintColors(false);
     const QString text = memo->toPlainText();
     auto at = [&](const QString& s) { return memo->colorAt(int(text.indexOf(s))); };
     EXPECT_EQ(at("No Errors"), QColor(128, 128, 0));  // "No Err" is olive
     EXPECT_EQ(at("adding"), QColor(255, 0, 0));
-    EXPECT_EQ(at("Tested"), QColor(255, 0, 0));      // the earlier marker wins
+    EXPECT_EQ(at("Tested"), QColor(255, 0, 0));  // the earlier marker wins
     EXPECT_FALSE(memo->colorAt(int(text.indexOf("  Start"))).isValid());
     EXPECT_EQ(at("Start"), QColor(0, 0, 255));
-    EXPECT_FALSE(at("tested").isValid());             // markers match case
+    EXPECT_FALSE(at("tested").isValid());  // markers match case
     EXPECT_EQ(at("Unzipped"), QColor(0, 128, 0));
 }
 

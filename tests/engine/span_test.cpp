@@ -25,10 +25,10 @@ std::string RandomBytes(size_t n, unsigned seed) {
 }
 
 // Six incompressible members of 60 000 bytes and a comment: about 360 kB.
-std::string SourceArchive() {
+std::string SourceArchive(const std::string& comment = "set comment") {
     fixtures::ArchiveBuilder builder;
     for (unsigned i = 0; i < 6; ++i) builder.Add("dir/member" + std::to_string(i) + ".bin", RandomBytes(60000, i));
-    return builder.Add("dir/small.txt", "small").Comment("set comment").Build();
+    return builder.Add("dir/small.txt", "small").Comment(comment).Build();
 }
 
 uint32_t Get32(const std::string& s, size_t at) {
@@ -103,6 +103,26 @@ TEST_F(Span, FixedDrivePartsKeepTheirLimitsAndJoinToTheSource) {
     EXPECT_EQ(fixtures::RunShell("unzip -tq " + fixtures::Quote(joined)).exitCode, 0);
 }
 
+TEST_F(Span, LongCommentPushesTheEndRecordPastTheDirectory) {
+    fixtures::WriteFile(dir / "long.zip", SourceArchive(std::string(60000, 'c')));
+    zip.MaxVolumeSize = 100000;
+    zip.MinFreeVolumeSize = 1000;
+    ASSERT_EQ(zip.WriteSpan(dir / "long.zip", dir / "lc.zip"), 0);
+    const auto parts = Parts(dir / "lc.zip");
+    ExpectUnitsWhole(parts);
+    const std::string& last = parts.back();
+    const size_t eocd = last.rfind("PK\5\6");
+    ASSERT_LT(Get16(last, eocd + 6), Get16(last, eocd + 4));  // directory on an earlier part
+
+    const std::string lastPart = engine::SpanPartName(dir / "lc.zip", static_cast<int>(parts.size()) - 1);
+    engine::ZipEngine reader;
+    reader.setZipFileName(lastPart);
+    EXPECT_EQ(reader.EntryCount(), 7u);
+    std::string joined = dir.path() + "/";
+    ASSERT_EQ(zip.ReadSpan(lastPart, joined), 0);
+    EXPECT_EQ(fixtures::ReadFile(joined), fixtures::ReadFile(dir / "long.zip"));
+}
+
 TEST_F(Span, ExistingPartsAreOnlyReplacedWhenTheUserSaysYes) {
     fixtures::WriteFile(dir / "set001.zip", "someone else's file");
     zip.MaxVolumeSize = 200000;
@@ -158,7 +178,9 @@ TEST_F(Span, BrokenSetsAreReportedAndLeaveNoJoinedFile) {
         EXPECT_NE(zip.ReadSpan(last, joined), 0);
         EXPECT_TRUE(joined.empty());
         EXPECT_TRUE(fs::is_empty(dir / "tmp"));
-        if (!expected.empty()) EXPECT_EQ(logged.back(), expected);
+        if (!expected.empty()) {
+            EXPECT_EQ(logged.back(), expected);
+        }
     };
     fs::rename(dir / "set002.zip", dir / "gone");
     joinFails("Input file does not exist");

@@ -55,7 +55,7 @@ TEST(SettingsStore, FileIsPrivateAndFolderComesFromTheEnvironment) {
     unsetenv("KELP_CONFIG_HOME");
     EXPECT_EQ(store.FilePath(), dir / "cfg/settings");
     ASSERT_TRUE(store.WriteString("Kelp", "Ver", "1.0"));
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(stat(store.FilePath().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     // A damaged line is skipped, the rest still reads.
@@ -76,8 +76,8 @@ TEST(ZipAssociation, UnregisterRemovesExactlyWhatRegisterWrote) {
 
     ASSERT_TRUE(platform::RegisterZipAssociation("/opt/my kelp/kelp"));
     EXPECT_TRUE(platform::IsZipAssociated());
-    EXPECT_NE(fixtures::ReadFile(list).find("application/zip=" + std::string(platform::kZipDesktopId) +
-                                            ";other.desktop;"),
+    EXPECT_NE(fixtures::ReadFile(list).find(
+                  "application/zip=" + std::string(platform::kZipDesktopId) + ";other.desktop;"),
               std::string::npos);
     const std::string entry =
         fixtures::ReadFile(platform::ApplicationsFolder() + platform::kZipDesktopId);
@@ -92,7 +92,7 @@ TEST(ZipAssociation, UnregisterRemovesExactlyWhatRegisterWrote) {
     std::remove(list.c_str());
     ASSERT_TRUE(platform::RegisterZipAssociation("/usr/bin/kelp"));
     ASSERT_TRUE(platform::UnregisterZipAssociation());
-    struct stat st{};
+    struct stat st {};
     EXPECT_NE(stat(list.c_str(), &st), 0);
     EXPECT_NE(stat((platform::ApplicationsFolder() + platform::kZipDesktopId).c_str(), &st), 0);
     unsetenv("XDG_DATA_HOME");
