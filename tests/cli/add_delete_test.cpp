@@ -114,3 +114,27 @@ TEST_F(AddDelete, KilledAddLeavesTheOriginalByteIdentical) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(AddDelete, SpannedSetIsListedTestedAndExtractedFromItsLastPart) {
+    ASSERT_EQ(Kelp("add k.zip -r src").exitCode, 0);
+    auto span = Kelp("span k.zip parts/set.zip --volume-size 30000 --keep-free 10000");
+    EXPECT_EQ(span.exitCode, 1);  // the target folder does not exist
+    fs::create_directories(dir / "parts");
+    span = Kelp("span k.zip parts/set.zip --volume-size 30000 --keep-free 10000");
+    ASSERT_EQ(span.exitCode, 0) << span.out << span.err;
+    EXPECT_LE(fs::file_size(dir / "parts/set001.zip"), 20000u);
+    std::string last;
+    for (int i = 1; fs::exists(dir / ("parts/set00" + std::to_string(i) + ".zip")); ++i)
+        last = "parts/set00" + std::to_string(i) + ".zip";
+    ASSERT_NE(last, "parts/set001.zip");
+
+    EXPECT_EQ(Kelp("list --tsv " + last).out, Kelp("list --tsv k.zip").out);
+    EXPECT_EQ(Kelp("test " + last).exitCode, 0);
+    ASSERT_EQ(Kelp("extract " + last + " -d out").exitCode, 0);
+    EXPECT_EQ(Shell("diff -r src out/src").exitCode, 0);
+    EXPECT_EQ(Kelp("test parts/set001.zip").exitCode, 1);  // not the last part
+}
+
+}  // namespace
