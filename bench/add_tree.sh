@@ -4,6 +4,7 @@
 # Usage: bench/add_tree.sh [ROUNDS]   (build with scripts/build first)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/timing.sh
 rounds="${1:-3}"
 kelpzip="$PWD/build/bin/kelpzip"
 work=$(mktemp -d)
@@ -11,24 +12,11 @@ trap 'rm -rf "$work"' EXIT
 cp -r /usr/include "$work/include"
 cd "$work"
 
-# Best wall time of several rounds, in seconds; the archive is removed first.
-best() {
-    local archive="$1"
-    shift
-    local best_time=999999
-    for _ in $(seq "$rounds"); do
-        rm -f "$archive"
-        local start end
-        start=$(date +%s.%N)
-        "$@" > /dev/null
-        end=$(date +%s.%N)
-        best_time=$(python3 -c "print(min($best_time, $end - $start))")
-    done
-    echo "$best_time"
-}
+# Each round starts without the archives.
+before_round() { rm -f kelp.zip peer.zip; }
 
-kelp=$(best kelp.zip "$kelpzip" add kelp.zip -r -l 9 include)
-peer=$(best peer.zip zip -qr -9 peer.zip include)
+kelp=$(best "$rounds" "$kelpzip" add kelp.zip -r -l 9 include)
+peer=$(best "$rounds" zip -qr -9 peer.zip include)
 kelp_size=$(stat -c %s kelp.zip)
 peer_size=$(stat -c %s peer.zip)
 rm -f kelp.zip

@@ -5,6 +5,7 @@
 # Usage: bench/extract_test.sh [ROUNDS] [--no-big]   (build with scripts/build first)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/timing.sh
 rounds="${1:-3}"
 kelpzip="$PWD/build/bin/kelpzip"
 work=$(mktemp -d)
@@ -14,25 +15,16 @@ cp -r /usr/include "$work/include"
 (cd "$work" && zip -qr -9 include.zip include)
 echo "archive: $(du -h "$work/include.zip" | cut -f1), $(unzip -Z1 "$work/include.zip" | wc -l) members"
 
-# Best wall time of several rounds, in seconds; the output folder is emptied first.
-best() {
-    local best_time=999999
-    for _ in $(seq "$rounds"); do
-        rm -rf "$work/out"
-        mkdir "$work/out"
-        local start end
-        start=$(date +%s.%N)
-        "$@" > /dev/null
-        end=$(date +%s.%N)
-        best_time=$(python3 -c "print(min($best_time, $end - $start))")
-    done
-    echo "$best_time"
+# Each round starts with an empty output folder.
+before_round() {
+    rm -rf "$work/out"
+    mkdir "$work/out"
 }
 
-kelp_test=$(best "$kelpzip" test "$work/include.zip")
-unzip_test=$(best unzip -tq "$work/include.zip")
-kelp_extract=$(best "$kelpzip" extract "$work/include.zip" -d "$work/out")
-unzip_extract=$(best unzip -q "$work/include.zip" -d "$work/out")
+kelp_test=$(best "$rounds" "$kelpzip" test "$work/include.zip")
+unzip_test=$(best "$rounds" unzip -tq "$work/include.zip")
+kelp_extract=$(best "$rounds" "$kelpzip" extract "$work/include.zip" -d "$work/out")
+unzip_extract=$(best "$rounds" unzip -q "$work/include.zip" -d "$work/out")
 mv "$work/out" "$work/out_unzip"
 mkdir "$work/out"
 "$kelpzip" extract "$work/include.zip" -d "$work/out" > /dev/null

@@ -4,6 +4,7 @@
 # Usage: bench/list_members.sh [MEMBERS] [ROUNDS]   (build with scripts/build first)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/timing.sh
 members="${1:-100000}"
 rounds="${2:-5}"
 kelpzip=build/bin/kelpzip
@@ -17,21 +18,9 @@ with zipfile.ZipFile(sys.argv[1], "w") as z:
         z.writestr("folder%03d/member%06d.txt" % (i % 500, i), "member %d\n" % i)
 PY
 
-# Best wall time of several rounds, in seconds.
-best() {
-    local best_time=999999
-    for _ in $(seq "$rounds"); do
-        local start end
-        start=$(date +%s.%N)
-        "$@" > /dev/null
-        end=$(date +%s.%N)
-        best_time=$(python3 -c "print(min($best_time, $end - $start))")
-    done
-    echo "$best_time"
-}
 
-kelp=$(best "$kelpzip" list --tsv "$work/many.zip")
-peer=$(best unzip -l "$work/many.zip")
+kelp=$(best "$rounds" "$kelpzip" list --tsv "$work/many.zip")
+peer=$(best "$rounds" unzip -l "$work/many.zip")
 peak_kb=$( { /usr/bin/time -f '%M' "$kelpzip" list --tsv "$work/many.zip" > /dev/null; } 2>&1 | tail -1)
 lines=$("$kelpzip" list --tsv "$work/many.zip" | wc -l)
 

@@ -35,6 +35,18 @@ public:
     virtual void ProcessPendingMessages() = 0;
 };
 
+// Keeps the host's busy cursor up for the lifetime of the object.
+class BusyCursor {
+public:
+    explicit BusyCursor(HostUi& host) : host_(host) { host_.SetBusyCursor(true); }
+    ~BusyCursor() { host_.SetBusyCursor(false); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+
+private:
+    HostUi& host_;
+};
+
 // A host that shows nothing and cancels every prompt; the engine's default.
 class SilentHostUi : public HostUi {
 public:

@@ -35,17 +35,6 @@ constexpr const char* kStubFileName = "KELPSFX.BIN";
 // The most of a Windows stub read to take its icon from.
 constexpr int64_t kMaxStubRead = 64 * 1024 * 1024;
 
-class BusyCursor {
-  public:
-    explicit BusyCursor(HostUi& host) : host_(host) { host_.SetBusyCursor(true); }
-    ~BusyCursor() { host_.SetBusyCursor(false); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-
-  private:
-    HostUi& host_;
-};
-
 std::string LowerExtension(const std::string& path) {
     std::string ext = fs::path(path).extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(),

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <new>
 
+#include "engine/span_records.h"
 #include "engine/zip_engine.h"
 #include "engine/zip_messages.h"
 #include "engine/zip_records.h"
@@ -21,23 +22,6 @@ namespace {
 
 constexpr size_t kCopyBlock = 8192;
 constexpr int kLocalHeaderSize = 30;
-
-// One member of the set: where its local header lies in the joined file.
-struct SpanRecord {
-    std::string name;
-    uint32_t packedSize = 0;
-    uint32_t relOffset = 0;
-};
-
-const SpanRecord& FindRecord(const std::vector<SpanRecord>& records, const std::string& name) {
-    for (const auto& r : records)
-        if (r.name.size() == name.size() && strcasecmp(r.name.c_str(), name.c_str()) == 0) return r;
-    throw EZipEngine(11026, true);
-}
-
-SpanRecord& FindRecord(std::vector<SpanRecord>& records, const std::string& name) {
-    return const_cast<SpanRecord&>(FindRecord(static_cast<const std::vector<SpanRecord>&>(records), name));
-}
 
 }  // namespace
 
@@ -75,7 +59,7 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
     ArchiveFile out;
     std::string outPath;
     time_t spanTime = 0;
-    host_->SetBusyCursor(true);
+    BusyCursor busy(*host_);
     try {
         spanDrive_ = platform::DriveRoot(inFileName);
         currentDisk_ = -1;
@@ -160,7 +144,7 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
             if (Get32(local) != kLocalHeaderSig) throw EZipEngine(11014, true);
             name.resize(Get16(local + 26));
             if (inFile_.Read(name.data(), name.size()) != name.size()) throw EZipEngine(11016, true);
-            SpanRecord& r = FindRecord(records, name);
+            SpanRecord& r = FindSpanRecord(records, name);
             r.relOffset = static_cast<uint32_t>(out.Position());
             if (OnMessage) OnMessage(0, LookupMessage(10105, MissingMessageText(10105)) + name);
             if (OnProgress) OnProgress(ptFileStart, name, r.packedSize);
@@ -181,7 +165,7 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
             name.resize(Get16(header + 28));
             if (inFile_.Read(name.data(), name.size()) != name.size()) throw EZipEngine(11017, true);
             if (i == 0) centralAt = static_cast<uint32_t>(out.Position());
-            const SpanRecord& r = FindRecord(records, name);
+            const SpanRecord& r = FindSpanRecord(records, name);
             Put32(header + 42, r.relOffset);
             Put16(header + 34, 0);
             if (out.Write(header, sizeof header) != sizeof header ||
@@ -228,7 +212,6 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
         }
         outFilePath = outPath;
     }
-    host_->SetBusyCursor(false);
     return result;
 }
 

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <new>
 
+#include "engine/span_records.h"
 #include "engine/zip_engine.h"
 #include "engine/zip_messages.h"
 #include "engine/zip_records.h"
@@ -20,12 +21,6 @@ namespace {
 
 constexpr size_t kCopyBlock = 8192;
 constexpr int kLocalHeaderSize = 30;
-
-struct SpanRecord {
-    std::string name;
-    uint16_t diskNo = 0;
-    uint32_t relOffset = 0;
-};
 
 time_t FileTime(const std::string& path) {
     struct stat st {};
@@ -166,7 +161,7 @@ int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFi
     spanInName_ = inFileName;
     spanOutName_ = outFileName;
     showSpanProgress_ = false;
-    host_->SetBusyCursor(true);
+    BusyCursor busy(*host_);
     try {
         std::error_code ec;
         if (!std::filesystem::is_regular_file(inFileName, ec)) throw EZipEngine(11001, true);
@@ -240,12 +235,9 @@ int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFi
             if (Get32(header) != kCentralHeaderSig) throw EZipEngine(11015, true);
             name.resize(Get16(header + 28));
             if (inFile_.Read(name.data(), name.size()) != name.size()) throw EZipEngine(11017, true);
-            auto record = std::find_if(records.begin(), records.end(), [&](const SpanRecord& r) {
-                return r.name.size() == name.size() && strcasecmp(r.name.c_str(), name.c_str()) == 0;
-            });
-            if (record == records.end()) throw EZipEngine(11026, true);
-            Put16(header + 34, record->diskNo);
-            Put32(header + 42, record->relOffset);
+            const SpanRecord& record = FindSpanRecord(records, name);
+            Put16(header + 34, record.diskNo);
+            Put32(header + 42, record.relOffset);
             const uint16_t extra = Get16(header + 30), comment = Get16(header + 32);
             SplitWrite(header, sizeof header, kCentralHeaderSize + name.size() + extra + comment);
             if (i == 0) {
@@ -287,7 +279,6 @@ int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFi
     CloseSpanPart();
     inFile_.Close();
     writingSpan_ = false;
-    host_->SetBusyCursor(false);
     return result;
 }
 

@@ -13,18 +13,6 @@ namespace engine {
 
 namespace {
 
-// Keeps the host's busy cursor up for the lifetime of the object.
-class BusyCursor {
-public:
-    explicit BusyCursor(HostUi& host) : host_(host) { host_.SetBusyCursor(true); }
-    ~BusyCursor() { host_.SetBusyCursor(false); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-
-private:
-    HostUi& host_;
-};
-
 // The disk number a "PKBACK# nnn" volume label names, 0 for any other label.
 int DiskNumberFromLabel(const std::string& label) {
     static const std::string kPrefix = "PKBACK# ";
