@@ -5,23 +5,8 @@
 
 namespace kelp::kunzip {
 
-const KCallbackRecord& Reporter::Call(int32_t action, int32_t n1, int32_t n2,
-                                      std::string_view text) {
-    std::memset(&record_, 0, sizeof(record_));
-    record_.EngineRef = engineRef_;
-    record_.Action = action;
-    record_.Number1 = n1;
-    record_.Number2 = n2;
-    size_t len = std::min(text.size(), sizeof(record_.Text) - 1);
-    if (len > 0) std::memcpy(record_.Text, text.data(), len);
-    if (callback_ && callback_(&record_) == KELP_CALLBACK_CANCEL) cancelled_ = true;
-    // Whatever the engine wrote, the text stays terminated for our reads.
-    record_.Text[sizeof(record_.Text) - 1] = '\0';
-    return record_;
-}
-
 bool Reporter::AskPassword(std::string_view name, int& tries, std::string& password) {
-    if (!callback_ || tries <= 0) return false;
+    if (!HasCallback() || tries <= 0) return false;
     const KCallbackRecord& r = Call(KCB_PASSWORD, 0, tries, name);
     // The engine may lower the count (0 stops asking) but never raise it.
     int left = std::clamp(r.Number2, 0, tries);

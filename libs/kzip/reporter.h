@@ -1,6 +1,4 @@
-// The callback channel back to the engine: every report fills one callback
-// record and calls the engine's callback on the calling thread. An answer
-// of all bits set from any call means "stop"; it is remembered.
+// The reports and questions of this library to the engine.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "kelp_lib_abi.h"
+#include "callback_channel.h"
 
 namespace kelp::kzip {
 
@@ -25,35 +23,15 @@ enum ZipError : int32_t {
     kErrNothing = 8,  // nothing to do
 };
 
-class Reporter {
+class Reporter : public zip::CallbackChannel {
   public:
-    Reporter(KCallbackFn callback, void* engineRef) : callback_(callback), engineRef_(engineRef) {}
-
-    bool cancelled() const { return cancelled_; }
-
-    void FileCount(int64_t count) { Call(KCB_FILE_COUNT, 0, Clamp(count), {}); }
-    void ByteTotal(int64_t bytes) { Call(KCB_BYTE_TOTAL, 0, Clamp(bytes), {}); }
-    void FileStart(std::string_view name, int64_t size) {
-        Call(KCB_FILE_START, 0, Clamp(size), name);
-    }
-    void BytesDone(int64_t bytes) { Call(KCB_BYTES_DONE, 0, Clamp(bytes), {}); }
-    void BatchEnd() { Call(KCB_BATCH_END, 0, 0, {}); }
-    void Message(int32_t error, std::string_view text) { Call(KCB_MESSAGE, error, 0, text); }
+    using CallbackChannel::CallbackChannel;
 
     // Offers a stored name for renaming; returns the new name when the
     // engine gave one.
     std::optional<std::string> AskNewName(std::string_view name);
     // Asks for the password to encrypt with; nothing when none was given.
     std::optional<std::string> AskPassword(std::string_view name);
-
-  private:
-    static int32_t Clamp(int64_t v) { return v > INT32_MAX ? INT32_MAX : static_cast<int32_t>(v); }
-    const KCallbackRecord& Call(int32_t action, int32_t n1, int32_t n2, std::string_view text);
-
-    KCallbackFn callback_;
-    void* engineRef_;
-    bool cancelled_ = false;
-    KCallbackRecord record_{};
 };
 
 }  // namespace kelp::kzip

@@ -1,0 +1,23 @@
+#include "callback_channel.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kelp::zip {
+
+const KCallbackRecord& CallbackChannel::Call(int32_t action, int32_t n1, int32_t n2,
+                                             std::string_view text) {
+    std::memset(&record_, 0, sizeof(record_));
+    record_.EngineRef = engineRef_;
+    record_.Action = action;
+    record_.Number1 = n1;
+    record_.Number2 = n2;
+    const size_t len = std::min(text.size(), sizeof(record_.Text) - 1);
+    if (len > 0) std::memcpy(record_.Text, text.data(), len);
+    if (callback_ && callback_(&record_) == KELP_CALLBACK_CANCEL) cancelled_ = true;
+    // Whatever the engine wrote, the text stays terminated for our reads.
+    record_.Text[sizeof(record_.Text) - 1] = '\0';
+    return record_;
+}
+
+}  // namespace kelp::zip
