@@ -44,6 +44,19 @@ extern "C" int32_t EngineCallback(KCallbackRecord* record) {
 // would otherwise stop to ask.
 const std::string kFillerPassword(80, '~');
 
+// The fields every block starts with.
+template <typename Block>
+void FillBlockHeader(Block& b, ZipEngine& engine, char* passwordText) {
+    b.WindowHandle = engine.Unattended ? nullptr : engine.WindowHandle;
+    b.EngineRef = &engine;
+    b.CallerVersion = KELP_CALLER_VERSION;
+    b.Callback = &EngineCallback;
+    b.TraceOn = Bool32(engine.Trace);
+    b.PasswordText = passwordText;
+    b.QuietOn = KELP_TRUE;
+    b.VerboseOn = Bool32(engine.Verbose || engine.Trace);
+}
+
 }  // namespace
 
 void ZipEngine::setDLLDirectory(const std::string& folder) {
@@ -133,15 +146,8 @@ std::unique_ptr<UnzipParamBlock> ZipEngine::FillUnzParams(const std::string& arc
     char* passwordText = block->strings.Copy(password);
     char* archiveText = block->strings.Copy(archiveName);
     block->Common([&](auto& b) {
-        b.WindowHandle = Unattended ? nullptr : WindowHandle;
-        b.EngineRef = this;
-        b.CallerVersion = KELP_CALLER_VERSION;
-        b.Callback = &EngineCallback;
-        b.TraceOn = Bool32(Trace);
-        b.PasswordText = passwordText;
+        FillBlockHeader(b, *this, passwordText);
         b.TestOn = Bool32(ExtrOptions.Has(ExtrTest));
-        b.QuietOn = KELP_TRUE;
-        b.VerboseOn = Bool32(Verbose || Trace);
         b.UpdateOn = Bool32(ExtrOptions.Has(ExtrUpdate));
         b.FreshenOn = Bool32(ExtrOptions.Has(ExtrFreshen) && !ExtrOptions.Has(ExtrUpdate));
         b.DirNamesOn = Bool32(ExtrOptions.Has(ExtrDirNames));
@@ -176,18 +182,11 @@ std::unique_ptr<ZipParamBlock> ZipEngine::FillZipParams(const std::string& archi
     char* suffixText = suffixes.empty() ? nullptr : block->strings.Copy(suffixes);
     char* archiveText = block->strings.Copy(archiveName);
     block->Common([&](auto& b) {
-        b.WindowHandle = Unattended ? nullptr : WindowHandle;
-        b.EngineRef = this;
-        b.CallerVersion = KELP_CALLER_VERSION;
-        b.Callback = &EngineCallback;
-        b.TraceOn = Bool32(Trace);
-        b.PasswordText = passwordText;
+        FillBlockHeader(b, *this, passwordText);
         b.StoreSuffixes = suffixText;
         b.EncryptOn = Bool32(AddOptions.Has(AddEncrypt));
         b.SystemFilesOn = Bool32(AddOptions.Has(AddHiddenFiles));
         b.SkipDirEntries = Bool32(!AddOptions.Has(AddSeparateDirs));
-        b.VerboseOn = Bool32(Verbose || Trace);
-        b.QuietOn = KELP_TRUE;
         b.CompressionLevel = AddCompLevel;
         b.DropPaths = Bool32(!AddOptions.Has(AddDirNames));
         b.RecurseOn = static_cast<KBool16>(AddOptions.Has(AddRecurseDirs) ? -1 : 0);

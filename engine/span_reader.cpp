@@ -54,6 +54,23 @@ void ZipEngine::CopySpanBytes(ArchiveFile& out, uint64_t count, int errorId) {
     }
 }
 
+// Reports the exception being handled and gives the result code for it:
+// -7 after an engine error, -8 out of memory, -9 anything else.
+int ZipEngine::ReportSpanFailure() {
+    try {
+        throw;
+    } catch (const EZipEngine& e) {
+        ReportEngineError(e);
+        return -7;
+    } catch (const std::bad_alloc&) {
+        ShowEngineMessage(10103);
+        return -8;
+    } catch (const std::exception& e) {
+        ShowEngineMessage(11024, e.what());
+        return -9;
+    }
+}
+
 int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath) {
     int result = 0;
     ArchiveFile out;
@@ -186,15 +203,8 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
         if (out.Write(end, sizeof end) != sizeof end) throw EZipEngine(11030, true);
         CopySpanBytes(out, Get16(end + 20), 11023);
         if (!out.Flush()) throw EZipEngine(11010, true);
-    } catch (const EZipEngine& e) {
-        ReportEngineError(e);
-        result = -7;
-    } catch (const std::bad_alloc&) {
-        ShowEngineMessage(10103);
-        result = -8;
-    } catch (const std::exception& e) {
-        ShowEngineMessage(11024, e.what());
-        result = -9;
+    } catch (...) {
+        result = ReportSpanFailure();
     }
     if (OnProgress) OnProgress(ptBatchEnd, "", 0);
     inFile_.Close();

@@ -265,15 +265,8 @@ int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFi
         SplitWrite(end, sizeof end, endUnit);
         CopyToSplit(eocd.CommentLength, 11023);
         showSpanProgress_ = false;
-    } catch (const EZipEngine& e) {
-        ReportEngineError(e);
-        result = -7;
-    } catch (const std::bad_alloc&) {
-        ShowEngineMessage(10103);
-        result = -8;
-    } catch (const std::exception& e) {
-        ShowEngineMessage(11024, e.what());
-        result = -9;
+    } catch (...) {
+        result = ReportSpanFailure();
     }
     if (OnProgress) OnProgress(ptBatchEnd, "", 0);
     CloseSpanPart();

@@ -276,6 +276,7 @@ private:
     void WriteComment(const std::string& raw);
     void RunExtract(bool toMemory);
     bool ReadSpanUnit(void* buffer, size_t size, int errorId);
+    int ReportSpanFailure();
     void SplitWrite(const unsigned char* buffer, size_t length, size_t unit);
     void OpenNextSpanPart();
     void CloseSpanPart();
