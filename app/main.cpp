@@ -1,11 +1,12 @@
 // kelp: the desktop archive manager. Opens the archive named on the command
 // line, or runs the first-run set-up with "/INIT".
 //
-// Environment for tests and benchmarks: KELP_GRAB=FILE saves a picture of the
-// main window (answering a start-up question No and saving its picture too;
-// and KELP_GRAB_VIEWER=FILE one of the process viewer after a
-// test of the opened archives) and exits; KELP_LIST_TIME=1 prints the time the
-// command-line archive took to fill the grid and exits.
+// Environment for tests and benchmarks, each making the program exit when
+// done: KELP_GRAB=FILE saves a picture of the main window (a start-up
+// question is saved beside it and answered No); KELP_GRAB_VIEWER=FILE tests
+// the opened archives and saves a picture of the process viewer;
+// KELP_LIST_TIME=1 prints the time the command-line archive took to fill the
+// grid.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
