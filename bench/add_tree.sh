@@ -12,10 +12,12 @@ trap 'rm -rf "$work"' EXIT
 cp -r /usr/include "$work/include"
 cd "$work"
 
-# Each round starts without the archives.
-before_round() { rm -f kelp.zip peer.zip; }
+# Each round starts without the archive it writes.
+before_round() { rm -f "$target"; }
 
+target=kelp.zip
 kelp=$(best "$rounds" "$kelpzip" add kelp.zip -r -l 9 include)
+target=peer.zip
 peer=$(best "$rounds" zip -qr -9 peer.zip include)
 kelp_size=$(stat -c %s kelp.zip)
 peer_size=$(stat -c %s peer.zip)
