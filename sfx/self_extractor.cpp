@@ -65,7 +65,7 @@ bool SelfExtractor::MayOverwrite(const std::string& name) {
 }
 
 bool SelfExtractor::ExtractMember(int baseFd, const zip::MemberEntry& entry) {
-    const std::string& name = entry.name;
+    const std::string& name = entry.displayName;
     if (entry.IsSymlink()) return Fail(name, "symbolic links are not extracted");
     const zip::TargetName target = zip::ResolveMemberName(name, true);
     if (!target.ok) return Fail(name, target.reason);

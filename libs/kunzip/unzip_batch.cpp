@@ -50,7 +50,7 @@ std::vector<size_t> UnzipBatch::SelectMembers() const {
     for (size_t i = 0; i < entries.size(); ++i) {
         bool match = request_.specs.empty();
         for (const std::string& spec : request_.specs) {
-            if (zip::WildcardMatch(spec, entries[i].name)) {
+            if (zip::WildcardMatch(spec, entries[i].displayName)) {
                 match = true;
                 break;
             }
@@ -162,7 +162,7 @@ void UnzipBatch::FlushProgress() {
 UnzipBatch::Outcome UnzipBatch::Process(size_t index) {
     const zip::MemberEntry& entry = reader_.entries()[index];
     if (!MethodSupported(entry)) {
-        return Fail(entry.name, kErrMethod, KSKIP_METHOD,
+        return Fail(entry.displayName, kErrMethod, KSKIP_METHOD,
                     "compression method " + std::to_string(entry.header.method) +
                         " is not supported, skipped");
     }
@@ -184,7 +184,7 @@ bool UnzipBatch::ResolvePassword(const zip::MemberEntry& entry, const zip::Membe
     }
     int tries = request_.passwordTries;
     std::string answer;
-    while (!reporter_.cancelled() && reporter_.AskPassword(entry.name, tries, answer)) {
+    while (!reporter_.cancelled() && reporter_.AskPassword(entry.displayName, tries, answer)) {
         if ((crypto = zip::TryPassword(reader_, data, answer))) {
             lastPassword_ = answer;
             return true;
@@ -224,13 +224,13 @@ UnzipBatch::Outcome UnzipBatch::Test(const zip::MemberEntry& entry, size_t index
     zip::MemberData data;
     std::string error;
     if (!reader_.Locate(entry, data, error))
-        return Fail(entry.name, kErrData, KSKIP_BAD_DATA, error);
+        return Fail(entry.displayName, kErrData, KSKIP_BAD_DATA, error);
     std::optional<zip::ZipCrypto> crypto;
     if (!ResolvePassword(entry, data, crypto)) {
         if (reporter_.cancelled()) return Outcome::Cancelled;
-        return Fail(entry.name, kErrPassword, KSKIP_PASSWORD, "no valid password, skipped");
+        return Fail(entry.displayName, kErrPassword, KSKIP_PASSWORD, "no valid password, skipped");
     }
-    reporter_.FileStart(entry.name, data.unpackedSize);
+    reporter_.FileStart(entry.displayName, data.unpackedSize);
     auto sink = [&](const uint8_t*, size_t n) {
         Progress(n);
         return !reporter_.cancelled();
@@ -239,22 +239,22 @@ UnzipBatch::Outcome UnzipBatch::Test(const zip::MemberEntry& entry, size_t index
     FlushProgress();
     switch (r.status) {
         case zip::DecodeStatus::Ok:
-            reporter_.Message(0, "Tested: " + entry.name + " OK");
+            reporter_.Message(0, "Tested: " + entry.displayName + " OK");
             return Outcome::Success;
         case zip::DecodeStatus::Stopped:
             return Outcome::Cancelled;
         case zip::DecodeStatus::CrcMismatch: {
-            reporter_.ReportCrc(entry.name, r.crc, data.crc);
+            reporter_.ReportCrc(entry.displayName, r.crc, data.crc);
             ++errors_;
             lastError_ = kErrCrc;
             char text[80];
             std::snprintf(text, sizeof(text), ": CRC error (found %08x, expected %08x)", r.crc,
                           data.crc);
-            reporter_.Message(kErrCrc, "Error found in " + entry.name + text);
+            reporter_.Message(kErrCrc, "Error found in " + entry.displayName + text);
             return Outcome::Failed;
         }
         default:
-            return Fail(entry.name, kErrData, KSKIP_BAD_DATA, r.detail);
+            return Fail(entry.displayName, kErrData, KSKIP_BAD_DATA, r.detail);
     }
 }
 
@@ -262,16 +262,16 @@ UnzipBatch::Outcome UnzipBatch::ToMemory(const zip::MemberEntry& entry) {
     zip::MemberData data;
     std::string error;
     if (!reader_.Locate(entry, data, error))
-        return Fail(entry.name, kErrData, KSKIP_BAD_DATA, error);
+        return Fail(entry.displayName, kErrData, KSKIP_BAD_DATA, error);
     if (!request_.memory || data.unpackedSize != request_.memorySize)
-        return Fail(entry.name, kErrData, KSKIP_BAD_DATA,
+        return Fail(entry.displayName, kErrData, KSKIP_BAD_DATA,
                     "the memory given does not fit the member");
     std::optional<zip::ZipCrypto> crypto;
     if (!ResolvePassword(entry, data, crypto)) {
         if (reporter_.cancelled()) return Outcome::Cancelled;
-        return Fail(entry.name, kErrPassword, KSKIP_PASSWORD, "no valid password, skipped");
+        return Fail(entry.displayName, kErrPassword, KSKIP_PASSWORD, "no valid password, skipped");
     }
-    reporter_.FileStart(entry.name, data.unpackedSize);
+    reporter_.FileStart(entry.displayName, data.unpackedSize);
     uint64_t at = 0;
     auto sink = [&](const uint8_t* p, size_t n) {
         if (n > request_.memorySize - at) return false;  // never past the memory given
@@ -283,19 +283,19 @@ UnzipBatch::Outcome UnzipBatch::ToMemory(const zip::MemberEntry& entry) {
     zip::DecodeResult r = zip::DecodeMember(reader_, data, crypto ? &*crypto : nullptr, sink);
     FlushProgress();
     if (r.status == zip::DecodeStatus::Ok) {
-        reporter_.Message(0, "Unzipped: " + entry.name + " to memory");
+        reporter_.Message(0, "Unzipped: " + entry.displayName + " to memory");
         return Outcome::Success;
     }
     if (r.status == zip::DecodeStatus::Stopped && reporter_.cancelled()) return Outcome::Cancelled;
     if (r.status == zip::DecodeStatus::CrcMismatch) {
-        reporter_.ReportCrc(entry.name, r.crc, data.crc);
-        return Fail(entry.name, kErrCrc, KSKIP_CRC, "CRC error");
+        reporter_.ReportCrc(entry.displayName, r.crc, data.crc);
+        return Fail(entry.displayName, kErrCrc, KSKIP_CRC, "CRC error");
     }
-    return Fail(entry.name, kErrData, KSKIP_BAD_DATA, r.detail.empty() ? "damaged data" : r.detail);
+    return Fail(entry.displayName, kErrData, KSKIP_BAD_DATA, r.detail.empty() ? "damaged data" : r.detail);
 }
 
 UnzipBatch::Outcome UnzipBatch::Extract(const zip::MemberEntry& entry, size_t index) {
-    const std::string& name = entry.name;
+    const std::string& name = entry.displayName;
     if (entry.IsSymlink())
         return Fail(name, kErrName, KSKIP_SYMLINK, "symbolic links are not extracted, skipped");
     zip::TargetName target = zip::ResolveMemberName(name, request_.dirNames);

@@ -164,7 +164,7 @@ std::optional<std::string> ZipBatch::PasswordFor(size_t spec, const std::string&
 bool ZipBatch::PlanAdditions(std::vector<SourceItem> sources) {
     std::map<std::string, size_t> existing;
     for (size_t i = 0; i < reader_.entries().size(); ++i)
-        existing.emplace(reader_.entries()[i].name, i);
+        existing.emplace(reader_.entries()[i].displayName, i);
     std::set<std::string> taken;
     std::map<size_t, Planned> replacements;
     std::vector<Planned> additions;
@@ -263,7 +263,7 @@ int32_t ZipBatch::Delete() {
     for (const SpecLine& s : request_.specs) specs.push_back(s.text);
     std::vector<size_t> doomed;
     for (size_t i = 0; i < reader_.entries().size(); ++i) {
-        const std::string& name = reader_.entries()[i].name;
+        const std::string& name = reader_.entries()[i].displayName;
         if (matches(specs, name) && !matches(request_.excludes, name)) {
             doomed.push_back(i);
         } else {
@@ -277,7 +277,7 @@ int32_t ZipBatch::Delete() {
     }
     reporter_.FileCount(static_cast<int64_t>(doomed.size()));
     for (size_t i : doomed) {
-        reporter_.Message(kNoError, "  deleting: " + reader_.entries()[i].name);
+        reporter_.Message(kNoError, "  deleting: " + reader_.entries()[i].displayName);
         if (reporter_.cancelled()) return Cancelled(), 0;
     }
     if (!WriteArchive()) return 0;
@@ -362,7 +362,7 @@ ZipBatch::Step ZipBatch::CopyMember(size_t index) {
     zip::MemberData data;
     std::string error;
     auto damaged = [&](const std::string& why) {
-        reporter_.Message(kErrArchive, "  error: member " + e.name +
+        reporter_.Message(kErrArchive, "  error: member " + e.displayName +
                                            " of the archive is damaged (" + why +
                                            "); the archive was not changed");
         return Step::Abort;

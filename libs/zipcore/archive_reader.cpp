@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "oem_names.h"
+
 namespace kelp::zip {
 
 bool MemberEntry::IsDirectory() const {
@@ -110,6 +112,7 @@ bool ArchiveReader::ReadDirectory(std::string& error) {
         }
         const uint8_t* p = dir.data() + pos + kCentralHeaderSize;
         e.name.assign(reinterpret_cast<const char*>(p), e.header.nameLength);
+        e.displayName = HasOemName(e.header) ? OemToUtf8(e.name) : e.name;
         e.extra.assign(p + e.header.nameLength, p + e.header.nameLength + e.header.extraLength);
         e.comment.assign(
             reinterpret_cast<const char*>(p) + e.header.nameLength + e.header.extraLength,

@@ -14,7 +14,8 @@ namespace kelp::zip {
 
 struct MemberEntry {
     CentralHeader header;
-    std::string name;  // raw bytes as stored
+    std::string name;         // raw bytes as stored
+    std::string displayName;  // the name as listed: OEM names in UTF-8
     std::vector<uint8_t> extra;
     std::string comment;       // member comment, raw bytes
     uint64_t localOffset = 0;  // file offset of the local header

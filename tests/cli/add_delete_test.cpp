@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "tests/fixtures/archive_builder.h"
 #include "tests/fixtures/run_command.h"
 #include "tests/fixtures/temp_dir.h"
 
@@ -135,6 +136,25 @@ TEST_F(AddDelete, SpannedSetIsListedTestedAndExtractedFromItsLastPart) {
     ASSERT_EQ(Kelp("extract " + last + " -d out").exitCode, 0);
     EXPECT_EQ(Shell("diff -r src out/src").exitCode, 0);
     EXPECT_EQ(Kelp("test parts/set001.zip").exitCode, 1);  // not the last part
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(AddDelete, OemNamesAreListedExtractedAndDeletedAsUtf8) {
+    fixtures::BuilderMember dos;
+    dos.name = "caf\x82/M\x81sli.txt";  // CP437 é and ü, written on a FAT host
+    dos.host = 0;
+    dos.data = "breakfast";
+    fixtures::WriteFile(dir / "dos.zip", fixtures::ArchiveBuilder().Add(dos).Add("plain.txt", "p").Build());
+
+    EXPECT_EQ(Kelp("list --tsv dos.zip").out.rfind("café/Müsli.txt\t", 0), 0u);
+    ASSERT_EQ(Kelp("extract dos.zip -d out 'café/Müsli.txt'").exitCode, 0);
+    EXPECT_EQ(fixtures::ReadFile(dir / "out/café/Müsli.txt"), "breakfast");
+
+    ASSERT_EQ(Kelp("delete dos.zip 'café/Müsli.txt'").exitCode, 0);
+    EXPECT_EQ(Kelp("list --tsv dos.zip").out.rfind("plain.txt\t", 0), 0u);
 }
 
 }  // namespace
