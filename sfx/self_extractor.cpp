@@ -42,7 +42,7 @@ bool SelfExtractor::Fail(const std::string& name, const std::string& reason) {
 
 bool SelfExtractor::HasRoom(const std::string& folder) const {
     uint64_t needed = 0;
-    for (const zip::MemberEntry& entry : reader_.entries()) needed += entry.header.unpackedSize;
+    for (const zip::MemberEntry& entry : reader_.entries()) needed += entry.unpackedSize;
     struct statvfs fs {};
     if (statvfs(folder.c_str(), &fs) != 0) return true;  // cannot tell; writing will show
     const uint64_t available = static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;

@@ -56,12 +56,12 @@ void Prefetcher::Work() {
                 while (next_ < queue_.size() && dropped_.count(queue_[next_])) ++next_;
                 if (stop_ || next_ >= queue_.size()) return true;
                 uint64_t size =
-                    testOnly_ ? 0 : reader_.entries()[queue_[next_]].header.unpackedSize;
+                    testOnly_ ? 0 : reader_.entries()[queue_[next_]].unpackedSize;
                 return claimed_.empty() || heldBytes_ + size <= kWindowBytes;
             });
             if (stop_ || next_ >= queue_.size()) return;
             index = queue_[next_++];
-            uint64_t size = testOnly_ ? 0 : reader_.entries()[index].header.unpackedSize;
+            uint64_t size = testOnly_ ? 0 : reader_.entries()[index].unpackedSize;
             claimed_[index] = size;
             heldBytes_ += size;
         }

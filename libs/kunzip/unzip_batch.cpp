@@ -97,7 +97,7 @@ int32_t UnzipBatch::Run() {
 
     std::vector<size_t> selected = SelectMembers();
     uint64_t total = 0;
-    for (size_t i : selected) total += reader_.entries()[i].header.unpackedSize;
+    for (size_t i : selected) total += reader_.entries()[i].unpackedSize;
     reporter_.FileCount(static_cast<int64_t>(selected.size()));
     reporter_.ByteTotal(static_cast<int64_t>(std::min<uint64_t>(total, INT64_MAX)));
     if (!request_.toMemory && !reporter_.cancelled())

@@ -80,26 +80,91 @@ bool ArchiveReader::Open(const std::string& path, std::string& error) {
         error = "multi-disk archives must be joined first";
         return false;
     }
-    if (eocd_.centralSize > eocdOffset_) {
+    // Archives with more members or bytes than the end record holds carry
+    // a ZIP64 end record in front of it; its values replace full fields.
+    uint64_t storedOffset = eocd_.centralOffset;
+    uint64_t directoryEnd = eocdOffset_;
+    totalEntries_ = eocd_.totalEntries;
+    centralSize_ = eocd_.centralSize;
+    uint64_t entries64 = 0, size64 = 0, offset64 = 0, recordAt = 0;
+    if (ReadZip64End(entries64, size64, offset64, recordAt)) {
+        if (eocd_.totalEntries == 0xFFFF) totalEntries_ = entries64;
+        if (eocd_.centralSize == 0xFFFFFFFF) centralSize_ = size64;
+        if (eocd_.centralOffset == 0xFFFFFFFF) storedOffset = offset64;
+        directoryEnd = recordAt;
+    }
+    if (centralSize_ > directoryEnd) {
         error = "central directory size is larger than the archive";
         return false;
     }
     // The directory is taken to end right in front of the end record; the
     // difference to the stored offset is a prefix the offsets do not count.
-    centralOffset_ = eocdOffset_ - eocd_.centralSize;
-    shift_ = static_cast<int64_t>(centralOffset_) - static_cast<int64_t>(eocd_.centralOffset);
+    centralOffset_ = directoryEnd - centralSize_;
+    shift_ = static_cast<int64_t>(centralOffset_) - static_cast<int64_t>(storedOffset);
     return ReadDirectory(error);
 }
 
+bool ArchiveReader::ReadZip64End(uint64_t& entries, uint64_t& size, uint64_t& offset,
+                                 uint64_t& recordAt) const {
+    constexpr size_t kLocatorSize = 20, kRecordSize = 56;
+    uint8_t locator[kLocatorSize];
+    if (eocdOffset_ < kLocatorSize || !ReadAt(eocdOffset_ - kLocatorSize, locator, kLocatorSize) ||
+        ReadLe32(locator) != 0x07064B50)
+        return false;
+    // The record normally stands right in front of its locator; otherwise
+    // believe the offset the locator stores.
+    uint8_t record[kRecordSize];
+    auto readRecord = [&](uint64_t at) {
+        return at + kRecordSize <= eocdOffset_ && ReadAt(at, record, kRecordSize) &&
+               ReadLe32(record) == 0x06064B50;
+    };
+    const uint64_t stored = ReadLe64(locator + 8);
+    if (eocdOffset_ >= kLocatorSize + kRecordSize && readRecord(eocdOffset_ - kLocatorSize - kRecordSize))
+        recordAt = eocdOffset_ - kLocatorSize - kRecordSize;
+    else if (readRecord(stored))
+        recordAt = stored;
+    else
+        return false;
+    entries = ReadLe64(record + 32);
+    size = ReadLe64(record + 40);
+    offset = ReadLe64(record + 48);
+    return true;
+}
+
+// Takes the 64-bit values of the ZIP64 extra field (id 1) for the header
+// fields that are full: size, packed size, local header offset, in order.
+static void ApplyZip64Extra(MemberEntry& e) {
+    uint64_t* targets[3] = {e.header.unpackedSize == 0xFFFFFFFF ? &e.unpackedSize : nullptr,
+                            e.header.packedSize == 0xFFFFFFFF ? &e.packedSize : nullptr,
+                            e.header.localHeaderOffset == 0xFFFFFFFF ? &e.localOffset : nullptr};
+    const std::vector<uint8_t>& x = e.extra;
+    for (size_t at = 0; at + 4 <= x.size();) {
+        const uint16_t id = ReadLe16(&x[at]);
+        const size_t length = ReadLe16(&x[at + 2]);
+        if (at + 4 + length > x.size()) return;
+        if (id == 1) {
+            size_t field = at + 4;
+            for (uint64_t* target : targets) {
+                if (!target) continue;
+                if (field + 8 > at + 4 + length) return;
+                *target = ReadLe64(&x[field]);
+                field += 8;
+            }
+            return;
+        }
+        at += 4 + length;
+    }
+}
+
 bool ArchiveReader::ReadDirectory(std::string& error) {
-    std::vector<uint8_t> dir(eocd_.centralSize);
+    std::vector<uint8_t> dir(centralSize_);
     if (!ReadAt(centralOffset_, dir.data(), dir.size())) {
         error = "cannot read the central directory";
         return false;
     }
-    entries_.reserve(std::min<size_t>(eocd_.totalEntries, dir.size() / kCentralHeaderSize));
+    entries_.reserve(static_cast<size_t>(std::min<uint64_t>(totalEntries_, dir.size() / kCentralHeaderSize)));
     size_t pos = 0;
-    for (unsigned i = 0; i < eocd_.totalEntries; ++i) {
+    for (uint64_t i = 0; i < totalEntries_; ++i) {
         MemberEntry e;
         if (!ParseCentralHeader(std::span(dir).subspan(pos), e.header)) {
             truncated_ = true;
@@ -117,7 +182,11 @@ bool ArchiveReader::ReadDirectory(std::string& error) {
         e.comment.assign(
             reinterpret_cast<const char*>(p) + e.header.nameLength + e.header.extraLength,
             e.header.commentLength);
-        int64_t local = static_cast<int64_t>(e.header.localHeaderOffset) + shift_;
+        e.packedSize = e.header.packedSize;
+        e.unpackedSize = e.header.unpackedSize;
+        e.localOffset = e.header.localHeaderOffset;
+        ApplyZip64Extra(e);
+        int64_t local = static_cast<int64_t>(e.localOffset) + shift_;
         if (local < 0 || static_cast<uint64_t>(local) >= centralOffset_) {
             // Kept so the member is reported; Locate refuses it.
             local = static_cast<int64_t>(fileSize_);
@@ -126,7 +195,7 @@ bool ArchiveReader::ReadDirectory(std::string& error) {
         entries_.push_back(std::move(e));
         pos += kCentralHeaderSize + varLen;
     }
-    if (entries_.empty() && eocd_.totalEntries > 0) {
+    if (entries_.empty() && totalEntries_ > 0) {
         error = "the central directory is damaged";
         return false;
     }
@@ -144,7 +213,7 @@ bool ArchiveReader::Locate(const MemberEntry& entry, MemberData& out, std::strin
     uint64_t dataOffset = entry.localOffset + kLocalHeaderSize + lh.nameLength + lh.extraLength;
     // Sizes come from the central directory: local ones are zero when a
     // data descriptor follows.
-    uint64_t packed = entry.header.packedSize;
+    uint64_t packed = entry.packedSize;
     if (dataOffset > centralOffset_ || packed > centralOffset_ - dataOffset) {
         error = "member data runs past the end of the archive";
         return false;
@@ -157,7 +226,7 @@ bool ArchiveReader::Locate(const MemberEntry& entry, MemberData& out, std::strin
     }
     out.dataOffset = dataOffset;
     out.packedSize = packed;
-    out.unpackedSize = entry.header.unpackedSize;
+    out.unpackedSize = entry.unpackedSize;
     out.crc = entry.header.crc;
     out.method = entry.header.method;
     out.flags = entry.header.flags;

@@ -19,6 +19,10 @@ struct MemberEntry {
     std::vector<uint8_t> extra;
     std::string comment;       // member comment, raw bytes
     uint64_t localOffset = 0;  // file offset of the local header
+    // Sizes from the central header, or from its ZIP64 field when the
+    // header's 32-bit fields are full.
+    uint64_t packedSize = 0;
+    uint64_t unpackedSize = 0;
 
     bool IsDirectory() const;
     bool IsSymlink() const;
@@ -70,6 +74,10 @@ class ArchiveReader {
 
   private:
     bool ReadDirectory(std::string& error);
+    // Reads the ZIP64 end record in front of the end record, if there is
+    // one: the entry count, directory size and stored offset it holds, and
+    // where it starts (the directory ends there).
+    bool ReadZip64End(uint64_t& entries, uint64_t& size, uint64_t& offset, uint64_t& recordAt) const;
 
     int fd_ = -1;
     uint64_t fileSize_ = 0;
@@ -78,6 +86,8 @@ class ArchiveReader {
     int64_t shift_ = 0;
     bool truncated_ = false;
     Eocd eocd_;
+    uint64_t totalEntries_ = 0;
+    uint64_t centralSize_ = 0;
     std::string comment_;
     std::vector<MemberEntry> entries_;
 };

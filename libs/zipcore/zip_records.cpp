@@ -11,6 +11,10 @@ uint32_t ReadLe32(const uint8_t* p) {
            (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
+uint64_t ReadLe64(const uint8_t* p) {
+    return static_cast<uint64_t>(ReadLe32(p)) | (static_cast<uint64_t>(ReadLe32(p + 4)) << 32);
+}
+
 bool ParseLocalHeader(std::span<const uint8_t> bytes, LocalHeader& out) {
     if (bytes.size() < kLocalHeaderSize || ReadLe32(bytes.data()) != kLocalHeaderSignature)
         return false;

@@ -82,6 +82,7 @@ struct Eocd {
 
 uint16_t ReadLe16(const uint8_t* p);
 uint32_t ReadLe32(const uint8_t* p);
+uint64_t ReadLe64(const uint8_t* p);
 
 // Each parser returns false when the bytes are too short or the signature
 // is wrong.

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 
+#include "tests/fixtures/archive_builder.h"
 #include "tests/fixtures/run_command.h"
 #include "tests/fixtures/temp_dir.h"
 
@@ -140,6 +141,25 @@ TEST_F(ExtractPeer, ExistingFilesAreKeptUnlessOverwriteIsAsked) {
     ASSERT_EQ(Kelp("extract z.zip -d flat -j").exitCode, 0);
     EXPECT_TRUE(fs::exists(dir / "flat/numbers.txt"));
     EXPECT_FALSE(fs::exists(dir / "flat/src"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ExtractPeer, Zip64RecordsAndFieldsAreRead) {
+    fixtures::BuilderMember wide;
+    wide.name = "wide.txt";
+    wide.data = "sizes and offset in the ZIP64 field";
+    wide.zip64Fields = true;
+    fixtures::ArchiveBuilder builder;
+    builder.Add("plain.txt", "plain").Add(wide).Zip64End(true).Comment("64");
+    fixtures::WriteFile(dir / "z64.zip", builder.Build());
+    ASSERT_EQ(RunShell("unzip -tq " + Quote(dir / "z64.zip")).exitCode, 0);
+    EXPECT_EQ(Kelp("test z64.zip").exitCode, 0);
+    ASSERT_EQ(Kelp("extract z64.zip -d out").exitCode, 0);
+    EXPECT_EQ(fixtures::ReadFile(dir / "out/wide.txt"), "sizes and offset in the ZIP64 field");
+    EXPECT_EQ(fixtures::ReadFile(dir / "out/plain.txt"), "plain");
 }
 
 }  // namespace
