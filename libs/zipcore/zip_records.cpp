@@ -110,16 +110,21 @@ bool ParseDataDescriptor(std::span<const uint8_t> bytes, DataDescriptor& out, bo
     return true;
 }
 
+size_t CentralRecordSize(const CentralHeader& h) {
+    return kCentralHeaderSize + h.nameLength + h.extraLength + h.commentLength;
+}
+
+size_t LocalRecordSize(const LocalHeader& h) { return kLocalHeaderSize + h.nameLength + h.extraLength; }
+
 bool ParseCentralRecord(std::span<const uint8_t> bytes, CentralRecord& out) {
     if (!ParseCentralHeader(bytes, out.header)) return false;
     const CentralHeader& h = out.header;
-    const size_t varLen = size_t{h.nameLength} + h.extraLength + h.commentLength;
-    if (varLen > bytes.size() - kCentralHeaderSize) return false;
+    if (CentralRecordSize(h) > bytes.size()) return false;
     const uint8_t* p = bytes.data() + kCentralHeaderSize;
     out.name = {reinterpret_cast<const char*>(p), h.nameLength};
     out.extra = {p + h.nameLength, h.extraLength};
     out.comment = {reinterpret_cast<const char*>(p) + h.nameLength + h.extraLength, h.commentLength};
-    out.recordSize = kCentralHeaderSize + varLen;
+    out.recordSize = CentralRecordSize(h);
     Zip64Values v{h.unpackedSize, h.packedSize, h.localHeaderOffset, h.diskStart};
     ApplyZip64Extra(out.extra, h.unpackedSize == kFull32, h.packedSize == kFull32,
                     h.localHeaderOffset == kFull32, h.diskStart == kFull16, v);
@@ -132,12 +137,11 @@ bool ParseCentralRecord(std::span<const uint8_t> bytes, CentralRecord& out) {
 
 bool ParseLocalRecord(std::span<const uint8_t> bytes, LocalRecord& out) {
     if (!ParseLocalHeader(bytes, out.header)) return false;
-    const size_t varLen = size_t{out.header.nameLength} + out.header.extraLength;
-    if (varLen > bytes.size() - kLocalHeaderSize) return false;
+    if (LocalRecordSize(out.header) > bytes.size()) return false;
     const uint8_t* p = bytes.data() + kLocalHeaderSize;
     out.name = {reinterpret_cast<const char*>(p), out.header.nameLength};
     out.extra = {p + out.header.nameLength, out.header.extraLength};
-    out.recordSize = kLocalHeaderSize + varLen;
+    out.recordSize = LocalRecordSize(out.header);
     return true;
 }
 

@@ -157,6 +157,10 @@ bool ParseZip64Locator(std::span<const uint8_t> bytes, Zip64Locator& out);
 // (the member's local header carries a ZIP64 field) gives 8-byte sizes.
 bool ParseDataDescriptor(std::span<const uint8_t> bytes, DataDescriptor& out, bool zip64 = false);
 
+// The bytes a whole record takes: its fixed part and variable fields.
+size_t CentralRecordSize(const CentralHeader& header);
+size_t LocalRecordSize(const LocalHeader& header);
+
 // Whole records: false when the fixed part is short, the signature wrong or
 // the variable fields run past the bytes. The views point into `bytes`.
 bool ParseCentralRecord(std::span<const uint8_t> bytes, CentralRecord& out);
