@@ -60,10 +60,13 @@ void FillEntry(ZipDirEntry& entry, const kelp::zip::CentralRecord& r) {
 
 }  // namespace
 
+bool ZipEngine::NamesAreOem() const {
+    return (CodePage == cpAuto && lastHost_ == 0) || lastHost_ == 6 ||
+           (lastHost_ == 11 && lastVersion_ == 50) || CodePage == cpOEM;
+}
+
 std::string ZipEngine::ConvertNameChars(const std::string& text, bool toOem) const {
-    const bool convert = (CodePage == cpAuto && lastHost_ == 0) || lastHost_ == 6 ||
-                         (lastHost_ == 11 && lastVersion_ == 50) || CodePage == cpOEM;
-    if (!convert) return text;
+    if (!NamesAreOem()) return text;
     return toOem ? platform::AnsiToOem(text) : platform::OemToAnsi(text);
 }
 
@@ -270,17 +273,20 @@ void ZipEngine::ReadDirectory() {
         lastHost_ = entry.HostSystem;
         lastFlags_ = entry.GeneralFlags;
         const bool utf8 = (entry.GeneralFlags & zip::kFlagUtf8) != 0;
-        const std::string name(r.name), comment(r.comment);
         if (utf8) {
-            entry.MemberName = name;
+            entry.MemberName.assign(r.name);
         } else if (auto unicode = zip::FindUnicodePath(r.extra, r.name)) {
-            entry.MemberName = *unicode;
+            entry.MemberName = std::move(*unicode);
+        } else if (NamesAreOem()) {
+            entry.MemberName = ConvertNameChars(std::string(r.name), false);
         } else {
-            entry.MemberName = ConvertNameChars(name, false);
+            entry.MemberName.assign(r.name);
         }
-        if (!comment.empty()) {
+        if (!r.comment.empty()) {
             auto unicode = utf8 ? std::nullopt : zip::FindUnicodeComment(r.extra, r.comment);
-            entry.MemberComment = utf8 ? comment : unicode ? *unicode : ConvertNameChars(comment, false);
+            entry.MemberComment = utf8      ? std::string(r.comment)
+                                  : unicode ? std::move(*unicode)
+                                            : ConvertNameChars(std::string(r.comment), false);
         }
         if (OnNewName) OnNewName(static_cast<int>(n + 1), entry);
         sfxPrefixSize_ = std::min<int64_t>(sfxPrefixSize_, static_cast<int64_t>(entry.LocalHeaderOffset));

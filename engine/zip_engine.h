@@ -277,6 +277,9 @@ public:
 
 private:
     void ReadDirectory();
+    // Whether names and comments convert from OEM under the rules for the
+    // central header read last.
+    bool NamesAreOem() const;
     void ReadCentralDirectory(const EocdRecord& eocd);
     void ReadZip64End(EocdRecord& eocd);
     Volume& DriveVolume();
