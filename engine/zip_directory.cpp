@@ -6,6 +6,7 @@
 
 #include "engine/zip_engine.h"
 #include "engine/zip_records.h"
+#include "libs/zipcore/oem_names.h"
 #include "platform/code_page.h"
 #include "platform/volume.h"
 
@@ -57,8 +58,11 @@ void ZipDirEntry::SetHeaderFields(const unsigned char* b) {
 }
 
 std::string ZipEngine::ConvertNameChars(const std::string& text, bool toOem) const {
-    const bool convert = (CodePage == cpAuto && lastHost_ == 0) || lastHost_ == 6 ||
-                         (lastHost_ == 11 && lastVersion_ == 50) || CodePage == cpOEM;
+    // cpOEM converts every name, cpAuto those of OEM hosts, cpNone those of
+    // OEM hosts but FAT.
+    const bool convert = CodePage == cpOEM ||
+                         (kelp::zip::IsOemHost(lastHost_, lastVersion_) &&
+                          (CodePage != cpNone || lastHost_ != kelp::zip::kHostFat));
     if (!convert) return text;
     return toOem ? platform::AnsiToOem(text) : platform::OemToAnsi(text);
 }
@@ -67,8 +71,8 @@ bool ZipEngine::OpenArchiveEnd(EocdRecord& eocd, bool raiseOnFailure) {
     rawComment_.clear();
     endOfDirOffset_ = 0;
     if (!inFile_.Open(spanInName_, ArchiveFile::Mode::Read)) {
-        if (raiseOnFailure) throw EZipEngine(11001, true);
-        ShowEngineMessage(11002);
+        if (raiseOnFailure) throw EZipEngine(MsgId::InputMissing, true);
+        ShowEngineMessage(MsgId::ZipOpenFailed);
         return false;
     }
     const int labelDisk = DiskNumberFromLabel(volumeLabel_);
@@ -93,8 +97,8 @@ bool ZipEngine::OpenArchiveEnd(EocdRecord& eocd, bool raiseOnFailure) {
     if (size > kEndOfDirSize) {
         const int64_t length = std::min<int64_t>(kMaxCommentLength + kEndOfDirSize, size);
         std::vector<unsigned char> tail(static_cast<size_t>(length));
-        if (!inFile_.Seek(size - length)) throw EZipEngine(11008, true);
-        if (inFile_.Read(tail.data(), tail.size()) != tail.size()) throw EZipEngine(11011, true);
+        if (!inFile_.Seek(size - length)) throw EZipEngine(MsgId::InputSeekError, true);
+        if (inFile_.Read(tail.data(), tail.size()) != tail.size()) throw EZipEngine(MsgId::EndRecordReadError, true);
         // The last candidate wins; the position right at the end was tested above.
         for (int64_t i = length - kEndOfDirSize - 1; i >= 0; --i) {
             const unsigned char* p = tail.data() + i;
@@ -113,7 +117,7 @@ bool ZipEngine::OpenArchiveEnd(EocdRecord& eocd, bool raiseOnFailure) {
                 const bool blockFill =
                     size % 512 == 0 && trailing < 512 &&
                     std::all_of(tail.end() - trailing, tail.end(), [](unsigned char c) { return c == 0; });
-                if (!blockFill) ShowEngineMessage(10204);
+                if (!blockFill) ShowEngineMessage(MsgId::TrailingGarbage);
             }
             if (eocd.CommentLength > 0)
                 rawComment_.assign(reinterpret_cast<const char*>(p + kEndOfDirSize), eocd.CommentLength);
@@ -123,10 +127,10 @@ bool ZipEngine::OpenArchiveEnd(EocdRecord& eocd, bool raiseOnFailure) {
     }
 
     if (!raiseOnFailure) return false;
-    if (!firstPartOfSet && labelDisk != 0) throw EZipEngine(11038, labelDisk);
-    if (firstPartOfSet && labelDisk == 1) throw EZipEngine(11037, true);
-    if (firstPartOfSet) throw EZipEngine(11045, true);
-    throw EZipEngine(11036, true);
+    if (!firstPartOfSet && labelDisk != 0) throw EZipEngine(MsgId::NthDiskOfSet, labelDisk);
+    if (firstPartOfSet && labelDisk == 1) throw EZipEngine(MsgId::FirstDiskOfSet, true);
+    if (firstPartOfSet) throw EZipEngine(MsgId::FirstFileOfSet, true);
+    throw EZipEngine(MsgId::NotAZipArchive, true);
 }
 
 // An archive with more members or bytes than the end record's fields hold
@@ -182,9 +186,9 @@ void ZipEngine::List() {
         } catch (const EZipEngine& e) {
             report = [this, e] { ReportEngineError(e); };
         } catch (const std::bad_alloc&) {
-            report = [this] { ShowEngineMessage(10103); };
+            report = [this] { ShowEngineMessage(MsgId::OutOfMemory); };
         } catch (const std::exception& e) {
-            report = [this, text = std::string(e.what())] { ShowEngineMessage(10202, text); };
+            report = [this, text = std::string(e.what())] { ShowEngineMessage(MsgId::ListUnknownError, text); };
         }
         inFile_.Close();
     }
@@ -199,7 +203,7 @@ void ZipEngine::List() {
 void ZipEngine::ReadDirectory() {
     spanInName_ = zipFileName_;
     spanDrive_ = platform::DriveRoot(zipFileName_);
-    if (!CheckDrive()) throw EZipEngine(11004, spanDrive_);
+    if (!CheckDrive()) throw EZipEngine(MsgId::DriveNotDefined, spanDrive_);
 
     EocdRecord eocd;
     OpenArchiveEnd(eocd, true);
@@ -220,10 +224,10 @@ void ZipEngine::ReadDirectory() {
     sfxPrefixSize_ = static_cast<int64_t>(
         std::min<uint64_t>(eocd.CentralOffset, static_cast<uint64_t>(std::max<int64_t>(physicalSize_, 0))));
     structureError_ = static_cast<int64_t>(eocd.CentralOffset) != centralOffset_;
-    if (structureError_) ShowEngineMessage(10203);
+    if (structureError_) ShowEngineMessage(MsgId::StructureWarning);
 
     BufferedReader reader(inFile_);
-    if (centralOffset_ < 0 || !reader.Seek(centralOffset_)) throw EZipEngine(10201, true);
+    if (centralOffset_ < 0 || !reader.Seek(centralOffset_)) throw EZipEngine(MsgId::DirectorySeekError, true);
 
     // Every header takes at least 46 bytes, so the file bounds the count.
     const uint64_t fits = static_cast<uint64_t>(std::max<int64_t>(physicalSize_, 0)) / kCentralHeaderSize;
@@ -233,12 +237,12 @@ void ZipEngine::ReadDirectory() {
     std::string raw;
     for (uint64_t n = 1; n <= eocd.TotalEntries; ++n) {
         if (reader.Read(header, sizeof header) != sizeof header) {
-            if (currentDisk_ >= lastDiskNumber_) throw EZipEngine(11013, true);
+            if (currentDisk_ >= lastDiskNumber_) throw EZipEngine(MsgId::CentralHeaderReadError, true);
             OpenPartForReading(currentDisk_ + 1);
             reader.Seek(0);
-            if (reader.Read(header, sizeof header) != sizeof header) throw EZipEngine(11013, true);
+            if (reader.Read(header, sizeof header) != sizeof header) throw EZipEngine(MsgId::CentralHeaderReadError, true);
         }
-        if (Get32(header) != kCentralHeaderSig) throw EZipEngine(11015, true);
+        if (Get32(header) != kCentralHeaderSig) throw EZipEngine(MsgId::CentralSignatureWrong, true);
 
         ZipDirEntry& entry = dirEntries_.emplace_back();
         entry.SetHeaderFields(header + 4);
@@ -250,13 +254,13 @@ void ZipEngine::ReadDirectory() {
         raw.resize(entry.NameLength);
         if (reader.Read(raw.data(), raw.size()) != raw.size()) {
             dirEntries_.pop_back();
-            throw EZipEngine(11017, true);
+            throw EZipEngine(MsgId::CentralNameReadError, true);
         }
         entry.MemberName = utf8 ? raw : ConvertNameChars(raw, false);
         reader.Skip(entry.ExtraLength);
         if (entry.CommentLength > 0) {
             raw.resize(entry.CommentLength);
-            if (reader.Read(raw.data(), raw.size()) != raw.size()) throw EZipEngine(11022, true);
+            if (reader.Read(raw.data(), raw.size()) != raw.size()) throw EZipEngine(MsgId::FileCommentReadError, true);
             entry.MemberComment = utf8 ? raw : ConvertNameChars(raw, false);
         }
         if (OnNewName) OnNewName(static_cast<int>(n), entry);

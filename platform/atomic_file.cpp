@@ -1,0 +1,126 @@
+#include "platform/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+namespace platform {
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string LeafOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool SameFileSystem(const std::string& a, const std::string& b) {
+    struct stat sa {}, sb{};
+    return stat(a.c_str(), &sa) == 0 && S_ISDIR(sa.st_mode) && stat(b.c_str(), &sb) == 0 &&
+           sa.st_dev == sb.st_dev;
+}
+
+}  // namespace
+
+mode_t CurrentUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0) {
+            try {
+                return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8)) & 0777;
+            } catch (const std::exception&) {
+                break;
+            }
+        }
+    }
+    return 022;
+}
+
+mode_t DefaultFileMode() { return 0666 & ~CurrentUmask(); }
+
+bool AtomicFile::Fail(int error) {
+    if (!error_) error_ = error ? error : EIO;
+    return false;
+}
+
+std::string AtomicFile::ErrorText() const { return std::strerror(error_ ? error_ : EIO); }
+
+bool AtomicFile::Create(const std::string& target, const std::string& tempFolder) {
+    Abort();
+    error_ = 0;
+    target_ = target;
+    const std::string folder = FolderOf(target);
+    std::string where = !tempFolder.empty() && SameFileSystem(tempFolder, folder) ? tempFolder : folder;
+    if (where.back() != '/') where += '/';
+    // A hidden name that tells whose file it is.
+    std::string path = where + "." + LeafOf(target) + ".kelp-XXXXXX";
+    fd_ = mkostemp(path.data(), O_CLOEXEC);
+    if (fd_ < 0) return Fail(errno);
+    tempPath_ = path;
+    return true;
+}
+
+bool AtomicFile::Write(const void* data, size_t size) {
+    if (fd_ < 0) return Fail(EBADF);
+    const auto* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd_, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return Fail(n < 0 ? errno : ENOSPC);
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool AtomicFile::Commit(mode_t mode, std::optional<int64_t> mtime) {
+    if (fd_ < 0 || tempPath_.empty()) return Fail(EBADF);
+    bool ok = fchmod(fd_, mode & 07777) == 0 || Fail(errno);
+    if (ok && mtime) {
+        struct timespec times[2];
+        times[0].tv_sec = static_cast<time_t>(*mtime);
+        times[0].tv_nsec = 0;
+        times[1] = times[0];
+        ok = futimens(fd_, times) == 0 || Fail(errno);
+    }
+    ok = ok && (fsync(fd_) == 0 || Fail(errno));
+    const int closed = ::close(fd_);
+    fd_ = -1;
+    ok = ok && (closed == 0 || Fail(errno));
+    ok = ok && (::rename(tempPath_.c_str(), target_.c_str()) == 0 || Fail(errno));
+    if (!ok) {
+        Abort();
+        return false;
+    }
+    tempPath_.clear();
+    const int dir = open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+void AtomicFile::Abort() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
+    tempPath_.clear();
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, mode_t mode) {
+    AtomicFile file;
+    return file.Create(path) && file.Write(bytes.data(), bytes.size()) && file.Commit(mode);
+}
+
+}  // namespace platform

@@ -1,0 +1,126 @@
+// Replacing a file through a temporary file: the target changes only on
+// Commit, whole and with the mode asked for; anything else leaves it as it was
+// and no temporary file behind.
+#include "platform/atomic_file.h"
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "tests/fixtures/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::set<std::string> Names(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename());
+    return names;
+}
+
+mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    stat(path.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+TEST(AtomicFile, CommitReplacesTheTargetWholeWithTheModeAsked) {
+    fixtures::TempDir dir;
+    const std::string target = dir / "a.zip";
+    fixtures::WriteFile(target, "old contents");
+    chmod(target.c_str(), 0644);
+
+    platform::AtomicFile file;
+    ASSERT_TRUE(file.Create(target));
+    EXPECT_EQ(fs::path(file.TempPath()).parent_path(), fs::path(dir.path()));
+    ASSERT_TRUE(file.Write("new", 3));
+    // Until Commit the target is the old file.
+    EXPECT_EQ(fixtures::ReadFile(target), "old contents");
+    EXPECT_EQ(Names(dir.path()).size(), 2u);
+
+    ASSERT_TRUE(file.Commit(0640, 1000000000));
+    EXPECT_EQ(fixtures::ReadFile(target), "new");
+    EXPECT_EQ(ModeOf(target), 0640u);
+    struct stat st {};
+    stat(target.c_str(), &st);
+    EXPECT_EQ(st.st_mtime, 1000000000);
+    EXPECT_EQ(Names(dir.path()), std::set<std::string>{"a.zip"});
+
+    // The same for a file that did not exist, through the one-call form.
+    ASSERT_TRUE(platform::WriteFileAtomically(dir / "new.txt", "text", 0600));
+    EXPECT_EQ(fixtures::ReadFile(dir / "new.txt"), "text");
+    EXPECT_EQ(ModeOf(dir / "new.txt"), 0600u);
+}
+
+TEST(AtomicFile, NoCommitLeavesNothingBehind) {
+    fixtures::TempDir dir;
+    fixtures::WriteFile(dir / "kept", "kept");
+    {
+        platform::AtomicFile file;
+        ASSERT_TRUE(file.Create(dir / "kept"));
+        ASSERT_TRUE(file.Write("lost", 4));
+        platform::AtomicFile other;
+        ASSERT_TRUE(other.Create(dir / "never"));
+        other.Abort();
+        EXPECT_FALSE(other.Commit(0644));  // nothing left to commit
+    }
+    EXPECT_EQ(Names(dir.path()), std::set<std::string>{"kept"});
+    EXPECT_EQ(fixtures::ReadFile(dir / "kept"), "kept");
+}
+
+TEST(AtomicFile, FailedWriteOrRenameLeavesTheOldFile) {
+    fixtures::TempDir dir;
+    const std::string target = dir / "a.zip";
+    fixtures::WriteFile(target, "old");
+
+    // A file-size limit makes the write fail part way, as a full disk would.
+    struct rlimit saved {};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    struct rlimit small = saved;
+    small.rlim_cur = 4096;
+    auto* previous = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::string big(10000, 'x');
+    platform::AtomicFile file;
+    const bool created = file.Create(target);
+    const bool written = created && file.Write(big.data(), big.size());
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previous);
+    ASSERT_TRUE(created);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(file.Error(), EFBIG);
+    file.Abort();
+    EXPECT_EQ(fixtures::ReadFile(target), "old");
+    EXPECT_EQ(Names(dir.path()), std::set<std::string>{"a.zip"});
+
+    // A rename that cannot happen (a folder holds the name) is reported and
+    // its temporary file removed.
+    fs::create_directory(dir / "folder");
+    fixtures::WriteFile(dir / "folder/inside", "x");
+    platform::AtomicFile blocked;
+    ASSERT_TRUE(blocked.Create(dir / "folder"));
+    ASSERT_TRUE(blocked.Write("y", 1));
+    EXPECT_FALSE(blocked.Commit(0644));
+    EXPECT_NE(blocked.Error(), 0);
+    EXPECT_EQ(fixtures::ReadFile(dir / "folder/inside"), "x");
+    EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"a.zip", "folder"}));
+
+    // A folder that cannot be written to gives no file at all.
+    EXPECT_FALSE(platform::WriteFileAtomically(dir / "missing/c", "c", 0644));
+}
+
+TEST(AtomicFile, DefaultModeFollowsTheMaskWithoutChangingIt) {
+    const mode_t saved = umask(027);
+    EXPECT_EQ(platform::CurrentUmask(), 027u);
+    EXPECT_EQ(platform::DefaultFileMode(), 0640u);
+    EXPECT_EQ(umask(saved), 027u);  // reading left the mask as it was
+}
+
+}  // namespace
