@@ -49,6 +49,22 @@ void ZipEngine::RunExtract(bool toMemory) {
         return;
     }
 
+    const int version = UnzipLibVersion();
+    if (toMemory && version < KELP_V160) {
+        finish();
+        ShowEngineMessage(MsgId::ExtractStreamsUnsupported);
+        return;
+    }
+    // The library is told the folder to extract into; the process's current
+    // folder is never changed. Libraries before 1.60 know only the current
+    // folder: another target is refused rather than missed.
+    if (!toMemory && !ExtrOptions.Has(ExtrTest) && version < KELP_V160 &&
+        !ExtractFolder().empty() && !std::filesystem::equivalent(ExtractFolder(), ".", ec)) {
+        finish();
+        ShowEngineMessage(MsgId::ExtractFolderUnsupported);
+        return;
+    }
+
     std::string archive = std::filesystem::absolute(zipFileName_, ec).string();
     std::string joined;
     if (lastDiskNumber_ > 0) {
@@ -60,22 +76,6 @@ void ZipEngine::RunExtract(bool toMemory) {
             return;
         }
         archive = joined;
-    }
-
-    const int version = UnzipLibVersion();
-    if (toMemory && version < KELP_V160) {
-        finish();
-        ShowEngineMessage(MsgId::ExtractStreamsUnsupported);
-        return;
-    }
-    // The library is told the folder to extract into; the process's current
-    // folder is never changed. Libraries before 1.60 know only the current
-    // folder: another target is refused rather than missed.
-    if (!toMemory && version < KELP_V160 && !ExtractFolder().empty() &&
-        !std::filesystem::equivalent(ExtractFolder(), ".", ec)) {
-        finish();
-        ShowEngineMessage(MsgId::ExtractFolderUnsupported);
-        return;
     }
 
     try {

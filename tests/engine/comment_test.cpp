@@ -1,4 +1,11 @@
-// Rewriting the archive comment in place.
+// Rewriting the archive comment: the archive is written anew and replaced
+// only when complete.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "engine/zip_engine.h"
@@ -85,6 +92,40 @@ TEST_F(Comment, ArchiveChangedUnderneathIsNotWritten) {
     zip.setArchiveComment("new");
     EXPECT_EQ(logged.front(), "Error while reading the End Of Central Directory");
     EXPECT_EQ(fixtures::ReadFile(path), replaced + std::string(30, 'x'));
+}
+
+TEST_F(Comment, NewFileKeepsModeAndLinkAndAFailedWriteChangesNothing) {
+    namespace fs = std::filesystem;
+    std::string big;
+    for (int i = 0; big.size() < 40000; ++i) big += std::to_string(i * 7919 % 10007);
+    const std::string original =
+        fixtures::ArchiveBuilder().Add("big.txt", big).Comment("old").Build();
+    const std::string path = Write(original);
+    chmod(path.c_str(), 0640);
+    fs::create_symlink("c.zip", dir / "link.zip");
+    zip.setZipFileName(dir / "link.zip");
+
+    // A file-size limit below the archive's size makes the copy fail part way.
+    struct rlimit saved {};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    struct rlimit small = saved;
+    small.rlim_cur = 16384;
+    auto* previous = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    zip.setArchiveComment("failed");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previous);
+    EXPECT_EQ(logged.front(), "Write error in output file");
+    EXPECT_EQ(fixtures::ReadFile(path), original);
+
+    zip.setArchiveComment("new");
+    EXPECT_EQ(zip.ArchiveComment(), "new");
+    EXPECT_TRUE(fs::is_symlink(dir / "link.zip"));
+    EXPECT_EQ(fixtures::ReadFile(path), original.substr(0, original.size() - 3) + "new");
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms(0640));
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir.path())) names.push_back(e.path().filename());
+    EXPECT_EQ(names.size(), 2u);  // no temporary file left
 }
 
 }  // namespace
