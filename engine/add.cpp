@@ -22,13 +22,15 @@ void ZipEngine::Add() {
     successCount_ = 0;
     if (FSpecArgs.empty()) return ShowEngineMessage(MsgId::NoFilesToAdd);
     if (zipFileName_.empty()) return ShowEngineMessage(MsgId::NoZipFile);
-    if (Unattended && AddOptions.Has(AddEncrypt) && Password.empty()) return ShowEngineMessage(MsgId::UnattendedNeedsPassword);
+    if (Unattended && AddOptions.Has(AddEncrypt) && Password.empty())
+        return ShowEngineMessage(MsgId::UnattendedNeedsPassword);
 
     // A multi-disk set is first built as one archive in the temporary folder.
     const bool spanning = AddOptions.Has(AddDiskSpan) || AddOptions.Has(AddDiskSpanErase);
     std::string archive = zipFileName_;
     if (spanning) {
-        if (AddOptions.Has(AddFreshen) || AddOptions.Has(AddUpdate)) return ShowEngineMessage(MsgId::SpannedFreshenUpdate);
+        if (AddOptions.Has(AddFreshen) || AddOptions.Has(AddUpdate))
+            return ShowEngineMessage(MsgId::SpannedFreshenUpdate);
         if (HasExeExtension(zipFileName_)) return ShowEngineMessage(MsgId::SfxCannotSpan);
         if (!TempDir.empty()) TempDir = platform::WithTrailingSlash(TempDir);
         std::string name = (TempDir.empty() ? platform::TempFolder() : TempDir) + "zipXXXXXX";

@@ -54,7 +54,8 @@ void ZipEngine::setArchiveComment(const std::string& text) {
 // write leaves the archive as it was.
 void ZipEngine::WriteComment(const std::string& raw) {
     if (zipFileName_.empty()) throw EZipEngine(MsgId::InputMissing, true);
-    if (!inFile_.Open(zipFileName_, ArchiveFile::Mode::Read)) throw EZipEngine(MsgId::ZipOpenFailed, true);
+    if (!inFile_.Open(zipFileName_, ArchiveFile::Mode::Read))
+        throw EZipEngine(MsgId::ZipOpenFailed, true);
 
     unsigned char eocd[kEndOfDirSize];
     if (!inFile_.Seek(endOfDirOffset_)) throw EZipEngine(MsgId::InputSeekError, true);

@@ -83,15 +83,18 @@ platform::DriveType ZipEngine::DiskPrompt() {
             if (volume > 0) {
                 const int64_t estimate = (logicalSize_ + 4 + KeepFreeOnDisk1) / volume;
                 if (estimate > lastDiskNumber_) lastDiskNumber_ = static_cast<int>(estimate);
-                text = FormatMessageText(LookupMessage(MsgId::InsertDiskOf, MissingMessageText(MsgId::InsertDiskOf)),
-                                         {currentDisk_ + 1LL, lastDiskNumber_ + 1LL});
+                text = FormatMessageText(
+                    LookupMessage(MsgId::InsertDiskOf, MissingMessageText(MsgId::InsertDiskOf)),
+                    {currentDisk_ + 1LL, lastDiskNumber_ + 1LL});
             } else {
-                text = FormatMessageText(LookupMessage(MsgId::InsertDisk, MissingMessageText(MsgId::InsertDisk)),
-                                         {currentDisk_ + 1LL});
+                text = FormatMessageText(
+                    LookupMessage(MsgId::InsertDisk, MissingMessageText(MsgId::InsertDisk)),
+                    {currentDisk_ + 1LL});
             }
         } else {
-            text = FormatMessageText(LookupMessage(MsgId::InsertDiskOf, MissingMessageText(MsgId::InsertDiskOf)),
-                                     {currentDisk_ + 1LL, lastDiskNumber_ + 1LL});
+            text = FormatMessageText(
+                LookupMessage(MsgId::InsertDiskOf, MissingMessageText(MsgId::InsertDiskOf)),
+                {currentDisk_ + 1LL, lastDiskNumber_ + 1LL});
         }
         text += FormatMessageText(LookupMessage(MsgId::InDrive, "\r\nin drive: %s"), {spanDrive_});
         answer = host_->AskQuestion("Kelp", text, Buttons::OkCancel);

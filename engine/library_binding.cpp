@@ -29,10 +29,13 @@ struct LibraryNames {
     int execMissing;
     int versionMissing;
 };
-constexpr LibraryNames kZipNames{KZIP_LIBRARY_FILE, KZIP_EXEC_NAME, KZIP_VERSION_NAME,
-                                 MsgId::ZipLibNotFound, MsgId::ZipLibLoaded, MsgId::ZipExecMissing, MsgId::ZipVersionMissing};
-constexpr LibraryNames kUnzipNames{KUNZIP_LIBRARY_FILE, KUNZIP_EXEC_NAME, KUNZIP_VERSION_NAME,
-                                   MsgId::UnzipLibNotFound, MsgId::UnzipLibLoaded, MsgId::UnzipExecMissing, MsgId::UnzipVersionMissing};
+constexpr LibraryNames kZipNames{
+    KZIP_LIBRARY_FILE,   KZIP_EXEC_NAME,        KZIP_VERSION_NAME,       MsgId::ZipLibNotFound,
+    MsgId::ZipLibLoaded, MsgId::ZipExecMissing, MsgId::ZipVersionMissing};
+constexpr LibraryNames kUnzipNames{KUNZIP_LIBRARY_FILE,       KUNZIP_EXEC_NAME,
+                                   KUNZIP_VERSION_NAME,       MsgId::UnzipLibNotFound,
+                                   MsgId::UnzipLibLoaded,     MsgId::UnzipExecMissing,
+                                   MsgId::UnzipVersionMissing};
 
 // The callback both libraries call; the record names the engine.
 extern "C" int32_t EngineCallback(KCallbackRecord* record) {

@@ -219,12 +219,14 @@ int ZipEngine::CopyArchiveBody(ArchiveFile& out, const EocdRecord& eocd, int64_t
 int ZipEngine::MoveCentralDirectory(ArchiveFile& out, const EocdRecord& eocd, int64_t shift) {
     unsigned char header[kCentralHeaderSize];
     for (uint64_t n = 0; n < eocd.TotalEntries; ++n) {
-        if (inFile_.Read(header, sizeof header) != sizeof header) return -2;  // MsgId::CentralHeaderReadError
-        if (Get32(header) != kCentralHeaderSig) return -2;                    // MsgId::CentralSignatureWrong
+        if (inFile_.Read(header, sizeof header) != sizeof header)
+            return -2;                                      // MsgId::CentralHeaderReadError
+        if (Get32(header) != kCentralHeaderSig) return -2;  // MsgId::CentralSignatureWrong
         const int64_t offset = static_cast<int64_t>(Get32(header + 42)) + shift;
         if (offset < 0 || offset > 0xFFFFFFFFLL) return -2;
         Put32(header + 42, static_cast<uint32_t>(offset));
-        if (out.Write(header, sizeof header) != sizeof header) return -2;  // MsgId::CentralHeaderWriteError
+        if (out.Write(header, sizeof header) != sizeof header)
+            return -2;  // MsgId::CentralHeaderWriteError
         const int64_t rest = int64_t{Get16(header + 28)} + Get16(header + 30) + Get16(header + 32);
         if (CopyLoop(inFile_, out, rest, *host_) != 0) return -2;  // MsgId::CentralNameCopyError
     }
@@ -241,7 +243,8 @@ int ZipEngine::MoveCentralDirectory(ArchiveFile& out, const EocdRecord& eocd, in
     Put32(record + 16, static_cast<uint32_t>(central));
     if (out.Write(record, sizeof record) != sizeof record) return -2;  // MsgId::EndRecordWriteError
     const int64_t comment = logicalSize_ - inFile_.Position();
-    if (comment < 0 || CopyLoop(inFile_, out, comment, *host_) != 0) return -2;  // MsgId::ArchiveCommentCopyError
+    if (comment < 0 || CopyLoop(inFile_, out, comment, *host_) != 0)
+        return -2;  // MsgId::ArchiveCommentCopyError
     return 0;
 }
 

@@ -44,7 +44,8 @@ void ZipEngine::CopySpanBytes(ArchiveFile& out, uint64_t count, int errorId) {
     while (count > 0) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(count, sizeof buffer));
         const size_t got = inFile_.Read(buffer, want);
-        if (got > 0 && out.Write(buffer, got) != got) throw EZipEngine(MsgId::OutputWriteError, true);
+        if (got > 0 && out.Write(buffer, got) != got)
+            throw EZipEngine(MsgId::OutputWriteError, true);
         count -= got;
         if (got < want) {
             if (inFile_.Position() < inFile_.Size() || currentDisk_ >= lastDiskNumber_)
@@ -100,7 +101,8 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
         const int fd = ::open(outPath.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0644);
         if (fd < 0) throw EZipEngine(MsgId::OutputCreateFailed, true);
         ::close(fd);
-        if (!out.Open(outPath, ArchiveFile::Mode::ReadWrite)) throw EZipEngine(MsgId::OutputCreateFailed, true);
+        if (!out.Open(outPath, ArchiveFile::Mode::ReadWrite))
+            throw EZipEngine(MsgId::OutputCreateFailed, true);
 
         // Only the last part has an end record: on a removable drive, ask
         // for disks until it is in; on a fixed drive the file must be it.
@@ -125,7 +127,8 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
         if (stat(spanInName_.c_str(), &st) == 0) spanTime = st.st_mtime;
         lastDiskNumber_ = currentDisk_ = eocd.ThisDisk;
         if (eocd.CentralDisk != eocd.ThisDisk) OpenPartForReading(eocd.CentralDisk);
-        if (!inFile_.Seek(static_cast<int64_t>(eocd.CentralOffset))) throw EZipEngine(MsgId::InputSeekError, true);
+        if (!inFile_.Seek(static_cast<int64_t>(eocd.CentralOffset)))
+            throw EZipEngine(MsgId::InputSeekError, true);
 
         // First pass over the central directory: the member table.
         std::vector<SpanRecord> records;
@@ -133,16 +136,20 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
         unsigned char header[kCentralHeaderSize];
         std::string name;
         for (uint64_t i = 0; i < eocd.TotalEntries; ++i) {
-            if (!ReadSpanUnit(header, sizeof header, MsgId::CentralHeaderReadError)) throw EZipEngine(MsgId::CentralHeaderReadError, true);
-            if (Get32(header) != kCentralHeaderSig) throw EZipEngine(MsgId::CentralSignatureWrong, true);
+            if (!ReadSpanUnit(header, sizeof header, MsgId::CentralHeaderReadError))
+                throw EZipEngine(MsgId::CentralHeaderReadError, true);
+            if (Get32(header) != kCentralHeaderSig)
+                throw EZipEngine(MsgId::CentralSignatureWrong, true);
             name.resize(Get16(header + 28));
-            if (inFile_.Read(name.data(), name.size()) != name.size()) throw EZipEngine(MsgId::CentralNameReadError, true);
+            if (inFile_.Read(name.data(), name.size()) != name.size())
+                throw EZipEngine(MsgId::CentralNameReadError, true);
             SpanRecord& r = records.emplace_back();
             r.name = name;
             r.packedSize = Get32(header + 20);
             const uint32_t extra = Get16(header + 30), comment = Get16(header + 32);
             byteTotal += name.size() + r.packedSize + extra + comment;
-            if (!inFile_.Seek(inFile_.Position() + extra + comment)) throw EZipEngine(MsgId::InputSeekError, true);
+            if (!inFile_.Seek(inFile_.Position() + extra + comment))
+                throw EZipEngine(MsgId::InputSeekError, true);
         }
 
         OpenPartForReading(0);
@@ -157,13 +164,17 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
         // The local entries, copied in order.
         unsigned char local[kLocalHeaderSize];
         for (size_t i = 0; i < records.size(); ++i) {
-            if (!ReadSpanUnit(local, sizeof local, MsgId::LocalHeaderReadError)) throw EZipEngine(MsgId::LocalHeaderReadError, true);
+            if (!ReadSpanUnit(local, sizeof local, MsgId::LocalHeaderReadError))
+                throw EZipEngine(MsgId::LocalHeaderReadError, true);
             if (Get32(local) != kLocalHeaderSig) throw EZipEngine(MsgId::LocalSignatureWrong, true);
             name.resize(Get16(local + 26));
-            if (inFile_.Read(name.data(), name.size()) != name.size()) throw EZipEngine(MsgId::LocalNameReadError, true);
+            if (inFile_.Read(name.data(), name.size()) != name.size())
+                throw EZipEngine(MsgId::LocalNameReadError, true);
             SpanRecord& r = FindSpanRecord(records, name);
             r.relOffset = static_cast<uint32_t>(out.Position());
-            if (OnMessage) OnMessage(0, LookupMessage(MsgId::Copying, MissingMessageText(MsgId::Copying)) + name);
+            if (OnMessage)
+                OnMessage(0,
+                          LookupMessage(MsgId::Copying, MissingMessageText(MsgId::Copying)) + name);
             if (OnProgress) OnProgress(ptFileStart, name, r.packedSize);
             if (out.Write(local, sizeof local) != sizeof local ||
                 out.Write(name.data(), name.size()) != name.size())
@@ -177,10 +188,13 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
         // Second pass: the central directory with offsets into the joined file.
         uint32_t centralAt = 0;
         for (size_t i = 0; i < records.size(); ++i) {
-            if (!ReadSpanUnit(header, sizeof header, MsgId::CentralHeaderReadError)) throw EZipEngine(MsgId::CentralHeaderReadError, true);
-            if (Get32(header) != kCentralHeaderSig) throw EZipEngine(MsgId::CentralSignatureWrong, true);
+            if (!ReadSpanUnit(header, sizeof header, MsgId::CentralHeaderReadError))
+                throw EZipEngine(MsgId::CentralHeaderReadError, true);
+            if (Get32(header) != kCentralHeaderSig)
+                throw EZipEngine(MsgId::CentralSignatureWrong, true);
             name.resize(Get16(header + 28));
-            if (inFile_.Read(name.data(), name.size()) != name.size()) throw EZipEngine(MsgId::CentralNameReadError, true);
+            if (inFile_.Read(name.data(), name.size()) != name.size())
+                throw EZipEngine(MsgId::CentralNameReadError, true);
             if (i == 0) centralAt = static_cast<uint32_t>(out.Position());
             const SpanRecord& r = FindSpanRecord(records, name);
             Put32(header + 42, r.relOffset);
@@ -200,7 +214,8 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
         Put16(end + 4, 0);
         Put16(end + 6, 0);
         Put32(end + 16, centralAt);
-        if (out.Write(end, sizeof end) != sizeof end) throw EZipEngine(MsgId::EndRecordWriteError, true);
+        if (out.Write(end, sizeof end) != sizeof end)
+            throw EZipEngine(MsgId::EndRecordWriteError, true);
         CopySpanBytes(out, Get16(end + 20), MsgId::ArchiveCommentReadError);
         if (!out.Flush()) throw EZipEngine(MsgId::OutputWriteError, true);
     } catch (...) {

@@ -70,9 +70,11 @@ void ZipEngine::OpenNextSpanPart() {
                 labelNo = std::stoi(volumeLabel_.substr(8, 3));
             const bool stranger = FileTime(spanPartPath_) != spanFileDate_ || labelNo - 1 >= currentDisk_;
             const std::string text =
-                stranger ? FormatMessageText(LookupMessage(MsgId::OverwriteFileQuery, "Overwrite previous file %s"),
+                stranger ? FormatMessageText(LookupMessage(MsgId::OverwriteFileQuery,
+                                                           "Overwrite previous file %s"),
                                              {spanPartPath_})
-                         : FormatMessageText(LookupMessage(MsgId::OverwritePreviousDisk, "Overwrite previous disk no %d"),
+                         : FormatMessageText(LookupMessage(MsgId::OverwritePreviousDisk,
+                                                           "Overwrite previous disk no %d"),
                                              {static_cast<long long>(labelNo)});
             const Answer answer = host_->AskQuestion("Confirm", text, Buttons::YesNoCancel);
             // No asks for another disk; on a fixed drive there is none, so it stops.
@@ -96,7 +98,8 @@ void ZipEngine::OpenNextSpanPart() {
             std::filesystem::remove(spanPartPath_, ec);
             if (Unattended) throw EZipEngine(MsgId::UnattendedSpanning, true);
             const Answer answer = host_->AskQuestion(
-                "Kelp", LookupMessage(MsgId::DiskFull, MissingMessageText(MsgId::DiskFull)), Buttons::RetryCancel);
+                "Kelp", LookupMessage(MsgId::DiskFull, MissingMessageText(MsgId::DiskFull)),
+                Buttons::RetryCancel);
             if (answer == Answer::None) throw EZipEngine(MsgId::NoMemoryForMsgBox, true);
             if (answer != Answer::Retry) throw EZipEngine(MsgId::UserCanceled, false);
             bytesOnDisk_ = 0;
@@ -164,7 +167,8 @@ int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFi
     BusyCursor busy(*host_);
     try {
         std::error_code ec;
-        if (!std::filesystem::is_regular_file(inFileName, ec)) throw EZipEngine(MsgId::InputMissing, true);
+        if (!std::filesystem::is_regular_file(inFileName, ec))
+            throw EZipEngine(MsgId::InputMissing, true);
         EocdRecord eocd;
         OpenArchiveEnd(eocd, true);
         spanFileDate_ = FileTime(inFileName);
@@ -173,11 +177,14 @@ int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFi
         // followed by a data descriptor may hold 0.
         std::vector<std::pair<uint32_t, uint32_t>> packedAt;  // local offset, packed size
         const int64_t centralAt = endOfDirOffset_ - static_cast<int64_t>(eocd.CentralSize);
-        if (centralAt < 0 || !inFile_.Seek(centralAt)) throw EZipEngine(MsgId::InputSeekError, true);
+        if (centralAt < 0 || !inFile_.Seek(centralAt))
+            throw EZipEngine(MsgId::InputSeekError, true);
         unsigned char header[kCentralHeaderSize];
         for (uint64_t i = 0; i < eocd.TotalEntries; ++i) {
-            if (inFile_.Read(header, sizeof header) != sizeof header) throw EZipEngine(MsgId::CentralHeaderReadError, true);
-            if (Get32(header) != kCentralHeaderSig) throw EZipEngine(MsgId::CentralSignatureWrong, true);
+            if (inFile_.Read(header, sizeof header) != sizeof header)
+                throw EZipEngine(MsgId::CentralHeaderReadError, true);
+            if (Get32(header) != kCentralHeaderSig)
+                throw EZipEngine(MsgId::CentralSignatureWrong, true);
             packedAt.emplace_back(Get32(header + 42), Get32(header + 20));
             inFile_.Seek(inFile_.Position() + Get16(header + 28) + Get16(header + 30) + Get16(header + 32));
         }
@@ -195,13 +202,16 @@ int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFi
         std::vector<SpanRecord> records;
         std::string name;
         unsigned char local[kLocalHeaderSize];
-        const std::string copying = LookupMessage(MsgId::Copying, MissingMessageText(MsgId::Copying));
+        const std::string copying =
+            LookupMessage(MsgId::Copying, MissingMessageText(MsgId::Copying));
         for (uint64_t i = 0; i < eocd.TotalEntries; ++i) {
             const uint32_t at = static_cast<uint32_t>(inFile_.Position());
-            if (inFile_.Read(local, sizeof local) != sizeof local) throw EZipEngine(MsgId::LocalHeaderReadError, true);
+            if (inFile_.Read(local, sizeof local) != sizeof local)
+                throw EZipEngine(MsgId::LocalHeaderReadError, true);
             if (Get32(local) != kLocalHeaderSig) throw EZipEngine(MsgId::LocalSignatureWrong, true);
             name.resize(Get16(local + 26));
-            if (inFile_.Read(name.data(), name.size()) != name.size()) throw EZipEngine(MsgId::LocalNameReadError, true);
+            if (inFile_.Read(name.data(), name.size()) != name.size())
+                throw EZipEngine(MsgId::LocalNameReadError, true);
             SpanRecord& record = records.emplace_back();
             record.diskNo = static_cast<uint16_t>(currentDisk_);
             record.name = name;
@@ -222,7 +232,8 @@ int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFi
             if (descriptor) CopyToSplit(16, MsgId::DataDescriptorError);
         }
 
-        const std::string central = LookupMessage(MsgId::CentralDirectory, MissingMessageText(MsgId::CentralDirectory));
+        const std::string central =
+            LookupMessage(MsgId::CentralDirectory, MissingMessageText(MsgId::CentralDirectory));
         if (OnMessage) OnMessage(0, copying + central);
         if (OnProgress)
             OnProgress(ptFileStart, central,
@@ -231,10 +242,13 @@ int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFi
         int centralDisk = currentDisk_;
         uint32_t centralOffset = 0;
         for (uint64_t i = 0; i < eocd.TotalEntries; ++i) {
-            if (inFile_.Read(header, sizeof header) != sizeof header) throw EZipEngine(MsgId::CentralHeaderReadError, true);
-            if (Get32(header) != kCentralHeaderSig) throw EZipEngine(MsgId::CentralSignatureWrong, true);
+            if (inFile_.Read(header, sizeof header) != sizeof header)
+                throw EZipEngine(MsgId::CentralHeaderReadError, true);
+            if (Get32(header) != kCentralHeaderSig)
+                throw EZipEngine(MsgId::CentralSignatureWrong, true);
             name.resize(Get16(header + 28));
-            if (inFile_.Read(name.data(), name.size()) != name.size()) throw EZipEngine(MsgId::CentralNameReadError, true);
+            if (inFile_.Read(name.data(), name.size()) != name.size())
+                throw EZipEngine(MsgId::CentralNameReadError, true);
             const SpanRecord& record = FindSpanRecord(records, name);
             Put16(header + 34, record.diskNo);
             Put32(header + 42, record.relOffset);

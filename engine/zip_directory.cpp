@@ -98,7 +98,8 @@ bool ZipEngine::OpenArchiveEnd(EocdRecord& eocd, bool raiseOnFailure) {
         const int64_t length = std::min<int64_t>(kMaxCommentLength + kEndOfDirSize, size);
         std::vector<unsigned char> tail(static_cast<size_t>(length));
         if (!inFile_.Seek(size - length)) throw EZipEngine(MsgId::InputSeekError, true);
-        if (inFile_.Read(tail.data(), tail.size()) != tail.size()) throw EZipEngine(MsgId::EndRecordReadError, true);
+        if (inFile_.Read(tail.data(), tail.size()) != tail.size())
+            throw EZipEngine(MsgId::EndRecordReadError, true);
         // The last candidate wins; the position right at the end was tested above.
         for (int64_t i = length - kEndOfDirSize - 1; i >= 0; --i) {
             const unsigned char* p = tail.data() + i;
@@ -188,7 +189,9 @@ void ZipEngine::List() {
         } catch (const std::bad_alloc&) {
             report = [this] { ShowEngineMessage(MsgId::OutOfMemory); };
         } catch (const std::exception& e) {
-            report = [this, text = std::string(e.what())] { ShowEngineMessage(MsgId::ListUnknownError, text); };
+            report = [this, text = std::string(e.what())] {
+                ShowEngineMessage(MsgId::ListUnknownError, text);
+            };
         }
         inFile_.Close();
     }
@@ -227,7 +230,8 @@ void ZipEngine::ReadDirectory() {
     if (structureError_) ShowEngineMessage(MsgId::StructureWarning);
 
     BufferedReader reader(inFile_);
-    if (centralOffset_ < 0 || !reader.Seek(centralOffset_)) throw EZipEngine(MsgId::DirectorySeekError, true);
+    if (centralOffset_ < 0 || !reader.Seek(centralOffset_))
+        throw EZipEngine(MsgId::DirectorySeekError, true);
 
     // Every header takes at least 46 bytes, so the file bounds the count.
     const uint64_t fits = static_cast<uint64_t>(std::max<int64_t>(physicalSize_, 0)) / kCentralHeaderSize;
@@ -237,12 +241,15 @@ void ZipEngine::ReadDirectory() {
     std::string raw;
     for (uint64_t n = 1; n <= eocd.TotalEntries; ++n) {
         if (reader.Read(header, sizeof header) != sizeof header) {
-            if (currentDisk_ >= lastDiskNumber_) throw EZipEngine(MsgId::CentralHeaderReadError, true);
+            if (currentDisk_ >= lastDiskNumber_)
+                throw EZipEngine(MsgId::CentralHeaderReadError, true);
             OpenPartForReading(currentDisk_ + 1);
             reader.Seek(0);
-            if (reader.Read(header, sizeof header) != sizeof header) throw EZipEngine(MsgId::CentralHeaderReadError, true);
+            if (reader.Read(header, sizeof header) != sizeof header)
+                throw EZipEngine(MsgId::CentralHeaderReadError, true);
         }
-        if (Get32(header) != kCentralHeaderSig) throw EZipEngine(MsgId::CentralSignatureWrong, true);
+        if (Get32(header) != kCentralHeaderSig)
+            throw EZipEngine(MsgId::CentralSignatureWrong, true);
 
         ZipDirEntry& entry = dirEntries_.emplace_back();
         entry.SetHeaderFields(header + 4);
@@ -260,7 +267,8 @@ void ZipEngine::ReadDirectory() {
         reader.Skip(entry.ExtraLength);
         if (entry.CommentLength > 0) {
             raw.resize(entry.CommentLength);
-            if (reader.Read(raw.data(), raw.size()) != raw.size()) throw EZipEngine(MsgId::FileCommentReadError, true);
+            if (reader.Read(raw.data(), raw.size()) != raw.size())
+                throw EZipEngine(MsgId::FileCommentReadError, true);
             entry.MemberComment = utf8 ? raw : ConvertNameChars(raw, false);
         }
         if (OnNewName) OnNewName(static_cast<int>(n), entry);

@@ -7,7 +7,10 @@ namespace engine {
 namespace {
 
 // Warnings and notices that do not mean an operation failed.
-bool IsWarning(int id) { return id == MsgId::StructureWarning || id == MsgId::TrailingGarbage || id == MsgId::ZipLibLoaded || id == MsgId::UnzipLibLoaded; }
+bool IsWarning(int id) {
+    return id == MsgId::StructureWarning || id == MsgId::TrailingGarbage ||
+           id == MsgId::ZipLibLoaded || id == MsgId::UnzipLibLoaded;
+}
 
 constexpr size_t kPasswordMaxLength = 80;
 
@@ -55,11 +58,16 @@ std::string ZipEngine::AddPasswordPrompt() {
     }
     const std::string title = LookupMessage(MsgId::PasswordTitle, kMissingMessagePrefix);
     std::string first;
-    if (AskPassword(title, LookupMessage(MsgId::EnterPassword, MissingMessageText(MsgId::EnterPassword)), first) != 1 ||
+    if (AskPassword(title,
+                    LookupMessage(MsgId::EnterPassword, MissingMessageText(MsgId::EnterPassword)),
+                    first) != 1 ||
         first.empty())
         return {};
     std::string second;
-    if (AskPassword(title, LookupMessage(MsgId::ConfirmPassword, MissingMessageText(MsgId::ConfirmPassword)), second) != 1 ||
+    if (AskPassword(
+            title,
+            LookupMessage(MsgId::ConfirmPassword, MissingMessageText(MsgId::ConfirmPassword)),
+            second) != 1 ||
         second.empty())
         return {};
     if (first != second) {
@@ -76,7 +84,8 @@ std::string ZipEngine::ExtractPasswordPrompt() {
     }
     std::string password;
     AskPassword(LookupMessage(MsgId::PasswordTitle, kMissingMessagePrefix),
-                LookupMessage(MsgId::EnterPassword, MissingMessageText(MsgId::EnterPassword)), password);
+                LookupMessage(MsgId::EnterPassword, MissingMessageText(MsgId::EnterPassword)),
+                password);
     return password;
 }
 
