@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <random>
 
 namespace platform {
 
@@ -56,18 +57,45 @@ bool AtomicFile::Fail(int error) {
 std::string AtomicFile::ErrorText() const { return std::strerror(error_ ? error_ : EIO); }
 
 bool AtomicFile::Create(const std::string& target, const std::string& tempFolder) {
+    const std::string folder = FolderOf(target);
+    const bool elsewhere = !tempFolder.empty() && SameFileSystem(tempFolder, folder);
+    std::string where = elsewhere ? tempFolder : folder;
+    if (where.back() != '/') where += '/';
+    if (!Open(AT_FDCWD, where, LeafOf(target))) return false;
+    finalName_ = target;
+    return true;
+}
+
+bool AtomicFile::CreateIn(int dirFd, const std::string& leaf) {
+    if (dirFd < 0) {
+        Abort();
+        error_ = 0;
+        return Fail(EBADF);
+    }
+    if (!Open(dirFd, std::string(), leaf)) return false;
+    finalName_ = leaf;
+    return true;
+}
+
+// A hidden name beside the final one that says whose file it is; created
+// exclusively, so an existing file or link of that name is never used.
+bool AtomicFile::Open(int dirFd, const std::string& folder, const std::string& leaf) {
     Abort();
     error_ = 0;
-    target_ = target;
-    const std::string folder = FolderOf(target);
-    std::string where = !tempFolder.empty() && SameFileSystem(tempFolder, folder) ? tempFolder : folder;
-    if (where.back() != '/') where += '/';
-    // A hidden name that tells whose file it is.
-    std::string path = where + "." + LeafOf(target) + ".kelp-XXXXXX";
-    fd_ = mkostemp(path.data(), O_CLOEXEC);
-    if (fd_ < 0) return Fail(errno);
-    tempPath_ = path;
-    return true;
+    thread_local std::mt19937 random{std::random_device{}()};
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = folder + "." + leaf + ".kelp-";
+        for (int i = 0; i < 6; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+        fd_ = openat(dirFd, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd_ >= 0) {
+            dirFd_ = dirFd;
+            tempName_ = name;
+            return true;
+        }
+        if (errno != EEXIST) break;
+    }
+    return Fail(errno);
 }
 
 bool AtomicFile::Write(const void* data, size_t size) {
@@ -83,8 +111,8 @@ bool AtomicFile::Write(const void* data, size_t size) {
     return true;
 }
 
-bool AtomicFile::Commit(mode_t mode, std::optional<int64_t> mtime) {
-    if (fd_ < 0 || tempPath_.empty()) return Fail(EBADF);
+bool AtomicFile::Commit(mode_t mode, std::optional<int64_t> mtime, bool durable) {
+    if (fd_ < 0 || tempName_.empty()) return Fail(EBADF);
     bool ok = fchmod(fd_, mode & 07777) == 0 || Fail(errno);
     if (ok && mtime) {
         struct timespec times[2];
@@ -93,18 +121,23 @@ bool AtomicFile::Commit(mode_t mode, std::optional<int64_t> mtime) {
         times[1] = times[0];
         ok = futimens(fd_, times) == 0 || Fail(errno);
     }
-    ok = ok && (fsync(fd_) == 0 || Fail(errno));
+    ok = ok && (!durable || fsync(fd_) == 0 || Fail(errno));
     const int closed = ::close(fd_);
     fd_ = -1;
     ok = ok && (closed == 0 || Fail(errno));
-    ok = ok && (::rename(tempPath_.c_str(), target_.c_str()) == 0 || Fail(errno));
+    // renameat replaces whatever entry has the final name, a link included,
+    // without following it.
+    ok = ok && (renameat(dirFd_, tempName_.c_str(), dirFd_, finalName_.c_str()) == 0 || Fail(errno));
     if (!ok) {
         Abort();
         return false;
     }
-    tempPath_.clear();
-    const int dir = open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
+    tempName_.clear();
+    if (!durable) return true;
+    if (dirFd_ != AT_FDCWD) {
+        fsync(dirFd_);
+    } else if (const int dir = open(FolderOf(finalName_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+               dir >= 0) {
         fsync(dir);
         ::close(dir);
     }
@@ -114,8 +147,8 @@ bool AtomicFile::Commit(mode_t mode, std::optional<int64_t> mtime) {
 void AtomicFile::Abort() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
-    if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
-    tempPath_.clear();
+    if (!tempName_.empty()) unlinkat(dirFd_, tempName_.c_str(), 0);
+    tempName_.clear();
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, mode_t mode) {

@@ -30,19 +30,24 @@ class AtomicFile {
     // given and on the same file system as the target's folder (a rename
     // works only within one), else in the target's folder.
     bool Create(const std::string& target, const std::string& tempFolder = std::string());
+    // Creates the temporary file for the name `leaf` in the folder open as
+    // `dirFd`, which the caller keeps open until Commit or Abort. Neither
+    // name is followed when it is a symbolic link.
+    bool CreateIn(int dirFd, const std::string& leaf);
 
     int fd() const { return fd_; }
-    const std::string& TempPath() const { return tempPath_; }
-    const std::string& Target() const { return target_; }
+    // The temporary file's path (after CreateIn: its name in the folder).
+    const std::string& TempPath() const { return tempName_; }
 
     // Writes all of `size` bytes at the file's position.
     bool Write(const void* data, size_t size);
 
     // Gives the file `mode` and, when set, the modification time `mtime`
-    // (seconds since the epoch), flushes it to disk, closes it and renames it
-    // over the target; the folder is synced so that the rename lasts. On
-    // failure the temporary file is removed and the target left as it was.
-    bool Commit(mode_t mode, std::optional<int64_t> mtime = std::nullopt);
+    // (seconds since the epoch), closes it and renames it over the target.
+    // When `durable`, the file is flushed to disk first and the folder after
+    // the rename, so that the new contents last. On failure the temporary
+    // file is removed and the target left as it was.
+    bool Commit(mode_t mode, std::optional<int64_t> mtime = std::nullopt, bool durable = true);
     // Closes and removes the temporary file.
     void Abort();
 
@@ -51,11 +56,13 @@ class AtomicFile {
     std::string ErrorText() const;
 
   private:
+    bool Open(int dirFd, const std::string& folder, const std::string& leaf);
     bool Fail(int error);
 
     int fd_ = -1;
-    std::string target_;
-    std::string tempPath_;
+    int dirFd_ = -1;         // the folder names are resolved in
+    std::string tempName_;   // relative to dirFd_ (a path with AT_FDCWD)
+    std::string finalName_;  // likewise
     int error_ = 0;
 };
 

@@ -3,9 +3,11 @@
 // and no temporary file behind.
 #include "platform/atomic_file.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <set>
@@ -114,6 +116,27 @@ TEST(AtomicFile, FailedWriteOrRenameLeavesTheOldFile) {
 
     // A folder that cannot be written to gives no file at all.
     EXPECT_FALSE(platform::WriteFileAtomically(dir / "missing/c", "c", 0644));
+}
+
+// Inside an open folder: a link that holds the final name is replaced, not
+// followed, so nothing outside the folder is written.
+TEST(AtomicFile, InAFolderALinkIsReplacedNotFollowed) {
+    fixtures::TempDir dir;
+    fs::create_directory(dir / "target");
+    fixtures::WriteFile(dir / "outside", "outside");
+    fs::create_symlink(dir / "outside", dir / "target/member");
+    const int folder = open((dir / "target").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    platform::AtomicFile file;
+    ASSERT_TRUE(file.CreateIn(folder, "member"));
+    EXPECT_EQ(file.TempPath().find('/'), std::string::npos);
+    ASSERT_TRUE(file.Write("inside", 6));
+    EXPECT_TRUE(file.Commit(0600, std::nullopt, false));
+    close(folder);
+    EXPECT_FALSE(fs::is_symlink(dir / "target/member"));
+    EXPECT_EQ(fixtures::ReadFile(dir / "target/member"), "inside");
+    EXPECT_EQ(fixtures::ReadFile(dir / "outside"), "outside");
+    EXPECT_EQ(Names(dir / "target"), std::set<std::string>{"member"});
 }
 
 TEST(AtomicFile, DefaultModeFollowsTheMaskWithoutChangingIt) {
