@@ -85,7 +85,9 @@ bool AtomicFile::Open(int dirFd, const std::string& folder, const std::string& l
     thread_local std::mt19937 random{std::random_device{}()};
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = folder + "." + leaf + ".kelp-";
+        // The leaf is cut short so that a final name near the length limit
+        // still leaves room for the temporary one.
+        std::string name = folder + "." + leaf.substr(0, 64) + ".kelp-";
         for (int i = 0; i < 6; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
         fd_ = openat(dirFd, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd_ >= 0) {

@@ -29,7 +29,7 @@ std::string OutputArchive::ErrorText() const {
 bool OutputArchive::Create(const std::string& target, const std::string& tempDir,
                            std::string& error) {
     if (!file_.Create(target, tempDir)) {
-        error = "cannot create a temporary file beside " + target + ": " + file_.ErrorText();
+        error = "cannot create a temporary file for " + target + ": " + file_.ErrorText();
         return false;
     }
     buffer_.reserve(kBufferSize);

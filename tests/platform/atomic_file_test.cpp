@@ -137,6 +137,11 @@ TEST(AtomicFile, InAFolderALinkIsReplacedNotFollowed) {
     EXPECT_EQ(fixtures::ReadFile(dir / "target/member"), "inside");
     EXPECT_EQ(fixtures::ReadFile(dir / "outside"), "outside");
     EXPECT_EQ(Names(dir / "target"), std::set<std::string>{"member"});
+
+    // A final name as long as a name may be still gets its temporary file.
+    const std::string longest(255, 'n');
+    ASSERT_TRUE(platform::WriteFileAtomically(dir / longest, "long", 0600));
+    EXPECT_EQ(fixtures::ReadFile(dir / longest), "long");
 }
 
 TEST(AtomicFile, DefaultModeFollowsTheMaskWithoutChangingIt) {
