@@ -1,7 +1,5 @@
 // Rewriting the archive comment: the archive is written anew and replaced
 // only when complete.
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -10,6 +8,7 @@
 
 #include "engine/zip_engine.h"
 #include "tests/fixtures/recording_host_ui.h"
+#include "tests/fixtures/file_size_limit.h"
 #include "tests/fixtures/temp_dir.h"
 #include "tests/fixtures/archive_builder.h"
 
@@ -105,16 +104,12 @@ TEST_F(Comment, NewFileKeepsModeAndLinkAndAFailedWriteChangesNothing) {
     fs::create_symlink("c.zip", dir / "link.zip");
     zip.setZipFileName(dir / "link.zip");
 
-    // A file-size limit below the archive's size makes the copy fail part way.
-    struct rlimit saved {};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    struct rlimit small = saved;
-    small.rlim_cur = 16384;
-    auto* previous = signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    zip.setArchiveComment("failed");
-    setrlimit(RLIMIT_FSIZE, &saved);
-    signal(SIGXFSZ, previous);
+    {
+        // Below the archive's size: the copy fails part way.
+        fixtures::FileSizeLimit limit(16384);
+        ASSERT_TRUE(limit.active());
+        zip.setArchiveComment("failed");
+    }
     EXPECT_EQ(logged.front(), "Write error in output file");
     EXPECT_EQ(fixtures::ReadFile(path), original);
 

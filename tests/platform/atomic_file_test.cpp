@@ -4,8 +4,6 @@
 #include "platform/atomic_file.h"
 
 #include <fcntl.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/fixtures/file_size_limit.h"
 #include "tests/fixtures/temp_dir.h"
 
 namespace {
@@ -82,19 +81,15 @@ TEST(AtomicFile, FailedWriteOrRenameLeavesTheOldFile) {
     const std::string target = dir / "a.zip";
     fixtures::WriteFile(target, "old");
 
-    // A file-size limit makes the write fail part way, as a full disk would.
-    struct rlimit saved {};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    struct rlimit small = saved;
-    small.rlim_cur = 4096;
-    auto* previous = signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     const std::string big(10000, 'x');
     platform::AtomicFile file;
-    const bool created = file.Create(target);
-    const bool written = created && file.Write(big.data(), big.size());
-    setrlimit(RLIMIT_FSIZE, &saved);
-    signal(SIGXFSZ, previous);
+    bool created = false, written = false;
+    {
+        fixtures::FileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.active());
+        created = file.Create(target);
+        written = created && file.Write(big.data(), big.size());
+    }
     ASSERT_TRUE(created);
     EXPECT_FALSE(written);
     EXPECT_EQ(file.Error(), EFBIG);
