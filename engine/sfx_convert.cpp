@@ -8,10 +8,7 @@
 // renamed into place only after its size was checked, and the source is
 // discarded only after that: a failed conversion leaves no partial output
 // and an untouched source.
-#include <fcntl.h>
-#include <stdio.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -22,6 +19,7 @@
 #include "engine/sfx_settings_block.h"
 #include "engine/zip_engine.h"
 #include "libs/zipcore/record_writer.h"
+#include "platform/atomic_file.h"
 #include "platform/folders.h"
 
 namespace engine {
@@ -141,45 +139,27 @@ mode_t OutputMode(const std::string& like, bool executable) {
     if (!like.empty() && stat(like.c_str(), &st) == 0) {
         mode = st.st_mode & 0666;
     } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
+        mode = platform::DefaultFileMode();
     }
     if (executable) mode |= (mode & 0444) >> 2;
     return mode;
 }
 
-// A file written under a temporary name beside its final name, renamed into
-// place by Commit and removed when it was not committed.
-class TempOutput {
-  public:
-    ~TempOutput() {
+// The output while it is written: a temporary file beside its final name
+// (see platform::AtomicFile), written through an ArchiveFile of its own.
+struct TempOutput {
+    bool Create(const std::string& finalPath) {
+        return !finalPath.empty() && temp.Create(finalPath) &&
+               file.Open(temp.TempPath(), ArchiveFile::Mode::ReadWrite);
+    }
+    // Renames the complete output over the final name with `mode`.
+    bool Commit(mode_t mode) {
         file.Close();
-        if (!temp_.empty()) ::unlink(temp_.c_str());
+        return temp.Commit(mode);
     }
 
-    bool Create(const std::string& finalPath, mode_t mode) {
-        std::string pattern = finalPath + ".kelp-XXXXXX";
-        const int fd = mkstemp(pattern.data());
-        if (fd < 0) return false;
-        temp_ = pattern;
-        const bool ok = fchmod(fd, mode) == 0;
-        ::close(fd);
-        return ok && file.Open(temp_, ArchiveFile::Mode::ReadWrite);
-    }
-
-    bool Commit(const std::string& finalPath) {
-        const bool flushed = file.Flush();
-        file.Close();
-        if (!flushed || ::rename(temp_.c_str(), finalPath.c_str()) != 0) return false;
-        temp_.clear();
-        return true;
-    }
-
-    ArchiveFile file;
-
-  private:
-    std::string temp_;
+    platform::AtomicFile temp;
+    ArchiveFile file;  // closed before temp removes an uncommitted file
 };
 
 // Puts the image of the icon file `icon` into the Windows stub copied to the
@@ -241,7 +221,9 @@ int ZipEngine::MoveCentralDirectory(ArchiveFile& out, const EocdRecord& eocd, in
     std::vector<uint8_t> record, moved;
     for (uint64_t n = 0; n < eocd.TotalEntries; ++n) {
         zip::CentralRecord r;
-        if (ReadCentralRecord(inFile_, record, r) != RecordRead::Ok) return -2;  // 11013, 11015, 11042
+        if (ReadCentralRecord(inFile_, record, r) != RecordRead::Ok)
+            return -2;  // MsgId::CentralHeaderReadError, MsgId::CentralSignatureWrong,
+                        // MsgId::CentralNameCopyError
         const int64_t offset = static_cast<int64_t>(r.localOffset) + shift;
         if (offset < 0) return -2;
         const auto extra = zip::PutCentralValues(r.header, r.extra, r.unpackedSize, r.packedSize,
@@ -251,7 +233,8 @@ int ZipEngine::MoveCentralDirectory(ArchiveFile& out, const EocdRecord& eocd, in
         zip::AppendBytes(moved, r.name);
         zip::AppendBytes(moved, extra);
         zip::AppendBytes(moved, r.comment);
-        if (out.Write(moved.data(), moved.size()) != moved.size()) return -2;  // 11029
+        if (out.Write(moved.data(), moved.size()) != moved.size())
+            return -2;  // MsgId::CentralHeaderWriteError
     }
     // Whatever stands between the last header and the end record belongs to
     // the directory as stored; it moves along unchanged.
@@ -261,22 +244,24 @@ int ZipEngine::MoveCentralDirectory(ArchiveFile& out, const EocdRecord& eocd, in
     unsigned char bytes[zip::kEocdSize];
     zip::Eocd end;
     if (inFile_.Read(bytes, sizeof bytes) != sizeof bytes || !zip::ParseEocd(bytes, end))
-        return -2;  // 11043
+        return -2;  // MsgId::EndRecordSkipError
     const int64_t central = static_cast<int64_t>(end.centralOffset) + shift;
     if (central < 0 || central >= zip::kFull32) return -2;
     end.centralOffset = static_cast<uint32_t>(central);
     std::vector<uint8_t> endBytes;
     zip::AppendEocd(endBytes, end);
-    if (out.Write(endBytes.data(), endBytes.size()) != endBytes.size()) return -2;  // 11030
+    if (out.Write(endBytes.data(), endBytes.size()) != endBytes.size())
+        return -2;  // MsgId::EndRecordWriteError
     const int64_t comment = logicalSize_ - inFile_.Position();
-    if (comment < 0 || CopyLoop(inFile_, out, comment, *host_) != 0) return -2;  // 11044
+    if (comment < 0 || CopyLoop(inFile_, out, comment, *host_) != 0)
+        return -2;  // MsgId::ArchiveCommentCopyError
     return 0;
 }
 
 int ZipEngine::ConvertToExe(bool newFile) {
     std::error_code ec;
     if (!newFile && (zipFileName_.empty() || !fs::is_regular_file(zipFileName_, ec))) {
-        ShowEngineMessage(10102);
+        ShowEngineMessage(MsgId::NoZipFile);
         return -9;
     }
     SfxSettingsBlock block;
@@ -288,14 +273,14 @@ int ZipEngine::ConvertToExe(bool newFile) {
     const size_t blockSize = SettingsBlockSize(block);
     for (const std::string* text : {&SFXCaption, &SFXDefaultDir, &SFXCommandLine, &SFXMessage}) {
         if (text->size() > kSfxMaxTextLength) {
-            ShowEngineMessage(10801,
+            ShowEngineMessage(MsgId::SfxStringTooLong,
                               "\r\nSFXCaption + SFXDefaultDir + SFXCommandLine + SFXMessage = " +
                                   std::to_string(blockSize + 1));
             return -9;
         }
     }
     if (!FindStub(SFXPath, dllDirectory_)) {
-        ShowEngineMessage(10802);
+        ShowEngineMessage(MsgId::SfxStubNotFound);
         return -9;
     }
     const std::string blockBytes = EncodeSettingsBlock(block);
@@ -304,16 +289,15 @@ int ZipEngine::ConvertToExe(bool newFile) {
     std::string outName = zipFileName_;
     if (!newFile) {
         if (LowerExtension(zipFileName_) != ".zip") {
-            ShowEngineMessage(10803);
+            ShowEngineMessage(MsgId::InputNotZip);
             return -9;
         }
         outName = fs::path(zipFileName_).replace_extension(".exe").string();
     }
 
+    const mode_t mode = OutputMode(newFile ? std::string() : zipFileName_, true);
     TempOutput out;
-    if (outName.empty() ||
-        !out.Create(outName, OutputMode(newFile ? std::string() : zipFileName_, true)))
-        return -1;
+    if (!out.Create(outName)) return -1;
     ArchiveFile stub;
     if (!stub.Open(SFXPath, ArchiveFile::Mode::Read)) return -3;
     int code = CopyLoop(stub, out.file, -1, *host_);
@@ -351,7 +335,7 @@ int ZipEngine::ConvertToExe(bool newFile) {
 
     // An earlier output makes way only now that the new one is complete.
     if (fs::exists(fs::symlink_status(outName, ec)) && !DiscardFile(outName)) return -1;
-    if (!out.Commit(outName)) return -2;
+    if (!out.Commit(mode)) return -2;
     if (!newFile) {
         DiscardFile(zipFileName_);
         setZipFileName(outName);
@@ -362,22 +346,23 @@ int ZipEngine::ConvertToExe(bool newFile) {
 int ZipEngine::ConvertToZip() {
     std::error_code ec;
     if (zipFileName_.empty() || !fs::is_regular_file(zipFileName_, ec)) {
-        ShowEngineMessage(10901);
+        ShowEngineMessage(MsgId::NoExeFile);
         return -3;
     }
     if (LowerExtension(zipFileName_) != ".exe") {
-        ShowEngineMessage(10902);
+        ShowEngineMessage(MsgId::InputNotExe);
         return -3;
     }
     const int64_t prefix = sfxPrefixSize_;
     if (prefix <= 0) {
-        ShowEngineMessage(10903);
+        ShowEngineMessage(MsgId::SfxTypeUnknown);
         return -9;
     }
     BusyCursor busy(*host_);
     const std::string outName = fs::path(zipFileName_).replace_extension(".zip").string();
+    const mode_t mode = OutputMode(zipFileName_, false);
     TempOutput out;
-    if (!out.Create(outName, OutputMode(zipFileName_, false))) return -1;
+    if (!out.Create(outName)) return -1;
 
     int code = 0;
     int64_t expected = 0;
@@ -391,7 +376,7 @@ int ZipEngine::ConvertToZip() {
         std::string front(static_cast<size_t>(region), '\0');
         if (!inFile_.Seek(prefix - region) ||
             inFile_.Read(front.data(), front.size()) != front.size())
-            throw EZipEngine(11012, false);
+            throw EZipEngine(MsgId::LocalHeaderReadError, false);
         const auto block =
             FindSettingsBlock(reinterpret_cast<const unsigned char*>(front.data()), front.size());
         if (block) {
@@ -424,7 +409,7 @@ int ZipEngine::ConvertToZip() {
     if (code != 0) return code;
 
     if (fs::exists(fs::symlink_status(outName, ec)) && !DiscardFile(outName)) return -1;
-    if (!out.Commit(outName)) return -2;
+    if (!out.Commit(mode)) return -2;
     DiscardFile(zipFileName_);
     setZipFileName(outName);
     return 0;

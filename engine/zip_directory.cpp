@@ -9,6 +9,7 @@
 #include "engine/zip_engine.h"
 #include "platform/code_page.h"
 #include "platform/volume.h"
+#include "libs/zipcore/oem_names.h"
 #include "libs/zipcore/zip_records.h"
 
 namespace engine {
@@ -61,8 +62,10 @@ void FillEntry(ZipDirEntry& entry, const kelp::zip::CentralRecord& r) {
 }  // namespace
 
 bool ZipEngine::NamesAreOem() const {
-    return (CodePage == cpAuto && lastHost_ == 0) || lastHost_ == 6 ||
-           (lastHost_ == 11 && lastVersion_ == 50) || CodePage == cpOEM;
+    // cpOEM converts every name, cpAuto those of OEM hosts, cpNone those of
+    // OEM hosts but FAT.
+    return CodePage == cpOEM || (kelp::zip::IsOemHost(lastHost_, lastVersion_) &&
+                                 (CodePage != cpNone || lastHost_ != kelp::zip::kHostFat));
 }
 
 std::string ZipEngine::ConvertNameChars(const std::string& text, bool toOem) const {
@@ -74,8 +77,8 @@ bool ZipEngine::OpenArchiveEnd(EocdRecord& eocd, bool raiseOnFailure) {
     rawComment_.clear();
     endOfDirOffset_ = 0;
     if (!inFile_.Open(spanInName_, ArchiveFile::Mode::Read)) {
-        if (raiseOnFailure) throw EZipEngine(11001, true);
-        ShowEngineMessage(11002);
+        if (raiseOnFailure) throw EZipEngine(MsgId::InputMissing, true);
+        ShowEngineMessage(MsgId::ZipOpenFailed);
         return false;
     }
     const int labelDisk = DiskNumberFromLabel(volumeLabel_);
@@ -90,8 +93,9 @@ bool ZipEngine::OpenArchiveEnd(EocdRecord& eocd, bool raiseOnFailure) {
     if (size >= static_cast<int64_t>(zip::kEocdSize)) {
         const int64_t length = std::min<int64_t>(zip::kMaxEocdSearch, size);
         std::vector<unsigned char> tail(static_cast<size_t>(length));
-        if (!inFile_.Seek(size - length)) throw EZipEngine(11008, true);
-        if (inFile_.Read(tail.data(), tail.size()) != tail.size()) throw EZipEngine(11011, true);
+        if (!inFile_.Seek(size - length)) throw EZipEngine(MsgId::InputSeekError, true);
+        if (inFile_.Read(tail.data(), tail.size()) != tail.size())
+            throw EZipEngine(MsgId::EndRecordReadError, true);
         // An end record that closes the file wins (no comment can follow
         // it); otherwise the last candidate in the tail.
         std::optional<size_t> at;
@@ -118,7 +122,7 @@ bool ZipEngine::OpenArchiveEnd(EocdRecord& eocd, bool raiseOnFailure) {
                 const bool blockFill =
                     size % 512 == 0 && trailing < 512 &&
                     std::all_of(tail.end() - trailing, tail.end(), [](unsigned char c) { return c == 0; });
-                if (!blockFill) ShowEngineMessage(10204);
+                if (!blockFill) ShowEngineMessage(MsgId::TrailingGarbage);
             }
             if (eocd.CommentLength > 0)
                 rawComment_.assign(reinterpret_cast<const char*>(tail.data()) + *at + zip::kEocdSize,
@@ -129,10 +133,10 @@ bool ZipEngine::OpenArchiveEnd(EocdRecord& eocd, bool raiseOnFailure) {
     }
 
     if (!raiseOnFailure) return false;
-    if (!firstPartOfSet && labelDisk != 0) throw EZipEngine(11038, labelDisk);
-    if (firstPartOfSet && labelDisk == 1) throw EZipEngine(11037, true);
-    if (firstPartOfSet) throw EZipEngine(11045, true);
-    throw EZipEngine(11036, true);
+    if (!firstPartOfSet && labelDisk != 0) throw EZipEngine(MsgId::NthDiskOfSet, labelDisk);
+    if (firstPartOfSet && labelDisk == 1) throw EZipEngine(MsgId::FirstDiskOfSet, true);
+    if (firstPartOfSet) throw EZipEngine(MsgId::FirstFileOfSet, true);
+    throw EZipEngine(MsgId::NotAZipArchive, true);
 }
 
 // An archive with more members or bytes than the end record's fields hold
@@ -190,9 +194,11 @@ void ZipEngine::List() {
         } catch (const EZipEngine& e) {
             report = [this, e] { ReportEngineError(e); };
         } catch (const std::bad_alloc&) {
-            report = [this] { ShowEngineMessage(10103); };
+            report = [this] { ShowEngineMessage(MsgId::OutOfMemory); };
         } catch (const std::exception& e) {
-            report = [this, text = std::string(e.what())] { ShowEngineMessage(10202, text); };
+            report = [this, text = std::string(e.what())] {
+                ShowEngineMessage(MsgId::ListUnknownError, text);
+            };
         }
         inFile_.Close();
     }
@@ -207,7 +213,7 @@ void ZipEngine::List() {
 void ZipEngine::ReadDirectory() {
     spanInName_ = zipFileName_;
     spanDrive_ = platform::DriveRoot(zipFileName_);
-    if (!CheckDrive()) throw EZipEngine(11004, spanDrive_);
+    if (!CheckDrive()) throw EZipEngine(MsgId::DriveNotDefined, spanDrive_);
 
     EocdRecord eocd;
     OpenArchiveEnd(eocd, true);
@@ -228,10 +234,11 @@ void ZipEngine::ReadDirectory() {
     sfxPrefixSize_ = static_cast<int64_t>(
         std::min<uint64_t>(eocd.CentralOffset, static_cast<uint64_t>(std::max<int64_t>(physicalSize_, 0))));
     structureError_ = static_cast<int64_t>(eocd.CentralOffset) != centralOffset_;
-    if (structureError_) ShowEngineMessage(10203);
+    if (structureError_) ShowEngineMessage(MsgId::StructureWarning);
 
     BufferedReader reader(inFile_);
-    if (centralOffset_ < 0 || !reader.Seek(centralOffset_)) throw EZipEngine(10201, true);
+    if (centralOffset_ < 0 || !reader.Seek(centralOffset_))
+        throw EZipEngine(MsgId::DirectorySeekError, true);
 
     namespace zip = kelp::zip;
     // Every header takes at least 46 bytes, so the file bounds the count.
@@ -247,7 +254,7 @@ void ZipEngine::ReadDirectory() {
     for (;; ++n) {
         if (oneDisk && reader.Position() + static_cast<int64_t>(zip::kCentralHeaderSize) > dirEnd) {
             // Fewer headers than the end record counts: the directory is damaged.
-            if (n < eocd.TotalEntries) throw EZipEngine(11013, true);
+            if (n < eocd.TotalEntries) throw EZipEngine(MsgId::CentralHeaderReadError, true);
             break;
         }
         if (!oneDisk && n >= eocd.TotalEntries) break;
@@ -259,13 +266,17 @@ void ZipEngine::ReadDirectory() {
             reader.Seek(0);
             read = ReadCentralRecord(reader, record, r);
         }
-        if (read == RecordRead::ShortFixedPart) throw EZipEngine(11013, true);
+        if (read == RecordRead::ShortFixedPart)
+            throw EZipEngine(MsgId::CentralHeaderReadError, true);
         if (read == RecordRead::NotAHeader) {
             // Bytes behind the counted members that are no header end the directory.
             if (oneDisk && n >= eocd.TotalEntries) break;
-            throw EZipEngine(11015, true);
+            throw EZipEngine(MsgId::CentralSignatureWrong, true);
         }
-        if (read == RecordRead::ShortFields) throw EZipEngine(r.header.nameLength > 0 ? 11017 : 11022, true);
+        if (read == RecordRead::ShortFields)
+            throw EZipEngine(
+                r.header.nameLength > 0 ? MsgId::CentralNameReadError : MsgId::FileCommentReadError,
+                true);
 
         ZipDirEntry& entry = dirEntries_.emplace_back();
         FillEntry(entry, r);
@@ -294,8 +305,9 @@ void ZipEngine::ReadDirectory() {
     if (n != eocd.TotalEntries) {
         // More headers than the end record counts: every member is listed,
         // and the archive is still reported damaged.
-        ShowEngineMessage(11013, "\n" + std::to_string(n) + " members in the central directory, " +
-                                     std::to_string(eocd.TotalEntries) + " in the end record");
+        ShowEngineMessage(MsgId::CentralHeaderReadError,
+                          "\n" + std::to_string(n) + " members in the central directory, " +
+                              std::to_string(eocd.TotalEntries) + " in the end record");
     }
     lastDiskNumber_ = eocd.ThisDisk;
     // The first local header's file offset, whether or not the stored offsets

@@ -7,7 +7,10 @@ namespace engine {
 namespace {
 
 // Warnings and notices that do not mean an operation failed.
-bool IsWarning(int id) { return id == 10203 || id == 10204 || id == 10601 || id == 10701; }
+bool IsWarning(int id) {
+    return id == MsgId::StructureWarning || id == MsgId::TrailingGarbage ||
+           id == MsgId::ZipLibLoaded || id == MsgId::UnzipLibLoaded;
+}
 
 constexpr size_t kPasswordMaxLength = 80;
 
@@ -50,20 +53,25 @@ int ZipEngine::AskPassword(const std::string& title, const std::string& prompt,
 
 std::string ZipEngine::AddPasswordPrompt() {
     if (Unattended) {
-        ShowEngineMessage(10150);
+        ShowEngineMessage(MsgId::NoAddPassword);
         return {};
     }
-    const std::string title = LookupMessage(10154, kMissingMessagePrefix);
+    const std::string title = LookupMessage(MsgId::PasswordTitle, kMissingMessagePrefix);
     std::string first;
-    if (AskPassword(title, LookupMessage(10155, MissingMessageText(10155)), first) != 1 ||
+    if (AskPassword(title,
+                    LookupMessage(MsgId::EnterPassword, MissingMessageText(MsgId::EnterPassword)),
+                    first) != 1 ||
         first.empty())
         return {};
     std::string second;
-    if (AskPassword(title, LookupMessage(10156, MissingMessageText(10156)), second) != 1 ||
+    if (AskPassword(
+            title,
+            LookupMessage(MsgId::ConfirmPassword, MissingMessageText(MsgId::ConfirmPassword)),
+            second) != 1 ||
         second.empty())
         return {};
     if (first != second) {
-        ShowEngineMessage(10104);
+        ShowEngineMessage(MsgId::PasswordsDiffer);
         return {};
     }
     return second;
@@ -71,12 +79,13 @@ std::string ZipEngine::AddPasswordPrompt() {
 
 std::string ZipEngine::ExtractPasswordPrompt() {
     if (Unattended) {
-        ShowEngineMessage(10151);
+        ShowEngineMessage(MsgId::NoExtractPassword);
         return {};
     }
     std::string password;
-    AskPassword(LookupMessage(10154, kMissingMessagePrefix),
-                LookupMessage(10155, MissingMessageText(10155)), password);
+    AskPassword(LookupMessage(MsgId::PasswordTitle, kMissingMessagePrefix),
+                LookupMessage(MsgId::EnterPassword, MissingMessageText(MsgId::EnterPassword)),
+                password);
     return password;
 }
 

@@ -155,6 +155,9 @@ public:
     static bool ZipLibLoaded();
     static bool UnzipLibLoaded();
 
+    // The folder Extract writes into: ExtrBaseDir when it names a folder,
+    // else "" (the current folder).
+    std::string ExtractFolder() const;
     // The decompression block for `archiveName` in the layout of `version`.
     std::unique_ptr<UnzipParamBlock> FillUnzParams(const std::string& archiveName, int version);
     // The compression block for `archiveName` in the layout of `version`.

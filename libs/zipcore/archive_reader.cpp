@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "oem_names.h"
+#include "platform/code_page.h"
 
 namespace kelp::zip {
 
@@ -177,7 +178,7 @@ bool ArchiveReader::ReadDirectory(std::string& error) {
         }
         const uint8_t* p = dir.data() + pos + kCentralHeaderSize;
         e.name.assign(reinterpret_cast<const char*>(p), e.header.nameLength);
-        e.displayName = HasOemName(e.header) ? OemToUtf8(e.name) : e.name;
+        e.displayName = HasOemName(e.header) ? platform::OemToAnsi(e.name) : e.name;
         e.extra.assign(p + e.header.nameLength, p + e.header.nameLength + e.header.extraLength);
         e.comment.assign(
             reinterpret_cast<const char*>(p) + e.header.nameLength + e.header.extraLength,

@@ -219,6 +219,16 @@ TEST_F(Directory, NamesConvertFromOemOnlyWhereTheHostCallsForIt) {
     zip.CodePage = engine::cpNone;
     zip.List();
     EXPECT_EQ(zip.DirEntries()[0].MemberName, "caf\x82.txt");
+
+    // HPFS names, and NTFS names from version 5.0, are OEM even under cpNone.
+    fixtures::BuilderMember hpfs = fat;
+    hpfs.host = 6;
+    fixtures::BuilderMember ntfs50 = ntfs;
+    ntfs50.versionMadeBy = 50;
+    ListBytes(ArchiveBuilder().Add(hpfs).Add(ntfs50).Build());
+    ASSERT_EQ(zip.EntryCount(), 2u);
+    EXPECT_EQ(zip.DirEntries()[0].MemberName, "café.txt");
+    EXPECT_EQ(zip.DirEntries()[1].MemberName, "café.txt");
 }
 
 TEST_F(Directory, Zip64EndRecordGivesTheRealCounts) {
