@@ -12,7 +12,9 @@
 #include <atomic>
 #include <ctime>
 
+#include "engine/archive_end.h"
 #include "engine/archive_file.h"
+#include "engine/directory_reader.h"
 #include "engine/ezip_engine.h"
 #include "engine/host_ui.h"
 #include "engine/option_set.h"
@@ -41,8 +43,6 @@ using SFXOpts = OptionSet<SFXOptsEnum>;
 
 enum OvrOpts { OvrConfirm, OvrAlways, OvrNever };
 
-// How names and comments are converted between the OEM and ANSI character sets.
-enum CodePageOpts { cpAuto, cpNone, cpOEM };
 
 // What happens to files the engine replaces: deleted for good, or moved to
 // the trash.
@@ -67,20 +67,6 @@ struct AddSource {
 class UnzipParamBlock;
 class ZipParamBlock;
 
-// The end-of-central-directory record. The counts, size and offset are wide
-// enough for the values of a ZIP64 end record, which replace the 16- and
-// 32-bit fields when the archive has one.
-struct EocdRecord {
-    uint16_t ThisDisk = 0;
-    uint16_t CentralDisk = 0;
-    uint64_t EntriesThisDisk = 0;
-    uint64_t TotalEntries = 0;
-    uint64_t CentralSize = 0;
-    uint64_t CentralOffset = 0;
-    uint16_t CommentLength = 0;
-    bool Zip64 = false;
-    int64_t Zip64RecordOffset = 0;  // file offset of the ZIP64 end record, if any
-};
 
 // The name of part `part` of a set on a fixed drive: the three characters in
 // front of the extension replaced by the part number as three digits.
@@ -280,11 +266,6 @@ public:
 
 private:
     void ReadDirectory();
-    // Whether names and comments convert from OEM under the rules for the
-    // central header read last.
-    bool NamesAreOem() const;
-    void ReadCentralDirectory(const EocdRecord& eocd);
-    void ReadZip64End(EocdRecord& eocd);
     Volume& DriveVolume();
     bool CheckDrive();
     platform::DriveType DiskPrompt();
