@@ -90,3 +90,45 @@ std::string ZipEngine::ExtractPasswordPrompt() {
 }
 
 }  // namespace engine
+
+namespace engine {
+
+SfxSettings ZipEngine::SfxSettingsNow() const {
+    return {SFXOptions, SFXOverWriteMode, SFXCaption, SFXDefaultDir, SFXCommandLine, SFXMessage, SFXIcon};
+}
+
+void ZipEngine::SetSfxSettings(const SfxSettings& s) {
+    SFXOptions = s.options;
+    SFXOverWriteMode = s.overwrite;
+    SFXCaption = s.caption;
+    SFXDefaultDir = s.defaultDir;
+    SFXCommandLine = s.commandLine;
+    SFXMessage = s.message;
+    SFXIcon = s.icon;
+}
+
+SfxConverter ZipEngine::MakeSfxConverter() {
+    return SfxConverter(
+        *host_, [this](int id, const std::string& extra) { ShowEngineMessage(id, extra); },
+        [this](const std::string& path) { return DiscardFile(path); });
+}
+
+int ZipEngine::ConvertToExe(bool newFile) {
+    std::string outName;
+    const int code = MakeSfxConverter().ToExe(zipFileName_, newFile, SfxSettingsNow(), SFXPath,
+                                              dllDirectory_, outName);
+    if (code == 0 && !newFile) setZipFileName(outName);
+    return code;
+}
+
+int ZipEngine::ConvertToZip() {
+    SfxSettings settings = SfxSettingsNow();
+    std::string outName;
+    const int code = MakeSfxConverter().ToZip(zipFileName_, sfxPrefixSize_, settings, outName);
+    // The program's settings are taken even when its archive could not be written.
+    SetSfxSettings(settings);
+    if (code == 0) setZipFileName(outName);
+    return code;
+}
+
+}  // namespace engine

@@ -15,6 +15,7 @@
 #include "engine/archive_end.h"
 #include "engine/archive_file.h"
 #include "engine/directory_reader.h"
+#include "engine/sfx_converter.h"
 #include "engine/ezip_engine.h"
 #include "engine/host_ui.h"
 #include "engine/option_set.h"
@@ -36,12 +37,6 @@ using AddOpts = OptionSet<AddOptsEnum>;
 enum ExtrOptsEnum { ExtrDirNames, ExtrOverWrite, ExtrFreshen, ExtrUpdate, ExtrTest };
 using ExtrOpts = OptionSet<ExtrOptsEnum>;
 
-enum SFXOptsEnum {
-    SFXAskCmdLine, SFXAskFiles, SFXAutoRun, SFXHideOverWriteBox, SFXCheckSize, SFXNoSuccessMsg
-};
-using SFXOpts = OptionSet<SFXOptsEnum>;
-
-enum OvrOpts { OvrConfirm, OvrAlways, OvrNever };
 
 
 // What happens to files the engine replaces: deleted for good, or moved to
@@ -280,8 +275,10 @@ private:
     void CloseSpanPart();
     void CopyToSplit(uint64_t count, int errorId);
     void CopySpanBytes(ArchiveFile& out, uint64_t count, int errorId);
-    int CopyArchiveBody(ArchiveFile& out, const EocdRecord& eocd, int64_t from, int64_t& expected);
-    int MoveCentralDirectory(ArchiveFile& out, const EocdRecord& eocd, int64_t shift);
+    // The SFX properties as the converter takes them, and back.
+    SfxSettings SfxSettingsNow() const;
+    void SetSfxSettings(const SfxSettings& settings);
+    SfxConverter MakeSfxConverter();
     std::string StoreSuffixList() const;
     static int32_t CallZipExec(void* block);
     static int32_t CallUnzipExec(void* block);
