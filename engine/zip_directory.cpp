@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <new>
 
+#include "engine/raw_volumes.h"
 #include "engine/zip_engine.h"
 #include "engine/zip_records.h"
 #include "platform/code_page.h"
@@ -197,7 +198,9 @@ void ZipEngine::List() {
 }
 
 void ZipEngine::ReadDirectory() {
-    spanInName_ = zipFileName_;
+    // Raw volumes are read from a joined copy.
+    const JoinedVolumes volumes(zipFileName_, TempFolder());
+    spanInName_ = volumes.Path();
     spanDrive_ = platform::DriveRoot(zipFileName_);
     if (!CheckDrive()) throw EZipEngine(11004, spanDrive_);
 

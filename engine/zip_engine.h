@@ -72,9 +72,12 @@ struct EocdRecord {
     int64_t Zip64RecordOffset = 0;  // file offset of the ZIP64 end record, if any
 };
 
-// The name of part `part` of a set on a fixed drive: the three characters in
-// front of the extension replaced by the part number as three digits.
-std::string PartFileName(const std::string& path, int part);
+// The name of part `part` of the set on a fixed drive that `path` (any of
+// its parts) belongs to, `lastPart` being the number of the last part: the
+// three characters in front of the extension replaced by the part number as
+// three digits, or for a set of the command-line zip tool the extension
+// ".z01", ".z02", ... and ".zip" for the last part.
+std::string PartFileName(const std::string& path, int part, int lastPart);
 // Part number n as three digits: the last three of n + 1001 (0 gives "001").
 std::string ThreeDigits(int n);
 // The name of part `part` of a set written to `target` on a fixed drive: the
@@ -266,6 +269,8 @@ public:
 
 private:
     void ReadDirectory();
+    // TempDir, or the system's temporary folder; with a trailing "/".
+    std::string TempFolder() const;
     void ReadCentralDirectory(const EocdRecord& eocd);
     void ReadZip64End(EocdRecord& eocd);
     Volume& DriveVolume();
@@ -275,13 +280,12 @@ private:
     void OpenPartForReading(int disk);
     void WriteComment(const std::string& raw);
     void RunExtract(bool toMemory);
-    bool ReadSpanUnit(void* buffer, size_t size, int errorId);
+    bool ReadAcrossParts(BufferedReader& reader, void* buffer, size_t size);
     int ReportSpanFailure();
     void SplitWrite(const unsigned char* buffer, size_t length, size_t unit);
     void OpenNextSpanPart();
     void CloseSpanPart();
-    void CopyToSplit(uint64_t count, int errorId);
-    void CopySpanBytes(ArchiveFile& out, uint64_t count, int errorId);
+    void CopyToSplit(BufferedReader& reader, uint64_t count, int errorId);
     int CopyArchiveBody(ArchiveFile& out, const EocdRecord& eocd, int64_t from, int64_t& expected);
     int MoveCentralDirectory(ArchiveFile& out, const EocdRecord& eocd, int64_t shift);
     std::string StoreSuffixList() const;

@@ -113,6 +113,8 @@ constexpr MessageEntry kMessages[] = {
     {11045, "This is the first file in a backup set,\nplease choose the last file of this set"},
     {11046, "Please insert disk volume %.1d"},
     {11047, "Central directory"},
+    {11048, "A part of this set is missing: %s"},
+    {11049, "A local header does not match its central header: %s"},
 };
 
 }  // namespace
