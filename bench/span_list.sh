@@ -22,7 +22,11 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
         z.writestr("folder%03d/member%06d.txt" % (i % 500, i), ("member %d\n" % i) * 20)
 PY
 }
-last_part() { "$kelpzip" span "$1" "$2" --volume-size 1048576 | tail -1; }
+# Spans $1 into parts named after $2 (replacing earlier ones); prints the last part.
+last_part() {
+    rm -f "${2%.zip}"[0-9][0-9][0-9].zip
+    "$kelpzip" span "$1" "$2" --volume-size 1048576 | tail -1
+}
 
 make_archive "$work/list.zip" 20000
 list_last=$(last_part "$work/list.zip" "$work/lset.zip")
@@ -31,7 +35,7 @@ list_set=$(best "$rounds" "$kelpzip" list --tsv "$list_last")
 list_plain=$(best "$rounds" "$kelpzip" list --tsv "$work/list.zip")
 
 make_archive "$work/big.zip" 40000
-before_round() { rm -f "$work"/bset*.zip; }
+before_round() { rm -f "$work"/bset[0-9][0-9][0-9].zip; }
 span=$(best "$rounds" "$kelpzip" span "$work/big.zip" "$work/bset.zip" --volume-size 1048576)
 unset -f before_round
 big_last=$(last_part "$work/big.zip" "$work/bset.zip")
