@@ -62,6 +62,15 @@ std::string PartFileName(const std::string& path, int part, int lastPart) {
     return (p.parent_path() / (stem + ThreeDigits(part) + ext)).string();
 }
 
+int PartNumberInName(const std::string& path) {
+    const std::filesystem::path p(path);
+    const std::string ext = p.extension().string();
+    std::string digits = IsSplitPartExtension(ext) ? ext.substr(2) : p.stem().string();
+    digits.erase(0, digits.size() - std::min<size_t>(3, digits.size()));
+    const bool number = !digits.empty() && std::all_of(digits.begin(), digits.end(), ::isdigit);
+    return number && (digits.size() == 3 || IsSplitPartExtension(ext)) ? std::stoi(digits) : 0;
+}
+
 void ZipEngine::SetRemovableDrive(Volume* drive) { removableDrive_ = drive; }
 
 Volume& ZipEngine::DriveVolume() {

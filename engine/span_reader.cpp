@@ -115,11 +115,7 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
         platform::DriveType type = platform::DriveType::Removable;
         for (;;) {
             if (type == platform::DriveType::Fixed || type == platform::DriveType::Remote) {
-                const std::string stem = std::filesystem::path(spanInName_).stem().string();
-                const std::string digits = stem.size() >= 3 ? stem.substr(stem.size() - 3) : "";
-                const int n = digits.size() == 3 && std::all_of(digits.begin(), digits.end(), ::isdigit)
-                                  ? std::stoi(digits)
-                                  : 0;
+                const int n = PartNumberInName(spanInName_);
                 if (n == 1) throw EZipEngine(11045, true);
                 throw EZipEngine(11038, n);
             }

@@ -78,6 +78,9 @@ struct EocdRecord {
 // three digits, or for a set of the command-line zip tool the extension
 // ".z01", ".z02", ... and ".zip" for the last part.
 std::string PartFileName(const std::string& path, int part, int lastPart);
+// The part number (from 1) that a part's file name carries: the three digits
+// in front of the extension, or those of a ".z01" extension; 0 for none.
+int PartNumberInName(const std::string& path);
 // Part number n as three digits: the last three of n + 1001 (0 gives "001").
 std::string ThreeDigits(int n);
 // The name of part `part` of a set written to `target` on a fixed drive: the
