@@ -1,7 +1,14 @@
 // The drive check, the disk prompt and the opening of parts of a multi-part
-// set. A set on a fixed drive is a row of numbered part files (data001.zip,
-// data002.zip, ...) and needs no prompts; on a removable drive every part has
-// the same name on its own disk, labelled "PKBACK# 001" onwards.
+// set. A set on a fixed drive is a row of numbered part files and needs no
+// prompts: Kelp numbers them in front of the extension (data001.zip,
+// data002.zip, ...), the common command-line zip tool in the extension
+// (data.z01, data.z02, ..., the last one data.zip). On a removable drive
+// every part has the same name on its own disk, labelled "PKBACK# 001"
+// onwards.
+#include <strings.h>
+
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 
 #include "engine/zip_engine.h"
@@ -16,6 +23,23 @@ bool IsFixed(platform::DriveType type) {
     return type == platform::DriveType::Fixed || type == platform::DriveType::Remote;
 }
 
+// ".z" (or ".Z") and at least two digits.
+bool IsSplitPartExtension(const std::string& ext) {
+    return ext.size() >= 4 && (ext[1] == 'z' || ext[1] == 'Z') &&
+           std::all_of(ext.begin() + 2, ext.end(), [](unsigned char c) { return std::isdigit(c); });
+}
+
+// A part of a set named by the command-line tool: a ".z01"-style part, or
+// the last part beside its ".z01".
+bool IsSplitPartName(const std::filesystem::path& p) {
+    const std::string ext = p.extension().string();
+    if (IsSplitPartExtension(ext)) return true;
+    if (ext.size() != 4 || strcasecmp(ext.c_str(), ".zip") != 0) return false;
+    std::filesystem::path first = p;
+    std::error_code ec;
+    return std::filesystem::exists(first.replace_extension(ext[1] == 'Z' ? ".Z01" : ".z01"), ec);
+}
+
 }  // namespace
 
 std::string ThreeDigits(int n) {
@@ -23,12 +47,28 @@ std::string ThreeDigits(int n) {
     return text.substr(text.size() - 3);
 }
 
-std::string PartFileName(const std::string& path, int part) {
-    const std::filesystem::path p(path);
+std::string PartFileName(const std::string& path, int part, int lastPart) {
+    std::filesystem::path p(path);
     const std::string ext = p.extension().string();
+    if (IsSplitPartName(p)) {
+        const bool upper = ext[1] == 'Z';
+        if (part == lastPart) return p.replace_extension(upper ? ".ZIP" : ".zip").string();
+        const std::string number = std::to_string(part + 1);
+        return p.replace_extension((upper ? ".Z" : ".z") + std::string(number.size() < 2 ? "0" : "") + number)
+            .string();
+    }
     std::string stem = p.stem().string();
     stem.erase(stem.size() - std::min<size_t>(3, stem.size()));
     return (p.parent_path() / (stem + ThreeDigits(part) + ext)).string();
+}
+
+int PartNumberInName(const std::string& path) {
+    const std::filesystem::path p(path);
+    const std::string ext = p.extension().string();
+    std::string digits = IsSplitPartExtension(ext) ? ext.substr(2) : p.stem().string();
+    digits.erase(0, digits.size() - std::min<size_t>(3, digits.size()));
+    const bool number = !digits.empty() && std::all_of(digits.begin(), digits.end(), ::isdigit);
+    return number && (digits.size() == 3 || IsSplitPartExtension(ext)) ? std::stoi(digits) : 0;
 }
 
 void ZipEngine::SetRemovableDrive(Volume* drive) { removableDrive_ = drive; }
@@ -106,7 +146,7 @@ platform::DriveType ZipEngine::DiskPrompt() {
 
 bool ZipEngine::PartCheck(platform::DriveType type) {
     if (IsFixed(type)) {
-        spanInName_ = PartFileName(spanInName_, currentDisk_);
+        spanInName_ = PartFileName(spanInName_, currentDisk_, lastDiskNumber_);
         return true;
     }
     return volumeLabel_ == "PKBACK# " + ThreeDigits(currentDisk_);
@@ -122,7 +162,7 @@ void ZipEngine::OpenPartForReading(int disk) {
             type = DiskPrompt();
         } while (!PartCheck(type));
         if (inFile_.Open(spanInName_, ArchiveFile::Mode::Read)) return;
-        if (IsFixed(type)) throw EZipEngine(MsgId::InputMissing, true);
+        if (IsFixed(type)) throw EZipEngine(MsgId::SetPartMissing, spanInName_);
         ShowEngineMessage(MsgId::InputMissing);
     }
 }

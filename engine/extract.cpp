@@ -5,8 +5,8 @@
 #include <new>
 
 #include "engine/param_blocks.h"
+#include "engine/raw_volumes.h"
 #include "engine/zip_engine.h"
-#include "platform/folders.h"
 
 namespace engine {
 
@@ -64,12 +64,20 @@ void ZipEngine::RunExtract(bool toMemory) {
         return;
     }
 
+    // A set is joined first, and so are raw volumes.
     std::string archive = std::filesystem::absolute(zipFileName_, ec).string();
+    std::unique_ptr<JoinedVolumes> volumes;
+    try {
+        volumes = std::make_unique<JoinedVolumes>(archive, TempFolder());
+    } catch (const EZipEngine& e) {
+        ReportEngineError(e);
+        finish();
+        return;
+    }
+    archive = volumes->Path();
     std::string joined;
     if (lastDiskNumber_ > 0) {
-        const std::string folder =
-            TempDir.empty() ? platform::TempFolder() : platform::WithTrailingSlash(TempDir);
-        joined = folder;
+        joined = TempFolder();
         if (ReadSpan(zipFileName_, joined) != 0) {
             finish();
             return;

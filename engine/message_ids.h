@@ -117,6 +117,8 @@ enum Id : int {
     FirstFileOfSet = 11045,
     InsertDisk = 11046,
     CentralDirectory = 11047,
+    SetPartMissing = 11048,
+    LocalHeaderMismatch = 11049,
 };
 
 }  // namespace MsgId

@@ -1,9 +1,10 @@
-// Joining a multi-part set into one ordinary archive. On this platform a set
-// lives on a fixed drive as numbered part files (data001.zip, data002.zip,
-// ...); the parts concatenated hold a 4-byte marker, the local entries, the
-// central directory and the end record, with offsets relative to each part.
+// Joining a multi-part set into one ordinary archive. The parts concatenated
+// hold a 4-byte marker, the local entries, the central directory and the end
+// records, with every offset relative to its part. Each central record names
+// the part and offset of its local header: the members are copied in that
+// order and the central directory is written with offsets into the joined
+// file.
 #include <fcntl.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,46 +14,51 @@
 #include "engine/span_records.h"
 #include "engine/zip_engine.h"
 #include "engine/zip_messages.h"
-#include "engine/zip_records.h"
 #include "platform/volume.h"
 
 namespace engine {
 
 namespace {
 
-constexpr size_t kCopyBlock = 8192;
-constexpr int kLocalHeaderSize = 30;
+constexpr size_t kCopyBlock = 256 * 1024;
+
+// The joined archive, written through a buffer.
+class JoinedOutput {
+public:
+    explicit JoinedOutput(ArchiveFile& file) : file_(file) {}
+    uint64_t Position() const { return written_ + buffer_.size(); }
+    std::vector<uint8_t>& Buffer() { return buffer_; }
+    void Append(const uint8_t* bytes, size_t size) {
+        buffer_.insert(buffer_.end(), bytes, bytes + size);
+        if (buffer_.size() >= kCopyBlock) Flush();
+    }
+    void Flush() {
+        if (file_.Write(buffer_.data(), buffer_.size()) != buffer_.size())
+            throw EZipEngine(MsgId::OutputWriteError, true);
+        written_ += buffer_.size();
+        buffer_.clear();
+    }
+
+private:
+    ArchiveFile& file_;
+    std::vector<uint8_t> buffer_;
+    uint64_t written_ = 0;
+};
 
 }  // namespace
 
-// Reads a unit that is never split over parts (a header with its name): a
-// short read at the very end of a part moves on to the next part.
-bool ZipEngine::ReadSpanUnit(void* buffer, size_t size, int errorId) {
-    size_t got = inFile_.Read(buffer, size);
-    if (got == size) return true;
-    if (got != 0 || inFile_.Position() < inFile_.Size()) throw EZipEngine(errorId, true);
-    if (currentDisk_ >= lastDiskNumber_) return false;
-    OpenPartForReading(currentDisk_ + 1);
-    if (inFile_.Read(buffer, size) != size) throw EZipEngine(errorId, true);
-    return true;
-}
-
-// Copies `count` bytes from the parts to the joined file; data may run on
-// from the end of one part into the next.
-void ZipEngine::CopySpanBytes(ArchiveFile& out, uint64_t count, int errorId) {
-    unsigned char buffer[kCopyBlock];
-    while (count > 0) {
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(count, sizeof buffer));
-        const size_t got = inFile_.Read(buffer, want);
-        if (got > 0 && out.Write(buffer, got) != got)
-            throw EZipEngine(MsgId::OutputWriteError, true);
-        count -= got;
-        if (got < want) {
-            if (inFile_.Position() < inFile_.Size() || currentDisk_ >= lastDiskNumber_)
-                throw EZipEngine(errorId, true);
-            OpenPartForReading(currentDisk_ + 1);
-        }
+// Reads `size` bytes from the parts: bytes may run on from the end of one
+// part into the next.
+bool ZipEngine::ReadAcrossParts(BufferedReader& reader, void* buffer, size_t size) {
+    auto* out = static_cast<uint8_t*>(buffer);
+    size_t got = reader.Read(out, size);
+    while (got < size) {
+        if (reader.Position() < inFile_.Size() || currentDisk_ >= lastDiskNumber_) return false;
+        OpenPartForReading(currentDisk_ + 1);
+        reader.Seek(0);
+        got += reader.Read(out + got, size - got);
     }
+    return true;
 }
 
 // Reports the exception being handled and gives the result code for it:
@@ -111,11 +117,7 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
         platform::DriveType type = platform::DriveType::Removable;
         for (;;) {
             if (type == platform::DriveType::Fixed || type == platform::DriveType::Remote) {
-                const std::string stem = std::filesystem::path(spanInName_).stem().string();
-                const std::string digits = stem.size() >= 3 ? stem.substr(stem.size() - 3) : "";
-                const int n = digits.size() == 3 && std::all_of(digits.begin(), digits.end(), ::isdigit)
-                                  ? std::stoi(digits)
-                                  : 0;
+                const int n = PartNumberInName(spanInName_);
                 if (n == 1) throw EZipEngine(MsgId::FirstFileOfSet, true);
                 throw EZipEngine(MsgId::NthDiskOfSet, n);
             }
@@ -125,98 +127,96 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
         }
         struct stat st {};
         if (stat(spanInName_.c_str(), &st) == 0) spanTime = st.st_mtime;
+        const std::string comment = rawComment_;
         lastDiskNumber_ = currentDisk_ = eocd.ThisDisk;
-        if (eocd.CentralDisk != eocd.ThisDisk) OpenPartForReading(eocd.CentralDisk);
-        if (!inFile_.Seek(static_cast<int64_t>(eocd.CentralOffset)))
-            throw EZipEngine(MsgId::InputSeekError, true);
 
-        // First pass over the central directory: the member table.
-        std::vector<SpanRecord> records;
+        // The central directory, which may run over several parts.
+        BufferedReader reader(inFile_);
+        auto readParts = [&](void* buffer, size_t size) { return ReadAcrossParts(reader, buffer, size); };
+        if (eocd.CentralDisk != eocd.ThisDisk) OpenPartForReading(eocd.CentralDisk);
+        if (!reader.Seek(static_cast<int64_t>(std::min<uint64_t>(eocd.CentralOffset, INT64_MAX))))
+            throw EZipEngine(MsgId::InputSeekError, true);
+        std::vector<SpanMember> members;
         uint64_t byteTotal = 0;
-        unsigned char header[kCentralHeaderSize];
-        std::string name;
+        std::vector<uint8_t> record;
         for (uint64_t i = 0; i < eocd.TotalEntries; ++i) {
-            if (!ReadSpanUnit(header, sizeof header, MsgId::CentralHeaderReadError))
-                throw EZipEngine(MsgId::CentralHeaderReadError, true);
-            if (Get32(header) != kCentralHeaderSig)
-                throw EZipEngine(MsgId::CentralSignatureWrong, true);
-            name.resize(Get16(header + 28));
-            if (inFile_.Read(name.data(), name.size()) != name.size())
-                throw EZipEngine(MsgId::CentralNameReadError, true);
-            SpanRecord& r = records.emplace_back();
-            r.name = name;
-            r.packedSize = Get32(header + 20);
-            const uint32_t extra = Get16(header + 30), comment = Get16(header + 32);
-            byteTotal += name.size() + r.packedSize + extra + comment;
-            if (!inFile_.Seek(inFile_.Position() + extra + comment))
-                throw EZipEngine(MsgId::InputSeekError, true);
+            ReadWholeRecord(readParts, record, true);
+            if (!ReadSpanMember(std::move(record), members.emplace_back()))
+                throw EZipEngine(MsgId::CentralExtraReadError, true);
+            byteTotal += members.back().packedSize;
         }
+        const std::vector<size_t> order = LocalHeaderOrder(members);
 
         OpenPartForReading(0);
+        reader.Seek(0);
         if (OnProgress) {
-            OnProgress(ptFileCount, "", static_cast<int64_t>(records.size()));
+            OnProgress(ptFileCount, "", static_cast<int64_t>(members.size()));
             OnProgress(ptByteTotal, "", static_cast<int64_t>(byteTotal));
         }
-        unsigned char marker[4];
-        if (inFile_.Read(marker, 4) != 4 || Get32(marker) != kDataDescriptorSig)
+        uint8_t marker[4];
+        if (!ReadAcrossParts(reader, marker, sizeof marker) || !IsSpanMarker(marker))
             throw EZipEngine(MsgId::ExtendedLocalReadError, true);
 
-        // The local entries, copied in order.
-        unsigned char local[kLocalHeaderSize];
-        for (size_t i = 0; i < records.size(); ++i) {
-            if (!ReadSpanUnit(local, sizeof local, MsgId::LocalHeaderReadError))
-                throw EZipEngine(MsgId::LocalHeaderReadError, true);
-            if (Get32(local) != kLocalHeaderSig) throw EZipEngine(MsgId::LocalSignatureWrong, true);
-            name.resize(Get16(local + 26));
-            if (inFile_.Read(name.data(), name.size()) != name.size())
-                throw EZipEngine(MsgId::LocalNameReadError, true);
-            SpanRecord& r = FindSpanRecord(records, name);
-            r.relOffset = static_cast<uint32_t>(out.Position());
-            if (OnMessage)
-                OnMessage(0,
-                          LookupMessage(MsgId::Copying, MissingMessageText(MsgId::Copying)) + name);
-            if (OnProgress) OnProgress(ptFileStart, name, r.packedSize);
-            if (out.Write(local, sizeof local) != sizeof local ||
-                out.Write(name.data(), name.size()) != name.size())
-                throw EZipEngine(MsgId::LocalHeaderWriteError, true);
-            CopySpanBytes(out, Get16(local + 28), MsgId::LocalExtraReadError);
-            const uint32_t packed = Get32(local + 18) != 0 ? Get32(local + 18) : r.packedSize;
-            CopySpanBytes(out, packed, MsgId::PackedDataReadError);
-            if (Get16(local + 6) & 0x0008) CopySpanBytes(out, 16, MsgId::DataDescriptorError);
+        // The local entries, in the order of their places; each starts at or
+        // after the end of the one before.
+        JoinedOutput joined(out);
+        std::vector<uint64_t> joinedOffsets(members.size());
+        std::vector<uint8_t> block;
+        const std::string copying =
+            LookupMessage(MsgId::Copying, MissingMessageText(MsgId::Copying));
+        for (const size_t index : order) {
+            const SpanMember& member = members[index];
+            if (member.disk > static_cast<uint32_t>(lastDiskNumber_) ||
+                member.disk < static_cast<uint32_t>(currentDisk_))
+                throw EZipEngine(MsgId::SpanRecordMissing, true);
+            if (member.disk != static_cast<uint32_t>(currentDisk_)) {
+                OpenPartForReading(static_cast<int>(member.disk));
+                reader.Seek(0);
+            }
+            if (member.localOffset < static_cast<uint64_t>(reader.Position()) ||
+                member.localOffset >= static_cast<uint64_t>(inFile_.Size()))
+                throw EZipEngine(MsgId::SpanRecordMissing, true);
+            reader.Skip(member.localOffset - static_cast<uint64_t>(reader.Position()));
+
+            ReadWholeRecord(readParts, record, false);
+            const LocalPlace local = CheckLocalRecord(record, member);
+            if (OnMessage) OnMessage(0, copying + member.name);
+            if (OnProgress) OnProgress(ptFileStart, member.name, static_cast<int64_t>(member.packedSize));
+            joinedOffsets[index] = joined.Position();
+            joined.Append(record.data(), record.size());
+
+            for (uint64_t left = member.packedSize; left > 0;) {
+                block.resize(static_cast<size_t>(std::min<uint64_t>(left, kCopyBlock)));
+                if (!ReadAcrossParts(reader, block.data(), block.size()))
+                    throw EZipEngine(MsgId::PackedDataReadError, true);
+                joined.Append(block.data(), block.size());
+                left -= block.size();
+                if (OnProgress) OnProgress(ptBytesDone, "", static_cast<int64_t>(block.size()));
+                host_->ProcessPendingMessages();
+                if (CancelRequested) throw EZipEngine(MsgId::UserCanceled, false);
+            }
+            if (local.hasDescriptor) {
+                ReadDescriptor(readParts, block, local.zip64);
+                joined.Append(block.data(), block.size());
+            }
         }
 
-        // Second pass: the central directory with offsets into the joined file.
-        uint32_t centralAt = 0;
-        for (size_t i = 0; i < records.size(); ++i) {
-            if (!ReadSpanUnit(header, sizeof header, MsgId::CentralHeaderReadError))
-                throw EZipEngine(MsgId::CentralHeaderReadError, true);
-            if (Get32(header) != kCentralHeaderSig)
-                throw EZipEngine(MsgId::CentralSignatureWrong, true);
-            name.resize(Get16(header + 28));
-            if (inFile_.Read(name.data(), name.size()) != name.size())
-                throw EZipEngine(MsgId::CentralNameReadError, true);
-            if (i == 0) centralAt = static_cast<uint32_t>(out.Position());
-            const SpanRecord& r = FindSpanRecord(records, name);
-            Put32(header + 42, r.relOffset);
-            Put16(header + 34, 0);
-            if (out.Write(header, sizeof header) != sizeof header ||
-                out.Write(name.data(), name.size()) != name.size())
-                throw EZipEngine(MsgId::CentralHeaderWriteError, true);
-            CopySpanBytes(out, Get16(header + 30), MsgId::CentralExtraReadError);
-            CopySpanBytes(out, Get16(header + 32), MsgId::FileCommentReadError);
-        }
+        // The last member's data must end where the directory begins.
+        if (currentDisk_ > eocd.CentralDisk ||
+            (currentDisk_ == eocd.CentralDisk && static_cast<uint64_t>(reader.Position()) > eocd.CentralOffset))
+            throw EZipEngine(MsgId::PackedDataReadError, true);
 
-        // The end record, for one disk.
-        unsigned char end[kEndOfDirSize];
-        if (!ReadSpanUnit(end, sizeof end, MsgId::EndRecordReadError) || Get32(end) != kEndOfDirSig)
-            throw EZipEngine(MsgId::EndRecordReadError, true);
-        if (records.empty()) centralAt = static_cast<uint32_t>(out.Position());
-        Put16(end + 4, 0);
-        Put16(end + 6, 0);
-        Put32(end + 16, centralAt);
-        if (out.Write(end, sizeof end) != sizeof end)
-            throw EZipEngine(MsgId::EndRecordWriteError, true);
-        CopySpanBytes(out, Get16(end + 20), MsgId::ArchiveCommentReadError);
+        // The central directory with offsets into the joined file, in its
+        // own order, and the end records for one disk.
+        kelp::zip::Zip64Eocd end;
+        end.centralOffset = joined.Position();
+        std::vector<uint8_t>& buffer = joined.Buffer();
+        const size_t before = buffer.size();
+        for (size_t i = 0; i < members.size(); ++i) AppendPlacedCentral(buffer, members[i], 0, joinedOffsets[i]);
+        end.centralSize = buffer.size() - before;
+        end.entriesOnDisk = end.totalEntries = members.size();
+        AppendEndRecords(buffer, end, end.centralOffset + end.centralSize, NeedsZip64End(end), comment);
+        joined.Flush();
         if (!out.Flush()) throw EZipEngine(MsgId::OutputWriteError, true);
     } catch (...) {
         result = ReportSpanFailure();

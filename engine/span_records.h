@@ -1,29 +1,101 @@
-// The member table of a multi-part set: one record per member, found by name.
+// The records of a multi-part set as the span reader and writer copy them:
+// every member's central record with the place of its local header, the
+// local headers paired with them by (disk, offset), and the end records.
+// All record bytes go through the codec (zip_records.h, record_writer.h).
 #pragma once
 
-#include <strings.h>
-
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/ezip_engine.h"
+#include "record_writer.h"  // with the codec's zip_records.h (engine/ has a header of that name)
 
 namespace engine {
 
-struct SpanRecord {
-    std::string name;         // as stored
-    uint16_t diskNo = 0;      // part that holds the local header
-    uint32_t relOffset = 0;   // offset of the local header in its part (or the joined file)
-    uint32_t packedSize = 0;  // from the central header
+// One member: its central record as stored and the values the codec read
+// from it (ZIP64 extra field applied).
+struct SpanMember {
+    std::vector<uint8_t> central;  // header, name, extra field and comment
+    std::string name;
+    uint32_t disk = 0;         // part that holds the local header
+    uint64_t localOffset = 0;  // offset of the local header in its part
+    uint64_t packedSize = 0;
 };
 
-// The record of `name` (compared without regard to case); a name in no
-// record means the set does not hang together.
-inline SpanRecord& FindSpanRecord(std::vector<SpanRecord>& records, const std::string& name) {
-    for (auto& r : records)
-        if (r.name.size() == name.size() && strcasecmp(r.name.c_str(), name.c_str()) == 0) return r;
-    throw EZipEngine(MsgId::SpanRecordMissing, true);
+// The bytes that follow the fixed part of a central or local header (name,
+// extra field and, for a central header, comment); false when the fixed part
+// is not such a header.
+bool CentralVariableSize(std::span<const uint8_t> fixed, size_t& size);
+bool LocalVariableSize(std::span<const uint8_t> fixed, size_t& size);
+
+// Reads a whole central (or local) record through `read` (which fills a
+// buffer or fails): the fixed part, then as many bytes as it announces.
+template <typename Read>
+void ReadWholeRecord(Read&& read, std::vector<uint8_t>& record, bool central) {
+    const size_t fixed = central ? kelp::zip::kCentralHeaderSize : kelp::zip::kLocalHeaderSize;
+    record.resize(fixed);
+    if (!read(record.data(), fixed))
+        throw EZipEngine(central ? MsgId::CentralHeaderReadError : MsgId::LocalHeaderReadError,
+                         true);
+    size_t rest = 0;
+    if (!(central ? CentralVariableSize(record, rest) : LocalVariableSize(record, rest)))
+        throw EZipEngine(central ? MsgId::CentralSignatureWrong : MsgId::LocalSignatureWrong, true);
+    record.resize(fixed + rest);
+    if (!read(record.data() + fixed, rest))
+        throw EZipEngine(central ? MsgId::CentralNameReadError : MsgId::LocalNameReadError, true);
 }
+
+// Fills `member` from a whole central record; false when it does not parse.
+bool ReadSpanMember(std::vector<uint8_t> record, SpanMember& member);
+
+// The members in the order of their local headers, by (disk, offset). Two
+// members at one place make the set damaged (EZipEngine MsgId::SpanRecordMissing).
+std::vector<size_t> LocalHeaderOrder(const std::vector<SpanMember>& members);
+
+// The local header of `member`: parsed from `record` and its name checked
+// against the central record's byte for byte (EZipEngine MsgId::LocalHeaderMismatch on a
+// mismatch). Tells whether a data descriptor follows the data and how wide
+// its sizes are.
+struct LocalPlace {
+    bool hasDescriptor = false;
+    bool zip64 = false;  // the descriptor's sizes are 8 bytes wide
+};
+LocalPlace CheckLocalRecord(std::span<const uint8_t> record, const SpanMember& member);
+// A data descriptor's length from its first four bytes (it may go without
+// its signature), and whether the bytes are a whole descriptor.
+size_t DescriptorSize(std::span<const uint8_t> first4, bool zip64);
+bool IsDescriptor(std::span<const uint8_t> bytes, bool zip64);
+
+// Reads the data descriptor that follows a member's data through `read`.
+template <typename Read>
+void ReadDescriptor(Read&& read, std::vector<uint8_t>& descriptor, bool zip64) {
+    descriptor.resize(4);
+    if (!read(descriptor.data(), 4)) throw EZipEngine(MsgId::DataDescriptorError, true);
+    descriptor.resize(DescriptorSize(descriptor, zip64));
+    if (!read(descriptor.data() + 4, descriptor.size() - 4) || !IsDescriptor(descriptor, zip64))
+        throw EZipEngine(MsgId::DataDescriptorError, true);
+}
+
+// Appends the member's central record with its local header moved to
+// (disk, offset); values that do not fit the header go into a ZIP64 field.
+void AppendPlacedCentral(std::vector<uint8_t>& out, const SpanMember& member, uint32_t disk,
+                         uint64_t offset);
+
+// The end records of a set (or joined archive): `end` holds where its
+// central directory lies, in full width, and `endOffset` where the end
+// records start on the last part. NeedsZip64End is true when a value does
+// not fit the end record: a ZIP64 end record and its locator then go in
+// front of it.
+bool NeedsZip64End(const kelp::zip::Zip64Eocd& end);
+size_t EndRecordsSize(bool zip64, size_t commentLength);
+void AppendEndRecords(std::vector<uint8_t>& out, const kelp::zip::Zip64Eocd& end, uint64_t endOffset,
+                      bool zip64, std::string_view comment);
+
+// True when the four bytes are the mark at the start of a set's first part.
+bool IsSpanMarker(std::span<const uint8_t> first4);
+void AppendSpanMarker(std::vector<uint8_t>& out);
 
 }  // namespace engine

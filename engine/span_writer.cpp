@@ -3,7 +3,6 @@
 // most as large as the free space, MaxVolumeSize and, for the first part,
 // KeepFreeOnDisk1 allow. Headers with their names, extra fields and comments,
 // and the end record with the archive comment, are never split over parts.
-#include <strings.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -12,15 +11,13 @@
 #include "engine/span_records.h"
 #include "engine/zip_engine.h"
 #include "engine/zip_messages.h"
-#include "engine/zip_records.h"
 #include "platform/volume.h"
 
 namespace engine {
 
 namespace {
 
-constexpr size_t kCopyBlock = 8192;
-constexpr int kLocalHeaderSize = 30;
+constexpr size_t kCopyBlock = 64 * 1024;
 
 time_t FileTime(const std::string& path) {
     struct stat st {};
@@ -143,11 +140,11 @@ void ZipEngine::SplitWrite(const unsigned char* buffer, size_t length, size_t un
     }
 }
 
-void ZipEngine::CopyToSplit(uint64_t count, int errorId) {
+void ZipEngine::CopyToSplit(BufferedReader& reader, uint64_t count, int errorId) {
     unsigned char block[kCopyBlock];
     while (count > 0) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(count, sizeof block));
-        if (inFile_.Read(block, want) != want) throw EZipEngine(errorId, true);
+        if (reader.Read(block, want) != want) throw EZipEngine(errorId, true);
         SplitWrite(block, want, 0);
         count -= want;
     }
@@ -171,113 +168,122 @@ int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFi
             throw EZipEngine(MsgId::InputMissing, true);
         EocdRecord eocd;
         OpenArchiveEnd(eocd, true);
+        const std::string comment = rawComment_;
         spanFileDate_ = FileTime(inFileName);
 
-        // The packed sizes come from the central directory: a local header
-        // followed by a data descriptor may hold 0.
-        std::vector<std::pair<uint32_t, uint32_t>> packedAt;  // local offset, packed size
-        const int64_t centralAt = endOfDirOffset_ - static_cast<int64_t>(eocd.CentralSize);
-        if (centralAt < 0 || !inFile_.Seek(centralAt))
+        // The source's central directory, read whole; its end lies where the
+        // (ZIP64) end record begins. Bytes in front of the archive shift
+        // every stored offset.
+        const int64_t dirEnd = eocd.Zip64 ? eocd.Zip64RecordOffset : endOfDirOffset_;
+        if (eocd.CentralSize > static_cast<uint64_t>(dirEnd))
             throw EZipEngine(MsgId::InputSeekError, true);
-        unsigned char header[kCentralHeaderSize];
+        const int64_t centralAt = dirEnd - static_cast<int64_t>(eocd.CentralSize);
+        const int64_t shift = centralAt - static_cast<int64_t>(std::min<uint64_t>(eocd.CentralOffset, INT64_MAX));
+        std::vector<uint8_t> directory(static_cast<size_t>(eocd.CentralSize));
+        if (!inFile_.Seek(centralAt) || inFile_.Read(directory.data(), directory.size()) != directory.size())
+            throw EZipEngine(MsgId::CentralHeaderReadError, true);
+        std::vector<SpanMember> members;
+        size_t at = 0;
         for (uint64_t i = 0; i < eocd.TotalEntries; ++i) {
-            if (inFile_.Read(header, sizeof header) != sizeof header)
-                throw EZipEngine(MsgId::CentralHeaderReadError, true);
-            if (Get32(header) != kCentralHeaderSig)
+            const std::span<const uint8_t> rest = std::span<const uint8_t>(directory).subspan(at);
+            size_t variable = 0;
+            if (!CentralVariableSize(rest, variable))
                 throw EZipEngine(MsgId::CentralSignatureWrong, true);
-            packedAt.emplace_back(Get32(header + 42), Get32(header + 20));
-            inFile_.Seek(inFile_.Position() + Get16(header + 28) + Get16(header + 30) + Get16(header + 32));
+            const size_t size = kelp::zip::kCentralHeaderSize + variable;
+            if (size > rest.size() ||
+                !ReadSpanMember(std::vector<uint8_t>(rest.begin(), rest.begin() + size), members.emplace_back()))
+                throw EZipEngine(MsgId::CentralNameReadError, true);
+            at += size;
         }
-        std::sort(packedAt.begin(), packedAt.end());
-        if (!inFile_.Seek(0)) throw EZipEngine(MsgId::InputSeekError, true);
+        directory = {};
+        const std::vector<size_t> order = LocalHeaderOrder(members);
 
-        const unsigned char marker[4] = {0x50, 0x4B, 0x07, 0x08};
-        SplitWrite(marker, sizeof marker, 0);
+        std::vector<uint8_t> bytes;
+        AppendSpanMarker(bytes);
+        SplitWrite(bytes.data(), bytes.size(), 0);
         showSpanProgress_ = true;
         if (OnProgress) {
-            OnProgress(ptFileCount, "", static_cast<int64_t>(eocd.TotalEntries));
+            OnProgress(ptFileCount, "", static_cast<int64_t>(members.size()));
             OnProgress(ptByteTotal, "", logicalSize_);
         }
 
-        std::vector<SpanRecord> records;
-        std::string name;
-        unsigned char local[kLocalHeaderSize];
+        // The local entries in the order they lie in the source. A header
+        // that does not fit the rest of a part starts the next one, so its
+        // place is taken once it is written.
+        struct Place {
+            uint32_t disk = 0;
+            uint64_t offset = 0;
+        };
+        std::vector<Place> places(members.size());
+        BufferedReader reader(inFile_);
+        auto read = [&](void* buffer, size_t size) { return reader.Read(buffer, size) == size; };
+        std::vector<uint8_t> record, descriptor;
         const std::string copying =
             LookupMessage(MsgId::Copying, MissingMessageText(MsgId::Copying));
-        for (uint64_t i = 0; i < eocd.TotalEntries; ++i) {
-            const uint32_t at = static_cast<uint32_t>(inFile_.Position());
-            if (inFile_.Read(local, sizeof local) != sizeof local)
-                throw EZipEngine(MsgId::LocalHeaderReadError, true);
-            if (Get32(local) != kLocalHeaderSig) throw EZipEngine(MsgId::LocalSignatureWrong, true);
-            name.resize(Get16(local + 26));
-            if (inFile_.Read(name.data(), name.size()) != name.size())
-                throw EZipEngine(MsgId::LocalNameReadError, true);
-            SpanRecord& record = records.emplace_back();
-            record.diskNo = static_cast<uint16_t>(currentDisk_);
-            record.name = name;
-            const uint16_t extra = Get16(local + 28);
-            const bool descriptor = (Get16(local + 6) & 0x0008) != 0;
-            auto found = std::lower_bound(packedAt.begin(), packedAt.end(), std::make_pair(at, 0u));
-            const uint32_t packed =
-                found != packedAt.end() && found->first == at ? found->second : Get32(local + 18);
-            if (OnMessage) OnMessage(0, copying + name);
+        for (const size_t index : order) {
+            const SpanMember& member = members[index];
+            // Local headers lie in front of the central directory, one after another.
+            if (member.disk != 0 || member.localOffset > static_cast<uint64_t>(centralAt))
+                throw EZipEngine(MsgId::SpanRecordMissing, true);
+            const int64_t from = static_cast<int64_t>(member.localOffset) + shift;
+            if (from < reader.Position()) throw EZipEngine(MsgId::SpanRecordMissing, true);
+            reader.Skip(static_cast<uint64_t>(from - reader.Position()));
+            ReadWholeRecord(read, record, false);
+            const LocalPlace local = CheckLocalRecord(record, member);
+            if (OnMessage) OnMessage(0, copying + member.name);
             if (OnProgress)
-                OnProgress(ptFileStart, name,
-                           kLocalHeaderSize + name.size() + extra + int64_t{packed} + (descriptor ? 16 : 0));
-            SplitWrite(local, sizeof local, kLocalHeaderSize + name.size() + extra);
-            record.relOffset = static_cast<uint32_t>(bytesOnDisk_ - kLocalHeaderSize);
-            SplitWrite(reinterpret_cast<const unsigned char*>(name.data()), name.size(), 0);
-            CopyToSplit(extra, MsgId::LocalExtraReadError);
-            CopyToSplit(packed, MsgId::PackedDataReadError);
-            if (descriptor) CopyToSplit(16, MsgId::DataDescriptorError);
+                OnProgress(ptFileStart, member.name, static_cast<int64_t>(record.size() + member.packedSize));
+            SplitWrite(record.data(), record.size(), record.size());
+            places[index] = {static_cast<uint32_t>(currentDisk_), static_cast<uint64_t>(bytesOnDisk_) - record.size()};
+            CopyToSplit(reader, member.packedSize, MsgId::PackedDataReadError);
+            if (local.hasDescriptor) {
+                ReadDescriptor(read, descriptor, local.zip64);
+                SplitWrite(descriptor.data(), descriptor.size(), 0);
+            }
         }
 
+        // The central directory in its own order, each record whole on a part.
         const std::string central =
             LookupMessage(MsgId::CentralDirectory, MissingMessageText(MsgId::CentralDirectory));
         if (OnMessage) OnMessage(0, copying + central);
         if (OnProgress)
             OnProgress(ptFileStart, central,
-                       static_cast<int64_t>(eocd.CentralSize) + kEndOfDirSize + eocd.CommentLength);
-        if (!inFile_.Seek(centralAt)) throw EZipEngine(MsgId::InputSeekError, true);
-        int centralDisk = currentDisk_;
-        uint32_t centralOffset = 0;
-        for (uint64_t i = 0; i < eocd.TotalEntries; ++i) {
-            if (inFile_.Read(header, sizeof header) != sizeof header)
-                throw EZipEngine(MsgId::CentralHeaderReadError, true);
-            if (Get32(header) != kCentralHeaderSig)
-                throw EZipEngine(MsgId::CentralSignatureWrong, true);
-            name.resize(Get16(header + 28));
-            if (inFile_.Read(name.data(), name.size()) != name.size())
-                throw EZipEngine(MsgId::CentralNameReadError, true);
-            const SpanRecord& record = FindSpanRecord(records, name);
-            Put16(header + 34, record.diskNo);
-            Put32(header + 42, record.relOffset);
-            const uint16_t extra = Get16(header + 30), comment = Get16(header + 32);
-            SplitWrite(header, sizeof header, kCentralHeaderSize + name.size() + extra + comment);
+                       static_cast<int64_t>(eocd.CentralSize + kelp::zip::kEocdSize + comment.size()));
+        kelp::zip::Zip64Eocd end;
+        end.totalEntries = members.size();
+        int countedDisk = -1;
+        for (size_t i = 0; i < members.size(); ++i) {
+            bytes.clear();
+            AppendPlacedCentral(bytes, members[i], places[i].disk, places[i].offset);
+            SplitWrite(bytes.data(), bytes.size(), bytes.size());
             if (i == 0) {
-                centralDisk = currentDisk_;
-                centralOffset = static_cast<uint32_t>(bytesOnDisk_ - kCentralHeaderSize);
+                end.centralDisk = static_cast<uint32_t>(currentDisk_);
+                end.centralOffset = static_cast<uint64_t>(bytesOnDisk_) - bytes.size();
             }
-            SplitWrite(reinterpret_cast<const unsigned char*>(name.data()), name.size(), 0);
-            CopyToSplit(extra, MsgId::CentralExtraReadError);
-            CopyToSplit(comment, MsgId::FileCommentReadError);
+            if (currentDisk_ != countedDisk) {
+                countedDisk = currentDisk_;
+                end.entriesOnDisk = 0;
+            }
+            ++end.entriesOnDisk;
+            end.centralSize += bytes.size();
         }
 
-        unsigned char end[kEndOfDirSize];
-        if (!inFile_.Seek(endOfDirOffset_) || inFile_.Read(end, sizeof end) != sizeof end)
-            throw EZipEngine(MsgId::InputSeekError, true);
-        // Place the end record first: the part it lands on is the last one.
-        const size_t endUnit = kEndOfDirSize + eocd.CommentLength;
-        SplitWrite(end, 0, endUnit);
-        if (eocd.TotalEntries == 0) {
-            centralDisk = currentDisk_;
-            centralOffset = static_cast<uint32_t>(bytesOnDisk_);
+        // The end records land whole on the last part; placing them first
+        // gives its number. (Deciding on ZIP64 counts the part they may move
+        // to.)
+        end.thisDisk = static_cast<uint32_t>(currentDisk_) + 1;
+        const bool zip64 = NeedsZip64End(end);
+        const size_t endUnit = EndRecordsSize(zip64, comment.size());
+        SplitWrite(bytes.data(), 0, endUnit);
+        if (currentDisk_ != countedDisk) end.entriesOnDisk = 0;
+        if (members.empty()) {
+            end.centralDisk = static_cast<uint32_t>(currentDisk_);
+            end.centralOffset = static_cast<uint64_t>(bytesOnDisk_);
         }
-        Put16(end + 4, static_cast<uint16_t>(currentDisk_));
-        Put16(end + 6, static_cast<uint16_t>(centralDisk));
-        Put32(end + 16, centralOffset);
-        SplitWrite(end, sizeof end, endUnit);
-        CopyToSplit(eocd.CommentLength, MsgId::ArchiveCommentReadError);
+        end.thisDisk = static_cast<uint32_t>(currentDisk_);
+        bytes.clear();
+        AppendEndRecords(bytes, end, static_cast<uint64_t>(bytesOnDisk_), zip64, comment);
+        SplitWrite(bytes.data(), bytes.size(), endUnit);
         showSpanProgress_ = false;
     } catch (...) {
         result = ReportSpanFailure();

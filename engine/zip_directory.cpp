@@ -5,6 +5,7 @@
 #include <new>
 
 #include "engine/directory_reader.h"
+#include "engine/raw_volumes.h"
 #include "engine/zip_engine.h"
 #include "platform/code_page.h"
 #include "platform/volume.h"
@@ -95,7 +96,9 @@ void ZipEngine::List() {
 }
 
 void ZipEngine::ReadDirectory() {
-    spanInName_ = zipFileName_;
+    // Raw volumes are read from a joined copy.
+    const JoinedVolumes volumes(zipFileName_, TempFolder());
+    spanInName_ = volumes.Path();
     spanDrive_ = platform::DriveRoot(zipFileName_);
     if (!CheckDrive()) throw EZipEngine(MsgId::DriveNotDefined, spanDrive_);
 

@@ -1,6 +1,7 @@
 #include "engine/zip_engine.h"
 
 #include "engine/zip_messages.h"
+#include "platform/folders.h"
 
 namespace engine {
 
@@ -22,6 +23,10 @@ ZipEngine::~ZipEngine() = default;
 void ZipEngine::setZipFileName(const std::string& name) {
     zipFileName_ = name;
     List();
+}
+
+std::string ZipEngine::TempFolder() const {
+    return TempDir.empty() ? platform::TempFolder() : platform::WithTrailingSlash(TempDir);
 }
 
 void ZipEngine::SetHostUi(HostUi* host) { host_ = host ? host : &silentHost_; }

@@ -63,9 +63,15 @@ class UnzipParamBlock;
 class ZipParamBlock;
 
 
-// The name of part `part` of a set on a fixed drive: the three characters in
-// front of the extension replaced by the part number as three digits.
-std::string PartFileName(const std::string& path, int part);
+// The name of part `part` of the set on a fixed drive that `path` (any of
+// its parts) belongs to, `lastPart` being the number of the last part: the
+// three characters in front of the extension replaced by the part number as
+// three digits, or for a set of the command-line zip tool the extension
+// ".z01", ".z02", ... and ".zip" for the last part.
+std::string PartFileName(const std::string& path, int part, int lastPart);
+// The part number (from 1) that a part's file name carries: the three digits
+// in front of the extension, or those of a ".z01" extension; 0 for none.
+int PartNumberInName(const std::string& path);
 // Part number n as three digits: the last three of n + 1001 (0 gives "001").
 std::string ThreeDigits(int n);
 // The name of part `part` of a set written to `target` on a fixed drive: the
@@ -261,6 +267,8 @@ public:
 
 private:
     void ReadDirectory();
+    // TempDir, or the system's temporary folder; with a trailing "/".
+    std::string TempFolder() const;
     Volume& DriveVolume();
     bool CheckDrive();
     platform::DriveType DiskPrompt();
@@ -268,13 +276,12 @@ private:
     void OpenPartForReading(int disk);
     void WriteComment(const std::string& raw);
     void RunExtract(bool toMemory);
-    bool ReadSpanUnit(void* buffer, size_t size, int errorId);
+    bool ReadAcrossParts(BufferedReader& reader, void* buffer, size_t size);
     int ReportSpanFailure();
     void SplitWrite(const unsigned char* buffer, size_t length, size_t unit);
     void OpenNextSpanPart();
     void CloseSpanPart();
-    void CopyToSplit(uint64_t count, int errorId);
-    void CopySpanBytes(ArchiveFile& out, uint64_t count, int errorId);
+    void CopyToSplit(BufferedReader& reader, uint64_t count, int errorId);
     // The SFX properties as the converter takes them, and back.
     SfxSettings SfxSettingsNow() const;
     void SetSfxSettings(const SfxSettings& settings);

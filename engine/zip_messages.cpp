@@ -124,6 +124,8 @@ constexpr MessageEntry kMessages[] = {
      "This is the first file in a backup set,\nplease choose the last file of this set"},
     {MsgId::InsertDisk, "Please insert disk volume %.1d"},
     {MsgId::CentralDirectory, "Central directory"},
+    {MsgId::SetPartMissing, "A part of this set is missing: %s"},
+    {MsgId::LocalHeaderMismatch, "A local header does not match its central header: %s"},
 };
 
 }  // namespace

@@ -53,12 +53,15 @@ protected:
                         " " + args);
     }
 
-    // Extracts with both tools and compares names, contents and times.
-    void ExpectSameTreeAsUnzip(const std::string& archive, const std::string& password = "") {
-        const std::string kelpDir = "k_" + archive, peerDir = "u_" + archive;
+    // Extracts with both tools and compares names, contents and times; kelpzip
+    // reads `kelpArchive` when given (the same archive in another form).
+    void ExpectSameTreeAsUnzip(const std::string& archive, const std::string& password = "",
+                               const std::string& kelpArchive = "") {
+        const std::string kelpSource = kelpArchive.empty() ? archive : kelpArchive;
+        const std::string kelpDir = "k_" + kelpSource, peerDir = "u_" + archive;
         const std::string pw = password.empty() ? "" : " -P " + Quote(password);
-        Shell("unzip -q" + pw + " " + archive + " -d " + peerDir);
-        auto kelp = Kelp("extract " + archive + " -d " + kelpDir +
+        if (!fs::exists(dir / peerDir)) Shell("unzip -q" + pw + " " + archive + " -d " + peerDir);
+        auto kelp = Kelp("extract " + kelpSource + " -d " + kelpDir +
                          (password.empty() ? "" : " -p " + Quote(password)));
         ASSERT_EQ(kelp.exitCode, 0) << kelp.out << kelp.err;
         const auto expected = ReadTree(dir / peerDir);
@@ -160,6 +163,56 @@ TEST_F(ExtractPeer, Zip64RecordsAndFieldsAreRead) {
     ASSERT_EQ(Kelp("extract z64.zip -d out").exitCode, 0);
     EXPECT_EQ(fixtures::ReadFile(dir / "out/wide.txt"), "sizes and offset in the ZIP64 field");
     EXPECT_EQ(fixtures::ReadFile(dir / "out/plain.txt"), "plain");
+}
+
+}  // namespace
+
+namespace {
+
+// Kelp's own sets, the command-line zip tool's split archives (.z01, ...,
+// .zip) and raw volumes (.001, .002, ...) read as the unsplit archive.
+TEST_F(ExtractPeer, SplitArchivesReadAsTheUnsplitArchive) {
+    // Names that differ only in case; text that compresses about 4:3.
+    Shell("head -c 90000 /dev/urandom | base64 > src/xt_TCPMSS.h && head -c 90000 /dev/urandom | base64 > "
+          "src/xt_tcpmss.h");
+    Shell("zip -qr plain.zip src");
+    const std::string python = "python3 " + Quote(std::string(KELP_SOURCE_DIR) + "/tests/cli/zipinfo_tsv.py");
+    const std::string listing = RunShell(python + " " + Quote(dir / "plain.zip")).out;
+    ASSERT_FALSE(listing.empty());
+
+    auto span = Kelp("span plain.zip set.zip --volume-size 65536");
+    ASSERT_EQ(span.exitCode, 0) << span.err;
+    // kelpzip prints the parts' paths, the last one last.
+    const std::string parts = span.out.substr(0, span.out.find_last_not_of('\n') + 1);
+    const std::string kelpLast = fs::path(parts.substr(parts.rfind('\n') + 1)).filename().string();
+    ASSERT_EQ(kelpLast, "set004.zip");
+    Shell("zip -qr -s 64k zs.zip src");
+    ASSERT_TRUE(fs::exists(dir / "zs.z02"));
+    Shell("split -b 50000 -d -a 3 --numeric-suffixes=1 plain.zip rv.zip.");
+    ASSERT_TRUE(fs::exists(dir / "rv.zip.003"));
+
+    for (const std::string set : {kelpLast, std::string("zs.zip"), std::string("rv.zip.001")}) {
+        const auto test = Kelp("test " + set);
+        EXPECT_EQ(test.exitCode, 0) << set << test.out << test.err;
+        const auto list = Kelp("list --tsv " + set);
+        EXPECT_EQ(list.out, listing) << set << list.err;
+        ExpectSameTreeAsUnzip("plain.zip", "", set);
+    }
+
+    // A missing part is named and nothing is extracted. (A set's directory
+    // lies on its last parts: listing it needs no other part.)
+    fs::rename(dir / "zs.z02", dir / "gone1");
+    fs::rename(dir / "rv.zip.002", dir / "gone2");
+    for (const auto& [set, missing] : {std::pair("zs.zip", "zs.z02"), std::pair("rv.zip.001", "rv.zip.002")}) {
+        for (const char* command : {"list ", "test ", "extract -d none "}) {
+            if (std::string(command) == "list " && std::string(set) == "zs.zip") continue;
+            const auto result = Kelp(command + std::string(set));
+            EXPECT_NE(result.exitCode, 0) << command << set;
+            EXPECT_NE(result.err.find("A part of this set is missing: "), std::string::npos) << result.err;
+            EXPECT_NE(result.err.find(missing), std::string::npos) << command << set << result.err;
+        }
+    }
+    EXPECT_TRUE(!fs::exists(dir / "none") || fs::is_empty(dir / "none"));
 }
 
 }  // namespace

@@ -309,7 +309,7 @@ TEST_F(Directory, SetOnFixedDriveReadsTheDirectoryFromAnEarlierPart) {
 
     std::filesystem::remove(dir / "data001.zip");
     ListBytes(eocd, "data002.zip");
-    EXPECT_EQ(logged, std::vector<std::string>{"Input file does not exist"});
+    EXPECT_EQ(logged, std::vector<std::string>{"A part of this set is missing: " + dir / "data001.zip"});
     EXPECT_EQ(zip.EntryCount(), 0u);
 }
 

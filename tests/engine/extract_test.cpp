@@ -135,7 +135,7 @@ TEST_F(Extract, BrokenSetsLeaveNoJoinedFile) {
     fs::remove(dir / "set001.zip");
     joined = dir / "tmp/";
     EXPECT_EQ(zip.ReadSpan(dir / "set002.zip", joined), -7);
-    EXPECT_EQ(logged.back(), "Input file does not exist");
+    EXPECT_EQ(logged.back(), "A part of this set is missing: " + dir / "set001.zip");
     EXPECT_TRUE(fs::is_empty(dir / "tmp"));
 
     // A part that ends in the middle of a member's data.

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "engine/simulated_drive.h"
+#include "engine/span_records.h"
 #include "engine/zip_engine.h"
 #include "tests/fixtures/archive_builder.h"
 #include "tests/fixtures/recording_host_ui.h"
@@ -56,11 +57,14 @@ void ExpectUnitsWhole(const std::vector<std::string>& parts) {
         ASSERT_EQ(part.compare(at, 4, "PK\1\2"), 0) << "central header " << i;
         const size_t unit = 46 + Get16(part, at + 28) + Get16(part, at + 30) + Get16(part, at + 32);
         EXPECT_LE(at + unit, part.size());
-        // The local header it points to lies whole on its part.
-        const std::string& home = parts[Get16(part, at + 34)];
+        // The local header it points to lies whole on its part and has its name.
+        const size_t homeDisk = Get16(part, at + 34);
+        ASSERT_LT(homeDisk, parts.size());
+        const std::string& home = parts[homeDisk];
         const size_t local = Get32(part, at + 42);
-        ASSERT_EQ(home.compare(local, 4, "PK\3\4"), 0);
+        ASSERT_EQ(home.compare(local, 4, "PK\3\4"), 0) << "central header " << i;
         EXPECT_LE(local + 30 + Get16(home, local + 26) + Get16(home, local + 28), home.size());
+        EXPECT_EQ(home.substr(local + 30, Get16(home, local + 26)), part.substr(at + 46, Get16(part, at + 28)));
         at += unit;
     }
 }
@@ -183,13 +187,141 @@ TEST_F(Span, BrokenSetsAreReportedAndLeaveNoJoinedFile) {
         }
     };
     fs::rename(dir / "set002.zip", dir / "gone");
-    joinFails("Input file does not exist");
+    joinFails("A part of this set is missing: " + dir / "set002.zip");
     fs::copy_file(dir / "oth002.zip", dir / "set002.zip");  // a part of another set
     joinFails("");
     fixtures::WriteFile(dir / "set002.zip", middle.substr(0, 5000));  // cut short
     joinFails("");
     fixtures::WriteFile(dir / "set002.zip", fixtures::ReadFile(dir / "set003.zip"));  // swapped
     joinFails("");
+}
+
+TEST_F(Span, CaseTwinsAndMovedHeadersJoinByPlaceAndReportProgress) {
+    // Names that differ only in case, then members enough for several parts.
+    fixtures::ArchiveBuilder builder;
+    builder.Add("include/xt_TCPMSS.h", RandomBytes(30000, 1)).Add("include/xt_tcpmss.h", RandomBytes(30000, 2));
+    for (unsigned i = 0; i < 60; ++i) builder.Add("m" + std::to_string(i), RandomBytes(3000 + 7 * i, 10 + i));
+    const std::string source = builder.Build();
+    fixtures::WriteFile(dir / "twins.zip", source);
+    // The first part ends 10 bytes after the first member: the second
+    // member's header moves to the next part.
+    const size_t second = source.find("include/xt_tcpmss.h") - 30;
+    zip.MaxVolumeSize = static_cast<int64_t>(4 + second + 10);
+    zip.MinFreeVolumeSize = 1000;
+    ASSERT_EQ(zip.WriteSpan(dir / "twins.zip", dir / "tw.zip"), 0) << (logged.empty() ? "" : logged.back());
+    const auto parts = Parts(dir / "tw.zip");
+    ASSERT_GE(parts.size(), 4u);
+    EXPECT_EQ(parts[0].size(), 4 + second);
+    EXPECT_EQ(parts[1].compare(0, 4, "PK\3\4"), 0);
+    ExpectUnitsWhole(parts);  // every central record names its header's part and offset
+
+    int64_t total = -1, done = 0;
+    zip.OnProgress = [&](engine::ProgressType type, const std::string&, int64_t size) {
+        if (type == engine::ptByteTotal) total = size;
+        if (type == engine::ptBytesDone) done += size;
+    };
+    std::string joined = dir.path() + "/";
+    const std::string last = engine::SpanPartName(dir / "tw.zip", static_cast<int>(parts.size()) - 1);
+    ASSERT_EQ(zip.ReadSpan(last, joined), 0) << (logged.empty() ? "" : logged.back());
+    EXPECT_TRUE(fixtures::ReadFile(joined) == fixtures::ReadFile(dir / "twins.zip")) << "joined archive differs";
+    EXPECT_EQ(fixtures::RunShell("unzip -tq " + fixtures::Quote(joined)).exitCode, 0);
+    EXPECT_GT(total, 60 * 3000);
+    EXPECT_EQ(done, total);
+}
+
+TEST_F(Span, LocalNameThatDiffersFromItsCentralNameIsADamagedSet) {
+    fixtures::WriteFile(dir / "twins.zip", fixtures::ArchiveBuilder()
+                                               .Add("xt_TCPMSS.h", RandomBytes(50000, 1))
+                                               .Add("xt_tcpmss.h", RandomBytes(50000, 2))
+                                               .Build());
+    zip.MaxVolumeSize = 65536;
+    zip.MinFreeVolumeSize = 1000;
+    ASSERT_EQ(zip.WriteSpan(dir / "twins.zip", dir / "tw.zip"), 0);
+    // The second member's local name gets the other case.
+    ASSERT_TRUE(fs::exists(dir / "tw002.zip"));
+    std::string part = fixtures::ReadFile(dir / "tw001.zip");
+    const size_t name = part.find("xt_tcpmss.h");
+    ASSERT_NE(name, std::string::npos);
+    part.replace(name, 11, "xt_TCPMSS.h");
+    fixtures::WriteFile(dir / "tw001.zip", part);
+    fs::create_directories(dir / "tmp");
+    std::string joined = dir / "tmp/";
+    EXPECT_EQ(zip.ReadSpan(dir / "tw002.zip", joined), -7);
+    EXPECT_EQ(logged.back(), "A local header does not match its central header: xt_tcpmss.h");
+    EXPECT_TRUE(fs::is_empty(dir / "tmp"));
+}
+
+TEST_F(Span, SourceWithMoreMembersThanTheEndRecordHoldsSpansInZip64Form) {
+    // 70 000 tiny stored members: the source and the set need ZIP64 end records.
+    const std::string source = dir / "many.zip";
+    ASSERT_EQ(fixtures::RunShell("python3 -c \"import zipfile,sys\n"
+                                 "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+                                 "    [z.writestr('f%05d' % i, b'%d' % i) for i in range(70000)]\" " +
+                                 fixtures::Quote(source))
+                  .exitCode,
+              0);
+    zip.MaxVolumeSize = 3000000;
+    zip.MinFreeVolumeSize = 1000;
+    ASSERT_EQ(zip.WriteSpan(source, dir / "mset.zip"), 0) << (logged.empty() ? "" : logged.back());
+    const auto parts = Parts(dir / "mset.zip");
+    ASSERT_GE(parts.size(), 3u);
+    const std::string& last = parts.back();
+    const size_t eocd = last.rfind("PK\5\6");
+    ASSERT_GE(eocd, 76u);
+    EXPECT_EQ(last.compare(eocd - 20, 4, "PK\6\7"), 0);  // locator
+    EXPECT_EQ(last.compare(eocd - 76, 4, "PK\6\6"), 0);  // ZIP64 end record
+    EXPECT_EQ(Get16(last, eocd + 10), 0xFFFF);
+
+    const std::string lastPart = engine::SpanPartName(dir / "mset.zip", static_cast<int>(parts.size()) - 1);
+    engine::ZipEngine reader;
+    reader.setZipFileName(lastPart);
+    EXPECT_EQ(reader.EntryCount(), 70000u);
+    std::string joined = dir.path() + "/";
+    ASSERT_EQ(zip.ReadSpan(lastPart, joined), 0) << (logged.empty() ? "" : logged.back());
+    const auto check = fixtures::RunShell(
+        "python3 -c \"import zipfile,sys\nz = zipfile.ZipFile(sys.argv[1])\n"
+        "assert z.testzip() is None\nprint(len(z.infolist()), z.read('f69999').decode())\" " +
+        fixtures::Quote(joined));
+    EXPECT_EQ(check.out, "70000 69999\n") << check.err;
+}
+
+// Places beyond 32 bits (parts of 4 GiB and more) go into the ZIP64 field
+// and the ZIP64 end record.
+TEST(SpanRecords, WidePlacesUseZip64Fields) {
+    namespace zip = kelp::zip;
+    zip::CentralHeader header;
+    header.nameLength = 4;
+    std::vector<uint8_t> record;
+    zip::AppendCentralHeader(record, header);
+    zip::AppendBytes(record, std::string_view("name"));
+    engine::SpanMember member;
+    ASSERT_TRUE(engine::ReadSpanMember(record, member));
+    std::vector<uint8_t> placed;
+    engine::AppendPlacedCentral(placed, member, 70000, 5ull << 30);
+    zip::CentralRecord parsed;
+    ASSERT_TRUE(zip::ParseCentralRecord(placed, parsed));
+    EXPECT_EQ(parsed.name, "name");
+    EXPECT_EQ(parsed.localOffset, 5ull << 30);
+    EXPECT_EQ(parsed.diskStart, 70000u);
+
+    zip::Zip64Eocd end;
+    end.totalEntries = end.entriesOnDisk = 3;
+    EXPECT_FALSE(engine::NeedsZip64End(end));
+    end.centralOffset = 5ull << 30;
+    ASSERT_TRUE(engine::NeedsZip64End(end));
+    std::vector<uint8_t> bytes;
+    engine::AppendEndRecords(bytes, end, 123, true, "c");
+    ASSERT_EQ(bytes.size(), engine::EndRecordsSize(true, 1));
+    zip::Zip64Eocd wide;
+    zip::Zip64Locator locator;
+    zip::Eocd eocd;
+    ASSERT_TRUE(zip::ParseZip64Eocd(bytes, wide));
+    ASSERT_TRUE(zip::ParseZip64Locator(std::span(bytes).subspan(zip::kZip64EocdSize), locator));
+    ASSERT_TRUE(zip::ParseEocd(std::span(bytes).subspan(zip::kZip64EocdSize + zip::kZip64LocatorSize), eocd));
+    EXPECT_EQ(wide.centralOffset, 5ull << 30);
+    EXPECT_EQ(locator.eocdOffset, 123u);
+    EXPECT_EQ(eocd.centralOffset, zip::kFull32);
+    EXPECT_EQ(eocd.totalEntries, 3);
 }
 
 class RemovableSpan : public Span {

@@ -1,0 +1,122 @@
+#include "engine/span_records.h"
+
+#include <algorithm>
+
+#include "engine/ezip_engine.h"
+
+namespace engine {
+
+namespace zip = kelp::zip;
+
+bool CentralVariableSize(std::span<const uint8_t> fixed, size_t& size) {
+    zip::CentralHeader h;
+    if (!zip::ParseCentralHeader(fixed, h)) return false;
+    size = size_t{h.nameLength} + h.extraLength + h.commentLength;
+    return true;
+}
+
+bool LocalVariableSize(std::span<const uint8_t> fixed, size_t& size) {
+    zip::LocalHeader h;
+    if (!zip::ParseLocalHeader(fixed, h)) return false;
+    size = size_t{h.nameLength} + h.extraLength;
+    return true;
+}
+
+bool ReadSpanMember(std::vector<uint8_t> record, SpanMember& member) {
+    zip::CentralRecord r;
+    if (!zip::ParseCentralRecord(record, r) || r.recordSize != record.size()) return false;
+    member.name.assign(r.name);
+    member.disk = r.diskStart;
+    member.localOffset = r.localOffset;
+    member.packedSize = r.packedSize;
+    member.central = std::move(record);
+    return true;
+}
+
+std::vector<size_t> LocalHeaderOrder(const std::vector<SpanMember>& members) {
+    std::vector<size_t> order(members.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    auto place = [&](size_t i) { return std::pair(members[i].disk, members[i].localOffset); };
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return place(a) < place(b); });
+    for (size_t i = 1; i < order.size(); ++i)
+        if (place(order[i - 1]) == place(order[i]))
+            throw EZipEngine(MsgId::SpanRecordMissing, true);
+    return order;
+}
+
+LocalPlace CheckLocalRecord(std::span<const uint8_t> record, const SpanMember& member) {
+    zip::LocalRecord r;
+    if (!zip::ParseLocalRecord(record, r)) throw EZipEngine(MsgId::LocalSignatureWrong, true);
+    if (r.name != member.name) throw EZipEngine(MsgId::LocalHeaderMismatch, member.name);
+    LocalPlace place;
+    place.hasDescriptor = (r.header.flags & zip::kFlagDataDescriptor) != 0;
+    place.zip64 = zip::FindExtraField(r.extra, zip::kExtraZip64).has_value();
+    return place;
+}
+
+size_t DescriptorSize(std::span<const uint8_t> first4, bool zip64) {
+    const bool signature = first4.size() >= 4 && zip::ReadLe32(first4.data()) == zip::kDataDescriptorSignature;
+    return (signature ? 4 : 0) + 4 + (zip64 ? 16 : 8);
+}
+
+bool IsDescriptor(std::span<const uint8_t> bytes, bool zip64) {
+    zip::DataDescriptor d;
+    return zip::ParseDataDescriptor(bytes, d, zip64) && d.recordSize == bytes.size();
+}
+
+void AppendPlacedCentral(std::vector<uint8_t>& out, const SpanMember& member, uint32_t disk,
+                         uint64_t offset) {
+    zip::CentralRecord r;
+    zip::ParseCentralRecord(member.central, r);  // parsed once already
+    zip::CentralHeader header = r.header;
+    const std::vector<uint8_t> extra =
+        zip::PutCentralValues(header, r.extra, r.unpackedSize, r.packedSize, offset, disk);
+    zip::AppendCentralHeader(out, header);
+    zip::AppendBytes(out, r.name);
+    zip::AppendBytes(out, std::span<const uint8_t>(extra));
+    zip::AppendBytes(out, r.comment);
+}
+
+bool NeedsZip64End(const zip::Zip64Eocd& end) {
+    return end.thisDisk >= zip::kFull16 || end.centralDisk >= zip::kFull16 ||
+           end.entriesOnDisk >= zip::kFull16 || end.totalEntries >= zip::kFull16 ||
+           end.centralSize >= zip::kFull32 || end.centralOffset >= zip::kFull32;
+}
+
+size_t EndRecordsSize(bool zip64, size_t commentLength) {
+    return (zip64 ? zip::kZip64EocdSize + zip::kZip64LocatorSize : 0) + zip::kEocdSize + commentLength;
+}
+
+void AppendEndRecords(std::vector<uint8_t>& out, const zip::Zip64Eocd& end, uint64_t endOffset,
+                      bool zip64, std::string_view comment) {
+    if (zip64) {
+        zip::AppendZip64Eocd(out, end);
+        zip::Zip64Locator locator;
+        locator.eocdDisk = end.thisDisk;
+        locator.eocdOffset = endOffset;
+        locator.totalDisks = end.thisDisk + 1;
+        zip::AppendZip64Locator(out, locator);
+    }
+    // A field too small for its value holds all ones: readers take the value
+    // from the ZIP64 end record.
+    auto fit16 = [](uint64_t v) { return static_cast<uint16_t>(std::min<uint64_t>(v, zip::kFull16)); };
+    auto fit32 = [](uint64_t v) { return static_cast<uint32_t>(std::min<uint64_t>(v, zip::kFull32)); };
+    zip::Eocd eocd;
+    eocd.thisDisk = fit16(end.thisDisk);
+    eocd.centralDisk = fit16(end.centralDisk);
+    eocd.entriesOnDisk = fit16(end.entriesOnDisk);
+    eocd.totalEntries = fit16(end.totalEntries);
+    eocd.centralSize = fit32(end.centralSize);
+    eocd.centralOffset = fit32(end.centralOffset);
+    eocd.commentLength = static_cast<uint16_t>(comment.size());
+    zip::AppendEocd(out, eocd);
+    zip::AppendBytes(out, comment);
+}
+
+bool IsSpanMarker(std::span<const uint8_t> first4) {
+    return first4.size() == 4 && zip::ReadLe32(first4.data()) == zip::kSpanMarker;
+}
+
+void AppendSpanMarker(std::vector<uint8_t>& out) { zip::AppendLe32(out, zip::kSpanMarker); }
+
+}  // namespace engine
