@@ -14,6 +14,7 @@
 #include "engine/span_records.h"
 #include "engine/zip_engine.h"
 #include "engine/zip_messages.h"
+#include "platform/atomic_file.h"
 #include "platform/volume.h"
 
 namespace engine {
@@ -80,6 +81,10 @@ int ZipEngine::ReportSpanFailure() {
 
 int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath) {
     int result = 0;
+    // The joined archive is written under a temporary name beside its
+    // final one and takes that name only when complete: a file it replaces
+    // stays until then, and a failed join leaves nothing behind.
+    platform::AtomicFile joinedFile;
     ArchiveFile out;
     std::string outPath;
     time_t spanTime = 0;
@@ -100,14 +105,9 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
             outPath = pattern;
         } else {
             outPath = outFilePath;
-            std::error_code ec;
-            if (std::filesystem::exists(outPath, ec)) DiscardFile(outPath);
         }
         outPath = std::filesystem::path(outPath).replace_extension(".zip").string();
-        const int fd = ::open(outPath.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0644);
-        if (fd < 0) throw EZipEngine(MsgId::OutputCreateFailed, true);
-        ::close(fd);
-        if (!out.Open(outPath, ArchiveFile::Mode::ReadWrite))
+        if (!joinedFile.Create(outPath) || !out.Open(joinedFile.TempPath(), ArchiveFile::Mode::ReadWrite))
             throw EZipEngine(MsgId::OutputCreateFailed, true);
 
         // Only the last part has an end record: on a removable drive, ask
@@ -217,26 +217,21 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
         end.entriesOnDisk = end.totalEntries = members.size();
         AppendEndRecords(buffer, end, end.centralOffset + end.centralSize, NeedsZip64End(end), comment);
         joined.Flush();
-        if (!out.Flush()) throw EZipEngine(MsgId::OutputWriteError, true);
+        out.Close();
+        std::error_code ec;
+        if (std::filesystem::exists(std::filesystem::symlink_status(outPath, ec)) && !DiscardFile(outPath))
+            throw EZipEngine(MsgId::OutputCreateFailed, true);
+        if (!joinedFile.Commit(platform::DefaultFileMode(),
+                               spanTime != 0 ? std::optional<int64_t>(spanTime) : std::nullopt))
+            throw EZipEngine(MsgId::OutputWriteError, true);
     } catch (...) {
         result = ReportSpanFailure();
     }
     if (OnProgress) OnProgress(ptBatchEnd, "", 0);
     inFile_.Close();
     out.Close();
-    std::error_code ec;
-    if (result != 0) {
-        if (!outPath.empty()) std::filesystem::remove(outPath, ec);
-        outFilePath.clear();
-    } else {
-        if (spanTime != 0) {
-            const auto when = std::filesystem::file_time_type::clock::now() -
-                              (std::chrono::system_clock::now() -
-                               std::chrono::system_clock::from_time_t(spanTime));
-            std::filesystem::last_write_time(outPath, when, ec);
-        }
-        outFilePath = outPath;
-    }
+    if (result != 0) outFilePath.clear();
+    else outFilePath = outPath;
     return result;
 }
 
