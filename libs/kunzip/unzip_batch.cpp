@@ -94,6 +94,25 @@ int32_t UnzipBatch::Run() {
                                            std::to_string(reader_.entries().size()) +
                                            " entries could be read");
     }
+    if (reader_.countMismatch()) {
+        // Every entry of the directory is handled, but the archive is not
+        // sound: some other reader would see a different set of members.
+        ++errors_;
+        lastError_ = kErrArchive;
+        reporter_.Message(kErrArchive, "Error found in " + request_.archive + ": the end record counts " +
+                                           std::to_string(reader_.declaredEntries()) +
+                                           " members but the central directory holds " +
+                                           std::to_string(reader_.entries().size()) +
+                                           "; every member found is handled");
+    }
+    if (reader_.overlappingEntries() > 0) {
+        ++errors_;
+        lastError_ = kErrArchive;
+        reporter_.Message(kErrArchive, "Error found in " + request_.archive + ": " +
+                                           std::to_string(reader_.overlappingEntries()) +
+                                           " members overlap the data of other members (a zip "
+                                           "bomb construction); they are refused");
+    }
 
     std::vector<size_t> selected = SelectMembers();
     uint64_t total = 0;
@@ -161,9 +180,15 @@ void UnzipBatch::FlushProgress() {
 
 UnzipBatch::Outcome UnzipBatch::Process(size_t index) {
     const zip::MemberEntry& entry = reader_.entries()[index];
+    if (entry.overlapsAnother)
+        return Fail(entry.displayName, kErrData, KSKIP_BAD_DATA,
+                    "its data overlaps another member's, refused");
+    if (entry.header.flags & zip::kFlagStrongEncryption)
+        return Fail(entry.displayName, kErrMethod, KSKIP_METHOD,
+                    "strong encryption is not supported, skipped");
     if (!MethodSupported(entry)) {
         return Fail(entry.displayName, kErrMethod, KSKIP_METHOD,
-                    "compression method " + std::to_string(entry.header.method) +
+                    "compression method " + zip::MethodName(entry.header.method) +
                         " is not supported, skipped");
     }
     if (request_.test) return Test(entry, index);

@@ -12,6 +12,9 @@
 
 namespace kelp::zip {
 
+// The digital signature record that may close a central directory.
+constexpr uint32_t kDigitalSignatureSignature = 0x05054B50;
+
 bool MemberEntry::IsDirectory() const {
     if (!name.empty() && (name.back() == '/' || name.back() == '\\')) return true;
     return UnixMode() != 0 && S_ISDIR(header.externalAttributes >> 16);
@@ -163,8 +166,13 @@ bool ArchiveReader::ReadDirectory(std::string& error) {
         return false;
     }
     entries_.reserve(static_cast<size_t>(std::min<uint64_t>(totalEntries_, dir.size() / kCentralHeaderSize)));
+    // The directory's size bounds it, not the end record's count: a count
+    // that is too low must not hide members, one too high must not invent
+    // them.
     size_t pos = 0;
-    for (uint64_t i = 0; i < totalEntries_; ++i) {
+    while (pos < dir.size()) {
+        // A digital signature record may close the directory.
+        if (dir.size() - pos >= 4 && ReadLe32(&dir[pos]) == kDigitalSignatureSignature) break;
         MemberEntry e;
         if (!ParseCentralHeader(std::span(dir).subspan(pos), e.header)) {
             truncated_ = true;
@@ -195,11 +203,55 @@ bool ArchiveReader::ReadDirectory(std::string& error) {
         entries_.push_back(std::move(e));
         pos += kCentralHeaderSize + varLen;
     }
-    if (entries_.empty() && totalEntries_ > 0) {
+    if (entries_.empty() && (totalEntries_ > 0 || truncated_)) {
         error = "the central directory is damaged";
         return false;
     }
+    MarkOverlaps();
     return true;
+}
+
+bool ArchiveReader::countMismatch() const {
+    const uint64_t found = entries_.size();
+    if (found == totalEntries_) return false;
+    // Writers without ZIP64 records let the 16-bit count wrap past 65 535.
+    return !(eocd_.totalEntries != 0xFFFF && totalEntries_ == eocd_.totalEntries &&
+             found > 0xFFFF && (found & 0xFFFF) == totalEntries_);
+}
+
+void ArchiveReader::MarkOverlaps() {
+    // A member takes at least its local header and its packed data; in a
+    // sound archive the next member starts no earlier than that.
+    std::vector<size_t> order;
+    order.reserve(entries_.size());
+    // Members whose data would run past the directory are refused by
+    // Locate on their own; they do not make their neighbours suspect.
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        const MemberEntry& e = entries_[i];
+        const uint64_t room = centralOffset_ - std::min(centralOffset_, e.localOffset);
+        if (room >= kLocalHeaderSize && e.packedSize <= room - kLocalHeaderSize) order.push_back(i);
+    }
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return entries_[a].localOffset < entries_[b].localOffset;
+    });
+    uint64_t reach = 0;  // the furthest end of the members before
+    size_t reacher = 0;  // the member that reaches it
+    bool any = false;
+    for (size_t i : order) {
+        MemberEntry& e = entries_[i];
+        if (any && e.localOffset < reach) {
+            e.overlapsAnother = true;
+            entries_[reacher].overlapsAnother = true;
+        }
+        const uint64_t end = e.localOffset + kLocalHeaderSize + e.packedSize;
+        if (!any || end > reach) {
+            reach = end;
+            reacher = i;
+        }
+        any = true;
+    }
+    overlapping_ = static_cast<size_t>(
+        std::count_if(entries_.begin(), entries_.end(), [](const MemberEntry& e) { return e.overlapsAnother; }));
 }
 
 bool ArchiveReader::Locate(const MemberEntry& entry, MemberData& out, std::string& error) const {
