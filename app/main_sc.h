@@ -80,7 +80,7 @@ QString PlainName(const QString& cell);
 // The grid's date and time text of a DOS date and time.
 QString FormatDosDateTime(uint32_t dosDateTime);
 // Truncated compression ratio in percent; 0 for an empty member.
-int64_t CompressionRatio(int32_t packed, int32_t unpacked);
+int64_t CompressionRatio(int64_t packed, int64_t unpacked);
 
 class Main_sc : public QMainWindow {
     Q_OBJECT

@@ -45,7 +45,7 @@ QString FormatDosDateTime(uint32_t dt) {
     return QString::fromLatin1(text);
 }
 
-int64_t CompressionRatio(int32_t packed, int32_t unpacked) {
+int64_t CompressionRatio(int64_t packed, int64_t unpacked) {
     if (unpacked == 0) return 0;
     const long double r = (1.0L - static_cast<long double>(packed) / unpacked) * 100.0L;
     return static_cast<int64_t>(r);  // truncates toward zero
@@ -97,8 +97,8 @@ void Main_sc::ListArchive() {
         if (name.isEmpty()) {
             cells[0] = DirectoryMarker;
         } else {
-            const auto packed = static_cast<int32_t>(e.PackedSize);
-            const auto unpacked = static_cast<int32_t>(e.UnpackedSize);
+            const auto packed = static_cast<int64_t>(e.PackedSize);
+            const auto unpacked = static_cast<int64_t>(e.UnpackedSize);
             cells[0] = kFileIndent + name + (e.IsEncrypted ? QStringLiteral(" +") : QString());
             cells[1] = TypeName(name);
             cells[2] = FormatDosDateTime(e.DosDateTime);

@@ -1,4 +1,5 @@
-// kelpzip add ARCHIVE [-l LEVEL] [-r] [-j] [-p PASSWORD] [-u|-f|-m] [-x PATTERN]... PATH...
+// kelpzip add ARCHIVE [-l LEVEL] [-r] [-D] [-y] [-j] [-p PASSWORD] [-u|-f|-m] [-x PATTERN]...
+//             [--] PATH...
 // kelpzip delete ARCHIVE MEMBER...
 #include <cstdio>
 #include <filesystem>
@@ -48,11 +49,20 @@ int RunChange(OpenedArchive& opened, void (engine::ZipEngine::*operation)(), boo
 int AddCommand(const Args& args) {
     std::string archive;
     std::vector<std::string> paths, excludes;
-    engine::AddOpts options{engine::AddDirNames};
+    // Folders get entries of their own, as other zip tools store them.
+    engine::AddOpts options{engine::AddDirNames, engine::AddSeparateDirs};
     std::string password;
     int level = 9;
+    bool optionsEnd = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
+        if (optionsEnd || a.empty() || a[0] != '-') {
+            if (archive.empty())
+                archive = a;
+            else
+                paths.push_back(a);
+            continue;
+        }
         auto next = [&]() -> const std::string* { return i + 1 < args.size() ? &args[++i] : nullptr; };
         if (a == "-l") {
             const std::string* v = next();
@@ -67,8 +77,14 @@ int AddCommand(const Args& args) {
             const std::string* v = next();
             if (!v) return UsageError("-x needs a pattern");
             excludes.push_back(*v);
+        } else if (a == "--") {
+            optionsEnd = true;
         } else if (a == "-r") {
             options.Include(engine::AddRecurseDirs);
+        } else if (a == "-D") {
+            options.Exclude(engine::AddSeparateDirs);
+        } else if (a == "-y") {
+            options.Include(engine::AddStoreLinks);
         } else if (a == "-j") {
             options.Exclude(engine::AddDirNames);
         } else if (a == "-u") {
@@ -77,12 +93,8 @@ int AddCommand(const Args& args) {
             options.Include(engine::AddFreshen);
         } else if (a == "-m") {
             options.Include(engine::AddMove);
-        } else if (!a.empty() && a[0] == '-') {
-            return UsageError("unknown option '" + a + "'");
-        } else if (archive.empty()) {
-            archive = a;
         } else {
-            paths.push_back(a);
+            return UsageError("unknown option '" + a + "'");
         }
     }
     if (archive.empty() || paths.empty()) return UsageError("add needs an archive and files");
@@ -96,7 +108,9 @@ int AddCommand(const Args& args) {
         options.Include(engine::AddEncrypt);
     }
     zip.AddOptions = options;
-    zip.FSpecArgs = paths;
+    // Paths from the command line are names of files, never add lines.
+    for (const std::string& path : paths)
+        zip.FSpecSources.push_back({path, options.Has(engine::AddRecurseDirs), std::nullopt});
     zip.FSpecArgsExcl = excludes;
     return RunChange(*opened, &engine::ZipEngine::Add, true);
 }

@@ -89,10 +89,36 @@ std::string RatioText(uint64_t packed, uint64_t size) {
     return std::to_string(saved) + "%";
 }
 
+// A name on one line of the listing: tabs, line breaks and other control characters
+// are written as C escapes, and so is the backslash that starts them, so
+// every member stays on one line and the text maps back to one name.
+std::string EscapedName(const std::string& text) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (unsigned char c : text) {
+        switch (c) {
+            case '\\': out += "\\\\"; break;
+            case '\t': out += "\\t"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            default:
+                if (c < 0x20 || c == 0x7F) {
+                    out += "\\x";
+                    out += kHex[c >> 4];
+                    out += kHex[c & 15];
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    return out;
+}
+
 void PrintTsv(const engine::ZipEngine& engine) {
     Output out;
     for (const auto& e : engine.DirEntries()) {
-        out << e.MemberName << '\t' << uint64_t{e.PackedSize} << '\t' << uint64_t{e.UnpackedSize}
+        out << EscapedName(e.MemberName) << '\t' << uint64_t{e.PackedSize} << '\t' << uint64_t{e.UnpackedSize}
             << '\t' << uint64_t{e.Method} << '\t' << CrcText(e.Crc) << '\t'
             << DosDateTimeText(e.DosDateTime) << '\t' << (e.IsEncrypted ? '1' : '0') << '\n';
     }
@@ -115,7 +141,7 @@ void PrintTable(const engine::ZipEngine& engine) {
             << Padded(MethodName(e.Method), 6, false) << "  "
             << Padded(RatioText(e.PackedSize, e.UnpackedSize), 5, true) << "  "
             << DosDateTimeText(e.DosDateTime) << "  " << CrcText(e.Crc) << (e.IsEncrypted ? "* " : "  ")
-            << e.MemberName << '\n';
+            << EscapedName(e.MemberName) << '\n';
     }
     out << "----------  ---------          -----                                     ----\n"
         << Padded(std::to_string(totalSize), 10, true) << "  "

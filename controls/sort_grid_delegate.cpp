@@ -56,7 +56,13 @@ void SortGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->setClipRect(r);
     painter->fillRect(r, fo.Brush);
     if (!fo.HideText) {
-        const QString text = index.data().toString();
+        // Control characters (a line break in a stored file name) would
+        // break the row: each is drawn as its control picture instead.
+        QString text = index.data().toString();
+        for (QChar& c : text) {
+            if (c.unicode() < 0x20) c = QChar(0x2400 + c.unicode());
+            else if (c.unicode() == 0x7F) c = QChar(0x2421);
+        }
         const QFontMetrics fm(fo.Font);
         const QPoint off = textOffset(r.size(), QSize(fm.horizontalAdvance(text), fm.height()),
                                       fo.AlignmentHorz, fo.AlignmentVert);

@@ -20,7 +20,7 @@ bool HasExeExtension(const std::string& path) {
 
 void ZipEngine::Add() {
     successCount_ = 0;
-    if (FSpecArgs.empty()) return ShowEngineMessage(10301);
+    if (FSpecArgs.empty() && FSpecSources.empty()) return ShowEngineMessage(10301);
     if (zipFileName_.empty()) return ShowEngineMessage(10102);
     if (Unattended && AddOptions.Has(AddEncrypt) && Password.empty()) return ShowEngineMessage(10302);
 
@@ -68,6 +68,7 @@ void ZipEngine::Add() {
         ShowEngineMessage(10101);
     }
     FSpecArgs.clear();
+    FSpecSources.clear();
     FSpecArgsExcl.clear();
     if (loadedHere) UnloadZipLib();
     CancelRequested = false;
@@ -100,13 +101,14 @@ void ZipEngine::Delete() {
             b.Reserved80 = 0;
             b.RecurseOn = 0;
         });
-        block->SetSpecs(FSpecArgs, false);
+        block->SetSpecs(FSpecArgs);
         block->SetEndMarker();
         successCount_ = CallZipExec(block->Data());
     } catch (const std::exception&) {
         ShowEngineMessage(10101);
     }
     FSpecArgs.clear();
+    FSpecSources.clear();
     FSpecArgsExcl.clear();
     if (loadedHere) UnloadZipLib();
     zipLibBusy_ = false;

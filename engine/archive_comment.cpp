@@ -3,7 +3,7 @@
 
 #include "engine/zip_engine.h"
 #include "engine/zip_messages.h"
-#include "engine/zip_records.h"
+#include "libs/zipcore/record_writer.h"
 
 namespace engine {
 
@@ -15,12 +15,12 @@ constexpr int64_t kMaxSavedTail = 64 * 1024 * 1024;
 }  // namespace
 
 std::string ZipEngine::ArchiveComment() const {
-    return (lastFlags_ & kFlagUtf8) ? rawComment_ : ConvertNameChars(rawComment_, false);
+    return (lastFlags_ & kelp::zip::kFlagUtf8) ? rawComment_ : ConvertNameChars(rawComment_, false);
 }
 
 void ZipEngine::setArchiveComment(const std::string& text) {
-    std::string raw = (lastFlags_ & kFlagUtf8) ? text : ConvertNameChars(text, true);
-    if (raw.size() > kMaxCommentLength) raw.resize(kMaxCommentLength);
+    std::string raw = (lastFlags_ & kelp::zip::kFlagUtf8) ? text : ConvertNameChars(text, true);
+    if (raw.size() > kelp::zip::kMaxCommentLength) raw.resize(kelp::zip::kMaxCommentLength);
     rawComment_ = raw;
 
     bool failed = false;
@@ -51,9 +51,11 @@ void ZipEngine::WriteComment(const std::string& raw) {
     if (zipFileName_.empty()) throw EZipEngine(11001, true);
     if (!inFile_.Open(zipFileName_, ArchiveFile::Mode::ReadWrite)) throw EZipEngine(11002, true);
 
-    unsigned char eocd[kEndOfDirSize];
+    namespace zip = kelp::zip;
+    unsigned char bytes[zip::kEocdSize];
+    zip::Eocd eocd;
     if (!inFile_.Seek(endOfDirOffset_)) throw EZipEngine(11008, true);
-    if (inFile_.Read(eocd, sizeof eocd) != sizeof eocd || Get32(eocd) != kEndOfDirSig)
+    if (inFile_.Read(bytes, sizeof bytes) != sizeof bytes || !zip::ParseEocd(bytes, eocd))
         throw EZipEngine(11011, true);
 
     const int64_t size = inFile_.Size();
@@ -70,14 +72,16 @@ void ZipEngine::WriteComment(const std::string& raw) {
         inFile_.Flush();
     };
 
-    const int64_t commentAt = endOfDirOffset_ + kEndOfDirSize;
+    const int64_t commentAt = endOfDirOffset_ + static_cast<int64_t>(zip::kEocdSize);
     if (!inFile_.Seek(commentAt)) throw EZipEngine(11008, true);
     if (inFile_.Write(raw.data(), raw.size()) != raw.size() || !inFile_.Flush()) {
         restore();
         throw EZipEngine(11010, true);
     }
-    Put16(eocd + 20, static_cast<uint16_t>(raw.size()));
-    if (!inFile_.Seek(endOfDirOffset_) || inFile_.Write(eocd, sizeof eocd) != sizeof eocd) {
+    eocd.commentLength = static_cast<uint16_t>(raw.size());
+    std::vector<uint8_t> record;
+    zip::AppendEocd(record, eocd);
+    if (!inFile_.Seek(endOfDirOffset_) || inFile_.Write(record.data(), record.size()) != record.size()) {
         restore();
         throw EZipEngine(11030, true);
     }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "libs/zipcore/zip_records.h"
+
 namespace engine {
 
 class ArchiveFile {
@@ -67,5 +69,25 @@ private:
     size_t end_ = 0;
     int64_t position_ = 0;
 };
+
+// Why a whole central record could not be read.
+enum class RecordRead { Ok, ShortFixedPart, NotAHeader, ShortFields };
+
+// Reads one central record (fixed part, name, extra field, comment) through
+// `source.Read(buffer, size)` into `bytes` and parses it into `record`, whose
+// views point into `bytes`.
+template <typename Source>
+RecordRead ReadCentralRecord(Source& source, std::vector<uint8_t>& bytes,
+                             kelp::zip::CentralRecord& record) {
+    namespace zip = kelp::zip;
+    bytes.resize(zip::kCentralHeaderSize);
+    if (source.Read(bytes.data(), bytes.size()) != bytes.size()) return RecordRead::ShortFixedPart;
+    if (!zip::ParseCentralHeader(bytes, record.header)) return RecordRead::NotAHeader;
+    bytes.resize(zip::CentralRecordSize(record.header));
+    const size_t rest = bytes.size() - zip::kCentralHeaderSize;
+    if (source.Read(bytes.data() + zip::kCentralHeaderSize, rest) != rest) return RecordRead::ShortFields;
+    zip::ParseCentralRecord(bytes, record);
+    return RecordRead::Ok;
+}
 
 }  // namespace engine

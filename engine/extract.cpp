@@ -1,5 +1,4 @@
 // Extracting and testing members through the decompression library.
-#include <strings.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -75,7 +74,7 @@ void ZipEngine::RunExtract(bool toMemory) {
             const ZipDirEntry* found = nullptr;
             if (!FSpecArgs.empty()) {
                 for (const auto& entry : dirEntries_) {
-                    if (strcasecmp(entry.MemberName.c_str(), FSpecArgs[0].c_str()) == 0) {
+                    if (entry.MemberName == FSpecArgs[0]) {
                         found = &entry;
                         break;
                     }

@@ -207,9 +207,10 @@ std::unique_ptr<ZipParamBlock> ZipEngine::FillZipParams(const std::string& archi
             b.ArchiveOnlyOn = static_cast<KBool16>(AddOptions.Has(AddArchiveOnly) ? 1 : 0);
             b.ResetArchiveOn = static_cast<KBool16>(AddOptions.Has(AddResetArchive) ? 1 : 0);
             block->SetExcludes(FSpecArgsExcl);
+            b.StoreLinks = Bool32(AddOptions.Has(AddStoreLinks));
         }
     }
-    block->SetSpecs(FSpecArgs);
+    block->SetAddSpecs(FSpecArgs, FSpecSources);
     return block;
 }
 

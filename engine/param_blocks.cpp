@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "engine/zip_engine.h"
+#include "libs/zipcore/add_spec_line.h"
+
 namespace engine {
 
 char* ParamStrings::Copy(const std::string& text) {
@@ -31,31 +34,11 @@ void UnzipParamBlock::SetEndMarker() {
     Common([](auto& b) { b.EndMarker = KELP_END_MARKER; });
 }
 
-ZipSpecLine ParseZipSpecLine(const std::string& line) {
-    ZipSpecLine spec;
-    std::string rest = line;
-    if (!rest.empty() && rest[0] == '>') {
-        spec.recurse = 1;
-        rest.erase(0, 1);
-    } else if (!rest.empty() && rest[0] == '|') {
-        spec.recurse = 0;
-        rest.erase(0, 1);
-    }
-    if (const size_t lt = rest.find('<'); lt != std::string::npos) {
-        spec.password = rest.substr(lt + 1);
-        spec.hasOwnPassword = !spec.password.empty();
-        spec.noPassword = spec.password.empty();
-        rest.erase(lt);
-    }
-    spec.text = rest;
-    return spec;
-}
-
 ZipParamBlock::ZipParamBlock(int version) {
     if (version < KZIP_CURRENT_LAYOUT_VERSION) old_ = std::make_unique<KZipParamsOld>();
 }
 
-int ZipParamBlock::SetSpecs(const std::vector<std::string>& lines, bool parse) {
+int ZipParamBlock::SetSpecs(const std::vector<std::string>& lines) {
     if (old_) {
         const size_t count = std::min<size_t>(lines.size(), KELP_OLD_SPEC_SLOTS);
         for (size_t i = 0; i < count; ++i) old_->SpecTexts[i] = strings.Copy(lines[i]);
@@ -63,28 +46,52 @@ int ZipParamBlock::SetSpecs(const std::vector<std::string>& lines, bool parse) {
         return old_->SpecCount;
     }
     specs_.assign(lines.size(), KZipSpec{});
-    for (size_t i = 0; i < lines.size(); ++i) {
-        KZipSpec& spec = specs_[i];
-        if (!parse) {
-            spec.SpecText = strings.Copy(lines[i]);
-            continue;
+    for (size_t i = 0; i < lines.size(); ++i) specs_[i].SpecText = strings.Copy(lines[i]);
+    current_.SpecTable = specs_.empty() ? nullptr : specs_.data();
+    current_.SpecCount = static_cast<int32_t>(lines.size());
+    return current_.SpecCount;
+}
+
+int ZipParamBlock::SetAddSpecs(const std::vector<std::string>& lines,
+                               const std::vector<AddSource>& sources) {
+    using Password = kelp::zip::AddSpecLine::Password;
+    std::vector<kelp::zip::AddSpecLine> specs;
+    for (const std::string& line : lines) specs.push_back(kelp::zip::ParseAddSpecLine(line));
+    for (const AddSource& source : sources) {
+        kelp::zip::AddSpecLine spec;
+        spec.path = source.path;
+        spec.recurse = source.recurse ? 1 : 0;
+        if (source.password) {
+            spec.passwordKind = source.password->empty() ? Password::None : Password::Own;
+            spec.password = *source.password;
         }
-        const ZipSpecLine line = ParseZipSpecLine(lines[i]);
+        specs.push_back(std::move(spec));
+    }
+    if (old_) {
+        std::vector<std::string> texts(lines);
+        for (size_t i = lines.size(); i < specs.size(); ++i)
+            texts.push_back(kelp::zip::FormatAddSpecLine(specs[i]));
+        return SetSpecs(texts);
+    }
+    specs_.assign(specs.size(), KZipSpec{});
+    for (size_t i = 0; i < specs.size(); ++i) {
+        const kelp::zip::AddSpecLine& line = specs[i];
+        KZipSpec& spec = specs_[i];
+        spec.SpecText = strings.Copy(line.path);
         spec.SpecRecurse = line.recurse < 0 ? current_.RecurseOn
                                             : static_cast<KBool16>(line.recurse ? -1 : 0);
         spec.SpecEncrypt = current_.EncryptOn;
         if (current_.PasswordText) spec.SpecPassword = strings.Copy(current_.PasswordText);
-        if (line.hasOwnPassword) {
+        if (line.passwordKind == Password::Own) {
             spec.SpecPassword = strings.Copy(line.password);
             spec.SpecEncrypt = 0xFFFF;
-        } else if (line.noPassword) {
+        } else if (line.passwordKind == Password::None) {
             spec.SpecPassword = nullptr;
             spec.SpecEncrypt = 0;
         }
-        spec.SpecText = strings.Copy(line.text);
     }
     current_.SpecTable = specs_.empty() ? nullptr : specs_.data();
-    current_.SpecCount = static_cast<int32_t>(lines.size());
+    current_.SpecCount = static_cast<int32_t>(specs.size());
     return current_.SpecCount;
 }
 

@@ -53,16 +53,7 @@ private:
     std::vector<KUnzipSpec> specs_;
 };
 
-// One line of the specification list for adding, with its prefixes and
-// password part taken apart.
-struct ZipSpecLine {
-    std::string text;
-    bool hasOwnPassword = false;  // "<password" at the end
-    bool noPassword = false;      // a bare "<" at the end
-    std::string password;
-    int recurse = -1;             // -1 as the block says, 1 on (">"), 0 off ("|")
-};
-ZipSpecLine ParseZipSpecLine(const std::string& line);
+struct AddSource;
 
 class ZipParamBlock {
 public:
@@ -78,10 +69,14 @@ public:
         if (old_) fill(*old_);
         else fill(current_);
     }
-    // Current layout: one record per line, with prefixes and passwords
-    // applied when `parse` (adding) or the line as it stands (deleting).
-    // Old layout: the lines unchanged (at most KELP_OLD_SPEC_SLOTS).
-    int SetSpecs(const std::vector<std::string>& lines, bool parse = true);
+    // Adding: one record per line, its prefix and password part applied,
+    // then one per source as it stands. The old layout takes the lines
+    // unchanged and the sources written as lines (at most
+    // KELP_OLD_SPEC_SLOTS in all). Fill the block's password, encryption and
+    // recursion first: lines without their own take them.
+    int SetAddSpecs(const std::vector<std::string>& lines, const std::vector<AddSource>& sources);
+    // Deleting: member names and patterns as they stand.
+    int SetSpecs(const std::vector<std::string>& lines);
     void SetExcludes(const std::vector<std::string>& patterns);
     void SetEndMarker();
 

@@ -21,7 +21,7 @@
 #include "engine/sfx_pe_icon.h"
 #include "engine/sfx_settings_block.h"
 #include "engine/zip_engine.h"
-#include "engine/zip_records.h"
+#include "libs/zipcore/record_writer.h"
 #include "platform/folders.h"
 
 namespace engine {
@@ -237,29 +237,37 @@ int ZipEngine::CopyArchiveBody(ArchiveFile& out, const EocdRecord& eocd, int64_t
 // Copies the central directory, the end record and the archive comment with
 // every offset moved by `shift`. Failures are not shown: they give -2.
 int ZipEngine::MoveCentralDirectory(ArchiveFile& out, const EocdRecord& eocd, int64_t shift) {
-    unsigned char header[kCentralHeaderSize];
+    namespace zip = kelp::zip;
+    std::vector<uint8_t> record, moved;
     for (uint64_t n = 0; n < eocd.TotalEntries; ++n) {
-        if (inFile_.Read(header, sizeof header) != sizeof header) return -2;  // 11013
-        if (Get32(header) != kCentralHeaderSig) return -2;                    // 11015
-        const int64_t offset = static_cast<int64_t>(Get32(header + 42)) + shift;
-        if (offset < 0 || offset > 0xFFFFFFFFLL) return -2;
-        Put32(header + 42, static_cast<uint32_t>(offset));
-        if (out.Write(header, sizeof header) != sizeof header) return -2;  // 11029
-        const int64_t rest = int64_t{Get16(header + 28)} + Get16(header + 30) + Get16(header + 32);
-        if (CopyLoop(inFile_, out, rest, *host_) != 0) return -2;  // 11042
+        zip::CentralRecord r;
+        if (ReadCentralRecord(inFile_, record, r) != RecordRead::Ok) return -2;  // 11013, 11015, 11042
+        const int64_t offset = static_cast<int64_t>(r.localOffset) + shift;
+        if (offset < 0) return -2;
+        const auto extra = zip::PutCentralValues(r.header, r.extra, r.unpackedSize, r.packedSize,
+                                                 static_cast<uint64_t>(offset), r.diskStart);
+        moved.clear();
+        zip::AppendCentralHeader(moved, r.header);
+        zip::AppendBytes(moved, r.name);
+        zip::AppendBytes(moved, extra);
+        zip::AppendBytes(moved, r.comment);
+        if (out.Write(moved.data(), moved.size()) != moved.size()) return -2;  // 11029
     }
     // Whatever stands between the last header and the end record belongs to
     // the directory as stored; it moves along unchanged.
     const int64_t gap = endOfDirOffset_ - inFile_.Position();
     if (gap < 0 || CopyLoop(inFile_, out, gap, *host_) != 0) return -2;
 
-    unsigned char record[kEndOfDirSize];
-    if (inFile_.Read(record, sizeof record) != sizeof record || Get32(record) != kEndOfDirSig)
+    unsigned char bytes[zip::kEocdSize];
+    zip::Eocd end;
+    if (inFile_.Read(bytes, sizeof bytes) != sizeof bytes || !zip::ParseEocd(bytes, end))
         return -2;  // 11043
-    const int64_t central = static_cast<int64_t>(Get32(record + 16)) + shift;
-    if (central < 0 || central > 0xFFFFFFFFLL) return -2;
-    Put32(record + 16, static_cast<uint32_t>(central));
-    if (out.Write(record, sizeof record) != sizeof record) return -2;  // 11030
+    const int64_t central = static_cast<int64_t>(end.centralOffset) + shift;
+    if (central < 0 || central >= zip::kFull32) return -2;
+    end.centralOffset = static_cast<uint32_t>(central);
+    std::vector<uint8_t> endBytes;
+    zip::AppendEocd(endBytes, end);
+    if (out.Write(endBytes.data(), endBytes.size()) != endBytes.size()) return -2;  // 11030
     const int64_t comment = logicalSize_ - inFile_.Position();
     if (comment < 0 || CopyLoop(inFile_, out, comment, *host_) != 0) return -2;  // 11044
     return 0;
@@ -319,12 +327,12 @@ int ZipEngine::ConvertToExe(bool newFile) {
     int64_t expected = 0;
     if (code == 0 && newFile) {
         // An empty archive: an end record alone, its directory right behind the block.
-        unsigned char record[kEndOfDirSize] = {};
-        Put32(record, kEndOfDirSig);
-        Put32(record + 16,
-              static_cast<uint32_t>(stubSize + static_cast<int64_t>(blockBytes.size())));
-        if (out.file.Write(record, sizeof record) != sizeof record) code = -2;
-        expected = kEndOfDirSize;
+        kelp::zip::Eocd end;
+        end.centralOffset = static_cast<uint32_t>(stubSize + static_cast<int64_t>(blockBytes.size()));
+        std::vector<uint8_t> record;
+        kelp::zip::AppendEocd(record, end);
+        if (out.file.Write(record.data(), record.size()) != record.size()) code = -2;
+        expected = static_cast<int64_t>(record.size());
     } else if (code == 0) {
         spanInName_ = zipFileName_;
         try {

@@ -1,6 +1,6 @@
 #include "engine/sfx_pe_icon.h"
 
-#include "engine/zip_records.h"
+#include "libs/zipcore/zip_records.h"
 
 namespace engine {
 
@@ -19,8 +19,8 @@ struct Reader {
     const unsigned char* p;
     size_t size;
     bool Fits(size_t at, size_t n) const { return at <= size && n <= size - at; }
-    uint16_t U16(size_t at) const { return Get16(p + at); }
-    uint32_t U32(size_t at) const { return Get32(p + at); }
+    uint16_t U16(size_t at) const { return kelp::zip::ReadLe16(p + at); }
+    uint32_t U32(size_t at) const { return kelp::zip::ReadLe32(p + at); }
 };
 
 struct Section {
@@ -119,7 +119,7 @@ bool IsStubIconFile(const std::string& iconFile) {
     if (iconFile.size() != kStubIconFileSize) return false;
     const unsigned char* p = Bytes(iconFile);
     // Reserved 0, type 1 (icon), at least one image.
-    return Get16(p) == 0 && Get16(p + 2) == 1 && Get16(p + 4) >= 1;
+    return kelp::zip::ReadLe16(p) == 0 && kelp::zip::ReadLe16(p + 2) == 1 && kelp::zip::ReadLe16(p + 4) >= 1;
 }
 
 std::string StubIconFile(const std::string& image) {

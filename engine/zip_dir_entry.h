@@ -6,10 +6,6 @@
 
 namespace engine {
 
-// Size of the fixed part of a central directory header after its signature;
-// the first sixteen fields below are those bytes in order.
-constexpr size_t kCentralHeaderFieldsSize = 42;
-
 struct ZipDirEntry {
     uint8_t VersionMadeBy = 0;   // specification version times ten
     uint8_t HostSystem = 0;      // 0 FAT, 3 Unix, 6 HPFS, 11 NTFS, ...
@@ -18,22 +14,18 @@ struct ZipDirEntry {
     uint16_t Method = 0;         // 0 stored, 8 deflated, ...
     uint32_t DosDateTime = 0;    // DOS time in the low word, DOS date in the high word
     uint32_t Crc = 0;
-    uint32_t PackedSize = 0;
-    uint32_t UnpackedSize = 0;
+    uint64_t PackedSize = 0;     // from the ZIP64 extra field when the header's is full
+    uint64_t UnpackedSize = 0;
     uint16_t NameLength = 0;
     uint16_t ExtraLength = 0;
     uint16_t CommentLength = 0;
-    uint16_t DiskStart = 0;
+    uint32_t DiskStart = 0;
     uint16_t InternalAttributes = 0;
     uint32_t ExternalAttributes = 0;
-    uint32_t LocalHeaderOffset = 0;  // as stored, not corrected for a prefix
-    std::string MemberName;          // converted name; folders end in "/"
+    uint64_t LocalHeaderOffset = 0;  // as stored, not corrected for a prefix
+    std::string MemberName;          // converted name (or the Unicode path field's); folders end in "/"
     std::string MemberComment;       // converted comment, empty if none
     bool IsEncrypted = false;
-
-    // Fills the first sixteen fields from the 42 header bytes after the
-    // signature (little-endian).
-    void SetHeaderFields(const unsigned char* bytes);
 };
 
 }  // namespace engine

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <filesystem>
 #include <new>
+#include <optional>
+#include <span>
 
 #include "engine/zip_engine.h"
-#include "engine/zip_records.h"
 #include "platform/code_page.h"
 #include "platform/volume.h"
+#include "libs/zipcore/zip_records.h"
 
 namespace engine {
 
@@ -22,39 +24,41 @@ int DiskNumberFromLabel(const std::string& label) {
     return std::stoi(digits);
 }
 
-void FillEocd(EocdRecord& eocd, const unsigned char* p) {
-    eocd.ThisDisk = Get16(p + 4);
-    eocd.CentralDisk = Get16(p + 6);
-    eocd.EntriesThisDisk = Get16(p + 8);
-    eocd.TotalEntries = Get16(p + 10);
-    eocd.CentralSize = Get32(p + 12);
-    eocd.CentralOffset = Get32(p + 16);
-    eocd.CommentLength = Get16(p + 20);
-    eocd.Zip64 = false;
-    eocd.Zip64RecordOffset = 0;
+// The end record's values; the ZIP64 end record may replace them later.
+EocdRecord FromEocd(const kelp::zip::Eocd& e) {
+    EocdRecord eocd;
+    eocd.ThisDisk = e.thisDisk;
+    eocd.CentralDisk = e.centralDisk;
+    eocd.EntriesThisDisk = e.entriesOnDisk;
+    eocd.TotalEntries = e.totalEntries;
+    eocd.CentralSize = e.centralSize;
+    eocd.CentralOffset = e.centralOffset;
+    eocd.CommentLength = e.commentLength;
+    return eocd;
+}
+
+void FillEntry(ZipDirEntry& entry, const kelp::zip::CentralRecord& r) {
+    const kelp::zip::CentralHeader& h = r.header;
+    entry.VersionMadeBy = h.versionMadeBy;
+    entry.HostSystem = h.hostSystem;
+    entry.VersionNeeded = h.versionNeeded;
+    entry.GeneralFlags = h.flags;
+    entry.Method = h.method;
+    entry.DosDateTime = static_cast<uint32_t>(h.dosDate) << 16 | h.dosTime;
+    entry.Crc = h.crc;
+    entry.PackedSize = r.packedSize;
+    entry.UnpackedSize = r.unpackedSize;
+    entry.NameLength = h.nameLength;
+    entry.ExtraLength = h.extraLength;
+    entry.CommentLength = h.commentLength;
+    entry.DiskStart = r.diskStart;
+    entry.InternalAttributes = h.internalAttributes;
+    entry.ExternalAttributes = h.externalAttributes;
+    entry.LocalHeaderOffset = r.localOffset;
+    entry.IsEncrypted = (h.flags & kelp::zip::kFlagEncrypted) != 0;
 }
 
 }  // namespace
-
-void ZipDirEntry::SetHeaderFields(const unsigned char* b) {
-    VersionMadeBy = b[0];
-    HostSystem = b[1];
-    VersionNeeded = Get16(b + 2);
-    GeneralFlags = Get16(b + 4);
-    Method = Get16(b + 6);
-    DosDateTime = Get32(b + 8);
-    Crc = Get32(b + 12);
-    PackedSize = Get32(b + 16);
-    UnpackedSize = Get32(b + 20);
-    NameLength = Get16(b + 24);
-    ExtraLength = Get16(b + 26);
-    CommentLength = Get16(b + 28);
-    DiskStart = Get16(b + 30);
-    InternalAttributes = Get16(b + 32);
-    ExternalAttributes = Get32(b + 34);
-    LocalHeaderOffset = Get32(b + 38);
-    IsEncrypted = (GeneralFlags & kFlagEncrypted) != 0;
-}
 
 std::string ZipEngine::ConvertNameChars(const std::string& text, bool toOem) const {
     const bool convert = (CodePage == cpAuto && lastHost_ == 0) || lastHost_ == 6 ||
@@ -73,35 +77,33 @@ bool ZipEngine::OpenArchiveEnd(EocdRecord& eocd, bool raiseOnFailure) {
     }
     const int labelDisk = DiskNumberFromLabel(volumeLabel_);
 
+    namespace zip = kelp::zip;
     unsigned char head[8];
-    const bool firstPartOfSet = inFile_.Read(head, 8) == 8 && Get32(head) == kDataDescriptorSig &&
-                                Get32(head + 4) == kLocalHeaderSig;
+    const bool firstPartOfSet = inFile_.Read(head, 8) == 8 && zip::ReadLe32(head) == zip::kSpanMarker &&
+                                zip::ReadLe32(head + 4) == zip::kLocalHeaderSignature;
 
     const int64_t size = inFile_.Size();
     logicalSize_ = physicalSize_ = size;
-    unsigned char record[kEndOfDirSize];
-    if (size >= kEndOfDirSize && inFile_.Seek(size - kEndOfDirSize) &&
-        inFile_.Read(record, kEndOfDirSize) == kEndOfDirSize && Get32(record) == kEndOfDirSig) {
-        // The end record closes the file: no comment can follow it.
-        FillEocd(eocd, record);
-        eocd.CommentLength = 0;
-        endOfDirOffset_ = size - kEndOfDirSize;
-        ReadZip64End(eocd);
-        return true;
-    }
-
-    if (size > kEndOfDirSize) {
-        const int64_t length = std::min<int64_t>(kMaxCommentLength + kEndOfDirSize, size);
+    if (size >= static_cast<int64_t>(zip::kEocdSize)) {
+        const int64_t length = std::min<int64_t>(zip::kMaxEocdSearch, size);
         std::vector<unsigned char> tail(static_cast<size_t>(length));
         if (!inFile_.Seek(size - length)) throw EZipEngine(11008, true);
         if (inFile_.Read(tail.data(), tail.size()) != tail.size()) throw EZipEngine(11011, true);
-        // The last candidate wins; the position right at the end was tested above.
-        for (int64_t i = length - kEndOfDirSize - 1; i >= 0; --i) {
-            const unsigned char* p = tail.data() + i;
-            if (p[0] != 'P' || p[1] != 'K' || p[2] != 5 || p[3] != 6) continue;
-            FillEocd(eocd, p);
-            endOfDirOffset_ = size - length + i;
-            const int64_t available = length - i - kEndOfDirSize;
+        // An end record that closes the file wins (no comment can follow
+        // it); otherwise the last candidate in the tail.
+        std::optional<size_t> at;
+        zip::Eocd record;
+        const size_t last = tail.size() - zip::kEocdSize;
+        if (zip::ParseEocd(std::span(tail).subspan(last), record)) {
+            at = last;
+            record.commentLength = 0;
+        } else if ((at = zip::FindEocd(tail))) {
+            zip::ParseEocd(std::span(tail).subspan(*at), record);
+        }
+        if (at) {
+            eocd = FromEocd(record);
+            endOfDirOffset_ = size - length + static_cast<int64_t>(*at);
+            const int64_t available = length - static_cast<int64_t>(*at + zip::kEocdSize);
             if (eocd.CommentLength > available) {
                 // The comment runs past the end of the file: keep what is there.
                 eocd.CommentLength = static_cast<uint16_t>(available);
@@ -116,7 +118,8 @@ bool ZipEngine::OpenArchiveEnd(EocdRecord& eocd, bool raiseOnFailure) {
                 if (!blockFill) ShowEngineMessage(10204);
             }
             if (eocd.CommentLength > 0)
-                rawComment_.assign(reinterpret_cast<const char*>(p + kEndOfDirSize), eocd.CommentLength);
+                rawComment_.assign(reinterpret_cast<const char*>(tail.data()) + *at + zip::kEocdSize,
+                                   eocd.CommentLength);
             ReadZip64End(eocd);
             return true;
         }
@@ -133,31 +136,33 @@ bool ZipEngine::OpenArchiveEnd(EocdRecord& eocd, bool raiseOnFailure) {
 // has a ZIP64 end record and its locator in front of the end record; their
 // values replace the saturated fields.
 void ZipEngine::ReadZip64End(EocdRecord& eocd) {
-    const int64_t locatorAt = endOfDirOffset_ - kZip64LocatorSize;
-    unsigned char locator[kZip64LocatorSize];
+    namespace zip = kelp::zip;
+    const int64_t locatorAt = endOfDirOffset_ - static_cast<int64_t>(zip::kZip64LocatorSize);
+    unsigned char bytes[zip::kZip64EocdSize];
+    zip::Zip64Locator locator;
     if (locatorAt < 0 || !inFile_.Seek(locatorAt) ||
-        inFile_.Read(locator, sizeof locator) != sizeof locator || Get32(locator) != kZip64LocatorSig)
+        inFile_.Read(bytes, zip::kZip64LocatorSize) != zip::kZip64LocatorSize ||
+        !zip::ParseZip64Locator({bytes, zip::kZip64LocatorSize}, locator))
         return;
     // The record normally sits right in front of its locator; otherwise
     // believe the stored offset.
-    unsigned char record[kZip64EndOfDirSize];
-    int64_t recordAt = locatorAt - kZip64EndOfDirSize;
+    zip::Zip64Eocd record;
     auto readRecord = [&](int64_t at) {
-        return at >= 0 && inFile_.Seek(at) && inFile_.Read(record, sizeof record) == sizeof record &&
-               Get32(record) == kZip64EndOfDirSig;
+        return at >= 0 && inFile_.Seek(at) && inFile_.Read(bytes, sizeof bytes) == sizeof bytes &&
+               zip::ParseZip64Eocd(bytes, record);
     };
+    int64_t recordAt = locatorAt - static_cast<int64_t>(zip::kZip64EocdSize);
     if (!readRecord(recordAt)) {
-        const uint64_t stored = Get64(locator + 8);
-        if (stored > static_cast<uint64_t>(locatorAt)) return;
-        recordAt = static_cast<int64_t>(stored);
+        if (locator.eocdOffset > static_cast<uint64_t>(locatorAt)) return;
+        recordAt = static_cast<int64_t>(locator.eocdOffset);
         if (!readRecord(recordAt)) return;
     }
     eocd.Zip64 = true;
     eocd.Zip64RecordOffset = recordAt;
-    if (eocd.EntriesThisDisk == 0xFFFF) eocd.EntriesThisDisk = Get64(record + 24);
-    if (eocd.TotalEntries == 0xFFFF) eocd.TotalEntries = Get64(record + 32);
-    if (eocd.CentralSize == 0xFFFFFFFF) eocd.CentralSize = Get64(record + 40);
-    if (eocd.CentralOffset == 0xFFFFFFFF) eocd.CentralOffset = Get64(record + 48);
+    if (eocd.EntriesThisDisk == zip::kFull16) eocd.EntriesThisDisk = record.entriesOnDisk;
+    if (eocd.TotalEntries == zip::kFull16) eocd.TotalEntries = record.totalEntries;
+    if (eocd.CentralSize == zip::kFull32) eocd.CentralSize = record.centralSize;
+    if (eocd.CentralOffset == zip::kFull32) eocd.CentralOffset = record.centralOffset;
 }
 
 void ZipEngine::List() {
@@ -225,42 +230,66 @@ void ZipEngine::ReadDirectory() {
     BufferedReader reader(inFile_);
     if (centralOffset_ < 0 || !reader.Seek(centralOffset_)) throw EZipEngine(10201, true);
 
+    namespace zip = kelp::zip;
     // Every header takes at least 46 bytes, so the file bounds the count.
-    const uint64_t fits = static_cast<uint64_t>(std::max<int64_t>(physicalSize_, 0)) / kCentralHeaderSize;
+    const uint64_t fits = static_cast<uint64_t>(std::max<int64_t>(physicalSize_, 0)) / zip::kCentralHeaderSize;
     dirEntries_.reserve(static_cast<size_t>(std::min(eocd.TotalEntries, fits)));
 
-    unsigned char header[kCentralHeaderSize];
-    std::string raw;
-    for (uint64_t n = 1; n <= eocd.TotalEntries; ++n) {
-        if (reader.Read(header, sizeof header) != sizeof header) {
-            if (currentDisk_ >= lastDiskNumber_) throw EZipEngine(11013, true);
+    // On one disk the directory is read to its end, whatever the end record
+    // counts: a count lower than the directory's would hide members.
+    const bool oneDisk = lastDiskNumber_ == 0;
+    const int64_t dirEnd = centralOffset_ + static_cast<int64_t>(eocd.CentralSize);
+    std::vector<uint8_t> record;
+    uint64_t n = 0;
+    for (;; ++n) {
+        if (oneDisk && reader.Position() + static_cast<int64_t>(zip::kCentralHeaderSize) > dirEnd) {
+            // Fewer headers than the end record counts: the directory is damaged.
+            if (n < eocd.TotalEntries) throw EZipEngine(11013, true);
+            break;
+        }
+        if (!oneDisk && n >= eocd.TotalEntries) break;
+        zip::CentralRecord r;
+        RecordRead read = ReadCentralRecord(reader, record, r);
+        if (read == RecordRead::ShortFixedPart && !oneDisk && currentDisk_ < lastDiskNumber_) {
+            // A header never spans parts: it starts the next one.
             OpenPartForReading(currentDisk_ + 1);
             reader.Seek(0);
-            if (reader.Read(header, sizeof header) != sizeof header) throw EZipEngine(11013, true);
+            read = ReadCentralRecord(reader, record, r);
         }
-        if (Get32(header) != kCentralHeaderSig) throw EZipEngine(11015, true);
+        if (read == RecordRead::ShortFixedPart) throw EZipEngine(11013, true);
+        if (read == RecordRead::NotAHeader) {
+            // Bytes behind the counted members that are no header end the directory.
+            if (oneDisk && n >= eocd.TotalEntries) break;
+            throw EZipEngine(11015, true);
+        }
+        if (read == RecordRead::ShortFields) throw EZipEngine(r.header.nameLength > 0 ? 11017 : 11022, true);
 
         ZipDirEntry& entry = dirEntries_.emplace_back();
-        entry.SetHeaderFields(header + 4);
+        FillEntry(entry, r);
         lastVersion_ = entry.VersionMadeBy;
         lastHost_ = entry.HostSystem;
         lastFlags_ = entry.GeneralFlags;
-        const bool utf8 = (entry.GeneralFlags & kFlagUtf8) != 0;
-
-        raw.resize(entry.NameLength);
-        if (reader.Read(raw.data(), raw.size()) != raw.size()) {
-            dirEntries_.pop_back();
-            throw EZipEngine(11017, true);
+        const bool utf8 = (entry.GeneralFlags & zip::kFlagUtf8) != 0;
+        const std::string name(r.name), comment(r.comment);
+        if (utf8) {
+            entry.MemberName = name;
+        } else if (auto unicode = zip::FindUnicodePath(r.extra, r.name)) {
+            entry.MemberName = *unicode;
+        } else {
+            entry.MemberName = ConvertNameChars(name, false);
         }
-        entry.MemberName = utf8 ? raw : ConvertNameChars(raw, false);
-        reader.Skip(entry.ExtraLength);
-        if (entry.CommentLength > 0) {
-            raw.resize(entry.CommentLength);
-            if (reader.Read(raw.data(), raw.size()) != raw.size()) throw EZipEngine(11022, true);
-            entry.MemberComment = utf8 ? raw : ConvertNameChars(raw, false);
+        if (!comment.empty()) {
+            auto unicode = utf8 ? std::nullopt : zip::FindUnicodeComment(r.extra, r.comment);
+            entry.MemberComment = utf8 ? comment : unicode ? *unicode : ConvertNameChars(comment, false);
         }
-        if (OnNewName) OnNewName(static_cast<int>(n), entry);
-        sfxPrefixSize_ = std::min<int64_t>(sfxPrefixSize_, entry.LocalHeaderOffset);
+        if (OnNewName) OnNewName(static_cast<int>(n + 1), entry);
+        sfxPrefixSize_ = std::min<int64_t>(sfxPrefixSize_, static_cast<int64_t>(entry.LocalHeaderOffset));
+    }
+    if (n != eocd.TotalEntries) {
+        // More headers than the end record counts: every member is listed,
+        // and the archive is still reported damaged.
+        ShowEngineMessage(11013, "\n" + std::to_string(n) + " members in the central directory, " +
+                                     std::to_string(eocd.TotalEntries) + " in the end record");
     }
     lastDiskNumber_ = eocd.ThisDisk;
     // The first local header's file offset, whether or not the stored offsets

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,8 @@ namespace engine {
 enum AddOptsEnum {
     AddDirNames, AddRecurseDirs, AddMove, AddFreshen, AddUpdate, AddZipTime, AddForceDOS,
     AddHiddenFiles, AddArchiveOnly, AddResetArchive, AddEncrypt, AddSeparateDirs, AddDiskSpan,
-    AddDiskSpanErase
+    AddDiskSpanErase,
+    AddStoreLinks  // symbolic links stored as links (library version 160 or higher), else followed
 };
 using AddOpts = OptionSet<AddOptsEnum>;
 
@@ -53,6 +55,14 @@ enum AddStoreSuffixEnum {
 using AddStoreExts = OptionSet<AddStoreSuffixEnum>;
 
 enum ProgressType { ptFileStart, ptBytesDone, ptBatchEnd, ptFileCount, ptByteTotal };
+
+// A file or folder to add, named by its path as the file system has it:
+// taken as it stands, never read for the add-line syntax of FSpecArgs.
+struct AddSource {
+    std::string path;
+    bool recurse = false;
+    std::optional<std::string> password;  // unset: Password and AddEncrypt; "": none
+};
 
 class UnzipParamBlock;
 class ZipParamBlock;
@@ -103,6 +113,7 @@ public:
     SFXOpts SFXOptions{SFXCheckSize};
     std::vector<std::string> FSpecArgs;      // specifications for add, delete, extract
     std::vector<std::string> FSpecArgsExcl;  // exclusion patterns for adding
+    std::vector<AddSource> FSpecSources;     // files to add, beside FSpecArgs (see AddSource)
     bool Unattended = false;  // no message boxes, no password dialogs
     std::string Password;     // at most 255 characters are used
     std::string SFXPath = "KelpSFX.bin";

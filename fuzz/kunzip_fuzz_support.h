@@ -11,17 +11,9 @@
 #include <vector>
 
 #include "kelp_lib_abi.h"
+#include "record_writer.h"
 
 namespace fuzz_support {
-
-inline void Put16(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
-inline void Put32(std::vector<uint8_t>& out, uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
 
 struct CentralFields {
     uint16_t flags = 0, method = 0, dosTime = 0, dosDate = 0x5021;
@@ -31,38 +23,46 @@ struct CentralFields {
     std::string name;
 };
 
+// Appends a local header for the member, without its data.
+inline void AppendLocal(std::vector<uint8_t>& zip, const CentralFields& f) {
+    kelp::zip::LocalHeader h;
+    h.versionNeeded = 20;
+    h.flags = f.flags;
+    h.method = f.method;
+    h.dosTime = f.dosTime;
+    h.dosDate = f.dosDate;
+    h.crc = f.crc;
+    h.packedSize = f.packed;
+    h.unpackedSize = f.unpacked;
+    h.nameLength = static_cast<uint16_t>(f.name.size());
+    kelp::zip::AppendLocalHeader(zip, h);
+    kelp::zip::AppendBytes(zip, f.name);
+}
+
 // Appends a central directory with one entry for a member at offset 0,
 // and the end record.
 inline void AppendDirectory(std::vector<uint8_t>& zip, const CentralFields& f) {
-    uint32_t centralOffset = static_cast<uint32_t>(zip.size());
-    Put32(zip, 0x02014B50);
-    zip.push_back(20);
-    zip.push_back(f.host);
-    Put16(zip, 20);
-    Put16(zip, f.flags);
-    Put16(zip, f.method);
-    Put16(zip, f.dosTime);
-    Put16(zip, f.dosDate);
-    Put32(zip, f.crc);
-    Put32(zip, f.packed);
-    Put32(zip, f.unpacked);
-    Put16(zip, static_cast<uint32_t>(f.name.size()));
-    Put16(zip, 0);
-    Put16(zip, 0);
-    Put16(zip, 0);
-    Put16(zip, 0);
-    Put32(zip, f.externalAttributes);
-    Put32(zip, 0);
-    zip.insert(zip.end(), f.name.begin(), f.name.end());
-    uint32_t centralSize = static_cast<uint32_t>(zip.size()) - centralOffset;
-    Put32(zip, 0x06054B50);
-    Put16(zip, 0);
-    Put16(zip, 0);
-    Put16(zip, 1);
-    Put16(zip, 1);
-    Put32(zip, centralSize);
-    Put32(zip, centralOffset);
-    Put16(zip, 0);
+    const uint32_t centralOffset = static_cast<uint32_t>(zip.size());
+    kelp::zip::CentralHeader h;
+    h.versionMadeBy = 20;
+    h.hostSystem = f.host;
+    h.versionNeeded = 20;
+    h.flags = f.flags;
+    h.method = f.method;
+    h.dosTime = f.dosTime;
+    h.dosDate = f.dosDate;
+    h.crc = f.crc;
+    h.packedSize = f.packed;
+    h.unpackedSize = f.unpacked;
+    h.nameLength = static_cast<uint16_t>(f.name.size());
+    h.externalAttributes = f.externalAttributes;
+    kelp::zip::AppendCentralHeader(zip, h);
+    kelp::zip::AppendBytes(zip, f.name);
+    kelp::zip::Eocd e;
+    e.entriesOnDisk = e.totalEntries = 1;
+    e.centralSize = static_cast<uint32_t>(zip.size()) - centralOffset;
+    e.centralOffset = centralOffset;
+    kelp::zip::AppendEocd(zip, e);
 }
 
 // A private scratch folder for this process, in memory when possible,

@@ -12,24 +12,26 @@ using namespace fuzz_support;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 30 || size > (1u << 20)) return 0;
     std::vector<uint8_t> zip(data, data + size);
-    auto le16 = [&](size_t at) { return static_cast<uint16_t>(data[at] | (data[at + 1] << 8)); };
-    auto le32 = [&](size_t at) { return static_cast<uint32_t>(le16(at) | (le16(at + 2) << 16)); };
+    // The header's fields as the bytes give them, whatever their signature.
+    std::vector<uint8_t> head(data, data + 30);
+    head[0] = 'P', head[1] = 'K', head[2] = 3, head[3] = 4;
+    kelp::zip::LocalHeader h;
+    kelp::zip::ParseLocalHeader(head, h);
     CentralFields f;
-    f.flags = le16(6);
-    f.method = le16(8);
-    f.dosTime = le16(10);
-    f.dosDate = le16(12);
-    f.crc = le32(14);
-    f.packed = le32(18);
-    f.unpacked = le32(22);
-    size_t nameLength = le16(26);
-    if (30 + nameLength <= size)
-        f.name.assign(reinterpret_cast<const char*>(data + 30), nameLength);
+    f.flags = h.flags;
+    f.method = h.method;
+    f.dosTime = h.dosTime;
+    f.dosDate = h.dosDate;
+    f.crc = h.crc;
+    f.packed = h.packedSize;
+    f.unpacked = h.unpackedSize;
+    if (30 + size_t{h.nameLength} <= size)
+        f.name.assign(reinterpret_cast<const char*>(data + 30), h.nameLength);
     // The low bit of the version-needed field picks a Unix host, so that
     // link and permission bits come from the extra-field bytes.
     if (data[4] & 1) {
         f.host = 3;
-        f.externalAttributes = le32(size - 4);
+        f.externalAttributes = kelp::zip::ReadLe32(data + size - 4);
     }
     AppendDirectory(zip, f);
 

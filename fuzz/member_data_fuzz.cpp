@@ -23,18 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     f.name = "member.bin";
 
     std::vector<uint8_t> zip;
-    Put32(zip, 0x04034B50);
-    Put16(zip, 20);
-    Put16(zip, f.flags);
-    Put16(zip, f.method);
-    Put16(zip, f.dosTime);
-    Put16(zip, f.dosDate);
-    Put32(zip, f.crc);
-    Put32(zip, f.packed);
-    Put32(zip, f.unpacked);
-    Put16(zip, static_cast<uint32_t>(f.name.size()));
-    Put16(zip, 0);
-    zip.insert(zip.end(), f.name.begin(), f.name.end());
+    AppendLocal(zip, f);
     zip.insert(zip.end(), data + 8, data + size);
     AppendDirectory(zip, f);
 

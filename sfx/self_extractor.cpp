@@ -5,6 +5,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <climits>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -66,7 +67,6 @@ bool SelfExtractor::MayOverwrite(const std::string& name) {
 
 bool SelfExtractor::ExtractMember(int baseFd, const zip::MemberEntry& entry) {
     const std::string& name = entry.displayName;
-    if (entry.IsSymlink()) return Fail(name, "symbolic links are not extracted");
     const zip::TargetName target = zip::ResolveMemberName(name, true);
     if (!target.ok) return Fail(name, target.reason);
     std::string error;
@@ -96,6 +96,7 @@ bool SelfExtractor::ExtractMember(int baseFd, const zip::MemberEntry& entry) {
         if (!crypto) return Fail(name, "no valid password");
     }
 
+    if (entry.IsSymlink()) return ExtractLink(baseFd, entry, data, crypto, target, dir);
     zip::OutputFile out;
     if (!out.Create(dir.fd(), target.leaf, error)) return Fail(name, error);
     const zip::DecodeResult result =
@@ -116,6 +117,28 @@ bool SelfExtractor::ExtractMember(int baseFd, const zip::MemberEntry& entry) {
     if (!out.Commit(MemberTime(entry, data), entry.UnixMode() & 0777, error))
         return Fail(name, error);
     std::printf("  extracted: %s\n", name.c_str());
+    ++extracted_;
+    return true;
+}
+
+bool SelfExtractor::ExtractLink(int baseFd, const zip::MemberEntry& entry, const zip::MemberData& data,
+                                std::optional<zip::ZipCrypto>& crypto, const zip::TargetName& target,
+                                const zip::TargetDir& dir) {
+    const std::string& name = entry.displayName;
+    // The member's data is the link's target, a path of at most PATH_MAX.
+    std::string linkTarget;
+    const zip::DecodeResult result =
+        zip::DecodeMember(reader_, data, crypto ? &*crypto : nullptr, [&](const uint8_t* p, size_t n) {
+            if (n > PATH_MAX - 1 - linkTarget.size()) return false;
+            linkTarget.append(reinterpret_cast<const char*>(p), n);
+            return true;
+        });
+    if (result.status != zip::DecodeStatus::Ok) return Fail(name, "the link target is damaged or too long");
+    std::string error;
+    if (!zip::LinkStaysInside(baseFd, target.dirs, target.leaf, linkTarget, error) ||
+        !zip::CreateLink(dir.fd(), target.leaf, linkTarget, MemberTime(entry, data), error))
+        return Fail(name, error);
+    std::printf("  extracted: %s -> %s\n", name.c_str(), linkTarget.c_str());
     ++extracted_;
     return true;
 }

@@ -3,9 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+
 #include "archive_reader.h"
+#include "safe_path.h"
+#include "zip_crypto.h"
 #include "engine/sfx_settings_block.h"
 #include "sfx/console.h"
 
@@ -26,6 +30,10 @@ class SelfExtractor {
   private:
     bool HasRoom(const std::string& folder) const;
     bool ExtractMember(int baseFd, const kelp::zip::MemberEntry& entry);
+    // Makes a stored symbolic link, only when it points inside the target.
+    bool ExtractLink(int baseFd, const kelp::zip::MemberEntry& entry, const kelp::zip::MemberData& data,
+                     std::optional<kelp::zip::ZipCrypto>& crypto, const kelp::zip::TargetName& target,
+                     const kelp::zip::TargetDir& dir);
     bool MayOverwrite(const std::string& name);
     bool Fail(const std::string& name, const std::string& reason);
 

@@ -105,7 +105,7 @@ typedef enum KUnzipSkipType {
     KSKIP_OVERWRITE = 1,   /* an existing file was kept */
     KSKIP_FRESHEN = 2,     /* freshen or update found nothing newer */
     KSKIP_UNSAFE_PATH = 3, /* the name would leave the target folder */
-    KSKIP_SYMLINK = 4,     /* symbolic-link members are not extracted */
+    KSKIP_SYMLINK = 4,     /* a symbolic link that would lead out of the target folder */
     KSKIP_METHOD = 5,      /* unsupported compression method */
     KSKIP_PASSWORD = 6,    /* no valid password */
     KSKIP_BAD_DATA = 7,    /* damaged, truncated or oversized data */
@@ -169,7 +169,8 @@ typedef struct KZipParams {
     int32_t Reserved144;     /* 144 */
     int32_t ExcludeCount;    /* 148 */
     char** ExcludeTable;     /* 152 */
-    uint8_t Reserved156[56]; /* 156 */
+    KBool32 StoreLinks;      /* 156  160: symbolic links stored as links */
+    uint8_t Reserved160[52]; /* 160 */
     int32_t EndMarker;       /* 212 */
 } KZipParams;                /* 216 */
 
@@ -351,6 +352,7 @@ KELP_ABI_ASSERT(offsetof(KZipParams, ResetArchiveOn) == 138);
 KELP_ABI_ASSERT(offsetof(KZipParams, SpecTable) == 140);
 KELP_ABI_ASSERT(offsetof(KZipParams, ExcludeCount) == 148);
 KELP_ABI_ASSERT(offsetof(KZipParams, ExcludeTable) == 152);
+KELP_ABI_ASSERT(offsetof(KZipParams, StoreLinks) == 156);
 KELP_ABI_ASSERT(offsetof(KZipParams, EndMarker) == 212);
 KELP_ABI_ASSERT(sizeof(KZipParams) == 216);
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -19,6 +20,8 @@ namespace {
 
 // Bytes-done reports are gathered up to this size.
 constexpr uint64_t kProgressStep = 1u << 20;
+// The longest link target made (PATH_MAX less its NUL).
+constexpr size_t kMaxLinkTarget = PATH_MAX - 1;
 
 int64_t MemberTime(const zip::MemberEntry& entry, const zip::MemberData* data) {
     if (data) {
@@ -321,8 +324,6 @@ UnzipBatch::Outcome UnzipBatch::ToMemory(const zip::MemberEntry& entry) {
 
 UnzipBatch::Outcome UnzipBatch::Extract(const zip::MemberEntry& entry, size_t index) {
     const std::string& name = entry.displayName;
-    if (entry.IsSymlink())
-        return Fail(name, kErrName, KSKIP_SYMLINK, "symbolic links are not extracted, skipped");
     zip::TargetName target = zip::ResolveMemberName(name, request_.dirNames);
     if (!target.ok) return Fail(name, kErrName, KSKIP_UNSAFE_PATH, target.reason + ", skipped");
     std::string error;
@@ -332,7 +333,7 @@ UnzipBatch::Outcome UnzipBatch::Extract(const zip::MemberEntry& entry, size_t in
         if (!request_.dirNames || request_.freshen) return Outcome::Skipped;
         if (!dir.Open(baseFd_, target.dirs, true, error))
             return Fail(name, kErrName, KSKIP_UNSAFE_PATH, error + ", skipped");
-        dirTimes_.emplace_back(target.dirs, MemberTime(entry, nullptr));
+        RememberFolder(target.dirs, {MemberTime(entry, nullptr), entry.UnixMode() & 0777});
         reporter_.FileStart(name, 0);
         reporter_.Message(0, "Unzipped: " + name);
         return Outcome::Success;
@@ -347,26 +348,7 @@ UnzipBatch::Outcome UnzipBatch::Extract(const zip::MemberEntry& entry, size_t in
         return Fail(name, kErrName, KSKIP_UNSAFE_PATH, error + ", skipped");
     }
     int64_t mtime = MemberTime(entry, &data);
-
-    struct stat st {};
-    if (fstatat(dir.fd(), target.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-        if (S_ISDIR(st.st_mode))
-            return Fail(name, kErrWrite, KSKIP_WRITE, "a folder of that name exists");
-        bool older = static_cast<int64_t>(st.st_mtime) + 1 < mtime;
-        if (request_.freshen || request_.update) {
-            if (!older) {
-                reporter_.Skipped(name, 0, KSKIP_FRESHEN);
-                return Outcome::Skipped;
-            }
-        } else if (!request_.overwrite && !reporter_.AskOverwrite(name, older)) {
-            reporter_.Skipped(name, 0, KSKIP_OVERWRITE);
-            reporter_.Message(0, "Kept existing file: " + name);
-            return reporter_.cancelled() ? Outcome::Cancelled : Outcome::Skipped;
-        }
-    } else if (request_.freshen) {
-        reporter_.Skipped(name, 0, KSKIP_FRESHEN);
-        return Outcome::Skipped;
-    }
+    if (auto kept = KeepExisting(dir.fd(), target.leaf, name, mtime)) return *kept;
     if (reporter_.cancelled()) return Outcome::Cancelled;
 
     std::optional<zip::ZipCrypto> crypto;
@@ -375,6 +357,7 @@ UnzipBatch::Outcome UnzipBatch::Extract(const zip::MemberEntry& entry, size_t in
         return Fail(name, kErrPassword, KSKIP_PASSWORD, "no valid password, skipped");
     }
     reporter_.FileStart(name, data.unpackedSize);
+    if (entry.IsSymlink()) return ExtractLink(entry, index, data, crypto, target, dir, mtime);
     zip::OutputFile out;
     if (!out.Create(dir.fd(), target.leaf, error)) return Fail(name, kErrWrite, KSKIP_WRITE, error);
     bool writeFailed = false;
@@ -413,6 +396,73 @@ UnzipBatch::Outcome UnzipBatch::Extract(const zip::MemberEntry& entry, size_t in
         default:
             return Fail(name, kErrData, KSKIP_BAD_DATA, r.detail);
     }
+}
+
+std::optional<UnzipBatch::Outcome> UnzipBatch::KeepExisting(int dirFd, const std::string& leaf,
+                                                            const std::string& name,
+                                                            int64_t mtime) {
+    struct stat st {};
+    if (fstatat(dirFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return Fail(name, kErrWrite, KSKIP_WRITE, "a folder of that name exists");
+        bool older = static_cast<int64_t>(st.st_mtime) + 1 < mtime;
+        if (request_.freshen || request_.update) {
+            if (!older) {
+                reporter_.Skipped(name, 0, KSKIP_FRESHEN);
+                return Outcome::Skipped;
+            }
+        } else if (!request_.overwrite && !reporter_.AskOverwrite(name, older)) {
+            reporter_.Skipped(name, 0, KSKIP_OVERWRITE);
+            reporter_.Message(0, "Kept existing file: " + name);
+            return reporter_.cancelled() ? Outcome::Cancelled : Outcome::Skipped;
+        }
+    } else if (request_.freshen) {
+        reporter_.Skipped(name, 0, KSKIP_FRESHEN);
+        return Outcome::Skipped;
+    }
+    return std::nullopt;
+}
+
+UnzipBatch::Outcome UnzipBatch::ExtractLink(const zip::MemberEntry& entry, size_t index,
+                                            const zip::MemberData& data,
+                                            std::optional<zip::ZipCrypto>& crypto,
+                                            const zip::TargetName& target,
+                                            const zip::TargetDir& dir, int64_t mtime) {
+    const std::string& name = entry.displayName;
+    // The member's data is the link's target, a path of at most PATH_MAX.
+    std::string linkTarget;
+    auto sink = [&](const uint8_t* p, size_t n) {
+        if (n > kMaxLinkTarget - linkTarget.size()) return false;
+        linkTarget.append(reinterpret_cast<const char*>(p), n);
+        return !reporter_.cancelled();
+    };
+    zip::DecodeResult r = Decode(index, data, crypto ? &*crypto : nullptr, sink);
+    Progress(linkTarget.size());
+    FlushProgress();
+    if (r.status == zip::DecodeStatus::Stopped) {
+        if (reporter_.cancelled()) return Outcome::Cancelled;
+        return Fail(name, kErrData, KSKIP_BAD_DATA, "the link target is too long, skipped");
+    }
+    if (r.status == zip::DecodeStatus::CrcMismatch) {
+        reporter_.ReportCrc(name, r.crc, data.crc);
+        return Fail(name, kErrCrc, KSKIP_CRC, "CRC error, the link was not made");
+    }
+    if (r.status != zip::DecodeStatus::Ok) return Fail(name, kErrData, KSKIP_BAD_DATA, r.detail);
+    std::string error;
+    if (!zip::LinkStaysInside(baseFd_, target.dirs, target.leaf, linkTarget, error))
+        return Fail(name, kErrName, KSKIP_SYMLINK, error + ", skipped");
+    if (!zip::CreateLink(dir.fd(), target.leaf, linkTarget, mtime, error))
+        return Fail(name, kErrWrite, KSKIP_WRITE, error);
+    reporter_.Message(0, "Unzipped: " + name + " -> " + linkTarget);
+    return Outcome::Success;
+}
+
+void UnzipBatch::RememberFolder(const std::vector<std::string>& dirs, const zip::DirStamp& stamp) {
+    // Stamped in reverse order at the end: kept shallow to deep, so that a
+    // folder is stamped after every folder inside it.
+    auto at = std::upper_bound(dirTimes_.begin(), dirTimes_.end(), dirs.size(),
+                               [](size_t depth, const auto& d) { return depth < d.first.size(); });
+    dirTimes_.insert(at, {dirs, stamp});
 }
 
 }  // namespace kelp::kunzip

@@ -13,6 +13,7 @@
 #include "archive_reader.h"
 #include "member_decoder.h"
 #include "reporter.h"
+#include "safe_path.h"
 #include "unzip_request.h"
 
 namespace kelp::kunzip {
@@ -33,6 +34,17 @@ class UnzipBatch {
     std::vector<size_t> SelectMembers() const;
     Outcome Process(size_t index);
     Outcome Extract(const zip::MemberEntry& entry, size_t index);
+    // Decides on a file or link already at leaf: an outcome to stop with
+    // (kept, or a folder in the way), or nothing to go on and replace it.
+    std::optional<Outcome> KeepExisting(int dirFd, const std::string& leaf,
+                                        const std::string& name, int64_t mtime);
+    // Makes a symbolic link member as a link, when it stays inside the
+    // target folder.
+    Outcome ExtractLink(const zip::MemberEntry& entry, size_t index, const zip::MemberData& data,
+                        std::optional<zip::ZipCrypto>& crypto, const zip::TargetName& target,
+                        const zip::TargetDir& dir, int64_t mtime);
+    // Keeps a folder's time and permissions for the end of the batch.
+    void RememberFolder(const std::vector<std::string>& dirs, const zip::DirStamp& stamp);
     Outcome Test(const zip::MemberEntry& entry, size_t index);
     Outcome ToMemory(const zip::MemberEntry& entry);
 
@@ -59,7 +71,7 @@ class UnzipBatch {
     int32_t lastError_ = 0;
     int32_t warnings_ = 0;
     uint64_t pendingBytes_ = 0;
-    std::vector<std::pair<std::vector<std::string>, int64_t>> dirTimes_;
+    std::vector<std::pair<std::vector<std::string>, zip::DirStamp>> dirTimes_;
 };
 
 }  // namespace kelp::kunzip

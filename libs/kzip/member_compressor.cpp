@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <memory>
 
@@ -98,20 +99,43 @@ int OpenSource(const std::string& path, std::string& error) {
     return fd;
 }
 
-MemberResult CompressWhole(const MemberSource& source) {
-    MemberResult r;
+namespace {
+
+// The bytes of a source: the file's contents, or a link's target.
+bool ReadSource(const MemberSource& source, std::vector<uint8_t>& plain, MemberResult& r) {
+    if (source.link) {
+        plain.resize(PATH_MAX);
+        ssize_t got = readlink(source.path.c_str(), reinterpret_cast<char*>(plain.data()),
+                               plain.size());
+        if (got < 0) {
+            r.error = std::strerror(errno);
+            return false;
+        }
+        plain.resize(static_cast<size_t>(got));
+        r.changed = plain.size() != source.size;
+        return true;
+    }
     int fd = OpenSource(source.path, r.error);
-    if (fd < 0) return r;
-    std::vector<uint8_t> plain(source.size);
+    if (fd < 0) return false;
+    plain.resize(source.size);
     ssize_t got = ReadFull(fd, plain.data(), plain.size());
     if (got < 0) {
         r.error = std::strerror(errno);
         close(fd);
-        return r;
+        return false;
     }
     r.changed = static_cast<uint64_t>(got) != source.size || MoreToRead(fd);
     close(fd);
     plain.resize(static_cast<size_t>(got));
+    return true;
+}
+
+}  // namespace
+
+MemberResult CompressWhole(const MemberSource& source) {
+    MemberResult r;
+    std::vector<uint8_t> plain;
+    if (!ReadSource(source, plain, r)) return r;
     r.unpacked = plain.size();
     r.crc = zip::Crc32(0, plain.data(), plain.size());
 

@@ -22,6 +22,7 @@ struct MemberSource {
     int level = 9;      // 0 stores
     bool encrypt = false;
     std::string password;
+    bool link = false;  // a symbolic link: its target is the data
 };
 
 struct MemberResult {
@@ -35,7 +36,8 @@ struct MemberResult {
     std::vector<uint8_t> data;  // whole-file results only
 };
 
-// Reads and compresses a whole file (size up to kWholeFileBudget).
+// Reads and compresses a whole file (size up to kWholeFileBudget) or a
+// link's target.
 MemberResult CompressWhole(const MemberSource& source);
 
 // Where a streamed member's bytes go; each call returns false on a write

@@ -43,7 +43,7 @@ void SourceScanner::Warn(const std::string& text) {
 bool SourceScanner::Excluded(const std::string& name) const {
     std::string leaf = Leaf(name);
     for (const std::string& pattern : request_.excludes) {
-        if (zip::WildcardMatch(pattern, name, false) || zip::WildcardMatch(pattern, leaf, false))
+        if (zip::WildcardMatch(pattern, name) || zip::WildcardMatch(pattern, leaf))
             return true;
     }
     return false;
@@ -74,7 +74,9 @@ void SourceScanner::ScanSpec(size_t index) {
     // relative to the current folder).
     size_t slash = text.rfind('/');
     std::string folder = slash == std::string::npos ? std::string() : text.substr(0, slash + 1);
-    if (zip::HasWildcard(leaf)) {
+    // A path that exists is taken as it stands, "*" and "?" included.
+    struct stat st {};
+    if (zip::HasWildcard(leaf) && lstat(text.c_str(), &st) != 0) {
         size_t before = items_.size();
         ScanFolder(folder.empty() ? "." : folder, prefix, leaf, recurse, index);
         if (items_.size() == before && !reporter_.cancelled())
@@ -90,10 +92,14 @@ void SourceScanner::ScanSpec(size_t index) {
     AddPath(text, prefix + leaf, recurse, index);
 }
 
+bool SourceScanner::Stat(const std::string& path, struct stat& st) const {
+    return (request_.storeLinks ? lstat(path.c_str(), &st) : stat(path.c_str(), &st)) == 0;
+}
+
 void SourceScanner::AddPath(const std::string& path, const std::string& name, bool recurse,
                             size_t spec) {
     struct stat st {};
-    if (stat(path.c_str(), &st) != 0) {
+    if (!Stat(path, st)) {
         struct stat link {};
         if (lstat(path.c_str(), &link) == 0)
             Warn("  skipping: " + name + " (" + std::strerror(errno) + ")");
@@ -111,7 +117,8 @@ void SourceScanner::AddPath(const std::string& path, const std::string& name, bo
         return;
     }
     if (Excluded(name)) return;
-    if (!S_ISREG(st.st_mode)) {
+    // A link seen here is stored as a link: its target is the member's data.
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
         Warn("  skipping: " + name + " (not a regular file)");
         return;
     }
@@ -147,9 +154,9 @@ void SourceScanner::ScanFolder(const std::string& path, const std::string& prefi
     for (const std::string& n : names) {
         if (!request_.systemFiles && Hidden(n)) continue;
         std::string child = Join(path, n);
-        bool matches = zip::WildcardMatch(pattern, n, false);
+        bool matches = zip::WildcardMatch(pattern, n);
         struct stat cs {};
-        bool isDir = stat(child.c_str(), &cs) == 0 && S_ISDIR(cs.st_mode);
+        bool isDir = Stat(child, cs) && S_ISDIR(cs.st_mode);
         if (isDir && recurse && !matches) {
             // Descend with the pattern: "*.c" finds the C files below too.
             if (!Excluded(prefix + n + "/"))

@@ -1,10 +1,12 @@
 // Turns the file specifications of an add into the list of files and
 // folders to store, with the names they are stored under. A specification
 // is a path whose last component may hold "*" and "?"; relative paths are
-// taken from the current folder. Stored names are always relative: a
+// taken from the current folder. Symbolic links are followed, or stored as
+// links when the request says so. Stored names are always relative: a
 // leading "/" is dropped and ".." components are refused.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -47,6 +49,8 @@ class SourceScanner {
     // Adds one path found by name; false when it was skipped.
     void AddPath(const std::string& path, const std::string& name, bool recurse, size_t spec);
     bool Excluded(const std::string& name) const;
+    // stat, or lstat when links are stored as links.
+    bool Stat(const std::string& path, struct stat& st) const;
     void Warn(const std::string& text);
 
     const ZipRequest& request_;

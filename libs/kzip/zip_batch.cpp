@@ -205,6 +205,7 @@ bool ZipBatch::PlanAdditions(std::vector<SourceItem> sources) {
         p.name = stored;
         p.member.path = s.path;
         p.member.size = s.size;
+        p.member.link = S_ISLNK(s.mode);
         p.member.level = request_.level;
         for (const std::string& suffix : request_.storeSuffixes)
             if (HasSuffix(stored, suffix)) p.member.level = 0;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "add_spec_line.h"
+
 namespace kelp::kzip {
 namespace {
 
@@ -47,21 +49,21 @@ void ReadCommon(const Block& b, ZipRequest& r) {
     r.archive = Text(b.ArchiveNameText);
 }
 
-}  // namespace
-
-SpecLine ParseSpecLine(const std::string& line, bool recurse, bool encrypt) {
-    SpecLine spec{line, recurse, encrypt, {}};
-    if (!spec.text.empty() && (spec.text[0] == '>' || spec.text[0] == '|')) {
-        spec.recurse = spec.text[0] == '>';
-        spec.text.erase(0, 1);
-    }
-    if (size_t lt = spec.text.find('<'); lt != std::string::npos) {
-        spec.password = spec.text.substr(lt + 1);
-        spec.encrypt = !spec.password.empty();
-        spec.text.erase(lt);
+// A line of the old layout, which carries its prefix and password part
+// unparsed.
+SpecLine FromLine(const std::string& text, bool recurse, bool encrypt) {
+    zip::AddSpecLine parsed = zip::ParseAddSpecLine(text);
+    SpecLine spec{parsed.path, parsed.recurse < 0 ? recurse : parsed.recurse == 1, encrypt, {}};
+    if (parsed.passwordKind == zip::AddSpecLine::Password::Own) {
+        spec.encrypt = true;
+        spec.password = parsed.password;
+    } else if (parsed.passwordKind == zip::AddSpecLine::Password::None) {
+        spec.encrypt = false;
     }
     return spec;
 }
+
+}  // namespace
 
 std::optional<ZipRequest> ReadRequest(const void* block) {
     if (!block) return std::nullopt;
@@ -80,7 +82,7 @@ std::optional<ZipRequest> ReadRequest(const void* block) {
             if (r.deleteMode)
                 r.specs.push_back({b.SpecTexts[i], false, false, {}});
             else
-                r.specs.push_back(ParseSpecLine(b.SpecTexts[i], b.RecurseOn != 0, On(b.EncryptOn)));
+                r.specs.push_back(FromLine(b.SpecTexts[i], b.RecurseOn != 0, On(b.EncryptOn)));
         }
         return r;
     }
@@ -88,6 +90,7 @@ std::optional<ZipRequest> ReadRequest(const void* block) {
     if (b.EndMarker != KELP_END_MARKER) return std::nullopt;
     ReadCommon(b, r);
     r.tempDir = Text(b.TempDirText);
+    r.storeLinks = On(b.StoreLinks);
     if (b.CommentText) r.comment = b.CommentText;
     if (b.SpecCount < 0 || (b.SpecCount > 0 && !b.SpecTable)) return std::nullopt;
     for (int32_t i = 0; i < b.SpecCount; ++i) {

@@ -27,6 +27,7 @@ struct ZipRequest {
     std::vector<std::string> storeSuffixes;  // ".gif", ".png", ...
     bool systemFiles = false;
     bool skipDirEntries = true;
+    bool storeLinks = false;  // symbolic links stored as links, else followed
     int level = 9;
     bool dropPaths = false;
     bool forceDos = false;
@@ -46,9 +47,5 @@ struct ZipRequest {
 // layout has it where the current one holds the temporary folder. Returns
 // nothing when neither layout carries the marker.
 std::optional<ZipRequest> ReadRequest(const void* block);
-
-// Splits a line of the old layout, which carries its prefix (">" recurse,
-// "|" do not) and password part ("<password", or "<" for none) unparsed.
-SpecLine ParseSpecLine(const std::string& line, bool recurse, bool encrypt);
 
 }  // namespace kelp::kzip

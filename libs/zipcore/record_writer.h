@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -12,16 +13,36 @@ namespace kelp::zip {
 
 void AppendLe16(std::vector<uint8_t>& out, uint16_t value);
 void AppendLe32(std::vector<uint8_t>& out, uint32_t value);
+void AppendLe64(std::vector<uint8_t>& out, uint64_t value);
 void AppendBytes(std::vector<uint8_t>& out, std::string_view bytes);
+void AppendBytes(std::vector<uint8_t>& out, std::span<const uint8_t> bytes);
 
 // The fixed part of each record; the name, extra field and comment follow
 // it and are appended by the caller.
 void AppendLocalHeader(std::vector<uint8_t>& out, const LocalHeader& header);
 void AppendCentralHeader(std::vector<uint8_t>& out, const CentralHeader& header);
 void AppendEocd(std::vector<uint8_t>& out, const Eocd& eocd);
+void AppendZip64Eocd(std::vector<uint8_t>& out, const Zip64Eocd& eocd);
+void AppendZip64Locator(std::vector<uint8_t>& out, const Zip64Locator& locator);
 // A data descriptor with its signature (16 bytes).
 void AppendDataDescriptor(std::vector<uint8_t>& out, uint32_t crc, uint32_t packedSize,
                           uint32_t unpackedSize);
+// A data descriptor with its signature and 8-byte sizes (24 bytes), for a
+// member whose local header carries a ZIP64 field.
+void AppendDataDescriptor64(std::vector<uint8_t>& out, uint32_t crc, uint64_t packedSize,
+                            uint64_t unpackedSize);
+
+// Puts the values into the header as the format wants them: a value that
+// does not fit its header field leaves the field full and goes into a ZIP64
+// extra field, which replaces any such field in `extra`. Returns the new
+// extra field list; header.extraLength is set to its length. `forceZip64`
+// writes the field with both sizes even when they fit (a local header
+// written before the sizes are known).
+std::vector<uint8_t> PutCentralValues(CentralHeader& header, std::span<const uint8_t> extra,
+                                      uint64_t unpackedSize, uint64_t packedSize,
+                                      uint64_t localOffset, uint32_t diskStart);
+std::vector<uint8_t> PutLocalSizes(LocalHeader& header, std::span<const uint8_t> extra,
+                                   uint64_t unpackedSize, uint64_t packedSize, bool forceZip64);
 
 // An extended-timestamp extra field (0x5455) carrying the modification
 // time only, as both headers hold it.

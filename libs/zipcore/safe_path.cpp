@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <climits>
 #include <cerrno>
 #include <cstring>
+#include <deque>
 
 namespace kelp::zip {
 
@@ -100,16 +102,43 @@ bool TargetDir::Open(int baseFd, const std::vector<std::string>& dirs, bool crea
     return true;
 }
 
+namespace {
+
+// A name for a file being written, unique in this process.
+std::string TempName() {
+    static std::atomic<unsigned> counter{0};
+    return ".kelp" + std::to_string(getpid()) + "_" + std::to_string(counter++) + ".part";
+}
+
+void SetTimes(struct timespec (&times)[2], int64_t mtime) {
+    times[0].tv_sec = static_cast<time_t>(mtime);
+    times[0].tv_nsec = 0;
+    times[1] = times[0];
+}
+
+std::deque<std::string> SplitLinkTarget(const std::string& target) {
+    std::deque<std::string> parts;
+    size_t start = 0;
+    while (start <= target.size()) {
+        size_t end = target.find('/', start);
+        if (end == std::string::npos) end = target.size();
+        parts.push_back(target.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
+}  // namespace
+
 OutputFile::~OutputFile() {
     Abort();
 }
 
 bool OutputFile::Create(int dirFd, const std::string& leaf, std::string& error) {
-    static std::atomic<unsigned> counter{0};
     dirFd_ = dirFd;
     leaf_ = leaf;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        tempName_ = ".kelp" + std::to_string(getpid()) + "_" + std::to_string(counter++) + ".part";
+        tempName_ = TempName();
         fd_ = openat(dirFd, tempName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                      0666);
         if (fd_ >= 0) return true;
@@ -135,9 +164,7 @@ bool OutputFile::Write(const void* data, size_t size) {
 bool OutputFile::Commit(int64_t mtime, unsigned mode, std::string& error) {
     if (mode != 0) fchmod(fd_, mode & 0777);
     struct timespec times[2];
-    times[0].tv_sec = static_cast<time_t>(mtime);
-    times[0].tv_nsec = 0;
-    times[1] = times[0];
+    SetTimes(times, mtime);
     futimens(fd_, times);
     bool ok = close(fd_) == 0;
     fd_ = -1;
@@ -159,15 +186,104 @@ void OutputFile::Abort() {
     tempName_.clear();
 }
 
-void SetDirTime(int baseFd, const std::vector<std::string>& dirs, int64_t mtime) {
+void SetDirTime(int baseFd, const std::vector<std::string>& dirs, const DirStamp& stamp) {
     TargetDir dir;
     std::string error;
     if (!dir.Open(baseFd, dirs, false, error)) return;
+    if (stamp.mode != 0) fchmod(dir.fd(), stamp.mode & 0777);
     struct timespec times[2];
-    times[0].tv_sec = static_cast<time_t>(mtime);
-    times[0].tv_nsec = 0;
-    times[1] = times[0];
+    SetTimes(times, stamp.mtime);
     futimens(dir.fd(), times);
+}
+
+bool LinkStaysInside(int baseFd, const std::vector<std::string>& dirs, const std::string& leaf,
+                     const std::string& target, std::string& reason) {
+    if (target.empty() || target.find('\0') != std::string::npos) {
+        reason = "the link has no usable target";
+        return false;
+    }
+    if (target[0] == '/') {
+        reason = "the link points to an absolute path (" + target + ")";
+        return false;
+    }
+    std::vector<std::string> at = dirs;
+    size_t real = at.size();  // leading parts of `at` known to be real folders
+    std::deque<std::string> todo = SplitLinkTarget(target);
+    int followed = 0;
+    while (!todo.empty()) {
+        std::string part = std::move(todo.front());
+        todo.pop_front();
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (at.empty()) {
+                reason = "the link leads out of the target folder (" + target + ")";
+                return false;
+            }
+            if (at.size() > real) {
+                reason = "the link climbs back out of " + at.back() +
+                         ", which is no folder yet (" + target + ")";
+                return false;
+            }
+            at.pop_back();
+            real = at.size();
+            continue;
+        }
+        bool self = at == dirs && part == leaf;
+        if (at.size() == real && !self) {
+            TargetDir dir;
+            std::string error;
+            struct stat st {};
+            if (dir.Open(baseFd, at, false, error) &&
+                fstatat(dir.fd(), part.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+                if (S_ISLNK(st.st_mode)) {
+                    char buf[PATH_MAX];
+                    ssize_t n = readlinkat(dir.fd(), part.c_str(), buf, sizeof(buf));
+                    if (++followed > 40 || n <= 0 || static_cast<size_t>(n) >= sizeof(buf)) {
+                        reason = "the link passes through too many links (" + target + ")";
+                        return false;
+                    }
+                    std::string next(buf, static_cast<size_t>(n));
+                    if (next[0] == '/') {
+                        reason = "the link leads out of the target folder through " + part +
+                                 " (" + target + ")";
+                        return false;
+                    }
+                    std::deque<std::string> more = SplitLinkTarget(next);
+                    todo.insert(todo.begin(), more.begin(), more.end());
+                    continue;
+                }
+                at.push_back(std::move(part));
+                if (S_ISDIR(st.st_mode)) real = at.size();
+                continue;
+            }
+        }
+        at.push_back(std::move(part));
+    }
+    return true;
+}
+
+bool CreateLink(int dirFd, const std::string& leaf, const std::string& target, int64_t mtime,
+                std::string& error) {
+    std::string temp;
+    int rc = -1;
+    for (int attempt = 0; attempt < 100 && rc != 0; ++attempt) {
+        temp = TempName();
+        rc = symlinkat(target.c_str(), dirFd, temp.c_str());
+        if (rc != 0 && errno != EEXIST) break;
+    }
+    if (rc != 0) {
+        error = "cannot create the link " + leaf + ": " + std::strerror(errno);
+        return false;
+    }
+    struct timespec times[2];
+    SetTimes(times, mtime);
+    utimensat(dirFd, temp.c_str(), times, AT_SYMLINK_NOFOLLOW);
+    if (renameat(dirFd, temp.c_str(), dirFd, leaf.c_str()) != 0) {
+        error = "cannot create the link " + leaf + ": " + std::strerror(errno);
+        unlinkat(dirFd, temp.c_str(), 0);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace kelp::zip

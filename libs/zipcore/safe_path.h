@@ -4,6 +4,7 @@
 // way is opened without following symbolic links.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -64,7 +65,29 @@ class OutputFile {
     std::string tempName_;
 };
 
-// Sets the modification time of a folder below the base (no links followed).
-void SetDirTime(int baseFd, const std::vector<std::string>& dirs, int64_t mtime);
+// What a folder gets once everything inside it was written.
+struct DirStamp {
+    int64_t mtime = 0;  // seconds since the epoch
+    unsigned mode = 0;  // permission bits, 0 = leave them
+};
+
+// Sets the modification time (and permission bits) of a folder below the
+// base (no links followed).
+void SetDirTime(int baseFd, const std::vector<std::string>& dirs, const DirStamp& stamp);
+
+// Whether a symbolic link named leaf in the folder dirs (below the base,
+// already opened as real folders) pointing at target leads to a place
+// inside the base. Links already on disk on the way are followed (at most
+// 40); refused are absolute targets, climbs above the base and ".." after
+// a name that is not a real folder yet (a link made later could move it).
+// reason says why when false.
+bool LinkStaysInside(int baseFd, const std::vector<std::string>& dirs, const std::string& leaf,
+                     const std::string& target, std::string& reason);
+
+// Makes a symbolic link named leaf in dirFd under a temporary name, sets
+// its time and renames it over leaf (replacing a file or link, never
+// following one).
+bool CreateLink(int dirFd, const std::string& leaf, const std::string& target, int64_t mtime,
+                std::string& error);
 
 }  // namespace kelp::zip

@@ -3,10 +3,8 @@
 namespace kelp::zip {
 namespace {
 
-char Fold(char c, bool foldCase) {
-    if (c == '\\') return '/';
-    if (foldCase && c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 'a');
-    return c;
+char Separator(char c) {
+    return c == '\\' ? '/' : c;
 }
 
 }  // namespace
@@ -15,7 +13,7 @@ bool HasWildcard(std::string_view text) {
     return text.find_first_of("*?") != std::string_view::npos;
 }
 
-bool WildcardMatch(std::string_view pattern, std::string_view name, bool foldCase) {
+bool WildcardMatch(std::string_view pattern, std::string_view name) {
     // Greedy matching with one backtrack point: the last "*" seen. This is
     // linear in practice and never recursive, so hostile patterns are cheap.
     size_t p = 0, n = 0;
@@ -25,7 +23,7 @@ bool WildcardMatch(std::string_view pattern, std::string_view name, bool foldCas
             starP = p++;
             starN = n;
         } else if (p < pattern.size() &&
-                   (pattern[p] == '?' || Fold(pattern[p], foldCase) == Fold(name[n], foldCase))) {
+                   (pattern[p] == '?' || Separator(pattern[p]) == Separator(name[n]))) {
             ++p;
             ++n;
         } else if (starP != std::string_view::npos) {

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 
 namespace kelp::zip {
 
@@ -14,10 +16,17 @@ constexpr uint32_t kLocalHeaderSignature = 0x04034B50;
 constexpr uint32_t kDataDescriptorSignature = 0x08074B50;
 constexpr uint32_t kCentralHeaderSignature = 0x02014B50;
 constexpr uint32_t kEocdSignature = 0x06054B50;
+constexpr uint32_t kZip64EocdSignature = 0x06064B50;
+constexpr uint32_t kZip64LocatorSignature = 0x07064B50;
+// The first four bytes of the first part of a multi-part set.
+constexpr uint32_t kSpanMarker = kDataDescriptorSignature;
 
 constexpr size_t kLocalHeaderSize = 30;
 constexpr size_t kCentralHeaderSize = 46;
 constexpr size_t kEocdSize = 22;
+constexpr size_t kZip64EocdSize = 56;  // without a version-2 extensible data sector
+constexpr size_t kZip64LocatorSize = 20;
+constexpr size_t kMaxCommentLength = 65535;
 constexpr size_t kMaxEocdSearch = 65535 + kEocdSize;
 
 constexpr uint16_t kFlagEncrypted = 0x0001;
@@ -29,6 +38,17 @@ constexpr uint16_t kMethodStored = 0;
 constexpr uint16_t kMethodDeflated = 8;
 
 constexpr uint8_t kHostUnix = 3;
+
+// Values that tell a reader to look in the ZIP64 records instead.
+constexpr uint16_t kFull16 = 0xFFFF;
+constexpr uint32_t kFull32 = 0xFFFFFFFF;
+
+// Extra field ids Kelp understands.
+constexpr uint16_t kExtraZip64 = 0x0001;
+constexpr uint16_t kExtraUnixTime = 0x5455;     // extended timestamp
+constexpr uint16_t kExtraUnixOwner = 0x7875;    // Unix uid and gid
+constexpr uint16_t kExtraUnicodePath = 0x7075;  // UTF-8 name and the CRC of the header name
+constexpr uint16_t kExtraUnicodeComment = 0x6375;
 
 struct LocalHeader {
     uint16_t versionNeeded = 0;
@@ -45,9 +65,9 @@ struct LocalHeader {
 
 struct DataDescriptor {
     uint32_t crc = 0;
-    uint32_t packedSize = 0;
-    uint32_t unpackedSize = 0;
-    size_t recordSize = 0;  // 16 with the signature, 12 without
+    uint64_t packedSize = 0;
+    uint64_t unpackedSize = 0;
+    size_t recordSize = 0;  // 16 or 24 with the signature, 12 or 20 without
 };
 
 struct CentralHeader {
@@ -80,6 +100,48 @@ struct Eocd {
     uint16_t commentLength = 0;
 };
 
+// The ZIP64 end-of-central-directory record (its fixed part).
+struct Zip64Eocd {
+    uint16_t versionMadeBy = 45;
+    uint16_t versionNeeded = 45;
+    uint32_t thisDisk = 0;
+    uint32_t centralDisk = 0;
+    uint64_t entriesOnDisk = 0;
+    uint64_t totalEntries = 0;
+    uint64_t centralSize = 0;
+    uint64_t centralOffset = 0;
+};
+
+// The locator that stands in front of the end record and points at the
+// ZIP64 end record.
+struct Zip64Locator {
+    uint32_t eocdDisk = 0;
+    uint64_t eocdOffset = 0;
+    uint32_t totalDisks = 1;
+};
+
+// A central header with its name, extra field and comment, and the values
+// that the ZIP64 extra field supplies for full header fields.
+struct CentralRecord {
+    CentralHeader header;
+    std::string_view name;  // views into the parsed bytes
+    std::span<const uint8_t> extra;
+    std::string_view comment;
+    uint64_t packedSize = 0;
+    uint64_t unpackedSize = 0;
+    uint64_t localOffset = 0;
+    uint32_t diskStart = 0;
+    size_t recordSize = 0;  // fixed part + name + extra + comment
+};
+
+// A local header with its name and extra field.
+struct LocalRecord {
+    LocalHeader header;
+    std::string_view name;
+    std::span<const uint8_t> extra;
+    size_t recordSize = 0;  // fixed part + name + extra
+};
+
 uint16_t ReadLe16(const uint8_t* p);
 uint32_t ReadLe32(const uint8_t* p);
 uint64_t ReadLe64(const uint8_t* p);
@@ -89,8 +151,47 @@ uint64_t ReadLe64(const uint8_t* p);
 bool ParseLocalHeader(std::span<const uint8_t> bytes, LocalHeader& out);
 bool ParseCentralHeader(std::span<const uint8_t> bytes, CentralHeader& out);
 bool ParseEocd(std::span<const uint8_t> bytes, Eocd& out);
-// Accepts the descriptor with or without its optional signature.
-bool ParseDataDescriptor(std::span<const uint8_t> bytes, DataDescriptor& out);
+bool ParseZip64Eocd(std::span<const uint8_t> bytes, Zip64Eocd& out);
+bool ParseZip64Locator(std::span<const uint8_t> bytes, Zip64Locator& out);
+// Accepts the descriptor with or without its optional signature; zip64
+// (the member's local header carries a ZIP64 field) gives 8-byte sizes.
+bool ParseDataDescriptor(std::span<const uint8_t> bytes, DataDescriptor& out, bool zip64 = false);
+
+// The bytes a whole record takes: its fixed part and variable fields.
+size_t CentralRecordSize(const CentralHeader& header);
+size_t LocalRecordSize(const LocalHeader& header);
+
+// Whole records: false when the fixed part is short, the signature wrong or
+// the variable fields run past the bytes. The views point into `bytes`.
+bool ParseCentralRecord(std::span<const uint8_t> bytes, CentralRecord& out);
+bool ParseLocalRecord(std::span<const uint8_t> bytes, LocalRecord& out);
+
+// The bytes of the first extra field with this id, if the field list holds
+// one whole; a field that runs past the list ends the search.
+std::optional<std::span<const uint8_t>> FindExtraField(std::span<const uint8_t> extra, uint16_t id);
+// The extra field list without the fields of this id.
+std::basic_string<uint8_t> WithoutExtraField(std::span<const uint8_t> extra, uint16_t id);
+
+// The ZIP64 extra field's values, in the order the format gives (size,
+// packed size, local offset, disk), each present only for a header field
+// that is full. Fields the extra field does not carry stay untouched, so the
+// caller fills them with the header values first.
+struct Zip64Values {
+    uint64_t unpackedSize = 0;
+    uint64_t packedSize = 0;
+    uint64_t localOffset = 0;
+    uint32_t diskStart = 0;
+};
+void ApplyZip64Extra(std::span<const uint8_t> extra, bool unpackedFull, bool packedFull,
+                     bool offsetFull, bool diskFull, Zip64Values& values);
+
+// The UTF-8 name of a Unicode path extra field (0x7075), when its CRC-32 of
+// the header name matches the name stored in the header (a field left over
+// from before a rename is ignored).
+std::optional<std::string> FindUnicodePath(std::span<const uint8_t> extra, std::string_view headerName);
+// The same for a Unicode comment field (0x6375) and the header's comment.
+std::optional<std::string> FindUnicodeComment(std::span<const uint8_t> extra,
+                                              std::string_view headerComment);
 
 // Position of the last end-of-central-directory signature in the tail of a
 // file (the later of two candidates wins), if any whole record fits.
@@ -99,5 +200,12 @@ std::optional<size_t> FindEocd(std::span<const uint8_t> tail);
 // The modification time of an extended-timestamp extra field (0x5455),
 // seconds since the epoch, when the extra field carries one.
 std::optional<int64_t> FindUnixModTime(std::span<const uint8_t> extra);
+
+// The owner of a Unix uid/gid extra field (0x7875, version 1).
+struct UnixOwner {
+    uint32_t uid = 0;
+    uint32_t gid = 0;
+};
+std::optional<UnixOwner> FindUnixOwner(std::span<const uint8_t> extra);
 
 }  // namespace kelp::zip

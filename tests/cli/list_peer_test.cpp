@@ -2,6 +2,8 @@
 // zipfile lists them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/fixtures/run_command.h"
 #include "tests/fixtures/temp_dir.h"
 
@@ -78,6 +80,16 @@ TEST_F(PeerListing, PythonAnd7zArchives) {
     ExpectListedLikePython("seven.zip");
     Shell("7z a -tzip -mx=0 -bd seven_stored.zip src > /dev/null");
     ExpectListedLikePython("seven_stored.zip");
+}
+
+TEST_F(PeerListing, ControlCharactersInNamesKeepOneLinePerMember) {
+    Shell("python3 -c \"import zipfile; z = zipfile.ZipFile('ctl.zip', 'w'); "
+          "[z.writestr(n, 'x') for n in ['line\\nbreak.txt', 'tab\\there', 'back\\\\slash', 'bell\\x07']]; "
+          "z.close()\"");
+    ExpectListedLikePython("ctl.zip");
+    auto kelp = RunShell(Quote(fixtures::KelpProgram("kelpzip")) + " list --tsv " + Quote(dir / "ctl.zip"));
+    EXPECT_EQ(std::count(kelp.out.begin(), kelp.out.end(), '\n'), 4) << kelp.out;
+    EXPECT_NE(kelp.out.find("line\\nbreak.txt\t"), std::string::npos) << kelp.out;
 }
 
 TEST_F(PeerListing, CommentsRoundTripThroughPeers) {

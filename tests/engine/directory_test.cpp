@@ -8,6 +8,8 @@
 #include "tests/fixtures/recording_host_ui.h"
 #include "tests/fixtures/temp_dir.h"
 #include "tests/fixtures/archive_builder.h"
+#include "libs/zipcore/crc32.h"
+#include "libs/zipcore/record_writer.h"
 
 namespace {
 
@@ -227,6 +229,52 @@ TEST_F(Directory, Zip64EndRecordGivesTheRealCounts) {
     EXPECT_FALSE(zip.StructureError());
     EXPECT_TRUE(logged.empty());
     EXPECT_EQ(zip.ArchiveComment(), "big");
+}
+
+TEST_F(Directory, SizesPast4GiBAndUnicodeNamesComeFromTheirExtraFields) {
+    fixtures::BuilderMember big;
+    big.name = "big.iso";
+    big.data = "x";
+    big.claimedSize = 5ull << 30;
+    // A CP437 name with the UTF-8 form in a Unicode path field; a second
+    // field whose CRC belongs to another name is ignored.
+    auto unicodeField = [](const std::string& headerName, const std::string& utf8) {
+        const uint32_t crc = kelp::zip::Crc32(0, headerName.data(), headerName.size());
+        std::vector<uint8_t> x;
+        kelp::zip::AppendLe16(x, kelp::zip::kExtraUnicodePath);
+        kelp::zip::AppendLe16(x, static_cast<uint16_t>(5 + utf8.size()));
+        x.push_back(1);
+        kelp::zip::AppendLe32(x, crc);
+        kelp::zip::AppendBytes(x, utf8);
+        return std::string(x.begin(), x.end());
+    };
+    fixtures::BuilderMember named;
+    named.name = "r\x82sum\x82.txt";
+    named.host = 0;
+    named.centralExtra = unicodeField(named.name, "r\xC3\xA9sum\xC3\xA9-unicode.txt");
+    fixtures::BuilderMember stale = named;
+    stale.name = "stale.txt";
+    stale.host = 3;
+    ListBytes(ArchiveBuilder().Add(big).Add(named).Add(stale).Build());
+    ASSERT_EQ(zip.EntryCount(), 3u);
+    EXPECT_EQ(zip.DirEntries()[0].UnpackedSize, 5ull << 30);
+    EXPECT_EQ(zip.DirEntries()[0].PackedSize, 1u);
+    EXPECT_EQ(zip.DirEntries()[1].MemberName, "r\xC3\xA9sum\xC3\xA9-unicode.txt");
+    EXPECT_EQ(zip.DirEntries()[2].MemberName, "stale.txt");
+}
+
+TEST_F(Directory, EndRecordCountingTooFewStillListsEveryMember) {
+    std::string archive =
+        ArchiveBuilder().Add("a.txt", "1").Add("b.txt", "2").Add("c.txt", "3").Build();
+    const size_t end = archive.rfind("PK\5\6");
+    archive[end + 8] = archive[end + 10] = 1;  // one member counted of three
+    ListBytes(archive);
+    EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+    ASSERT_FALSE(logged.empty());
+    EXPECT_EQ(logged.back(),
+              "Error while reading a central header\n3 members in the central directory, 1 in the "
+              "end record");
+    EXPECT_GT(zip.ErrorsReported(), 0);
 }
 
 TEST_F(Directory, SetOnFixedDriveReadsTheDirectoryFromAnEarlierPart) {

@@ -34,14 +34,24 @@ protected:
     std::vector<std::string> logged;
 };
 
-TEST_F(Extract, ToMemoryFindsTheMemberInAnyLetterCase) {
-    fixtures::WriteFile(dir / "a.zip", Archive());
+TEST_F(Extract, ToMemoryFindsTheMemberByItsExactName) {
+    // Names differing only in case are different members.
+    fixtures::WriteFile(dir / "a.zip", fixtures::ArchiveBuilder()
+                                           .Add("Docs/Read Me.txt", "hello")
+                                           .Add("docs/read me.txt", "other!")
+                                           .Build());
     zip.setZipFileName(dir / "a.zip");
-    zip.FSpecArgs = {"docs/READ me.TXT"};
+    for (const auto& [name, text] : {std::pair{"docs/read me.txt", "other!"},
+                                     std::pair{"Docs/Read Me.txt", "hello"}}) {
+        zip.FSpecArgs = {name};
+        zip.ExtractToMemory();
+        EXPECT_EQ(zip.SuccessCount(), 1) << name;
+        EXPECT_EQ(std::string(zip.ExtractStream().begin(), zip.ExtractStream().end()), text);
+        EXPECT_TRUE(zip.FSpecArgs.empty());
+    }
+    zip.FSpecArgs = {"DOCS/READ ME.TXT"};
     zip.ExtractToMemory();
-    EXPECT_EQ(zip.SuccessCount(), 1);
-    EXPECT_EQ(std::string(zip.ExtractStream().begin(), zip.ExtractStream().end()), "hello");
-    EXPECT_TRUE(zip.FSpecArgs.empty());
+    EXPECT_EQ(zip.SuccessCount(), 0);
 
     zip.FSpecArgs = {"missing.txt"};
     zip.ExtractToMemory();

@@ -247,4 +247,37 @@ TEST(ZipBlock, SpecificationPrefixesAndPasswords) {
     EXPECT_EQ(old->Old().EndMarker, 7);
 }
 
+TEST(ZipBlock, SourcesAreTakenAsTheyStandAfterTheLines) {
+    ZipEngine zip;
+    zip.Password = "default";
+    zip.AddOptions = {engine::AddEncrypt, engine::AddStoreLinks};
+    zip.FSpecArgs = {"|top"};
+    zip.FSpecSources = {{">a<b|c.txt", true, std::nullopt}, {"|x<", false, ""}, {"y", false, "pw"}};
+    auto block = zip.FillZipParams("/x/a.zip", 160);
+    const KZipParams& b = block->Current();
+    EXPECT_EQ(b.StoreLinks, KELP_TRUE);
+    ASSERT_EQ(b.SpecCount, 4);
+    const KZipSpec* s = b.SpecTable;
+    EXPECT_STREQ(s[0].SpecText, "top");
+    EXPECT_STREQ(s[1].SpecText, ">a<b|c.txt");
+    EXPECT_EQ(s[1].SpecRecurse, -1);
+    EXPECT_STREQ(s[1].SpecPassword, "default");
+    EXPECT_EQ(s[1].SpecEncrypt, KELP_TRUE);
+    EXPECT_STREQ(s[2].SpecText, "|x<");
+    EXPECT_EQ(s[2].SpecRecurse, 0);
+    EXPECT_EQ(s[2].SpecPassword, nullptr);
+    EXPECT_EQ(s[2].SpecEncrypt, 0);
+    EXPECT_STREQ(s[3].SpecText, "y");
+    EXPECT_STREQ(s[3].SpecPassword, "pw");
+
+    // Links are stored as links only by libraries that know the field.
+    EXPECT_EQ(zip.FillZipParams("/x/a.zip", 159)->Current().StoreLinks, 0);
+    // The old layout holds lines only: the sources follow as lines.
+    auto old = zip.FillZipParams("/x/a.zip", 150);
+    EXPECT_EQ(old->Old().SpecCount, 4);
+    EXPECT_STREQ(old->Old().SpecTexts[1], ">>a<b|c.txt");
+    EXPECT_STREQ(old->Old().SpecTexts[2], "||x<<");
+    EXPECT_STREQ(old->Old().SpecTexts[3], "|y<pw");
+}
+
 }  // namespace

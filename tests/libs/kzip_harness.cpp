@@ -115,6 +115,7 @@ int32_t ZipCall::Run() {
         block.CommentText = comment.empty() ? nullptr : comment.data();
         block.ExcludeCount = static_cast<int32_t>(excludeTable.size());
         block.ExcludeTable = excludeTable.empty() ? nullptr : excludeTable.data();
+        block.StoreLinks = Flag(storeLinks);
         result = Lib().exec(&block);
     }
     fs::current_path(cwd);

@@ -35,6 +35,7 @@ struct ZipCall {
     bool update = false;
     bool freshen = false;
     bool archiveTime = false;
+    bool storeLinks = false;
     bool oldLayout = false;
     std::string currentDir;  // the current folder during the call
 

@@ -29,10 +29,11 @@ class SfxStub : public ::testing::Test {
         WriteFile(dir / "tree/a.txt", "alpha\n");
         WriteFile(dir / "tree/sub/b.bin", std::string(100000, '\7') + std::string("\0tail", 5));
         WriteFile(dir / "tree/sub/deeper/c", "");
+        fs::create_symlink("../a.txt", dir / "tree/sub/link-to-a");
     }
     // The tree packed by the zip tool and made into a program.
     std::string MakeExe() {
-        const auto r = RunShell("cd " + Quote(dir / "tree") + " && zip -qr ../t.zip .");
+        const auto r = RunShell("cd " + Quote(dir / "tree") + " && zip -qry ../t.zip .");
         EXPECT_EQ(r.exitCode, 0) << r.err;
         zip.setZipFileName(dir / "t.zip");
         EXPECT_EQ(zip.ConvertToExe(), 0);
@@ -56,6 +57,8 @@ TEST_F(SfxStub, ExtractsTheWholeTreeAndPassesUnzip) {
     EXPECT_NE(r.out.find("file(s) extracted to"), std::string::npos);
     const auto diff = RunShell("diff -r " + Quote(dir / "tree") + " " + Quote(dir / "out"));
     EXPECT_EQ(diff.exitCode, 0) << diff.out;
+    // A stored link that stays inside the target comes back as a link.
+    EXPECT_EQ(fs::read_symlink(dir / "out/sub/link-to-a"), "../a.txt");
 }
 
 TEST_F(SfxStub, DefaultFoldersAndOverwriteModes) {
