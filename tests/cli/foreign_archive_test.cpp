@@ -4,6 +4,7 @@
 // with a message, in time, without writing outside the target folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -51,6 +52,8 @@ struct ForeignCase {
     bool extractsAll = false;
     // Why the case is not checked yet (empty: checked).
     const char* pending = "";
+    // Members to extract, when not all (a few of very many).
+    std::vector<std::string> extractOnly = {};
 };
 
 void PrintTo(const ForeignCase& c, std::ostream* os) { *os << c.name; }
@@ -89,7 +92,10 @@ const ForeignCase kWriters[] = {
     {"python_utf8_names", Kind::Sound},
     {.name = "python_unicode_path_field", .kind = Kind::Sound, .namesFromUnzip = true},
     {"python_unicode_path_stale", Kind::Sound},
-    {.name = "python_many_members", .kind = Kind::Sound, .oracle = Oracle::Listing},
+    // Writing 65 536 files takes long on a busy disk: the first member and
+    // the 65 535th and 65 536th stand for them.
+    {.name = "python_many_members", .kind = Kind::Sound, .oracle = Oracle::Listing,
+     .extractOnly = {"m00/00000", "m15/65535", "m15/65534"}},
 };
 
 const ForeignCase kSets[] = {
@@ -121,17 +127,18 @@ const ForeignCase kDamaged[] = {
     {.name = "cut_in_zip64_end_record", .kind = Kind::Damaged, .message = "not a valid Zip archive", .writesNothing = true},
     // Values in the records that the data contradicts.
     {"crc_lie", Kind::Damaged, "CRC error"},
-    {"size_lie_larger", Kind::Damaged, "src/sub/numbers.txt"},
-    {"size_lie_smaller", Kind::Damaged, "src/sub/numbers.txt"},
-    {"size_lie_huge", Kind::Damaged, "src/sub/numbers.txt"},
+    {"size_lie_larger", Kind::Damaged, "numbers.txt: data ends before its stored size"},
+    {"size_lie_smaller", Kind::Damaged, "numbers.txt: data inflates past its stored size"},
+    {"size_lie_huge", Kind::Damaged, "numbers.txt: data ends before its stored size"},
     {"packed_size_past_end", Kind::Damaged, "past the end"},
     {"stored_size_lie", Kind::Damaged, "stored size"},
-    {"deflate_data_damaged", Kind::Damaged, "src/sub/numbers.txt"},
+    {"deflate_data_damaged", Kind::Damaged, "numbers.txt: invalid compressed data"},
     {"local_header_overwritten", Kind::Damaged, "local header"},
     // Counts and offsets pointing outside the file or the directory.
-    {.name = "central_offset_past_end", .kind = Kind::Damaged, .message = "Error", .writesNothing = true},
-    {.name = "central_size_past_start", .kind = Kind::Damaged, .message = "Error", .writesNothing = true},
-    {"local_offset_past_end", Kind::Damaged, "src/readme.txt"},
+    {.name = "central_offset_past_end", .kind = Kind::Damaged, .message = "central directory past where it lies",
+     .writesNothing = true},
+    {.name = "central_size_past_start", .kind = Kind::Damaged, .message = "Seek error", .writesNothing = true},
+    {"local_offset_past_end", Kind::Damaged, "readme.txt: local header is missing"},
     {"entry_count_higher", Kind::Damaged, "central"},
     {.name = "entry_count_lower", .kind = Kind::Damaged, .message = "central directory",
      .oracle = Oracle::Python, .extractsAll = true},
@@ -148,7 +155,7 @@ const ForeignCase kHostile[] = {
      Oracle::Unzip, "", nullptr, nullptr, false, false, false,
      "a name with a newline is written as it is and reported as success (unzip drops the "
      "character); the member name check should refuse or replace control characters"},
-    {"link_pointing_out", Kind::Hostile, "link"},
+    {"link_pointing_out", Kind::Hostile, "link leads out of the target folder"},
 };
 
 // ---- running the tools ------------------------------------------------------
@@ -185,18 +192,18 @@ uint64_t BytesIn(const std::map<std::string, Entry>& tree) {
     return total;
 }
 
+// ctest makes the archives once before these tests; a run of this program
+// on its own makes them when they are missing.
+void MakeArchivesIfMissing() {
+    if (fs::exists(kArchives + "/done")) return;
+    auto made = RunShell("python3 " + Quote(std::string(KELP_SOURCE_DIR) + "/tests/cli/make_foreign_archives.py") +
+                         " " + Quote(kArchives));
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+}
+
 class ForeignArchive : public ::testing::TestWithParam<ForeignCase> {
 protected:
-    static void SetUpTestSuite() {
-        // ctest makes the archives once before these tests; a run of this
-        // program on its own makes them when they are missing.
-        if (!fs::exists(kArchives + "/done")) {
-            auto made = RunShell("python3 " + Quote(std::string(KELP_SOURCE_DIR) +
-                                                    "/tests/cli/make_foreign_archives.py") +
-                                 " " + Quote(kArchives));
-            ASSERT_EQ(made.exitCode, 0) << made.err;
-        }
-    }
+    static void SetUpTestSuite() { MakeArchivesIfMissing(); }
 
     std::string Archive() const {
         const ForeignCase& c = GetParam();
@@ -261,7 +268,10 @@ protected:
                 std::getline(fields, name, '\t');
                 std::getline(fields, packed, '\t');
                 std::getline(fields, size, '\t');
-                if (name.back() != '/') tree[name] = {'f', std::string(std::stoul(size), '?'), 0};
+                const auto& only = GetParam().extractOnly;
+                if (name.back() == '/' || (!only.empty() && std::find(only.begin(), only.end(), name) == only.end()))
+                    continue;
+                tree[name] = {'f', std::string(std::stoul(size), '?'), 0};
             }
             return tree;
         }
@@ -304,8 +314,10 @@ protected:
     // sandbox and returns the tree written.
     std::map<std::string, Entry> ExtractInSandbox(fixtures::CommandResult& result) {
         fs::create_directories(dir / "sandbox");
+        std::string members;
+        for (const std::string& m : GetParam().extractOnly) members += " " + Quote(m);
         result = Kelp("extract " + Quote(Archive()) + " -d " + Quote(dir / "sandbox/out") + " -o" +
-                      PasswordArg());
+                      PasswordArg() + members);
         for (const auto& e : fs::directory_iterator(dir / "sandbox"))
             EXPECT_EQ(e.path().filename(), "out") << "written outside the target folder";
         return ReadTree(dir / "sandbox/out");
@@ -395,7 +407,7 @@ INSTANTIATE_TEST_SUITE_P(Hostile, ForeignArchive, ::testing::ValuesIn(kHostile),
 
 // Every archive the generator writes has a case here, and the reverse.
 TEST(ForeignArchiveSuite, EveryGeneratedArchiveHasACase) {
-    if (!fs::exists(kArchives + "/done")) GTEST_SKIP() << "archives not made yet";
+    MakeArchivesIfMissing();
     std::vector<std::string> known;
     auto add = [&](const auto& cases) {
         for (const ForeignCase& c : cases) known.push_back(c.name);
