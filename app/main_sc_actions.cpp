@@ -169,7 +169,6 @@ void Main_sc::ActionOpen() {
 void Main_sc::ActionCheckout() {
     ZipDir1.ExtrOptions.Include(engine::ExtrDirNames);
     ZipDir1.ExtrOptions.Include(engine::ExtrOverWrite);
-    const QString remembered = QDir::currentPath();
     const QString folder = TempPath + QTime::currentTime().toString("hhmmss");
     QDir().mkpath(folder);
     ZipDir1.ExtrBaseDir = folder.toStdString();
@@ -181,14 +180,12 @@ void Main_sc::ActionCheckout() {
         TimedExtract();
     }
     shell_->Explore(folder);
-    QDir::setCurrent(remembered);
     ZipDir1.ExtrOptions.Exclude(engine::ExtrDirNames);
     ZipDir1.ExtrOptions.Exclude(engine::ExtrOverWrite);
 }
 
 void Main_sc::ActionTest() {
     ShowProcessViewer();
-    const QString remembered = QDir::currentPath();
     ZipDir1.ExtrBaseDir = TempPath.toStdString();
     ZipDir1.ExtrOptions.Include(engine::ExtrTest);
     WriteLogMark(lmStart);
@@ -204,7 +201,6 @@ void Main_sc::ActionTest() {
     }
     WriteLogMark(lmEnd);
     ZipDir1.ExtrOptions.Exclude(engine::ExtrTest);
-    QDir::setCurrent(remembered);
 }
 
 void Main_sc::ActionView() {

@@ -1,6 +1,8 @@
 // kelpzip list [--tsv] ARCHIVE
+#include <array>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "cli/commands.h"
@@ -44,19 +46,23 @@ void PutDigits(char* at, unsigned value, int width) {
     }
 }
 
-// "yyyy-mm-dd hh:mm:ss" of a DOS date-time (date in the high word).
-std::string DosDateTimeText(uint32_t dosDateTime) {
-    const unsigned date = dosDateTime >> 16;
-    const unsigned time = dosDateTime & 0xFFFF;
-    std::string text = "0000-00-00 00:00:00";
-    PutDigits(&text[0], (date >> 9) + 1980, 4);
-    PutDigits(&text[5], (date >> 5) & 15, 2);
-    PutDigits(&text[8], date & 31, 2);
-    PutDigits(&text[11], time >> 11, 2);
-    PutDigits(&text[14], (time >> 5) & 63, 2);
-    PutDigits(&text[17], (time & 31) * 2, 2);
-    return text;
-}
+// "yyyy-mm-dd hh:mm:ss" of a DOS date-time (date in the high word), built
+// on the stack: the listing writes one per member.
+struct DosDateTimeText {
+    explicit DosDateTimeText(uint32_t dosDateTime) {
+        const unsigned date = dosDateTime >> 16;
+        const unsigned time = dosDateTime & 0xFFFF;
+        PutDigits(&text[0], (date >> 9) + 1980, 4);
+        PutDigits(&text[5], (date >> 5) & 15, 2);
+        PutDigits(&text[8], date & 31, 2);
+        PutDigits(&text[11], time >> 11, 2);
+        PutDigits(&text[14], (time >> 5) & 63, 2);
+        PutDigits(&text[17], (time & 31) * 2, 2);
+    }
+    char text[20] = "0000-00-00 00:00:00";
+};
+
+Output& operator<<(Output& out, const DosDateTimeText& t) { return out.Append(t.text, 19); }
 
 std::string CrcText(uint32_t crc) {
     static const char kHex[] = "0123456789abcdef";
@@ -89,36 +95,58 @@ std::string RatioText(uint64_t packed, uint64_t size) {
     return std::to_string(saved) + "%";
 }
 
-// A name on one line of the listing: tabs, line breaks and other control characters
-// are written as C escapes, and so is the backslash that starts them, so
-// every member stays on one line and the text maps back to one name.
-std::string EscapedName(const std::string& text) {
+// A name on one line of the listing: tabs, line breaks and other control
+// characters are written as C escapes, and so is the backslash that starts
+// them, so every member stays on one line and the text maps back to one name.
+constexpr auto kNeedsEscape = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 0x20; ++c) table[c] = true;
+    table[0x7F] = table['\\'] = true;
+    return table;
+}();
+
+// Whether any of eight bytes is a control character, DEL or a backslash
+// (the usual bit tricks for "has a byte less than" and "has a byte equal to").
+bool AnyNeedsEscape(uint64_t x) {
+    constexpr uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+    auto hasZero = [&](uint64_t v) { return ((v - ones) & ~v & highs) != 0; };
+    const bool below20 = ((x - ones * 0x20) & ~x & highs) != 0;
+    return below20 || hasZero(x ^ (ones * 0x7F)) || hasZero(x ^ (ones * '\\'));
+}
+
+void AppendEscaped(Output& out, const std::string& text) {
     static const char kHex[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(text.size());
-    for (unsigned char c : text) {
+    // Most names need nothing: check them eight bytes at a time.
+    size_t clean = 0;
+    for (uint64_t word; clean + 8 <= text.size(); clean += 8) {
+        std::memcpy(&word, text.data() + clean, 8);
+        if (AnyNeedsEscape(word)) break;
+    }
+    size_t plain = 0;  // start of the run not yet written
+    for (size_t i = clean; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (!kNeedsEscape[c]) continue;
+        out.Append(text.data() + plain, i - plain);
+        plain = i + 1;
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            default:
-                if (c < 0x20 || c == 0x7F) {
-                    out += "\\x";
-                    out += kHex[c >> 4];
-                    out += kHex[c & 15];
-                } else {
-                    out += static_cast<char>(c);
-                }
+            case '\\': out << "\\\\"; break;
+            case '\t': out << "\\t"; break;
+            case '\n': out << "\\n"; break;
+            case '\r': out << "\\r"; break;
+            default: {
+                const char escape[] = {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
+                out.Append(escape, sizeof escape);
+            }
         }
     }
-    return out;
+    out.Append(text.data() + plain, text.size() - plain);
 }
 
 void PrintTsv(const engine::ZipEngine& engine) {
     Output out;
     for (const auto& e : engine.DirEntries()) {
-        out << EscapedName(e.MemberName) << '\t' << uint64_t{e.PackedSize} << '\t' << uint64_t{e.UnpackedSize}
+        AppendEscaped(out, e.MemberName);
+        out << '\t' << uint64_t{e.PackedSize} << '\t' << uint64_t{e.UnpackedSize}
             << '\t' << uint64_t{e.Method} << '\t' << CrcText(e.Crc) << '\t'
             << DosDateTimeText(e.DosDateTime) << '\t' << (e.IsEncrypted ? '1' : '0') << '\n';
     }
@@ -140,8 +168,9 @@ void PrintTable(const engine::ZipEngine& engine) {
             << Padded(std::to_string(e.PackedSize), 9, true) << "  "
             << Padded(MethodName(e.Method), 6, false) << "  "
             << Padded(RatioText(e.PackedSize, e.UnpackedSize), 5, true) << "  "
-            << DosDateTimeText(e.DosDateTime) << "  " << CrcText(e.Crc) << (e.IsEncrypted ? "* " : "  ")
-            << EscapedName(e.MemberName) << '\n';
+            << DosDateTimeText(e.DosDateTime) << "  " << CrcText(e.Crc) << (e.IsEncrypted ? "* " : "  ");
+        AppendEscaped(out, e.MemberName);
+        out << '\n';
     }
     out << "----------  ---------          -----                                     ----\n"
         << Padded(std::to_string(totalSize), 10, true) << "  "

@@ -20,20 +20,22 @@ bool HasExeExtension(const std::string& path) {
 
 void ZipEngine::Add() {
     successCount_ = 0;
-    if (FSpecArgs.empty() && FSpecSources.empty()) return ShowEngineMessage(10301);
-    if (zipFileName_.empty()) return ShowEngineMessage(10102);
-    if (Unattended && AddOptions.Has(AddEncrypt) && Password.empty()) return ShowEngineMessage(10302);
+    if (FSpecArgs.empty() && FSpecSources.empty()) return ShowEngineMessage(MsgId::NoFilesToAdd);
+    if (zipFileName_.empty()) return ShowEngineMessage(MsgId::NoZipFile);
+    if (Unattended && AddOptions.Has(AddEncrypt) && Password.empty())
+        return ShowEngineMessage(MsgId::UnattendedNeedsPassword);
 
     // A multi-disk set is first built as one archive in the temporary folder.
     const bool spanning = AddOptions.Has(AddDiskSpan) || AddOptions.Has(AddDiskSpanErase);
     std::string archive = zipFileName_;
     if (spanning) {
-        if (AddOptions.Has(AddFreshen) || AddOptions.Has(AddUpdate)) return ShowEngineMessage(10303);
-        if (HasExeExtension(zipFileName_)) return ShowEngineMessage(11041);
+        if (AddOptions.Has(AddFreshen) || AddOptions.Has(AddUpdate))
+            return ShowEngineMessage(MsgId::SpannedFreshenUpdate);
+        if (HasExeExtension(zipFileName_)) return ShowEngineMessage(MsgId::SfxCannotSpan);
         if (!TempDir.empty()) TempDir = platform::WithTrailingSlash(TempDir);
         std::string name = (TempDir.empty() ? platform::TempFolder() : TempDir) + "zipXXXXXX";
         const int fd = mkstemp(name.data());
-        if (fd < 0) return ShowEngineMessage(11027);
+        if (fd < 0) return ShowEngineMessage(MsgId::TempFileCreateFailed);
         ::close(fd);
         std::filesystem::remove(name);
         archive = name;
@@ -45,7 +47,7 @@ void ZipEngine::Add() {
     if (!spanning && HasExeExtension(zipFileName_) && sfxPrefixSize_ == 0 &&
         !std::filesystem::exists(zipFileName_, ec)) {
         const int result = ConvertToExe(true);
-        if (result != 0) return ReportEngineError(EZipEngine(10304, result));
+        if (result != 0) return ReportEngineError(EZipEngine(MsgId::AutoSfxFailed, result));
     }
 
     const bool loadedHere = !ZipLibLoaded();
@@ -65,7 +67,7 @@ void ZipEngine::Add() {
                 std::filesystem::remove(archive, ec);
         }
     } catch (const std::exception&) {
-        ShowEngineMessage(10101);
+        ShowEngineMessage(MsgId::CompressAbort);
     }
     FSpecArgs.clear();
     FSpecSources.clear();
@@ -78,10 +80,10 @@ void ZipEngine::Add() {
 
 void ZipEngine::Delete() {
     successCount_ = 0;
-    if (FSpecArgs.empty()) return ShowEngineMessage(10401);
+    if (FSpecArgs.empty()) return ShowEngineMessage(MsgId::NoFilesToDelete);
     std::error_code ec;
     if (zipFileName_.empty() || !std::filesystem::is_regular_file(zipFileName_, ec))
-        return ShowEngineMessage(10102);
+        return ShowEngineMessage(MsgId::NoZipFile);
     if (zipLibBusy_) return;
 
     zipLibBusy_ = true;
@@ -105,7 +107,7 @@ void ZipEngine::Delete() {
         block->SetEndMarker();
         successCount_ = CallZipExec(block->Data());
     } catch (const std::exception&) {
-        ShowEngineMessage(10101);
+        ShowEngineMessage(MsgId::CompressAbort);
     }
     FSpecArgs.clear();
     FSpecSources.clear();

@@ -1,16 +1,21 @@
 // Reading and rewriting the archive comment, which sits behind the end record.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
 #include <new>
+#include <vector>
 
 #include "engine/zip_engine.h"
 #include "engine/zip_messages.h"
 #include "libs/zipcore/record_writer.h"
+#include "platform/atomic_file.h"
 
 namespace engine {
 
 namespace {
 
-// The most of the tail kept in memory to undo a failed rewrite.
-constexpr int64_t kMaxSavedTail = 64 * 1024 * 1024;
+constexpr size_t kCopyPiece = 1 << 20;
 
 }  // namespace
 
@@ -31,10 +36,10 @@ void ZipEngine::setArchiveComment(const std::string& text) {
         ReportEngineError(e);
     } catch (const std::bad_alloc&) {
         failed = true;
-        ShowEngineMessage(10103);
+        ShowEngineMessage(MsgId::OutOfMemory);
     } catch (const std::exception& e) {
         failed = true;
-        ShowEngineMessage(11010, std::string("\n") + e.what());
+        ShowEngineMessage(MsgId::OutputWriteError, std::string("\n") + e.what());
     }
     inFile_.Close();
     if (failed) {
@@ -44,52 +49,45 @@ void ZipEngine::setArchiveComment(const std::string& text) {
     }
 }
 
-// The new comment is written first and the end record's length last, and the
-// file is cut to size only after both are in place. A write that fails puts
-// the old bytes back, so the archive is never left half-changed.
+// The archive is written anew, the new comment behind its end record, to a
+// temporary file that replaces the archive only when complete: a failed
+// write leaves the archive as it was.
 void ZipEngine::WriteComment(const std::string& raw) {
-    if (zipFileName_.empty()) throw EZipEngine(11001, true);
-    if (!inFile_.Open(zipFileName_, ArchiveFile::Mode::ReadWrite)) throw EZipEngine(11002, true);
+    if (zipFileName_.empty()) throw EZipEngine(MsgId::InputMissing, true);
+    if (!inFile_.Open(zipFileName_, ArchiveFile::Mode::Read))
+        throw EZipEngine(MsgId::ZipOpenFailed, true);
 
     namespace zip = kelp::zip;
     unsigned char bytes[zip::kEocdSize];
     zip::Eocd eocd;
-    if (!inFile_.Seek(endOfDirOffset_)) throw EZipEngine(11008, true);
+    if (!inFile_.Seek(endOfDirOffset_)) throw EZipEngine(MsgId::InputSeekError, true);
     if (inFile_.Read(bytes, sizeof bytes) != sizeof bytes || !zip::ParseEocd(bytes, eocd))
-        throw EZipEngine(11011, true);
-
-    const int64_t size = inFile_.Size();
-    const int64_t tailLength = std::min(size - endOfDirOffset_, kMaxSavedTail);
-    std::string savedTail(static_cast<size_t>(tailLength), '\0');
-    inFile_.Seek(endOfDirOffset_);
-    if (inFile_.Read(savedTail.data(), savedTail.size()) != savedTail.size())
-        throw EZipEngine(11011, true);
-
-    auto restore = [&] {
-        inFile_.Seek(endOfDirOffset_);
-        inFile_.Write(savedTail.data(), savedTail.size());
-        inFile_.Truncate(size);
-        inFile_.Flush();
-    };
-
-    const int64_t commentAt = endOfDirOffset_ + static_cast<int64_t>(zip::kEocdSize);
-    if (!inFile_.Seek(commentAt)) throw EZipEngine(11008, true);
-    if (inFile_.Write(raw.data(), raw.size()) != raw.size() || !inFile_.Flush()) {
-        restore();
-        throw EZipEngine(11010, true);
-    }
+        throw EZipEngine(MsgId::EndRecordReadError, true);
     eocd.commentLength = static_cast<uint16_t>(raw.size());
     std::vector<uint8_t> record;
     zip::AppendEocd(record, eocd);
-    if (!inFile_.Seek(endOfDirOffset_) || inFile_.Write(record.data(), record.size()) != record.size()) {
-        restore();
-        throw EZipEngine(11030, true);
+
+    // A link to the archive stays a link: the file it names is replaced.
+    std::error_code ec;
+    const std::filesystem::path target = std::filesystem::canonical(zipFileName_, ec);
+    struct stat st {};
+    if (ec || stat(target.c_str(), &st) != 0) throw EZipEngine(MsgId::ZipOpenFailed, true);
+    platform::AtomicFile out;
+    if (!out.Create(target.string())) throw EZipEngine(MsgId::TempFileCreateFailed, true);
+
+    std::vector<char> piece(kCopyPiece);
+    if (!inFile_.Seek(0)) throw EZipEngine(MsgId::InputSeekError, true);
+    for (int64_t left = endOfDirOffset_; left > 0;) {
+        const size_t want = static_cast<size_t>(std::min<int64_t>(left, kCopyPiece));
+        if (inFile_.Read(piece.data(), want) != want) throw EZipEngine(MsgId::InputSeekError, true);
+        if (!out.Write(piece.data(), want)) throw EZipEngine(MsgId::OutputWriteError, true);
+        left -= static_cast<int64_t>(want);
+        host_->ProcessPendingMessages();
     }
-    const int64_t newSize = commentAt + static_cast<int64_t>(raw.size());
-    if (!inFile_.Truncate(newSize) || !inFile_.Flush()) {
-        restore();
-        throw EZipEngine(11010, true);
-    }
+    if (!out.Write(record.data(), record.size())) throw EZipEngine(MsgId::EndRecordWriteError, true);
+    if (!out.Write(raw.data(), raw.size()) || !out.Commit(st.st_mode & 07777))
+        throw EZipEngine(MsgId::OutputWriteError, true);
+    const int64_t newSize = endOfDirOffset_ + static_cast<int64_t>(record.size() + raw.size());
     logicalSize_ = physicalSize_ = newSize;
 }
 

@@ -86,7 +86,7 @@ RecordRead ReadCentralRecord(Source& source, std::vector<uint8_t>& bytes,
     bytes.resize(zip::CentralRecordSize(record.header));
     const size_t rest = bytes.size() - zip::kCentralHeaderSize;
     if (source.Read(bytes.data() + zip::kCentralHeaderSize, rest) != rest) return RecordRead::ShortFields;
-    zip::ParseCentralRecord(bytes, record);
+    zip::FinishCentralRecord(bytes, record);
     return RecordRead::Ok;
 }
 

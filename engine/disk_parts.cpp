@@ -43,7 +43,7 @@ Volume& ZipEngine::DriveVolume() {
 bool ZipEngine::CheckDrive() {
     diskSize_ = diskFree_ = 0;
     volumeLabel_.clear();
-    if (!platform::DriveExists(spanDrive_)) throw EZipEngine(11004, spanDrive_);
+    if (!platform::DriveExists(spanDrive_)) throw EZipEngine(MsgId::DriveNotDefined, spanDrive_);
     Volume& volume = DriveVolume();
     switch (volume.ReadInfo(volumeLabel_, volumeSerial_)) {
         case Volume::Info::Read:
@@ -71,11 +71,11 @@ platform::DriveType ZipEngine::DiskPrompt() {
             newDiskNeeded_ = false;
             break;
         }
-        if (Unattended) throw EZipEngine(11025, true);
+        if (Unattended) throw EZipEngine(MsgId::UnattendedSpanning, true);
 
         std::string text;
         if (currentDisk_ < 0) {
-            text = LookupMessage(11033, "Please insert last disk in set");
+            text = LookupMessage(MsgId::InsertLastDisk, "Please insert last disk in set");
         } else if (writingSpan_) {
             int64_t volume = diskSize_;
             if (MaxVolumeSize > 0 && MaxVolumeSize < volume) volume = MaxVolumeSize;
@@ -83,21 +83,24 @@ platform::DriveType ZipEngine::DiskPrompt() {
             if (volume > 0) {
                 const int64_t estimate = (logicalSize_ + 4 + KeepFreeOnDisk1) / volume;
                 if (estimate > lastDiskNumber_) lastDiskNumber_ = static_cast<int>(estimate);
-                text = FormatMessageText(LookupMessage(11034, MissingMessageText(11034)),
-                                         {currentDisk_ + 1LL, lastDiskNumber_ + 1LL});
+                text = FormatMessageText(
+                    LookupMessage(MsgId::InsertDiskOf, MissingMessageText(MsgId::InsertDiskOf)),
+                    {currentDisk_ + 1LL, lastDiskNumber_ + 1LL});
             } else {
-                text = FormatMessageText(LookupMessage(11046, MissingMessageText(11046)),
-                                         {currentDisk_ + 1LL});
+                text = FormatMessageText(
+                    LookupMessage(MsgId::InsertDisk, MissingMessageText(MsgId::InsertDisk)),
+                    {currentDisk_ + 1LL});
             }
         } else {
-            text = FormatMessageText(LookupMessage(11034, MissingMessageText(11034)),
-                                     {currentDisk_ + 1LL, lastDiskNumber_ + 1LL});
+            text = FormatMessageText(
+                LookupMessage(MsgId::InsertDiskOf, MissingMessageText(MsgId::InsertDiskOf)),
+                {currentDisk_ + 1LL, lastDiskNumber_ + 1LL});
         }
-        text += FormatMessageText(LookupMessage(11035, "\r\nin drive: %s"), {spanDrive_});
+        text += FormatMessageText(LookupMessage(MsgId::InDrive, "\r\nin drive: %s"), {spanDrive_});
         answer = host_->AskQuestion("Kelp", text, Buttons::OkCancel);
         newDiskNeeded_ = false;
     }
-    if (answer != Answer::Ok) throw EZipEngine(11007, false);
+    if (answer != Answer::Ok) throw EZipEngine(MsgId::UserCanceled, false);
     return type;
 }
 
@@ -119,8 +122,8 @@ void ZipEngine::OpenPartForReading(int disk) {
             type = DiskPrompt();
         } while (!PartCheck(type));
         if (inFile_.Open(spanInName_, ArchiveFile::Mode::Read)) return;
-        if (IsFixed(type)) throw EZipEngine(11001, true);
-        ShowEngineMessage(11001);
+        if (IsFixed(type)) throw EZipEngine(MsgId::InputMissing, true);
+        ShowEngineMessage(MsgId::InputMissing);
     }
 }
 

@@ -10,6 +10,12 @@
 
 namespace engine {
 
+std::string ZipEngine::ExtractFolder() const {
+    std::error_code ec;
+    return !ExtrBaseDir.empty() && std::filesystem::is_directory(ExtrBaseDir, ec) ? ExtrBaseDir
+                                                                                 : std::string();
+}
+
 void ZipEngine::Extract() { RunExtract(false); }
 void ZipEngine::ExtractToMemory() { RunExtract(true); }
 
@@ -18,13 +24,13 @@ void ZipEngine::RunExtract(bool toMemory) {
     const uint32_t savedReqCount = passwordReqCount_;
     std::error_code ec;
     if (zipFileName_.empty() || !std::filesystem::is_regular_file(zipFileName_, ec)) {
-        ShowEngineMessage(10102);
+        ShowEngineMessage(MsgId::NoZipFile);
         return;
     }
     if (unzipLibBusy_) return;
     if (Unattended && Password.empty() && !OnPasswordError) {
         passwordReqCount_ = 0;
-        ShowEngineMessage(10502);
+        ShowEngineMessage(MsgId::UnattendedExtractWarning);
     }
 
     unzipLibBusy_ = true;
@@ -42,7 +48,22 @@ void ZipEngine::RunExtract(bool toMemory) {
         return;
     }
 
-    // The library is handed a full path: the current folder changes below.
+    const int version = UnzipLibVersion();
+    if (toMemory && version < KELP_V160) {
+        finish();
+        ShowEngineMessage(MsgId::ExtractStreamsUnsupported);
+        return;
+    }
+    // The library is told the folder to extract into; the process's current
+    // folder is never changed. Libraries before 1.60 know only the current
+    // folder: another target is refused rather than missed.
+    if (!toMemory && !ExtrOptions.Has(ExtrTest) && version < KELP_V160 &&
+        !ExtractFolder().empty() && !std::filesystem::equivalent(ExtractFolder(), ".", ec)) {
+        finish();
+        ShowEngineMessage(MsgId::ExtractFolderUnsupported);
+        return;
+    }
+
     std::string archive = std::filesystem::absolute(zipFileName_, ec).string();
     std::string joined;
     if (lastDiskNumber_ > 0) {
@@ -54,16 +75,6 @@ void ZipEngine::RunExtract(bool toMemory) {
             return;
         }
         archive = joined;
-    }
-
-    if (!ExtrBaseDir.empty() && std::filesystem::is_directory(ExtrBaseDir, ec))
-        std::filesystem::current_path(ExtrBaseDir, ec);
-
-    const int version = UnzipLibVersion();
-    if (toMemory && version < KELP_V160) {
-        finish();
-        ShowEngineMessage(10503);
-        return;
     }
 
     try {
@@ -95,7 +106,7 @@ void ZipEngine::RunExtract(bool toMemory) {
         if (call) successCount_ = CallUnzipExec(block->Data());
         if (toMemory && successCount_ != 1) extractStream_.clear();
     } catch (const std::exception&) {
-        ShowEngineMessage(10501);
+        ShowEngineMessage(MsgId::ExtractAbort);
     }
     FSpecArgs.clear();
     if (!joined.empty()) std::filesystem::remove(joined, ec);

@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "engine/message_ids.h"
+
 namespace engine {
 
 class EZipEngine : public std::runtime_error {

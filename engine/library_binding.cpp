@@ -29,10 +29,13 @@ struct LibraryNames {
     int execMissing;
     int versionMissing;
 };
-constexpr LibraryNames kZipNames{KZIP_LIBRARY_FILE, KZIP_EXEC_NAME, KZIP_VERSION_NAME,
-                                 10604, 10601, 10602, 10603};
-constexpr LibraryNames kUnzipNames{KUNZIP_LIBRARY_FILE, KUNZIP_EXEC_NAME, KUNZIP_VERSION_NAME,
-                                   10704, 10701, 10702, 10703};
+constexpr LibraryNames kZipNames{
+    KZIP_LIBRARY_FILE,   KZIP_EXEC_NAME,        KZIP_VERSION_NAME,       MsgId::ZipLibNotFound,
+    MsgId::ZipLibLoaded, MsgId::ZipExecMissing, MsgId::ZipVersionMissing};
+constexpr LibraryNames kUnzipNames{KUNZIP_LIBRARY_FILE,       KUNZIP_EXEC_NAME,
+                                   KUNZIP_VERSION_NAME,       MsgId::UnzipLibNotFound,
+                                   MsgId::UnzipLibLoaded,     MsgId::UnzipExecMissing,
+                                   MsgId::UnzipVersionMissing};
 
 // The callback both libraries call; the record names the engine.
 extern "C" int32_t EngineCallback(KCallbackRecord* record) {
@@ -154,9 +157,12 @@ std::unique_ptr<UnzipParamBlock> ZipEngine::FillUnzParams(const std::string& arc
         b.OverwriteOn = Bool32(ExtrOptions.Has(ExtrOverWrite));
         b.ArchiveNameText = archiveText;
     });
-    if (block->CurrentLayout())
-        block->Current().PasswordTries =
-            version >= KELP_V160 ? static_cast<int32_t>(passwordReqCount_) : 0;
+    if (block->CurrentLayout() && version >= KELP_V160) {
+        KUnzipParams& b = block->Current();
+        b.PasswordTries = static_cast<int32_t>(passwordReqCount_);
+        const std::string folder = ExtractFolder();
+        if (!folder.empty()) b.TargetDirText = block->strings.Copy(folder);
+    }
     block->SetSpecs(FSpecArgs);
     return block;
 }

@@ -44,7 +44,8 @@ void ZipEngine::CopySpanBytes(ArchiveFile& out, uint64_t count, int errorId) {
     while (count > 0) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(count, sizeof buffer));
         const size_t got = inFile_.Read(buffer, want);
-        if (got > 0 && out.Write(buffer, got) != got) throw EZipEngine(11010, true);
+        if (got > 0 && out.Write(buffer, got) != got)
+            throw EZipEngine(MsgId::OutputWriteError, true);
         count -= got;
         if (got < want) {
             if (inFile_.Position() < inFile_.Size() || currentDisk_ >= lastDiskNumber_)
@@ -63,10 +64,10 @@ int ZipEngine::ReportSpanFailure() {
         ReportEngineError(e);
         return -7;
     } catch (const std::bad_alloc&) {
-        ShowEngineMessage(10103);
+        ShowEngineMessage(MsgId::OutOfMemory);
         return -8;
     } catch (const std::exception& e) {
-        ShowEngineMessage(11024, e.what());
+        ShowEngineMessage(MsgId::SpanUnknownError, e.what());
         return -9;
     }
 }
@@ -87,7 +88,7 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
         if (!outFilePath.empty() && outFilePath.back() == '/') {
             std::string pattern = outFilePath + "zipXXXXXX";
             const int fd = mkstemp(pattern.data());
-            if (fd < 0) throw EZipEngine(11027, true);
+            if (fd < 0) throw EZipEngine(MsgId::TempFileCreateFailed, true);
             ::close(fd);
             std::filesystem::remove(pattern);
             outPath = pattern;
@@ -98,9 +99,10 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
         }
         outPath = std::filesystem::path(outPath).replace_extension(".zip").string();
         const int fd = ::open(outPath.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0644);
-        if (fd < 0) throw EZipEngine(11009, true);
+        if (fd < 0) throw EZipEngine(MsgId::OutputCreateFailed, true);
         ::close(fd);
-        if (!out.Open(outPath, ArchiveFile::Mode::ReadWrite)) throw EZipEngine(11009, true);
+        if (!out.Open(outPath, ArchiveFile::Mode::ReadWrite))
+            throw EZipEngine(MsgId::OutputCreateFailed, true);
 
         // Only the last part has an end record: on a removable drive, ask
         // for disks until it is in; on a fixed drive the file must be it.
@@ -114,8 +116,8 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
                 const int n = digits.size() == 3 && std::all_of(digits.begin(), digits.end(), ::isdigit)
                                   ? std::stoi(digits)
                                   : 0;
-                if (n == 1) throw EZipEngine(11045, true);
-                throw EZipEngine(11038, n);
+                if (n == 1) throw EZipEngine(MsgId::FirstFileOfSet, true);
+                throw EZipEngine(MsgId::NthDiskOfSet, n);
             }
             type = DiskPrompt();
             newDiskNeeded_ = true;
@@ -125,7 +127,8 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
         if (stat(spanInName_.c_str(), &st) == 0) spanTime = st.st_mtime;
         lastDiskNumber_ = currentDisk_ = eocd.ThisDisk;
         if (eocd.CentralDisk != eocd.ThisDisk) OpenPartForReading(eocd.CentralDisk);
-        if (!inFile_.Seek(static_cast<int64_t>(eocd.CentralOffset))) throw EZipEngine(11008, true);
+        if (!inFile_.Seek(static_cast<int64_t>(eocd.CentralOffset)))
+            throw EZipEngine(MsgId::InputSeekError, true);
 
         // First pass over the central directory: the member table.
         std::vector<SpanRecord> records;
@@ -133,16 +136,20 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
         unsigned char header[kCentralHeaderSize];
         std::string name;
         for (uint64_t i = 0; i < eocd.TotalEntries; ++i) {
-            if (!ReadSpanUnit(header, sizeof header, 11013)) throw EZipEngine(11013, true);
-            if (Get32(header) != kCentralHeaderSig) throw EZipEngine(11015, true);
+            if (!ReadSpanUnit(header, sizeof header, MsgId::CentralHeaderReadError))
+                throw EZipEngine(MsgId::CentralHeaderReadError, true);
+            if (Get32(header) != kCentralHeaderSig)
+                throw EZipEngine(MsgId::CentralSignatureWrong, true);
             name.resize(Get16(header + 28));
-            if (inFile_.Read(name.data(), name.size()) != name.size()) throw EZipEngine(11017, true);
+            if (inFile_.Read(name.data(), name.size()) != name.size())
+                throw EZipEngine(MsgId::CentralNameReadError, true);
             SpanRecord& r = records.emplace_back();
             r.name = name;
             r.packedSize = Get32(header + 20);
             const uint32_t extra = Get16(header + 30), comment = Get16(header + 32);
             byteTotal += name.size() + r.packedSize + extra + comment;
-            if (!inFile_.Seek(inFile_.Position() + extra + comment)) throw EZipEngine(11008, true);
+            if (!inFile_.Seek(inFile_.Position() + extra + comment))
+                throw EZipEngine(MsgId::InputSeekError, true);
         }
 
         OpenPartForReading(0);
@@ -152,57 +159,65 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
         }
         unsigned char marker[4];
         if (inFile_.Read(marker, 4) != 4 || Get32(marker) != kDataDescriptorSig)
-            throw EZipEngine(11031, true);
+            throw EZipEngine(MsgId::ExtendedLocalReadError, true);
 
         // The local entries, copied in order.
         unsigned char local[kLocalHeaderSize];
         for (size_t i = 0; i < records.size(); ++i) {
-            if (!ReadSpanUnit(local, sizeof local, 11012)) throw EZipEngine(11012, true);
-            if (Get32(local) != kLocalHeaderSig) throw EZipEngine(11014, true);
+            if (!ReadSpanUnit(local, sizeof local, MsgId::LocalHeaderReadError))
+                throw EZipEngine(MsgId::LocalHeaderReadError, true);
+            if (Get32(local) != kLocalHeaderSig) throw EZipEngine(MsgId::LocalSignatureWrong, true);
             name.resize(Get16(local + 26));
-            if (inFile_.Read(name.data(), name.size()) != name.size()) throw EZipEngine(11016, true);
+            if (inFile_.Read(name.data(), name.size()) != name.size())
+                throw EZipEngine(MsgId::LocalNameReadError, true);
             SpanRecord& r = FindSpanRecord(records, name);
             r.relOffset = static_cast<uint32_t>(out.Position());
-            if (OnMessage) OnMessage(0, LookupMessage(10105, MissingMessageText(10105)) + name);
+            if (OnMessage)
+                OnMessage(0,
+                          LookupMessage(MsgId::Copying, MissingMessageText(MsgId::Copying)) + name);
             if (OnProgress) OnProgress(ptFileStart, name, r.packedSize);
             if (out.Write(local, sizeof local) != sizeof local ||
                 out.Write(name.data(), name.size()) != name.size())
-                throw EZipEngine(11028, true);
-            CopySpanBytes(out, Get16(local + 28), 11018);
+                throw EZipEngine(MsgId::LocalHeaderWriteError, true);
+            CopySpanBytes(out, Get16(local + 28), MsgId::LocalExtraReadError);
             const uint32_t packed = Get32(local + 18) != 0 ? Get32(local + 18) : r.packedSize;
-            CopySpanBytes(out, packed, 11021);
-            if (Get16(local + 6) & 0x0008) CopySpanBytes(out, 16, 11020);
+            CopySpanBytes(out, packed, MsgId::PackedDataReadError);
+            if (Get16(local + 6) & 0x0008) CopySpanBytes(out, 16, MsgId::DataDescriptorError);
         }
 
         // Second pass: the central directory with offsets into the joined file.
         uint32_t centralAt = 0;
         for (size_t i = 0; i < records.size(); ++i) {
-            if (!ReadSpanUnit(header, sizeof header, 11013)) throw EZipEngine(11013, true);
-            if (Get32(header) != kCentralHeaderSig) throw EZipEngine(11015, true);
+            if (!ReadSpanUnit(header, sizeof header, MsgId::CentralHeaderReadError))
+                throw EZipEngine(MsgId::CentralHeaderReadError, true);
+            if (Get32(header) != kCentralHeaderSig)
+                throw EZipEngine(MsgId::CentralSignatureWrong, true);
             name.resize(Get16(header + 28));
-            if (inFile_.Read(name.data(), name.size()) != name.size()) throw EZipEngine(11017, true);
+            if (inFile_.Read(name.data(), name.size()) != name.size())
+                throw EZipEngine(MsgId::CentralNameReadError, true);
             if (i == 0) centralAt = static_cast<uint32_t>(out.Position());
             const SpanRecord& r = FindSpanRecord(records, name);
             Put32(header + 42, r.relOffset);
             Put16(header + 34, 0);
             if (out.Write(header, sizeof header) != sizeof header ||
                 out.Write(name.data(), name.size()) != name.size())
-                throw EZipEngine(11029, true);
-            CopySpanBytes(out, Get16(header + 30), 11019);
-            CopySpanBytes(out, Get16(header + 32), 11022);
+                throw EZipEngine(MsgId::CentralHeaderWriteError, true);
+            CopySpanBytes(out, Get16(header + 30), MsgId::CentralExtraReadError);
+            CopySpanBytes(out, Get16(header + 32), MsgId::FileCommentReadError);
         }
 
         // The end record, for one disk.
         unsigned char end[kEndOfDirSize];
-        if (!ReadSpanUnit(end, sizeof end, 11011) || Get32(end) != kEndOfDirSig)
-            throw EZipEngine(11011, true);
+        if (!ReadSpanUnit(end, sizeof end, MsgId::EndRecordReadError) || Get32(end) != kEndOfDirSig)
+            throw EZipEngine(MsgId::EndRecordReadError, true);
         if (records.empty()) centralAt = static_cast<uint32_t>(out.Position());
         Put16(end + 4, 0);
         Put16(end + 6, 0);
         Put32(end + 16, centralAt);
-        if (out.Write(end, sizeof end) != sizeof end) throw EZipEngine(11030, true);
-        CopySpanBytes(out, Get16(end + 20), 11023);
-        if (!out.Flush()) throw EZipEngine(11010, true);
+        if (out.Write(end, sizeof end) != sizeof end)
+            throw EZipEngine(MsgId::EndRecordWriteError, true);
+        CopySpanBytes(out, Get16(end + 20), MsgId::ArchiveCommentReadError);
+        if (!out.Flush()) throw EZipEngine(MsgId::OutputWriteError, true);
     } catch (...) {
         result = ReportSpanFailure();
     }

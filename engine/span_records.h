@@ -23,7 +23,7 @@ struct SpanRecord {
 inline SpanRecord& FindSpanRecord(std::vector<SpanRecord>& records, const std::string& name) {
     for (auto& r : records)
         if (r.name.size() == name.size() && strcasecmp(r.name.c_str(), name.c_str()) == 0) return r;
-    throw EZipEngine(11026, true);
+    throw EZipEngine(MsgId::SpanRecordMissing, true);
 }
 
 }  // namespace engine

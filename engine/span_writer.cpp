@@ -56,12 +56,12 @@ void ZipEngine::OpenNextSpanPart() {
         if (!fixed && AddOptions.Has(AddDiskSpanErase)) {
             volumeLabel_ = label;
             const int formatted = DriveVolume().Format(label);
-            if (formatted == -2) throw EZipEngine(11007, false);
-            if (formatted == -1) throw EZipEngine(11007, true);
+            if (formatted == -2) throw EZipEngine(MsgId::UserCanceled, false);
+            if (formatted == -1) throw EZipEngine(MsgId::UserCanceled, true);
         }
         std::error_code ec;
         if (std::filesystem::exists(spanPartPath_, ec)) {
-            if (Unattended) throw EZipEngine(11025, true);
+            if (Unattended) throw EZipEngine(MsgId::UnattendedSpanning, true);
             // A file of this set (same date-time) on a disk labelled with an
             // earlier number is an earlier disk; anything else is a stranger.
             int labelNo = 1;
@@ -70,9 +70,11 @@ void ZipEngine::OpenNextSpanPart() {
                 labelNo = std::stoi(volumeLabel_.substr(8, 3));
             const bool stranger = FileTime(spanPartPath_) != spanFileDate_ || labelNo - 1 >= currentDisk_;
             const std::string text =
-                stranger ? FormatMessageText(LookupMessage(11039, "Overwrite previous file %s"),
+                stranger ? FormatMessageText(LookupMessage(MsgId::OverwriteFileQuery,
+                                                           "Overwrite previous file %s"),
                                              {spanPartPath_})
-                         : FormatMessageText(LookupMessage(11040, "Overwrite previous disk no %d"),
+                         : FormatMessageText(LookupMessage(MsgId::OverwritePreviousDisk,
+                                                           "Overwrite previous disk no %d"),
                                              {static_cast<long long>(labelNo)});
             const Answer answer = host_->AskQuestion("Confirm", text, Buttons::YesNoCancel);
             // No asks for another disk; on a fixed drive there is none, so it stops.
@@ -81,10 +83,10 @@ void ZipEngine::OpenNextSpanPart() {
                 newDiskNeeded_ = true;
                 continue;
             }
-            if (answer != Answer::Yes) throw EZipEngine(11007, false);
+            if (answer != Answer::Yes) throw EZipEngine(MsgId::UserCanceled, false);
         }
         std::filesystem::remove(spanPartPath_, ec);
-        if (!spanOutFile_.Create(spanPartPath_)) throw EZipEngine(11009, true);
+        if (!spanOutFile_.Create(spanPartPath_)) throw EZipEngine(MsgId::OutputCreateFailed, true);
 
         int64_t total = -1;
         DriveVolume().QuerySpace(diskFree_, total);
@@ -94,16 +96,17 @@ void ZipEngine::OpenNextSpanPart() {
             // Nothing stays on a disk that is too full.
             spanOutFile_.Close();
             std::filesystem::remove(spanPartPath_, ec);
-            if (Unattended) throw EZipEngine(11025, true);
+            if (Unattended) throw EZipEngine(MsgId::UnattendedSpanning, true);
             const Answer answer = host_->AskQuestion(
-                "Kelp", LookupMessage(11032, MissingMessageText(11032)), Buttons::RetryCancel);
-            if (answer == Answer::None) throw EZipEngine(11006, true);
-            if (answer != Answer::Retry) throw EZipEngine(11007, false);
+                "Kelp", LookupMessage(MsgId::DiskFull, MissingMessageText(MsgId::DiskFull)),
+                Buttons::RetryCancel);
+            if (answer == Answer::None) throw EZipEngine(MsgId::NoMemoryForMsgBox, true);
+            if (answer != Answer::Retry) throw EZipEngine(MsgId::UserCanceled, false);
             bytesOnDisk_ = 0;
             newDiskNeeded_ = true;
             continue;
         }
-        if (!fixed && !DriveVolume().SetLabel(label)) throw EZipEngine(11005, true);
+        if (!fixed && !DriveVolume().SetLabel(label)) throw EZipEngine(MsgId::LabelNotSet, true);
         return;
     }
 }
@@ -113,11 +116,11 @@ void ZipEngine::OpenNextSpanPart() {
 void ZipEngine::SplitWrite(const unsigned char* buffer, size_t length, size_t unit) {
     for (;;) {
         host_->ProcessPendingMessages();
-        if (CancelRequested) throw EZipEngine(11007, false);
+        if (CancelRequested) throw EZipEngine(MsgId::UserCanceled, false);
         if (!spanOutFile_.IsOpen()) OpenNextSpanPart();
         if (unit > 0 && static_cast<int64_t>(unit) > diskFree_) {
             // A unit larger than a whole part would never fit anywhere.
-            if (bytesOnDisk_ == 0) throw EZipEngine(11032, true);
+            if (bytesOnDisk_ == 0) throw EZipEngine(MsgId::DiskFull, true);
             CloseSpanPart();
             newDiskNeeded_ = true;
             ++currentDisk_;
@@ -125,7 +128,7 @@ void ZipEngine::SplitWrite(const unsigned char* buffer, size_t length, size_t un
             continue;
         }
         const size_t n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(length), diskFree_));
-        if (spanOutFile_.Write(buffer, n) != n) throw EZipEngine(11010, true);
+        if (spanOutFile_.Write(buffer, n) != n) throw EZipEngine(MsgId::OutputWriteError, true);
         if (showSpanProgress_ && OnProgress) OnProgress(ptBytesDone, "", static_cast<int64_t>(n));
         bytesOnDisk_ += n;
         diskFree_ -= static_cast<int64_t>(n);
@@ -164,7 +167,8 @@ int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFi
     BusyCursor busy(*host_);
     try {
         std::error_code ec;
-        if (!std::filesystem::is_regular_file(inFileName, ec)) throw EZipEngine(11001, true);
+        if (!std::filesystem::is_regular_file(inFileName, ec))
+            throw EZipEngine(MsgId::InputMissing, true);
         EocdRecord eocd;
         OpenArchiveEnd(eocd, true);
         spanFileDate_ = FileTime(inFileName);
@@ -173,16 +177,19 @@ int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFi
         // followed by a data descriptor may hold 0.
         std::vector<std::pair<uint32_t, uint32_t>> packedAt;  // local offset, packed size
         const int64_t centralAt = endOfDirOffset_ - static_cast<int64_t>(eocd.CentralSize);
-        if (centralAt < 0 || !inFile_.Seek(centralAt)) throw EZipEngine(11008, true);
+        if (centralAt < 0 || !inFile_.Seek(centralAt))
+            throw EZipEngine(MsgId::InputSeekError, true);
         unsigned char header[kCentralHeaderSize];
         for (uint64_t i = 0; i < eocd.TotalEntries; ++i) {
-            if (inFile_.Read(header, sizeof header) != sizeof header) throw EZipEngine(11013, true);
-            if (Get32(header) != kCentralHeaderSig) throw EZipEngine(11015, true);
+            if (inFile_.Read(header, sizeof header) != sizeof header)
+                throw EZipEngine(MsgId::CentralHeaderReadError, true);
+            if (Get32(header) != kCentralHeaderSig)
+                throw EZipEngine(MsgId::CentralSignatureWrong, true);
             packedAt.emplace_back(Get32(header + 42), Get32(header + 20));
             inFile_.Seek(inFile_.Position() + Get16(header + 28) + Get16(header + 30) + Get16(header + 32));
         }
         std::sort(packedAt.begin(), packedAt.end());
-        if (!inFile_.Seek(0)) throw EZipEngine(11008, true);
+        if (!inFile_.Seek(0)) throw EZipEngine(MsgId::InputSeekError, true);
 
         const unsigned char marker[4] = {0x50, 0x4B, 0x07, 0x08};
         SplitWrite(marker, sizeof marker, 0);
@@ -195,13 +202,16 @@ int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFi
         std::vector<SpanRecord> records;
         std::string name;
         unsigned char local[kLocalHeaderSize];
-        const std::string copying = LookupMessage(10105, MissingMessageText(10105));
+        const std::string copying =
+            LookupMessage(MsgId::Copying, MissingMessageText(MsgId::Copying));
         for (uint64_t i = 0; i < eocd.TotalEntries; ++i) {
             const uint32_t at = static_cast<uint32_t>(inFile_.Position());
-            if (inFile_.Read(local, sizeof local) != sizeof local) throw EZipEngine(11012, true);
-            if (Get32(local) != kLocalHeaderSig) throw EZipEngine(11014, true);
+            if (inFile_.Read(local, sizeof local) != sizeof local)
+                throw EZipEngine(MsgId::LocalHeaderReadError, true);
+            if (Get32(local) != kLocalHeaderSig) throw EZipEngine(MsgId::LocalSignatureWrong, true);
             name.resize(Get16(local + 26));
-            if (inFile_.Read(name.data(), name.size()) != name.size()) throw EZipEngine(11016, true);
+            if (inFile_.Read(name.data(), name.size()) != name.size())
+                throw EZipEngine(MsgId::LocalNameReadError, true);
             SpanRecord& record = records.emplace_back();
             record.diskNo = static_cast<uint16_t>(currentDisk_);
             record.name = name;
@@ -217,24 +227,28 @@ int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFi
             SplitWrite(local, sizeof local, kLocalHeaderSize + name.size() + extra);
             record.relOffset = static_cast<uint32_t>(bytesOnDisk_ - kLocalHeaderSize);
             SplitWrite(reinterpret_cast<const unsigned char*>(name.data()), name.size(), 0);
-            CopyToSplit(extra, 11018);
-            CopyToSplit(packed, 11021);
-            if (descriptor) CopyToSplit(16, 11020);
+            CopyToSplit(extra, MsgId::LocalExtraReadError);
+            CopyToSplit(packed, MsgId::PackedDataReadError);
+            if (descriptor) CopyToSplit(16, MsgId::DataDescriptorError);
         }
 
-        const std::string central = LookupMessage(11047, MissingMessageText(11047));
+        const std::string central =
+            LookupMessage(MsgId::CentralDirectory, MissingMessageText(MsgId::CentralDirectory));
         if (OnMessage) OnMessage(0, copying + central);
         if (OnProgress)
             OnProgress(ptFileStart, central,
                        static_cast<int64_t>(eocd.CentralSize) + kEndOfDirSize + eocd.CommentLength);
-        if (!inFile_.Seek(centralAt)) throw EZipEngine(11008, true);
+        if (!inFile_.Seek(centralAt)) throw EZipEngine(MsgId::InputSeekError, true);
         int centralDisk = currentDisk_;
         uint32_t centralOffset = 0;
         for (uint64_t i = 0; i < eocd.TotalEntries; ++i) {
-            if (inFile_.Read(header, sizeof header) != sizeof header) throw EZipEngine(11013, true);
-            if (Get32(header) != kCentralHeaderSig) throw EZipEngine(11015, true);
+            if (inFile_.Read(header, sizeof header) != sizeof header)
+                throw EZipEngine(MsgId::CentralHeaderReadError, true);
+            if (Get32(header) != kCentralHeaderSig)
+                throw EZipEngine(MsgId::CentralSignatureWrong, true);
             name.resize(Get16(header + 28));
-            if (inFile_.Read(name.data(), name.size()) != name.size()) throw EZipEngine(11017, true);
+            if (inFile_.Read(name.data(), name.size()) != name.size())
+                throw EZipEngine(MsgId::CentralNameReadError, true);
             const SpanRecord& record = FindSpanRecord(records, name);
             Put16(header + 34, record.diskNo);
             Put32(header + 42, record.relOffset);
@@ -245,13 +259,13 @@ int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFi
                 centralOffset = static_cast<uint32_t>(bytesOnDisk_ - kCentralHeaderSize);
             }
             SplitWrite(reinterpret_cast<const unsigned char*>(name.data()), name.size(), 0);
-            CopyToSplit(extra, 11019);
-            CopyToSplit(comment, 11022);
+            CopyToSplit(extra, MsgId::CentralExtraReadError);
+            CopyToSplit(comment, MsgId::FileCommentReadError);
         }
 
         unsigned char end[kEndOfDirSize];
         if (!inFile_.Seek(endOfDirOffset_) || inFile_.Read(end, sizeof end) != sizeof end)
-            throw EZipEngine(11008, true);
+            throw EZipEngine(MsgId::InputSeekError, true);
         // Place the end record first: the part it lands on is the last one.
         const size_t endUnit = kEndOfDirSize + eocd.CommentLength;
         SplitWrite(end, 0, endUnit);
@@ -263,7 +277,7 @@ int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFi
         Put16(end + 6, static_cast<uint16_t>(centralDisk));
         Put32(end + 16, centralOffset);
         SplitWrite(end, sizeof end, endUnit);
-        CopyToSplit(eocd.CommentLength, 11023);
+        CopyToSplit(eocd.CommentLength, MsgId::ArchiveCommentReadError);
         showSpanProgress_ = false;
     } catch (...) {
         result = ReportSpanFailure();

@@ -7,7 +7,10 @@ namespace engine {
 namespace {
 
 // Warnings and notices that do not mean an operation failed.
-bool IsWarning(int id) { return id == 10203 || id == 10204 || id == 10601 || id == 10701; }
+bool IsWarning(int id) {
+    return id == MsgId::StructureWarning || id == MsgId::TrailingGarbage ||
+           id == MsgId::ZipLibLoaded || id == MsgId::UnzipLibLoaded;
+}
 
 constexpr size_t kPasswordMaxLength = 80;
 
@@ -50,20 +53,25 @@ int ZipEngine::AskPassword(const std::string& title, const std::string& prompt,
 
 std::string ZipEngine::AddPasswordPrompt() {
     if (Unattended) {
-        ShowEngineMessage(10150);
+        ShowEngineMessage(MsgId::NoAddPassword);
         return {};
     }
-    const std::string title = LookupMessage(10154, kMissingMessagePrefix);
+    const std::string title = LookupMessage(MsgId::PasswordTitle, kMissingMessagePrefix);
     std::string first;
-    if (AskPassword(title, LookupMessage(10155, MissingMessageText(10155)), first) != 1 ||
+    if (AskPassword(title,
+                    LookupMessage(MsgId::EnterPassword, MissingMessageText(MsgId::EnterPassword)),
+                    first) != 1 ||
         first.empty())
         return {};
     std::string second;
-    if (AskPassword(title, LookupMessage(10156, MissingMessageText(10156)), second) != 1 ||
+    if (AskPassword(
+            title,
+            LookupMessage(MsgId::ConfirmPassword, MissingMessageText(MsgId::ConfirmPassword)),
+            second) != 1 ||
         second.empty())
         return {};
     if (first != second) {
-        ShowEngineMessage(10104);
+        ShowEngineMessage(MsgId::PasswordsDiffer);
         return {};
     }
     return second;
@@ -71,13 +79,56 @@ std::string ZipEngine::AddPasswordPrompt() {
 
 std::string ZipEngine::ExtractPasswordPrompt() {
     if (Unattended) {
-        ShowEngineMessage(10151);
+        ShowEngineMessage(MsgId::NoExtractPassword);
         return {};
     }
     std::string password;
-    AskPassword(LookupMessage(10154, kMissingMessagePrefix),
-                LookupMessage(10155, MissingMessageText(10155)), password);
+    AskPassword(LookupMessage(MsgId::PasswordTitle, kMissingMessagePrefix),
+                LookupMessage(MsgId::EnterPassword, MissingMessageText(MsgId::EnterPassword)),
+                password);
     return password;
+}
+
+}  // namespace engine
+
+namespace engine {
+
+SfxSettings ZipEngine::SfxSettingsNow() const {
+    return {SFXOptions, SFXOverWriteMode, SFXCaption, SFXDefaultDir, SFXCommandLine, SFXMessage, SFXIcon};
+}
+
+void ZipEngine::SetSfxSettings(const SfxSettings& s) {
+    SFXOptions = s.options;
+    SFXOverWriteMode = s.overwrite;
+    SFXCaption = s.caption;
+    SFXDefaultDir = s.defaultDir;
+    SFXCommandLine = s.commandLine;
+    SFXMessage = s.message;
+    SFXIcon = s.icon;
+}
+
+SfxConverter ZipEngine::MakeSfxConverter() {
+    return SfxConverter(
+        *host_, [this](int id, const std::string& extra) { ShowEngineMessage(id, extra); },
+        [this](const std::string& path) { return DiscardFile(path); });
+}
+
+int ZipEngine::ConvertToExe(bool newFile) {
+    std::string outName;
+    const int code = MakeSfxConverter().ToExe(zipFileName_, newFile, SfxSettingsNow(), SFXPath,
+                                              dllDirectory_, outName);
+    if (code == 0 && !newFile) setZipFileName(outName);
+    return code;
+}
+
+int ZipEngine::ConvertToZip() {
+    SfxSettings settings = SfxSettingsNow();
+    std::string outName;
+    const int code = MakeSfxConverter().ToZip(zipFileName_, sfxPrefixSize_, settings, outName);
+    // The program's settings are taken even when its archive could not be written.
+    SetSfxSettings(settings);
+    if (code == 0) setZipFileName(outName);
+    return code;
 }
 
 }  // namespace engine

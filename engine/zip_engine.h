@@ -12,7 +12,10 @@
 #include <atomic>
 #include <ctime>
 
+#include "engine/archive_end.h"
 #include "engine/archive_file.h"
+#include "engine/directory_reader.h"
+#include "engine/sfx_converter.h"
 #include "engine/ezip_engine.h"
 #include "engine/host_ui.h"
 #include "engine/option_set.h"
@@ -34,15 +37,7 @@ using AddOpts = OptionSet<AddOptsEnum>;
 enum ExtrOptsEnum { ExtrDirNames, ExtrOverWrite, ExtrFreshen, ExtrUpdate, ExtrTest };
 using ExtrOpts = OptionSet<ExtrOptsEnum>;
 
-enum SFXOptsEnum {
-    SFXAskCmdLine, SFXAskFiles, SFXAutoRun, SFXHideOverWriteBox, SFXCheckSize, SFXNoSuccessMsg
-};
-using SFXOpts = OptionSet<SFXOptsEnum>;
 
-enum OvrOpts { OvrConfirm, OvrAlways, OvrNever };
-
-// How names and comments are converted between the OEM and ANSI character sets.
-enum CodePageOpts { cpAuto, cpNone, cpOEM };
 
 // What happens to files the engine replaces: deleted for good, or moved to
 // the trash.
@@ -67,20 +62,6 @@ struct AddSource {
 class UnzipParamBlock;
 class ZipParamBlock;
 
-// The end-of-central-directory record. The counts, size and offset are wide
-// enough for the values of a ZIP64 end record, which replace the 16- and
-// 32-bit fields when the archive has one.
-struct EocdRecord {
-    uint16_t ThisDisk = 0;
-    uint16_t CentralDisk = 0;
-    uint64_t EntriesThisDisk = 0;
-    uint64_t TotalEntries = 0;
-    uint64_t CentralSize = 0;
-    uint64_t CentralOffset = 0;
-    uint16_t CommentLength = 0;
-    bool Zip64 = false;
-    int64_t Zip64RecordOffset = 0;  // file offset of the ZIP64 end record, if any
-};
 
 // The name of part `part` of a set on a fixed drive: the three characters in
 // front of the extension replaced by the part number as three digits.
@@ -155,6 +136,9 @@ public:
     static bool ZipLibLoaded();
     static bool UnzipLibLoaded();
 
+    // The folder Extract writes into: ExtrBaseDir when it names a folder,
+    // else "" (the current folder).
+    std::string ExtractFolder() const;
     // The decompression block for `archiveName` in the layout of `version`.
     std::unique_ptr<UnzipParamBlock> FillUnzParams(const std::string& archiveName, int version);
     // The compression block for `archiveName` in the layout of `version`.
@@ -277,8 +261,6 @@ public:
 
 private:
     void ReadDirectory();
-    void ReadCentralDirectory(const EocdRecord& eocd);
-    void ReadZip64End(EocdRecord& eocd);
     Volume& DriveVolume();
     bool CheckDrive();
     platform::DriveType DiskPrompt();
@@ -293,8 +275,10 @@ private:
     void CloseSpanPart();
     void CopyToSplit(uint64_t count, int errorId);
     void CopySpanBytes(ArchiveFile& out, uint64_t count, int errorId);
-    int CopyArchiveBody(ArchiveFile& out, const EocdRecord& eocd, int64_t from, int64_t& expected);
-    int MoveCentralDirectory(ArchiveFile& out, const EocdRecord& eocd, int64_t shift);
+    // The SFX properties as the converter takes them, and back.
+    SfxSettings SfxSettingsNow() const;
+    void SetSfxSettings(const SfxSettings& settings);
+    SfxConverter MakeSfxConverter();
     std::string StoreSuffixList() const;
     static int32_t CallZipExec(void* block);
     static int32_t CallUnzipExec(void* block);

@@ -6,6 +6,8 @@
 #include <string>
 #include <variant>
 
+#include "engine/message_ids.h"
+
 namespace engine {
 
 // The table text for `id`, or `fallback` when the table has none.

@@ -1,15 +1,12 @@
 #include "platform/settings_store.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "platform/atomic_file.h"
 #include "platform/folders.h"
 
 namespace platform {
@@ -86,27 +83,6 @@ std::optional<int32_t> ParseNumber(const std::string& text) {
 }
 
 }  // namespace
-
-bool WriteFileAtomically(const std::string& path, const std::string& bytes, unsigned mode) {
-    std::string temp = path + ".XXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd < 0) return false;
-    bool ok = fchmod(fd, mode) == 0;
-    size_t done = 0;
-    while (ok && done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-            ok = false;
-        else
-            done += size_t(n);
-    }
-    ok = ok && fsync(fd) == 0;
-    ok = (close(fd) == 0) && ok;
-    ok = ok && rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) unlink(temp.c_str());
-    return ok;
-}
 
 SettingsStore::SettingsStore(std::string folder)
     : folder_(folder.empty() ? ConfigFolder() : WithTrailingSlash(std::move(folder))),

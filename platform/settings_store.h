@@ -63,8 +63,4 @@ class SettingsStore {
     std::string file_;
 };
 
-// Writes `bytes` to `path` through a temporary file in the same folder
-// (flushed, then renamed over the target) with the given mode.
-bool WriteFileAtomically(const std::string& path, const std::string& bytes, unsigned mode);
-
 }  // namespace platform

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/atomic_file.h"
 #include "platform/folders.h"
 #include "platform/settings_store.h"
 

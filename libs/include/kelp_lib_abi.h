@@ -247,7 +247,9 @@ typedef struct KUnzipParams {
     KBool32 ToMemory;        /*  80 */
     uint8_t* MemoryAddress;  /*  84 */
     uint32_t MemorySize;     /*  88 */
-    int32_t Reserved92[3];   /*  92 */
+    char* TargetDirText;     /*  92  160: the folder to extract into;
+                                     NULL or "" = the current folder */
+    int32_t Reserved96[2];   /*  96 */
     int32_t PasswordTries;   /* 104 */
     int32_t Reserved108[9];  /* 108 */
     int32_t EndMarker;       /* 144 */
@@ -373,6 +375,7 @@ KELP_ABI_ASSERT(offsetof(KUnzipParams, SpecTable) == 72);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, ToMemory) == 80);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, MemoryAddress) == 84);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, MemorySize) == 88);
+KELP_ABI_ASSERT(offsetof(KUnzipParams, TargetDirText) == 92);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, PasswordTries) == 104);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, EndMarker) == 144);
 KELP_ABI_ASSERT(sizeof(KUnzipParams) == 148);

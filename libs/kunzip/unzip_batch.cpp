@@ -81,11 +81,11 @@ int32_t UnzipBatch::Run() {
         return 0;
     }
     if (!request_.test && !request_.toMemory) {
-        baseFd_ = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const std::string folder = request_.targetDir.empty() ? "." : request_.targetDir;
+        baseFd_ = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (baseFd_ < 0) {
-            reporter_.Message(kErrWrite, std::string("Error found: the target folder cannot be "
-                                                     "opened: ") +
-                                             std::strerror(errno));
+            reporter_.Message(kErrWrite, "Error found: the target folder " + folder +
+                                             " cannot be opened: " + std::strerror(errno));
             reporter_.BatchEnd();
             return 0;
         }

@@ -61,6 +61,7 @@ std::optional<UnzipRequest> ReadRequest(const void* block) {
     r.toMemory = On(b.ToMemory);
     r.memory = b.MemoryAddress;
     r.memorySize = b.MemorySize;
+    r.targetDir = Text(b.TargetDirText);
     r.passwordTries = b.PasswordTries < 0 ? 0 : (b.PasswordTries > 15 ? 15 : b.PasswordTries);
     return r;
 }

@@ -27,6 +27,7 @@ struct UnzipRequest {
     uint8_t* memory = nullptr;
     uint32_t memorySize = 0;
     int passwordTries = 0;
+    std::string targetDir;  // empty: the current folder
 };
 
 // Reads a parameter block. The layout is told by the end marker: the old

@@ -1,8 +1,6 @@
 #include "output_archive.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/time.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,12 +10,6 @@ namespace kelp::kzip {
 namespace {
 
 constexpr size_t kBufferSize = 1u << 20;
-
-std::string FolderOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 }  // namespace
 
@@ -36,24 +28,8 @@ std::string OutputArchive::ErrorText() const {
 
 bool OutputArchive::Create(const std::string& target, const std::string& tempDir,
                            std::string& error) {
-    target_ = target;
-    std::string folder = FolderOf(target);
-    std::string where = folder;
-    if (!tempDir.empty()) {
-        // A rename works only within one file system.
-        struct stat a {
-        }, b{};
-        if (stat(tempDir.c_str(), &a) == 0 && S_ISDIR(a.st_mode) && stat(folder.c_str(), &b) == 0 &&
-            a.st_dev == b.st_dev)
-            where = tempDir;
-    }
-    if (where.empty() || where.back() != '/') where += '/';
-    tempPath_ = where + "kzip-XXXXXX";
-    fd_ = mkostemp(tempPath_.data(), O_CLOEXEC);
-    if (fd_ < 0) {
-        error =
-            std::string("cannot create a temporary file in ") + where + ": " + std::strerror(errno);
-        tempPath_.clear();
+    if (!file_.Create(target, tempDir)) {
+        error = "cannot create a temporary file for " + target + ": " + file_.ErrorText();
         return false;
     }
     buffer_.reserve(kBufferSize);
@@ -64,7 +40,7 @@ bool OutputArchive::Flush() {
     if (error_) return false;
     size_t done = 0;
     while (done < buffer_.size()) {
-        ssize_t n = pwrite(fd_, buffer_.data() + done, buffer_.size() - done,
+        ssize_t n = pwrite(file_.fd(), buffer_.data() + done, buffer_.size() - done,
                            static_cast<off_t>(flushed_ + done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return Fail(n < 0 ? errno : ENOSPC);
@@ -93,52 +69,32 @@ bool OutputArchive::Write(const void* data, size_t size) {
 bool OutputArchive::PatchAt(uint64_t offset, const void* data, size_t size) {
     if (!Flush()) return false;
     if (offset + size > flushed_) return Fail(EINVAL);
-    ssize_t n = pwrite(fd_, data, size, static_cast<off_t>(offset));
+    ssize_t n = pwrite(file_.fd(), data, size, static_cast<off_t>(offset));
     return n == static_cast<ssize_t>(size) || Fail(n < 0 ? errno : ENOSPC);
 }
 
 bool OutputArchive::Truncate(uint64_t offset) {
     if (!Flush()) return false;
-    if (ftruncate(fd_, static_cast<off_t>(offset)) != 0) return Fail(errno);
+    if (ftruncate(file_.fd(), static_cast<off_t>(offset)) != 0) return Fail(errno);
     flushed_ = offset_ = offset;
     return true;
 }
 
 bool OutputArchive::Commit(mode_t mode, std::optional<int64_t> mtime, std::string& error) {
-    bool ok = Flush() && (fchmod(fd_, mode) == 0 || Fail(errno));
-    if (ok && mtime) {
-        struct timespec times[2];
-        times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(*mtime);
-        times[0].tv_nsec = times[1].tv_nsec = 0;
-        ok = futimens(fd_, times) == 0 || Fail(errno);
-    }
-    ok = ok && (fsync(fd_) == 0 || Fail(errno));
-    if (ok) {
-        int rc = close(fd_);
-        fd_ = -1;
-        ok = rc == 0 || Fail(errno);
-    }
-    ok = ok && (rename(tempPath_.c_str(), target_.c_str()) == 0 || Fail(errno));
-    if (!ok) {
+    if (!Flush()) {
         error = ErrorText();
         Abort();
         return false;
     }
-    tempPath_.clear();
-    // The rename itself reaches the disk with the folder.
-    int dir = open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
+    if (!file_.Commit(mode, mtime)) {
+        error = file_.ErrorText();
+        return false;
     }
     return true;
 }
 
 void OutputArchive::Abort() {
-    if (fd_ >= 0) close(fd_);
-    fd_ = -1;
-    if (!tempPath_.empty()) unlink(tempPath_.c_str());
-    tempPath_.clear();
+    file_.Abort();
 }
 
 }  // namespace kelp::kzip

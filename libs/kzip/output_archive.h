@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/atomic_file.h"
+
 namespace kelp::kzip {
 
 class OutputArchive {
@@ -45,9 +47,7 @@ class OutputArchive {
     bool Flush();
     bool Fail(int error);
 
-    int fd_ = -1;
-    std::string target_;
-    std::string tempPath_;
+    platform::AtomicFile file_;
     std::vector<uint8_t> buffer_;
     uint64_t offset_ = 0;   // logical end (file + buffer)
     uint64_t flushed_ = 0;  // bytes in the file

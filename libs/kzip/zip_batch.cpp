@@ -7,13 +7,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <set>
 #include <thread>
 
 #include "dos_time.h"
 #include "member_names.h"
+#include "platform/atomic_file.h"
 #include "record_writer.h"
 #include "wildcard.h"
 #include "zip_crypto.h"
@@ -46,18 +46,6 @@ std::string Leaf(const std::string& name) {
 int64_t EntryTime(const zip::MemberEntry& e) {
     if (auto t = zip::FindUnixModTime(e.extra)) return *t;
     return zip::DosToUnixTime(e.header.dosDate, e.header.dosTime);
-}
-
-// The process's file-creation mask, read without changing it (umask()
-// would, for a moment, for every thread).
-mode_t CurrentUmask() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("Umask:", 0) == 0)
-            return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
-    }
-    return 022;
 }
 
 int Percent(uint64_t packed, uint64_t unpacked) {
@@ -578,7 +566,7 @@ bool ZipBatch::Finish() {
     zip::AppendEocd(bytes, eocd);
     zip::AppendBytes(bytes, comment);
     if (!out_.Write(bytes)) return WriteFailed(), false;
-    mode_t mode = haveStat_ ? (archiveStat_.st_mode & 07777) : (0666 & ~CurrentUmask());
+    mode_t mode = haveStat_ ? (archiveStat_.st_mode & 07777) : platform::DefaultFileMode();
     std::optional<int64_t> mtime;
     if (request_.archiveTime && !central_.empty()) mtime = newest;
     std::string error;

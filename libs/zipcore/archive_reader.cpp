@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "oem_names.h"
+#include "platform/code_page.h"
 
 namespace kelp::zip {
 
@@ -166,7 +167,7 @@ bool ArchiveReader::ReadDirectory(std::string& error) {
         if (auto unicode = (r.header.flags & kFlagUtf8) ? std::nullopt : FindUnicodePath(r.extra, r.name))
             e.displayName = *unicode;
         else
-            e.displayName = HasOemName(e.header) ? OemToUtf8(e.name) : e.name;
+            e.displayName = HasOemName(e.header) ? platform::OemToAnsi(e.name) : e.name;
         e.extra.assign(r.extra.begin(), r.extra.end());
         e.comment = r.comment;
         e.packedSize = r.packedSize;

@@ -130,60 +130,18 @@ std::deque<std::string> SplitLinkTarget(const std::string& target) {
 
 }  // namespace
 
-OutputFile::~OutputFile() {
-    Abort();
-}
-
 bool OutputFile::Create(int dirFd, const std::string& leaf, std::string& error) {
-    dirFd_ = dirFd;
     leaf_ = leaf;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        tempName_ = TempName();
-        fd_ = openat(dirFd, tempName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                     0666);
-        if (fd_ >= 0) return true;
-        if (errno != EEXIST) break;
-    }
-    error = std::string("cannot create ") + leaf + ": " + std::strerror(errno);
-    tempName_.clear();
+    if (file_.CreateIn(dirFd, leaf)) return true;
+    error = "cannot create " + leaf + ": " + file_.ErrorText();
     return false;
-}
-
-bool OutputFile::Write(const void* data, size_t size) {
-    const auto* p = static_cast<const uint8_t*>(data);
-    while (size > 0) {
-        ssize_t n = write(fd_, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
 }
 
 bool OutputFile::Commit(int64_t mtime, unsigned mode, std::string& error) {
-    if (mode != 0) fchmod(fd_, mode & 0777);
-    struct timespec times[2];
-    SetTimes(times, mtime);
-    futimens(fd_, times);
-    bool ok = close(fd_) == 0;
-    fd_ = -1;
-    // renameat replaces whatever entry has the final name, a link included,
-    // without following it.
-    if (ok && renameat(dirFd_, tempName_.c_str(), dirFd_, leaf_.c_str()) == 0) {
-        tempName_.clear();
-        return true;
-    }
-    error = std::string("cannot write ") + leaf_ + ": " + std::strerror(errno);
-    Abort();
+    const mode_t bits = mode != 0 ? static_cast<mode_t>(mode & 0777) : platform::DefaultFileMode();
+    if (file_.Commit(bits, mtime, false)) return true;
+    error = "cannot write " + leaf_ + ": " + file_.ErrorText();
     return false;
-}
-
-void OutputFile::Abort() {
-    if (fd_ >= 0) close(fd_);
-    fd_ = -1;
-    if (!tempName_.empty()) unlinkat(dirFd_, tempName_.c_str(), 0);
-    tempName_.clear();
 }
 
 void SetDirTime(int baseFd, const std::vector<std::string>& dirs, const DirStamp& stamp) {

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/atomic_file.h"
+
 namespace kelp::zip {
 
 struct TargetName {
@@ -42,27 +44,21 @@ class TargetDir {
     int fd_ = -1;
 };
 
-// A file being written into a TargetDir under a temporary name; Commit
-// renames it over the final name, Abort (or destruction) removes it, so a
-// failed member never leaves partial output behind.
+// A member being written into a TargetDir under a temporary name (a
+// platform::AtomicFile); Commit renames it over the final name, Abort (or
+// destruction) removes it, so a failed member never leaves partial output
+// behind. Members are not synced one by one.
 class OutputFile {
   public:
-    OutputFile() = default;
-    ~OutputFile();
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-
     bool Create(int dirFd, const std::string& leaf, std::string& error);
-    bool Write(const void* data, size_t size);
+    bool Write(const void* data, size_t size) { return file_.Write(data, size); }
     // mtime: seconds since the epoch; mode: permission bits, 0 = default.
     bool Commit(int64_t mtime, unsigned mode, std::string& error);
-    void Abort();
+    void Abort() { file_.Abort(); }
 
   private:
-    int dirFd_ = -1;
-    int fd_ = -1;
+    platform::AtomicFile file_;
     std::string leaf_;
-    std::string tempName_;
 };
 
 // What a folder gets once everything inside it was written.

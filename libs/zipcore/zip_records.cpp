@@ -117,7 +117,10 @@ size_t CentralRecordSize(const CentralHeader& h) {
 size_t LocalRecordSize(const LocalHeader& h) { return kLocalHeaderSize + h.nameLength + h.extraLength; }
 
 bool ParseCentralRecord(std::span<const uint8_t> bytes, CentralRecord& out) {
-    if (!ParseCentralHeader(bytes, out.header)) return false;
+    return ParseCentralHeader(bytes, out.header) && FinishCentralRecord(bytes, out);
+}
+
+bool FinishCentralRecord(std::span<const uint8_t> bytes, CentralRecord& out) {
     const CentralHeader& h = out.header;
     if (CentralRecordSize(h) > bytes.size()) return false;
     const uint8_t* p = bytes.data() + kCentralHeaderSize;

@@ -165,6 +165,9 @@ size_t LocalRecordSize(const LocalHeader& header);
 // the variable fields run past the bytes. The views point into `bytes`.
 bool ParseCentralRecord(std::span<const uint8_t> bytes, CentralRecord& out);
 bool ParseLocalRecord(std::span<const uint8_t> bytes, LocalRecord& out);
+// The rest of ParseCentralRecord, for a caller that parsed out.header from
+// the same bytes already (to learn how many to read).
+bool FinishCentralRecord(std::span<const uint8_t> bytes, CentralRecord& out);
 
 // The bytes of the first extra field with this id, if the field list holds
 // one whole; a field that runs past the list ends the search.

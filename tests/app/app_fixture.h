@@ -95,7 +95,7 @@ class AppTest : public ::testing::Test {
     }
     void TearDown() override {
         window_.reset();
-        QDir::setCurrent("/");  // extractions leave the process in folders about to go
+        QDir::setCurrent("/");  // out of the test folders, which are about to go
         unsetenv("KELP_CONFIG_HOME");
         unsetenv("TMPDIR");
     }

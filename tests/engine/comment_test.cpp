@@ -1,8 +1,14 @@
-// Rewriting the archive comment in place.
+// Rewriting the archive comment: the archive is written anew and replaced
+// only when complete.
+#include <sys/stat.h>
+
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "engine/zip_engine.h"
 #include "tests/fixtures/recording_host_ui.h"
+#include "tests/fixtures/file_size_limit.h"
 #include "tests/fixtures/temp_dir.h"
 #include "tests/fixtures/archive_builder.h"
 
@@ -85,6 +91,36 @@ TEST_F(Comment, ArchiveChangedUnderneathIsNotWritten) {
     zip.setArchiveComment("new");
     EXPECT_EQ(logged.front(), "Error while reading the End Of Central Directory");
     EXPECT_EQ(fixtures::ReadFile(path), replaced + std::string(30, 'x'));
+}
+
+TEST_F(Comment, NewFileKeepsModeAndLinkAndAFailedWriteChangesNothing) {
+    namespace fs = std::filesystem;
+    std::string big;
+    for (int i = 0; big.size() < 40000; ++i) big += std::to_string(i * 7919 % 10007);
+    const std::string original =
+        fixtures::ArchiveBuilder().Add("big.txt", big).Comment("old").Build();
+    const std::string path = Write(original);
+    chmod(path.c_str(), 0640);
+    fs::create_symlink("c.zip", dir / "link.zip");
+    zip.setZipFileName(dir / "link.zip");
+
+    {
+        // Below the archive's size: the copy fails part way.
+        fixtures::FileSizeLimit limit(16384);
+        ASSERT_TRUE(limit.active());
+        zip.setArchiveComment("failed");
+    }
+    EXPECT_EQ(logged.front(), "Write error in output file");
+    EXPECT_EQ(fixtures::ReadFile(path), original);
+
+    zip.setArchiveComment("new");
+    EXPECT_EQ(zip.ArchiveComment(), "new");
+    EXPECT_TRUE(fs::is_symlink(dir / "link.zip"));
+    EXPECT_EQ(fixtures::ReadFile(path), original.substr(0, original.size() - 3) + "new");
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms(0640));
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir.path())) names.push_back(e.path().filename());
+    EXPECT_EQ(names.size(), 2u);  // no temporary file left
 }
 
 }  // namespace

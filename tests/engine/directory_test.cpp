@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "engine/directory_reader.h"
 #include "engine/zip_engine.h"
 #include "tests/fixtures/recording_host_ui.h"
 #include "tests/fixtures/temp_dir.h"
@@ -219,6 +220,16 @@ TEST_F(Directory, NamesConvertFromOemOnlyWhereTheHostCallsForIt) {
     zip.CodePage = engine::cpNone;
     zip.List();
     EXPECT_EQ(zip.DirEntries()[0].MemberName, "caf\x82.txt");
+
+    // HPFS names, and NTFS names from version 5.0, are OEM even under cpNone.
+    fixtures::BuilderMember hpfs = fat;
+    hpfs.host = 6;
+    fixtures::BuilderMember ntfs50 = ntfs;
+    ntfs50.versionMadeBy = 50;
+    ListBytes(ArchiveBuilder().Add(hpfs).Add(ntfs50).Build());
+    ASSERT_EQ(zip.EntryCount(), 2u);
+    EXPECT_EQ(zip.DirEntries()[0].MemberName, "café.txt");
+    EXPECT_EQ(zip.DirEntries()[1].MemberName, "café.txt");
 }
 
 TEST_F(Directory, Zip64EndRecordGivesTheRealCounts) {
@@ -303,3 +314,40 @@ TEST_F(Directory, SetOnFixedDriveReadsTheDirectoryFromAnEarlierPart) {
 }
 
 }  // namespace
+
+// The reader classes on their own, without an engine: the end of a file
+// with a program in front, then its directory under each code-page rule.
+TEST(DirectoryReaderAlone, ReadsTheEndAndTheDirectoryOfAFile) {
+    fixtures::TempDir dir;
+    fixtures::BuilderMember dos;
+    dos.name = "caf\x82.txt";  // CP437 e-acute, written on FAT
+    dos.host = 0;
+    dos.data = "x";
+    const std::string path = dir / "a.zip";
+    fixtures::WriteFile(path, ArchiveBuilder().Prefix("#!program\n", false).Add(dos).Add("b", "y").Comment("c").Build());
+    engine::ArchiveFile file;
+    ASSERT_TRUE(file.Open(path, engine::ArchiveFile::Mode::Read));
+    engine::ArchiveEnd end;
+    ASSERT_TRUE(engine::ReadArchiveEnd(file, end));
+    EXPECT_EQ(end.eocd.TotalEntries, 2u);
+    EXPECT_EQ(end.rawComment, "c");
+    EXPECT_FALSE(end.garbageBehind);
+    const int64_t start = engine::CentralDirectoryStart(end);
+    EXPECT_NE(static_cast<uint64_t>(start), end.eocd.CentralOffset);  // the prefix is not counted
+
+    for (auto [rule, name] : {std::pair{engine::cpAuto, std::string("caf\xC3\xA9.txt")},
+                              std::pair{engine::cpNone, std::string("caf\x82.txt")}}) {
+        engine::BufferedReader reader(file);
+        ASSERT_TRUE(reader.Seek(start));
+        engine::DirectoryReader directory(reader, rule, nullptr);
+        std::vector<engine::ZipDirEntry> entries;
+        std::string mismatch;
+        int seen = 0;
+        directory.Read(end.eocd, true, start + static_cast<int64_t>(end.eocd.CentralSize), entries,
+                       [&](int seq, const engine::ZipDirEntry&) { seen = seq; }, mismatch);
+        ASSERT_EQ(entries.size(), 2u);
+        EXPECT_EQ(seen, 2);
+        EXPECT_EQ(entries[0].MemberName, name);
+        EXPECT_TRUE(mismatch.empty());
+    }
+}

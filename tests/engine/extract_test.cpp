@@ -66,22 +66,27 @@ TEST_F(Extract, RefusedCallsLeaveTheSpecificationsAlone) {
     EXPECT_EQ(zip.FSpecArgs, std::vector<std::string>{"x"});
 }
 
-TEST_F(Extract, MissingTargetFolderKeepsTheCurrentFolder) {
+TEST_F(Extract, TargetFolderIsUsedWithoutChangingTheCurrentFolder) {
     fixtures::WriteFile(dir / "a.zip", Archive());
     fs::create_directories(dir / "here");
     fs::current_path(dir / "here");
     zip.setZipFileName(dir / "a.zip");
-    zip.ExtrBaseDir = dir / "nowhere";
     zip.ExtrOptions = {engine::ExtrDirNames};
+
+    // A folder that does not exist: the current folder takes the members.
+    zip.ExtrBaseDir = dir / "nowhere";
     zip.Extract();
     EXPECT_EQ(zip.SuccessCount(), 2);
     EXPECT_EQ(fixtures::ReadFile(dir / "here/Docs/Read Me.txt"), "hello");
 
-    zip.ExtrBaseDir = dir / "there";
+    // A relative folder counts from the current one, which stays as it was.
     fs::create_directories(dir / "there");
+    zip.ExtrBaseDir = "../there";
     zip.Extract();
-    EXPECT_EQ(fs::canonical(fs::current_path()), fs::canonical(dir / "there"));
-    EXPECT_TRUE(fs::exists(dir / "there/b.bin"));
+    EXPECT_EQ(zip.SuccessCount(), 2);
+    EXPECT_EQ(fs::canonical(fs::current_path()), fs::canonical(dir / "here"));
+    EXPECT_EQ(fixtures::ReadFile(dir / "there/Docs/Read Me.txt"), "hello");
+    EXPECT_EQ(fixtures::ReadFile(dir / "there/b.bin"), "xyz");
 }
 
 // Cuts an archive into part files the way a set on a fixed drive is stored:

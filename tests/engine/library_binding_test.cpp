@@ -126,6 +126,27 @@ TEST_F(LibraryBinding, CurrentUnzipBlockCarriesEveryOption) {
     EXPECT_FALSE(zip.UnzipLibBusy());
 }
 
+TEST_F(LibraryBinding, LibrariesBefore160AreNotGivenAnotherTargetFolder) {
+    // Such a library extracts into the current folder only: extracting
+    // elsewhere is refused rather than done in the wrong place.
+    zip.ExtrBaseDir = dir.path();
+    zip.setDLLDirectory(std::string(KELP_LIB_DIR) + "/recording152");
+    zip.setZipFileName(dir / "a.zip");
+    zip.Extract();
+    EXPECT_FALSE(std::filesystem::exists(dir / "record"));
+    EXPECT_EQ(logged, std::vector<std::string>{"Error - your KUNZIP.DLL can only extract into the "
+                                               "current folder, please update to version >= 1.60"});
+    EXPECT_EQ(zip.SuccessCount(), 0);
+
+    // The current folder itself, or none, is fine.
+    logged.clear();
+    zip.ExtrBaseDir = ".";
+    const auto call = ExtractWith(152);
+    EXPECT_EQ(call.entry, "KUnzipExec");
+    EXPECT_EQ(call.As<KUnzipParams>().TargetDirText, nullptr);
+    EXPECT_TRUE(logged.empty());
+}
+
 TEST_F(LibraryBinding, OldUnzipBlockAndTheUnattendedFillerPassword) {
     zip.ExtrOptions = {engine::ExtrTest};
     zip.Unattended = true;

@@ -318,3 +318,43 @@ TEST_F(SfxConvert, DiscardFileUsesTheTrashOrDeletes) {
 }
 
 }  // namespace
+
+namespace {
+
+// The converter on its own, without an engine: the discard step is the
+// caller's, so a recording one keeps the source, and the program's settings
+// come back from the program.
+TEST(SfxConverterAlone, RoundTripsAnArchiveAndItsSettings) {
+    fixtures::TempDir dir;
+    fixtures::RecordingHostUi host;
+    const std::string archive = dir / "a.zip";
+    WriteFile(archive, fixtures::ArchiveBuilder().Add("x.txt", "hello").Comment("note").Build());
+    std::vector<std::string> discarded, shown;
+    engine::SfxConverter converter(
+        host, [&](int, const std::string& extra) { shown.push_back(extra); },
+        [&](const std::string& path) {
+            discarded.push_back(path);
+            return true;
+        });
+    engine::SfxSettings settings;
+    settings.caption = "Unpacker";
+    settings.overwrite = engine::OvrNever;
+    std::string stub = kElfStub, program;
+    ASSERT_EQ(converter.ToExe(archive, false, settings, stub, "", program), 0);
+    EXPECT_EQ(program, dir / "a.exe");
+    EXPECT_EQ(discarded, std::vector<std::string>{archive});
+    EXPECT_EQ(RunShell("unzip -tq " + Quote(program)).exitCode, 0);
+
+    engine::SfxSettings back;
+    std::string zipAgain;
+    fs::remove(archive);
+    engine::ZipEngine probe;  // only to find where the archive starts
+    probe.setZipFileName(program);
+    ASSERT_EQ(converter.ToZip(program, probe.SfxPrefixSize(), back, zipAgain), 0);
+    EXPECT_EQ(back.caption, "Unpacker");
+    EXPECT_EQ(back.overwrite, engine::OvrNever);
+    EXPECT_EQ(ReadFile(zipAgain), fixtures::ArchiveBuilder().Add("x.txt", "hello").Comment("note").Build());
+    EXPECT_TRUE(shown.empty());
+}
+
+}  // namespace

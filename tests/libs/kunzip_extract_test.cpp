@@ -153,6 +153,26 @@ TEST_F(SmallArchive, SpecificationsSelectMembersInBothLayouts) {
     EXPECT_NE(none.Messages().find("Zero files"), std::string::npos);
 }
 
+TEST_F(SmallArchive, TargetFolderIsOpenedWithoutChangingTheCurrentFolder) {
+    const fs::path cwd = fs::current_path();
+    UnzipCall c = Call();
+    c.targetDir = "out";  // relative: from the current folder
+    fs::current_path(tmp.path());
+    EXPECT_EQ(c.Run(), 4) << c.Messages();  // three files and a folder
+    EXPECT_EQ(harness::ReadFile(out + "/sub/c.txt"), "charlie\n");
+
+    // A target that is no folder is an error, and nothing lands elsewhere.
+    UnzipCall missing = Call();
+    missing.targetDir = tmp / "missing";
+    EXPECT_EQ(missing.Run(), 0);
+    EXPECT_NE(missing.Messages().find("target folder " + tmp / "missing" + " cannot be opened"),
+              std::string::npos)
+        << missing.Messages();
+    EXPECT_FALSE(fs::exists(tmp / "a.txt"));
+    EXPECT_EQ(fs::canonical(fs::current_path()), fs::canonical(tmp.path()));
+    fs::current_path(cwd);
+}
+
 TEST_F(SmallArchive, WithoutFolderNamesEverythingLandsInTheTarget) {
     UnzipCall c = Call();
     c.dirNames = false;

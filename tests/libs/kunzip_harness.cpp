@@ -120,8 +120,9 @@ int32_t UnzipCall::Run() {
     seen.clear();
     std::vector<KUnzipSpec> table(specs.size());
     for (size_t i = 0; i < specs.size(); ++i) table[i].SpecText = specs[i].data();
+    // The old layout knows only the current folder; the current one is told.
     std::string cwd = fs::current_path().string();
-    if (!targetDir.empty()) fs::current_path(targetDir);
+    if (oldLayout && !targetDir.empty()) fs::current_path(targetDir);
     // Both layouts share every field up to the specification table.
     auto fill = [&](auto& block) {
         auto flag = [](bool on) { return on ? KELP_TRUE : KELP_FALSE; };
@@ -153,6 +154,7 @@ int32_t UnzipCall::Run() {
         block.MemoryAddress = memory;
         block.MemorySize = memorySize;
         block.PasswordTries = passwordTries;
+        block.TargetDirText = targetDir.empty() ? nullptr : targetDir.data();
         result = Lib().exec(&block);
     }
     fs::current_path(cwd);

@@ -64,7 +64,7 @@ struct UnzipCall {
     uint8_t* memory = nullptr;
     uint32_t memorySize = 0;
     bool oldLayout = false;
-    std::string targetDir;  // the current folder during the call
+    std::string targetDir;  // TargetDirText; with the old layout the current folder
 
     // Answers the library's questions; it may change the record and return
     // KELP_CALLBACK_CANCEL.

@@ -239,6 +239,31 @@ TEST(AddToExisting, KeepsMembersCommentAndHonoursUpdateFreshenMove) {
     EXPECT_EQ(st.st_mtime, later[1].tv_sec);
 }
 
+// A new archive gets the mode the file-creation mask allows, a changed one
+// keeps its own; no temporary file stays behind.
+TEST(AddToExisting, NewArchiveFollowsTheMaskAndAChangedOneKeepsItsMode) {
+    TempFolder tmp;
+    harness::WriteFile(tmp / "s/a.txt", "a\n");
+    ZipCall add;
+    add.archive = tmp / "out/a.zip";
+    add.specs = {"a.txt"};
+    add.currentDir = tmp / "s";
+    fs::create_directories(tmp / "out");
+    const mode_t saved = umask(027);
+    const int32_t added = add.Run();
+    umask(saved);
+    EXPECT_EQ(added, 1) << add.Messages();
+    EXPECT_EQ(fs::status(tmp / "out/a.zip").permissions(), fs::perms(0640));
+
+    chmod((tmp / "out/a.zip").c_str(), 0600);
+    harness::WriteFile(tmp / "s/b.txt", "b\n");
+    ZipCall more = add;
+    more.specs = {"b.txt"};
+    EXPECT_EQ(more.Run(), 1) << more.Messages();
+    EXPECT_EQ(fs::status(tmp / "out/a.zip").permissions(), fs::perms(0600));
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp / "out"), fs::directory_iterator()), 1);
+}
+
 // A program in front of the archive (a self-extractor) stays in front,
 // with the offsets still right; a new comment and a temporary folder on
 // the same file system are honoured.

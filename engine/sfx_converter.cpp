@@ -1,17 +1,8 @@
-// Self-extracting archives: a program (the stub), a settings block the stub
-// reads at run time, and a plain archive behind them whose stored offsets
-// count the bytes in front. ConvertToExe puts stub and block in front of an
-// archive, ConvertToZip takes them off again; both move the offsets in the
-// central directory so that they stay right.
-//
 // The result is always written to a temporary file beside the output and
 // renamed into place only after its size was checked, and the source is
 // discarded only after that: a failed conversion leaves no partial output
 // and an untouched source.
-#include <fcntl.h>
-#include <stdio.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -20,8 +11,11 @@
 
 #include "engine/sfx_pe_icon.h"
 #include "engine/sfx_settings_block.h"
-#include "engine/zip_engine.h"
+#include "engine/ezip_engine.h"
+#include "engine/message_ids.h"
+#include "engine/sfx_converter.h"
 #include "libs/zipcore/record_writer.h"
+#include "platform/atomic_file.h"
 #include "platform/folders.h"
 
 namespace engine {
@@ -141,45 +135,27 @@ mode_t OutputMode(const std::string& like, bool executable) {
     if (!like.empty() && stat(like.c_str(), &st) == 0) {
         mode = st.st_mode & 0666;
     } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
+        mode = platform::DefaultFileMode();
     }
     if (executable) mode |= (mode & 0444) >> 2;
     return mode;
 }
 
-// A file written under a temporary name beside its final name, renamed into
-// place by Commit and removed when it was not committed.
-class TempOutput {
-  public:
-    ~TempOutput() {
+// The output while it is written: a temporary file beside its final name
+// (see platform::AtomicFile), written through an ArchiveFile of its own.
+struct TempOutput {
+    bool Create(const std::string& finalPath) {
+        return !finalPath.empty() && temp.Create(finalPath) &&
+               file.Open(temp.TempPath(), ArchiveFile::Mode::ReadWrite);
+    }
+    // Renames the complete output over the final name with `mode`.
+    bool Commit(mode_t mode) {
         file.Close();
-        if (!temp_.empty()) ::unlink(temp_.c_str());
+        return temp.Commit(mode);
     }
 
-    bool Create(const std::string& finalPath, mode_t mode) {
-        std::string pattern = finalPath + ".kelp-XXXXXX";
-        const int fd = mkstemp(pattern.data());
-        if (fd < 0) return false;
-        temp_ = pattern;
-        const bool ok = fchmod(fd, mode) == 0;
-        ::close(fd);
-        return ok && file.Open(temp_, ArchiveFile::Mode::ReadWrite);
-    }
-
-    bool Commit(const std::string& finalPath) {
-        const bool flushed = file.Flush();
-        file.Close();
-        if (!flushed || ::rename(temp_.c_str(), finalPath.c_str()) != 0) return false;
-        temp_.clear();
-        return true;
-    }
-
-    ArchiveFile file;
-
-  private:
-    std::string temp_;
+    platform::AtomicFile temp;
+    ArchiveFile file;  // closed before temp removes an uncommitted file
 };
 
 // Puts the image of the icon file `icon` into the Windows stub copied to the
@@ -215,33 +191,35 @@ int ReplaceStubIcon(ArchiveFile& out, int64_t stubSize, const std::string& icon)
 // `from`. An archive whose stored offsets are not the real ones (a structure
 // error) is copied unchanged. `expected` becomes the number of bytes the
 // copy must produce.
-int ZipEngine::CopyArchiveBody(ArchiveFile& out, const EocdRecord& eocd, int64_t from,
-                               int64_t& expected) {
+int SfxConverter::CopyArchiveBody(ArchiveFile& out, int64_t from, int64_t& expected) {
+    const EocdRecord& eocd = end_.eocd;
     const int64_t shift = out.Position() - from;
-    const int64_t dirEnd = eocd.Zip64 ? eocd.Zip64RecordOffset : endOfDirOffset_;
-    const int64_t realCentral = dirEnd - static_cast<int64_t>(eocd.CentralSize);
+    const int64_t realCentral = CentralDirectoryStart(end_);
     const int64_t storedCentral = static_cast<int64_t>(eocd.CentralOffset);
-    if (!inFile_.Seek(from)) return -3;
+    if (!in_.Seek(from)) return -3;
     if (storedCentral != realCentral) {
-        expected = physicalSize_ - from;
-        return CopyLoop(inFile_, out, -1, *host_);
+        expected = end_.physicalSize - from;
+        return CopyLoop(in_, out, -1, host_);
     }
     // The ZIP64 records hold offsets of their own that would need moving too.
     if (eocd.Zip64) return -9;
     if (storedCentral < from) return -3;
-    expected = logicalSize_ - from;
-    if (const int code = CopyLoop(inFile_, out, storedCentral - from, *host_)) return code;
-    return MoveCentralDirectory(out, eocd, shift);
+    expected = end_.logicalSize - from;
+    if (const int code = CopyLoop(in_, out, storedCentral - from, host_)) return code;
+    return MoveCentralDirectory(out, shift);
 }
 
 // Copies the central directory, the end record and the archive comment with
 // every offset moved by `shift`. Failures are not shown: they give -2.
-int ZipEngine::MoveCentralDirectory(ArchiveFile& out, const EocdRecord& eocd, int64_t shift) {
+int SfxConverter::MoveCentralDirectory(ArchiveFile& out, int64_t shift) {
+    const EocdRecord& eocd = end_.eocd;
     namespace zip = kelp::zip;
     std::vector<uint8_t> record, moved;
     for (uint64_t n = 0; n < eocd.TotalEntries; ++n) {
         zip::CentralRecord r;
-        if (ReadCentralRecord(inFile_, record, r) != RecordRead::Ok) return -2;  // 11013, 11015, 11042
+        if (ReadCentralRecord(in_, record, r) != RecordRead::Ok)
+            return -2;  // MsgId::CentralHeaderReadError, MsgId::CentralSignatureWrong,
+                        // MsgId::CentralNameCopyError
         const int64_t offset = static_cast<int64_t>(r.localOffset) + shift;
         if (offset < 0) return -2;
         const auto extra = zip::PutCentralValues(r.header, r.extra, r.unpackedSize, r.packedSize,
@@ -251,76 +229,79 @@ int ZipEngine::MoveCentralDirectory(ArchiveFile& out, const EocdRecord& eocd, in
         zip::AppendBytes(moved, r.name);
         zip::AppendBytes(moved, extra);
         zip::AppendBytes(moved, r.comment);
-        if (out.Write(moved.data(), moved.size()) != moved.size()) return -2;  // 11029
+        if (out.Write(moved.data(), moved.size()) != moved.size())
+            return -2;  // MsgId::CentralHeaderWriteError
     }
     // Whatever stands between the last header and the end record belongs to
     // the directory as stored; it moves along unchanged.
-    const int64_t gap = endOfDirOffset_ - inFile_.Position();
-    if (gap < 0 || CopyLoop(inFile_, out, gap, *host_) != 0) return -2;
+    const int64_t gap = end_.endOfDirOffset - in_.Position();
+    if (gap < 0 || CopyLoop(in_, out, gap, host_) != 0) return -2;
 
     unsigned char bytes[zip::kEocdSize];
     zip::Eocd end;
-    if (inFile_.Read(bytes, sizeof bytes) != sizeof bytes || !zip::ParseEocd(bytes, end))
-        return -2;  // 11043
+    if (in_.Read(bytes, sizeof bytes) != sizeof bytes || !zip::ParseEocd(bytes, end))
+        return -2;  // MsgId::EndRecordSkipError
     const int64_t central = static_cast<int64_t>(end.centralOffset) + shift;
     if (central < 0 || central >= zip::kFull32) return -2;
     end.centralOffset = static_cast<uint32_t>(central);
     std::vector<uint8_t> endBytes;
     zip::AppendEocd(endBytes, end);
-    if (out.Write(endBytes.data(), endBytes.size()) != endBytes.size()) return -2;  // 11030
-    const int64_t comment = logicalSize_ - inFile_.Position();
-    if (comment < 0 || CopyLoop(inFile_, out, comment, *host_) != 0) return -2;  // 11044
+    if (out.Write(endBytes.data(), endBytes.size()) != endBytes.size())
+        return -2;  // MsgId::EndRecordWriteError
+    const int64_t comment = end_.logicalSize - in_.Position();
+    if (comment < 0 || CopyLoop(in_, out, comment, host_) != 0)
+        return -2;  // MsgId::ArchiveCommentCopyError
     return 0;
 }
 
-int ZipEngine::ConvertToExe(bool newFile) {
+int SfxConverter::ToExe(const std::string& archive, bool newFile, const SfxSettings& settings,
+                        std::string& stubPath, const std::string& dllDirectory, std::string& outName) {
     std::error_code ec;
-    if (!newFile && (zipFileName_.empty() || !fs::is_regular_file(zipFileName_, ec))) {
-        ShowEngineMessage(10102);
+    if (!newFile && (archive.empty() || !fs::is_regular_file(archive, ec))) {
+        show_(MsgId::NoZipFile, {});
         return -9;
     }
     SfxSettingsBlock block;
-    block.flags = SfxFlags(SFXOptions, SFXOverWriteMode);
-    block.caption = SFXCaption;
-    block.defaultDir = SFXDefaultDir;
-    block.commandLine = SFXCommandLine;
-    block.message = SFXMessage;
+    block.flags = SfxFlags(settings.options, settings.overwrite);
+    block.caption = settings.caption;
+    block.defaultDir = settings.defaultDir;
+    block.commandLine = settings.commandLine;
+    block.message = settings.message;
     const size_t blockSize = SettingsBlockSize(block);
-    for (const std::string* text : {&SFXCaption, &SFXDefaultDir, &SFXCommandLine, &SFXMessage}) {
+    for (const std::string* text : {&block.caption, &block.defaultDir, &block.commandLine, &block.message}) {
         if (text->size() > kSfxMaxTextLength) {
-            ShowEngineMessage(10801,
+            show_(MsgId::SfxStringTooLong,
                               "\r\nSFXCaption + SFXDefaultDir + SFXCommandLine + SFXMessage = " +
                                   std::to_string(blockSize + 1));
             return -9;
         }
     }
-    if (!FindStub(SFXPath, dllDirectory_)) {
-        ShowEngineMessage(10802);
+    if (!FindStub(stubPath, dllDirectory)) {
+        show_(MsgId::SfxStubNotFound, {});
         return -9;
     }
     const std::string blockBytes = EncodeSettingsBlock(block);
-    BusyCursor busy(*host_);
+    BusyCursor busy(host_);
 
-    std::string outName = zipFileName_;
+    outName = archive;
     if (!newFile) {
-        if (LowerExtension(zipFileName_) != ".zip") {
-            ShowEngineMessage(10803);
+        if (LowerExtension(archive) != ".zip") {
+            show_(MsgId::InputNotZip, {});
             return -9;
         }
-        outName = fs::path(zipFileName_).replace_extension(".exe").string();
+        outName = fs::path(archive).replace_extension(".exe").string();
     }
 
+    const mode_t mode = OutputMode(newFile ? std::string() : archive, true);
     TempOutput out;
-    if (outName.empty() ||
-        !out.Create(outName, OutputMode(newFile ? std::string() : zipFileName_, true)))
-        return -1;
+    if (!out.Create(outName)) return -1;
     ArchiveFile stub;
-    if (!stub.Open(SFXPath, ArchiveFile::Mode::Read)) return -3;
-    int code = CopyLoop(stub, out.file, -1, *host_);
+    if (!stub.Open(stubPath, ArchiveFile::Mode::Read)) return -3;
+    int code = CopyLoop(stub, out.file, -1, host_);
     const int64_t stubSize = stub.Size();
     stub.Close();
     if (code == 0 && out.file.Position() != stubSize) code = -3;
-    if (code == 0 && !SFXIcon.empty()) code = ReplaceStubIcon(out.file, stubSize, SFXIcon);
+    if (code == 0 && !settings.icon.empty()) code = ReplaceStubIcon(out.file, stubSize, settings.icon);
     if (code == 0 && out.file.Write(blockBytes.data(), blockBytes.size()) != blockBytes.size())
         code = -2;
 
@@ -334,15 +315,14 @@ int ZipEngine::ConvertToExe(bool newFile) {
         if (out.file.Write(record.data(), record.size()) != record.size()) code = -2;
         expected = static_cast<int64_t>(record.size());
     } else if (code == 0) {
-        spanInName_ = zipFileName_;
         try {
-            EocdRecord eocd;
-            OpenArchiveEnd(eocd, true);
-            code = CopyArchiveBody(out.file, eocd, 0, expected);
+            code = in_.Open(archive, ArchiveFile::Mode::Read) && ReadArchiveEnd(in_, end_)
+                       ? CopyArchiveBody(out.file, 0, expected)
+                       : -3;
         } catch (const std::exception&) {
             code = -3;
         }
-        inFile_.Close();
+        in_.Close();
     }
     if (code == 0 &&
         out.file.Size() != stubSize + static_cast<int64_t>(blockBytes.size()) + expected)
@@ -350,83 +330,79 @@ int ZipEngine::ConvertToExe(bool newFile) {
     if (code != 0) return code;
 
     // An earlier output makes way only now that the new one is complete.
-    if (fs::exists(fs::symlink_status(outName, ec)) && !DiscardFile(outName)) return -1;
-    if (!out.Commit(outName)) return -2;
-    if (!newFile) {
-        DiscardFile(zipFileName_);
-        setZipFileName(outName);
-    }
+    if (fs::exists(fs::symlink_status(outName, ec)) && !discard_(outName)) return -1;
+    if (!out.Commit(mode)) return -2;
+    if (!newFile) discard_(archive);
     return 0;
 }
 
-int ZipEngine::ConvertToZip() {
+int SfxConverter::ToZip(const std::string& program, int64_t prefix, SfxSettings& settings,
+                        std::string& outName) {
     std::error_code ec;
-    if (zipFileName_.empty() || !fs::is_regular_file(zipFileName_, ec)) {
-        ShowEngineMessage(10901);
+    if (program.empty() || !fs::is_regular_file(program, ec)) {
+        show_(MsgId::NoExeFile, {});
         return -3;
     }
-    if (LowerExtension(zipFileName_) != ".exe") {
-        ShowEngineMessage(10902);
+    if (LowerExtension(program) != ".exe") {
+        show_(MsgId::InputNotExe, {});
         return -3;
     }
-    const int64_t prefix = sfxPrefixSize_;
     if (prefix <= 0) {
-        ShowEngineMessage(10903);
+        show_(MsgId::SfxTypeUnknown, {});
         return -9;
     }
-    BusyCursor busy(*host_);
-    const std::string outName = fs::path(zipFileName_).replace_extension(".zip").string();
+    BusyCursor busy(host_);
+    outName = fs::path(program).replace_extension(".zip").string();
+    const mode_t mode = OutputMode(program, false);
     TempOutput out;
-    if (!out.Create(outName, OutputMode(zipFileName_, false))) return -1;
+    if (!out.Create(outName)) return -1;
 
     int code = 0;
     int64_t expected = 0;
-    spanInName_ = zipFileName_;
     try {
-        EocdRecord eocd;
-        OpenArchiveEnd(eocd, true);
+        if (!in_.Open(program, ArchiveFile::Mode::Read) || !ReadArchiveEnd(in_, end_))
+            throw EZipEngine(MsgId::NotAZipArchive, false);
 
         // The settings block ends at the first local header.
         const int64_t region = std::min<int64_t>(prefix, kSfxMaxBlockSize);
         std::string front(static_cast<size_t>(region), '\0');
-        if (!inFile_.Seek(prefix - region) ||
-            inFile_.Read(front.data(), front.size()) != front.size())
-            throw EZipEngine(11012, false);
+        if (!in_.Seek(prefix - region) ||
+            in_.Read(front.data(), front.size()) != front.size())
+            throw EZipEngine(MsgId::LocalHeaderReadError, false);
         const auto block =
             FindSettingsBlock(reinterpret_cast<const unsigned char*>(front.data()), front.size());
         if (block) {
             // The icon of a Windows stub; this platform's stub has none, and
             // then SFXIcon keeps what it holds.
             std::string program(2, '\0');
-            if (inFile_.Seek(0) && inFile_.Read(program.data(), 2) == 2 &&
+            if (in_.Seek(0) && in_.Read(program.data(), 2) == 2 &&
                 IsWindowsProgram(program) && prefix <= kMaxStubRead) {
                 program.resize(static_cast<size_t>(prefix));
-                if (inFile_.Seek(0) &&
-                    inFile_.Read(program.data(), program.size()) == program.size()) {
+                if (in_.Seek(0) &&
+                    in_.Read(program.data(), program.size()) == program.size()) {
                     if (const auto at = FindStubIconImage(program))
-                        SFXIcon = StubIconFile(program.substr(*at, kStubIconImageSize));
+                        settings.icon = StubIconFile(program.substr(*at, kStubIconImageSize));
                 }
             }
-            ApplySfxFlags(*block, SFXOptions, SFXOverWriteMode);
-            SFXCaption = block->caption;
-            SFXDefaultDir = block->defaultDir;
-            SFXCommandLine = block->commandLine;
-            if (block->current) SFXMessage = block->message;
+            ApplySfxFlags(*block, settings.options, settings.overwrite);
+            settings.caption = block->caption;
+            settings.defaultDir = block->defaultDir;
+            settings.commandLine = block->commandLine;
+            if (block->current) settings.message = block->message;
         }
-        code = CopyArchiveBody(out.file, eocd, prefix, expected);
+        code = CopyArchiveBody(out.file, prefix, expected);
     } catch (const std::bad_alloc&) {
         code = -10;
     } catch (const std::exception&) {
         code = -3;
     }
-    inFile_.Close();
+    in_.Close();
     if (code == 0 && out.file.Size() != expected) code = -9;
     if (code != 0) return code;
 
-    if (fs::exists(fs::symlink_status(outName, ec)) && !DiscardFile(outName)) return -1;
-    if (!out.Commit(outName)) return -2;
-    DiscardFile(zipFileName_);
-    setZipFileName(outName);
+    if (fs::exists(fs::symlink_status(outName, ec)) && !discard_(outName)) return -1;
+    if (!out.Commit(mode)) return -2;
+    discard_(program);
     return 0;
 }
 

@@ -1,0 +1,106 @@
+#include "engine/directory_reader.h"
+
+#include <optional>
+
+#include "engine/ezip_engine.h"
+#include "engine/message_ids.h"
+#include "libs/zipcore/oem_names.h"
+#include "libs/zipcore/zip_records.h"
+#include "platform/code_page.h"
+
+namespace engine {
+
+namespace zip = kelp::zip;
+
+namespace {
+
+void FillEntry(ZipDirEntry& entry, const zip::CentralRecord& r) {
+    const zip::CentralHeader& h = r.header;
+    entry.VersionMadeBy = h.versionMadeBy;
+    entry.HostSystem = h.hostSystem;
+    entry.VersionNeeded = h.versionNeeded;
+    entry.GeneralFlags = h.flags;
+    entry.Method = h.method;
+    entry.DosDateTime = static_cast<uint32_t>(h.dosDate) << 16 | h.dosTime;
+    entry.Crc = h.crc;
+    entry.PackedSize = r.packedSize;
+    entry.UnpackedSize = r.unpackedSize;
+    entry.NameLength = h.nameLength;
+    entry.ExtraLength = h.extraLength;
+    entry.CommentLength = h.commentLength;
+    entry.DiskStart = r.diskStart;
+    entry.InternalAttributes = h.internalAttributes;
+    entry.ExternalAttributes = h.externalAttributes;
+    entry.LocalHeaderOffset = r.localOffset;
+    entry.IsEncrypted = (h.flags & zip::kFlagEncrypted) != 0;
+}
+
+}  // namespace
+
+bool NamesAreOem(CodePageOpts codePage, uint8_t host, uint8_t version) {
+    return codePage == cpOEM ||
+           (zip::IsOemHost(host, version) && (codePage != cpNone || host != zip::kHostFat));
+}
+
+void DirectoryReader::Read(const EocdRecord& eocd, bool oneDisk, int64_t end,
+                           std::vector<ZipDirEntry>& entries,
+                           const std::function<void(int, const ZipDirEntry&)>& onEntry,
+                           std::string& countMismatch) {
+    std::vector<uint8_t> record;
+    uint64_t n = 0;
+    for (;; ++n) {
+        if (oneDisk && reader_.Position() + static_cast<int64_t>(zip::kCentralHeaderSize) > end) {
+            // Fewer headers than the end record counts: the directory is damaged.
+            if (n < eocd.TotalEntries) throw EZipEngine(MsgId::CentralHeaderReadError, true);
+            break;
+        }
+        if (!oneDisk && n >= eocd.TotalEntries) break;
+        zip::CentralRecord r;
+        RecordRead read = ReadCentralRecord(reader_, record, r);
+        // A header never spans parts: a short one starts the next part.
+        if (read == RecordRead::ShortFixedPart && !oneDisk && nextPart_ && nextPart_())
+            read = ReadCentralRecord(reader_, record, r);
+        if (read == RecordRead::ShortFixedPart) throw EZipEngine(MsgId::CentralHeaderReadError, true);
+        if (read == RecordRead::NotAHeader) {
+            // Bytes behind the counted members that are no header end the directory.
+            if (oneDisk && n >= eocd.TotalEntries) break;
+            throw EZipEngine(MsgId::CentralSignatureWrong, true);
+        }
+        if (read == RecordRead::ShortFields)
+            throw EZipEngine(
+                r.header.nameLength > 0 ? MsgId::CentralNameReadError : MsgId::FileCommentReadError,
+                true);
+
+        ZipDirEntry& entry = entries.emplace_back();
+        FillEntry(entry, r);
+        lastVersion_ = entry.VersionMadeBy;
+        lastHost_ = entry.HostSystem;
+        lastFlags_ = entry.GeneralFlags;
+        const bool utf8 = (entry.GeneralFlags & zip::kFlagUtf8) != 0;
+        const bool oem = !utf8 && NamesAreOem(codePage_, lastHost_, lastVersion_);
+        if (utf8) {
+            entry.MemberName.assign(r.name);
+        } else if (auto unicode = zip::FindUnicodePath(r.extra, r.name)) {
+            entry.MemberName = std::move(*unicode);
+        } else if (oem) {
+            entry.MemberName = platform::OemToAnsi(std::string(r.name));
+        } else {
+            entry.MemberName.assign(r.name);
+        }
+        if (!r.comment.empty()) {
+            auto unicode = utf8 ? std::nullopt : zip::FindUnicodeComment(r.extra, r.comment);
+            if (unicode) entry.MemberComment = std::move(*unicode);
+            else if (oem) entry.MemberComment = platform::OemToAnsi(std::string(r.comment));
+            else entry.MemberComment.assign(r.comment);
+        }
+        if (onEntry) onEntry(static_cast<int>(n + 1), entry);
+    }
+    if (n != eocd.TotalEntries) {
+        // More headers than the end record counts: every member is listed,
+        // and the archive is still reported damaged.
+        countMismatch = "\n" + std::to_string(n) + " members in the central directory, " +
+                        std::to_string(eocd.TotalEntries) + " in the end record";
+    }
+}
+
+}  // namespace engine
