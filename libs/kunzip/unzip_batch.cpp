@@ -37,6 +37,12 @@ bool MethodSupported(const zip::MemberEntry& entry) {
             entry.header.method == zip::kMethodDeflated);
 }
 
+// Faults of the directory as a whole, reported once by Run; the batch fails
+// even when every member passes.
+bool ArchiveDamaged(const zip::ArchiveReader& reader) {
+    return reader.directoryTruncated() || reader.countMismatch() || reader.overlappingEntries() > 0;
+}
+
 }  // namespace
 
 UnzipBatch::UnzipBatch(const UnzipRequest& request)
@@ -90,12 +96,28 @@ int32_t UnzipBatch::Run() {
                                  " bytes in front of the archive are not counted by its offsets");
     }
     if (reader_.directoryTruncated()) {
-        ++errors_;
         lastError_ = kErrArchive;
         reporter_.Message(kErrArchive, "Error found in " + request_.archive +
                                            ": the central directory is damaged; only " +
                                            std::to_string(reader_.entries().size()) +
                                            " entries could be read");
+    }
+    if (reader_.countMismatch()) {
+        // Every entry of the directory is handled, but the archive is not
+        // sound: some other reader would see a different set of members.
+        lastError_ = kErrArchive;
+        reporter_.Message(kErrArchive, "Error found in " + request_.archive + ": the end record counts " +
+                                           std::to_string(reader_.declaredEntries()) +
+                                           " members but the central directory holds " +
+                                           std::to_string(reader_.entries().size()) +
+                                           "; every member found is handled");
+    }
+    if (reader_.overlappingEntries() > 0) {
+        lastError_ = kErrArchive;
+        reporter_.Message(kErrArchive, "Error found in " + request_.archive + ": " +
+                                           std::to_string(reader_.overlappingEntries()) +
+                                           " members overlap the data of other members (a zip "
+                                           "bomb construction); they are refused");
     }
 
     std::vector<size_t> selected = SelectMembers();
@@ -128,11 +150,12 @@ void UnzipBatch::Summary(size_t selected) {
     const char* verb = request_.test ? "tested" : "unzipped";
     if (selected == 0) {
         reporter_.Message(0, std::string("Zero files ") + verb + " in " + request_.archive);
-    } else if (errors_ > 0) {
-        reporter_.Message(lastError_, "Error found in " + std::to_string(errors_) + " of " +
-                                          std::to_string(selected) + " members; " +
-                                          std::to_string(successes_) + " " + verb + " in " +
-                                          request_.archive);
+    } else if (errors_ > 0 || ArchiveDamaged(reader_)) {
+        const std::string where = errors_ > 0 ? std::to_string(errors_) + " of " +
+                                                    std::to_string(selected) + " members"
+                                              : "the directory";
+        reporter_.Message(lastError_, "Error found in " + where + "; " + std::to_string(successes_) +
+                                          " " + verb + " in " + request_.archive);
     } else if (warnings_ > 0) {
         reporter_.Message(0, std::to_string(successes_) + " members " + verb + " in " +
                                  request_.archive + ", but warnings were given");
@@ -164,9 +187,15 @@ void UnzipBatch::FlushProgress() {
 
 UnzipBatch::Outcome UnzipBatch::Process(size_t index) {
     const zip::MemberEntry& entry = reader_.entries()[index];
+    if (entry.overlapsAnother)
+        return Fail(entry.displayName, kErrData, KSKIP_BAD_DATA,
+                    "its data overlaps another member's, refused");
+    if (entry.header.flags & zip::kFlagStrongEncryption)
+        return Fail(entry.displayName, kErrMethod, KSKIP_METHOD,
+                    "strong encryption is not supported, skipped");
     if (!MethodSupported(entry)) {
         return Fail(entry.displayName, kErrMethod, KSKIP_METHOD,
-                    "compression method " + std::to_string(entry.header.method) +
+                    "compression method " + zip::MethodName(entry.header.method) +
                         " is not supported, skipped");
     }
     if (request_.test) return Test(entry, index);

@@ -13,6 +13,9 @@
 
 namespace kelp::zip {
 
+// The digital signature record that may close a central directory.
+constexpr uint32_t kDigitalSignatureSignature = 0x05054B50;
+
 bool MemberEntry::IsDirectory() const {
     if (!name.empty() && (name.back() == '/' || name.back() == '\\')) return true;
     return UnixMode() != 0 && S_ISDIR(header.externalAttributes >> 16);
@@ -101,60 +104,42 @@ bool ArchiveReader::Open(const std::string& path, std::string& error) {
     // The directory is taken to end right in front of the end record; the
     // difference to the stored offset is a prefix the offsets do not count.
     centralOffset_ = directoryEnd - centralSize_;
+    // Stored offsets may fall short of the real ones (a prefix they do not
+    // count), never run past them.
+    if (storedOffset > centralOffset_) {
+        error = "the end record places the central directory past where it lies";
+        return false;
+    }
     shift_ = static_cast<int64_t>(centralOffset_) - static_cast<int64_t>(storedOffset);
     return ReadDirectory(error);
 }
 
 bool ArchiveReader::ReadZip64End(uint64_t& entries, uint64_t& size, uint64_t& offset,
                                  uint64_t& recordAt) const {
-    constexpr size_t kLocatorSize = 20, kRecordSize = 56;
-    uint8_t locator[kLocatorSize];
-    if (eocdOffset_ < kLocatorSize || !ReadAt(eocdOffset_ - kLocatorSize, locator, kLocatorSize) ||
-        ReadLe32(locator) != 0x07064B50)
+    uint8_t bytes[kZip64EocdSize];
+    Zip64Locator locator;
+    if (eocdOffset_ < kZip64LocatorSize ||
+        !ReadAt(eocdOffset_ - kZip64LocatorSize, bytes, kZip64LocatorSize) ||
+        !ParseZip64Locator(std::span(bytes, kZip64LocatorSize), locator))
         return false;
     // The record normally stands right in front of its locator; otherwise
     // believe the offset the locator stores.
-    uint8_t record[kRecordSize];
+    Zip64Eocd record;
     auto readRecord = [&](uint64_t at) {
-        return at + kRecordSize <= eocdOffset_ && ReadAt(at, record, kRecordSize) &&
-               ReadLe32(record) == 0x06064B50;
+        return at + kZip64EocdSize <= eocdOffset_ && ReadAt(at, bytes, kZip64EocdSize) &&
+               ParseZip64Eocd(bytes, record);
     };
-    const uint64_t stored = ReadLe64(locator + 8);
-    if (eocdOffset_ >= kLocatorSize + kRecordSize && readRecord(eocdOffset_ - kLocatorSize - kRecordSize))
-        recordAt = eocdOffset_ - kLocatorSize - kRecordSize;
-    else if (readRecord(stored))
-        recordAt = stored;
+    const uint64_t inFront = eocdOffset_ - kZip64LocatorSize;
+    if (inFront >= kZip64EocdSize && readRecord(inFront - kZip64EocdSize))
+        recordAt = inFront - kZip64EocdSize;
+    else if (readRecord(locator.eocdOffset))
+        recordAt = locator.eocdOffset;
     else
         return false;
-    entries = ReadLe64(record + 32);
-    size = ReadLe64(record + 40);
-    offset = ReadLe64(record + 48);
+    entries = record.totalEntries;
+    size = record.centralSize;
+    offset = record.centralOffset;
     return true;
-}
-
-// Takes the 64-bit values of the ZIP64 extra field (id 1) for the header
-// fields that are full: size, packed size, local header offset, in order.
-static void ApplyZip64Extra(MemberEntry& e) {
-    uint64_t* targets[3] = {e.header.unpackedSize == 0xFFFFFFFF ? &e.unpackedSize : nullptr,
-                            e.header.packedSize == 0xFFFFFFFF ? &e.packedSize : nullptr,
-                            e.header.localHeaderOffset == 0xFFFFFFFF ? &e.localOffset : nullptr};
-    const std::vector<uint8_t>& x = e.extra;
-    for (size_t at = 0; at + 4 <= x.size();) {
-        const uint16_t id = ReadLe16(&x[at]);
-        const size_t length = ReadLe16(&x[at + 2]);
-        if (at + 4 + length > x.size()) return;
-        if (id == 1) {
-            size_t field = at + 4;
-            for (uint64_t* target : targets) {
-                if (!target) continue;
-                if (field + 8 > at + 4 + length) return;
-                *target = ReadLe64(&x[field]);
-                field += 8;
-            }
-            return;
-        }
-        at += 4 + length;
-    }
 }
 
 bool ArchiveReader::ReadDirectory(std::string& error) {
@@ -164,29 +149,30 @@ bool ArchiveReader::ReadDirectory(std::string& error) {
         return false;
     }
     entries_.reserve(static_cast<size_t>(std::min<uint64_t>(totalEntries_, dir.size() / kCentralHeaderSize)));
+    // The directory's size bounds it, not the end record's count: a count
+    // that is too low must not hide members, one too high must not invent
+    // them.
     size_t pos = 0;
-    for (uint64_t i = 0; i < totalEntries_; ++i) {
+    while (pos < dir.size()) {
+        // A digital signature record may close the directory.
+        if (dir.size() - pos >= 4 && ReadLe32(&dir[pos]) == kDigitalSignatureSignature) break;
+        CentralRecord r;
+        if (!ParseCentralRecord(std::span(dir).subspan(pos), r)) {
+            truncated_ = true;
+            break;
+        }
         MemberEntry e;
-        if (!ParseCentralHeader(std::span(dir).subspan(pos), e.header)) {
-            truncated_ = true;
-            break;
-        }
-        size_t varLen = size_t{e.header.nameLength} + e.header.extraLength + e.header.commentLength;
-        if (varLen > dir.size() - pos - kCentralHeaderSize) {
-            truncated_ = true;
-            break;
-        }
-        const uint8_t* p = dir.data() + pos + kCentralHeaderSize;
-        e.name.assign(reinterpret_cast<const char*>(p), e.header.nameLength);
-        e.displayName = HasOemName(e.header) ? platform::OemToAnsi(e.name) : e.name;
-        e.extra.assign(p + e.header.nameLength, p + e.header.nameLength + e.header.extraLength);
-        e.comment.assign(
-            reinterpret_cast<const char*>(p) + e.header.nameLength + e.header.extraLength,
-            e.header.commentLength);
-        e.packedSize = e.header.packedSize;
-        e.unpackedSize = e.header.unpackedSize;
-        e.localOffset = e.header.localHeaderOffset;
-        ApplyZip64Extra(e);
+        e.header = r.header;
+        e.name = r.name;
+        if (auto unicode = (r.header.flags & kFlagUtf8) ? std::nullopt : FindUnicodePath(r.extra, r.name))
+            e.displayName = *unicode;
+        else
+            e.displayName = HasOemName(e.header) ? platform::OemToAnsi(e.name) : e.name;
+        e.extra.assign(r.extra.begin(), r.extra.end());
+        e.comment = r.comment;
+        e.packedSize = r.packedSize;
+        e.unpackedSize = r.unpackedSize;
+        e.localOffset = r.localOffset;
         int64_t local = static_cast<int64_t>(e.localOffset) + shift_;
         if (local < 0 || static_cast<uint64_t>(local) >= centralOffset_) {
             // Kept so the member is reported; Locate refuses it.
@@ -194,13 +180,57 @@ bool ArchiveReader::ReadDirectory(std::string& error) {
         }
         e.localOffset = static_cast<uint64_t>(local);
         entries_.push_back(std::move(e));
-        pos += kCentralHeaderSize + varLen;
+        pos += r.recordSize;
     }
-    if (entries_.empty() && totalEntries_ > 0) {
+    if (entries_.empty() && (totalEntries_ > 0 || truncated_)) {
         error = "the central directory is damaged";
         return false;
     }
+    MarkOverlaps();
     return true;
+}
+
+bool ArchiveReader::countMismatch() const {
+    const uint64_t found = entries_.size();
+    if (found == totalEntries_) return false;
+    // Writers without ZIP64 records let the 16-bit count wrap past 65 535.
+    return !(eocd_.totalEntries != 0xFFFF && totalEntries_ == eocd_.totalEntries &&
+             found > 0xFFFF && (found & 0xFFFF) == totalEntries_);
+}
+
+void ArchiveReader::MarkOverlaps() {
+    // A member takes at least its local header and its packed data; in a
+    // sound archive the next member starts no earlier than that.
+    std::vector<size_t> order;
+    order.reserve(entries_.size());
+    // Members whose data would run past the directory are refused by
+    // Locate on their own; they do not make their neighbours suspect.
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        const MemberEntry& e = entries_[i];
+        const uint64_t room = centralOffset_ - std::min(centralOffset_, e.localOffset);
+        if (room >= kLocalHeaderSize && e.packedSize <= room - kLocalHeaderSize) order.push_back(i);
+    }
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return entries_[a].localOffset < entries_[b].localOffset;
+    });
+    uint64_t reach = 0;  // the furthest end of the members before
+    size_t reacher = 0;  // the member that reaches it
+    bool any = false;
+    for (size_t i : order) {
+        MemberEntry& e = entries_[i];
+        if (any && e.localOffset < reach) {
+            e.overlapsAnother = true;
+            entries_[reacher].overlapsAnother = true;
+        }
+        const uint64_t end = e.localOffset + kLocalHeaderSize + e.packedSize;
+        if (!any || end > reach) {
+            reach = end;
+            reacher = i;
+        }
+        any = true;
+    }
+    overlapping_ = static_cast<size_t>(
+        std::count_if(entries_.begin(), entries_.end(), [](const MemberEntry& e) { return e.overlapsAnother; }));
 }
 
 bool ArchiveReader::Locate(const MemberEntry& entry, MemberData& out, std::string& error) const {

@@ -23,6 +23,9 @@ struct MemberEntry {
     // header's 32-bit fields are full.
     uint64_t packedSize = 0;
     uint64_t unpackedSize = 0;
+    // The entry's local data overlaps another entry's: several entries
+    // over the same bytes, as zip bombs are built. Such members are refused.
+    bool overlapsAnother = false;
 
     bool IsDirectory() const;
     bool IsSymlink() const;
@@ -63,6 +66,13 @@ class ArchiveReader {
     const std::string& comment() const { return comment_; }
     // Directory entries that could not be read (the directory was cut short).
     bool directoryTruncated() const { return truncated_; }
+    // The member count of the end record; it differs from entries().size()
+    // when the end record and the central directory disagree (the whole
+    // directory is read either way).
+    uint64_t declaredEntries() const { return totalEntries_; }
+    bool countMismatch() const;
+    // How many entries overlap another entry's data.
+    size_t overlappingEntries() const { return overlapping_; }
 
     // Reads the local header of an entry and checks that its data lies
     // inside the archive.
@@ -74,6 +84,7 @@ class ArchiveReader {
 
   private:
     bool ReadDirectory(std::string& error);
+    void MarkOverlaps();
     // Reads the ZIP64 end record in front of the end record, if there is
     // one: the entry count, directory size and stored offset it holds, and
     // where it starts (the directory ends there).
@@ -88,6 +99,7 @@ class ArchiveReader {
     Eocd eocd_;
     uint64_t totalEntries_ = 0;
     uint64_t centralSize_ = 0;
+    size_t overlapping_ = 0;
     std::string comment_;
     std::vector<MemberEntry> entries_;
 };

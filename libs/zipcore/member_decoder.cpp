@@ -97,6 +97,32 @@ DecodeResult DecodeStreamed(const ArchiveReader& reader, const MemberData& data,
 
 }  // namespace
 
+std::string MethodName(uint16_t method) {
+    const char* name = nullptr;
+    switch (method) {
+        case 0: name = "stored"; break;
+        case 1: name = "shrunk"; break;
+        case 2: case 3: case 4: case 5: name = "reduced"; break;
+        case 6: name = "imploded"; break;
+        case 8: name = "deflate"; break;
+        case 9: name = "Deflate64"; break;
+        case 10: name = "PKWARE imploding"; break;
+        case 12: name = "bzip2"; break;
+        case 14: name = "LZMA"; break;
+        case 18: name = "IBM TERSE"; break;
+        case 19: name = "IBM LZ77"; break;
+        case 93: name = "Zstandard"; break;
+        case 95: name = "xz"; break;
+        case 96: name = "JPEG"; break;
+        case 97: name = "WavPack"; break;
+        case 98: name = "PPMd"; break;
+        case 99: name = "AES encryption"; break;
+        default: break;
+    }
+    const std::string number = "method " + std::to_string(method);
+    return name ? std::string(name) + " (" + number + ")" : number;
+}
+
 std::optional<ZipCrypto> TryPassword(const ArchiveReader& reader, const MemberData& data,
                                      std::string_view password) {
     uint8_t header[kCryptHeaderSize];
@@ -132,7 +158,7 @@ DecodeResult DecodeMember(const ArchiveReader& reader, const MemberData& data, Z
             return DecodeStreamed(reader, data, offset, size, crypto, out);
         default:
             return Fail(DecodeStatus::Unsupported,
-                        "compression method " + std::to_string(data.method) + " is not supported");
+                        "compression method " + MethodName(data.method) + " is not supported");
     }
 }
 

@@ -38,6 +38,9 @@ using ByteSink = std::function<bool(const uint8_t* data, size_t size)>;
 // Largest member inflated in one piece.
 constexpr size_t kWholeMemberBudget = 4u << 20;
 
+// A compression method as messages name it: "bzip2 (method 12)".
+std::string MethodName(uint16_t method);
+
 // The keys for an encrypted member when the password passes the check
 // byte of its encryption header.
 std::optional<ZipCrypto> TryPassword(const ArchiveReader& reader, const MemberData& data,
