@@ -1,0 +1,43 @@
+// The drive combo: this machine's file systems a user picks folders on: the
+// root, the home folder, removable media under /media, /run/media and /mnt,
+// and network mounts. Each item reads "mount point: label".
+#pragma once
+
+#include <QComboBox>
+#include <QStorageInfo>
+
+#include <vector>
+
+namespace kelp {
+
+struct DriveItem {
+    QString mountPoint;
+    QString label;
+    enum Kind { Fixed, Home, Removable, Network } kind = Fixed;
+    QString Text() const;  // "%s: %s"
+};
+
+// The drives to list, root and home first, then the others by mount point.
+std::vector<DriveItem> ListDrives(const QList<QStorageInfo>& volumes, const QString& home);
+
+class DriveComboBox : public QComboBox {
+    Q_OBJECT
+  public:
+    explicit DriveComboBox(QWidget* parent = nullptr);
+
+    // The mount point of the selected item.
+    QString Drive() const;
+    // Selects the item that holds `path`: the one whose mount point is the
+    // longest leading part of it. Does not raise OnChange.
+    void setDrive(const QString& path);
+    // Reads the mounted file systems again.
+    void Refresh();
+
+  signals:
+    void OnChange();  // the user picked another drive
+
+  private:
+    std::vector<DriveItem> drives_;
+};
+
+}  // namespace kelp
