@@ -149,7 +149,10 @@ AboutBox::AboutBox(const AboutInfo& info, ShellServices* shell, QWidget* parent)
     setMinimumSize(minimumSizeHint().expandedTo(QSize(464, 207)));
     // Wide enough for the readme's 80-column lines beside the left column.
     const int notesWidth = notesMemo_->fontMetrics().horizontalAdvance(QString(82, 'n'));
-    resize(sizeHint().expandedTo(QSize(left->sizeHint().width() + notesWidth, 320)));
+    QSize size = sizeHint().expandedTo(QSize(left->sizeHint().width() + notesWidth, 320));
+    if (const QScreen* s = QApplication::primaryScreen())
+        size = size.boundedTo(s->availableGeometry().size()).expandedTo(minimumSize());
+    resize(size);
     CentreOnDesktop(this);
 
     // The readme from the install folder, the current folder or the program's.

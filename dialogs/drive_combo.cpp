@@ -27,19 +27,19 @@ QString DriveItem::Text() const {
     return QStringLiteral("%1: %2").arg(mountPoint, label);
 }
 
-std::vector<DriveItem> ListDrives(const QList<QStorageInfo>& volumes, const QString& home) {
+std::vector<DriveItem> ListDrives(const std::vector<MountInfo>& mounts, const MountInfo& root,
+                                  const QString& home) {
     std::vector<DriveItem> drives;
-    const QStorageInfo root = QStorageInfo::root();
-    drives.push_back({QStringLiteral("/"), root.name().isEmpty() ? root.device() : root.name(),
+    drives.push_back({QStringLiteral("/"),
+                      root.name.isEmpty() ? QString::fromLocal8Bit(root.device) : root.name,
                       DriveItem::Fixed});
     if (!home.isEmpty() && home != QLatin1String("/"))
         drives.push_back({home, QDir(home).dirName(), DriveItem::Home});
     std::vector<DriveItem> others;
-    for (const QStorageInfo& v : volumes) {
-        if (!v.isValid() || !v.isReady()) continue;
-        const QString mount = v.rootPath();
+    for (const MountInfo& v : mounts) {
+        const QString mount = v.rootPath;
         DriveItem::Kind kind;
-        if (IsNetwork(v.fileSystemType()))
+        if (IsNetwork(v.fileSystemType))
             kind = DriveItem::Network;
         else if (Under(mount, "/media") || Under(mount, "/run/media") || Under(mount, "/mnt"))
             kind = DriveItem::Removable;
@@ -47,8 +47,8 @@ std::vector<DriveItem> ListDrives(const QList<QStorageInfo>& volumes, const QStr
             continue;
         if (mount == home) continue;
         // A removable medium is named by its label, or by its folder.
-        const QString label = !v.name().isEmpty() ? v.name()
-                              : kind == DriveItem::Network ? QString::fromLocal8Bit(v.device())
+        const QString label = !v.name.isEmpty()              ? v.name
+                              : kind == DriveItem::Network ? QString::fromLocal8Bit(v.device)
                                                            : QDir(mount).dirName();
         others.push_back({mount, label, kind});
     }
@@ -68,7 +68,13 @@ void DriveComboBox::Refresh() {
     const QString selected = drives_.empty() ? QDir::currentPath() : Drive();
     const QSignalBlocker block(this);
     clear();
-    drives_ = ListDrives(QStorageInfo::mountedVolumes(), QDir::homePath());
+    auto info = [](const QStorageInfo& v) {
+        return MountInfo{v.rootPath(), v.fileSystemType(), v.name(), v.device()};
+    };
+    std::vector<MountInfo> mounts;
+    for (const QStorageInfo& v : QStorageInfo::mountedVolumes())
+        if (v.isValid() && v.isReady()) mounts.push_back(info(v));
+    drives_ = ListDrives(mounts, info(QStorageInfo::root()), QDir::homePath());
     for (const DriveItem& d : drives_) {
         QStyle::StandardPixmap glyph = QStyle::SP_DriveHDIcon;
         if (d.kind == DriveItem::Home) glyph = QStyle::SP_DirHomeIcon;

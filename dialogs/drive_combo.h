@@ -17,8 +17,18 @@ struct DriveItem {
     QString Text() const;  // "%s: %s"
 };
 
-// The drives to list, root and home first, then the others by mount point.
-std::vector<DriveItem> ListDrives(const QList<QStorageInfo>& volumes, const QString& home);
+// What the combo needs to know of one mounted file system.
+struct MountInfo {
+    QString rootPath;
+    QByteArray fileSystemType;
+    QString name;  // the volume label, often empty
+    QByteArray device;
+};
+
+// The drives to list, root and home first, then removable and network
+// mounts by mount point.
+std::vector<DriveItem> ListDrives(const std::vector<MountInfo>& mounts, const MountInfo& root,
+                                  const QString& home);
 
 class DriveComboBox : public QComboBox {
     Q_OBJECT

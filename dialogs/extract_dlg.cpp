@@ -148,7 +148,7 @@ void ExtractDlg::Place() {
     const QWidget* main = parentWidget() ? parentWidget()->window() : nullptr;
     const int mainBottom = main ? main->y() + main->height() : 0;
     int top = int(std::trunc(mainBottom / 5.0 * SelectedIcon())) + height();
-    top = std::max(desk.top(), std::min(top, desk.bottom() - frameGeometry().height()));
+    top = std::max(desk.top(), std::min(top, desk.y() + desk.height() - frameGeometry().height()));
     move(x(), top);
 }
 

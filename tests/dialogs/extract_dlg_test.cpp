@@ -124,3 +124,20 @@ TEST_F(ExtractDialog, EveryShowStartsAfresh) {
     EXPECT_EQ(dlg_->extractFolderEdit()->currentText(), QDir::cleanPath(Path("")));
     dlg_->reject();
 }
+
+TEST_F(ExtractDialog, FromTheSecondShowTheTopFollowsThePanelIcon) {
+    QWidget main;
+    main.setGeometry(0, 100, 400, 500);
+    ExtractDlg dlg(settings_, store_, host_, &main);
+    dlg.show();  // the first show centres the dialog
+    dlg.reject();
+    dlg.show();
+    EXPECT_EQ(dlg.y(), dlg.height());
+    dlg.reject();
+    // Far down the panel: kept on the screen.
+    dlg.SelectedIcon = [] { return 9; };
+    dlg.show();
+    const QRect desk = dlg.screen()->availableGeometry();
+    EXPECT_EQ(dlg.frameGeometry().bottom(), desk.bottom());
+    dlg.reject();
+}

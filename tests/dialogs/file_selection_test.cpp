@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "drive_combo.h"
 #include "file_entries.h"
 #include "file_list.h"
 #include "folder_list.h"
@@ -128,4 +129,21 @@ TEST_F(FileSelection, HistoryReadsBackEightAndSavesEveryItem) {
     store.WriteString("Kelp", "extractdefault2", "");
     combo.LoadFromStore();
     EXPECT_EQ(combo.Items(), (QStringList{"/f3", "/f0"}));
+}
+
+TEST(DriveCombo, RootHomeThenRemovableAndNetworkMountsByMountPoint) {
+    const MountInfo root{"/", "ext4", "", "/dev/sda1"};
+    const std::vector<MountInfo> mounts = {
+        root,
+        {"/run/media/ann/USB STICK", "vfat", "USB STICK", "/dev/sdb1"},
+        {"/proc", "proc", "", "proc"},
+        {"/mnt/share", "cifs", "", "//server/share"},
+        {"/media/cdrom", "iso9660", "", "/dev/sr0"},
+        {"/home/ann", "ext4", "", "/dev/sda2"},
+    };
+    QStringList texts;
+    for (const DriveItem& d : ListDrives(mounts, root, "/home/ann")) texts.append(d.Text());
+    EXPECT_EQ(texts, (QStringList{"/: /dev/sda1", "/home/ann: ann", "/media/cdrom: cdrom",
+                                  "/mnt/share: //server/share",
+                                  "/run/media/ann/USB STICK: USB STICK"}));
 }
