@@ -180,9 +180,13 @@ void ExtractDlg::keyPressEvent(QKeyEvent* e) {
 }
 
 void ExtractDlg::done(int result) {
-    // Every way out records the folder text in the history.
-    extractFolderEdit_->Remember(extractFolderEdit_->currentText());
-    extractFolderEdit_->SaveToStore();
+    // Every way out records the folder text in the history. An empty text is
+    // not recorded: reading the history back stops at the first empty value,
+    // so it would hide every older folder.
+    if (!extractFolderEdit_->currentText().isEmpty()) {
+        extractFolderEdit_->Remember(extractFolderEdit_->currentText());
+        extractFolderEdit_->SaveToStore();
+    }
     QDialog::done(result);
 }
 

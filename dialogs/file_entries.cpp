@@ -33,16 +33,16 @@ QStringList SplitMasks(const QString& mask) {
 std::vector<FileEntry> ReadEntries(const QString& folder, const ListingOptions& options) {
     std::vector<FileEntry> folders, files;
     const QDir dir(folder);
-    const QDir::Filters hidden = options.types & (QDir::Hidden | QDir::System);
-    if (options.types & QDir::Dirs) {
+    const QDir::Filters hidden = options.FileType & (QDir::Hidden | QDir::System);
+    if (options.FileType & QDir::Dirs) {
         for (const QFileInfo& info :
              dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | hidden, QDir::NoSort))
             folders.push_back({info.fileName(), EntryKind::Folder, 0, info.lastModified()});
     }
-    if (options.types & QDir::Files) {
+    if (options.FileType & QDir::Files) {
         // A name matching several masks is listed once.
         for (const QFileInfo& info :
-             dir.entryInfoList(SplitMasks(options.mask), QDir::Files | hidden, QDir::NoSort))
+             dir.entryInfoList(SplitMasks(options.Mask), QDir::Files | hidden, QDir::NoSort))
             files.push_back({info.fileName(), EntryKind::File, info.size(), info.lastModified()});
     }
     const NameOrder order;
@@ -51,7 +51,7 @@ std::vector<FileEntry> ReadEntries(const QString& folder, const ListingOptions& 
     std::sort(files.begin(), files.end(), byName);
 
     std::vector<FileEntry> entries;
-    if (options.showParentFolder && (options.types & QDir::Dirs) && !dir.isRoot()) {
+    if (options.ShowParentFolder && (options.FileType & QDir::Dirs) && !dir.isRoot()) {
         const QFileInfo parent(dir.absoluteFilePath(QStringLiteral("..")));
         entries.push_back({QStringLiteral(".."), EntryKind::Parent, 0, parent.lastModified()});
     }

@@ -26,12 +26,12 @@ struct FileEntry {
     QString Text() const;
 };
 
-// What a folder listing holds. `types` uses QDir's filters: QDir::Files for
+// What a folder listing holds. `FileType` uses QDir's filters: QDir::Files for
 // files, QDir::Dirs for folders, QDir::Hidden for hidden entries of either.
 struct ListingOptions {
-    QString mask = QStringLiteral("*.*");
-    QDir::Filters types = QDir::Files;
-    bool showParentFolder = true;
+    QString Mask = QStringLiteral("*.*");
+    QDir::Filters FileType = QDir::Files;
+    bool ShowParentFolder = true;
 };
 
 // Orders names by the user locale's comparison; case only breaks ties.

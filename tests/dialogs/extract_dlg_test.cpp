@@ -96,6 +96,13 @@ TEST_F(ExtractDialog, CancelRecordsTheCurrentFolderTheCloseBoxTheTypedOne) {
     EXPECT_FALSE(dlg_->Accepted);
     EXPECT_EQ(History(0), Path("typed"));
     EXPECT_FALSE(QFileInfo(Path("typed")).exists());
+
+    // An emptied box leaves the history as it was.
+    dlg_->show();
+    dlg_->extractFolderEdit()->setEditText("");
+    dlg_->close();
+    EXPECT_EQ(History(0), Path("typed"));
+    EXPECT_EQ(History(1), QDir::currentPath());
 }
 
 TEST_F(ExtractDialog, EveryShowStartsAfresh) {
