@@ -85,6 +85,11 @@ void DriveComboBox::Refresh() {
     setDrive(selected);
 }
 
+void DriveComboBox::showPopup() {
+    Refresh();
+    QComboBox::showPopup();
+}
+
 QString DriveComboBox::Drive() const {
     return currentData().toString();
 }

@@ -40,8 +40,10 @@ class DriveComboBox : public QComboBox {
     // Selects the item that holds `path`: the one whose mount point is the
     // longest leading part of it. Does not raise OnChange.
     void setDrive(const QString& path);
-    // Reads the mounted file systems again.
+    // Reads the mounted file systems again; opening the list does too, so
+    // that media mounted meanwhile appear.
     void Refresh();
+    void showPopup() override;
 
   signals:
     void OnChange();  // the user picked another drive

@@ -101,7 +101,7 @@ void FileListBox::setMultiSelect(bool on) {
 
 void FileListBox::setDateFormat(const QString& qtFormat) {
     model_->DateFormat = qtFormat;
-    Reread();
+    viewport()->update();
 }
 
 void FileListBox::Reread() {

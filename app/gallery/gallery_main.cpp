@@ -10,13 +10,9 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <vector>
 
