@@ -146,7 +146,7 @@ void ExtractDlg::Place() {
     // The dialog stands lower the further down the panel's icon is, and is
     // kept on the screen.
     const QWidget* main = parentWidget() ? parentWidget()->window() : nullptr;
-    const int mainBottom = main ? main->y() + main->height() : 0;
+    const int mainBottom = main ? main->frameGeometry().y() + main->frameGeometry().height() : 0;
     int top = int(std::trunc(mainBottom / 5.0 * SelectedIcon())) + height();
     top = std::max(desk.top(), std::min(top, desk.y() + desk.height() - frameGeometry().height()));
     move(x(), top);
