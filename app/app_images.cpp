@@ -42,6 +42,10 @@ QPixmap FunctionPicture(int group, int item) {
     return Tile(32, colors[group % 3], QString::fromLatin1(marks[group % 3][item % 5]));
 }
 
+QPixmap KelpPicture(int size) {
+    return Tile(size, QColor(20, 110, 110), QStringLiteral("K"));
+}
+
 QPixmap ViewerButtonPicture(int n) {
     return Tile(16, QColor(90, 90, 140), QString::number(n));
 }

@@ -24,6 +24,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "about_box.h"
 #include "app_images.h"
 #include "platform/folders.h"
 
@@ -83,6 +84,23 @@ Main_sc::Main_sc(const QStringList& args, ShellServices* shell) : shell_(shell),
     Viewer->AlwaysOnTop = [this] { return Settings.aot; };
     Viewer->ListBackground = [this] { return ListBox1->palette().color(QPalette::Base); };
     Viewer->ListTextColor = [this] { return ListBox1->palette().color(QPalette::Text); };
+    CreateAboutBox();
+}
+
+void Main_sc::CreateAboutBox() {
+    // The project's README stands in for the home page where it is found.
+    const QString readme = QDir::cleanPath(QDir(Settings.InstDir).filePath("../README.md"));
+    AboutInfo info;
+    info.zipLibVersion = ZipDir1.ZipLibVersion();
+    info.unzipLibVersion = ZipDir1.UnzipLibVersion();
+    info.ver = Settings.Ver;
+    info.instDir = Settings.InstDir;
+    info.homePage = QFileInfo(readme).isFile() ? readme : QString(kHomePage);
+    info.messageBoard = kMessageBoard;
+    info.listBackground = ListBox1->palette().color(QPalette::Base);
+    info.listText = ListBox1->palette().color(QPalette::Text);
+    info.programIcon = KelpPicture(64);
+    aboutBox = new AboutBox(info, shell_, this);
 }
 
 Main_sc::~Main_sc() {
@@ -295,7 +313,7 @@ void Main_sc::BuildMenus() {
     item(help, "&Message Board", {}, [this] { LaunchBrowser(kMessageBoard); });
     item(help, "&Check Update", {}, [this] { LaunchBrowser(kHomePage); });
     help->addSeparator();
-    item(help, "&About", QKeySequence("F1"), none);
+    item(help, "&About", QKeySequence("F1"), [this] { aboutBox->exec(); });
 
     PopupMenu1 = new QMenu(this);
     item(PopupMenu1, "&View", {}, act(actView));

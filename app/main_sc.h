@@ -36,6 +36,8 @@ class QToolButton;
 
 namespace kelp {
 
+class AboutBox;
+
 // Action numbers of the dispatcher.
 enum ActionNumber : uint8_t {
     actNone = 0,
@@ -117,6 +119,7 @@ class Main_sc : public QMainWindow {
     QToolButton* ToolButtons[5] = {};  // ToolButton1..ToolButton5
     QLabel* StatusPanels[3] = {};
     view::Viewer* Viewer = nullptr;  // the process viewer window
+    AboutBox* aboutBox = nullptr;    // Help > About and F1
     QList<QPixmap> ImageList2;       // quick-launch and listing images
 
     QMenu* FileMenu = nullptr;
@@ -184,6 +187,7 @@ class Main_sc : public QMainWindow {
     void BuildLayout();
     void BuildMenus();
     void BuildFunctionPanel();
+    void CreateAboutBox();
     void FormCreate(const QStringList& args);
     void UpdateCaption();
     void SwitchView(QAction* item);

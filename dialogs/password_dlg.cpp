@@ -1,12 +1,11 @@
 #include "password_dlg.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyle>
 
+#include "centre_on_desktop.h"
 #include "engine/zip_messages.h"
 
 namespace kelp {
@@ -46,8 +45,7 @@ int PasswordDlg::AskPassword(QWidget* parent, const QString& title, const QStrin
     PasswordDlg dlg(parent);
     dlg.setWindowTitle(title);
     dlg.prompt_->setText(prompt);
-    if (const QScreen* s = QApplication::primaryScreen())
-        dlg.move(s->availableGeometry().center() - dlg.rect().center());
+    CentreOnDesktop(&dlg);
     const bool ok = dlg.exec() == QDialog::Accepted;
     password = ok ? dlg.password_->text().toStdString() : std::string();
     return ok ? 1 : 0;

@@ -23,24 +23,13 @@
 
 #include "main_sc.h"
 #include "password_dlg.h"
+#include "tests/fixtures/recording_shell.h"
 #include "tests/fixtures/run_command.h"
 #include "tests/fixtures/temp_dir.h"
 
 namespace apptest {
 
-// Records the shell's "open" and "explore" instead of starting programs.
-struct RecordingShell : kelp::ShellServices {
-    std::vector<std::pair<QString, QString>> opened;  // target, working folder
-    std::vector<QString> explored;
-    bool Open(const QString& target, const QString& workDir) override {
-        opened.emplace_back(target, workDir);
-        return true;
-    }
-    bool Explore(const QString& folder) override {
-        explored.push_back(folder);
-        return true;
-    }
-};
+using fixtures::RecordingShell;
 
 // Answers every modal box that opens while it lives: message boxes with the
 // next scripted button (else their escape button), password dialogs with the

@@ -1,12 +1,16 @@
 // Start-up, the listing with its status bar and selection summary, sorting,
 // and the settings record in the store.
 #include <QAction>
+#include <QImage>
+#include <QMenuBar>
 #include <QMenu>
 #include <QToolButton>
 
 #include <cmath>
 
+#include "about_box.h"
 #include "app_fixture.h"
+#include "color_memo.h"
 #include "platform/settings_store.h"
 #include "platform/zip_association.h"
 #include "tests/fixtures/archive_builder.h"
@@ -222,4 +226,42 @@ TEST_F(AppTest, ExitWithoutSaveConfigurationSavesNothing) {
     w.Exit();
     EXPECT_EQ(terminated, 1);
     EXPECT_EQ(platform::SettingsStore().ReadString("Kelp", "P3"), "");
+}
+
+TEST_F(AppTest, HelpAboutAndF1ShowTheAboutBox) {
+    Main_sc& w = Start();
+    QAction* about = nullptr;
+    for (QAction* menu : w.menuBar()->actions())
+        if (menu->text() == "&Help")
+            for (QAction* a : menu->menu()->actions())
+                if (a->text() == "&About") about = a;
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(about->shortcut(), QKeySequence(Qt::Key_F1));
+    bool shown = false;
+    QTimer::singleShot(0, [&shown] {
+        QWidget* modal = QApplication::activeModalWidget();
+        shown = qobject_cast<kelp::AboutBox*>(modal) != nullptr;
+        if (modal) modal->close();
+    });
+    about->trigger();
+    EXPECT_TRUE(shown);
+    // The box shows the libraries the window loaded and the install folder's readme.
+    EXPECT_EQ(w.aboutBox->zipVersion()->text(),
+              kelp::AboutBox::LibVersionText(w.ZipDir1.ZipLibVersion()));
+    EXPECT_NE(w.aboutBox->zipVersion()->text(), "00");
+    EXPECT_TRUE(w.aboutBox->notesMemo()->toPlainText().startsWith("Kelp - "));
+}
+
+TEST(Gallery, RendersEveryWindowToAPicture) {
+    fixtures::TempDir dir;
+    const auto r = fixtures::RunShell(std::string(KELP_BIN_DIR) + "/kelp-gallery --png " +
+                                      fixtures::Quote(dir / "png"));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    for (const char* name : {"main-window", "process-viewer", "extract-dialog", "add-dialog",
+                             "sfx-dialog", "archive-picker", "about-box", "password-dialog",
+                             "controls"}) {
+        const QImage picture(QString::fromStdString(dir / "png/") + name + ".png");
+        EXPECT_GT(picture.width(), 200) << name;
+        EXPECT_GT(picture.height(), 30) << name;
+    }
 }

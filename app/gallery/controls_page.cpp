@@ -1,14 +1,14 @@
-// kelp-controls: shows each custom control with sample content so a person
-// can try them. `--grab FILE` saves a picture of the window and exits.
-#include <QApplication>
+// The gallery's page of custom controls: each one with sample content so a
+// person can try them.
 #include <QDateTime>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QRandomGenerator>
-#include <QTimer>
 #include <QVBoxLayout>
+
+#include "controls_page.h"
 
 #include "color_memo.h"
 #include "outlook_bar.h"
@@ -126,11 +126,12 @@ QGroupBox* boxed(const QString& title, QWidget* w) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QWidget window;
-    window.setWindowTitle("Kelp controls");
-    auto* outer = new QHBoxLayout(&window);
+namespace gallery {
+
+QWidget* MakeControlsPage() {
+    auto* window = new QWidget;
+    window->setWindowTitle("Kelp controls");
+    auto* outer = new QHBoxLayout(window);
     outer->addWidget(boxed("Outlook bar", makeOutlookBar()));
 
     auto* right = new QVBoxLayout;
@@ -162,16 +163,8 @@ int main(int argc, char** argv) {
     right->addWidget(boxed("Slide bars", sliders));
     right->addWidget(boxed("Colour-rule memo", makeMemo()), 2);
     outer->addLayout(right, 1);
-    window.resize(900, 700);
-    window.show();
-
-    const int grab = app.arguments().indexOf("--grab");
-    if (grab > 0 && grab + 1 < argc) {
-        const QString file = app.arguments().at(grab + 1);
-        QTimer::singleShot(300, &window, [&window, file] {
-            window.grab().save(file);
-            QApplication::quit();
-        });
-    }
-    return app.exec();
+    window->resize(900, 700);
+    return window;
 }
+
+}  // namespace gallery

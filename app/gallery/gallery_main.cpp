@@ -1,0 +1,181 @@
+// kelp-gallery: every window and dialog of the program with sample content,
+// for a person to look at and try. `--png DIR` renders each one with the
+// offscreen platform to DIR/<name>.png and exits.
+//
+// It works in a temporary folder of its own: settings, a sample folder with
+// files and sub-folders, and copies of the bundled sample archive.
+#include <QApplication>
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "about_box.h"
+#include "add_dlg.h"
+#include "archive_picker.h"
+#include "controls_page.h"
+#include "extract_dlg.h"
+#include "file_list.h"
+#include "folder_list.h"
+#include "main_sc.h"
+#include "password_dlg.h"
+#include "qt_host_ui.h"
+#include "sfx_dlg.h"
+
+#ifndef KELP_DATA_DIR
+#define KELP_DATA_DIR ""
+#endif
+
+namespace {
+
+// The gallery's shell prints what it would open.
+struct PrintingShell : kelp::ShellServices {
+    bool Open(const QString& target, const QString&) override {
+        std::printf("open %s\n", qPrintable(target));
+        return true;
+    }
+    bool Explore(const QString& folder) override {
+        std::printf("explore %s\n", qPrintable(folder));
+        return true;
+    }
+};
+
+void WriteFile(const QString& path, const QByteArray& bytes, qint64 size = -1) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) return;
+    f.write(bytes);
+    if (size > 0) f.resize(size);
+}
+
+// A folder with sub-folders (one hidden) and files of several sizes.
+QString MakeSampleFolder(const QString& root) {
+    const QString sample = root + "/sample";
+    for (const char* sub : {"docs", "photos", "Projects", ".cache"})
+        QDir().mkpath(sample + "/" + sub);
+    WriteFile(sample + "/report.txt", "Quarterly report\n", 1234567);
+    WriteFile(sample + "/notes.md", "# Notes\n");
+    WriteFile(sample + "/budget.csv", "item;cost\n", 45210);
+    WriteFile(sample + "/.profile", "# hidden\n");
+    WriteFile(sample + "/photos/sea.png", "png", 2048000);
+    QFile::copy(QStringLiteral(KELP_DATA_DIR) + "/openme.zip", sample + "/openme.zip");
+    return sample;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QString pngDir;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (QByteArray(argv[i]) == "--png") pngDir = QString::fromLocal8Bit(argv[i + 1]);
+    if (!pngDir.isEmpty() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    QTemporaryDir work;
+    if (!work.isValid()) return 1;
+    qputenv("KELP_CONFIG_HOME", QFile::encodeName(work.path() + "/config"));
+    QDir().mkpath(work.path() + "/tmp");
+    qputenv("TMPDIR", QFile::encodeName(work.path() + "/tmp"));
+    const QString sample = MakeSampleFolder(work.path());
+    const QString dataDir = QDir(QStringLiteral(KELP_DATA_DIR)).absolutePath() + "/";
+    {
+        platform::SettingsStore store;
+        auto put = [&store](const char* name, const QString& v) {
+            store.WriteString("Kelp", name, v.toStdString());
+        };
+        put("InstDir", dataDir);
+        put("Ver", "0.1.0");
+        put("aot", "0");
+        put("SFXDefaultDir", "><");
+        put("SFXMessage", "This is Kelp Self Extracting Archive");
+        put("SFXCaption", "Self Extracting Archive");
+        store.WriteInt("Kelp", "FileBkColor", 0xFFFFFF);
+        store.WriteInt("Kelp", "ToolBkColor", 0xC0C0C0);
+        put("extractdefault0", sample + "/docs");
+        put("extractdefault1", QDir::homePath());
+    }
+
+    PrintingShell shell;
+    kelp::Main_sc window({sample + "/openme.zip"}, &shell);
+    kelp::QtHostUi host(&window);
+    QDir::setCurrent(sample);  // the window starts on the desktop folder
+
+    // Each window with what to do once it shows.
+    struct Page {
+        QString name;
+        QWidget* widget;
+        std::function<void()> whenShown;
+        std::function<QWidget*()> shot;  // what to picture, when not the window
+    };
+    std::vector<Page> pages;
+    auto page = [&pages](const QString& name, QWidget* w, std::function<void()> whenShown = {},
+                         std::function<QWidget*()> shot = {}) {
+        pages.push_back({name, w, std::move(whenShown), std::move(shot)});
+    };
+    auto* controls = gallery::MakeControlsPage();
+    page("controls", controls);
+    page("main-window", &window);
+    page("process-viewer", window.Viewer);
+    window.LogAdd("Start Time 2026/01/15 10:30:00");
+    window.LogAdd("  Tested readme.txt  OK");
+    window.LogAdd("End Time 2026/01/15 10:30:01");
+
+    auto* extract = new kelp::ExtractDlg(window.Settings, window.Store, host, &window);
+    page("extract-dialog", extract);
+
+    auto* add = new kelp::AddDlg(window.ZipDir1, window.Settings, host, &shell, &window);
+    add->folderList()->setDirectory(sample);
+    add->setAddedFiles({sample + "/report.txt", sample + "/photos/*.*", sample + "/notes.md"});
+    page("add-dialog", add, [add] {
+        add->fileList()->setRowSelected(2, true);
+        add->fileList()->setRowSelected(6, true);
+    });
+
+    page("sfx-dialog", new kelp::SfxDlg(window.ZipDir1, window.Settings, &window));
+
+    auto* picker = new kelp::ArchivePicker(&window);
+    picker->Zipfiles = {sample + "/openme.zip", work.path() + "/backup/photos-2025.zip",
+                        work.path() + "/mail/attachments.zip"};
+    page("archive-picker", picker);
+    // The picker's drop-down, open, as a picture of its own.
+    page("archive-picker-list", picker, [picker] {
+        picker->archiveCombo()->showPopup();
+    }, [picker] { return picker->archiveCombo()->view()->window(); });
+    page("about-box", window.aboutBox);
+
+    auto* password = new kelp::PasswordDlg(&window);
+    password->setWindowTitle("Password");
+    password->Prompt()->setText("Enter password for openme.zip");
+    page("password-dialog", password);
+
+    if (pngDir.isEmpty()) {
+        for (Page& page : pages) {
+            page.widget->show();
+            if (page.whenShown) page.whenShown();
+        }
+        return app.exec();
+    }
+    QDir().mkpath(pngDir);
+    int failures = 0;
+    for (Page& page : pages) {
+        page.widget->show();
+        if (page.whenShown) page.whenShown();
+        for (int i = 0; i < 5; ++i) QApplication::processEvents();
+        const QString file = QDir(pngDir).filePath(page.name + ".png");
+        QWidget* shot = page.shot ? page.shot() : page.widget;
+        if (!shot->grab().save(file)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+            ++failures;
+        }
+        if (shot != page.widget) shot->hide();
+        page.widget->hide();
+    }
+    delete controls;
+    return failures ? 1 : 0;
+}

@@ -1,0 +1,148 @@
+// The add dialog: what "Add" puts in the list, and what OK writes into the
+// engine and the settings.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include <optional>
+
+#include <gtest/gtest.h>
+
+#include "add_dlg.h"
+#include "engine/zip_engine.h"
+#include "file_list.h"
+#include "folder_list.h"
+#include "slide_bar.h"
+#include "tests/fixtures/recording_host_ui.h"
+#include "tests/fixtures/temp_dir.h"
+
+using kelp::AddDlg;
+
+namespace {
+
+class AddDialog : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        QDir().mkpath(Path("sub"));
+        fixtures::WriteFile(dir_ / "a.txt", "a");
+        fixtures::WriteFile(dir_ / "b.txt", "b");
+        dlg_ = std::make_unique<AddDlg>(engine_, settings_, host_, nullptr);
+        dlg_->folderList()->setDirectory(Path(""));
+    }
+    void TearDown() override {
+        dlg_.reset();
+        QDir::setCurrent("/");
+    }
+    QString Path(const std::string& name) const {
+        return QDir::cleanPath(QString::fromStdString(dir_ / name));
+    }
+    void Select(const QStringList& texts) {
+        dlg_->fileList()->clearSelection();
+        for (const QString& t : texts)
+            dlg_->fileList()->setRowSelected(int(dlg_->fileList()->Items().indexOf(t)), true);
+    }
+
+    fixtures::TempDir dir_;
+    engine::ZipEngine engine_;
+    kelp::Settings settings_;
+    fixtures::RecordingHostUi host_;
+    std::unique_ptr<AddDlg> dlg_;
+};
+
+}  // namespace
+
+TEST_F(AddDialog, ParentEntryIsSkippedFoldersGetAllTheirFiles) {
+    ASSERT_EQ(dlg_->fileList()->Items(), (QStringList{"[..]", "[sub]", "a.txt", "b.txt"}));
+    Select({"[..]", "a.txt", "b.txt"});
+    EXPECT_EQ(dlg_->selectionEcho()->text(), "\"[..]\" \"a.txt\" \"b.txt\" ");
+    dlg_->addButton()->click();
+    EXPECT_EQ(dlg_->AddedFiles(), (QStringList{Path("a.txt"), Path("b.txt")}));
+    Select({"[sub]"});
+    dlg_->addButton()->click();
+    EXPECT_EQ(dlg_->AddedFiles().last(), Path("sub") + "/*.*");
+
+    dlg_->selectAllButton()->click();
+    EXPECT_EQ(dlg_->selectionEcho()->text(), "*.*");
+    EXPECT_EQ(dlg_->fileList()->SelectedRows().size(), 4u);
+}
+
+TEST_F(AddDialog, AtTheRootNamesHaveASingleSeparator) {
+    dlg_->folderList()->setDirectory("/");
+    EXPECT_EQ(dlg_->fileList()->Directory(), "/");
+    const QStringList items = dlg_->fileList()->Items();
+    ASSERT_FALSE(items.isEmpty());
+    ASSERT_NE(items.first(), "[..]");
+    Select({items.first()});
+    dlg_->addButton()->click();
+    QString name = items.first();
+    if (name.startsWith('[')) name = name.mid(1, name.size() - 2) + "/*.*";
+    EXPECT_EQ(dlg_->AddedFiles(), QStringList{"/" + name});
+}
+
+TEST_F(AddDialog, EachActionCaptionGivesTheOptionOfItsMeaning) {
+    engine_.AddOptions = {engine::AddEncrypt, engine::AddMove, engine::AddForceDOS};
+    dlg_->setAddedFiles({Path("a.txt")});
+    const struct {
+        QString caption;
+        std::optional<engine::AddOptsEnum> option;
+    } cases[] = {{"Add and Replace Files ", std::nullopt},
+                 {"Refresh Files", engine::AddFreshen},
+                 {"Update Files ", engine::AddUpdate},
+                 {"Move Files ", engine::AddMove},
+                 {"typed text", std::nullopt}};
+    for (const auto& c : cases) {
+        dlg_->show();
+        dlg_->actionCombo()->setEditText(c.caption);
+        dlg_->okButton()->click();
+        ASSERT_TRUE(dlg_->Accepted);
+        for (auto o : {engine::AddFreshen, engine::AddUpdate, engine::AddMove})
+            EXPECT_EQ(engine_.AddOptions.Has(o), c.option == o) << c.caption.toStdString() << o;
+        EXPECT_TRUE(engine_.AddOptions.Has(engine::AddEncrypt));  // left as it was
+    }
+    // The 8.3 box showed the engine's option and OK kept it; folder names on.
+    EXPECT_TRUE(engine_.AddOptions.Has(engine::AddForceDOS));
+    EXPECT_TRUE(engine_.AddOptions.Has(engine::AddDirNames));
+    EXPECT_EQ(engine_.FSpecArgs, std::vector<std::string>{Path("a.txt").toStdString()});
+}
+
+TEST_F(AddDialog, LevelStaysWithinOneToNine) {
+    dlg_->setAddedFiles({Path("a.txt")});
+    engine_.AddCompLevel = 0;
+    dlg_->show();
+    dlg_->levelBar()->setFocus();
+    QTest::keyClick(dlg_->levelBar(), Qt::Key_Home);
+    QTest::keyClick(dlg_->levelBar(), Qt::Key_Left);
+    dlg_->okButton()->click();
+    EXPECT_EQ(engine_.AddCompLevel, 1);
+    dlg_->show();
+    QTest::keyClick(dlg_->levelBar(), Qt::Key_End);
+    dlg_->okButton()->click();
+    EXPECT_EQ(engine_.AddCompLevel, 9);
+}
+
+TEST_F(AddDialog, EmptyListIsRefusedAndNothingWritten) {
+    engine_.AddCompLevel = 5;
+    settings_.Addpass = false;
+    dlg_->show();
+    dlg_->encryptBox()->click();
+    dlg_->okButton()->click();
+    EXPECT_EQ(host_.messages, std::vector<std::string>{"no files added"});
+    EXPECT_TRUE(dlg_->isVisible());
+    EXPECT_FALSE(dlg_->Accepted);
+    EXPECT_FALSE(settings_.Addpass);
+    EXPECT_TRUE(engine_.FSpecArgs.empty());
+    // Delete takes the selected lines only.
+    dlg_->setAddedFiles({"x", "y", "z"});
+    dlg_->addedList()->item(0)->setSelected(true);
+    dlg_->addedList()->item(2)->setSelected(true);
+    dlg_->deleteButton()->click();
+    EXPECT_EQ(dlg_->AddedFiles(), QStringList{"y"});
+    dlg_->okButton()->click();
+    EXPECT_TRUE(dlg_->Accepted);
+    EXPECT_TRUE(settings_.Addpass);
+    EXPECT_TRUE(settings_.AddSubDirs);
+}

@@ -1,0 +1,149 @@
+// The file selection controls: what the file list reads and shows, where
+// opening an entry leads, and the history combo's stored values.
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "drive_combo.h"
+#include "file_entries.h"
+#include "file_list.h"
+#include "folder_list.h"
+#include "platform/settings_store.h"
+#include "reg_combo_box.h"
+#include "tests/fixtures/recording_shell.h"
+#include "tests/fixtures/temp_dir.h"
+
+using namespace kelp;
+
+namespace {
+
+QStringList Texts(const std::vector<FileEntry>& entries) {
+    QStringList texts;
+    for (const FileEntry& e : entries) texts.append(e.Text());
+    return texts;
+}
+
+class FileSelection : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const char* sub : {"beta", "Alpha", ".hidden", "gamma/inner"})
+            QDir().mkpath(Path(sub));
+        for (const char* file : {"b.txt", "A.txt", "a.TXT", "c.log", "d.md", ".dot.txt"})
+            fixtures::WriteFile(dir_ / file, "x");
+    }
+    QString Path(const char* name = "") const {
+        return QString::fromStdString(dir_.path()) + (*name ? "/" : "") + name;
+    }
+    fixtures::TempDir dir_;
+};
+
+}  // namespace
+
+TEST_F(FileSelection, FoldersFirstThenFilesInNameOrderCaseBreakingTies) {
+    const ListingOptions everything{"*.*", QDir::Files | QDir::Dirs | QDir::Hidden, true};
+    EXPECT_EQ(Texts(ReadEntries(Path(), everything)),
+              (QStringList{"[..]", "[.hidden]", "[Alpha]", "[beta]", "[gamma]", ".dot.txt",
+                           "A.txt", "a.TXT", "b.txt", "c.log", "d.md"}));
+    // Without the hidden entries, without folders and with two masks, which
+    // match names in any case.
+    const ListingOptions masked{"*.txt; *.md", QDir::Files, true};
+    EXPECT_EQ(Texts(ReadEntries(Path(), masked)),
+              (QStringList{"A.txt", "a.TXT", "b.txt", "d.md"}));
+}
+
+TEST_F(FileSelection, NoParentEntryAtTheRoot) {
+    const ListingOptions folders{"*.*", QDir::Dirs, true};
+    const auto root = ReadEntries("/", folders);
+    ASSERT_FALSE(root.empty());
+    EXPECT_NE(root.front().kind, EntryKind::Parent);
+    EXPECT_EQ(ReadEntries(Path(), folders).front().Text(), "[..]");
+}
+
+TEST(FileEntries, SizesGroupedWithAtMostTwoBlanks) {
+    EXPECT_EQ(GroupedSize(999), "999");
+    EXPECT_EQ(GroupedSize(12345), "12 345");
+    EXPECT_EQ(GroupedSize(1234567), "1 234 567");
+    EXPECT_EQ(GroupedSize(1234567890), "1234 567 890");
+}
+
+TEST_F(FileSelection, OpeningEntries) {
+    fixtures::RecordingShell shell;
+    FileListBox list(&shell);
+    list.setOptions({"*.*", QDir::Files | QDir::Dirs, true});
+    list.setDirectory(Path());
+    int changes = 0;
+    QObject::connect(&list, &FileListBox::OnChange, [&changes] { ++changes; });
+
+    list.OpenEntry(int(list.Items().indexOf("[gamma]")));
+    EXPECT_EQ(list.Directory(), Path("gamma"));
+    EXPECT_EQ(list.Items(), (QStringList{"[..]", "[inner]"}));
+    // Back through [..]: the folder just left is the current entry.
+    list.OpenEntry(0);
+    EXPECT_EQ(list.Directory(), Path());
+    EXPECT_EQ(list.currentIndex().data().toString(), "[gamma]");
+    EXPECT_EQ(changes, 2);
+    // A file goes to the desktop's program, from its folder.
+    list.OpenEntry(int(list.Items().indexOf("c.log")));
+    ASSERT_EQ(shell.opened.size(), 1u);
+    EXPECT_EQ(shell.opened[0].first, Path("c.log"));
+    EXPECT_EQ(shell.opened[0].second, Path());
+    EXPECT_EQ(list.Directory(), Path());
+}
+
+TEST_F(FileSelection, FolderListShowsThePathThenHiddenAndOtherSubFolders) {
+    FolderList folders;
+    folders.setDirectory(Path("gamma/.."));
+    const QStringList items = folders.Items();
+    const int current = int(QDir::cleanPath(Path()).count('/'));
+    EXPECT_EQ(items.first(), "/");
+    EXPECT_EQ(items.at(current), QDir(Path()).dirName());
+    EXPECT_EQ(items.mid(current + 1), (QStringList{".hidden", "Alpha", "beta", "gamma"}));
+    EXPECT_EQ(folders.currentIndex().row(), current);
+    EXPECT_EQ(folders.Directory(), QDir::cleanPath(Path()));
+}
+
+TEST_F(FileSelection, HistoryReadsBackEightAndSavesEveryItem) {
+    platform::SettingsStore store(dir_ / "config");
+    for (int i = 0; i < 12; ++i)
+        store.WriteString("Kelp", "extractdefault" + std::to_string(i), "/f" + std::to_string(i));
+    store.WriteString("Kelp", "extractdefaultX", "other");
+    RegComboBox combo(store);
+    combo.RegMainKey = "Kelp";
+    combo.RegKeyName = "extractdefault";
+    combo.LoadFromStore();
+    ASSERT_EQ(combo.count(), 8);
+    EXPECT_EQ(combo.itemText(7), "/f7");
+
+    combo.Remember("/f3");
+    combo.SaveToStore();
+    EXPECT_EQ(store.ReadString("Kelp", "extractdefault0"), "/f3");
+    EXPECT_EQ(store.ReadString("Kelp", "extractdefault4"), "/f4");
+    EXPECT_EQ(store.ReadString("Kelp", "extractdefault7"), "/f7");
+    EXPECT_FALSE(store.Read("Kelp", "extractdefault8"));
+    EXPECT_FALSE(store.Read("Kelp", "extractdefault11"));
+    EXPECT_EQ(store.ReadString("Kelp", "extractdefaultX"), "other");
+
+    // Reading stops at the first empty value.
+    store.WriteString("Kelp", "extractdefault2", "");
+    combo.LoadFromStore();
+    EXPECT_EQ(combo.Items(), (QStringList{"/f3", "/f0"}));
+}
+
+TEST(DriveCombo, RootHomeThenRemovableAndNetworkMountsByMountPoint) {
+    const MountInfo root{"/", "ext4", "", "/dev/sda1"};
+    const std::vector<MountInfo> mounts = {
+        root,
+        {"/run/media/ann/USB STICK", "vfat", "USB STICK", "/dev/sdb1"},
+        {"/proc", "proc", "", "proc"},
+        {"/mnt/share", "cifs", "", "//server/share"},
+        {"/media/cdrom", "iso9660", "", "/dev/sr0"},
+        {"/home/ann", "ext4", "", "/dev/sda2"},
+    };
+    QStringList texts;
+    for (const DriveItem& d : ListDrives(mounts, root, "/home/ann")) texts.append(d.Text());
+    EXPECT_EQ(texts, (QStringList{"/: /dev/sda1", "/home/ann: ann", "/media/cdrom: cdrom",
+                                  "/mnt/share: //server/share",
+                                  "/run/media/ann/USB STICK: USB STICK"}));
+}
