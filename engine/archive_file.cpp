@@ -113,6 +113,29 @@ size_t BufferedReader::Read(void* buffer, size_t size) {
     return done;
 }
 
+std::span<const uint8_t> BufferedReader::Peek(size_t size) {
+    if (begin_ == end_) Fill();
+    return {buffer_.data() + begin_, std::min(size, end_ - begin_)};
+}
+
+RecordRead ReadCentralRecord(BufferedReader& source, std::vector<uint8_t>& scratch,
+                             kelp::zip::CentralRecord& record) {
+    namespace zip = kelp::zip;
+    // Most records stand whole in the buffer: parsed where they stand. One
+    // that runs past the buffer (or the file) is copied together.
+    const auto fixed = source.Peek(zip::kCentralHeaderSize);
+    if (fixed.size() == zip::kCentralHeaderSize && zip::ParseCentralHeader(fixed, record.header)) {
+        const size_t size = zip::CentralRecordSize(record.header);
+        const auto whole = source.Peek(size);
+        if (whole.size() == size) {
+            zip::FinishCentralRecord(whole, record);
+            source.Skip(size);
+            return RecordRead::Ok;
+        }
+    }
+    return ReadCentralRecord<BufferedReader>(source, scratch, record);
+}
+
 void BufferedReader::Skip(uint64_t count) {
     const size_t inBuffer = end_ - begin_;
     if (count <= inBuffer) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,10 @@ public:
     bool Seek(int64_t position);
     // Reads up to `size` bytes; fewer only at the end of the file.
     size_t Read(void* buffer, size_t size);
+    // Up to `size` of the next bytes as they stand in the buffer, without
+    // taking them (fewer where the buffer ends; Skip takes them). The view
+    // lasts until the next read.
+    std::span<const uint8_t> Peek(size_t size);
     // Moves forward by `count` bytes, also past the end (a later read then
     // comes back short, as with a file seek).
     void Skip(uint64_t count);
@@ -76,6 +81,12 @@ enum class RecordRead { Ok, ShortFixedPart, NotAHeader, ShortFields };
 // Reads one central record (fixed part, name, extra field, comment) through
 // `source.Read(buffer, size)` into `bytes` and parses it into `record`, whose
 // views point into `bytes`.
+// The same through a buffered reader, without copying a record the buffer
+// holds whole; the views then point into the reader's buffer and last until
+// its next read.
+RecordRead ReadCentralRecord(BufferedReader& source, std::vector<uint8_t>& scratch,
+                             kelp::zip::CentralRecord& record);
+
 template <typename Source>
 RecordRead ReadCentralRecord(Source& source, std::vector<uint8_t>& bytes,
                              kelp::zip::CentralRecord& record) {
