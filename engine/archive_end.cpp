@@ -64,9 +64,7 @@ void ReadZip64End(ArchiveFile& file, int64_t endOfDirOffset, EocdRecord& eocd) {
 bool ReadArchiveEnd(ArchiveFile& file, ArchiveEnd& out) {
     out = ArchiveEnd{};
     unsigned char head[8];
-    out.firstPartOfSet = file.Seek(0) && file.Read(head, 8) == 8 &&
-                         zip::ReadLe32(head) == zip::kSpanMarker &&
-                         zip::ReadLe32(head + 4) == zip::kLocalHeaderSignature;
+    out.firstPartOfSet = file.Seek(0) && file.Read(head, 8) == 8 && zip::StartsFirstPartOfSet(head);
     const int64_t size = file.Size();
     out.physicalSize = out.logicalSize = size;
     if (size < static_cast<int64_t>(zip::kEocdSize)) return false;

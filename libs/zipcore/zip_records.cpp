@@ -215,6 +215,11 @@ std::optional<std::string> FindUnicodeComment(std::span<const uint8_t> extra,
     return FindUnicodeText(extra, kExtraUnicodeComment, headerComment);
 }
 
+bool StartsFirstPartOfSet(std::span<const uint8_t> head) {
+    return head.size() >= 8 && ReadLe32(head.data()) == kSpanMarker &&
+           ReadLe32(head.data() + 4) == kLocalHeaderSignature;
+}
+
 std::optional<size_t> FindEocd(std::span<const uint8_t> tail) {
     if (tail.size() < kEocdSize) return std::nullopt;
     for (size_t i = tail.size() - kEocdSize + 1; i-- > 0;) {

@@ -196,6 +196,10 @@ std::optional<std::string> FindUnicodePath(std::span<const uint8_t> extra, std::
 std::optional<std::string> FindUnicodeComment(std::span<const uint8_t> extra,
                                               std::string_view headerComment);
 
+// Whether the bytes open the first part of a multi-part set: the set's mark,
+// then the first local header.
+bool StartsFirstPartOfSet(std::span<const uint8_t> head);
+
 // Position of the last end-of-central-directory signature in the tail of a
 // file (the later of two candidates wins), if any whole record fits.
 std::optional<size_t> FindEocd(std::span<const uint8_t> tail);
