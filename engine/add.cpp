@@ -18,6 +18,18 @@ bool HasExeExtension(const std::string& path) {
 
 }  // namespace
 
+// The common end of an add or delete: the specifications are used up, the
+// library goes if this call loaded it, and a changed archive is listed again.
+void ZipEngine::FinishZipCall(bool unloadLibrary) {
+    FSpecArgs.clear();
+    FSpecSources.clear();
+    FSpecArgsExcl.clear();
+    if (unloadLibrary) UnloadZipLib();
+    CancelRequested = false;
+    zipLibBusy_ = false;
+    if (successCount_ > 0) List();
+}
+
 void ZipEngine::Add() {
     successCount_ = 0;
     if (FSpecArgs.empty() && FSpecSources.empty()) return ShowEngineMessage(MsgId::NoFilesToAdd);
@@ -69,13 +81,7 @@ void ZipEngine::Add() {
     } catch (const std::exception&) {
         ShowEngineMessage(MsgId::CompressAbort);
     }
-    FSpecArgs.clear();
-    FSpecSources.clear();
-    FSpecArgsExcl.clear();
-    if (loadedHere) UnloadZipLib();
-    CancelRequested = false;
-    zipLibBusy_ = false;
-    if (successCount_ > 0) List();
+    FinishZipCall(loadedHere);
 }
 
 void ZipEngine::Delete() {
@@ -109,13 +115,7 @@ void ZipEngine::Delete() {
     } catch (const std::exception&) {
         ShowEngineMessage(MsgId::CompressAbort);
     }
-    FSpecArgs.clear();
-    FSpecSources.clear();
-    FSpecArgsExcl.clear();
-    if (loadedHere) UnloadZipLib();
-    zipLibBusy_ = false;
-    CancelRequested = false;
-    if (successCount_ > 0) List();
+    FinishZipCall(loadedHere);
 }
 
 }  // namespace engine

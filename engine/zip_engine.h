@@ -276,6 +276,7 @@ private:
     void OpenPartForReading(int disk);
     void WriteComment(const std::string& raw);
     void RunExtract(bool toMemory);
+    void FinishZipCall(bool unloadLibrary);
     bool ReadAcrossParts(BufferedReader& reader, void* buffer, size_t size);
     int ReportSpanFailure();
     void SplitWrite(const unsigned char* buffer, size_t length, size_t unit);
