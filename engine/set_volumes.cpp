@@ -2,13 +2,13 @@
 // on a fixed drive in front of the extension (data001.zip, data002.zip, ...),
 // the common command-line zip tool in the extension (data.z01, data.z02, ...,
 // the last one data.zip).
+#include "engine/set_volumes.h"
+
 #include <strings.h>
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-
-#include "engine/set_volumes.h"
 
 #include "engine/ezip_engine.h"
 #include "engine/zip_messages.h"
