@@ -172,7 +172,11 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
 }
 
 int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFileName) {
-    volumes_ = MakeVolumes();
+    // LastDiskNumber still tells whether the listed archive is a set (Extract
+    // asks it) unless the disk prompts of the new set count its disks.
+    std::unique_ptr<SetVolumes> volumes = MakeVolumes();
+    volumes->SetLastDisk(volumes_->LastDisk());
+    volumes_ = std::move(volumes);
     return SpanWriter(*volumes_, *host_, MakeJobSink(), CancelRequested).Write(inFileName, outFileName);
 }
 

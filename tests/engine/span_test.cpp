@@ -103,10 +103,19 @@ TEST_F(Span, FixedDrivePartsKeepTheirLimitsAndJoinToTheSource) {
     ExpectUnitsWhole(parts);
     EXPECT_TRUE(host.questions.empty());
 
+    const std::string lastPart = engine::SpanPartName(dir / "set.zip", static_cast<int>(parts.size()) - 1);
     std::string joined = dir.path() + "/";
-    ASSERT_EQ(zip.ReadSpan(engine::SpanPartName(dir / "set.zip", static_cast<int>(parts.size()) - 1), joined), 0);
+    ASSERT_EQ(zip.ReadSpan(lastPart, joined), 0);
     EXPECT_EQ(fixtures::ReadFile(joined), fixtures::ReadFile(dir / "source.zip"));
     EXPECT_EQ(fixtures::RunShell("unzip -tq " + fixtures::Quote(joined)).exitCode, 0);
+
+    // Writing another set keeps the listed set's disk count (Extract joins
+    // by it) and leaves CurrentDisk on the last part written.
+    zip.setZipFileName(lastPart);
+    ASSERT_EQ(zip.LastDiskNumber(), static_cast<int>(parts.size()) - 1);
+    ASSERT_EQ(zip.WriteSpan(dir / "source.zip", dir / "again.zip"), 0);
+    EXPECT_EQ(zip.LastDiskNumber(), static_cast<int>(parts.size()) - 1);
+    EXPECT_EQ(zip.CurrentDisk(), static_cast<int>(Parts(dir / "again.zip").size()) - 1);
 }
 
 TEST_F(Span, LongCommentPushesTheEndRecordPastTheDirectory) {
