@@ -41,7 +41,6 @@ void ZipEngine::setArchiveComment(const std::string& text) {
         failed = true;
         ShowEngineMessage(MsgId::OutputWriteError, std::string("\n") + e.what());
     }
-    inFile_.Close();
     if (failed) {
         rawComment_.clear();
         // Show what the file now holds.
@@ -54,14 +53,15 @@ void ZipEngine::setArchiveComment(const std::string& text) {
 // write leaves the archive as it was.
 void ZipEngine::WriteComment(const std::string& raw) {
     if (zipFileName_.empty()) throw EZipEngine(MsgId::InputMissing, true);
-    if (!inFile_.Open(zipFileName_, ArchiveFile::Mode::Read))
+    ArchiveFile in;
+    if (!in.Open(zipFileName_, ArchiveFile::Mode::Read))
         throw EZipEngine(MsgId::ZipOpenFailed, true);
 
     namespace zip = kelp::zip;
     unsigned char bytes[zip::kEocdSize];
     zip::Eocd eocd;
-    if (!inFile_.Seek(endOfDirOffset_)) throw EZipEngine(MsgId::InputSeekError, true);
-    if (inFile_.Read(bytes, sizeof bytes) != sizeof bytes || !zip::ParseEocd(bytes, eocd))
+    if (!in.Seek(endOfDirOffset_)) throw EZipEngine(MsgId::InputSeekError, true);
+    if (in.Read(bytes, sizeof bytes) != sizeof bytes || !zip::ParseEocd(bytes, eocd))
         throw EZipEngine(MsgId::EndRecordReadError, true);
     eocd.commentLength = static_cast<uint16_t>(raw.size());
     std::vector<uint8_t> record;
@@ -76,10 +76,10 @@ void ZipEngine::WriteComment(const std::string& raw) {
     if (!out.Create(target.string())) throw EZipEngine(MsgId::TempFileCreateFailed, true);
 
     std::vector<char> piece(kCopyPiece);
-    if (!inFile_.Seek(0)) throw EZipEngine(MsgId::InputSeekError, true);
+    if (!in.Seek(0)) throw EZipEngine(MsgId::InputSeekError, true);
     for (int64_t left = endOfDirOffset_; left > 0;) {
         const size_t want = static_cast<size_t>(std::min<int64_t>(left, kCopyPiece));
-        if (inFile_.Read(piece.data(), want) != want) throw EZipEngine(MsgId::InputSeekError, true);
+        if (in.Read(piece.data(), want) != want) throw EZipEngine(MsgId::InputSeekError, true);
         if (!out.Write(piece.data(), want)) throw EZipEngine(MsgId::OutputWriteError, true);
         left -= static_cast<int64_t>(want);
         host_->ProcessPendingMessages();

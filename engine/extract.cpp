@@ -76,7 +76,7 @@ void ZipEngine::RunExtract(bool toMemory) {
     }
     archive = volumes->Path();
     std::string joined;
-    if (lastDiskNumber_ > 0) {
+    if (LastDiskNumber() > 0) {
         joined = TempFolder();
         if (ReadSpan(zipFileName_, joined) != 0) {
             finish();

@@ -4,15 +4,15 @@
 // the part and offset of its local header: the members are copied in that
 // order and the central directory is written with offsets into the joined
 // file.
+#include "engine/span_reader.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <new>
 
 #include "engine/span_records.h"
-#include "engine/zip_engine.h"
 #include "engine/zip_messages.h"
 #include "platform/atomic_file.h"
 #include "platform/volume.h"
@@ -50,36 +50,20 @@ private:
 
 // Reads `size` bytes from the parts: bytes may run on from the end of one
 // part into the next.
-bool ZipEngine::ReadAcrossParts(BufferedReader& reader, void* buffer, size_t size) {
+bool SpanReader::ReadAcrossParts(BufferedReader& reader, void* buffer, size_t size) {
     auto* out = static_cast<uint8_t*>(buffer);
     size_t got = reader.Read(out, size);
     while (got < size) {
-        if (reader.Position() < inFile_.Size() || currentDisk_ >= lastDiskNumber_) return false;
-        OpenPartForReading(currentDisk_ + 1);
+        if (reader.Position() < volumes_.File().Size() || volumes_.CurrentDisk() >= volumes_.LastDisk())
+            return false;
+        volumes_.OpenPartForReading(volumes_.CurrentDisk() + 1);
         reader.Seek(0);
         got += reader.Read(out + got, size - got);
     }
     return true;
 }
 
-// Reports the exception being handled and gives the result code for it:
-// -7 after an engine error, -8 out of memory, -9 anything else.
-int ZipEngine::ReportSpanFailure() {
-    try {
-        throw;
-    } catch (const EZipEngine& e) {
-        ReportEngineError(e);
-        return -7;
-    } catch (const std::bad_alloc&) {
-        ShowEngineMessage(MsgId::OutOfMemory);
-        return -8;
-    } catch (const std::exception& e) {
-        ShowEngineMessage(MsgId::SpanUnknownError, e.what());
-        return -9;
-    }
-}
-
-int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath) {
+int SpanReader::Join(const std::string& inFileName, std::string& outFilePath) {
     int result = 0;
     // The joined archive is written under a temporary name beside its
     // final one and takes that name only when complete: a file it replaces
@@ -88,12 +72,11 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
     ArchiveFile out;
     std::string outPath;
     time_t spanTime = 0;
-    BusyCursor busy(*host_);
+    BusyCursor busy(host_);
     try {
-        spanDrive_ = platform::DriveRoot(inFileName);
-        currentDisk_ = -1;
-        newDiskNeeded_ = false;
-        spanInName_ = inFileName;
+        volumes_.StartReading(inFileName, inFileName);
+        volumes_.SetCurrentDisk(-1);
+        volumes_.NeedNewDisk(false);
 
         // The joined file: a fresh name in a folder, or the given path.
         if (!outFilePath.empty() && outFilePath.back() == '/') {
@@ -112,28 +95,31 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
 
         // Only the last part has an end record: on a removable drive, ask
         // for disks until it is in; on a fixed drive the file must be it.
-        EocdRecord eocd;
-        newDiskNeeded_ = false;
+        ArchiveEnd last;
+        volumes_.NeedNewDisk(false);
         platform::DriveType type = platform::DriveType::Removable;
         for (;;) {
-            if (type == platform::DriveType::Fixed || type == platform::DriveType::Remote) {
-                const int n = PartNumberInName(spanInName_);
+            if (IsFixedDrive(type)) {
+                const int n = PartNumberInName(volumes_.PartName());
                 if (n == 1) throw EZipEngine(MsgId::FirstFileOfSet, true);
                 throw EZipEngine(MsgId::NthDiskOfSet, n);
             }
-            type = DiskPrompt();
-            newDiskNeeded_ = true;
-            if (OpenArchiveEnd(eocd, false)) break;
+            type = volumes_.DiskPrompt();
+            volumes_.NeedNewDisk(true);
+            last = {};
+            if (volumes_.OpenArchiveEnd(last, false)) break;
         }
         struct stat st {};
-        if (stat(spanInName_.c_str(), &st) == 0) spanTime = st.st_mtime;
-        const std::string comment = rawComment_;
-        lastDiskNumber_ = currentDisk_ = eocd.ThisDisk;
+        if (stat(volumes_.PartName().c_str(), &st) == 0) spanTime = st.st_mtime;
+        const EocdRecord& eocd = last.eocd;
+        const std::string& comment = last.rawComment;
+        volumes_.SetLastDisk(eocd.ThisDisk);
+        volumes_.SetCurrentDisk(eocd.ThisDisk);
 
         // The central directory, which may run over several parts.
-        BufferedReader reader(inFile_);
+        BufferedReader reader(volumes_.File());
         auto readParts = [&](void* buffer, size_t size) { return ReadAcrossParts(reader, buffer, size); };
-        if (eocd.CentralDisk != eocd.ThisDisk) OpenPartForReading(eocd.CentralDisk);
+        if (eocd.CentralDisk != eocd.ThisDisk) volumes_.OpenPartForReading(eocd.CentralDisk);
         if (!reader.Seek(static_cast<int64_t>(std::min<uint64_t>(eocd.CentralOffset, INT64_MAX))))
             throw EZipEngine(MsgId::InputSeekError, true);
         std::vector<SpanMember> members;
@@ -147,12 +133,10 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
         }
         const std::vector<size_t> order = LocalHeaderOrder(members);
 
-        OpenPartForReading(0);
+        volumes_.OpenPartForReading(0);
         reader.Seek(0);
-        if (OnProgress) {
-            OnProgress(ptFileCount, "", static_cast<int64_t>(members.size()));
-            OnProgress(ptByteTotal, "", static_cast<int64_t>(byteTotal));
-        }
+        sink_.Progress(ptFileCount, "", static_cast<int64_t>(members.size()));
+        sink_.Progress(ptByteTotal, "", static_cast<int64_t>(byteTotal));
         uint8_t marker[4];
         if (!ReadAcrossParts(reader, marker, sizeof marker) || !IsSpanMarker(marker))
             throw EZipEngine(MsgId::ExtendedLocalReadError, true);
@@ -166,22 +150,22 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
             LookupMessage(MsgId::Copying, MissingMessageText(MsgId::Copying));
         for (const size_t index : order) {
             const SpanMember& member = members[index];
-            if (member.disk > static_cast<uint32_t>(lastDiskNumber_) ||
-                member.disk < static_cast<uint32_t>(currentDisk_))
+            if (member.disk > static_cast<uint32_t>(volumes_.LastDisk()) ||
+                member.disk < static_cast<uint32_t>(volumes_.CurrentDisk()))
                 throw EZipEngine(MsgId::SpanRecordMissing, true);
-            if (member.disk != static_cast<uint32_t>(currentDisk_)) {
-                OpenPartForReading(static_cast<int>(member.disk));
+            if (member.disk != static_cast<uint32_t>(volumes_.CurrentDisk())) {
+                volumes_.OpenPartForReading(static_cast<int>(member.disk));
                 reader.Seek(0);
             }
             if (member.localOffset < static_cast<uint64_t>(reader.Position()) ||
-                member.localOffset >= static_cast<uint64_t>(inFile_.Size()))
+                member.localOffset >= static_cast<uint64_t>(volumes_.File().Size()))
                 throw EZipEngine(MsgId::SpanRecordMissing, true);
             reader.Skip(member.localOffset - static_cast<uint64_t>(reader.Position()));
 
             ReadWholeRecord(readParts, record, false);
             const LocalPlace local = CheckLocalRecord(record, member);
-            if (OnMessage) OnMessage(0, copying + member.name);
-            if (OnProgress) OnProgress(ptFileStart, member.name, static_cast<int64_t>(member.packedSize));
+            sink_.Message(copying + member.name);
+            sink_.Progress(ptFileStart, member.name, static_cast<int64_t>(member.packedSize));
             joinedOffsets[index] = joined.Position();
             joined.Append(record.data(), record.size());
 
@@ -191,9 +175,9 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
                     throw EZipEngine(MsgId::PackedDataReadError, true);
                 joined.Append(block.data(), block.size());
                 left -= block.size();
-                if (OnProgress) OnProgress(ptBytesDone, "", static_cast<int64_t>(block.size()));
-                host_->ProcessPendingMessages();
-                if (CancelRequested) throw EZipEngine(MsgId::UserCanceled, false);
+                sink_.Progress(ptBytesDone, "", static_cast<int64_t>(block.size()));
+                host_.ProcessPendingMessages();
+                if (cancel_) throw EZipEngine(MsgId::UserCanceled, false);
             }
             if (local.hasDescriptor) {
                 ReadDescriptor(readParts, block, local.zip64);
@@ -202,8 +186,9 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
         }
 
         // The last member's data must end where the directory begins.
-        if (currentDisk_ > eocd.CentralDisk ||
-            (currentDisk_ == eocd.CentralDisk && static_cast<uint64_t>(reader.Position()) > eocd.CentralOffset))
+        const int lastRead = volumes_.CurrentDisk();
+        if (lastRead > eocd.CentralDisk ||
+            (lastRead == eocd.CentralDisk && static_cast<uint64_t>(reader.Position()) > eocd.CentralOffset))
             throw EZipEngine(MsgId::PackedDataReadError, true);
 
         // The central directory with offsets into the joined file, in its
@@ -219,16 +204,16 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
         joined.Flush();
         out.Close();
         std::error_code ec;
-        if (std::filesystem::exists(std::filesystem::symlink_status(outPath, ec)) && !DiscardFile(outPath))
+        if (std::filesystem::exists(std::filesystem::symlink_status(outPath, ec)) && !discard_(outPath))
             throw EZipEngine(MsgId::OutputCreateFailed, true);
         if (!joinedFile.Commit(platform::DefaultFileMode(),
                                spanTime != 0 ? std::optional<int64_t>(spanTime) : std::nullopt))
             throw EZipEngine(MsgId::OutputWriteError, true);
     } catch (...) {
-        result = ReportSpanFailure();
+        result = sink_.ReportSetFailure();
     }
-    if (OnProgress) OnProgress(ptBatchEnd, "", 0);
-    inFile_.Close();
+    sink_.Progress(ptBatchEnd, "", 0);
+    volumes_.File().Close();
     out.Close();
     if (result != 0) outFilePath.clear();
     else outFilePath = outPath;

@@ -3,13 +3,14 @@
 // most as large as the free space, MaxVolumeSize and, for the first part,
 // KeepFreeOnDisk1 allow. Headers with their names, extra fields and comments,
 // and the end record with the archive comment, are never split over parts.
+#include "engine/span_writer.h"
+
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <new>
 
 #include "engine/span_records.h"
-#include "engine/zip_engine.h"
 #include "engine/zip_messages.h"
 #include "platform/volume.h"
 
@@ -26,121 +27,121 @@ time_t FileTime(const std::string& path) {
 
 }  // namespace
 
-std::string SpanPartName(const std::string& target, int part) {
-    const std::filesystem::path p(target);
-    return (p.parent_path() / (p.stem().string() + ThreeDigits(part) + p.extension().string())).string();
-}
-
-void ZipEngine::CloseSpanPart() {
-    if (!spanOutFile_.IsOpen()) return;
-    spanOutFile_.Flush();
-    spanOutFile_.Close();
+void SpanWriter::ClosePart() {
+    if (!part_.IsOpen()) return;
+    part_.Flush();
+    part_.Close();
     std::error_code ec;
     const auto stamp = std::filesystem::file_time_type::clock::now() -
-                       (std::chrono::system_clock::now() - std::chrono::system_clock::from_time_t(spanFileDate_));
-    std::filesystem::last_write_time(spanPartPath_, stamp, ec);
+                       (std::chrono::system_clock::now() - std::chrono::system_clock::from_time_t(sourceDate_));
+    std::filesystem::last_write_time(partPath_, stamp, ec);
 }
 
 // Opens the next part: asks for a disk on a removable drive (formatting it
 // with AddDiskSpanErase), asks before replacing an existing file, makes sure
 // the part can hold at least MinFreeVolumeSize bytes and labels the disk.
-void ZipEngine::OpenNextSpanPart() {
+void SpanWriter::OpenNextPart() {
     for (;;) {
-        const platform::DriveType type = DiskPrompt();
-        const bool fixed = type == platform::DriveType::Fixed || type == platform::DriveType::Remote;
-        spanPartPath_ = fixed ? SpanPartName(spanOutName_, currentDisk_) : spanOutName_;
-        const std::string label = "PKBACK# " + ThreeDigits(currentDisk_);
-        if (!fixed && AddOptions.Has(AddDiskSpanErase)) {
-            volumeLabel_ = label;
-            const int formatted = DriveVolume().Format(label);
+        const SetSettings& settings = volumes_.Settings();
+        const int disk = volumes_.CurrentDisk();
+        const bool fixed = IsFixedDrive(volumes_.DiskPrompt());
+        partPath_ = fixed ? SpanPartName(target_, disk) : target_;
+        const std::string label = "PKBACK# " + ThreeDigits(disk);
+        if (!fixed && settings.eraseDisks) {
+            volumes_.SetLabelRead(label);
+            const int formatted = volumes_.Drive().Format(label);
             if (formatted == -2) throw EZipEngine(MsgId::UserCanceled, false);
             if (formatted == -1) throw EZipEngine(MsgId::UserCanceled, true);
         }
         std::error_code ec;
-        if (std::filesystem::exists(spanPartPath_, ec)) {
-            if (Unattended) throw EZipEngine(MsgId::UnattendedSpanning, true);
+        if (std::filesystem::exists(partPath_, ec)) {
+            if (settings.unattended) throw EZipEngine(MsgId::UnattendedSpanning, true);
             // A file of this set (same date-time) on a disk labelled with an
             // earlier number is an earlier disk; anything else is a stranger.
+            const std::string& diskLabel = volumes_.Label();
             int labelNo = 1;
-            if (volumeLabel_.size() >= 11 &&
-                std::all_of(volumeLabel_.begin() + 8, volumeLabel_.begin() + 11, ::isdigit))
-                labelNo = std::stoi(volumeLabel_.substr(8, 3));
-            const bool stranger = FileTime(spanPartPath_) != spanFileDate_ || labelNo - 1 >= currentDisk_;
+            if (diskLabel.size() >= 11 && std::all_of(diskLabel.begin() + 8, diskLabel.begin() + 11, ::isdigit))
+                labelNo = std::stoi(diskLabel.substr(8, 3));
+            const bool stranger = FileTime(partPath_) != sourceDate_ || labelNo - 1 >= disk;
             const std::string text =
                 stranger ? FormatMessageText(LookupMessage(MsgId::OverwriteFileQuery,
                                                            "Overwrite previous file %s"),
-                                             {spanPartPath_})
+                                             {partPath_})
                          : FormatMessageText(LookupMessage(MsgId::OverwritePreviousDisk,
                                                            "Overwrite previous disk no %d"),
                                              {static_cast<long long>(labelNo)});
-            const Answer answer = host_->AskQuestion("Confirm", text, Buttons::YesNoCancel);
+            const Answer answer = host_.AskQuestion("Confirm", text, Buttons::YesNoCancel);
             // No asks for another disk; on a fixed drive there is none, so it stops.
             if (answer == Answer::No && !fixed) {
-                bytesOnDisk_ = 0;
-                newDiskNeeded_ = true;
+                bytesOnPart_ = 0;
+                volumes_.NeedNewDisk(true);
                 continue;
             }
             if (answer != Answer::Yes) throw EZipEngine(MsgId::UserCanceled, false);
         }
-        std::filesystem::remove(spanPartPath_, ec);
-        if (!spanOutFile_.Create(spanPartPath_)) throw EZipEngine(MsgId::OutputCreateFailed, true);
+        std::filesystem::remove(partPath_, ec);
+        if (!part_.Create(partPath_)) throw EZipEngine(MsgId::OutputCreateFailed, true);
 
         int64_t total = -1;
-        DriveVolume().QuerySpace(diskFree_, total);
-        if (MaxVolumeSize > 0 && (diskFree_ < 0 || MaxVolumeSize < diskFree_)) diskFree_ = MaxVolumeSize;
-        if (currentDisk_ == 0) diskFree_ -= KeepFreeOnDisk1;
-        if (MinFreeVolumeSize > diskFree_ || diskFree_ <= 0) {
+        volumes_.Drive().QuerySpace(partFree_, total);
+        if (settings.maxVolumeSize > 0 && (partFree_ < 0 || settings.maxVolumeSize < partFree_))
+            partFree_ = settings.maxVolumeSize;
+        if (disk == 0) partFree_ -= settings.keepFreeOnDisk1;
+        if (settings.minFreeVolumeSize > partFree_ || partFree_ <= 0) {
             // Nothing stays on a disk that is too full.
-            spanOutFile_.Close();
-            std::filesystem::remove(spanPartPath_, ec);
-            if (Unattended) throw EZipEngine(MsgId::UnattendedSpanning, true);
-            const Answer answer = host_->AskQuestion(
+            part_.Close();
+            std::filesystem::remove(partPath_, ec);
+            if (settings.unattended) throw EZipEngine(MsgId::UnattendedSpanning, true);
+            const Answer answer = host_.AskQuestion(
                 "Kelp", LookupMessage(MsgId::DiskFull, MissingMessageText(MsgId::DiskFull)),
                 Buttons::RetryCancel);
             if (answer == Answer::None) throw EZipEngine(MsgId::NoMemoryForMsgBox, true);
             if (answer != Answer::Retry) throw EZipEngine(MsgId::UserCanceled, false);
-            bytesOnDisk_ = 0;
-            newDiskNeeded_ = true;
+            bytesOnPart_ = 0;
+            volumes_.NeedNewDisk(true);
             continue;
         }
-        if (!fixed && !DriveVolume().SetLabel(label)) throw EZipEngine(MsgId::LabelNotSet, true);
+        if (!fixed && !volumes_.Drive().SetLabel(label)) throw EZipEngine(MsgId::LabelNotSet, true);
         return;
     }
 }
 
 // Writes `length` bytes into the set; `unit` bytes from here on must share
 // one part (0: the bytes may be cut anywhere).
-void ZipEngine::SplitWrite(const unsigned char* buffer, size_t length, size_t unit) {
+void SpanWriter::SplitWrite(const unsigned char* buffer, size_t length, size_t unit) {
     for (;;) {
-        host_->ProcessPendingMessages();
-        if (CancelRequested) throw EZipEngine(MsgId::UserCanceled, false);
-        if (!spanOutFile_.IsOpen()) OpenNextSpanPart();
-        if (unit > 0 && static_cast<int64_t>(unit) > diskFree_) {
+        host_.ProcessPendingMessages();
+        if (cancel_) throw EZipEngine(MsgId::UserCanceled, false);
+        if (!part_.IsOpen()) OpenNextPart();
+        if (unit > 0 && static_cast<int64_t>(unit) > partFree_) {
             // A unit larger than a whole part would never fit anywhere.
-            if (bytesOnDisk_ == 0) throw EZipEngine(MsgId::DiskFull, true);
-            CloseSpanPart();
-            newDiskNeeded_ = true;
-            ++currentDisk_;
-            bytesOnDisk_ = 0;
+            if (bytesOnPart_ == 0) throw EZipEngine(MsgId::DiskFull, true);
+            NextPart();
             continue;
         }
-        const size_t n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(length), diskFree_));
-        if (spanOutFile_.Write(buffer, n) != n) throw EZipEngine(MsgId::OutputWriteError, true);
-        if (showSpanProgress_ && OnProgress) OnProgress(ptBytesDone, "", static_cast<int64_t>(n));
-        bytesOnDisk_ += n;
-        diskFree_ -= static_cast<int64_t>(n);
+        const size_t n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(length), partFree_));
+        if (part_.Write(buffer, n) != n) throw EZipEngine(MsgId::OutputWriteError, true);
+        if (showProgress_) sink_.Progress(ptBytesDone, "", static_cast<int64_t>(n));
+        bytesOnPart_ += n;
+        partFree_ -= static_cast<int64_t>(n);
         if (n == length) return;
-        CloseSpanPart();
-        diskFree_ = 0;
-        bytesOnDisk_ = 0;
-        newDiskNeeded_ = true;
-        ++currentDisk_;
+        NextPart();
         buffer += n;
         length -= n;
     }
 }
 
-void ZipEngine::CopyToSplit(BufferedReader& reader, uint64_t count, int errorId) {
+// Closes the part and moves on to the next, which is opened (and its disk
+// asked for) when bytes are written to it.
+void SpanWriter::NextPart() {
+    ClosePart();
+    partFree_ = 0;
+    bytesOnPart_ = 0;
+    volumes_.NeedNewDisk(true);
+    volumes_.SetCurrentDisk(volumes_.CurrentDisk() + 1);
+}
+
+void SpanWriter::CopyToSplit(BufferedReader& reader, uint64_t count, int errorId) {
     unsigned char block[kCopyBlock];
     while (count > 0) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(count, sizeof block));
@@ -150,37 +151,34 @@ void ZipEngine::CopyToSplit(BufferedReader& reader, uint64_t count, int errorId)
     }
 }
 
-int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFileName) {
+int SpanWriter::Write(const std::string& inFileName, const std::string& outFileName) {
     int result = 0;
-    writingSpan_ = true;
-    newDiskNeeded_ = true;
-    spanDrive_ = platform::DriveRoot(outFileName);
-    currentDisk_ = 0;
-    diskFree_ = 0;
-    bytesOnDisk_ = 0;
-    spanInName_ = inFileName;
-    spanOutName_ = outFileName;
-    showSpanProgress_ = false;
-    BusyCursor busy(*host_);
+    partFree_ = 0;
+    bytesOnPart_ = 0;
+    target_ = outFileName;
+    showProgress_ = false;
+    BusyCursor busy(host_);
     try {
         std::error_code ec;
         if (!std::filesystem::is_regular_file(inFileName, ec))
             throw EZipEngine(MsgId::InputMissing, true);
-        EocdRecord eocd;
-        OpenArchiveEnd(eocd, true);
-        const std::string comment = rawComment_;
-        spanFileDate_ = FileTime(inFileName);
+        ArchiveEnd source;
+        OpenArchiveEnd(source_, inFileName, volumes_.Label(), true, source, sink_.show);
+        const EocdRecord& eocd = source.eocd;
+        const std::string& comment = source.rawComment;
+        sourceDate_ = FileTime(inFileName);
+        volumes_.StartWriting(outFileName, source.logicalSize);
 
         // The source's central directory, read whole; its end lies where the
         // (ZIP64) end record begins. Bytes in front of the archive shift
         // every stored offset.
-        const int64_t dirEnd = eocd.Zip64 ? eocd.Zip64RecordOffset : endOfDirOffset_;
+        const int64_t dirEnd = eocd.Zip64 ? eocd.Zip64RecordOffset : source.endOfDirOffset;
         if (eocd.CentralSize > static_cast<uint64_t>(dirEnd))
             throw EZipEngine(MsgId::InputSeekError, true);
         const int64_t centralAt = dirEnd - static_cast<int64_t>(eocd.CentralSize);
         const int64_t shift = centralAt - static_cast<int64_t>(std::min<uint64_t>(eocd.CentralOffset, INT64_MAX));
         std::vector<uint8_t> directory(static_cast<size_t>(eocd.CentralSize));
-        if (!inFile_.Seek(centralAt) || inFile_.Read(directory.data(), directory.size()) != directory.size())
+        if (!source_.Seek(centralAt) || source_.Read(directory.data(), directory.size()) != directory.size())
             throw EZipEngine(MsgId::CentralHeaderReadError, true);
         std::vector<SpanMember> members;
         size_t at = 0;
@@ -201,11 +199,9 @@ int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFi
         std::vector<uint8_t> bytes;
         AppendSpanMarker(bytes);
         SplitWrite(bytes.data(), bytes.size(), 0);
-        showSpanProgress_ = true;
-        if (OnProgress) {
-            OnProgress(ptFileCount, "", static_cast<int64_t>(members.size()));
-            OnProgress(ptByteTotal, "", logicalSize_);
-        }
+        showProgress_ = true;
+        sink_.Progress(ptFileCount, "", static_cast<int64_t>(members.size()));
+        sink_.Progress(ptByteTotal, "", source.logicalSize);
 
         // The local entries in the order they lie in the source. A header
         // that does not fit the rest of a part starts the next one, so its
@@ -215,7 +211,7 @@ int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFi
             uint64_t offset = 0;
         };
         std::vector<Place> places(members.size());
-        BufferedReader reader(inFile_);
+        BufferedReader reader(source_);
         auto read = [&](void* buffer, size_t size) { return reader.Read(buffer, size) == size; };
         std::vector<uint8_t> record, descriptor;
         const std::string copying =
@@ -230,11 +226,11 @@ int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFi
             reader.Skip(static_cast<uint64_t>(from - reader.Position()));
             ReadWholeRecord(read, record, false);
             const LocalPlace local = CheckLocalRecord(record, member);
-            if (OnMessage) OnMessage(0, copying + member.name);
-            if (OnProgress)
-                OnProgress(ptFileStart, member.name, static_cast<int64_t>(record.size() + member.packedSize));
+            sink_.Message(copying + member.name);
+            sink_.Progress(ptFileStart, member.name, static_cast<int64_t>(record.size() + member.packedSize));
             SplitWrite(record.data(), record.size(), record.size());
-            places[index] = {static_cast<uint32_t>(currentDisk_), static_cast<uint64_t>(bytesOnDisk_) - record.size()};
+            places[index] = {static_cast<uint32_t>(volumes_.CurrentDisk()),
+                             static_cast<uint64_t>(bytesOnPart_) - record.size()};
             CopyToSplit(reader, member.packedSize, MsgId::PackedDataReadError);
             if (local.hasDescriptor) {
                 ReadDescriptor(read, descriptor, local.zip64);
@@ -245,10 +241,9 @@ int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFi
         // The central directory in its own order, each record whole on a part.
         const std::string central =
             LookupMessage(MsgId::CentralDirectory, MissingMessageText(MsgId::CentralDirectory));
-        if (OnMessage) OnMessage(0, copying + central);
-        if (OnProgress)
-            OnProgress(ptFileStart, central,
-                       static_cast<int64_t>(eocd.CentralSize + kelp::zip::kEocdSize + comment.size()));
+        sink_.Message(copying + central);
+        sink_.Progress(ptFileStart, central,
+                        static_cast<int64_t>(eocd.CentralSize + kelp::zip::kEocdSize + comment.size()));
         kelp::zip::Zip64Eocd end;
         end.totalEntries = members.size();
         int countedDisk = -1;
@@ -257,11 +252,11 @@ int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFi
             AppendPlacedCentral(bytes, members[i], places[i].disk, places[i].offset);
             SplitWrite(bytes.data(), bytes.size(), bytes.size());
             if (i == 0) {
-                end.centralDisk = static_cast<uint32_t>(currentDisk_);
-                end.centralOffset = static_cast<uint64_t>(bytesOnDisk_) - bytes.size();
+                end.centralDisk = static_cast<uint32_t>(volumes_.CurrentDisk());
+                end.centralOffset = static_cast<uint64_t>(bytesOnPart_) - bytes.size();
             }
-            if (currentDisk_ != countedDisk) {
-                countedDisk = currentDisk_;
+            if (volumes_.CurrentDisk() != countedDisk) {
+                countedDisk = volumes_.CurrentDisk();
                 end.entriesOnDisk = 0;
             }
             ++end.entriesOnDisk;
@@ -271,27 +266,27 @@ int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFi
         // The end records land whole on the last part; placing them first
         // gives its number. (Deciding on ZIP64 counts the part they may move
         // to.)
-        end.thisDisk = static_cast<uint32_t>(currentDisk_) + 1;
+        end.thisDisk = static_cast<uint32_t>(volumes_.CurrentDisk()) + 1;
         const bool zip64 = NeedsZip64End(end);
         const size_t endUnit = EndRecordsSize(zip64, comment.size());
         SplitWrite(bytes.data(), 0, endUnit);
-        if (currentDisk_ != countedDisk) end.entriesOnDisk = 0;
+        if (volumes_.CurrentDisk() != countedDisk) end.entriesOnDisk = 0;
         if (members.empty()) {
-            end.centralDisk = static_cast<uint32_t>(currentDisk_);
-            end.centralOffset = static_cast<uint64_t>(bytesOnDisk_);
+            end.centralDisk = static_cast<uint32_t>(volumes_.CurrentDisk());
+            end.centralOffset = static_cast<uint64_t>(bytesOnPart_);
         }
-        end.thisDisk = static_cast<uint32_t>(currentDisk_);
+        end.thisDisk = static_cast<uint32_t>(volumes_.CurrentDisk());
         bytes.clear();
-        AppendEndRecords(bytes, end, static_cast<uint64_t>(bytesOnDisk_), zip64, comment);
+        AppendEndRecords(bytes, end, static_cast<uint64_t>(bytesOnPart_), zip64, comment);
         SplitWrite(bytes.data(), bytes.size(), endUnit);
-        showSpanProgress_ = false;
+        showProgress_ = false;
     } catch (...) {
-        result = ReportSpanFailure();
+        result = sink_.ReportSetFailure();
     }
-    if (OnProgress) OnProgress(ptBatchEnd, "", 0);
-    CloseSpanPart();
-    inFile_.Close();
-    writingSpan_ = false;
+    showProgress_ = false;
+    sink_.Progress(ptBatchEnd, "", 0);
+    ClosePart();
+    source_.Close();
     return result;
 }
 

@@ -12,19 +12,6 @@
 
 namespace engine {
 
-namespace {
-
-// The disk number a "PKBACK# nnn" volume label names, 0 for any other label.
-int DiskNumberFromLabel(const std::string& label) {
-    static const std::string kPrefix = "PKBACK# ";
-    if (label.rfind(kPrefix, 0) != 0) return 0;
-    const std::string digits = label.substr(kPrefix.size(), 3);
-    if (digits.empty() || !std::all_of(digits.begin(), digits.end(), ::isdigit)) return 0;
-    return std::stoi(digits);
-}
-
-}  // namespace
-
 std::string ZipEngine::ConvertNameChars(const std::string& text, bool toOem) const {
     if (!NamesAreOem(CodePage, lastHost_, lastVersion_)) return text;
     return toOem ? platform::AnsiToOem(text) : platform::OemToAnsi(text);
@@ -33,28 +20,16 @@ std::string ZipEngine::ConvertNameChars(const std::string& text, bool toOem) con
 bool ZipEngine::OpenArchiveEnd(EocdRecord& eocd, bool raiseOnFailure) {
     rawComment_.clear();
     endOfDirOffset_ = 0;
-    if (!inFile_.Open(spanInName_, ArchiveFile::Mode::Read)) {
-        if (raiseOnFailure) throw EZipEngine(MsgId::InputMissing, true);
-        ShowEngineMessage(MsgId::ZipOpenFailed);
-        return false;
-    }
-    const int labelDisk = DiskNumberFromLabel(volumeLabel_);
     ArchiveEnd end;
-    const bool found = ReadArchiveEnd(inFile_, end);
+    const bool found = volumes_->OpenArchiveEnd(end, raiseOnFailure);
+    if (!volumes_->File().IsOpen()) return false;
     logicalSize_ = end.logicalSize;
     physicalSize_ = end.physicalSize;
-    if (found) {
-        eocd = end.eocd;
-        endOfDirOffset_ = end.endOfDirOffset;
-        rawComment_ = end.rawComment;
-        if (end.garbageBehind) ShowEngineMessage(MsgId::TrailingGarbage);
-        return true;
-    }
-    if (!raiseOnFailure) return false;
-    if (!end.firstPartOfSet && labelDisk != 0) throw EZipEngine(MsgId::NthDiskOfSet, labelDisk);
-    if (end.firstPartOfSet && labelDisk == 1) throw EZipEngine(MsgId::FirstDiskOfSet, true);
-    if (end.firstPartOfSet) throw EZipEngine(MsgId::FirstFileOfSet, true);
-    throw EZipEngine(MsgId::NotAZipArchive, true);
+    if (!found) return false;
+    eocd = end.eocd;
+    endOfDirOffset_ = end.endOfDirOffset;
+    rawComment_ = end.rawComment;
+    return true;
 }
 
 void ZipEngine::List() {
@@ -85,7 +60,7 @@ void ZipEngine::List() {
                 ShowEngineMessage(MsgId::ListUnknownError, text);
             };
         }
-        inFile_.Close();
+        volumes_->File().Close();
     }
     if (report) {
         zipFileName_.clear();
@@ -97,18 +72,20 @@ void ZipEngine::List() {
 
 void ZipEngine::ReadDirectory() {
     // Raw volumes are read from a joined copy.
-    const JoinedVolumes volumes(zipFileName_, TempFolder());
-    spanInName_ = volumes.Path();
-    spanDrive_ = platform::DriveRoot(zipFileName_);
-    if (!CheckDrive()) throw EZipEngine(MsgId::DriveNotDefined, spanDrive_);
+    const JoinedVolumes joined(zipFileName_, TempFolder());
+    volumes_ = MakeVolumes();
+    SetVolumes& volumes = *volumes_;
+    volumes.StartReading(zipFileName_, joined.Path());
+    if (!volumes.CheckDrive()) throw EZipEngine(MsgId::DriveNotDefined, volumes.DriveRoot());
 
     EocdRecord eocd;
     OpenArchiveEnd(eocd, true);
-    lastDiskNumber_ = currentDisk_ = eocd.ThisDisk;
+    volumes.SetLastDisk(eocd.ThisDisk);
+    volumes.SetCurrentDisk(eocd.ThisDisk);
 
     if (eocd.CentralDisk != eocd.ThisDisk) {
-        OpenPartForReading(eocd.CentralDisk);
-        logicalSize_ = inFile_.Size();
+        volumes.OpenPartForReading(eocd.CentralDisk);
+        logicalSize_ = volumes.File().Size();
         centralOffset_ = static_cast<int64_t>(eocd.CentralOffset);
     } else {
         // The central directory ends where the (ZIP64) end record begins.
@@ -123,7 +100,7 @@ void ZipEngine::ReadDirectory() {
     structureError_ = static_cast<int64_t>(eocd.CentralOffset) != centralOffset_;
     if (structureError_) ShowEngineMessage(MsgId::StructureWarning);
 
-    BufferedReader reader(inFile_);
+    BufferedReader reader(volumes.File());
     if (centralOffset_ < 0 || !reader.Seek(centralOffset_))
         throw EZipEngine(MsgId::DirectorySeekError, true);
 
@@ -131,10 +108,10 @@ void ZipEngine::ReadDirectory() {
     const uint64_t fits = static_cast<uint64_t>(std::max<int64_t>(physicalSize_, 0)) / 46;
     dirEntries_.reserve(static_cast<size_t>(std::min(eocd.TotalEntries, fits)));
 
-    const bool oneDisk = lastDiskNumber_ == 0;
+    const bool oneDisk = volumes.LastDisk() == 0;
     DirectoryReader directory(reader, CodePage, [&] {
-        if (currentDisk_ >= lastDiskNumber_) return false;
-        OpenPartForReading(currentDisk_ + 1);
+        if (volumes.CurrentDisk() >= volumes.LastDisk()) return false;
+        volumes.OpenPartForReading(volumes.CurrentDisk() + 1);
         reader.Seek(0);
         return true;
     });
@@ -150,7 +127,7 @@ void ZipEngine::ReadDirectory() {
     lastVersion_ = directory.lastVersion();
     lastFlags_ = directory.lastFlags();
     if (!countMismatch.empty()) ShowEngineMessage(MsgId::CentralHeaderReadError, countMismatch);
-    lastDiskNumber_ = eocd.ThisDisk;
+    volumes.SetLastDisk(eocd.ThisDisk);
     // The first local header's file offset, whether or not the stored offsets
     // were adjusted for a program in front of the archive.
     sfxPrefixSize_ = std::max<int64_t>(

@@ -1,5 +1,7 @@
 #include "engine/zip_engine.h"
 
+#include "engine/span_reader.h"
+#include "engine/span_writer.h"
 #include "engine/zip_messages.h"
 #include "platform/folders.h"
 
@@ -17,7 +19,7 @@ constexpr size_t kPasswordMaxLength = 80;
 
 }  // namespace
 
-ZipEngine::ZipEngine() = default;
+ZipEngine::ZipEngine() : volumes_(MakeVolumes()) {}
 ZipEngine::~ZipEngine() = default;
 
 void ZipEngine::setZipFileName(const std::string& name) {
@@ -134,6 +136,48 @@ int ZipEngine::ConvertToZip() {
     SetSfxSettings(settings);
     if (code == 0) setZipFileName(outName);
     return code;
+}
+
+}  // namespace engine
+
+namespace engine {
+
+void ZipEngine::SetRemovableDrive(Volume* drive) { removableDrive_ = drive; }
+
+std::unique_ptr<SetVolumes> ZipEngine::MakeVolumes() {
+    const SetSettings settings{Unattended, AddOptions.Has(AddDiskSpanErase), MaxVolumeSize, KeepFreeOnDisk1,
+                               MinFreeVolumeSize};
+    return std::make_unique<SetVolumes>(*host_, removableDrive_, settings,
+                                        [this](int id, const std::string& extra) { ShowEngineMessage(id, extra); });
+}
+
+JobSink ZipEngine::MakeJobSink() {
+    JobSink sink;
+    sink.show = [this](int id, const std::string& extra) { ShowEngineMessage(id, extra); };
+    sink.reportError = [this](const EZipEngine& error) { ReportEngineError(error); };
+    sink.message = [this](const std::string& text) {
+        if (OnMessage) OnMessage(0, text);
+    };
+    sink.progress = [this](ProgressType type, const std::string& fileName, int64_t size) {
+        if (OnProgress) OnProgress(type, fileName, size);
+    };
+    return sink;
+}
+
+int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath) {
+    volumes_ = MakeVolumes();
+    return SpanReader(*volumes_, *host_, MakeJobSink(), CancelRequested,
+                      [this](const std::string& path) { return DiscardFile(path); })
+        .Join(inFileName, outFilePath);
+}
+
+int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFileName) {
+    // LastDiskNumber still tells whether the listed archive is a set (Extract
+    // asks it) unless the disk prompts of the new set count its disks.
+    std::unique_ptr<SetVolumes> volumes = MakeVolumes();
+    volumes->SetLastDisk(volumes_->LastDisk());
+    volumes_ = std::move(volumes);
+    return SpanWriter(*volumes_, *host_, MakeJobSink(), CancelRequested).Write(inFileName, outFileName);
 }
 
 }  // namespace engine

@@ -18,7 +18,9 @@
 #include "engine/sfx_converter.h"
 #include "engine/ezip_engine.h"
 #include "engine/host_ui.h"
+#include "engine/job_sink.h"
 #include "engine/option_set.h"
+#include "engine/set_volumes.h"
 #include "engine/volume.h"
 #include "engine/zip_dir_entry.h"
 
@@ -49,8 +51,6 @@ enum AddStoreSuffixEnum {
 };
 using AddStoreExts = OptionSet<AddStoreSuffixEnum>;
 
-enum ProgressType { ptFileStart, ptBytesDone, ptBatchEnd, ptFileCount, ptByteTotal };
-
 // A file or folder to add, named by its path as the file system has it:
 // taken as it stands, never read for the add-line syntax of FSpecArgs.
 struct AddSource {
@@ -62,22 +62,6 @@ struct AddSource {
 class UnzipParamBlock;
 class ZipParamBlock;
 
-
-// The name of part `part` of the set on a fixed drive that `path` (any of
-// its parts) belongs to, `lastPart` being the number of the last part: the
-// three characters in front of the extension replaced by the part number as
-// three digits, or for a set of the command-line zip tool the extension
-// ".z01", ".z02", ... and ".zip" for the last part.
-std::string PartFileName(const std::string& path, int part, int lastPart);
-// The part number (from 1) that a part's file name carries: the three digits
-// in front of the extension, or those of a ".z01" extension; 0 for none.
-int PartNumberInName(const std::string& path);
-// Part number n as three digits: the last three of n + 1001 (0 gives "001").
-std::string ThreeDigits(int n);
-// The name of part `part` of a set written to `target` on a fixed drive: the
-// part number as three digits in front of the extension (data.zip ->
-// data001.zip).
-std::string SpanPartName(const std::string& target, int part);
 
 class ZipEngine {
 public:
@@ -205,9 +189,10 @@ public:
     // program in front of the archive).
     int64_t SfxPrefixSize() const { return sfxPrefixSize_; }
     bool StructureError() const { return structureError_; }
-    int LastDiskNumber() const { return lastDiskNumber_; }
-    int CurrentDisk() const { return currentDisk_; }
-    const std::string& VolumeLabel() const { return volumeLabel_; }
+    // The set read or written last: its last disk, the disk in hand and its label.
+    int LastDiskNumber() const { return volumes_->LastDisk(); }
+    int CurrentDisk() const { return volumes_->CurrentDisk(); }
+    const std::string& VolumeLabel() const { return volumes_->Label(); }
     int64_t EndOfDirOffset() const { return endOfDirOffset_; }
     int64_t LogicalSize() const { return logicalSize_; }
     int64_t PhysicalSize() const { return physicalSize_; }
@@ -269,20 +254,13 @@ private:
     void ReadDirectory();
     // TempDir, or the system's temporary folder; with a trailing "/".
     std::string TempFolder() const;
-    Volume& DriveVolume();
-    bool CheckDrive();
-    platform::DriveType DiskPrompt();
-    bool PartCheck(platform::DriveType type);
-    void OpenPartForReading(int disk);
+    // The disks of a set as the settings now ask, and the events and
+    // messages the operation classes report through.
+    std::unique_ptr<SetVolumes> MakeVolumes();
+    JobSink MakeJobSink();
     void WriteComment(const std::string& raw);
     void RunExtract(bool toMemory);
     void FinishZipCall(bool unloadLibrary);
-    bool ReadAcrossParts(BufferedReader& reader, void* buffer, size_t size);
-    int ReportSpanFailure();
-    void SplitWrite(const unsigned char* buffer, size_t length, size_t unit);
-    void OpenNextSpanPart();
-    void CloseSpanPart();
-    void CopyToSplit(BufferedReader& reader, uint64_t count, int errorId);
     // The SFX properties as the converter takes them, and back.
     SfxSettings SfxSettingsNow() const;
     void SetSfxSettings(const SfxSettings& settings);
@@ -300,21 +278,6 @@ private:
     int64_t physicalSize_ = 0;
     int64_t centralOffset_ = 0;
     bool structureError_ = false;
-    int lastDiskNumber_ = 0;
-    int currentDisk_ = 0;
-    std::string volumeLabel_;
-    std::string spanDrive_;   // root of the archive's drive, ending in "/"
-    std::string spanInName_;  // the file being read (a part of a set may differ
-                              // from ZipFileName)
-    ArchiveFile inFile_;
-    // Writing a set: the target name, the part being written and its path,
-    // bytes on it, and the source's modification time stamped on every part.
-    std::string spanOutName_;
-    ArchiveFile spanOutFile_;
-    std::string spanPartPath_;
-    int64_t bytesOnDisk_ = 0;
-    time_t spanFileDate_ = 0;
-    bool showSpanProgress_ = false;
     // The central header read last steers the conversion of names and of the
     // archive comment; before any, FAT rules apply.
     uint8_t lastHost_ = 0;
@@ -328,16 +291,13 @@ private:
     bool zipLibBusy_ = false;
     bool unzipLibBusy_ = false;
     std::vector<unsigned char> extractStream_;
-    int64_t diskFree_ = -1;
-    int64_t diskSize_ = -1;
-    uint32_t volumeSerial_ = 0;
-    bool newDiskNeeded_ = false;
-    bool writingSpan_ = false;
     Volume* removableDrive_ = nullptr;
-    std::unique_ptr<LocalVolume> localVolume_;
 
     SilentHostUi silentHost_;
     HostUi* host_ = &silentHost_;
+    // The disks and parts of the archive listed, or of the set joined or
+    // written, last (never null).
+    std::unique_ptr<SetVolumes> volumes_;
 };
 
 }  // namespace engine
