@@ -54,11 +54,6 @@ LocalPlace CheckLocalRecord(std::span<const uint8_t> record, const SpanMember& m
     return place;
 }
 
-size_t DescriptorSize(std::span<const uint8_t> first4, bool zip64) {
-    const bool signature = first4.size() >= 4 && zip::ReadLe32(first4.data()) == zip::kDataDescriptorSignature;
-    return (signature ? 4 : 0) + 4 + (zip64 ? 16 : 8);
-}
-
 bool IsDescriptor(std::span<const uint8_t> bytes, bool zip64) {
     zip::DataDescriptor d;
     return zip::ParseDataDescriptor(bytes, d, zip64) && d.recordSize == bytes.size();

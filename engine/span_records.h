@@ -64,9 +64,7 @@ struct LocalPlace {
     bool zip64 = false;  // the descriptor's sizes are 8 bytes wide
 };
 LocalPlace CheckLocalRecord(std::span<const uint8_t> record, const SpanMember& member);
-// A data descriptor's length from its first four bytes (it may go without
-// its signature), and whether the bytes are a whole descriptor.
-size_t DescriptorSize(std::span<const uint8_t> first4, bool zip64);
+// Whether the bytes are a whole data descriptor.
 bool IsDescriptor(std::span<const uint8_t> bytes, bool zip64);
 
 // Reads the data descriptor that follows a member's data through `read`.
@@ -74,7 +72,7 @@ template <typename Read>
 void ReadDescriptor(Read&& read, std::vector<uint8_t>& descriptor, bool zip64) {
     descriptor.resize(4);
     if (!read(descriptor.data(), 4)) throw EZipEngine(MsgId::DataDescriptorError, true);
-    descriptor.resize(DescriptorSize(descriptor, zip64));
+    descriptor.resize(kelp::zip::DataDescriptorSize(descriptor, zip64));
     if (!read(descriptor.data() + 4, descriptor.size() - 4) || !IsDescriptor(descriptor, zip64))
         throw EZipEngine(MsgId::DataDescriptorError, true);
 }

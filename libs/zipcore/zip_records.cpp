@@ -116,6 +116,11 @@ size_t CentralRecordSize(const CentralHeader& h) {
 
 size_t LocalRecordSize(const LocalHeader& h) { return kLocalHeaderSize + h.nameLength + h.extraLength; }
 
+size_t DataDescriptorSize(std::span<const uint8_t> first4, bool zip64) {
+    const bool signature = first4.size() >= 4 && ReadLe32(first4.data()) == kDataDescriptorSignature;
+    return (signature ? 4 : 0) + (zip64 ? 20 : 12);
+}
+
 bool ParseCentralRecord(std::span<const uint8_t> bytes, CentralRecord& out) {
     return ParseCentralHeader(bytes, out.header) && FinishCentralRecord(bytes, out);
 }

@@ -161,6 +161,10 @@ bool ParseDataDescriptor(std::span<const uint8_t> bytes, DataDescriptor& out, bo
 size_t CentralRecordSize(const CentralHeader& header);
 size_t LocalRecordSize(const LocalHeader& header);
 
+// The bytes a data descriptor takes, told by its first four bytes (the
+// optional signature) and whether its sizes are 8 bytes wide.
+size_t DataDescriptorSize(std::span<const uint8_t> first4, bool zip64);
+
 // Whole records: false when the fixed part is short, the signature wrong or
 // the variable fields run past the bytes. The views point into `bytes`.
 bool ParseCentralRecord(std::span<const uint8_t> bytes, CentralRecord& out);

@@ -10,6 +10,7 @@
 #include "engine/span_records.h"
 #include "engine/span_writer.h"
 #include "engine/zip_engine.h"
+#include "libs/zipcore/zip_records.h"
 #include "tests/fixtures/archive_builder.h"
 #include "tests/fixtures/recording_host_ui.h"
 #include "tests/fixtures/run_command.h"
@@ -34,40 +35,41 @@ std::string SourceArchive(const std::string& comment = "set comment") {
     return builder.Add("dir/small.txt", "small").Comment(comment).Build();
 }
 
-uint32_t Get32(const std::string& s, size_t at) {
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(s[at + i]);
-    return v;
+std::span<const uint8_t> Bytes(const std::string& s, size_t from = 0) {
+    return std::span(reinterpret_cast<const uint8_t*>(s.data()), s.size()).subspan(std::min(from, s.size()));
 }
-uint16_t Get16(const std::string& s, size_t at) {
-    return static_cast<uint16_t>(static_cast<unsigned char>(s[at]) | (static_cast<unsigned char>(s[at + 1]) << 8));
+
+// The end record of a set's last part.
+kelp::zip::Eocd EndRecord(const std::string& last) {
+    kelp::zip::Eocd end;
+    const auto at = kelp::zip::FindEocd(Bytes(last));
+    EXPECT_TRUE(at && kelp::zip::ParseEocd(Bytes(last, *at), end));
+    return end;
 }
 
 // Checks that no header (with its name, extra field and comment) and not the
 // end record (with the comment) is cut over two parts.
 void ExpectUnitsWhole(const std::vector<std::string>& parts) {
+    namespace zip = kelp::zip;
     const std::string& last = parts.back();
-    const size_t eocd = last.rfind("PK\5\6");
-    ASSERT_NE(eocd, std::string::npos);
-    EXPECT_EQ(eocd + 22 + Get16(last, eocd + 20), last.size());
-    EXPECT_EQ(Get16(last, eocd + 4), parts.size() - 1);
-    size_t disk = Get16(last, eocd + 6), at = Get32(last, eocd + 16);
-    for (unsigned i = 0; i < Get16(last, eocd + 10); ++i) {
+    const auto eocdAt = zip::FindEocd(Bytes(last));
+    ASSERT_TRUE(eocdAt);
+    const zip::Eocd end = EndRecord(last);
+    EXPECT_EQ(*eocdAt + zip::kEocdSize + end.commentLength, last.size());
+    EXPECT_EQ(end.thisDisk, parts.size() - 1);
+    size_t disk = end.centralDisk, at = end.centralOffset;
+    for (unsigned i = 0; i < end.totalEntries; ++i) {
         if (at == parts[disk].size()) ++disk, at = 0;
         ASSERT_LT(disk, parts.size());
-        const std::string& part = parts[disk];
-        ASSERT_EQ(part.compare(at, 4, "PK\1\2"), 0) << "central header " << i;
-        const size_t unit = 46 + Get16(part, at + 28) + Get16(part, at + 30) + Get16(part, at + 32);
-        EXPECT_LE(at + unit, part.size());
+        zip::CentralRecord central;
+        ASSERT_TRUE(zip::ParseCentralRecord(Bytes(parts[disk], at), central)) << "central header " << i;
         // The local header it points to lies whole on its part and has its name.
-        const size_t homeDisk = Get16(part, at + 34);
-        ASSERT_LT(homeDisk, parts.size());
-        const std::string& home = parts[homeDisk];
-        const size_t local = Get32(part, at + 42);
-        ASSERT_EQ(home.compare(local, 4, "PK\3\4"), 0) << "central header " << i;
-        EXPECT_LE(local + 30 + Get16(home, local + 26) + Get16(home, local + 28), home.size());
-        EXPECT_EQ(home.substr(local + 30, Get16(home, local + 26)), part.substr(at + 46, Get16(part, at + 28)));
-        at += unit;
+        ASSERT_LT(central.diskStart, parts.size());
+        zip::LocalRecord local;
+        ASSERT_TRUE(zip::ParseLocalRecord(Bytes(parts[central.diskStart], central.localOffset), local))
+            << "central header " << i;
+        EXPECT_EQ(local.name, central.name);
+        at += central.recordSize;
     }
 }
 
@@ -126,8 +128,7 @@ TEST_F(Span, LongCommentPushesTheEndRecordPastTheDirectory) {
     const auto parts = Parts(dir / "lc.zip");
     ExpectUnitsWhole(parts);
     const std::string& last = parts.back();
-    const size_t eocd = last.rfind("PK\5\6");
-    ASSERT_LT(Get16(last, eocd + 6), Get16(last, eocd + 4));  // directory on an earlier part
+    ASSERT_LT(EndRecord(last).centralDisk, EndRecord(last).thisDisk);  // directory on an earlier part
 
     const std::string lastPart = engine::SpanPartName(dir / "lc.zip", static_cast<int>(parts.size()) - 1);
     engine::ZipEngine reader;
@@ -277,11 +278,16 @@ TEST_F(Span, SourceWithMoreMembersThanTheEndRecordHoldsSpansInZip64Form) {
     const auto parts = Parts(dir / "mset.zip");
     ASSERT_GE(parts.size(), 3u);
     const std::string& last = parts.back();
-    const size_t eocd = last.rfind("PK\5\6");
-    ASSERT_GE(eocd, 76u);
-    EXPECT_EQ(last.compare(eocd - 20, 4, "PK\6\7"), 0);  // locator
-    EXPECT_EQ(last.compare(eocd - 76, 4, "PK\6\6"), 0);  // ZIP64 end record
-    EXPECT_EQ(Get16(last, eocd + 10), 0xFFFF);
+    // The ZIP64 end record and its locator stand right in front of the end record.
+    const size_t eocd = *kelp::zip::FindEocd(Bytes(last));
+    ASSERT_GE(eocd, kelp::zip::kZip64EocdSize + kelp::zip::kZip64LocatorSize);
+    kelp::zip::Zip64Locator locator;
+    kelp::zip::Zip64Eocd record;
+    EXPECT_TRUE(kelp::zip::ParseZip64Locator(Bytes(last, eocd - kelp::zip::kZip64LocatorSize), locator));
+    EXPECT_TRUE(kelp::zip::ParseZip64Eocd(
+        Bytes(last, eocd - kelp::zip::kZip64LocatorSize - kelp::zip::kZip64EocdSize), record));
+    EXPECT_EQ(record.totalEntries, 70000u);
+    EXPECT_EQ(EndRecord(last).totalEntries, 0xFFFF);
 
     const std::string lastPart = engine::SpanPartName(dir / "mset.zip", static_cast<int>(parts.size()) - 1);
     engine::ZipEngine reader;
