@@ -1,7 +1,7 @@
 // Fuzzes member data through the library: stored, deflated or in a method a
 // library decodes (bzip2, LZMA, xz, Zstandard), plain or encrypted, tested
-// and extracted into memory. The first bytes of the input
-// choose the member's fields; the rest is its data as stored.
+// and extracted into memory. The first bytes of the input choose the
+// member's fields; the rest is its data as stored.
 #include <cstring>
 #include <memory>
 

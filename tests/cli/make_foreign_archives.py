@@ -388,10 +388,6 @@ CASES["size_lie_smaller"] = size_lie("src/sub/numbers.txt", 24, 1000)
 CASES["size_lie_huge"] = size_lie("src/sub/numbers.txt", 24, 0xFFFFFFF0)
 CASES["packed_size_past_end"] = size_lie("src/readme.txt", 20, 0x7FFFFFFF)
 CASES["stored_size_lie"] = size_lie("src/readme.txt", 24, 50, lambda w: base_archive(w, "-q0"))
-CASES["deflate_data_damaged"] = damaged(
-    lambda l: l.data.__setitem__(slice(l.local_data(member(l, "src/sub/numbers.txt")) + 40,
-                                       l.local_data(member(l, "src/sub/numbers.txt")) + 60),
-                                 b"\xff" * 20))
 
 
 def sevenzip_archive(method):
@@ -412,11 +408,13 @@ def overwrite_data(name, at, count):
     return edit
 
 
+CASES["deflate_data_damaged"] = damaged(overwrite_data("src/sub/numbers.txt", 40, 20))
 for _method in ("BZip2", "LZMA"):
     CASES["%s_data_damaged" % _method.lower()] = damaged(
         overwrite_data("src/sub/numbers.txt", 40, 20), sevenzip_archive(_method))
     CASES["%s_size_lie_smaller" % _method.lower()] = size_lie(
         "src/sub/numbers.txt", 24, 1000, sevenzip_archive(_method))
+
 CASES["local_header_overwritten"] = damaged(poke(local_of("src/readme.txt", 0), "<I", 0x41414141))
 
 # Counts and offsets pointing outside the file.
