@@ -3,12 +3,18 @@
 
 local_header_fuzz: a member as it stands in front of the central directory
 (local header, name, extra field, data). member_data_fuzz: an options byte,
-the stated uncompressed size (3 bytes), the CRC (4 bytes), the stored data.
+the stated uncompressed size (3 bytes), the CRC (4 bytes), the stored data
+(options: bit 0 deflate, bit 1 encrypted, bit 2 descriptor, bits 3-5 bzip2,
+LZMA, xz or Zstandard, bit 6 the LZMA end marker flag).
 Run from anywhere; the seeds land in fuzz/corpus/<target>/.
 """
+import bz2
 import io
+import lzma
 import os
+import shutil
 import struct
+import subprocess
 import zipfile
 import zlib
 
@@ -89,3 +95,10 @@ data_seed("deflated", 1, deflate(text))
 data_seed("encrypted_stored", 2, encrypt(text, "pw", crc >> 24))
 data_seed("encrypted_deflated", 3, encrypt(deflate(text), "pw", crc >> 24))
 data_seed("encrypted_descriptor", 7, encrypt(deflate(text), "pw", 0x6B))
+data_seed("bzip2", 1 << 3, bz2.compress(text))
+lzma_packer = zipfile.LZMACompressor()  # ZIP's LZMA layout, with an end marker
+data_seed("lzma_end_marker", 2 << 3 | 0x40, lzma_packer.compress(text) + lzma_packer.flush())
+data_seed("xz", 3 << 3, lzma.compress(text, format=lzma.FORMAT_XZ))
+if shutil.which("zstd"):
+    data_seed("zstd", 4 << 3, subprocess.run(["zstd", "-q", "-c"], input=text, check=True,
+                                            stdout=subprocess.PIPE).stdout)

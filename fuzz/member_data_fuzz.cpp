@@ -1,6 +1,7 @@
-// Fuzzes member data through the library: stored or deflated, plain or
-// encrypted, tested and extracted into memory. The first bytes of the input
-// choose the member's fields; the rest is its data as stored.
+// Fuzzes member data through the library: stored, deflated or in a method a
+// library decodes (bzip2, LZMA, xz, Zstandard), plain or encrypted, tested
+// and extracted into memory. The first bytes of the input choose the
+// member's fields; the rest is its data as stored.
 #include <cstring>
 #include <memory>
 
@@ -13,9 +14,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 8 || size > (1u << 20)) return 0;
     uint8_t options = data[0];
     CentralFields f;
+    // Options: bit 0 deflate, bit 1 encrypted, bit 2 data descriptor (the
+    // check byte is the time's), bits 3-5 a library's method in place of
+    // stored or deflate, bit 6 the LZMA end marker flag.
+    static const uint16_t kLibraryMethods[8] = {0, 12, 14, 95, 93, 0, 0, 0};
     f.method = (options & 1) ? 8 : 0;
-    if (options & 2) f.flags |= 0x0001;  // encrypted
-    if (options & 4) f.flags |= 0x0008;  // descriptor: the check byte is the time's
+    if (uint16_t m = kLibraryMethods[(options >> 3) & 7]) f.method = m;
+    if (options & 2) f.flags |= 0x0001;
+    if (options & 4) f.flags |= 0x0008;
+    if (options & 0x40) f.flags |= 0x0002;
     f.dosTime = 0x6B3D;
     f.unpacked = static_cast<uint32_t>(data[1] | (data[2] << 8) | (data[3] << 16));
     std::memcpy(&f.crc, data + 4, 4);

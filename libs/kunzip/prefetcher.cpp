@@ -41,7 +41,7 @@ bool Prefetcher::Eligible(const zip::MemberEntry& entry) const {
     const auto& h = entry.header;
     if (entry.IsEncrypted() || (h.flags & zip::kFlagStrongEncryption)) return false;
     if (entry.overlapsAnother) return false;  // refused, never decoded
-    if (h.method != zip::kMethodStored && h.method != zip::kMethodDeflated) return false;
+    if (!zip::MethodDecodable(h.method)) return false;
     return testOnly_ ||
            (h.unpackedSize <= zip::kWholeMemberBudget && h.packedSize <= zip::kWholeMemberBudget);
 }

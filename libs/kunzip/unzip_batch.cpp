@@ -33,8 +33,7 @@ int64_t MemberTime(const zip::MemberEntry& entry, const zip::MemberData* data) {
 
 bool MethodSupported(const zip::MemberEntry& entry) {
     return !(entry.header.flags & zip::kFlagStrongEncryption) &&
-           (entry.header.method == zip::kMethodStored ||
-            entry.header.method == zip::kMethodDeflated);
+           zip::MethodDecodable(entry.header.method);
 }
 
 // Faults of the directory as a whole, reported once by Run; the batch fails

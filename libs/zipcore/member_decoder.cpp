@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <memory>
 #include <new>
+#include <span>
 #include <vector>
 
 #include "crc32.h"
 #include "inflater.h"
+#include "method_decoders.h"
 
 namespace kelp::zip {
 namespace {
@@ -15,6 +17,8 @@ constexpr size_t kReadChunk = 256 * 1024;
 // Pieces handed to the sink from a whole-member buffer, so progress and
 // writing proceed in steps.
 constexpr size_t kSinkPiece = 1u << 20;
+// Output room offered to a streaming decoder at a time.
+constexpr size_t kPlainPiece = 64 * 1024;
 
 DecodeResult Fail(DecodeStatus status, std::string detail) {
     DecodeResult r;
@@ -95,7 +99,64 @@ DecodeResult DecodeStreamed(const ArchiveReader& reader, const MemberData& data,
     return Finish(out, data);
 }
 
+// Decodes a method that a library decodes, streamed: the output room offered
+// never lets more than the stated size (and one byte to notice the excess)
+// come out.
+DecodeResult DecodeWithLibrary(const ArchiveReader& reader, const MemberData& data,
+                               uint64_t offset, uint64_t size, ZipCrypto* crypto,
+                               CountingSink& out) {
+    std::unique_ptr<MethodDecoder> decoder =
+        MakeMethodDecoder(data.method, data.flags, data.unpackedSize);
+    if (!decoder) return Fail(DecodeStatus::BadData, InflateStatusText(InflateStatus::NoMemory));
+    std::vector<uint8_t> buf(static_cast<size_t>(std::min<uint64_t>(size, kReadChunk)));
+    std::vector<uint8_t> plain(kPlainPiece);
+    std::span<const uint8_t> in;
+    for (;;) {
+        if (in.empty() && size > 0) {
+            size_t n = static_cast<size_t>(std::min<uint64_t>(size, buf.size()));
+            if (!reader.ReadAt(offset, buf.data(), n))
+                return Fail(DecodeStatus::ReadError, "read error");
+            if (crypto) crypto->Decrypt(buf.data(), n);
+            offset += n;
+            size -= n;
+            in = {buf.data(), n};
+        }
+        const size_t before = in.size();
+        const uint64_t left = data.unpackedSize - out.produced;
+        const size_t room = left < plain.size() ? static_cast<size_t>(left) + 1 : plain.size();
+        size_t written = 0;
+        const DecodeStep step = decoder->Run(in, {plain.data(), room}, written, size == 0);
+        if (out.produced + written > data.unpackedSize)
+            return Fail(DecodeStatus::BadData, InflateStatusText(InflateStatus::TooLong));
+        if (written > 0 && !out(plain.data(), written))
+            return Fail(DecodeStatus::Stopped, "stopped");
+        switch (step) {
+            case DecodeStep::Progress:
+                break;
+            case DecodeStep::End:
+                if (out.produced != data.unpackedSize)
+                    return Fail(DecodeStatus::BadData, InflateStatusText(InflateStatus::TooShort));
+                return Finish(out, data);
+            case DecodeStep::BadData:
+                return Fail(DecodeStatus::BadData, InflateStatusText(InflateStatus::BadData));
+            case DecodeStep::NoMemory:
+                return Fail(DecodeStatus::BadData, "needs more memory than allowed to decode");
+        }
+        if (written == 0 && in.size() == before) {
+            // Nothing moved although input and room were offered.
+            if (!in.empty())
+                return Fail(DecodeStatus::BadData, InflateStatusText(InflateStatus::BadData));
+            if (size == 0)
+                return Fail(DecodeStatus::BadData, InflateStatusText(InflateStatus::Truncated));
+        }
+    }
+}
+
 }  // namespace
+
+bool MethodDecodable(uint16_t method) {
+    return method == kMethodStored || method == kMethodDeflated || LibraryMethod(method);
+}
 
 std::string MethodName(uint16_t method) {
     const char* name = nullptr;
@@ -157,6 +218,8 @@ DecodeResult DecodeMember(const ArchiveReader& reader, const MemberData& data, Z
                 return DecodeWhole(reader, data, offset, size, crypto, out);
             return DecodeStreamed(reader, data, offset, size, crypto, out);
         default:
+            if (LibraryMethod(data.method))
+                return DecodeWithLibrary(reader, data, offset, size, crypto, out);
             return Fail(DecodeStatus::Unsupported,
                         "compression method " + MethodName(data.method) + " is not supported");
     }

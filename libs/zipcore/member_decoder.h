@@ -1,6 +1,6 @@
 // Turns a member's stored data into its plain bytes: reads it from the
 // archive, decrypts it, inflates it (a whole member in one go when it fits
-// the memory budget, else streamed) and checks size and CRC. The output
+// the memory budget, else streamed; other methods always streamed) and checks size and CRC. The output
 // goes to a sink in pieces; memory use is bounded by the budget.
 #pragma once
 
@@ -37,6 +37,10 @@ using ByteSink = std::function<bool(const uint8_t* data, size_t size)>;
 
 // Largest member inflated in one piece.
 constexpr size_t kWholeMemberBudget = 4u << 20;
+
+// True for the compression methods DecodeMember decodes: stored, deflate,
+// bzip2, LZMA, xz and Zstandard.
+bool MethodDecodable(uint16_t method);
 
 // A compression method as messages name it: "bzip2 (method 12)".
 std::string MethodName(uint16_t method);

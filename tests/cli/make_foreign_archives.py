@@ -134,6 +134,8 @@ def sevenzip(switches):
 
 
 CASES["sevenzip_deflate"] = sevenzip("-mm=Deflate")
+CASES["sevenzip_bzip2"] = sevenzip("-mm=BZip2")
+CASES["sevenzip_lzma"] = sevenzip("-mm=LZMA")
 CASES["sevenzip_deflate_max"] = sevenzip("-mm=Deflate -mx=9")
 CASES["sevenzip_copy"] = sevenzip("-mm=Copy")
 CASES["sevenzip_zipcrypto"] = sevenzip("-mm=Deflate -mem=ZipCrypto '-ppa ss'")
@@ -153,8 +155,6 @@ def sevenzip_unsupported(method):
     return build
 
 
-CASES["sevenzip_bzip2"] = sevenzip_unsupported("BZip2")
-CASES["sevenzip_lzma"] = sevenzip_unsupported("LZMA")
 CASES["sevenzip_deflate64"] = sevenzip_unsupported("Deflate64")
 
 
@@ -185,18 +185,8 @@ def python_method(compression):
 
 CASES["python_stored"] = python_method(zipfile.ZIP_STORED)
 CASES["python_deflated"] = python_method(zipfile.ZIP_DEFLATED)
-
-
-def python_unsupported(compression):
-    def build(out, work):
-        with zipfile.ZipFile(out, "w") as z:
-            z.writestr("packed.txt", "squeeze " * 2000, compress_type=compression)
-            z.writestr("plain.txt", "plain", compress_type=zipfile.ZIP_DEFLATED)
-    return build
-
-
-CASES["python_bzip2"] = python_unsupported(zipfile.ZIP_BZIP2)
-CASES["python_lzma"] = python_unsupported(zipfile.ZIP_LZMA)
+CASES["python_bzip2"] = python_method(zipfile.ZIP_BZIP2)
+CASES["python_lzma"] = python_method(zipfile.ZIP_LZMA)
 
 
 @case
@@ -398,10 +388,33 @@ CASES["size_lie_smaller"] = size_lie("src/sub/numbers.txt", 24, 1000)
 CASES["size_lie_huge"] = size_lie("src/sub/numbers.txt", 24, 0xFFFFFFF0)
 CASES["packed_size_past_end"] = size_lie("src/readme.txt", 20, 0x7FFFFFFF)
 CASES["stored_size_lie"] = size_lie("src/readme.txt", 24, 50, lambda w: base_archive(w, "-q0"))
-CASES["deflate_data_damaged"] = damaged(
-    lambda l: l.data.__setitem__(slice(l.local_data(member(l, "src/sub/numbers.txt")) + 40,
-                                       l.local_data(member(l, "src/sub/numbers.txt")) + 60),
-                                 b"\xff" * 20))
+
+
+def sevenzip_archive(method):
+    """One member, numbers.txt, in the method named."""
+    def source(work):
+        path = os.path.join(work, "base_%s.zip" % method)
+        if not os.path.exists(path):
+            sh("7z a -tzip -bd -mm=%s %s src/sub/numbers.txt" % (method, path), work)
+        with open(path, "rb") as f:
+            return f.read()
+    return source
+
+
+def overwrite_data(name, at, count):
+    def edit(layout):
+        start = layout.local_data(member(layout, name)) + at
+        layout.data[start:start + count] = b"\xff" * count
+    return edit
+
+
+CASES["deflate_data_damaged"] = damaged(overwrite_data("src/sub/numbers.txt", 40, 20))
+for _method in ("BZip2", "LZMA"):
+    CASES["%s_data_damaged" % _method.lower()] = damaged(
+        overwrite_data("src/sub/numbers.txt", 40, 20), sevenzip_archive(_method))
+    CASES["%s_size_lie_smaller" % _method.lower()] = size_lie(
+        "src/sub/numbers.txt", 24, 1000, sevenzip_archive(_method))
+
 CASES["local_header_overwritten"] = damaged(poke(local_of("src/readme.txt", 0), "<I", 0x41414141))
 
 # Counts and offsets pointing outside the file.

@@ -34,7 +34,8 @@ def patch_central(path, member, **fields):
     data = bytearray(open(path, "rb").read())
     with zipfile.ZipFile(path) as z:
         info = z.getinfo(member)
-    offsets = {"crc": (16, 14), "packed": (20, 18), "unpacked": (24, 22)}
+    offsets = {"crc": (16, 14, "<I"), "packed": (20, 18, "<I"), "unpacked": (24, 22, "<I"),
+               "method": (10, 8, "<H")}
     central = data.find(b"PK\x01\x02")
     while central >= 0:
         name_len = struct.unpack_from("<H", data, central + 28)[0]
@@ -43,9 +44,9 @@ def patch_central(path, member, **fields):
         central = data.find(b"PK\x01\x02", central + 4)
     assert central >= 0, member
     for field, value in fields.items():
-        c_off, l_off = offsets[field]
-        struct.pack_into("<I", data, central + c_off, value)
-        struct.pack_into("<I", data, info.header_offset + l_off, value)
+        c_off, l_off, fmt = offsets[field]
+        struct.pack_into(fmt, data, central + c_off, value)
+        struct.pack_into(fmt, data, info.header_offset + l_off, value)
     open(path, "wb").write(data)
 
 
@@ -95,5 +96,6 @@ patch_central(path, "cut.bin", packed=packed // 2)
 path = build("damaged.zip", [("noise.txt", b"".join(b"%d\n" % i for i in range(20000)), {})])
 flip_data_byte(path, "noise.txt", 40)
 
-# A method this library does not read.
-build("method.zip", [("bz.txt", b"bzip2 data " * 50, {"method": zipfile.ZIP_BZIP2})])
+# A method this library does not read (PPMd, 98).
+path = build("method.zip", [("ppmd.txt", b"PPMd data " * 50, {"method": zipfile.ZIP_STORED})])
+patch_central(path, "ppmd.txt", method=98)
