@@ -364,7 +364,7 @@ void Main_sc::FormCreate(const QStringList& args) {
     Zipfiles = OpenDialogFiles;
     State.CurrentAction = actNone;
 
-    if (!first.isEmpty() && !archive.isEmpty()) {
+    if (!archive.isEmpty()) {
         // A message the engine reports while reading this archive means it
         // is not one; the engine has shown its own box first.
         startupOpen_ = true;
