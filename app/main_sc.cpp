@@ -12,6 +12,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -27,6 +28,8 @@
 #include "about_box.h"
 #include "app_images.h"
 #include "platform/folders.h"
+
+#include <stdlib.h>
 
 namespace kelp {
 
@@ -49,7 +52,7 @@ Main_sc::Main_sc(const QStringList& args, ShellServices* shell) : shell_(shell),
         ownShell_ = std::make_unique<DesktopShell>();
         shell_ = ownShell_.get();
     }
-    TempPath = QString::fromStdString(platform::TempFolder());
+    TempPath = MakePrivateTempFolder();
     ZipDir1.SetHostUi(&host_);
     ZipDir1.Verbose = false;
     ZipDir1.Trace = false;
@@ -104,6 +107,9 @@ void Main_sc::CreateAboutBox() {
 }
 
 Main_sc::~Main_sc() {
+    // Every way out (close, Exit, the end of the program) removes the run's
+    // temporary folder.
+    DeleteTempFiles();
     delete Viewer;
     ZipDir1.UnloadZipLib();
     ZipDir1.UnloadUnzipLib();
@@ -185,7 +191,12 @@ void Main_sc::BuildLayout() {
     ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
     ListBox1->installEventFilter(this);
     ListBox1->viewport()->installEventFilter(this);
-    connect(ListBox1, &QAbstractItemView::clicked, this, [this] { ListBox1Click(); });
+    // The summary follows the selection however it changes: clicks, Ctrl+click,
+    // the keyboard, and sorts that move the selected rows.
+    connect(ListBox1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { ListBox1Click(); });
+    connect(ListBox1->gridModel(), &QAbstractItemModel::layoutChanged, this,
+            [this] { ListBox1Click(); });
     connect(ListBox1, &SortGrid::OnClickSort, this,
             [this](int col, int, SortOptions& o) { ClickSort(col, o); });
     connect(ListBox1, &SortGrid::OnBeginSort, this, [this](int, SortOptions& o) { BeginSort(o); });
@@ -342,23 +353,27 @@ void Main_sc::FormCreate(const QStringList& args) {
     ZipDir1.LoadZipLib();
     ZipDir1.LoadUnzipLib();
     SortSettings = SortOptions{};
+    // The command-line archive is resolved against the folder the program was
+    // started in, before the window moves the process to the desktop folder.
+    const QString first = args.isEmpty() ? QString() : args.first();
+    const QFileInfo firstFile(first);
+    const QString archive = firstFile.isFile() ? firstFile.absoluteFilePath() : QString();
     QDir::setCurrent(QString::fromStdString(platform::DesktopFolder()));
     ResetGrid();
     for (int c = 0; c < 8; ++c) ListBox1->setColumnWidth(c, kColumnWidths[c]);
     Zipfiles = OpenDialogFiles;
     State.CurrentAction = actNone;
 
-    const QString first = args.isEmpty() ? QString() : args.first();
-    if (!first.isEmpty() && QFileInfo(first).isFile()) {
+    if (!archive.isEmpty()) {
         // A message the engine reports while reading this archive means it
         // is not one; the engine has shown its own box first.
         startupOpen_ = true;
         startupFailed_ = false;
         Settings.AddSubDirs = true;
-        OpenDialogFiles.append(first);
+        OpenDialogFiles.append(archive);
         Zipfiles = OpenDialogFiles;
-        OpenDialogFileName = first;
-        ZipDir1.setZipFileName(first.toStdString());
+        OpenDialogFileName = archive;
+        ZipDir1.setZipFileName(archive.toStdString());
         if (!startupFailed_ && !ZipDir1.ZipFileName().empty()) ListArchive();
         startupOpen_ = false;
         if (startupFailed_ || ZipDir1.ZipFileName().empty())
@@ -480,11 +495,32 @@ bool Main_sc::Confirm(const QString& text, bool warning) {
     return box.exec() == QMessageBox::Yes;
 }
 
+QString Main_sc::MakePrivateTempFolder() {
+    // Members are viewed and checked out in a folder of this run's own, made
+    // with mode 0700 under the temporary folder, so nobody else can plant a
+    // file or link under the names Kelp writes.
+    std::string pattern = platform::TempFolder() + "kelp-XXXXXX";
+    if (!mkdtemp(pattern.data())) return QString();
+    return QString::fromStdString(pattern) + "/";
+}
+
+bool Main_sc::HaveTempPath() {
+    if (!TempPath.isEmpty()) return true;
+    ShowMessage("Cannot create a private folder in " +
+                QString::fromStdString(platform::TempFolder()));
+    return false;
+}
+
 void Main_sc::DeleteTempFiles() {
+    if (TempPath.isEmpty()) return;
     for (const QString& entry : Delfiles) {
         const QString path = TempPath + QFileInfo(entry).fileName();
         if (QFileInfo(path).isFile()) QFile::remove(path);
     }
+    // The rest of the run's folder (checkouts, anything a library left)
+    // goes with it.
+    QDir(TempPath).removeRecursively();
+    TempPath.clear();
 }
 
 void Main_sc::Exit() {
@@ -530,7 +566,7 @@ bool Main_sc::eventFilter(QObject* o, QEvent* e) {
         }
     }
     if (o == ListBox1->viewport() && e->type() == QEvent::MouseButtonDblClick) {
-        if (SelectionTop() != 0 && SelectionBottom() != 0) Dispatch(actView);
+        if (!SelectedRows().isEmpty()) Dispatch(actView);
         return true;
     }
     return QMainWindow::eventFilter(o, e);

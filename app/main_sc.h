@@ -99,7 +99,9 @@ class Main_sc : public QMainWindow {
     QStringList Delfiles;  // members extracted for viewing, deleted on close
     int LastSortColumn = 0;
     SortOptions SortSettings;
-    QString TempPath;  // the temporary folder, ending in "/"
+    // This run's private temporary folder (mode 0700), ending in "/"; empty
+    // when it could not be made. Removed when the window goes.
+    QString TempPath;
     // The open dialog's file list and file name, kept between uses.
     QStringList OpenDialogFiles;
     QString OpenDialogFileName;
@@ -135,8 +137,8 @@ class Main_sc : public QMainWindow {
     void ApplyInterface();
     // The text of status bar panel 0..2.
     QString StatusText(int panel) const;
-    // Lines of the operation log.
-    QStringList LogLines() const;
+    // Lines of the operation log, including those not yet shown.
+    QStringList LogLines();
     void Exit();
     // Ends the program; "&Exit" calls it after saving.
     std::function<void()> Terminate = [] { QCoreApplication::exit(0); };
@@ -145,10 +147,16 @@ class Main_sc : public QMainWindow {
     // --- Listing -------------------------------------------------------------
     void ListArchive();
     void ListAllArchives();
-    void ListBox1Click();  // the selection summary
-    // Grid rows top..bottom of the selection; 0 when nothing is selected.
-    int SelectionTop() const;
-    int SelectionBottom() const;
+    // The selection summary in the status bar; runs on every change of the
+    // grid's selection (mouse, keyboard) and after a sort.
+    void ListBox1Click();
+    // The grid rows the user selected, top to bottom; empty when none. A
+    // scattered (Ctrl+click) selection gives exactly its rows, never the
+    // rows between them.
+    QList<int> SelectedRows() const;
+    // The stored paths of the selected rows that belong to `archive`, top to
+    // bottom: what a delete or an "Extract selected only" hands the engine.
+    std::vector<std::string> SelectedMembers(const QString& archive) const;
     // The stored path of a grid row: "Defpath" + PlainName("Filename").
     QString MemberPath(int row) const;
 
@@ -173,6 +181,7 @@ class Main_sc : public QMainWindow {
     void ZipDir1ExtractOverwrite(const std::string& forFile, bool isOlder, bool& doOverwrite);
     void WriteLogMark(LogMark mark);
     void LogAdd(const QString& line);
+    void FlushLog();  // shows the lines LogAdd gathered
     void BitBtn1Click();
 
     // Message boxes in the window's name.
@@ -211,6 +220,8 @@ class Main_sc : public QMainWindow {
     void ActionListArchives();
     void ActionShowComment();
     void ActionChangeComment();
+    static QString MakePrivateTempFolder();
+    bool HaveTempPath();  // says so when there is no temporary folder
     void DeleteTempFiles();
 
     std::unique_ptr<DesktopShell> ownShell_;
@@ -221,6 +232,7 @@ class Main_sc : public QMainWindow {
     bool startupOpen_ = false;           // reading the command-line archive
     bool startupFailed_ = false;         // ... and the engine reported a message
     bool haltRequested_ = false;
+    QStringList pendingLog_;  // log lines not yet in the viewer
     bool exiting_ = false;
 };
 

@@ -67,7 +67,8 @@ void Main_sc::RunAction() {
             ActionTest();
             break;
         case actView:
-            if (SelectionTop() == 0 || ListBox1->Cells(0, SelectionTop()) == DirectoryMarker) {
+            if (SelectedRows().isEmpty() ||
+                ListBox1->Cells(0, SelectedRows().first()) == DirectoryMarker) {
                 EarlyEnd();
                 return;
             }
@@ -129,9 +130,9 @@ void Main_sc::ActionNew() {
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
         chosen = dialog.selectedFiles().first();
         if (!QFileInfo::exists(chosen)) {
-            Zipfiles.clear();
+            Zipfiles = {chosen};
             ResetGrid();
-            Zipfiles.append(chosen);
+            UpdateStatusAfterListing(0);  // the previous archive's totals go
         } else {
             ShowMessage("File exist, use Open instead!");
         }
@@ -167,6 +168,7 @@ void Main_sc::ActionOpen() {
 }
 
 void Main_sc::ActionCheckout() {
+    if (!HaveTempPath()) return;
     ZipDir1.ExtrOptions.Include(engine::ExtrDirNames);
     ZipDir1.ExtrOptions.Include(engine::ExtrOverWrite);
     const QString folder = TempPath + QTime::currentTime().toString("hhmmss");
@@ -204,7 +206,8 @@ void Main_sc::ActionTest() {
 }
 
 void Main_sc::ActionView() {
-    const int r = SelectionTop();
+    if (!HaveTempPath()) return;
+    const int r = SelectedRows().first();
     ZipDir1.ExtrOptions.Include(engine::ExtrOverWrite);
     ZipDir1.ExtrBaseDir = TempPath.toStdString();
     ZipDir1.setZipFileName(ListBox1->Cells(7, r).toStdString());

@@ -60,14 +60,22 @@ void Main_sc::ZipDir1Progress(engine::ProgressType type, const std::string&, int
 
 void Main_sc::LogAdd(const QString& line) {
     if (!Viewer) return;
-    Viewer->Memo1()->appendPlainText(line);
-    // Bring the last line into view once the handler has returned.
-    QTimer::singleShot(0, Viewer->Memo1(), [memo = Viewer->Memo1()] {
-        memo->verticalScrollBar()->setValue(memo->verticalScrollBar()->maximum());
-    });
+    // Lines gather until the event loop turns and then go into the log in one
+    // append, so a line costs its own length however long the log is.
+    if (pendingLog_.isEmpty()) QTimer::singleShot(0, Viewer->Memo1(), [this] { FlushLog(); });
+    pendingLog_.append(line);
 }
 
-QStringList Main_sc::LogLines() const {
+void Main_sc::FlushLog() {
+    if (!Viewer || pendingLog_.isEmpty()) return;
+    ColorMemo* memo = Viewer->Memo1();
+    memo->appendPlainText(pendingLog_.join(QLatin1Char('\n')));
+    pendingLog_.clear();
+    memo->verticalScrollBar()->setValue(memo->verticalScrollBar()->maximum());
+}
+
+QStringList Main_sc::LogLines() {
+    FlushLog();
     const QString text = Viewer ? Viewer->Memo1()->toPlainText() : QString();
     return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
 }
@@ -117,6 +125,7 @@ void Main_sc::WriteLogMark(LogMark mark) {
     switch (mark) {
         case lmStart:
             State.LastError.clear();
+            pendingLog_.clear();
             if (Viewer) Viewer->Memo1()->clear();
             LogAdd("Start Time " + Now());
             LogAdd(LogSeparator);

@@ -8,6 +8,7 @@
 #include <QMimeDatabase>
 #include <QPainter>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app_images.h"
@@ -117,9 +118,11 @@ void Main_sc::ListArchive() {
 }
 
 void Main_sc::UpdateStatusAfterListing(int64_t total) {
+    // An emptied grid keeps one blank row, which is no file.
+    const int files = ListBox1->Cells(7, 1).isEmpty() ? 0 : ListBox1->RowCount() - 1;
+    State.SelectedBytes = 0;
     StatusPanels[0]->setText("Selected 0 Files(0k )");
-    StatusPanels[1]->setText(
-        QString("Total %1 Files ( %2k )").arg(ListBox1->RowCount() - 1).arg(total / 1000));
+    StatusPanels[1]->setText(QString("Total %1 Files ( %2k )").arg(files).arg(total / 1000));
     QString opened = QString("(%1)").arg(Zipfiles.size());
     for (const QString& z : Zipfiles) opened += "  " + QFileInfo(z).fileName();
     StatusPanels[2]->setText(opened);
@@ -133,20 +136,19 @@ void Main_sc::ListAllArchives() {
     }
 }
 
-int Main_sc::SelectionTop() const {
-    const QModelIndexList rows = ListBox1->selectionModel()->selectedRows();
-    if (rows.isEmpty()) return 0;
-    int top = rows.first().row();
-    for (const QModelIndex& i : rows) top = std::min(top, i.row());
-    return ListBox1->gridModel()->gridRow(top);
+QList<int> Main_sc::SelectedRows() const {
+    QList<int> rows;
+    for (const QModelIndex& i : ListBox1->selectionModel()->selectedRows())
+        rows.append(ListBox1->gridModel()->gridRow(i.row()));
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
-int Main_sc::SelectionBottom() const {
-    const QModelIndexList rows = ListBox1->selectionModel()->selectedRows();
-    if (rows.isEmpty()) return 0;
-    int bottom = rows.first().row();
-    for (const QModelIndex& i : rows) bottom = std::max(bottom, i.row());
-    return ListBox1->gridModel()->gridRow(bottom);
+std::vector<std::string> Main_sc::SelectedMembers(const QString& archive) const {
+    std::vector<std::string> paths;
+    for (int r : SelectedRows())
+        if (ListBox1->Cells(7, r) == archive) paths.push_back(MemberPath(r).toStdString());
+    return paths;
 }
 
 QString Main_sc::MemberPath(int row) const {
@@ -154,14 +156,15 @@ QString Main_sc::MemberPath(int row) const {
 }
 
 void Main_sc::ListBox1Click() {
-    const int top = SelectionTop(), bottom = SelectionBottom();
-    if (top == 0 || ZipDir1.EntryCount() == 0) return;
+    if (ZipDir1.EntryCount() == 0) return;
+    const QList<int> rows = SelectedRows();
     State.SelectedBytes = 0;
-    for (int r = top; r <= bottom; ++r)
-        if (!ListBox1->Cells(1, r).isEmpty())
-            State.SelectedBytes += ListBox1->Cells(3, r).toLongLong();
-    StatusPanels[0]->setText(
-        QString("Selected %1 Files (%2k )").arg(bottom - top + 1).arg(State.SelectedBytes / 1000));
+    for (int r : rows)
+        if (!ListBox1->Cells(1, r).isEmpty()) State.SelectedBytes += ListBox1->Cells(3, r).toLongLong();
+    StatusPanels[0]->setText(rows.isEmpty() ? QString("Selected 0 Files(0k )")
+                                            : QString("Selected %1 Files (%2k )")
+                                                  .arg(rows.size())
+                                                  .arg(State.SelectedBytes / 1000));
 }
 
 QPixmap Main_sc::IconFor(const QString& ext) {

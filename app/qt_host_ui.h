@@ -3,6 +3,7 @@
 // during a library call (so it repaints and the halt button works).
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QWidget>
 
@@ -23,6 +24,7 @@ class QtHostUi : public engine::HostUi {
 
   private:
     QPointer<QWidget> window_;
+    QElapsedTimer sinceEvents_;  // since the window last handled its events
 };
 
 }  // namespace kelp

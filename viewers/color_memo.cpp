@@ -88,17 +88,33 @@ void ColorMemo::PaintColors(bool CaretLineOnly) {
     }
     if (limit < 0) limit = last.position() + last.length() - 1;
     limit_ = limit;
-    const QString text = toPlainText().left(limit);
-
+    // Only the scanned stretch is copied out of the document, so a pass costs
+    // the visible lines, not the whole text. Scanners see it from offset 0;
+    // their descriptors are moved to document offsets after each scan.
+    QString text;
+    for (QTextBlock t = doc->findBlock(scanStart_); t.isValid() && t.position() < limit;
+         t = t.next())
+        text += t.text() + QLatin1Char('\n');
+    text.truncate(std::max(0, limit - scanStart_));
     descriptors_.clear();
+    size_t scanned = 0;
+    const auto toDocument = [&] {
+        for (size_t k = scanned; k < descriptors_.size(); ++k) {
+            descriptors_[k].StartPos += scanStart_;
+            descriptors_[k].EndPos += scanStart_;
+        }
+        scanned = descriptors_.size();
+    };
+
     if (hotSpot_.Active && hotSpot_.BeginChar != QChar(0))
-        scanHotSpots(text, scanStart_, hotSpot_, descriptors_);
-    if (!tabChangesFocus())
-        scanTabs(text, scanStart_, palette().color(QPalette::Base), descriptors_);
+        scanHotSpots(text, 0, hotSpot_, descriptors_);
+    if (!tabChangesFocus()) scanTabs(text, 0, palette().color(QPalette::Base), descriptors_);
+    toDocument();
     if (redrawAlways_) {
         const int caret = cursor.position();
         descriptors_.push_back(
             {doc->findBlock(caret).position(), caret, palette().color(QPalette::Text), 0, false});
+        scanned = descriptors_.size();
     }
     const bool drawConnected = isSignalConnected(QMetaMethod::fromSignal(&ColorMemo::OnDraw));
     for (int i = 0; i < rules_.count(); ++i) {
@@ -106,28 +122,29 @@ void ColorMemo::PaintColors(bool CaretLineOnly) {
         if (!rule.Enabled) continue;
         switch (rule.KeyDrawingType) {
             case dtKeyShow:
-                scanKeywords(text, scanStart_, rule, descriptors_);
+                scanKeywords(text, 0, rule, descriptors_);
                 break;
             case dtBeginEnd:
-                scanBeginEnd(text, scanStart_, rule, descriptors_);
+                scanBeginEnd(text, 0, rule, descriptors_);
                 break;
             case dtBeginLineEnd:
-                scanLineEnd(text, scanStart_, rule, descriptors_);
+                scanLineEnd(text, 0, rule, descriptors_);
                 break;
             case dtEventDraw: {
                 if (colorLimMax_ <= 0 || !drawConnected) break;
                 eventBuffer_.assign(size_t(colorLimMax_), KeyDescr{});
                 int count = 0;
-                emit OnDraw(&rule, QStringView(text).mid(scanStart_), eventBuffer_, count);
+                emit OnDraw(&rule, QStringView(text), eventBuffer_, count);
                 const int n = std::min({count, colorLimMax_, int(eventBuffer_.size())});
                 for (int k = 0; k < n; ++k) {
                     const KeyDescr& d = eventBuffer_[k];
-                    descriptors_.push_back({d.StartPos + scanStart_, d.EndPos + scanStart_, d.Color,
+                    descriptors_.push_back({d.StartPos, d.EndPos, d.Color,
                                             d.ZOrder ? d.ZOrder : rule.ZOrder, false});
                 }
                 break;
             }
         }
+        toDocument();
     }
     // The selection masks every rule so the normal highlight stays.
     if (selLen > 0)

@@ -13,6 +13,7 @@ Viewer::Viewer(QWidget* parent) : QWidget(parent, Qt::Tool) {
     layout->setContentsMargins(0, 0, 0, 0);
     memo_ = new ColorMemo(this);
     memo_->setReadOnly(true);
+    memo_->setUndoRedoEnabled(false);  // a log is never undone; keeping undo would double its memory
     memo_->setLineWrapMode(QPlainTextEdit::NoWrap);
     memo_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

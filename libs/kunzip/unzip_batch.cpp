@@ -136,18 +136,24 @@ int32_t UnzipBatch::Run() {
         cancelled = outcome == Outcome::Cancelled || reporter_.cancelled();
     }
     prefetcher_.reset();
-    if (cancelled) reporter_.Message(kErrCancelled, "Error found: the operation was cancelled");
     // Folder times last: writing files into a folder changes its time.
     for (auto it = dirTimes_.rbegin(); it != dirTimes_.rend(); ++it)
         zip::SetDirTime(baseFd_, it->first, it->second);
-    Summary(selected.size());
+    Summary(selected.size(), cancelled);
     reporter_.BatchEnd();
     return successes_;
 }
 
-void UnzipBatch::Summary(size_t selected) {
+void UnzipBatch::Summary(size_t selected, bool cancelled) {
     const char* verb = request_.test ? "tested" : "unzipped";
-    if (selected == 0) {
+    if (cancelled) {
+        // A stopped run never reads as a clean one, however many members it
+        // got through.
+        reporter_.Message(kErrCancelled, "Error found: the operation was cancelled; " +
+                                             std::to_string(successes_) + " of " +
+                                             std::to_string(selected) + " members " + verb +
+                                             " in " + request_.archive);
+    } else if (selected == 0) {
         reporter_.Message(0, std::string("Zero files ") + verb + " in " + request_.archive);
     } else if (errors_ > 0 || ArchiveDamaged(reader_)) {
         const std::string where = errors_ > 0 ? std::to_string(errors_) + " of " +

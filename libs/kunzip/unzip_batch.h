@@ -58,7 +58,7 @@ class UnzipBatch {
     Outcome Fail(const std::string& name, int32_t error, uint8_t skipType, const std::string& why);
     void Progress(uint64_t bytes);
     void FlushProgress();
-    void Summary(size_t selected);
+    void Summary(size_t selected, bool cancelled);
 
     const UnzipRequest& request_;
     Reporter reporter_;

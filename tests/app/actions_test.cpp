@@ -5,6 +5,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
+#include <QTextBlock>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app_fixture.h"
 
@@ -71,8 +76,7 @@ TEST_F(AppTest, CheckoutExtractsIntoATimeNamedFolderAndExploresIt) {
     w.Dispatch(kelp::actCheckout);
     ASSERT_EQ(shell_.explored.size(), 1u);
     const QString folder = shell_.explored[0];
-    EXPECT_TRUE(QRegularExpression("^" + QRegularExpression::escape(QString::fromStdString(Tmp())) +
-                                   "\\d{6}$")
+    EXPECT_TRUE(QRegularExpression("^" + QRegularExpression::escape(w.TempPath) + "\\d{6}$")
                     .match(folder)
                     .hasMatch())
         << folder.toStdString();
@@ -94,17 +98,45 @@ TEST_F(AppTest, ViewExtractsTheMemberOpensItAndCloseDeletesIt) {
     EXPECT_FALSE(w.State.Busy);
 
     w.ListBox1->selectRow(1);
-    fixtures::WriteFile(Tmp() + "note.txt", "older copy");  // overwritten without a question
+    const std::string temp = w.TempPath.toStdString();
+    fixtures::WriteFile(temp + "note.txt", "older copy");  // overwritten without a question
     ModalAnswerer boxes;
     w.Dispatch(kelp::actView);
     EXPECT_TRUE(boxes.texts.empty());
     ASSERT_EQ(shell_.opened.size(), 1u);
     EXPECT_EQ(shell_.opened[0].first, "note.txt");
-    EXPECT_EQ(shell_.opened[0].second.toStdString(), Tmp());
-    EXPECT_EQ(fixtures::ReadFile(Tmp() + "note.txt"), "read me");
+    EXPECT_EQ(shell_.opened[0].second.toStdString(), temp);
+    EXPECT_EQ(fixtures::ReadFile(temp + "note.txt"), "read me");
     EXPECT_EQ(w.Delfiles, QStringList{"docs/note.txt"});
     w.close();
-    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(Tmp() + "note.txt")));
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(temp + "note.txt")));
+}
+
+TEST_F(AppTest, ViewAndCheckoutWriteOnlyIntoAPrivateFolderOfTheRun) {
+    const std::string path = MakeZip("p.zip", "z.writestr('note.txt', b'private')");
+    // Someone else's link where the shared folder would have held the member.
+    ASSERT_EQ(symlink("/nonexistent-target", (Tmp() + "note.txt").c_str()), 0);
+    Main_sc& w = Start({QString::fromStdString(path)});
+    const QString temp = w.TempPath;
+    ASSERT_TRUE(temp.startsWith(QString::fromStdString(Tmp()) + "kelp-")) << temp.toStdString();
+    struct stat st {};
+    ASSERT_EQ(stat(temp.toLocal8Bit().constData(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    // A second window gets a folder of its own.
+    EXPECT_NE(Main_sc({}, &shell_).TempPath, temp);
+
+    w.ListBox1->selectRow(0);
+    w.Dispatch(kelp::actView);
+    EXPECT_EQ(fixtures::ReadFile(temp.toStdString() + "note.txt"), "private");
+    w.Dispatch(kelp::actCheckout);
+    ASSERT_EQ(shell_.explored.size(), 1u);
+    EXPECT_TRUE(shell_.explored[0].startsWith(temp));
+    EXPECT_EQ(fixtures::ReadFile(shell_.explored[0].toStdString() + "/note.txt"), "private");
+    // The planted link was left alone, and the run's folder goes with the window.
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(Tmp() + "note.txt")).isSymLink());
+    window_.reset();
+    EXPECT_FALSE(QFileInfo::exists(temp));
 }
 
 TEST_F(AppTest, HaltStopsALongTestAndTheRemainingArchives) {
@@ -125,9 +157,31 @@ TEST_F(AppTest, HaltStopsALongTestAndTheRemainingArchives) {
     EXPECT_EQ(w.LogLines().filter(QRegularExpression("^Time used:")).size(), 1)
         << log.toStdString();
     EXPECT_FALSE(log.contains("m399.bin"));
+    // A stopped run never ends as a clean one.
+    EXPECT_TRUE(log.contains("the operation was cancelled")) << log.toStdString();
+    EXPECT_FALSE(log.contains("No Errors", Qt::CaseInsensitive)) << log.toStdString();
+    EXPECT_TRUE(w.LogLines().last().startsWith("Error found :"));
     EXPECT_FALSE(w.State.Busy);
     EXPECT_FALSE(w.ZipDir1.CancelRequested);
     EXPECT_EQ(w.State.CurrentAction, kelp::actNone);
+}
+
+TEST_F(AppTest, LogLinesArriveInTurnsAndTheNewestIsColouredAtTheBottom) {
+    Main_sc& w = Start();
+    w.ShowProcessViewer();
+    for (int i = 0; i < 3000; ++i) w.LogAdd(QString("  Tested m%1.bin").arg(i));
+    w.LogAdd("Error found in m3000.bin: bad crc");
+    QApplication::processEvents();
+    kelp::ColorMemo* memo = w.Viewer->Memo1();
+    EXPECT_EQ(memo->document()->blockCount(), 3001);
+    EXPECT_EQ(memo->verticalScrollBar()->value(), memo->verticalScrollBar()->maximum());
+    const int last = memo->document()->lastBlock().position();
+    EXPECT_EQ(memo->colorAt(last), QColor(255, 0, 0));
+    EXPECT_EQ(memo->colorAt(memo->document()->lastBlock().previous().position() + 2),
+              QColor(0, 128, 0));
+    // Lines not yet shown are part of the log as read.
+    w.LogAdd("End Time now");
+    EXPECT_EQ(w.LogLines().last(), "End Time now");
 }
 
 TEST_F(AppTest, PasswordErrorsUsePredefinedPasswordsThenAsk) {

@@ -1,6 +1,9 @@
 // Start-up, the listing with its status bar and selection summary, sorting,
 // and the settings record in the store.
 #include <QAction>
+#include <QFileDialog>
+#include <QItemSelectionModel>
+#include <QTest>
 #include <QImage>
 #include <QMenuBar>
 #include <QMenu>
@@ -160,6 +163,105 @@ TEST_F(AppTest, SelectionSummaryCountsFoldersButNotTheirBytes) {
         w.ListBox1->Cells(3, 2).toLongLong() + w.ListBox1->Cells(3, 3).toLongLong();
     EXPECT_EQ(w.State.SelectedBytes, bytes);
     EXPECT_EQ(w.StatusText(0), QString("Selected 3 Files (%1k )").arg(bytes / 1000));
+}
+
+TEST_F(AppTest, ScatteredSelectionCountsOnlyItsRowsThroughKeysAndSorts) {
+    // Stored members of 1000..5000 bytes: packed sizes are exact.
+    const std::string path = MakeZip("scatter.zip",
+                                     "for i,n in enumerate('abcde'):\n"
+                                     "    z.writestr(zipfile.ZipInfo(n+'.txt'), b'q'*(1000*(i+1)))");
+    Main_sc& w = Start({QString::fromStdString(path)});
+    kelp::SortGrid* grid = w.ListBox1;
+    w.show();
+    auto click = [&](int row, Qt::KeyboardModifiers mods) {
+        const QRect cell = grid->visualRect(grid->gridModel()->index(row - 1, 0));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, mods, cell.center());
+    };
+    click(1, Qt::NoModifier);
+    click(3, Qt::ControlModifier);
+    EXPECT_EQ(w.SelectedRows(), (QList<int>{1, 3}));
+    EXPECT_EQ(w.StatusText(0), "Selected 2 Files (4k )");  // not rows 1..3 (6k)
+
+    // Shift+Down from the current row extends the selection by keyboard.
+    click(1, Qt::NoModifier);
+    QTest::keyClick(grid, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(w.StatusText(0), "Selected 2 Files (3k )");
+    QTest::keyClick(grid, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(w.StatusText(0), "Selected 3 Files (6k )");
+
+    // A descending sort by size moves a.txt and c.txt to rows 5 and 3; the
+    // summary and the members handed on stay those two.
+    click(1, Qt::NoModifier);
+    click(3, Qt::ControlModifier);
+    grid->headerClicked(4, Qt::LeftButton);
+    grid->headerClicked(4, Qt::LeftButton);
+    EXPECT_EQ(w.SelectedRows(), (QList<int>{3, 5}));
+    EXPECT_EQ(w.StatusText(0), "Selected 2 Files (4k )");
+    EXPECT_EQ(w.SelectedMembers(QString::fromStdString(path)),
+              (std::vector<std::string>{"c.txt", "a.txt"}));
+    // Ctrl+click on both leaves nothing selected, and the summary says so.
+    click(3, Qt::ControlModifier);
+    click(5, Qt::ControlModifier);
+    EXPECT_TRUE(w.SelectedRows().isEmpty());
+    EXPECT_EQ(w.StatusText(0), "Selected 0 Files(0k )");
+    click(1, Qt::NoModifier);  // leaves no modifier held for the tests that follow
+}
+
+TEST_F(AppTest, SelectedMembersOfEachArchiveAreExactlyItsSelectedRows) {
+    const std::string a = MakeZip("a.zip", "for n in 'pqr': z.writestr('d/'+n, n*10)");
+    const std::string b = MakeZip("b.zip", "for n in 'xyz': z.writestr(n, n*10)");
+    Main_sc& w = Start({QString::fromStdString(a)});
+    w.Zipfiles = {QString::fromStdString(a), QString::fromStdString(b)};
+    w.Dispatch(kelp::actRefresh);
+    ASSERT_EQ(w.ListBox1->RowCount(), 7);
+    auto* sel = w.ListBox1->selectionModel();
+    for (int row : {1, 3, 5})
+        sel->select(w.ListBox1->gridModel()->index(row - 1, 0),
+                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_EQ(w.SelectedMembers(QString::fromStdString(a)),
+              (std::vector<std::string>{"d/p", "d/r"}));
+    EXPECT_EQ(w.SelectedMembers(QString::fromStdString(b)), std::vector<std::string>{"y"});
+    // Handed to a delete, they remove those members and no other.
+    w.ZipDir1.setZipFileName(a);
+    for (const std::string& m : w.SelectedMembers(QString::fromStdString(a)))
+        w.ZipDir1.FSpecArgs.push_back(m);
+    ModalAnswerer boxes;
+    w.ZipDir1.Delete();
+    EXPECT_EQ(fixtures::RunShell("unzip -Z1 " + fixtures::Quote(a)).out, "d/q\n");
+}
+
+TEST_F(AppTest, RelativeArchiveArgumentOpens) {
+    const std::string path = MakeZip("rel.zip", "z.writestr('inside.txt', b'x')");
+    std::filesystem::create_directories(dir_ / "work");
+    QDir::setCurrent(QString::fromStdString(dir_ / "work"));
+    ModalAnswerer boxes;
+    Main_sc& w = Start({"../rel.zip"});
+    EXPECT_TRUE(boxes.texts.empty());
+    EXPECT_EQ(w.Zipfiles, QStringList{QString::fromStdString(path)});
+    EXPECT_EQ(w.ListBox1->Cells(0, 1), "     inside.txt");
+    EXPECT_EQ(w.StatusText(2), "(1)  rel.zip");
+}
+
+TEST_F(AppTest, NewClearsThePreviousArchivesTotals) {
+    Main_sc& w = Start({kSample});
+    ASSERT_NE(w.StatusText(1), "Total 0 Files ( 0k )");
+    w.ListBox1->selectAll();
+    const QString fresh = QString::fromStdString(dir_ / "fresh.zip");
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            dialog->selectFile(fresh);
+            QMetaObject::invokeMethod(dialog, "accept");
+        }
+    });
+    answer.start(5);
+    w.Dispatch(kelp::actNew);
+    answer.stop();
+    EXPECT_EQ(w.Zipfiles, QStringList{fresh});
+    EXPECT_EQ(w.StatusText(0), "Selected 0 Files(0k )");
+    EXPECT_EQ(w.StatusText(1), "Total 0 Files ( 0k )");
+    EXPECT_EQ(w.StatusText(2), "(1)  fresh.zip");
+    EXPECT_EQ(w.State.SelectedBytes, 0);
 }
 
 TEST_F(AppTest, HeaderClicksFlipDirectionOnlyOnTheSameColumn) {

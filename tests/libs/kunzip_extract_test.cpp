@@ -260,6 +260,7 @@ TEST_F(SmallArchive, CancelStopsAtTheNextCallback) {
     EXPECT_LE(c.Run(), 1);
     EXPECT_EQ(c.Actions(KCB_FILE_START).size(), 1u);
     EXPECT_NE(c.Messages().find("cancelled"), std::string::npos);
+    EXPECT_EQ(c.Messages().find("No Errors Found"), std::string::npos) << c.Messages();
 }
 
 TEST_F(SmallArchive, ExtractsOneMemberIntoMemory) {
