@@ -34,8 +34,11 @@ void Append(ArchiveFile& out, const std::string& volume) {
 }  // namespace
 
 bool IsRawVolumeName(const std::string& path) {
-    const std::string ext = fs::path(path).extension().string();
-    return ext.size() >= 4 && AllDigits(ext.substr(1));
+    // "name.zip.001": a number of three digits or more behind a name that
+    // has an extension of its own, so that "backup.2024" stays one file.
+    const fs::path p(path);
+    const std::string ext = p.extension().string();
+    return ext.size() >= 4 && AllDigits(ext.substr(1)) && !p.stem().extension().empty();
 }
 
 std::vector<std::string> RawVolumeFiles(const std::string& path) {

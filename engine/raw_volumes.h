@@ -9,7 +9,8 @@
 
 namespace engine {
 
-// True for a name whose extension is three or more digits.
+// True for a raw volume's name: an extension of three or more digits behind
+// a name with an extension of its own ("data.zip.001").
 bool IsRawVolumeName(const std::string& path);
 
 // The volume files of the archive `path` belongs to, in order from number 1

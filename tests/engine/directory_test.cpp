@@ -274,6 +274,12 @@ TEST_F(Directory, SizesPast4GiBAndUnicodeNamesComeFromTheirExtraFields) {
     EXPECT_EQ(zip.DirEntries()[2].MemberName, "stale.txt");
 }
 
+TEST_F(Directory, AnArchiveWithANumberForExtensionIsNoRawVolume) {
+    ListBytes(TwoMembers(), "backup.2024");
+    EXPECT_EQ(zip.EntryCount(), 2u);
+    EXPECT_TRUE(logged.empty()) << logged.front();
+}
+
 TEST_F(Directory, EndRecordCountingTooFewStillListsEveryMember) {
     std::string archive =
         ArchiveBuilder().Add("a.txt", "1").Add("b.txt", "2").Add("c.txt", "3").Build();
