@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
     kelp::Main_sc window(args);
     const qint64 listed = timer.elapsed();
     if (qEnvironmentVariableIsSet("KELP_LIST_TIME")) {
-        std::printf("rows %d, grid filled in %lld ms\n", window.ListBox1->RowCount() - 1,
+        std::printf("rows %d, grid filled in %lld ms\n", window.memberGrid->RowCount() - 1,
                     static_cast<long long>(listed));
         return 0;
     }

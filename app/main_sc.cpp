@@ -53,27 +53,27 @@ Main_sc::Main_sc(const QStringList& args, ShellServices* shell) : shell_(shell),
         shell_ = ownShell_.get();
     }
     TempPath = MakePrivateTempFolder();
-    ZipDir1.SetHostUi(&host_);
-    ZipDir1.Verbose = false;
-    ZipDir1.Trace = false;
-    ZipDir1.AddCompLevel = 9;
-    ZipDir1.ExtrOptions = engine::ExtrOpts{engine::ExtrOverWrite};
-    ZipDir1.Unattended = false;
-    ZipDir1.SFXPath = "KelpSFX.bin";
-    ZipDir1.SFXOverWriteMode = engine::OvrConfirm;
-    ZipDir1.SFXCaption = "Self-extracting Archive";
-    ZipDir1.KeepFreeOnDisk1 = 0;
-    ZipDir1.setPasswordReqCount(6);
-    ZipDir1.OnDirUpdate = [this] { ZipDir1DirUpdate(); };
-    ZipDir1.OnProgress = [this](engine::ProgressType t, const std::string& f, int64_t s) {
-        ZipDir1Progress(t, f, s);
+    engine.SetHostUi(&host_);
+    engine.Verbose = false;
+    engine.Trace = false;
+    engine.AddCompLevel = 9;
+    engine.ExtrOptions = engine::ExtrOpts{engine::ExtrOverWrite};
+    engine.Unattended = false;
+    engine.SFXPath = "KelpSFX.bin";
+    engine.SFXOverWriteMode = engine::OvrConfirm;
+    engine.SFXCaption = "Self-extracting Archive";
+    engine.KeepFreeOnDisk1 = 0;
+    engine.setPasswordReqCount(6);
+    engine.OnDirUpdate = [this] { EngineDirUpdate(); };
+    engine.OnProgress = [this](engine::ProgressType t, const std::string& f, int64_t s) {
+        EngineProgress(t, f, s);
     };
-    ZipDir1.OnMessage = [this](int code, const std::string& m) { ZipDir1Message(code, m); };
-    ZipDir1.OnPasswordError = [this](std::string& p, const std::string& f, uint32_t& n) {
-        ZipDir1PasswordError(p, f, n);
+    engine.OnMessage = [this](int code, const std::string& m) { EngineMessage(code, m); };
+    engine.OnPasswordError = [this](std::string& p, const std::string& f, uint32_t& n) {
+        EnginePasswordError(p, f, n);
     };
-    ZipDir1.OnExtractOverwrite = [this](const std::string& f, bool older, bool& over) {
-        ZipDir1ExtractOverwrite(f, older, over);
+    engine.OnExtractOverwrite = [this](const std::string& f, bool older, bool& over) {
+        EngineExtractOverwrite(f, older, over);
     };
 
     BuildLayout();
@@ -85,8 +85,8 @@ Main_sc::Main_sc(const QStringList& args, ShellServices* shell) : shell_(shell),
     Viewer = new view::Viewer;
     Viewer->setMainWindow(this);
     Viewer->AlwaysOnTop = [this] { return Settings.aot; };
-    Viewer->ListBackground = [this] { return ListBox1->palette().color(QPalette::Base); };
-    Viewer->ListTextColor = [this] { return ListBox1->palette().color(QPalette::Text); };
+    Viewer->ListBackground = [this] { return memberGrid->palette().color(QPalette::Base); };
+    Viewer->ListTextColor = [this] { return memberGrid->palette().color(QPalette::Text); };
     CreateAboutBox();
 }
 
@@ -94,14 +94,14 @@ void Main_sc::CreateAboutBox() {
     // The project's README stands in for the home page where it is found.
     const QString readme = QDir::cleanPath(QDir(Settings.InstDir).filePath("../README.md"));
     AboutInfo info;
-    info.zipLibVersion = ZipDir1.ZipLibVersion();
-    info.unzipLibVersion = ZipDir1.UnzipLibVersion();
+    info.zipLibVersion = engine.ZipLibVersion();
+    info.unzipLibVersion = engine.UnzipLibVersion();
     info.ver = Settings.Ver;
     info.instDir = Settings.InstDir;
     info.homePage = QFileInfo(readme).isFile() ? readme : QString(kHomePage);
     info.messageBoard = kMessageBoard;
-    info.listBackground = ListBox1->palette().color(QPalette::Base);
-    info.listText = ListBox1->palette().color(QPalette::Text);
+    info.listBackground = memberGrid->palette().color(QPalette::Base);
+    info.listText = memberGrid->palette().color(QPalette::Text);
     info.programIcon = KelpPicture(64);
     aboutBox = new AboutBox(info, shell_, this);
 }
@@ -111,8 +111,8 @@ Main_sc::~Main_sc() {
     // temporary folder.
     DeleteTempFiles();
     delete Viewer;
-    ZipDir1.UnloadZipLib();
-    ZipDir1.UnloadUnzipLib();
+    engine.UnloadZipLib();
+    engine.UnloadUnzipLib();
 }
 
 void Main_sc::BuildLayout() {
@@ -129,94 +129,94 @@ void Main_sc::BuildLayout() {
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
 
-    Panel1 = new QWidget(central);
-    Panel1->setFixedWidth(81);
-    auto* left = new QVBoxLayout(Panel1);
+    leftPanel = new QWidget(central);
+    leftPanel->setFixedWidth(81);
+    auto* left = new QVBoxLayout(leftPanel);
     left->setContentsMargins(0, 0, 0, 0);
     left->setSpacing(0);
     BuildFunctionPanel();
-    left->addWidget(OutlookBar1, 1);
+    left->addWidget(functionPanel, 1);
 
-    BitBtn1 = new QPushButton(QIcon(HaltPicture()), "Halt  !!", Panel1);
-    BitBtn1->setFixedSize(81, 75);
-    BitBtn1->setIconSize(QSize(32, 32));
-    BitBtn1->hide();
-    connect(BitBtn1, &QPushButton::clicked, this, &Main_sc::BitBtn1Click);
-    left->addWidget(BitBtn1);
+    haltButton = new QPushButton(QIcon(HaltPicture()), "Halt  !!", leftPanel);
+    haltButton->setFixedSize(81, 75);
+    haltButton->setIconSize(QSize(32, 32));
+    haltButton->hide();
+    connect(haltButton, &QPushButton::clicked, this, &Main_sc::HaltButtonClick);
+    left->addWidget(haltButton);
 
     // The quick-launch bar: the four viewer buttons, then the button that
     // brings the viewer windows forward, in two rows.
-    Panel4 = new QWidget(Panel1);
-    Panel4->setFixedHeight(54);
-    auto* quick = new QGridLayout(Panel4);
+    quickLaunchPanel = new QWidget(leftPanel);
+    quickLaunchPanel->setFixedHeight(54);
+    auto* quick = new QGridLayout(quickLaunchPanel);
     quick->setContentsMargins(2, 2, 2, 2);
     quick->setSpacing(1);
-    ToolBar1 = Panel4;
-    for (int n = 0; n < 4; ++n) ImageList2.append(ViewerButtonPicture(n + 1));
-    ImageList2.append(ViewerWindowsPicture());  // 4
-    ImageList2.append(ProgramPicture());        // 5: program files in the listing
-    ImageList2.append(FolderPicture());         // 6: folders in the listing
+    quickLaunchBar = quickLaunchPanel;
+    for (int n = 0; n < 4; ++n) images.append(ViewerButtonPicture(n + 1));
+    images.append(ViewerWindowsPicture());  // 4
+    images.append(ProgramPicture());        // 5: program files in the listing
+    images.append(FolderPicture());         // 6: folders in the listing
     for (int n = 0; n < 5; ++n) {
-        ToolButtons[n] = new QToolButton(Panel4);
-        ToolButtons[n]->setObjectName(QString("ToolButton%1").arg(n + 1));
-        ToolButtons[n]->setIcon(QIcon(ImageList2[n]));
-        ToolButtons[n]->setAutoRaise(true);
-        ToolButtons[n]->setFixedSize(24, 24);
-        quick->addWidget(ToolButtons[n], n / 3, n % 3 + (n == 4 ? 1 : 0));
+        quickLaunchButtons[n] = new QToolButton(quickLaunchPanel);
+        quickLaunchButtons[n]->setObjectName(QString("ToolButton%1").arg(n + 1));
+        quickLaunchButtons[n]->setIcon(QIcon(images[n]));
+        quickLaunchButtons[n]->setAutoRaise(true);
+        quickLaunchButtons[n]->setFixedSize(24, 24);
+        quick->addWidget(quickLaunchButtons[n], n / 3, n % 3 + (n == 4 ? 1 : 0));
     }
     for (int n = 0; n < 4; ++n) {
-        ToolButtons[n]->setEnabled(false);
-        ToolButtons[n]->setToolTip(QString("Viewer %1").arg(n + 1));
+        quickLaunchButtons[n]->setEnabled(false);
+        quickLaunchButtons[n]->setToolTip(QString("Viewer %1").arg(n + 1));
     }
-    ToolButtons[4]->setToolTip("Show the viewer windows");
-    connect(ToolButtons[4], &QToolButton::clicked, this, &Main_sc::ToolButton5Click);
-    left->addWidget(Panel4);
-    row->addWidget(Panel1);
+    quickLaunchButtons[4]->setToolTip("Show the viewer windows");
+    connect(quickLaunchButtons[4], &QToolButton::clicked, this, &Main_sc::ContentViewerButtonClick);
+    left->addWidget(quickLaunchPanel);
+    row->addWidget(leftPanel);
 
     auto* panel2 = new QWidget(central);
     auto* right = new QVBoxLayout(panel2);
     right->setContentsMargins(0, 0, 0, 0);
     right->setSpacing(0);
-    ListBox1 = new SortGrid(panel2);
-    ListBox1->setColCount(8);
-    ListBox1->setRowCount(2);
-    ListBox1->setFixedRows(1);
-    QFont gf = ListBox1->font();
+    memberGrid = new SortGrid(panel2);
+    memberGrid->setColCount(8);
+    memberGrid->setRowCount(2);
+    memberGrid->setFixedRows(1);
+    QFont gf = memberGrid->font();
     gf.setPixelSize(11);
-    ListBox1->setFont(gf);
-    ListBox1->verticalHeader()->setDefaultSectionSize(16);
-    ListBox1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    ListBox1->setSortSymbol(sgNone);  // the arrow appears with the first sort
-    ListBox1->setSortOnClick(true);
-    ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
-    ListBox1->installEventFilter(this);
-    ListBox1->viewport()->installEventFilter(this);
+    memberGrid->setFont(gf);
+    memberGrid->verticalHeader()->setDefaultSectionSize(16);
+    memberGrid->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    memberGrid->setSortSymbol(sgNone);  // the arrow appears with the first sort
+    memberGrid->setSortOnClick(true);
+    memberGrid->setContextMenuPolicy(Qt::CustomContextMenu);
+    memberGrid->installEventFilter(this);
+    memberGrid->viewport()->installEventFilter(this);
     // The summary follows the selection however it changes: clicks, Ctrl+click,
     // the keyboard, and sorts that move the selected rows.
-    connect(ListBox1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { ListBox1Click(); });
-    connect(ListBox1->gridModel(), &QAbstractItemModel::layoutChanged, this,
-            [this] { ListBox1Click(); });
-    connect(ListBox1, &SortGrid::OnClickSort, this,
+    connect(memberGrid->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { MemberGridClick(); });
+    connect(memberGrid->gridModel(), &QAbstractItemModel::layoutChanged, this,
+            [this] { MemberGridClick(); });
+    connect(memberGrid, &SortGrid::OnClickSort, this,
             [this](int col, int, SortOptions& o) { ClickSort(col, o); });
-    connect(ListBox1, &SortGrid::OnBeginSort, this, [this](int, SortOptions& o) { BeginSort(o); });
-    connect(ListBox1, &SortGrid::OnDrawCell, this,
+    connect(memberGrid, &SortGrid::OnBeginSort, this, [this](int, SortOptions& o) { BeginSort(o); });
+    connect(memberGrid, &SortGrid::OnDrawCell, this,
             [this](QPainter* p, int col, int row, const QRect& r, QStyle::State) {
                 DrawCellIcon(p, col, row, r);
             });
-    right->addWidget(ListBox1, 1);
+    right->addWidget(memberGrid, 1);
 
-    Panel3 = new QWidget(panel2);
-    Panel3->setFixedHeight(18);
-    auto* gauge = new QVBoxLayout(Panel3);
-    gauge->setContentsMargins(0, 0, 0, 0);
-    progressbar1 = new QProgressBar(Panel3);
-    progressbar1->setRange(0, 100);
-    progressbar1->setValue(0);
-    progressbar1->setToolTip("Current Progress");
-    progressbar1->setBackgroundRole(QPalette::Midlight);
-    gauge->addWidget(progressbar1);
-    right->addWidget(Panel3);
+    gaugePanel = new QWidget(panel2);
+    gaugePanel->setFixedHeight(18);
+    auto* gaugeLayout = new QVBoxLayout(gaugePanel);
+    gaugeLayout->setContentsMargins(0, 0, 0, 0);
+    gauge = new QProgressBar(gaugePanel);
+    gauge->setRange(0, 100);
+    gauge->setValue(0);
+    gauge->setToolTip("Current Progress");
+    gauge->setBackgroundRole(QPalette::Midlight);
+    gaugeLayout->addWidget(gauge);
+    right->addWidget(gaugePanel);
     row->addWidget(panel2, 1);
     setCentralWidget(central);
 
@@ -230,28 +230,28 @@ void Main_sc::BuildLayout() {
 }
 
 void Main_sc::BuildFunctionPanel() {
-    OutlookBar1 = new OutlookBar(Panel1);
+    functionPanel = new OutlookBar(leftPanel);
     QFont bf("Comic Sans MS");
     bf.setUnderline(true);
     bf.setPixelSize(11);
-    OutlookBar1->setButtonFont(bf);
+    functionPanel->setButtonFont(bf);
     QFont icf = font();
     icf.setUnderline(true);
-    OutlookBar1->setIconFont(icf);
-    OutlookBar1->setSmoothScrolling(true);
-    OutlookBar1->setColor(QColor(0xC0, 0xC0, 0xC0));
+    functionPanel->setIconFont(icf);
+    functionPanel->setSmoothScrolling(true);
+    functionPanel->setColor(QColor(0xC0, 0xC0, 0xC0));
     const QStringList groups[3] = {
         {"New", "Open", "Extract", "Add", "Test"},
         {"Extr. Selected", "Extr. All", "Checkout", "Create SFX", "SFX => EXE"},
         {"Add", "Delete", "Remove Zip"}};
     const char* captions[3] = {"Archive", "Extract", "Add/Delete"};
     for (int g = 0; g < 3; ++g) {
-        OutlookGroup& group = OutlookBar1->addGroup(captions[g]);
+        OutlookGroup& group = functionPanel->addGroup(captions[g]);
         for (int i = 0; i < groups[g].size(); ++i)
             group.addItem(groups[g][i], FunctionPicture(g, i));
     }
-    OutlookBar1->setSelectedButton(0);
-    connect(OutlookBar1, &OutlookBar::OnIconClick, this, &Main_sc::OutlookBar1Click);
+    functionPanel->setSelectedButton(0);
+    connect(functionPanel, &OutlookBar::OnIconClick, this, &Main_sc::FunctionPanelClick);
 }
 
 void Main_sc::BuildMenus() {
@@ -326,32 +326,32 @@ void Main_sc::BuildMenus() {
     help->addSeparator();
     item(help, "&About", QKeySequence("F1"), [this] { aboutBox->exec(); });
 
-    PopupMenu1 = new QMenu(this);
-    item(PopupMenu1, "&View", {}, act(actView));
-    item(PopupMenu1, "&Extract", {}, [this] {
-        OutlookBar1->setSelectedIcon(0);
+    popupMenu = new QMenu(this);
+    item(popupMenu, "&View", {}, act(actView));
+    item(popupMenu, "&Extract", {}, [this] {
+        functionPanel->setSelectedIcon(0);
         Dispatch(actExtract);
     });
-    item(PopupMenu1, "&Add", {}, act(actAdd));
-    item(PopupMenu1, "&Delete", {}, act(actDelete));
-    PopupMenu1->addSeparator();
-    item(PopupMenu1, "&Checkout", {}, act(actCheckout));
-    item(PopupMenu1, "MakeExe", {}, act(actMakeExe));
-    item(PopupMenu1, "MakeZip", {}, act(actMakeZip));
-    item(PopupMenu1, "&List Opened archive", {}, act(actListArchives));
-    PopupMenu1->addSeparator();
-    item(PopupMenu1, "Option", {}, none);
-    item(PopupMenu1, "&Refresh filelist", {}, act(actRefresh));
-    connect(ListBox1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& p) { PopupMenu1->popup(ListBox1->viewport()->mapToGlobal(p)); });
+    item(popupMenu, "&Add", {}, act(actAdd));
+    item(popupMenu, "&Delete", {}, act(actDelete));
+    popupMenu->addSeparator();
+    item(popupMenu, "&Checkout", {}, act(actCheckout));
+    item(popupMenu, "MakeExe", {}, act(actMakeExe));
+    item(popupMenu, "MakeZip", {}, act(actMakeZip));
+    item(popupMenu, "&List Opened archive", {}, act(actListArchives));
+    popupMenu->addSeparator();
+    item(popupMenu, "Option", {}, none);
+    item(popupMenu, "&Refresh filelist", {}, act(actRefresh));
+    connect(memberGrid, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& p) { popupMenu->popup(memberGrid->viewport()->mapToGlobal(p)); });
 }
 
 void Main_sc::FormCreate(const QStringList& args) {
     LoadSettings();
     QApplication::setApplicationDisplayName("KELP  " + Settings.Ver);
     setWindowTitle("KELP  " + Settings.Ver + " - <none>");
-    ZipDir1.LoadZipLib();
-    ZipDir1.LoadUnzipLib();
+    engine.LoadZipLib();
+    engine.LoadUnzipLib();
     SortSettings = SortOptions{};
     // The command-line archive is resolved against the folder the program was
     // started in, before the window moves the process to the desktop folder.
@@ -360,7 +360,7 @@ void Main_sc::FormCreate(const QStringList& args) {
     const QString archive = firstFile.isFile() ? firstFile.absoluteFilePath() : QString();
     QDir::setCurrent(QString::fromStdString(platform::DesktopFolder()));
     ResetGrid();
-    for (int c = 0; c < 8; ++c) ListBox1->setColumnWidth(c, kColumnWidths[c]);
+    for (int c = 0; c < 8; ++c) memberGrid->setColumnWidth(c, kColumnWidths[c]);
     Zipfiles = OpenDialogFiles;
     State.CurrentAction = actNone;
 
@@ -373,10 +373,10 @@ void Main_sc::FormCreate(const QStringList& args) {
         OpenDialogFiles.append(archive);
         Zipfiles = OpenDialogFiles;
         OpenDialogFileName = archive;
-        ZipDir1.setZipFileName(archive.toStdString());
-        if (!startupFailed_ && !ZipDir1.ZipFileName().empty()) ListArchive();
+        engine.setZipFileName(archive.toStdString());
+        if (!startupFailed_ && !engine.ZipFileName().empty()) ListArchive();
         startupOpen_ = false;
-        if (startupFailed_ || ZipDir1.ZipFileName().empty())
+        if (startupFailed_ || engine.ZipFileName().empty())
             ShowMessage(first + " is not a zipfile");
     } else if (first.toUpper() == "/INIT") {
         FirstRunSetup();
@@ -386,16 +386,16 @@ void Main_sc::FormCreate(const QStringList& args) {
 }
 
 void Main_sc::ResetGrid() {
-    ListBox1->setRowCount(2);
-    ListBox1->setFixedRows(1);
+    memberGrid->setRowCount(2);
+    memberGrid->setFixedRows(1);
     for (int c = 0; c < 8; ++c) {
-        ListBox1->setCells(c, 0, kHeaders[c]);
-        ListBox1->setCells(c, 1, QString());
+        memberGrid->setCells(c, 0, kHeaders[c]);
+        memberGrid->setCells(c, 1, QString());
     }
 }
 
 void Main_sc::ApplyInterface() {
-    for (int c = 0; c < 7; ++c) ListBox1->setCells(c, 0, kHeaders[c]);
+    for (int c = 0; c < 7; ++c) memberGrid->setCells(c, 0, kHeaders[c]);
     if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) != Settings.aot) {
         const bool visible = isVisible();
         setWindowFlag(Qt::WindowStaysOnTopHint, Settings.aot);
@@ -403,13 +403,13 @@ void Main_sc::ApplyInterface() {
     }
     // The function panel's caption colour (Toolfont) is kept in the settings;
     // the outlook bar draws its captions in its own colour.
-    QPalette gp = progressbar1->palette();
+    QPalette gp = gauge->palette();
     gp.setColor(QPalette::Highlight, FromBgr(Settings.Progcolor));
-    progressbar1->setPalette(gp);
-    QPalette lp = ListBox1->palette();
+    gauge->setPalette(gp);
+    QPalette lp = memberGrid->palette();
     lp.setColor(QPalette::Base, FromBgr(Settings.FileBkColor));
     lp.setColor(QPalette::Text, FromBgr(Settings.FileListColor));
-    ListBox1->setPalette(lp);
+    memberGrid->setPalette(lp);
 
     const QString viewers[4] = {Settings.Viewer1, Settings.Viewer2, Settings.Viewer3,
                                 Settings.Viewer4};
@@ -417,27 +417,27 @@ void Main_sc::ApplyInterface() {
     for (int n = 0; n < 4; ++n) {
         const QFileInfo program(viewers[n]);
         if (!viewers[n].isEmpty() && program.isFile()) {
-            ToolButtons[n]->setEnabled(true);
-            ImageList2.append(provider.icon(program).pixmap(16, 16));
-            ToolButtons[n]->setIcon(QIcon(ImageList2.last()));
+            quickLaunchButtons[n]->setEnabled(true);
+            images.append(provider.icon(program).pixmap(16, 16));
+            quickLaunchButtons[n]->setIcon(QIcon(images.last()));
         } else {
-            ToolButtons[n]->setEnabled(false);
-            ToolButtons[n]->setIcon(QIcon(ImageList2[n]));
+            quickLaunchButtons[n]->setEnabled(false);
+            quickLaunchButtons[n]->setIcon(QIcon(images[n]));
         }
     }
-    OutlookBar1->setBackground(QFileInfo(Settings.Toolback).isFile() ? QPixmap(Settings.Toolback)
+    functionPanel->setBackground(QFileInfo(Settings.Toolback).isFile() ? QPixmap(Settings.Toolback)
                                                                      : QPixmap());
-    Panel1->setVisible(ShowFunctionPanel->isChecked());
-    Panel4->setVisible(ShowQuickLaunch->isChecked());
-    Panel3->setVisible(ShowProgress->isChecked());
+    leftPanel->setVisible(ShowFunctionPanel->isChecked());
+    quickLaunchPanel->setVisible(ShowQuickLaunch->isChecked());
+    gaugePanel->setVisible(ShowProgress->isChecked());
     statusBar()->setVisible(ShowStatusBar->isChecked());
-    OutlookBar1->setColor(FromBgr(Settings.ToolBkColor));
-    if (!ZipDir1.ZipFileName().empty()) {
+    functionPanel->setColor(FromBgr(Settings.ToolBkColor));
+    if (!engine.ZipFileName().empty()) {
         // With several archives open, listing only the current one would drop
         // the others' rows from the grid; list them all again.
-        if (Zipfiles.size() > 1 && ZipDir1.ZipFileName() == Zipfiles.first().toStdString()) {
+        if (Zipfiles.size() > 1 && engine.ZipFileName() == Zipfiles.first().toStdString()) {
             ListAllArchives();
-            ZipDir1.setZipFileName(Zipfiles.first().toStdString());
+            engine.setZipFileName(Zipfiles.first().toStdString());
         } else {
             ListArchive();
         }
@@ -445,7 +445,7 @@ void Main_sc::ApplyInterface() {
 }
 
 void Main_sc::UpdateCaption() {
-    if (!ZipDir1.ZipFileName().empty()) {
+    if (!engine.ZipFileName().empty()) {
         ActionMenu->setEnabled(true);
         setWindowTitle("KELP  " + Settings.Ver + " -" + OpenDialogFileName);
     } else {
@@ -468,7 +468,7 @@ void Main_sc::ShowProcessViewer() {
     Viewer->raise();
 }
 
-void Main_sc::ToolButton5Click() {
+void Main_sc::ContentViewerButtonClick() {
     Viewer->close();
     ShowProcessViewer();
     show();
@@ -545,12 +545,12 @@ void Main_sc::closeEvent(QCloseEvent* e) {
 
 bool Main_sc::eventFilter(QObject* o, QEvent* e) {
     // F1 in the grid opens the how-to rather than the menu's about box.
-    if (o == ListBox1 && e->type() == QEvent::ShortcutOverride &&
+    if (o == memberGrid && e->type() == QEvent::ShortcutOverride &&
         static_cast<QKeyEvent*>(e)->key() == Qt::Key_F1) {
         e->accept();
         return true;
     }
-    if (o == ListBox1 && e->type() == QEvent::KeyPress) {
+    if (o == memberGrid && e->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(e)->key();
         if (key == Qt::Key_Delete) {
             Dispatch(actDelete);
@@ -565,7 +565,7 @@ bool Main_sc::eventFilter(QObject* o, QEvent* e) {
             return true;
         }
     }
-    if (o == ListBox1->viewport() && e->type() == QEvent::MouseButtonDblClick) {
+    if (o == memberGrid->viewport() && e->type() == QEvent::MouseButtonDblClick) {
         if (!SelectedRows().isEmpty()) Dispatch(actView);
         return true;
     }

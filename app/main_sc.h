@@ -106,27 +106,27 @@ class Main_sc : public QMainWindow {
     QStringList OpenDialogFiles;
     QString OpenDialogFileName;
 
-    engine::ZipEngine ZipDir1;
+    engine::ZipEngine engine;  // ZipDir1
     platform::SettingsStore Store;
 
     // --- Components ----------------------------------------------------------
-    SortGrid* ListBox1 = nullptr;
-    OutlookBar* OutlookBar1 = nullptr;
-    QPushButton* BitBtn1 = nullptr;
-    QProgressBar* progressbar1 = nullptr;
-    QWidget* Panel1 = nullptr;
-    QWidget* Panel3 = nullptr;
-    QWidget* Panel4 = nullptr;
-    QWidget* ToolBar1 = nullptr;       // the quick-launch buttons (inside Panel4)
-    QToolButton* ToolButtons[5] = {};  // ToolButton1..ToolButton5
+    SortGrid* memberGrid = nullptr;         // ListBox1
+    OutlookBar* functionPanel = nullptr;    // OutlookBar1
+    QPushButton* haltButton = nullptr;      // BitBtn1, "Halt  !!"
+    QProgressBar* gauge = nullptr;          // progressbar1
+    QWidget* leftPanel = nullptr;           // Panel1: function panel, halt, quick launch
+    QWidget* gaugePanel = nullptr;          // Panel3
+    QWidget* quickLaunchPanel = nullptr;    // Panel4
+    QWidget* quickLaunchBar = nullptr;       // the quick-launch buttons (inside quickLaunchPanel)
+    QToolButton* quickLaunchButtons[5] = {};  // ToolButton1..ToolButton5
     QLabel* StatusPanels[3] = {};
     view::Viewer* Viewer = nullptr;  // the process viewer window
     AboutBox* aboutBox = nullptr;    // Help > About and F1
-    QList<QPixmap> ImageList2;       // quick-launch and listing images
+    QList<QPixmap> images;           // ImageList2: quick-launch and listing images
 
     QMenu* FileMenu = nullptr;
     QMenu* ActionMenu = nullptr;
-    QMenu* PopupMenu1 = nullptr;
+    QMenu* popupMenu = nullptr;  // PopupMenu1
     QAction* SaveConfiguration = nullptr;
     QAction* ShowFunctionPanel = nullptr;  // "show1".."show4"
     QAction* ShowQuickLaunch = nullptr;
@@ -149,7 +149,7 @@ class Main_sc : public QMainWindow {
     void ListAllArchives();
     // The selection summary in the status bar; runs on every change of the
     // grid's selection (mouse, keyboard) and after a sort.
-    void ListBox1Click();
+    void MemberGridClick();
     // The grid rows the user selected, top to bottom; empty when none. A
     // scattered (Ctrl+click) selection gives exactly its rows, never the
     // rows between them.
@@ -170,19 +170,19 @@ class Main_sc : public QMainWindow {
     // Stores `action` in CurrentAction and runs it.
     void Dispatch(uint8_t action);
     void TimedExtract();
-    void OutlookBar1Click();
+    void FunctionPanelClick();
 
     // --- Engine events and log -----------------------------------------------
-    void ZipDir1DirUpdate();
-    void ZipDir1Progress(engine::ProgressType type, const std::string& fileName, int64_t fileSize);
-    void ZipDir1Message(int errCode, const std::string& message);
-    void ZipDir1PasswordError(std::string& newPassword, const std::string& forFile,
+    void EngineDirUpdate();
+    void EngineProgress(engine::ProgressType type, const std::string& fileName, int64_t fileSize);
+    void EngineMessage(int errCode, const std::string& message);
+    void EnginePasswordError(std::string& newPassword, const std::string& forFile,
                               uint32_t& repeatCount);
-    void ZipDir1ExtractOverwrite(const std::string& forFile, bool isOlder, bool& doOverwrite);
+    void EngineExtractOverwrite(const std::string& forFile, bool isOlder, bool& doOverwrite);
     void WriteLogMark(LogMark mark);
     void LogAdd(const QString& line);
     void FlushLog();  // shows the lines LogAdd gathered
-    void BitBtn1Click();
+    void HaltButtonClick();
 
     // Message boxes in the window's name.
     void ShowMessage(const QString& text);
@@ -202,7 +202,7 @@ class Main_sc : public QMainWindow {
     void SwitchView(QAction* item);
     void OpenHowTo();
     void LaunchBrowser(const QString& address);
-    void ToolButton5Click();
+    void ContentViewerButtonClick();
     void ResetGrid();  // header row and one empty row
     void UpdateStatusAfterListing(int64_t total);
     void DrawCellIcon(QPainter* painter, int col, int row, const QRect& rect);

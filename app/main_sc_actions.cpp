@@ -20,16 +20,16 @@ void Main_sc::Dispatch(uint8_t action) {
     RunAction();
 }
 
-void Main_sc::OutlookBar1Click() {
+void Main_sc::FunctionPanelClick() {
     if (State.Busy) return;
-    progressbar1->setValue(0);
+    gauge->setValue(0);
     State.CurrentAction = actNone;
-    const int icon = OutlookBar1->SelectedIcon();
-    const bool named = !ZipDir1.ZipFileName().empty();
+    const int icon = functionPanel->SelectedIcon();
+    const bool named = !engine.ZipFileName().empty();
     static const uint8_t archive[5] = {actNew, actOpen, actExtract, actAdd, actTest};
     static const uint8_t extract[5] = {actExtract, actNone, actCheckout, actMakeExe, actMakeZip};
     static const uint8_t addDelete[3] = {actAdd, actDelete, actRemoveZip};
-    switch (OutlookBar1->SelectedButton()) {
+    switch (functionPanel->SelectedButton()) {
         case 0:
             if (icon >= 0 && icon < 5) State.CurrentAction = archive[icon];
             break;
@@ -49,10 +49,10 @@ void Main_sc::OutlookBar1Click() {
 void Main_sc::RunAction() {
     const uint8_t action = State.CurrentAction;
     if (State.Busy) return;
-    if (ZipDir1.ZipFileName().empty() && action != actNew && action != actOpen) return;
+    if (engine.ZipFileName().empty() && action != actNew && action != actOpen) return;
     State.Busy = true;
     haltRequested_ = false;
-    ZipDir1.ExtrOptions = engine::ExtrOpts{};
+    engine.ExtrOptions = engine::ExtrOpts{};
     switch (action) {
         case actNew:
             ActionNew();
@@ -68,7 +68,7 @@ void Main_sc::RunAction() {
             break;
         case actView:
             if (SelectedRows().isEmpty() ||
-                ListBox1->Cells(0, SelectedRows().first()) == DirectoryMarker) {
+                memberGrid->Cells(0, SelectedRows().first()) == DirectoryMarker) {
                 EarlyEnd();
                 return;
             }
@@ -93,12 +93,12 @@ void Main_sc::RunAction() {
 }
 
 void Main_sc::EndAction() {
-    if (!Zipfiles.isEmpty()) ZipDir1.setZipFileName(Zipfiles.first().toStdString());
-    ZipDir1.Password.clear();
-    BitBtn1->hide();
+    if (!Zipfiles.isEmpty()) engine.setZipFileName(Zipfiles.first().toStdString());
+    engine.Password.clear();
+    haltButton->hide();
     State.CurrentAction = actNone;
     State.Busy = false;
-    ZipDir1.CancelRequested = false;
+    engine.CancelRequested = false;
 }
 
 void Main_sc::EarlyEnd() {
@@ -108,11 +108,11 @@ void Main_sc::EarlyEnd() {
 
 void Main_sc::TimedExtract() {
     if (State.CurrentAction == actView)
-        for (const std::string& spec : ZipDir1.FSpecArgs)
+        for (const std::string& spec : engine.FSpecArgs)
             Delfiles.append(QString::fromStdString(spec));
     const uint32_t before = platform::TickCount();
     try {
-        ZipDir1.Extract();
+        engine.Extract();
     } catch (...) {
         ShowMessage("Error on DLL");
     }
@@ -138,7 +138,7 @@ void Main_sc::ActionNew() {
         }
     }
     OpenDialogFileName = chosen;
-    ZipDir1.setZipFileName(chosen.toStdString());
+    engine.setZipFileName(chosen.toStdString());
 }
 
 void Main_sc::ActionOpen() {
@@ -154,69 +154,69 @@ void Main_sc::ActionOpen() {
         OpenDialogFileName = chosen.first();
         Zipfiles = chosen;
         if (chosen.size() == 1) {
-            ZipDir1.setZipFileName(chosen.first().toStdString());
+            engine.setZipFileName(chosen.first().toStdString());
             ListArchive();
         } else {
             ResetGrid();
             for (const QString& z : chosen) {
-                ZipDir1.setZipFileName(z.toStdString());
+                engine.setZipFileName(z.toStdString());
                 ListArchive();
             }
         }
     }
-    if (ZipDir1.ZipFileName().empty()) Zipfiles.clear();
+    if (engine.ZipFileName().empty()) Zipfiles.clear();
 }
 
 void Main_sc::ActionCheckout() {
     if (!HaveTempPath()) return;
-    ZipDir1.ExtrOptions.Include(engine::ExtrDirNames);
-    ZipDir1.ExtrOptions.Include(engine::ExtrOverWrite);
+    engine.ExtrOptions.Include(engine::ExtrDirNames);
+    engine.ExtrOptions.Include(engine::ExtrOverWrite);
     const QString folder = TempPath + QTime::currentTime().toString("hhmmss");
     QDir().mkpath(folder);
-    ZipDir1.ExtrBaseDir = folder.toStdString();
+    engine.ExtrBaseDir = folder.toStdString();
     const QStringList archives = Zipfiles;  // the list may not change meanwhile
     for (const QString& z : archives) {
         if (haltRequested_) break;
-        ZipDir1.setZipFileName(z.toStdString());
-        ZipDir1.FSpecArgs = {"*.*"};
+        engine.setZipFileName(z.toStdString());
+        engine.FSpecArgs = {"*.*"};
         TimedExtract();
     }
     shell_->Explore(folder);
-    ZipDir1.ExtrOptions.Exclude(engine::ExtrDirNames);
-    ZipDir1.ExtrOptions.Exclude(engine::ExtrOverWrite);
+    engine.ExtrOptions.Exclude(engine::ExtrDirNames);
+    engine.ExtrOptions.Exclude(engine::ExtrOverWrite);
 }
 
 void Main_sc::ActionTest() {
     ShowProcessViewer();
-    ZipDir1.ExtrBaseDir = TempPath.toStdString();
-    ZipDir1.ExtrOptions.Include(engine::ExtrTest);
+    engine.ExtrBaseDir = TempPath.toStdString();
+    engine.ExtrOptions.Include(engine::ExtrTest);
     WriteLogMark(lmStart);
     const QStringList archives = Zipfiles;
     for (const QString& z : archives) {
         // The halt button stops the whole run, not just the current archive.
         if (haltRequested_) break;
-        ZipDir1.setZipFileName(z.toStdString());
-        ZipDir1.FSpecArgs = {"*.*"};
-        BitBtn1->show();
+        engine.setZipFileName(z.toStdString());
+        engine.FSpecArgs = {"*.*"};
+        haltButton->show();
         TimedExtract();
         WriteLogMark(lmSeparator);
     }
     WriteLogMark(lmEnd);
-    ZipDir1.ExtrOptions.Exclude(engine::ExtrTest);
+    engine.ExtrOptions.Exclude(engine::ExtrTest);
 }
 
 void Main_sc::ActionView() {
     if (!HaveTempPath()) return;
     const int r = SelectedRows().first();
-    ZipDir1.ExtrOptions.Include(engine::ExtrOverWrite);
-    ZipDir1.ExtrBaseDir = TempPath.toStdString();
-    ZipDir1.setZipFileName(ListBox1->Cells(7, r).toStdString());
-    const QString name = PlainName(ListBox1->Cells(0, r));
-    ZipDir1.FSpecArgs.clear();
-    ZipDir1.FSpecArgs.push_back(MemberPath(r).toStdString());
+    engine.ExtrOptions.Include(engine::ExtrOverWrite);
+    engine.ExtrBaseDir = TempPath.toStdString();
+    engine.setZipFileName(memberGrid->Cells(7, r).toStdString());
+    const QString name = PlainName(memberGrid->Cells(0, r));
+    engine.FSpecArgs.clear();
+    engine.FSpecArgs.push_back(MemberPath(r).toStdString());
     TimedExtract();
     shell_->Open(name, TempPath);
-    ZipDir1.ExtrOptions.Exclude(engine::ExtrOverWrite);
+    engine.ExtrOptions.Exclude(engine::ExtrOverWrite);
 }
 
 void Main_sc::ActionListArchives() {
@@ -225,17 +225,17 @@ void Main_sc::ActionListArchives() {
 }
 
 void Main_sc::ActionShowComment() {
-    const QString text = QString::fromStdString(ZipDir1.ArchiveComment());
+    const QString text = QString::fromStdString(engine.ArchiveComment());
     ShowMessage(text.isEmpty() ? QString("No Comment avaliable") : text);
 }
 
 void Main_sc::ActionChangeComment() {
-    const QString old = QString::fromStdString(ZipDir1.ArchiveComment());
+    const QString old = QString::fromStdString(engine.ArchiveComment());
     bool ok = false;
     const QString text =
         QInputDialog::getText(this, "Comment modify*modify last zip only!!*",
                               "Enter a comment to change", QLineEdit::Normal, old, &ok);
-    ZipDir1.setArchiveComment((ok ? text : old).toStdString());
+    engine.setArchiveComment((ok ? text : old).toStdString());
 }
 
 }  // namespace kelp

@@ -27,18 +27,18 @@ QString Now() {
 
 }  // namespace
 
-void Main_sc::ZipDir1DirUpdate() {
+void Main_sc::EngineDirUpdate() {
     UpdateCaption();
 }
 
-void Main_sc::ZipDir1Progress(engine::ProgressType type, const std::string&, int64_t fileSize) {
+void Main_sc::EngineProgress(engine::ProgressType type, const std::string&, int64_t fileSize) {
     if (type == engine::ptBytesDone) {
         State.DoneBytes += fileSize;
         int64_t percent = 100;
         if (State.TotalBytes != 0)
             percent = static_cast<int64_t>(static_cast<long double>(State.DoneBytes) /
                                            State.TotalBytes * 100.0L);
-        progressbar1->setValue(static_cast<int>(std::clamp<int64_t>(percent, 0, 100)));
+        gauge->setValue(static_cast<int>(std::clamp<int64_t>(percent, 0, 100)));
     } else if (type == engine::ptByteTotal) {
         switch (State.CurrentAction) {
             case actExtract:
@@ -62,13 +62,13 @@ void Main_sc::LogAdd(const QString& line) {
     if (!Viewer) return;
     // Lines gather until the event loop turns and then go into the log in one
     // append, so a line costs its own length however long the log is.
-    if (pendingLog_.isEmpty()) QTimer::singleShot(0, Viewer->Memo1(), [this] { FlushLog(); });
+    if (pendingLog_.isEmpty()) QTimer::singleShot(0, Viewer->logMemo(), [this] { FlushLog(); });
     pendingLog_.append(line);
 }
 
 void Main_sc::FlushLog() {
     if (!Viewer || pendingLog_.isEmpty()) return;
-    ColorMemo* memo = Viewer->Memo1();
+    ColorMemo* memo = Viewer->logMemo();
     memo->appendPlainText(pendingLog_.join(QLatin1Char('\n')));
     pendingLog_.clear();
     memo->verticalScrollBar()->setValue(memo->verticalScrollBar()->maximum());
@@ -76,17 +76,17 @@ void Main_sc::FlushLog() {
 
 QStringList Main_sc::LogLines() {
     FlushLog();
-    const QString text = Viewer ? Viewer->Memo1()->toPlainText() : QString();
+    const QString text = Viewer ? Viewer->logMemo()->toPlainText() : QString();
     return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
 }
 
-void Main_sc::ZipDir1Message(int errCode, const std::string& message) {
+void Main_sc::EngineMessage(int errCode, const std::string& message) {
     if (startupOpen_) startupFailed_ = true;
     LogAdd(QString::fromStdString(message));
-    if (errCode > 0 && !ZipDir1.Unattended) State.LastError = QString::fromStdString(message);
+    if (errCode > 0 && !engine.Unattended) State.LastError = QString::fromStdString(message);
 }
 
-void Main_sc::ZipDir1PasswordError(std::string& newPassword, const std::string& forFile,
+void Main_sc::EnginePasswordError(std::string& newPassword, const std::string& forFile,
                                    uint32_t& repeatCount) {
     // The three predefined passwords answer the first three tries silently.
     const QString* predefined = repeatCount == 6   ? &Settings.P1
@@ -94,19 +94,19 @@ void Main_sc::ZipDir1PasswordError(std::string& newPassword, const std::string& 
                                 : repeatCount == 4 ? &Settings.P3
                                                    : nullptr;
     if (predefined) {
-        ZipDir1.Password =
+        engine.Password =
             predefined->isEmpty() ? std::string(kFallbackPassword) : predefined->toStdString();
-        newPassword = ZipDir1.Password;
+        newPassword = engine.Password;
         return;
     }
-    ZipDir1.AskPassword(
+    engine.AskPassword(
         "EnterPassword",
         "Extracting " + forFile + " Plz enter password(" + std::to_string(repeatCount) + ")",
         newPassword);
-    ZipDir1.Password = newPassword.substr(0, 255);
+    engine.Password = newPassword.substr(0, 255);
 }
 
-void Main_sc::ZipDir1ExtractOverwrite(const std::string& forFile, bool, bool& doOverwrite) {
+void Main_sc::EngineExtractOverwrite(const std::string& forFile, bool, bool& doOverwrite) {
     Settings.Extrover = doOverwrite;
     if (State.CurrentAction == actView) {
         doOverwrite = true;
@@ -126,7 +126,7 @@ void Main_sc::WriteLogMark(LogMark mark) {
         case lmStart:
             State.LastError.clear();
             pendingLog_.clear();
-            if (Viewer) Viewer->Memo1()->clear();
+            if (Viewer) Viewer->logMemo()->clear();
             LogAdd("Start Time " + Now());
             LogAdd(LogSeparator);
             break;
@@ -142,12 +142,12 @@ void Main_sc::WriteLogMark(LogMark mark) {
     }
 }
 
-void Main_sc::BitBtn1Click() {
-    ZipDir1.CancelRequested = true;
+void Main_sc::HaltButtonClick() {
+    engine.CancelRequested = true;
     // The dispatcher's loop over the opened archives stops too.
     haltRequested_ = true;
     State.CurrentAction = actNone;
-    BitBtn1->hide();
+    haltButton->hide();
     State.Busy = false;
 }
 

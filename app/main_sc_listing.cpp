@@ -64,9 +64,9 @@ QString Main_sc::TypeName(const QString& fileName) {
 }
 
 void Main_sc::ListArchive() {
-    SortGridModel* model = ListBox1->gridModel();
-    const size_t count = ZipDir1.EntryCount();
-    const QString archive = QString::fromStdString(ZipDir1.ZipFileName());
+    SortGridModel* model = memberGrid->gridModel();
+    const size_t count = engine.EntryCount();
+    const QString archive = QString::fromStdString(engine.ZipFileName());
     // A further archive is appended below the rows already shown; the first
     // one replaces them. With no archive opened the named one counts as first.
     const bool further = !Zipfiles.isEmpty() && archive != Zipfiles.first();
@@ -88,7 +88,7 @@ void Main_sc::ListArchive() {
     }
 
     int64_t total = 0;
-    const auto& entries = ZipDir1.DirEntries();
+    const auto& entries = engine.DirEntries();
     for (size_t i = 0; i < count; ++i) {
         const engine::ZipDirEntry& e = entries[i];
         const QString member = QString::fromStdString(e.MemberName);
@@ -113,13 +113,13 @@ void Main_sc::ListArchive() {
         rows.push_back(std::move(cells));
     }
     model->setDataRows(std::move(rows));
-    ListBox1->viewport()->update();
+    memberGrid->viewport()->update();
     UpdateStatusAfterListing(total);
 }
 
 void Main_sc::UpdateStatusAfterListing(int64_t total) {
     // An emptied grid keeps one blank row, which is no file.
-    const int files = ListBox1->Cells(7, 1).isEmpty() ? 0 : ListBox1->RowCount() - 1;
+    const int files = memberGrid->Cells(7, 1).isEmpty() ? 0 : memberGrid->RowCount() - 1;
     State.SelectedBytes = 0;
     StatusPanels[0]->setText("Selected 0 Files(0k )");
     StatusPanels[1]->setText(QString("Total %1 Files ( %2k )").arg(files).arg(total / 1000));
@@ -131,15 +131,15 @@ void Main_sc::UpdateStatusAfterListing(int64_t total) {
 void Main_sc::ListAllArchives() {
     ResetGrid();
     for (const QString& z : Zipfiles) {
-        ZipDir1.setZipFileName(z.toStdString());
+        engine.setZipFileName(z.toStdString());
         ListArchive();
     }
 }
 
 QList<int> Main_sc::SelectedRows() const {
     QList<int> rows;
-    for (const QModelIndex& i : ListBox1->selectionModel()->selectedRows())
-        rows.append(ListBox1->gridModel()->gridRow(i.row()));
+    for (const QModelIndex& i : memberGrid->selectionModel()->selectedRows())
+        rows.append(memberGrid->gridModel()->gridRow(i.row()));
     std::sort(rows.begin(), rows.end());
     return rows;
 }
@@ -147,20 +147,20 @@ QList<int> Main_sc::SelectedRows() const {
 std::vector<std::string> Main_sc::SelectedMembers(const QString& archive) const {
     std::vector<std::string> paths;
     for (int r : SelectedRows())
-        if (ListBox1->Cells(7, r) == archive) paths.push_back(MemberPath(r).toStdString());
+        if (memberGrid->Cells(7, r) == archive) paths.push_back(MemberPath(r).toStdString());
     return paths;
 }
 
 QString Main_sc::MemberPath(int row) const {
-    return ListBox1->Cells(6, row) + PlainName(ListBox1->Cells(0, row));
+    return memberGrid->Cells(6, row) + PlainName(memberGrid->Cells(0, row));
 }
 
-void Main_sc::ListBox1Click() {
-    if (ZipDir1.EntryCount() == 0) return;
+void Main_sc::MemberGridClick() {
+    if (engine.EntryCount() == 0) return;
     const QList<int> rows = SelectedRows();
     State.SelectedBytes = 0;
     for (int r : rows)
-        if (!ListBox1->Cells(1, r).isEmpty()) State.SelectedBytes += ListBox1->Cells(3, r).toLongLong();
+        if (!memberGrid->Cells(1, r).isEmpty()) State.SelectedBytes += memberGrid->Cells(3, r).toLongLong();
     StatusPanels[0]->setText(rows.isEmpty() ? QString("Selected 0 Files(0k )")
                                             : QString("Selected %1 Files (%2k )")
                                                   .arg(rows.size())
@@ -179,8 +179,8 @@ QPixmap Main_sc::IconFor(const QString& ext) {
 }
 
 void Main_sc::DrawCellIcon(QPainter* painter, int col, int row, const QRect& rect) {
-    if (col != 0 || row < 1 || ZipDir1.ZipFileName().empty() || ZipDir1.EntryCount() < 1) return;
-    const QString cell = ListBox1->Cells(0, row);
+    if (col != 0 || row < 1 || engine.ZipFileName().empty() || engine.EntryCount() < 1) return;
+    const QString cell = memberGrid->Cells(0, row);
     if (cell.trimmed().isEmpty()) return;
     const QString name = cell.mid(NameStart(cell));
     // The three characters of the extension, also in front of " +".
@@ -188,9 +188,9 @@ void Main_sc::DrawCellIcon(QPainter* painter, int col, int row, const QRect& rec
         (name.endsWith(QLatin1Char('+')) ? name.mid(name.size() - 5, 3) : name.right(3)).toUpper();
     QPixmap pic;
     if (ext == "EXE" || ext == "COM")
-        pic = ImageList2[5];
+        pic = images[5];
     else if (cell == DirectoryMarker)
-        pic = ImageList2[6];
+        pic = images[6];
     else
         pic = IconFor(ext);
     painter->drawPixmap(QRect(rect.topLeft() + QPoint(1, 0), QSize(16, 16)), pic);
@@ -205,7 +205,7 @@ void Main_sc::ClickSort(int col, SortOptions& options) {
             SortSettings.SortDirection == sdAscending ? sdDescending : sdAscending;
     LastSortColumn = col;
     options = SortSettings;
-    ListBox1->setSortSymbol(sgArrow);
+    memberGrid->setSortSymbol(sgArrow);
 }
 
 void Main_sc::BeginSort(SortOptions& options) {

@@ -109,7 +109,7 @@ void Main_sc::FirstRunSetup() {
     Zipfiles.append(sample);
     OpenDialogFiles.append(sample);
     OpenDialogFileName = sample;
-    ZipDir1.setZipFileName(sample.toStdString());
+    engine.setZipFileName(sample.toStdString());
     ListArchive();
     setWindowTitle("Kelp - Setup");
 }

@@ -16,7 +16,7 @@ class Viewer : public QWidget {
   public:
     explicit Viewer(QWidget* parent = nullptr);
 
-    ColorMemo* Memo1() const { return memo_; }
+    ColorMemo* logMemo() const { return memo_; }
 
     // The main window this one is placed beside; its always-on-top style is
     // switched off while this window shows and, when AlwaysOnTop says so,

@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
     auto* extract = new kelp::ExtractDlg(window.Settings, window.Store, host, &window);
     page("extract-dialog", extract);
 
-    auto* add = new kelp::AddDlg(window.ZipDir1, window.Settings, host, &shell, &window);
+    auto* add = new kelp::AddDlg(window.engine, window.Settings, host, &shell, &window);
     add->folderList()->setDirectory(sample);
     add->setAddedFiles({sample + "/report.txt", sample + "/photos/*.*", sample + "/notes.md"});
     page("add-dialog", add, [add] {
@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
         add->fileList()->setRowSelected(6, true);
     });
 
-    page("sfx-dialog", new kelp::SfxDlg(window.ZipDir1, window.Settings, &window));
+    page("sfx-dialog", new kelp::SfxDlg(window.engine, window.Settings, &window));
 
     auto* picker = new kelp::ArchivePicker(&window);
     picker->Zipfiles = {sample + "/openme.zip", work.path() + "/backup/photos-2025.zip",

@@ -49,10 +49,10 @@ TEST_F(AppTest, TestOverTwoArchivesWritesTheLog) {
     EXPECT_TRUE(log.join('\n').contains("sub/three.txt"));
     EXPECT_TRUE(w.Viewer->isVisible());
     // The ending names the first archive again and clears the busy state.
-    EXPECT_EQ(w.ZipDir1.ZipFileName(), a);
+    EXPECT_EQ(w.engine.ZipFileName(), a);
     EXPECT_FALSE(w.State.Busy);
-    EXPECT_FALSE(w.BitBtn1->isVisible());
-    EXPECT_EQ(w.progressbar1->value(), 100);
+    EXPECT_FALSE(w.haltButton->isVisible());
+    EXPECT_EQ(w.gauge->value(), 100);
 }
 
 TEST_F(AppTest, TestOfDamagedArchiveReportsTheError) {
@@ -83,7 +83,7 @@ TEST_F(AppTest, CheckoutExtractsIntoATimeNamedFolderAndExploresIt) {
     EXPECT_EQ(fixtures::ReadFile(folder.toStdString() + "/docs/a.txt"), "alpha");
     EXPECT_EQ(fixtures::ReadFile(folder.toStdString() + "/b.txt"), "beta");
     EXPECT_EQ(QDir::currentPath(), before);
-    EXPECT_FALSE(w.ZipDir1.ExtrOptions.Has(engine::ExtrDirNames));
+    EXPECT_FALSE(w.engine.ExtrOptions.Has(engine::ExtrDirNames));
 }
 
 TEST_F(AppTest, ViewExtractsTheMemberOpensItAndCloseDeletesIt) {
@@ -92,12 +92,12 @@ TEST_F(AppTest, ViewExtractsTheMemberOpensItAndCloseDeletesIt) {
                                      "z.writestr('docs/note.txt', b'read me')");
     Main_sc& w = Start({QString::fromStdString(path)});
     // A folder row does nothing and leaves the window usable.
-    w.ListBox1->selectRow(0);
+    w.memberGrid->selectRow(0);
     w.Dispatch(kelp::actView);
     EXPECT_TRUE(shell_.opened.empty());
     EXPECT_FALSE(w.State.Busy);
 
-    w.ListBox1->selectRow(1);
+    w.memberGrid->selectRow(1);
     const std::string temp = w.TempPath.toStdString();
     fixtures::WriteFile(temp + "note.txt", "older copy");  // overwritten without a question
     ModalAnswerer boxes;
@@ -126,7 +126,7 @@ TEST_F(AppTest, ViewAndCheckoutWriteOnlyIntoAPrivateFolderOfTheRun) {
     // A second window gets a folder of its own.
     EXPECT_NE(Main_sc({}, &shell_).TempPath, temp);
 
-    w.ListBox1->selectRow(0);
+    w.memberGrid->selectRow(0);
     w.Dispatch(kelp::actView);
     EXPECT_EQ(fixtures::ReadFile(temp.toStdString() + "note.txt"), "private");
     w.Dispatch(kelp::actCheckout);
@@ -147,10 +147,10 @@ TEST_F(AppTest, HaltStopsALongTestAndTheRemainingArchives) {
     Main_sc& w = Start({QString::fromStdString(a)});
     OpenAll(w, {QString::fromStdString(a), QString::fromStdString(b)});
     // Pressed as soon as the window handles events inside the first call.
-    QTimer::singleShot(0, w.BitBtn1, [&] {
+    QTimer::singleShot(0, w.haltButton, [&] {
         EXPECT_TRUE(w.State.Busy);
-        EXPECT_FALSE(w.BitBtn1->isHidden());
-        w.BitBtn1->click();
+        EXPECT_FALSE(w.haltButton->isHidden());
+        w.haltButton->click();
     });
     w.Dispatch(kelp::actTest);
     const QString log = w.LogLines().join('\n');
@@ -162,7 +162,7 @@ TEST_F(AppTest, HaltStopsALongTestAndTheRemainingArchives) {
     EXPECT_FALSE(log.contains("No Errors", Qt::CaseInsensitive)) << log.toStdString();
     EXPECT_TRUE(w.LogLines().last().startsWith("Error found :"));
     EXPECT_FALSE(w.State.Busy);
-    EXPECT_FALSE(w.ZipDir1.CancelRequested);
+    EXPECT_FALSE(w.engine.CancelRequested);
     EXPECT_EQ(w.State.CurrentAction, kelp::actNone);
 }
 
@@ -172,7 +172,7 @@ TEST_F(AppTest, LogLinesArriveInTurnsAndTheNewestIsColouredAtTheBottom) {
     for (int i = 0; i < 3000; ++i) w.LogAdd(QString("  Tested m%1.bin").arg(i));
     w.LogAdd("Error found in m3000.bin: bad crc");
     QApplication::processEvents();
-    kelp::ColorMemo* memo = w.Viewer->Memo1();
+    kelp::ColorMemo* memo = w.Viewer->logMemo();
     EXPECT_EQ(memo->document()->blockCount(), 3001);
     EXPECT_EQ(memo->verticalScrollBar()->value(), memo->verticalScrollBar()->maximum());
     const int last = memo->document()->lastBlock().position();
@@ -192,21 +192,21 @@ TEST_F(AppTest, PasswordErrorsUsePredefinedPasswordsThenAsk) {
     boxes.passwords = {"typed"};
     std::string answer;
     uint32_t count = 6;
-    w.ZipDir1PasswordError(answer, "f.txt", count);
+    w.EnginePasswordError(answer, "f.txt", count);
     EXPECT_EQ(answer, "alpha");
     count = 5;
-    w.ZipDir1PasswordError(answer, "f.txt", count);
+    w.EnginePasswordError(answer, "f.txt", count);
     EXPECT_EQ(answer, "Vorn");
     count = 4;
-    w.ZipDir1PasswordError(answer, "f.txt", count);
+    w.EnginePasswordError(answer, "f.txt", count);
     EXPECT_EQ(answer, "gamma");
     EXPECT_TRUE(boxes.texts.empty());
     count = 3;
-    w.ZipDir1PasswordError(answer, "f.txt", count);
+    w.EnginePasswordError(answer, "f.txt", count);
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_EQ(boxes.texts[0], "Extracting f.txt Plz enter password(3)");
     EXPECT_EQ(answer, "typed");
-    EXPECT_EQ(w.ZipDir1.Password, "typed");
+    EXPECT_EQ(w.engine.Password, "typed");
 }
 
 TEST_F(AppTest, EncryptedArchiveTestsWithThePredefinedPassword) {
@@ -219,7 +219,7 @@ TEST_F(AppTest, EncryptedArchiveTestsWithThePredefinedPassword) {
     fixtures::WriteFile(dir_ / "config/settings",
                         fixtures::ReadFile(dir_ / "config/settings") + "P1=s:opensesame\n");
     Main_sc& w = Start({QString::fromStdString(path)});
-    EXPECT_EQ(w.ListBox1->Cells(0, 1), "     plain.txt +");
+    EXPECT_EQ(w.memberGrid->Cells(0, 1), "     plain.txt +");
     ModalAnswerer boxes;
     w.Dispatch(kelp::actTest);
     EXPECT_TRUE(boxes.texts.empty());
@@ -231,18 +231,18 @@ TEST_F(AppTest, OverwriteQuestionAnswersAndYesToAll) {
     ModalAnswerer boxes;
     bool over = false;
     w.State.CurrentAction = kelp::actView;
-    w.ZipDir1ExtractOverwrite("x.txt", false, over);
+    w.EngineExtractOverwrite("x.txt", false, over);
     EXPECT_TRUE(over);
     EXPECT_TRUE(boxes.texts.empty());
 
     w.State.CurrentAction = kelp::actExtract;
     boxes.buttons = {QMessageBox::No, QMessageBox::YesToAll};
     over = false;
-    w.ZipDir1ExtractOverwrite("x.txt", false, over);
+    w.EngineExtractOverwrite("x.txt", false, over);
     EXPECT_FALSE(over);
     EXPECT_FALSE(w.Settings.Extrover);
     over = false;
-    w.ZipDir1ExtractOverwrite("y.txt", false, over);
+    w.EngineExtractOverwrite("y.txt", false, over);
     EXPECT_TRUE(over);
     EXPECT_TRUE(w.Settings.Extrover);
     EXPECT_EQ(boxes.texts, (std::vector<QString>{"Overwrite x.txt?", "Overwrite y.txt?"}));
@@ -251,21 +251,21 @@ TEST_F(AppTest, OverwriteQuestionAnswersAndYesToAll) {
 TEST_F(AppTest, GaugeFollowsByteReports) {
     Main_sc& w = Start();
     w.State.CurrentAction = kelp::actTest;
-    w.ZipDir1Progress(engine::ptByteTotal, "", 0);
-    w.ZipDir1Progress(engine::ptBytesDone, "", 10);
-    EXPECT_EQ(w.progressbar1->value(), 100);
-    w.ZipDir1Progress(engine::ptByteTotal, "", 3000);
-    w.ZipDir1Progress(engine::ptBytesDone, "", 1000);
-    EXPECT_EQ(w.progressbar1->value(), 33);
-    w.ZipDir1Progress(engine::ptBytesDone, "", 5000);
-    EXPECT_EQ(w.progressbar1->value(), 100);  // capped
+    w.EngineProgress(engine::ptByteTotal, "", 0);
+    w.EngineProgress(engine::ptBytesDone, "", 10);
+    EXPECT_EQ(w.gauge->value(), 100);
+    w.EngineProgress(engine::ptByteTotal, "", 3000);
+    w.EngineProgress(engine::ptBytesDone, "", 1000);
+    EXPECT_EQ(w.gauge->value(), 33);
+    w.EngineProgress(engine::ptBytesDone, "", 5000);
+    EXPECT_EQ(w.gauge->value(), 100);  // capped
     // An error message counts; a code 0 message is only logged.
     w.WriteLogMark(kelp::lmStart);
-    w.ZipDir1Message(0, "note");
+    w.EngineMessage(0, "note");
     w.WriteLogMark(kelp::lmEnd);
     EXPECT_EQ(w.LogLines().last(), "No Errors found");
     w.WriteLogMark(kelp::lmStart);
-    w.ZipDir1Message(3, "bad crc");
+    w.EngineMessage(3, "bad crc");
     w.WriteLogMark(kelp::lmEnd);
     EXPECT_EQ(w.LogLines().last(), "Error found :bad crc");
 }

@@ -30,13 +30,13 @@ const QString kSample = KELP_SOURCE_DIR "/data/openme.zip";
 TEST_F(AppTest, StartWithoutArgumentShowsEmptyGrid) {
     Main_sc& w = Start();
     EXPECT_EQ(w.windowTitle(), "KELP  0.1.0 - <none>");
-    EXPECT_EQ(w.ListBox1->RowCount(), 2);
-    EXPECT_EQ(w.ListBox1->Cells(0, 0), "Filename");
-    EXPECT_EQ(w.ListBox1->Cells(7, 0), "Archive");
-    EXPECT_EQ(w.ListBox1->Cells(0, 1), "");
+    EXPECT_EQ(w.memberGrid->RowCount(), 2);
+    EXPECT_EQ(w.memberGrid->Cells(0, 0), "Filename");
+    EXPECT_EQ(w.memberGrid->Cells(7, 0), "Archive");
+    EXPECT_EQ(w.memberGrid->Cells(0, 1), "");
     EXPECT_FALSE(w.ActionMenu->isEnabled());
-    EXPECT_EQ(w.OutlookBar1->groupCount(), 3);
-    EXPECT_EQ(w.OutlookBar1->group(1).item(4).Caption(), "SFX => EXE");
+    EXPECT_EQ(w.functionPanel->groupCount(), 3);
+    EXPECT_EQ(w.functionPanel->group(1).item(4).Caption(), "SFX => EXE");
     // The gate refuses everything but New and Open without an archive.
     w.Dispatch(kelp::actTest);
     EXPECT_TRUE(w.LogLines().isEmpty());
@@ -48,8 +48,8 @@ TEST_F(AppTest, StartWithArchiveListsItAndFillsStatusBar) {
     EXPECT_EQ(w.windowTitle(), "KELP  0.1.0 -" + kSample);
     EXPECT_TRUE(w.ActionMenu->isEnabled());
     EXPECT_EQ(w.Zipfiles, QStringList{kSample});
-    const int rows = w.ListBox1->RowCount() - 1;
-    EXPECT_EQ(size_t(rows), w.ZipDir1.EntryCount());
+    const int rows = w.memberGrid->RowCount() - 1;
+    EXPECT_EQ(size_t(rows), w.engine.EntryCount());
     EXPECT_EQ(w.StatusText(0), "Selected 0 Files(0k )");
     EXPECT_TRUE(w.StatusText(1).startsWith(QString("Total %1 Files ( ").arg(rows)));
     EXPECT_EQ(w.StatusText(2), "(1)  openme.zip");
@@ -83,9 +83,9 @@ TEST_F(AppTest, InitInLowerCaseRunsFirstRunSetup) {
     EXPECT_EQ(w.Settings.FileListColor, 0);
     EXPECT_EQ(w.Settings.ToolBkColor, 0xC0C0C0);
     EXPECT_FALSE(w.Settings.aot);
-    EXPECT_EQ(w.ListBox1->palette().color(QPalette::Base), QColor(255, 255, 255));
+    EXPECT_EQ(w.memberGrid->palette().color(QPalette::Base), QColor(255, 255, 255));
     EXPECT_EQ(w.Zipfiles, QStringList{kSample});
-    EXPECT_GT(w.ListBox1->RowCount(), 2);
+    EXPECT_GT(w.memberGrid->RowCount(), 2);
     EXPECT_EQ(w.Settings.SFXMessage, "This is Kelp Self Extracting Archive");
 }
 
@@ -108,7 +108,7 @@ TEST_F(AppTest, RowsShowRatioEncryptionFoldersAndFurtherArchives) {
         fixtures::ArchiveBuilder().Add(secret).Add("b.txt", std::string(3000, 'x')).Build());
 
     Main_sc& w = Start({QString::fromStdString(first)});
-    auto* grid = w.ListBox1;
+    auto* grid = w.memberGrid;
     ASSERT_EQ(grid->RowCount(), 4);
     EXPECT_EQ(grid->Cells(0, 1), kelp::DirectoryMarker);
     EXPECT_EQ(grid->Cells(1, 1), "");
@@ -129,7 +129,7 @@ TEST_F(AppTest, RowsShowRatioEncryptionFoldersAndFurtherArchives) {
     // kilobytes are the second archive's only.
     const QString second = QString::fromStdString(dir_ / "second.zip");
     w.Zipfiles.append(second);
-    w.ZipDir1.setZipFileName(second.toStdString());
+    w.engine.setZipFileName(second.toStdString());
     w.ListArchive();
     ASSERT_EQ(grid->RowCount(), 6);
     EXPECT_EQ(grid->Cells(0, 4), "     a.exe +");
@@ -142,11 +142,11 @@ TEST_F(AppTest, RowsShowRatioEncryptionFoldersAndFurtherArchives) {
     // Refresh lists both again from the top.
     w.Dispatch(kelp::actRefresh);
     EXPECT_EQ(grid->RowCount(), 6);
-    EXPECT_EQ(w.ZipDir1.ZipFileName(), first);
+    EXPECT_EQ(w.engine.ZipFileName(), first);
     // A view switch applies the interface again without dropping the second
     // archive's rows.
     w.ShowFunctionPanel->trigger();
-    EXPECT_TRUE(w.Panel1->isHidden());
+    EXPECT_TRUE(w.leftPanel->isHidden());
     EXPECT_EQ(grid->RowCount(), 6);
     EXPECT_EQ(grid->Cells(7, 5), second);
 }
@@ -157,10 +157,10 @@ TEST_F(AppTest, SelectionSummaryCountsFoldersButNotTheirBytes) {
                                      "z.writestr(zipfile.ZipInfo('a/x.bin'), os.urandom(1500))\n"
                                      "z.writestr(zipfile.ZipInfo('y.bin'), os.urandom(700))\n");
     Main_sc& w = Start({QString::fromStdString(path)});
-    w.ListBox1->selectAll();
-    w.ListBox1Click();
+    w.memberGrid->selectAll();
+    w.MemberGridClick();
     const int64_t bytes =
-        w.ListBox1->Cells(3, 2).toLongLong() + w.ListBox1->Cells(3, 3).toLongLong();
+        w.memberGrid->Cells(3, 2).toLongLong() + w.memberGrid->Cells(3, 3).toLongLong();
     EXPECT_EQ(w.State.SelectedBytes, bytes);
     EXPECT_EQ(w.StatusText(0), QString("Selected 3 Files (%1k )").arg(bytes / 1000));
 }
@@ -171,7 +171,7 @@ TEST_F(AppTest, ScatteredSelectionCountsOnlyItsRowsThroughKeysAndSorts) {
                                      "for i,n in enumerate('abcde'):\n"
                                      "    z.writestr(zipfile.ZipInfo(n+'.txt'), b'q'*(1000*(i+1)))");
     Main_sc& w = Start({QString::fromStdString(path)});
-    kelp::SortGrid* grid = w.ListBox1;
+    kelp::SortGrid* grid = w.memberGrid;
     w.show();
     auto click = [&](int row, Qt::KeyboardModifiers mods) {
         const QRect cell = grid->visualRect(grid->gridModel()->index(row - 1, 0));
@@ -213,20 +213,20 @@ TEST_F(AppTest, SelectedMembersOfEachArchiveAreExactlyItsSelectedRows) {
     Main_sc& w = Start({QString::fromStdString(a)});
     w.Zipfiles = {QString::fromStdString(a), QString::fromStdString(b)};
     w.Dispatch(kelp::actRefresh);
-    ASSERT_EQ(w.ListBox1->RowCount(), 7);
-    auto* sel = w.ListBox1->selectionModel();
+    ASSERT_EQ(w.memberGrid->RowCount(), 7);
+    auto* sel = w.memberGrid->selectionModel();
     for (int row : {1, 3, 5})
-        sel->select(w.ListBox1->gridModel()->index(row - 1, 0),
+        sel->select(w.memberGrid->gridModel()->index(row - 1, 0),
                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
     EXPECT_EQ(w.SelectedMembers(QString::fromStdString(a)),
               (std::vector<std::string>{"d/p", "d/r"}));
     EXPECT_EQ(w.SelectedMembers(QString::fromStdString(b)), std::vector<std::string>{"y"});
     // Handed to a delete, they remove those members and no other.
-    w.ZipDir1.setZipFileName(a);
+    w.engine.setZipFileName(a);
     for (const std::string& m : w.SelectedMembers(QString::fromStdString(a)))
-        w.ZipDir1.FSpecArgs.push_back(m);
+        w.engine.FSpecArgs.push_back(m);
     ModalAnswerer boxes;
-    w.ZipDir1.Delete();
+    w.engine.Delete();
     EXPECT_EQ(fixtures::RunShell("unzip -Z1 " + fixtures::Quote(a)).out, "d/q\n");
 }
 
@@ -238,14 +238,14 @@ TEST_F(AppTest, RelativeArchiveArgumentOpens) {
     Main_sc& w = Start({"../rel.zip"});
     EXPECT_TRUE(boxes.texts.empty());
     EXPECT_EQ(w.Zipfiles, QStringList{QString::fromStdString(path)});
-    EXPECT_EQ(w.ListBox1->Cells(0, 1), "     inside.txt");
+    EXPECT_EQ(w.memberGrid->Cells(0, 1), "     inside.txt");
     EXPECT_EQ(w.StatusText(2), "(1)  rel.zip");
 }
 
 TEST_F(AppTest, NewClearsThePreviousArchivesTotals) {
     Main_sc& w = Start({kSample});
     ASSERT_NE(w.StatusText(1), "Total 0 Files ( 0k )");
-    w.ListBox1->selectAll();
+    w.memberGrid->selectAll();
     const QString fresh = QString::fromStdString(dir_ / "fresh.zip");
     QTimer answer;
     QObject::connect(&answer, &QTimer::timeout, [&] {
@@ -273,15 +273,15 @@ TEST_F(AppTest, HeaderClicksFlipDirectionOnlyOnTheSameColumn) {
     Main_sc& w = Start({QString::fromStdString(path)});
     auto column = [&](int col) {
         QStringList c;
-        for (int r = 1; r < w.ListBox1->RowCount(); ++r) c << w.ListBox1->Cells(col, r);
+        for (int r = 1; r < w.memberGrid->RowCount(); ++r) c << w.memberGrid->Cells(col, r);
         return c;
     };
-    w.ListBox1->headerClicked(4, Qt::LeftButton);
+    w.memberGrid->headerClicked(4, Qt::LeftButton);
     EXPECT_EQ(column(4), (QStringList{"9", "30", "200"}));
-    w.ListBox1->headerClicked(4, Qt::LeftButton);
+    w.memberGrid->headerClicked(4, Qt::LeftButton);
     EXPECT_EQ(column(4), (QStringList{"200", "30", "9"}));
     // Another column keeps the direction: FileTime sorts descending.
-    w.ListBox1->headerClicked(2, Qt::LeftButton);
+    w.memberGrid->headerClicked(2, Qt::LeftButton);
     EXPECT_EQ(column(0), (QStringList{"     m.txt", "     z.txt", "     k.txt"}));
     EXPECT_EQ(w.SortSettings.SortStyle, kelp::ssDateTime);
 }
@@ -315,8 +315,8 @@ TEST_F(AppTest, SettingsRoundTripThroughTheStore) {
     EXPECT_TRUE(again.Settings.Addpass);
     EXPECT_FALSE(again.ShowProgress->isChecked());
     EXPECT_TRUE(again.ShowStatusBar->isChecked());
-    EXPECT_TRUE(again.ToolButtons[1]->isEnabled());  // its program exists
-    EXPECT_FALSE(again.ToolButtons[0]->isEnabled());
+    EXPECT_TRUE(again.quickLaunchButtons[1]->isEnabled());  // its program exists
+    EXPECT_FALSE(again.quickLaunchButtons[0]->isEnabled());
 }
 
 TEST_F(AppTest, ExitWithoutSaveConfigurationSavesNothing) {
@@ -349,7 +349,7 @@ TEST_F(AppTest, HelpAboutAndF1ShowTheAboutBox) {
     EXPECT_TRUE(shown);
     // The box shows the libraries the window loaded and the install folder's readme.
     EXPECT_EQ(w.aboutBox->zipVersion()->text(),
-              kelp::AboutBox::LibVersionText(w.ZipDir1.ZipLibVersion()));
+              kelp::AboutBox::LibVersionText(w.engine.ZipLibVersion()));
     EXPECT_NE(w.aboutBox->zipVersion()->text(), "00");
     EXPECT_TRUE(w.aboutBox->notesMemo()->toPlainText().startsWith("Kelp - "));
 }

@@ -11,7 +11,7 @@ using kelp::view::Viewer;
 TEST(ProcessViewer, ColoursLinesFromTheirFirstMarker) {
     Viewer v;
     v.show();
-    auto* memo = v.Memo1();
+    auto* memo = v.logMemo();
     memo->setPlainText(
         "No Errors found\nadding x Tested\n  Start Time 10:02\nwas tested\n"
         "Unzipped: a.txt");
@@ -40,7 +40,7 @@ TEST(ProcessViewer, ShowsBesideTheMainWindowAtItsFixedSize) {
     v.show();
     EXPECT_EQ(v.size(), QSize(259, 193));
     EXPECT_EQ(v.x(), main.frameGeometry().right() + 1);
-    EXPECT_EQ(v.Memo1()->palette().color(QPalette::Base), QColor(1, 2, 3));
+    EXPECT_EQ(v.logMemo()->palette().color(QPalette::Base), QColor(1, 2, 3));
     EXPECT_FALSE(main.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     v.close();
     EXPECT_TRUE(main.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
