@@ -36,13 +36,15 @@ typedef int16_t KBool16;
 
 /* Version the engine writes into CallerVersion, and that the libraries of
  * this project report. */
-#define KELP_CALLER_VERSION 160
+#define KELP_CALLER_VERSION 170
 
 /* Library versions from which the current block layouts are used. */
 #define KZIP_CURRENT_LAYOUT_VERSION 151
 #define KUNZIP_CURRENT_LAYOUT_VERSION 152
-/* Library version from which the fields marked "160" are honoured. */
+/* Library versions from which the fields marked "160" and "170" are
+ * honoured. */
 #define KELP_V160 160
+#define KELP_V170 170
 
 /* Number of specification pointers in the old layouts. */
 #define KELP_OLD_SPEC_SLOTS 4097
@@ -128,6 +130,23 @@ typedef struct KZipSpec {
 } KZipSpec;                  /* 104 */
 
 /* Current layout, library version 151 or higher. */
+/* Compression method of added members; a level of 0 still stores. */
+typedef enum KZipMethod {
+    KZIP_METHOD_DEFAULT = 0, /* deflate */
+    KZIP_METHOD_STORE = 1,
+    KZIP_METHOD_DEFLATE = 2,
+    KZIP_METHOD_BZIP2 = 3,
+    KZIP_METHOD_LZMA = 4,
+    KZIP_METHOD_XZ = 5,
+    KZIP_METHOD_ZSTD = 6
+} KZipMethod;
+
+/* Encryption of added members when a password is given. */
+typedef enum KZipEncryption {
+    KZIP_ENCRYPT_ZIPCRYPTO = 0,
+    KZIP_ENCRYPT_AES256 = 1 /* AE-2 */
+} KZipEncryption;
+
 typedef struct KZipParams {
     void* WindowHandle;      /*   0 */
     void* EngineRef;         /*   4 */
@@ -170,7 +189,9 @@ typedef struct KZipParams {
     int32_t ExcludeCount;    /* 148 */
     char** ExcludeTable;     /* 152 */
     KBool32 StoreLinks;      /* 156  160: symbolic links stored as links */
-    uint8_t Reserved160[52]; /* 160 */
+    int32_t Method;          /* 160  170: one of KZipMethod */
+    int32_t Encryption;      /* 164  170: one of KZipEncryption */
+    uint8_t Reserved168[44]; /* 168 */
     int32_t EndMarker;       /* 212 */
 } KZipParams;                /* 216 */
 
@@ -355,6 +376,8 @@ KELP_ABI_ASSERT(offsetof(KZipParams, SpecTable) == 140);
 KELP_ABI_ASSERT(offsetof(KZipParams, ExcludeCount) == 148);
 KELP_ABI_ASSERT(offsetof(KZipParams, ExcludeTable) == 152);
 KELP_ABI_ASSERT(offsetof(KZipParams, StoreLinks) == 156);
+KELP_ABI_ASSERT(offsetof(KZipParams, Method) == 160);
+KELP_ABI_ASSERT(offsetof(KZipParams, Encryption) == 164);
 KELP_ABI_ASSERT(offsetof(KZipParams, EndMarker) == 212);
 KELP_ABI_ASSERT(sizeof(KZipParams) == 216);
 

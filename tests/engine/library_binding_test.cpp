@@ -106,7 +106,7 @@ TEST_F(LibraryBinding, CurrentUnzipBlockCarriesEveryOption) {
     const auto b = call.As<KUnzipParams>();
     EXPECT_EQ(call.entry, "KUnzipExec");
     EXPECT_EQ(b.EngineRef, &zip);
-    EXPECT_EQ(b.CallerVersion, 160);
+    EXPECT_EQ(b.CallerVersion, KELP_CALLER_VERSION);
     EXPECT_EQ(b.QuietOn, KELP_TRUE);
     EXPECT_EQ(b.VerboseOn, KELP_TRUE);
     EXPECT_EQ(b.TestOn, KELP_FALSE);
