@@ -27,6 +27,11 @@ struct Settings {
     int32_t ToolBkColor = 0;
     int32_t Progcolor = 0;
     QString P1, P2, P3;  // predefined passwords
+    // Beyond the classic set: the content viewer also previews the further
+    // picture, sound, video and text types ("MoreTypes"), and a password
+    // given on add encrypts with AES-256 instead of ZipCrypto ("AddAES").
+    bool MoreTypes = false;
+    bool AesAdd = false;
 };
 
 // Colours of the record (0x00BBGGRR) to and from Qt's.

@@ -111,7 +111,23 @@ QWidget* OptionsDlg::BuildViewerPage() {
         grid->addWidget(label, n + 6, 0);
         grid->addWidget(passwordEdits_[n], n + 6, 1);
     }
-    grid->setRowStretch(9, 1);
+    // Beyond the design's page: the viewer's further types and the cipher of
+    // added files, both off by default so the classic behaviour stands.
+    moreTypesBox_ = new QCheckBox("Preview other picture, sound, video and text types", page);
+    moreTypesBox_->setObjectName("moreTypesBox");
+    grid->addWidget(moreTypesBox_, 9, 0, 1, 3);
+    auto* cipher = new QGroupBox("Encryption of added files", page);
+    auto* cipherRow = new QHBoxLayout(cipher);
+    zipCryptoButton_ = new QRadioButton("ZipCrypto (compatible)", cipher);
+    zipCryptoButton_->setObjectName("zipCryptoButton");
+    aesButton_ = new QRadioButton("AES-256", cipher);
+    aesButton_->setObjectName("aesButton");
+    aesButton_->setToolTip("Strong encryption; older unzip programs cannot open such members");
+    cipherRow->addWidget(zipCryptoButton_);
+    cipherRow->addWidget(aesButton_);
+    cipherRow->addStretch();
+    grid->addWidget(cipher, 10, 0, 1, 3);
+    grid->setRowStretch(11, 1);
     return page;
 }
 
@@ -285,6 +301,8 @@ void OptionsDlg::showEvent(QShowEvent* e) {
     passwordEdits_[0]->setText(settings_.P1);
     passwordEdits_[1]->setText(settings_.P2);
     passwordEdits_[2]->setText(settings_.P3);
+    moreTypesBox_->setChecked(settings_.MoreTypes);
+    (settings_.AesAdd ? aesButton_ : zipCryptoButton_)->setChecked(true);
     LoadFolder(OpenFolder, settings_.DefOpen);
     LoadFolder(ExtractFolder, settings_.DefExtr);
     LoadFolder(AddFolder, settings_.DefAdd);
@@ -382,6 +400,8 @@ void OptionsDlg::OkClick() {
     settings_.P1 = passwordEdits_[0]->text();
     settings_.P2 = passwordEdits_[1]->text();
     settings_.P3 = passwordEdits_[2]->text();
+    settings_.MoreTypes = moreTypesBox_->isChecked();
+    settings_.AesAdd = aesButton_->isChecked();
     settings_.DefOpen = FolderValue(OpenFolder);
     settings_.DefExtr = FolderValue(ExtractFolder);
     settings_.DefAdd = FolderValue(AddFolder);

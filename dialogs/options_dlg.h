@@ -59,6 +59,9 @@ class OptionsDlg : public QDialog {
     QLineEdit* viewerEdit(int n) const { return viewerEdits_[n]; }  // 0..3
     QPushButton* viewerBrowseButton(int n) const { return viewerBrowseButtons_[n]; }
     QLineEdit* passwordEdit(int n) const { return passwordEdits_[n]; }  // 0..2
+    QCheckBox* moreTypesBox() const { return moreTypesBox_; }
+    QRadioButton* zipCryptoButton() const { return zipCryptoButton_; }
+    QRadioButton* aesButton() const { return aesButton_; }
     QPushButton* registerButton() const { return registerButton_; }
     QPushButton* unregisterButton() const { return unregisterButton_; }
     QCheckBox* alwaysOnTopBox() const { return alwaysOnTopBox_; }
@@ -102,6 +105,9 @@ class OptionsDlg : public QDialog {
     QLineEdit* viewerEdits_[4] = {};
     QPushButton* viewerBrowseButtons_[4] = {};
     QLineEdit* passwordEdits_[3] = {};
+    QCheckBox* moreTypesBox_ = nullptr;
+    QRadioButton* zipCryptoButton_ = nullptr;
+    QRadioButton* aesButton_ = nullptr;
     QPushButton* registerButton_ = nullptr;
     QPushButton* unregisterButton_ = nullptr;
     QCheckBox* alwaysOnTopBox_ = nullptr;

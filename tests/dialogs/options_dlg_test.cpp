@@ -153,6 +153,10 @@ TEST_F(OptionsTest, ShowLoadsEveryFieldAndOkWritesThemBack) {
     EXPECT_EQ(TextColor(dlg->previewListText()), QColor(0, 0, 255));
     EXPECT_EQ(Fill(dlg->previewGauge()), QColor(0, 255, 0));
 
+    EXPECT_FALSE(dlg->moreTypesBox()->isChecked());
+    EXPECT_TRUE(dlg->zipCryptoButton()->isChecked());
+    dlg->moreTypesBox()->setChecked(true);
+    dlg->aesButton()->click();
     dlg->viewerEdit(1)->setText("/opt/v2");
     dlg->passwordEdit(2)->setText("p3");
     dlg->backgroundEdit()->setText("");
@@ -177,6 +181,8 @@ TEST_F(OptionsTest, ShowLoadsEveryFieldAndOkWritesThemBack) {
     EXPECT_EQ(settings.DefExtr, OptionsDlg::DesktopFolder());
     EXPECT_EQ(settings.DefAdd, dlg->ProgramFolder());
     EXPECT_EQ(settings.Toolfont, 0x0000FF);
+    EXPECT_TRUE(settings.MoreTypes);
+    EXPECT_TRUE(settings.AesAdd);
 
     // Reopened, the dialog shows what was stored, on the page it closed on.
     dlg->pages()->setCurrentIndex(OptionsDlg::GeneralPage);
