@@ -260,6 +260,17 @@ TEST_F(OptionsTest, AssociationButtonsWriteAndRemoveOnlyKelpsEntries) {
         "image/png=viewer.desktop;\n";
     std::ofstream(config / "mimeapps.list") << others;
     const auto entry = data / "applications" / platform::kZipDesktopId;
+    // A stand-in for the desktop's cache tool, first on PATH, records what
+    // it was asked to refresh.
+    const std::filesystem::path tools = dir / "tools";
+    std::filesystem::create_directories(tools);
+    const std::filesystem::path refreshed = dir / "refreshed";
+    std::ofstream(tools / "update-desktop-database")
+        << "#!/bin/sh\necho \"$1\" >> " << refreshed.string() << "\n";
+    std::filesystem::permissions(tools / "update-desktop-database",
+                                 std::filesystem::perms::owner_all);
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
+    setenv("PATH", (tools.string() + ":" + oldPath).c_str(), 1);
 
     Answerer answers;
     dlg->show();
@@ -279,6 +290,7 @@ TEST_F(OptionsTest, AssociationButtonsWriteAndRemoveOnlyKelpsEntries) {
     ASSERT_TRUE(std::filesystem::exists(entry));
     EXPECT_NE(ReadAll(entry).find(program.string()), std::string::npos);
     EXPECT_TRUE(platform::IsZipAssociated());
+    EXPECT_EQ(ReadAll(refreshed), platform::ApplicationsFolder() + "\n");
     const std::string once = ReadAll(config / "mimeapps.list");
     EXPECT_NE(once.find("text/plain=editor.desktop;"), std::string::npos);
     // Registering twice leaves the same files.
@@ -298,6 +310,7 @@ TEST_F(OptionsTest, AssociationButtonsWriteAndRemoveOnlyKelpsEntries) {
     EXPECT_EQ(answers.texts.back(), "Error: Program not found: " + dlg->ProgramPath);
     EXPECT_FALSE(std::filesystem::exists(entry));
     EXPECT_EQ(ReadAll(config / "mimeapps.list"), others);
+    setenv("PATH", oldPath.c_str(), 1);
     unsetenv("XDG_DATA_HOME");
     unsetenv("XDG_CONFIG_HOME");
 }
