@@ -1,7 +1,11 @@
 #include "platform/zip_association.h"
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -159,6 +163,70 @@ bool IsZipAssociated() {
     if (at < 0) return false;
     const auto ids = SplitIds(lines[at].substr(std::string(kMime).size() + 1));
     return !ids.empty() && ids.front() == kZipDesktopId;
+}
+
+namespace {
+
+// Where a program without a folder is found through PATH; empty if nowhere.
+std::string FindInPath(const std::string& name) {
+    if (name.find('/') != std::string::npos) return access(name.c_str(), X_OK) == 0 ? name : "";
+    const char* path = std::getenv("PATH");
+    std::stringstream dirs(path ? path : "/usr/bin:/bin");
+    for (std::string dir; std::getline(dirs, dir, ':');) {
+        if (dir.empty()) continue;
+        const std::string candidate = WithTrailingSlash(dir) + name;
+        if (access(candidate.c_str(), X_OK) == 0) return candidate;
+    }
+    return "";
+}
+
+}  // namespace
+
+bool RefreshDesktopDatabase() {
+    const std::string tool = FindInPath("update-desktop-database");
+    if (tool.empty()) return false;
+    std::string folder = ApplicationsFolder();
+    char* argv[] = {const_cast<char*>(tool.c_str()), folder.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, tool.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return false;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string DesktopEntryProgram(const std::string& entryPath) {
+    bool inEntry = false;
+    for (const std::string& line : ReadLines(entryPath)) {
+        if (IsGroupLine(line)) {
+            inEntry = line == "[Desktop Entry]";
+            continue;
+        }
+        if (!inEntry || line.rfind("Exec=", 0) != 0) continue;
+        // The first word, double quotes and backslash escapes undone.
+        std::string word;
+        bool quoted = false;
+        for (size_t i = 5; i < line.size(); ++i) {
+            const char c = line[i];
+            if (c == '"') {
+                quoted = !quoted;
+            } else if (c == '\\' && quoted && i + 1 < line.size()) {
+                word += line[++i];
+            } else if (c == ' ' && !quoted) {
+                if (!word.empty()) break;
+            } else {
+                word += c;
+            }
+        }
+        return word.empty() ? "" : FindInPath(word);
+    }
+    return "";
 }
 
 }  // namespace platform

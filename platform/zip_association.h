@@ -26,4 +26,12 @@ bool UnregisterZipAssociation();
 // True when Kelp's id is the first application/zip default.
 bool IsZipAssociated();
 
+// Asks the desktop to rebuild its cache of desktop entries when the
+// update-desktop-database tool exists; false when it is missing or failed.
+bool RefreshDesktopDatabase();
+
+// The program a desktop entry runs: the first word of its Exec key, found
+// through PATH when it has no folder; empty when there is none.
+std::string DesktopEntryProgram(const std::string& entryPath);
+
 }  // namespace platform

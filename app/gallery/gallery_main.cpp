@@ -26,6 +26,7 @@
 #include "main_sc.h"
 #include "password_dlg.h"
 #include "qt_host_ui.h"
+#include "options_dlg.h"
 #include "sfx_dlg.h"
 
 #ifndef KELP_DATA_DIR
@@ -138,6 +139,14 @@ int main(int argc, char** argv) {
     });
 
     page("sfx-dialog", new kelp::SfxDlg(window.engine, window.Settings, &window));
+
+    // The options dialog on each of its pages.
+    window.Settings.Viewer1 = "/usr/bin/eog";
+    window.Settings.P1 = "sea-otter";
+    auto* options = new kelp::OptionsDlg(window.Settings, &window);
+    const char* const optionPages[3] = {"options-viewer", "options-general", "options-interface"};
+    for (int n = 0; n < 3; ++n)
+        page(optionPages[n], options, [options, n] { options->pages()->setCurrentIndex(n); });
 
     auto* picker = new kelp::ArchivePicker(&window);
     picker->Zipfiles = {sample + "/openme.zip", work.path() + "/backup/photos-2025.zip",

@@ -1,0 +1,330 @@
+// The options dialog: every field's round trip through the settings record,
+// the colour swatches and the preview, Cancel, Reset and the association
+// buttons against a private XDG home.
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdlib>
+#include <deque>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "color_swatch.h"
+#include "options_dlg.h"
+#include "platform/zip_association.h"
+#include "tests/fixtures/temp_dir.h"
+
+using namespace kelp;
+
+namespace {
+
+// Answers the modal windows the dialog opens: message boxes with the next
+// scripted button, colour dialogs with the next scripted colour (an invalid
+// colour cancels). Records the message texts.
+class Answerer {
+  public:
+    std::deque<QMessageBox::StandardButton> buttons;
+    std::deque<QColor> colors;
+    std::vector<QString> texts;
+
+    Answerer() {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Answer(); });
+        timer_.start();
+    }
+
+  private:
+    void Answer() {
+        QWidget* w = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(w)) {
+            texts.push_back(box->text());
+            QAbstractButton* b = box->escapeButton();
+            if (!buttons.empty()) {
+                b = box->button(buttons.front());
+                buttons.pop_front();
+            }
+            if (!b) b = box->buttons().value(0);
+            b->click();
+        } else if (auto* dlg = qobject_cast<QColorDialog*>(w)) {
+            const QColor c = colors.empty() ? QColor() : colors.front();
+            if (!colors.empty()) colors.pop_front();
+            if (c.isValid()) {
+                dlg->setCurrentColor(c);
+                dlg->accept();
+            } else {
+                dlg->reject();
+            }
+        }
+    }
+    QTimer timer_;
+};
+
+std::string ReadAll(const std::filesystem::path& p) {
+    std::ifstream in(p);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void DoubleClick(QWidget* w) {
+    QTest::mouseDClick(w, Qt::LeftButton);
+}
+
+QColor Fill(QWidget* w) {
+    return w->palette().color(QPalette::Window);
+}
+
+QColor TextColor(QLabel* l) {
+    return l->palette().color(QPalette::WindowText);
+}
+
+class OptionsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        program = std::filesystem::path(dir / "bin") / "kelp";
+        std::filesystem::create_directories(program.parent_path());
+        std::ofstream(program) << "#!/bin/sh\n";
+        std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+        settings.Viewer1 = "/usr/bin/v1";
+        settings.Viewer4 = "/usr/bin/v4";
+        settings.P2 = "secret";
+        settings.Toolback = "/pics/back.bmp";
+        settings.aot = true;
+        settings.Toolfont = 0x0000FF;      // red
+        settings.ToolBkColor = 0xC0C0C0;   // silver
+        settings.Progcolor = 0x00FF00;     // green
+        settings.FileBkColor = 0xFFFFFF;   // white
+        settings.FileListColor = 0xFF0000; // blue
+        dlg = std::make_unique<OptionsDlg>(settings);
+        dlg->ProgramPath = QString::fromStdString(program.string());
+        dlg->ApplyInterface = [this] { ++applied; };
+        dlg->FirstRunSetup = [this] { ++setups; };
+        settings.DefOpen = OptionsDlg::DesktopFolder();
+        settings.DefExtr = dlg->ProgramFolder();
+        settings.DefAdd = "/srv/Adds/";
+    }
+
+    fixtures::TempDir dir;
+    std::filesystem::path program;
+    Settings settings;
+    std::unique_ptr<OptionsDlg> dlg;
+    int applied = 0;
+    int setups = 0;
+};
+
+TEST_F(OptionsTest, ShowLoadsEveryFieldAndOkWritesThemBack) {
+    dlg->show();
+    EXPECT_EQ(dlg->pages()->currentIndex(), OptionsDlg::InterfacePage);
+    EXPECT_EQ(dlg->viewerEdit(0)->text(), "/usr/bin/v1");
+    EXPECT_EQ(dlg->viewerEdit(3)->text(), "/usr/bin/v4");
+    EXPECT_EQ(dlg->passwordEdit(1)->text(), "secret");
+    EXPECT_EQ(dlg->passwordEdit(1)->echoMode(), QLineEdit::Password);
+    EXPECT_TRUE(dlg->passwordEdit(0)->toolTip().contains("plain text"));
+    EXPECT_EQ(dlg->backgroundEdit()->text(), "/pics/back.bmp");
+    EXPECT_TRUE(dlg->alwaysOnTopBox()->isChecked());
+    // Desktop, program folder and another folder are recognised exactly.
+    const auto& open = dlg->folderChoice(OptionsDlg::OpenFolder);
+    const auto& extract = dlg->folderChoice(OptionsDlg::ExtractFolder);
+    const auto& add = dlg->folderChoice(OptionsDlg::AddFolder);
+    EXPECT_TRUE(open.desktopButton->isChecked());
+    EXPECT_FALSE(open.otherEdit->isEnabled());
+    EXPECT_TRUE(extract.programButton->isChecked());
+    EXPECT_TRUE(add.otherButton->isChecked());
+    EXPECT_TRUE(add.otherEdit->isEnabled());
+    EXPECT_EQ(add.otherEdit->text(), "/srv/Adds/");
+    // The swatches and the preview show the stored colours.
+    EXPECT_EQ(dlg->toolFontSwatch()->color(), QColor(255, 0, 0));
+    EXPECT_EQ(dlg->listFontSwatch()->color(), QColor(0, 0, 255));
+    EXPECT_EQ(TextColor(dlg->previewItem()), QColor(255, 0, 0));
+    EXPECT_EQ(Fill(dlg->previewPanel()), QColor(192, 192, 192));
+    EXPECT_EQ(Fill(dlg->previewList()), QColor(255, 255, 255));
+    EXPECT_EQ(TextColor(dlg->previewListText()), QColor(0, 0, 255));
+    EXPECT_EQ(Fill(dlg->previewGauge()), QColor(0, 255, 0));
+
+    EXPECT_FALSE(dlg->moreTypesBox()->isChecked());
+    EXPECT_TRUE(dlg->zipCryptoButton()->isChecked());
+    dlg->moreTypesBox()->setChecked(true);
+    dlg->aesButton()->click();
+    dlg->viewerEdit(1)->setText("/opt/v2");
+    dlg->passwordEdit(2)->setText("p3");
+    dlg->backgroundEdit()->setText("");
+    dlg->alwaysOnTopBox()->setChecked(false);
+    open.otherButton->click();
+    EXPECT_TRUE(open.otherEdit->isEnabled());
+    open.otherEdit->setText("/data/Case/");
+    extract.desktopButton->click();
+    add.programButton->click();
+    EXPECT_FALSE(add.otherEdit->isEnabled());
+    dlg->okButton()->click();
+
+    EXPECT_TRUE(dlg->Accepted);
+    EXPECT_EQ(applied, 1);
+    EXPECT_EQ(settings.Viewer2, "/opt/v2");
+    EXPECT_EQ(settings.Viewer1, "/usr/bin/v1");
+    EXPECT_EQ(settings.P3, "p3");
+    EXPECT_EQ(settings.P2, "secret");
+    EXPECT_EQ(settings.Toolback, "");
+    EXPECT_FALSE(settings.aot);
+    EXPECT_EQ(settings.DefOpen, "/data/Case/");
+    EXPECT_EQ(settings.DefExtr, OptionsDlg::DesktopFolder());
+    EXPECT_EQ(settings.DefAdd, dlg->ProgramFolder());
+    EXPECT_EQ(settings.Toolfont, 0x0000FF);
+    EXPECT_TRUE(settings.MoreTypes);
+    EXPECT_TRUE(settings.AesAdd);
+
+    // Reopened, the dialog shows what was stored, on the page it closed on.
+    dlg->pages()->setCurrentIndex(OptionsDlg::GeneralPage);
+    dlg->hide();
+    dlg->show();
+    EXPECT_EQ(dlg->pages()->currentIndex(), OptionsDlg::GeneralPage);
+    EXPECT_TRUE(extract.desktopButton->isChecked());
+    EXPECT_TRUE(open.otherButton->isChecked());
+    EXPECT_EQ(open.otherEdit->text(), "/data/Case/");
+}
+
+TEST_F(OptionsTest, SwatchesPickColoursAndCancelWritesNothing) {
+    Answerer answers;
+    dlg->show();
+    // Cancelling the colour dialog leaves the swatch as it was.
+    answers.colors = {QColor()};
+    DoubleClick(dlg->gaugeSwatch());
+    EXPECT_EQ(dlg->gaugeSwatch()->color(), QColor(0, 255, 0));
+
+    // Each swatch takes the chosen colour and the preview follows.
+    answers.colors = {QColor(1, 2, 3), QColor(4, 5, 6), QColor(7, 8, 9), QColor(10, 11, 12),
+                      QColor(13, 14, 15)};
+    for (ColorSwatch* s : {dlg->toolFontSwatch(), dlg->toolBackSwatch(), dlg->gaugeSwatch(),
+                           dlg->listBackSwatch(), dlg->listFontSwatch()})
+        DoubleClick(s);
+    EXPECT_EQ(TextColor(dlg->previewItem()), QColor(1, 2, 3));
+    EXPECT_EQ(Fill(dlg->previewPanel()), QColor(4, 5, 6));
+    EXPECT_EQ(Fill(dlg->previewGauge()), QColor(7, 8, 9));
+    EXPECT_EQ(Fill(dlg->previewList()), QColor(10, 11, 12));
+    EXPECT_EQ(TextColor(dlg->previewListText()), QColor(13, 14, 15));
+
+    // Cancel writes nothing, and the next show reloads the record.
+    const Settings before = settings;
+    dlg->viewerEdit(0)->setText("changed");
+    dlg->cancelButton()->click();
+    EXPECT_FALSE(dlg->Accepted);
+    EXPECT_EQ(applied, 0);
+    EXPECT_EQ(settings.Viewer1, before.Viewer1);
+    EXPECT_EQ(settings.Toolfont, before.Toolfont);
+    dlg->show();
+    EXPECT_EQ(dlg->viewerEdit(0)->text(), "/usr/bin/v1");
+    EXPECT_EQ(dlg->toolFontSwatch()->color(), QColor(255, 0, 0));
+
+    // OK stores each colour as 0x00BBGGRR.
+    answers.colors = {QColor(0x12, 0x34, 0x56)};
+    DoubleClick(dlg->listBackSwatch());
+    dlg->okButton()->click();
+    EXPECT_EQ(settings.FileBkColor, 0x563412);
+    EXPECT_EQ(settings.Progcolor, 0x00FF00);
+}
+
+TEST_F(OptionsTest, ResetAsksFirstThenRunsTheFirstRunSetup) {
+    Answerer answers;
+    dlg->show();
+    answers.buttons = {QMessageBox::No};
+    dlg->resetButton()->click();
+    EXPECT_EQ(setups, 0);
+    EXPECT_TRUE(dlg->isVisible());
+    answers.buttons = {QMessageBox::Yes};
+    dlg->resetButton()->click();
+    EXPECT_EQ(answers.texts, (std::vector<QString>{"Are you sure?", "Are you sure?"}));
+    EXPECT_EQ(setups, 1);
+    EXPECT_EQ(applied, 1);
+    EXPECT_FALSE(dlg->isVisible());
+}
+
+TEST_F(OptionsTest, AssociationButtonsWriteAndRemoveOnlyKelpsEntries) {
+    const std::filesystem::path data = dir / "data";
+    const std::filesystem::path config = dir / "config";
+    setenv("XDG_DATA_HOME", data.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    std::filesystem::create_directories(config);
+    const std::string others =
+        "[Default Applications]\ntext/plain=editor.desktop;\n[Added Associations]\n"
+        "image/png=viewer.desktop;\n";
+    std::ofstream(config / "mimeapps.list") << others;
+    const auto entry = data / "applications" / platform::kZipDesktopId;
+    // A stand-in for the desktop's cache tool, first on PATH, records what
+    // it was asked to refresh.
+    const std::filesystem::path tools = dir / "tools";
+    std::filesystem::create_directories(tools);
+    const std::filesystem::path refreshed = dir / "refreshed";
+    std::ofstream(tools / "update-desktop-database")
+        << "#!/bin/sh\necho \"$1\" >> " << refreshed.string() << "\n";
+    std::filesystem::permissions(tools / "update-desktop-database",
+                                 std::filesystem::perms::owner_all);
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
+    setenv("PATH", (tools.string() + ":" + oldPath).c_str(), 1);
+
+    Answerer answers;
+    dlg->show();
+    dlg->pages()->setCurrentIndex(OptionsDlg::GeneralPage);
+    // Removing an association that was never set changes nothing.
+    answers.buttons = {QMessageBox::Yes};
+    dlg->unregisterButton()->click();
+    EXPECT_EQ(ReadAll(config / "mimeapps.list"), others);
+
+    // Answered No, register writes nothing.
+    answers.buttons = {QMessageBox::No};
+    dlg->registerButton()->click();
+    EXPECT_FALSE(std::filesystem::exists(entry));
+
+    answers.buttons = {QMessageBox::Yes};
+    dlg->registerButton()->click();
+    ASSERT_TRUE(std::filesystem::exists(entry));
+    EXPECT_NE(ReadAll(entry).find(program.string()), std::string::npos);
+    EXPECT_TRUE(platform::IsZipAssociated());
+    EXPECT_EQ(ReadAll(refreshed), platform::ApplicationsFolder() + "\n");
+    const std::string once = ReadAll(config / "mimeapps.list");
+    EXPECT_NE(once.find("text/plain=editor.desktop;"), std::string::npos);
+    // Registering twice leaves the same files.
+    answers.buttons = {QMessageBox::Yes};
+    dlg->registerButton()->click();
+    EXPECT_EQ(ReadAll(config / "mimeapps.list"), once);
+
+    answers.buttons = {QMessageBox::Yes};
+    dlg->unregisterButton()->click();
+    EXPECT_FALSE(std::filesystem::exists(entry));
+    EXPECT_EQ(ReadAll(config / "mimeapps.list"), others);
+
+    // A missing program is named and nothing is written.
+    dlg->ProgramPath = QString::fromStdString(dir / "gone");
+    answers.buttons = {QMessageBox::Yes};
+    dlg->registerButton()->click();
+    EXPECT_EQ(answers.texts.back(), "Error: Program not found: " + dlg->ProgramPath);
+    EXPECT_FALSE(std::filesystem::exists(entry));
+    EXPECT_EQ(ReadAll(config / "mimeapps.list"), others);
+    setenv("PATH", oldPath.c_str(), 1);
+    unsetenv("XDG_DATA_HOME");
+    unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(DesktopEntry, ProgramIsTheFirstWordOfExecFoundThroughPath) {
+    fixtures::TempDir dir;
+    const std::string entry = dir / "player.desktop";
+    std::ofstream(entry) << "[Other]\nExec=wrong\n[Desktop Entry]\nName=P\n"
+                            "Exec=\"/bin/s h\" --play %f\n";
+    // A quoted path is taken whole; it does not exist, so nothing is found.
+    EXPECT_EQ(platform::DesktopEntryProgram(entry), "");
+    std::ofstream(entry) << "[Desktop Entry]\nExec=sh -c true %U\n";
+    const std::string found = platform::DesktopEntryProgram(entry);
+    EXPECT_TRUE(found.ends_with("/sh")) << found;
+}
+
+}  // namespace
