@@ -9,6 +9,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QPainter>
 #include <QLabel>
 #include <QTemporaryDir>
 
@@ -26,6 +28,7 @@
 #include "main_sc.h"
 #include "password_dlg.h"
 #include "qt_host_ui.h"
+#include "mm_viewer.h"
 #include "options_dlg.h"
 #include "sfx_dlg.h"
 
@@ -157,6 +160,32 @@ int main(int argc, char** argv) {
         picker->archiveCombo()->showPopup();
     }, [picker] { return picker->archiveCombo()->view()->window(); });
     page("about-box", window.aboutBox);
+
+    // The content viewer with a picture, then with a text.
+    {
+        QImage picture(400, 260, QImage::Format_RGB32);
+        QPainter p(&picture);
+        QLinearGradient sky(0, 0, 0, 260);
+        sky.setColorAt(0, QColor(90, 160, 230));
+        sky.setColorAt(1, QColor(20, 70, 140));
+        p.fillRect(picture.rect(), sky);
+        p.setBrush(QColor(250, 220, 90));
+        p.drawEllipse(QPoint(300, 70), 40, 40);
+        p.end();
+        picture.save(sample + "/photos/harbour.bmp");
+    }
+    WriteFile(sample + "/docs/readme.txt",
+              "Kelp sample archive\n\nOpen openme.zip to see its members.\n"
+              "Double-click a member to view it; pictures, sounds, videos and texts\n"
+              "show here.\n");
+    auto* content = new kelp::media::MMViewer;
+    content->setMainWindow(&window, 193);
+    page("content-viewer", content, [content, sample] {
+        content->viewer()->setFileName(sample + "/photos/harbour.bmp");
+    });
+    page("content-viewer-text", content, [content, sample] {
+        content->viewer()->setFileName(sample + "/docs/readme.txt");
+    });
 
     auto* password = new kelp::PasswordDlg(&window);
     password->setWindowTitle("Password");
