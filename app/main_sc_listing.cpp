@@ -152,6 +152,8 @@ std::vector<std::string> Main_sc::SelectedMembers(const QString& archive) const 
 }
 
 QString Main_sc::MemberPath(int row) const {
+    // A folder row stands for the folder entry itself, "path/".
+    if (memberGrid->Cells(0, row) == DirectoryMarker) return memberGrid->Cells(6, row);
     return memberGrid->Cells(6, row) + PlainName(memberGrid->Cells(0, row));
 }
 
