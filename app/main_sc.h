@@ -256,6 +256,12 @@ class Main_sc : public QMainWindow {
     void ConvertWithCopy(bool toExe);
     // Sets ExtrOptions from the extract settings (Extrfold, Extrover).
     void SetExtractOptions();
+    // Extracts (or tests) all members of every opened archive between the
+    // log's start and end marks; `existingOnly` passes over vanished files.
+    void ExtractEachArchive(bool existingOnly);
+    // Runs the add the engine is set up for into `archive`; false when the
+    // engine failed with an error ("DLL Error" is shown).
+    bool RunAdd(const QString& archive);
     static QString MakePrivateTempFolder();
     bool HaveTempPath();  // says so when there is no temporary folder
     void DeleteTempFiles();

@@ -242,11 +242,17 @@ void Main_sc::ActionTest() {
     ShowProcessViewer();
     engine.ExtrBaseDir = TempPath.toStdString();
     engine.ExtrOptions.Include(engine::ExtrTest);
+    ExtractEachArchive(false);
+    engine.ExtrOptions.Exclude(engine::ExtrTest);
+}
+
+void Main_sc::ExtractEachArchive(bool existingOnly) {
     WriteLogMark(lmStart);
-    const QStringList archives = Zipfiles;
+    const QStringList archives = Zipfiles;  // the list may not change meanwhile
     for (const QString& z : archives) {
         // The halt button stops the whole run, not just the current archive.
         if (haltRequested_) break;
+        if (existingOnly && !QFileInfo(z).isFile()) continue;
         engine.setZipFileName(z.toStdString());
         engine.FSpecArgs = {"*.*"};
         haltButton->show();
@@ -254,7 +260,6 @@ void Main_sc::ActionTest() {
         WriteLogMark(lmSeparator);
     }
     WriteLogMark(lmEnd);
-    engine.ExtrOptions.Exclude(engine::ExtrTest);
 }
 
 void Main_sc::ActionView() {

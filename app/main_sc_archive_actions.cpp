@@ -109,6 +109,22 @@ void Main_sc::AskAddPassword(const std::string& prompt, bool clearOnCancel) {
     if (!engine.Password.empty()) engine.AddOptions.Include(engine::AddEncrypt);
 }
 
+bool Main_sc::RunAdd(const QString& archive) {
+    haltButton->show();
+    bool ran = true;
+    try {
+        engine.Add();
+    } catch (...) {
+        ShowMessage("DLL Error");
+        ran = false;
+    }
+    haltButton->hide();
+    engine.AddOptions.Exclude(engine::AddEncrypt);
+    // The archive a new name was given to is the opened one from now on.
+    if (Zipfiles.isEmpty()) Zipfiles = {archive};
+    return ran;
+}
+
 void Main_sc::ActionAdd() {
     WindowLock lock({menuBar(), memberGrid, functionPanel, quickLaunchPanel});
     AddDlg& dialog = AddDialog();
@@ -119,47 +135,28 @@ void Main_sc::ActionAdd() {
     if (!picker.Accepted) return;
     engine.setZipFileName(picker.ChosenArchive.toStdString());
     if (!Confirm("File will be added if you press yes now.", true)) return;
-    try {
-        AskAddPassword("Press cancel if you wont want password.  ", true);
-        if (Settings.AddSubDirs) ExpandAllSubDirs();
-        ShowProcessViewer();
-        haltButton->show();
-        engine.Add();
-        haltButton->hide();
-        engine.AddOptions.Exclude(engine::AddEncrypt);
+    AskAddPassword("Press cancel if you wont want password.  ", true);
+    if (Settings.AddSubDirs) ExpandAllSubDirs();
+    ShowProcessViewer();
+    if (RunAdd(picker.ChosenArchive))
         ShowMessage(QString("DONE: Number of files Added: %1").arg(engine.SuccessCount()));
-        // The archive a new name was given to is the opened one from now on.
-        if (Zipfiles.isEmpty()) Zipfiles = {picker.ChosenArchive};
-        ListAllArchives();
-    } catch (...) {
-        engine.AddOptions.Exclude(engine::AddEncrypt);
-        ShowMessage("DLL Error");
-    }
+    ListAllArchives();
 }
 
 void Main_sc::ActionAddDropped() {
     ExpandAllSubDirs();
-    try {
-        ArchivePicker& picker = ChooseArchive();
-        // Closing the picker without a choice adds nothing anywhere.
-        if (!picker.Accepted) {
-            engine.FSpecArgs.clear();
-            return;
-        }
-        AskAddPassword("Press cancel if you wont want password. ", false);
-        engine.setZipFileName(picker.ChosenArchive.toStdString());
-        haltButton->show();
-        engine.Add();
-        haltButton->hide();
-        engine.AddOptions.Exclude(engine::AddEncrypt);
-        if (Zipfiles.isEmpty()) Zipfiles = {picker.ChosenArchive};
-        // Every archive again: listing only the changed one would append its
-        // rows a second time below the others.
-        ListAllArchives();
-    } catch (...) {
-        engine.AddOptions.Exclude(engine::AddEncrypt);
-        ShowMessage("DLL Error");
+    ArchivePicker& picker = ChooseArchive();
+    // Closing the picker without a choice adds nothing anywhere.
+    if (!picker.Accepted) {
+        engine.FSpecArgs.clear();
+        return;
     }
+    AskAddPassword("Press cancel if you wont want password. ", false);
+    engine.setZipFileName(picker.ChosenArchive.toStdString());
+    RunAdd(picker.ChosenArchive);
+    // Every archive again: listing only the changed one would append its
+    // rows a second time below the others.
+    ListAllArchives();
 }
 
 void Main_sc::SetExtractOptions() {
@@ -170,19 +167,7 @@ void Main_sc::SetExtractOptions() {
 void Main_sc::ActionExtractAll() {
     ShowProcessViewer();
     SetExtractOptions();
-    WriteLogMark(lmStart);
-    const QStringList archives = Zipfiles;
-    for (const QString& z : archives) {
-        // The halt button stops the whole run, not just the current archive.
-        if (haltRequested_) break;
-        if (!QFileInfo(z).isFile()) continue;
-        engine.setZipFileName(z.toStdString());
-        engine.FSpecArgs = {"*.*"};
-        haltButton->show();
-        TimedExtract();
-        WriteLogMark(lmSeparator);
-    }
-    WriteLogMark(lmEnd);
+    ExtractEachArchive(true);
 }
 
 void Main_sc::ActionExtract() {

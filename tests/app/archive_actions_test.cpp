@@ -189,6 +189,16 @@ TEST_F(ArchiveActionsTest, DeleteRemovesExactlyEachArchivesOwnSelectedRows) {
     EXPECT_EQ(Members(a), (std::vector<std::string>{"a1.txt", "a2.txt"}));
     EXPECT_EQ(w.memberGrid->Cells(0, 1), "     a1.txt");
     EXPECT_EQ(w.engine.ZipFileName(), a);
+
+    // The first archive emptied: the other's rows follow the header directly.
+    SelectRows(w, {1, 2});
+    boxes.buttons = {QMessageBox::Yes};
+    ClickPanel(w, 2, 1);  // "Add/Delete"/"Delete"
+    // An archive without members stays (unzip calls it an empty zipfile).
+    EXPECT_EQ(Members(a), std::vector<std::string>{"Empty zipfile."});
+    EXPECT_EQ(w.memberGrid->RowCount(), 2);
+    EXPECT_EQ(w.memberGrid->Cells(0, 1), "     same.txt");
+    EXPECT_EQ(w.StatusText(1).left(13), "Total 1 Files");
 }
 
 TEST_F(ArchiveActionsTest, DeleteOfAFolderRowRemovesTheFolderEntry) {
@@ -434,8 +444,53 @@ TEST_F(ArchiveActionsTest, AddDroppedFilesGoesToThePickedArchiveWithSubFolders) 
     EXPECT_EQ(Members(b).size(), 4u);
 }
 
+TEST_F(ArchiveActionsTest, AddWithNoOpenedArchiveGoesToTheNamedOne) {
+    // New named a file that exists: the engine names it, nothing is opened.
+    const std::string src = SourceTree();
+    const std::string a = MakeZip("named.zip", "z.writestr('base.txt', b'base')");
+    Main_sc& w = Start();
+    w.engine.setZipFileName(a);
+    ASSERT_TRUE(w.Zipfiles.isEmpty());
+    ModalAnswerer boxes;
+    boxes.dialogs = {AddFiles({Q(src) + "/top.txt"}, false)};
+    boxes.buttons = {QMessageBox::Yes};
+    w.Dispatch(kelp::actAdd);
+    EXPECT_EQ(boxes.dialogsShown, std::vector<QString>{"kelp::AddDlg"});
+    EXPECT_EQ(AddedNames(a), std::vector<std::string>{"top.txt"});
+    EXPECT_EQ(w.Zipfiles, QStringList{Q(a)});
+    EXPECT_EQ(w.memberGrid->RowCount(), 3);
+}
+
+TEST_F(ArchiveActionsTest, RemainingEntryPointsReachTheirActions) {
+    const std::string a = MakeZip("e.zip", "z.writestr('e.txt', b'entry points')");
+    const std::string before = fixtures::ReadFile(a);
+    Main_sc& w = Start({Q(a)});
+    w.engine.SFXPath = KELP_LIB_DIR "/KelpSFX.bin";
+    SelectRows(w, {1});
+    ModalAnswerer boxes;
+    ClickPanel(w, 0, 2);  // "Archive"/"Extract": the extract dialog, cancelled
+    MenuItem(w.popupMenu, "MakeExe")->trigger();  // the SFX dialog, cancelled
+    EXPECT_EQ(boxes.dialogsShown, (std::vector<QString>{"kelp::ExtractDlg", "kelp::SfxDlg"}));
+    // Back to an archive from a plain archive fails and keeps it, from either entry.
+    MenuItem(MainMenu(w, "&Action"), "MakeZip")->trigger();
+    ClickPanel(w, 1, 4);  // "Extract"/"SFX => EXE"
+    ASSERT_GE(boxes.texts.size(), 2u);
+    for (const QString& text : boxes.texts)
+        if (text.startsWith("Error ")) {
+            EXPECT_TRUE(text.endsWith(" occured in making .ZIP file"));
+        }
+    EXPECT_EQ(std::count_if(boxes.texts.begin(), boxes.texts.end(),
+                            [](const QString& t) { return t.endsWith("making .ZIP file"); }),
+              2);
+    EXPECT_EQ(fixtures::ReadFile(a), before);
+    EXPECT_TRUE(fs::is_empty(w.TempPath.toStdString()));
+    EXPECT_FALSE(w.State.Busy);
+}
+
 TEST_F(ArchiveActionsTest, ExpandSubDirsWalksVisibleFoldersDepthFirst) {
     const std::string src = SourceTree();
+    // A link back up the tree is not followed, so the walk ends.
+    fs::create_directory_symlink(src, src + "/sub/loop");
     Main_sc& w = Start();
     w.engine.FSpecArgs.clear();
     w.ExpandSubDirs(src + "/*.*");
