@@ -138,7 +138,8 @@ void Main_sc::ActionAdd() {
     AskAddPassword("Press cancel if you wont want password.  ", true);
     if (Settings.AddSubDirs) ExpandAllSubDirs();
     ShowProcessViewer();
-    if (RunAdd(picker.ChosenArchive))
+    // A halted add ends with the log's "cancelled", not with a count.
+    if (RunAdd(picker.ChosenArchive) && !haltRequested_)
         ShowMessage(QString("DONE: Number of files Added: %1").arg(engine.SuccessCount()));
     ListAllArchives();
 }

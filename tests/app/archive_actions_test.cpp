@@ -540,7 +540,9 @@ TEST_F(ArchiveActionsTest, HaltDuringALongAddLeavesTheArchiveWhole) {
     halt.start(5);
     w.Dispatch(kelp::actAdd);
     halt.stop();
-    EXPECT_EQ(boxes.texts.back(), "DONE: Number of files Added: 0");
+    EXPECT_EQ(boxes.texts, std::vector<QString>{"File will be added if you press yes now."});
+    EXPECT_TRUE(w.LogLines().join('\n').contains("the operation was cancelled"))
+        << w.LogLines().join('\n').toStdString();
     EXPECT_EQ(fixtures::ReadFile(a), before);
     // Nothing half-written is left beside the archive.
     std::vector<std::string> beside;
