@@ -541,7 +541,7 @@ TEST_F(ArchiveActionsTest, HaltDuringALongAddLeavesTheArchiveWhole) {
     w.Dispatch(kelp::actAdd);
     halt.stop();
     EXPECT_EQ(boxes.texts, std::vector<QString>{"File will be added if you press yes now."});
-    EXPECT_TRUE(w.LogLines().join('\n').contains("the operation was cancelled"))
+    EXPECT_TRUE(w.LogLines().join('\n').contains("cancelled; the archive was not changed"))
         << w.LogLines().join('\n').toStdString();
     EXPECT_EQ(fixtures::ReadFile(a), before);
     // Nothing half-written is left beside the archive.
