@@ -489,8 +489,6 @@ TEST_F(ArchiveActionsTest, RemainingEntryPointsReachTheirActions) {
 
 TEST_F(ArchiveActionsTest, ExpandSubDirsWalksVisibleFoldersDepthFirst) {
     const std::string src = SourceTree();
-    // A link back up the tree is not followed, so the walk ends.
-    fs::create_directory_symlink(src, src + "/sub/loop");
     Main_sc& w = Start();
     w.engine.FSpecArgs.clear();
     w.ExpandSubDirs(src + "/*.*");
