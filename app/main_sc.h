@@ -37,6 +37,10 @@ class QToolButton;
 namespace kelp {
 
 class AboutBox;
+class AddDlg;
+class ArchivePicker;
+class ExtractDlg;
+class SfxDlg;
 
 // Action numbers of the dispatcher.
 enum ActionNumber : uint8_t {
@@ -157,7 +161,8 @@ class Main_sc : public QMainWindow {
     // The stored paths of the selected rows that belong to `archive`, top to
     // bottom: what a delete or an "Extract selected only" hands the engine.
     std::vector<std::string> SelectedMembers(const QString& archive) const;
-    // The stored path of a grid row: "Defpath" + PlainName("Filename").
+    // The stored path of a grid row: "Defpath" + PlainName("Filename"); a
+    // folder row gives its "Defpath", the folder entry's own name.
     QString MemberPath(int row) const;
 
     // --- Settings ------------------------------------------------------------
@@ -171,6 +176,16 @@ class Main_sc : public QMainWindow {
     void Dispatch(uint8_t action);
     void TimedExtract();
     void FunctionPanelClick();
+    // Appends every sub-folder below a "folder/*.*" specification to the
+    // engine's FSpecArgs as its own "sub/*.*", depth first; hidden folders
+    // are left out and other specifications alone.
+    void ExpandSubDirs(const std::string& spec);
+
+    // --- Dialogs (made on first use, kept between uses) -----------------------
+    ExtractDlg& ExtractDialog();     // dialoge
+    AddDlg& AddDialog();             // Add_menu
+    ArchivePicker& ArchiveDialog();  // Aselzip
+    SfxDlg& SfxDialog();             // SFXdialog
 
     // --- Engine events and log -----------------------------------------------
     void EngineDirUpdate();
@@ -220,6 +235,33 @@ class Main_sc : public QMainWindow {
     void ActionListArchives();
     void ActionShowComment();
     void ActionChangeComment();
+    // Archive-changing and dialog-driven actions (main_sc_archive_actions.cpp).
+    void ActionAdd();
+    void ActionAddDropped();
+    void ActionExtractAll();
+    void ActionExtract();
+    void ActionDelete();
+    // False when the self-extractor dialog was cancelled.
+    bool ActionMakeExe();
+    void ActionMakeZip();
+    // True when the archives were removed (answered Yes).
+    bool ActionRemoveZip();
+    // The picker's choice for an add or a conversion; shown only when more
+    // than one archive is open.
+    ArchivePicker& ChooseArchive();
+    void AskAddPassword(const std::string& prompt, bool clearOnCancel);
+    void ExpandAllSubDirs();
+    // Runs a conversion (true: to a program, false: back to an archive) on
+    // ZipFileName with a safety copy in TempPath.
+    void ConvertWithCopy(bool toExe);
+    // Sets ExtrOptions from the extract settings (Extrfold, Extrover).
+    void SetExtractOptions();
+    // Extracts (or tests) all members of every opened archive between the
+    // log's start and end marks; `existingOnly` passes over vanished files.
+    void ExtractEachArchive(bool existingOnly);
+    // Runs the add the engine is set up for into `archive`; false when the
+    // engine failed with an error ("DLL Error" is shown).
+    bool RunAdd(const QString& archive);
     static QString MakePrivateTempFolder();
     bool HaveTempPath();  // says so when there is no temporary folder
     void DeleteTempFiles();
@@ -234,6 +276,10 @@ class Main_sc : public QMainWindow {
     bool haltRequested_ = false;
     QStringList pendingLog_;  // log lines not yet in the viewer
     bool exiting_ = false;
+    ExtractDlg* extractDialog_ = nullptr;
+    AddDlg* addDialog_ = nullptr;
+    ArchivePicker* archivePicker_ = nullptr;
+    SfxDlg* sfxDialog_ = nullptr;
 };
 
 }  // namespace kelp

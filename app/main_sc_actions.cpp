@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTime>
 
+#include "extract_dlg.h"
 #include "main_sc.h"
 #include "platform/ticks.h"
 
@@ -27,20 +28,33 @@ void Main_sc::FunctionPanelClick() {
     const int icon = functionPanel->SelectedIcon();
     const bool named = !engine.ZipFileName().empty();
     static const uint8_t archive[5] = {actNew, actOpen, actExtract, actAdd, actTest};
-    static const uint8_t extract[5] = {actExtract, actNone, actCheckout, actMakeExe, actMakeZip};
+    static const uint8_t extract[5] = {actExtract, actExtractAll, actCheckout, actMakeExe,
+                                       actMakeZip};
     static const uint8_t addDelete[3] = {actAdd, actDelete, actRemoveZip};
     switch (functionPanel->SelectedButton()) {
         case 0:
             if (icon >= 0 && icon < 5) State.CurrentAction = archive[icon];
+            if (State.CurrentAction == actExtract)
+                engine.ExtrBaseDir = ExtractDialog().ExtractDir.toStdString();
             break;
         case 1:
-            // "Extr. All" goes through the extract dialog first.
             if (named && icon >= 0 && icon < 5) State.CurrentAction = extract[icon];
+            if (State.CurrentAction == actExtractAll) {
+                // "Extr. All" asks for the target folder first; cancelled, the
+                // dispatch runs with no action.
+                ExtractDlg& dialog = ExtractDialog();
+                dialog.exec();
+                State.CurrentAction = actNone;
+                if (dialog.Accepted) {
+                    engine.ExtrBaseDir = dialog.ExtractDir.toStdString();
+                    State.CurrentAction = actExtractAll;
+                }
+            }
             break;
         case 2:
             if (named && icon >= 0 && icon < 3) State.CurrentAction = addDelete[icon];
             break;
-        default:
+        default:  // the panel has three groups
             break;
     }
     RunAction();
@@ -53,6 +67,12 @@ void Main_sc::RunAction() {
     State.Busy = true;
     haltRequested_ = false;
     engine.ExtrOptions = engine::ExtrOpts{};
+    // 0, 15, 16 and every number above 19 have no operation of their own:
+    // they run only the common ending.
+    if (action == actNone || action == 15 || action == 16 || action > actRefresh) {
+        EndAction();
+        return;
+    }
     switch (action) {
         case actNew:
             ActionNew();
@@ -60,11 +80,30 @@ void Main_sc::RunAction() {
         case actOpen:
             ActionOpen();
             break;
+        case actAdd:
+            ActionAdd();
+            break;
+        case actAddDropped:
+            ActionAddDropped();
+            break;
+        case actExtractAll:
+            if (Zipfiles.isEmpty()) {
+                EarlyEnd();
+                return;
+            }
+            ActionExtractAll();
+            break;
+        case actExtract:
+            ActionExtract();
+            break;
         case actCheckout:
             ActionCheckout();
             break;
         case actTest:
             ActionTest();
+            break;
+        case actDelete:
+            ActionDelete();
             break;
         case actView:
             if (SelectedRows().isEmpty() ||
@@ -73,6 +112,21 @@ void Main_sc::RunAction() {
                 return;
             }
             ActionView();
+            break;
+        case actMakeExe:
+            if (!ActionMakeExe()) {
+                EarlyEnd();
+                return;
+            }
+            break;
+        case actMakeZip:
+            ActionMakeZip();
+            break;
+        case actRemoveZip:
+            if (ActionRemoveZip()) {
+                EarlyEnd();
+                return;
+            }
             break;
         case actListArchives:
             ActionListArchives();
@@ -85,8 +139,6 @@ void Main_sc::RunAction() {
             break;
         case actRefresh:
             ListAllArchives();
-            break;
-        default:
             break;
     }
     EndAction();
@@ -190,11 +242,17 @@ void Main_sc::ActionTest() {
     ShowProcessViewer();
     engine.ExtrBaseDir = TempPath.toStdString();
     engine.ExtrOptions.Include(engine::ExtrTest);
+    ExtractEachArchive(false);
+    engine.ExtrOptions.Exclude(engine::ExtrTest);
+}
+
+void Main_sc::ExtractEachArchive(bool existingOnly) {
     WriteLogMark(lmStart);
-    const QStringList archives = Zipfiles;
+    const QStringList archives = Zipfiles;  // the list may not change meanwhile
     for (const QString& z : archives) {
         // The halt button stops the whole run, not just the current archive.
         if (haltRequested_) break;
+        if (existingOnly && !QFileInfo(z).isFile()) continue;
         engine.setZipFileName(z.toStdString());
         engine.FSpecArgs = {"*.*"};
         haltButton->show();
@@ -202,7 +260,6 @@ void Main_sc::ActionTest() {
         WriteLogMark(lmSeparator);
     }
     WriteLogMark(lmEnd);
-    engine.ExtrOptions.Exclude(engine::ExtrTest);
 }
 
 void Main_sc::ActionView() {

@@ -74,7 +74,9 @@ void Main_sc::ListArchive() {
     std::vector<QStringList> rows;
     if (further) {
         rows.reserve(model->RowCount() - 1 + count);
-        for (int r = 1; r < model->RowCount(); ++r) rows.push_back(model->Rows(r));
+        // The blank row an empty first archive leaves is no member.
+        for (int r = 1; r < model->RowCount(); ++r)
+            if (!model->Rows(r).value(7).isEmpty()) rows.push_back(model->Rows(r));
     } else {
         rows.reserve(std::max<size_t>(count, 1));
     }
@@ -152,6 +154,8 @@ std::vector<std::string> Main_sc::SelectedMembers(const QString& archive) const 
 }
 
 QString Main_sc::MemberPath(int row) const {
+    // A folder row stands for the folder entry itself, "path/".
+    if (memberGrid->Cells(0, row) == DirectoryMarker) return memberGrid->Cells(6, row);
     return memberGrid->Cells(6, row) + PlainName(memberGrid->Cells(0, row));
 }
 

@@ -16,17 +16,6 @@
 using namespace apptest;
 using kelp::Main_sc;
 
-namespace {
-
-// Opens several archives the way the open action leaves them.
-void OpenAll(Main_sc& w, const QStringList& paths) {
-    w.Zipfiles = paths;
-    w.OpenDialogFileName = paths.first();
-    w.Dispatch(kelp::actRefresh);
-}
-
-}  // namespace
-
 TEST_F(AppTest, TestOverTwoArchivesWritesTheLog) {
     const std::string a = MakeZip("a.zip", "z.writestr('one.txt', b'hello '*100)");
     const std::string b = MakeZip("b.zip",

@@ -14,6 +14,7 @@
 
 #include <cstdlib>
 #include <deque>
+#include <functional>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -33,12 +34,16 @@ using fixtures::RecordingShell;
 
 // Answers every modal box that opens while it lives: message boxes with the
 // next scripted button (else their escape button), password dialogs with the
-// next scripted text (else Cancel). Records what each showed.
+// next scripted text (else Cancel), any other dialog with the next scripted
+// handler (else it is rejected). Records what each showed.
 class ModalAnswerer {
   public:
     std::vector<QString> texts;  // message box texts and password prompts
     std::deque<QMessageBox::StandardButton> buttons;
     std::deque<QString> passwords;
+    // Each handler fills in and closes one dialog.
+    std::deque<std::function<void(QDialog*)>> dialogs;
+    std::vector<QString> dialogsShown;  // class names of those other dialogs
 
     ModalAnswerer() {
         timer_.setInterval(5);
@@ -67,10 +72,26 @@ class ModalAnswerer {
                 passwords.pop_front();
                 dlg->OkButton()->click();
             }
+        } else if (auto* dialog = qobject_cast<QDialog*>(w)) {
+            dialogsShown.push_back(dialog->metaObject()->className());
+            if (dialogs.empty()) {
+                dialog->reject();
+                return;
+            }
+            const auto handler = dialogs.front();
+            dialogs.pop_front();
+            handler(dialog);
         }
     }
     QTimer timer_;
 };
+
+// Opens several archives the way the open action leaves them.
+inline void OpenAll(kelp::Main_sc& w, const QStringList& paths) {
+    w.Zipfiles = paths;
+    w.OpenDialogFileName = paths.first();
+    w.Dispatch(kelp::actRefresh);
+}
 
 class AppTest : public ::testing::Test {
   protected:
