@@ -27,6 +27,8 @@
 
 #include "about_box.h"
 #include "app_images.h"
+#include "mm_viewer.h"
+#include "options_dlg.h"
 #include "platform/folders.h"
 
 #include <stdlib.h>
@@ -40,10 +42,6 @@ const char* const kHeaders[8] = {"Filename", "Type",  "FileTime", "Packed",
 const int kColumnWidths[8] = {120, 80, 120, 50, 50, 30, 100, 330};
 const char* const kMessageBoard = "https://kelp.example.org/board";
 const char* const kHomePage = "https://kelp.example.org/";
-
-QColor FromBgr(int32_t c) {
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-}
 
 }  // namespace
 
@@ -88,6 +86,10 @@ Main_sc::Main_sc(const QStringList& args, ShellServices* shell) : shell_(shell),
     Viewer->ListBackground = [this] { return memberGrid->palette().color(QPalette::Base); };
     Viewer->ListTextColor = [this] { return memberGrid->palette().color(QPalette::Text); };
     CreateAboutBox();
+    // The content viewer sits below the process viewer.
+    contentViewer = new media::MMViewer;
+    contentViewer->setMainWindow(this, Viewer->frameGeometry().height());
+    contentViewer->viewer()->MoreTypes = Settings.MoreTypes;
 }
 
 void Main_sc::CreateAboutBox() {
@@ -110,6 +112,7 @@ Main_sc::~Main_sc() {
     // Every way out (close, Exit, the end of the program) removes the run's
     // temporary folder.
     DeleteTempFiles();
+    delete contentViewer;
     delete Viewer;
     engine.UnloadZipLib();
     engine.UnloadUnzipLib();
@@ -306,7 +309,7 @@ void Main_sc::BuildMenus() {
     ShowProgress = sw("&Progress", "F7");
     ShowStatusBar = sw("&Status bar", "F8");
     viewMenu->addSeparator();
-    item(viewMenu, "&Content Viewer", QKeySequence("F9"), none);
+    item(viewMenu, "&Content Viewer", QKeySequence("F9"), [this] { ShowContentViewer(); });
     item(viewMenu, "&Procress Viewer", QKeySequence("F10"), [this] {
         Viewer->close();
         ShowProcessViewer();
@@ -315,9 +318,10 @@ void Main_sc::BuildMenus() {
     item(viewMenu, "&Refresh file list", QKeySequence("Ctrl+F"), act(actRefresh));
 
     QMenu* optionMenu = menuBar()->addMenu("&Option");
-    item(optionMenu, "&General", QKeySequence("Ctrl+G"), none);
-    item(optionMenu, "&Viewer", {}, none);
-    item(optionMenu, "&Interface", {}, none);
+    item(optionMenu, "&General", QKeySequence("Ctrl+G"),
+         [this] { ShowOptions(OptionsDlg::GeneralPage, false); });
+    item(optionMenu, "&Viewer", {}, [this] { ShowOptions(OptionsDlg::ViewerPage, true); });
+    item(optionMenu, "&Interface", {}, [this] { ShowOptions(OptionsDlg::InterfacePage, true); });
 
     QMenu* help = menuBar()->addMenu("&Help");
     item(help, "&How-to", {}, [this] { OpenHowTo(); });
@@ -340,7 +344,7 @@ void Main_sc::BuildMenus() {
     item(popupMenu, "MakeZip", {}, act(actMakeZip));
     item(popupMenu, "&List Opened archive", {}, act(actListArchives));
     popupMenu->addSeparator();
-    item(popupMenu, "Option", {}, none);
+    item(popupMenu, "Option", {}, [this] { ShowOptions(-1, false); });
     item(popupMenu, "&Refresh filelist", {}, act(actRefresh));
     connect(memberGrid, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { popupMenu->popup(memberGrid->viewport()->mapToGlobal(p)); });
@@ -404,11 +408,11 @@ void Main_sc::ApplyInterface() {
     // The function panel's caption colour (Toolfont) is kept in the settings;
     // the outlook bar draws its captions in its own colour.
     QPalette gp = gauge->palette();
-    gp.setColor(QPalette::Highlight, FromBgr(Settings.Progcolor));
+    gp.setColor(QPalette::Highlight, ColorFromBgr(Settings.Progcolor));
     gauge->setPalette(gp);
     QPalette lp = memberGrid->palette();
-    lp.setColor(QPalette::Base, FromBgr(Settings.FileBkColor));
-    lp.setColor(QPalette::Text, FromBgr(Settings.FileListColor));
+    lp.setColor(QPalette::Base, ColorFromBgr(Settings.FileBkColor));
+    lp.setColor(QPalette::Text, ColorFromBgr(Settings.FileListColor));
     memberGrid->setPalette(lp);
 
     const QString viewers[4] = {Settings.Viewer1, Settings.Viewer2, Settings.Viewer3,
@@ -431,7 +435,9 @@ void Main_sc::ApplyInterface() {
     quickLaunchPanel->setVisible(ShowQuickLaunch->isChecked());
     gaugePanel->setVisible(ShowProgress->isChecked());
     statusBar()->setVisible(ShowStatusBar->isChecked());
-    functionPanel->setColor(FromBgr(Settings.ToolBkColor));
+    functionPanel->setColor(ColorFromBgr(Settings.ToolBkColor));
+    functionPanel->setIconFontColor(ColorFromBgr(Settings.Toolfont));
+    if (contentViewer) contentViewer->viewer()->MoreTypes = Settings.MoreTypes;
     if (!engine.ZipFileName().empty()) {
         // With several archives open, listing only the current one would drop
         // the others' rows from the grid; list them all again.
@@ -468,8 +474,32 @@ void Main_sc::ShowProcessViewer() {
     Viewer->raise();
 }
 
+void Main_sc::ShowContentViewer() {
+    contentViewer->close();
+    contentViewer->setMainWindow(this, Viewer->frameGeometry().height());
+    contentViewer->show();
+}
+
+OptionsDlg& Main_sc::OptionsDialog() {
+    if (!optionsDialog_) {
+        optionsDialog_ = new OptionsDlg(Settings, this);
+        optionsDialog_->ApplyInterface = [this] { ApplyInterface(); };
+        optionsDialog_->FirstRunSetup = [this] { FirstRunSetup(); };
+    }
+    return *optionsDialog_;
+}
+
+void Main_sc::ShowOptions(int page, bool apply) {
+    OptionsDlg& dialog = OptionsDialog();
+    if (page >= 0) dialog.pages()->setCurrentIndex(page);
+    dialog.exec();
+    if (apply) ApplyInterface();
+}
+
 void Main_sc::ContentViewerButtonClick() {
     Viewer->close();
+    contentViewer->close();
+    ShowContentViewer();
     ShowProcessViewer();
     show();
     raise();

@@ -37,6 +37,10 @@ class QToolButton;
 namespace kelp {
 
 class AboutBox;
+class OptionsDlg;
+namespace media {
+class MMViewer;
+}
 class AddDlg;
 class ArchivePicker;
 class ExtractDlg;
@@ -126,6 +130,7 @@ class Main_sc : public QMainWindow {
     QLabel* StatusPanels[3] = {};
     view::Viewer* Viewer = nullptr;  // the process viewer window
     AboutBox* aboutBox = nullptr;    // Help > About and F1
+    media::MMViewer* contentViewer = nullptr;  // MMViewer: previews members
     QList<QPixmap> images;           // ImageList2: quick-launch and listing images
 
     QMenu* FileMenu = nullptr;
@@ -183,6 +188,14 @@ class Main_sc : public QMainWindow {
 
     // --- Dialogs (made on first use, kept between uses) -----------------------
     ExtractDlg& ExtractDialog();     // dialoge
+    OptionsDlg& OptionsDialog();     // Options
+    // Shows the options dialog on `page` (or where it was left, for -1);
+    // `apply` runs ApplyInterface afterwards.
+    void ShowOptions(int page, bool apply);
+    void ShowContentViewer();  // "&Content Viewer" (F9)
+    // Extracts a grid row's member into the temporary folder and shows it
+    // in the content viewer, when the viewer takes its type.
+    void PreviewMember(int row);
     AddDlg& AddDialog();             // Add_menu
     ArchivePicker& ArchiveDialog();  // Aselzip
     SfxDlg& SfxDialog();             // SFXdialog
@@ -277,6 +290,7 @@ class Main_sc : public QMainWindow {
     QStringList pendingLog_;  // log lines not yet in the viewer
     bool exiting_ = false;
     ExtractDlg* extractDialog_ = nullptr;
+    OptionsDlg* optionsDialog_ = nullptr;
     AddDlg* addDialog_ = nullptr;
     ArchivePicker* archivePicker_ = nullptr;
     SfxDlg* sfxDialog_ = nullptr;

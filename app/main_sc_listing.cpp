@@ -13,6 +13,7 @@
 
 #include "app_images.h"
 #include "main_sc.h"
+#include "mm_viewer.h"
 
 namespace kelp {
 
@@ -169,6 +170,31 @@ void Main_sc::MemberGridClick() {
                                             : QString("Selected %1 Files (%2k )")
                                                   .arg(rows.size())
                                                   .arg(State.SelectedBytes / 1000));
+    if (!rows.isEmpty() && contentViewer && contentViewer->isVisible() && !State.Busy)
+        PreviewMember(rows.first());
+}
+
+void Main_sc::PreviewMember(int row) {
+    if (Zipfiles.isEmpty() || !HaveTempPath()) return;
+    media::Viewer* view = contentViewer->viewer();
+    const QString name = PlainName(memberGrid->Cells(0, row));
+    if (!media::TakesExtension(media::LowerExtension(name), view->MoreTypes) ||
+        media::LowerExtension(name).isEmpty())
+        return;
+    const uint8_t action = State.CurrentAction;
+    State.CurrentAction = actView;  // TimedExtract records the file for removal
+    engine.ExtrBaseDir = TempPath.toStdString();
+    // The row's own archive, which need not be the current one.
+    engine.setZipFileName(memberGrid->Cells(7, row).toStdString());
+    engine.FSpecArgs.clear();
+    engine.FSpecArgs.push_back(MemberPath(row).toStdString());
+    const engine::ExtrOpts options = engine.ExtrOptions;
+    engine.ExtrOptions = engine::ExtrOpts{engine::ExtrOverWrite};
+    TimedExtract();
+    engine.ExtrOptions = options;
+    State.CurrentAction = action;
+    const QString file = TempPath + name;
+    if (QFileInfo::exists(file)) view->setFileName(file);
 }
 
 QPixmap Main_sc::IconFor(const QString& ext) {

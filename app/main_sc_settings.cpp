@@ -3,7 +3,7 @@
 #include <QFileInfo>
 
 #include "main_sc.h"
-#include "platform/zip_association.h"
+#include "options_dlg.h"
 
 namespace kelp {
 
@@ -48,6 +48,11 @@ void Main_sc::LoadSettings() {
     Settings.P1 = str("P1");
     Settings.P2 = str("P2");
     Settings.P3 = str("P3");
+    // Kelp's own additions, after the classic values; off until chosen
+    // (a missing boolean reads as true).
+    auto chosen = [&](const char* name) { return Store.Read(kKey, name) && flag(name); };
+    Settings.MoreTypes = chosen("MoreTypes");
+    Settings.AesAdd = chosen("AddAES");
 }
 
 void Main_sc::SaveSettings() {
@@ -88,12 +93,14 @@ void Main_sc::SaveSettings() {
     str("P1", Settings.P1);
     str("P2", Settings.P2);
     str("P3", Settings.P3);
+    flag("MoreTypes", Settings.MoreTypes);
+    flag("AddAES", Settings.AesAdd);
 }
 
 void Main_sc::FirstRunSetup() {
     if (Confirm("Want to set this as default Unzip program?\r\n(You can set this again in "
                 "Option/General)"))
-        platform::RegisterZipAssociation(QCoreApplication::applicationFilePath().toStdString());
+        OptionsDlg::RegisterZip(QCoreApplication::applicationFilePath(), this);
     Settings.Toolback.clear();
     Settings.ToolBkColor = 0xC0C0C0;
     Settings.Toolfont = 0;

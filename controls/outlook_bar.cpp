@@ -88,6 +88,10 @@ void OutlookBar::setColor(const QColor& c) {
     color_ = c, update();
 }
 
+void OutlookBar::setIconFontColor(const QColor& c) {
+    iconFontColor_ = c, update();
+}
+
 void OutlookBar::setSelectedButton(int v) {
     if (v < 0 || v >= groupCount() || v == selected_) return;
     if (smooth_ && selected_ >= 0 && isVisible()) animateTo(v);
@@ -186,7 +190,7 @@ void OutlookBar::render(QPainter& p, const OutlookLayout& l, int group, bool ite
         QFont f = iconFont_;
         f.setBold((i == selectedIcon_ && !iconPressed) || pressed_ == OutlookHit{hkIcon, i});
         p.setFont(f);
-        p.setPen(item.Enabled() ? QColor(Qt::white) : pal.color(QPalette::Mid));
+        p.setPen(item.Enabled() ? iconFontColor_ : pal.color(QPalette::Mid));
         const QRect c = l.captions[i];
         if (wordWrap_)
             p.drawText(c, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, item.Caption());

@@ -93,6 +93,9 @@ class OutlookBar : public QWidget {
     void setAllowEditing(bool v) { allowEditing_ = v; }
     QColor Color() const { return color_; }
     void setColor(const QColor& c);
+    // Colour of the icon captions (disabled icons keep the palette's).
+    QColor IconFontColor() const { return iconFontColor_; }
+    void setIconFontColor(const QColor& c);
 
     int scrollOffset() const { return scrollOffset_; }
     OutlookLayout currentLayout() const;
@@ -138,6 +141,7 @@ class OutlookBar : public QWidget {
     QPixmap background_;
     bool allowEditing_ = false;
     QColor color_;
+    QColor iconFontColor_ = Qt::white;
     int scrollOffset_ = 0;
     OutlookHit pressed_, hover_;
     bool animating_ = false;

@@ -8,6 +8,9 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -85,6 +88,29 @@ class ModalAnswerer {
     }
     QTimer timer_;
 };
+
+inline QAction* MenuItem(QMenu* menu, const QString& text) {
+    for (QAction* a : menu->actions())
+        if (a->text() == text) return a;
+    ADD_FAILURE() << "no menu item " << text.toStdString();
+    return nullptr;
+}
+
+inline QMenu* MainMenu(kelp::Main_sc& w, const QString& text) {
+    for (QAction* a : w.menuBar()->actions())
+        if (a->text() == text) return a->menu();
+    ADD_FAILURE() << "no menu " << text.toStdString();
+    return nullptr;
+}
+
+// Selects exactly the given grid rows (a scattered, Ctrl+click selection).
+inline void SelectRows(kelp::Main_sc& w, std::initializer_list<int> rows) {
+    w.memberGrid->clearSelection();
+    for (int row : rows)
+        w.memberGrid->selectionModel()->select(w.memberGrid->gridModel()->index(row - 1, 0),
+                                               QItemSelectionModel::Select |
+                                                   QItemSelectionModel::Rows);
+}
 
 // Opens several archives the way the open action leaves them.
 inline void OpenAll(kelp::Main_sc& w, const QStringList& paths) {

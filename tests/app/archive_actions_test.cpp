@@ -52,29 +52,6 @@ std::vector<std::string> FilesUnder(const std::string& folder) {
     return files;
 }
 
-QAction* MenuItem(QMenu* menu, const QString& text) {
-    for (QAction* a : menu->actions())
-        if (a->text() == text) return a;
-    ADD_FAILURE() << "no menu item " << text.toStdString();
-    return nullptr;
-}
-
-QMenu* MainMenu(Main_sc& w, const QString& text) {
-    for (QAction* a : w.menuBar()->actions())
-        if (a->text() == text) return a->menu();
-    ADD_FAILURE() << "no menu " << text.toStdString();
-    return nullptr;
-}
-
-// Selects exactly the given grid rows (a scattered, Ctrl+click selection).
-void SelectRows(Main_sc& w, std::initializer_list<int> rows) {
-    w.memberGrid->clearSelection();
-    for (int row : rows)
-        w.memberGrid->selectionModel()->select(w.memberGrid->gridModel()->index(row - 1, 0),
-                                               QItemSelectionModel::Select |
-                                                   QItemSelectionModel::Rows);
-}
-
 // The grid row of member `name` of `archive`; 0 when not listed.
 int RowOf(Main_sc& w, const std::string& archive, const QString& name) {
     for (int r = 1; r < w.memberGrid->RowCount(); ++r)
