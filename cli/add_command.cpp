@@ -53,6 +53,7 @@ int AddCommand(const Args& args) {
     engine::AddOpts options{engine::AddDirNames, engine::AddSeparateDirs};
     std::string password;
     engine::AddEncryptionEnum encryption = engine::aeZipCrypto;
+    bool encryptionChosen = false;
     int level = 9;
     bool optionsEnd = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -82,6 +83,7 @@ int AddCommand(const Args& args) {
                 encryption = engine::aeAES256;
             else
                 return UsageError("-e needs zipcrypto or aes256");
+            encryptionChosen = true;
         } else if (a == "-x") {
             const std::string* v = next();
             if (!v) return UsageError("-x needs a pattern");
@@ -107,6 +109,9 @@ int AddCommand(const Args& args) {
         }
     }
     if (archive.empty() || paths.empty()) return UsageError("add needs an archive and files");
+    // Without a password nothing is encrypted: a choice of encryption
+    // would be quietly ignored.
+    if (encryptionChosen && password.empty()) return UsageError("-e needs a password (-p)");
 
     auto opened = OpenForChange(archive);
     if (!opened) return kExitError;

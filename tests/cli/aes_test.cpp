@@ -185,10 +185,13 @@ TEST_F(Aes, KelpWrittenAes256PassesSevenZipAndRoundTrips) {
     ExpectSameFiles("7/src");
 }
 
-TEST_F(Aes, UnknownEncryptionIsAUsageError) {
-    auto add = Kelp("add k.zip -e aes512 -p pw src");
-    EXPECT_EQ(add.exitCode, 2) << add.out << add.err;  // a usage error
-    EXPECT_NE(add.err.find("-e needs zipcrypto or aes256"), std::string::npos);
+TEST_F(Aes, EncryptionChoiceNeedsAKnownNameAndAPassword) {
+    auto unknown = Kelp("add k.zip -e aes512 -p pw src");
+    EXPECT_EQ(unknown.exitCode, 2) << unknown.out << unknown.err;  // a usage error
+    EXPECT_NE(unknown.err.find("-e needs zipcrypto or aes256"), std::string::npos);
+    auto noPassword = Kelp("add k.zip -e aes256 src");
+    EXPECT_EQ(noPassword.exitCode, 2) << noPassword.out << noPassword.err;
+    EXPECT_NE(noPassword.err.find("-e needs a password"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir / "k.zip"));
 }
 
