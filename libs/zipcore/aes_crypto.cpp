@@ -1,9 +1,13 @@
 #include "aes_crypto.h"
 
+// The SHA-1 block functions are marked deprecated in favour of EVP, whose
+// context copies cost more than the hashing in PBKDF2's thousands of rounds.
+#define OPENSSL_SUPPRESS_DEPRECATED
 #include <openssl/core_names.h>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
+#include <openssl/sha.h>
 
 #include <algorithm>
 #include <vector>
@@ -26,6 +30,53 @@ const EVP_CIPHER* EcbCipher(size_t keyLength) {
 }
 
 }  // namespace
+
+bool Pbkdf2Sha1(std::string_view password, std::span<const uint8_t> salt, int iterations,
+                std::span<uint8_t> out) {
+    // HMAC-SHA1's inner and outer states after the padded key, made once.
+    uint8_t key[SHA_CBLOCK] = {};
+    if (password.size() > SHA_CBLOCK)
+        SHA1(reinterpret_cast<const uint8_t*>(password.data()), password.size(), key);
+    else
+        std::copy(password.begin(), password.end(), key);
+    uint8_t pad[SHA_CBLOCK];
+    SHA_CTX inner, outer;
+    for (size_t i = 0; i < SHA_CBLOCK; ++i) pad[i] = key[i] ^ 0x36;
+    bool ok = SHA1_Init(&inner) == 1 && SHA1_Update(&inner, pad, sizeof(pad)) == 1;
+    for (size_t i = 0; i < SHA_CBLOCK; ++i) pad[i] = key[i] ^ 0x5C;
+    ok = ok && SHA1_Init(&outer) == 1 && SHA1_Update(&outer, pad, sizeof(pad)) == 1;
+    // One HMAC of `data` (and `tail`): into u.
+    uint8_t u[SHA_DIGEST_LENGTH], t[SHA_DIGEST_LENGTH];
+    auto hmac = [&](const uint8_t* data, size_t size, const uint8_t* tail, size_t tailSize) {
+        SHA_CTX ctx = inner;
+        SHA1_Update(&ctx, data, size);
+        if (tailSize) SHA1_Update(&ctx, tail, tailSize);
+        SHA1_Final(u, &ctx);
+        ctx = outer;
+        SHA1_Update(&ctx, u, sizeof(u));
+        SHA1_Final(u, &ctx);
+    };
+    for (uint32_t block = 1; ok && (block - 1) * sizeof(t) < out.size(); ++block) {
+        const uint8_t index[4] = {static_cast<uint8_t>(block >> 24), static_cast<uint8_t>(block >> 16),
+                                  static_cast<uint8_t>(block >> 8), static_cast<uint8_t>(block)};
+        hmac(salt.data(), salt.size(), index, sizeof(index));
+        std::copy(u, u + sizeof(u), t);
+        for (int round = 1; round < iterations; ++round) {
+            hmac(u, sizeof(u), nullptr, 0);
+            for (size_t i = 0; i < sizeof(t); ++i) t[i] ^= u[i];
+        }
+        const size_t at = (block - 1) * sizeof(t);
+        const size_t n = std::min(sizeof(t), out.size() - at);
+        std::copy(t, t + n, out.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+    OPENSSL_cleanse(key, sizeof(key));
+    OPENSSL_cleanse(pad, sizeof(pad));
+    OPENSSL_cleanse(&inner, sizeof(inner));
+    OPENSSL_cleanse(&outer, sizeof(outer));
+    OPENSSL_cleanse(u, sizeof(u));
+    OPENSSL_cleanse(t, sizeof(t));
+    return ok;
+}
 
 size_t AesKeyLength(uint8_t strength) {
     return strength >= 1 && strength <= 3 ? 8u + 8u * strength : 0;
@@ -80,10 +131,7 @@ std::optional<AesCrypto> AesCrypto::Derive(std::string_view password,
     if (keyLength == 0 || salt.size() != AesSaltLength(strength)) return std::nullopt;
     // The derived bytes: the AES key, the HMAC key, then the verifier.
     std::vector<uint8_t> keys(2 * keyLength + kAesVerifierSize);
-    if (PKCS5_PBKDF2_HMAC(password.data(), static_cast<int>(password.size()), salt.data(),
-                          static_cast<int>(salt.size()), kPbkdf2Iterations, EVP_sha1(),
-                          static_cast<int>(keys.size()), keys.data()) != 1)
-        return std::nullopt;
+    if (!Pbkdf2Sha1(password, salt, kPbkdf2Iterations, keys)) return std::nullopt;
     auto state = std::make_unique<State>();
     state->cipher = EVP_CIPHER_CTX_new();
     EVP_MAC* hmac = EVP_MAC_fetch(nullptr, "HMAC", nullptr);

@@ -23,6 +23,11 @@ constexpr uint8_t kAesStrength256 = 3;
 size_t AesKeyLength(uint8_t strength);
 size_t AesSaltLength(uint8_t strength);
 
+// PBKDF2 with HMAC-SHA1 (RFC 8018): out.size() bytes from the password and
+// salt. False only when the hash could not be set up.
+bool Pbkdf2Sha1(std::string_view password, std::span<const uint8_t> salt, int iterations,
+                std::span<uint8_t> out);
+
 // Fills out with bytes from the system's secure random source.
 bool SecureRandomBytes(std::span<uint8_t> out);
 
