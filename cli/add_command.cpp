@@ -1,5 +1,5 @@
-// kelpzip add ARCHIVE [-l LEVEL] [-r] [-D] [-y] [-j] [-p PASSWORD] [-u|-f|-m] [-x PATTERN]...
-//             [--] PATH...
+// kelpzip add ARCHIVE [-l LEVEL] [-r] [-D] [-y] [-j] [-p PASSWORD] [-e zipcrypto|aes256]
+//             [-u|-f|-m] [-x PATTERN]... [--] PATH...
 // kelpzip delete ARCHIVE MEMBER...
 #include <cstdio>
 #include <filesystem>
@@ -52,6 +52,8 @@ int AddCommand(const Args& args) {
     // Folders get entries of their own, as other zip tools store them.
     engine::AddOpts options{engine::AddDirNames, engine::AddSeparateDirs};
     std::string password;
+    engine::AddEncryptionEnum encryption = engine::aeZipCrypto;
+    bool encryptionChosen = false;
     int level = 9;
     bool optionsEnd = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -73,6 +75,15 @@ int AddCommand(const Args& args) {
             const std::string* v = next();
             if (!v || v->empty()) return UsageError("-p needs a password");
             password = *v;
+        } else if (a == "-e") {
+            const std::string* v = next();
+            if (v && *v == "zipcrypto")
+                encryption = engine::aeZipCrypto;
+            else if (v && *v == "aes256")
+                encryption = engine::aeAES256;
+            else
+                return UsageError("-e needs zipcrypto or aes256");
+            encryptionChosen = true;
         } else if (a == "-x") {
             const std::string* v = next();
             if (!v) return UsageError("-x needs a pattern");
@@ -98,11 +109,15 @@ int AddCommand(const Args& args) {
         }
     }
     if (archive.empty() || paths.empty()) return UsageError("add needs an archive and files");
+    // Without a password nothing is encrypted: a choice of encryption
+    // would be quietly ignored.
+    if (encryptionChosen && password.empty()) return UsageError("-e needs a password (-p)");
 
     auto opened = OpenForChange(archive);
     if (!opened) return kExitError;
     engine::ZipEngine& zip = opened->engine;
     zip.AddCompLevel = level;
+    zip.AddEncryption = encryption;
     if (!password.empty()) {
         zip.Password = password;
         options.Include(engine::AddEncrypt);

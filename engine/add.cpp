@@ -69,6 +69,11 @@ void ZipEngine::Add() {
     zipLibBusy_ = true;
     CancelRequested = false;
     const int version = ZipLibVersion();
+    // An older library would quietly encrypt the traditional way instead.
+    if (AddEncryption == aeAES256 && version < KELP_V170) {
+        ShowEngineMessage(MsgId::AesUnsupported);
+        return FinishZipCall(loadedHere);
+    }
     try {
         auto block = FillZipParams(std::filesystem::absolute(archive, ec).string(), version);
         block->SetEndMarker();

@@ -215,6 +215,8 @@ std::unique_ptr<ZipParamBlock> ZipEngine::FillZipParams(const std::string& archi
             block->SetExcludes(FSpecArgsExcl);
             b.StoreLinks = Bool32(AddOptions.Has(AddStoreLinks));
         }
+        if (version >= KELP_V170)
+            b.Encryption = AddEncryption == aeAES256 ? KZIP_ENCRYPT_AES256 : KZIP_ENCRYPT_ZIPCRYPTO;
     }
     block->SetAddSpecs(FSpecArgs, FSpecSources);
     return block;

@@ -36,6 +36,10 @@ enum AddOptsEnum {
 };
 using AddOpts = OptionSet<AddOptsEnum>;
 
+// How added members are encrypted when a password asks for it. AES-256
+// needs a compression library of version 170 or higher.
+enum AddEncryptionEnum { aeZipCrypto, aeAES256 };
+
 enum ExtrOptsEnum { ExtrDirNames, ExtrOverWrite, ExtrFreshen, ExtrUpdate, ExtrTest };
 using ExtrOpts = OptionSet<ExtrOptsEnum>;
 
@@ -79,6 +83,7 @@ public:
     bool Trace = false;  // also switches the libraries' verbose output on
     int AddCompLevel = 9;
     AddOpts AddOptions;
+    AddEncryptionEnum AddEncryption = aeZipCrypto;
     std::string ExtrBaseDir;
     ExtrOpts ExtrOptions;
     SFXOpts SFXOptions{SFXCheckSize};

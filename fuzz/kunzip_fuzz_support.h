@@ -21,6 +21,7 @@ struct CentralFields {
     uint32_t externalAttributes = 0;
     uint8_t host = 0;
     std::string name;
+    std::vector<uint8_t> extra;  // the extra fields of both headers
 };
 
 // Appends a local header for the member, without its data.
@@ -35,8 +36,10 @@ inline void AppendLocal(std::vector<uint8_t>& zip, const CentralFields& f) {
     h.packedSize = f.packed;
     h.unpackedSize = f.unpacked;
     h.nameLength = static_cast<uint16_t>(f.name.size());
+    h.extraLength = static_cast<uint16_t>(f.extra.size());
     kelp::zip::AppendLocalHeader(zip, h);
     kelp::zip::AppendBytes(zip, f.name);
+    kelp::zip::AppendBytes(zip, std::span<const uint8_t>(f.extra));
 }
 
 // Appends a central directory with one entry for a member at offset 0,
@@ -56,8 +59,10 @@ inline void AppendDirectory(std::vector<uint8_t>& zip, const CentralFields& f) {
     h.unpackedSize = f.unpacked;
     h.nameLength = static_cast<uint16_t>(f.name.size());
     h.externalAttributes = f.externalAttributes;
+    h.extraLength = static_cast<uint16_t>(f.extra.size());
     kelp::zip::AppendCentralHeader(zip, h);
     kelp::zip::AppendBytes(zip, f.name);
+    kelp::zip::AppendBytes(zip, std::span<const uint8_t>(f.extra));
     kelp::zip::Eocd e;
     e.entriesOnDisk = e.totalEntries = 1;
     e.centralSize = static_cast<uint32_t>(zip.size()) - centralOffset;

@@ -5,10 +5,12 @@ local_header_fuzz: a member as it stands in front of the central directory
 (local header, name, extra field, data). member_data_fuzz: an options byte,
 the stated uncompressed size (3 bytes), the CRC (4 bytes), the stored data
 (options: bit 0 deflate, bit 1 encrypted, bit 2 descriptor, bits 3-5 bzip2,
-LZMA, xz or Zstandard, bit 6 the LZMA end marker flag).
+LZMA, xz or Zstandard, bit 6 the LZMA end marker flag, bit 7 AES).
 Run from anywhere; the seeds land in fuzz/corpus/<target>/.
 """
 import bz2
+import hashlib
+import hmac
 import io
 import lzma
 import os
@@ -85,9 +87,17 @@ seed("local_header_fuzz", "folder", member_bytes("folder/", b"", zipfile.ZIP_STO
 crc = zlib.crc32(text)
 
 
-def data_seed(name, options, payload):
+def data_seed(name, options, payload, stated_crc=crc):
     seed("member_data_fuzz", name,
-         bytes([options]) + struct.pack("<I", len(text))[:3] + struct.pack("<I", crc) + payload)
+         bytes([options]) + struct.pack("<I", len(text))[:3] + struct.pack("<I", stated_crc) + payload)
+
+
+def aes_payload(data, password):
+    """AES-256 framing for the password: salt, verifier, the bytes as they
+    stand in place of encrypted ones, and their authentication code."""
+    salt = bytes(range(16))
+    keys = hashlib.pbkdf2_hmac("sha1", password.encode(), salt, 1000, 66)
+    return salt + keys[64:] + data + hmac.new(keys[32:64], data, "sha1").digest()[:10]
 
 
 data_seed("stored", 0, text)
@@ -95,6 +105,8 @@ data_seed("deflated", 1, deflate(text))
 data_seed("encrypted_stored", 2, encrypt(text, "pw", crc >> 24))
 data_seed("encrypted_deflated", 3, encrypt(deflate(text), "pw", crc >> 24))
 data_seed("encrypted_descriptor", 7, encrypt(deflate(text), "pw", 0x6B))
+# AE-2 with 256-bit keys: the top byte of the CRC field chooses the strength.
+data_seed("aes_stored", 0x80, aes_payload(text, "pw"), 0x02000000)
 data_seed("bzip2", 1 << 3, bz2.compress(text))
 lzma_packer = zipfile.LZMACompressor()  # ZIP's LZMA layout, with an end marker
 data_seed("lzma_end_marker", 2 << 3 | 0x40, lzma_packer.compress(text) + lzma_packer.flush())

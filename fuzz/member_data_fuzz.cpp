@@ -1,5 +1,6 @@
 // Fuzzes member data through the library: stored, deflated or in a method a
-// library decodes (bzip2, LZMA, xz, Zstandard), plain or encrypted, tested
+// library decodes (bzip2, LZMA, xz, Zstandard), plain, encrypted or
+// AES-encrypted (salt, password verifier and authentication code), tested
 // and extracted into memory. The first bytes of the input choose the
 // member's fields; the rest is its data as stored.
 #include <cstring>
@@ -16,7 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CentralFields f;
     // Options: bit 0 deflate, bit 1 encrypted, bit 2 data descriptor (the
     // check byte is the time's), bits 3-5 a library's method in place of
-    // stored or deflate, bit 6 the LZMA end marker flag.
+    // stored or deflate, bit 6 the LZMA end marker flag, bit 7 AES: method
+    // 99 with the chosen method in its AES field, AE-1 with bit 2 (else
+    // AE-2), the key strength 1 + the CRC's top byte modulo 3.
     static const uint16_t kLibraryMethods[8] = {0, 12, 14, 95, 93, 0, 0, 0};
     f.method = (options & 1) ? 8 : 0;
     if (uint16_t m = kLibraryMethods[(options >> 3) & 7]) f.method = m;
@@ -28,6 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memcpy(&f.crc, data + 4, 4);
     f.packed = static_cast<uint32_t>(size - 8);
     f.name = "member.bin";
+    if (options & 0x80) {
+        const uint16_t version = (options & 4) ? 1 : 2;
+        const auto strength = static_cast<uint8_t>(1 + (f.crc >> 24) % 3);
+        kelp::zip::AppendAesExtra(f.extra, {version, strength, f.method});
+        f.method = kelp::zip::kMethodAes;
+        f.flags |= 0x0001;
+    }
 
     std::vector<uint8_t> zip;
     AppendLocal(zip, f);

@@ -86,7 +86,7 @@ bool SelfExtractor::ExtractMember(int baseFd, const zip::MemberEntry& entry) {
         }
     }
 
-    std::optional<zip::ZipCrypto> crypto;
+    std::optional<zip::MemberCipher> crypto;
     if (entry.IsEncrypted()) {
         crypto = zip::TryPassword(reader_, data, password_);
         for (int tries = 0; !crypto && tries < 3 && console_.Interactive(); ++tries) {
@@ -122,7 +122,7 @@ bool SelfExtractor::ExtractMember(int baseFd, const zip::MemberEntry& entry) {
 }
 
 bool SelfExtractor::ExtractLink(int baseFd, const zip::MemberEntry& entry, const zip::MemberData& data,
-                                std::optional<zip::ZipCrypto>& crypto, const zip::TargetName& target,
+                                std::optional<zip::MemberCipher>& crypto, const zip::TargetName& target,
                                 const zip::TargetDir& dir) {
     const std::string& name = entry.displayName;
     // The member's data is the link's target, a path of at most PATH_MAX.

@@ -9,7 +9,7 @@
 
 #include "archive_reader.h"
 #include "safe_path.h"
-#include "zip_crypto.h"
+#include "member_cipher.h"
 #include "engine/sfx_settings_block.h"
 #include "sfx/console.h"
 
@@ -32,7 +32,7 @@ class SelfExtractor {
     bool ExtractMember(int baseFd, const kelp::zip::MemberEntry& entry);
     // Makes a stored symbolic link, only when it points inside the target.
     bool ExtractLink(int baseFd, const kelp::zip::MemberEntry& entry, const kelp::zip::MemberData& data,
-                     std::optional<kelp::zip::ZipCrypto>& crypto, const kelp::zip::TargetName& target,
+                     std::optional<kelp::zip::MemberCipher>& crypto, const kelp::zip::TargetName& target,
                      const kelp::zip::TargetDir& dir);
     bool MayOverwrite(const std::string& name);
     bool Fail(const std::string& name, const std::string& reason);

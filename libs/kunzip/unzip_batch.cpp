@@ -33,7 +33,7 @@ int64_t MemberTime(const zip::MemberEntry& entry, const zip::MemberData* data) {
 
 bool MethodSupported(const zip::MemberEntry& entry) {
     return !(entry.header.flags & zip::kFlagStrongEncryption) &&
-           zip::MethodDecodable(entry.header.method);
+           zip::MethodDecodable(entry.CompressionMethod());
 }
 
 // Faults of the directory as a whole, reported once by Run; the batch fails
@@ -198,9 +198,12 @@ UnzipBatch::Outcome UnzipBatch::Process(size_t index) {
     if (entry.header.flags & zip::kFlagStrongEncryption)
         return Fail(entry.displayName, kErrMethod, KSKIP_METHOD,
                     "strong encryption is not supported, skipped");
+    if (entry.CompressionMethod() == zip::kMethodAes)
+        return Fail(entry.displayName, kErrData, KSKIP_BAD_DATA,
+                    "its AES encryption field is missing or damaged, skipped");
     if (!MethodSupported(entry)) {
         return Fail(entry.displayName, kErrMethod, KSKIP_METHOD,
-                    "compression method " + zip::MethodName(entry.header.method) +
+                    "compression method " + zip::MethodName(entry.CompressionMethod()) +
                         " is not supported, skipped");
     }
     if (request_.test) return Test(entry, index);
@@ -209,7 +212,7 @@ UnzipBatch::Outcome UnzipBatch::Process(size_t index) {
 }
 
 bool UnzipBatch::ResolvePassword(const zip::MemberEntry& entry, const zip::MemberData& data,
-                                 std::optional<zip::ZipCrypto>& crypto) {
+                                 std::optional<zip::MemberCipher>& crypto) {
     if (!entry.IsEncrypted()) return true;
     const std::string known[] = {lastPassword_, request_.password};
     for (const std::string& password : known) {
@@ -231,7 +234,7 @@ bool UnzipBatch::ResolvePassword(const zip::MemberEntry& entry, const zip::Membe
 }
 
 zip::DecodeResult UnzipBatch::Decode(size_t index, const zip::MemberData& data,
-                                     zip::ZipCrypto* crypto, const zip::ByteSink& sink) {
+                                     zip::MemberCipher* crypto, const zip::ByteSink& sink) {
     if (!crypto && prefetcher_) {
         if (auto ready = prefetcher_->Take(index)) {
             if (ready->result.status != zip::DecodeStatus::Ok &&
@@ -262,7 +265,7 @@ UnzipBatch::Outcome UnzipBatch::Test(const zip::MemberEntry& entry, size_t index
     std::string error;
     if (!reader_.Locate(entry, data, error))
         return Fail(entry.displayName, kErrData, KSKIP_BAD_DATA, error);
-    std::optional<zip::ZipCrypto> crypto;
+    std::optional<zip::MemberCipher> crypto;
     if (!ResolvePassword(entry, data, crypto)) {
         if (reporter_.cancelled()) return Outcome::Cancelled;
         return Fail(entry.displayName, kErrPassword, KSKIP_PASSWORD, "no valid password, skipped");
@@ -303,7 +306,7 @@ UnzipBatch::Outcome UnzipBatch::ToMemory(const zip::MemberEntry& entry) {
     if (!request_.memory || data.unpackedSize != request_.memorySize)
         return Fail(entry.displayName, kErrData, KSKIP_BAD_DATA,
                     "the memory given does not fit the member");
-    std::optional<zip::ZipCrypto> crypto;
+    std::optional<zip::MemberCipher> crypto;
     if (!ResolvePassword(entry, data, crypto)) {
         if (reporter_.cancelled()) return Outcome::Cancelled;
         return Fail(entry.displayName, kErrPassword, KSKIP_PASSWORD, "no valid password, skipped");
@@ -360,7 +363,7 @@ UnzipBatch::Outcome UnzipBatch::Extract(const zip::MemberEntry& entry, size_t in
     if (auto kept = KeepExisting(dir.fd(), target.leaf, name, mtime)) return *kept;
     if (reporter_.cancelled()) return Outcome::Cancelled;
 
-    std::optional<zip::ZipCrypto> crypto;
+    std::optional<zip::MemberCipher> crypto;
     if (!ResolvePassword(entry, data, crypto)) {
         if (reporter_.cancelled()) return Outcome::Cancelled;
         return Fail(name, kErrPassword, KSKIP_PASSWORD, "no valid password, skipped");
@@ -434,7 +437,7 @@ std::optional<UnzipBatch::Outcome> UnzipBatch::KeepExisting(int dirFd, const std
 
 UnzipBatch::Outcome UnzipBatch::ExtractLink(const zip::MemberEntry& entry, size_t index,
                                             const zip::MemberData& data,
-                                            std::optional<zip::ZipCrypto>& crypto,
+                                            std::optional<zip::MemberCipher>& crypto,
                                             const zip::TargetName& target,
                                             const zip::TargetDir& dir, int64_t mtime) {
     const std::string& name = entry.displayName;

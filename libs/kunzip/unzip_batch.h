@@ -41,7 +41,7 @@ class UnzipBatch {
     // Makes a symbolic link member as a link, when it stays inside the
     // target folder.
     Outcome ExtractLink(const zip::MemberEntry& entry, size_t index, const zip::MemberData& data,
-                        std::optional<zip::ZipCrypto>& crypto, const zip::TargetName& target,
+                        std::optional<zip::MemberCipher>& crypto, const zip::TargetName& target,
                         const zip::TargetDir& dir, int64_t mtime);
     // Keeps a folder's time and permissions for the end of the batch.
     void RememberFolder(const std::vector<std::string>& dirs, const zip::DirStamp& stamp);
@@ -51,9 +51,9 @@ class UnzipBatch {
     // Finds the keys for an encrypted member: the password that worked
     // last, the block's password, then the engine's answers.
     bool ResolvePassword(const zip::MemberEntry& entry, const zip::MemberData& data,
-                         std::optional<zip::ZipCrypto>& crypto);
+                         std::optional<zip::MemberCipher>& crypto);
     // Decodes a member into sink, from a prefetched result when one exists.
-    zip::DecodeResult Decode(size_t index, const zip::MemberData& data, zip::ZipCrypto* crypto,
+    zip::DecodeResult Decode(size_t index, const zip::MemberData& data, zip::MemberCipher* crypto,
                              const zip::ByteSink& sink);
     Outcome Fail(const std::string& name, int32_t error, uint8_t skipType, const std::string& why);
     void Progress(uint64_t bytes);

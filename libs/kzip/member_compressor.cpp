@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <libdeflate.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -14,7 +13,7 @@
 #include <memory>
 
 #include "crc32.h"
-#include "zip_crypto.h"
+#include "member_encryptor.h"
 #include "zip_records.h"
 
 namespace kelp::kzip {
@@ -40,23 +39,6 @@ libdeflate_compressor* Compressor(int level) {
     int l = DeflateLevel(level);
     if (!cache[l]) cache[l].reset(libdeflate_alloc_compressor(l));
     return cache[l].get();
-}
-
-// Twelve bytes in front of encrypted data: eleven random ones and the
-// check byte, all encrypted.
-std::array<uint8_t, zip::kCryptHeaderSize> CryptHeader(zip::ZipCrypto& keys, uint8_t check) {
-    std::array<uint8_t, zip::kCryptHeaderSize> header{};
-    size_t got = 0;
-    while (got < header.size() - 1) {
-        ssize_t n = getrandom(header.data() + got, header.size() - 1 - got, 0);
-        if (n > 0)
-            got += static_cast<size_t>(n);
-        else if (errno != EINTR)
-            break;
-    }
-    header.back() = check;
-    keys.Encrypt(header.data(), header.size());
-    return header;
 }
 
 // Reads until size bytes arrived or the file ended; -1 on error.
@@ -139,7 +121,15 @@ MemberResult CompressWhole(const MemberSource& source) {
     r.unpacked = plain.size();
     r.crc = zip::Crc32(0, plain.data(), plain.size());
 
-    const size_t head = source.encrypt ? zip::kCryptHeaderSize : 0;
+    std::optional<MemberEncryptor> keys;
+    if (source.encrypt) {
+        keys = MemberEncryptor::Start(source.password, source.aes, static_cast<uint8_t>(r.crc >> 24));
+        if (!keys) {
+            r.error = "no encryption keys could be made";
+            return r;
+        }
+    }
+    const size_t head = keys ? keys->header().size() : 0;
     r.method = zip::kMethodStored;
     if (source.level > 0 && !plain.empty()) {
         libdeflate_compressor* c = Compressor(source.level);
@@ -159,11 +149,15 @@ MemberResult CompressWhole(const MemberSource& source) {
         r.data.resize(head + plain.size());
         if (!plain.empty()) std::memcpy(r.data.data() + head, plain.data(), plain.size());
     }
-    if (source.encrypt) {
-        zip::ZipCrypto keys(source.password);
-        auto header = CryptHeader(keys, static_cast<uint8_t>(r.crc >> 24));
-        std::memcpy(r.data.data(), header.data(), header.size());
-        keys.Encrypt(r.data.data() + head, r.data.size() - head);
+    if (keys) {
+        std::memcpy(r.data.data(), keys->header().data(), head);
+        keys->Encrypt(r.data.data() + head, r.data.size() - head);
+        const auto trailer = keys->Trailer();
+        if (!trailer) {
+            r.error = "the authentication code could not be made";
+            return r;
+        }
+        r.data.insert(r.data.end(), trailer->begin(), trailer->end());
     }
     r.packed = r.data.size();
     r.ok = true;
@@ -179,17 +173,25 @@ StreamOutcome CompressStream(const MemberSource& source, uint16_t checkTime,
         r = MemberResult{};
         int fd = OpenSource(source.path, r.error);
         if (fd < 0) return out;
-        zip::ZipCrypto keys(source.password);
+        std::optional<MemberEncryptor> keys;
+        if (source.encrypt) {
+            keys = MemberEncryptor::Start(source.password, source.aes,
+                                          static_cast<uint8_t>(checkTime >> 8));
+            if (!keys) {
+                r.error = "no encryption keys could be made";
+                close(fd);
+                return out;
+            }
+        }
         uint64_t packed = 0;
         auto emit = [&](uint8_t* data, size_t size) {
-            if (source.encrypt) keys.Encrypt(data, size);
+            if (keys) keys->Encrypt(data, size);
             packed += size;
             return sink.write(data, size);
         };
-        if (source.encrypt) {
-            auto header = CryptHeader(keys, static_cast<uint8_t>(checkTime >> 8));
-            packed += header.size();
-            if (!sink.write(header.data(), header.size())) {
+        if (keys) {
+            packed += keys->header().size();
+            if (!sink.write(keys->header().data(), keys->header().size())) {
                 out.writeFailed = true;
                 close(fd);
                 return out;
@@ -245,12 +247,24 @@ StreamOutcome CompressStream(const MemberSource& source, uint16_t checkTime,
         if (deflating) deflateEnd(&z);
         close(fd);
         if (failed) return out;
+        if (keys) {
+            auto trailer = keys->Trailer();
+            if (!trailer) {
+                r.error = "the authentication code could not be made";
+                return out;
+            }
+            packed += trailer->size();
+            if (!trailer->empty() && !sink.write(trailer->data(), trailer->size())) {
+                out.writeFailed = true;
+                return out;
+            }
+        }
         r.changed = r.unpacked != source.size;
         r.packed = packed;
         r.method = deflating ? zip::kMethodDeflated : zip::kMethodStored;
         r.ok = true;
-        size_t head = source.encrypt ? zip::kCryptHeaderSize : 0;
-        if (!deflating || packed - head < r.unpacked) break;
+        const size_t overhead = source.encrypt ? MemberEncryptor::Overhead(source.aes) : 0;
+        if (!deflating || packed - overhead < r.unpacked) break;
         if (!sink.rewind()) {
             out.writeFailed = true;
             r.ok = false;

@@ -1,8 +1,8 @@
 // Compressing one source file into member data. Files within the memory
 // budget are read whole and deflated in one go with libdeflate, on any
 // thread; larger ones are streamed through zlib into the archive on the
-// calling thread. Both encrypt when asked (traditional PKWARE encryption)
-// and fall back to storing when deflating does not make the data smaller.
+// calling thread. Both encrypt when asked (traditional PKWARE encryption or
+// AES-256) and fall back to storing when deflating does not make the data smaller.
 #pragma once
 
 #include <cstddef>
@@ -21,18 +21,19 @@ struct MemberSource {
     uint64_t size = 0;  // the size the scan saw
     int level = 9;      // 0 stores
     bool encrypt = false;
+    bool aes = false;  // encrypt with AES-256 (AE-2) rather than traditionally
     std::string password;
     bool link = false;  // a symbolic link: its target is the data
 };
 
 struct MemberResult {
     bool ok = false;
-    std::string error;     // why the file could not be read
+    std::string error;     // why the file could not be read or encrypted
     bool changed = false;  // the size read differs from the size seen
     uint16_t method = 0;
     uint32_t crc = 0;
     uint64_t unpacked = 0;
-    uint64_t packed = 0;        // data bytes, encryption header included
+    uint64_t packed = 0;        // data bytes, what encryption adds included
     std::vector<uint8_t> data;  // whole-file results only
 };
 

@@ -16,7 +16,7 @@
 #include "platform/atomic_file.h"
 #include "record_writer.h"
 #include "wildcard.h"
-#include "zip_crypto.h"
+#include "member_encryptor.h"
 
 namespace kelp::kzip {
 namespace {
@@ -33,6 +33,7 @@ constexpr size_t kCopyChunk = 1u << 20;
 constexpr uint8_t kVersionMadeBy = 30;  // 3.0
 constexpr uint16_t kVersionStore = 10;
 constexpr uint16_t kVersionDeflate = 20;
+constexpr uint16_t kVersionAes = 51;
 
 const char* const kLimitText =
     "  error: the archive would need ZIP64 records (4 GiB or 65535 members), which are not "
@@ -46,6 +47,15 @@ std::string Leaf(const std::string& name) {
 int64_t EntryTime(const zip::MemberEntry& e) {
     if (auto t = zip::FindUnixModTime(e.extra)) return *t;
     return zip::DosToUnixTime(e.header.dosDate, e.header.dosTime);
+}
+
+// The member's data without what encryption adds to it.
+uint64_t PlainPacked(const MemberSource& m, uint64_t packed) {
+    return packed - (m.encrypt ? MemberEncryptor::Overhead(m.aes) : 0);
+}
+
+bool EncryptsAes(const MemberSource& m) {
+    return m.encrypt && m.aes;
 }
 
 int Percent(uint64_t packed, uint64_t unpacked) {
@@ -70,6 +80,12 @@ int32_t ZipBatch::Run() {
     }
     if (request_.specs.empty()) {
         reporter_.Message(kErrNothing, "  nothing to do: no file specifications given");
+        return 0;
+    }
+    if (request_.encryption != KZIP_ENCRYPT_ZIPCRYPTO && request_.encryption != KZIP_ENCRYPT_AES256) {
+        reporter_.Message(kErrPassword, "  error: unknown encryption " +
+                                            std::to_string(request_.encryption) +
+                                            " asked for; nothing was added");
         return 0;
     }
     int32_t count = request_.deleteMode ? Delete() : Add();
@@ -206,6 +222,7 @@ bool ZipBatch::PlanAdditions(std::vector<SourceItem> sources) {
                 return false;
             }
             p.member.encrypt = true;
+            p.member.aes = request_.encryption == KZIP_ENCRYPT_AES256;
             p.member.password = *password;
         }
         total += s.size;
@@ -383,10 +400,9 @@ ZipBatch::Step ZipBatch::CopyMember(size_t index) {
     return Step::Ok;
 }
 
-bool ZipBatch::WriteLocal(const Planned& p, uint16_t method, uint16_t flags, uint32_t crc,
-                          uint64_t packed, uint64_t unpacked, uint16_t dosTime, uint16_t dosDate,
-                          uint64_t& at) {
-    at = out_.offset();
+std::vector<uint8_t> ZipBatch::LocalBytes(const Planned& p, uint16_t method, uint16_t flags,
+                                          uint32_t crc, uint64_t packed, uint64_t unpacked,
+                                          uint16_t dosTime, uint16_t dosDate) const {
     zip::LocalHeader h;
     h.versionNeeded =
         method == zip::kMethodStored && !(flags & zip::kFlagEncrypted) && !p.source.isDir
@@ -400,12 +416,29 @@ bool ZipBatch::WriteLocal(const Planned& p, uint16_t method, uint16_t flags, uin
     h.packedSize = static_cast<uint32_t>(packed);
     h.unpackedSize = static_cast<uint32_t>(unpacked);
     h.nameLength = static_cast<uint16_t>(p.name.size());
-    h.extraLength = 9;
+    std::vector<uint8_t> extra;
+    zip::AppendUnixModTime(extra, p.source.mtime);
+    if (EncryptsAes(p.member)) {
+        // AE-2: method 99 in the header, the real one in the AES field, and
+        // no CRC (the authentication code stands for it).
+        zip::AppendAesExtra(extra, {2, zip::kAesStrength256, method});
+        h.method = zip::kMethodAes;
+        h.crc = 0;
+        h.versionNeeded = kVersionAes;
+    }
+    h.extraLength = static_cast<uint16_t>(extra.size());
     std::vector<uint8_t> bytes;
     zip::AppendLocalHeader(bytes, h);
     zip::AppendBytes(bytes, p.name);
-    zip::AppendUnixModTime(bytes, p.source.mtime);
-    return out_.Write(bytes);
+    zip::AppendBytes(bytes, std::span<const uint8_t>(extra));
+    return bytes;
+}
+
+bool ZipBatch::WriteLocal(const Planned& p, uint16_t method, uint16_t flags, uint32_t crc,
+                          uint64_t packed, uint64_t unpacked, uint16_t dosTime, uint16_t dosDate,
+                          uint64_t& at) {
+    at = out_.offset();
+    return out_.Write(LocalBytes(p, method, flags, crc, packed, unpacked, dosTime, dosDate));
 }
 
 void ZipBatch::AddCentral(const Planned& p, uint16_t method, uint16_t flags, uint32_t crc,
@@ -433,6 +466,12 @@ void ZipBatch::AddCentral(const Planned& p, uint16_t method, uint16_t flags, uin
     c.header.localHeaderOffset = static_cast<uint32_t>(at);
     c.name = p.name;
     zip::AppendUnixModTime(c.extra, p.source.mtime);
+    if (EncryptsAes(p.member)) {
+        zip::AppendAesExtra(c.extra, {2, zip::kAesStrength256, method});
+        c.header.method = zip::kMethodAes;
+        c.header.crc = 0;
+        c.header.versionNeeded = kVersionAes;
+    }
     c.header.extraLength = static_cast<uint16_t>(c.extra.size());
     c.mtime = p.source.mtime;
     central_.push_back(std::move(c));
@@ -470,7 +509,7 @@ ZipBatch::Step ZipBatch::StoreWhole(Planned& p, MemberResult r) {
         !out_.Write(r.data))
         return WriteFailed();
     AddCentral(p, r.method, flags, r.crc, r.packed, r.unpacked, at);
-    uint64_t plainPacked = r.packed - (p.member.encrypt ? zip::kCryptHeaderSize : 0);
+    uint64_t plainPacked = PlainPacked(p.member, r.packed);
     reporter_.Message(kNoError,
                       "  adding: " + p.name +
                           (r.method == zip::kMethodDeflated ? " (deflated " : " (stored ") +
@@ -484,10 +523,12 @@ ZipBatch::Step ZipBatch::StoreStreamed(Planned& p) {
     reporter_.FileStart(p.name, static_cast<int64_t>(p.source.size));
     if (reporter_.cancelled()) return Cancelled();
     uint32_t dos = zip::UnixToDosTime(p.source.mtime);
-    // Encrypted data is checked against the time: its CRC comes after it,
-    // in a data descriptor.
+    // Traditionally encrypted data is checked against the time: its CRC
+    // comes after it, in a data descriptor. AES data needs no CRC up front.
+    const bool descriptor = p.member.encrypt && !p.member.aes;
     uint16_t flags = (NeedsUtf8Flag(p.name) ? zip::kFlagUtf8 : 0) |
-                     (p.member.encrypt ? zip::kFlagEncrypted | zip::kFlagDataDescriptor : 0);
+                     (p.member.encrypt ? zip::kFlagEncrypted : 0) |
+                     (descriptor ? zip::kFlagDataDescriptor : 0);
     uint64_t at;
     if (out_.offset() >= kLimit32) return reporter_.Message(kErrLimit, kLimitText), Step::Abort;
     if (!WriteLocal(p, zip::kMethodDeflated, flags, 0, 0, 0, static_cast<uint16_t>(dos),
@@ -511,24 +552,22 @@ ZipBatch::Step ZipBatch::StoreStreamed(Planned& p) {
     }
     if (r.packed >= kLimit32 || r.unpacked >= kLimit32)
         return reporter_.Message(kErrLimit, kLimitText), Step::Abort;
-    // Fill in what is known only now.
-    std::vector<uint8_t> patch;
-    zip::AppendLe16(patch, r.method);
-    if (!out_.PatchAt(at + 8, patch.data(), patch.size())) return WriteFailed();
-    if (p.member.encrypt) {
+    // Fill in what is known only now: the local header is written again
+    // with the same length; a descriptor keeps the CRC and sizes behind.
+    const std::vector<uint8_t> local =
+        descriptor ? LocalBytes(p, r.method, flags, 0, 0, 0, static_cast<uint16_t>(dos),
+                                static_cast<uint16_t>(dos >> 16))
+                   : LocalBytes(p, r.method, flags, r.crc, r.packed, r.unpacked,
+                                static_cast<uint16_t>(dos), static_cast<uint16_t>(dos >> 16));
+    if (!out_.PatchAt(at, local.data(), local.size())) return WriteFailed();
+    if (descriptor) {
         std::vector<uint8_t> d;
         zip::AppendDataDescriptor(d, r.crc, static_cast<uint32_t>(r.packed),
                                   static_cast<uint32_t>(r.unpacked));
         if (!out_.Write(d)) return WriteFailed();
-    } else {
-        patch.clear();
-        zip::AppendLe32(patch, r.crc);
-        zip::AppendLe32(patch, static_cast<uint32_t>(r.packed));
-        zip::AppendLe32(patch, static_cast<uint32_t>(r.unpacked));
-        if (!out_.PatchAt(at + 14, patch.data(), patch.size())) return WriteFailed();
     }
     AddCentral(p, r.method, flags, r.crc, r.packed, r.unpacked, at);
-    uint64_t plainPacked = r.packed - (p.member.encrypt ? zip::kCryptHeaderSize : 0);
+    uint64_t plainPacked = PlainPacked(p.member, r.packed);
     reporter_.Message(kNoError,
                       "  adding: " + p.name +
                           (r.method == zip::kMethodDeflated ? " (deflated " : " (stored ") +

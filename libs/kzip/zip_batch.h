@@ -68,6 +68,10 @@ class ZipBatch {
     Step StoreFolder(Planned& p);
     Step StoreWhole(Planned& p, MemberResult result);
     Step StoreStreamed(Planned& p);
+    // A local header with its name and extra fields.
+    std::vector<uint8_t> LocalBytes(const Planned& p, uint16_t method, uint16_t flags,
+                                    uint32_t crc, uint64_t packed, uint64_t unpacked,
+                                    uint16_t dosTime, uint16_t dosDate) const;
     bool WriteLocal(const Planned& p, uint16_t method, uint16_t flags, uint32_t crc,
                     uint64_t packed, uint64_t unpacked, uint16_t dosTime, uint16_t dosDate,
                     uint64_t& at);

@@ -91,6 +91,7 @@ std::optional<ZipRequest> ReadRequest(const void* block) {
     ReadCommon(b, r);
     r.tempDir = Text(b.TempDirText);
     r.storeLinks = On(b.StoreLinks);
+    r.encryption = b.Encryption;
     if (b.CommentText) r.comment = b.CommentText;
     if (b.SpecCount < 0 || (b.SpecCount > 0 && !b.SpecTable)) return std::nullopt;
     for (int32_t i = 0; i < b.SpecCount; ++i) {

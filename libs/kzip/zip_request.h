@@ -36,6 +36,7 @@ struct ZipRequest {
     bool update = false;
     bool freshen = false;
     bool archiveTime = false;
+    int32_t encryption = KZIP_ENCRYPT_ZIPCRYPTO;  // one of KZipEncryption
     std::string archive;
     std::string tempDir;
     std::optional<std::string> comment;  // a comment to write

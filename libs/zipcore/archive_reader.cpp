@@ -25,6 +25,12 @@ bool MemberEntry::IsSymlink() const {
     return header.hostSystem == kHostUnix && S_ISLNK(header.externalAttributes >> 16);
 }
 
+uint16_t MemberEntry::CompressionMethod() const {
+    if (header.method != kMethodAes) return header.method;
+    const auto aes = FindAesExtra(extra);
+    return aes ? aes->method : kMethodAes;
+}
+
 uint32_t MemberEntry::UnixMode() const {
     if (header.hostSystem != kHostUnix) return 0;
     return header.externalAttributes >> 16;
@@ -260,6 +266,10 @@ bool ArchiveReader::Locate(const MemberEntry& entry, MemberData& out, std::strin
     out.unpackedSize = entry.unpackedSize;
     out.crc = entry.header.crc;
     out.method = entry.header.method;
+    // An AES member's data is compressed with the method its field names;
+    // without a sound field it keeps method 99, which nothing decodes.
+    out.aes = out.method == kMethodAes ? FindAesExtra(entry.extra) : std::nullopt;
+    if (out.aes) out.method = out.aes->method;
     out.flags = entry.header.flags;
     out.dosTime = entry.header.dosTime;
     return true;

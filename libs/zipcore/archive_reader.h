@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,9 @@ struct MemberEntry {
     bool IsDirectory() const;
     bool IsSymlink() const;
     bool IsEncrypted() const { return header.flags & kFlagEncrypted; }
+    // The method the data was compressed with: for an AES member the one
+    // its AES field names (kMethodAes when the field is missing or damaged).
+    uint16_t CompressionMethod() const;
     // Unix permission bits when the archive was made on Unix, else 0.
     uint32_t UnixMode() const;
 };
@@ -40,10 +44,11 @@ struct MemberData {
     uint64_t packedSize = 0;  // bytes of data (encryption header included)
     uint64_t unpackedSize = 0;
     uint32_t crc = 0;
-    uint16_t method = 0;
+    uint16_t method = 0;  // the compression method (for AES, from its field)
     uint16_t flags = 0;
     uint16_t dosTime = 0;
     std::vector<uint8_t> localExtra;
+    std::optional<AesExtra> aes;  // the AES field of an AES-encrypted member
 };
 
 class ArchiveReader {

@@ -48,7 +48,7 @@ DecodeResult Finish(const CountingSink& out, const MemberData& data) {
 }
 
 DecodeResult DecodeStored(const ArchiveReader& reader, const MemberData& data, uint64_t offset,
-                          uint64_t size, ZipCrypto* crypto, CountingSink& out) {
+                          uint64_t size, MemberCipher* crypto, CountingSink& out) {
     if (size != data.unpackedSize)
         return Fail(DecodeStatus::BadData, "stored size and uncompressed size differ");
     std::vector<uint8_t> buf(static_cast<size_t>(std::min<uint64_t>(size, kReadChunk)));
@@ -65,7 +65,7 @@ DecodeResult DecodeStored(const ArchiveReader& reader, const MemberData& data, u
 }
 
 DecodeResult DecodeWhole(const ArchiveReader& reader, const MemberData& data, uint64_t offset,
-                         uint64_t size, ZipCrypto* crypto, CountingSink& out) {
+                         uint64_t size, MemberCipher* crypto, CountingSink& out) {
     std::unique_ptr<uint8_t[]> in(new (std::nothrow) uint8_t[size + 1]);
     std::unique_ptr<uint8_t[]> plain(new (std::nothrow) uint8_t[data.unpackedSize + 1]);
     if (!in || !plain) return Fail(DecodeStatus::BadData, "out of memory");
@@ -81,7 +81,7 @@ DecodeResult DecodeWhole(const ArchiveReader& reader, const MemberData& data, ui
 }
 
 DecodeResult DecodeStreamed(const ArchiveReader& reader, const MemberData& data, uint64_t offset,
-                            uint64_t size, ZipCrypto* crypto, CountingSink& out) {
+                            uint64_t size, MemberCipher* crypto, CountingSink& out) {
     auto inflater = std::make_unique<StreamInflater>(data.unpackedSize);
     std::vector<uint8_t> buf(kReadChunk);
     InflateStatus st = InflateStatus::NeedInput;
@@ -103,7 +103,7 @@ DecodeResult DecodeStreamed(const ArchiveReader& reader, const MemberData& data,
 // never lets more than the stated size (and one byte to notice the excess)
 // come out.
 DecodeResult DecodeWithLibrary(const ArchiveReader& reader, const MemberData& data,
-                               uint64_t offset, uint64_t size, ZipCrypto* crypto,
+                               uint64_t offset, uint64_t size, MemberCipher* crypto,
                                CountingSink& out) {
     std::unique_ptr<MethodDecoder> decoder =
         MakeMethodDecoder(data.method, data.flags, data.unpackedSize);
@@ -184,29 +184,12 @@ std::string MethodName(uint16_t method) {
     return name ? std::string(name) + " (" + number + ")" : number;
 }
 
-std::optional<ZipCrypto> TryPassword(const ArchiveReader& reader, const MemberData& data,
-                                     std::string_view password) {
-    uint8_t header[kCryptHeaderSize];
-    if (data.packedSize < kCryptHeaderSize ||
-        !reader.ReadAt(data.dataOffset, header, sizeof(header)))
-        return std::nullopt;
-    ZipCrypto crypto(password);
-    if (crypto.DecryptHeader(header) != ZipCrypto::CheckByte(data.flags, data.crc, data.dosTime))
-        return std::nullopt;
-    return crypto;
-}
+namespace {
 
-DecodeResult DecodeMember(const ArchiveReader& reader, const MemberData& data, ZipCrypto* crypto,
-                          const ByteSink& sink, size_t wholeBudget) {
-    uint64_t offset = data.dataOffset;
-    uint64_t size = data.packedSize;
-    if (crypto) {
-        if (size < kCryptHeaderSize)
-            return Fail(DecodeStatus::BadData, "encryption header missing");
-        offset += kCryptHeaderSize;
-        size -= kCryptHeaderSize;
-    }
-    CountingSink out{sink};
+// The data between the encryption's header and trailer, decoded by method.
+DecodeResult DecodeData(const ArchiveReader& reader, const MemberData& data, uint64_t offset,
+                        uint64_t size, MemberCipher* crypto, CountingSink& out,
+                        size_t wholeBudget) {
     switch (data.method) {
         case kMethodStored:
             return DecodeStored(reader, data, offset, size, crypto, out);
@@ -222,6 +205,40 @@ DecodeResult DecodeMember(const ArchiveReader& reader, const MemberData& data, Z
                 return DecodeWithLibrary(reader, data, offset, size, crypto, out);
             return Fail(DecodeStatus::Unsupported,
                         "compression method " + MethodName(data.method) + " is not supported");
+    }
+}
+
+}  // namespace
+
+DecodeResult DecodeMember(const ArchiveReader& reader, const MemberData& data, MemberCipher* crypto,
+                          const ByteSink& sink, size_t wholeBudget) {
+    uint64_t offset = data.dataOffset;
+    uint64_t size = data.packedSize;
+    if (data.aes && !(crypto && crypto->aes()))
+        return Fail(DecodeStatus::BadData, "AES-encrypted data cannot be read without its password");
+    if (crypto) {
+        const size_t around = crypto->headerSize() + crypto->trailerSize();
+        if (size < around) return Fail(DecodeStatus::BadData, "encryption header missing");
+        offset += crypto->headerSize();
+        size -= around;
+    }
+    CountingSink out{sink};
+    DecodeResult r = DecodeData(reader, data, offset, size, crypto, out, wholeBudget);
+    if (!crypto || !crypto->aes()) return r;
+    switch (r.status) {
+        case DecodeStatus::Ok:
+        case DecodeStatus::CrcMismatch:
+        case DecodeStatus::BadData:
+            if (!crypto->Authenticate(reader, offset, size))
+                return Fail(DecodeStatus::BadData,
+                            "the authentication code does not match: the data is damaged or "
+                            "altered, or the password is wrong");
+            // AE-2 stores no CRC: the code vouches for the data.
+            if (r.status == DecodeStatus::CrcMismatch && !crypto->crcStored())
+                r.status = DecodeStatus::Ok;
+            return r;
+        default:
+            return r;
     }
 }
 

@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "archive_reader.h"
-#include "zip_crypto.h"
+#include "member_cipher.h"
 
 namespace kelp::zip {
 
@@ -45,13 +45,10 @@ bool MethodDecodable(uint16_t method);
 // A compression method as messages name it: "bzip2 (method 12)".
 std::string MethodName(uint16_t method);
 
-// The keys for an encrypted member when the password passes the check
-// byte of its encryption header.
-std::optional<ZipCrypto> TryPassword(const ArchiveReader& reader, const MemberData& data,
-                                     std::string_view password);
-
 // crypto: the keys from TryPassword for an encrypted member, else null.
-DecodeResult DecodeMember(const ArchiveReader& reader, const MemberData& data, ZipCrypto* crypto,
+// An AES member is good only when its authentication code matches, checked
+// after the last byte went to the sink.
+DecodeResult DecodeMember(const ArchiveReader& reader, const MemberData& data, MemberCipher* crypto,
                           const ByteSink& sink, size_t wholeBudget = kWholeMemberBudget);
 
 }  // namespace kelp::zip

@@ -180,4 +180,14 @@ void AppendUnixModTime(std::vector<uint8_t>& out, int64_t mtime) {
     AppendLe32(out, static_cast<uint32_t>(static_cast<int32_t>(t)));
 }
 
+void AppendAesExtra(std::vector<uint8_t>& out, const AesExtra& aes) {
+    AppendLe16(out, kExtraAes);
+    AppendLe16(out, 7);
+    AppendLe16(out, aes.version);
+    out.push_back('A');
+    out.push_back('E');
+    out.push_back(aes.strength);
+    AppendLe16(out, aes.method);
+}
+
 }  // namespace kelp::zip

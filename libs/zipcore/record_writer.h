@@ -48,4 +48,7 @@ std::vector<uint8_t> PutLocalSizes(LocalHeader& header, std::span<const uint8_t>
 // time only, as both headers hold it.
 void AppendUnixModTime(std::vector<uint8_t>& out, int64_t mtime);
 
+// The AES field (0x9901), kAesExtraSize bytes, as both headers hold it.
+void AppendAesExtra(std::vector<uint8_t>& out, const AesExtra& aes);
+
 }  // namespace kelp::zip

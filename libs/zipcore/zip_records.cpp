@@ -241,6 +241,17 @@ std::optional<int64_t> FindUnixModTime(std::span<const uint8_t> extra) {
     return static_cast<int32_t>(ReadLe32(field->data() + 1));
 }
 
+std::optional<AesExtra> FindAesExtra(std::span<const uint8_t> extra) {
+    const auto field = FindExtraField(extra, kExtraAes);
+    if (!field || field->size() < 7) return std::nullopt;
+    const uint8_t* p = field->data();
+    AesExtra aes{ReadLe16(p), p[4], ReadLe16(p + 5)};
+    if ((aes.version != 1 && aes.version != 2) || p[2] != 'A' || p[3] != 'E' ||
+        aes.strength < 1 || aes.strength > 3)
+        return std::nullopt;
+    return aes;
+}
+
 std::optional<UnixOwner> FindUnixOwner(std::span<const uint8_t> extra) {
     // Version 1: a version byte, then the uid and the gid, each behind a
     // byte giving its size (up to 4 bytes are read).

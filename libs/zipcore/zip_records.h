@@ -36,6 +36,8 @@ constexpr uint16_t kFlagUtf8 = 0x0800;
 
 constexpr uint16_t kMethodStored = 0;
 constexpr uint16_t kMethodDeflated = 8;
+// AES-encrypted data; the method it was compressed with is in its AES field.
+constexpr uint16_t kMethodAes = 99;
 
 constexpr uint8_t kHostUnix = 3;
 
@@ -49,6 +51,7 @@ constexpr uint16_t kExtraUnixTime = 0x5455;     // extended timestamp
 constexpr uint16_t kExtraUnixOwner = 0x7875;    // Unix uid and gid
 constexpr uint16_t kExtraUnicodePath = 0x7075;  // UTF-8 name and the CRC of the header name
 constexpr uint16_t kExtraUnicodeComment = 0x6375;
+constexpr uint16_t kExtraAes = 0x9901;
 
 struct LocalHeader {
     uint16_t versionNeeded = 0;
@@ -211,6 +214,20 @@ std::optional<size_t> FindEocd(std::span<const uint8_t> tail);
 // The modification time of an extended-timestamp extra field (0x5455),
 // seconds since the epoch, when the extra field carries one.
 std::optional<int64_t> FindUnixModTime(std::span<const uint8_t> extra);
+
+// The AES field (0x9901) of an AES-encrypted member: its format version
+// (1: the CRC is stored and checked, 2: the CRC is 0 and only the
+// authentication code counts), key strength (1: 128, 2: 192, 3: 256 bits)
+// and the compression method of the data.
+struct AesExtra {
+    uint16_t version = 2;
+    uint8_t strength = 3;
+    uint16_t method = 0;
+};
+constexpr size_t kAesExtraSize = 4 + 7;  // field header and data
+// The field when it is whole, its vendor is "AE", its version 1 or 2 and
+// its strength 1 to 3.
+std::optional<AesExtra> FindAesExtra(std::span<const uint8_t> extra);
 
 // The owner of a Unix uid/gid extra field (0x7875, version 1).
 struct UnixOwner {

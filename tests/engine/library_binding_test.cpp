@@ -147,6 +147,25 @@ TEST_F(LibraryBinding, LibrariesBefore160AreNotGivenAnotherTargetFolder) {
     EXPECT_TRUE(logged.empty());
 }
 
+TEST_F(LibraryBinding, AesEncryptionNeedsALibraryOf170) {
+    zip.AddEncryption = engine::aeAES256;
+    EXPECT_EQ(zip.FillZipParams("/x/a.zip", 170)->Current().Encryption, KZIP_ENCRYPT_AES256);
+    EXPECT_EQ(zip.FillZipParams("/x/a.zip", 160)->Current().Encryption, KZIP_ENCRYPT_ZIPCRYPTO);
+    // An older library would encrypt the traditional way: the add is refused.
+    fixtures::WriteFile(dir / "x.txt", "x");
+    zip.setDLLDirectory(std::string(KELP_LIB_DIR) + "/recording152");
+    zip.setZipFileName(dir / "a.zip");
+    zip.Password = "pw";
+    zip.AddOptions = {engine::AddEncrypt};
+    zip.FSpecArgs = {dir / "x.txt"};
+    zip.Add();
+    EXPECT_FALSE(std::filesystem::exists(dir / "record"));
+    EXPECT_EQ(logged, std::vector<std::string>{"Error - your KZIP.DLL can not encrypt with AES-256, "
+                                               "please update to version >= 1.70"});
+    EXPECT_EQ(zip.SuccessCount(), 0);
+    EXPECT_FALSE(zip.ZipLibBusy());
+}
+
 TEST_F(LibraryBinding, OldUnzipBlockAndTheUnattendedFillerPassword) {
     zip.ExtrOptions = {engine::ExtrTest};
     zip.Unattended = true;

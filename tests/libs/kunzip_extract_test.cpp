@@ -297,15 +297,18 @@ std::string PasswordFailingTheCheck(const std::string& archive) {
     }
 }
 
-TEST(KUnzipPassword, AsksAtMostPasswordTriesAndRemembersTheRightOne) {
+// Traditional and AES encryption go through the same password flow.
+class KUnzipPassword : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(KUnzipPassword, AsksAtMostPasswordTriesAndRemembersTheRightOne) {
     TempFolder tmp;
     harness::WriteFile(tmp / "src/one.txt", "first secret\n");
     harness::WriteFile(tmp / "src/two.txt", "second secret\n");
-    ASSERT_EQ(Shell("cd " + Quote(tmp / "src") + " && zip -q -P s3cret ../e.zip one.txt two.txt"),
+    ASSERT_EQ(Shell("cd " + Quote(tmp / "src") + " && " + GetParam() + " ../e.zip one.txt two.txt"),
               0);
     fs::create_directories(tmp / "out");
-    // A wrong password passes a member's one-byte check now and then (the
-    // encryption header is random): take one that fails it for both.
+    // A wrong password passes a member's check now and then (the encryption
+    // header is random): take one that fails it for both.
     const std::string wrongPassword = PasswordFailingTheCheck(tmp / "e.zip");
 
     // Wrong answers: asked exactly PasswordTries times per member; nothing written.
@@ -346,6 +349,10 @@ TEST(KUnzipPassword, AsksAtMostPasswordTriesAndRemembersTheRightOne) {
     EXPECT_EQ(none.Run(), 0);
     EXPECT_TRUE(none.Actions(KCB_PASSWORD).empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Encryptions, KUnzipPassword,
+                         ::testing::Values("zip -q -P s3cret",
+                                           "7z a -tzip -mem=AES256 -ps3cret >/dev/null"));
 
 TEST(KUnzipPrefix, ReadsArchivesBehindAProgramWithOrWithoutAdjustedOffsets) {
     TempFolder tmp;

@@ -1,0 +1,293 @@
+// AES-encrypted archives: 7z's AE-2 archives of every key strength, AE-1
+// archives built here, damaged and wrongly unlocked members, and the
+// AES-256 archives kelpzip writes, checked by 7z.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <filesystem>
+#include <set>
+
+#include "aes_crypto.h"
+#include "archive_reader.h"
+#include "crc32.h"
+#include "record_writer.h"
+#include "tests/fixtures/run_command.h"
+#include "tests/fixtures/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using fixtures::Quote;
+using fixtures::RunShell;
+
+const char* const kPassword = "Kelp pass 1";
+
+class Aes : public ::testing::Test {
+protected:
+    Aes() {
+        // Compressible text (deflated), random bytes (stored), an empty file
+        // and one shorter than the encryption's own additions.
+        std::string text;
+        for (int i = 0; i < 30000; ++i) text += "line " + std::to_string(i) + "\n";
+        fixtures::WriteFile(dir / "src/text.txt", text);
+        fixtures::WriteFile(dir / "src/empty.txt", "");
+        fixtures::WriteFile(dir / "src/sub/tiny.txt", "hi");
+        RunShell("head -c 150000 /dev/urandom > " + Quote(dir / "src/random.bin"));
+    }
+
+    fixtures::CommandResult Kelp(const std::string& args) {
+        return RunShell("cd " + Quote(dir.path()) + " && " + Quote(fixtures::KelpProgram("kelpzip")) +
+                        " " + args);
+    }
+
+    void Shell(const std::string& command) {
+        auto r = RunShell("cd " + Quote(dir.path()) + " && " + command);
+        ASSERT_EQ(r.exitCode, 0) << command << "\n" << r.out << r.err;
+    }
+
+    // Every file below src/ and below `out` holds the same bytes.
+    void ExpectSameFiles(const std::string& out) {
+        size_t files = 0;
+        for (const auto& e : fs::recursive_directory_iterator(dir / "src")) {
+            if (!e.is_regular_file()) continue;
+            const fs::path copy = dir / out / fs::relative(e.path(), dir / "src");
+            ASSERT_TRUE(fs::exists(copy)) << copy;
+            EXPECT_EQ(fixtures::ReadFile(copy), fixtures::ReadFile(e.path())) << copy;
+            ++files;
+        }
+        EXPECT_GT(files, 0u);
+    }
+
+    static size_t RegularFiles(const fs::path& root) {
+        size_t n = 0;
+        if (!fs::exists(root)) return 0;
+        for (const auto& e : fs::recursive_directory_iterator(root)) n += e.is_regular_file();
+        return n;
+    }
+
+    // Where a member's encrypted data starts in the archive.
+    kelp::zip::MemberData Locate(const std::string& archive, const std::string& name) {
+        kelp::zip::ArchiveReader reader;
+        std::string error;
+        kelp::zip::MemberData data;
+        EXPECT_TRUE(reader.Open(dir / archive, error)) << error;
+        for (const auto& e : reader.entries())
+            if (e.name == name) {
+                EXPECT_TRUE(reader.Locate(e, data, error)) << error;
+            }
+        return data;
+    }
+
+    void FlipByte(const std::string& archive, uint64_t at) {
+        std::string bytes = fixtures::ReadFile(dir / archive);
+        ASSERT_LT(at, bytes.size());
+        bytes[at] ^= 0x55;
+        fixtures::WriteFile(dir / archive, bytes);
+    }
+
+    fixtures::TempDir dir;
+};
+
+TEST_F(Aes, SevenZipArchivesOfEveryStrengthTestAndExtractExactly) {
+    for (const char* strength : {"AES128", "AES192", "AES256"}) {
+        SCOPED_TRACE(strength);
+        const std::string archive = std::string(strength) + ".zip";
+        Shell("cd src && 7z a -tzip -mem=" + std::string(strength) + " -p" + Quote(kPassword) +
+              " ../" + archive + " . >/dev/null");
+        // The archive holds AES members over both stored and deflated data.
+        kelp::zip::ArchiveReader reader;
+        std::string error;
+        ASSERT_TRUE(reader.Open(dir / archive, error)) << error;
+        std::set<uint16_t> methods;
+        for (const auto& e : reader.entries()) {
+            if (e.IsDirectory()) continue;
+            EXPECT_EQ(e.header.method, kelp::zip::kMethodAes) << e.name;
+            methods.insert(e.CompressionMethod());
+        }
+        EXPECT_EQ(methods, (std::set<uint16_t>{kelp::zip::kMethodStored, kelp::zip::kMethodDeflated}));
+
+        auto test = Kelp("test " + archive + " -p " + Quote(kPassword));
+        EXPECT_EQ(test.exitCode, 0) << test.out << test.err;
+        auto extract = Kelp("extract " + archive + " -d out_" + archive + " -p " + Quote(kPassword));
+        ASSERT_EQ(extract.exitCode, 0) << extract.out << extract.err;
+        ExpectSameFiles("out_" + archive);
+    }
+}
+
+TEST_F(Aes, WrongPasswordFailsAndWritesNothing) {
+    Shell("cd src && 7z a -tzip -mem=AES256 -p" + Quote(kPassword) + " ../a.zip . >/dev/null");
+    auto test = Kelp("test a.zip -p wrong");
+    EXPECT_NE(test.exitCode, 0);
+    EXPECT_NE(test.out.find("no valid password"), std::string::npos) << test.out;
+    auto extract = Kelp("extract a.zip -d out -p wrong");
+    EXPECT_NE(extract.exitCode, 0);
+    EXPECT_EQ(RegularFiles(dir / "out"), 0u);
+}
+
+TEST_F(Aes, AlteredDataFailsAuthenticationAndWritesNothing) {
+    Shell("cd src && 7z a -tzip -mem=AES256 -p" + Quote(kPassword) + " ../a.zip . >/dev/null");
+    // One byte changed in the stored member's data, one in the deflated
+    // member's authentication code: neither may pass or reach the disk.
+    const auto stored = Locate("a.zip", "random.bin");
+    const auto deflated = Locate("a.zip", "text.txt");
+    ASSERT_EQ(stored.method, kelp::zip::kMethodStored);
+    ASSERT_EQ(deflated.method, kelp::zip::kMethodDeflated);
+    FlipByte("a.zip", stored.dataOffset + 18 + 1000);
+    FlipByte("a.zip", deflated.dataOffset + deflated.packedSize - 3);
+
+    auto test = Kelp("test a.zip -p " + Quote(kPassword));
+    EXPECT_NE(test.exitCode, 0);
+    auto extract = Kelp("extract a.zip -d out -p " + Quote(kPassword));
+    EXPECT_NE(extract.exitCode, 0);
+    for (const auto* r : {&test, &extract}) {
+        for (const char* name : {"random.bin:", "text.txt:"}) {
+            const size_t at = r->out.find(std::string("Error found in ") + name);
+            ASSERT_NE(at, std::string::npos) << r->out;
+            EXPECT_NE(r->out.find("authentication code does not match", at), std::string::npos)
+                << r->out;
+        }
+    }
+    EXPECT_FALSE(fs::exists(dir / "out/random.bin"));
+    EXPECT_FALSE(fs::exists(dir / "out/text.txt"));
+    // The members left alone still come out.
+    EXPECT_EQ(fixtures::ReadFile(dir / "out/sub/tiny.txt"), "hi");
+}
+
+TEST_F(Aes, KelpWrittenAes256PassesSevenZipAndRoundTrips) {
+    // Files past the in-memory budget take the streamed path; random ones
+    // are first deflated, then stored again with fresh keys.
+    RunShell("seq 1 3000000 > " + Quote(dir / "src/big.txt"));
+    RunShell("head -c 17000000 /dev/urandom > " + Quote(dir / "src/big.bin"));
+    auto add = Kelp("add k.zip -r -e aes256 -p " + Quote(kPassword) + " src");
+    ASSERT_EQ(add.exitCode, 0) << add.out << add.err;
+    Shell("7z t -p" + Quote(kPassword) + " k.zip >/dev/null");
+
+    kelp::zip::ArchiveReader reader;
+    std::string error;
+    ASSERT_TRUE(reader.Open(dir / "k.zip", error)) << error;
+    std::set<uint16_t> methods;
+    for (const auto& e : reader.entries()) {
+        if (e.IsDirectory()) continue;
+        const auto aes = kelp::zip::FindAesExtra(e.extra);
+        ASSERT_TRUE(aes) << e.name;
+        EXPECT_EQ(aes->version, 2);
+        EXPECT_EQ(aes->strength, kelp::zip::kAesStrength256);
+        EXPECT_EQ(e.header.crc, 0u) << e.name;
+        methods.insert(aes->method);
+    }
+    EXPECT_EQ(methods, (std::set<uint16_t>{kelp::zip::kMethodStored, kelp::zip::kMethodDeflated}));
+
+    auto extract = Kelp("extract k.zip -p " + Quote(kPassword) + " -d out");
+    ASSERT_EQ(extract.exitCode, 0) << extract.out << extract.err;
+    fs::rename(dir / "out/src", dir / "out_k");
+    ExpectSameFiles("out_k");
+    Shell("7z x -p" + Quote(kPassword) + " -o7 k.zip >/dev/null");
+    ExpectSameFiles("7/src");
+}
+
+TEST_F(Aes, EncryptionChoiceNeedsAKnownNameAndAPassword) {
+    auto unknown = Kelp("add k.zip -e aes512 -p pw src");
+    EXPECT_EQ(unknown.exitCode, 2) << unknown.out << unknown.err;  // a usage error
+    EXPECT_NE(unknown.err.find("-e needs zipcrypto or aes256"), std::string::npos);
+    auto noPassword = Kelp("add k.zip -e aes256 src");
+    EXPECT_EQ(noPassword.exitCode, 2) << noPassword.out << noPassword.err;
+    EXPECT_NE(noPassword.err.find("-e needs a password"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "k.zip"));
+}
+
+// An AE-1 archive written here through the record codec: AE-1 stores the
+// CRC and a reader checks it as well as the authentication code.
+std::string BuildAe1(const std::vector<std::pair<std::string, std::string>>& members,
+                     uint16_t version, bool wrongCrc) {
+    using namespace kelp::zip;
+    std::vector<uint8_t> out, central;
+    uint16_t count = 0;
+    for (const auto& [name, plain] : members) {
+        // Deflated raw with zlib.
+        std::vector<uint8_t> packed(compressBound(plain.size()) + 64);
+        z_stream z{};
+        deflateInit2(&z, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(plain.data()));
+        z.avail_in = static_cast<uInt>(plain.size());
+        z.next_out = packed.data();
+        z.avail_out = static_cast<uInt>(packed.size());
+        deflate(&z, Z_FINISH);
+        packed.resize(z.total_out);
+        deflateEnd(&z);
+
+        const uint8_t strength = 1;  // 128-bit keys
+        std::vector<uint8_t> salt(AesSaltLength(strength));
+        SecureRandomBytes(salt);
+        auto keys = AesCrypto::Derive(kPassword, salt, strength);
+        keys->Encrypt(packed.data(), packed.size());
+        std::vector<uint8_t> data = salt;
+        const auto verifier = keys->verifier();
+        data.insert(data.end(), verifier.begin(), verifier.end());
+        data.insert(data.end(), packed.begin(), packed.end());
+        const auto mac = keys->Mac();
+        data.insert(data.end(), mac->begin(), mac->end());
+
+        std::vector<uint8_t> extra;
+        AppendAesExtra(extra, {version, strength, kMethodDeflated});
+        uint32_t crc = Crc32(0, plain.data(), plain.size()) ^ (wrongCrc ? 1u : 0u);
+        LocalHeader lh;
+        lh.versionNeeded = 51;
+        lh.flags = kFlagEncrypted;
+        lh.method = kMethodAes;
+        lh.crc = crc;
+        lh.packedSize = static_cast<uint32_t>(data.size());
+        lh.unpackedSize = static_cast<uint32_t>(plain.size());
+        lh.nameLength = static_cast<uint16_t>(name.size());
+        lh.extraLength = static_cast<uint16_t>(extra.size());
+        CentralHeader ch;
+        ch.versionMadeBy = 20;
+        ch.versionNeeded = 51;
+        ch.flags = lh.flags;
+        ch.method = lh.method;
+        ch.crc = crc;
+        ch.packedSize = lh.packedSize;
+        ch.unpackedSize = lh.unpackedSize;
+        ch.nameLength = lh.nameLength;
+        ch.extraLength = lh.extraLength;
+        ch.localHeaderOffset = static_cast<uint32_t>(out.size());
+        AppendLocalHeader(out, lh);
+        AppendBytes(out, name);
+        AppendBytes(out, std::span<const uint8_t>(extra));
+        AppendBytes(out, std::span<const uint8_t>(data));
+        AppendCentralHeader(central, ch);
+        AppendBytes(central, name);
+        AppendBytes(central, std::span<const uint8_t>(extra));
+        ++count;
+    }
+    Eocd end;
+    end.entriesOnDisk = end.totalEntries = count;
+    end.centralSize = static_cast<uint32_t>(central.size());
+    end.centralOffset = static_cast<uint32_t>(out.size());
+    out.insert(out.end(), central.begin(), central.end());
+    AppendEocd(out, end);
+    return std::string(out.begin(), out.end());
+}
+
+TEST_F(Aes, Ae1ChecksTheCrcAndAe2TrustsTheCodeAlone) {
+    const std::vector<std::pair<std::string, std::string>> members = {
+        {"text.txt", fixtures::ReadFile(dir / "src/text.txt")},
+        {"random.bin", fixtures::ReadFile(dir / "src/random.bin")}};
+    fixtures::WriteFile(dir / "ae1.zip", BuildAe1(members, 1, false));
+    Shell("7z t -p" + Quote(kPassword) + " ae1.zip >/dev/null");
+    auto extract = Kelp("extract ae1.zip -d out -p " + Quote(kPassword));
+    ASSERT_EQ(extract.exitCode, 0) << extract.out << extract.err;
+    EXPECT_EQ(fixtures::ReadFile(dir / "out/text.txt"), members[0].second);
+    EXPECT_EQ(fixtures::ReadFile(dir / "out/random.bin"), members[1].second);
+
+    // A CRC that does not match the data: an error with AE-1, while AE-2
+    // stores no CRC to check and the code vouches for the data.
+    fixtures::WriteFile(dir / "ae1_bad.zip", BuildAe1(members, 1, true));
+    auto bad = Kelp("test ae1_bad.zip -p " + Quote(kPassword));
+    EXPECT_NE(bad.exitCode, 0);
+    EXPECT_NE(bad.out.find("CRC error"), std::string::npos) << bad.out;
+    fixtures::WriteFile(dir / "ae2_any.zip", BuildAe1(members, 2, true));
+    auto ae2 = Kelp("test ae2_any.zip -p " + Quote(kPassword));
+    EXPECT_EQ(ae2.exitCode, 0) << ae2.out;
+}
+
+}  // namespace
