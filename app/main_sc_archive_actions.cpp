@@ -112,6 +112,8 @@ void Main_sc::AskAddPassword(const std::string& prompt, bool clearOnCancel) {
 bool Main_sc::RunAdd(const QString& archive) {
     haltButton->show();
     bool ran = true;
+    // The cipher chosen on the options dialog, for members given a password.
+    engine.AddEncryption = Settings.AesAdd ? engine::aeAES256 : engine::aeZipCrypto;
     try {
         engine.Add();
     } catch (...) {

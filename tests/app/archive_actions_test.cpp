@@ -392,6 +392,20 @@ TEST_F(ArchiveActionsTest, AddWithAPasswordEncryptsTheNewMembers) {
     // The password and the encryption do not carry over to the next add.
     EXPECT_TRUE(w.engine.Password.empty());
     EXPECT_FALSE(w.engine.AddOptions.Has(engine::AddEncrypt));
+
+    // With AES-256 chosen on the options dialog the next member is AES
+    // encrypted (method 99), and 7z opens it with the password.
+    w.Settings.AesAdd = true;
+    boxes.dialogs = {AddFiles({Q(src) + "/sub/deep.txt"}, false, true)};
+    boxes.buttons = {QMessageBox::Yes};
+    boxes.passwords = {"s3cret"};
+    ClickPanel(w, 0, 3);
+    const auto methods = fixtures::RunShell(
+        "python3 -c 'import zipfile,sys; print(*[i.filename + \"=\" + str(i.compress_type) for i in "
+        "zipfile.ZipFile(sys.argv[1]).infolist()])' " + fixtures::Quote(a));
+    EXPECT_NE(methods.out.find("deep.txt=99"), std::string::npos) << methods.out;
+    EXPECT_EQ(methods.out.find("top.txt=99"), std::string::npos) << methods.out;
+    EXPECT_EQ(fixtures::RunShell("7z t -ps3cret " + fixtures::Quote(a)).exitCode, 0);
 }
 
 TEST_F(ArchiveActionsTest, AddDroppedFilesGoesToThePickedArchiveWithSubFolders) {
