@@ -66,9 +66,14 @@ void ZipEngine::Add() {
     if (loadedHere) LoadZipLib();
     if (!ZipLibLoaded()) return;
 
+    const int version = ZipLibVersion();
+    // An older library would deflate in place of the method asked for.
+    if (AddMethod != AddMethodDeflate && version < KELP_V170) {
+        if (loadedHere) UnloadZipLib();
+        return ShowEngineMessage(MsgId::AddMethodUnsupported);
+    }
     zipLibBusy_ = true;
     CancelRequested = false;
-    const int version = ZipLibVersion();
     try {
         auto block = FillZipParams(std::filesystem::absolute(archive, ec).string(), version);
         block->SetEndMarker();

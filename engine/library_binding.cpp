@@ -180,6 +180,18 @@ std::string ZipEngine::StoreSuffixList() const {
     return list;
 }
 
+static int32_t LibraryMethod(AddMethodEnum method) {
+    switch (method) {
+        case AddMethodStore: return KZIP_METHOD_STORE;
+        case AddMethodBzip2: return KZIP_METHOD_BZIP2;
+        case AddMethodLzma: return KZIP_METHOD_LZMA;
+        case AddMethodXz: return KZIP_METHOD_XZ;
+        case AddMethodZstd: return KZIP_METHOD_ZSTD;
+        case AddMethodDeflate: break;
+    }
+    return KZIP_METHOD_DEFAULT;
+}
+
 std::unique_ptr<ZipParamBlock> ZipEngine::FillZipParams(const std::string& archiveName,
                                                         int version) {
     auto block = std::make_unique<ZipParamBlock>(version);
@@ -215,6 +227,7 @@ std::unique_ptr<ZipParamBlock> ZipEngine::FillZipParams(const std::string& archi
             block->SetExcludes(FSpecArgsExcl);
             b.StoreLinks = Bool32(AddOptions.Has(AddStoreLinks));
         }
+        if (version >= KELP_V170) b.Method = LibraryMethod(AddMethod);
     }
     block->SetAddSpecs(FSpecArgs, FSpecSources);
     return block;

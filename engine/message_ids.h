@@ -43,6 +43,7 @@ enum Id : int {
     UnattendedNeedsPassword = 10302,
     SpannedFreshenUpdate = 10303,
     AutoSfxFailed = 10304,
+    AddMethodUnsupported = 10305,
     NoFilesToDelete = 10401,
 
     // Extracting.

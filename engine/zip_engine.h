@@ -36,6 +36,12 @@ enum AddOptsEnum {
 };
 using AddOpts = OptionSet<AddOptsEnum>;
 
+// Compression method of added members. All but AddMethodDeflate need a
+// compression library of version 170 or higher; a level of 0 still stores.
+enum AddMethodEnum {
+    AddMethodDeflate, AddMethodStore, AddMethodBzip2, AddMethodLzma, AddMethodXz, AddMethodZstd
+};
+
 enum ExtrOptsEnum { ExtrDirNames, ExtrOverWrite, ExtrFreshen, ExtrUpdate, ExtrTest };
 using ExtrOpts = OptionSet<ExtrOptsEnum>;
 
@@ -78,6 +84,7 @@ public:
     bool Verbose = false;
     bool Trace = false;  // also switches the libraries' verbose output on
     int AddCompLevel = 9;
+    AddMethodEnum AddMethod = AddMethodDeflate;
     AddOpts AddOptions;
     std::string ExtrBaseDir;
     ExtrOpts ExtrOptions;

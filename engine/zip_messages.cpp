@@ -48,6 +48,8 @@ constexpr MessageEntry kMessages[] = {
     {MsgId::UnattendedNeedsPassword, "Unattended action not possible without a password"},
     {MsgId::SpannedFreshenUpdate, "AddFreshen or AddUpdate not possible on a spanned archive"},
     {MsgId::AutoSfxFailed, "Error %.1d occurred during Auto SFX creation."},
+    {MsgId::AddMethodUnsupported,
+     "Error - your KZIP.DLL can only deflate or store, please update to version >= 1.70"},
     {MsgId::NoFilesToDelete, "Error - no files selected for deletion"},
     {MsgId::ExtractAbort, "Fatal Error in KUNZIP.DLL: abort exception"},
     {MsgId::UnattendedExtractWarning,

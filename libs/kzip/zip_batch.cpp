@@ -13,6 +13,7 @@
 
 #include "dos_time.h"
 #include "member_names.h"
+#include "method_encoders.h"
 #include "platform/atomic_file.h"
 #include "record_writer.h"
 #include "wildcard.h"
@@ -33,6 +34,15 @@ constexpr size_t kCopyChunk = 1u << 20;
 constexpr uint8_t kVersionMadeBy = 30;  // 3.0
 constexpr uint16_t kVersionStore = 10;
 constexpr uint16_t kVersionDeflate = 20;
+
+// The version needed to extract: 1.0 for a plain stored file, 2.0 for
+// folders, encrypted and deflated members, more for the newer methods.
+uint16_t VersionNeeded(uint16_t method, uint16_t flags, bool isDir) {
+    const uint16_t base = method == zip::kMethodStored && !(flags & zip::kFlagEncrypted) && !isDir
+                              ? kVersionStore
+                              : kVersionDeflate;
+    return std::max(base, MethodVersionNeeded(method));
+}
 
 const char* const kLimitText =
     "  error: the archive would need ZIP64 records (4 GiB or 65535 members), which are not "
@@ -195,6 +205,7 @@ bool ZipBatch::PlanAdditions(std::vector<SourceItem> sources) {
         p.member.size = s.size;
         p.member.link = S_ISLNK(s.mode);
         p.member.level = request_.level;
+        p.member.method = request_.method;
         for (const std::string& suffix : request_.storeSuffixes)
             if (HasSuffix(stored, suffix)) p.member.level = 0;
         if (request_.specs[s.spec].encrypt && !s.isDir) {
@@ -388,10 +399,7 @@ bool ZipBatch::WriteLocal(const Planned& p, uint16_t method, uint16_t flags, uin
                           uint64_t& at) {
     at = out_.offset();
     zip::LocalHeader h;
-    h.versionNeeded =
-        method == zip::kMethodStored && !(flags & zip::kFlagEncrypted) && !p.source.isDir
-            ? kVersionStore
-            : kVersionDeflate;
+    h.versionNeeded = VersionNeeded(method, flags, p.source.isDir);
     h.flags = flags;
     h.method = method;
     h.dosTime = dosTime;
@@ -414,10 +422,7 @@ void ZipBatch::AddCentral(const Planned& p, uint16_t method, uint16_t flags, uin
     Central c;
     c.header.versionMadeBy = kVersionMadeBy;
     c.header.hostSystem = zip::kHostUnix;
-    c.header.versionNeeded =
-        method == zip::kMethodStored && !(flags & zip::kFlagEncrypted) && !p.source.isDir
-            ? kVersionStore
-            : kVersionDeflate;
+    c.header.versionNeeded = VersionNeeded(method, flags, p.source.isDir);
     c.header.flags = flags;
     c.header.method = method;
     c.header.dosTime = static_cast<uint16_t>(dos);
@@ -461,8 +466,8 @@ ZipBatch::Step ZipBatch::StoreWhole(Planned& p, MemberResult r) {
     reporter_.FileStart(p.name, static_cast<int64_t>(r.unpacked));
     if (reporter_.cancelled()) return Cancelled();
     uint32_t dos = zip::UnixToDosTime(p.source.mtime);
-    uint16_t flags =
-        (NeedsUtf8Flag(p.name) ? zip::kFlagUtf8 : 0) | (p.member.encrypt ? zip::kFlagEncrypted : 0);
+    uint16_t flags = (NeedsUtf8Flag(p.name) ? zip::kFlagUtf8 : 0) |
+                     (p.member.encrypt ? zip::kFlagEncrypted : 0) | MethodFlags(r.method);
     uint64_t at;
     if (out_.offset() >= kLimit32) return reporter_.Message(kErrLimit, kLimitText), Step::Abort;
     if (!WriteLocal(p, r.method, flags, r.crc, r.packed, r.unpacked, static_cast<uint16_t>(dos),
@@ -473,7 +478,7 @@ ZipBatch::Step ZipBatch::StoreWhole(Planned& p, MemberResult r) {
     uint64_t plainPacked = r.packed - (p.member.encrypt ? zip::kCryptHeaderSize : 0);
     reporter_.Message(kNoError,
                       "  adding: " + p.name +
-                          (r.method == zip::kMethodDeflated ? " (deflated " : " (stored ") +
+                          " (" + MethodWord(r.method) + " " +
                           std::to_string(Percent(plainPacked, r.unpacked)) + "%)");
     if (r.changed) Warn(kErrSource, "  warning: " + p.source.path + " changed while it was read");
     reporter_.BytesDone(static_cast<int64_t>(r.unpacked));
@@ -511,10 +516,14 @@ ZipBatch::Step ZipBatch::StoreStreamed(Planned& p) {
     }
     if (r.packed >= kLimit32 || r.unpacked >= kLimit32)
         return reporter_.Message(kErrLimit, kLimitText), Step::Abort;
-    // Fill in what is known only now.
+    // Fill in what is known only now: the method, and the version and
+    // flags it asks for.
+    flags |= MethodFlags(r.method);
     std::vector<uint8_t> patch;
+    zip::AppendLe16(patch, VersionNeeded(r.method, flags, false));
+    zip::AppendLe16(patch, flags);
     zip::AppendLe16(patch, r.method);
-    if (!out_.PatchAt(at + 8, patch.data(), patch.size())) return WriteFailed();
+    if (!out_.PatchAt(at + 4, patch.data(), patch.size())) return WriteFailed();
     if (p.member.encrypt) {
         std::vector<uint8_t> d;
         zip::AppendDataDescriptor(d, r.crc, static_cast<uint32_t>(r.packed),
@@ -531,7 +540,7 @@ ZipBatch::Step ZipBatch::StoreStreamed(Planned& p) {
     uint64_t plainPacked = r.packed - (p.member.encrypt ? zip::kCryptHeaderSize : 0);
     reporter_.Message(kNoError,
                       "  adding: " + p.name +
-                          (r.method == zip::kMethodDeflated ? " (deflated " : " (stored ") +
+                          " (" + MethodWord(r.method) + " " +
                           std::to_string(Percent(plainPacked, r.unpacked)) + "%)");
     if (r.changed) Warn(kErrSource, "  warning: " + p.source.path + " changed while it was read");
     return reporter_.cancelled() ? Cancelled() : Step::Ok;
