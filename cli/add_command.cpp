@@ -1,8 +1,10 @@
-// kelpzip add ARCHIVE [-l LEVEL] [-r] [-D] [-y] [-j] [-p PASSWORD] [-e zipcrypto|aes256]
-//             [-u|-f|-m] [-x PATTERN]... [--] PATH...
+// kelpzip add ARCHIVE [-l LEVEL] [--method deflate|store|bzip2|lzma|xz|zstd] [-r] [-D] [-y]
+//             [-j] [-p PASSWORD] [-e zipcrypto|aes256] [-u|-f|-m] [-x PATTERN]... [--] PATH...
 // kelpzip delete ARCHIVE MEMBER...
 #include <cstdio>
 #include <filesystem>
+#include <optional>
+#include <utility>
 
 #include "cli/commands.h"
 #include "cli/interrupt.h"
@@ -44,6 +46,17 @@ int RunChange(OpenedArchive& opened, void (engine::ZipEngine::*operation)(), boo
     return failures > 0 && !warningsOnly ? kExitError : kExitOk;
 }
 
+// The method named on the command line.
+std::optional<engine::AddMethodEnum> MethodNamed(const std::string& name) {
+    static const std::pair<const char*, engine::AddMethodEnum> kMethods[] = {
+        {"deflate", engine::AddMethodDeflate}, {"store", engine::AddMethodStore},
+        {"bzip2", engine::AddMethodBzip2},     {"lzma", engine::AddMethodLzma},
+        {"xz", engine::AddMethodXz},           {"zstd", engine::AddMethodZstd}};
+    for (const auto& [text, method] : kMethods)
+        if (name == text) return method;
+    return std::nullopt;
+}
+
 }  // namespace
 
 int AddCommand(const Args& args) {
@@ -55,6 +68,7 @@ int AddCommand(const Args& args) {
     engine::AddEncryptionEnum encryption = engine::aeZipCrypto;
     bool encryptionChosen = false;
     int level = 9;
+    engine::AddMethodEnum method = engine::AddMethodDeflate;
     bool optionsEnd = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -71,6 +85,11 @@ int AddCommand(const Args& args) {
             if (!v || v->size() != 1 || (*v)[0] < '0' || (*v)[0] > '9')
                 return UsageError("-l needs a level from 0 to 9");
             level = (*v)[0] - '0';
+        } else if (a == "--method") {
+            const std::string* v = next();
+            const auto named = v ? MethodNamed(*v) : std::nullopt;
+            if (!named) return UsageError("--method needs one of deflate, store, bzip2, lzma, xz, zstd");
+            method = *named;
         } else if (a == "-p") {
             const std::string* v = next();
             if (!v || v->empty()) return UsageError("-p needs a password");
@@ -118,6 +137,7 @@ int AddCommand(const Args& args) {
     engine::ZipEngine& zip = opened->engine;
     zip.AddCompLevel = level;
     zip.AddEncryption = encryption;
+    zip.AddMethod = method;
     if (!password.empty()) {
         zip.Password = password;
         options.Include(engine::AddEncrypt);

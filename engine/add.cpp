@@ -66,14 +66,19 @@ void ZipEngine::Add() {
     if (loadedHere) LoadZipLib();
     if (!ZipLibLoaded()) return;
 
+    const int version = ZipLibVersion();
+    // An older library would deflate in place of the method asked for.
+    if (AddMethod != AddMethodDeflate && version < KELP_V170) {
+        if (loadedHere) UnloadZipLib();
+        return ShowEngineMessage(MsgId::AddMethodUnsupported);
+    }
+    // ... or quietly encrypt the traditional way instead of with AES.
+    if (AddEncryption == aeAES256 && version < KELP_V170) {
+        if (loadedHere) UnloadZipLib();
+        return ShowEngineMessage(MsgId::AesUnsupported);
+    }
     zipLibBusy_ = true;
     CancelRequested = false;
-    const int version = ZipLibVersion();
-    // An older library would quietly encrypt the traditional way instead.
-    if (AddEncryption == aeAES256 && version < KELP_V170) {
-        ShowEngineMessage(MsgId::AesUnsupported);
-        return FinishZipCall(loadedHere);
-    }
     try {
         auto block = FillZipParams(std::filesystem::absolute(archive, ec).string(), version);
         block->SetEndMarker();

@@ -180,6 +180,18 @@ std::string ZipEngine::StoreSuffixList() const {
     return list;
 }
 
+static int32_t LibraryMethod(AddMethodEnum method) {
+    switch (method) {
+        case AddMethodStore: return KZIP_METHOD_STORE;
+        case AddMethodBzip2: return KZIP_METHOD_BZIP2;
+        case AddMethodLzma: return KZIP_METHOD_LZMA;
+        case AddMethodXz: return KZIP_METHOD_XZ;
+        case AddMethodZstd: return KZIP_METHOD_ZSTD;
+        case AddMethodDeflate: break;
+    }
+    return KZIP_METHOD_DEFAULT;
+}
+
 std::unique_ptr<ZipParamBlock> ZipEngine::FillZipParams(const std::string& archiveName,
                                                         int version) {
     auto block = std::make_unique<ZipParamBlock>(version);
@@ -217,6 +229,7 @@ std::unique_ptr<ZipParamBlock> ZipEngine::FillZipParams(const std::string& archi
         }
         if (version >= KELP_V170)
             b.Encryption = AddEncryption == aeAES256 ? KZIP_ENCRYPT_AES256 : KZIP_ENCRYPT_ZIPCRYPTO;
+        if (version >= KELP_V170) b.Method = LibraryMethod(AddMethod);
     }
     block->SetAddSpecs(FSpecArgs, FSpecSources);
     return block;

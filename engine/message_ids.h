@@ -44,6 +44,7 @@ enum Id : int {
     SpannedFreshenUpdate = 10303,
     AutoSfxFailed = 10304,
     AesUnsupported = 10305,
+    AddMethodUnsupported = 10306,
     NoFilesToDelete = 10401,
 
     // Extracting.

@@ -39,6 +39,11 @@ using AddOpts = OptionSet<AddOptsEnum>;
 // How added members are encrypted when a password asks for it. AES-256
 // needs a compression library of version 170 or higher.
 enum AddEncryptionEnum { aeZipCrypto, aeAES256 };
+// Compression method of added members. All but AddMethodDeflate need a
+// compression library of version 170 or higher; a level of 0 still stores.
+enum AddMethodEnum {
+    AddMethodDeflate, AddMethodStore, AddMethodBzip2, AddMethodLzma, AddMethodXz, AddMethodZstd
+};
 
 enum ExtrOptsEnum { ExtrDirNames, ExtrOverWrite, ExtrFreshen, ExtrUpdate, ExtrTest };
 using ExtrOpts = OptionSet<ExtrOptsEnum>;
@@ -82,6 +87,7 @@ public:
     bool Verbose = false;
     bool Trace = false;  // also switches the libraries' verbose output on
     int AddCompLevel = 9;
+    AddMethodEnum AddMethod = AddMethodDeflate;
     AddOpts AddOptions;
     AddEncryptionEnum AddEncryption = aeZipCrypto;
     std::string ExtrBaseDir;

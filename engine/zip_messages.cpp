@@ -50,6 +50,8 @@ constexpr MessageEntry kMessages[] = {
     {MsgId::AutoSfxFailed, "Error %.1d occurred during Auto SFX creation."},
     {MsgId::AesUnsupported,
      "Error - your KZIP.DLL can not encrypt with AES-256, please update to version >= 1.70"},
+    {MsgId::AddMethodUnsupported,
+     "Error - your KZIP.DLL can only deflate or store, please update to version >= 1.70"},
     {MsgId::NoFilesToDelete, "Error - no files selected for deletion"},
     {MsgId::ExtractAbort, "Fatal Error in KUNZIP.DLL: abort exception"},
     {MsgId::UnattendedExtractWarning,

@@ -14,6 +14,7 @@
 
 #include "crc32.h"
 #include "member_encryptor.h"
+#include "method_encoders.h"
 #include "zip_records.h"
 
 namespace kelp::kzip {
@@ -112,6 +113,28 @@ bool ReadSource(const MemberSource& source, std::vector<uint8_t>& plain, MemberR
     return true;
 }
 
+// Compresses the bytes with the source's method behind `head` bytes of
+// room; the method is taken only when the data comes out smaller.
+bool EncodeWhole(const MemberSource& source, const std::vector<uint8_t>& plain, size_t head,
+                 MemberResult& r) {
+    auto encoder = MakeMethodEncoder(source.method, source.level, plain.size());
+    if (!encoder) {
+        r.error = "out of memory";
+        return false;
+    }
+    r.data.resize(head);
+    auto append = [&r](uint8_t* data, size_t size) {
+        r.data.insert(r.data.end(), data, data + size);
+        return true;
+    };
+    if (encoder->Encode(plain, true, append) != EncodeStatus::Ok) {
+        r.error = "the data could not be compressed";
+        return false;
+    }
+    if (r.data.size() - head < plain.size()) r.method = source.method;
+    return true;
+}
+
 }  // namespace
 
 MemberResult CompressWhole(const MemberSource& source) {
@@ -131,7 +154,9 @@ MemberResult CompressWhole(const MemberSource& source) {
     }
     const size_t head = keys ? keys->header().size() : 0;
     r.method = zip::kMethodStored;
-    if (source.level > 0 && !plain.empty()) {
+    if (source.level > 0 && !plain.empty() && source.method != zip::kMethodDeflated) {
+        if (!EncodeWhole(source, plain, head, r)) return r;
+    } else if (source.level > 0 && !plain.empty()) {
         libdeflate_compressor* c = Compressor(source.level);
         if (!c) {
             r.error = "out of memory";
@@ -199,7 +224,17 @@ StreamOutcome CompressStream(const MemberSource& source, uint16_t checkTime,
         }
         z_stream z{};
         bool deflating = level > 0;
-        if (deflating &&
+        // Methods other than deflate go through their library's encoder.
+        std::unique_ptr<MethodEncoder> encoder;
+        if (deflating && source.method != zip::kMethodDeflated) {
+            encoder = MakeMethodEncoder(source.method, level, source.size);
+            if (!encoder) {
+                r.error = "out of memory";
+                close(fd);
+                return out;
+            }
+        }
+        if (deflating && !encoder &&
             deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY) != Z_OK) {
             r.error = "out of memory";
             close(fd);
@@ -220,6 +255,17 @@ StreamOutcome CompressStream(const MemberSource& source, uint16_t checkTime,
             if (!deflating) {
                 if (got > 0 && !emit(in.data(), static_cast<size_t>(got))) {
                     out.writeFailed = failed = true;
+                    break;
+                }
+            } else if (encoder) {
+                const EncodeStatus status =
+                    encoder->Encode({in.data(), static_cast<size_t>(got)}, last, emit);
+                if (status != EncodeStatus::Ok) {
+                    if (status == EncodeStatus::WriteFailed)
+                        out.writeFailed = true;
+                    else
+                        r.error = "the data could not be compressed";
+                    failed = true;
                     break;
                 }
             } else {
@@ -244,7 +290,7 @@ StreamOutcome CompressStream(const MemberSource& source, uint16_t checkTime,
             }
             if (last) break;
         }
-        if (deflating) deflateEnd(&z);
+        if (deflating && !encoder) deflateEnd(&z);
         close(fd);
         if (failed) return out;
         if (keys) {
@@ -261,7 +307,9 @@ StreamOutcome CompressStream(const MemberSource& source, uint16_t checkTime,
         }
         r.changed = r.unpacked != source.size;
         r.packed = packed;
-        r.method = deflating ? zip::kMethodDeflated : zip::kMethodStored;
+        r.method = !deflating ? zip::kMethodStored
+                   : encoder  ? source.method
+                              : zip::kMethodDeflated;
         r.ok = true;
         const size_t overhead = source.encrypt ? MemberEncryptor::Overhead(source.aes) : 0;
         if (!deflating || packed - overhead < r.unpacked) break;

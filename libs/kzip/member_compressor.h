@@ -1,8 +1,10 @@
 // Compressing one source file into member data. Files within the memory
 // budget are read whole and deflated in one go with libdeflate, on any
 // thread; larger ones are streamed through zlib into the archive on the
-// calling thread. Both encrypt when asked (traditional PKWARE encryption or
-// AES-256) and fall back to storing when deflating does not make the data smaller.
+// calling thread. The other methods go through their libraries
+// (method_encoders.h) on both paths. Both encrypt when asked (traditional
+// PKWARE encryption or AES-256) and fall back to storing when compressing
+// does not make the data smaller.
 #pragma once
 
 #include <cstddef>
@@ -20,6 +22,7 @@ struct MemberSource {
     std::string path;
     uint64_t size = 0;  // the size the scan saw
     int level = 9;      // 0 stores
+    uint16_t method = 8;  // the ZIP method when compressing: deflate, bzip2, LZMA, xz or Zstandard
     bool encrypt = false;
     bool aes = false;  // encrypt with AES-256 (AE-2) rather than traditionally
     std::string password;

@@ -13,6 +13,7 @@
 
 #include "dos_time.h"
 #include "member_names.h"
+#include "method_encoders.h"
 #include "platform/atomic_file.h"
 #include "record_writer.h"
 #include "wildcard.h"
@@ -34,6 +35,15 @@ constexpr uint8_t kVersionMadeBy = 30;  // 3.0
 constexpr uint16_t kVersionStore = 10;
 constexpr uint16_t kVersionDeflate = 20;
 constexpr uint16_t kVersionAes = 51;
+
+// The version needed to extract: 1.0 for a plain stored file, 2.0 for
+// folders, encrypted and deflated members, more for the newer methods.
+uint16_t VersionNeeded(uint16_t method, uint16_t flags, bool isDir) {
+    const uint16_t base = method == zip::kMethodStored && !(flags & zip::kFlagEncrypted) && !isDir
+                              ? kVersionStore
+                              : kVersionDeflate;
+    return std::max(base, MethodVersionNeeded(method));
+}
 
 const char* const kLimitText =
     "  error: the archive would need ZIP64 records (4 GiB or 65535 members), which are not "
@@ -211,6 +221,7 @@ bool ZipBatch::PlanAdditions(std::vector<SourceItem> sources) {
         p.member.size = s.size;
         p.member.link = S_ISLNK(s.mode);
         p.member.level = request_.level;
+        p.member.method = request_.method;
         for (const std::string& suffix : request_.storeSuffixes)
             if (HasSuffix(stored, suffix)) p.member.level = 0;
         if (request_.specs[s.spec].encrypt && !s.isDir) {
@@ -404,10 +415,7 @@ std::vector<uint8_t> ZipBatch::LocalBytes(const Planned& p, uint16_t method, uin
                                           uint32_t crc, uint64_t packed, uint64_t unpacked,
                                           uint16_t dosTime, uint16_t dosDate) const {
     zip::LocalHeader h;
-    h.versionNeeded =
-        method == zip::kMethodStored && !(flags & zip::kFlagEncrypted) && !p.source.isDir
-            ? kVersionStore
-            : kVersionDeflate;
+    h.versionNeeded = VersionNeeded(method, flags, p.source.isDir);
     h.flags = flags;
     h.method = method;
     h.dosTime = dosTime;
@@ -447,10 +455,7 @@ void ZipBatch::AddCentral(const Planned& p, uint16_t method, uint16_t flags, uin
     Central c;
     c.header.versionMadeBy = kVersionMadeBy;
     c.header.hostSystem = zip::kHostUnix;
-    c.header.versionNeeded =
-        method == zip::kMethodStored && !(flags & zip::kFlagEncrypted) && !p.source.isDir
-            ? kVersionStore
-            : kVersionDeflate;
+    c.header.versionNeeded = VersionNeeded(method, flags, p.source.isDir);
     c.header.flags = flags;
     c.header.method = method;
     c.header.dosTime = static_cast<uint16_t>(dos);
@@ -500,8 +505,8 @@ ZipBatch::Step ZipBatch::StoreWhole(Planned& p, MemberResult r) {
     reporter_.FileStart(p.name, static_cast<int64_t>(r.unpacked));
     if (reporter_.cancelled()) return Cancelled();
     uint32_t dos = zip::UnixToDosTime(p.source.mtime);
-    uint16_t flags =
-        (NeedsUtf8Flag(p.name) ? zip::kFlagUtf8 : 0) | (p.member.encrypt ? zip::kFlagEncrypted : 0);
+    uint16_t flags = (NeedsUtf8Flag(p.name) ? zip::kFlagUtf8 : 0) |
+                     (p.member.encrypt ? zip::kFlagEncrypted : 0) | MethodFlags(r.method);
     uint64_t at;
     if (out_.offset() >= kLimit32) return reporter_.Message(kErrLimit, kLimitText), Step::Abort;
     if (!WriteLocal(p, r.method, flags, r.crc, r.packed, r.unpacked, static_cast<uint16_t>(dos),
@@ -512,7 +517,7 @@ ZipBatch::Step ZipBatch::StoreWhole(Planned& p, MemberResult r) {
     uint64_t plainPacked = PlainPacked(p.member, r.packed);
     reporter_.Message(kNoError,
                       "  adding: " + p.name +
-                          (r.method == zip::kMethodDeflated ? " (deflated " : " (stored ") +
+                          " (" + MethodWord(r.method) + " " +
                           std::to_string(Percent(plainPacked, r.unpacked)) + "%)");
     if (r.changed) Warn(kErrSource, "  warning: " + p.source.path + " changed while it was read");
     reporter_.BytesDone(static_cast<int64_t>(r.unpacked));
@@ -553,7 +558,9 @@ ZipBatch::Step ZipBatch::StoreStreamed(Planned& p) {
     if (r.packed >= kLimit32 || r.unpacked >= kLimit32)
         return reporter_.Message(kErrLimit, kLimitText), Step::Abort;
     // Fill in what is known only now: the local header is written again
-    // with the same length; a descriptor keeps the CRC and sizes behind.
+    // with the same length, with the method and the flags and version it
+    // asks for; a descriptor keeps the CRC and sizes behind.
+    flags |= MethodFlags(r.method);
     const std::vector<uint8_t> local =
         descriptor ? LocalBytes(p, r.method, flags, 0, 0, 0, static_cast<uint16_t>(dos),
                                 static_cast<uint16_t>(dos >> 16))
@@ -570,7 +577,7 @@ ZipBatch::Step ZipBatch::StoreStreamed(Planned& p) {
     uint64_t plainPacked = PlainPacked(p.member, r.packed);
     reporter_.Message(kNoError,
                       "  adding: " + p.name +
-                          (r.method == zip::kMethodDeflated ? " (deflated " : " (stored ") +
+                          " (" + MethodWord(r.method) + " " +
                           std::to_string(Percent(plainPacked, r.unpacked)) + "%)");
     if (r.changed) Warn(kErrSource, "  warning: " + p.source.path + " changed while it was read");
     return reporter_.cancelled() ? Cancelled() : Step::Ok;

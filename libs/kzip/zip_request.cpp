@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "add_spec_line.h"
+#include "method_encoders.h"
+#include "zip_records.h"
 
 namespace kelp::kzip {
 namespace {
@@ -92,6 +94,13 @@ std::optional<ZipRequest> ReadRequest(const void* block) {
     r.tempDir = Text(b.TempDirText);
     r.storeLinks = On(b.StoreLinks);
     r.encryption = b.Encryption;
+    // A method this library does not know makes the block unusable.
+    const std::optional<uint16_t> method = ZipMethodOf(b.Method);
+    if (!method) return std::nullopt;
+    if (*method == zip::kMethodStored)
+        r.level = 0;
+    else
+        r.method = *method;
     if (b.CommentText) r.comment = b.CommentText;
     if (b.SpecCount < 0 || (b.SpecCount > 0 && !b.SpecTable)) return std::nullopt;
     for (int32_t i = 0; i < b.SpecCount; ++i) {

@@ -2,6 +2,7 @@
 // either layout of the parameter block.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +30,7 @@ struct ZipRequest {
     bool skipDirEntries = true;
     bool storeLinks = false;  // symbolic links stored as links, else followed
     int level = 9;
+    uint16_t method = 8;  // the ZIP method of compressed members (deflate)
     bool dropPaths = false;
     bool forceDos = false;
     bool move = false;

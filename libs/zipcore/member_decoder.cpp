@@ -99,7 +99,7 @@ DecodeResult DecodeStreamed(const ArchiveReader& reader, const MemberData& data,
     return Finish(out, data);
 }
 
-// Decodes a method that a library decodes, streamed: the output room offered
+// Decodes a method through its streaming decoder: the output room offered
 // never lets more than the stated size (and one byte to notice the excess)
 // come out.
 DecodeResult DecodeWithLibrary(const ArchiveReader& reader, const MemberData& data,

@@ -39,7 +39,7 @@ using ByteSink = std::function<bool(const uint8_t* data, size_t size)>;
 constexpr size_t kWholeMemberBudget = 4u << 20;
 
 // True for the compression methods DecodeMember decodes: stored, deflate,
-// bzip2, LZMA, xz and Zstandard.
+// Deflate64, bzip2, LZMA, xz and Zstandard.
 bool MethodDecodable(uint16_t method);
 
 // A compression method as messages name it: "bzip2 (method 12)".

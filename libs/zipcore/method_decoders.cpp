@@ -1,5 +1,7 @@
 #include "method_decoders.h"
 
+#include "deflate64_decoder.h"
+
 #include <bzlib.h>
 #include <lzma.h>
 #include <zstd.h>
@@ -202,13 +204,15 @@ class ZstdDecoder : public MethodDecoder {
 }  // namespace
 
 bool LibraryMethod(uint16_t method) {
-    return method == kMethodBzip2 || method == kMethodLzma || method == kMethodXz ||
+    return method == kMethodDeflate64 || method == kMethodBzip2 || method == kMethodLzma || method == kMethodXz ||
            method == kMethodZstd;
 }
 
 std::unique_ptr<MethodDecoder> MakeMethodDecoder(uint16_t method, uint16_t flags,
                                                  uint64_t expectedSize) {
     switch (method) {
+        case kMethodDeflate64:
+            return MakeDeflate64Decoder();
         case kMethodBzip2: {
             auto d = std::unique_ptr<Bzip2Decoder>(new (std::nothrow) Bzip2Decoder);
             return d && d->ok() ? std::move(d) : nullptr;

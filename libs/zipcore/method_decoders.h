@@ -1,7 +1,7 @@
-// Streaming decoders for the methods decoded by maintained libraries:
-// bzip2 (libbz2), LZMA and xz (liblzma) and Zstandard (libzstd). Each
-// turns input pieces into output pieces; the caller bounds the output room
-// and so the size produced.
+// Streaming decoders for the methods besides stored and deflate: bzip2
+// (libbz2), LZMA and xz (liblzma), Zstandard (libzstd) and Kelp's own
+// Deflate64. Each turns input pieces into output pieces; the caller bounds
+// the output room and so the size produced.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +11,7 @@
 
 namespace kelp::zip {
 
+constexpr uint16_t kMethodDeflate64 = 9;
 constexpr uint16_t kMethodBzip2 = 12;
 constexpr uint16_t kMethodLzma = 14;
 constexpr uint16_t kMethodZstd = 93;

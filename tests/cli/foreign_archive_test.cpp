@@ -82,6 +82,7 @@ const ForeignCase kWriters[] = {
     {"sevenzip_deflate_max", Kind::Sound},
     {"sevenzip_copy", Kind::Sound},
     {"sevenzip_bzip2", Kind::Sound},
+    {"sevenzip_deflate64", Kind::Sound},
     // unzip does not decode LZMA: Python's zipfile is the oracle.
     {.name = "sevenzip_lzma", .kind = Kind::Sound, .oracle = Oracle::Python},
     {.name = "sevenzip_zipcrypto", .kind = Kind::Sound, .password = "pa ss"},
@@ -116,7 +117,7 @@ const ForeignCase kSets[] = {
 };
 
 const ForeignCase kUnsupported[] = {
-    {"sevenzip_deflate64", Kind::Unsupported, "Deflate64 (method 9)|src/sub/numbers.txt"},
+    {"sevenzip_ppmd", Kind::Unsupported, "PPMd (method 98)|src/sub/numbers.txt"},
 };
 
 const ForeignCase kDamaged[] = {
@@ -136,7 +137,14 @@ const ForeignCase kDamaged[] = {
     {"stored_size_lie", Kind::Damaged, "stored size"},
     {"deflate_data_damaged", Kind::Damaged, "numbers.txt: invalid compressed data"},
     {"local_header_overwritten", Kind::Damaged, "local header"},
-    // The same faults in data that libraries decode: nothing is written.
+    // The same faults in Deflate64 data and in data that libraries decode:
+    // nothing is written.
+    {.name = "deflate64_data_damaged", .kind = Kind::Damaged,
+     .message = "numbers.txt: invalid compressed data", .writesNothing = true},
+    {.name = "deflate64_size_lie_smaller", .kind = Kind::Damaged,
+     .message = "numbers.txt: data inflates past its stored size", .writesNothing = true},
+    {.name = "deflate64_packed_size_smaller", .kind = Kind::Damaged,
+     .message = "numbers.txt: compressed data is truncated", .writesNothing = true},
     {.name = "bzip2_data_damaged", .kind = Kind::Damaged, .message = "numbers.txt: invalid compressed data",
      .writesNothing = true},
     {.name = "bzip2_size_lie_smaller", .kind = Kind::Damaged,

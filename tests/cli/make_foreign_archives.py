@@ -138,6 +138,7 @@ CASES["sevenzip_bzip2"] = sevenzip("-mm=BZip2")
 CASES["sevenzip_lzma"] = sevenzip("-mm=LZMA")
 CASES["sevenzip_deflate_max"] = sevenzip("-mm=Deflate -mx=9")
 CASES["sevenzip_copy"] = sevenzip("-mm=Copy")
+CASES["sevenzip_deflate64"] = sevenzip("-mm=Deflate64")
 CASES["sevenzip_zipcrypto"] = sevenzip("-mm=Deflate -mem=ZipCrypto '-ppa ss'")
 
 
@@ -155,7 +156,7 @@ def sevenzip_unsupported(method):
     return build
 
 
-CASES["sevenzip_deflate64"] = sevenzip_unsupported("Deflate64")
+CASES["sevenzip_ppmd"] = sevenzip_unsupported("PPMd")
 
 
 @case
@@ -409,11 +410,14 @@ def overwrite_data(name, at, count):
 
 
 CASES["deflate_data_damaged"] = damaged(overwrite_data("src/sub/numbers.txt", 40, 20))
-for _method in ("BZip2", "LZMA"):
+for _method in ("Deflate64", "BZip2", "LZMA"):
     CASES["%s_data_damaged" % _method.lower()] = damaged(
         overwrite_data("src/sub/numbers.txt", 40, 20), sevenzip_archive(_method))
     CASES["%s_size_lie_smaller" % _method.lower()] = size_lie(
         "src/sub/numbers.txt", 24, 1000, sevenzip_archive(_method))
+# The data cut short by a packed size smaller than the data.
+CASES["deflate64_packed_size_smaller"] = size_lie(
+    "src/sub/numbers.txt", 20, 5000, sevenzip_archive("Deflate64"))
 
 CASES["local_header_overwritten"] = damaged(poke(local_of("src/readme.txt", 0), "<I", 0x41414141))
 

@@ -166,6 +166,31 @@ TEST_F(LibraryBinding, AesEncryptionNeedsALibraryOf170) {
     EXPECT_FALSE(zip.ZipLibBusy());
 }
 
+TEST_F(LibraryBinding, OtherMethodsThanDeflateNeedALibraryOf170) {
+    zip.AddMethod = engine::AddMethodXz;
+    EXPECT_EQ(zip.FillZipParams("/x/a.zip", 170)->Current().Method, KZIP_METHOD_XZ);
+    EXPECT_EQ(zip.FillZipParams("/x/a.zip", 160)->Current().Method, KZIP_METHOD_DEFAULT);
+
+    // An older library would deflate in its place: it is not called.
+    zip.setDLLDirectory(std::string(KELP_LIB_DIR) + "/recording152");
+    zip.setZipFileName(dir / "a.zip");
+    zip.FSpecArgs = {"x"};
+    zip.Add();
+    EXPECT_FALSE(std::filesystem::exists(dir / "record"));
+    EXPECT_EQ(logged, std::vector<std::string>{"Error - your KZIP.DLL can only deflate or store, "
+                                               "please update to version >= 1.70"});
+    EXPECT_EQ(zip.SuccessCount(), 0);
+    EXPECT_FALSE(ZipEngine::ZipLibLoaded());
+
+    // Deflate, the default, still goes to it.
+    logged.clear();
+    zip.AddMethod = engine::AddMethodDeflate;
+    zip.FSpecArgs = {"x"};
+    zip.Add();
+    EXPECT_EQ(recording::ReadRecording(dir / "record").size(), 1u);
+    EXPECT_TRUE(logged.empty());
+}
+
 TEST_F(LibraryBinding, OldUnzipBlockAndTheUnattendedFillerPassword) {
     zip.ExtrOptions = {engine::ExtrTest};
     zip.Unattended = true;

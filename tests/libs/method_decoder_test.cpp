@@ -1,5 +1,5 @@
-// bzip2, LZMA, xz and Zstandard members (written by make_method_archives.py
-// with Python, 7z and the zstd program) through DecodeMember: sound data
+// Deflate64, bzip2, LZMA, xz and Zstandard members (written by
+// make_method_archives.py with Python, 7z and the zstd program) through DecodeMember: sound data
 // comes out byte for byte; damaged, cut or oversized data fails with its
 // reason and never yields more than the stated size.
 #include <gtest/gtest.h>
@@ -21,56 +21,56 @@ struct Decoded {
     uint64_t stated = 0;
 };
 
-class MethodArchives : public ::testing::TestWithParam<const char*> {
-  protected:
-    static void SetUpTestSuite() {
-        folder_ = new fixtures::TempDir;
+// The archives, made once for the whole program.
+const fixtures::TempDir& Folder() {
+    static fixtures::TempDir* folder = [] {
+        auto* f = new fixtures::TempDir;
         auto made = fixtures::RunShell(
             "python3 " +
             fixtures::Quote(std::string(KELP_SOURCE_DIR) + "/tests/libs/make_method_archives.py") +
-            " " + fixtures::Quote(folder_->path()));
-        ASSERT_EQ(made.exitCode, 0) << made.err;
-        plain_ = fixtures::ReadFile(*folder_ / "plain.bin");
-    }
-    static void TearDownTestSuite() {
-        delete folder_;
-        folder_ = nullptr;
-    }
+            " " + fixtures::Quote(f->path()));
+        EXPECT_EQ(made.exitCode, 0) << made.err;
+        return f;
+    }();
+    return *folder;
+}
 
+Decoded DecodeFile(const std::string& path) {
+    Decoded d;
+    ArchiveReader reader;
+    std::string error;
+    if (!reader.Open(path, error) || reader.entries().size() != 1) {
+        ADD_FAILURE() << path << ": " << error;
+        return d;
+    }
+    MemberData data;
+    if (!reader.Locate(reader.entries()[0], data, error)) {
+        ADD_FAILURE() << path << ": " << error;
+        return d;
+    }
+    d.stated = data.unpackedSize;
+    d.result = DecodeMember(reader, data, nullptr, [&](const uint8_t* p, size_t n) {
+        d.bytes.append(reinterpret_cast<const char*>(p), n);
+        return true;
+    });
+    return d;
+}
+
+class MethodArchives : public ::testing::TestWithParam<const char*> {
+  protected:
     void SetUp() override {
         if (std::string(GetParam()) == "zstd" &&
             fixtures::RunShell("command -v zstd").exitCode != 0)
             GTEST_SKIP() << "no Zstandard encoder (the zstd program) to make the archives with";
+        plain_ = fixtures::ReadFile(Folder() / "plain.bin");
     }
 
-    static Decoded Decode(const std::string& variant) {
-        Decoded d;
-        ArchiveReader reader;
-        std::string error;
-        const std::string path = *folder_ / (std::string(GetParam()) + variant + ".zip");
-        if (!reader.Open(path, error) || reader.entries().size() != 1) {
-            ADD_FAILURE() << path << ": " << error;
-            return d;
-        }
-        MemberData data;
-        if (!reader.Locate(reader.entries()[0], data, error)) {
-            ADD_FAILURE() << path << ": " << error;
-            return d;
-        }
-        d.stated = data.unpackedSize;
-        d.result = DecodeMember(reader, data, nullptr, [&](const uint8_t* p, size_t n) {
-            d.bytes.append(reinterpret_cast<const char*>(p), n);
-            return true;
-        });
-        return d;
+    Decoded Decode(const std::string& variant) {
+        return DecodeFile(Folder() / (std::string(GetParam()) + variant + ".zip"));
     }
 
-    static fixtures::TempDir* folder_;
-    static std::string plain_;
+    std::string plain_;
 };
-
-fixtures::TempDir* MethodArchives::folder_ = nullptr;
-std::string MethodArchives::plain_;
 
 TEST_P(MethodArchives, SoundDataComesOutExactly) {
     Decoded d = Decode("");
@@ -102,8 +102,19 @@ TEST_P(MethodArchives, DataBeyondTheStatedSizeIsStoppedThere) {
                                           : "data inflates past its stored size");
 }
 
+// The longest match Deflate64 has (65 538 bytes) and both far distance
+// codes, in a stream that 7z accepts.
+TEST(Deflate64, LongestMatchAndFarDistancesComeOutAsThePeerHasThem) {
+    const std::string archive = Folder() / "deflate64_crafted.zip";
+    auto peer = fixtures::RunShell("7z t " + fixtures::Quote(archive));
+    EXPECT_EQ(peer.exitCode, 0) << peer.out;
+    Decoded d = DecodeFile(archive);
+    EXPECT_EQ(d.result.status, DecodeStatus::Ok) << d.result.detail;
+    EXPECT_TRUE(d.bytes == fixtures::ReadFile(Folder() / "deflate64_crafted.bin"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Methods, MethodArchives,
-                         ::testing::Values("bzip2", "lzma_python", "lzma_7z", "lzma_sized", "xz",
+                         ::testing::Values("deflate64", "bzip2", "lzma_python", "lzma_7z", "lzma_sized", "xz",
                                            "zstd"));
 
 }  // namespace
