@@ -136,6 +136,18 @@ void Main_sc::ListAllArchives() {
     }
 }
 
+void Main_sc::RelistArchives() {
+    if (engine.ZipFileName().empty()) return;
+    // With several archives open, listing only the current one would drop
+    // the others' rows from the grid; list them all again.
+    if (Zipfiles.size() > 1 && engine.ZipFileName() == Zipfiles.first().toStdString()) {
+        ListAllArchives();
+        engine.setZipFileName(Zipfiles.first().toStdString());
+    } else {
+        ListArchive();
+    }
+}
+
 QList<int> Main_sc::SelectedRows() const {
     QList<int> rows;
     for (const QModelIndex& i : memberGrid->selectionModel()->selectedRows())
@@ -152,6 +164,8 @@ std::vector<std::string> Main_sc::SelectedMembers(const QString& archive) const 
 }
 
 QString Main_sc::MemberPath(int row) const {
+    // A folder entry's stored path is its "Defpath" alone.
+    if (memberGrid->Cells(0, row) == DirectoryMarker) return memberGrid->Cells(6, row);
     return memberGrid->Cells(6, row) + PlainName(memberGrid->Cells(0, row));
 }
 
