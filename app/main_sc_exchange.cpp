@@ -38,9 +38,10 @@ void Main_sc::RememberCurrentArchive() {
 }
 
 void Main_sc::RebuildRecentMenu() {
+    // Later, not now: the click on an entry may be what rebuilds the menu.
     for (QAction* a : recentItems_) {
         FileMenu->removeAction(a);
-        delete a;
+        a->deleteLater();
     }
     recentItems_.clear();
     const QStringList& paths = recentFiles.Paths();
