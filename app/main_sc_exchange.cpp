@@ -83,13 +83,11 @@ void Main_sc::RecentFileClick(const QString& path) {
 
 bool Main_sc::AcceptsDrop(const QDropEvent* e) const {
     // Drags from this program carry members, not files to add; and nothing
-    // is taken while an operation has the engine.
+    // is taken while an operation has the engine. Only the offered formats
+    // are looked at here: the paths are read on the drop, since reading them
+    // may make the source produce its files.
     if (State.Busy || e->source() || !(e->possibleActions() & Qt::CopyAction)) return false;
-    const QMimeData* data = e->mimeData();
-    if (!data || !data->hasUrls()) return false;
-    for (const QUrl& url : data->urls())
-        if (url.isLocalFile()) return true;
-    return false;
+    return e->mimeData() && e->mimeData()->hasUrls();
 }
 
 void Main_sc::FilesDropped(const QStringList& paths) {
@@ -203,6 +201,10 @@ bool Main_sc::ExchangeEvent(QObject* o, QEvent* e) {
             QStringList paths;
             for (const QUrl& url : d->mimeData()->urls())
                 if (url.isLocalFile()) paths.append(url.toLocalFile());
+            if (paths.isEmpty()) {
+                d->ignore();
+                return true;
+            }
             d->setDropAction(Qt::CopyAction);
             d->accept();
             // The add dialog runs once the drop has completed, so the source

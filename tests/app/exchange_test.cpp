@@ -111,6 +111,13 @@ TEST_F(AppTest, DroppedFolderAndFileFillTheAddDialog) {
     EXPECT_EQ(w.State.CurrentAction, kelp::actNone);
     EXPECT_TRUE(w.engine.AddOptions.Empty());
 
+    // Addresses that are not local files are no drop.
+    QMimeData web;
+    web.setUrls({QUrl("https://example.org/a.zip")});
+    QDropEvent webDrop(QPointF(5, 5), Qt::CopyAction, &web, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(vp, &webDrop);
+    EXPECT_FALSE(webDrop.isAccepted());
+
     // A drop while an operation runs is refused.
     w.State.Busy = true;
     QDragEnterEvent busy(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
