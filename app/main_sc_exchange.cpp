@@ -124,6 +124,7 @@ void Main_sc::StartMemberDrag() {
     const QString folder = TempPath + QString("drag%1/").arg(++dragCount_);
     QStringList offered;
     for (int r : rows) {
+        if (memberGrid->Cells(7, r).isEmpty()) continue;  // the blank row of an empty grid
         // A member in a folder is offered as its top folder; "." and ".."
         // never name one, so nothing outside the drag's folder is offered.
         QString top;
@@ -135,6 +136,7 @@ void Main_sc::StartMemberDrag() {
         const QString path = folder + (top.isEmpty() ? PlainName(memberGrid->Cells(0, r)) : top);
         if (!offered.contains(path)) offered.append(path);
     }
+    if (offered.isEmpty()) return;
     QList<QUrl> urls;
     for (const QString& path : offered) urls.append(QUrl::fromLocalFile(path));
 

@@ -36,7 +36,6 @@ class MemberMimeData : public QMimeData {
     Q_OBJECT
   public:
     MemberMimeData(const QList<QUrl>& urls, std::function<void()> produce);
-    bool Produced() const { return produced_; }
 
   protected:
     QVariant retrieveData(const QString& mimeType, QMetaType type) const override;

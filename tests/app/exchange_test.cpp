@@ -215,6 +215,22 @@ TEST_F(DragTest, DragStartsAtTenPixelsNotNine) {
     EXPECT_EQ(drags, 2);
 }
 
+TEST_F(AppTest, NothingIsDraggedFromTheBlankRowOfAnEmptyGrid) {
+    Main_sc& w = Start();
+    w.show();
+    int drags = 0;
+    w.RunDrag = [&](QDrag&) {
+        ++drags;
+        return Qt::IgnoreAction;
+    };
+    w.memberGrid->selectRow(0);
+    ASSERT_EQ(w.SelectedRows(), QList<int>{1});
+    const QPoint p = w.memberGrid->visualRect(w.memberGrid->gridModel()->index(0, 0)).center();
+    SendMouse(w, QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(w, QEvent::MouseMove, p + QPoint(20, 0), Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(drags, 0);
+}
+
 TEST_F(AppTest, RecentFilesKeepFiveMostRecentFirstAndSurviveTheWindow) {
     std::vector<QString> zips;
     for (int i = 1; i <= 7; ++i)
