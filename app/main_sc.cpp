@@ -26,6 +26,7 @@
 #include <QVBoxLayout>
 
 #include "about_box.h"
+#include "add_dlg.h"
 #include "app_images.h"
 #include "mm_viewer.h"
 #include "options_dlg.h"
@@ -76,6 +77,7 @@ Main_sc::Main_sc(const QStringList& args, ShellServices* shell) : shell_(shell),
 
     BuildLayout();
     BuildMenus();
+    BuildExchange();
     FormCreate(args);
 
     // The process viewer is created after the main window, as the other
@@ -113,6 +115,7 @@ Main_sc::~Main_sc() {
     // temporary folder.
     DeleteTempFiles();
     delete contentViewer;
+    recentFiles.Save(Store);
     delete Viewer;
     engine.UnloadZipLib();
     engine.UnloadUnzipLib();
@@ -275,7 +278,7 @@ void Main_sc::BuildMenus() {
     item(FileMenu, "&Rename Zip", {}, none)->setEnabled(false);
     item(FileMenu, "&Remove Zip", {}, act(actRemoveZip));
     FileMenu->addSeparator();
-    item(FileMenu, "&Exit", QKeySequence("Ctrl+X"), [this] { Exit(); });
+    exitItem_ = item(FileMenu, "&Exit", QKeySequence("Ctrl+X"), [this] { Exit(); });
     SaveConfiguration = item(FileMenu, "&Save configuration", {}, none);
     SaveConfiguration->setCheckable(true);
     SaveConfiguration->setChecked(true);
@@ -420,7 +423,7 @@ void Main_sc::ApplyInterface() {
     QFileIconProvider provider;
     for (int n = 0; n < 4; ++n) {
         const QFileInfo program(viewers[n]);
-        if (!viewers[n].isEmpty() && program.isFile()) {
+        if (!viewers[n].isEmpty() && program.isFile() && program.isExecutable()) {
             quickLaunchButtons[n]->setEnabled(true);
             images.append(provider.icon(program).pixmap(16, 16));
             quickLaunchButtons[n]->setIcon(QIcon(images.last()));
@@ -438,16 +441,7 @@ void Main_sc::ApplyInterface() {
     functionPanel->setColor(ColorFromBgr(Settings.ToolBkColor));
     functionPanel->setIconFontColor(ColorFromBgr(Settings.Toolfont));
     if (contentViewer) contentViewer->viewer()->MoreTypes = Settings.MoreTypes;
-    if (!engine.ZipFileName().empty()) {
-        // With several archives open, listing only the current one would drop
-        // the others' rows from the grid; list them all again.
-        if (Zipfiles.size() > 1 && engine.ZipFileName() == Zipfiles.first().toStdString()) {
-            ListAllArchives();
-            engine.setZipFileName(Zipfiles.first().toStdString());
-        } else {
-            ListArchive();
-        }
-    }
+    RelistArchives();
 }
 
 void Main_sc::UpdateCaption() {
@@ -556,6 +550,7 @@ void Main_sc::DeleteTempFiles() {
 void Main_sc::Exit() {
     // Leaves without the close handler: settings only when asked for, and the
     // viewing copies stay.
+    RememberCurrentArchive();
     if (SaveConfiguration->isChecked()) SaveSettings();
     exiting_ = true;
     Terminate();
@@ -566,6 +561,7 @@ void Main_sc::closeEvent(QCloseEvent* e) {
         e->accept();
         return;
     }
+    RememberCurrentArchive();
     if (SaveConfiguration->isChecked()) setWindowTitle("Deleting temp files");
     DeleteTempFiles();
     SaveSettings();
@@ -574,6 +570,7 @@ void Main_sc::closeEvent(QCloseEvent* e) {
 }
 
 bool Main_sc::eventFilter(QObject* o, QEvent* e) {
+    if (ExchangeEvent(o, e)) return true;
     // F1 in the grid opens the how-to rather than the menu's about box.
     if (o == memberGrid && e->type() == QEvent::ShortcutOverride &&
         static_cast<QKeyEvent*>(e)->key() == Qt::Key_F1) {

@@ -19,15 +19,19 @@
 #include <string>
 
 #include "engine/zip_engine.h"
+#include "member_drag.h"
 #include "outlook_bar.h"
 #include "platform/settings_store.h"
 #include "process_viewer.h"
 #include "qt_host_ui.h"
+#include "recent_files.h"
 #include "settings.h"
 #include "shell_services.h"
 #include "sort_grid.h"
 
 class QAction;
+class QDrag;
+class QDropEvent;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -200,6 +204,20 @@ class Main_sc : public QMainWindow {
     ArchivePicker& ArchiveDialog();  // Aselzip
     SfxDlg& SfxDialog();             // SFXdialog
 
+    // --- Exchange with the desktop: drops, drags, recent files, quick launch
+    RecentFiles recentFiles;
+    // Adds the current archive (the first of Zipfiles) to the recent files.
+    void RememberCurrentArchive();
+    void RecentFileClick(const QString& path);
+    // Files and folders dropped on the grid go through the add dialog.
+    void FilesDropped(const QStringList& paths);
+    // Quick-launch button n (1..4): the selected member in program Viewer<n>.
+    void QuickLaunchClick(int n);
+    // Runs a drag of members out of the grid; replaceable so that tests can
+    // look at the drag without a nested drag loop.
+    std::function<Qt::DropAction(QDrag&)> RunDrag;
+    DragGesture dragGesture;
+
     // --- Engine events and log -----------------------------------------------
     void EngineDirUpdate();
     void EngineProgress(engine::ProgressType type, const std::string& fileName, int64_t fileSize);
@@ -224,6 +242,18 @@ class Main_sc : public QMainWindow {
     void BuildLayout();
     void BuildMenus();
     void BuildFunctionPanel();
+    void BuildExchange();
+    void RebuildRecentMenu();
+    bool ExchangeEvent(QObject* o, QEvent* e);  // drops and drags on the grid
+    bool AcceptsDrop(const QDropEvent* e) const;
+    void StartMemberDrag();
+    // Extracts each archive's dragged members, with their folder names, into
+    // `folder`.
+    void ExtractDraggedMembers(
+        const QString& folder,
+        const std::vector<std::pair<QString, std::vector<std::string>>>& members);
+    // Relists the opened archives and names the first one again.
+    void RelistArchives();
     void CreateAboutBox();
     void FormCreate(const QStringList& args);
     void UpdateCaption();
@@ -294,6 +324,9 @@ class Main_sc : public QMainWindow {
     AddDlg* addDialog_ = nullptr;
     ArchivePicker* archivePicker_ = nullptr;
     SfxDlg* sfxDialog_ = nullptr;
+    QAction* exitItem_ = nullptr;        // "&Exit": the recent files go above it
+    QList<QAction*> recentItems_;        // the recent-file items and their separator
+    int dragCount_ = 0;                  // names each drag's own folder
 };
 
 }  // namespace kelp

@@ -201,6 +201,7 @@ void Main_sc::ActionOpen() {
     dialog.setFileMode(QFileDialog::ExistingFiles);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
         State.CurrentAction = actNone;
+        RememberCurrentArchive();
         const QStringList chosen = dialog.selectedFiles();
         OpenDialogFiles = chosen;
         OpenDialogFileName = chosen.first();

@@ -139,6 +139,18 @@ void Main_sc::ListAllArchives() {
     }
 }
 
+void Main_sc::RelistArchives() {
+    if (engine.ZipFileName().empty()) return;
+    // With several archives open, listing only the current one would drop
+    // the others' rows from the grid; list them all again.
+    if (Zipfiles.size() > 1 && engine.ZipFileName() == Zipfiles.first().toStdString()) {
+        ListAllArchives();
+        engine.setZipFileName(Zipfiles.first().toStdString());
+    } else {
+        ListArchive();
+    }
+}
+
 QList<int> Main_sc::SelectedRows() const {
     QList<int> rows;
     for (const QModelIndex& i : memberGrid->selectionModel()->selectedRows())
