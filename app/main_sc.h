@@ -163,7 +163,9 @@ class Main_sc : public QMainWindow {
     // --- Settings ------------------------------------------------------------
     void LoadSettings();
     void SaveSettings();
-    void FirstRunSetup();
+    // The set-up question and defaults of the very first start; it opens the
+    // bundled sample unless the user named an archive to open instead.
+    void FirstRunSetup(bool openSample = true);
 
     // --- Actions -------------------------------------------------------------
     void RunAction();
@@ -196,6 +198,10 @@ class Main_sc : public QMainWindow {
     void BuildLayout();
     void BuildMenus();
     void BuildFunctionPanel();
+    // Size and place from the settings store, or two thirds of the screen.
+    void PlaceWindow();
+    void SaveWindowPlace();
+    void FitColumns();  // columns as wide as their texts, design widths at least
     void CreateAboutBox();
     void FormCreate(const QStringList& args);
     void UpdateCaption();

@@ -7,6 +7,9 @@
 #include <QPolygon>
 #include <QTextStream>
 
+#include <numeric>
+#include <vector>
+
 #include "sort_grid_delegate.h"
 #include "sort_grid_header.h"
 
@@ -343,10 +346,22 @@ void SortGrid::Clear() {
 }
 
 void SortGrid::AutoSizeColumn(int col) {
+    setColumnWidth(col, ContentWidth(col));
+}
+
+int SortGrid::ContentWidth(int col, int sample) const {
+    std::vector<int> rows(RowCount());
+    std::iota(rows.begin(), rows.end(), 0);
+    if (sample > 0 && sample < int(rows.size())) {
+        std::nth_element(rows.begin(), rows.begin() + sample, rows.end(), [&](int a, int b) {
+            return Cells(col, a).size() > Cells(col, b).size();
+        });
+        rows.resize(sample);
+    }
     const QFontMetrics fm(font());
     int w = 0;
-    for (int r = 0; r < RowCount(); ++r) w = std::max(w, fm.horizontalAdvance(Cells(col, r)));
-    setColumnWidth(col, w + fm.horizontalAdvance(QLatin1Char('x')));
+    for (int r : rows) w = std::max(w, fm.horizontalAdvance(Cells(col, r)));
+    return w + fm.horizontalAdvance(QLatin1Char('x'));
 }
 
 bool SortGrid::LoadFromFile(const QString& path, QChar delimiter) {

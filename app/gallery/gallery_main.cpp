@@ -120,6 +120,8 @@ int main(int argc, char** argv) {
     };
     auto* controls = gallery::MakeControlsPage();
     page("controls", controls);
+    // The size the first start gives the window on a 1600 x 1000 screen.
+    window.resize(1066, 666);
     page("main-window", &window);
     page("process-viewer", window.Viewer);
     window.LogAdd("Start Time 2026/01/15 10:30:00");
