@@ -285,7 +285,8 @@ void Main_sc::BuildLayout() {
 void Main_sc::PlaceWindow() {
     // The place the user left the window at, while it is still on a screen;
     // the first time (or when that screen is gone) two thirds of the
-    // screen, centred.
+    // screen, centred, but no smaller than what shows the columns and the
+    // status panels (900 x 600) where the screen has that room.
     const QRect left(Store.ReadInt(kKey, "WindowLeft"), Store.ReadInt(kKey, "WindowTop"),
                      Store.ReadInt(kKey, "WindowWidth"), Store.ReadInt(kKey, "WindowHeight"));
     const QScreen* screen = QApplication::primaryScreen();
@@ -297,7 +298,7 @@ void Main_sc::PlaceWindow() {
         if (Store.ReadInt(kKey, "WindowMaximized") != 0) setWindowState(Qt::WindowMaximized);
         return;
     }
-    resize(area.size() * 2 / 3);
+    resize((area.size() * 2 / 3).expandedTo(QSize(900, 600)).boundedTo(area.size()));
     move(area.center() - rect().center());
 }
 
@@ -311,13 +312,15 @@ void Main_sc::SaveWindowPlace() {
 }
 
 void Main_sc::FitColumns() {
-    // The design's widths at least; wider where the texts need it (the
-    // longest 200 cells of a column stand for all). The header's sort arrow
-    // needs room beside its caption too. "Archive" stretches to the edge.
+    // The design's widths at least, wider where the texts need it (the
+    // longest 200 cells of a column stand for all); the header's sort arrow
+    // needs room beside its caption too. "Archive", the last column, is as
+    // wide as its paths and stretches over whatever room the others leave.
     const int arrow = 14;
-    for (int c = 0; c < 8; ++c)
-        memberGrid->setColumnWidth(
-            c, std::max(kColumnWidths[c], memberGrid->ContentWidth(c, 200) + arrow));
+    for (int c = 0; c < 8; ++c) {
+        const int content = memberGrid->ContentWidth(c, 200) + arrow;
+        memberGrid->setColumnWidth(c, c == 7 ? content : std::max(kColumnWidths[c], content));
+    }
 }
 
 void Main_sc::BuildFunctionPanel() {
