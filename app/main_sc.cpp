@@ -81,7 +81,14 @@ void AddThemeIcons(const QList<QAction*>& actions) {
             continue;
         }
         const auto it = names.constFind(a->text());
-        if (it != names.constEnd() && QIcon::hasThemeIcon(*it)) a->setIcon(QIcon::fromTheme(*it));
+        if (it == names.constEnd()) continue;
+        // Some themes keep their action icons only in the one-colour form.
+        for (const QString& name : {*it, *it + "-symbolic"}) {
+            if (QIcon::hasThemeIcon(name)) {
+                a->setIcon(QIcon::fromTheme(name));
+                break;
+            }
+        }
     }
 }
 
