@@ -38,8 +38,13 @@ unset XDG_DESKTOP_DIR QT_QPA_PLATFORM
 mkdir -p "$HOME/Desktop" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$KELP_CONFIG_HOME" "$TMPDIR"
 desktop=$HOME/Desktop  # the program's current folder, the extract dialog's default
 
+# On a failure the screen is saved to $KELP_XVFB_SHOT when that is set (and
+# ImageMagick's import is there), to see what the program showed.
 fail() {
   echo "FAIL: $*" >&2
+  if [[ -n ${KELP_XVFB_SHOT:-} ]] && command -v import >/dev/null; then
+    import -window root "$KELP_XVFB_SHOT" || true
+  fi
   exit 1
 }
 
@@ -105,11 +110,11 @@ read -r width height < <(timeout 5 xdotool getwindowgeometry --shell "$main" |
   fail "first window is ${width}x$height, not two thirds of the 1600x1000 screen"
 
 # A click into the grid gives it the keyboard; every row is selected from
-# there (first row, then Ctrl+Shift+End), the pop-up menu's "&Extract" is
-# chosen and the extract dialog's OK takes the folder it offers, the current
-# one: the desktop.
+# there (Page Up selects the first row alone, Shift+Page Down extends to the
+# last), the pop-up menu's "&Extract" is chosen and the extract dialog's OK
+# takes the folder it offers, the current one: the desktop.
 timeout 10 xdotool mousemove --window "$main" $((width / 2)) $((height / 2)) click 1
-keys_to "$main" ctrl+Home ctrl+shift+End Menu
+keys_to "$main" Prior shift+Next Menu
 sleep 0.5
 timeout 10 xdotool key e
 dialog=$(wait_window 20 '^Extract All stuff$')
@@ -119,11 +124,12 @@ for member in first.txt docs/readme.txt data/values.csv; do
 done
 mkdir "$work/expected"
 unzip -q "$archive" -d "$work/expected"
-sleep 1  # the last member may still be being written
-diff -r "$work/expected" "$desktop" || fail "the extracted files differ from unzip's"
+# The last member may still be being written.
+wait_until 30 diff -r "$work/expected" "$desktop" ||
+  fail "the extracted files differ from unzip's: $(diff -rq "$work/expected" "$desktop")"
 
 # The first row alone, the Delete key, and Yes to "    Are you sure?...".
-keys_to "$main" ctrl+Home Delete
+keys_to "$main" Prior Delete
 confirm=$(wait_window 20 '^KELP  [0-9.]+$')
 keys_to "$confirm" y
 wait_until 30 bash -c "! unzip -Z1 '$archive' | grep -qx first.txt" ||
