@@ -456,7 +456,7 @@ TEST(Gallery, RendersEveryWindowToAPicture) {
     const auto r = fixtures::RunShell(std::string(KELP_BIN_DIR) + "/kelp-gallery --png " +
                                       fixtures::Quote(dir / "png"));
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    for (const char* name : {"main-window", "process-viewer", "extract-dialog", "add-dialog",
+    for (const char* name : {"main-window", "main-window-busy", "process-viewer", "extract-dialog", "add-dialog",
                              "sfx-dialog", "archive-picker", "about-box", "password-dialog",
                              "controls"}) {
         const QImage picture(QString::fromStdString(dir / "png/") + name + ".png");
