@@ -324,10 +324,10 @@ void Main_sc::FitColumns() {
     // needs room beside its caption too. "Archive", the last column, is as
     // wide as its paths and stretches over whatever room the others leave.
     const int arrow = 14;
-    for (int c = 0; c < 8; ++c) {
-        const int content = memberGrid->ContentWidth(c, 200) + arrow;
-        memberGrid->setColumnWidth(c, c == 7 ? content : std::max(kColumnWidths[c], content));
-    }
+    const std::vector<int> content = memberGrid->ContentWidths(200);
+    for (int c = 0; c < 8; ++c)
+        memberGrid->setColumnWidth(c, c == 7 ? content[c] + arrow
+                                             : std::max(kColumnWidths[c], content[c] + arrow));
 }
 
 void Main_sc::BuildFunctionPanel() {
