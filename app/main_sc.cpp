@@ -54,9 +54,9 @@ bool IsNumberColumn(int col) {
     return col >= 3 && col <= 5;
 }
 
-// The design's font when the desktop has its family; otherwise the desktop's
+// The named font when the desktop has its family; otherwise the desktop's
 // own, never whatever face the font matcher would put in its place.
-QFont DesignFont(const QString& family, const QFont& desktop) {
+QFont PreferredFont(const QString& family, const QFont& desktop) {
     if (!QFontDatabase::hasFamily(family)) return desktop;
     QFont f = desktop;
     f.setFamily(family);
@@ -64,7 +64,7 @@ QFont DesignFont(const QString& family, const QFont& desktop) {
 }
 
 // Icons of the desktop's theme for the menu items that have a usual one;
-// the design gives menus no pictures of their own.
+// Kelp brings no pictures of its own for menus.
 void AddThemeIcons(const QList<QAction*>& actions) {
     static const QHash<QString, QString> names = {
         {"&New  Zip", "document-new"},       {"&Open Zip", "document-open"},
@@ -214,7 +214,7 @@ void Main_sc::BuildLayout() {
     quickLaunchButtons[4]->setToolTip("Show the viewer windows");
     connect(quickLaunchButtons[4], &QToolButton::clicked, this, &Main_sc::ContentViewerButtonClick);
     left->addWidget(quickLaunchPanel);
-    // The design's 81 pixels, or wider where its captions need it.
+    // 81 pixels, or wider where its captions need it.
     const int leftWidth = std::max({81, functionPanel->captionsWidth(),
                                     haltButton->sizeHint().width()});
     leftPanel->setFixedWidth(leftWidth);
@@ -276,7 +276,7 @@ void Main_sc::BuildLayout() {
     row->addWidget(panel2, 1);
     setCentralWidget(central);
 
-    // The design's widths, or what the longest texts of the panels need.
+    // 200 pixels, or what the longest texts of the panels need.
     const QFontMetrics sm(statusBar()->font());
     const int widths[3] = {
         std::max(200, sm.horizontalAdvance("Selected 100000 Files (99999999k )") + 16),
@@ -319,7 +319,7 @@ void Main_sc::SaveWindowPlace() {
 }
 
 void Main_sc::FitColumns() {
-    // The design's widths at least, wider where the texts need it (the
+    // The standard widths at least, wider where the texts need it (the
     // longest 200 cells of a column stand for all); the header's sort arrow
     // needs room beside its caption too. "Archive", the last column, is as
     // wide as its paths and stretches over whatever room the others leave.
@@ -332,7 +332,7 @@ void Main_sc::FitColumns() {
 
 void Main_sc::BuildFunctionPanel() {
     functionPanel = new OutlookBar(leftPanel);
-    QFont bf = DesignFont("Comic Sans MS", font());
+    QFont bf = PreferredFont("Comic Sans MS", font());
     bf.setBold(false);
     bf.setUnderline(true);
     bf.setPixelSize(11);

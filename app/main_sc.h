@@ -201,7 +201,7 @@ class Main_sc : public QMainWindow {
     // Size and place from the settings store, or two thirds of the screen.
     void PlaceWindow();
     void SaveWindowPlace();
-    void FitColumns();  // columns as wide as their texts, design widths at least
+    void FitColumns();  // columns as wide as their texts, standard widths at least
     void CreateAboutBox();
     void FormCreate(const QStringList& args);
     void UpdateCaption();

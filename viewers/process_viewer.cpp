@@ -46,7 +46,7 @@ void Viewer::setMainOnTop(bool on) {
 }
 
 QSize Viewer::LogSize() const {
-    // The design's 259 by 193, or enough for 64 characters and 16 lines of
+    // 259 by 193, or enough for 64 characters and 16 lines of
     // the log (its 57-hyphen separator, the time lines and most member
     // names), scroll bars and frame included.
     const QFontMetrics fm(memo_->font());

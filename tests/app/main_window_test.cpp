@@ -137,7 +137,7 @@ TEST_F(AppTest, FirstWindowTakesTwoThirdsOfTheScreenThenWhereTheUserLeftIt) {
 TEST_F(AppTest, WindowShowsItsTextsWhole) {
     const std::string zip = MakeZip(
         "wide.zip",
-        "z.writestr('a-long-folder-name/a-member-name-far-wider-than-the-design-column.txt', "
+        "z.writestr('a-long-folder-name/a-member-name-far-wider-than-the-standard-column.txt', "
         "b'x'*50000)\nz.writestr('b.txt', b'123')");
     Main_sc& w = Start({QString::fromStdString(zip)});
     w.resize(1600, 900);
@@ -145,13 +145,13 @@ TEST_F(AppTest, WindowShowsItsTextsWhole) {
     QApplication::processEvents();
     SortGrid* grid = w.memberGrid;
 
-    // Columns: the design's widths at least, every text whole, numbers on
+    // Columns: the standard widths at least, every text whole, numbers on
     // the right, and "Archive" reaching the grid's right edge.
-    const int design[8] = {120, 80, 120, 50, 50, 30, 100, 330};
+    const int standard[8] = {120, 80, 120, 50, 50, 30, 100, 330};
     const QFontMetrics gm(grid->font());
     int total = 0;
     for (int c = 0; c < 8; ++c) {
-        EXPECT_GE(grid->columnWidth(c), design[c]) << c;
+        EXPECT_GE(grid->columnWidth(c), standard[c]) << c;
         for (int r = 0; r < grid->RowCount(); ++r)
             EXPECT_GT(grid->columnWidth(c), gm.horizontalAdvance(grid->Cells(c, r))) << c << "," << r;
         total += grid->columnWidth(c);
@@ -180,7 +180,7 @@ TEST_F(AppTest, WindowShowsItsTextsWhole) {
                 << bar->group(g).item(i).Caption().toStdString();
     }
     EXPECT_GE(w.haltButton->width(), w.haltButton->sizeHint().width());
-    // Group captions in the design's face where the desktop has it, else in
+    // Group captions in their own face where the desktop has it, else in
     // the desktop's own, never a substitute the font matcher picked.
     const QString face = QFontInfo(bar->ButtonFont()).family();
     EXPECT_TRUE(face == "Comic Sans MS" || face == QFontInfo(w.font()).family()) << face.toStdString();

@@ -39,7 +39,7 @@ TEST(ProcessViewer, ShowsBesideTheMainWindowLargeEnoughForItsLines) {
     v.ListBackground = [] { return QColor(1, 2, 3); };
     v.resize(500, 500);
     v.show();
-    // The design's size at least, and always the same whatever the user did.
+    // 259 by 193 at least, and always the same whatever the user did.
     EXPECT_EQ(v.size(), v.LogSize());
     EXPECT_GE(v.width(), 259);
     EXPECT_GE(v.height(), 193);
