@@ -1,5 +1,6 @@
 #include "app_images.h"
 
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -9,8 +10,12 @@ namespace kelp {
 
 namespace {
 
+// A transparent square of `size` pixels, drawn at the screen's scale so the
+// picture stays sharp on a scaled (HiDPI) screen.
 QPixmap Canvas(int size) {
-    QPixmap p(size, size);
+    const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
+    QPixmap p(QSize(size, size) * ratio);
+    p.setDevicePixelRatio(ratio);
     p.fill(Qt::transparent);
     return p;
 }

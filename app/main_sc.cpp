@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -34,6 +35,8 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
+
 namespace kelp {
 
 namespace {
@@ -41,8 +44,52 @@ namespace {
 const char* const kHeaders[8] = {"Filename", "Type",  "FileTime", "Packed",
                                  "Size",     "Ratio", "Defpath",  "Archive"};
 const int kColumnWidths[8] = {120, 80, 120, 50, 50, 30, 100, 330};
+constexpr const char* kKey = "Kelp";
 const char* const kMessageBoard = "https://kelp.example.org/board";
 const char* const kHomePage = "https://kelp.example.org/";
+
+// "Packed", "Size" and "Ratio" hold numbers, which line up on the right.
+bool IsNumberColumn(int col) {
+    return col >= 3 && col <= 5;
+}
+
+// The named font when the desktop has its family; otherwise the desktop's
+// own, never whatever face the font matcher would put in its place.
+QFont PreferredFont(const QString& family, const QFont& desktop) {
+    if (!QFontDatabase::hasFamily(family)) return desktop;
+    QFont f = desktop;
+    f.setFamily(family);
+    return f;
+}
+
+// Icons of the desktop's theme for the menu items that have a usual one;
+// Kelp brings no pictures of its own for menus.
+void AddThemeIcons(const QList<QAction*>& actions) {
+    static const QHash<QString, QString> names = {
+        {"&New  Zip", "document-new"},       {"&Open Zip", "document-open"},
+        {"&Remove Zip", "user-trash"},       {"&Exit", "application-exit"},
+        {"&Add", "list-add"},                {"&Delete", "edit-delete"},
+        {"&Refresh file list", "view-refresh"}, {"&Refresh filelist", "view-refresh"},
+        {"&General", "preferences-system"},  {"Option", "preferences-system"},
+        {"&How-to", "help-contents"},        {"&About", "help-about"},
+        {"&View", "document-preview"},
+    };
+    for (QAction* a : actions) {
+        if (QMenu* sub = a->menu()) {
+            AddThemeIcons(sub->actions());
+            continue;
+        }
+        const auto it = names.constFind(a->text());
+        if (it == names.constEnd()) continue;
+        // Some themes keep their action icons only in the one-colour form.
+        for (const QString& name : {*it, *it + "-symbolic"}) {
+            if (QIcon::hasThemeIcon(name)) {
+                a->setIcon(QIcon::fromTheme(name));
+                break;
+            }
+        }
+    }
+}
 
 }  // namespace
 
@@ -122,9 +169,7 @@ Main_sc::~Main_sc() {
 }
 
 void Main_sc::BuildLayout() {
-    resize(453, 433);
-    if (const QScreen* s = QApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+    PlaceWindow();
     QFont f = font();
     f.setBold(true);
     f.setPixelSize(13);
@@ -136,7 +181,6 @@ void Main_sc::BuildLayout() {
     row->setSpacing(0);
 
     leftPanel = new QWidget(central);
-    leftPanel->setFixedWidth(81);
     auto* left = new QVBoxLayout(leftPanel);
     left->setContentsMargins(0, 0, 0, 0);
     left->setSpacing(0);
@@ -144,7 +188,6 @@ void Main_sc::BuildLayout() {
     left->addWidget(functionPanel, 1);
 
     haltButton = new QPushButton(QIcon(HaltPicture()), "Halt  !!", leftPanel);
-    haltButton->setFixedSize(81, 75);
     haltButton->setIconSize(QSize(32, 32));
     haltButton->hide();
     connect(haltButton, &QPushButton::clicked, this, &Main_sc::HaltButtonClick);
@@ -177,6 +220,11 @@ void Main_sc::BuildLayout() {
     quickLaunchButtons[4]->setToolTip("Show the viewer windows");
     connect(quickLaunchButtons[4], &QToolButton::clicked, this, &Main_sc::ContentViewerButtonClick);
     left->addWidget(quickLaunchPanel);
+    // 81 pixels, or wider where its captions need it.
+    const int leftWidth = std::max({81, functionPanel->captionsWidth(),
+                                    haltButton->sizeHint().width()});
+    leftPanel->setFixedWidth(leftWidth);
+    haltButton->setFixedSize(leftWidth, std::max(75, haltButton->sizeHint().height()));
     row->addWidget(leftPanel);
 
     auto* panel2 = new QWidget(central);
@@ -190,7 +238,9 @@ void Main_sc::BuildLayout() {
     QFont gf = memberGrid->font();
     gf.setPixelSize(11);
     memberGrid->setFont(gf);
-    memberGrid->verticalHeader()->setDefaultSectionSize(16);
+    memberGrid->verticalHeader()->setDefaultSectionSize(std::max(16, QFontMetrics(gf).height() + 3));
+    // The last column ("Archive") takes the room the others leave.
+    memberGrid->horizontalHeader()->setStretchLastSection(true);
     memberGrid->setSelectionMode(QAbstractItemView::ExtendedSelection);
     memberGrid->setSortSymbol(sgNone);  // the arrow appears with the first sort
     memberGrid->setSortOnClick(true);
@@ -206,10 +256,16 @@ void Main_sc::BuildLayout() {
     connect(memberGrid, &SortGrid::OnClickSort, this,
             [this](int col, int, SortOptions& o) { ClickSort(col, o); });
     connect(memberGrid, &SortGrid::OnBeginSort, this, [this](int, SortOptions& o) { BeginSort(o); });
+    connect(memberGrid, &SortGrid::OnGetCellFormat, this,
+            [](int col, int row, QStyle::State, FormatOptions& o) {
+                if (row > 0 && IsNumberColumn(col)) o.AlignmentHorz = Qt::AlignRight;
+            });
     connect(memberGrid, &SortGrid::OnDrawCell, this,
             [this](QPainter* p, int col, int row, const QRect& r, QStyle::State) {
                 DrawCellIcon(p, col, row, r);
             });
+    // Every listing sizes the columns to what it holds.
+    connect(memberGrid->gridModel(), &QAbstractItemModel::modelReset, this, &Main_sc::FitColumns);
     right->addWidget(memberGrid, 1);
 
     gaugePanel = new QWidget(panel2);
@@ -226,7 +282,11 @@ void Main_sc::BuildLayout() {
     row->addWidget(panel2, 1);
     setCentralWidget(central);
 
-    const int widths[3] = {200, 200, 15};
+    // 200 pixels, or what the longest texts of the panels need.
+    const QFontMetrics sm(statusBar()->font());
+    const int widths[3] = {
+        std::max(200, sm.horizontalAdvance("Selected 100000 Files (99999999k )") + 16),
+        std::max(200, sm.horizontalAdvance("Total 100000 Files ( 99999999k )") + 16), 15};
     for (int i = 0; i < 3; ++i) {
         StatusPanels[i] = new QLabel(this);
         StatusPanels[i]->setMinimumWidth(widths[i]);
@@ -235,9 +295,51 @@ void Main_sc::BuildLayout() {
     }
 }
 
+void Main_sc::PlaceWindow() {
+    // The place the user left the window at, while it is still on a screen;
+    // the first time (or when that screen is gone) two thirds of the
+    // screen, centred, but no smaller than what shows the columns and the
+    // status panels (900 x 600) where the screen has that room.
+    const QRect left(Store.ReadInt(kKey, "WindowLeft"), Store.ReadInt(kKey, "WindowTop"),
+                     Store.ReadInt(kKey, "WindowWidth"), Store.ReadInt(kKey, "WindowHeight"));
+    const QScreen* screen = QApplication::primaryScreen();
+    for (const QScreen* s : QApplication::screens())
+        if (s->availableGeometry().intersects(left)) screen = s;
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 800, 600);
+    if (left.width() >= 200 && left.height() >= 150 && area.intersects(left)) {
+        setGeometry(left);
+        if (Store.ReadInt(kKey, "WindowMaximized") != 0) setWindowState(Qt::WindowMaximized);
+        return;
+    }
+    resize((area.size() * 2 / 3).expandedTo(QSize(900, 600)).boundedTo(area.size()));
+    move(area.center() - rect().center());
+}
+
+void Main_sc::SaveWindowPlace() {
+    const QRect g = isMaximized() ? normalGeometry() : geometry();
+    Store.WriteInt(kKey, "WindowLeft", g.left());
+    Store.WriteInt(kKey, "WindowTop", g.top());
+    Store.WriteInt(kKey, "WindowWidth", g.width());
+    Store.WriteInt(kKey, "WindowHeight", g.height());
+    Store.WriteInt(kKey, "WindowMaximized", isMaximized() ? 1 : 0);
+}
+
+void Main_sc::FitColumns() {
+    // The standard widths at least, wider where the texts need it (the
+    // longest 200 cells of a column stand for all); the header's sort arrow
+    // needs room beside its caption too. "Archive", the last column, is as
+    // wide as its paths and stretches over whatever room the others leave.
+    const int arrow = 14;
+    const std::vector<int> content = memberGrid->ContentWidths(200);
+    for (int c = 0; c < 8; ++c)
+        memberGrid->setColumnWidth(c, c == 7 ? content[c] + arrow
+                                             : std::max(kColumnWidths[c], content[c] + arrow));
+}
+
 void Main_sc::BuildFunctionPanel() {
     functionPanel = new OutlookBar(leftPanel);
-    QFont bf("Comic Sans MS");
+    QFont bf = PreferredFont("Comic Sans MS", font());
+    bf.setBold(false);
     bf.setUnderline(true);
     bf.setPixelSize(11);
     functionPanel->setButtonFont(bf);
@@ -351,26 +453,36 @@ void Main_sc::BuildMenus() {
     item(popupMenu, "&Refresh filelist", {}, act(actRefresh));
     connect(memberGrid, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { popupMenu->popup(memberGrid->viewport()->mapToGlobal(p)); });
+    AddThemeIcons(menuBar()->actions());
+    AddThemeIcons(popupMenu->actions());
 }
 
 void Main_sc::FormCreate(const QStringList& args) {
     LoadSettings();
-    QApplication::setApplicationDisplayName("KELP  " + Settings.Ver);
+    // The application title names the message boxes. It is the application's
+    // name rather than its display name, which the platform would append to
+    // the window caption a second time.
+    QApplication::setApplicationName("KELP  " + Settings.Ver);
     setWindowTitle("KELP  " + Settings.Ver + " - <none>");
     engine.LoadZipLib();
     engine.LoadUnzipLib();
     SortSettings = SortOptions{};
     // The command-line archive is resolved against the folder the program was
     // started in, before the window moves the process to the desktop folder.
+    // On the very first start "/INIT" comes first and the archive the user
+    // named (opening it is what started the program) second.
     const QString first = args.isEmpty() ? QString() : args.first();
-    const QFileInfo firstFile(first);
-    const QString archive = firstFile.isFile() ? firstFile.absoluteFilePath() : QString();
+    const bool init = first.toUpper() == "/INIT";
+    const QString named = init ? args.value(1) : first;
+    const QFileInfo namedFile(named);
+    const QString archive = namedFile.isFile() ? namedFile.absoluteFilePath() : QString();
     QDir::setCurrent(QString::fromStdString(platform::DesktopFolder()));
     ResetGrid();
-    for (int c = 0; c < 8; ++c) memberGrid->setColumnWidth(c, kColumnWidths[c]);
+    FitColumns();
     Zipfiles = OpenDialogFiles;
     State.CurrentAction = actNone;
 
+    if (init) FirstRunSetup(archive.isEmpty());
     if (!archive.isEmpty()) {
         // A message the engine reports while reading this archive means it
         // is not one; the engine has shown its own box first.
@@ -384,9 +496,7 @@ void Main_sc::FormCreate(const QStringList& args) {
         if (!startupFailed_ && !engine.ZipFileName().empty()) ListArchive();
         startupOpen_ = false;
         if (startupFailed_ || engine.ZipFileName().empty())
-            ShowMessage(first + " is not a zipfile");
-    } else if (first.toUpper() == "/INIT") {
-        FirstRunSetup();
+            ShowMessage(named + " is not a zipfile");
     }
     ApplyInterface();
     State.Busy = false;

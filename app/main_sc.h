@@ -177,7 +177,9 @@ class Main_sc : public QMainWindow {
     // --- Settings ------------------------------------------------------------
     void LoadSettings();
     void SaveSettings();
-    void FirstRunSetup();
+    // The set-up question and defaults of the very first start; it opens the
+    // bundled sample unless the user named an archive to open instead.
+    void FirstRunSetup(bool openSample = true);
 
     // --- Actions -------------------------------------------------------------
     void RunAction();
@@ -254,6 +256,10 @@ class Main_sc : public QMainWindow {
         const std::vector<std::pair<QString, std::vector<std::string>>>& members);
     // Relists the opened archives and names the first one again.
     void RelistArchives();
+    // Size and place from the settings store, or two thirds of the screen.
+    void PlaceWindow();
+    void SaveWindowPlace();
+    void FitColumns();  // columns as wide as their texts, standard widths at least
     void CreateAboutBox();
     void FormCreate(const QStringList& args);
     void UpdateCaption();

@@ -95,9 +95,10 @@ void Main_sc::SaveSettings() {
     str("P3", Settings.P3);
     flag("MoreTypes", Settings.MoreTypes);
     flag("AddAES", Settings.AesAdd);
+    SaveWindowPlace();
 }
 
-void Main_sc::FirstRunSetup() {
+void Main_sc::FirstRunSetup(bool openSample) {
     if (Confirm("Want to set this as default Unzip program?\r\n(You can set this again in "
                 "Option/General)"))
         OptionsDlg::RegisterZip(QCoreApplication::applicationFilePath(), this);
@@ -112,12 +113,14 @@ void Main_sc::FirstRunSetup() {
     Settings.SFXCaption = "Self Extracting Archive";
     Settings.SFXMessage = "This is Kelp Self Extracting Archive";
 
-    const QString sample = Settings.InstDir + "openme.zip";
-    Zipfiles.append(sample);
-    OpenDialogFiles.append(sample);
-    OpenDialogFileName = sample;
-    engine.setZipFileName(sample.toStdString());
-    ListArchive();
+    if (openSample) {
+        const QString sample = Settings.InstDir + "openme.zip";
+        Zipfiles.append(sample);
+        OpenDialogFiles.append(sample);
+        OpenDialogFileName = sample;
+        engine.setZipFileName(sample.toStdString());
+        ListArchive();
+    }
     setWindowTitle("Kelp - Setup");
 }
 

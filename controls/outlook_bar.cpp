@@ -12,7 +12,15 @@ namespace kelp {
 namespace {
 const QSize kDefaultIcon(32, 32);
 QSize iconSize(const QPixmap& p) {
-    return p.isNull() ? kDefaultIcon : p.size();
+    return p.isNull() ? kDefaultIcon : p.deviceIndependentSize().toSize();
+}
+
+// A picture of `size` that stays sharp on a scaled screen.
+QPixmap Surface(const QWidget* w, const QSize& size) {
+    const qreal ratio = w->devicePixelRatioF();
+    QPixmap pic(size * ratio);
+    pic.setDevicePixelRatio(ratio);
+    return pic;
 }
 }  // namespace
 
@@ -57,6 +65,19 @@ OutlookGroup& OutlookBar::addGroup(const QString& caption) {
     groups_.push_back(std::make_unique<OutlookGroup>(this, caption));
     update();
     return *groups_.back();
+}
+
+int OutlookBar::captionsWidth() const {
+    QFont bold = iconFont_;
+    bold.setBold(true);
+    const QFontMetrics items(bold), buttons(buttonFont_);
+    int w = 0;
+    for (const auto& g : groups_) {
+        w = std::max(w, buttons.horizontalAdvance(g->Caption()) + 8);
+        for (int i = 0; i < g->itemCount(); ++i)
+            w = std::max(w, items.horizontalAdvance(g->item(i).Caption()) + 8);
+    }
+    return w;
 }
 
 bool OutlookBar::isEditing() const {
@@ -219,7 +240,7 @@ void OutlookBar::render(QPainter& p, const OutlookLayout& l, int group, bool ite
 }
 
 QPixmap OutlookBar::renderPicture(int group) const {
-    QPixmap pic(size());
+    QPixmap pic = Surface(this, size());
     QPainter p(&pic);
     render(p, layoutFor(group, 0), group, true);
     return pic;
@@ -239,14 +260,19 @@ void OutlookBar::animateTo(int group) {
         const int d = std::min(moved, distance);
         frame_ = group > from ? oldPic : newPic;
         QPainter p(&frame_);
+        // Source rectangles count the pictures' own pixels, which a scaled
+        // screen multiplies.
+        const qreal r = frame_.devicePixelRatio();
+        auto source = [r](int x, int y, int w, int h) { return QRectF(x * r, y * r, w * r, h * r); };
         if (group > from) {
             const int y0 = lNew.buttons[from + 1].top();
             p.setClipRect(0, 0, width(), lNew.bottomStart);
-            p.drawPixmap(0, lOld.bottomStart - d, newPic, 0, y0, width(), lNew.bottomStart - y0);
+            p.drawPixmap(QPointF(0, lOld.bottomStart - d), newPic,
+                         source(0, y0, width(), lNew.bottomStart - y0));
         } else {
             const int y0 = lOld.buttons[group + 1].top();
             p.setClipRect(0, 0, width(), lOld.bottomStart);
-            p.drawPixmap(0, y0 + d, oldPic, 0, y0, width(), lOld.bottomStart - y0);
+            p.drawPixmap(QPointF(0, y0 + d), oldPic, source(0, y0, width(), lOld.bottomStart - y0));
         }
         p.end();
         ++animationSteps_;
@@ -267,7 +293,7 @@ void OutlookBar::paintEvent(QPaintEvent*) {
         return;
     }
     // Drawn off screen first, then copied, so the bar never flickers.
-    QPixmap pic(size());
+    QPixmap pic = Surface(this, size());
     QPainter off(&pic);
     render(off, currentLayout(), selected_, true);
     off.end();

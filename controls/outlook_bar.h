@@ -103,6 +103,9 @@ class OutlookBar : public QWidget {
     QLineEdit* captionEditor() const { return editor_; }
     bool isEditing() const;
     QSize sizeHint() const override { return {100, 300}; }
+    // The narrowest width that shows every group caption and every item
+    // caption (in bold, as the selected item is drawn) without an ellipsis.
+    int captionsWidth() const;
 
   signals:
     void OnIconClick();

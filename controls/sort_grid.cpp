@@ -7,6 +7,10 @@
 #include <QPolygon>
 #include <QTextStream>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 #include "sort_grid_delegate.h"
 #include "sort_grid_header.h"
 
@@ -343,10 +347,38 @@ void SortGrid::Clear() {
 }
 
 void SortGrid::AutoSizeColumn(int col) {
+    if (col >= 0 && col < ColCount()) setColumnWidth(col, ContentWidths()[col]);
+}
+
+std::vector<int> SortGrid::ContentWidths(int sample) const {
+    // One pass over the rows keeps, per column, the `sample` longest cells
+    // (by characters) in a heap whose top is the shortest of them; only
+    // those are measured.
+    using Cell = std::pair<qsizetype, int>;  // length, row
+    const auto longer = [](const Cell& a, const Cell& b) { return a.first > b.first; };
+    std::vector<std::vector<Cell>> longest(ColCount());
+    for (int r = 0; r < RowCount(); ++r) {
+        for (int c = 0; c < ColCount(); ++c) {
+            std::vector<Cell>& heap = longest[c];
+            const qsizetype length = model_->CellLength(c, r);
+            if (sample <= 0 || int(heap.size()) < sample) {
+                heap.emplace_back(length, r);
+                std::push_heap(heap.begin(), heap.end(), longer);
+            } else if (length > heap.front().first) {
+                std::pop_heap(heap.begin(), heap.end(), longer);
+                heap.back() = {length, r};
+                std::push_heap(heap.begin(), heap.end(), longer);
+            }
+        }
+    }
     const QFontMetrics fm(font());
-    int w = 0;
-    for (int r = 0; r < RowCount(); ++r) w = std::max(w, fm.horizontalAdvance(Cells(col, r)));
-    setColumnWidth(col, w + fm.horizontalAdvance(QLatin1Char('x')));
+    std::vector<int> widths(ColCount(), 0);
+    for (int c = 0; c < ColCount(); ++c) {
+        for (const Cell& cell : longest[c])
+            widths[c] = std::max(widths[c], fm.horizontalAdvance(Cells(c, cell.second)));
+        widths[c] += fm.horizontalAdvance(QLatin1Char('x'));
+    }
+    return widths;
 }
 
 bool SortGrid::LoadFromFile(const QString& path, QChar delimiter) {

@@ -10,6 +10,8 @@
 #include <QStyle>
 #include <QTableView>
 
+#include <vector>
+
 #include "sort_grid_logic.h"
 #include "sort_grid_model.h"
 
@@ -123,6 +125,10 @@ class SortGrid : public QTableView {
     void DeleteColumn(int col);
     void Clear();  // empties every cell
     void AutoSizeColumn(int col);
+    // Per column, the width that shows its texts whole: the widest of its
+    // `sample` longest cells (by characters; all cells when sample <= 0)
+    // plus a character of room. Sampling keeps 100 000 rows cheap.
+    std::vector<int> ContentWidths(int sample = 0) const;
     bool LoadFromFile(const QString& path, QChar delimiter);
     bool SaveToFile(const QString& path, QChar delimiter) const;
     int FindColumn(const QString& text) const;  // first column with a cell holding text, or -1

@@ -27,6 +27,11 @@ class SortGridModel : public QAbstractTableModel {
     QString Cells(int col, int row) const;
     void setCells(int col, int row, const QString& text);
     QStringList Rows(int row) const { return rows_.at(row); }
+    // The length of a cell's text, read without copying the text.
+    qsizetype CellLength(int col, int row) const {
+        const QStringList& r = rows_[row];
+        return col < r.size() ? r[col].size() : 0;
+    }
     void setRows(int row, const QStringList& cells);
     // Replaces all data rows at once (one model reset).
     void setDataRows(std::vector<QStringList> rows);

@@ -27,6 +27,9 @@ class Viewer : public QWidget {
     std::function<QColor()> ListBackground;
     std::function<QColor()> ListTextColor;
 
+    // The size the window takes whenever it is shown.
+    QSize LogSize() const;
+
     // The one colour rule of the log.
     static void AddLogRule(ColorMemo& memo);
 

@@ -12,6 +12,8 @@
 #include <QImage>
 #include <QPainter>
 #include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -124,7 +126,14 @@ int main(int argc, char** argv) {
     };
     auto* controls = gallery::MakeControlsPage();
     page("controls", controls);
+    // The size the first start gives the window on a 1600 x 1000 screen.
+    window.resize(1066, 666);
     page("main-window", &window);
+    // While an operation runs: the halt button and the gauge.
+    page("main-window-busy", &window, [&window] {
+        window.haltButton->show();
+        window.gauge->setValue(40);
+    });
     page("process-viewer", window.Viewer);
     window.LogAdd("Start Time 2026/01/15 10:30:00");
     window.LogAdd("  Tested readme.txt  OK");

@@ -11,6 +11,9 @@
 
 #include <cmath>
 
+#include <QFontInfo>
+#include <QScreen>
+
 #include "about_box.h"
 #include "app_fixture.h"
 #include "color_memo.h"
@@ -20,6 +23,7 @@
 
 using namespace apptest;
 using kelp::Main_sc;
+using kelp::SortGrid;
 
 namespace {
 
@@ -87,6 +91,99 @@ TEST_F(AppTest, InitInLowerCaseRunsFirstRunSetup) {
     EXPECT_EQ(w.Zipfiles, QStringList{kSample});
     EXPECT_GT(w.memberGrid->RowCount(), 2);
     EXPECT_EQ(w.Settings.SFXMessage, "This is Kelp Self Extracting Archive");
+}
+
+TEST_F(AppTest, VeryFirstStartOpensTheNamedArchiveOnceTheQuestionIsAnswered) {
+    const std::string zip = MakeZip("mine.zip", "z.writestr('a.txt', b'a')\nz.writestr('b.txt', b'b')");
+    const QString archive = QString::fromStdString(zip);
+    ModalAnswerer boxes;
+    boxes.buttons = {QMessageBox::No};
+    Main_sc& w = Start({"/INIT", archive});
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_TRUE(boxes.texts[0].startsWith("Want to set this as default Unzip program?"));
+    EXPECT_EQ(w.Zipfiles, QStringList{archive});
+    EXPECT_EQ(w.windowTitle(), "KELP  0.1.0 -" + archive);
+    ASSERT_EQ(w.memberGrid->RowCount(), 3);
+    EXPECT_EQ(w.memberGrid->Cells(7, 1), archive);
+    EXPECT_EQ(w.Settings.FileBkColor, 0xFFFFFF);  // the set-up's defaults still apply
+}
+
+TEST_F(AppTest, FirstWindowTakesTwoThirdsOfTheScreenThenWhereTheUserLeftIt) {
+    // Two thirds of a large screen; a small one (this 800 x 600 one) gives
+    // the room that shows the columns, within the screen.
+    const QRect area = QApplication::primaryScreen()->availableGeometry();
+    const QSize first = area.width() >= 1350 ? area.size() * 2 / 3 : area.size().boundedTo({900, 600});
+    const QRect left(area.left() + 30, area.top() + 40, 500, 400);
+    {
+        Main_sc& w = Start();
+        EXPECT_EQ(w.size(), first);
+        EXPECT_TRUE(area.contains(w.geometry()));
+        EXPECT_EQ(w.geometry().center(), area.center());
+        w.setGeometry(left);
+        w.close();
+        window_.reset();
+    }
+    platform::SettingsStore store;
+    EXPECT_EQ(store.ReadInt("Kelp", "WindowWidth"), 500);
+    EXPECT_EQ(store.ReadInt("Kelp", "WindowMaximized"), 0);
+    EXPECT_EQ(Start().geometry(), left);
+
+    // A place on no screen any more (a monitor unplugged) is not restored.
+    window_.reset();
+    store.WriteInt("Kelp", "WindowLeft", area.right() + 5000);
+    EXPECT_EQ(Start().size(), first);
+}
+
+TEST_F(AppTest, WindowShowsItsTextsWhole) {
+    const std::string zip = MakeZip(
+        "wide.zip",
+        "z.writestr('a-long-folder-name/a-member-name-far-wider-than-the-standard-column.txt', "
+        "b'x'*50000)\nz.writestr('b.txt', b'123')");
+    Main_sc& w = Start({QString::fromStdString(zip)});
+    w.resize(1600, 900);
+    w.show();
+    QApplication::processEvents();
+    SortGrid* grid = w.memberGrid;
+
+    // Columns: the standard widths at least, every text whole, numbers on
+    // the right, and "Archive" reaching the grid's right edge.
+    const int standard[8] = {120, 80, 120, 50, 50, 30, 100, 330};
+    const QFontMetrics gm(grid->font());
+    int total = 0;
+    for (int c = 0; c < 8; ++c) {
+        EXPECT_GE(grid->columnWidth(c), standard[c]) << c;
+        for (int r = 0; r < grid->RowCount(); ++r)
+            EXPECT_GT(grid->columnWidth(c), gm.horizontalAdvance(grid->Cells(c, r))) << c << "," << r;
+        total += grid->columnWidth(c);
+    }
+    EXPECT_EQ(total, grid->viewport()->width());
+    for (int c : {0, 3, 4, 5}) {
+        kelp::FormatOptions cell;
+        emit grid->OnGetCellFormat(c, 1, QStyle::State_None, cell);
+        EXPECT_EQ(cell.AlignmentHorz, c == 0 ? Qt::AlignLeft : Qt::AlignRight) << c;
+    }
+
+    // Status panels, panel captions (bold when selected) and the halt button.
+    for (QLabel* panel : w.StatusPanels)
+        EXPECT_GE(panel->width(), panel->fontMetrics().horizontalAdvance(panel->text()))
+            << panel->text().toStdString();
+    kelp::OutlookBar* bar = w.functionPanel;
+    bar->setSmoothScrolling(false);
+    QFont bold = bar->IconFont();
+    bold.setBold(true);
+    for (int g = 0; g < bar->groupCount(); ++g) {
+        bar->setSelectedButton(g);
+        const kelp::OutlookLayout layout = bar->currentLayout();
+        for (int i = 0; i < bar->group(g).itemCount(); ++i)
+            EXPECT_LE(QFontMetrics(bold).horizontalAdvance(bar->group(g).item(i).Caption()),
+                      layout.captions[i].width())
+                << bar->group(g).item(i).Caption().toStdString();
+    }
+    EXPECT_GE(w.haltButton->width(), w.haltButton->sizeHint().width());
+    // Group captions in their own face where the desktop has it, else in
+    // the desktop's own, never a substitute the font matcher picked.
+    const QString face = QFontInfo(bar->ButtonFont()).family();
+    EXPECT_TRUE(face == "Comic Sans MS" || face == QFontInfo(w.font()).family()) << face.toStdString();
 }
 
 TEST_F(AppTest, RowsShowRatioEncryptionFoldersAndFurtherArchives) {
@@ -359,7 +456,7 @@ TEST(Gallery, RendersEveryWindowToAPicture) {
     const auto r = fixtures::RunShell(std::string(KELP_BIN_DIR) + "/kelp-gallery --png " +
                                       fixtures::Quote(dir / "png"));
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    for (const char* name : {"main-window", "process-viewer", "extract-dialog", "add-dialog",
+    for (const char* name : {"main-window", "main-window-busy", "process-viewer", "extract-dialog", "add-dialog",
                              "sfx-dialog", "archive-picker", "about-box", "password-dialog",
                              "controls"}) {
         const QImage picture(QString::fromStdString(dir / "png/") + name + ".png");

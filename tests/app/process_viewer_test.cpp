@@ -1,6 +1,7 @@
 // The process viewer: its line-end colours and its place beside the main
 // window.
 #include <QApplication>
+#include <QScreen>
 
 #include <gtest/gtest.h>
 
@@ -27,9 +28,9 @@ TEST(ProcessViewer, ColoursLinesFromTheirFirstMarker) {
     EXPECT_EQ(at("Unzipped"), QColor(0, 128, 0));
 }
 
-TEST(ProcessViewer, ShowsBesideTheMainWindowAtItsFixedSize) {
+TEST(ProcessViewer, ShowsBesideTheMainWindowLargeEnoughForItsLines) {
     QWidget main;
-    main.setGeometry(100, 80, 453, 433);
+    main.setGeometry(10, 80, 200, 300);
     main.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     main.show();
     Viewer v;
@@ -38,10 +39,24 @@ TEST(ProcessViewer, ShowsBesideTheMainWindowAtItsFixedSize) {
     v.ListBackground = [] { return QColor(1, 2, 3); };
     v.resize(500, 500);
     v.show();
-    EXPECT_EQ(v.size(), QSize(259, 193));
+    // 259 by 193 at least, and always the same whatever the user did.
+    EXPECT_EQ(v.size(), v.LogSize());
+    EXPECT_GE(v.width(), 259);
+    EXPECT_GE(v.height(), 193);
+    // The log's 57-hyphen separator and a dozen lines show without scrolling.
+    const QFontMetrics fm(v.logMemo()->font());
+    EXPECT_GT(v.logMemo()->viewport()->width(), fm.horizontalAdvance(QString(57, '-')));
+    EXPECT_GT(v.logMemo()->viewport()->height(), fm.lineSpacing() * 12);
     EXPECT_EQ(v.x(), main.frameGeometry().right() + 1);
     EXPECT_EQ(v.logMemo()->palette().color(QPalette::Base), QColor(1, 2, 3));
     EXPECT_FALSE(main.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     v.close();
     EXPECT_TRUE(main.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+
+    // A main window near the screen's right edge: the log moves left as far
+    // as it takes to stay on the screen.
+    const QRect area = main.screen()->availableGeometry();
+    main.setGeometry(area.right() - 300, 80, 250, 300);
+    v.show();
+    EXPECT_EQ(v.frameGeometry().right(), area.right());
 }
