@@ -201,20 +201,24 @@ int SfxConverter::CopyArchiveBody(ArchiveFile& out, int64_t from, int64_t& expec
         expected = end_.physicalSize - from;
         return CopyLoop(in_, out, -1, host_);
     }
-    // The ZIP64 records hold offsets of their own that would need moving too.
-    if (eocd.Zip64) return -9;
     if (storedCentral < from) return -3;
-    expected = end_.logicalSize - from;
     if (const int code = CopyLoop(in_, out, storedCentral - from, host_)) return code;
-    return MoveCentralDirectory(out, shift);
+    int64_t moved = 0;
+    if (const int code = MoveCentralDirectory(out, shift, moved)) return code;
+    expected = storedCentral - from + moved;
+    return 0;
 }
 
-// Copies the central directory, the end record and the archive comment with
-// every offset moved by `shift`. Failures are not shown: they give -2.
-int SfxConverter::MoveCentralDirectory(ArchiveFile& out, int64_t shift) {
+// Copies the central directory with every offset moved by `shift` and writes
+// new end records behind it: offsets that now pass 32 bits go into ZIP64
+// fields and a ZIP64 end record, and ZIP64 records no longer needed are
+// left out. `written` becomes the number of bytes written. Failures are not
+// shown: they give -2.
+int SfxConverter::MoveCentralDirectory(ArchiveFile& out, int64_t shift, int64_t& written) {
     const EocdRecord& eocd = end_.eocd;
     namespace zip = kelp::zip;
     std::vector<uint8_t> record, moved;
+    const int64_t start = out.Position();
     for (uint64_t n = 0; n < eocd.TotalEntries; ++n) {
         zip::CentralRecord r;
         if (ReadCentralRecord(in_, record, r) != RecordRead::Ok)
@@ -232,25 +236,25 @@ int SfxConverter::MoveCentralDirectory(ArchiveFile& out, int64_t shift) {
         if (out.Write(moved.data(), moved.size()) != moved.size())
             return -2;  // MsgId::CentralHeaderWriteError
     }
-    // Whatever stands between the last header and the end record belongs to
-    // the directory as stored; it moves along unchanged.
-    const int64_t gap = end_.endOfDirOffset - in_.Position();
+    // Whatever stands between the last header and the (ZIP64) end record
+    // belongs to the directory as stored; it moves along unchanged.
+    const int64_t dirEnd = eocd.Zip64 ? eocd.Zip64RecordOffset : end_.endOfDirOffset;
+    const int64_t gap = dirEnd - in_.Position();
     if (gap < 0 || CopyLoop(in_, out, gap, host_) != 0) return -2;
 
-    unsigned char bytes[zip::kEocdSize];
-    zip::Eocd end;
-    if (in_.Read(bytes, sizeof bytes) != sizeof bytes || !zip::ParseEocd(bytes, end))
-        return -2;  // MsgId::EndRecordSkipError
-    const int64_t central = static_cast<int64_t>(end.centralOffset) + shift;
-    if (central < 0 || central >= zip::kFull32) return -2;
-    end.centralOffset = static_cast<uint32_t>(central);
+    const int64_t central = static_cast<int64_t>(eocd.CentralOffset) + shift;
+    if (central < 0) return -2;
+    zip::Zip64Eocd end;
+    end.entriesOnDisk = eocd.EntriesThisDisk;
+    end.totalEntries = eocd.TotalEntries;
+    end.centralSize = static_cast<uint64_t>(out.Position() - start);
+    end.centralOffset = static_cast<uint64_t>(central);
     std::vector<uint8_t> endBytes;
-    zip::AppendEocd(endBytes, end);
+    zip::AppendEndRecords(endBytes, end, static_cast<uint64_t>(out.Position()),
+                          zip::NeedsZip64End(end), end_.rawComment);
     if (out.Write(endBytes.data(), endBytes.size()) != endBytes.size())
         return -2;  // MsgId::EndRecordWriteError
-    const int64_t comment = end_.logicalSize - in_.Position();
-    if (comment < 0 || CopyLoop(in_, out, comment, host_) != 0)
-        return -2;  // MsgId::ArchiveCommentCopyError
+    written = out.Position() - start;
     return 0;
 }
 
@@ -308,10 +312,10 @@ int SfxConverter::ToExe(const std::string& archive, bool newFile, const SfxSetti
     int64_t expected = 0;
     if (code == 0 && newFile) {
         // An empty archive: an end record alone, its directory right behind the block.
-        kelp::zip::Eocd end;
-        end.centralOffset = static_cast<uint32_t>(stubSize + static_cast<int64_t>(blockBytes.size()));
+        kelp::zip::Zip64Eocd end;
+        end.centralOffset = static_cast<uint64_t>(stubSize) + blockBytes.size();
         std::vector<uint8_t> record;
-        kelp::zip::AppendEocd(record, end);
+        kelp::zip::AppendEndRecords(record, end, end.centralOffset, kelp::zip::NeedsZip64End(end), {});
         if (out.file.Write(record.data(), record.size()) != record.size()) code = -2;
         expected = static_cast<int64_t>(record.size());
     } else if (code == 0) {

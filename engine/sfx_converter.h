@@ -56,7 +56,7 @@ public:
 
 private:
     int CopyArchiveBody(ArchiveFile& out, int64_t from, int64_t& expected);
-    int MoveCentralDirectory(ArchiveFile& out, int64_t shift);
+    int MoveCentralDirectory(ArchiveFile& out, int64_t shift, int64_t& written);
 
     HostUi& host_;
     std::function<void(int, const std::string&)> show_;

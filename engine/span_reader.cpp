@@ -200,7 +200,8 @@ int SpanReader::Join(const std::string& inFileName, std::string& outFilePath) {
         for (size_t i = 0; i < members.size(); ++i) AppendPlacedCentral(buffer, members[i], 0, joinedOffsets[i]);
         end.centralSize = buffer.size() - before;
         end.entriesOnDisk = end.totalEntries = members.size();
-        AppendEndRecords(buffer, end, end.centralOffset + end.centralSize, NeedsZip64End(end), comment);
+        kelp::zip::AppendEndRecords(buffer, end, end.centralOffset + end.centralSize,
+                                    kelp::zip::NeedsZip64End(end), comment);
         joined.Flush();
         out.Close();
         std::error_code ec;

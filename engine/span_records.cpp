@@ -72,42 +72,6 @@ void AppendPlacedCentral(std::vector<uint8_t>& out, const SpanMember& member, ui
     zip::AppendBytes(out, r.comment);
 }
 
-bool NeedsZip64End(const zip::Zip64Eocd& end) {
-    return end.thisDisk >= zip::kFull16 || end.centralDisk >= zip::kFull16 ||
-           end.entriesOnDisk >= zip::kFull16 || end.totalEntries >= zip::kFull16 ||
-           end.centralSize >= zip::kFull32 || end.centralOffset >= zip::kFull32;
-}
-
-size_t EndRecordsSize(bool zip64, size_t commentLength) {
-    return (zip64 ? zip::kZip64EocdSize + zip::kZip64LocatorSize : 0) + zip::kEocdSize + commentLength;
-}
-
-void AppendEndRecords(std::vector<uint8_t>& out, const zip::Zip64Eocd& end, uint64_t endOffset,
-                      bool zip64, std::string_view comment) {
-    if (zip64) {
-        zip::AppendZip64Eocd(out, end);
-        zip::Zip64Locator locator;
-        locator.eocdDisk = end.thisDisk;
-        locator.eocdOffset = endOffset;
-        locator.totalDisks = end.thisDisk + 1;
-        zip::AppendZip64Locator(out, locator);
-    }
-    // A field too small for its value holds all ones: readers take the value
-    // from the ZIP64 end record.
-    auto fit16 = [](uint64_t v) { return static_cast<uint16_t>(std::min<uint64_t>(v, zip::kFull16)); };
-    auto fit32 = [](uint64_t v) { return static_cast<uint32_t>(std::min<uint64_t>(v, zip::kFull32)); };
-    zip::Eocd eocd;
-    eocd.thisDisk = fit16(end.thisDisk);
-    eocd.centralDisk = fit16(end.centralDisk);
-    eocd.entriesOnDisk = fit16(end.entriesOnDisk);
-    eocd.totalEntries = fit16(end.totalEntries);
-    eocd.centralSize = fit32(end.centralSize);
-    eocd.centralOffset = fit32(end.centralOffset);
-    eocd.commentLength = static_cast<uint16_t>(comment.size());
-    zip::AppendEocd(out, eocd);
-    zip::AppendBytes(out, comment);
-}
-
 bool IsSpanMarker(std::span<const uint8_t> first4) {
     return first4.size() == 4 && zip::ReadLe32(first4.data()) == zip::kSpanMarker;
 }

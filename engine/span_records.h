@@ -82,16 +82,6 @@ void ReadDescriptor(Read&& read, std::vector<uint8_t>& descriptor, bool zip64) {
 void AppendPlacedCentral(std::vector<uint8_t>& out, const SpanMember& member, uint32_t disk,
                          uint64_t offset);
 
-// The end records of a set (or joined archive): `end` holds where its
-// central directory lies, in full width, and `endOffset` where the end
-// records start on the last part. NeedsZip64End is true when a value does
-// not fit the end record: a ZIP64 end record and its locator then go in
-// front of it.
-bool NeedsZip64End(const kelp::zip::Zip64Eocd& end);
-size_t EndRecordsSize(bool zip64, size_t commentLength);
-void AppendEndRecords(std::vector<uint8_t>& out, const kelp::zip::Zip64Eocd& end, uint64_t endOffset,
-                      bool zip64, std::string_view comment);
-
 // True when the four bytes are the mark at the start of a set's first part.
 bool IsSpanMarker(std::span<const uint8_t> first4);
 void AppendSpanMarker(std::vector<uint8_t>& out);

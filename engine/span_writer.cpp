@@ -267,8 +267,8 @@ int SpanWriter::Write(const std::string& inFileName, const std::string& outFileN
         // gives its number. (Deciding on ZIP64 counts the part they may move
         // to.)
         end.thisDisk = static_cast<uint32_t>(volumes_.CurrentDisk()) + 1;
-        const bool zip64 = NeedsZip64End(end);
-        const size_t endUnit = EndRecordsSize(zip64, comment.size());
+        const bool zip64 = kelp::zip::NeedsZip64End(end);
+        const size_t endUnit = kelp::zip::EndRecordsSize(zip64, comment.size());
         SplitWrite(bytes.data(), 0, endUnit);
         if (volumes_.CurrentDisk() != countedDisk) end.entriesOnDisk = 0;
         if (members.empty()) {
@@ -277,7 +277,7 @@ int SpanWriter::Write(const std::string& inFileName, const std::string& outFileN
         }
         end.thisDisk = static_cast<uint32_t>(volumes_.CurrentDisk());
         bytes.clear();
-        AppendEndRecords(bytes, end, static_cast<uint64_t>(bytesOnPart_), zip64, comment);
+        kelp::zip::AppendEndRecords(bytes, end, static_cast<uint64_t>(bytesOnPart_), zip64, comment);
         SplitWrite(bytes.data(), bytes.size(), endUnit);
         showProgress_ = false;
     } catch (...) {

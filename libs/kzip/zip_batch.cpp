@@ -22,10 +22,6 @@
 namespace kelp::kzip {
 namespace {
 
-// Sizes and offsets of the plain format end below this value; anything
-// larger would need ZIP64 records.
-constexpr uint64_t kLimit32 = 0xFFFFFFFFu;
-constexpr size_t kMaxEntries = 0xFFFF;
 // Memory that whole-file jobs waiting to be written may hold together.
 constexpr uint64_t kPendingBudget = 96u << 20;
 constexpr size_t kMaxPending = 256;
@@ -44,10 +40,6 @@ uint16_t VersionNeeded(uint16_t method, uint16_t flags, bool isDir) {
                               : kVersionDeflate;
     return std::max(base, MethodVersionNeeded(method));
 }
-
-const char* const kLimitText =
-    "  error: the archive would need ZIP64 records (4 GiB or 65535 members), which are not "
-    "supported; the archive was not changed";
 
 std::string Leaf(const std::string& name) {
     size_t slash = name.rfind('/');
@@ -133,17 +125,6 @@ bool ZipBatch::OpenArchive() {
                                            " is damaged; it was left unchanged");
         return false;
     }
-    bool zip64 = reader_.eocd().totalEntries == 0xFFFF || reader_.eocd().centralOffset == kLimit32;
-    for (const auto& e : reader_.entries()) {
-        zip64 = zip64 || e.header.packedSize == kLimit32 || e.header.unpackedSize == kLimit32 ||
-                e.header.localHeaderOffset == kLimit32;
-    }
-    if (zip64) {
-        reporter_.Message(kErrLimit, "  error: " + path +
-                                         " uses ZIP64 records, which are not supported; it was "
-                                         "left unchanged");
-        return false;
-    }
     exists_ = true;
     return true;
 }
@@ -192,11 +173,6 @@ bool ZipBatch::PlanAdditions(std::vector<SourceItem> sources) {
         std::string stored = CleanName(name, s.isDir, why);
         if (stored.empty()) {
             Warn(kErrName, "  skipping: " + s.name + " (" + why + ")");
-            continue;
-        }
-        if (!s.isDir && s.size >= kLimit32) {
-            Warn(kErrLimit,
-                 "  skipping: " + s.name + " (files of 4 GiB or more are not supported)");
             continue;
         }
         if (taken.count(stored)) {
@@ -256,10 +232,6 @@ bool ZipBatch::PlanAdditions(std::vector<SourceItem> sources) {
         }
     }
     for (Planned& p : additions) plan_.push_back(std::move(p));
-    if (plan_.size() > kMaxEntries) {
-        reporter_.Message(kErrLimit, kLimitText);
-        return false;
-    }
     reporter_.FileCount(static_cast<int64_t>(replacements.size() + additions.size()));
     reporter_.ByteTotal(static_cast<int64_t>(total));
     if (reporter_.cancelled()) return Cancelled(), false;
@@ -387,15 +359,16 @@ ZipBatch::Step ZipBatch::CopyMember(size_t index) {
     if (!reader_.Locate(e, data, error)) return damaged(error);
     uint64_t end = data.dataOffset + data.packedSize;
     if (e.header.flags & zip::kFlagDataDescriptor) {
-        uint8_t buf[16];
-        size_t avail = static_cast<size_t>(std::min<uint64_t>(16, reader_.centralOffset() - end));
+        // Its sizes are 8 bytes wide when the local header has a ZIP64 field.
+        const bool zip64 = zip::FindExtraField(data.localExtra, zip::kExtraZip64).has_value();
+        uint8_t buf[24];
+        size_t avail = static_cast<size_t>(std::min<uint64_t>(sizeof buf, reader_.centralOffset() - end));
         zip::DataDescriptor d;
-        if (!reader_.ReadAt(end, buf, avail) || !zip::ParseDataDescriptor({buf, avail}, d))
+        if (!reader_.ReadAt(end, buf, avail) || !zip::ParseDataDescriptor({buf, avail}, d, zip64))
             return damaged("data descriptor missing");
         end += d.recordSize;
     }
     uint64_t at = out_.offset();
-    if (at >= kLimit32) return reporter_.Message(kErrLimit, kLimitText), Step::Abort;
     std::vector<uint8_t> buf(
         static_cast<size_t>(std::min<uint64_t>(kCopyChunk, end - e.localOffset)));
     for (uint64_t from = e.localOffset; from < end;) {
@@ -404,16 +377,22 @@ ZipBatch::Step ZipBatch::CopyMember(size_t index) {
         if (!out_.Write(buf.data(), n)) return WriteFailed();
         from += n;
     }
-    Central c{e.header, e.name, e.extra, e.comment, EntryTime(e)};
-    c.header.localHeaderOffset = static_cast<uint32_t>(at);
-    c.header.diskStart = 0;
+    Central c{e.header, e.name, e.extra, e.comment, EntryTime(e), e.packedSize, e.unpackedSize, at};
     central_.push_back(std::move(c));
     return Step::Ok;
 }
 
-std::vector<uint8_t> ZipBatch::LocalBytes(const Planned& p, uint16_t method, uint16_t flags,
-                                          uint32_t crc, uint64_t packed, uint64_t unpacked,
-                                          uint16_t dosTime, uint16_t dosDate) const {
+bool ZipBatch::WriteLocal(const Planned& p, uint16_t method, uint16_t flags, uint32_t crc,
+                          uint64_t packed, uint64_t unpacked, uint16_t dosTime, uint16_t dosDate,
+                          uint64_t& at, bool reserveZip64) {
+    at = out_.offset();
+    return out_.Write(
+        LocalRecord(p, method, flags, crc, packed, unpacked, dosTime, dosDate, reserveZip64));
+}
+
+std::vector<uint8_t> ZipBatch::LocalRecord(const Planned& p, uint16_t method, uint16_t flags,
+                                           uint32_t crc, uint64_t packed, uint64_t unpacked,
+                                           uint16_t dosTime, uint16_t dosDate, bool reserveZip64) {
     zip::LocalHeader h;
     h.versionNeeded = VersionNeeded(method, flags, p.source.isDir);
     h.flags = flags;
@@ -421,32 +400,23 @@ std::vector<uint8_t> ZipBatch::LocalBytes(const Planned& p, uint16_t method, uin
     h.dosTime = dosTime;
     h.dosDate = dosDate;
     h.crc = crc;
-    h.packedSize = static_cast<uint32_t>(packed);
-    h.unpackedSize = static_cast<uint32_t>(unpacked);
     h.nameLength = static_cast<uint16_t>(p.name.size());
-    std::vector<uint8_t> extra;
-    zip::AppendUnixModTime(extra, p.source.mtime);
+    std::vector<uint8_t> more;  // the extra fields besides ZIP64
+    zip::AppendUnixModTime(more, p.source.mtime);
     if (EncryptsAes(p.member)) {
         // AE-2: method 99 in the header, the real one in the AES field, and
         // no CRC (the authentication code stands for it).
-        zip::AppendAesExtra(extra, {2, zip::kAesStrength256, method});
+        zip::AppendAesExtra(more, {2, zip::kAesStrength256, method});
         h.method = zip::kMethodAes;
         h.crc = 0;
         h.versionNeeded = kVersionAes;
     }
-    h.extraLength = static_cast<uint16_t>(extra.size());
+    const std::vector<uint8_t> extra = zip::PutLocalSizes(h, more, unpacked, packed, reserveZip64);
     std::vector<uint8_t> bytes;
     zip::AppendLocalHeader(bytes, h);
     zip::AppendBytes(bytes, p.name);
     zip::AppendBytes(bytes, std::span<const uint8_t>(extra));
     return bytes;
-}
-
-bool ZipBatch::WriteLocal(const Planned& p, uint16_t method, uint16_t flags, uint32_t crc,
-                          uint64_t packed, uint64_t unpacked, uint16_t dosTime, uint16_t dosDate,
-                          uint64_t& at) {
-    at = out_.offset();
-    return out_.Write(LocalBytes(p, method, flags, crc, packed, unpacked, dosTime, dosDate));
 }
 
 void ZipBatch::AddCentral(const Planned& p, uint16_t method, uint16_t flags, uint32_t crc,
@@ -461,14 +431,14 @@ void ZipBatch::AddCentral(const Planned& p, uint16_t method, uint16_t flags, uin
     c.header.dosTime = static_cast<uint16_t>(dos);
     c.header.dosDate = static_cast<uint16_t>(dos >> 16);
     c.header.crc = crc;
-    c.header.packedSize = static_cast<uint32_t>(packed);
-    c.header.unpackedSize = static_cast<uint32_t>(unpacked);
+    c.packed = packed;
+    c.unpacked = unpacked;
+    c.offset = at;
     c.header.nameLength = static_cast<uint16_t>(p.name.size());
     // Unix permissions in the high word; the DOS folder and read-only bits
     // in the low one.
     c.header.externalAttributes = p.source.mode << 16 | (p.source.isDir ? 0x10u : 0u) |
                                   ((p.source.mode & S_IWUSR) ? 0u : 0x01u);
-    c.header.localHeaderOffset = static_cast<uint32_t>(at);
     c.name = p.name;
     zip::AppendUnixModTime(c.extra, p.source.mtime);
     if (EncryptsAes(p.member)) {
@@ -477,7 +447,6 @@ void ZipBatch::AddCentral(const Planned& p, uint16_t method, uint16_t flags, uin
         c.header.crc = 0;
         c.header.versionNeeded = kVersionAes;
     }
-    c.header.extraLength = static_cast<uint16_t>(c.extra.size());
     c.mtime = p.source.mtime;
     central_.push_back(std::move(c));
 }
@@ -488,7 +457,6 @@ ZipBatch::Step ZipBatch::StoreFolder(Planned& p) {
     uint32_t dos = zip::UnixToDosTime(p.source.mtime);
     uint16_t flags = NeedsUtf8Flag(p.name) ? zip::kFlagUtf8 : 0;
     uint64_t at;
-    if (out_.offset() >= kLimit32) return reporter_.Message(kErrLimit, kLimitText), Step::Abort;
     if (!WriteLocal(p, zip::kMethodStored, flags, 0, 0, 0, static_cast<uint16_t>(dos),
                     static_cast<uint16_t>(dos >> 16), at))
         return WriteFailed();
@@ -508,7 +476,6 @@ ZipBatch::Step ZipBatch::StoreWhole(Planned& p, MemberResult r) {
     uint16_t flags = (NeedsUtf8Flag(p.name) ? zip::kFlagUtf8 : 0) |
                      (p.member.encrypt ? zip::kFlagEncrypted : 0) | MethodFlags(r.method);
     uint64_t at;
-    if (out_.offset() >= kLimit32) return reporter_.Message(kErrLimit, kLimitText), Step::Abort;
     if (!WriteLocal(p, r.method, flags, r.crc, r.packed, r.unpacked, static_cast<uint16_t>(dos),
                     static_cast<uint16_t>(dos >> 16), at) ||
         !out_.Write(r.data))
@@ -528,49 +495,63 @@ ZipBatch::Step ZipBatch::StoreStreamed(Planned& p) {
     reporter_.FileStart(p.name, static_cast<int64_t>(p.source.size));
     if (reporter_.cancelled()) return Cancelled();
     uint32_t dos = zip::UnixToDosTime(p.source.mtime);
+    const auto dosTime = static_cast<uint16_t>(dos), dosDate = static_cast<uint16_t>(dos >> 16);
     // Traditionally encrypted data is checked against the time: its CRC
     // comes after it, in a data descriptor. AES data needs no CRC up front.
     const bool descriptor = p.member.encrypt && !p.member.aes;
     uint16_t flags = (NeedsUtf8Flag(p.name) ? zip::kFlagUtf8 : 0) |
                      (p.member.encrypt ? zip::kFlagEncrypted : 0) |
                      (descriptor ? zip::kFlagDataDescriptor : 0);
-    uint64_t at;
-    if (out_.offset() >= kLimit32) return reporter_.Message(kErrLimit, kLimitText), Step::Abort;
-    if (!WriteLocal(p, zip::kMethodDeflated, flags, 0, 0, 0, static_cast<uint16_t>(dos),
-                    static_cast<uint16_t>(dos >> 16), at))
-        return WriteFailed();
-    const uint64_t dataStart = out_.offset();
-    StreamSink sink{[this](const uint8_t* d, size_t n) { return out_.Write(d, n); },
-                    [this, dataStart] { return out_.Truncate(dataStart); },
-                    [this](uint64_t n) {
-                        reporter_.BytesDone(static_cast<int64_t>(n));
-                        return !reporter_.cancelled();
-                    }};
-    StreamOutcome o = CompressStream(p.member, static_cast<uint16_t>(dos), sink);
-    if (o.stopped) return Cancelled();
-    if (o.writeFailed) return WriteFailed();
-    MemberResult& r = o.result;
-    if (!r.ok) {
+    // The local header is written before the sizes are known: a ZIP64 field
+    // is reserved in it when the file's size says they may not fit 32 bits
+    // (stored data never outgrows the file by more than what the
+    // encryption adds). A file that grew past that while it was read is written again
+    // with the field.
+    const uint64_t limit = zip::Zip64SizeLimit();
+    const uint64_t head = p.member.encrypt ? MemberEncryptor::Overhead(p.member.aes) : 0;
+    bool zip64 = p.source.size + head >= limit;
+    uint64_t at = 0;
+    StreamOutcome o;
+    for (;;) {
+        if (!WriteLocal(p, zip::kMethodDeflated, flags, 0, 0, 0, dosTime, dosDate, at, zip64))
+            return WriteFailed();
+        const uint64_t dataStart = out_.offset();
+        StreamSink sink{[this](const uint8_t* d, size_t n) { return out_.Write(d, n); },
+                        [this, dataStart] { return out_.Truncate(dataStart); },
+                        [this](uint64_t n) {
+                            reporter_.BytesDone(static_cast<int64_t>(n));
+                            return !reporter_.cancelled();
+                        }};
+        o = CompressStream(p.member, dosTime, sink);
+        if (o.stopped) return Cancelled();
+        if (o.writeFailed) return WriteFailed();
+        if (!o.result.ok) {
+            if (!out_.Truncate(at)) return WriteFailed();
+            Warn(kErrSource, "  skipping: " + p.source.path + " (" + o.result.error + ")");
+            return Step::Skipped;
+        }
+        if (zip64 || (o.result.packed < limit && o.result.unpacked < limit)) break;
         if (!out_.Truncate(at)) return WriteFailed();
-        Warn(kErrSource, "  skipping: " + p.source.path + " (" + r.error + ")");
-        return Step::Skipped;
+        zip64 = true;
     }
-    if (r.packed >= kLimit32 || r.unpacked >= kLimit32)
-        return reporter_.Message(kErrLimit, kLimitText), Step::Abort;
+    MemberResult& r = o.result;
     // Fill in what is known only now: the local header is written again
-    // with the same length, with the method and the flags and version it
-    // asks for; a descriptor keeps the CRC and sizes behind.
+    // with the same length (the ZIP64 field is there or not either way),
+    // with the method and the flags and version it asks for; a descriptor
+    // keeps the CRC and sizes behind.
     flags |= MethodFlags(r.method);
     const std::vector<uint8_t> local =
-        descriptor ? LocalBytes(p, r.method, flags, 0, 0, 0, static_cast<uint16_t>(dos),
-                                static_cast<uint16_t>(dos >> 16))
-                   : LocalBytes(p, r.method, flags, r.crc, r.packed, r.unpacked,
-                                static_cast<uint16_t>(dos), static_cast<uint16_t>(dos >> 16));
+        descriptor ? LocalRecord(p, r.method, flags, 0, 0, 0, dosTime, dosDate, zip64)
+                   : LocalRecord(p, r.method, flags, r.crc, r.packed, r.unpacked, dosTime, dosDate,
+                                 zip64);
     if (!out_.PatchAt(at, local.data(), local.size())) return WriteFailed();
     if (descriptor) {
         std::vector<uint8_t> d;
-        zip::AppendDataDescriptor(d, r.crc, static_cast<uint32_t>(r.packed),
-                                  static_cast<uint32_t>(r.unpacked));
+        if (zip64)
+            zip::AppendDataDescriptor64(d, r.crc, r.packed, r.unpacked);
+        else
+            zip::AppendDataDescriptor(d, r.crc, static_cast<uint32_t>(r.packed),
+                                      static_cast<uint32_t>(r.unpacked));
         if (!out_.Write(d)) return WriteFailed();
     }
     AddCentral(p, r.method, flags, r.crc, r.packed, r.unpacked, at);
@@ -584,33 +565,30 @@ ZipBatch::Step ZipBatch::StoreStreamed(Planned& p) {
 }
 
 bool ZipBatch::Finish() {
-    uint64_t start = out_.offset();
+    // Values too wide for their fields go into ZIP64 fields and a ZIP64 end
+    // record, and only those.
+    const uint64_t start = out_.offset();
     std::vector<uint8_t> bytes;
     int64_t newest = INT64_MIN;
     for (const Central& c : central_) {
         zip::CentralHeader h = c.header;
+        const std::vector<uint8_t> extra =
+            zip::PutCentralValues(h, c.extra, c.unpacked, c.packed, c.offset, 0);
         h.nameLength = static_cast<uint16_t>(c.name.size());
-        h.extraLength = static_cast<uint16_t>(c.extra.size());
         h.commentLength = static_cast<uint16_t>(c.comment.size());
         zip::AppendCentralHeader(bytes, h);
         zip::AppendBytes(bytes, c.name);
-        bytes.insert(bytes.end(), c.extra.begin(), c.extra.end());
+        zip::AppendBytes(bytes, std::span<const uint8_t>(extra));
         zip::AppendBytes(bytes, c.comment);
         newest = std::max(newest, c.mtime);
     }
-    if (start >= kLimit32 || start + bytes.size() >= kLimit32) {
-        reporter_.Message(kErrLimit, kLimitText);
-        return false;
-    }
     std::string comment = request_.comment ? *request_.comment : reader_.comment();
     if (comment.size() > 0xFFFF) comment.resize(0xFFFF);
-    zip::Eocd eocd;
-    eocd.entriesOnDisk = eocd.totalEntries = static_cast<uint16_t>(central_.size());
-    eocd.centralSize = static_cast<uint32_t>(bytes.size());
-    eocd.centralOffset = static_cast<uint32_t>(start);
-    eocd.commentLength = static_cast<uint16_t>(comment.size());
-    zip::AppendEocd(bytes, eocd);
-    zip::AppendBytes(bytes, comment);
+    zip::Zip64Eocd end;
+    end.entriesOnDisk = end.totalEntries = central_.size();
+    end.centralSize = bytes.size();
+    end.centralOffset = start;
+    zip::AppendEndRecords(bytes, end, start + bytes.size(), zip::NeedsZip64End(end), comment);
     if (!out_.Write(bytes)) return WriteFailed(), false;
     mode_t mode = haveStat_ ? (archiveStat_.st_mode & 07777) : platform::DefaultFileMode();
     std::optional<int64_t> mtime;

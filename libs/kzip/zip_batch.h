@@ -49,6 +49,11 @@ class ZipBatch {
         std::vector<uint8_t> extra;
         std::string comment;
         int64_t mtime = 0;
+        // Full-width values, put into the header (or its ZIP64 field) when
+        // the directory is written.
+        uint64_t packed = 0;
+        uint64_t unpacked = 0;
+        uint64_t offset = 0;
     };
     // Ends the write of the archive with an error (false to pass on).
     enum class Step { Ok, Skipped, Abort };
@@ -68,13 +73,14 @@ class ZipBatch {
     Step StoreFolder(Planned& p);
     Step StoreWhole(Planned& p, MemberResult result);
     Step StoreStreamed(Planned& p);
-    // A local header with its name and extra fields.
-    std::vector<uint8_t> LocalBytes(const Planned& p, uint16_t method, uint16_t flags,
-                                    uint32_t crc, uint64_t packed, uint64_t unpacked,
-                                    uint16_t dosTime, uint16_t dosDate) const;
     bool WriteLocal(const Planned& p, uint16_t method, uint16_t flags, uint32_t crc,
                     uint64_t packed, uint64_t unpacked, uint16_t dosTime, uint16_t dosDate,
-                    uint64_t& at);
+                    uint64_t& at, bool reserveZip64 = false);
+    // The local header record; sizes that do not fit 32 bits (all of them
+    // with reserveZip64) go into its ZIP64 field.
+    static std::vector<uint8_t> LocalRecord(const Planned& p, uint16_t method, uint16_t flags,
+                                            uint32_t crc, uint64_t packed, uint64_t unpacked,
+                                            uint16_t dosTime, uint16_t dosDate, bool reserveZip64);
     void AddCentral(const Planned& p, uint16_t method, uint16_t flags, uint32_t crc,
                     uint64_t packed, uint64_t unpacked, uint64_t at);
     bool Finish();

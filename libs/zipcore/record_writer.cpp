@@ -1,5 +1,6 @@
 #include "record_writer.h"
 
+#include <cstdlib>
 #include <limits>
 
 namespace kelp::zip {
@@ -102,6 +103,31 @@ void AppendDataDescriptor64(std::vector<uint8_t>& out, uint32_t crc, uint64_t pa
 
 namespace {
 
+// The normal limit, or a lower one from the environment in a build with the
+// test hook.
+uint64_t Limit([[maybe_unused]] const char* variable, uint64_t normal) {
+#ifdef KELP_ZIP64_TEST_HOOK
+    if (const char* text = std::getenv(variable); text && *text) {
+        char* end = nullptr;
+        const unsigned long long value = std::strtoull(text, &end, 10);
+        if (*end == '\0' && value >= 1 && value < normal) return value;
+    }
+#endif
+    return normal;
+}
+
+}  // namespace
+
+uint64_t Zip64SizeLimit() {
+    return Limit("KELP_TEST_ZIP64_SIZE_LIMIT", kFull32);
+}
+
+uint64_t Zip64CountLimit() {
+    return Limit("KELP_TEST_ZIP64_COUNT_LIMIT", kFull16);
+}
+
+namespace {
+
 // The extra list with its ZIP64 field replaced by `field` (none when empty).
 std::vector<uint8_t> ReplaceZip64(std::span<const uint8_t> extra, const std::vector<uint8_t>& field) {
     std::vector<uint8_t> out;
@@ -116,7 +142,7 @@ std::vector<uint8_t> ReplaceZip64(std::span<const uint8_t> extra, const std::vec
 }
 
 uint32_t Fit32(uint64_t value, std::vector<uint8_t>& field) {
-    if (value < kFull32) return static_cast<uint32_t>(value);
+    if (value < Zip64SizeLimit()) return static_cast<uint32_t>(value);
     AppendLe64(field, value);
     return kFull32;
 }
@@ -145,7 +171,8 @@ std::vector<uint8_t> PutCentralValues(CentralHeader& h, std::span<const uint8_t>
 std::vector<uint8_t> PutLocalSizes(LocalHeader& h, std::span<const uint8_t> extra,
                                    uint64_t unpackedSize, uint64_t packedSize, bool forceZip64) {
     std::vector<uint8_t> field;
-    if (forceZip64 || unpackedSize >= kFull32 || packedSize >= kFull32) {
+    const uint64_t limit = Zip64SizeLimit();
+    if (forceZip64 || unpackedSize >= limit || packedSize >= limit) {
         // The local field always holds both sizes.
         AppendLe64(field, unpackedSize);
         AppendLe64(field, packedSize);
@@ -166,6 +193,43 @@ void AppendDataDescriptor(std::vector<uint8_t>& out, uint32_t crc, uint32_t pack
     AppendLe32(out, crc);
     AppendLe32(out, packedSize);
     AppendLe32(out, unpackedSize);
+}
+
+bool NeedsZip64End(const Zip64Eocd& end) {
+    const uint64_t count = Zip64CountLimit(), size = Zip64SizeLimit();
+    return end.thisDisk >= kFull16 || end.centralDisk >= kFull16 || end.entriesOnDisk >= count ||
+           end.totalEntries >= count || end.centralSize >= size || end.centralOffset >= size;
+}
+
+size_t EndRecordsSize(bool zip64, size_t commentLength) {
+    return (zip64 ? kZip64EocdSize + kZip64LocatorSize : 0) + kEocdSize + commentLength;
+}
+
+void AppendEndRecords(std::vector<uint8_t>& out, const Zip64Eocd& end, uint64_t endOffset, bool zip64,
+                      std::string_view comment) {
+    if (zip64) {
+        AppendZip64Eocd(out, end);
+        Zip64Locator locator;
+        locator.eocdDisk = end.thisDisk;
+        locator.eocdOffset = endOffset;
+        locator.totalDisks = end.thisDisk + 1;
+        AppendZip64Locator(out, locator);
+    }
+    // A field too small for its value holds all ones: readers take the value
+    // from the ZIP64 end record.
+    const uint64_t count = Zip64CountLimit(), size = Zip64SizeLimit();
+    auto fit16 = [](uint64_t v, uint64_t limit) { return static_cast<uint16_t>(v < limit ? v : kFull16); };
+    auto fit32 = [](uint64_t v, uint64_t limit) { return static_cast<uint32_t>(v < limit ? v : kFull32); };
+    Eocd eocd;
+    eocd.thisDisk = fit16(end.thisDisk, kFull16);
+    eocd.centralDisk = fit16(end.centralDisk, kFull16);
+    eocd.entriesOnDisk = fit16(end.entriesOnDisk, count);
+    eocd.totalEntries = fit16(end.totalEntries, count);
+    eocd.centralSize = fit32(end.centralSize, size);
+    eocd.centralOffset = fit32(end.centralOffset, size);
+    eocd.commentLength = static_cast<uint16_t>(comment.size());
+    AppendEocd(out, eocd);
+    AppendBytes(out, comment);
 }
 
 void AppendUnixModTime(std::vector<uint8_t>& out, int64_t mtime) {

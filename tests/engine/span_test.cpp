@@ -323,12 +323,12 @@ TEST(SpanRecords, WidePlacesUseZip64Fields) {
 
     zip::Zip64Eocd end;
     end.totalEntries = end.entriesOnDisk = 3;
-    EXPECT_FALSE(engine::NeedsZip64End(end));
+    EXPECT_FALSE(zip::NeedsZip64End(end));
     end.centralOffset = 5ull << 30;
-    ASSERT_TRUE(engine::NeedsZip64End(end));
+    ASSERT_TRUE(zip::NeedsZip64End(end));
     std::vector<uint8_t> bytes;
-    engine::AppendEndRecords(bytes, end, 123, true, "c");
-    ASSERT_EQ(bytes.size(), engine::EndRecordsSize(true, 1));
+    zip::AppendEndRecords(bytes, end, 123, true, "c");
+    ASSERT_EQ(bytes.size(), zip::EndRecordsSize(true, 1));
     zip::Zip64Eocd wide;
     zip::Zip64Locator locator;
     zip::Eocd eocd;
