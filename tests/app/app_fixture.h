@@ -125,6 +125,8 @@ class AppTest : public ::testing::Test {
         setenv("KELP_CONFIG_HOME", (dir_ / "config").c_str(), 1);
         std::filesystem::create_directories(dir_ / "tmp");
         setenv("TMPDIR", (dir_ / "tmp").c_str(), 1);
+        // Whatever a test moves to the trash stays in its own folder.
+        setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
         fixtures::WriteFile(dir_ / "config/settings", "[Kelp]\nInstDir=s:" KELP_SOURCE_DIR
                                                       "/data/\nVer=s:0.1.0\n"
                                                       "aot=s:0\nFileBkColor=n:16777215\n");
@@ -134,6 +136,7 @@ class AppTest : public ::testing::Test {
         QDir::setCurrent("/");  // out of the test folders, which are about to go
         unsetenv("KELP_CONFIG_HOME");
         unsetenv("TMPDIR");
+        unsetenv("XDG_DATA_HOME");
     }
 
     kelp::Main_sc& Start(const QStringList& args = {}) {

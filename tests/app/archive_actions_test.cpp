@@ -17,6 +17,7 @@
 #include "extract_dlg.h"
 #include "reg_combo_box.h"
 #include "sfx_dlg.h"
+#include "tests/fixtures/file_size_limit.h"
 
 using namespace apptest;
 using kelp::Main_sc;
@@ -106,15 +107,7 @@ auto SfxAnswer(bool ok) {
 
 class ArchiveActionsTest : public AppTest {
   protected:
-    void SetUp() override {
-        AppTest::SetUp();
-        // Whatever goes to the trash goes to this test's own.
-        setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
-    }
-    void TearDown() override {
-        AppTest::TearDown();
-        unsetenv("XDG_DATA_HOME");
-    }
+    // The trash of this test's own (the fixture's XDG_DATA_HOME).
     std::string Trash() const { return dir_ / "data/Trash/files/"; }
     // A folder of files to add: two visible levels and a hidden folder.
     std::string SourceTree() {
@@ -274,16 +267,19 @@ TEST_F(ArchiveActionsTest, MakeExeThenMakeZipRoundTripLeavesNoCopyBehind) {
 }
 
 TEST_F(ArchiveActionsTest, FailedConversionKeepsTheArchiveAndDropsItsCopy) {
-    // ZIP64 end records, which a self-extractor cannot carry.
-    const std::string a = MakeZip("big64.zip",
-                                  "zipfile.ZIP_FILECOUNT_LIMIT = 0\nz.writestr('n.txt', b'n')");
+    // The disk fills up while the program is written: the stub does not fit.
+    const std::string a = MakeZip("big64.zip", "z.writestr('n.txt', b'n')");
     const std::string before = fixtures::ReadFile(a);
     Main_sc& w = Start({Q(a)});
     ASSERT_EQ(w.memberGrid->Cells(0, 1), "     n.txt");
     w.engine.SFXPath = KELP_LIB_DIR "/KelpSFX.bin";
     ModalAnswerer boxes;
     boxes.dialogs = {SfxAnswer(true)};
-    w.Dispatch(kelp::actMakeExe);
+    {
+        fixtures::FileSizeLimit full(200000);
+        ASSERT_TRUE(full.active());
+        w.Dispatch(kelp::actMakeExe);
+    }
     ASSERT_FALSE(boxes.texts.empty());
     EXPECT_TRUE(boxes.texts.back().startsWith("Error -")) << boxes.texts.back().toStdString();
     EXPECT_TRUE(boxes.texts.back().endsWith(" occured in making .EXE file"));

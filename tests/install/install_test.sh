@@ -19,6 +19,8 @@ grep -qx "Exec=\"$prefix/bin/kelp\" %f" "$entry" || { echo "desktop entry does n
 grep -qx "MimeType=application/zip;" "$entry" || { echo "desktop entry lacks the zip type"; exit 1; }
 
 cd "$work"
+# Converting moves the source archive to the trash: keep it in this folder.
+export XDG_DATA_HOME="$work/data"
 printf 'hello\n' > a.txt
 "$prefix/bin/kelpzip" add sample.zip a.txt >/dev/null
 "$prefix/bin/kelpzip" test sample.zip >/dev/null
