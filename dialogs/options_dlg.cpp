@@ -111,7 +111,7 @@ QWidget* OptionsDlg::BuildViewerPage() {
         grid->addWidget(label, n + 6, 0);
         grid->addWidget(passwordEdits_[n], n + 6, 1);
     }
-    // Beyond the design's page: the viewer's further types and the cipher of
+    // Kelp's additions to the page: the viewer's further types and the cipher of
     // added files, both off by default so the classic behaviour stands.
     moreTypesBox_ = new QCheckBox("Preview other picture, sound, video and text types", page);
     moreTypesBox_->setObjectName("moreTypesBox");
