@@ -8,22 +8,11 @@
 #include <QFileInfo>
 
 #include <cstdio>
-#include <fstream>
-#include <string>
 
 #include "main_sc.h"
+#include "process_memory.h"
 
-namespace {
-
-// A "VmRSS:" or "VmHWM:" figure of /proc/self/status, in KiB.
-long StatusKiB(const std::string& key) {
-    std::ifstream in("/proc/self/status");
-    for (std::string line; std::getline(in, line);)
-        if (line.rfind(key, 0) == 0) return std::stol(line.substr(key.size()));
-    return 0;
-}
-
-}  // namespace
+using kelp::bench::StatusKiB;
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -46,7 +35,7 @@ int main(int argc, char** argv) {
     QCoreApplication::processEvents();
     const qint64 ms = timer.elapsed();
 
-    std::printf("window open: %lld ms, %d rows, memory growth %.1f MiB (peak %.1f MiB)\n",
+    std::printf("window open: %lld ms, %d rows, memory growth %.1f MiB (process peak %.1f MiB)\n",
                 static_cast<long long>(ms), window.memberGrid->RowCount() - 1,
                 (StatusKiB("VmRSS:") - rss) / 1024.0, StatusKiB("VmHWM:") / 1024.0);
     return 0;
