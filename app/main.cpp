@@ -4,18 +4,13 @@
 // Environment for tests and benchmarks, each making the program exit when
 // done: KELP_GRAB=FILE saves a picture of the main window (a start-up
 // question is saved beside it and answered No); KELP_GRAB_VIEWER=FILE tests
-// the opened archives and saves a picture of the process viewer;
-// KELP_LIST_TIME=1 prints the time the command-line archive took to fill the
-// grid.
+// the opened archives and saves a picture of the process viewer.
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-
-#include <cstdio>
 
 #include "main_sc.h"
 
@@ -71,15 +66,7 @@ int main(int argc, char** argv) {
         startupBox.start(700);
     }
 
-    QElapsedTimer timer;
-    timer.start();
     kelp::Main_sc window(args);
-    const qint64 listed = timer.elapsed();
-    if (qEnvironmentVariableIsSet("KELP_LIST_TIME")) {
-        std::printf("rows %d, grid filled in %lld ms\n", window.memberGrid->RowCount() - 1,
-                    static_cast<long long>(listed));
-        return 0;
-    }
     startupBox.stop();
     window.show();
 

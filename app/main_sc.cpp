@@ -483,6 +483,9 @@ void Main_sc::FormCreate(const QStringList& args) {
     State.CurrentAction = actNone;
 
     if (init) FirstRunSetup(archive.isEmpty());
+    // The settings' looks are applied before the archive is opened: applying
+    // them lists what is open, and the archive is then listed only once.
+    ApplyInterface();
     if (!archive.isEmpty()) {
         // A message the engine reports while reading this archive means it
         // is not one; the engine has shown its own box first.
@@ -498,7 +501,6 @@ void Main_sc::FormCreate(const QStringList& args) {
         if (startupFailed_ || engine.ZipFileName().empty())
             ShowMessage(named + " is not a zipfile");
     }
-    ApplyInterface();
     State.Busy = false;
 }
 

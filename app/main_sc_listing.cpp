@@ -7,9 +7,12 @@
 #include <QLabel>
 #include <QMimeDatabase>
 #include <QPainter>
+#include <QStringBuilder>
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
+#include <unordered_map>
 
 #include "app_images.h"
 #include "main_sc.h"
@@ -90,28 +93,47 @@ void Main_sc::ListArchive() {
         return;
     }
 
+    // Texts that many rows hold alike (folder, type name, time stamp, ratio)
+    // are made once and shared between those rows: 100 000 rows then cost
+    // a few allocations each instead of a dozen.
+    std::unordered_map<std::string_view, QString> folders, types;
+    std::unordered_map<uint32_t, QString> times;
+    std::unordered_map<int64_t, QString> ratios;
+    const auto shared = [](auto& cache, const auto& key, const auto& make) -> const QString& {
+        auto it = cache.find(key);
+        if (it == cache.end()) it = cache.emplace(key, make()).first;
+        return it->second;
+    };
     int64_t total = 0;
     const auto& entries = engine.DirEntries();
     for (size_t i = 0; i < count; ++i) {
         const engine::ZipDirEntry& e = entries[i];
-        const QString member = QString::fromStdString(e.MemberName);
-        const qsizetype start = NameStart(member);
-        const QString name = member.mid(start);
+        // Names are UTF-8, and "/" and ":" are single bytes in it.
+        const std::string_view member = e.MemberName;
+        const size_t start = member.find_last_of("/:") + 1;  // 0 when none
+        const std::string_view name = member.substr(start), folder = member.substr(0, start);
         QStringList cells(8);
-        if (name.isEmpty()) {
+        if (name.empty()) {
             cells[0] = DirectoryMarker;
         } else {
             const auto packed = static_cast<int64_t>(e.PackedSize);
             const auto unpacked = static_cast<int64_t>(e.UnpackedSize);
-            cells[0] = kFileIndent + name + (e.IsEncrypted ? QStringLiteral(" +") : QString());
-            cells[1] = TypeName(name);
-            cells[2] = FormatDosDateTime(e.DosDateTime);
+            const QString text = QString::fromUtf8(name.data(), qsizetype(name.size()));
+            cells[0] = e.IsEncrypted ? QString(kFileIndent % text % QStringLiteral(" +"))
+                                     : QString(kFileIndent % text);
+            const size_t dot = name.rfind('.');
+            cells[1] = shared(types, dot == std::string_view::npos ? name : name.substr(dot),
+                              [&] { return TypeName(text); });
+            cells[2] = shared(times, e.DosDateTime, [&] { return FormatDosDateTime(e.DosDateTime); });
             cells[3] = QString::number(packed);
             cells[4] = QString::number(unpacked);
-            cells[5] = QString::number(CompressionRatio(packed, unpacked)) + QLatin1Char('%');
+            const int64_t ratio = CompressionRatio(packed, unpacked);
+            cells[5] = shared(ratios, ratio, [&] { return QString::number(ratio) + QLatin1Char('%'); });
             total += unpacked;
         }
-        cells[6] = member.left(start);
+        cells[6] = shared(folders, folder, [&] {
+            return QString::fromUtf8(folder.data(), qsizetype(folder.size()));
+        });
         cells[7] = archive;
         rows.push_back(std::move(cells));
     }

@@ -6,22 +6,11 @@
 #include <QElapsedTimer>
 
 #include <cstdio>
-#include <fstream>
-#include <string>
 
 #include "main_sc.h"
+#include "process_memory.h"
 
-namespace {
-
-// A "VmRSS:" or "VmHWM:" figure of /proc/self/status, in KiB.
-long StatusKiB(const std::string& key) {
-    std::ifstream in("/proc/self/status");
-    for (std::string line; std::getline(in, line);)
-        if (line.rfind(key, 0) == 0) return std::stol(line.substr(key.size()));
-    return 0;
-}
-
-}  // namespace
+using kelp::bench::StatusKiB;
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -186,6 +186,25 @@ TEST_F(AppTest, WindowShowsItsTextsWhole) {
     EXPECT_TRUE(face == "Comic Sans MS" || face == QFontInfo(w.font()).family()) << face.toStdString();
 }
 
+TEST_F(AppTest, RowsSplitUtf8NamesAtTheLastSlashOrColon) {
+    // Rows of one folder and of one extension (in either case) share their
+    // folder and type texts; names are split on the UTF-8 bytes.
+    const std::string a = MakeZip("names.zip",
+                                  "z.writestr('mappe/gr\\u00fc\\u00dfe.TXT', b'a')\n"
+                                  "z.writestr('mappe/b.txt', b'bb')\n"
+                                  "z.writestr('x:y.bin', b'ccc')\n");
+    Main_sc& w = Start({QString::fromStdString(a)});
+    auto* grid = w.memberGrid;
+    ASSERT_EQ(grid->RowCount(), 4);
+    EXPECT_EQ(grid->Cells(0, 1), QString::fromUtf8("     gr\u00fc\u00dfe.TXT"));
+    EXPECT_EQ(grid->Cells(6, 1), "mappe/");
+    EXPECT_EQ(grid->Cells(6, 2), "mappe/");
+    EXPECT_EQ(grid->Cells(1, 1), grid->Cells(1, 2));
+    EXPECT_EQ(grid->Cells(0, 3), "     y.bin");
+    EXPECT_EQ(grid->Cells(6, 3), "x:");
+    EXPECT_EQ(w.MemberPath(1), QString::fromUtf8("mappe/gr\u00fc\u00dfe.TXT"));
+}
+
 TEST_F(AppTest, RowsShowRatioEncryptionFoldersAndFurtherArchives) {
     EXPECT_EQ(kelp::CompressionRatio(256, 1024), 75);
     EXPECT_EQ(kelp::CompressionRatio(0, 0), 0);
