@@ -82,6 +82,20 @@ bool ArchiveFile::Truncate(int64_t size) {
 
 bool ArchiveFile::Flush() { return fd_ >= 0 && ::fsync(fd_) == 0; }
 
+bool BufferedWriter::Write(const void* bytes, size_t size) {
+    const auto* from = static_cast<const uint8_t*>(bytes);
+    buffer_.insert(buffer_.end(), from, from + size);
+    return buffer_.size() < bufferSize_ || Flush();
+}
+
+bool BufferedWriter::Flush() {
+    const size_t size = buffer_.size();
+    if (file_.Write(buffer_.data(), size) != size) return false;
+    written_ += size;
+    buffer_.clear();
+    return true;
+}
+
 BufferedReader::BufferedReader(ArchiveFile& file, size_t bufferSize)
     : file_(file), buffer_(bufferSize) {}
 

@@ -75,6 +75,30 @@ private:
     int64_t position_ = 0;
 };
 
+// Writes a file front to back through a buffer, so that many small writes
+// cost one system call per buffer.
+class BufferedWriter {
+public:
+    explicit BufferedWriter(ArchiveFile& file, size_t bufferSize = 256 * 1024)
+        : file_(file), bufferSize_(bufferSize) {}
+
+    // Bytes taken so far, those still in the buffer included.
+    uint64_t Position() const { return written_ + buffer_.size(); }
+    // The bytes not yet written; callers may append to it directly.
+    std::vector<uint8_t>& Buffer() { return buffer_; }
+    // Takes `size` bytes, writing the buffer out once it is full; false when
+    // that write failed.
+    bool Write(const void* bytes, size_t size);
+    // Writes out what the buffer holds; false when the write failed.
+    bool Flush();
+
+private:
+    ArchiveFile& file_;
+    size_t bufferSize_;
+    std::vector<uint8_t> buffer_;
+    uint64_t written_ = 0;
+};
+
 // Why a whole central record could not be read.
 enum class RecordRead { Ok, ShortFixedPart, NotAHeader, ShortFields };
 

@@ -23,29 +23,6 @@ namespace {
 
 constexpr size_t kCopyBlock = 256 * 1024;
 
-// The joined archive, written through a buffer.
-class JoinedOutput {
-public:
-    explicit JoinedOutput(ArchiveFile& file) : file_(file) {}
-    uint64_t Position() const { return written_ + buffer_.size(); }
-    std::vector<uint8_t>& Buffer() { return buffer_; }
-    void Append(const uint8_t* bytes, size_t size) {
-        buffer_.insert(buffer_.end(), bytes, bytes + size);
-        if (buffer_.size() >= kCopyBlock) Flush();
-    }
-    void Flush() {
-        if (file_.Write(buffer_.data(), buffer_.size()) != buffer_.size())
-            throw EZipEngine(MsgId::OutputWriteError, true);
-        written_ += buffer_.size();
-        buffer_.clear();
-    }
-
-private:
-    ArchiveFile& file_;
-    std::vector<uint8_t> buffer_;
-    uint64_t written_ = 0;
-};
-
 }  // namespace
 
 // Reads `size` bytes from the parts: bytes may run on from the end of one
@@ -143,7 +120,20 @@ int SpanReader::Join(const std::string& inFileName, std::string& outFilePath) {
 
         // The local entries, in the order of their places; each starts at or
         // after the end of the one before.
-        JoinedOutput joined(out);
+        BufferedWriter joined(out, kCopyBlock);
+        auto append = [&](const uint8_t* bytes, size_t size) {
+            if (!joined.Write(bytes, size)) throw EZipEngine(MsgId::OutputWriteError, true);
+        };
+        // The size of the part being read, taken once per part.
+        int sizedDisk = -1;
+        int64_t partSize = -1;
+        auto currentPartSize = [&] {
+            if (sizedDisk != volumes_.CurrentDisk()) {
+                sizedDisk = volumes_.CurrentDisk();
+                partSize = volumes_.File().Size();
+            }
+            return partSize;
+        };
         std::vector<uint64_t> joinedOffsets(members.size());
         std::vector<uint8_t> block;
         const std::string copying =
@@ -158,7 +148,7 @@ int SpanReader::Join(const std::string& inFileName, std::string& outFilePath) {
                 reader.Seek(0);
             }
             if (member.localOffset < static_cast<uint64_t>(reader.Position()) ||
-                member.localOffset >= static_cast<uint64_t>(volumes_.File().Size()))
+                member.localOffset >= static_cast<uint64_t>(currentPartSize()))
                 throw EZipEngine(MsgId::SpanRecordMissing, true);
             reader.Skip(member.localOffset - static_cast<uint64_t>(reader.Position()));
 
@@ -167,13 +157,13 @@ int SpanReader::Join(const std::string& inFileName, std::string& outFilePath) {
             sink_.Message(copying + member.name);
             sink_.Progress(ptFileStart, member.name, static_cast<int64_t>(member.packedSize));
             joinedOffsets[index] = joined.Position();
-            joined.Append(record.data(), record.size());
+            append(record.data(), record.size());
 
             for (uint64_t left = member.packedSize; left > 0;) {
                 block.resize(static_cast<size_t>(std::min<uint64_t>(left, kCopyBlock)));
                 if (!ReadAcrossParts(reader, block.data(), block.size()))
                     throw EZipEngine(MsgId::PackedDataReadError, true);
-                joined.Append(block.data(), block.size());
+                append(block.data(), block.size());
                 left -= block.size();
                 sink_.Progress(ptBytesDone, "", static_cast<int64_t>(block.size()));
                 host_.ProcessPendingMessages();
@@ -181,7 +171,7 @@ int SpanReader::Join(const std::string& inFileName, std::string& outFilePath) {
             }
             if (local.hasDescriptor) {
                 ReadDescriptor(readParts, block, local.zip64);
-                joined.Append(block.data(), block.size());
+                append(block.data(), block.size());
             }
         }
 
@@ -202,7 +192,7 @@ int SpanReader::Join(const std::string& inFileName, std::string& outFilePath) {
         end.entriesOnDisk = end.totalEntries = members.size();
         kelp::zip::AppendEndRecords(buffer, end, end.centralOffset + end.centralSize,
                                     kelp::zip::NeedsZip64End(end), comment);
-        joined.Flush();
+        if (!joined.Flush()) throw EZipEngine(MsgId::OutputWriteError, true);
         out.Close();
         std::error_code ec;
         if (std::filesystem::exists(std::filesystem::symlink_status(outPath, ec)) && !discard_(outPath))

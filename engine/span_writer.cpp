@@ -27,14 +27,19 @@ time_t FileTime(const std::string& path) {
 
 }  // namespace
 
-void SpanWriter::ClosePart() {
-    if (!part_.IsOpen()) return;
+// Writes out and closes the part; false when its last bytes could not be
+// written.
+bool SpanWriter::ClosePart() {
+    if (!part_.IsOpen()) return true;
+    const bool written = partOut_.Flush();
+    partOut_.Buffer().clear();
     part_.Flush();
     part_.Close();
     std::error_code ec;
     const auto stamp = std::filesystem::file_time_type::clock::now() -
                        (std::chrono::system_clock::now() - std::chrono::system_clock::from_time_t(sourceDate_));
     std::filesystem::last_write_time(partPath_, stamp, ec);
+    return written;
 }
 
 // Opens the next part: asks for a disk on a removable drive (formatting it
@@ -120,7 +125,7 @@ void SpanWriter::SplitWrite(const unsigned char* buffer, size_t length, size_t u
             continue;
         }
         const size_t n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(length), partFree_));
-        if (part_.Write(buffer, n) != n) throw EZipEngine(MsgId::OutputWriteError, true);
+        if (!partOut_.Write(buffer, n)) throw EZipEngine(MsgId::OutputWriteError, true);
         if (showProgress_) sink_.Progress(ptBytesDone, "", static_cast<int64_t>(n));
         bytesOnPart_ += n;
         partFree_ -= static_cast<int64_t>(n);
@@ -134,7 +139,7 @@ void SpanWriter::SplitWrite(const unsigned char* buffer, size_t length, size_t u
 // Closes the part and moves on to the next, which is opened (and its disk
 // asked for) when bytes are written to it.
 void SpanWriter::NextPart() {
-    ClosePart();
+    if (!ClosePart()) throw EZipEngine(MsgId::OutputWriteError, true);
     partFree_ = 0;
     bytesOnPart_ = 0;
     volumes_.NeedNewDisk(true);
@@ -279,6 +284,7 @@ int SpanWriter::Write(const std::string& inFileName, const std::string& outFileN
         bytes.clear();
         kelp::zip::AppendEndRecords(bytes, end, static_cast<uint64_t>(bytesOnPart_), zip64, comment);
         SplitWrite(bytes.data(), bytes.size(), endUnit);
+        if (!ClosePart()) throw EZipEngine(MsgId::OutputWriteError, true);
         showProgress_ = false;
     } catch (...) {
         result = sink_.ReportSetFailure();

@@ -28,7 +28,7 @@ public:
 private:
     void SplitWrite(const unsigned char* buffer, size_t length, size_t unit);
     void OpenNextPart();
-    void ClosePart();
+    bool ClosePart();
     void NextPart();
     void CopyToSplit(BufferedReader& reader, uint64_t count, int errorId);
 
@@ -40,6 +40,7 @@ private:
     ArchiveFile source_;
     std::string target_;     // the set's name
     ArchiveFile part_;       // the part being written
+    BufferedWriter partOut_{part_};
     std::string partPath_;
     int64_t partFree_ = 0;   // bytes the part can still take
     int64_t bytesOnPart_ = 0;

@@ -2,6 +2,9 @@
 // and disks on a simulated removable drive.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <filesystem>
 #include <random>
 
@@ -177,6 +180,26 @@ TEST_F(Span, CancelAndImpossibleUnitsStopWithFinishedPartsKept) {
     zip.MinFreeVolumeSize = 1;
     EXPECT_EQ(zip.WriteSpan(dir / "source.zip", dir / "tiny.zip"), -7);
     EXPECT_EQ(logged.back(), "This disk has not enough free space available");
+}
+
+// Part bytes go out in large blocks; a block that cannot be written fails
+// the set, the last one included. A file-size limit stands in for a full
+// disk: the first block fits under it, the rest of the one part does not.
+TEST_F(Span, PartBytesThatCannotBeWrittenFailTheSet) {
+    zip.MaxVolumeSize = 1000000;
+    zip.MinFreeVolumeSize = 1000;
+    rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit low = old;
+    low.rlim_cur = 340000;
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &low), 0);
+    const int result = zip.WriteSpan(dir / "source.zip", dir / "set.zip");
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_EQ(result, -7);
+    ASSERT_FALSE(logged.empty());
+    EXPECT_EQ(logged.back(), "Write error in output file");
 }
 
 TEST_F(Span, BrokenSetsAreReportedAndLeaveNoJoinedFile) {
