@@ -26,7 +26,7 @@
 #include <gtest/gtest.h>
 
 #include "main_sc.h"
-#include "password_dlg.h"
+#include "tests/fixtures/modal_answerer.h"
 #include "tests/fixtures/recording_shell.h"
 #include "tests/fixtures/run_command.h"
 #include "tests/fixtures/temp_dir.h"
@@ -35,59 +35,7 @@ namespace apptest {
 
 using fixtures::RecordingShell;
 
-// Answers every modal box that opens while it lives: message boxes with the
-// next scripted button (else their escape button), password dialogs with the
-// next scripted text (else Cancel), any other dialog with the next scripted
-// handler (else it is rejected). Records what each showed.
-class ModalAnswerer {
-  public:
-    std::vector<QString> texts;  // message box texts and password prompts
-    std::deque<QMessageBox::StandardButton> buttons;
-    std::deque<QString> passwords;
-    // Each handler fills in and closes one dialog.
-    std::deque<std::function<void(QDialog*)>> dialogs;
-    std::vector<QString> dialogsShown;  // class names of those other dialogs
-
-    ModalAnswerer() {
-        timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { Answer(); });
-        timer_.start();
-    }
-
-  private:
-    void Answer() {
-        QWidget* w = QApplication::activeModalWidget();
-        if (auto* box = qobject_cast<QMessageBox*>(w)) {
-            texts.push_back(box->text());
-            QAbstractButton* b = box->escapeButton();
-            if (!buttons.empty()) {
-                b = box->button(buttons.front());
-                buttons.pop_front();
-            }
-            if (!b) b = box->buttons().value(0);
-            b->click();
-        } else if (auto* dlg = qobject_cast<kelp::PasswordDlg*>(w)) {
-            texts.push_back(dlg->Prompt()->text());
-            if (passwords.empty()) {
-                dlg->CancelButton()->click();
-            } else {
-                dlg->Password()->setText(passwords.front());
-                passwords.pop_front();
-                dlg->OkButton()->click();
-            }
-        } else if (auto* dialog = qobject_cast<QDialog*>(w)) {
-            dialogsShown.push_back(dialog->metaObject()->className());
-            if (dialogs.empty()) {
-                dialog->reject();
-                return;
-            }
-            const auto handler = dialogs.front();
-            dialogs.pop_front();
-            handler(dialog);
-        }
-    }
-    QTimer timer_;
-};
+using fixtures::ModalAnswerer;
 
 inline QAction* MenuItem(QMenu* menu, const QString& text) {
     for (QAction* a : menu->actions())

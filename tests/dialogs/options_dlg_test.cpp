@@ -24,52 +24,25 @@
 #include "color_swatch.h"
 #include "options_dlg.h"
 #include "platform/zip_association.h"
+#include "tests/fixtures/modal_answerer.h"
 #include "tests/fixtures/temp_dir.h"
 
 using namespace kelp;
 
 namespace {
 
-// Answers the modal windows the dialog opens: message boxes with the next
-// scripted button, colour dialogs with the next scripted colour (an invalid
-// colour cancels). Records the message texts.
-class Answerer {
-  public:
-    std::deque<QMessageBox::StandardButton> buttons;
-    std::deque<QColor> colors;
-    std::vector<QString> texts;
+using fixtures::ModalAnswerer;
 
-    Answerer() {
-        timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { Answer(); });
-        timer_.start();
-    }
-
-  private:
-    void Answer() {
-        QWidget* w = QApplication::activeModalWidget();
-        if (auto* box = qobject_cast<QMessageBox*>(w)) {
-            texts.push_back(box->text());
-            QAbstractButton* b = box->escapeButton();
-            if (!buttons.empty()) {
-                b = box->button(buttons.front());
-                buttons.pop_front();
-            }
-            if (!b) b = box->buttons().value(0);
-            b->click();
-        } else if (auto* dlg = qobject_cast<QColorDialog*>(w)) {
-            const QColor c = colors.empty() ? QColor() : colors.front();
-            if (!colors.empty()) colors.pop_front();
-            if (c.isValid()) {
-                dlg->setCurrentColor(c);
-                dlg->accept();
-            } else {
-                dlg->reject();
-            }
-        }
-    }
-    QTimer timer_;
-};
+// Answers a colour dialog with `c`, or cancels it when `c` is invalid.
+std::function<void(QDialog*)> ChooseColor(const QColor& c) {
+    return [c](QDialog* d) {
+        auto* dialog = qobject_cast<QColorDialog*>(d);
+        ASSERT_NE(dialog, nullptr);
+        if (!c.isValid()) return dialog->reject();
+        dialog->setCurrentColor(c);
+        dialog->accept();
+    };
+}
 
 std::string ReadAll(const std::filesystem::path& p) {
     std::ifstream in(p);
@@ -195,16 +168,17 @@ TEST_F(OptionsTest, ShowLoadsEveryFieldAndOkWritesThemBack) {
 }
 
 TEST_F(OptionsTest, SwatchesPickColoursAndCancelWritesNothing) {
-    Answerer answers;
+    ModalAnswerer answers;
     dlg->show();
     // Cancelling the colour dialog leaves the swatch as it was.
-    answers.colors = {QColor()};
+    answers.dialogs = {ChooseColor(QColor())};
     DoubleClick(dlg->gaugeSwatch());
     EXPECT_EQ(dlg->gaugeSwatch()->color(), QColor(0, 255, 0));
 
     // Each swatch takes the chosen colour and the preview follows.
-    answers.colors = {QColor(1, 2, 3), QColor(4, 5, 6), QColor(7, 8, 9), QColor(10, 11, 12),
-                      QColor(13, 14, 15)};
+    for (const QColor& c : {QColor(1, 2, 3), QColor(4, 5, 6), QColor(7, 8, 9), QColor(10, 11, 12),
+                            QColor(13, 14, 15)})
+        answers.dialogs.push_back(ChooseColor(c));
     for (ColorSwatch* s : {dlg->toolFontSwatch(), dlg->toolBackSwatch(), dlg->gaugeSwatch(),
                            dlg->listBackSwatch(), dlg->listFontSwatch()})
         DoubleClick(s);
@@ -227,7 +201,7 @@ TEST_F(OptionsTest, SwatchesPickColoursAndCancelWritesNothing) {
     EXPECT_EQ(dlg->toolFontSwatch()->color(), QColor(255, 0, 0));
 
     // OK stores each colour as 0x00BBGGRR.
-    answers.colors = {QColor(0x12, 0x34, 0x56)};
+    answers.dialogs = {ChooseColor(QColor(0x12, 0x34, 0x56))};
     DoubleClick(dlg->listBackSwatch());
     dlg->okButton()->click();
     EXPECT_EQ(settings.FileBkColor, 0x563412);
@@ -235,7 +209,7 @@ TEST_F(OptionsTest, SwatchesPickColoursAndCancelWritesNothing) {
 }
 
 TEST_F(OptionsTest, ResetAsksFirstThenRunsTheFirstRunSetup) {
-    Answerer answers;
+    ModalAnswerer answers;
     dlg->show();
     answers.buttons = {QMessageBox::No};
     dlg->resetButton()->click();
@@ -272,7 +246,7 @@ TEST_F(OptionsTest, AssociationButtonsWriteAndRemoveOnlyKelpsEntries) {
     const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
     setenv("PATH", (tools.string() + ":" + oldPath).c_str(), 1);
 
-    Answerer answers;
+    ModalAnswerer answers;
     dlg->show();
     dlg->pages()->setCurrentIndex(OptionsDlg::GeneralPage);
     // Removing an association that was never set changes nothing.
