@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/timing.sh
-rounds="${1:-1}"
+rounds="${1:-2}"
 megabytes="${2:-500}"
 kelpzip="$PWD/build/bin/kelpzip"
 work=$(mktemp -d)

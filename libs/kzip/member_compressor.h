@@ -1,8 +1,8 @@
 // Compressing one source file into member data. Files within the memory
 // budget are read whole and deflated in one go with libdeflate, on any
-// thread; larger ones are read on the calling thread and deflated in blocks
-// on the pool's threads (block_deflater.h) into the archive. The other methods go through their libraries
-// (method_encoders.h) on both paths. Both encrypt when asked (traditional
+// thread; larger ones are read on the calling thread and deflated by zlib
+// in blocks on the pool's threads (block_deflater.h). The other methods go
+// through their libraries (method_encoders.h) on both paths. Both encrypt when asked (traditional
 // PKWARE encryption or AES-256) and fall back to storing when compressing
 // does not make the data smaller.
 #pragma once
@@ -54,8 +54,8 @@ struct StreamSink {
 
 class CompressPool;
 
-// Streams a file of any size into the sink, deflating on the pool. With encryption
-// the check byte is taken from checkTime (the data is followed by a
+// Streams a file of any size into the sink, deflating on the pool's
+// threads. With encryption the check byte is taken from checkTime (the data is followed by a
 // descriptor). result.ok is false with error set when reading failed;
 // writeFailed/stopped tell the other ways out.
 struct StreamOutcome {

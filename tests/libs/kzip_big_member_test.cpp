@@ -42,7 +42,8 @@ constexpr const char* kReadBack =
     "same = info.compress_type != 99 and \\\n"
     "    zipfile.ZipFile(archive).read(name, pwd=password.encode() or None) == plain\n"
     "z = zlib.compressobj(int(level), zlib.DEFLATED, -15, 9)\n"
-    "print(int(same), info.compress_type, info.compress_size, len(z.compress(plain) + z.flush()))\n";
+    "print(int(same), info.compress_type, info.compress_size, len(z.compress(plain) + "
+    "z.flush()))\n";
 
 struct BigCase {
     const char* name;
@@ -83,11 +84,11 @@ TEST_P(BigMember, ReadsBackExactlyAndCompressesLikeOnePass) {
     }
     const std::string script = tmp / "read_back.py";
     harness::WriteFile(script, kReadBack);
-    ASSERT_EQ(Shell("python3 " + Quote(script) + " " + Quote(call.archive) + " big.dat " +
-                        Quote(source) + " '" + (c.aes ? "" : c.password) + "' " +
-                        std::to_string(c.level),
-                    &out),
-              0)
+    ASSERT_EQ(
+        Shell("python3 " + Quote(script) + " " + Quote(call.archive) + " big.dat " + Quote(source) +
+                  " '" + (c.aes ? "" : c.password) + "' " + std::to_string(c.level),
+              &out),
+        0)
         << out;
     int same = 0, method = 0;
     unsigned long long packed = 0, onePass = 0;
