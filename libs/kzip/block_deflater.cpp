@@ -39,6 +39,9 @@ class ThreadStream {
     int level_ = 0;
 };
 
+// Deflates one block with the bytes before it as the dictionary. A sync
+// flush ends it on a byte boundary (the stream goes on in the next block);
+// the last block ends the stream.
 BlockDeflater::Deflated DeflateBlock(int level, const std::vector<uint8_t>& window,
                                      std::vector<uint8_t> in, bool last) {
     thread_local ThreadStream stream;
@@ -60,7 +63,8 @@ BlockDeflater::Deflated DeflateBlock(int level, const std::vector<uint8_t>& wind
         const int rc = deflate(z, last ? Z_FINISH : Z_SYNC_FLUSH);
         done = out.data.size() - z->avail_out;
         if (rc == Z_STREAM_END || (!last && rc == Z_OK && z->avail_out > 0)) break;
-        if (rc != Z_OK && rc != Z_BUF_ERROR) return out;
+        // Anything but a want of room is a failure.
+        if ((rc != Z_OK && rc != Z_BUF_ERROR) || z->avail_out > 0) return out;
         out.data.resize(out.data.size() * 2);
     }
     out.data.resize(done);
