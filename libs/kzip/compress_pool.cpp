@@ -16,20 +16,17 @@ CompressPool::~CompressPool() {
     for (auto& t : threads_) t.join();
 }
 
-std::future<MemberResult> CompressPool::Submit(MemberSource source) {
-    std::packaged_task<MemberResult()> task([s = std::move(source)] { return CompressWhole(s); });
-    auto future = task.get_future();
+void CompressPool::Push(std::packaged_task<void()> task) {
     {
         std::lock_guard lock(mutex_);
         jobs_.push_back(std::move(task));
     }
     wake_.notify_one();
-    return future;
 }
 
 void CompressPool::Work() {
     for (;;) {
-        std::packaged_task<MemberResult()> task;
+        std::packaged_task<void()> task;
         {
             std::unique_lock lock(mutex_);
             wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });

@@ -1,6 +1,6 @@
-// Worker threads that read and compress whole files. Results come back as
-// futures, which the calling thread takes in archive order; the workers
-// never call back into the engine.
+// Worker threads that compress: whole files, and the blocks of a large one.
+// Results come back as futures, which the calling thread takes in archive
+// order; the workers never call back into the engine.
 #pragma once
 
 #include <condition_variable>
@@ -8,9 +8,8 @@
 #include <future>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 #include <vector>
-
-#include "member_compressor.h"
 
 namespace kelp::kzip {
 
@@ -22,14 +21,24 @@ class CompressPool {
     CompressPool(const CompressPool&) = delete;
     CompressPool& operator=(const CompressPool&) = delete;
 
-    std::future<MemberResult> Submit(MemberSource source);
+    unsigned threads() const { return static_cast<unsigned>(threads_.size()); }
+
+    // Queues a job; it runs on a worker and owns everything it uses.
+    template <class Job>
+    std::future<std::invoke_result_t<Job&>> Submit(Job job) {
+        std::packaged_task<std::invoke_result_t<Job&>()> task(std::move(job));
+        auto future = task.get_future();
+        Push(std::packaged_task<void()>(std::move(task)));
+        return future;
+    }
 
   private:
+    void Push(std::packaged_task<void()> task);
     void Work();
 
     std::mutex mutex_;
     std::condition_variable wake_;
-    std::deque<std::packaged_task<MemberResult()>> jobs_;
+    std::deque<std::packaged_task<void()>> jobs_;
     bool stopping_ = false;
     std::vector<std::thread> threads_;
 };

@@ -1,8 +1,8 @@
 // Compressing one source file into member data. Files within the memory
 // budget are read whole and deflated in one go with libdeflate, on any
-// thread; larger ones are streamed through zlib into the archive on the
-// calling thread. The other methods go through their libraries
-// (method_encoders.h) on both paths. Both encrypt when asked (traditional
+// thread; larger ones are read on the calling thread and deflated by zlib
+// in blocks on the pool's threads (block_deflater.h). The other methods go
+// through their libraries (method_encoders.h) on both paths. Both encrypt when asked (traditional
 // PKWARE encryption or AES-256) and fall back to storing when compressing
 // does not make the data smaller.
 #pragma once
@@ -52,8 +52,10 @@ struct StreamSink {
     std::function<bool(uint64_t)> progress;  // false: stop (cancelled)
 };
 
-// Streams a file of any size through zlib into the sink. With encryption
-// the check byte is taken from checkTime (the data is followed by a
+class CompressPool;
+
+// Streams a file of any size into the sink, deflating on the pool's
+// threads. With encryption the check byte is taken from checkTime (the data is followed by a
 // descriptor). result.ok is false with error set when reading failed;
 // writeFailed/stopped tell the other ways out.
 struct StreamOutcome {
@@ -61,7 +63,7 @@ struct StreamOutcome {
     bool writeFailed = false;
     bool stopped = false;
 };
-StreamOutcome CompressStream(const MemberSource& source, uint16_t checkTime,
+StreamOutcome CompressStream(const MemberSource& source, uint16_t checkTime, CompressPool& pool,
                              const StreamSink& sink);
 
 // Opens a source file for reading without blocking on FIFOs; -1 with

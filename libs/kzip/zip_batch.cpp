@@ -298,7 +298,6 @@ bool ZipBatch::WriteArchive() {
             at += n;
         }
     }
-    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 16u);
     for (size_t i = 0; i < plan_.size(); ++i) {
         Planned& p = plan_[i];
         if (!p.entry && !p.source.isDir && p.source.size <= kWholeFileBudget) {
@@ -307,8 +306,7 @@ bool ZipBatch::WriteArchive() {
                    (inFlight_ + p.cost > kPendingBudget || pending_.size() >= kMaxPending)) {
                 if (WriteFront() == Step::Abort) return false;
             }
-            if (!pool_) pool_ = std::make_unique<CompressPool>(threads);
-            p.result = pool_->Submit(p.member);
+            p.result = Pool().Submit([m = p.member] { return CompressWhole(m); });
             inFlight_ += p.cost;
         }
         pending_.push_back(i);
@@ -321,6 +319,13 @@ bool ZipBatch::WriteArchive() {
         if (WriteFront() == Step::Abort) return false;
     }
     return Finish();
+}
+
+CompressPool& ZipBatch::Pool() {
+    if (!pool_)
+        pool_ = std::make_unique<CompressPool>(
+            std::clamp(std::thread::hardware_concurrency(), 1u, 16u));
+    return *pool_;
 }
 
 ZipBatch::Step ZipBatch::WriteFront() {
@@ -522,7 +527,7 @@ ZipBatch::Step ZipBatch::StoreStreamed(Planned& p) {
                             reporter_.BytesDone(static_cast<int64_t>(n));
                             return !reporter_.cancelled();
                         }};
-        o = CompressStream(p.member, dosTime, sink);
+        o = CompressStream(p.member, dosTime, Pool(), sink);
         if (o.stopped) return Cancelled();
         if (o.writeFailed) return WriteFailed();
         if (!o.result.ok) {

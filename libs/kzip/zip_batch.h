@@ -17,6 +17,7 @@
 
 #include "archive_reader.h"
 #include "compress_pool.h"
+#include "member_compressor.h"
 #include "output_archive.h"
 #include "reporter.h"
 #include "source_scanner.h"
@@ -68,6 +69,8 @@ class ZipBatch {
     // Writes the planned members, the directory and the end record, and
     // puts the new archive in place.
     bool WriteArchive();
+    // The compressing threads, started when first needed.
+    CompressPool& Pool();
     Step WriteFront();
     Step CopyMember(size_t entry);
     Step StoreFolder(Planned& p);

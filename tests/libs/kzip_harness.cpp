@@ -116,6 +116,7 @@ int32_t ZipCall::Run() {
         block.ExcludeCount = static_cast<int32_t>(excludeTable.size());
         block.ExcludeTable = excludeTable.empty() ? nullptr : excludeTable.data();
         block.StoreLinks = Flag(storeLinks);
+        block.Encryption = aes ? KZIP_ENCRYPT_AES256 : KZIP_ENCRYPT_ZIPCRYPTO;
         result = Lib().exec(&block);
     }
     fs::current_path(cwd);

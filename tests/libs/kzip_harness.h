@@ -29,6 +29,7 @@ struct ZipCall {
     bool dirNames = true;
     bool separateDirs = false;
     bool encrypt = false;
+    bool aes = false;  // AES-256 rather than traditional encryption
     bool hiddenFiles = false;
     bool forceDos = false;
     bool move = false;
