@@ -1,5 +1,7 @@
 #include "prefetcher.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "byte_window.h"
@@ -17,8 +19,11 @@ constexpr uint64_t kRunBytes = 1u << 20;
 }  // namespace
 
 Prefetcher::Prefetcher(const zip::ArchiveReader& reader, const std::vector<size_t>& order,
-                       bool testOnly)
-    : reader_(reader), testOnly_(testOnly) {
+                       bool testOnly, const WriteAheadPlan* plan)
+    : reader_(reader),
+      testOnly_(testOnly),
+      plan_(plan && !testOnly ? *plan : WriteAheadPlan{}),
+      callerFolders_(plan_.baseFd) {
     for (size_t i : order)
         if (Eligible(reader.entries()[i])) queue_.push_back(i);
     waitingFor_ = queue_.size();
@@ -43,6 +48,9 @@ Prefetcher::~Prefetcher() {
     }
     room_.notify_all();
     for (auto& t : workers_) t.join();
+    // Members written ahead that the caller never came to.
+    for (const Slot& slot : slots_)
+        if (slot.done && slot.done->written) RemoveWritten(*slot.done, callerFolders_);
 }
 
 bool Prefetcher::Eligible(const zip::MemberEntry& entry) const {
@@ -112,8 +120,36 @@ std::unique_ptr<Prefetched> Prefetcher::Decode(const zip::MemberEntry& entry,
     return item;
 }
 
+void Prefetcher::WriteAhead(const zip::MemberEntry& entry, Prefetched& item,
+                            zip::FolderCache& folders) {
+    zip::TargetName target = zip::ResolveMemberName(entry.displayName, plan_.dirNames);
+    std::string error;
+    const int dirFd = target.ok ? folders.Open(target.dirs, true, error) : -1;
+    if (dirFd < 0) return;  // the caller tries again and reports why
+    zip::OutputFile out;
+    if (!out.CreateNew(dirFd, target.leaf)) return;
+    if (!out.Write(item.bytes.data(), item.bytes.size()) ||
+        !out.Commit(zip::MemberModTime(entry, &item.data), entry.UnixMode() & 0777, error))
+        return;  // removed by out; the caller writes it again and reports why
+    item.written = true;
+    item.target = std::move(target);
+    item.keptBytes = false;
+    std::vector<uint8_t>().swap(item.bytes);
+}
+
+void Prefetcher::RemoveWritten(const Prefetched& item, zip::FolderCache& folders) {
+    std::string error;
+    const int dirFd = folders.Open(item.target.dirs, false, error);
+    if (dirFd >= 0) unlinkat(dirFd, item.target.leaf.c_str(), 0);
+}
+
+void Prefetcher::Discard(const Prefetched& item) {
+    if (item.written) RemoveWritten(item, callerFolders_);
+}
+
 void Prefetcher::Work() {
     zip::ByteWindow window(reader_);
+    zip::FolderCache folders(plan_.baseFd);
     for (;;) {
         size_t first, end;
         uint64_t start, size;
@@ -133,10 +169,18 @@ void Prefetcher::Work() {
         if (size > 0) window.Load(start, static_cast<size_t>(size));
         const zip::ByteSource& source = size > 0 ? static_cast<const zip::ByteSource&>(window) : reader_;
         for (size_t pos = first; pos < end && !stop_; ++pos) {
-            auto item = Decode(reader_.entries()[queue_[pos]], source);
-            std::lock_guard lock(mutex_);
+            const size_t index = queue_[pos];
+            auto item = Decode(reader_.entries()[index], source);
+            if (!plan_.allowed.empty() && plan_.allowed[index] && item->keptBytes &&
+                item->result.status == zip::DecodeStatus::Ok && !stop_)
+                WriteAhead(reader_.entries()[index], *item, folders);
+            std::unique_lock lock(mutex_);
             Slot& slot = slots_[pos];
-            if (slot.dropped) continue;  // the caller has passed it
+            if (slot.dropped) {  // the caller has passed it
+                lock.unlock();
+                if (item->written) RemoveWritten(*item, folders);
+                continue;
+            }
             slot.done = std::move(item);
             if (waitingFor_ == pos) ready_.notify_one();
         }
@@ -191,6 +235,7 @@ void Prefetcher::Drop(size_t index) {
         }
     }
     if (wake) room_.notify_all();
+    if (released) Discard(*released);
 }
 
 }  // namespace kelp::kunzip

@@ -1,10 +1,12 @@
 // Locates and decodes members ahead of the calling thread on worker
-// threads, so that inflating uses every core while callbacks and writes
-// stay on the calling thread. Workers claim runs of members in batch order
-// and read the bytes of a run of small members with one read; the decoded
-// bytes held ahead are bounded by a window, and a test keeps no bytes at
-// all (only the result). Encrypted members and members too large for one
-// piece are left to the calling thread.
+// threads, so that inflating uses every core while callbacks stay on the
+// calling thread. Workers claim runs of members in batch order and read the
+// bytes of a run of small members with one read; the decoded bytes held
+// ahead are bounded by a window, and a test keeps no bytes at all (only the
+// result). Members the write-ahead plan allows are also written to disk by
+// the workers (new files only); what the caller does not take is removed.
+// Encrypted members and members too large for one piece are left to the
+// calling thread.
 #pragma once
 
 #include <atomic>
@@ -17,6 +19,8 @@
 
 #include "archive_reader.h"
 #include "member_decoder.h"
+#include "safe_path.h"
+#include "write_ahead.h"
 
 namespace kelp::kunzip {
 
@@ -26,13 +30,19 @@ struct Prefetched {
     zip::DecodeResult result;
     bool keptBytes = false;
     std::vector<uint8_t> bytes;
+    // Written to disk, complete with its time and mode, as target below the
+    // target folder; the bytes are then no longer kept.
+    bool written = false;
+    zip::TargetName target;
 };
 
 class Prefetcher {
   public:
     // order: the members of the batch in processing order. testOnly: the
     // bytes are not needed, only the result.
-    Prefetcher(const zip::ArchiveReader& reader, const std::vector<size_t>& order, bool testOnly);
+    // plan: the members to write ahead (none when null).
+    Prefetcher(const zip::ArchiveReader& reader, const std::vector<size_t>& order, bool testOnly,
+               const WriteAheadPlan* plan = nullptr);
     ~Prefetcher();
     Prefetcher(const Prefetcher&) = delete;
     Prefetcher& operator=(const Prefetcher&) = delete;
@@ -42,6 +52,9 @@ class Prefetcher {
     std::unique_ptr<Prefetched> Take(size_t index);
     // Releases what is held for a member the caller is done with.
     void Drop(size_t index);
+    // Removes the file of a member written ahead that the caller does not
+    // keep (the batch was cancelled before it).
+    void Discard(const Prefetched& item);
 
   private:
     struct Slot {
@@ -58,6 +71,9 @@ class Prefetcher {
     // worth reading ahead). Called with the mutex held.
     void ClaimRun(size_t& first, size_t& end, uint64_t& start, uint64_t& size);
     std::unique_ptr<Prefetched> Decode(const zip::MemberEntry& entry, const zip::ByteSource& source);
+    // Writes a decoded member as a new file when nothing of its name exists.
+    void WriteAhead(const zip::MemberEntry& entry, Prefetched& item, zip::FolderCache& folders);
+    static void RemoveWritten(const Prefetched& item, zip::FolderCache& folders);
     // Whether workers waiting for room in the window should be woken, after
     // the caller released a member. Called with the mutex held.
     bool RoomAgain();
@@ -66,6 +82,8 @@ class Prefetcher {
 
     const zip::ArchiveReader& reader_;
     bool testOnly_;
+    WriteAheadPlan plan_;
+    zip::FolderCache callerFolders_;  // for Discard and Drop, on the calling thread
     std::vector<size_t> queue_;  // eligible members, in order
     std::vector<Slot> slots_;    // one per queue position
     size_t next_ = 0;            // next queue position to claim

@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "dos_time.h"
 #include "prefetcher.h"
 #include "safe_path.h"
 #include "wildcard.h"
@@ -22,14 +21,6 @@ namespace {
 constexpr uint64_t kProgressStep = 1u << 20;
 // The longest link target made (PATH_MAX less its NUL).
 constexpr size_t kMaxLinkTarget = PATH_MAX - 1;
-
-int64_t MemberTime(const zip::MemberEntry& entry, const zip::MemberData* data) {
-    if (data) {
-        if (auto t = zip::FindUnixModTime(data->localExtra)) return *t;
-    }
-    if (auto t = zip::FindUnixModTime(entry.extra)) return *t;
-    return zip::DosToUnixTime(entry.header.dosDate, entry.header.dosTime);
-}
 
 bool MethodSupported(const zip::MemberEntry& entry) {
     return !(entry.header.flags & zip::kFlagStrongEncryption) &&
@@ -126,8 +117,13 @@ int32_t UnzipBatch::Run() {
     for (size_t i : selected) total += reader_.entries()[i].unpackedSize;
     reporter_.FileCount(static_cast<int64_t>(selected.size()));
     reporter_.ByteTotal(static_cast<int64_t>(std::min<uint64_t>(total, INT64_MAX)));
-    if (!request_.toMemory && !reporter_.cancelled())
-        prefetcher_ = std::make_unique<Prefetcher>(reader_, selected, request_.test);
+    if (!request_.toMemory && !reporter_.cancelled()) {
+        WriteAheadPlan plan;
+        if (!request_.test)
+            plan = PlanWriteAhead(reader_.entries(), selected, baseFd_, request_.dirNames,
+                                  request_.freshen);
+        prefetcher_ = std::make_unique<Prefetcher>(reader_, selected, request_.test, &plan);
+    }
 
     bool cancelled = reporter_.cancelled();
     for (size_t i : selected) {
@@ -358,7 +354,7 @@ UnzipBatch::Outcome UnzipBatch::Extract(const zip::MemberEntry& entry, size_t in
         if (!request_.dirNames || request_.freshen) return Outcome::Skipped;
         if (folders_->Open(target.dirs, true, error) < 0)
             return Fail(name, kErrName, KSKIP_UNSAFE_PATH, error + ", skipped");
-        RememberFolder(target.dirs, {MemberTime(entry, nullptr), entry.UnixMode() & 0777});
+        RememberFolder(target.dirs, {zip::MemberModTime(entry, nullptr), entry.UnixMode() & 0777});
         reporter_.FileStart(name, 0);
         reporter_.Message(0, "Unzipped: " + name);
         return Outcome::Success;
@@ -367,6 +363,7 @@ UnzipBatch::Outcome UnzipBatch::Extract(const zip::MemberEntry& entry, size_t in
     zip::MemberData data;
     if (!LocateMember(entry, ready.get(), data, error))
         return Fail(name, kErrData, KSKIP_BAD_DATA, error);
+    if (ready && ready->written) return ReportWritten(entry, *ready);
     const int dirFd = folders_->Open(target.dirs, !request_.freshen, error);
     if (dirFd < 0) {
         if (request_.freshen) {  // no folder, so no file to freshen
@@ -375,7 +372,7 @@ UnzipBatch::Outcome UnzipBatch::Extract(const zip::MemberEntry& entry, size_t in
         }
         return Fail(name, kErrName, KSKIP_UNSAFE_PATH, error + ", skipped");
     }
-    int64_t mtime = MemberTime(entry, &data);
+    int64_t mtime = zip::MemberModTime(entry, &data);
     if (auto kept = KeepExisting(dirFd, target.leaf, name, mtime)) return *kept;
     if (reporter_.cancelled()) return Outcome::Cancelled;
 
@@ -424,6 +421,22 @@ UnzipBatch::Outcome UnzipBatch::Extract(const zip::MemberEntry& entry, size_t in
         default:
             return Fail(name, kErrData, KSKIP_BAD_DATA, r.detail);
     }
+}
+
+UnzipBatch::Outcome UnzipBatch::ReportWritten(const zip::MemberEntry& entry,
+                                              const Prefetched& ready) {
+    // The same steps as writing it now: cancelling on the way drops it.
+    if (!reporter_.cancelled()) {
+        reporter_.FileStart(entry.displayName, ready.data.unpackedSize);
+        Progress(ready.result.produced);
+        FlushProgress();
+    }
+    if (reporter_.cancelled()) {
+        prefetcher_->Discard(ready);
+        return Outcome::Cancelled;
+    }
+    reporter_.Message(0, "Unzipped: " + entry.displayName);
+    return Outcome::Success;
 }
 
 std::optional<UnzipBatch::Outcome> UnzipBatch::KeepExisting(int dirFd, const std::string& leaf,

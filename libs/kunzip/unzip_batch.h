@@ -35,6 +35,8 @@ class UnzipBatch {
     std::vector<size_t> SelectMembers() const;
     Outcome Process(size_t index);
     Outcome Extract(const zip::MemberEntry& entry, size_t index);
+    // Reports a member the workers wrote ahead, as if written in its turn.
+    Outcome ReportWritten(const zip::MemberEntry& entry, const Prefetched& ready);
     // Decides on a file or link already at leaf: an outcome to stop with
     // (kept, or a folder in the way), or nothing to go on and replace it.
     std::optional<Outcome> KeepExisting(int dirFd, const std::string& leaf,

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "dos_time.h"
 #include "oem_names.h"
 #include "platform/code_page.h"
 
@@ -39,6 +40,14 @@ uint32_t MemberEntry::UnixMode() const {
 size_t MemberEntry::ExpectedLocalSize() const {
     constexpr size_t kExtraRoom = 64;
     return kLocalHeaderSize + name.size() + extra.size() + kExtraRoom;
+}
+
+int64_t MemberModTime(const MemberEntry& entry, const MemberData* data) {
+    if (data) {
+        if (auto t = FindUnixModTime(data->localExtra)) return *t;
+    }
+    if (auto t = FindUnixModTime(entry.extra)) return *t;
+    return DosToUnixTime(entry.header.dosDate, entry.header.dosTime);
 }
 
 ArchiveReader::~ArchiveReader() {

@@ -64,6 +64,11 @@ class ByteSource {
     virtual bool ReadAt(uint64_t offset, void* buffer, size_t size) const = 0;
 };
 
+// The member's modification time in seconds since the epoch: from the Unix
+// time field of the local extra (when data is given), else of the central
+// extra, else its DOS stamp read as local time.
+int64_t MemberModTime(const MemberEntry& entry, const MemberData* data);
+
 class ArchiveReader : public ByteSource {
   public:
     ArchiveReader() = default;

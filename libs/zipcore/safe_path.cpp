@@ -65,11 +65,13 @@ int OpenFolderIn(int fd, const std::string& d, bool create, std::string& error) 
             next = openat(fd, d.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     }
     if (next >= 0) return next;
+    const int err = errno;
     // O_NOFOLLOW on a link gives ELOOP (or ENOTDIR with O_DIRECTORY).
-    if (errno == ELOOP || errno == ENOTDIR)
+    if (err == ELOOP || err == ENOTDIR)
         error = "the path passes through a symbolic link or a file: " + d;
     else
-        error = d + ": " + std::strerror(errno);
+        error = d + ": " + std::strerror(err);
+    errno = err;
     return -1;
 }
 
@@ -119,18 +121,24 @@ void FolderCache::Clear() {
 }
 
 int FolderCache::Open(const std::vector<std::string>& dirs, bool create, std::string& error) {
-    constexpr size_t kMaxOpen = 256;
+    // A few caches are open at once (one per thread that writes members).
+    constexpr size_t kMaxOpen = 64;
     if (open_.size() >= kMaxOpen) Clear();
     int fd = baseFd_;
     std::string path;
-    for (const std::string& d : dirs) {
+    for (size_t i = 0; i < dirs.size(); ++i) {
         path += '/';
-        path += d;
+        path += dirs[i];
         if (auto known = open_.find(path); known != open_.end()) {
             fd = known->second;
             continue;
         }
-        int next = OpenFolderIn(fd, d, create, error);
+        int next = OpenFolderIn(fd, dirs[i], create, error);
+        if (next < 0 && (errno == EMFILE || errno == ENFILE) && !open_.empty()) {
+            // Out of descriptors: give back the cached ones and start over.
+            Clear();
+            return Open(dirs, create, error);
+        }
         if (next < 0) return -1;
         open_.emplace(path, next);
         fd = next;
@@ -166,9 +174,13 @@ std::deque<std::string> SplitLinkTarget(const std::string& target) {
 
 }  // namespace
 
-bool OutputFile::Create(int dirFd, const std::string& leaf, std::string& error) {
+bool OutputFile::CreateNew(int dirFd, const std::string& leaf) {
     leaf_ = leaf;
-    if (file_.CreateNewIn(dirFd, leaf) || (file_.Error() == EEXIST && file_.CreateIn(dirFd, leaf)))
+    return file_.CreateNewIn(dirFd, leaf);
+}
+
+bool OutputFile::Create(int dirFd, const std::string& leaf, std::string& error) {
+    if (CreateNew(dirFd, leaf) || (file_.Error() == EEXIST && file_.CreateIn(dirFd, leaf)))
         return true;
     error = "cannot create " + leaf + ": " + file_.ErrorText();
     return false;

@@ -77,6 +77,8 @@ class FolderCache {
 class OutputFile {
   public:
     bool Create(int dirFd, const std::string& leaf, std::string& error);
+    // Only a new file: false when anything of that name exists.
+    bool CreateNew(int dirFd, const std::string& leaf);
     bool Write(const void* data, size_t size) { return file_.Write(data, size); }
     // mtime: seconds since the epoch; mode: permission bits, 0 = default.
     bool Commit(int64_t mtime, unsigned mode, std::string& error);
