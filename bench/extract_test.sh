@@ -13,7 +13,7 @@ trap 'rm -rf "$work"' EXIT
 
 cp -r /usr/include "$work/include"
 (cd "$work" && zip -qr -9 include.zip include)
-echo "archive: $(du -h "$work/include.zip" | cut -f1), $(unzip -Z1 "$work/include.zip" | wc -l) members"
+echo "archive: $(du -h "$work/include.zip" | cut -f1), $(unzip -Z1 "$work/include.zip" | wc -l) members; $(nproc) cores"
 
 # Each round starts with an empty output folder.
 before_round() {
@@ -23,8 +23,17 @@ before_round() {
 
 kelp_test=$(best "$rounds" "$kelpzip" test "$work/include.zip")
 unzip_test=$(best "$rounds" unzip -tq "$work/include.zip")
-kelp_extract=$(best "$rounds" "$kelpzip" extract "$work/include.zip" -d "$work/out")
-unzip_extract=$(best "$rounds" unzip -q "$work/include.zip" -d "$work/out")
+# The two take turns: creating files right after many were deleted is slow
+# for a while (the file system skips recently freed inodes), so each round
+# of one meets what the round before it left, as the other's does.
+kelp_extract=999999
+unzip_extract=999999
+for _ in $(seq "$rounds"); do
+    kelp_round=$(best 1 "$kelpzip" extract "$work/include.zip" -d "$work/out")
+    unzip_round=$(best 1 unzip -q "$work/include.zip" -d "$work/out")
+    kelp_extract=$(python3 -c "print(min($kelp_extract, $kelp_round))")
+    unzip_extract=$(python3 -c "print(min($unzip_extract, $unzip_round))")
+done
 mv "$work/out" "$work/out_unzip"
 mkdir "$work/out"
 "$kelpzip" extract "$work/include.zip" -d "$work/out" > /dev/null
