@@ -8,6 +8,16 @@
 #include "safe_path.h"
 
 namespace kelp::kunzip {
+namespace {
+
+// Names are compared without ASCII case, as a target folder on a file
+// system that ignores case would: a member that might meet another's place
+// is left to its turn.
+void AddFolded(std::string& path, const std::string& part) {
+    for (char c : part) path += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+}  // namespace
 
 WriteAheadPlan PlanWriteAhead(const std::vector<zip::MemberEntry>& entries,
                               const std::vector<size_t>& selected, int baseFd, bool dirNames,
@@ -26,12 +36,13 @@ WriteAheadPlan PlanWriteAhead(const std::vector<zip::MemberEntry>& entries,
         if (!target.ok) continue;
         std::string path;
         for (const std::string& d : target.dirs) {
-            path += d;
+            AddFolded(path, d);
             folders.insert(path);
             path += '/';
         }
         if (!target.leaf.empty()) {
-            ++files[path + target.leaf];
+            AddFolded(path, target.leaf);
+            ++files[path];
             targets[k] = std::move(target);
         }
     }
@@ -41,11 +52,11 @@ WriteAheadPlan PlanWriteAhead(const std::vector<zip::MemberEntry>& entries,
         std::string path;
         bool clear = true;
         for (const std::string& d : targets[k]->dirs) {
-            path += d;
+            AddFolded(path, d);
             clear = clear && !files.count(path);
             path += '/';
         }
-        path += targets[k]->leaf;
+        AddFolded(path, targets[k]->leaf);
         plan.allowed[selected[k]] = clear && files[path] == 1 && !folders.count(path);
     }
     return plan;

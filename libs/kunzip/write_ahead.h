@@ -20,7 +20,8 @@ struct WriteAheadPlan {
 // None when freshening (only existing files are touched) or when the batch
 // makes symbolic links (a link made in turn could redirect a later member's
 // folder). Else every file member but those whose place another member of
-// the batch also takes, as a file or as a folder on its way.
+// the batch also takes (ASCII case aside), as a file or as a folder on its
+// way.
 WriteAheadPlan PlanWriteAhead(const std::vector<zip::MemberEntry>& entries,
                               const std::vector<size_t>& selected, int baseFd, bool dirNames,
                               bool freshen);
