@@ -77,6 +77,18 @@ bool AtomicFile::CreateIn(int dirFd, const std::string& leaf) {
     return true;
 }
 
+bool AtomicFile::CreateNewIn(int dirFd, const std::string& leaf) {
+    Abort();
+    error_ = 0;
+    if (dirFd < 0) return Fail(EBADF);
+    fd_ = openat(dirFd, leaf.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd_ < 0) return Fail(errno);
+    dirFd_ = dirFd;
+    tempName_ = leaf;
+    finalName_ = leaf;
+    return true;
+}
+
 // A hidden name beside the final one that says whose file it is; created
 // exclusively, so an existing file or link of that name is never used.
 bool AtomicFile::Open(int dirFd, const std::string& folder, const std::string& leaf) {
@@ -129,7 +141,8 @@ bool AtomicFile::Commit(mode_t mode, std::optional<int64_t> mtime, bool durable)
     ok = ok && (closed == 0 || Fail(errno));
     // renameat replaces whatever entry has the final name, a link included,
     // without following it.
-    ok = ok && (renameat(dirFd_, tempName_.c_str(), dirFd_, finalName_.c_str()) == 0 || Fail(errno));
+    ok = ok && (tempName_ == finalName_ ||
+                renameat(dirFd_, tempName_.c_str(), dirFd_, finalName_.c_str()) == 0 || Fail(errno));
     if (!ok) {
         Abort();
         return false;

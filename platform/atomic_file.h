@@ -34,6 +34,11 @@ class AtomicFile {
     // `dirFd`, which the caller keeps open until Commit or Abort. Neither
     // name is followed when it is a symbolic link.
     bool CreateIn(int dirFd, const std::string& leaf);
+    // Creates `leaf` itself in the folder open as `dirFd`, when nothing of
+    // that name exists there (else fails with EEXIST): with nothing to
+    // replace, no temporary name is needed. Commit keeps the file and Abort
+    // removes it, as with a temporary file.
+    bool CreateNewIn(int dirFd, const std::string& leaf);
 
     int fd() const { return fd_; }
     // The temporary file's path (after CreateIn: its name in the folder).
@@ -62,7 +67,7 @@ class AtomicFile {
     int fd_ = -1;
     int dirFd_ = -1;         // the folder names are resolved in
     std::string tempName_;   // relative to dirFd_ (a path with AT_FDCWD)
-    std::string finalName_;  // likewise
+    std::string finalName_;  // likewise; equal to tempName_ for a new file
     int error_ = 0;
 };
 

@@ -11,23 +11,12 @@
 #include <filesystem>
 #include <optional>
 
-#include "dos_time.h"
 #include "member_decoder.h"
 #include "safe_path.h"
 
 namespace sfx {
 
 namespace zip = kelp::zip;
-
-namespace {
-
-int64_t MemberTime(const zip::MemberEntry& entry, const zip::MemberData& data) {
-    if (auto t = zip::FindUnixModTime(data.localExtra)) return *t;
-    if (auto t = zip::FindUnixModTime(entry.extra)) return *t;
-    return zip::DosToUnixTime(entry.header.dosDate, entry.header.dosTime);
-}
-
-}  // namespace
 
 uint64_t ArchiveStart(const zip::ArchiveReader& reader) {
     uint64_t start = reader.centralOffset();
@@ -114,7 +103,7 @@ bool SelfExtractor::ExtractMember(int baseFd, const zip::MemberEntry& entry) {
         default:
             return Fail(name, result.detail.empty() ? "damaged data" : result.detail);
     }
-    if (!out.Commit(MemberTime(entry, data), entry.UnixMode() & 0777, error))
+    if (!out.Commit(zip::MemberModTime(entry, &data), entry.UnixMode() & 0777, error))
         return Fail(name, error);
     std::printf("  extracted: %s\n", name.c_str());
     ++extracted_;
@@ -136,7 +125,7 @@ bool SelfExtractor::ExtractLink(int baseFd, const zip::MemberEntry& entry, const
     if (result.status != zip::DecodeStatus::Ok) return Fail(name, "the link target is damaged or too long");
     std::string error;
     if (!zip::LinkStaysInside(baseFd, target.dirs, target.leaf, linkTarget, error) ||
-        !zip::CreateLink(dir.fd(), target.leaf, linkTarget, MemberTime(entry, data), error))
+        !zip::CreateLink(dir.fd(), target.leaf, linkTarget, zip::MemberModTime(entry, &data), error))
         return Fail(name, error);
     std::printf("  extracted: %s -> %s\n", name.c_str(), linkTarget.c_str());
     ++extracted_;

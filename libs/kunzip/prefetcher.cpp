@@ -1,26 +1,39 @@
 #include "prefetcher.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+
+#include "byte_window.h"
 
 namespace kelp::kunzip {
 namespace {
 
 // Decoded bytes held ahead of the calling thread, at most.
 constexpr uint64_t kWindowBytes = 32u << 20;
+// A run a worker claims at once: at most this many members whose headers
+// and data lie within this many bytes, read with one call.
+constexpr size_t kRunMembers = 64;
+constexpr uint64_t kRunBytes = 1u << 20;
 
 }  // namespace
 
 Prefetcher::Prefetcher(const zip::ArchiveReader& reader, const std::vector<size_t>& order,
-                       bool testOnly)
-    : reader_(reader), testOnly_(testOnly) {
+                       bool testOnly, const WriteAheadPlan* plan)
+    : reader_(reader),
+      testOnly_(testOnly),
+      plan_(plan && !testOnly ? *plan : WriteAheadPlan{}),
+      callerFolders_(plan_.baseFd) {
     for (size_t i : order)
         if (Eligible(reader.entries()[i])) queue_.push_back(i);
+    waitingFor_ = queue_.size();
     unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     // With one member or one core there is nothing to overlap.
     if (queue_.size() < 2 || cores < 2) {
         queue_.clear();
         return;
     }
+    slots_.resize(queue_.size());
     // Each worker may hold a member three times over while it decodes
     // (input, output, kept copy); four workers and the window stay well
     // inside the memory bound.
@@ -33,8 +46,11 @@ Prefetcher::~Prefetcher() {
         std::lock_guard lock(mutex_);
         stop_ = true;
     }
-    changed_.notify_all();
+    room_.notify_all();
     for (auto& t : workers_) t.join();
+    // Members written ahead that the caller never came to.
+    for (const Slot& slot : slots_)
+        if (slot.done && slot.done->written) RemoveWritten(*slot.done, callerFolders_);
 }
 
 bool Prefetcher::Eligible(const zip::MemberEntry& entry) const {
@@ -46,75 +62,180 @@ bool Prefetcher::Eligible(const zip::MemberEntry& entry) const {
            (h.unpackedSize <= zip::kWholeMemberBudget && h.packedSize <= zip::kWholeMemberBudget);
 }
 
+size_t Prefetcher::PositionOf(size_t index) const {
+    auto at = std::lower_bound(queue_.begin(), queue_.end(), index);
+    return at != queue_.end() && *at == index ? static_cast<size_t>(at - queue_.begin())
+                                              : queue_.size();
+}
+
+void Prefetcher::ClaimRun(size_t& first, size_t& end, uint64_t& start, uint64_t& size) {
+    const auto& entries = reader_.entries();
+    first = next_;
+    start = entries[queue_[first]].localOffset;
+    uint64_t reach = start;  // the end of the stretch the run lies in
+    for (end = first; end < queue_.size() && end - first < kRunMembers; ++end) {
+        Slot& slot = slots_[end];
+        if (slot.claimed || slot.dropped) break;
+        const zip::MemberEntry& e = entries[queue_[end]];
+        const uint64_t held = testOnly_ ? 0 : e.unpackedSize;
+        // The first member may always start, so the caller waiting for it
+        // never waits on the window.
+        if (end > first && heldBytes_ + held > kWindowBytes) break;
+        const uint64_t from = e.localOffset - start;
+        const bool near = e.localOffset >= start && from <= kRunBytes &&
+                          e.packedSize <= kRunBytes - from &&
+                          e.ExpectedLocalSize() <= kRunBytes - from - e.packedSize;
+        if (end > first && !near) break;
+        slot.claimed = true;
+        slot.held = held;
+        heldBytes_ += held;
+        ++heldMembers_;
+        if (!near) {  // a large member alone: decoded straight from the archive
+            ++end;
+            break;
+        }
+        reach = std::max(reach, e.localOffset + e.ExpectedLocalSize() + e.packedSize);
+    }
+    next_ = end;
+    reach = std::min(reach, reader_.centralOffset());
+    size = reach > start ? reach - start : 0;
+}
+
+std::unique_ptr<Prefetched> Prefetcher::Decode(const zip::MemberEntry& entry,
+                                               const zip::ByteSource& source) {
+    auto item = std::make_unique<Prefetched>();
+    std::string error;
+    item->located = reader_.Locate(entry, item->data, error, source);
+    if (!item->located) {
+        item->result.status = zip::DecodeStatus::BadData;
+        item->result.detail = error;
+        return item;
+    }
+    item->keptBytes = !testOnly_;
+    if (item->keptBytes) item->bytes.reserve(static_cast<size_t>(item->data.unpackedSize));
+    item->result = zip::DecodeMember(source, item->data, nullptr, [&](const uint8_t* p, size_t n) {
+        if (item->keptBytes) item->bytes.insert(item->bytes.end(), p, p + n);
+        return !stop_.load(std::memory_order_relaxed);
+    });
+    return item;
+}
+
+void Prefetcher::WriteAhead(const zip::MemberEntry& entry, Prefetched& item,
+                            zip::FolderCache& folders) {
+    zip::TargetName target = zip::ResolveMemberName(entry.displayName, plan_.dirNames);
+    std::string error;
+    const int dirFd = target.ok ? folders.Open(target.dirs, true, error) : -1;
+    if (dirFd < 0) return;  // the caller tries again and reports why
+    zip::OutputFile out;
+    if (!out.CreateNew(dirFd, target.leaf)) return;
+    if (!out.Write(item.bytes.data(), item.bytes.size()) ||
+        !out.Commit(zip::MemberModTime(entry, &item.data), entry.UnixMode() & 0777, error))
+        return;  // removed by out; the caller writes it again and reports why
+    item.written = true;
+    item.target = std::move(target);
+    item.keptBytes = false;
+    std::vector<uint8_t>().swap(item.bytes);
+}
+
+void Prefetcher::RemoveWritten(const Prefetched& item, zip::FolderCache& folders) {
+    std::string error;
+    const int dirFd = folders.Open(item.target.dirs, false, error);
+    if (dirFd >= 0) unlinkat(dirFd, item.target.leaf.c_str(), 0);
+}
+
+void Prefetcher::Discard(const Prefetched& item) {
+    if (item.written) RemoveWritten(item, callerFolders_);
+}
+
 void Prefetcher::Work() {
+    zip::ByteWindow window(reader_);
+    zip::FolderCache folders(plan_.baseFd);
     for (;;) {
-        size_t index;
+        size_t first, end;
+        uint64_t start, size;
         {
             std::unique_lock lock(mutex_);
-            // The first unclaimed member may always start, so the caller
-            // waiting for it never waits on the window.
-            changed_.wait(lock, [&] {
-                while (next_ < queue_.size() && dropped_.count(queue_[next_])) ++next_;
+            room_.wait(lock, [&] {
+                while (next_ < queue_.size() && slots_[next_].dropped) ++next_;
                 if (stop_ || next_ >= queue_.size()) return true;
-                uint64_t size =
-                    testOnly_ ? 0 : reader_.entries()[queue_[next_]].unpackedSize;
-                return claimed_.empty() || heldBytes_ + size <= kWindowBytes;
+                const uint64_t need = testOnly_ ? 0 : reader_.entries()[queue_[next_]].unpackedSize;
+                if (heldMembers_ == 0 || heldBytes_ + need <= kWindowBytes) return true;
+                windowFull_ = true;
+                return false;
             });
             if (stop_ || next_ >= queue_.size()) return;
-            index = queue_[next_++];
-            uint64_t size = testOnly_ ? 0 : reader_.entries()[index].unpackedSize;
-            claimed_[index] = size;
-            heldBytes_ += size;
+            ClaimRun(first, end, start, size);
         }
-        auto item = std::make_unique<Prefetched>();
-        zip::MemberData data;
-        std::string error;
-        if (!reader_.Locate(reader_.entries()[index], data, error)) {
-            item->result.status = zip::DecodeStatus::BadData;
-            item->result.detail = error;
-        } else {
-            item->keptBytes = !testOnly_;
-            if (item->keptBytes) item->bytes.reserve(static_cast<size_t>(data.unpackedSize));
-            bool stopping = false;
-            item->result =
-                zip::DecodeMember(reader_, data, nullptr, [&](const uint8_t* p, size_t n) {
-                    if (item->keptBytes) item->bytes.insert(item->bytes.end(), p, p + n);
-                    std::lock_guard lock(mutex_);
-                    stopping = stop_;
-                    return !stopping;
-                });
+        if (size > 0) window.Load(start, static_cast<size_t>(size));
+        const zip::ByteSource& source = size > 0 ? static_cast<const zip::ByteSource&>(window) : reader_;
+        for (size_t pos = first; pos < end && !stop_; ++pos) {
+            const size_t index = queue_[pos];
+            auto item = Decode(reader_.entries()[index], source);
+            if (!plan_.allowed.empty() && plan_.allowed[index] && item->keptBytes &&
+                item->result.status == zip::DecodeStatus::Ok && !stop_)
+                WriteAhead(reader_.entries()[index], *item, folders);
+            std::unique_lock lock(mutex_);
+            Slot& slot = slots_[pos];
+            if (slot.dropped) {  // the caller has passed it
+                lock.unlock();
+                if (item->written) RemoveWritten(*item, folders);
+                continue;
+            }
+            slot.done = std::move(item);
+            if (waitingFor_ == pos) ready_.notify_one();
         }
-        {
-            std::lock_guard lock(mutex_);
-            if (claimed_.count(index)) done_[index] = std::move(item);
-        }
-        changed_.notify_all();
     }
 }
 
+bool Prefetcher::RoomAgain() {
+    // Workers that found the window full are woken once half of it is free
+    // again, not for every member passed.
+    if (!windowFull_ || (heldMembers_ > 0 && heldBytes_ > kWindowBytes / 2)) return false;
+    windowFull_ = false;
+    return true;
+}
+
 std::unique_ptr<Prefetched> Prefetcher::Take(size_t index) {
+    const size_t pos = PositionOf(index);
+    if (workers_.empty() || pos == queue_.size()) return nullptr;
     std::unique_lock lock(mutex_);
-    if (workers_.empty() || !std::binary_search(queue_.begin(), queue_.end(), index))
-        return nullptr;
-    changed_.wait(lock, [&] { return done_.count(index) > 0; });
-    auto item = std::move(done_[index]);
-    done_.erase(index);
+    Slot& slot = slots_[pos];
+    if (slot.dropped) return nullptr;
+    waitingFor_ = pos;
+    ready_.wait(lock, [&] { return slot.done != nullptr; });
+    waitingFor_ = queue_.size();
+    // Taken once: what the caller does not take again is left to Drop.
+    slot.dropped = true;
+    heldBytes_ -= slot.held;
+    --heldMembers_;
+    slot.held = 0;
+    std::unique_ptr<Prefetched> item = std::move(slot.done);
+    const bool wake = RoomAgain();
+    lock.unlock();
+    if (wake) room_.notify_all();
     return item;
 }
 
 void Prefetcher::Drop(size_t index) {
+    const size_t pos = PositionOf(index);
+    if (pos == queue_.size()) return;
+    std::unique_ptr<Prefetched> released;
+    bool wake = false;
     {
         std::lock_guard lock(mutex_);
-        auto it = claimed_.find(index);
-        if (it == claimed_.end()) {
-            dropped_.insert(index);
-            return;
+        Slot& slot = slots_[pos];
+        if (slot.dropped) return;
+        slot.dropped = true;
+        if (slot.claimed) {
+            heldBytes_ -= slot.held;
+            --heldMembers_;
+            slot.held = 0;
+            released = std::move(slot.done);
+            wake = RoomAgain();
         }
-        heldBytes_ -= it->second;
-        claimed_.erase(it);
-        done_.erase(index);
     }
-    changed_.notify_all();
+    if (wake) room_.notify_all();
+    if (released) Discard(*released);
 }
 
 }  // namespace kelp::kunzip

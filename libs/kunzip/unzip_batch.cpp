@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "dos_time.h"
 #include "prefetcher.h"
 #include "safe_path.h"
 #include "wildcard.h"
@@ -22,14 +21,6 @@ namespace {
 constexpr uint64_t kProgressStep = 1u << 20;
 // The longest link target made (PATH_MAX less its NUL).
 constexpr size_t kMaxLinkTarget = PATH_MAX - 1;
-
-int64_t MemberTime(const zip::MemberEntry& entry, const zip::MemberData* data) {
-    if (data) {
-        if (auto t = zip::FindUnixModTime(data->localExtra)) return *t;
-    }
-    if (auto t = zip::FindUnixModTime(entry.extra)) return *t;
-    return zip::DosToUnixTime(entry.header.dosDate, entry.header.dosTime);
-}
 
 bool MethodSupported(const zip::MemberEntry& entry) {
     return !(entry.header.flags & zip::kFlagStrongEncryption) &&
@@ -49,6 +40,7 @@ UnzipBatch::UnzipBatch(const UnzipRequest& request)
 
 UnzipBatch::~UnzipBatch() {
     prefetcher_.reset();
+    folders_.reset();
     if (baseFd_ >= 0) close(baseFd_);
 }
 
@@ -88,6 +80,7 @@ int32_t UnzipBatch::Run() {
             reporter_.BatchEnd();
             return 0;
         }
+        folders_ = std::make_unique<zip::FolderCache>(baseFd_);
     }
     if (reader_.offsetShift() != 0) {
         ++warnings_;
@@ -124,8 +117,13 @@ int32_t UnzipBatch::Run() {
     for (size_t i : selected) total += reader_.entries()[i].unpackedSize;
     reporter_.FileCount(static_cast<int64_t>(selected.size()));
     reporter_.ByteTotal(static_cast<int64_t>(std::min<uint64_t>(total, INT64_MAX)));
-    if (!request_.toMemory && !reporter_.cancelled())
-        prefetcher_ = std::make_unique<Prefetcher>(reader_, selected, request_.test);
+    if (!request_.toMemory && !reporter_.cancelled()) {
+        WriteAheadPlan plan;
+        if (!request_.test)
+            plan = PlanWriteAhead(reader_.entries(), selected, baseFd_, request_.dirNames,
+                                  request_.freshen);
+        prefetcher_ = std::make_unique<Prefetcher>(reader_, selected, request_.test, &plan);
+    }
 
     bool cancelled = reporter_.cancelled();
     for (size_t i : selected) {
@@ -233,37 +231,49 @@ bool UnzipBatch::ResolvePassword(const zip::MemberEntry& entry, const zip::Membe
     return false;
 }
 
-zip::DecodeResult UnzipBatch::Decode(size_t index, const zip::MemberData& data,
+std::unique_ptr<Prefetched> UnzipBatch::TakeReady(size_t index) {
+    return prefetcher_ ? prefetcher_->Take(index) : nullptr;
+}
+
+bool UnzipBatch::LocateMember(const zip::MemberEntry& entry, const Prefetched* ready,
+                              zip::MemberData& data, std::string& error) const {
+    if (!ready) return reader_.Locate(entry, data, error);
+    if (!ready->located) {
+        error = ready->result.detail;
+        return false;
+    }
+    data = ready->data;
+    return true;
+}
+
+zip::DecodeResult UnzipBatch::Decode(Prefetched* ready, const zip::MemberData& data,
                                      zip::MemberCipher* crypto, const zip::ByteSink& sink) {
-    if (!crypto && prefetcher_) {
-        if (auto ready = prefetcher_->Take(index)) {
-            if (ready->result.status != zip::DecodeStatus::Ok &&
-                ready->result.status != zip::DecodeStatus::CrcMismatch)
-                return ready->result;
-            // A test needs no bytes: report the size as done at once.
-            if (!ready->keptBytes) {
-                sink(nullptr, static_cast<size_t>(ready->result.produced));
-                return ready->result;
-            }
-            const auto& bytes = ready->bytes;
-            for (size_t at = 0; at < bytes.size(); at += kProgressStep) {
-                size_t n = std::min<size_t>(kProgressStep, bytes.size() - at);
-                if (!sink(bytes.data() + at, n)) {
-                    zip::DecodeResult stopped;
-                    stopped.status = zip::DecodeStatus::Stopped;
-                    return stopped;
-                }
-            }
-            return ready->result;
+    if (!ready || crypto) return zip::DecodeMember(reader_, data, crypto, sink);
+    if (ready->result.status != zip::DecodeStatus::Ok &&
+        ready->result.status != zip::DecodeStatus::CrcMismatch)
+        return ready->result;
+    // A test needs no bytes: report the size as done at once.
+    if (!ready->keptBytes) {
+        sink(nullptr, static_cast<size_t>(ready->result.produced));
+        return ready->result;
+    }
+    const auto& bytes = ready->bytes;
+    for (size_t at = 0; at < bytes.size(); at += kProgressStep) {
+        size_t n = std::min<size_t>(kProgressStep, bytes.size() - at);
+        if (!sink(bytes.data() + at, n)) {
+            zip::DecodeResult stopped;
+            stopped.status = zip::DecodeStatus::Stopped;
+            return stopped;
         }
     }
-    return zip::DecodeMember(reader_, data, crypto, sink);
+    return ready->result;
 }
 
 UnzipBatch::Outcome UnzipBatch::Test(const zip::MemberEntry& entry, size_t index) {
+    std::unique_ptr<Prefetched> ready = TakeReady(index);
     zip::MemberData data;
     std::string error;
-    if (!reader_.Locate(entry, data, error))
+    if (!LocateMember(entry, ready.get(), data, error))
         return Fail(entry.displayName, kErrData, KSKIP_BAD_DATA, error);
     std::optional<zip::MemberCipher> crypto;
     if (!ResolvePassword(entry, data, crypto)) {
@@ -275,7 +285,7 @@ UnzipBatch::Outcome UnzipBatch::Test(const zip::MemberEntry& entry, size_t index
         Progress(n);
         return !reporter_.cancelled();
     };
-    zip::DecodeResult r = Decode(index, data, crypto ? &*crypto : nullptr, sink);
+    zip::DecodeResult r = Decode(ready.get(), data, crypto ? &*crypto : nullptr, sink);
     FlushProgress();
     switch (r.status) {
         case zip::DecodeStatus::Ok:
@@ -339,28 +349,31 @@ UnzipBatch::Outcome UnzipBatch::Extract(const zip::MemberEntry& entry, size_t in
     zip::TargetName target = zip::ResolveMemberName(name, request_.dirNames);
     if (!target.ok) return Fail(name, kErrName, KSKIP_UNSAFE_PATH, target.reason + ", skipped");
     std::string error;
-    zip::TargetDir dir;
     if (target.leaf.empty()) {
         // Folders need folder names, and freshening makes nothing new.
         if (!request_.dirNames || request_.freshen) return Outcome::Skipped;
-        if (!dir.Open(baseFd_, target.dirs, true, error))
+        if (folders_->Open(target.dirs, true, error) < 0)
             return Fail(name, kErrName, KSKIP_UNSAFE_PATH, error + ", skipped");
-        RememberFolder(target.dirs, {MemberTime(entry, nullptr), entry.UnixMode() & 0777});
+        RememberFolder(target.dirs, {zip::MemberModTime(entry, nullptr), entry.UnixMode() & 0777});
         reporter_.FileStart(name, 0);
         reporter_.Message(0, "Unzipped: " + name);
         return Outcome::Success;
     }
+    std::unique_ptr<Prefetched> ready = TakeReady(index);
     zip::MemberData data;
-    if (!reader_.Locate(entry, data, error)) return Fail(name, kErrData, KSKIP_BAD_DATA, error);
-    if (!dir.Open(baseFd_, target.dirs, !request_.freshen, error)) {
+    if (!LocateMember(entry, ready.get(), data, error))
+        return Fail(name, kErrData, KSKIP_BAD_DATA, error);
+    if (ready && ready->written) return ReportWritten(entry, *ready);
+    const int dirFd = folders_->Open(target.dirs, !request_.freshen, error);
+    if (dirFd < 0) {
         if (request_.freshen) {  // no folder, so no file to freshen
             reporter_.Skipped(name, 0, KSKIP_FRESHEN);
             return Outcome::Skipped;
         }
         return Fail(name, kErrName, KSKIP_UNSAFE_PATH, error + ", skipped");
     }
-    int64_t mtime = MemberTime(entry, &data);
-    if (auto kept = KeepExisting(dir.fd(), target.leaf, name, mtime)) return *kept;
+    int64_t mtime = zip::MemberModTime(entry, &data);
+    if (auto kept = KeepExisting(dirFd, target.leaf, name, mtime)) return *kept;
     if (reporter_.cancelled()) return Outcome::Cancelled;
 
     std::optional<zip::MemberCipher> crypto;
@@ -369,9 +382,9 @@ UnzipBatch::Outcome UnzipBatch::Extract(const zip::MemberEntry& entry, size_t in
         return Fail(name, kErrPassword, KSKIP_PASSWORD, "no valid password, skipped");
     }
     reporter_.FileStart(name, data.unpackedSize);
-    if (entry.IsSymlink()) return ExtractLink(entry, index, data, crypto, target, dir, mtime);
+    if (entry.IsSymlink()) return ExtractLink(entry, ready.get(), data, crypto, target, dirFd, mtime);
     zip::OutputFile out;
-    if (!out.Create(dir.fd(), target.leaf, error)) return Fail(name, kErrWrite, KSKIP_WRITE, error);
+    if (!out.Create(dirFd, target.leaf, error)) return Fail(name, kErrWrite, KSKIP_WRITE, error);
     bool writeFailed = false;
     auto sink = [&](const uint8_t* p, size_t n) {
         if (!out.Write(p, n)) {
@@ -381,7 +394,7 @@ UnzipBatch::Outcome UnzipBatch::Extract(const zip::MemberEntry& entry, size_t in
         Progress(n);
         return !reporter_.cancelled();
     };
-    zip::DecodeResult r = Decode(index, data, crypto ? &*crypto : nullptr, sink);
+    zip::DecodeResult r = Decode(ready.get(), data, crypto ? &*crypto : nullptr, sink);
     FlushProgress();
     unsigned mode = entry.UnixMode() & 0777;
     switch (r.status) {
@@ -410,6 +423,22 @@ UnzipBatch::Outcome UnzipBatch::Extract(const zip::MemberEntry& entry, size_t in
     }
 }
 
+UnzipBatch::Outcome UnzipBatch::ReportWritten(const zip::MemberEntry& entry,
+                                              const Prefetched& ready) {
+    // The same steps as writing it now: cancelling on the way drops it.
+    if (!reporter_.cancelled()) {
+        reporter_.FileStart(entry.displayName, ready.data.unpackedSize);
+        Progress(ready.result.produced);
+        FlushProgress();
+    }
+    if (reporter_.cancelled()) {
+        prefetcher_->Discard(ready);
+        return Outcome::Cancelled;
+    }
+    reporter_.Message(0, "Unzipped: " + entry.displayName);
+    return Outcome::Success;
+}
+
 std::optional<UnzipBatch::Outcome> UnzipBatch::KeepExisting(int dirFd, const std::string& leaf,
                                                             const std::string& name,
                                                             int64_t mtime) {
@@ -435,11 +464,11 @@ std::optional<UnzipBatch::Outcome> UnzipBatch::KeepExisting(int dirFd, const std
     return std::nullopt;
 }
 
-UnzipBatch::Outcome UnzipBatch::ExtractLink(const zip::MemberEntry& entry, size_t index,
+UnzipBatch::Outcome UnzipBatch::ExtractLink(const zip::MemberEntry& entry, Prefetched* ready,
                                             const zip::MemberData& data,
                                             std::optional<zip::MemberCipher>& crypto,
                                             const zip::TargetName& target,
-                                            const zip::TargetDir& dir, int64_t mtime) {
+                                            int dirFd, int64_t mtime) {
     const std::string& name = entry.displayName;
     // The member's data is the link's target, a path of at most PATH_MAX.
     std::string linkTarget;
@@ -448,7 +477,7 @@ UnzipBatch::Outcome UnzipBatch::ExtractLink(const zip::MemberEntry& entry, size_
         linkTarget.append(reinterpret_cast<const char*>(p), n);
         return !reporter_.cancelled();
     };
-    zip::DecodeResult r = Decode(index, data, crypto ? &*crypto : nullptr, sink);
+    zip::DecodeResult r = Decode(ready, data, crypto ? &*crypto : nullptr, sink);
     Progress(linkTarget.size());
     FlushProgress();
     if (r.status == zip::DecodeStatus::Stopped) {
@@ -463,7 +492,7 @@ UnzipBatch::Outcome UnzipBatch::ExtractLink(const zip::MemberEntry& entry, size_
     std::string error;
     if (!zip::LinkStaysInside(baseFd_, target.dirs, target.leaf, linkTarget, error))
         return Fail(name, kErrName, KSKIP_SYMLINK, error + ", skipped");
-    if (!zip::CreateLink(dir.fd(), target.leaf, linkTarget, mtime, error))
+    if (!zip::CreateLink(dirFd, target.leaf, linkTarget, mtime, error))
         return Fail(name, kErrWrite, KSKIP_WRITE, error);
     reporter_.Message(0, "Unzipped: " + name + " -> " + linkTarget);
     return Outcome::Success;

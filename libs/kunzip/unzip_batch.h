@@ -19,6 +19,7 @@
 namespace kelp::kunzip {
 
 class Prefetcher;
+struct Prefetched;
 
 class UnzipBatch {
   public:
@@ -34,15 +35,17 @@ class UnzipBatch {
     std::vector<size_t> SelectMembers() const;
     Outcome Process(size_t index);
     Outcome Extract(const zip::MemberEntry& entry, size_t index);
+    // Reports a member the workers wrote ahead, as if written in its turn.
+    Outcome ReportWritten(const zip::MemberEntry& entry, const Prefetched& ready);
     // Decides on a file or link already at leaf: an outcome to stop with
     // (kept, or a folder in the way), or nothing to go on and replace it.
     std::optional<Outcome> KeepExisting(int dirFd, const std::string& leaf,
                                         const std::string& name, int64_t mtime);
     // Makes a symbolic link member as a link, when it stays inside the
     // target folder.
-    Outcome ExtractLink(const zip::MemberEntry& entry, size_t index, const zip::MemberData& data,
+    Outcome ExtractLink(const zip::MemberEntry& entry, Prefetched* ready, const zip::MemberData& data,
                         std::optional<zip::MemberCipher>& crypto, const zip::TargetName& target,
-                        const zip::TargetDir& dir, int64_t mtime);
+                        int dirFd, int64_t mtime);
     // Keeps a folder's time and permissions for the end of the batch.
     void RememberFolder(const std::vector<std::string>& dirs, const zip::DirStamp& stamp);
     Outcome Test(const zip::MemberEntry& entry, size_t index);
@@ -52,9 +55,14 @@ class UnzipBatch {
     // last, the block's password, then the engine's answers.
     bool ResolvePassword(const zip::MemberEntry& entry, const zip::MemberData& data,
                          std::optional<zip::MemberCipher>& crypto);
-    // Decodes a member into sink, from a prefetched result when one exists.
-    zip::DecodeResult Decode(size_t index, const zip::MemberData& data, zip::MemberCipher* crypto,
-                             const zip::ByteSink& sink);
+    // The member the workers located and decoded, or null when they did not.
+    std::unique_ptr<Prefetched> TakeReady(size_t index);
+    // Where a member's data lies: from the workers' result when there is one.
+    bool LocateMember(const zip::MemberEntry& entry, const Prefetched* ready,
+                      zip::MemberData& data, std::string& error) const;
+    // Decodes a member into sink, from the workers' result when there is one.
+    zip::DecodeResult Decode(Prefetched* ready, const zip::MemberData& data,
+                             zip::MemberCipher* crypto, const zip::ByteSink& sink);
     Outcome Fail(const std::string& name, int32_t error, uint8_t skipType, const std::string& why);
     void Progress(uint64_t bytes);
     void FlushProgress();
@@ -65,6 +73,7 @@ class UnzipBatch {
     zip::ArchiveReader reader_;
     std::unique_ptr<Prefetcher> prefetcher_;
     int baseFd_ = -1;
+    std::unique_ptr<zip::FolderCache> folders_;  // below baseFd_
     std::string lastPassword_;
     int32_t successes_ = 0;
     int32_t errors_ = 0;

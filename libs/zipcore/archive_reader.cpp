@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "dos_time.h"
 #include "oem_names.h"
 #include "platform/code_page.h"
 
@@ -34,6 +35,19 @@ uint16_t MemberEntry::CompressionMethod() const {
 uint32_t MemberEntry::UnixMode() const {
     if (header.hostSystem != kHostUnix) return 0;
     return header.externalAttributes >> 16;
+}
+
+size_t MemberEntry::ExpectedLocalSize() const {
+    constexpr size_t kExtraRoom = 64;
+    return kLocalHeaderSize + name.size() + extra.size() + kExtraRoom;
+}
+
+int64_t MemberModTime(const MemberEntry& entry, const MemberData* data) {
+    if (data) {
+        if (auto t = FindUnixModTime(data->localExtra)) return *t;
+    }
+    if (auto t = FindUnixModTime(entry.extra)) return *t;
+    return DosToUnixTime(entry.header.dosDate, entry.header.dosTime);
 }
 
 ArchiveReader::~ArchiveReader() {
@@ -239,15 +253,31 @@ void ArchiveReader::MarkOverlaps() {
         std::count_if(entries_.begin(), entries_.end(), [](const MemberEntry& e) { return e.overlapsAnother; }));
 }
 
-bool ArchiveReader::Locate(const MemberEntry& entry, MemberData& out, std::string& error) const {
-    uint8_t buf[kLocalHeaderSize];
-    LocalHeader lh;
-    if (entry.localOffset + kLocalHeaderSize > centralOffset_ ||
-        !ReadAt(entry.localOffset, buf, sizeof(buf)) || !ParseLocalHeader(buf, lh)) {
+bool ArchiveReader::Locate(const MemberEntry& entry, MemberData& out, std::string& error,
+                           const ByteSource& source) const {
+    if (entry.localOffset + kLocalHeaderSize > centralOffset_) {
         error = "local header is missing or damaged";
         return false;
     }
-    uint64_t dataOffset = entry.localOffset + kLocalHeaderSize + lh.nameLength + lh.extraLength;
+    // One read takes the header with what the central header lets one
+    // expect; only a longer local extra field is read again.
+    const size_t want = static_cast<size_t>(
+        std::min<uint64_t>(centralOffset_ - entry.localOffset, entry.ExpectedLocalSize()));
+    uint8_t small[512];
+    std::vector<uint8_t> large;
+    uint8_t* buf = small;
+    if (want > sizeof(small)) {
+        large.resize(want);
+        buf = large.data();
+    }
+    LocalHeader lh;
+    if (!source.ReadAt(entry.localOffset, buf, want) ||
+        !ParseLocalHeader(std::span<const uint8_t>(buf, want), lh)) {
+        error = "local header is missing or damaged";
+        return false;
+    }
+    const size_t extraAt = kLocalHeaderSize + lh.nameLength;
+    uint64_t dataOffset = entry.localOffset + extraAt + lh.extraLength;
     // Sizes come from the central directory: local ones are zero when a
     // data descriptor follows.
     uint64_t packed = entry.packedSize;
@@ -255,11 +285,14 @@ bool ArchiveReader::Locate(const MemberEntry& entry, MemberData& out, std::strin
         error = "member data runs past the end of the archive";
         return false;
     }
-    out.localExtra.resize(lh.extraLength);
-    if (lh.extraLength && !ReadAt(entry.localOffset + kLocalHeaderSize + lh.nameLength,
-                                  out.localExtra.data(), lh.extraLength)) {
-        error = "cannot read the local extra field";
-        return false;
+    if (extraAt + lh.extraLength <= want) {
+        out.localExtra.assign(buf + extraAt, buf + extraAt + lh.extraLength);
+    } else {
+        out.localExtra.resize(lh.extraLength);
+        if (!source.ReadAt(entry.localOffset + extraAt, out.localExtra.data(), lh.extraLength)) {
+            error = "cannot read the local extra field";
+            return false;
+        }
     }
     out.dataOffset = dataOffset;
     out.packedSize = packed;

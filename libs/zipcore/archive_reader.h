@@ -36,6 +36,10 @@ struct MemberEntry {
     uint16_t CompressionMethod() const;
     // Unix permission bits when the archive was made on Unix, else 0.
     uint32_t UnixMode() const;
+    // The bytes in front of the data as the central header lets one expect
+    // them (local header, name, extra field), with room for a somewhat
+    // longer local extra field: what Locate reads in one go.
+    size_t ExpectedLocalSize() const;
 };
 
 // Where a member's data lies, after its local header was read.
@@ -51,7 +55,21 @@ struct MemberData {
     std::optional<AesExtra> aes;  // the AES field of an AES-encrypted member
 };
 
-class ArchiveReader {
+// Reads bytes of the archive at file offsets: the archive file itself, or a
+// stretch of it already read into memory.
+class ByteSource {
+  public:
+    virtual ~ByteSource() = default;
+    // Reads exactly size bytes at offset; false on a short read or error.
+    virtual bool ReadAt(uint64_t offset, void* buffer, size_t size) const = 0;
+};
+
+// The member's modification time in seconds since the epoch: from the Unix
+// time field of the local extra (when data is given), else of the central
+// extra, else its DOS stamp read as local time.
+int64_t MemberModTime(const MemberEntry& entry, const MemberData* data);
+
+class ArchiveReader : public ByteSource {
   public:
     ArchiveReader() = default;
     ~ArchiveReader();
@@ -79,13 +97,16 @@ class ArchiveReader {
     // How many entries overlap another entry's data.
     size_t overlappingEntries() const { return overlapping_; }
 
-    // Reads the local header of an entry and checks that its data lies
-    // inside the archive.
-    bool Locate(const MemberEntry& entry, MemberData& out, std::string& error) const;
+    // Reads the local header of an entry (from source, when given) and
+    // checks that its data lies inside the archive.
+    bool Locate(const MemberEntry& entry, MemberData& out, std::string& error) const {
+        return Locate(entry, out, error, *this);
+    }
+    bool Locate(const MemberEntry& entry, MemberData& out, std::string& error,
+                const ByteSource& source) const;
 
-    // Reads exactly size bytes at offset; false on a short read or error.
     // Safe to call from several threads at once.
-    bool ReadAt(uint64_t offset, void* buffer, size_t size) const;
+    bool ReadAt(uint64_t offset, void* buffer, size_t size) const override;
 
   private:
     bool ReadDirectory(std::string& error);

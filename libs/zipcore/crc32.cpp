@@ -1,11 +1,12 @@
 #include "crc32.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 namespace kelp::zip {
 
 uint32_t Crc32(uint32_t crc, const void* data, size_t size) {
-    return static_cast<uint32_t>(crc32_z(crc, static_cast<const Bytef*>(data), size));
+    return libdeflate_crc32(crc, data, size);
 }
 
 uint32_t Crc32Byte(uint32_t crc, uint8_t byte) {

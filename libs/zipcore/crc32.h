@@ -1,4 +1,5 @@
-// CRC-32 as used by ZIP (zlib's implementation).
+// CRC-32 as used by ZIP: libdeflate's routine for runs of bytes (it uses the
+// processor's carry-less multiply), zlib's table for the byte-wise step.
 #pragma once
 
 #include <cstddef>

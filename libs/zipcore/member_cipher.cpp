@@ -17,7 +17,7 @@ void MemberCipher::Decrypt(uint8_t* data, size_t size) {
     passed_ += size;
 }
 
-bool MemberCipher::Authenticate(const ArchiveReader& reader, uint64_t start, uint64_t size) {
+bool MemberCipher::Authenticate(const ByteSource& reader, uint64_t start, uint64_t size) {
     auto* keys = std::get_if<AesCrypto>(&keys_);
     if (!keys) return true;
     // A decoder that met the end of its stream early leaves bytes unread;

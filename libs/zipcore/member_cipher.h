@@ -34,7 +34,7 @@ class MemberCipher {
     // For AES: takes the data bytes [start, start + size) that decoding
     // left unread into the code, then compares it with the stored one.
     // Traditional encryption has no code and always passes.
-    bool Authenticate(const ArchiveReader& reader, uint64_t start, uint64_t size);
+    bool Authenticate(const ByteSource& reader, uint64_t start, uint64_t size);
 
   private:
     std::variant<ZipCrypto, AesCrypto> keys_;

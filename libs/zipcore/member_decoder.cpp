@@ -47,7 +47,7 @@ DecodeResult Finish(const CountingSink& out, const MemberData& data) {
     return r;
 }
 
-DecodeResult DecodeStored(const ArchiveReader& reader, const MemberData& data, uint64_t offset,
+DecodeResult DecodeStored(const ByteSource& reader, const MemberData& data, uint64_t offset,
                           uint64_t size, MemberCipher* crypto, CountingSink& out) {
     if (size != data.unpackedSize)
         return Fail(DecodeStatus::BadData, "stored size and uncompressed size differ");
@@ -64,7 +64,7 @@ DecodeResult DecodeStored(const ArchiveReader& reader, const MemberData& data, u
     return Finish(out, data);
 }
 
-DecodeResult DecodeWhole(const ArchiveReader& reader, const MemberData& data, uint64_t offset,
+DecodeResult DecodeWhole(const ByteSource& reader, const MemberData& data, uint64_t offset,
                          uint64_t size, MemberCipher* crypto, CountingSink& out) {
     std::unique_ptr<uint8_t[]> in(new (std::nothrow) uint8_t[size + 1]);
     std::unique_ptr<uint8_t[]> plain(new (std::nothrow) uint8_t[data.unpackedSize + 1]);
@@ -80,7 +80,7 @@ DecodeResult DecodeWhole(const ArchiveReader& reader, const MemberData& data, ui
     return Finish(out, data);
 }
 
-DecodeResult DecodeStreamed(const ArchiveReader& reader, const MemberData& data, uint64_t offset,
+DecodeResult DecodeStreamed(const ByteSource& reader, const MemberData& data, uint64_t offset,
                             uint64_t size, MemberCipher* crypto, CountingSink& out) {
     auto inflater = std::make_unique<StreamInflater>(data.unpackedSize);
     std::vector<uint8_t> buf(kReadChunk);
@@ -102,7 +102,7 @@ DecodeResult DecodeStreamed(const ArchiveReader& reader, const MemberData& data,
 // Decodes a method through its streaming decoder: the output room offered
 // never lets more than the stated size (and one byte to notice the excess)
 // come out.
-DecodeResult DecodeWithLibrary(const ArchiveReader& reader, const MemberData& data,
+DecodeResult DecodeWithLibrary(const ByteSource& reader, const MemberData& data,
                                uint64_t offset, uint64_t size, MemberCipher* crypto,
                                CountingSink& out) {
     std::unique_ptr<MethodDecoder> decoder =
@@ -187,7 +187,7 @@ std::string MethodName(uint16_t method) {
 namespace {
 
 // The data between the encryption's header and trailer, decoded by method.
-DecodeResult DecodeData(const ArchiveReader& reader, const MemberData& data, uint64_t offset,
+DecodeResult DecodeData(const ByteSource& reader, const MemberData& data, uint64_t offset,
                         uint64_t size, MemberCipher* crypto, CountingSink& out,
                         size_t wholeBudget) {
     switch (data.method) {
@@ -210,7 +210,7 @@ DecodeResult DecodeData(const ArchiveReader& reader, const MemberData& data, uin
 
 }  // namespace
 
-DecodeResult DecodeMember(const ArchiveReader& reader, const MemberData& data, MemberCipher* crypto,
+DecodeResult DecodeMember(const ByteSource& reader, const MemberData& data, MemberCipher* crypto,
                           const ByteSink& sink, size_t wholeBudget) {
     uint64_t offset = data.dataOffset;
     uint64_t size = data.packedSize;

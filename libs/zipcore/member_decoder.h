@@ -48,7 +48,7 @@ std::string MethodName(uint16_t method);
 // crypto: the keys from TryPassword for an encrypted member, else null.
 // An AES member is good only when its authentication code matches, checked
 // after the last byte went to the sink.
-DecodeResult DecodeMember(const ArchiveReader& reader, const MemberData& data, MemberCipher* crypto,
+DecodeResult DecodeMember(const ByteSource& reader, const MemberData& data, MemberCipher* crypto,
                           const ByteSink& sink, size_t wholeBudget = kWholeMemberBudget);
 
 }  // namespace kelp::zip

@@ -54,6 +54,29 @@ TargetName ResolveMemberName(std::string_view name, bool keepDirs) {
     return out;
 }
 
+namespace {
+
+// Opens the folder d inside the folder open as fd, making it when asked,
+// never through a symbolic link; -1 with error set when that fails.
+int OpenFolderIn(int fd, const std::string& d, bool create, std::string& error) {
+    int next = openat(fd, d.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (next < 0 && errno == ENOENT && create) {
+        if (mkdirat(fd, d.c_str(), 0777) == 0 || errno == EEXIST)
+            next = openat(fd, d.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    }
+    if (next >= 0) return next;
+    const int err = errno;
+    // O_NOFOLLOW on a link gives ELOOP (or ENOTDIR with O_DIRECTORY).
+    if (err == ELOOP || err == ENOTDIR)
+        error = "the path passes through a symbolic link or a file: " + d;
+    else
+        error = d + ": " + std::strerror(err);
+    errno = err;
+    return -1;
+}
+
+}  // namespace
+
 TargetDir::~TargetDir() {
     if (fd_ >= 0) close(fd_);
 }
@@ -79,19 +102,9 @@ bool TargetDir::Open(int baseFd, const std::vector<std::string>& dirs, bool crea
         return false;
     }
     for (const std::string& d : dirs) {
-        int next = openat(fd, d.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (next < 0 && errno == ENOENT && create) {
-            if (mkdirat(fd, d.c_str(), 0777) == 0 || errno == EEXIST)
-                next = openat(fd, d.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        }
+        int next = OpenFolderIn(fd, d, create, error);
         if (next < 0) {
-            int err = errno;
             close(fd);
-            // O_NOFOLLOW on a link gives ELOOP (or ENOTDIR with O_DIRECTORY).
-            if (err == ELOOP || err == ENOTDIR)
-                error = "the path passes through a symbolic link or a file: " + d;
-            else
-                error = d + ": " + std::strerror(err);
             return false;
         }
         close(fd);
@@ -100,6 +113,37 @@ bool TargetDir::Open(int baseFd, const std::vector<std::string>& dirs, bool crea
     if (fd_ >= 0) close(fd_);
     fd_ = fd;
     return true;
+}
+
+void FolderCache::Clear() {
+    for (const auto& [path, fd] : open_) close(fd);
+    open_.clear();
+}
+
+int FolderCache::Open(const std::vector<std::string>& dirs, bool create, std::string& error) {
+    // A few caches are open at once (one per thread that writes members).
+    constexpr size_t kMaxOpen = 64;
+    if (open_.size() >= kMaxOpen) Clear();
+    int fd = baseFd_;
+    std::string path;
+    for (size_t i = 0; i < dirs.size(); ++i) {
+        path += '/';
+        path += dirs[i];
+        if (auto known = open_.find(path); known != open_.end()) {
+            fd = known->second;
+            continue;
+        }
+        int next = OpenFolderIn(fd, dirs[i], create, error);
+        if (next < 0 && (errno == EMFILE || errno == ENFILE) && !open_.empty()) {
+            // Out of descriptors: give back the cached ones and start over.
+            Clear();
+            return Open(dirs, create, error);
+        }
+        if (next < 0) return -1;
+        open_.emplace(path, next);
+        fd = next;
+    }
+    return fd;
 }
 
 namespace {
@@ -130,9 +174,14 @@ std::deque<std::string> SplitLinkTarget(const std::string& target) {
 
 }  // namespace
 
-bool OutputFile::Create(int dirFd, const std::string& leaf, std::string& error) {
+bool OutputFile::CreateNew(int dirFd, const std::string& leaf) {
     leaf_ = leaf;
-    if (file_.CreateIn(dirFd, leaf)) return true;
+    return file_.CreateNewIn(dirFd, leaf);
+}
+
+bool OutputFile::Create(int dirFd, const std::string& leaf, std::string& error) {
+    if (CreateNew(dirFd, leaf) || (file_.Error() == EEXIST && file_.CreateIn(dirFd, leaf)))
+        return true;
     error = "cannot create " + leaf + ": " + file_.ErrorText();
     return false;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/atomic_file.h"
@@ -44,13 +45,40 @@ class TargetDir {
     int fd_ = -1;
 };
 
-// A member being written into a TargetDir under a temporary name (a
-// platform::AtomicFile); Commit renames it over the final name, Abort (or
-// destruction) removes it, so a failed member never leaves partial output
-// behind. Members are not synced one by one.
+// Many folders below one base folder, each opened (or made) once for all
+// the members in it, the way TargetDir opens one: component by component,
+// without following symbolic links. The folders stay open until the cache
+// holds too many or is destroyed.
+class FolderCache {
+  public:
+    explicit FolderCache(int baseFd) : baseFd_(baseFd) {}
+    ~FolderCache() { Clear(); }
+    FolderCache(const FolderCache&) = delete;
+    FolderCache& operator=(const FolderCache&) = delete;
+
+    // The open folder dirs below the base (the base itself for none), or
+    // -1 with error set. The descriptor stays the cache's and is valid until
+    // the next call. create: make missing folders.
+    int Open(const std::vector<std::string>& dirs, bool create, std::string& error);
+
+  private:
+    void Clear();
+
+    int baseFd_;
+    std::unordered_map<std::string, int> open_;  // by the folders' path below the base
+};
+
+// A member being written into a folder: a file of that name created new
+// (nothing to lose, so written in place), else written under a temporary
+// name (a platform::AtomicFile) that Commit renames over the existing one.
+// Abort (or destruction) removes what was written, so a failed member never
+// leaves partial output behind nor loses the file it was to replace.
+// Members are not synced one by one.
 class OutputFile {
   public:
     bool Create(int dirFd, const std::string& leaf, std::string& error);
+    // Only a new file: false when anything of that name exists.
+    bool CreateNew(int dirFd, const std::string& leaf);
     bool Write(const void* data, size_t size) { return file_.Write(data, size); }
     // mtime: seconds since the epoch; mode: permission bits, 0 = default.
     bool Commit(int64_t mtime, unsigned mode, std::string& error);

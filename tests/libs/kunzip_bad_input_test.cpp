@@ -114,6 +114,23 @@ TEST_F(BadArchives, DamagedMembersLeaveNothingAndTheRestComesOut) {
     }
 }
 
+TEST_F(BadArchives, AFailedReplacementKeepsTheFileItWasToReplace) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"damaged.zip", "noise.txt"}, {"crc.zip", "bad.txt"}, {"truncated.zip", "cut.bin"}};
+    for (const auto& [archive, member] : cases) {
+        fs::remove_all(out);
+        fs::create_directories(out);
+        harness::WriteFile(out + "/" + member, "mine\n");
+        UnzipCall c;
+        c.archive = (*dir_) / archive;
+        c.targetDir = out;
+        c.overwrite = true;
+        EXPECT_EQ(c.Run(), 1) << archive << "\n" << c.Messages();
+        EXPECT_EQ(harness::ReadFile(out + "/" + member), "mine\n") << archive;
+        ExpectOnlyGood({"good.txt", member});
+    }
+}
+
 TEST_F(BadArchives, TestModeAgreesWithUnzip) {
     // long_large.zip is left out: its CRC is right for all the data, so unzip
     // accepts it without noticing the data runs past the stored size.
