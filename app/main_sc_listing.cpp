@@ -49,13 +49,14 @@ void Main_sc::ListArchive() {
         memberRows_ = std::make_shared<MemberRows>([this](const QString& name) { return TypeName(name); });
 
     std::vector<GridRow> rows;
+    // One more for the header row, which the grid puts in front.
     if (further) {
-        rows.reserve(model->RowCount() - 1 + count);
+        rows.reserve(model->RowCount() + count);
         // The blank row an empty first archive leaves is no member.
         for (int r = 1; r < model->RowCount(); ++r)
             if (!model->Cells(7, r).isEmpty()) rows.push_back(model->DataRow(r));
     } else {
-        rows.reserve(std::max<size_t>(count, 1));
+        rows.reserve(std::max<size_t>(count, 1) + 1);
     }
     if (count == 0) {
         // The grid keeps its header and one empty row; the status bar stays.

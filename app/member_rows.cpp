@@ -61,7 +61,8 @@ int64_t MemberRows::Append(const std::vector<engine::ZipDirEntry>& entries, cons
     members_.reserve(members_.size() + entries.size());
     // A UTF-8 byte never becomes more than one UTF-16 unit.
     size_t nameBytes = 0;
-    for (const engine::ZipDirEntry& e : entries) nameBytes += e.MemberName.size();
+    for (const engine::ZipDirEntry& e : entries)
+        nameBytes += e.MemberName.size() - (e.MemberName.find_last_of("/:") + 1);
     names_.reserve(names_.size() + qsizetype(nameBytes));
 
     // Folders and type names are texts that many members share.

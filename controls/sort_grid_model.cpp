@@ -1,5 +1,7 @@
 #include "sort_grid_model.h"
 
+#include <iterator>
+
 namespace kelp {
 
 SortGridModel::SortGridModel(QObject* parent) : QAbstractTableModel(parent) {
@@ -100,20 +102,21 @@ void SortGridModel::setRows(int row, const QStringList& cells) {
 
 void SortGridModel::setDataRows(std::vector<QStringList> rows) {
     std::vector<GridRow> own;
-    own.reserve(rows.size());
+    own.reserve(fixedRows_ + rows.size());
     for (QStringList& r : rows) own.push_back(GridRow{std::move(r)});
     setDataRows(std::move(own), nullptr);
 }
 
 void SortGridModel::setDataRows(std::vector<GridRow> rows,
                                 std::shared_ptr<const GridRowSource> source) {
+    if (!source)
+        for (GridRow& r : rows) r.record = GridRow::kOwnTexts;
     beginResetModel();
-    rows_.resize(fixedRows_);
-    rows_.reserve(fixedRows_ + rows.size());
-    for (GridRow& r : rows) {
-        if (!source) r.record = GridRow::kOwnTexts;
-        rows_.push_back(std::move(r));
-    }
+    // The fixed rows go in front of the new ones, which keep their storage:
+    // no second array of rows is made when it has room for them.
+    rows.insert(rows.begin(), std::make_move_iterator(rows_.begin()),
+                std::make_move_iterator(rows_.begin() + fixedRows_));
+    rows_ = std::move(rows);
     source_ = std::move(source);
     endResetModel();
 }

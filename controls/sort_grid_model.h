@@ -54,6 +54,7 @@ class SortGridModel : public QAbstractTableModel {
     void setDataRows(std::vector<QStringList> rows);
     // The same with rows that may show records of `source`; a row that is
     // edited takes its texts from the source and holds them from then on.
+    // Room for FixedRows() more rows in `rows` saves a copy of them.
     void setDataRows(std::vector<GridRow> rows, std::shared_ptr<const GridRowSource> source);
     // One row as stored, for handing rows on to setDataRows.
     const GridRow& DataRow(int row) const { return rows_.at(row); }
