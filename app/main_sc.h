@@ -20,6 +20,7 @@
 
 #include "engine/zip_engine.h"
 #include "member_drag.h"
+#include "member_rows.h"
 #include "outlook_bar.h"
 #include "platform/settings_store.h"
 #include "process_viewer.h"
@@ -84,17 +85,8 @@ struct ProgramState {
 
 enum LogMark { lmStart, lmEnd, lmSeparator };
 
-// "Filename" cell of a folder entry: sorts after every file cell.
-extern const QString DirectoryMarker;
 // The separator line of the operation log: 57 hyphens.
 extern const QString LogSeparator;
-
-// A "Filename" cell without its leading blanks and its " +" encryption mark.
-QString PlainName(const QString& cell);
-// The grid's date and time text of a DOS date and time.
-QString FormatDosDateTime(uint32_t dosDateTime);
-// Truncated compression ratio in percent; 0 for an empty member.
-int64_t CompressionRatio(int64_t packed, int64_t unpacked);
 
 class Main_sc : public QMainWindow {
     Q_OBJECT
@@ -319,6 +311,7 @@ class Main_sc : public QMainWindow {
     ShellServices* shell_;
     QtHostUi host_;
     QHash<QString, QString> typeNames_;  // by extension
+    std::shared_ptr<MemberRows> memberRows_;  // the grid's rows of the listed archives
     QHash<QString, QPixmap> icons_;      // by upper-cased extension
     bool startupOpen_ = false;           // reading the command-line archive
     bool startupFailed_ = false;         // ... and the engine reported a message

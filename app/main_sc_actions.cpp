@@ -11,6 +11,7 @@
 
 #include "extract_dlg.h"
 #include "main_sc.h"
+#include "platform/freed_memory.h"
 #include "platform/ticks.h"
 
 namespace kelp {
@@ -151,6 +152,9 @@ void Main_sc::EndAction() {
     State.CurrentAction = actNone;
     State.Busy = false;
     engine.CancelRequested = false;
+    // Listing, testing or extracting a large archive frees a record per
+    // member at the end; without this the process would keep that memory.
+    platform::ReturnFreedMemory();
 }
 
 void Main_sc::EarlyEnd() {

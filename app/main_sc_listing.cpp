@@ -7,12 +7,8 @@
 #include <QLabel>
 #include <QMimeDatabase>
 #include <QPainter>
-#include <QStringBuilder>
 
 #include <algorithm>
-#include <cstdio>
-#include <string_view>
-#include <unordered_map>
 
 #include "app_images.h"
 #include "main_sc.h"
@@ -20,12 +16,9 @@
 
 namespace kelp {
 
-const QString DirectoryMarker = QChar(0xFF) + QStringLiteral("   <Directory>");
 const QString LogSeparator(57, QLatin1Char('-'));
 
 namespace {
-
-const QString kFileIndent = QStringLiteral("     ");
 
 // Position after the last "/" or ":" of a member name, 0 when none.
 qsizetype NameStart(const QString& name) {
@@ -33,28 +26,6 @@ qsizetype NameStart(const QString& name) {
 }
 
 }  // namespace
-
-QString PlainName(const QString& cell) {
-    qsizetype i = 0;
-    while (i < cell.size() && cell[i] == QLatin1Char(' ')) ++i;
-    QString name = cell.mid(i);
-    if (name.endsWith(QLatin1Char('+'))) name.chop(2);
-    return name;
-}
-
-QString FormatDosDateTime(uint32_t dt) {
-    const unsigned date = dt >> 16, time = dt & 0xFFFF;
-    char text[32];
-    std::snprintf(text, sizeof text, "%04u/%02u/%02u %02u:%02u:%02u", 1980 + (date >> 9),
-                  (date >> 5) & 15, date & 31, time >> 11, (time >> 5) & 63, (time & 31) * 2);
-    return QString::fromLatin1(text);
-}
-
-int64_t CompressionRatio(int64_t packed, int64_t unpacked) {
-    if (unpacked == 0) return 0;
-    const long double r = (1.0L - static_cast<long double>(packed) / unpacked) * 100.0L;
-    return static_cast<int64_t>(r);  // truncates toward zero
-}
 
 QString Main_sc::TypeName(const QString& fileName) {
     // Type names depend on the extension only; ask the database once each.
@@ -74,70 +45,34 @@ void Main_sc::ListArchive() {
     // A further archive is appended below the rows already shown; the first
     // one replaces them. With no archive opened the named one counts as first.
     const bool further = !Zipfiles.isEmpty() && archive != Zipfiles.first();
+    if (!further || !memberRows_)
+        memberRows_ = std::make_shared<MemberRows>([this](const QString& name) { return TypeName(name); });
 
-    std::vector<QStringList> rows;
+    std::vector<GridRow> rows;
+    // One more for the header row, which the grid puts in front.
     if (further) {
-        rows.reserve(model->RowCount() - 1 + count);
+        rows.reserve(model->RowCount() + count);
         // The blank row an empty first archive leaves is no member.
         for (int r = 1; r < model->RowCount(); ++r)
-            if (!model->Rows(r).value(7).isEmpty()) rows.push_back(model->Rows(r));
+            if (!model->Cells(7, r).isEmpty()) rows.push_back(model->DataRow(r));
     } else {
-        rows.reserve(std::max<size_t>(count, 1));
+        rows.reserve(std::max<size_t>(count, 1) + 1);
     }
     if (count == 0) {
         // The grid keeps its header and one empty row; the status bar stays.
         if (!further) {
-            rows.push_back(QStringList(8, QString()));
-            model->setDataRows(std::move(rows));
+            rows.push_back(GridRow{QStringList(8, QString())});
+            model->setDataRows(std::move(rows), nullptr);
         }
         return;
     }
 
-    // Texts that many rows hold alike (folder, type name, time stamp, ratio)
-    // are made once and shared between those rows: 100 000 rows then cost
-    // a few allocations each instead of a dozen.
-    std::unordered_map<std::string_view, QString> folders, types;
-    std::unordered_map<uint32_t, QString> times;
-    std::unordered_map<int64_t, QString> ratios;
-    const auto shared = [](auto& cache, const auto& key, const auto& make) -> const QString& {
-        auto it = cache.find(key);
-        if (it == cache.end()) it = cache.emplace(key, make()).first;
-        return it->second;
-    };
-    int64_t total = 0;
-    const auto& entries = engine.DirEntries();
-    for (size_t i = 0; i < count; ++i) {
-        const engine::ZipDirEntry& e = entries[i];
-        // Names are UTF-8, and "/" and ":" are single bytes in it.
-        const std::string_view member = e.MemberName;
-        const size_t start = member.find_last_of("/:") + 1;  // 0 when none
-        const std::string_view name = member.substr(start), folder = member.substr(0, start);
-        QStringList cells(8);
-        if (name.empty()) {
-            cells[0] = DirectoryMarker;
-        } else {
-            const auto packed = static_cast<int64_t>(e.PackedSize);
-            const auto unpacked = static_cast<int64_t>(e.UnpackedSize);
-            const QString text = QString::fromUtf8(name.data(), qsizetype(name.size()));
-            cells[0] = e.IsEncrypted ? QString(kFileIndent % text % QStringLiteral(" +"))
-                                     : QString(kFileIndent % text);
-            const size_t dot = name.rfind('.');
-            cells[1] = shared(types, dot == std::string_view::npos ? name : name.substr(dot),
-                              [&] { return TypeName(text); });
-            cells[2] = shared(times, e.DosDateTime, [&] { return FormatDosDateTime(e.DosDateTime); });
-            cells[3] = QString::number(packed);
-            cells[4] = QString::number(unpacked);
-            const int64_t ratio = CompressionRatio(packed, unpacked);
-            cells[5] = shared(ratios, ratio, [&] { return QString::number(ratio) + QLatin1Char('%'); });
-            total += unpacked;
-        }
-        cells[6] = shared(folders, folder, [&] {
-            return QString::fromUtf8(folder.data(), qsizetype(folder.size()));
-        });
-        cells[7] = archive;
-        rows.push_back(std::move(cells));
-    }
-    model->setDataRows(std::move(rows));
+    // Rows hold a record of the member each; the grid makes their texts
+    // when it shows them.
+    const uint32_t first = memberRows_->Count();
+    const int64_t total = memberRows_->Append(engine.DirEntries(), archive);
+    for (uint32_t i = first; i < memberRows_->Count(); ++i) rows.push_back(GridRow{{}, i});
+    model->setDataRows(std::move(rows), memberRows_);
     memberGrid->viewport()->update();
     UpdateStatusAfterListing(total);
 }

@@ -2,7 +2,8 @@
 // rows by a column when a header cell is clicked, marks the sorted column with
 // a symbol, formats cells (alignment, bevels, footer rows) and reports each
 // sort through signals. Built on a model and a view, so 100 000 rows cost one
-// string list each and nothing per cell on screen.
+// string list each, or one record of a row source (sort_grid_model.h), and
+// nothing per cell on screen.
 #pragma once
 
 #include <QFont>

@@ -1,5 +1,7 @@
 #include "sort_grid_model.h"
 
+#include <iterator>
+
 namespace kelp {
 
 SortGridModel::SortGridModel(QObject* parent) : QAbstractTableModel(parent) {
@@ -7,9 +9,19 @@ SortGridModel::SortGridModel(QObject* parent) : QAbstractTableModel(parent) {
 }
 
 QStringList& SortGridModel::rowAt(int row) {
-    QStringList& r = rows_[row];
-    while (r.size() < colCount_) r.append(QString());
-    return r;
+    GridRow& g = rows_[row];
+    if (g.record != GridRow::kOwnTexts) {
+        g.cells = Rows(row);
+        g.record = GridRow::kOwnTexts;
+    }
+    while (g.cells.size() < colCount_) g.cells.append(QString());
+    return g.cells;
+}
+
+void SortGridModel::takeOwnTexts() {
+    for (int r = 0; r < RowCount(); ++r)
+        if (rows_[r].record != GridRow::kOwnTexts) rowAt(r);
+    source_.reset();
 }
 
 void SortGridModel::setRowCount(int n) {
@@ -32,8 +44,8 @@ void SortGridModel::setColCount(int n) {
     if (n == colCount_) return;
     beginResetModel();
     colCount_ = n;
-    for (QStringList& r : rows_)
-        if (r.size() > n) r.resize(n);
+    for (GridRow& r : rows_)
+        if (r.cells.size() > n) r.cells.resize(n);
     endResetModel();
 }
 
@@ -48,8 +60,24 @@ void SortGridModel::setFixedRows(int n) {
 
 QString SortGridModel::Cells(int col, int row) const {
     if (row < 0 || row >= RowCount() || col < 0 || col >= colCount_) return {};
-    const QStringList& r = rows_[row];
-    return col < r.size() ? r[col] : QString();
+    const GridRow& r = rows_[row];
+    if (r.record != GridRow::kOwnTexts) return source_->Cell(col, r.record);
+    return col < r.cells.size() ? r.cells[col] : QString();
+}
+
+QStringList SortGridModel::Rows(int row) const {
+    const GridRow& r = rows_.at(row);
+    if (r.record == GridRow::kOwnTexts) return r.cells;
+    QStringList cells;
+    cells.reserve(colCount_);
+    for (int c = 0; c < colCount_; ++c) cells.append(source_->Cell(c, r.record));
+    return cells;
+}
+
+qsizetype SortGridModel::CellLength(int col, int row) const {
+    const GridRow& r = rows_[row];
+    if (r.record != GridRow::kOwnTexts) return source_->CellLength(col, r.record);
+    return col < r.cells.size() ? r.cells[col].size() : 0;
 }
 
 void SortGridModel::setCells(int col, int row, const QString& text) {
@@ -65,7 +93,7 @@ void SortGridModel::setCells(int col, int row, const QString& text) {
 
 void SortGridModel::setRows(int row, const QStringList& cells) {
     if (row < 0 || row >= RowCount()) return;
-    rows_[row] = cells.mid(0, colCount_);
+    rows_[row] = GridRow{cells.mid(0, colCount_)};
     if (row < fixedRows_)
         emit headerDataChanged(Qt::Horizontal, 0, colCount_ - 1);
     else
@@ -73,17 +101,30 @@ void SortGridModel::setRows(int row, const QStringList& cells) {
 }
 
 void SortGridModel::setDataRows(std::vector<QStringList> rows) {
+    std::vector<GridRow> own;
+    own.reserve(fixedRows_ + rows.size());
+    for (QStringList& r : rows) own.push_back(GridRow{std::move(r)});
+    setDataRows(std::move(own), nullptr);
+}
+
+void SortGridModel::setDataRows(std::vector<GridRow> rows,
+                                std::shared_ptr<const GridRowSource> source) {
+    if (!source)
+        for (GridRow& r : rows) r.record = GridRow::kOwnTexts;
     beginResetModel();
-    rows_.resize(fixedRows_);
-    rows_.reserve(fixedRows_ + rows.size());
-    for (QStringList& r : rows) rows_.push_back(std::move(r));
+    // The fixed rows go in front of the new ones, which keep their storage:
+    // no second array of rows is made when it has room for them.
+    rows.insert(rows.begin(), std::make_move_iterator(rows_.begin()),
+                std::make_move_iterator(rows_.begin() + fixedRows_));
+    rows_ = std::move(rows);
+    source_ = std::move(source);
     endResetModel();
 }
 
 void SortGridModel::permuteRows(int first, const std::vector<int>& order) {
     const int n = int(order.size());
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<QStringList> moved(n);
+    std::vector<GridRow> moved(n);
     std::vector<int> newPos(n);
     for (int i = 0; i < n; ++i) {
         moved[i] = std::move(rows_[first + order[i]]);
@@ -105,7 +146,7 @@ void SortGridModel::permuteRows(int first, const std::vector<int>& order) {
 void SortGridModel::insertGridRow(int row) {
     row = std::clamp(row, fixedRows_, RowCount());
     beginInsertRows({}, viewRow(row), viewRow(row));
-    rows_.insert(rows_.begin() + row, QStringList());
+    rows_.insert(rows_.begin() + row, GridRow());
     endInsertRows();
 }
 
@@ -122,7 +163,7 @@ void SortGridModel::moveGridRow(int from, int to) {
         return;
     const int dest = viewRow(to > from ? to + 1 : to);
     beginMoveRows({}, viewRow(from), viewRow(from), {}, dest);
-    QStringList r = std::move(rows_[from]);
+    GridRow r = std::move(rows_[from]);
     rows_.erase(rows_.begin() + from);
     rows_.insert(rows_.begin() + to, std::move(r));
     endMoveRows();
@@ -130,19 +171,21 @@ void SortGridModel::moveGridRow(int from, int to) {
 
 void SortGridModel::insertGridColumn(int col) {
     col = std::clamp(col, 0, colCount_);
+    takeOwnTexts();
     beginInsertColumns({}, col, col);
     ++colCount_;
-    for (QStringList& r : rows_)
-        if (col <= r.size()) r.insert(col, QString());
+    for (GridRow& r : rows_)
+        if (col <= r.cells.size()) r.cells.insert(col, QString());
     endInsertColumns();
 }
 
 void SortGridModel::deleteGridColumn(int col) {
     if (col < 0 || col >= colCount_ || colCount_ == 1) return;
+    takeOwnTexts();
     beginRemoveColumns({}, col, col);
     --colCount_;
-    for (QStringList& r : rows_)
-        if (col < r.size()) r.removeAt(col);
+    for (GridRow& r : rows_)
+        if (col < r.cells.size()) r.cells.removeAt(col);
     endRemoveColumns();
 }
 

@@ -6,10 +6,30 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace kelp {
+
+// Texts of data rows made when they are asked for rather than stored: a grid
+// of 100 000 rows then holds one small record per row instead of its texts.
+class GridRowSource {
+  public:
+    virtual ~GridRowSource() = default;
+    // The text of one cell of a record; empty for a column without text.
+    virtual QString Cell(int col, uint32_t record) const = 0;
+    // Its length in characters, for measuring columns without making texts.
+    virtual qsizetype CellLength(int col, uint32_t record) const { return Cell(col, record).size(); }
+};
+
+// One grid row: its own texts, or a record of the model's row source.
+struct GridRow {
+    static constexpr uint32_t kOwnTexts = UINT32_MAX;
+    QStringList cells;
+    uint32_t record = kOwnTexts;
+};
 
 class SortGridModel : public QAbstractTableModel {
     Q_OBJECT
@@ -26,15 +46,19 @@ class SortGridModel : public QAbstractTableModel {
 
     QString Cells(int col, int row) const;
     void setCells(int col, int row, const QString& text);
-    QStringList Rows(int row) const { return rows_.at(row); }
+    QStringList Rows(int row) const;
     // The length of a cell's text, read without copying the text.
-    qsizetype CellLength(int col, int row) const {
-        const QStringList& r = rows_[row];
-        return col < r.size() ? r[col].size() : 0;
-    }
+    qsizetype CellLength(int col, int row) const;
     void setRows(int row, const QStringList& cells);
     // Replaces all data rows at once (one model reset).
     void setDataRows(std::vector<QStringList> rows);
+    // The same with rows that may show records of `source`; a row that is
+    // edited takes its texts from the source and holds them from then on.
+    // Room for FixedRows() more rows in `rows` saves a copy of them.
+    void setDataRows(std::vector<GridRow> rows, std::shared_ptr<const GridRowSource> source);
+    // One row as stored, for handing rows on to setDataRows.
+    const GridRow& DataRow(int row) const { return rows_.at(row); }
+    const std::shared_ptr<const GridRowSource>& RowSource() const { return source_; }
 
     // Moves whole rows: order[i] is the offset from `first` of the row that
     // goes to position first + i. Persistent indexes (current cell,
@@ -64,7 +88,10 @@ class SortGridModel : public QAbstractTableModel {
 
   private:
     QStringList& rowAt(int row);
-    std::vector<QStringList> rows_;
+    // Gives source rows their own texts (before columns move).
+    void takeOwnTexts();
+    std::vector<GridRow> rows_;
+    std::shared_ptr<const GridRowSource> source_;
     int colCount_ = 5;
     int fixedRows_ = 1;
 };

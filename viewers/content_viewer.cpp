@@ -76,18 +76,6 @@ Viewer::Viewer(QWidget* parent) : QWidget(parent) {
     text_->setReadOnly(true);
     text_->hide();
 
-    video_ = new QVideoWidget(this);
-    video_->setObjectName("videoDisplay");
-    video_->hide();
-    player_ = new QMediaPlayer(this);
-    audio_ = new QAudioOutput(this);
-    player_->setAudioOutput(audio_);
-    player_->setVideoOutput(video_);
-    // The video's natural size is known once its first frame is decoded. The
-    // sink signals with its lock held: read the size on the next turn.
-    connect(video_->videoSink(), &QVideoSink::videoSizeChanged, this, &Viewer::MediaLoaded,
-            Qt::QueuedConnection);
-
     bar_ = new QWidget(this);
     bar_->setObjectName("playerBar");
     auto* row = new QHBoxLayout(bar_);
@@ -116,7 +104,37 @@ Viewer::Viewer(QWidget* parent) : QWidget(parent) {
 }
 
 Viewer::~Viewer() {
-    player_->stop();
+    if (player_) player_->stop();
+}
+
+void Viewer::MakePlayer() {
+    // The media backend loads its codec libraries (many megabytes) with the
+    // first media object, so the player is made when a sound or video first
+    // needs it rather than with every window that holds a viewer.
+    if (player_) return;
+    video_ = new QVideoWidget(this);
+    video_->setObjectName("videoDisplay");
+    video_->hide();
+    video_->lower();
+    player_ = new QMediaPlayer(this);
+    audio_ = new QAudioOutput(this);
+    player_->setAudioOutput(audio_);
+    player_->setVideoOutput(video_);
+    // The video's natural size is known once its first frame is decoded. The
+    // sink signals with its lock held: read the size on the next turn.
+    connect(video_->videoSink(), &QVideoSink::videoSizeChanged, this, &Viewer::MediaLoaded,
+            Qt::QueuedConnection);
+    ApplyViewport();
+}
+
+QMediaPlayer* Viewer::player() {
+    MakePlayer();
+    return player_;
+}
+
+QVideoWidget* Viewer::videoDisplay() {
+    MakePlayer();
+    return video_;
 }
 
 void Viewer::setFileName(const QString& name) {
@@ -143,10 +161,12 @@ void Viewer::setViewport(const ViewportSettings& v) {
 }
 
 void Viewer::ClearMedia() {
-    player_->stop();
-    player_->setSource(QUrl());
+    if (player_) {
+        player_->stop();
+        player_->setSource(QUrl());
+        video_->hide();
+    }
     bar_->hide();
-    video_->hide();
     aniTimer_->stop();
     animated_->hide();
     picture_->hide();
@@ -256,6 +276,7 @@ bool Viewer::LoadGif() {
 }
 
 bool Viewer::LoadPlayer(bool video) {
+    MakePlayer();
     player_->setSource(QUrl::fromLocalFile(QFileInfo(fileName_).absoluteFilePath()));
     if (controller_.Show) {
         bar_->show();
@@ -305,9 +326,10 @@ void Viewer::FitPicture() {
 void Viewer::ApplyViewport() {
     const QRect bounds = viewport_.Bounds();
     // Unstretched video plays at its natural size from the viewport's corner.
-    video_->setGeometry(viewport_.Stretch || picWidth_ == 0
-                            ? bounds
-                            : QRect(viewport_.Left, viewport_.Top, picWidth_, picHeight_));
+    if (video_)
+        video_->setGeometry(viewport_.Stretch || picWidth_ == 0
+                                ? bounds
+                                : QRect(viewport_.Left, viewport_.Top, picWidth_, picHeight_));
     picture_->setGeometry(bounds);
     animated_->setGeometry(bounds);
     gif_->setGeometry(bounds);
@@ -334,6 +356,7 @@ void Viewer::ApplyController() {
 void Viewer::ButtonClicked(PlayerButton b) {
     // One step: a frame of video (at its own rate, 25 per second when
     // unknown), a second of sound.
+    MakePlayer();
     qint64 stepMs = 1000;
     if (mediaType_ == mtVideo) {
         const double rate = player_->metaData().value(QMediaMetaData::VideoFrameRate).toDouble();

@@ -73,8 +73,9 @@ class Viewer : public QWidget {
     QTextEdit* text() const { return text_; }
     QWidget* playerBar() const { return bar_; }
     QToolButton* playerButton(PlayerButton b) const { return buttons_[b]; }
-    QMediaPlayer* player() const { return player_; }
-    QVideoWidget* videoDisplay() const { return video_; }
+    // The player and its video display, made on first use.
+    QMediaPlayer* player();
+    QVideoWidget* videoDisplay();
     // The animated cursor's frame interval in milliseconds; 0 when none runs.
     int AnimationInterval() const;
     int AnimationFrameCount() const { return int(aniFrames_.size()); }
@@ -100,6 +101,7 @@ class Viewer : public QWidget {
     void ShowAniStep();
     void ButtonClicked(PlayerButton b);
     void MediaLoaded();
+    void MakePlayer();
 
     QString fileName_;
     MediaType mediaType_ = mtNone;
@@ -114,9 +116,9 @@ class Viewer : public QWidget {
     QTextEdit* text_;
     QWidget* bar_;
     QToolButton* buttons_[kPlayerButtons] = {};
-    QMediaPlayer* player_;
-    QAudioOutput* audio_;
-    QVideoWidget* video_;
+    QMediaPlayer* player_ = nullptr;
+    QAudioOutput* audio_ = nullptr;
+    QVideoWidget* video_ = nullptr;
     std::unique_ptr<QMovie> movie_;
     QTimer* aniTimer_;
     std::vector<QPixmap> aniFrames_;

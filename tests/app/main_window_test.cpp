@@ -29,6 +29,15 @@ namespace {
 
 const QString kSample = KELP_SOURCE_DIR "/data/openme.zip";
 
+// Columns are sized from cell lengths the rows give without making texts;
+// each must be its text's length.
+void ExpectLengthsOfTheTexts(const SortGrid* grid) {
+    for (int r = 1; r < grid->RowCount(); ++r)
+        for (int c = 0; c < grid->ColCount(); ++c)
+            EXPECT_EQ(grid->gridModel()->CellLength(c, r), grid->Cells(c, r).size())
+                << "row " << r << " column " << c << ": " << grid->Cells(c, r).toStdString();
+}
+
 }  // namespace
 
 TEST_F(AppTest, StartWithoutArgumentShowsEmptyGrid) {
@@ -203,6 +212,29 @@ TEST_F(AppTest, RowsSplitUtf8NamesAtTheLastSlashOrColon) {
     EXPECT_EQ(grid->Cells(0, 3), "     y.bin");
     EXPECT_EQ(grid->Cells(6, 3), "x:");
     EXPECT_EQ(w.MemberPath(1), QString::fromUtf8("mappe/gr\u00fc\u00dfe.TXT"));
+    ExpectLengthsOfTheTexts(grid);
+}
+
+TEST(MemberRows, LengthsAndTextsAtTheEdgesOfNamesAndSizes) {
+    // A name outside the basic plane, bytes that are no UTF-8, sizes past
+    // 63 bits and a member larger packed than unpacked.
+    std::vector<engine::ZipDirEntry> entries(3);
+    entries[0].MemberName = "f/\xF0\x9F\x93\x81.txt";
+    entries[0].PackedSize = 10;
+    entries[0].UnpackedSize = 3;
+    entries[1].MemberName = "bad\xFF\xC3name";
+    entries[1].PackedSize = entries[1].UnpackedSize = UINT64_MAX;
+    entries[2].MemberName = "f/";
+    kelp::MemberRows rows([](const QString&) { return QString("type"); });
+    EXPECT_EQ(rows.Append(entries, "a.zip"), 3 - 1);
+    EXPECT_EQ(rows.Cell(0, 0), QString::fromUtf8("     \xF0\x9F\x93\x81.txt"));
+    EXPECT_EQ(rows.Cell(5, 0), "-233%");
+    EXPECT_EQ(rows.Cell(3, 1), "-1");
+    EXPECT_EQ(rows.Cell(0, 2), kelp::DirectoryMarker);
+    EXPECT_EQ(rows.Cell(3, 2), "");
+    EXPECT_EQ(rows.Cell(6, 2), rows.Cell(6, 0));
+    for (uint32_t r = 0; r < rows.Count(); ++r)
+        for (int c = 0; c < 8; ++c) EXPECT_EQ(rows.CellLength(c, r), rows.Cell(c, r).size()) << r << c;
 }
 
 TEST_F(AppTest, RowsShowRatioEncryptionFoldersAndFurtherArchives) {
@@ -254,6 +286,7 @@ TEST_F(AppTest, RowsShowRatioEncryptionFoldersAndFurtherArchives) {
     EXPECT_EQ(grid->Cells(7, 1), QString::fromStdString(first));
     EXPECT_EQ(w.StatusText(1), "Total 5 Files ( 3k )");
     EXPECT_EQ(w.StatusText(2), "(2)  first.zip  second.zip");
+    ExpectLengthsOfTheTexts(grid);
 
     // Refresh lists both again from the top.
     w.Dispatch(kelp::actRefresh);

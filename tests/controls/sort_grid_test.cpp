@@ -196,3 +196,50 @@ TEST(SortGridModelTest, ContentWidthsFindTheWidestTextAmongManyRows) {
     grid.AutoSizeColumn(1);
     EXPECT_EQ(grid.columnWidth(1), all[1]);
 }
+
+namespace {
+
+// Record i shows "n<i>" and the number i * 7 % 10; it counts the texts it makes.
+class CountingSource : public GridRowSource {
+  public:
+    QString Cell(int col, uint32_t record) const override {
+        ++made;
+        return col == 0 ? QString("n%1").arg(record) : col == 1 ? QString::number(record * 7 % 10) : QString();
+    }
+    mutable int made = 0;
+};
+
+}  // namespace
+
+TEST(SortGridModelTest, SourceRowsSortEditAndMoveColumnsLikeOwnTexts) {
+    SortGrid grid;
+    grid.setColCount(2);
+    auto source = std::make_shared<CountingSource>();
+    std::vector<GridRow> rows{GridRow{{"own", "5"}}};
+    for (uint32_t i = 0; i < 4; ++i) rows.push_back(GridRow{{}, i});
+    grid.gridModel()->setDataRows(std::move(rows), source);
+    ASSERT_EQ(grid.RowCount(), 6);
+    EXPECT_EQ(source->made, 0);  // nothing is made before it is asked for
+    EXPECT_EQ(grid.Cells(0, 3), "n1");
+    EXPECT_EQ(grid.gridModel()->CellLength(0, 3), 2);
+
+    // Sorting moves records and own rows alike: 5, then 0, 7, 4 and 1.
+    grid.SortOnColumn(1, SortOptions{});
+    QStringList names;
+    for (int r = 1; r < grid.RowCount(); ++r) names << grid.Cells(0, r);
+    EXPECT_EQ(names, (QStringList{"n0", "n3", "n2", "own", "n1"}));
+
+    // An edited row keeps its texts from then on; the other rows still show records.
+    grid.setCells(1, 2, "edited");
+    EXPECT_EQ(grid.gridModel()->DataRow(2).record, GridRow::kOwnTexts);
+    EXPECT_EQ(grid.gridModel()->Rows(2), (QStringList{"n3", "edited"}));
+    EXPECT_EQ(grid.Cells(1, 3), "4");
+    EXPECT_EQ(grid.gridModel()->DataRow(1).record, 0u);
+
+    // A column put in front shifts every row's texts, records' too.
+    grid.InsertColumn(0);
+    EXPECT_EQ(grid.Cells(1, 1), "n0");
+    EXPECT_EQ(grid.Cells(2, 5), "7");
+    EXPECT_EQ(grid.Cells(0, 5), "");
+    EXPECT_EQ(grid.gridModel()->RowSource(), nullptr);
+}

@@ -130,6 +130,9 @@ TEST(ContentViewer, PictureLoadsOnceFitsAndClearsKeepingItsName) {
     v.setFileName(png);
     EXPECT_EQ(v.mediaType(), mtPicture);
     EXPECT_EQ(v.picture()->geometry(), QRect(0, 20, 10, 10));
+    // Pictures and clearing never load the media backend: its player is
+    // made for the first sound or video only.
+    EXPECT_EQ(v.findChild<QMediaPlayer*>(), nullptr);
 }
 
 TEST(ContentViewer, DamagedPictureIsSwallowedAndStillRaisesOnLoad) {

@@ -1,0 +1,64 @@
+// The member grid's rows: one small record per member of every listed
+// archive, whose cell texts are made when the grid asks for them.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "engine/zip_dir_entry.h"
+#include "sort_grid_model.h"
+
+namespace kelp {
+
+// "Filename" cell of a folder entry: sorts after every file cell.
+extern const QString DirectoryMarker;
+
+// A "Filename" cell without its leading blanks and its " +" encryption mark.
+QString PlainName(const QString& cell);
+// The grid's date and time text of a DOS date and time.
+QString FormatDosDateTime(uint32_t dosDateTime);
+// Truncated compression ratio in percent; 0 for an empty member.
+int64_t CompressionRatio(int64_t packed, int64_t unpacked);
+
+// Columns: "Filename" (indented name, " +" when encrypted, or the folder
+// marker), type name, date and time, packed size, size, ratio, folder
+// ("Defpath"), archive. A folder entry has texts in the first and the last
+// two columns only.
+class MemberRows : public GridRowSource {
+  public:
+    // `typeName` gives the type name of a file name (by its extension).
+    explicit MemberRows(std::function<QString(const QString&)> typeName)
+        : typeName_(std::move(typeName)) {}
+
+    // Appends the members of one archive as records Count() onwards and
+    // returns the total size of its files.
+    int64_t Append(const std::vector<engine::ZipDirEntry>& entries, const QString& archive);
+    uint32_t Count() const { return uint32_t(members_.size()); }
+
+    QString Cell(int col, uint32_t record) const override;
+    qsizetype CellLength(int col, uint32_t record) const override;
+
+  private:
+    struct Member {
+        int64_t packed = 0;
+        int64_t unpacked = 0;
+        size_t nameStart = 0;     // in names_
+        uint32_t nameLength = 0;  // characters; 0 for a folder entry
+        uint32_t dosDateTime = 0;
+        uint32_t folder = 0;      // index into folders_
+        uint32_t type = 0;        // index into types_
+        uint32_t archive = 0;     // index into archives_
+        bool encrypted = false;
+    };
+
+    std::function<QString(const QString&)> typeName_;
+    std::vector<Member> members_;
+    QString names_;  // the names after the last "/" or ":", back to back
+    // Texts that many members share, made once each.
+    std::vector<QString> folders_, types_, archives_;
+};
+
+}  // namespace kelp
