@@ -79,6 +79,9 @@ std::string MethodName(uint16_t method) {
         case 12: return "BZip2";
         case 14: return "LZMA";
         case 93: return "Zstd";
+        case 95: return "xz";
+        case 98: return "PPMd";
+        case 99: return "AES";  // the inner method is named in the AES field
         default: return "M" + std::to_string(method);
     }
 }

@@ -106,6 +106,12 @@ TEST_F(Aes, SevenZipArchivesOfEveryStrengthTestAndExtractExactly) {
         }
         EXPECT_EQ(methods, (std::set<uint16_t>{kelp::zip::kMethodStored, kelp::zip::kMethodDeflated}));
 
+        // The listing names the encryption for every file, not a method number.
+        auto list = Kelp("list " + archive);
+        EXPECT_EQ(list.exitCode, 0) << list.err;
+        EXPECT_NE(list.out.find("  AES  "), std::string::npos) << list.out;
+        EXPECT_EQ(list.out.find("M99"), std::string::npos) << list.out;
+
         auto test = Kelp("test " + archive + " -p " + Quote(kPassword));
         EXPECT_EQ(test.exitCode, 0) << test.out << test.err;
         auto extract = Kelp("extract " + archive + " -d out_" + archive + " -p " + Quote(kPassword));
