@@ -193,7 +193,7 @@ TEST_F(ExtractPeer, SplitArchivesReadAsTheUnsplitArchive) {
     Shell("split -b 50000 -d -a 3 --numeric-suffixes=1 plain.zip rv.zip.");
     ASSERT_TRUE(fs::exists(dir / "rv.zip.003"));
 
-    for (const std::string set : {kelpLast, std::string("zs.zip"), std::string("rv.zip.001")}) {
+    for (const std::string& set : {kelpLast, std::string("zs.zip"), std::string("rv.zip.001")}) {
         const auto test = Kelp("test " + set);
         EXPECT_EQ(test.exitCode, 0) << set << test.out << test.err;
         const auto list = Kelp("list --tsv " + set);
