@@ -38,7 +38,14 @@ void Main_sc::EngineProgress(engine::ProgressType type, const std::string&, int6
         if (State.TotalBytes != 0)
             percent = static_cast<int64_t>(static_cast<long double>(State.DoneBytes) /
                                            State.TotalBytes * 100.0L);
-        gauge->setValue(static_cast<int>(std::clamp<int64_t>(percent, 0, 100)));
+        const int value = static_cast<int>(std::clamp<int64_t>(percent, 0, 100));
+        if (value != gauge->value()) {
+            // The bar would repaint itself here at every percent; with updates
+            // held it is drawn at the next turn of the event loop instead.
+            gauge->setUpdatesEnabled(false);
+            gauge->setValue(value);
+            gauge->setUpdatesEnabled(true);
+        }
     } else if (type == engine::ptByteTotal) {
         switch (State.CurrentAction) {
             case actExtract:

@@ -111,9 +111,15 @@ void ColorMemo::PaintColors(bool CaretLineOnly) {
     if (!tabChangesFocus()) scanTabs(text, 0, palette().color(QPalette::Base), descriptors_);
     toDocument();
     if (redrawAlways_) {
+        // The caret's line up to the caret, in the text colour beneath the
+        // rules; only its part in the scanned stretch can show. A caret far
+        // below the view (a log being appended to) would otherwise make the
+        // merge cover every line between.
         const int caret = cursor.position();
-        descriptors_.push_back(
-            {doc->findBlock(caret).position(), caret, palette().color(QPalette::Text), 0, false});
+        const int from = std::max(doc->findBlock(caret).position(), scanStart_);
+        const int to = std::min(caret, limit_);
+        if (from <= to)
+            descriptors_.push_back({from, to, palette().color(QPalette::Text), 0, false});
         scanned = descriptors_.size();
     }
     const bool drawConnected = isSignalConnected(QMetaMethod::fromSignal(&ColorMemo::OnDraw));

@@ -129,3 +129,32 @@ TEST_F(ColorMemoWidget, EventDrawnRulesNeedABuffer) {
     EXPECT_EQ(memo.colorAt(2), QColor(0, 128, 0));
     EXPECT_EQ(memo.runs().front().ZOrder, 3);
 }
+
+TEST_F(ColorMemoWidget, CaretLineRunStaysInTheVisibleStretch) {
+    ColorRule& rule = memo.ColorRules().add();
+    rule.KeyDrawingType = dtBeginLineEnd;
+    rule.setKeyLineEndLst({"Tested;green"});
+    memo.setRedrawAlways(true);
+    QStringList lines;
+    for (int i = 0; i < 2000; ++i) lines << QString("member%1  Tested").arg(i);
+    memo.setPlainText(lines.join('\n'));
+    QTextCursor c = memo.textCursor();
+    c.movePosition(QTextCursor::End);
+    memo.setTextCursor(c);
+    memo.verticalScrollBar()->setValue(0);
+    memo.PaintColors(false);
+
+    // With the caret far below the view, nothing is coloured past what was scanned.
+    ASSERT_FALSE(memo.runs().empty());
+    for (const KeyDescr& r : memo.runs()) {
+        EXPECT_GE(r.StartPos, memo.scanStart());
+        EXPECT_LE(r.EndPos, memo.scanLimit());
+    }
+    EXPECT_EQ(memo.colorAt(10), QColor(0, 128, 0));  // "Tested" on the first line
+
+    // At the end the caret's line is drawn: its marker over the text colour.
+    memo.verticalScrollBar()->setValue(memo.verticalScrollBar()->maximum());
+    const int lastLine = int(memo.document()->lastBlock().position());
+    EXPECT_EQ(memo.colorAt(lastLine), memo.palette().color(QPalette::Text));
+    EXPECT_EQ(memo.colorAt(memo.toPlainText().size() - 1), QColor(0, 128, 0));
+}
