@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/zip_engine.h"
@@ -159,12 +160,37 @@ class Main_sc : public QMainWindow {
     // scattered (Ctrl+click) selection gives exactly its rows, never the
     // rows between them.
     QList<int> SelectedRows() const;
-    // The stored paths of the selected rows that belong to `archive`, top to
-    // bottom: what a delete or an "Extract selected only" hands the engine.
-    std::vector<std::string> SelectedMembers(const QString& archive) const;
-    // The stored path of a grid row: "Defpath" + PlainName("Filename"); a
-    // folder row gives its "Defpath", the folder entry's own name.
+    // A member as a row's record names it: its exact name and its index in
+    // its archive's directory as listed.
+    struct MemberRef {
+        std::string name;
+        uint32_t entry = 0;
+    };
+    // The record of a grid row; nullptr for a row that is no member (the
+    // blank row of an empty grid).
+    std::optional<uint32_t> RowRecord(int row) const;
+    // The members of the selected rows that belong to `archive`, top to
+    // bottom: what a delete, an "Extract selected only" or a drag hands the
+    // engine. A folder row stands for its folder entry ("path/"), which the
+    // libraries take with everything under it.
+    std::vector<MemberRef> SelectedMembers(const QString& archive) const;
+    // The member of one row, empty when the row is no member.
+    std::vector<MemberRef> RowMember(int row) const;
+    // Hands `members` to the engine as exact names for its next Extract or
+    // Delete. False, with a message, when the directory the engine read of
+    // ZipFileName no longer holds them where they were listed (another
+    // program changed the archive): nothing is then handed over.
+    bool SetExactMembers(const std::vector<MemberRef>& members);
+    // The exact name of a row's member as a file name: the path an
+    // extraction with folder names writes below its target.
     QString MemberPath(int row) const;
+    // The file an extraction without folder names makes of a row's member:
+    // its name after the last "/" or "\".
+    QString MemberFileName(int row) const;
+    // Extracts one row's member, without its folders and over an older copy,
+    // into TempPath for viewing (recorded for removal at exit); the file's
+    // path, or "" when it did not arrive (the engine has said why).
+    QString ExtractForViewing(int row);
 
     // --- Settings ------------------------------------------------------------
     void LoadSettings();
@@ -245,7 +271,7 @@ class Main_sc : public QMainWindow {
     // `folder`.
     void ExtractDraggedMembers(
         const QString& folder,
-        const std::vector<std::pair<QString, std::vector<std::string>>>& members);
+        const std::vector<std::pair<QString, std::vector<MemberRef>>>& members);
     // Relists the opened archives and names the first one again.
     void RelistArchives();
     // Size and place from the settings store, or two thirds of the screen.

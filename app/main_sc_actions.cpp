@@ -107,8 +107,8 @@ void Main_sc::RunAction() {
             ActionDelete();
             break;
         case actView:
-            if (SelectedRows().isEmpty() ||
-                memberGrid->Cells(0, SelectedRows().first()) == DirectoryMarker) {
+            if (SelectedRows().isEmpty() || !RowRecord(SelectedRows().first()) ||
+                memberRows_->IsFolder(*RowRecord(SelectedRows().first()))) {
                 EarlyEnd();
                 return;
             }
@@ -235,7 +235,7 @@ void Main_sc::ActionCheckout() {
     for (const QString& z : archives) {
         if (haltRequested_) break;
         engine.setZipFileName(z.toStdString());
-        engine.FSpecArgs = {"*.*"};
+        engine.FSpecArgs.clear();  // every member, also those without a "." in their names
         TimedExtract();
     }
     shell_->Explore(folder);
@@ -259,7 +259,7 @@ void Main_sc::ExtractEachArchive(bool existingOnly) {
         if (haltRequested_) break;
         if (existingOnly && !QFileInfo(z).isFile()) continue;
         engine.setZipFileName(z.toStdString());
-        engine.FSpecArgs = {"*.*"};
+        engine.FSpecArgs.clear();  // every member, also those without a "." in their names
         haltButton->show();
         TimedExtract();
         WriteLogMark(lmSeparator);
@@ -269,16 +269,8 @@ void Main_sc::ExtractEachArchive(bool existingOnly) {
 
 void Main_sc::ActionView() {
     if (!HaveTempPath()) return;
-    const int r = SelectedRows().first();
-    engine.ExtrOptions.Include(engine::ExtrOverWrite);
-    engine.ExtrBaseDir = TempPath.toStdString();
-    engine.setZipFileName(memberGrid->Cells(7, r).toStdString());
-    const QString name = PlainName(memberGrid->Cells(0, r));
-    engine.FSpecArgs.clear();
-    engine.FSpecArgs.push_back(MemberPath(r).toStdString());
-    TimedExtract();
-    shell_->Open(name, TempPath);
-    engine.ExtrOptions.Exclude(engine::ExtrOverWrite);
+    const QString file = ExtractForViewing(SelectedRows().first());
+    if (!file.isEmpty()) shell_->Open(QFileInfo(file).fileName(), TempPath);
 }
 
 void Main_sc::ActionListArchives() {

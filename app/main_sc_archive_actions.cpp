@@ -188,16 +188,16 @@ void Main_sc::ActionExtract() {
         return;
     }
     // The selection is read once: the grid may change while the engine works.
-    std::map<QString, std::vector<std::string>> chosen;
+    std::map<QString, std::vector<MemberRef>> chosen;
     for (const QString& z : Zipfiles) chosen[z] = SelectedMembers(z);
     WriteLogMark(lmStart);
     const QStringList archives = Zipfiles;
     for (const QString& z : archives) {
         if (haltRequested_) break;
+        if (chosen[z].empty()) continue;
         engine.setZipFileName(z.toStdString());
-        engine.FSpecArgs = chosen[z];
         haltButton->show();
-        if (!engine.FSpecArgs.empty()) TimedExtract();
+        if (SetExactMembers(chosen[z])) TimedExtract();
     }
     WriteLogMark(lmEnd);
 }
@@ -206,14 +206,14 @@ void Main_sc::ActionDelete() {
     engine.FSpecArgs.clear();
     if (Confirm("    Are you sure?\nYou may lost this file.", true)) {
         // Each archive gets the names of its own selected rows only.
-        std::map<QString, std::vector<std::string>> chosen;
+        std::map<QString, std::vector<MemberRef>> chosen;
         for (const QString& z : Zipfiles) chosen[z] = SelectedMembers(z);
         const QStringList archives = Zipfiles;
         for (const QString& z : archives) {
             if (haltRequested_) break;
             if (chosen[z].empty()) continue;
             engine.setZipFileName(z.toStdString());
-            engine.FSpecArgs = chosen[z];
+            if (!SetExactMembers(chosen[z])) continue;
             haltButton->show();
             try {
                 engine.Delete();

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -125,16 +126,18 @@ void Main_sc::StartMemberDrag() {
     const QString folder = TempPath + QString("drag%1/").arg(++dragCount_);
     QStringList offered;
     for (int r : rows) {
-        if (memberGrid->Cells(7, r).isEmpty()) continue;  // the blank row of an empty grid
-        // A member in a folder is offered as its top folder; "." and ".."
+        if (!RowRecord(r)) continue;  // the blank row of an empty grid
+        // A member is offered as the first component of the path its
+        // extraction makes: its top folder, or the file itself. "." and ".."
         // never name one, so nothing outside the drag's folder is offered.
         QString top;
-        for (const QString& part : memberGrid->Cells(6, r).split('/', Qt::SkipEmptyParts))
+        for (const QString& part : MemberPath(r).split(QRegularExpression("[/\\\\]"), Qt::SkipEmptyParts))
             if (part != "." && part != "..") {
                 top = part;
                 break;
             }
-        const QString path = folder + (top.isEmpty() ? PlainName(memberGrid->Cells(0, r)) : top);
+        if (top.isEmpty()) continue;
+        const QString path = folder + top;
         if (!offered.contains(path)) offered.append(path);
     }
     if (offered.isEmpty()) return;
@@ -143,11 +146,11 @@ void Main_sc::StartMemberDrag() {
 
     // The rows of every opened archive, taken now: the selection may change
     // before the target asks for the files.
-    std::vector<std::pair<QString, std::vector<std::string>>> members;
+    std::vector<std::pair<QString, std::vector<MemberRef>>> members;
     QStringList archives = Zipfiles;
     archives.removeDuplicates();
     for (const QString& z : archives)
-        if (auto specs = SelectedMembers(z); !specs.empty()) members.emplace_back(z, std::move(specs));
+        if (auto chosen = SelectedMembers(z); !chosen.empty()) members.emplace_back(z, std::move(chosen));
 
     // Qt deletes the drag when it is over; a target may still read its data
     // after the drag loop has returned.
@@ -161,7 +164,7 @@ void Main_sc::StartMemberDrag() {
 }
 
 void Main_sc::ExtractDraggedMembers(
-    const QString& folder, const std::vector<std::pair<QString, std::vector<std::string>>>& members) {
+    const QString& folder, const std::vector<std::pair<QString, std::vector<MemberRef>>>& members) {
     if (State.Busy) return;
     // The files stay until the run's temporary folder goes at exit: the
     // target may still be copying them after the drop has returned.
@@ -169,10 +172,9 @@ void Main_sc::ExtractDraggedMembers(
     QDir().mkpath(folder);
     engine.ExtrBaseDir = folder.toStdString();
     engine.ExtrOptions = engine::ExtrOpts{engine::ExtrDirNames, engine::ExtrOverWrite};
-    for (const auto& [archive, specs] : members) {
+    for (const auto& [archive, chosen] : members) {
         engine.setZipFileName(archive.toStdString());
-        engine.FSpecArgs = specs;
-        TimedExtract();
+        if (SetExactMembers(chosen)) TimedExtract();
     }
     engine.ExtrOptions = engine::ExtrOpts{};
     if (!Zipfiles.isEmpty()) engine.setZipFileName(Zipfiles.first().toStdString());
@@ -245,28 +247,19 @@ void Main_sc::QuickLaunchClick(int n) {
                                 Settings.Viewer4};
     const QString program = viewers[n - 1];
     const QList<int> rows = SelectedRows();
-    if (Zipfiles.isEmpty() || rows.isEmpty() || memberGrid->Cells(0, rows.first()) == DirectoryMarker ||
-        !HaveTempPath())
+    if (Zipfiles.isEmpty() || rows.isEmpty() || !RowRecord(rows.first()) ||
+        memberRows_->IsFolder(*RowRecord(rows.first())) || !HaveTempPath())
         return;
-    const int r = rows.first();
-    const QString name = PlainName(memberGrid->Cells(0, r));
     // The member goes without its folder names into the temporary folder and
-    // is recorded for removal at exit (TimedExtract does that for action 10).
+    // is recorded for removal at exit.
     State.Busy = true;
-    State.CurrentAction = actView;
-    engine.ExtrBaseDir = TempPath.toStdString();
-    engine.setZipFileName(memberGrid->Cells(7, r).toStdString());
-    engine.FSpecArgs = {MemberPath(r).toStdString()};
-    engine.ExtrOptions = engine::ExtrOpts{engine::ExtrOverWrite};
-    TimedExtract();
+    const QString file = ExtractForViewing(rows.first());
     engine.ExtrOptions = engine::ExtrOpts{};
     engine.setZipFileName(Zipfiles.first().toStdString());
-    State.CurrentAction = actNone;
     State.Busy = false;
 
     // The engine has already said why a member did not arrive.
-    const QString file = TempPath + name;
-    if (!QFileInfo(file).isFile()) return;
+    if (file.isEmpty()) return;
     // No shell: the file is one argument whatever characters its name holds.
     if (!QProcess::startDetached(program, {file}, TempPath))
         ShowMessage("Cannot start " + program);

@@ -2,11 +2,13 @@
 // status bar's totals, the selection summary, type names and icons, and the
 // sort hooks.
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMimeDatabase>
 #include <QPainter>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -116,17 +118,70 @@ QList<int> Main_sc::SelectedRows() const {
     return rows;
 }
 
-std::vector<std::string> Main_sc::SelectedMembers(const QString& archive) const {
-    std::vector<std::string> paths;
+std::optional<uint32_t> Main_sc::RowRecord(int row) const {
+    if (!memberRows_ || row < 1 || row >= memberGrid->gridModel()->RowCount()) return std::nullopt;
+    const uint32_t record = memberGrid->gridModel()->DataRow(row).record;
+    if (record == GridRow::kOwnTexts || record >= memberRows_->Count()) return std::nullopt;
+    return record;
+}
+
+std::vector<Main_sc::MemberRef> Main_sc::RowMember(int row) const {
+    const std::optional<uint32_t> record = RowRecord(row);
+    if (!record) return {};
+    return {MemberRef{std::string(memberRows_->Name(*record)), memberRows_->Entry(*record)}};
+}
+
+std::vector<Main_sc::MemberRef> Main_sc::SelectedMembers(const QString& archive) const {
+    std::vector<MemberRef> members;
     for (int r : SelectedRows())
-        if (memberGrid->Cells(7, r) == archive) paths.push_back(MemberPath(r).toStdString());
-    return paths;
+        if (const std::optional<uint32_t> record = RowRecord(r); record && memberRows_->Archive(*record) == archive)
+            members.push_back({std::string(memberRows_->Name(*record)), memberRows_->Entry(*record)});
+    return members;
+}
+
+bool Main_sc::SetExactMembers(const std::vector<MemberRef>& members) {
+    const std::vector<engine::ZipDirEntry>& entries = engine.DirEntries();
+    for (const MemberRef& m : members) {
+        if (m.entry < entries.size() && entries[m.entry].MemberName == m.name) continue;
+        ShowMessage(QString::fromStdString(engine.ZipFileName()) +
+                    " has changed since it was listed; nothing was done with it. The list is "
+                    "read again: please select the members once more.");
+        QTimer::singleShot(0, this, [this] { Dispatch(actRefresh); });
+        return false;
+    }
+    engine.FSpecArgs.clear();
+    for (const MemberRef& m : members) engine.FSpecArgs.push_back(m.name);
+    engine.ExactNames = true;
+    return true;
 }
 
 QString Main_sc::MemberPath(int row) const {
-    // A folder row stands for the folder entry itself, "path/".
-    if (memberGrid->Cells(0, row) == DirectoryMarker) return memberGrid->Cells(6, row);
-    return memberGrid->Cells(6, row) + PlainName(memberGrid->Cells(0, row));
+    const std::optional<uint32_t> record = RowRecord(row);
+    if (!record) return {};
+    const std::string_view name = memberRows_->Name(*record);
+    return QFile::decodeName(QByteArray(name.data(), qsizetype(name.size())));
+}
+
+QString Main_sc::MemberFileName(int row) const {
+    const QString path = MemberPath(row);
+    return path.mid(std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1);
+}
+
+QString Main_sc::ExtractForViewing(int row) {
+    const std::vector<MemberRef> member = RowMember(row);
+    if (member.empty() || !HaveTempPath()) return {};
+    const uint8_t action = State.CurrentAction;
+    State.CurrentAction = actView;  // TimedExtract records the file for removal
+    engine.ExtrBaseDir = TempPath.toStdString();
+    // The row's own archive, which need not be the current one.
+    engine.setZipFileName(memberRows_->Archive(*RowRecord(row)).toStdString());
+    const engine::ExtrOpts options = engine.ExtrOptions;
+    engine.ExtrOptions = engine::ExtrOpts{engine::ExtrOverWrite};
+    if (SetExactMembers(member)) TimedExtract();
+    engine.ExtrOptions = options;
+    State.CurrentAction = action;
+    const QString file = TempPath + MemberFileName(row);
+    return QFileInfo(file).isFile() ? file : QString();
 }
 
 void Main_sc::MemberGridClick() {
@@ -146,24 +201,17 @@ void Main_sc::MemberGridClick() {
 void Main_sc::PreviewMember(int row) {
     if (Zipfiles.isEmpty() || !HaveTempPath()) return;
     media::Viewer* view = contentViewer->viewer();
-    const QString name = PlainName(memberGrid->Cells(0, row));
+    const QString name = MemberFileName(row);
     if (!media::TakesExtension(media::LowerExtension(name), view->MoreTypes) ||
         media::LowerExtension(name).isEmpty())
         return;
-    const uint8_t action = State.CurrentAction;
-    State.CurrentAction = actView;  // TimedExtract records the file for removal
-    engine.ExtrBaseDir = TempPath.toStdString();
-    // The row's own archive, which need not be the current one.
-    engine.setZipFileName(memberGrid->Cells(7, row).toStdString());
-    engine.FSpecArgs.clear();
-    engine.FSpecArgs.push_back(MemberPath(row).toStdString());
-    const engine::ExtrOpts options = engine.ExtrOptions;
-    engine.ExtrOptions = engine::ExtrOpts{engine::ExtrOverWrite};
-    TimedExtract();
-    engine.ExtrOptions = options;
-    State.CurrentAction = action;
-    const QString file = TempPath + name;
-    if (QFileInfo::exists(file)) view->setFileName(file);
+    const QString file = ExtractForViewing(row);
+    if (file.isEmpty()) return;
+    // Another member may have been shown from the same file name before.
+    if (view->FileName() == file)
+        view->Reload();
+    else
+        view->setFileName(file);
 }
 
 QPixmap Main_sc::IconFor(const QString& ext) {

@@ -33,14 +33,6 @@ uint32_t Shared(std::unordered_map<Key, uint32_t>& ids, std::vector<QString>& te
 
 }  // namespace
 
-QString PlainName(const QString& cell) {
-    qsizetype i = 0;
-    while (i < cell.size() && cell[i] == QLatin1Char(' ')) ++i;
-    QString name = cell.mid(i);
-    if (name.endsWith(QLatin1Char('+'))) name.chop(2);
-    return name;
-}
-
 QString FormatDosDateTime(uint32_t dt) {
     const unsigned date = dt >> 16, time = dt & 0xFFFF;
     char text[32];
@@ -60,21 +52,29 @@ int64_t MemberRows::Append(const std::vector<engine::ZipDirEntry>& entries, cons
     archives_.push_back(archive);
     members_.reserve(members_.size() + entries.size());
     // A UTF-8 byte never becomes more than one UTF-16 unit.
-    size_t nameBytes = 0;
-    for (const engine::ZipDirEntry& e : entries)
+    size_t nameBytes = 0, pathBytes = 0;
+    for (const engine::ZipDirEntry& e : entries) {
         nameBytes += e.MemberName.size() - (e.MemberName.find_last_of("/:") + 1);
+        pathBytes += e.MemberName.size();
+    }
     names_.reserve(names_.size() + qsizetype(nameBytes));
+    paths_.reserve(paths_.size() + pathBytes);
 
     // Folders and type names are texts that many members share.
     std::unordered_map<std::string_view, uint32_t> folderIds, typeIds;
     int64_t total = 0;
-    for (const engine::ZipDirEntry& e : entries) {
+    for (size_t index = 0; index < entries.size(); ++index) {
+        const engine::ZipDirEntry& e = entries[index];
         // Names are UTF-8, and "/" and ":" are single bytes in it.
         const std::string_view member = e.MemberName;
         const size_t start = member.find_last_of("/:") + 1;  // 0 when none
         const std::string_view name = member.substr(start), folder = member.substr(0, start);
         Member m;
         m.archive = archiveId;
+        m.entry = uint32_t(index);
+        m.pathStart = paths_.size();
+        m.pathLength = uint32_t(member.size());
+        paths_ += member;
         m.folder = Shared(folderIds, folders_, folder, [&] {
             return QString::fromUtf8(folder.data(), qsizetype(folder.size()));
         });

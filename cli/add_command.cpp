@@ -152,8 +152,10 @@ int AddCommand(const Args& args) {
 
 int DeleteCommand(const Args& args) {
     if (args.size() < 2) return UsageError("delete needs an archive and members");
-    for (const auto& a : args)
+    for (const auto& a : args) {
         if (!a.empty() && a[0] == '-') return UsageError("unknown option '" + a + "'");
+        if (a.empty()) return UsageError("a member argument is empty");
+    }
     auto opened = OpenArchive(args[0]);
     if (!opened) return kExitError;
     opened->engine.FSpecArgs.assign(args.begin() + 1, args.end());

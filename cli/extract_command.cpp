@@ -52,6 +52,9 @@ std::optional<int> Parse(const Args& args, bool test, ExtractArgs& out) {
             out.archive = a;
         } else if (test) {
             return UsageError("test takes one archive");
+        } else if (a.empty()) {
+            // An empty pattern would select nothing, or in older tools everything.
+            return UsageError("a member argument is empty");
         } else {
             out.members.push_back(a);
         }

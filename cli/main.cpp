@@ -20,7 +20,10 @@ constexpr const char* kUsage =
     "       kelpzip delete ARCHIVE MEMBER...\n"
     "       kelpzip span ARCHIVE.zip TARGET.zip --volume-size N [--keep-free N]\n"
     "       kelpzip makeexe ARCHIVE.zip [--caption T] [--dir D] [--message M] [--command C] [--stub PATH]\n"
-    "       kelpzip makezip ARCHIVE.exe\n";
+    "       kelpzip makezip ARCHIVE.exe\n"
+    "MEMBER arguments are patterns matched against whole member names: \"*\" matches any\n"
+    "run of characters (\"/\" included), \"?\" one character, \"\\\" and \"/\" match either\n"
+    "separator, everything else (case included) must match exactly; quote them for the shell.\n";
 
 }  // namespace
 

@@ -96,6 +96,8 @@ void ZipEngine::Add() {
 
 void ZipEngine::Delete() {
     successCount_ = 0;
+    const bool exact = ExactNames;
+    ExactNames = false;  // holds for this call only
     if (FSpecArgs.empty()) return ShowEngineMessage(MsgId::NoFilesToDelete);
     std::error_code ec;
     if (zipFileName_.empty() || !std::filesystem::is_regular_file(zipFileName_, ec))
@@ -111,8 +113,16 @@ void ZipEngine::Delete() {
         return;
     }
     const int version = ZipLibVersion();
+    // An older library would read exact names as patterns and delete more
+    // than was asked for.
+    if (exact && version < KELP_V180) {
+        FinishZipCall(loadedHere);
+        return ShowEngineMessage(MsgId::DeleteExactNamesUnsupported);
+    }
     try {
         auto block = FillZipParams(std::filesystem::absolute(zipFileName_, ec).string(), version);
+        if (block->CurrentLayout() && version >= KELP_V180)
+            block->Current().ExactNames = Bool32(exact);
         block->Common([](auto& b) {
             b.DeleteMode = KELP_TRUE;
             b.DropPaths = b.MoveOn = b.FreshenOn = b.UpdateOn = b.EncryptOn = KELP_FALSE;

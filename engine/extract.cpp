@@ -20,6 +20,11 @@ void ZipEngine::Extract() { RunExtract(false); }
 void ZipEngine::ExtractToMemory() { RunExtract(true); }
 
 void ZipEngine::RunExtract(bool toMemory) {
+    // ExactNames holds for this call only, however it ends.
+    struct ExactForOneCall {
+        bool& exact;
+        ~ExactForOneCall() { exact = false; }
+    } exactForOneCall{ExactNames};
     successCount_ = 0;
     const uint32_t savedReqCount = passwordReqCount_;
     std::error_code ec;
@@ -52,6 +57,14 @@ void ZipEngine::RunExtract(bool toMemory) {
     if (toMemory && version < KELP_V160) {
         finish();
         ShowEngineMessage(MsgId::ExtractStreamsUnsupported);
+        return;
+    }
+    // An older library would read exact names as patterns: "a*.txt" would
+    // take "abc.txt" too.
+    if (ExactNames && version < KELP_V180) {
+        finish();
+        FSpecArgs.clear();
+        ShowEngineMessage(MsgId::ExtractExactNamesUnsupported);
         return;
     }
     // The library is told the folder to extract into; the process's current
@@ -106,6 +119,9 @@ void ZipEngine::RunExtract(bool toMemory) {
                 b.MemoryAddress = extractStream_.data();
                 b.MemorySize = found->UnpackedSize;
                 b.SpecCount = 1;
+                // The member was found by its exact name; the library must
+                // not take an earlier one that the name matches as a pattern.
+                if (version >= KELP_V180) b.ExactNames = KELP_TRUE;
                 call = true;
             }
         }

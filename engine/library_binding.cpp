@@ -163,6 +163,7 @@ std::unique_ptr<UnzipParamBlock> ZipEngine::FillUnzParams(const std::string& arc
         const std::string folder = ExtractFolder();
         if (!folder.empty()) b.TargetDirText = block->strings.Copy(folder);
     }
+    if (block->CurrentLayout() && version >= KELP_V180) block->Current().ExactNames = Bool32(ExactNames);
     block->SetSpecs(FSpecArgs);
     return block;
 }

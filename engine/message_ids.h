@@ -46,12 +46,14 @@ enum Id : int {
     AesUnsupported = 10305,
     AddMethodUnsupported = 10306,
     NoFilesToDelete = 10401,
+    DeleteExactNamesUnsupported = 10402,
 
     // Extracting.
     ExtractAbort = 10501,
     UnattendedExtractWarning = 10502,
     ExtractStreamsUnsupported = 10503,
     ExtractFolderUnsupported = 10504,
+    ExtractExactNamesUnsupported = 10505,
 
     // Loading the libraries.
     ZipLibLoaded = 10601,

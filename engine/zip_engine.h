@@ -94,6 +94,10 @@ public:
     ExtrOpts ExtrOptions;
     SFXOpts SFXOptions{SFXCheckSize};
     std::vector<std::string> FSpecArgs;      // specifications for add, delete, extract
+    // For the next Extract or Delete only: FSpecArgs are exact member names
+    // as DirEntries gives them, not patterns; one ending in "/" also takes
+    // the members under that folder. Needs libraries of version 1.80.
+    bool ExactNames = false;
     std::vector<std::string> FSpecArgsExcl;  // exclusion patterns for adding
     std::vector<AddSource> FSpecSources;     // files to add, beside FSpecArgs (see AddSource)
     bool Unattended = false;  // no message boxes, no password dialogs

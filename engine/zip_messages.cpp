@@ -53,6 +53,9 @@ constexpr MessageEntry kMessages[] = {
     {MsgId::AddMethodUnsupported,
      "Error - your KZIP.DLL can only deflate or store, please update to version >= 1.70"},
     {MsgId::NoFilesToDelete, "Error - no files selected for deletion"},
+    {MsgId::DeleteExactNamesUnsupported,
+     "Error - your KZIP.DLL can not take members by their exact names, please update to "
+     "version >= 1.80"},
     {MsgId::ExtractAbort, "Fatal Error in KUNZIP.DLL: abort exception"},
     {MsgId::UnattendedExtractWarning,
      "Warning - Unattended Extract: possible not all files extracted"},
@@ -61,6 +64,9 @@ constexpr MessageEntry kMessages[] = {
     {MsgId::ExtractFolderUnsupported,
      "Error - your KUNZIP.DLL can only extract into the current folder, please update to version "
      ">= 1.60"},
+    {MsgId::ExtractExactNamesUnsupported,
+     "Error - your KUNZIP.DLL can not take members by their exact names, please update to "
+     "version >= 1.80"},
     {MsgId::ZipLibLoaded, "KZIP Loaded"},
     {MsgId::ZipExecMissing, "KZipExec function not found in KZIP.DLL!"},
     {MsgId::ZipVersionMissing, "GetKZipVersion function not found in KZIP.DLL!"},

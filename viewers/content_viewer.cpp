@@ -142,9 +142,15 @@ void Viewer::setFileName(const QString& name) {
         ClearMedia();
         return;
     }
-    if (name.toLower() == fileName_.toLower()) return;
+    // File names differ in case on this system: "Case.txt" is not "case.txt".
+    if (name == fileName_) return;
     if (!QFileInfo(name).isFile() || !TakesExtension(LowerExtension(name), MoreTypes)) return;
     fileName_ = name;
+    LoadMedia();
+}
+
+void Viewer::Reload() {
+    if (fileName_.isEmpty() || !QFileInfo(fileName_).isFile()) return;
     LoadMedia();
 }
 

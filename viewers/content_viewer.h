@@ -50,6 +50,8 @@ class Viewer : public QWidget {
     // Loads `name` (see the rules in the implementation); the empty name
     // clears the display and keeps the old name.
     void setFileName(const QString& name);
+    // Loads the file again: another file may have been written under its name.
+    void Reload();
 
     ControllerSettings Controller() const { return controller_; }
     void setController(const ControllerSettings& c);

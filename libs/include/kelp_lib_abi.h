@@ -41,10 +41,11 @@ typedef int16_t KBool16;
 /* Library versions from which the current block layouts are used. */
 #define KZIP_CURRENT_LAYOUT_VERSION 151
 #define KUNZIP_CURRENT_LAYOUT_VERSION 152
-/* Library versions from which the fields marked "160" and "170" are
- * honoured. */
+/* Library versions from which the fields marked "160", "170" and "180"
+ * are honoured. */
 #define KELP_V160 160
 #define KELP_V170 170
+#define KELP_V180 180
 
 /* Number of specification pointers in the old layouts. */
 #define KELP_OLD_SPEC_SLOTS 4097
@@ -191,7 +192,9 @@ typedef struct KZipParams {
     KBool32 StoreLinks;      /* 156  160: symbolic links stored as links */
     int32_t Method;          /* 160  170: one of KZipMethod */
     int32_t Encryption;      /* 164  170: one of KZipEncryption */
-    uint8_t Reserved168[44]; /* 168 */
+    KBool32 ExactNames;      /* 168  180: deleting, the SpecText are exact
+                                     member names (see KUnzipParams) */
+    uint8_t Reserved172[40]; /* 172 */
     int32_t EndMarker;       /* 212 */
 } KZipParams;                /* 216 */
 
@@ -272,7 +275,12 @@ typedef struct KUnzipParams {
                                      NULL or "" = the current folder */
     int32_t Reserved96[2];   /*  96 */
     int32_t PasswordTries;   /* 104 */
-    int32_t Reserved108[9];  /* 108 */
+    KBool32 ExactNames;      /* 108  180: the SpecText are exact member
+                                     names, not patterns: compared byte for
+                                     byte, no wildcards, no case folding, no
+                                     separator conversion; one that ends in
+                                     "/" also takes every member under it */
+    int32_t Reserved112[8];  /* 112 */
     int32_t EndMarker;       /* 144 */
 } KUnzipParams;              /* 148 */
 
@@ -378,6 +386,7 @@ KELP_ABI_ASSERT(offsetof(KZipParams, ExcludeTable) == 152);
 KELP_ABI_ASSERT(offsetof(KZipParams, StoreLinks) == 156);
 KELP_ABI_ASSERT(offsetof(KZipParams, Method) == 160);
 KELP_ABI_ASSERT(offsetof(KZipParams, Encryption) == 164);
+KELP_ABI_ASSERT(offsetof(KZipParams, ExactNames) == 168);
 KELP_ABI_ASSERT(offsetof(KZipParams, EndMarker) == 212);
 KELP_ABI_ASSERT(sizeof(KZipParams) == 216);
 
@@ -400,6 +409,7 @@ KELP_ABI_ASSERT(offsetof(KUnzipParams, MemoryAddress) == 84);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, MemorySize) == 88);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, TargetDirText) == 92);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, PasswordTries) == 104);
+KELP_ABI_ASSERT(offsetof(KUnzipParams, ExactNames) == 108);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, EndMarker) == 144);
 KELP_ABI_ASSERT(sizeof(KUnzipParams) == 148);
 

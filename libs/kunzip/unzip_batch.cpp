@@ -12,7 +12,7 @@
 
 #include "prefetcher.h"
 #include "safe_path.h"
-#include "wildcard.h"
+#include "member_selector.h"
 
 namespace kelp::kunzip {
 namespace {
@@ -47,15 +47,9 @@ UnzipBatch::~UnzipBatch() {
 std::vector<size_t> UnzipBatch::SelectMembers() const {
     std::vector<size_t> out;
     const auto& entries = reader_.entries();
+    const zip::MemberSelector selector(request_.specs, request_.exactNames);
     for (size_t i = 0; i < entries.size(); ++i) {
-        bool match = request_.specs.empty();
-        for (const std::string& spec : request_.specs) {
-            if (zip::WildcardMatch(spec, entries[i].displayName)) {
-                match = true;
-                break;
-            }
-        }
-        if (match) {
+        if (selector.Selects(entries[i].displayName)) {
             out.push_back(i);
             if (request_.toMemory) break;  // memory mode takes one member
         }

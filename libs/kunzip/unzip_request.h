@@ -23,6 +23,7 @@ struct UnzipRequest {
     std::string password;
     std::string archive;
     std::vector<std::string> specs;  // empty: every member
+    bool exactNames = false;         // specs are exact names, not patterns
     bool toMemory = false;
     uint8_t* memory = nullptr;
     uint32_t memorySize = 0;

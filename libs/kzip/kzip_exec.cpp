@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr int32_t kVersion = 170;
+constexpr int32_t kVersion = 180;
 
 }  // namespace
 

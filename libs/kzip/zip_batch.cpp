@@ -16,6 +16,7 @@
 #include "method_encoders.h"
 #include "platform/atomic_file.h"
 #include "record_writer.h"
+#include "member_selector.h"
 #include "wildcard.h"
 #include "member_encryptor.h"
 
@@ -244,16 +245,17 @@ int32_t ZipBatch::Delete() {
         reporter_.Message(kErrArchive, "  error: " + request_.archive + " is not a ZIP archive");
         return 0;
     }
-    auto matches = [](const std::vector<std::string>& patterns, const std::string& name) {
-        return std::any_of(patterns.begin(), patterns.end(),
-                           [&](const std::string& p) { return zip::WildcardMatch(p, name); });
-    };
     std::vector<std::string> specs;
     for (const SpecLine& s : request_.specs) specs.push_back(s.text);
+    const zip::MemberSelector selector(specs, request_.exactNames);
+    auto excluded = [&](const std::string& name) {
+        return std::any_of(request_.excludes.begin(), request_.excludes.end(),
+                           [&](const std::string& p) { return zip::WildcardMatch(p, name); });
+    };
     std::vector<size_t> doomed;
     for (size_t i = 0; i < reader_.entries().size(); ++i) {
         const std::string& name = reader_.entries()[i].displayName;
-        if (matches(specs, name) && !matches(request_.excludes, name)) {
+        if (selector.Selects(name) && !excluded(name)) {
             doomed.push_back(i);
         } else {
             plan_.emplace_back();

@@ -94,6 +94,7 @@ std::optional<ZipRequest> ReadRequest(const void* block) {
     r.tempDir = Text(b.TempDirText);
     r.storeLinks = On(b.StoreLinks);
     r.encryption = b.Encryption;
+    r.exactNames = r.deleteMode && On(b.ExactNames);
     // A method this library does not know makes the block unusable.
     const std::optional<uint16_t> method = ZipMethodOf(b.Method);
     if (!method) return std::nullopt;

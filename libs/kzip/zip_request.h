@@ -43,6 +43,7 @@ struct ZipRequest {
     std::string tempDir;
     std::optional<std::string> comment;  // a comment to write
     std::vector<SpecLine> specs;
+    bool exactNames = false;  // deleting: specs are exact member names, not patterns
     std::vector<std::string> excludes;
 };
 

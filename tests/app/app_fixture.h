@@ -60,6 +60,13 @@ inline void SelectRows(kelp::Main_sc& w, std::initializer_list<int> rows) {
                                                    QItemSelectionModel::Rows);
 }
 
+// The names of members as the window hands them on.
+inline std::vector<std::string> Names(const std::vector<kelp::Main_sc::MemberRef>& members) {
+    std::vector<std::string> names;
+    for (const auto& m : members) names.push_back(m.name);
+    return names;
+}
+
 // Opens several archives the way the open action leaves them.
 inline void OpenAll(kelp::Main_sc& w, const QStringList& paths) {
     w.Zipfiles = paths;

@@ -1,6 +1,8 @@
 // kelpzip's exit status and where its messages go.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "tests/fixtures/run_command.h"
 #include "tests/fixtures/temp_dir.h"
 #include "tests/fixtures/archive_builder.h"
@@ -21,6 +23,21 @@ TEST(KelpzipExit, UsageErrorsGiveTwo) {
     EXPECT_EQ(RunShell(Kelpzip() + " list").exitCode, 2);
     EXPECT_EQ(RunShell(Kelpzip() + " list --bogus a.zip").exitCode, 2);
     EXPECT_EQ(RunShell(Kelpzip() + " comment a.zip --set").exitCode, 2);
+}
+
+TEST(KelpzipExit, AnEmptyMemberArgumentIsRefusedAndTouchesNothing) {
+    // It would otherwise select no member, or every one.
+    fixtures::TempDir dir;
+    fixtures::WriteFile(dir / "a.zip", fixtures::ArchiveBuilder().Add("a", "1").Add("b", "2").Build());
+    const auto extract = RunShell("cd " + Quote(dir.path()) + " && " + Kelpzip() + " extract a.zip ''");
+    EXPECT_EQ(extract.exitCode, 2);
+    EXPECT_NE(extract.err.find("a member argument is empty"), std::string::npos) << extract.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "a"));
+    const auto del = RunShell(Kelpzip() + " delete " + Quote(dir / "a.zip") + " b ''");
+    EXPECT_EQ(del.exitCode, 2);
+    EXPECT_EQ(RunShell("unzip -Z1 " + Quote(dir / "a.zip")).out, "a\nb\n");
+    // The help says that member arguments are patterns.
+    EXPECT_NE(RunShell(Kelpzip() + " --help").out.find("MEMBER arguments are patterns"), std::string::npos);
 }
 
 TEST(KelpzipExit, EngineErrorsGiveOneAndGoToStandardError) {

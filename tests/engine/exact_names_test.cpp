@@ -1,0 +1,115 @@
+// Members named exactly (ExactNames): the real libraries take the members
+// whose names equal the given ones byte for byte, and a folder's name takes
+// what lies under it; libraries too old to be told so are not called.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "engine/zip_engine.h"
+#include "tests/fixtures/archive_builder.h"
+#include "tests/fixtures/recording_host_ui.h"
+#include "tests/fixtures/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Names a pattern or a folded comparison would confuse; each member holds
+// its own name.
+const std::vector<std::string> kNames = {"abc.txt", "a*.txt",   "a.txt", "[ab].txt", "d\\e.txt",
+                                         "d/e.txt", "Case.txt", "case.txt", "f/",   "f/in.txt",
+                                         "f/sub/deep.txt", "f2/x.txt", "f.txt"};
+
+class ExactNames : public ::testing::Test {
+protected:
+    ExactNames() {
+        zip.SetHostUi(&host);
+        zip.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
+        fixtures::ArchiveBuilder builder;
+        for (const std::string& n : kNames) builder.Add(n, n.back() == '/' ? "" : n);
+        fixtures::WriteFile(dir / "a.zip", builder.Build());
+        zip.setZipFileName(dir / "a.zip");
+    }
+    ~ExactNames() override { unsetenv("KELP_RECORD_FILE"); }
+
+    std::map<std::string, std::string> Files(const fs::path& folder) const {
+        std::map<std::string, std::string> files;
+        for (const auto& e : fs::recursive_directory_iterator(folder))
+            if (e.is_regular_file()) files[fs::relative(e.path(), folder).string()] = fixtures::ReadFile(e.path());
+        return files;
+    }
+    std::set<std::string> Listed() {
+        zip.List();
+        std::set<std::string> names;
+        for (const auto& e : zip.DirEntries()) names.insert(e.MemberName);
+        return names;
+    }
+
+    fixtures::TempDir dir;
+    fixtures::RecordingHostUi host;
+    engine::ZipEngine zip;
+    std::vector<std::string> logged;
+};
+
+TEST_F(ExactNames, ExtractTakesExactlyTheNamedMembersAndFoldersWithTheirContents) {
+    fs::create_directories(dir / "out");
+    zip.ExtrBaseDir = dir / "out";
+    zip.ExtrOptions = {engine::ExtrDirNames};
+    zip.FSpecArgs = {"a*.txt", "[ab].txt", "d\\e.txt", "case.txt", "f/"};
+    zip.ExactNames = true;
+    zip.Extract();
+    EXPECT_EQ(Files(dir / "out"), (std::map<std::string, std::string>{{"a*.txt", "a*.txt"},
+                                                                      {"[ab].txt", "[ab].txt"},
+                                                                      {"d/e.txt", "d\\e.txt"},
+                                                                      {"case.txt", "case.txt"},
+                                                                      {"f/in.txt", "f/in.txt"},
+                                                                      {"f/sub/deep.txt", "f/sub/deep.txt"}}));
+    // It held for that call only: the next one reads patterns again.
+    EXPECT_FALSE(zip.ExactNames);
+    zip.ExtrOptions = {engine::ExtrTest};
+    zip.FSpecArgs = {"a*.txt"};
+    zip.Extract();
+    EXPECT_EQ(zip.SuccessCount(), 3);  // a*.txt, abc.txt and a.txt
+}
+
+TEST_F(ExactNames, DeleteRemovesExactlyTheNamedMembersAndFolders) {
+    zip.FSpecArgs = {"a*.txt", "d\\e.txt", "Case.txt", "f/"};
+    zip.ExactNames = true;
+    zip.Delete();
+    EXPECT_EQ(zip.SuccessCount(), 6);
+    EXPECT_EQ(Listed(), (std::set<std::string>{"abc.txt", "a.txt", "[ab].txt", "d/e.txt", "case.txt",
+                                               "f2/x.txt", "f.txt"}));
+    EXPECT_FALSE(zip.ExactNames);
+}
+
+TEST_F(ExactNames, ToMemoryTakesTheNamedMemberEvenWhenAPatternWouldMatchAnEarlierOne) {
+    zip.FSpecArgs = {"a*.txt"};  // "abc.txt" comes first and matches it as a pattern
+    zip.ExtractToMemory();
+    EXPECT_EQ(std::string(zip.ExtractStream().begin(), zip.ExtractStream().end()), "a*.txt");
+}
+
+TEST_F(ExactNames, OlderLibrariesAreNotCalledWithExactNames) {
+    // They would read the names as patterns and take "abc.txt" for "a*.txt".
+    setenv("KELP_RECORD_FILE", (dir / "record").c_str(), 1);
+    zip.setDLLDirectory(std::string(KELP_LIB_DIR) + "/recording152");
+    zip.ExtrOptions = {engine::ExtrTest};
+    zip.FSpecArgs = {"a*.txt"};
+    zip.ExactNames = true;
+    zip.Extract();
+    zip.FSpecArgs = {"a*.txt"};
+    zip.ExactNames = true;
+    zip.Delete();
+    EXPECT_FALSE(fs::exists(dir / "record"));
+    EXPECT_EQ(logged, (std::vector<std::string>{
+                          "Error - your KUNZIP.DLL can not take members by their exact names, "
+                          "please update to version >= 1.80",
+                          "Error - your KZIP.DLL can not take members by their exact names, "
+                          "please update to version >= 1.80"}));
+    EXPECT_FALSE(zip.ExactNames);
+    EXPECT_EQ(Listed().size(), kNames.size());
+}
+
+}  // namespace
