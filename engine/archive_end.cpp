@@ -59,6 +59,30 @@ void ReadZip64End(ArchiveFile& file, int64_t endOfDirOffset, EocdRecord& eocd) {
     if (eocd.CentralOffset == zip::kFull32) eocd.CentralOffset = record.centralOffset;
 }
 
+// Writers without ZIP64 records let the 16-bit member count wrap past
+// 65 535 (65 537 members are counted as 1). When the directory is large
+// enough to hold 65 536 more headers than counted, its headers are counted;
+// a count that matches modulo 65 536 is that wrap, and the true count
+// replaces the stored one, so that every reader and writer of the archive
+// takes every member.
+void UnwrapEntryCount(ArchiveFile& file, const ArchiveEnd& end, EocdRecord& eocd) {
+    if (eocd.Zip64 || eocd.ThisDisk != 0 || eocd.TotalEntries > zip::kFull16 ||
+        eocd.CentralSize < (eocd.TotalEntries + 0x10000) * zip::kCentralHeaderSize)
+        return;
+    const int64_t start = CentralDirectoryStart(end);
+    if (start < 0 || eocd.CentralSize > static_cast<uint64_t>(end.physicalSize)) return;
+    std::vector<unsigned char> dir(static_cast<size_t>(eocd.CentralSize));
+    if (!file.Seek(start) || file.Read(dir.data(), dir.size()) != dir.size()) return;
+    uint64_t found = 0;
+    for (size_t at = 0; at < dir.size(); ++found) {
+        zip::CentralHeader header;
+        if (!zip::ParseCentralHeader(std::span(dir).subspan(at), header)) break;
+        at += zip::CentralRecordSize(header);
+    }
+    if (found > eocd.TotalEntries && (found & 0xFFFF) == eocd.TotalEntries)
+        eocd.TotalEntries = eocd.EntriesThisDisk = found;
+}
+
 }  // namespace
 
 bool ReadArchiveEnd(ArchiveFile& file, ArchiveEnd& out) {
@@ -102,6 +126,7 @@ bool ReadArchiveEnd(ArchiveFile& file, ArchiveEnd& out) {
     out.rawComment.assign(reinterpret_cast<const char*>(tail.data()) + *at + zip::kEocdSize,
                           out.eocd.CommentLength);
     ReadZip64End(file, out.endOfDirOffset, out.eocd);
+    UnwrapEntryCount(file, out, out.eocd);
     return true;
 }
 

@@ -106,6 +106,9 @@ const ForeignCase kWriters[] = {
     // the 65 535th and 65 536th stand for them.
     {.name = "python_many_members", .kind = Kind::Sound, .oracle = Oracle::Listing,
      .extractOnly = {"m00/00000", "m15/65535", "m15/65534"}},
+    // The same past 65 535 without ZIP64 records: the count wrapped to 1.
+    {.name = "python_wrapped_count", .kind = Kind::Sound, .oracle = Oracle::Listing,
+     .extractOnly = {"w00/00000", "w16/65536"}},
 };
 
 const ForeignCase kSets[] = {
@@ -419,6 +422,29 @@ INSTANTIATE_TEST_SUITE_P(Sets, ForeignArchive, ::testing::ValuesIn(kSets), CaseN
 INSTANTIATE_TEST_SUITE_P(Unsupported, ForeignArchive, ::testing::ValuesIn(kUnsupported), CaseName);
 INSTANTIATE_TEST_SUITE_P(Damaged, ForeignArchive, ::testing::ValuesIn(kDamaged), CaseName);
 INSTANTIATE_TEST_SUITE_P(Hostile, ForeignArchive, ::testing::ValuesIn(kHostile), CaseName);
+
+// Copies of an archive whose count wrapped keep every member: a
+// self-extractor (whose member offsets all move) and a set of parts.
+TEST(ForeignArchiveSuite, WrappedCountArchiveIsCopiedWhole) {
+    MakeArchivesIfMissing();
+    fixtures::TempDir dir;
+    const std::string kelpzip = Quote(fixtures::KelpProgram("kelpzip"));
+    fs::copy_file(kArchives + "/python_wrapped_count.zip", dir / "w.zip");
+    ASSERT_EQ(RunShell(kelpzip + " makeexe " + Quote(dir / "w.zip")).exitCode, 0);
+    const auto exe = RunShell("unzip -tq " + Quote(dir / "w.exe"));
+    EXPECT_EQ(exe.exitCode, 0) << exe.out << exe.err;
+
+    fs::create_directories(dir / "parts");
+    ASSERT_EQ(RunShell(kelpzip + " span " + Quote(kArchives + "/python_wrapped_count.zip") + " " +
+                       Quote(dir / "parts/set.zip") + " --volume-size 2000000").exitCode, 0);
+    std::vector<std::string> parts;
+    for (const auto& e : fs::directory_iterator(dir / "parts")) parts.push_back(e.path());
+    std::sort(parts.begin(), parts.end());
+    ASSERT_GE(parts.size(), 2u);
+    const auto test = RunShell(kelpzip + " test " + Quote(parts.back()));
+    EXPECT_EQ(test.exitCode, 0) << test.err;
+    EXPECT_NE(test.out.find("No Errors Found: 65537 members tested"), std::string::npos) << test.out;
+}
 
 // Every archive the generator writes has a case here, and the reverse.
 TEST(ForeignArchiveSuite, EveryGeneratedArchiveHasACase) {

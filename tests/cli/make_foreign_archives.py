@@ -260,6 +260,23 @@ def python_many_members(out, work):
                        b"%d" % i)
 
 
+@case
+def python_wrapped_count(out, work):
+    # 65 537 members as writers without ZIP64 records leave them: the ZIP64
+    # end record and locator dropped, the 16-bit counts wrapped round to 1.
+    with zipfile.ZipFile(out, "w") as z:
+        for i in range(65537):
+            z.writestr(zipfile.ZipInfo("w%02d/%05d" % (i // 4096, i), (2020, 1, 1, 0, 0, 0)),
+                       b"%d" % i)
+    with open(out, "rb") as f:
+        data = f.read()
+    eocd = data.rfind(b"PK\x05\x06")
+    size, offset = struct.unpack("<II", data[eocd + 12:eocd + 20])
+    start = data.rfind(b"PK\x06\x06", 0, eocd)
+    with open(out, "wb") as f:
+        f.write(data[:start] + struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 1, 1, size, offset, 0))
+
+
 # ---- damaged archives ----------------------------------------------------
 
 class Layout:
