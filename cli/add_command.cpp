@@ -1,8 +1,10 @@
 // kelpzip add ARCHIVE [-l LEVEL] [--method deflate|store|bzip2|lzma|xz|zstd] [-r] [-D] [-y]
 //             [-j] [-p PASSWORD] [-e zipcrypto|aes256] [-u|-f|-m] [-x PATTERN]... [--] PATH...
 // kelpzip delete ARCHIVE MEMBER...
+// kelpzip rename ARCHIVE OLD NEW
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -28,7 +30,8 @@ std::unique_ptr<OpenedArchive> OpenForChange(const std::string& path) {
 // standard output; returns the exit status. Lines with an error value fail
 // the command unless `warningsOnly` (an add that skipped unreadable files
 // still added the rest).
-int RunChange(OpenedArchive& opened, void (engine::ZipEngine::*operation)(), bool warningsOnly) {
+int RunChange(OpenedArchive& opened, const std::function<void(engine::ZipEngine&)>& operation,
+              bool warningsOnly) {
     engine::ZipEngine& zip = opened.engine;
     int failures = 0;
     zip.OnMessage = [&](int errCode, const std::string& text) {
@@ -39,7 +42,7 @@ int RunChange(OpenedArchive& opened, void (engine::ZipEngine::*operation)(), boo
     const int errorsBefore = zip.ErrorsReported();
     {
         InterruptCancels cancels(zip);
-        (zip.*operation)();
+        operation(zip);
     }
     std::fflush(stdout);
     if (zip.ErrorsReported() > errorsBefore || zip.SuccessCount() == 0) return kExitError;
@@ -160,6 +163,14 @@ int DeleteCommand(const Args& args) {
     if (!opened) return kExitError;
     opened->engine.FSpecArgs.assign(args.begin() + 1, args.end());
     return RunChange(*opened, &engine::ZipEngine::Delete, false);
+}
+
+int RenameCommand(const Args& args) {
+    if (args.size() != 3) return UsageError("rename needs an archive, a member and its new name");
+    if (args[1].empty() || args[2].empty()) return UsageError("a member name is empty");
+    auto opened = OpenArchive(args[0]);
+    if (!opened) return kExitError;
+    return RunChange(*opened, [&](engine::ZipEngine& zip) { zip.Rename({{args[1], args[2]}}); }, false);
 }
 
 }  // namespace cli

@@ -21,6 +21,7 @@ int MakeExeCommand(const Args& args);
 int MakeZipCommand(const Args& args);
 int AddCommand(const Args& args);
 int DeleteCommand(const Args& args);
+int RenameCommand(const Args& args);
 int SpanCommand(const Args& args);
 
 // Prints a usage error for `command` to standard error; returns kExitUsage.

@@ -18,12 +18,14 @@ constexpr const char* kUsage =
     "                   [-r] [-D] [-y] [-j] [-p PASSWORD] [-e zipcrypto|aes256] [-u|-f|-m]\n"
     "                   [-x PATTERN]... [--] PATH...\n"
     "       kelpzip delete ARCHIVE MEMBER...\n"
+    "       kelpzip rename ARCHIVE OLD NEW\n"
     "       kelpzip span ARCHIVE.zip TARGET.zip --volume-size N [--keep-free N]\n"
     "       kelpzip makeexe ARCHIVE.zip [--caption T] [--dir D] [--message M] [--command C] [--stub PATH]\n"
     "       kelpzip makezip ARCHIVE.exe\n"
     "MEMBER arguments are patterns matched against whole member names: \"*\" matches any\n"
     "run of characters (\"/\" included), \"?\" one character, \"\\\" and \"/\" match either\n"
-    "separator, everything else (case included) must match exactly; quote them for the shell.\n";
+    "separator, everything else (case included) must match exactly; quote them for the shell.\n"
+    "rename takes exact names, never patterns; a folder's name renames what lies under it.\n";
 
 }  // namespace
 
@@ -48,6 +50,7 @@ int main(int argc, char** argv) {
     if (command == "extract") return cli::ExtractCommand(args);
     if (command == "add") return cli::AddCommand(args);
     if (command == "delete") return cli::DeleteCommand(args);
+    if (command == "rename") return cli::RenameCommand(args);
     if (command == "span") return cli::SpanCommand(args);
     if (command == "makeexe") return cli::MakeExeCommand(args);
     if (command == "makezip") return cli::MakeZipCommand(args);

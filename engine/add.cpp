@@ -138,4 +138,47 @@ void ZipEngine::Delete() {
     FinishZipCall(loadedHere);
 }
 
+void ZipEngine::Rename(const std::vector<std::pair<std::string, std::string>>& renames) {
+    successCount_ = 0;
+    if (renames.empty()) return ShowEngineMessage(MsgId::NoFilesToRename);
+    std::error_code ec;
+    if (zipFileName_.empty() || !std::filesystem::is_regular_file(zipFileName_, ec))
+        return ShowEngineMessage(MsgId::NoZipFile);
+    if (zipLibBusy_) return;
+
+    zipLibBusy_ = true;
+    CancelRequested = false;
+    const bool loadedHere = !ZipLibLoaded();
+    if (loadedHere) LoadZipLib();
+    if (!ZipLibLoaded()) {
+        zipLibBusy_ = false;
+        return;
+    }
+    const int version = ZipLibVersion();
+    if (version < KELP_V180) {
+        FinishZipCall(loadedHere);
+        return ShowEngineMessage(MsgId::RenameUnsupported);
+    }
+    try {
+        auto block = FillZipParams(std::filesystem::absolute(zipFileName_, ec).string(), version);
+        KZipParams& b = block->Current();
+        b.DropPaths = b.MoveOn = b.FreshenOn = b.UpdateOn = b.EncryptOn = KELP_FALSE;
+        b.Reserved80 = 0;
+        b.RecurseOn = 0;
+        block->SetSpecs({});
+        std::vector<char*> table;
+        for (const auto& [from, to] : renames) {
+            table.push_back(block->strings.Copy(from));
+            table.push_back(block->strings.Copy(to));
+        }
+        b.RenameCount = static_cast<int32_t>(renames.size());
+        b.RenameTable = table.data();
+        block->SetEndMarker();
+        successCount_ = CallZipExec(block->Data());
+    } catch (const std::exception&) {
+        ShowEngineMessage(MsgId::CompressAbort);
+    }
+    FinishZipCall(loadedHere);
+}
+
 }  // namespace engine

@@ -47,6 +47,8 @@ enum Id : int {
     AddMethodUnsupported = 10306,
     NoFilesToDelete = 10401,
     DeleteExactNamesUnsupported = 10402,
+    RenameUnsupported = 10403,
+    NoFilesToRename = 10404,
 
     // Extracting.
     ExtractAbort = 10501,

@@ -155,6 +155,11 @@ public:
     void Add();
     // Removes the members FSpecArgs names from ZipFileName.
     void Delete();
+    // Renames members of ZipFileName, each pair an exact old name and its
+    // new name; a folder's name ("docs/") renames what lies under it too.
+    // The data is copied unchanged. Needs a compression library of version
+    // 1.80; SuccessCount gives the members renamed.
+    void Rename(const std::vector<std::pair<std::string, std::string>>& renames);
     // Extracts (or, with ExtrTest, tests) the members FSpecArgs names below
     // ExtrBaseDir; see extract.cpp.
     void Extract();

@@ -56,6 +56,9 @@ constexpr MessageEntry kMessages[] = {
     {MsgId::DeleteExactNamesUnsupported,
      "Error - your KZIP.DLL can not take members by their exact names, please update to "
      "version >= 1.80"},
+    {MsgId::RenameUnsupported,
+     "Error - your KZIP.DLL can not rename members, please update to version >= 1.80"},
+    {MsgId::NoFilesToRename, "Error - no files selected for renaming"},
     {MsgId::ExtractAbort, "Fatal Error in KUNZIP.DLL: abort exception"},
     {MsgId::UnattendedExtractWarning,
      "Warning - Unattended Extract: possible not all files extracted"},

@@ -194,7 +194,12 @@ typedef struct KZipParams {
     int32_t Encryption;      /* 164  170: one of KZipEncryption */
     KBool32 ExactNames;      /* 168  180: deleting, the SpecText are exact
                                      member names (see KUnzipParams) */
-    uint8_t Reserved172[40]; /* 172 */
+    int32_t RenameCount;     /* 172  180: renaming (no SpecTable): the
+                                     number of pairs in RenameTable */
+    char** RenameTable;      /* 176  180: old name, new name, old, new, ...;
+                                     exact names, a folder's ending in "/"
+                                     renames what lies under it too */
+    uint8_t Reserved180[32]; /* 180 */
     int32_t EndMarker;       /* 212 */
 } KZipParams;                /* 216 */
 
@@ -387,6 +392,8 @@ KELP_ABI_ASSERT(offsetof(KZipParams, StoreLinks) == 156);
 KELP_ABI_ASSERT(offsetof(KZipParams, Method) == 160);
 KELP_ABI_ASSERT(offsetof(KZipParams, Encryption) == 164);
 KELP_ABI_ASSERT(offsetof(KZipParams, ExactNames) == 168);
+KELP_ABI_ASSERT(offsetof(KZipParams, RenameCount) == 172);
+KELP_ABI_ASSERT(offsetof(KZipParams, RenameTable) == 176);
 KELP_ABI_ASSERT(offsetof(KZipParams, EndMarker) == 212);
 KELP_ABI_ASSERT(sizeof(KZipParams) == 216);
 

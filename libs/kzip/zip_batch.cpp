@@ -81,6 +81,11 @@ int32_t ZipBatch::Run() {
         reporter_.Message(kErrArchive, "  error: no archive name given");
         return 0;
     }
+    if (!request_.renames.empty()) {
+        const int32_t count = Rename();
+        reporter_.BatchEnd();
+        return count;
+    }
     if (request_.specs.empty()) {
         reporter_.Message(kErrNothing, "  nothing to do: no file specifications given");
         return 0;
@@ -376,15 +381,24 @@ ZipBatch::Step ZipBatch::CopyMember(size_t index) {
         end += d.recordSize;
     }
     uint64_t at = out_.offset();
-    std::vector<uint8_t> buf(
-        static_cast<size_t>(std::min<uint64_t>(kCopyChunk, end - e.localOffset)));
-    for (uint64_t from = e.localOffset; from < end;) {
+    Central c{e.header, e.name, e.extra, e.comment, EntryTime(e), e.packedSize, e.unpackedSize, at};
+    // A renamed member gets a new local header; everything after it is
+    // copied as it stands.
+    uint64_t start = e.localOffset;
+    if (index < newNames_.size() && newNames_[index]) {
+        const auto local = RenamedLocalHeader(e, data, *newNames_[index]);
+        if (!local) return damaged("local header unreadable");
+        if (!out_.Write(*local)) return WriteFailed();
+        RenameCentral(c, *newNames_[index]);
+        start = data.dataOffset;
+    }
+    std::vector<uint8_t> buf(static_cast<size_t>(std::min<uint64_t>(kCopyChunk, std::max<uint64_t>(end - start, 1))));
+    for (uint64_t from = start; from < end;) {
         size_t n = static_cast<size_t>(std::min<uint64_t>(buf.size(), end - from));
         if (!reader_.ReadAt(from, buf.data(), n)) return damaged("read error");
         if (!out_.Write(buf.data(), n)) return WriteFailed();
         from += n;
     }
-    Central c{e.header, e.name, e.extra, e.comment, EntryTime(e), e.packedSize, e.unpackedSize, at};
     central_.push_back(std::move(c));
     return Step::Ok;
 }

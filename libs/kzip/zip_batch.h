@@ -1,5 +1,5 @@
 // One call of the compression library: adds files to an archive (creating
-// it when needed) or deletes members from it. Either way the result is
+// it when needed), deletes members from it or renames them. Either way the result is
 // written to a new temporary file, with unchanged members copied as raw
 // bytes, and renamed over the archive only when complete; after an error
 // or a cancel the archive is left exactly as it was.
@@ -61,6 +61,16 @@ class ZipBatch {
 
     int32_t Add();
     int32_t Delete();
+    // zip_batch_rename.cpp: renames members, copying their data unchanged.
+    int32_t Rename();
+    // The new names of the request's renames by member; false (with a
+    // message) when a rename is refused.
+    bool PlanRenames();
+    // The local header of `e` under its new name; nothing when it cannot be read.
+    std::optional<std::vector<uint8_t>> RenamedLocalHeader(const zip::MemberEntry& e,
+                                                           const zip::MemberData& data,
+                                                           const std::string& name);
+    static void RenameCentral(Central& c, const std::string& name);
     // Reads the existing archive, if any; false (with a message) when it
     // cannot be changed safely.
     bool OpenArchive();
@@ -106,6 +116,7 @@ class ZipBatch {
     OutputArchive out_;
     std::vector<Central> central_;
     std::vector<size_t> written_;  // planned new members that were stored
+    std::vector<std::optional<std::string>> newNames_;  // by member, when renamed
     std::optional<std::string> askedPassword_;
     bool passwordAsked_ = false;
     int32_t changed_ = 0;

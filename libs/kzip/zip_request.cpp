@@ -95,6 +95,9 @@ std::optional<ZipRequest> ReadRequest(const void* block) {
     r.storeLinks = On(b.StoreLinks);
     r.encryption = b.Encryption;
     r.exactNames = r.deleteMode && On(b.ExactNames);
+    if (b.RenameCount < 0 || (b.RenameCount > 0 && !b.RenameTable)) return std::nullopt;
+    for (int32_t i = 0; i < b.RenameCount; ++i)
+        r.renames.emplace_back(Text(b.RenameTable[2 * i]), Text(b.RenameTable[2 * i + 1]));
     // A method this library does not know makes the block unusable.
     const std::optional<uint16_t> method = ZipMethodOf(b.Method);
     if (!method) return std::nullopt;

@@ -44,6 +44,8 @@ struct ZipRequest {
     std::optional<std::string> comment;  // a comment to write
     std::vector<SpecLine> specs;
     bool exactNames = false;  // deleting: specs are exact member names, not patterns
+    // Renaming: exact old and new names; a folder's ("x/") takes what lies under it.
+    std::vector<std::pair<std::string, std::string>> renames;
     std::vector<std::string> excludes;
 };
 

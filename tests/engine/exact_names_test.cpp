@@ -1,6 +1,7 @@
-// Members named exactly (ExactNames): the real libraries take the members
-// whose names equal the given ones byte for byte, and a folder's name takes
-// what lies under it; libraries too old to be told so are not called.
+// Members named exactly (ExactNames, Rename): the real libraries take the
+// members whose names equal the given ones byte for byte, and a folder's
+// name takes what lies under it; libraries too old to be told so are not
+// called.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -102,12 +103,15 @@ TEST_F(ExactNames, OlderLibrariesAreNotCalledWithExactNames) {
     zip.FSpecArgs = {"a*.txt"};
     zip.ExactNames = true;
     zip.Delete();
+    // Nor are they asked to rename: they would add or delete instead.
+    zip.Rename({{"a.txt", "b.txt"}});
     EXPECT_FALSE(fs::exists(dir / "record"));
     EXPECT_EQ(logged, (std::vector<std::string>{
                           "Error - your KUNZIP.DLL can not take members by their exact names, "
                           "please update to version >= 1.80",
                           "Error - your KZIP.DLL can not take members by their exact names, "
-                          "please update to version >= 1.80"}));
+                          "please update to version >= 1.80",
+                          "Error - your KZIP.DLL can not rename members, please update to version >= 1.80"}));
     EXPECT_FALSE(zip.ExactNames);
     EXPECT_EQ(Listed().size(), kNames.size());
 }
