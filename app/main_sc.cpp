@@ -388,7 +388,7 @@ void Main_sc::BuildMenus() {
     ActionMenu = menuBar()->addMenu("&Action");
     item(ActionMenu, "&Add", QKeySequence("Ctrl+A"), act(actAdd));
     item(ActionMenu, "&Extract", QKeySequence("Ctrl+E"), none);
-    item(ActionMenu, "&Rename", {}, none);
+    item(ActionMenu, "&Rename", QKeySequence("F2"), [this] { RenameSelected(); });
     item(ActionMenu, "&Delete", {}, act(actDelete));
     item(ActionMenu, "&Create checkout", {}, act(actCheckout));
     item(ActionMenu, "&Test", QKeySequence("Ctrl+T"), act(actTest));

@@ -210,6 +210,12 @@ class Main_sc : public QMainWindow {
     // are left out and other specifications alone.
     void ExpandSubDirs(const std::string& spec);
 
+    // --- Renaming in place (main_sc_rename.cpp) --------------------------------
+    // F2 and "&Rename": an edit of the selected member's name over its row.
+    void RenameSelected();
+    // The edit while it is open, else nullptr.
+    QWidget* renameEdit_ = nullptr;
+
     // --- Dialogs (made on first use, kept between uses) -----------------------
     ExtractDlg& ExtractDialog();     // dialoge
     OptionsDlg& OptionsDialog();     // Options
@@ -294,6 +300,7 @@ class Main_sc : public QMainWindow {
     void BeginSort(SortOptions& options);
     void EndAction();
     void EarlyEnd();
+    void RenameMember(const QString& archive, const MemberRef& member, const std::string& newName);
     void ActionNew();
     void ActionOpen();
     void ActionCheckout();

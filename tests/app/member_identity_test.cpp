@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QDrag>
 #include <QFile>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QTest>
@@ -206,6 +207,41 @@ TEST_F(MemberIdentityTest, ArchiveChangedSinceListingIsNotTouched) {
     EXPECT_EQ(NamesIn(archive), (std::set<std::string>{"c", "c++"}));
     ASSERT_EQ(boxes.texts.size(), 2u);
     EXPECT_TRUE(boxes.texts[1].contains("has changed since it was listed")) << boxes.texts[1].toStdString();
+}
+
+TEST_F(MemberIdentityTest, RenameInPlaceRenamesTheSelectedRowsMember) {
+    const std::string archive = OddArchive();
+    Main_sc& w = Start({Q(archive)});
+    auto rename = [&](const std::string& from, const QString& to, Qt::Key key) {
+        SelectRows(w, {RowOf(w, from)});
+        MenuItem(MainMenu(w, "&Action"), "&Rename")->trigger();
+        auto* edit = qobject_cast<QLineEdit*>(w.renameEdit_);
+        if (!edit) return ADD_FAILURE() << "no edit for " << from;
+        EXPECT_EQ(edit->text().toStdString(), from);
+        edit->setText(to);
+        QTest::keyClick(edit, key);
+    };
+    std::set<std::string> expected(kNames.begin(), kNames.end());
+    rename("c++", "renamed++", Qt::Key_Escape);
+    EXPECT_EQ(NamesIn(archive), expected);
+    rename("c++", "renamed++", Qt::Key_Return);
+    expected.erase("c++");
+    expected.insert("renamed++");
+    EXPECT_EQ(NamesIn(archive), expected);
+    // A folder row takes what lies under it along.
+    rename("f/", "g/", Qt::Key_Return);
+    for (const char* n : {"f/", "f/in.txt", "f/sub/deep.txt"}) {
+        expected.erase(n);
+        expected.insert("g/" + std::string(n).substr(2));
+    }
+    EXPECT_EQ(NamesIn(archive), expected);
+    // A name that is taken is refused and said so.
+    ModalAnswerer boxes;
+    rename("c", "a.txt", Qt::Key_Return);
+    EXPECT_EQ(NamesIn(archive), expected);
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_TRUE(boxes.texts[0].contains("exists already")) << boxes.texts[0].toStdString();
+    EXPECT_EQ(fixtures::RunShell("unzip -p " + fixtures::Quote(archive) + " renamed++").out, "c++");
 }
 
 TEST_F(MemberIdentityTest, AllMemberActionsTakeNamesWithoutADot) {
