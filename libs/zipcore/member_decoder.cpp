@@ -165,6 +165,7 @@ std::string MethodName(uint16_t method) {
         case 1: name = "shrunk"; break;
         case 2: case 3: case 4: case 5: name = "reduced"; break;
         case 6: name = "imploded"; break;
+        case 7: name = "tokenized"; break;
         case 8: name = "deflate"; break;
         case 9: name = "Deflate64"; break;
         case 10: name = "PKWARE imploding"; break;

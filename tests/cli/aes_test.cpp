@@ -297,3 +297,65 @@ TEST_F(Aes, Ae1ChecksTheCrcAndAe2TrustsTheCodeAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+// One byte of an AES member changed: where, and the reason it must fail for.
+struct Tamper {
+    const char* what;
+    uint16_t version;
+    bool wrongCrc;  // the CRC field does not match the data either
+    const char* part;  // "salt", "verifier" or "code"
+    const char* reason;  // in the message (one of several, split by '|')
+};
+
+const Tamper kTampers[] = {
+    // The code is checked for AE-1 (which has a CRC) as for AE-2, and
+    // whether or not the CRC matched.
+    {"ae1_code", 1, false, "code", "authentication code does not match"},
+    {"ae1_code_and_crc", 1, true, "code", "authentication code does not match"},
+    {"ae2_code", 2, false, "code", "authentication code does not match"},
+    {"ae2_code_and_crc", 2, true, "code", "authentication code does not match"},
+    // Another salt gives other keys: the verifier fails, or (one time in
+    // 65 536) the code; never the data further on.
+    {"ae1_salt", 1, false, "salt", "no valid password|authentication code does not match"},
+    {"ae2_salt", 2, false, "salt", "no valid password|authentication code does not match"},
+    {"ae1_verifier", 1, false, "verifier", "no valid password"},
+    {"ae2_verifier", 2, false, "verifier", "no valid password"},
+};
+
+void PrintTo(const Tamper& t, std::ostream* os) { *os << t.what; }
+
+class AesTamper : public Aes, public ::testing::WithParamInterface<Tamper> {};
+
+TEST_P(AesTamper, FailsAndWritesNothingWhileTheOtherMemberComesOut) {
+    const Tamper& t = GetParam();
+    const std::vector<std::pair<std::string, std::string>> members = {
+        {"text.txt", fixtures::ReadFile(dir / "src/text.txt")}, {"tiny.txt", "hi"}};
+    fixtures::WriteFile(dir / "a.zip", BuildAe1(members, t.version, t.wrongCrc));
+    const auto data = Locate("a.zip", "text.txt");
+    const uint64_t salt = kelp::zip::AesSaltLength(1);  // BuildAe1 uses 128-bit keys
+    const std::string part = t.part;
+    FlipByte("a.zip", data.dataOffset + (part == "salt" ? 3 : part == "verifier" ? salt + 1
+                                                                                 : data.packedSize - 4));
+    for (const char* verb : {"test a.zip", "extract a.zip -d out"}) {
+        auto r = Kelp(std::string(verb) + " -p " + Quote(kPassword));
+        EXPECT_EQ(r.exitCode, 1) << verb << "\n" << r.out << r.err;
+        const size_t at = r.out.find("Error found in text.txt: ");
+        ASSERT_NE(at, std::string::npos) << verb << "\n" << r.out;
+        const std::string reasons = t.reason, line = r.out.substr(at, r.out.find('\n', at) - at);
+        const std::string first = reasons.substr(0, reasons.find('|'));
+        const std::string second = reasons.substr(std::min(reasons.size(), first.size() + 1));
+        EXPECT_TRUE(line.find(first) != std::string::npos ||
+                    (!second.empty() && line.find(second) != std::string::npos))
+            << verb << "\n" << r.out;
+    }
+    EXPECT_FALSE(fs::exists(dir / "out/text.txt"));
+    // The untouched member comes out (unless its AE-1 CRC is wrong too).
+    if (!(t.wrongCrc && t.version == 1)) EXPECT_EQ(fixtures::ReadFile(dir / "out/tiny.txt"), "hi");
+}
+
+INSTANTIATE_TEST_SUITE_P(Parts, AesTamper, ::testing::ValuesIn(kTampers),
+                         [](const auto& info) { return std::string(info.param.what); });
+
+}  // namespace

@@ -148,6 +148,35 @@ TEST_F(ExtractPeer, ExistingFilesAreKeptUnlessOverwriteIsAsked) {
     EXPECT_FALSE(fs::exists(dir / "flat/src"));
 }
 
+// -n keeps every file that exists, its bytes and its time, also among many
+// small members, which the workers write ahead of their turn.
+TEST_F(ExtractPeer, NeverOverwriteKeepsEveryExistingFileAsItWas) {
+    for (int i = 0; i < 60; ++i) fixtures::WriteFile(dir / ("many/f" + std::to_string(i)), "new " + std::to_string(i));
+    Shell("zip -qr m.zip many src");
+    std::map<std::string, TreeEntry> mine;
+    for (int i = 0; i < 60; i += 3) {
+        const std::string name = "many/f" + std::to_string(i);
+        fixtures::WriteFile(dir / ("out/" + name), "mine " + std::to_string(i));
+        Shell("touch -d '2001-02-03 04:05:06' out/" + name);
+    }
+    fixtures::WriteFile(dir / "out/src/readme.txt", "mine");
+    const auto before = ReadTree(dir / "out");
+    auto r = Kelp("extract m.zip -d out -n");
+    EXPECT_NE(r.out.find("Kept existing file: many/f57"), std::string::npos) << r.out << r.err;
+    const auto after = ReadTree(dir / "out");
+    for (const auto& [name, entry] : before) {
+        if (entry.contents == "<dir>") continue;
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(after.count(name));
+        EXPECT_EQ(after.at(name).contents, entry.contents);
+        EXPECT_EQ(after.at(name).mtime, entry.mtime);
+    }
+    // The members with no file in the way come out.
+    EXPECT_EQ(fixtures::ReadFile(dir / "out/many/f1"), "new 1");
+    EXPECT_EQ(fixtures::ReadFile(dir / "out/many/f59"), "new 59");
+    EXPECT_EQ(fixtures::ReadFile(dir / "out/src/deep/er/numbers.txt"), std::string(100000, '7'));
+}
+
 }  // namespace
 
 namespace {

@@ -159,6 +159,22 @@ def sevenzip_unsupported(method):
 CASES["sevenzip_ppmd"] = sevenzip_unsupported("PPMd")
 
 
+def method_of_old_tools(method):
+    """numbers.txt marked with a method of the oldest tools (1 shrink, 2-5
+    reduce, 6 implode, 7 tokenize); no decoder may be handed its data."""
+    def build(out, work):
+        layout = Layout(base_archive(work))
+        both(poke(central_of("src/sub/numbers.txt", 10), "<H", method),
+             poke(local_of("src/sub/numbers.txt", 8), "<H", method))(layout)
+        with open(out, "wb") as f:
+            f.write(layout.data)
+    return build
+
+
+for _method in range(1, 8):
+    CASES["method_%d" % _method] = method_of_old_tools(_method)
+
+
 @case
 def bsdtar_default(out, work):
     sh("bsdtar --format zip -cf %s src" % out, work)
@@ -394,6 +410,11 @@ def both(*edits):
 # Values in the records that do not match the data.
 CASES["crc_lie"] = damaged(both(poke(central_of("src/sub/numbers.txt", 16), "<I", 0x12345678),
                                 poke(local_of("src/sub/numbers.txt", 14), "<I", 0x12345678)))
+# A CRC field of 0 is a CRC like any other: the data does not match it.
+CASES["crc_zero"] = damaged(both(poke(central_of("src/sub/numbers.txt", 16), "<I", 0),
+                                 poke(local_of("src/sub/numbers.txt", 14), "<I", 0)))
+
+
 def size_lie(name, field, value, source=base_archive):
     """The same false size in the central and the local header (field: 20
     packed size, 24 size in the central header)."""

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -187,6 +188,83 @@ TEST(ZipRecords, UnicodePathNeedsTheCrcOfTheHeaderName) {
     EXPECT_EQ(o->gid, 1001u);
     owner[10] = 9;  // a gid size past the field
     EXPECT_FALSE(FindUnixOwner(owner));
+}
+
+
+// Every field Kelp reads, in a block where a field in front leaves fewer
+// bytes than the field declares (though the whole block holds more): the
+// rest of its bytes follow outside the block, where a reader that checks
+// against the whole block rather than the bytes left would find them.
+TEST(ZipRecords, FieldsRunningPastTheBytesLeftInTheBlockAreRefused) {
+    const std::string header = "name.txt";
+    auto bytes = [](std::initializer_list<uint32_t> values, int width) {
+        std::vector<uint8_t> v;
+        for (uint32_t x : values) (width == 4 ? AppendLe32(v, x) : v.push_back(static_cast<uint8_t>(x)));
+        return v;
+    };
+    std::vector<uint8_t> unicode = {1};
+    AppendLe32(unicode, Crc32(0, header.data(), header.size()));
+    AppendBytes(unicode, std::string_view("n\xC3\xA4me.txt"));
+    struct Field {
+        const char* name;
+        uint16_t id;
+        std::vector<uint8_t> body;
+        std::function<bool(std::span<const uint8_t>)> read;
+    };
+    const Field fields[] = {
+        {"ZIP64", kExtraZip64, bytes({7, 0, 8, 0, 9, 0}, 4),
+         [](auto extra) {
+             Zip64Values v{1, 2, 3, 4};
+             ApplyZip64Extra(extra, true, true, true, false, v);
+             return v.unpackedSize != 1 || v.packedSize != 2 || v.localOffset != 3;
+         }},
+        {"Unicode path", kExtraUnicodePath, unicode,
+         [&](auto extra) { return FindUnicodePath(extra, header).has_value(); }},
+        {"time", kExtraUnixTime, bytes({1, 0x00, 0x5E, 0x60, 0x5C}, 1),
+         [](auto extra) { return FindUnixModTime(extra).has_value(); }},
+        {"Unix owner", kExtraUnixOwner, bytes({1, 4, 0xE8, 3, 0, 0, 4, 0xE9, 3, 0, 0}, 1),
+         [](auto extra) { return FindUnixOwner(extra).has_value(); }},
+        {"AES", kExtraAes, bytes({2, 0, 'A', 'E', 3, 8, 0}, 1),
+         [](auto extra) { return FindAesExtra(extra).has_value(); }},
+    };
+    for (const Field& f : fields) {
+        SCOPED_TRACE(f.name);
+        std::vector<uint8_t> block;
+        AppendLe16(block, 0xCAFE);  // a field Kelp does not read, in front
+        AppendLe16(block, 16);
+        block.resize(block.size() + 16, 0);
+        AppendLe16(block, f.id);
+        AppendLe16(block, static_cast<uint16_t>(f.body.size()));
+        AppendBytes(block, std::span<const uint8_t>(f.body));
+        EXPECT_TRUE(f.read(block));  // whole, it is read
+        for (size_t cut : {size_t{1}, f.body.size() - 1, f.body.size()}) {
+            const std::span<const uint8_t> shorter(block.data(), block.size() - cut);
+            ASSERT_LE(f.body.size(), shorter.size());
+            EXPECT_FALSE(f.read(shorter)) << cut << " bytes short";
+        }
+        // The same block cut short in a central header (the comment holds
+        // the rest) and in a local header (the data does).
+        const std::span<const uint8_t> shortBlock(block.data(), block.size() - 1);
+        CentralHeader ch;
+        ch.unpackedSize = ch.packedSize = ch.localHeaderOffset = kFull32;
+        const std::string rest(1, static_cast<char>(block.back()));
+        const auto central = CentralBytes(ch, header, shortBlock, rest);
+        CentralRecord cr;
+        ASSERT_TRUE(ParseCentralRecord(central, cr));
+        EXPECT_FALSE(f.read(cr.extra));
+        EXPECT_EQ(cr.packedSize, kFull32);
+        LocalHeader lh;
+        lh.nameLength = static_cast<uint16_t>(header.size());
+        lh.extraLength = static_cast<uint16_t>(shortBlock.size());
+        std::vector<uint8_t> local;
+        AppendLocalHeader(local, lh);
+        AppendBytes(local, header);
+        AppendBytes(local, shortBlock);
+        AppendBytes(local, rest);
+        LocalRecord lr;
+        ASSERT_TRUE(ParseLocalRecord(local, lr));
+        EXPECT_FALSE(f.read(lr.extra));
+    }
 }
 
 }  // namespace
