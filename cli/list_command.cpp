@@ -6,38 +6,13 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/line_output.h"
 #include "cli/open_archive.h"
 
 namespace cli {
 
 namespace {
 
-// Collects output and writes it in large blocks.
-class Output {
-public:
-    ~Output() { Flush(); }
-    Output& operator<<(const std::string& s) { return Append(s.data(), s.size()); }
-    Output& operator<<(const char* s) { return Append(s, std::char_traits<char>::length(s)); }
-    Output& operator<<(char c) { return Append(&c, 1); }
-    Output& operator<<(uint64_t n) {
-        char digits[24];
-        auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
-        return Append(digits, static_cast<size_t>(end - digits));
-    }
-    Output& Append(const char* data, size_t size) {
-        buffer_.append(data, size);
-        if (buffer_.size() >= kBlock) Flush();
-        return *this;
-    }
-    void Flush() {
-        std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
-        buffer_.clear();
-    }
-
-private:
-    static constexpr size_t kBlock = 1 << 16;
-    std::string buffer_;
-};
 
 void PutDigits(char* at, unsigned value, int width) {
     for (int i = width - 1; i >= 0; --i) {
@@ -96,53 +71,6 @@ std::string RatioText(uint64_t packed, uint64_t size) {
     if (size == 0) return "0%";
     const long long saved = static_cast<long long>(100 - (packed * 100) / size);
     return std::to_string(saved) + "%";
-}
-
-// A name on one line of the listing: tabs, line breaks and other control
-// characters are written as C escapes, and so is the backslash that starts
-// them, so every member stays on one line and the text maps back to one name.
-constexpr auto kNeedsEscape = [] {
-    std::array<bool, 256> table{};
-    for (int c = 0; c < 0x20; ++c) table[c] = true;
-    table[0x7F] = table['\\'] = true;
-    return table;
-}();
-
-// Whether any of eight bytes is a control character, DEL or a backslash
-// (the usual bit tricks for "has a byte less than" and "has a byte equal to").
-bool AnyNeedsEscape(uint64_t x) {
-    constexpr uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
-    auto hasZero = [&](uint64_t v) { return ((v - ones) & ~v & highs) != 0; };
-    const bool below20 = ((x - ones * 0x20) & ~x & highs) != 0;
-    return below20 || hasZero(x ^ (ones * 0x7F)) || hasZero(x ^ (ones * '\\'));
-}
-
-void AppendEscaped(Output& out, const std::string& text) {
-    static const char kHex[] = "0123456789abcdef";
-    // Most names need nothing: check them eight bytes at a time.
-    size_t clean = 0;
-    for (uint64_t word; clean + 8 <= text.size(); clean += 8) {
-        std::memcpy(&word, text.data() + clean, 8);
-        if (AnyNeedsEscape(word)) break;
-    }
-    size_t plain = 0;  // start of the run not yet written
-    for (size_t i = clean; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (!kNeedsEscape[c]) continue;
-        out.Append(text.data() + plain, i - plain);
-        plain = i + 1;
-        switch (c) {
-            case '\\': out << "\\\\"; break;
-            case '\t': out << "\\t"; break;
-            case '\n': out << "\\n"; break;
-            case '\r': out << "\\r"; break;
-            default: {
-                const char escape[] = {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
-                out.Append(escape, sizeof escape);
-            }
-        }
-    }
-    out.Append(text.data() + plain, text.size() - plain);
 }
 
 void PrintTsv(const engine::ZipEngine& engine) {

@@ -19,6 +19,7 @@ constexpr const char* kUsage =
     "                   [-x PATTERN]... [--] PATH...\n"
     "       kelpzip delete ARCHIVE MEMBER...\n"
     "       kelpzip rename ARCHIVE OLD NEW\n"
+    "       kelpzip compare [-T] [--json] A B      (archives, or an archive and a folder)\n"
     "       kelpzip span ARCHIVE.zip TARGET.zip --volume-size N [--keep-free N]\n"
     "       kelpzip makeexe ARCHIVE.zip [--caption T] [--dir D] [--message M] [--command C] [--stub PATH]\n"
     "       kelpzip makezip ARCHIVE.exe\n"
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
     if (command == "add") return cli::AddCommand(args);
     if (command == "delete") return cli::DeleteCommand(args);
     if (command == "rename") return cli::RenameCommand(args);
+    if (command == "compare") return cli::CompareCommand(args);
     if (command == "span") return cli::SpanCommand(args);
     if (command == "makeexe") return cli::MakeExeCommand(args);
     if (command == "makezip") return cli::MakeZipCommand(args);
