@@ -392,6 +392,7 @@ void Main_sc::BuildMenus() {
     item(ActionMenu, "&Delete", {}, act(actDelete));
     item(ActionMenu, "&Create checkout", {}, act(actCheckout));
     item(ActionMenu, "&Test", QKeySequence("Ctrl+T"), act(actTest));
+    item(ActionMenu, "Co&mpare", {}, [this] { CompareArchives(); });
     ActionMenu->addSeparator();
     item(ActionMenu, "MakeExe", {}, act(actMakeExe));
     item(ActionMenu, "MakeZip", {}, act(actMakeZip));

@@ -210,6 +210,10 @@ class Main_sc : public QMainWindow {
     // are left out and other specifications alone.
     void ExpandSubDirs(const std::string& spec);
 
+    // "Co&mpare": the first two opened archives, or the one opened and a
+    // folder the user picks, into the process viewer (main_sc_compare.cpp).
+    void CompareArchives();
+
     // --- Renaming in place (main_sc_rename.cpp) --------------------------------
     // F2 and "&Rename": an edit of the selected member's name over its row.
     void RenameSelected();

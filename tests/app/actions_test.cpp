@@ -1,6 +1,7 @@
 // The dispatcher's actions on real archives and the engine's events: test
 // with its log, checkout, view, halt, passwords and overwrite questions.
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QProgressBar>
 #include <QPushButton>
@@ -268,4 +269,36 @@ TEST_F(AppTest, ListOpenedArchivesAndComments) {
     w.Dispatch(kelp::actShowComment);
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_EQ(boxes.texts[0], "hello there");
+}
+
+TEST_F(AppTest, CompareWritesTheDifferencesOfTwoArchivesOrAnArchiveAndAFolder) {
+    const std::string a = MakeZip("a.zip", "z.writestr('same.txt', b's')\nz.writestr('old.txt', b'o')\n"
+                                           "z.writestr('edit.txt', b'one')");
+    const std::string b = MakeZip("b.zip", "z.writestr('same.txt', b's')\nz.writestr('new.txt', b'n')\n"
+                                           "z.writestr('edit.txt', b'two!')");
+    Main_sc& w = Start({QString::fromStdString(a)});
+    OpenAll(w, {QString::fromStdString(a), QString::fromStdString(b)});
+    MenuItem(MainMenu(w, "&Action"), "Co&mpare")->trigger();
+    QStringList log = w.LogLines();
+    EXPECT_EQ(log.filter(QRegularExpression("^(added|removed|changed)|the same$")),
+              (QStringList{"changed: edit.txt (size 3 -> 4, CRC 7a6c86f1 -> 3aabf134)", "added: new.txt",
+                           "removed: old.txt", "1 added, 1 removed, 1 changed, 1 the same"}))
+        << log.join('\n').toStdString();
+    EXPECT_EQ(log.last(), "No Errors found");
+
+    // With one archive open, the folder comes from a dialog.
+    fixtures::WriteFile(dir_ / "folder/same.txt", "s");
+    OpenAll(w, {QString::fromStdString(a)});
+    ModalAnswerer boxes;
+    boxes.dialogs.push_back([&](QDialog* d) {
+        auto* dialog = qobject_cast<QFileDialog*>(d);
+        ASSERT_NE(dialog, nullptr);
+        dialog->selectFile(QString::fromStdString(dir_ / "folder"));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    MenuItem(MainMenu(w, "&Action"), "Co&mpare")->trigger();
+    log = w.LogLines();
+    EXPECT_TRUE(log.contains("removed: edit.txt")) << log.join('\n').toStdString();
+    EXPECT_TRUE(log.contains("0 added, 2 removed, 0 changed, 1 the same")) << log.join('\n').toStdString();
+    EXPECT_FALSE(w.State.Busy);
 }
