@@ -6,6 +6,7 @@
 // question is saved beside it and answered No); KELP_GRAB_VIEWER=FILE tests
 // the opened archives and saves a picture of the process viewer.
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -34,9 +35,34 @@ QString DataFolder() {
     return QCoreApplication::applicationDirPath() + "/";
 }
 
+// Answers --help and --version on standard output, with no display needed;
+// returns when neither was asked for.
+void AnswerHelpOrVersion(int argc, char** argv) {
+    bool asked = false;
+    for (int i = 1; i < argc; ++i)
+        for (const char* option : {"--help", "-h", "--help-all", "--version", "-v"})
+            asked |= !qstrcmp(argv[i], option);
+    if (!asked) return;
+    QCoreApplication core(argc, argv);
+    QCoreApplication::setApplicationName("kelp");
+    QCoreApplication::setApplicationVersion(KELP_VERSION);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Kelp, an archive manager for ZIP files: lists the members of the archives named in a "
+        "sortable grid, and extracts, tests, adds, deletes, renames and compares them.\n"
+        "/INIT runs the first-start set-up again. kelpzip(1) does the same work on the command "
+        "line.");
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument("archives", "ZIP archives or self-extracting programs to open.",
+                                 "[ARCHIVE...]");
+    parser.process(core);  // prints and ends the program
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    AnswerHelpOrVersion(argc, argv);
     QApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
 

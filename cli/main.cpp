@@ -1,37 +1,84 @@
-// kelpzip COMMAND ARGS...: lists, tests and extracts archives and reads or
-// writes their comments.
+// kelpzip COMMAND ARGS...: lists, tests, extracts, adds, deletes, renames
+// and compares archives, reads or writes their comments, splits them into
+// parts and converts them to and from self-extracting programs.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "cli/commands.h"
+
+#ifndef KELP_VERSION
+#define KELP_VERSION "0"
+#endif
 
 namespace cli {
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: kelpzip list [--tsv] ARCHIVE\n"
-    "       kelpzip comment ARCHIVE [--set TEXT]\n"
-    "       kelpzip test ARCHIVE [-p PASSWORD]\n"
-    "       kelpzip extract ARCHIVE [-d DIR] [-j] [-o|-n] [-p PASSWORD] [MEMBER...]\n"
-    "       kelpzip add ARCHIVE [-l LEVEL] [--method deflate|store|bzip2|lzma|xz|zstd]\n"
-    "                   [-r] [-D] [-y] [-j] [-p PASSWORD] [-e zipcrypto|aes256] [-u|-f|-m]\n"
-    "                   [-x PATTERN]... [--] PATH...\n"
-    "       kelpzip delete ARCHIVE MEMBER...\n"
-    "       kelpzip rename ARCHIVE OLD NEW\n"
-    "       kelpzip compare [-T] [--json] A B      (archives, or an archive and a folder)\n"
-    "       kelpzip span ARCHIVE.zip TARGET.zip --volume-size N [--keep-free N]\n"
-    "       kelpzip makeexe ARCHIVE.zip [--caption T] [--dir D] [--message M] [--command C] [--stub PATH]\n"
-    "       kelpzip makezip ARCHIVE.exe\n"
+struct Verb {
+    const char* name;
+    int (*run)(const Args&);
+    const char* synopsis;  // what follows "kelpzip VERB"
+    const char* about;
+};
+
+const Verb kVerbs[] = {
+    {"list", ListCommand, "[--tsv] ARCHIVE", "Lists the members; --tsv one tab-separated line each."},
+    {"comment", CommentCommand, "ARCHIVE [--set TEXT]", "Prints the archive comment, or sets it."},
+    {"test", TestCommand, "ARCHIVE [-p PASSWORD]", "Tests every member's data against its CRC."},
+    {"extract", ExtractCommand, "ARCHIVE [-d DIR] [-j] [-o|-n] [-p PASSWORD] [MEMBER...]",
+     "Extracts the members (all, or those the MEMBER patterns match) below DIR; -j without folder "
+     "names, -o overwrites and -n never overwrites existing files."},
+    {"add", AddCommand,
+     "ARCHIVE [-l LEVEL] [--method deflate|store|bzip2|lzma|xz|zstd]\n"
+     "                [-r] [-D] [-y] [-j] [-p PASSWORD] [-e zipcrypto|aes256] [-u|-f|-m]\n"
+     "                [-x PATTERN]... [--] PATH...",
+     "Adds files and folders (-r with what they hold), creating the archive when needed."},
+    {"delete", DeleteCommand, "ARCHIVE MEMBER...", "Deletes the members the MEMBER patterns match."},
+    {"rename", RenameCommand, "ARCHIVE OLD NEW",
+     "Renames the member named exactly OLD, or a folder and what lies under it; the data is "
+     "copied unchanged."},
+    {"compare", CompareCommand, "[-T] [--json] A B",
+     "Says which members were added, removed and changed between two archives, or an archive "
+     "and a folder; -T compares times and modes too. Exit 0 same, 1 different, 2 error."},
+    {"span", SpanCommand, "ARCHIVE.zip TARGET.zip --volume-size N [--keep-free N]",
+     "Copies the archive into numbered parts of at most N bytes."},
+    {"makeexe", MakeExeCommand,
+     "ARCHIVE.zip [--caption T] [--dir D] [--message M] [--command C] [--stub PATH]",
+     "Turns the archive into a self-extracting program (ARCHIVE.exe)."},
+    {"makezip", MakeZipCommand, "ARCHIVE.exe", "Turns a self-extracting program back into ARCHIVE.zip."},
+};
+
+constexpr const char* kPatternRule =
     "MEMBER arguments are patterns matched against whole member names: \"*\" matches any\n"
     "run of characters (\"/\" included), \"?\" one character, \"\\\" and \"/\" match either\n"
     "separator, everything else (case included) must match exactly; quote them for the shell.\n"
     "rename takes exact names, never patterns; a folder's name renames what lies under it.\n";
 
+std::string Usage() {
+    std::string text;
+    for (const Verb& v : kVerbs)
+        text += std::string(text.empty() ? "usage: " : "       ") + "kelpzip " + v.name + " " + v.synopsis + "\n";
+    text += "       kelpzip help [VERB] | --version\n";
+    return text + kPatternRule;
+}
+
+const Verb* FindVerb(const std::string& name) {
+    for (const Verb& v : kVerbs)
+        if (name == v.name) return &v;
+    return nullptr;
+}
+
+int PrintHelp(const Verb& v) {
+    std::printf("usage: kelpzip %s %s\n\n%s\n", v.name, v.synopsis, v.about);
+    if (!std::strcmp(v.name, "extract") || !std::strcmp(v.name, "delete")) std::printf("\n%s", kPatternRule);
+    return kExitOk;
+}
+
 }  // namespace
 
 int UsageError(const std::string& message) {
-    std::fprintf(stderr, "kelpzip: %s\n%s", message.c_str(), kUsage);
+    std::fprintf(stderr, "kelpzip: %s\n%s", message.c_str(), Usage().c_str());
     return kExitUsage;
 }
 
@@ -40,21 +87,22 @@ int UsageError(const std::string& message) {
 int main(int argc, char** argv) {
     if (argc < 2) return cli::UsageError("no command given");
     const std::string command = argv[1];
-    if (command == "--help" || command == "-h") {
-        std::fputs(cli::kUsage, stdout);
+    if (command == "--help" || command == "-h" || (command == "help" && argc == 2)) {
+        std::fputs(cli::Usage().c_str(), stdout);
         return cli::kExitOk;
     }
+    if (command == "--version") {
+        std::printf("kelpzip %s\n", KELP_VERSION);
+        return cli::kExitOk;
+    }
+    if (command == "help") {
+        const cli::Verb* verb = cli::FindVerb(argv[2]);
+        return verb ? cli::PrintHelp(*verb) : cli::UsageError("no verb '" + std::string(argv[2]) + "'");
+    }
+    const cli::Verb* verb = cli::FindVerb(command);
+    if (!verb) return cli::UsageError("unknown command '" + command + "'");
     const cli::Args args(argv + 2, argv + argc);
-    if (command == "list") return cli::ListCommand(args);
-    if (command == "comment") return cli::CommentCommand(args);
-    if (command == "test") return cli::TestCommand(args);
-    if (command == "extract") return cli::ExtractCommand(args);
-    if (command == "add") return cli::AddCommand(args);
-    if (command == "delete") return cli::DeleteCommand(args);
-    if (command == "rename") return cli::RenameCommand(args);
-    if (command == "compare") return cli::CompareCommand(args);
-    if (command == "span") return cli::SpanCommand(args);
-    if (command == "makeexe") return cli::MakeExeCommand(args);
-    if (command == "makezip") return cli::MakeZipCommand(args);
-    return cli::UsageError("unknown command '" + command + "'");
+    for (const std::string& a : args)
+        if (a == "--help") return cli::PrintHelp(*verb);
+    return verb->run(args);
 }
