@@ -9,6 +9,11 @@ namespace kelp {
 
 engine::Answer QtHostUi::AskQuestion(const std::string& title, const std::string& text,
                                      engine::Buttons buttons) {
+    return AskQuestion(title, text, buttons, engine::Answer::None);
+}
+
+engine::Answer QtHostUi::AskQuestion(const std::string& title, const std::string& text,
+                                     engine::Buttons buttons, engine::Answer defaultAnswer) {
     QMessageBox::StandardButtons set;
     switch (buttons) {
         case engine::Buttons::OkCancel:
@@ -21,8 +26,31 @@ engine::Answer QtHostUi::AskQuestion(const std::string& title, const std::string
             set = QMessageBox::Retry | QMessageBox::Cancel;
             break;
     }
-    switch (QMessageBox::question(window_, QString::fromStdString(title),
-                                  QString::fromStdString(text), set)) {
+    QMessageBox::StandardButton preferred = QMessageBox::NoButton;
+    switch (defaultAnswer) {
+        case engine::Answer::Ok:
+            preferred = QMessageBox::Ok;
+            break;
+        case engine::Answer::Yes:
+            preferred = QMessageBox::Yes;
+            break;
+        case engine::Answer::No:
+            preferred = QMessageBox::No;
+            break;
+        case engine::Answer::Retry:
+            preferred = QMessageBox::Retry;
+            break;
+        case engine::Answer::Cancel:
+            preferred = QMessageBox::Cancel;
+            break;
+        case engine::Answer::None:
+            break;
+    }
+    if (!(set & preferred)) preferred = QMessageBox::NoButton;
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(title),
+                    QString::fromStdString(text), set, window_);
+    if (preferred != QMessageBox::NoButton) box.setDefaultButton(preferred);
+    switch (box.exec()) {
         case QMessageBox::Ok:
             return engine::Answer::Ok;
         case QMessageBox::Yes:
