@@ -443,6 +443,22 @@ void SortGrid::keyPressEvent(QKeyEvent* e) {
     QTableView::keyPressEvent(e);
 }
 
+QModelIndex SortGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) {
+    if (selectionBehavior() == QAbstractItemView::SelectRows &&
+        (cursorAction == MoveHome || cursorAction == MoveEnd) && model_->rowCount() > 0) {
+        const int column = std::max(currentIndex().column(), 0);
+        const int rows = model_->rowCount();
+        if (cursorAction == MoveHome) {
+            for (int r = 0; r < rows; ++r)
+                if (!isRowHidden(r)) return model_->index(r, column);
+        } else {
+            for (int r = rows - 1; r >= 0; --r)
+                if (!isRowHidden(r)) return model_->index(r, column);
+        }
+    }
+    return QTableView::moveCursor(cursorAction, modifiers);
+}
+
 void SortGrid::enterEvent(QEnterEvent* e) {
     QTableView::enterEvent(e);
     emit OnMouseEnter();
