@@ -140,7 +140,6 @@ Main_sc::Main_sc(const QStringList& args, ShellServices* shell) : shell_(shell),
     contentViewer = new media::MMViewer;
     contentViewer->setMainWindow(this, Viewer->frameGeometry().height());
     contentViewer->viewer()->MoreTypes = Settings.MoreTypes;
-    FocusGrid();
 }
 
 void Main_sc::CreateAboutBox() {

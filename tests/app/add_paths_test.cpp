@@ -89,14 +89,14 @@ auto PickInDialog(const QString& folder, const QStringList& entries, bool subDir
 class AddPathsTest : public AppTest {
   protected:
     // "in<pw" holds two visible files, a hidden file and a hidden folder;
-    // "in" beside it is what the add-line syntax would have read the
-    // folder's path as (with the password "pw/*.*").
+    // the file "in" beside it is what the add-line syntax would read the
+    // folder's path as (encrypted with the password "pw/*.*").
     std::string Tree() {
         fixtures::WriteFile(dir_ / "in<pw/a.txt", "a");
         fixtures::WriteFile(dir_ / "in<pw/sub/b.txt", "b");
         fixtures::WriteFile(dir_ / "in<pw/.dot.txt", "hidden file");
         fixtures::WriteFile(dir_ / "in<pw/.hid/h.txt", "in a hidden folder");
-        fixtures::WriteFile(dir_ / "in/decoy.txt", "never to be added");
+        fixtures::WriteFile(dir_ / "in", "never to be added");
         return dir_ / "in<pw";
     }
     // Drops `paths` on the grid as a file manager does.
@@ -178,7 +178,7 @@ TEST_F(AddPathsTest, DroppedFolderWithALessThanIsMovedAndNothingElseIsTouched) {
     EXPECT_FALSE(fs::exists(dir_ / "in<pw/sub/b.txt"));
     EXPECT_TRUE(fs::exists(dir_ / "in<pw/.dot.txt"));
     EXPECT_TRUE(fs::exists(dir_ / "in<pw/.hid/h.txt"));
-    EXPECT_EQ(fixtures::ReadFile(dir_ / "in/decoy.txt"), "never to be added");
+    EXPECT_EQ(fixtures::ReadFile(dir_ / "in"), "never to be added");
 }
 
 TEST_F(AddPathsTest, ExpandFolderSourcesListsVisibleEntriesDepthFirst) {
