@@ -459,6 +459,13 @@ QModelIndex SortGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifier
     return QTableView::moveCursor(cursorAction, modifiers);
 }
 
+void SortGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTableView::currentChanged(current, previous);
+    for (const QModelIndex& i : {previous, current})
+        if (i.isValid())
+            viewport()->update(0, rowViewportPosition(i.row()), viewport()->width(), rowHeight(i.row()));
+}
+
 void SortGrid::enterEvent(QEnterEvent* e) {
     QTableView::enterEvent(e);
     emit OnMouseEnter();

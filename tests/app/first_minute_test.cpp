@@ -41,6 +41,15 @@ class FirstMinuteTest : public AppTest {
                        "for n in ('one', 'two', 'three', 'four'): z.writestr(n + '.txt', n)");
     }
     // A key to the widget that has the window's keyboard.
+    // True when the top edge of grid row `row` (from 0) is drawn dark: the
+    // dotted frame of the row the keyboard is on, on a white grid.
+    static bool RowFramed(Main_sc& w, int row) {
+        const QImage image = w.memberGrid->viewport()->grab().toImage();
+        const int y = w.memberGrid->rowViewportPosition(row);
+        for (int x = 20; x < 40; ++x)
+            if (QColor(image.pixel(x, y)).lightness() < 128) return true;
+        return false;
+    }
     static void Key(Main_sc& w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         ASSERT_NE(w.focusWidget(), nullptr);
         QTest::keyClick(w.focusWidget(), key, mods);
@@ -54,6 +63,8 @@ TEST_F(FirstMinuteTest, GridHasTheKeysFromTheStartAndTheyMoveAndSelectRows) {
     EXPECT_EQ(QApplication::focusWidget(), w.memberGrid);
     EXPECT_TRUE(w.memberGrid->currentIndex().isValid());
     EXPECT_TRUE(w.SelectedRows().isEmpty());
+    EXPECT_TRUE(RowFramed(w, 0));
+    EXPECT_FALSE(RowFramed(w, 1));
     // Down right after the window opens selects the first row.
     Key(w, Qt::Key_Down);
     EXPECT_EQ(w.SelectedRows(), QList<int>{1});
@@ -73,6 +84,8 @@ TEST_F(FirstMinuteTest, GridHasTheKeysFromTheStartAndTheyMoveAndSelectRows) {
     // stays there: the blanks that cells begin with are no search).
     Key(w, Qt::Key_Down, Qt::ControlModifier);
     Key(w, Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_TRUE(RowFramed(w, 2));
+    EXPECT_FALSE(RowFramed(w, 1));
     Key(w, Qt::Key_Space, Qt::ControlModifier);
     EXPECT_EQ(w.SelectedRows(), (QList<int>{1, 3}));
     Key(w, Qt::Key_Space, Qt::ControlModifier);
