@@ -152,6 +152,24 @@ TEST_F(AddPathsTest, DotFilesPickedInTheDialogAreAdded) {
     EXPECT_FALSE(w.engine.AddOptions.Has(engine::AddHiddenFiles));
 }
 
+TEST_F(AddPathsTest, PatternTypedInTheDialogStaysAPattern) {
+    fixtures::WriteFile(dir_ / "pick/plain.txt", "plain");
+    fixtures::WriteFile(dir_ / "pick/notes.md", "not matched");
+    const std::string a = MakeZip("t.zip", "z.writestr('base.txt', b'base')");
+    Main_sc& w = Start({Q(a)});
+    ModalAnswerer boxes;
+    boxes.dialogs = {[&](QDialog* d) {
+        auto* dialog = qobject_cast<kelp::AddDlg*>(d);
+        ASSERT_NE(dialog, nullptr);
+        dialog->setAddedFiles({Q(dir_ / "pick") + "/*.txt"});
+        dialog->encryptBox()->setChecked(false);
+        dialog->okButton()->click();
+    }};
+    boxes.buttons = {QMessageBox::Yes};
+    w.Dispatch(kelp::actAdd);
+    EXPECT_EQ(Names(a, dir_.path()), (std::vector<std::string>{"base.txt", "pick/plain.txt"}));
+}
+
 TEST_F(AddPathsTest, DroppedFolderWithALessThanIsMovedAndNothingElseIsTouched) {
     const std::string src = Tree();
     const std::string a = MakeZip("m.zip", "z.writestr('base.txt', b'base')");
