@@ -14,6 +14,11 @@ engine::Answer QtHostUi::AskQuestion(const std::string& title, const std::string
 
 engine::Answer QtHostUi::AskQuestion(const std::string& title, const std::string& text,
                                      engine::Buttons buttons, engine::Answer defaultAnswer) {
+    // The engine's answers and the boxes' buttons, one for one.
+    static const std::pair<engine::Answer, QMessageBox::StandardButton> kAnswers[] = {
+        {engine::Answer::Ok, QMessageBox::Ok},       {engine::Answer::Yes, QMessageBox::Yes},
+        {engine::Answer::No, QMessageBox::No},       {engine::Answer::Retry, QMessageBox::Retry},
+        {engine::Answer::Cancel, QMessageBox::Cancel}};
     QMessageBox::StandardButtons set;
     switch (buttons) {
         case engine::Buttons::OkCancel:
@@ -26,42 +31,14 @@ engine::Answer QtHostUi::AskQuestion(const std::string& title, const std::string
             set = QMessageBox::Retry | QMessageBox::Cancel;
             break;
     }
-    QMessageBox::StandardButton preferred = QMessageBox::NoButton;
-    switch (defaultAnswer) {
-        case engine::Answer::Ok:
-            preferred = QMessageBox::Ok;
-            break;
-        case engine::Answer::Yes:
-            preferred = QMessageBox::Yes;
-            break;
-        case engine::Answer::No:
-            preferred = QMessageBox::No;
-            break;
-        case engine::Answer::Retry:
-            preferred = QMessageBox::Retry;
-            break;
-        case engine::Answer::Cancel:
-            preferred = QMessageBox::Cancel;
-            break;
-        case engine::Answer::None:
-            break;
-    }
-    if (!(set & preferred)) preferred = QMessageBox::NoButton;
     QMessageBox box(QMessageBox::Question, QString::fromStdString(title),
                     QString::fromStdString(text), set, window_);
-    if (preferred != QMessageBox::NoButton) box.setDefaultButton(preferred);
-    switch (box.exec()) {
-        case QMessageBox::Ok:
-            return engine::Answer::Ok;
-        case QMessageBox::Yes:
-            return engine::Answer::Yes;
-        case QMessageBox::No:
-            return engine::Answer::No;
-        case QMessageBox::Retry:
-            return engine::Answer::Retry;
-        default:
-            return engine::Answer::Cancel;
-    }
+    for (const auto& [answer, button] : kAnswers)
+        if (answer == defaultAnswer && (set & button)) box.setDefaultButton(button);
+    const int pressed = box.exec();
+    for (const auto& [answer, button] : kAnswers)
+        if (pressed == button) return answer;
+    return engine::Answer::Cancel;
 }
 
 void QtHostUi::ShowMessage(const std::string& text) {
