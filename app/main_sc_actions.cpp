@@ -1,22 +1,21 @@
 // The dispatcher: every archive operation runs through RunAction, which
 // refuses to start while another runs, does the work on all opened archives
 // and brings the window back to idle.
-#include <QDir>
+#include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QDateTime>
 #include <QTimer>
+
+#include <stdlib.h>
 
 #include "extract_dlg.h"
 #include "main_sc.h"
 #include "platform/folders.h"
 #include "platform/freed_memory.h"
 #include "platform/ticks.h"
-
-#include <stdlib.h>
 
 namespace kelp {
 

@@ -29,11 +29,9 @@ namespace kelp {
 namespace {
 
 // Roles of a "File Added" line that came from the file system: its path
-// and whether it is a folder, and the text it was shown with. A line
-// without a path was typed.
+// and the text it was shown with. A line without a path was typed.
 constexpr int kPathRole = Qt::UserRole;
-constexpr int kFolderRole = Qt::UserRole + 1;
-constexpr int kShownRole = Qt::UserRole + 2;
+constexpr int kShownRole = Qt::UserRole + 1;
 
 // The option each action caption asks for; the first adds none.
 const engine::AddOptsEnum kActionOptions[] = {engine::AddFreshen, engine::AddUpdate,
@@ -172,10 +170,8 @@ AddDlg::AddDlg(engine::ZipEngine& engine, kelp::Settings& settings, engine::Host
     connect(addButton_, &QPushButton::clicked, this, &AddDlg::AddClick);
     connect(deleteButton_, &QPushButton::clicked, this, &AddDlg::DeleteClick);
     connect(addedList_, &QListWidget::itemChanged, this, [](QListWidgetItem* item) {
-        if (item->data(kPathRole).isValid() && item->text() != item->data(kShownRole).toString()) {
+        if (item->data(kPathRole).isValid() && item->text() != item->data(kShownRole).toString())
             item->setData(kPathRole, QVariant());
-            item->setData(kFolderRole, QVariant());
-        }
     });
     connect(okButton_, &QPushButton::clicked, this, &AddDlg::OkClick);
     connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
@@ -208,7 +204,6 @@ void AddDlg::AddPath(const QString& path, bool folder) {
     auto* item = new QListWidgetItem(shown);
     item->setFlags(item->flags() | Qt::ItemIsEditable);
     item->setData(kPathRole, clean);
-    item->setData(kFolderRole, folder);
     item->setData(kShownRole, shown);
     addedList_->addItem(item);
 }
