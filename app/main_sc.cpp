@@ -22,6 +22,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -253,6 +254,11 @@ void Main_sc::BuildLayout() {
             [this] { MemberGridClick(); });
     connect(memberGrid->gridModel(), &QAbstractItemModel::layoutChanged, this,
             [this] { MemberGridClick(); });
+    // The row the keyboard was on, for the grid's current row after a relisting.
+    connect(memberGrid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid()) lastCurrentRow_ = current.row();
+            });
     connect(memberGrid, &SortGrid::OnClickSort, this,
             [this](int col, int, SortOptions& o) { ClickSort(col, o); });
     connect(memberGrid, &SortGrid::OnBeginSort, this, [this](int, SortOptions& o) { BeginSort(o); });
@@ -387,7 +393,10 @@ void Main_sc::BuildMenus() {
 
     ActionMenu = menuBar()->addMenu("&Action");
     item(ActionMenu, "&Add", QKeySequence("Ctrl+A"), act(actAdd));
-    item(ActionMenu, "&Extract", QKeySequence("Ctrl+E"), none);
+    item(ActionMenu, "&Extract", QKeySequence("Ctrl+E"), [this] {
+        functionPanel->setSelectedIcon(0);  // where the extract dialog stands
+        Dispatch(actExtract);
+    });
     item(ActionMenu, "&Rename", QKeySequence("F2"), [this] { RenameSelected(); });
     item(ActionMenu, "&Delete", {}, act(actDelete));
     item(ActionMenu, "&Create checkout", {}, act(actCheckout));
@@ -633,7 +642,7 @@ bool Main_sc::Confirm(const QString& text, bool warning) {
 }
 
 QString Main_sc::MakePrivateTempFolder() {
-    // Members are viewed and checked out in a folder of this run's own, made
+    // Members are viewed and dragged out through a folder of this run's own, made
     // with mode 0700 under the temporary folder, so nobody else can plant a
     // file or link under the names Kelp writes.
     std::string pattern = platform::TempFolder() + "kelp-XXXXXX";
@@ -654,8 +663,8 @@ void Main_sc::DeleteTempFiles() {
         const QString path = TempPath + QFileInfo(entry).fileName();
         if (QFileInfo(path).isFile()) QFile::remove(path);
     }
-    // The rest of the run's folder (checkouts, anything a library left)
-    // goes with it.
+    // The rest of the run's folder (drag-out copies, anything a library
+    // left) goes with it; checkouts are made elsewhere and stay.
     QDir(TempPath).removeRecursively();
     TempPath.clear();
 }
@@ -682,6 +691,84 @@ void Main_sc::closeEvent(QCloseEvent* e) {
     e->accept();
 }
 
+void Main_sc::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    FocusGrid();
+}
+
+void Main_sc::FocusGrid() {
+    // The grid has the keyboard and a current row (the one it had, or the
+    // nearest that is left), so that the keys work at once; nothing is
+    // selected by this.
+    memberGrid->setFocus(Qt::OtherFocusReason);
+    const QAbstractItemModel* model = memberGrid->gridModel();
+    if (memberGrid->currentIndex().isValid() || model->rowCount() == 0) return;
+    const int row = std::clamp(lastCurrentRow_, 0, model->rowCount() - 1);
+    memberGrid->selectionModel()->setCurrentIndex(model->index(row, 0),
+                                                  QItemSelectionModel::NoUpdate);
+}
+
+void Main_sc::SelectGridRow(int row) {
+    // The row is reached the way a plain arrow key reaches it, from the row
+    // beside it, so that the view also takes it as the start of a later
+    // Shift selection.
+    const QAbstractItemModel* model = memberGrid->gridModel();
+    QItemSelectionModel* selection = memberGrid->selectionModel();
+    const int column = std::max(memberGrid->currentIndex().column(), 0);
+    const int from = row > 0 ? row - 1 : row + 1;
+    if (from >= model->rowCount()) {
+        selection->setCurrentIndex(model->index(row, column),
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        return;
+    }
+    selection->setCurrentIndex(model->index(from, column), QItemSelectionModel::NoUpdate);
+    QKeyEvent step(QEvent::KeyPress, row > 0 ? Qt::Key_Down : Qt::Key_Up, Qt::NoModifier);
+    forwardingKey_ = true;
+    QApplication::sendEvent(memberGrid, &step);
+    forwardingKey_ = false;
+}
+
+bool Main_sc::GridKey(QKeyEvent* e) {
+    if (forwardingKey_) return false;
+    const int key = e->key();
+    const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
+    const int rows = memberGrid->gridModel()->rowCount();
+    // Home and End, with Ctrl or without, select the first and the last row
+    // alone (the view would do nothing on the row it is on, and with Ctrl
+    // only move its cursor); with Shift they extend the selection there.
+    if (key == Qt::Key_Home || key == Qt::Key_End) {
+        if (mods & Qt::ShiftModifier) {
+            if (!(mods & Qt::ControlModifier)) return false;
+            QKeyEvent shifted(QEvent::KeyPress, key, mods & ~Qt::ControlModifier);
+            QApplication::sendEvent(memberGrid, &shifted);
+            return true;
+        }
+        if (rows > 0) SelectGridRow(key == Qt::Key_Home ? 0 : rows - 1);
+        return true;
+    }
+    // Space selects the current row and Ctrl+Space adds or removes it; the
+    // view would also search for a blank, which every cell begins with, and
+    // move on to the next row.
+    if (key == Qt::Key_Space && !(mods & Qt::ShiftModifier)) {
+        const QModelIndex current = memberGrid->currentIndex();
+        if (current.isValid())
+            memberGrid->selectionModel()->select(
+                current, ((mods & Qt::ControlModifier) ? QItemSelectionModel::Toggle
+                                                       : QItemSelectionModel::Select) |
+                             QItemSelectionModel::Rows);
+        return true;
+    }
+    // With nothing selected, the first Up or Down selects the current row
+    // (the first one after the window opens) rather than the next.
+    if ((key == Qt::Key_Down || key == Qt::Key_Up) && !(mods & Qt::ControlModifier) &&
+        !memberGrid->selectionModel()->hasSelection() && rows > 0) {
+        const QModelIndex current = memberGrid->currentIndex();
+        SelectGridRow(current.isValid() ? current.row() : 0);
+        return true;
+    }
+    return false;
+}
+
 bool Main_sc::eventFilter(QObject* o, QEvent* e) {
     if (ExchangeEvent(o, e)) return true;
     // F1 in the grid opens the how-to rather than the menu's about box.
@@ -691,6 +778,7 @@ bool Main_sc::eventFilter(QObject* o, QEvent* e) {
         return true;
     }
     if (o == memberGrid && e->type() == QEvent::KeyPress) {
+        if (GridKey(static_cast<QKeyEvent*>(e))) return true;
         const int key = static_cast<QKeyEvent*>(e)->key();
         if (key == Qt::Key_Delete) {
             Dispatch(actDelete);

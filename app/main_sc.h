@@ -34,6 +34,7 @@
 class QAction;
 class QDrag;
 class QDropEvent;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -105,7 +106,9 @@ class Main_sc : public QMainWindow {
     int LastSortColumn = 0;
     SortOptions SortSettings;
     // This run's private temporary folder (mode 0700), ending in "/"; empty
-    // when it could not be made. Removed when the window goes.
+    // when it could not be made. Removed when the window goes: it holds
+    // only Kelp's own scratch copies (previews, drag-out copies, the
+    // conversion's safety copy), never a checkout.
     QString TempPath;
     // The open dialog's file list and file name, kept between uses.
     QStringList OpenDialogFiles;
@@ -205,10 +208,14 @@ class Main_sc : public QMainWindow {
     void Dispatch(uint8_t action);
     void TimedExtract();
     void FunctionPanelClick();
-    // Appends every sub-folder below a "folder/*.*" specification to the
-    // engine's FSpecArgs as its own "sub/*.*", depth first; hidden folders
-    // are left out and other specifications alone.
-    void ExpandSubDirs(const std::string& spec);
+    // Puts what lies in each folder of the engine's FSpecSources (the files
+    // and folders picked in the add dialog or dropped) after it as entries
+    // of their own: the folder's files and sub-folders, and with `subDirs`
+    // what lies below those too, depth first. Entries inside a folder whose
+    // names begin with "." are left out and named in the log; a dot-file
+    // picked itself is added (AddHiddenFiles). Typed lines (FSpecArgs) are
+    // left alone.
+    void ExpandFolderSources(bool subDirs);
 
     // "Co&mpare": the first two opened archives, or the one opened and a
     // folder the user picks, into the process viewer (main_sc_compare.cpp).
@@ -264,8 +271,13 @@ class Main_sc : public QMainWindow {
     void ShowMessage(const QString& text);
     bool Confirm(const QString& text, bool warning = false);
 
+    // Gives the grid the keyboard with a current row; runs when the window
+    // shows and after every action.
+    void FocusGrid();
+
   protected:
     void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
     bool eventFilter(QObject* o, QEvent* e) override;
 
   private:
@@ -275,6 +287,11 @@ class Main_sc : public QMainWindow {
     void BuildExchange();
     void RebuildRecentMenu();
     bool ExchangeEvent(QObject* o, QEvent* e);  // drops and drags on the grid
+    // The grid's own keys (Home, End, Space, the first Up or Down); true
+    // when handled.
+    bool GridKey(QKeyEvent* e);
+    // Moves the grid's cursor to `row` and selects it alone.
+    void SelectGridRow(int row);
     bool AcceptsDrop(const QDropEvent* e) const;
     void StartMemberDrag();
     // Extracts each archive's dragged members, with their folder names, into
@@ -305,6 +322,8 @@ class Main_sc : public QMainWindow {
     void EndAction();
     void EarlyEnd();
     void RenameMember(const QString& archive, const MemberRef& member, const std::string& newName);
+    // Runs the action Dispatch put off while a halted action was stopping.
+    void RunPendingAction();
     void ActionNew();
     void ActionOpen();
     void ActionCheckout();
@@ -328,7 +347,7 @@ class Main_sc : public QMainWindow {
     // than one archive is open.
     ArchivePicker& ChooseArchive();
     void AskAddPassword(const std::string& prompt, bool clearOnCancel);
-    void ExpandAllSubDirs();
+    void ExpandFolder(const engine::AddSource& folder, bool subDirs);
     // Runs a conversion (true: to a program, false: back to an archive) on
     // ZipFileName with a safety copy in TempPath.
     void ConvertWithCopy(bool toExe);
@@ -341,6 +360,10 @@ class Main_sc : public QMainWindow {
     // engine failed with an error ("DLL Error" is shown).
     bool RunAdd(const QString& archive);
     static QString MakePrivateTempFolder();
+    // A new folder for a checkout, kept after Kelp closes: the temporary
+    // folder's "kelp-checkout-<date>-<time>-XXXXXX"; empty when it cannot
+    // be made.
+    static QString MakeCheckoutFolder();
     bool HaveTempPath();  // says so when there is no temporary folder
     void DeleteTempFiles();
 
@@ -353,6 +376,7 @@ class Main_sc : public QMainWindow {
     bool startupOpen_ = false;           // reading the command-line archive
     bool startupFailed_ = false;         // ... and the engine reported a message
     bool haltRequested_ = false;
+    uint8_t pendingAction_ = actNone;  // asked for while a halted action stopped
     QStringList pendingLog_;  // log lines not yet in the viewer
     bool exiting_ = false;
     ExtractDlg* extractDialog_ = nullptr;
@@ -363,6 +387,8 @@ class Main_sc : public QMainWindow {
     QAction* exitItem_ = nullptr;        // "&Exit": the recent files go above it
     QList<QAction*> recentItems_;        // the recent-file items and their separator
     int dragCount_ = 0;                  // names each drag's own folder
+    int lastCurrentRow_ = 0;             // the grid's current row, kept over relistings
+    bool forwardingKey_ = false;         // SelectGridRow's own key on its way to the grid
 };
 
 }  // namespace kelp

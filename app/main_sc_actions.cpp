@@ -1,23 +1,31 @@
 // The dispatcher: every archive operation runs through RunAction, which
 // refuses to start while another runs, does the work on all opened archives
 // and brings the window back to idle.
-#include <QDir>
+#include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTime>
+#include <QTimer>
+
+#include <stdlib.h>
 
 #include "extract_dlg.h"
 #include "main_sc.h"
+#include "platform/folders.h"
 #include "platform/freed_memory.h"
 #include "platform/ticks.h"
 
 namespace kelp {
 
 void Main_sc::Dispatch(uint8_t action) {
-    if (State.Busy) return;
+    if (State.Busy) {
+        // While a halted action is still stopping, the action asked for runs
+        // when it has ended; otherwise a running action refuses others.
+        if (haltRequested_) pendingAction_ = action;
+        return;
+    }
     State.CurrentAction = action;
     RunAction();
 }
@@ -104,6 +112,11 @@ void Main_sc::RunAction() {
             ActionTest();
             break;
         case actDelete:
+            // Nothing selected: nothing to ask about.
+            if (SelectedRows().isEmpty()) {
+                EarlyEnd();
+                return;
+            }
             ActionDelete();
             break;
         case actView:
@@ -149,9 +162,13 @@ void Main_sc::EndAction() {
     if (!Zipfiles.isEmpty()) engine.setZipFileName(Zipfiles.first().toStdString());
     engine.Password.clear();
     haltButton->hide();
+    haltButton->setEnabled(true);
     State.CurrentAction = actNone;
     State.Busy = false;
     engine.CancelRequested = false;
+    haltRequested_ = false;
+    FocusGrid();
+    RunPendingAction();
     // Listing, testing or extracting a large archive frees a record per
     // member at the end; without this the process would keep that memory.
     platform::ReturnFreedMemory();
@@ -160,6 +177,17 @@ void Main_sc::EndAction() {
 void Main_sc::EarlyEnd() {
     State.Busy = false;
     State.CurrentAction = actNone;
+    haltRequested_ = false;
+    FocusGrid();
+    RunPendingAction();
+}
+
+void Main_sc::RunPendingAction() {
+    if (pendingAction_ == actNone) return;
+    const uint8_t action = pendingAction_;
+    pendingAction_ = actNone;
+    // On the next turn of the event loop, once the ended action has unwound.
+    QTimer::singleShot(0, this, [this, action] { Dispatch(action); });
 }
 
 void Main_sc::TimedExtract() {
@@ -224,12 +252,26 @@ void Main_sc::ActionOpen() {
     if (engine.ZipFileName().empty()) Zipfiles.clear();
 }
 
+QString Main_sc::MakeCheckoutFolder() {
+    // The user's own copy: under the temporary folder, named by the time,
+    // but outside this run's private folder, so that it stays when Kelp
+    // closes. mkdtemp makes it new (never a folder or link someone else put
+    // there) and private to the user.
+    const QString stamp = QDateTime::currentDateTime().toString("yyyyMMdd-hhmmss");
+    std::string pattern = platform::TempFolder() + "kelp-checkout-" + stamp.toStdString() + "-XXXXXX";
+    if (!mkdtemp(pattern.data())) return QString();
+    return QString::fromStdString(pattern);
+}
+
 void Main_sc::ActionCheckout() {
-    if (!HaveTempPath()) return;
+    const QString folder = MakeCheckoutFolder();
+    if (folder.isEmpty()) {
+        ShowMessage("Cannot create a checkout folder in " +
+                    QString::fromStdString(platform::TempFolder()));
+        return;
+    }
     engine.ExtrOptions.Include(engine::ExtrDirNames);
     engine.ExtrOptions.Include(engine::ExtrOverWrite);
-    const QString folder = TempPath + QTime::currentTime().toString("hhmmss");
-    QDir().mkpath(folder);
     engine.ExtrBaseDir = folder.toStdString();
     const QStringList archives = Zipfiles;  // the list may not change meanwhile
     for (const QString& z : archives) {

@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 
 #include "add_dlg.h"
@@ -19,9 +20,9 @@
 
 namespace kelp {
 
-namespace {
+namespace fs = std::filesystem;
 
-const std::string kFolderSpecTail = "/*.*";
+namespace {
 
 // Keeps the window's controls other than the halt button disabled while it
 // lives, so that an add cannot be disturbed but can still be stopped.
@@ -80,22 +81,51 @@ ArchivePicker& Main_sc::ChooseArchive() {
     return picker;
 }
 
-void Main_sc::ExpandSubDirs(const std::string& spec) {
-    if (spec.size() < kFolderSpecTail.size() ||
-        spec.compare(spec.size() - kFolderSpecTail.size(), kFolderSpecTail.size(),
-                     kFolderSpecTail) != 0)
-        return;
-    const std::string folder = spec.substr(0, spec.size() - 3);  // keeps the "/"
-    for (const std::string& name : platform::SubFolders(folder)) {
-        const std::string sub = folder + name + kFolderSpecTail;
-        engine.FSpecArgs.push_back(sub);
-        ExpandSubDirs(sub);
+void Main_sc::ExpandFolderSources(bool subDirs) {
+    const std::vector<engine::AddSource> given = std::move(engine.FSpecSources);
+    engine.FSpecSources.clear();
+    bool hiddenPicked = false;
+    std::error_code ec;
+    for (const engine::AddSource& source : given) {
+        // What the user picked is added, a dot-file too.
+        const std::string leaf = fs::path(source.path).filename().string();
+        if (!leaf.empty() && leaf[0] == '.') hiddenPicked = true;
+        engine.FSpecSources.push_back(source);
+        if (fs::is_directory(source.path, ec)) ExpandFolder(source, subDirs);
     }
+    // The library would pass over the dot-files picked; the hidden entries
+    // inside picked folders are left out (and named) by ExpandFolder.
+    if (hiddenPicked) engine.AddOptions.Include(engine::AddHiddenFiles);
 }
 
-void Main_sc::ExpandAllSubDirs() {
-    const std::vector<std::string> given = engine.FSpecArgs;
-    for (const std::string& spec : given) ExpandSubDirs(spec);
+void Main_sc::ExpandFolder(const engine::AddSource& folder, bool subDirs) {
+    std::vector<fs::directory_entry> children;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder.path, ec), end; !ec && it != end; it.increment(ec))
+        children.push_back(*it);
+    if (ec) {
+        LogAdd(QString::fromStdString("Skipped " + folder.path + ": cannot read the folder (" +
+                                      ec.message() + ")"));
+        return;
+    }
+    std::sort(children.begin(), children.end(),
+              [](const fs::directory_entry& a, const fs::directory_entry& b) {
+                  return a.path().filename() < b.path().filename();
+              });
+    for (const fs::directory_entry& child : children) {
+        const std::string name = child.path().filename().string();
+        // A link to a folder is added as what it points to, never walked.
+        const bool folderHere = child.is_directory(ec) && !child.is_symlink(ec);
+        if (!name.empty() && name[0] == '.') {
+            LogAdd(QString::fromStdString("Skipped " + child.path().string() + ": hidden " +
+                                          (folderHere ? "folder" : "file") +
+                                          " inside a picked folder (pick it to add it)"));
+            continue;
+        }
+        engine::AddSource entry{child.path().string(), false, folder.password};
+        engine.FSpecSources.push_back(entry);
+        if (folderHere && subDirs) ExpandFolder(entry, true);
+    }
 }
 
 void Main_sc::AskAddPassword(const std::string& prompt, bool clearOnCancel) {
@@ -122,6 +152,7 @@ bool Main_sc::RunAdd(const QString& archive) {
     }
     haltButton->hide();
     engine.AddOptions.Exclude(engine::AddEncrypt);
+    engine.AddOptions.Exclude(engine::AddHiddenFiles);
     // The archive a new name was given to is the opened one from now on.
     if (Zipfiles.isEmpty()) Zipfiles = {archive};
     return ran;
@@ -138,7 +169,7 @@ void Main_sc::ActionAdd() {
     engine.setZipFileName(picker.ChosenArchive.toStdString());
     if (!Confirm("File will be added if you press yes now.", true)) return;
     AskAddPassword("Press cancel if you wont want password.  ", true);
-    if (Settings.AddSubDirs) ExpandAllSubDirs();
+    ExpandFolderSources(Settings.AddSubDirs);
     ShowProcessViewer();
     // A halted add ends with the log's "cancelled", not with a count.
     if (RunAdd(picker.ChosenArchive) && !haltRequested_)
@@ -147,11 +178,14 @@ void Main_sc::ActionAdd() {
 }
 
 void Main_sc::ActionAddDropped() {
-    ExpandAllSubDirs();
+    // Dropped folders come with what lies below them.
+    ExpandFolderSources(true);
     ArchivePicker& picker = ChooseArchive();
     // Closing the picker without a choice adds nothing anywhere.
     if (!picker.Accepted) {
         engine.FSpecArgs.clear();
+        engine.FSpecSources.clear();
+        engine.AddOptions.Exclude(engine::AddHiddenFiles);
         return;
     }
     AskAddPassword("Press cancel if you wont want password. ", false);

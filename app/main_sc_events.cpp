@@ -150,12 +150,15 @@ void Main_sc::WriteLogMark(LogMark mark) {
 }
 
 void Main_sc::HaltButtonClick() {
+    // Asks the library to stop; the running action keeps the window busy
+    // until its call has returned and the common ending has run, so nothing
+    // started meanwhile can clear the request (an action asked for in the
+    // meantime runs after the ending, see Dispatch).
+    if (!State.Busy) return;
     engine.CancelRequested = true;
     // The dispatcher's loop over the opened archives stops too.
     haltRequested_ = true;
-    State.CurrentAction = actNone;
-    haltButton->hide();
-    State.Busy = false;
+    haltButton->setEnabled(false);
 }
 
 }  // namespace kelp

@@ -95,18 +95,9 @@ void Main_sc::FilesDropped(const QStringList& paths) {
     if (State.Busy) return;
     State.CurrentAction = actAddDropped;
     engine.AddOptions = engine::AddOpts{engine::AddDirNames};
-    QStringList specs;
-    for (const QString& path : paths) {
-        if (QFileInfo(path).isDir()) {
-            QString folder = QDir::cleanPath(path);
-            if (!folder.endsWith('/')) folder += '/';
-            specs.append(folder + "*.*");
-        } else {
-            specs.append(path);
-        }
-    }
+    // Dropped files and folders are paths, never add lines.
     AddDlg& addDialog = AddDialog();
-    addDialog.setAddedFiles(specs);
+    addDialog.setAddedPaths(paths);
     addDialog.exec();
     if (addDialog.Accepted)
         Dispatch(actAddDropped);

@@ -14,45 +14,55 @@ constexpr const char* kKey = "Kelp";
 }  // namespace
 
 void Main_sc::LoadSettings() {
-    auto str = [this](const char* name) {
-        return QString::fromStdString(Store.ReadString(kKey, name));
+    // Each value the store holds replaces the first-run default; a missing
+    // one (an installer's or an older Kelp's file) keeps it.
+    Settings = kelp::Settings{};
+    auto has = [this](const char* name) { return Store.Read(kKey, name).has_value(); };
+    auto str = [&](const char* name, QString& field) {
+        if (has(name)) field = QString::fromStdString(Store.ReadString(kKey, name));
     };
-    auto num = [this](const char* name) { return Store.ReadInt(kKey, name); };
-    auto flag = [this](const char* name) { return Store.ReadBool(kKey, name); };
-    Settings.Viewer1 = str("Viewer1");
-    Settings.Viewer2 = str("Viewer2");
-    Settings.Viewer3 = str("Viewer3");
-    Settings.Viewer4 = str("Viewer4");
-    Settings.SFXDefaultDir = str("SFXDefaultDir");
-    Settings.SFXMessage = str("SFXMessage");
-    Settings.SFXCaption = str("SFXCaption");
-    Settings.Toolback = str("Toolback");
-    Settings.Toolfont = num("Toolfont");
-    Settings.Progcolor = num("Progcolor");
-    Settings.FileBkColor = num("FileBkColor");
-    Settings.FileListColor = num("FileListColor");
-    Settings.ToolBkColor = num("ToolBkColor");
-    Settings.Addpass = flag("Addpass");
-    Settings.aot = flag("aot");
-    Settings.Extrfold = flag("Extrfold");
-    Settings.Extrover = flag("Extrover");
-    Settings.InstDir = str("InstDir");
-    Settings.Ver = str("Ver");
-    Settings.DefExtr = str("DefExtr");
-    Settings.DefAdd = str("DefAdd");
-    Settings.DefOpen = str("DefOpen");
-    ShowFunctionPanel->setChecked(flag("show1"));
-    ShowQuickLaunch->setChecked(flag("show2"));
-    ShowProgress->setChecked(flag("show3"));
-    ShowStatusBar->setChecked(flag("show4"));
-    Settings.P1 = str("P1");
-    Settings.P2 = str("P2");
-    Settings.P3 = str("P3");
-    // Kelp's own additions, after the classic values; off until chosen
-    // (a missing boolean reads as true).
-    auto chosen = [&](const char* name) { return Store.Read(kKey, name) && flag(name); };
-    Settings.MoreTypes = chosen("MoreTypes");
-    Settings.AesAdd = chosen("AddAES");
+    auto num = [&](const char* name, int32_t& field) {
+        if (has(name)) field = Store.ReadInt(kKey, name);
+    };
+    auto flag = [&](const char* name, bool& field) {
+        if (has(name)) field = Store.ReadBool(kKey, name);
+    };
+    auto check = [&](const char* name, QAction* item) {
+        // The view switches are on unless stored off.
+        item->setChecked(!has(name) || Store.ReadBool(kKey, name));
+    };
+    str("Viewer1", Settings.Viewer1);
+    str("Viewer2", Settings.Viewer2);
+    str("Viewer3", Settings.Viewer3);
+    str("Viewer4", Settings.Viewer4);
+    str("SFXDefaultDir", Settings.SFXDefaultDir);
+    str("SFXMessage", Settings.SFXMessage);
+    str("SFXCaption", Settings.SFXCaption);
+    str("Toolback", Settings.Toolback);
+    num("Toolfont", Settings.Toolfont);
+    num("Progcolor", Settings.Progcolor);
+    num("FileBkColor", Settings.FileBkColor);
+    num("FileListColor", Settings.FileListColor);
+    num("ToolBkColor", Settings.ToolBkColor);
+    flag("Addpass", Settings.Addpass);
+    flag("aot", Settings.aot);
+    flag("Extrfold", Settings.Extrfold);
+    flag("Extrover", Settings.Extrover);
+    str("InstDir", Settings.InstDir);
+    str("Ver", Settings.Ver);
+    str("DefExtr", Settings.DefExtr);
+    str("DefAdd", Settings.DefAdd);
+    str("DefOpen", Settings.DefOpen);
+    check("show1", ShowFunctionPanel);
+    check("show2", ShowQuickLaunch);
+    check("show3", ShowProgress);
+    check("show4", ShowStatusBar);
+    str("P1", Settings.P1);
+    str("P2", Settings.P2);
+    str("P3", Settings.P3);
+    // Kelp's own additions, after the classic values; off until chosen.
+    flag("MoreTypes", Settings.MoreTypes);
+    flag("AddAES", Settings.AesAdd);
 }
 
 void Main_sc::SaveSettings() {
@@ -102,16 +112,17 @@ void Main_sc::FirstRunSetup(bool openSample) {
     if (Confirm("Want to set this as default Unzip program?\r\n(You can set this again in "
                 "Option/General)"))
         OptionsDlg::RegisterZip(QCoreApplication::applicationFilePath(), this);
-    Settings.Toolback.clear();
-    Settings.ToolBkColor = 0xC0C0C0;
-    Settings.Toolfont = 0;
-    Settings.Progcolor = 0;
-    Settings.FileBkColor = 0xFFFFFF;
-    Settings.FileListColor = 0;
-    Settings.aot = false;
-    Settings.SFXDefaultDir = "/";
-    Settings.SFXCaption = "Self Extracting Archive";
-    Settings.SFXMessage = "This is Kelp Self Extracting Archive";
+    const kelp::Settings defaults;
+    Settings.Toolback = defaults.Toolback;
+    Settings.ToolBkColor = defaults.ToolBkColor;
+    Settings.Toolfont = defaults.Toolfont;
+    Settings.Progcolor = defaults.Progcolor;
+    Settings.FileBkColor = defaults.FileBkColor;
+    Settings.FileListColor = defaults.FileListColor;
+    Settings.aot = defaults.aot;
+    Settings.SFXDefaultDir = defaults.SFXDefaultDir;
+    Settings.SFXCaption = defaults.SFXCaption;
+    Settings.SFXMessage = defaults.SFXMessage;
 
     if (openSample) {
         const QString sample = Settings.InstDir + "openme.zip";

@@ -9,6 +9,16 @@ namespace kelp {
 
 engine::Answer QtHostUi::AskQuestion(const std::string& title, const std::string& text,
                                      engine::Buttons buttons) {
+    return AskQuestion(title, text, buttons, engine::Answer::None);
+}
+
+engine::Answer QtHostUi::AskQuestion(const std::string& title, const std::string& text,
+                                     engine::Buttons buttons, engine::Answer defaultAnswer) {
+    // The engine's answers and the boxes' buttons, one for one.
+    static const std::pair<engine::Answer, QMessageBox::StandardButton> kAnswers[] = {
+        {engine::Answer::Ok, QMessageBox::Ok},       {engine::Answer::Yes, QMessageBox::Yes},
+        {engine::Answer::No, QMessageBox::No},       {engine::Answer::Retry, QMessageBox::Retry},
+        {engine::Answer::Cancel, QMessageBox::Cancel}};
     QMessageBox::StandardButtons set;
     switch (buttons) {
         case engine::Buttons::OkCancel:
@@ -21,19 +31,14 @@ engine::Answer QtHostUi::AskQuestion(const std::string& title, const std::string
             set = QMessageBox::Retry | QMessageBox::Cancel;
             break;
     }
-    switch (QMessageBox::question(window_, QString::fromStdString(title),
-                                  QString::fromStdString(text), set)) {
-        case QMessageBox::Ok:
-            return engine::Answer::Ok;
-        case QMessageBox::Yes:
-            return engine::Answer::Yes;
-        case QMessageBox::No:
-            return engine::Answer::No;
-        case QMessageBox::Retry:
-            return engine::Answer::Retry;
-        default:
-            return engine::Answer::Cancel;
-    }
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(title),
+                    QString::fromStdString(text), set, window_);
+    for (const auto& [answer, button] : kAnswers)
+        if (answer == defaultAnswer && (set & button)) box.setDefaultButton(button);
+    const int pressed = box.exec();
+    for (const auto& [answer, button] : kAnswers)
+        if (pressed == button) return answer;
+    return engine::Answer::Cancel;
 }
 
 void QtHostUi::ShowMessage(const std::string& text) {

@@ -16,6 +16,9 @@ class QtHostUi : public engine::HostUi {
     explicit QtHostUi(QWidget* window) : window_(window) {}
     engine::Answer AskQuestion(const std::string& title, const std::string& text,
                                engine::Buttons buttons) override;
+    // `defaultAnswer`'s button is the one Enter presses (None: the first).
+    engine::Answer AskQuestion(const std::string& title, const std::string& text,
+                               engine::Buttons buttons, engine::Answer defaultAnswer) override;
     void ShowMessage(const std::string& text) override;
     bool PasswordDialog(const std::string& title, const std::string& prompt,
                         std::string& password) override;

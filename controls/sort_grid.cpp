@@ -443,6 +443,29 @@ void SortGrid::keyPressEvent(QKeyEvent* e) {
     QTableView::keyPressEvent(e);
 }
 
+QModelIndex SortGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) {
+    if (selectionBehavior() == QAbstractItemView::SelectRows &&
+        (cursorAction == MoveHome || cursorAction == MoveEnd) && model_->rowCount() > 0) {
+        const int column = std::max(currentIndex().column(), 0);
+        const int rows = model_->rowCount();
+        if (cursorAction == MoveHome) {
+            for (int r = 0; r < rows; ++r)
+                if (!isRowHidden(r)) return model_->index(r, column);
+        } else {
+            for (int r = rows - 1; r >= 0; --r)
+                if (!isRowHidden(r)) return model_->index(r, column);
+        }
+    }
+    return QTableView::moveCursor(cursorAction, modifiers);
+}
+
+void SortGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTableView::currentChanged(current, previous);
+    for (const QModelIndex& i : {previous, current})
+        if (i.isValid())
+            viewport()->update(0, rowViewportPosition(i.row()), viewport()->width(), rowHeight(i.row()));
+}
+
 void SortGrid::enterEvent(QEnterEvent* e) {
     QTableView::enterEvent(e);
     emit OnMouseEnter();

@@ -162,6 +162,11 @@ class SortGrid : public QTableView {
 
   protected:
     void keyPressEvent(QKeyEvent* e) override;
+    // With whole rows selected, Home and End go to the first and the last
+    // row (as in a list), not to the first and last column of the row.
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    // Repaints the whole rows the keyboard leaves and reaches (their frame).
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void enterEvent(QEnterEvent* e) override;
     void leaveEvent(QEvent* e) override;
 

@@ -1,6 +1,7 @@
 #include "sort_grid_delegate.h"
 
 #include <QPainter>
+#include <QPen>
 
 #include "sort_grid.h"
 
@@ -83,6 +84,19 @@ void SortGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
             painter->setPen(fo.HighlightColor);
             painter->drawLine(r.topLeft(), r.topRight());
         }
+    }
+    // The row the keyboard is on, while the grid has the keyboard: a dotted
+    // frame around the whole row, so that moving with Ctrl and the arrows
+    // shows where Space or Ctrl+Space will act.
+    if (grid_->hasFocus() && grid_->currentIndex().row() == index.row() &&
+        grid_->selectionBehavior() == QAbstractItemView::SelectRows) {
+        painter->setPen(QPen(fo.FontColor, 1, Qt::DotLine));
+        const QRect f = r.adjusted(0, 0, -1, -1);
+        painter->drawLine(f.topLeft(), f.topRight());
+        painter->drawLine(f.bottomLeft(), f.bottomRight());
+        if (index.column() == 0) painter->drawLine(f.topLeft(), f.bottomLeft());
+        if (index.column() == index.model()->columnCount() - 1)
+            painter->drawLine(f.topRight(), f.bottomRight());
     }
     painter->restore();
     emit grid_->OnDrawCell(painter, col, row, r, option.state);

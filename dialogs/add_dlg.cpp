@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -26,6 +27,11 @@
 namespace kelp {
 
 namespace {
+
+// Roles of a "File Added" line that came from the file system: its path
+// and the text it was shown with. A line without a path was typed.
+constexpr int kPathRole = Qt::UserRole;
+constexpr int kShownRole = Qt::UserRole + 1;
 
 // The option each action caption asks for; the first adds none.
 const engine::AddOptsEnum kActionOptions[] = {engine::AddFreshen, engine::AddUpdate,
@@ -77,6 +83,10 @@ AddDlg::AddDlg(engine::ZipEngine& engine, kelp::Settings& settings, engine::Host
     addedHeading->setFrameStyle(QFrame::Panel | QFrame::Raised);
     addedList_ = named(new QListWidget(this), "addedList");
     addedList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // A line can be typed over (F2 or a double click): it is then the
+    // user's own add line, patterns and all.
+    addedList_->setEditTriggers(QAbstractItemView::DoubleClicked |
+                                QAbstractItemView::EditKeyPressed);
     auto* levelLabel =
         named(new QLabel("Compress Level(Low -----> High)", this), "levelLabel");
     levelBar_ = named(new SlideBar(this), "levelBar");
@@ -159,6 +169,10 @@ AddDlg::AddDlg(engine::ZipEngine& engine, kelp::Settings& settings, engine::Host
     });
     connect(addButton_, &QPushButton::clicked, this, &AddDlg::AddClick);
     connect(deleteButton_, &QPushButton::clicked, this, &AddDlg::DeleteClick);
+    connect(addedList_, &QListWidget::itemChanged, this, [](QListWidgetItem* item) {
+        if (item->data(kPathRole).isValid() && item->text() != item->data(kShownRole).toString())
+            item->setData(kPathRole, QVariant());
+    });
     connect(okButton_, &QPushButton::clicked, this, &AddDlg::OkClick);
     connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
     fileList_->setDirectory(folderList_->Directory());
@@ -172,7 +186,26 @@ QStringList AddDlg::AddedFiles() const {
 
 void AddDlg::setAddedFiles(const QStringList& specs) {
     addedList_->clear();
-    addedList_->addItems(specs);
+    for (const QString& spec : specs) {
+        auto* item = new QListWidgetItem(spec);
+        item->setFlags(item->flags() | Qt::ItemIsEditable);
+        addedList_->addItem(item);
+    }
+}
+
+void AddDlg::setAddedPaths(const QStringList& paths) {
+    addedList_->clear();
+    for (const QString& path : paths) AddPath(path, QFileInfo(path).isDir());
+}
+
+void AddDlg::AddPath(const QString& path, bool folder) {
+    QString clean = QDir::cleanPath(path);
+    const QString shown = folder ? (clean.endsWith('/') ? clean : clean + '/') + "*.*" : clean;
+    auto* item = new QListWidgetItem(shown);
+    item->setFlags(item->flags() | Qt::ItemIsEditable);
+    item->setData(kPathRole, clean);
+    item->setData(kShownRole, shown);
+    addedList_->addItem(item);
 }
 
 void AddDlg::showEvent(QShowEvent* e) {
@@ -186,6 +219,14 @@ void AddDlg::showEvent(QShowEvent* e) {
     if (!shownBefore_) {
         shownBefore_ = true;
         CentreOnDesktop(this);
+    }
+    // The browser starts at the options dialog's "Default Add Directory" and
+    // then stays where the user leaves it, until that setting changes.
+    if (!defAddApplied_ || appliedDefAdd_ != settings_.DefAdd) {
+        defAddApplied_ = true;
+        appliedDefAdd_ = settings_.DefAdd;
+        if (!settings_.DefAdd.isEmpty() && QFileInfo(settings_.DefAdd).isDir())
+            folderList_->setDirectory(settings_.DefAdd);
     }
     QDialog::showEvent(e);
 }
@@ -203,7 +244,7 @@ void AddDlg::AddClick() {
     for (int row : fileList_->SelectedRows()) {
         const FileEntry& e = fileList_->listModel()->entries()[row];
         if (e.kind == EntryKind::Parent) continue;
-        addedList_->addItem(e.kind == EntryKind::Folder ? dir + e.name + "/*.*" : dir + e.name);
+        AddPath(dir + e.name, e.kind == EntryKind::Folder);
     }
 }
 
@@ -219,7 +260,15 @@ void AddDlg::OkClick() {
     }
     Accepted = true;
     engine_.FSpecArgs.clear();
-    for (const QString& spec : AddedFiles()) engine_.FSpecArgs.push_back(spec.toStdString());
+    engine_.FSpecSources.clear();
+    for (int i = 0; i < addedList_->count(); ++i) {
+        const QListWidgetItem* item = addedList_->item(i);
+        const QVariant path = item->data(kPathRole);
+        if (path.isValid())
+            engine_.FSpecSources.push_back({path.toString().toStdString(), false, std::nullopt});
+        else
+            engine_.FSpecArgs.push_back(item->text().toStdString());
+    }
     engine_.AddCompLevel = levelBar_->Position();
     engine::AddOpts& opts = engine_.AddOptions;
     saveFolderInfoBox_->isChecked() ? opts.Include(engine::AddDirNames)

@@ -34,7 +34,9 @@ class AddDlg : public QDialog {
     // The action combo's items, in order.
     static const QStringList ActionCaptions;
 
-    // OK writes FSpecArgs, AddCompLevel and AddOptions of `engine` and
+    // OK writes FSpecSources (the files and folders picked or dropped, as
+    // paths; a folder is expanded by the caller), FSpecArgs (lines the user
+    // typed), AddCompLevel and AddOptions of `engine` and
     // AddSubDirs and Addpass of `settings`; `host` shows message boxes;
     // `shell` opens files from the file list.
     AddDlg(engine::ZipEngine& engine, kelp::Settings& settings, engine::HostUi& host,
@@ -42,10 +44,18 @@ class AddDlg : public QDialog {
 
     bool Accepted = false;  // closed by OK with a non-empty list
 
-    // The "File Added" list: a file as its full path, a folder as its path
-    // followed by "/*.*". The caller clears or fills it before each use.
+    // The "File Added" list as shown: a file as its full path, a folder as
+    // its path followed by "/*.*". The caller clears or fills it before each
+    // use.
     QStringList AddedFiles() const;
+    // Fills the list with lines the user typed (or edited): add lines, whose
+    // wildcards and "<" password syntax the add reads as such.
     void setAddedFiles(const QStringList& specs);
+    // Fills the list with files and folders of the file system (a drop):
+    // each is taken as the path it is, never read for patterns or syntax.
+    void setAddedPaths(const QStringList& paths);
+    // Appends one file or folder of the file system to the list.
+    void AddPath(const QString& path, bool folder);
 
     DriveComboBox* driveCombo() const { return driveCombo_; }
     FolderList* folderList() const { return folderList_; }
@@ -98,6 +108,8 @@ class AddDlg : public QDialog {
     QPushButton* okButton_;
     QPushButton* cancelButton_;
     bool shownBefore_ = false;
+    bool defAddApplied_ = false;
+    QString appliedDefAdd_;  // the default add folder the browser last went to
 };
 
 }  // namespace kelp

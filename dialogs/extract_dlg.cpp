@@ -128,7 +128,7 @@ void ExtractDlg::showEvent(QShowEvent* e) {
     setWindowTitle("Extract All stuff");
     Accepted = false;
     Place();
-    extractFolderEdit_->setEditText(QDir::currentPath());
+    extractFolderEdit_->setEditText(StartFolder());
     folderList_->setDirectory(extractFolderEdit_->currentText());
     driveCombo_->setDrive(folderList_->Directory());
     QDialog::showEvent(e);
@@ -165,8 +165,16 @@ void ExtractDlg::OkClick() {
     accept();
 }
 
+QString ExtractDlg::StartFolder() const {
+    // The options dialog's "Default Extract Directory" while it names a
+    // folder; else the current folder (the desktop).
+    if (!settings_.DefExtr.isEmpty() && QFileInfo(settings_.DefExtr).isDir())
+        return settings_.DefExtr;
+    return QDir::currentPath();
+}
+
 void ExtractDlg::CancelClick() {
-    extractFolderEdit_->setEditText(QDir::currentPath());
+    extractFolderEdit_->setEditText(StartFolder());
     Accepted = false;
     reject();
 }

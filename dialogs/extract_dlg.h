@@ -64,6 +64,8 @@ class ExtractDlg : public QDialog {
 
   private:
     void Place();
+    // The folder the dialog offers when shown: the default extract folder.
+    QString StartFolder() const;
     void OkClick();
     void CancelClick();
 

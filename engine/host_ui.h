@@ -21,6 +21,13 @@ public:
         (void)title, (void)text, (void)buttons;
         return Answer::None;
     }
+    // The same question with `defaultAnswer` as the button that Enter (or a
+    // plain confirmation) gives; a host without default buttons asks as above.
+    virtual Answer AskQuestion(const std::string& title, const std::string& text, Buttons buttons,
+                               Answer defaultAnswer) {
+        (void)defaultAnswer;
+        return AskQuestion(title, text, buttons);
+    }
 
     // A simple message box with an OK button.
     virtual void ShowMessage(const std::string& text) = 0;

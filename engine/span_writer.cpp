@@ -75,8 +75,10 @@ void SpanWriter::OpenNextPart() {
                          : FormatMessageText(LookupMessage(MsgId::OverwritePreviousDisk,
                                                            "Overwrite previous disk no %d"),
                                              {static_cast<long long>(labelNo)});
-            const Answer answer = host_.AskQuestion("Confirm", text, Buttons::YesNoCancel);
-            // No asks for another disk; on a fixed drive there is none, so it stops.
+            const Answer answer = host_.AskQuestion("Confirm", text, Buttons::YesNoCancel,
+                                                     Answer::No);
+            // No, the default answer, keeps the file and asks for another disk;
+            // on a fixed drive there is none, so it stops.
             if (answer == Answer::No && !fixed) {
                 bytesOnPart_ = 0;
                 volumes_.NeedNewDisk(true);

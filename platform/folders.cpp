@@ -1,8 +1,6 @@
 #include "platform/folders.h"
 
-#include <dirent.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -74,24 +72,6 @@ std::string CurrentFolder() {
     std::error_code ec;
     std::filesystem::path cwd = std::filesystem::current_path(ec);
     return ec ? std::string("/") : WithTrailingSlash(cwd.string());
-}
-
-std::vector<std::string> SubFolders(const std::string& folder) {
-    std::vector<std::string> names;
-    const std::string base = WithTrailingSlash(folder.empty() ? std::string(".") : folder);
-    DIR* dir = opendir(base.c_str());
-    if (!dir) return names;
-    while (const dirent* entry = readdir(dir)) {
-        if (entry->d_name[0] == '.') continue;
-        bool isFolder = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_UNKNOWN) {
-            struct stat st {};
-            isFolder = lstat((base + entry->d_name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-        }
-        if (isFolder) names.emplace_back(entry->d_name);
-    }
-    closedir(dir);
-    return names;
 }
 
 }  // namespace platform

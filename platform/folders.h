@@ -3,7 +3,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace platform {
 
@@ -16,12 +15,6 @@ std::string HomeFolder();
 std::string DesktopFolder();
 // The process's current folder.
 std::string CurrentFolder();
-
-// The names of the visible sub-folders of `folder`, in the order the file
-// system returns them. Hidden entries (names starting with ".", which takes
-// in "." and "..") are skipped, and so are links to folders, which could
-// lead a walk in circles. Empty when the folder cannot be read.
-std::vector<std::string> SubFolders(const std::string& folder);
 
 // Adds a "/" to a non-empty path that does not end in one.
 std::string WithTrailingSlash(std::string path);

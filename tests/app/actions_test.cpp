@@ -57,16 +57,19 @@ TEST_F(AppTest, TestOfDamagedArchiveReportsTheError) {
         << w.LogLines().join('\n').toStdString();
 }
 
-TEST_F(AppTest, CheckoutExtractsIntoATimeNamedFolderAndExploresIt) {
+TEST_F(AppTest, CheckoutExtractsIntoATimeNamedFolderThatOutlivesTheWindow) {
     const std::string path = MakeZip("c.zip",
                                      "z.writestr('docs/a.txt', b'alpha')\n"
                                      "z.writestr('b.txt', b'beta')");
     Main_sc& w = Start({QString::fromStdString(path)});
     const QString before = QDir::currentPath();
+    const QString scratch = w.TempPath;
     w.Dispatch(kelp::actCheckout);
     ASSERT_EQ(shell_.explored.size(), 1u);
     const QString folder = shell_.explored[0];
-    EXPECT_TRUE(QRegularExpression("^" + QRegularExpression::escape(w.TempPath) + "\\d{6}$")
+    // Beside the run's private folder, not in it: "kelp-checkout-<date>-<time>-XXXXXX".
+    EXPECT_TRUE(QRegularExpression("^" + QRegularExpression::escape(QString::fromStdString(Tmp())) +
+                                   "kelp-checkout-\\d{8}-\\d{6}-\\w{6}$")
                     .match(folder)
                     .hasMatch())
         << folder.toStdString();
@@ -74,6 +77,14 @@ TEST_F(AppTest, CheckoutExtractsIntoATimeNamedFolderAndExploresIt) {
     EXPECT_EQ(fixtures::ReadFile(folder.toStdString() + "/b.txt"), "beta");
     EXPECT_EQ(QDir::currentPath(), before);
     EXPECT_FALSE(w.engine.ExtrOptions.Has(engine::ExtrDirNames));
+    // The user works in it; closing the window takes only Kelp's own scratch
+    // folder and leaves the checkout as it is.
+    fixtures::WriteFile(folder.toStdString() + "/mine.txt", "the user's own work");
+    w.close();
+    window_.reset();
+    EXPECT_FALSE(QFileInfo::exists(scratch));
+    EXPECT_EQ(fixtures::ReadFile(folder.toStdString() + "/docs/a.txt"), "alpha");
+    EXPECT_EQ(fixtures::ReadFile(folder.toStdString() + "/mine.txt"), "the user's own work");
 }
 
 TEST_F(AppTest, ViewExtractsTheMemberOpensItAndCloseDeletesIt) {
@@ -119,10 +130,15 @@ TEST_F(AppTest, ViewAndCheckoutWriteOnlyIntoAPrivateFolderOfTheRun) {
     w.memberGrid->selectRow(0);
     w.Dispatch(kelp::actView);
     EXPECT_EQ(fixtures::ReadFile(temp.toStdString() + "note.txt"), "private");
+    // A checkout gets a new folder of its own, private too.
     w.Dispatch(kelp::actCheckout);
     ASSERT_EQ(shell_.explored.size(), 1u);
-    EXPECT_TRUE(shell_.explored[0].startsWith(temp));
-    EXPECT_EQ(fixtures::ReadFile(shell_.explored[0].toStdString() + "/note.txt"), "private");
+    const std::string checkout = shell_.explored[0].toStdString();
+    EXPECT_TRUE(shell_.explored[0].startsWith(QString::fromStdString(Tmp()) + "kelp-checkout-"));
+    ASSERT_EQ(lstat(checkout.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(fixtures::ReadFile(checkout + "/note.txt"), "private");
     // The planted link was left alone, and the run's folder goes with the window.
     EXPECT_TRUE(QFileInfo(QString::fromStdString(Tmp() + "note.txt")).isSymLink());
     window_.reset();

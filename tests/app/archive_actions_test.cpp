@@ -77,11 +77,12 @@ auto ExtractInto(const std::string& folder, bool selectedOnly) {
     };
 }
 
-auto AddFiles(const QStringList& specs, bool subDirs, bool encrypt = false) {
+// Files and folders of the file system, as the dialog's browser adds them.
+auto AddFiles(const QStringList& paths, bool subDirs, bool encrypt = false) {
     return [=](QDialog* d) {
         auto* dialog = qobject_cast<kelp::AddDlg*>(d);
         ASSERT_NE(dialog, nullptr);
-        dialog->setAddedFiles(specs);
+        dialog->setAddedPaths(paths);
         dialog->addSubDirsBox()->setChecked(subDirs);
         dialog->encryptBox()->setChecked(encrypt);
         dialog->okButton()->click();
@@ -345,7 +346,7 @@ TEST_F(ArchiveActionsTest, AddThroughTheDialogWithAndWithoutSubFolders) {
     const std::string b = MakeZip("b.zip", "z.writestr('base.txt', b'base')");
     Main_sc& w = Start({Q(a)});
     ModalAnswerer boxes;
-    boxes.dialogs = {AddFiles({Q(src) + "/*.*"}, true)};
+    boxes.dialogs = {AddFiles({Q(src)}, true)};
     boxes.buttons = {QMessageBox::Yes};
     QAction* add = MenuItem(MainMenu(w, "&Action"), "&Add");
     EXPECT_EQ(add->shortcut(), QKeySequence("Ctrl+A"));
@@ -360,7 +361,7 @@ TEST_F(ArchiveActionsTest, AddThroughTheDialogWithAndWithoutSubFolders) {
     // Without sub-folders only the folder's own files; answered No, nothing.
     OpenAll(w, {Q(b)});
     boxes.texts.clear();
-    boxes.dialogs = {AddFiles({Q(src) + "/*.*"}, false), AddFiles({Q(src) + "/*.*"}, false)};
+    boxes.dialogs = {AddFiles({Q(src)}, false), AddFiles({Q(src)}, false)};
     boxes.buttons = {QMessageBox::No};
     MenuItem(w.popupMenu, "&Add")->trigger();
     EXPECT_EQ(Members(b), std::vector<std::string>{"base.txt"});
@@ -413,7 +414,7 @@ TEST_F(ArchiveActionsTest, AddDroppedFilesGoesToThePickedArchiveWithSubFolders) 
     // What the add dialog leaves for a drop of the folder.
     w.Settings.AddSubDirs = false;
     w.engine.AddOptions.Include(engine::AddDirNames);
-    w.engine.FSpecArgs = {src + "/*.*"};
+    w.engine.FSpecSources = {{src, false, std::nullopt}};
     ModalAnswerer boxes;
     boxes.dialogs = {PickArchive(1)};
     w.Dispatch(kelp::actAddDropped);
@@ -424,7 +425,7 @@ TEST_F(ArchiveActionsTest, AddDroppedFilesGoesToThePickedArchiveWithSubFolders) 
     EXPECT_EQ(w.memberGrid->RowCount(), 6);
 
     // The picker closed without a choice adds nothing anywhere.
-    w.engine.FSpecArgs = {src + "/top.txt"};
+    w.engine.FSpecSources = {{src + "/top.txt", false, std::nullopt}};
     boxes.dialogs.clear();
     w.Dispatch(kelp::actAddDropped);
     EXPECT_EQ(Members(a), std::vector<std::string>{"a.txt"});
@@ -472,18 +473,6 @@ TEST_F(ArchiveActionsTest, RemainingEntryPointsReachTheirActions) {
     EXPECT_EQ(fixtures::ReadFile(a), before);
     EXPECT_TRUE(fs::is_empty(w.TempPath.toStdString()));
     EXPECT_FALSE(w.State.Busy);
-}
-
-TEST_F(ArchiveActionsTest, ExpandSubDirsWalksVisibleFoldersDepthFirst) {
-    const std::string src = SourceTree();
-    Main_sc& w = Start();
-    w.engine.FSpecArgs.clear();
-    w.ExpandSubDirs(src + "/*.*");
-    EXPECT_EQ(w.engine.FSpecArgs,
-              (std::vector<std::string>{src + "/sub/*.*", src + "/sub/deeper/*.*"}));
-    w.engine.FSpecArgs.clear();
-    w.ExpandSubDirs(src + "/top.txt");
-    EXPECT_TRUE(w.engine.FSpecArgs.empty());
 }
 
 TEST_F(ArchiveActionsTest, HaltDuringALongExtractLeavesTheArchiveWhole) {

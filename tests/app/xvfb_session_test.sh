@@ -2,8 +2,11 @@
 # Drives the real kelp program on a virtual X screen (1600x1000) the way a
 # person would, with key presses: the very first start with an archive named
 # on the command line (set-up question answered No), the pop-up menu's
-# "Extract" and the extract dialog, the Delete key answered Yes, and Exit.
-# unzip checks what ended up on disk.
+# "Extract" and the extract dialog, the Delete key answered Yes, and Exit;
+# then a second start on an archive of odd names driven by the keyboard
+# alone from the first moment (Down, Ctrl+Home, End, Up, Delete, "y"), where
+# each delete must take exactly the member of its row. unzip checks what
+# ended up on disk.
 #
 #   xvfb_session_test.sh KELP_BINARY
 #
@@ -142,4 +145,55 @@ unzip -tq "$archive" >/dev/null || fail "unzip -t finds the archive damaged afte
 keys_to "$main" ctrl+x
 wait_until 20 bash -c "! kill -0 $pid" || fail "kelp did not end on Ctrl+X"
 grep -q '^WindowWidth=n:' "$KELP_CONFIG_HOME/settings" || fail "the window's size was not saved"
-echo "PASS: opened, extracted, deleted and checked with unzip on a 1600x1000 X screen"
+# --- Second start: the keyboard from the first moment, and exact names -----
+# Odd member names: a "*" that is no wildcard beside the names it would
+# match, and "c++" beside "c". first.txt is the first row.
+odd=$work/odd.zip
+python3 - "$odd" <<'EOF'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
+    for name in ("first.txt", "a*.txt", "abc.txt", "axe.txt", "c++", "c"):
+        z.writestr(name, "member " + name + "\n")
+EOF
+
+members() { unzip -Z1 "$odd" | LC_ALL=C sort | tr '\n' ' '; }
+# Waits until the archive holds exactly the members named in $1 (sorted,
+# each followed by a blank); $2 names the step for the failure message.
+expect_members() {
+  local deadline=$((SECONDS + 30))
+  until [[ $(members) == "$1" ]]; do
+    ((SECONDS < deadline)) || fail "$2: the archive holds: $(members)"
+    sleep 0.2
+  done
+  unzip -tq "$odd" >/dev/null || fail "$2: unzip -t finds the archive damaged"
+}
+# Presses Delete in the main window and "y" in the question it asks.
+delete_yes() {
+  keys_to "$main" Delete
+  confirm=$(wait_window 20 '^KELP  [0-9.]+$')
+  keys_to "$confirm" y
+}
+
+"$kelp" "$odd" >"$work/kelp2.log" 2>&1 &
+pid=$!
+main=$(wait_window 30 "^KELP  .* -$odd")
+# No click: the grid has the keyboard as the window opens, and Down selects
+# the first row.
+keys_to "$main" Down
+delete_yes
+expect_members "a*.txt abc.txt axe.txt c c++ " "Down, Delete and y right after the start"
+
+# Ctrl+Home selects the first row, a*.txt: exactly that member goes.
+keys_to "$main" ctrl+Home
+delete_yes
+expect_members "abc.txt axe.txt c c++ " "Ctrl+Home, Delete and y on a*.txt"
+
+# c++ is the row above the last one (c): End, Up, Delete and y take exactly c++.
+keys_to "$main" End Up
+delete_yes
+expect_members "abc.txt axe.txt c " "End, Up, Delete and y on c++"
+
+keys_to "$main" ctrl+x
+wait_until 20 bash -c "! kill -0 $pid" || fail "kelp did not end on Ctrl+X the second time"
+echo "PASS: opened, extracted, deleted and checked with unzip on a 1600x1000 X screen;"
+echo "PASS: with the keyboard alone, Delete took exactly first.txt, a*.txt and c++"

@@ -146,3 +146,59 @@ TEST_F(AddDialog, EmptyListIsRefusedAndNothingWritten) {
     EXPECT_TRUE(settings_.Addpass);
     EXPECT_TRUE(settings_.AddSubDirs);
 }
+
+TEST_F(AddDialog, PickedEntriesArePathsAndTypedLinesStayAddLines) {
+    // A folder whose name holds the add-line password mark, and a dot-file.
+    QDir().mkpath(Path("in<pw"));
+    fixtures::WriteFile(dir_ / ".dot", "d");
+    dlg_->fileList()->Reread();
+    Select({"[in<pw]", ".dot", "a.txt"});
+    dlg_->addButton()->click();
+    EXPECT_EQ(dlg_->AddedFiles(), (QStringList{Path("in<pw") + "/*.*", Path(".dot"), Path("a.txt")}));
+    // A line typed over is the user's own add line, wildcards and all.
+    QListWidgetItem* typed = dlg_->addedList()->item(2);
+    EXPECT_TRUE(typed->flags() & Qt::ItemIsEditable);
+    typed->setText(Path("*.txt"));
+    dlg_->okButton()->click();
+    ASSERT_TRUE(dlg_->Accepted);
+    ASSERT_EQ(engine_.FSpecSources.size(), 2u);
+    EXPECT_EQ(engine_.FSpecSources[0].path, Path("in<pw").toStdString());
+    EXPECT_EQ(engine_.FSpecSources[1].path, Path(".dot").toStdString());
+    for (const auto& s : engine_.FSpecSources) {
+        EXPECT_FALSE(s.recurse);
+        EXPECT_FALSE(s.password.has_value());  // the add's own password, if any
+    }
+    EXPECT_EQ(engine_.FSpecArgs, std::vector<std::string>{Path("*.txt").toStdString()});
+
+    // Dropped paths fill the list the same way; typed lines give no sources.
+    dlg_->setAddedPaths({Path("in<pw") + "/", Path("b.txt")});
+    EXPECT_EQ(dlg_->AddedFiles(), (QStringList{Path("in<pw") + "/*.*", Path("b.txt")}));
+    dlg_->show();
+    dlg_->okButton()->click();
+    ASSERT_EQ(engine_.FSpecSources.size(), 2u);
+    EXPECT_EQ(engine_.FSpecSources[0].path, Path("in<pw").toStdString());
+    EXPECT_EQ(engine_.FSpecSources[1].path, Path("b.txt").toStdString());
+    EXPECT_TRUE(engine_.FSpecArgs.empty());
+    dlg_->setAddedFiles({Path("b.txt")});
+    dlg_->show();
+    dlg_->okButton()->click();
+    EXPECT_TRUE(engine_.FSpecSources.empty());
+    EXPECT_EQ(engine_.FSpecArgs, std::vector<std::string>{Path("b.txt").toStdString()});
+}
+
+TEST_F(AddDialog, BrowserOpensAtTheDefaultAddFolderUntilTheUserMovesOn) {
+    settings_.DefAdd = Path("sub");
+    dlg_->show();
+    EXPECT_EQ(dlg_->folderList()->Directory(), Path("sub"));
+    EXPECT_EQ(dlg_->fileList()->Directory(), Path("sub"));
+    dlg_->close();
+    // Where the user left it, the next time; a new default is gone to.
+    dlg_->folderList()->setDirectory(Path(""));
+    dlg_->show();
+    EXPECT_EQ(dlg_->folderList()->Directory(), Path(""));
+    dlg_->close();
+    QDir().mkpath(Path("other"));
+    settings_.DefAdd = Path("other");
+    dlg_->show();
+    EXPECT_EQ(dlg_->folderList()->Directory(), Path("other"));
+}

@@ -148,3 +148,18 @@ TEST_F(ExtractDialog, FromTheSecondShowTheTopFollowsThePanelIcon) {
     EXPECT_EQ(dlg.frameGeometry().bottom(), desk.bottom());
     dlg.reject();
 }
+
+TEST_F(ExtractDialog, OffersTheDefaultExtractFolderElseTheCurrentOne) {
+    QDir().mkpath(Path("default"));
+    settings_.DefExtr = Path("default");
+    dlg_->show();
+    EXPECT_EQ(dlg_->extractFolderEdit()->currentText(), Path("default"));
+    EXPECT_EQ(dlg_->folderList()->Directory(), Path("default"));
+    dlg_->okButton()->click();
+    EXPECT_EQ(dlg_->ExtractDir, Path("default"));
+    // A default that is no folder (any more) is passed over.
+    settings_.DefExtr = Path("gone");
+    dlg_->show();
+    EXPECT_EQ(dlg_->extractFolderEdit()->currentText(), QDir::currentPath());
+    dlg_->cancelButton()->click();
+}

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -58,22 +57,6 @@ TEST(Folders, CurrentFolderIsTheProcessFolder) {
     std::filesystem::current_path(saved);
     EXPECT_EQ(std::filesystem::canonical(current), std::filesystem::canonical(dir.path()));
     EXPECT_EQ(current.back(), '/');
-}
-
-TEST(Folders, SubFoldersListsVisibleFoldersOnly) {
-    fixtures::TempDir dir;
-    namespace fs = std::filesystem;
-    fs::create_directories(dir / "top/b");
-    fs::create_directories(dir / "top/a/inner");
-    fs::create_directories(dir / "top/.hidden");
-    fixtures::WriteFile(dir / "top/file.txt", "not a folder");
-    // A link back up the tree would lead a walk in circles.
-    fs::create_directory_symlink(dir / "top", dir / "top/loop");
-    std::vector<std::string> names = platform::SubFolders(dir / "top");
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(platform::SubFolders(dir / "top/"), platform::SubFolders(dir / "top"));
-    EXPECT_TRUE(platform::SubFolders(dir / "missing").empty());
 }
 
 }  // namespace

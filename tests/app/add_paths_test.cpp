@@ -1,0 +1,220 @@
+// Files and folders picked in the add dialog or dropped on the grid reach
+// the engine as paths, never as add lines: a "<" in a folder's name is a
+// character of the name (no password, no cut), "Move Files " removes only
+// what was added, dot-files the user picked are added, and what an add
+// passes over is named in the log. Checked on disk with unzip and Python.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QMimeData>
+#include <QThread>
+#include <QUrl>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "add_dlg.h"
+#include "app_fixture.h"
+#include "file_list.h"
+#include "folder_list.h"
+
+using namespace apptest;
+using kelp::Main_sc;
+namespace fs = std::filesystem;
+
+namespace {
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// The member names of an archive, sorted, with the test folder's path (the
+// stored folder names) cut off the front.
+std::vector<std::string> Names(const std::string& archive, const std::string& base) {
+    const auto r = fixtures::RunShell("unzip -Z1 " + fixtures::Quote(archive));
+    std::string prefix = base.substr(1) + "/";  // stored without the leading "/"
+    std::vector<std::string> names;
+    size_t start = 0;
+    for (size_t end; (end = r.out.find('\n', start)) != std::string::npos; start = end + 1) {
+        std::string n = r.out.substr(start, end - start);
+        if (n.rfind(prefix, 0) == 0) n = n.substr(prefix.size());
+        names.push_back(n);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// True when no member of the archive is encrypted.
+bool NothingEncrypted(const std::string& archive) {
+    const auto r = fixtures::RunShell(
+        "python3 -c 'import zipfile,sys; sys.exit(any(i.flag_bits & 1 for i in "
+        "zipfile.ZipFile(sys.argv[1]).infolist()))' " + fixtures::Quote(archive));
+    return r.exitCode == 0;
+}
+
+bool WaitFor(const std::function<bool()>& done) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < 10000) {
+        QApplication::processEvents();
+        QThread::msleep(5);
+    }
+    return done();
+}
+
+// Picks `entries` of `folder` in the add dialog's browser the way the user
+// does (the "Add" button), sets the options and presses OK.
+auto PickInDialog(const QString& folder, const QStringList& entries, bool subDirs,
+                  const QString& action = "Add and Replace Files ") {
+    return [=](QDialog* d) {
+        auto* dialog = qobject_cast<kelp::AddDlg*>(d);
+        ASSERT_NE(dialog, nullptr);
+        dialog->setAddedFiles({});
+        dialog->folderList()->setDirectory(folder);
+        dialog->fileList()->clearSelection();
+        const QStringList items = dialog->fileList()->Items();
+        for (const QString& e : entries) {
+            ASSERT_TRUE(items.contains(e)) << e.toStdString();
+            dialog->fileList()->setRowSelected(int(items.indexOf(e)), true);
+        }
+        dialog->addButton()->click();
+        dialog->addSubDirsBox()->setChecked(subDirs);
+        dialog->encryptBox()->setChecked(false);
+        dialog->actionCombo()->setCurrentIndex(dialog->actionCombo()->findText(action));
+        dialog->okButton()->click();
+    };
+}
+
+class AddPathsTest : public AppTest {
+  protected:
+    // "in<pw" holds two visible files, a hidden file and a hidden folder;
+    // the file "in" beside it is what the add-line syntax would read the
+    // folder's path as (encrypted with the password "pw/*.*").
+    std::string Tree() {
+        fixtures::WriteFile(dir_ / "in<pw/a.txt", "a");
+        fixtures::WriteFile(dir_ / "in<pw/sub/b.txt", "b");
+        fixtures::WriteFile(dir_ / "in<pw/.dot.txt", "hidden file");
+        fixtures::WriteFile(dir_ / "in<pw/.hid/h.txt", "in a hidden folder");
+        fixtures::WriteFile(dir_ / "in", "never to be added");
+        return dir_ / "in<pw";
+    }
+    // Drops `paths` on the grid as a file manager does.
+    void Drop(Main_sc& w, const QStringList& paths) {
+        QMimeData mime;
+        QList<QUrl> urls;
+        for (const QString& p : paths) urls.append(QUrl::fromLocalFile(p));
+        mime.setUrls(urls);
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(w.memberGrid->viewport(), &enter);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton,
+                        Qt::NoModifier);
+        QApplication::sendEvent(w.memberGrid->viewport(), &drop);
+        ASSERT_TRUE(drop.isAccepted());
+    }
+};
+
+}  // namespace
+
+TEST_F(AddPathsTest, FolderWithALessThanPickedInTheDialogIsAddedAsItIs) {
+    const std::string src = Tree();
+    const std::string a = MakeZip("a.zip", "z.writestr('base.txt', b'base')");
+    Main_sc& w = Start({Q(a)});
+    ModalAnswerer boxes;
+    boxes.dialogs = {PickInDialog(Q(dir_.path()), {"[in<pw]"}, true)};
+    boxes.buttons = {QMessageBox::Yes};
+    w.Dispatch(kelp::actAdd);
+    EXPECT_EQ(boxes.texts.back(), "DONE: Number of files Added: 2");
+    EXPECT_EQ(Names(a, dir_.path()),
+              (std::vector<std::string>{"base.txt", "in<pw/a.txt", "in<pw/sub/b.txt"}));
+    EXPECT_TRUE(NothingEncrypted(a));
+    EXPECT_EQ(fixtures::RunShell("unzip -tq " + fixtures::Quote(a)).exitCode, 0);
+    // What was passed over is named, with the reason.
+    const QString log = w.LogLines().join('\n');
+    EXPECT_TRUE(log.contains("Skipped " + Q(src) + "/.dot.txt: hidden file")) << log.toStdString();
+    EXPECT_TRUE(log.contains("Skipped " + Q(src) + "/.hid: hidden folder")) << log.toStdString();
+}
+
+TEST_F(AddPathsTest, DotFilesPickedInTheDialogAreAdded) {
+    fixtures::WriteFile(dir_ / "pick/.profile", "a dot-file the user picked");
+    fixtures::WriteFile(dir_ / "pick/plain.txt", "plain");
+    const std::string a = MakeZip("d.zip", "z.writestr('base.txt', b'base')");
+    Main_sc& w = Start({Q(a)});
+    ModalAnswerer boxes;
+    boxes.dialogs = {PickInDialog(Q(dir_ / "pick"), {".profile", "plain.txt"}, false)};
+    boxes.buttons = {QMessageBox::Yes};
+    w.Dispatch(kelp::actAdd);
+    EXPECT_EQ(boxes.texts.back(), "DONE: Number of files Added: 2");
+    EXPECT_EQ(Names(a, dir_.path()),
+              (std::vector<std::string>{"base.txt", "pick/.profile", "pick/plain.txt"}));
+    // The choice does not carry over to the next add.
+    EXPECT_FALSE(w.engine.AddOptions.Has(engine::AddHiddenFiles));
+}
+
+TEST_F(AddPathsTest, PatternTypedInTheDialogStaysAPattern) {
+    fixtures::WriteFile(dir_ / "pick/plain.txt", "plain");
+    fixtures::WriteFile(dir_ / "pick/notes.md", "not matched");
+    const std::string a = MakeZip("t.zip", "z.writestr('base.txt', b'base')");
+    Main_sc& w = Start({Q(a)});
+    ModalAnswerer boxes;
+    boxes.dialogs = {[&](QDialog* d) {
+        auto* dialog = qobject_cast<kelp::AddDlg*>(d);
+        ASSERT_NE(dialog, nullptr);
+        dialog->setAddedFiles({Q(dir_ / "pick") + "/*.txt"});
+        dialog->encryptBox()->setChecked(false);
+        dialog->okButton()->click();
+    }};
+    boxes.buttons = {QMessageBox::Yes};
+    w.Dispatch(kelp::actAdd);
+    EXPECT_EQ(Names(a, dir_.path()), (std::vector<std::string>{"base.txt", "pick/plain.txt"}));
+}
+
+TEST_F(AddPathsTest, DroppedFolderWithALessThanIsMovedAndNothingElseIsTouched) {
+    const std::string src = Tree();
+    const std::string a = MakeZip("m.zip", "z.writestr('base.txt', b'base')");
+    Main_sc& w = Start({Q(a)});
+    ModalAnswerer boxes;
+    bool listed = false;
+    boxes.dialogs = {[&](QDialog* d) {
+        auto* dialog = qobject_cast<kelp::AddDlg*>(d);
+        ASSERT_NE(dialog, nullptr);
+        // The drop filled the list with the folder as the path it is.
+        listed = dialog->AddedFiles() == QStringList{Q(src) + "/*.*"};
+        dialog->encryptBox()->setChecked(false);
+        dialog->actionCombo()->setCurrentIndex(dialog->actionCombo()->findText("Move Files "));
+        dialog->okButton()->click();
+    }};
+    Drop(w, {Q(src)});
+    ASSERT_TRUE(WaitFor([&] { return !boxes.dialogsShown.empty() && !w.State.Busy; }));
+    EXPECT_TRUE(listed);
+    EXPECT_EQ(Names(a, dir_.path()),
+              (std::vector<std::string>{"base.txt", "in<pw/a.txt", "in<pw/sub/b.txt"}));
+    EXPECT_TRUE(NothingEncrypted(a));
+    // Moved: the added files are gone from disk; what was not added stays.
+    EXPECT_FALSE(fs::exists(dir_ / "in<pw/a.txt"));
+    EXPECT_FALSE(fs::exists(dir_ / "in<pw/sub/b.txt"));
+    EXPECT_TRUE(fs::exists(dir_ / "in<pw/.dot.txt"));
+    EXPECT_TRUE(fs::exists(dir_ / "in<pw/.hid/h.txt"));
+    EXPECT_EQ(fixtures::ReadFile(dir_ / "in"), "never to be added");
+}
+
+TEST_F(AddPathsTest, ExpandFolderSourcesListsVisibleEntriesDepthFirst) {
+    const std::string src = Tree();
+    Main_sc& w = Start();
+    w.engine.FSpecSources = {{src, false, std::nullopt}};
+    w.ExpandFolderSources(true);
+    std::vector<std::string> paths;
+    for (const auto& s : w.engine.FSpecSources) {
+        paths.push_back(s.path);
+        EXPECT_FALSE(s.recurse);
+    }
+    EXPECT_EQ(paths, (std::vector<std::string>{src, src + "/a.txt", src + "/sub", src + "/sub/b.txt"}));
+    // Without sub-folders: the folder's own entries only.
+    w.engine.FSpecSources = {{src, false, ""}};
+    w.ExpandFolderSources(false);
+    ASSERT_EQ(w.engine.FSpecSources.size(), 3u);
+    EXPECT_EQ(w.engine.FSpecSources[2].path, src + "/sub");
+    EXPECT_EQ(w.engine.FSpecSources[2].password, std::optional<std::string>(""));  // inherited
+    EXPECT_FALSE(w.engine.AddOptions.Has(engine::AddHiddenFiles));
+}

@@ -1,0 +1,189 @@
+// The first minute with the keyboard: the grid has the keyboard when the
+// window opens and after every action, with a current row; the keys move
+// and select rows; Delete with nothing selected asks nothing; "&Extract"
+// (Ctrl+E) runs the extract action and "&Rename" (F2) renames; a
+// settings file lacking values starts with the first-run defaults; the
+// extract and add dialogs open at the default folders of the options.
+#include <QAction>
+#include <QComboBox>
+#include <QTest>
+
+#include <algorithm>
+
+#include "add_dlg.h"
+#include "app_fixture.h"
+#include "extract_dlg.h"
+#include "folder_list.h"
+#include "reg_combo_box.h"
+
+using namespace apptest;
+using kelp::Main_sc;
+
+namespace {
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+class FirstMinuteTest : public AppTest {
+  protected:
+    // Shows the window as the desktop would, active, and lets it settle.
+    Main_sc& Show(const std::string& archive) {
+        Main_sc& w = Start({Q(archive)});
+        w.show();
+        w.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
+        QApplication::processEvents();
+        return w;
+    }
+    std::string FourMembers() {
+        return MakeZip("four.zip",
+                       "for n in ('one', 'two', 'three', 'four'): z.writestr(n + '.txt', n)");
+    }
+    // A key to the widget that has the window's keyboard.
+    // True when the top edge of grid row `row` (from 0) is drawn dark: the
+    // dotted frame of the row the keyboard is on, on a white grid.
+    static bool RowFramed(Main_sc& w, int row) {
+        const QImage image = w.memberGrid->viewport()->grab().toImage();
+        const int y = w.memberGrid->rowViewportPosition(row);
+        for (int x = 20; x < 40; ++x)
+            if (QColor(image.pixel(x, y)).lightness() < 128) return true;
+        return false;
+    }
+    static void Key(Main_sc& w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        ASSERT_NE(w.focusWidget(), nullptr);
+        QTest::keyClick(w.focusWidget(), key, mods);
+    }
+};
+
+}  // namespace
+
+TEST_F(FirstMinuteTest, GridHasTheKeysFromTheStartAndTheyMoveAndSelectRows) {
+    Main_sc& w = Show(FourMembers());
+    EXPECT_EQ(QApplication::focusWidget(), w.memberGrid);
+    EXPECT_TRUE(w.memberGrid->currentIndex().isValid());
+    EXPECT_TRUE(w.SelectedRows().isEmpty());
+    EXPECT_TRUE(RowFramed(w, 0));
+    EXPECT_FALSE(RowFramed(w, 1));
+    // Down right after the window opens selects the first row.
+    Key(w, Qt::Key_Down);
+    EXPECT_EQ(w.SelectedRows(), QList<int>{1});
+    Key(w, Qt::Key_Down);
+    EXPECT_EQ(w.SelectedRows(), QList<int>{2});
+    Key(w, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(w.SelectedRows(), (QList<int>{2, 3}));
+    Key(w, Qt::Key_End);
+    EXPECT_EQ(w.SelectedRows(), QList<int>{4});
+    Key(w, Qt::Key_Home);
+    EXPECT_EQ(w.SelectedRows(), QList<int>{1});
+    Key(w, Qt::Key_End, Qt::ShiftModifier);
+    EXPECT_EQ(w.SelectedRows(), (QList<int>{1, 2, 3, 4}));
+    Key(w, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(w.SelectedRows(), QList<int>{1});
+    // Ctrl moves the cursor alone; Ctrl+Space adds the row it is on (and
+    // stays there: the blanks that cells begin with are no search).
+    Key(w, Qt::Key_Down, Qt::ControlModifier);
+    Key(w, Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_TRUE(RowFramed(w, 2));
+    EXPECT_FALSE(RowFramed(w, 1));
+    Key(w, Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_EQ(w.SelectedRows(), (QList<int>{1, 3}));
+    Key(w, Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_EQ(w.SelectedRows(), QList<int>{1});
+    Key(w, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(w.SelectedRows(), QList<int>{4});
+    Key(w, Qt::Key_Up);
+    EXPECT_EQ(w.SelectedRows(), QList<int>{3});
+}
+
+TEST_F(FirstMinuteTest, DeleteAsksOnlyWithASelectionAndTheGridKeepsTheKeysAfterwards) {
+    const std::string a = FourMembers();
+    const std::string before = fixtures::ReadFile(a);
+    Main_sc& w = Show(a);
+    ModalAnswerer boxes;
+    Key(w, Qt::Key_Delete);
+    QApplication::processEvents();
+    EXPECT_TRUE(boxes.texts.empty());
+    EXPECT_EQ(fixtures::ReadFile(a), before);
+    EXPECT_FALSE(w.State.Busy);
+
+    // Down, Delete, Yes: the first row goes; the grid has the keys again,
+    // on a current row, with nothing selected.
+    Key(w, Qt::Key_Down);
+    boxes.buttons = {QMessageBox::Yes};
+    Key(w, Qt::Key_Delete);
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_TRUE(boxes.texts[0].startsWith("    Are you sure?"));
+    EXPECT_EQ(fixtures::RunShell("unzip -Z1 " + fixtures::Quote(a)).out,
+              "two.txt\nthree.txt\nfour.txt\n");
+    EXPECT_EQ(w.focusWidget(), w.memberGrid);
+    EXPECT_TRUE(w.memberGrid->currentIndex().isValid());
+    Key(w, Qt::Key_Down);
+    EXPECT_EQ(w.SelectedRows().size(), 1);
+
+    // After an action from the menus too (the menu had the keys).
+    w.memberGrid->clearFocus();
+    MenuItem(MainMenu(w, "&View"), "&Refresh file list")->trigger();
+    EXPECT_EQ(w.focusWidget(), w.memberGrid);
+}
+
+TEST_F(FirstMinuteTest, ExtractAndRenameRunFromTheActionMenuAndTheirKeys) {
+    Main_sc& w = Show(FourMembers());
+    QAction* extract = MenuItem(MainMenu(w, "&Action"), "&Extract");
+    ASSERT_NE(extract, nullptr);
+    EXPECT_EQ(extract->shortcut(), QKeySequence("Ctrl+E"));
+    QAction* rename = MenuItem(MainMenu(w, "&Action"), "&Rename");
+    EXPECT_TRUE(rename->isEnabled());
+    EXPECT_EQ(rename->shortcut(), QKeySequence("F2"));
+    ModalAnswerer boxes;
+    Key(w, Qt::Key_Down);
+    Key(w, Qt::Key_E, Qt::ControlModifier);
+    EXPECT_EQ(boxes.dialogsShown, std::vector<QString>{"kelp::ExtractDlg"});
+    // Every menu of the bar opens from the keyboard (Alt + its letter).
+    for (QAction* menu : w.menuBar()->actions())
+        EXPECT_TRUE(menu->text().contains('&')) << menu->text().toStdString();
+}
+
+TEST_F(FirstMinuteTest, MissingSettingsTakeTheFirstRunDefaults) {
+    // An installer's file: the folder and the version, one colour, a switch.
+    fixtures::WriteFile(dir_ / "config/settings", "[Kelp]\nInstDir=s:" KELP_SOURCE_DIR
+                                                  "/data/\nVer=s:0.1.0\nFileListColor=n:255\n"
+                                                  "Extrover=s:0\nshow2=s:0\n");
+    Main_sc& w = Start();
+    const kelp::Settings defaults;
+    EXPECT_EQ(w.Settings.FileBkColor, 0xFFFFFF);
+    EXPECT_EQ(w.Settings.ToolBkColor, 0xC0C0C0);
+    EXPECT_FALSE(w.Settings.aot);
+    EXPECT_EQ(w.Settings.SFXCaption, defaults.SFXCaption);
+    EXPECT_TRUE(w.Settings.Addpass);
+    EXPECT_TRUE(w.ShowFunctionPanel->isChecked());
+    // What the file holds is read as before.
+    EXPECT_EQ(w.Settings.FileListColor, 255);
+    EXPECT_FALSE(w.Settings.Extrover);
+    EXPECT_FALSE(w.ShowQuickLaunch->isChecked());
+    EXPECT_EQ(w.memberGrid->palette().color(QPalette::Base), QColor(255, 255, 255));
+    EXPECT_EQ(w.memberGrid->palette().color(QPalette::Text), QColor(255, 0, 0));
+}
+
+TEST_F(FirstMinuteTest, ExtractAndAddDialogsOpenAtTheDefaultFolders) {
+    std::filesystem::create_directories(dir_ / "extract here");
+    std::filesystem::create_directories(dir_ / "add from");
+    Main_sc& w = Start({Q(FourMembers())});
+    w.Settings.DefExtr = Q(dir_ / "extract here");
+    w.Settings.DefAdd = Q(dir_ / "add from");
+    SelectRows(w, {1});
+    QString offered, browsed;
+    ModalAnswerer boxes;
+    boxes.dialogs = {[&](QDialog* d) {
+                         offered = qobject_cast<kelp::ExtractDlg*>(d)->extractFolderEdit()->currentText();
+                         d->reject();
+                     },
+                     [&](QDialog* d) {
+                         browsed = qobject_cast<kelp::AddDlg*>(d)->folderList()->Directory();
+                         d->reject();
+                     }};
+    w.Dispatch(kelp::actExtract);
+    w.Dispatch(kelp::actAdd);
+    EXPECT_EQ(offered, Q(dir_ / "extract here"));
+    EXPECT_EQ(browsed, Q(dir_ / "add from"));
+}
