@@ -792,6 +792,11 @@ bool Main_sc::eventFilter(QObject* o, QEvent* e) {
             OpenHowTo();
             return true;
         }
+        // The view takes F2 as its own edit key before the menu's shortcut.
+        if (key == Qt::Key_F2) {
+            RenameSelected();
+            return true;
+        }
     }
     if (o == memberGrid->viewport() && e->type() == QEvent::MouseButtonDblClick) {
         if (!SelectedRows().isEmpty()) Dispatch(actView);
