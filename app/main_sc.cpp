@@ -401,6 +401,7 @@ void Main_sc::BuildMenus() {
     item(ActionMenu, "&Delete", {}, act(actDelete));
     item(ActionMenu, "&Create checkout", {}, act(actCheckout));
     item(ActionMenu, "&Test", QKeySequence("Ctrl+T"), act(actTest));
+    item(ActionMenu, "Chec&k", {}, [this] { CheckArchives(); });
     item(ActionMenu, "Co&mpare", {}, [this] { CompareArchives(); });
     ActionMenu->addSeparator();
     item(ActionMenu, "MakeExe", {}, act(actMakeExe));

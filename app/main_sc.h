@@ -220,6 +220,9 @@ class Main_sc : public QMainWindow {
     // "Co&mpare": the first two opened archives, or the one opened and a
     // folder the user picks, into the process viewer (main_sc_compare.cpp).
     void CompareArchives();
+    // "Chec&k": the test, with the archives' structure examined too; each
+    // finding is a "Finding: " line of the process viewer.
+    void CheckArchives();
 
     // --- Renaming in place (main_sc_rename.cpp) --------------------------------
     // F2 and "&Rename": an edit of the selected member's name over its row.
@@ -376,6 +379,7 @@ class Main_sc : public QMainWindow {
     bool startupOpen_ = false;           // reading the command-line archive
     bool startupFailed_ = false;         // ... and the engine reported a message
     bool haltRequested_ = false;
+    bool checkStructure_ = false;  // the test now running is a check
     uint8_t pendingAction_ = actNone;  // asked for while a halted action stopped
     QStringList pendingLog_;  // log lines not yet in the viewer
     bool exiting_ = false;

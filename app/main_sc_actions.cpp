@@ -288,9 +288,17 @@ void Main_sc::ActionCheckout() {
 void Main_sc::ActionTest() {
     ShowProcessViewer();
     engine.ExtrBaseDir = TempPath.toStdString();
-    engine.ExtrOptions.Include(engine::ExtrTest);
+    engine.ExtrOptions.Include(checkStructure_ ? engine::ExtrCheck : engine::ExtrTest);
     ExtractEachArchive(false);
     engine.ExtrOptions.Exclude(engine::ExtrTest);
+    engine.ExtrOptions.Exclude(engine::ExtrCheck);
+}
+
+void Main_sc::CheckArchives() {
+    if (State.Busy) return;
+    checkStructure_ = true;
+    Dispatch(actTest);
+    checkStructure_ = false;
 }
 
 void Main_sc::ExtractEachArchive(bool existingOnly) {

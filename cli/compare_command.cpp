@@ -14,22 +14,6 @@ namespace {
 constexpr int kExitDiffer = 1;
 constexpr int kExitFailed = 2;
 
-void AppendJsonString(Output& out, const std::string& text) {
-    out << '"';
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out << '\\' << char(c);
-        } else if (c < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            out << escape;
-        } else {
-            out << char(c);
-        }
-    }
-    out << '"';
-}
-
 }  // namespace
 
 int CompareCommand(const Args& args) {

@@ -1,6 +1,7 @@
 #include "cli/line_output.h"
 
 #include <array>
+#include <cstdio>
 #include <cstring>
 
 namespace cli {
@@ -51,6 +52,22 @@ void AppendEscaped(Output& out, const std::string& text) {
         }
     }
     out.Append(text.data() + plain, text.size() - plain);
+}
+
+void AppendJsonString(Output& out, const std::string& text) {
+    out << '"';
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out << '\\' << char(c);
+        } else if (c < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            out << escape;
+        } else {
+            out << char(c);
+        }
+    }
+    out << '"';
 }
 
 }  // namespace cli

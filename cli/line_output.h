@@ -40,4 +40,7 @@ private:
 // starts them, so the text maps back to exactly one name.
 void AppendEscaped(Output& out, const std::string& text);
 
+// Appends a JSON string: quotes, backslashes and control characters escaped.
+void AppendJsonString(Output& out, const std::string& text);
+
 }  // namespace cli

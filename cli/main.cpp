@@ -26,6 +26,11 @@ const Verb kVerbs[] = {
     {"list", ListCommand, "[--tsv] ARCHIVE", "Lists the members; --tsv one tab-separated line each."},
     {"comment", CommentCommand, "ARCHIVE [--set TEXT]", "Prints the archive comment, or sets it."},
     {"test", TestCommand, "ARCHIVE [-p PASSWORD]", "Tests every member's data against its CRC."},
+    {"check", CheckCommand, "ARCHIVE [--json] [-p PASSWORD]",
+     "Tests the archive and examines its structure: one sentence per finding (local against "
+     "central headers, overlapping members, counts and offsets, duplicate and case-twin names, "
+     "unsafe names and links, data in front or behind, unreadable methods, CRCs and sizes). "
+     "Exit 0 with no finding, 1 with findings."},
     {"extract", ExtractCommand, "ARCHIVE [-d DIR] [-j] [-o|-n] [-p PASSWORD] [MEMBER...]",
      "Extracts the members (all, or those the MEMBER patterns match) below DIR; -j without folder "
      "names, -o overwrites and -n never overwrites existing files."},

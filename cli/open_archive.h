@@ -1,6 +1,7 @@
 // Opening an archive for a command: an engine wired to the terminal.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -15,7 +16,9 @@ struct OpenedArchive {
 };
 
 // Reads the directory of `path`. Returns null after printing the reason when
-// the file does not exist or its directory could not be read.
-std::unique_ptr<OpenedArchive> OpenArchive(const std::string& path);
+// the file does not exist or its directory could not be read. `onMessage`
+// (when given) hears the engine's messages while the directory is read.
+std::unique_ptr<OpenedArchive> OpenArchive(
+    const std::string& path, const std::function<void(int, const std::string&)>& onMessage = {});
 
 }  // namespace cli

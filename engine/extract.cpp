@@ -61,6 +61,11 @@ void ZipEngine::RunExtract(bool toMemory) {
     }
     // An older library would read exact names as patterns: "a*.txt" would
     // take "abc.txt" too.
+    if (ExtrOptions.Has(ExtrCheck) && version < KELP_V180) {
+        finish();
+        ShowEngineMessage(MsgId::CheckUnsupported);
+        return;
+    }
     if (ExactNames && version < KELP_V180) {
         finish();
         FSpecArgs.clear();

@@ -150,7 +150,7 @@ std::unique_ptr<UnzipParamBlock> ZipEngine::FillUnzParams(const std::string& arc
     char* archiveText = block->strings.Copy(archiveName);
     block->Common([&](auto& b) {
         FillBlockHeader(b, *this, passwordText);
-        b.TestOn = Bool32(ExtrOptions.Has(ExtrTest));
+        b.TestOn = Bool32(ExtrOptions.Has(ExtrTest) || ExtrOptions.Has(ExtrCheck));
         b.UpdateOn = Bool32(ExtrOptions.Has(ExtrUpdate));
         b.FreshenOn = Bool32(ExtrOptions.Has(ExtrFreshen) && !ExtrOptions.Has(ExtrUpdate));
         b.DirNamesOn = Bool32(ExtrOptions.Has(ExtrDirNames));
@@ -163,7 +163,10 @@ std::unique_ptr<UnzipParamBlock> ZipEngine::FillUnzParams(const std::string& arc
         const std::string folder = ExtractFolder();
         if (!folder.empty()) b.TargetDirText = block->strings.Copy(folder);
     }
-    if (block->CurrentLayout() && version >= KELP_V180) block->Current().ExactNames = Bool32(ExactNames);
+    if (block->CurrentLayout() && version >= KELP_V180) {
+        block->Current().ExactNames = Bool32(ExactNames);
+        block->Current().CheckOn = Bool32(ExtrOptions.Has(ExtrCheck));
+    }
     block->SetSpecs(FSpecArgs);
     return block;
 }

@@ -56,6 +56,7 @@ enum Id : int {
     ExtractStreamsUnsupported = 10503,
     ExtractFolderUnsupported = 10504,
     ExtractExactNamesUnsupported = 10505,
+    CheckUnsupported = 10506,
 
     // Loading the libraries.
     ZipLibLoaded = 10601,

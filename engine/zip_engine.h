@@ -45,7 +45,9 @@ enum AddMethodEnum {
     AddMethodDeflate, AddMethodStore, AddMethodBzip2, AddMethodLzma, AddMethodXz, AddMethodZstd
 };
 
-enum ExtrOptsEnum { ExtrDirNames, ExtrOverWrite, ExtrFreshen, ExtrUpdate, ExtrTest };
+// ExtrCheck tests and checks the archive's structure too (library 1.80):
+// every finding is a message starting "Finding: ".
+enum ExtrOptsEnum { ExtrDirNames, ExtrOverWrite, ExtrFreshen, ExtrUpdate, ExtrTest, ExtrCheck };
 using ExtrOpts = OptionSet<ExtrOptsEnum>;
 
 

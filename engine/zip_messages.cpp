@@ -70,6 +70,8 @@ constexpr MessageEntry kMessages[] = {
     {MsgId::ExtractExactNamesUnsupported,
      "Error - your KUNZIP.DLL can not take members by their exact names, please update to "
      "version >= 1.80"},
+    {MsgId::CheckUnsupported,
+     "Error - your KUNZIP.DLL can not check an archive's structure, please update to version >= 1.80"},
     {MsgId::ZipLibLoaded, "KZIP Loaded"},
     {MsgId::ZipExecMissing, "KZipExec function not found in KZIP.DLL!"},
     {MsgId::ZipVersionMissing, "GetKZipVersion function not found in KZIP.DLL!"},

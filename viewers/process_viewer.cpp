@@ -35,7 +35,7 @@ void Viewer::AddLogRule(ColorMemo& memo) {
     rule.setKeyLineEndLst({"Tested;green", "Unzipped,green", "No Errors Found;olive", "------;gray",
                            "Start Time;blue", "End Time;blue", "Error found;red",
                            "warnings were given;red", "Zero files;red", "Time used;blue",
-                           "adding;red"});
+                           "adding;red", "Finding;red", "removed;red", "changed;olive", "added;green"});
 }
 
 void Viewer::setMainOnTop(bool on) {

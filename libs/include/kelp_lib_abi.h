@@ -285,7 +285,11 @@ typedef struct KUnzipParams {
                                      byte, no wildcards, no case folding, no
                                      separator conversion; one that ends in
                                      "/" also takes every member under it */
-    int32_t Reserved112[8];  /* 112 */
+    int32_t Reserved112[6];  /* 112 */
+    KBool32 CheckOn;         /* 136  180: with TestOn, the archive's structure
+                                     is checked too; every finding is a
+                                     message that starts "Finding: " */
+    int32_t Reserved140;     /* 140 */
     int32_t EndMarker;       /* 144 */
 } KUnzipParams;              /* 148 */
 
@@ -417,6 +421,7 @@ KELP_ABI_ASSERT(offsetof(KUnzipParams, MemorySize) == 88);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, TargetDirText) == 92);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, PasswordTries) == 104);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, ExactNames) == 108);
+KELP_ABI_ASSERT(offsetof(KUnzipParams, CheckOn) == 136);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, EndMarker) == 144);
 KELP_ABI_ASSERT(sizeof(KUnzipParams) == 148);
 

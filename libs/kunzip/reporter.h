@@ -20,6 +20,7 @@ enum UnzipError : int32_t {
     kErrMethod = 6,
     kErrWrite = 7,
     kErrCancelled = 8,
+    kErrFinding = 9,  // checking: something wrong in the archive's structure
 };
 
 class Reporter : public zip::CallbackChannel {

@@ -12,6 +12,7 @@
 
 #include "prefetcher.h"
 #include "safe_path.h"
+#include "archive_check.h"
 #include "member_selector.h"
 
 namespace kelp::kunzip {
@@ -60,8 +61,11 @@ std::vector<size_t> UnzipBatch::SelectMembers() const {
 int32_t UnzipBatch::Run() {
     std::string error;
     if (request_.archive.empty() || !reader_.Open(request_.archive, error)) {
-        reporter_.Message(kErrArchive, "Error found in " + request_.archive + ": " +
-                                           (error.empty() ? "no archive named" : error));
+        if (error.empty()) error = "no archive named";
+        if (request_.check)
+            reporter_.Message(kErrFinding, "Finding: the archive cannot be read: " + error);
+        else
+            reporter_.Message(kErrArchive, "Error found in " + request_.archive + ": " + error);
         reporter_.BatchEnd();
         return 0;
     }
@@ -105,6 +109,13 @@ int32_t UnzipBatch::Run() {
                                            " members overlap the data of other members (a zip "
                                            "bomb construction); they are refused");
     }
+    if (request_.check) {
+        for (const std::string& finding : zip::StructureFindings(reader_)) {
+            ++findings_;
+            lastError_ = kErrFinding;
+            reporter_.Message(kErrFinding, "Finding: " + finding);
+        }
+    }
 
     std::vector<size_t> selected = SelectMembers();
     uint64_t total = 0;
@@ -147,10 +158,11 @@ void UnzipBatch::Summary(size_t selected, bool cancelled) {
                                              " in " + request_.archive);
     } else if (selected == 0) {
         reporter_.Message(0, std::string("Zero files ") + verb + " in " + request_.archive);
-    } else if (errors_ > 0 || ArchiveDamaged(reader_)) {
-        const std::string where = errors_ > 0 ? std::to_string(errors_) + " of " +
-                                                    std::to_string(selected) + " members"
-                                              : "the directory";
+    } else if (errors_ > 0 || findings_ > 0 || ArchiveDamaged(reader_)) {
+        const std::string where = errors_ > 0     ? std::to_string(errors_) + " of " +
+                                                        std::to_string(selected) + " members"
+                                  : findings_ > 0 ? "the structure (" + std::to_string(findings_) + " findings)"
+                                                  : "the directory";
         reporter_.Message(lastError_, "Error found in " + where + "; " + std::to_string(successes_) +
                                           " " + verb + " in " + request_.archive);
     } else if (warnings_ > 0) {
@@ -167,7 +179,7 @@ UnzipBatch::Outcome UnzipBatch::Fail(const std::string& name, int32_t error, uin
     ++errors_;
     lastError_ = error;
     reporter_.Skipped(name, error, skipType);
-    reporter_.Message(error, "Error found in " + name + ": " + why);
+    reporter_.Message(error, MemberError(name, why));
     return Outcome::Failed;
 }
 
@@ -263,6 +275,26 @@ zip::DecodeResult UnzipBatch::Decode(Prefetched* ready, const zip::MemberData& d
     return ready->result;
 }
 
+std::string UnzipBatch::MemberError(const std::string& name, const std::string& why) const {
+    return (request_.check ? "Finding: " : "Error found in ") + name + ": " + why;
+}
+
+void UnzipBatch::CheckLinkTarget(const zip::MemberEntry& entry, const zip::MemberData& data,
+                                 zip::MemberCipher* crypto) {
+    std::string target;
+    const zip::DecodeResult r = zip::DecodeMember(reader_, data, crypto, [&](const uint8_t* p, size_t n) {
+        if (n > kMaxLinkTarget - target.size()) return false;
+        target.append(reinterpret_cast<const char*>(p), n);
+        return true;
+    });
+    // A damaged link is reported by the test that follows.
+    if (r.status != zip::DecodeStatus::Ok || !zip::LinkLeadsOut(entry.displayName, target)) return;
+    ++findings_;
+    lastError_ = kErrFinding;
+    reporter_.Message(kErrFinding,
+                      "Finding: " + entry.displayName + " is a link to " + target + ": the link leads out of the target folder");
+}
+
 UnzipBatch::Outcome UnzipBatch::Test(const zip::MemberEntry& entry, size_t index) {
     std::unique_ptr<Prefetched> ready = TakeReady(index);
     zip::MemberData data;
@@ -274,6 +306,7 @@ UnzipBatch::Outcome UnzipBatch::Test(const zip::MemberEntry& entry, size_t index
         if (reporter_.cancelled()) return Outcome::Cancelled;
         return Fail(entry.displayName, kErrPassword, KSKIP_PASSWORD, "no valid password, skipped");
     }
+    if (request_.check && entry.IsSymlink()) CheckLinkTarget(entry, data, crypto ? &*crypto : nullptr);
     reporter_.FileStart(entry.displayName, data.unpackedSize);
     auto sink = [&](const uint8_t*, size_t n) {
         Progress(n);
@@ -292,9 +325,8 @@ UnzipBatch::Outcome UnzipBatch::Test(const zip::MemberEntry& entry, size_t index
             ++errors_;
             lastError_ = kErrCrc;
             char text[80];
-            std::snprintf(text, sizeof(text), ": CRC error (found %08x, expected %08x)", r.crc,
-                          data.crc);
-            reporter_.Message(kErrCrc, "Error found in " + entry.displayName + text);
+            std::snprintf(text, sizeof(text), "CRC error (found %08x, expected %08x)", r.crc, data.crc);
+            reporter_.Message(kErrCrc, MemberError(entry.displayName, text));
             return Outcome::Failed;
         }
         default:

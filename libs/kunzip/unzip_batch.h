@@ -49,6 +49,11 @@ class UnzipBatch {
     // Keeps a folder's time and permissions for the end of the batch.
     void RememberFolder(const std::vector<std::string>& dirs, const zip::DirStamp& stamp);
     Outcome Test(const zip::MemberEntry& entry, size_t index);
+    // A member's error line: "Error found in NAME: WHY", or when checking
+    // "Finding: NAME: WHY".
+    std::string MemberError(const std::string& name, const std::string& why) const;
+    // Checking: a finding when a symbolic link would lead out of the target.
+    void CheckLinkTarget(const zip::MemberEntry& entry, const zip::MemberData& data, zip::MemberCipher* crypto);
     Outcome ToMemory(const zip::MemberEntry& entry);
 
     // Finds the keys for an encrypted member: the password that worked
@@ -79,6 +84,7 @@ class UnzipBatch {
     int32_t errors_ = 0;
     int32_t lastError_ = 0;
     int32_t warnings_ = 0;
+    int32_t findings_ = 0;  // checking: findings about the structure
     uint64_t pendingBytes_ = 0;
     std::vector<std::pair<std::vector<std::string>, zip::DirStamp>> dirTimes_;
 };

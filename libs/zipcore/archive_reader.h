@@ -85,6 +85,8 @@ class ArchiveReader : public ByteSource {
     int64_t offsetShift() const { return shift_; }
     uint64_t centralOffset() const { return centralOffset_; }
     const Eocd& eocd() const { return eocd_; }
+    // File offset of the end record.
+    uint64_t endRecordOffset() const { return eocdOffset_; }
     // The archive comment as stored (cut short when the file ends early).
     const std::string& comment() const { return comment_; }
     // Directory entries that could not be read (the directory was cut short).

@@ -318,3 +318,17 @@ TEST_F(AppTest, CompareWritesTheDifferencesOfTwoArchivesOrAnArchiveAndAFolder) {
     EXPECT_TRUE(log.contains("0 added, 2 removed, 0 changed, 1 the same")) << log.join('\n').toStdString();
     EXPECT_FALSE(w.State.Busy);
 }
+
+TEST_F(AppTest, CheckWritesEachFindingToTheLog) {
+    const std::string a = MakeZip("twins.zip", "z.writestr('Read.me', b'one')\nz.writestr('read.ME', b'two')");
+    Main_sc& w = Start({QString::fromStdString(a)});
+    MenuItem(MainMenu(w, "&Action"), "Chec&k")->trigger();
+    const QStringList log = w.LogLines();
+    EXPECT_EQ(log.filter("Finding: ").size(), 1) << log.join('\n').toStdString();
+    EXPECT_TRUE(log.contains("Finding: read.ME and Read.me differ only in case")) << log.join('\n').toStdString();
+    EXPECT_TRUE(log.last().startsWith("Error found :")) << log.last().toStdString();
+    // The test that follows is a plain test again: no finding, no error.
+    w.Dispatch(kelp::actTest);
+    EXPECT_TRUE(w.LogLines().filter("Finding: ").isEmpty());
+    EXPECT_EQ(w.LogLines().last(), "No Errors found");
+}

@@ -1,0 +1,122 @@
+#include "archive_check.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+#include "safe_path.h"
+
+namespace kelp::zip {
+
+namespace {
+
+std::string Hex(uint32_t value) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%08x", value);
+    return text;
+}
+
+std::string AsciiLower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return lower;
+}
+
+// What the local header of `e` says against its central header.
+void CompareLocalHeader(const ArchiveReader& reader, const MemberEntry& e, std::vector<std::string>& out) {
+    MemberData data;
+    std::string error;
+    if (!reader.Locate(e, data, error)) {
+        out.push_back("the local header of " + e.displayName + " cannot be used: " + error);
+        return;
+    }
+    uint8_t fixed[kLocalHeaderSize];
+    LocalHeader local;
+    if (!reader.ReadAt(e.localOffset, fixed, sizeof fixed) || !ParseLocalHeader(fixed, local)) return;
+    std::string name(local.nameLength, '\0');
+    if (!reader.ReadAt(e.localOffset + kLocalHeaderSize, name.data(), name.size())) return;
+    const std::string where = "the local header of " + e.displayName;
+    if (name != e.name) out.push_back(where + " names it " + name);
+    if (local.method != e.header.method)
+        out.push_back(where + " gives method " + std::to_string(local.method) + ", the directory " +
+                      std::to_string(e.header.method));
+    if ((local.flags ^ e.header.flags) & kFlagEncrypted)
+        out.push_back(where + " and the directory disagree on whether it is encrypted");
+    // With a data descriptor the local fields may be zero; else they must agree.
+    if (local.flags & kFlagDataDescriptor) return;
+    if (local.crc != e.header.crc)
+        out.push_back(where + " gives CRC " + Hex(local.crc) + ", the directory " + Hex(e.header.crc));
+    Zip64Values sizes;
+    sizes.unpackedSize = local.unpackedSize;
+    sizes.packedSize = local.packedSize;
+    ApplyZip64Extra(data.localExtra, local.unpackedSize == kFull32, local.packedSize == kFull32, false,
+                    false, sizes);
+    const uint64_t packed = sizes.packedSize, unpacked = sizes.unpackedSize;
+    if (packed != e.packedSize || unpacked != e.unpackedSize)
+        out.push_back(where + " gives sizes " + std::to_string(packed) + "/" + std::to_string(unpacked) +
+                      ", the directory " + std::to_string(e.packedSize) + "/" +
+                      std::to_string(e.unpackedSize));
+}
+
+}  // namespace
+
+bool LinkLeadsOut(std::string_view linkName, std::string_view target) {
+    if (target.empty() || target[0] == '/' || target[0] == '\\' || (target.size() >= 2 && target[1] == ':'))
+        return true;
+    // Depth below the target folder: the link's own folders, then the
+    // target's components from there.
+    long depth = 0;
+    auto walk = [&](std::string_view path, bool lastIsName) {
+        size_t start = 0;
+        for (size_t i = 0; i <= path.size(); ++i) {
+            if (i < path.size() && path[i] != '/' && path[i] != '\\') continue;
+            const std::string_view part = path.substr(start, i - start);
+            const bool last = i == path.size();
+            start = i + 1;
+            if (part.empty() || part == "." || (last && lastIsName)) continue;
+            depth += part == ".." ? -1 : 1;
+            if (depth < 0) return false;
+        }
+        return true;
+    };
+    return !walk(linkName, true) || !walk(target, false);
+}
+
+std::vector<std::string> StructureFindings(const ArchiveReader& reader) {
+    std::vector<std::string> out;
+    const auto& entries = reader.entries();
+    uint64_t first = reader.centralOffset();
+    for (const MemberEntry& e : entries) first = std::min(first, e.localOffset);
+    if (first > 0)
+        out.push_back(std::to_string(first) + " bytes stand in front of the first member (a self-extractor "
+                                               "program or other data)");
+    if (reader.offsetShift() != 0)
+        out.push_back("the stored offsets do not count the " + std::to_string(reader.offsetShift()) +
+                      " bytes in front of the archive");
+    const uint64_t end = reader.endRecordOffset() + kEocdSize + reader.comment().size();
+    if (end < reader.fileSize())
+        out.push_back(std::to_string(reader.fileSize() - end) + " bytes follow the end of the archive");
+    if (reader.directoryTruncated())
+        out.push_back("the central directory is damaged: only " + std::to_string(entries.size()) +
+                      " entries could be read");
+    if (reader.countMismatch())
+        out.push_back("the end record counts " + std::to_string(reader.declaredEntries()) +
+                      " members, the central directory holds " + std::to_string(entries.size()));
+
+    std::map<std::string, size_t> seen, folded;
+    for (const MemberEntry& e : entries) {
+        if (e.overlapsAnother)
+            out.push_back(e.displayName + " overlaps the data of another member (a zip bomb construction)");
+        if (const TargetName target = ResolveMemberName(e.displayName, true); !target.ok)
+            out.push_back(e.displayName + " is no safe name to extract: " + target.reason);
+        if (++seen[e.name] == 2) out.push_back(e.displayName + " is stored more than once");
+        const auto [twin, added] = folded.try_emplace(AsciiLower(e.displayName), &e - entries.data());
+        if (!added && entries[twin->second].name != e.name)
+            out.push_back(e.displayName + " and " + entries[twin->second].displayName + " differ only in case");
+        CompareLocalHeader(reader, e, out);
+    }
+    return out;
+}
+
+}  // namespace kelp::zip
