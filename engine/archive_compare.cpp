@@ -20,8 +20,15 @@ namespace fs = std::filesystem;
 struct Item {
     uint64_t size = 0;
     uint32_t crc = 0;
-    int64_t mtime = 0;             // seconds; an archive's to the two seconds of its DOS time
+    // An archive's DOS time, converted only when times are compared (the
+    // conversion costs more than the rest of the comparison); a file's time.
+    std::optional<uint32_t> dosTime;
+    int64_t mtime = 0;
     std::optional<uint32_t> mode;  // permission bits, when the side keeps them
+
+    int64_t Seconds() const {
+        return dosTime ? kelp::zip::DosToUnixTime(uint16_t(*dosTime >> 16), uint16_t(*dosTime)) : mtime;
+    }
 };
 using Side = std::map<std::string, Item>;
 
@@ -38,9 +45,7 @@ std::optional<Side> ReadArchive(const std::string& path, std::string& error) {
     if (zip.ZipFileName().empty() || zip.ErrorsReported() > 0) return std::nullopt;
     Side side;
     for (const ZipDirEntry& e : zip.DirEntries()) {
-        Item item{e.UnpackedSize, e.Crc,
-                  kelp::zip::DosToUnixTime(uint16_t(e.DosDateTime >> 16), uint16_t(e.DosDateTime)),
-                  std::nullopt};
+        Item item{e.UnpackedSize, e.Crc, e.DosDateTime, 0, std::nullopt};
         // Unix hosts keep the mode in the high half of the attributes.
         if (e.HostSystem == 3 && (e.ExternalAttributes >> 16) != 0) item.mode = (e.ExternalAttributes >> 16) & 07777;
         side[e.MemberName] = item;
@@ -94,7 +99,10 @@ std::vector<std::string> Changes(const Item& a, const Item& b, bool timesToo) {
     if (a.size != b.size) changes.push_back("size " + std::to_string(a.size) + " -> " + std::to_string(b.size));
     if (a.crc != b.crc) changes.push_back("CRC " + Hex(a.crc) + " -> " + Hex(b.crc));
     // Writers round a file's time to an even second up or down.
-    if (timesToo && (a.mtime > b.mtime + 1 || b.mtime > a.mtime + 1)) changes.push_back("time");
+    if (timesToo) {
+        const int64_t ta = a.Seconds(), tb = b.Seconds();
+        if (ta > tb + 1 || tb > ta + 1) changes.push_back("time");
+    }
     if (timesToo && a.mode && b.mode && *a.mode != *b.mode) changes.push_back("mode");
     return changes;
 }

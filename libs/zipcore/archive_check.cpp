@@ -26,16 +26,17 @@ std::string AsciiLower(std::string_view text) {
 // What the local header of `e` says against its central header.
 void CompareLocalHeader(const ArchiveReader& reader, const MemberEntry& e, std::vector<std::string>& out) {
     MemberData data;
-    std::string error;
-    if (!reader.Locate(e, data, error)) {
+    std::string error, name;
+    LocalHeader local;
+    if (!reader.Locate(e, data, error, reader, &local, &name)) {
         out.push_back("the local header of " + e.displayName + " cannot be used: " + error);
         return;
     }
-    uint8_t fixed[kLocalHeaderSize];
-    LocalHeader local;
-    if (!reader.ReadAt(e.localOffset, fixed, sizeof fixed) || !ParseLocalHeader(fixed, local)) return;
-    std::string name(local.nameLength, '\0');
-    if (!reader.ReadAt(e.localOffset + kLocalHeaderSize, name.data(), name.size())) return;
+    // A local name longer than the central one lets expect is read apart.
+    if (name.size() != local.nameLength) {
+        name.assign(local.nameLength, '\0');
+        if (!reader.ReadAt(e.localOffset + kLocalHeaderSize, name.data(), name.size())) return;
+    }
     const std::string where = "the local header of " + e.displayName;
     if (name != e.name) out.push_back(where + " names it " + name);
     if (local.method != e.header.method)

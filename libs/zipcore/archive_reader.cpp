@@ -254,7 +254,7 @@ void ArchiveReader::MarkOverlaps() {
 }
 
 bool ArchiveReader::Locate(const MemberEntry& entry, MemberData& out, std::string& error,
-                           const ByteSource& source) const {
+                           const ByteSource& source, LocalHeader* local, std::string* localName) const {
     if (entry.localOffset + kLocalHeaderSize > centralOffset_) {
         error = "local header is missing or damaged";
         return false;
@@ -277,6 +277,8 @@ bool ArchiveReader::Locate(const MemberEntry& entry, MemberData& out, std::strin
         return false;
     }
     const size_t extraAt = kLocalHeaderSize + lh.nameLength;
+    if (local) *local = lh;
+    if (localName && extraAt <= want) localName->assign(reinterpret_cast<const char*>(buf) + kLocalHeaderSize, lh.nameLength);
     uint64_t dataOffset = entry.localOffset + extraAt + lh.extraLength;
     // Sizes come from the central directory: local ones are zero when a
     // data descriptor follows.

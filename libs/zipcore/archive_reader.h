@@ -104,8 +104,9 @@ class ArchiveReader : public ByteSource {
     bool Locate(const MemberEntry& entry, MemberData& out, std::string& error) const {
         return Locate(entry, out, error, *this);
     }
-    bool Locate(const MemberEntry& entry, MemberData& out, std::string& error,
-                const ByteSource& source) const;
+    // With `local` and `localName`, also gives the local header as read.
+    bool Locate(const MemberEntry& entry, MemberData& out, std::string& error, const ByteSource& source,
+                LocalHeader* local = nullptr, std::string* localName = nullptr) const;
 
     // Safe to call from several threads at once.
     bool ReadAt(uint64_t offset, void* buffer, size_t size) const override;
