@@ -94,25 +94,42 @@ void ZipEngine::Add() {
     FinishZipCall(loadedHere);
 }
 
+bool ZipEngine::BeginArchiveChange(bool& loadedHere, int& version) {
+    std::error_code ec;
+    if (zipFileName_.empty() || !std::filesystem::is_regular_file(zipFileName_, ec)) {
+        ShowEngineMessage(MsgId::NoZipFile);
+        return false;
+    }
+    if (zipLibBusy_) return false;
+    zipLibBusy_ = true;
+    CancelRequested = false;
+    loadedHere = !ZipLibLoaded();
+    if (loadedHere) LoadZipLib();
+    if (!ZipLibLoaded()) {
+        zipLibBusy_ = false;
+        return false;
+    }
+    version = ZipLibVersion();
+    return true;
+}
+
+// Deleting and renaming add nothing: the adding switches are off.
+template <typename Block>
+static void NoAdding(Block& b) {
+    b.DropPaths = b.MoveOn = b.FreshenOn = b.UpdateOn = b.EncryptOn = KELP_FALSE;
+    b.Reserved80 = 0;
+    b.RecurseOn = 0;
+}
+
 void ZipEngine::Delete() {
     successCount_ = 0;
     const bool exact = ExactNames;
     ExactNames = false;  // holds for this call only
     if (FSpecArgs.empty()) return ShowEngineMessage(MsgId::NoFilesToDelete);
+    bool loadedHere = false;
+    int version = 0;
+    if (!BeginArchiveChange(loadedHere, version)) return;
     std::error_code ec;
-    if (zipFileName_.empty() || !std::filesystem::is_regular_file(zipFileName_, ec))
-        return ShowEngineMessage(MsgId::NoZipFile);
-    if (zipLibBusy_) return;
-
-    zipLibBusy_ = true;
-    CancelRequested = false;
-    const bool loadedHere = !ZipLibLoaded();
-    if (loadedHere) LoadZipLib();
-    if (!ZipLibLoaded()) {
-        zipLibBusy_ = false;
-        return;
-    }
-    const int version = ZipLibVersion();
     // An older library would read exact names as patterns and delete more
     // than was asked for.
     if (exact && version < KELP_V180) {
@@ -125,9 +142,7 @@ void ZipEngine::Delete() {
             block->Current().ExactNames = Bool32(exact);
         block->Common([](auto& b) {
             b.DeleteMode = KELP_TRUE;
-            b.DropPaths = b.MoveOn = b.FreshenOn = b.UpdateOn = b.EncryptOn = KELP_FALSE;
-            b.Reserved80 = 0;
-            b.RecurseOn = 0;
+            NoAdding(b);
         });
         block->SetSpecs(FSpecArgs);
         block->SetEndMarker();
@@ -141,20 +156,10 @@ void ZipEngine::Delete() {
 void ZipEngine::Rename(const std::vector<std::pair<std::string, std::string>>& renames) {
     successCount_ = 0;
     if (renames.empty()) return ShowEngineMessage(MsgId::NoFilesToRename);
+    bool loadedHere = false;
+    int version = 0;
+    if (!BeginArchiveChange(loadedHere, version)) return;
     std::error_code ec;
-    if (zipFileName_.empty() || !std::filesystem::is_regular_file(zipFileName_, ec))
-        return ShowEngineMessage(MsgId::NoZipFile);
-    if (zipLibBusy_) return;
-
-    zipLibBusy_ = true;
-    CancelRequested = false;
-    const bool loadedHere = !ZipLibLoaded();
-    if (loadedHere) LoadZipLib();
-    if (!ZipLibLoaded()) {
-        zipLibBusy_ = false;
-        return;
-    }
-    const int version = ZipLibVersion();
     if (version < KELP_V180) {
         FinishZipCall(loadedHere);
         return ShowEngineMessage(MsgId::RenameUnsupported);
@@ -162,9 +167,7 @@ void ZipEngine::Rename(const std::vector<std::pair<std::string, std::string>>& r
     try {
         auto block = FillZipParams(std::filesystem::absolute(zipFileName_, ec).string(), version);
         KZipParams& b = block->Current();
-        b.DropPaths = b.MoveOn = b.FreshenOn = b.UpdateOn = b.EncryptOn = KELP_FALSE;
-        b.Reserved80 = 0;
-        b.RecurseOn = 0;
+        NoAdding(b);
         block->SetSpecs({});
         std::vector<char*> table;
         for (const auto& [from, to] : renames) {

@@ -283,6 +283,10 @@ private:
     void WriteComment(const std::string& raw);
     void RunExtract(bool toMemory);
     void FinishZipCall(bool unloadLibrary);
+    // Starts a library call that changes ZipFileName in place (delete,
+    // rename): false, with the reason shown, when it cannot start;
+    // `version` is then the library's.
+    bool BeginArchiveChange(bool& loadedHere, int& version);
     // The SFX properties as the converter takes them, and back.
     SfxSettings SfxSettingsNow() const;
     void SetSfxSettings(const SfxSettings& settings);
