@@ -395,6 +395,7 @@ class Main_sc : public QMainWindow {
     std::shared_ptr<MemberRows> memberRows_;  // the grid's rows of the listed archives
     // Every listed record in the grid's order, those the filter hides too.
     std::vector<uint32_t> listedOrder_;
+    std::vector<uint32_t> shownRecords_;  // ShowListedRows' buffer
     MemberFilter memberFilter_;
     int64_t listedTotal_ = 0;   // bytes of the archive listed last, for "Total"
     bool filtering_ = false;    // the grid is being refilled by the filter

@@ -11,6 +11,18 @@
 
 namespace kelp {
 
+namespace {
+
+// True when the grid's data rows show exactly `records`, in order.
+bool SameRows(const SortGridModel& model, const std::vector<uint32_t>& records) {
+    if (model.rowCount() != int(records.size())) return false;
+    for (int r = 0; r < model.rowCount(); ++r)
+        if (model.DataRow(model.gridRow(r)).record != records[size_t(r)]) return false;
+    return true;
+}
+
+}  // namespace
+
 void Main_sc::SetMemberFilter(const QString& text) {
     if (memberFilterEdit->text() != text) {
         memberFilterEdit->setText(text);  // whose change comes back here
@@ -31,6 +43,17 @@ void Main_sc::FocusMemberFilter() {
 
 void Main_sc::ShowListedRows(bool keepSelection) {
     SortGridModel* model = memberGrid->gridModel();
+    // The records first, into a buffer kept between keys: most keys change
+    // few rows or none, and a grid row is eight times the size.
+    shownRecords_.clear();
+    for (const uint32_t record : listedOrder_)
+        if (memberFilter_.Matches(memberRows_->MatchName(record))) shownRecords_.push_back(record);
+    // A key that keeps the same rows (the first letters typed often do)
+    // leaves the grid, its selection and its place as they are.
+    if (keepSelection && SameRows(*model, shownRecords_)) {
+        UpdateTotals();
+        return;
+    }
     // The selection and the current row, by record: the rows move.
     std::vector<bool> selected;
     std::optional<uint32_t> current;
@@ -43,9 +66,8 @@ void Main_sc::ShowListedRows(bool keepSelection) {
     const int column = std::max(memberGrid->Col(), 0);
 
     std::vector<GridRow> rows;
-    rows.reserve(listedOrder_.size() + 1);  // and the header row, which the grid puts in front
-    for (const uint32_t record : listedOrder_)
-        if (memberFilter_.Matches(memberRows_->MatchName(record))) rows.push_back(GridRow{{}, record});
+    rows.reserve(shownRecords_.size() + 1);  // and the header row, which the grid puts in front
+    for (const uint32_t record : shownRecords_) rows.push_back(GridRow{{}, record});
     // A change of the filter keeps the columns as they are: they would
     // jump at every key.
     filtering_ = keepSelection;
