@@ -235,7 +235,8 @@ void Main_sc::BuildLayout() {
     right->setSpacing(0);
     memberFilterEdit = new QLineEdit(panel2);
     memberFilterEdit->setObjectName("memberFilterEdit");
-    memberFilterEdit->setPlaceholderText("Find member (Ctrl+F): part of a name or folder, or a pattern with * and ?");
+    memberFilterEdit->setPlaceholderText(
+        "Find member (Ctrl+F): part of a name or folder, or a pattern with * and ?");
     memberFilterEdit->setToolTip("Shows only the members whose name or folder holds this text "
                                  "(any case). Tab or Down goes to the list, Escape clears it.");
     memberFilterEdit->setClearButtonEnabled(true);
@@ -790,7 +791,8 @@ bool Main_sc::GridKey(QKeyEvent* e) {
 
 bool Main_sc::eventFilter(QObject* o, QEvent* e) {
     if (ExchangeEvent(o, e)) return true;
-    if (o == memberFilterEdit && e->type() == QEvent::KeyPress && FilterKey(static_cast<QKeyEvent*>(e)))
+    if (o == memberFilterEdit && e->type() == QEvent::KeyPress &&
+        FilterKey(static_cast<QKeyEvent*>(e)))
         return true;
     // F1 in the grid opens the how-to rather than the menu's about box.
     if (o == memberGrid && e->type() == QEvent::ShortcutOverride &&

@@ -80,11 +80,13 @@ void Main_sc::ShowListedRows(bool keepSelection) {
         int currentRow = -1;
         const int count = model->rowCount();
         for (int r = 0; r <= count; ++r) {
-            const uint32_t record = r < count ? model->DataRow(model->gridRow(r)).record : GridRow::kOwnTexts;
+            const uint32_t record =
+                r < count ? model->DataRow(model->gridRow(r)).record : GridRow::kOwnTexts;
             const bool on = record < selected.size() && selected[record];
             if (on && runStart < 0) runStart = r;
             if (!on && runStart >= 0) {
-                shown.select(model->index(runStart, 0), model->index(r - 1, model->columnCount() - 1));
+                shown.select(model->index(runStart, 0),
+                             model->index(r - 1, model->columnCount() - 1));
                 runStart = -1;
             }
             if (current && record == *current) currentRow = r;
@@ -98,7 +100,8 @@ void Main_sc::ShowListedRows(bool keepSelection) {
         if (shown.isEmpty())
             MemberGridClick();
         else
-            memberGrid->selectionModel()->select(shown, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            memberGrid->selectionModel()->select(
+                shown, QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
     UpdateTotals();
 }
@@ -109,7 +112,8 @@ void Main_sc::ListedRowsSorted(int col) {
         // Every listed row is shown: the grid's order is the listed order.
         listedOrder_.clear();
         for (int r = 1; r < memberGrid->RowCount(); ++r)
-            if (const std::optional<uint32_t> record = RowRecord(r)) listedOrder_.push_back(*record);
+            if (const std::optional<uint32_t> record = RowRecord(r))
+                listedOrder_.push_back(*record);
         return;
     }
     // The grid sorted the shown rows; the hidden ones take the same order,
@@ -128,7 +132,8 @@ void Main_sc::ListedRowsSorted(int col) {
 void Main_sc::UpdateTotals() {
     const auto listed = qulonglong(listedOrder_.size());
     if (memberFilter_.IsEmpty() || listed == 0)
-        StatusPanels[1]->setText(QString("Total %1 Files ( %2k )").arg(listed).arg(listedTotal_ / 1000));
+        StatusPanels[1]->setText(
+            QString("Total %1 Files ( %2k )").arg(listed).arg(listedTotal_ / 1000));
     else
         StatusPanels[1]->setText(
             QString("Shown %1 of %2 Files").arg(memberGrid->gridModel()->rowCount()).arg(listed));

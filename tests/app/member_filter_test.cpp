@@ -28,18 +28,18 @@ TEST(MemberFilter, KeepsNamesHoldingTheTextOrMatchingThePattern) {
     };
     const Case cases[] = {
         {"", "anything", true},
-        {"READ", "docs/ReadMe.txt", true},       // any case, in the name
-        {"docs/r", "docs/readme.txt", true},     // across the folder's end
-        {"OCS", "docs/", true},                  // a folder entry
+        {"READ", "docs/ReadMe.txt", true},    // any case, in the name
+        {"docs/r", "docs/readme.txt", true},  // across the folder's end
+        {"OCS", "docs/", true},               // a folder entry
         {"txt", "docs/readme.md", false},
-        {"été", "photos/ÉTÉ.jpg", true},         // beyond ASCII
-        {"*.TXT", "docs/readme.txt", true},      // the whole name
+        {"été", "photos/ÉTÉ.jpg", true},     // beyond ASCII
+        {"*.TXT", "docs/readme.txt", true},  // the whole name
         {"*.txt", "docs/readme.txt.bak", false},
-        {"read*", "docs/readme.txt", true},      // the last part alone
-        {"doc?", "docs/", true},                 // a folder entry's own name
+        {"read*", "docs/readme.txt", true},  // the last part alone
+        {"doc?", "docs/", true},             // a folder entry's own name
         {"docs/*", "docs/sub/a.txt", true},
         {"r?adme.txt", "docs/readme.txt", true},
-        {"?eadme", "docs/readme.txt", false},    // a pattern is not a part of the name
+        {"?eadme", "docs/readme.txt", false},  // a pattern is not a part of the name
     };
     // Names go through the grid's records, which fold names beyond ASCII.
     std::vector<engine::ZipDirEntry> entries;
@@ -57,7 +57,8 @@ class MemberFilterWindowTest : public AppTest {
   protected:
     // Two archives open in a shown, active window.
     Main_sc& ShowTwo() {
-        a_ = MakeZip("a.zip", "for n in ['docs/','docs/Read.txt','docs/b.md','x.TXT']: z.writestr(n, n)");
+        a_ = MakeZip("a.zip",
+                     "for n in ['docs/','docs/Read.txt','docs/b.md','x.TXT']: z.writestr(n, n)");
         b_ = MakeZip("b.zip", "for n in ['readme.txt','src/main.cpp']: z.writestr(n, n)");
         Main_sc& w = Start({Q(a_)});
         OpenAll(w, {Q(a_), Q(b_)});
@@ -70,8 +71,9 @@ class MemberFilterWindowTest : public AppTest {
     static std::vector<std::string> Shown(const Main_sc& w) {
         std::vector<std::string> rows;
         for (int r = 1; r < w.memberGrid->RowCount(); ++r)
-            rows.push_back(std::filesystem::path(w.memberGrid->Cells(7, r).toStdString()).stem().string() +
-                           ":" + w.MemberPath(r).toStdString());
+            rows.push_back(
+                std::filesystem::path(w.memberGrid->Cells(7, r).toStdString()).stem().string() +
+                ":" + w.MemberPath(r).toStdString());
         return rows;
     }
     static void Key(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
@@ -115,7 +117,8 @@ TEST_F(MemberFilterWindowTest, KeysTypingAndCountAcrossArchives) {
     EXPECT_EQ(Shown(w).size(), 6u);
     EXPECT_EQ(w.StatusText(1).left(13), "Total 6 Files");
     // Refreshing has its own key now.
-    EXPECT_EQ(MenuItem(MainMenu(w, "&View"), "&Refresh file list")->shortcut(), QKeySequence("Ctrl+R"));
+    EXPECT_EQ(MenuItem(MainMenu(w, "&View"), "&Refresh file list")->shortcut(),
+              QKeySequence("Ctrl+R"));
 }
 
 TEST_F(MemberFilterWindowTest, DeleteReachesOnlyShownSelectedRowsAndTheFilterOutlivesTheRelist) {
