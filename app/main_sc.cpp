@@ -16,6 +16,7 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
@@ -232,6 +233,16 @@ void Main_sc::BuildLayout() {
     auto* right = new QVBoxLayout(panel2);
     right->setContentsMargins(0, 0, 0, 0);
     right->setSpacing(0);
+    memberFilterEdit = new QLineEdit(panel2);
+    memberFilterEdit->setObjectName("memberFilterEdit");
+    memberFilterEdit->setPlaceholderText(
+        "Find member (Ctrl+F): part of a name or folder, or a pattern with * and ?");
+    memberFilterEdit->setToolTip("Shows only the members whose name or folder holds this text "
+                                 "(any case). Tab or Down goes to the list, Escape clears it.");
+    memberFilterEdit->setClearButtonEnabled(true);
+    memberFilterEdit->installEventFilter(this);
+    connect(memberFilterEdit, &QLineEdit::textChanged, this, &Main_sc::SetMemberFilter);
+    right->addWidget(memberFilterEdit);
     memberGrid = new SortGrid(panel2);
     memberGrid->setColCount(8);
     memberGrid->setRowCount(2);
@@ -262,6 +273,7 @@ void Main_sc::BuildLayout() {
     connect(memberGrid, &SortGrid::OnClickSort, this,
             [this](int col, int, SortOptions& o) { ClickSort(col, o); });
     connect(memberGrid, &SortGrid::OnBeginSort, this, [this](int, SortOptions& o) { BeginSort(o); });
+    connect(memberGrid, &SortGrid::OnEndSort, this, &Main_sc::ListedRowsSorted);
     connect(memberGrid, &SortGrid::OnGetCellFormat, this,
             [](int col, int row, QStyle::State, FormatOptions& o) {
                 if (row > 0 && IsNumberColumn(col)) o.AlignmentHorz = Qt::AlignRight;
@@ -292,7 +304,9 @@ void Main_sc::BuildLayout() {
     const QFontMetrics sm(statusBar()->font());
     const int widths[3] = {
         std::max(200, sm.horizontalAdvance("Selected 100000 Files (99999999k )") + 16),
-        std::max(200, sm.horizontalAdvance("Total 100000 Files ( 99999999k )") + 16), 15};
+        std::max({200, sm.horizontalAdvance("Total 100000 Files ( 99999999k )") + 16,
+                  sm.horizontalAdvance("Shown 100000 of 100000 Files") + 16}),
+        15};
     for (int i = 0; i < 3; ++i) {
         StatusPanels[i] = new QLabel(this);
         StatusPanels[i]->setMinimumWidth(widths[i]);
@@ -331,6 +345,7 @@ void Main_sc::SaveWindowPlace() {
 }
 
 void Main_sc::FitColumns() {
+    if (filtering_) return;
     // The standard widths at least, wider where the texts need it (the
     // longest 200 cells of a column stand for all); the header's sort arrow
     // needs room beside its caption too. "Archive", the last column, is as
@@ -431,7 +446,10 @@ void Main_sc::BuildMenus() {
         ShowProcessViewer();
     });
     item(viewMenu, "&Opened archive", QKeySequence("F11"), act(actListArchives));
-    item(viewMenu, "&Refresh file list", QKeySequence("Ctrl+F"), act(actRefresh));
+    // Ctrl+F finds members, as it does in most programs; refreshing moves
+    // to Ctrl+R.
+    item(viewMenu, "&Find member", QKeySequence("Ctrl+F"), [this] { FocusMemberFilter(); });
+    item(viewMenu, "&Refresh file list", QKeySequence("Ctrl+R"), act(actRefresh));
 
     QMenu* optionMenu = menuBar()->addMenu("&Option");
     item(optionMenu, "&General", QKeySequence("Ctrl+G"),
@@ -516,6 +534,8 @@ void Main_sc::FormCreate(const QStringList& args) {
 }
 
 void Main_sc::ResetGrid() {
+    listedOrder_.clear();
+    listedTotal_ = 0;
     memberGrid->setRowCount(2);
     memberGrid->setFixedRows(1);
     for (int c = 0; c < 8; ++c) {
@@ -772,6 +792,9 @@ bool Main_sc::GridKey(QKeyEvent* e) {
 
 bool Main_sc::eventFilter(QObject* o, QEvent* e) {
     if (ExchangeEvent(o, e)) return true;
+    if (o == memberFilterEdit && e->type() == QEvent::KeyPress &&
+        FilterKey(static_cast<QKeyEvent*>(e)))
+        return true;
     // F1 in the grid opens the how-to rather than the menu's about box.
     if (o == memberGrid && e->type() == QEvent::ShortcutOverride &&
         static_cast<QKeyEvent*>(e)->key() == Qt::Key_F1) {

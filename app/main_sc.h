@@ -18,9 +18,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/zip_engine.h"
 #include "member_drag.h"
+#include "member_filter.h"
 #include "member_rows.h"
 #include "outlook_bar.h"
 #include "platform/settings_store.h"
@@ -36,6 +38,7 @@ class QDrag;
 class QDropEvent;
 class QKeyEvent;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QProgressBar;
 class QPushButton;
@@ -119,6 +122,7 @@ class Main_sc : public QMainWindow {
 
     // --- Components ----------------------------------------------------------
     SortGrid* memberGrid = nullptr;         // ListBox1
+    QLineEdit* memberFilterEdit = nullptr;  // above the grid: keeps the matching rows
     OutlookBar* functionPanel = nullptr;    // OutlookBar1
     QPushButton* haltButton = nullptr;      // BitBtn1, "Halt  !!"
     QProgressBar* gauge = nullptr;          // progressbar1
@@ -194,6 +198,14 @@ class Main_sc : public QMainWindow {
     // into TempPath for viewing (recorded for removal at exit); the file's
     // path, or "" when it did not arrive (the engine has said why).
     QString ExtractForViewing(int row);
+
+    // --- Filter field (main_sc_filter.cpp) -------------------------------------
+    // Shows only the listed rows whose member matches `text` (all rows for
+    // an empty text); the selection keeps the rows still shown, and a row
+    // the filter hides is dropped from it, so no action reaches it.
+    void SetMemberFilter(const QString& text);
+    // Ctrl+F: the filter field takes the keyboard, its text selected.
+    void FocusMemberFilter();
 
     // --- Settings ------------------------------------------------------------
     void LoadSettings();
@@ -316,7 +328,16 @@ class Main_sc : public QMainWindow {
     void LaunchBrowser(const QString& address);
     void ContentViewerButtonClick();
     void ResetGrid();  // header row and one empty row
-    void UpdateStatusAfterListing(int64_t total);
+    // Puts the listed rows that pass the filter into the grid; with
+    // `keepSelection`, selected and current rows stay so where shown.
+    void ShowListedRows(bool keepSelection);
+    // After a sort: the listed order follows it, hidden rows included.
+    void ListedRowsSorted(int col);
+    // Status panel 1: the totals, or how many rows the filter shows.
+    void UpdateTotals();
+    // Tab, Down and Escape in the filter field; true when handled.
+    bool FilterKey(QKeyEvent* e);
+    void UpdateStatusAfterListing();
     void DrawCellIcon(QPainter* painter, int col, int row, const QRect& rect);
     QString TypeName(const QString& fileName);
     QPixmap IconFor(const QString& ext);
@@ -375,6 +396,12 @@ class Main_sc : public QMainWindow {
     QtHostUi host_;
     QHash<QString, QString> typeNames_;  // by extension
     std::shared_ptr<MemberRows> memberRows_;  // the grid's rows of the listed archives
+    // Every listed record in the grid's order, those the filter hides too.
+    std::vector<uint32_t> listedOrder_;
+    std::vector<uint32_t> shownRecords_;  // ShowListedRows' buffer
+    MemberFilter memberFilter_;
+    int64_t listedTotal_ = 0;   // bytes of the archive listed last, for "Total"
+    bool filtering_ = false;    // the grid is being refilled by the filter
     QHash<QString, QPixmap> icons_;      // by upper-cased extension
     bool startupOpen_ = false;           // reading the command-line archive
     bool startupFailed_ = false;         // ... and the engine reported a message

@@ -216,7 +216,7 @@ void Main_sc::ActionNew() {
         if (!QFileInfo::exists(chosen)) {
             Zipfiles = {chosen};
             ResetGrid();
-            UpdateStatusAfterListing(0);  // the previous archive's totals go
+            UpdateStatusAfterListing();  // the previous archive's totals go
         } else {
             ShowMessage("File exist, use Open instead!");
         }

@@ -323,7 +323,7 @@ bool Main_sc::ActionRemoveZip() {
     ShowMessage(QString("%1 files deleted").arg(removed));
     Zipfiles.clear();
     ResetGrid();
-    UpdateStatusAfterListing(0);
+    UpdateStatusAfterListing();
     return true;
 }
 

@@ -44,47 +44,35 @@ void Main_sc::ListArchive() {
     SortGridModel* model = memberGrid->gridModel();
     const size_t count = engine.EntryCount();
     const QString archive = QString::fromStdString(engine.ZipFileName());
-    // A further archive is appended below the rows already shown; the first
+    // A further archive is appended below the rows already listed; the first
     // one replaces them. With no archive opened the named one counts as first.
     const bool further = !Zipfiles.isEmpty() && archive != Zipfiles.first();
-    if (!further || !memberRows_)
+    if (!further || !memberRows_) {
         memberRows_ = std::make_shared<MemberRows>([this](const QString& name) { return TypeName(name); });
-
-    std::vector<GridRow> rows;
-    // One more for the header row, which the grid puts in front.
-    if (further) {
-        rows.reserve(model->RowCount() + count);
-        // The blank row an empty first archive leaves is no member.
-        for (int r = 1; r < model->RowCount(); ++r)
-            if (!model->Cells(7, r).isEmpty()) rows.push_back(model->DataRow(r));
-    } else {
-        rows.reserve(std::max<size_t>(count, 1) + 1);
+        listedOrder_.clear();
     }
     if (count == 0) {
         // The grid keeps its header and one empty row; the status bar stays.
-        if (!further) {
-            rows.push_back(GridRow{QStringList(8, QString())});
-            model->setDataRows(std::move(rows), nullptr);
-        }
+        if (!further) model->setDataRows({GridRow{QStringList(8, QString())}}, nullptr);
         return;
     }
 
     // Rows hold a record of the member each; the grid makes their texts
-    // when it shows them.
+    // when it shows them. The filter field's text picks the rows shown.
     const uint32_t first = memberRows_->Count();
     const int64_t total = memberRows_->Append(engine.DirEntries(), archive);
-    for (uint32_t i = first; i < memberRows_->Count(); ++i) rows.push_back(GridRow{{}, i});
-    model->setDataRows(std::move(rows), memberRows_);
+    listedOrder_.reserve(memberRows_->Count());
+    for (uint32_t i = first; i < memberRows_->Count(); ++i) listedOrder_.push_back(i);
+    listedTotal_ = total;
+    ShowListedRows(false);
     memberGrid->viewport()->update();
-    UpdateStatusAfterListing(total);
+    UpdateStatusAfterListing();
 }
 
-void Main_sc::UpdateStatusAfterListing(int64_t total) {
-    // An emptied grid keeps one blank row, which is no file.
-    const int files = memberGrid->Cells(7, 1).isEmpty() ? 0 : memberGrid->RowCount() - 1;
+void Main_sc::UpdateStatusAfterListing() {
     State.SelectedBytes = 0;
     StatusPanels[0]->setText("Selected 0 Files(0k )");
-    StatusPanels[1]->setText(QString("Total %1 Files ( %2k )").arg(files).arg(total / 1000));
+    UpdateTotals();
     QString opened = QString("(%1)").arg(Zipfiles.size());
     for (const QString& z : Zipfiles) opened += "  " + QFileInfo(z).fileName();
     StatusPanels[2]->setText(opened);

@@ -1,7 +1,10 @@
 #include "member_rows.h"
 
+#include "member_filter.h"
+
 #include <QStringBuilder>
 
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 #include <unordered_map>
@@ -75,6 +78,8 @@ int64_t MemberRows::Append(const std::vector<engine::ZipDirEntry>& entries, cons
         m.pathStart = paths_.size();
         m.pathLength = uint32_t(member.size());
         paths_ += member;
+        if (std::any_of(member.begin(), member.end(), [](char c) { return c & 0x80; }))
+            folded_.emplace(uint32_t(members_.size()), MemberFilter::Fold(member));
         m.folder = Shared(folderIds, folders_, folder, [&] {
             return QString::fromUtf8(folder.data(), qsizetype(folder.size()));
         });

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/zip_dir_entry.h"
@@ -51,6 +52,12 @@ class MemberRows : public GridRowSource {
     // The member's index in its archive's directory as listed.
     uint32_t Entry(uint32_t record) const { return members_[record].entry; }
     bool IsFolder(uint32_t record) const { return members_[record].nameLength == 0; }
+    // The name the filter field matches: Name(), case-folded when it holds
+    // more than ASCII (an ASCII name the filter lowers itself).
+    std::string_view MatchName(uint32_t record) const {
+        const auto folded = folded_.find(record);
+        return folded == folded_.end() ? Name(record) : std::string_view(folded->second);
+    }
 
     QString Cell(int col, uint32_t record) const override;
     qsizetype CellLength(int col, uint32_t record) const override;
@@ -77,6 +84,7 @@ class MemberRows : public GridRowSource {
     std::string paths_;  // the members' whole names as stored, back to back
     // Texts that many members share, made once each.
     std::vector<QString> folders_, types_, archives_;
+    std::unordered_map<uint32_t, std::string> folded_;  // by record: non-ASCII names folded
 };
 
 }  // namespace kelp

@@ -8,6 +8,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -129,8 +130,11 @@ int main(int argc, char** argv) {
     // The size the first start gives the window on a 1600 x 1000 screen.
     window.resize(1066, 666);
     page("main-window", &window);
+    // The filter field keeping the text members.
+    page("main-window-filtered", &window, [&window] { window.memberFilterEdit->setText(".txt"); });
     // While an operation runs: the halt button and the gauge.
     page("main-window-busy", &window, [&window] {
+        window.memberFilterEdit->clear();
         window.haltButton->show();
         window.gauge->setValue(40);
     });
