@@ -236,7 +236,7 @@ void Main_sc::BuildLayout() {
     memberFilterEdit = new QLineEdit(panel2);
     memberFilterEdit->setObjectName("memberFilterEdit");
     memberFilterEdit->setPlaceholderText(
-        "Find member (Ctrl+F): part of a name or folder, or a pattern with * and ?");
+        "Find member (Ctrl+Shift+F): part of a name or folder, or a pattern with * and ?");
     memberFilterEdit->setToolTip("Shows only the members whose name or folder holds this text "
                                  "(any case). Tab or Down goes to the list, Escape clears it.");
     memberFilterEdit->setClearButtonEnabled(true);
@@ -446,10 +446,9 @@ void Main_sc::BuildMenus() {
         ShowProcessViewer();
     });
     item(viewMenu, "&Opened archive", QKeySequence("F11"), act(actListArchives));
-    // Ctrl+F finds members, as it does in most programs; refreshing moves
-    // to Ctrl+R.
-    item(viewMenu, "&Find member", QKeySequence("Ctrl+F"), [this] { FocusMemberFilter(); });
-    item(viewMenu, "&Refresh file list", QKeySequence("Ctrl+R"), act(actRefresh));
+    // Ctrl+F has long refreshed the list; finding members takes Ctrl+Shift+F.
+    item(viewMenu, "&Find member", QKeySequence("Ctrl+Shift+F"), [this] { FocusMemberFilter(); });
+    item(viewMenu, "&Refresh file list", QKeySequence("Ctrl+F"), act(actRefresh));
 
     QMenu* optionMenu = menuBar()->addMenu("&Option");
     item(optionMenu, "&General", QKeySequence("Ctrl+G"),
