@@ -23,10 +23,10 @@ struct Verb {
 };
 
 const Verb kVerbs[] = {
-    {"list", ListCommand, "[--tsv] ARCHIVE", "Lists the members; --tsv one tab-separated line each."},
+    {"list", ListCommand, "[--tsv] [-O CHARSET] ARCHIVE", "Lists the members; --tsv one tab-separated line each."},
     {"comment", CommentCommand, "ARCHIVE [--set TEXT]", "Prints the archive comment, or sets it."},
-    {"test", TestCommand, "ARCHIVE [-p PASSWORD]", "Tests every member's data against its CRC."},
-    {"extract", ExtractCommand, "ARCHIVE [-d DIR] [-j] [-o|-n] [-p PASSWORD] [MEMBER...]",
+    {"test", TestCommand, "ARCHIVE [-p PASSWORD] [-O CHARSET]", "Tests every member's data against its CRC."},
+    {"extract", ExtractCommand, "ARCHIVE [-d DIR] [-j] [-o|-n] [-p PASSWORD] [-O CHARSET] [MEMBER...]",
      "Extracts the members (all, or those the MEMBER patterns match) below DIR; -j without folder "
      "names, -o overwrites and -n never overwrites existing files."},
     {"add", AddCommand,
@@ -53,7 +53,9 @@ constexpr const char* kPatternRule =
     "MEMBER arguments are patterns matched against whole member names: \"*\" matches any\n"
     "run of characters (\"/\" included), \"?\" one character, \"\\\" and \"/\" match either\n"
     "separator, everything else (case included) must match exactly; quote them for the shell.\n"
-    "rename takes exact names, never patterns; a folder's name renames what lies under it.\n";
+    "rename takes exact names, never patterns; a folder's name renames what lies under it.\n"
+    "-O CHARSET reads names that are neither flagged nor valid UTF-8 in that code page (an\n"
+    "iconv name such as CP866 or CP932) instead of the one detected for the archive.\n";
 
 std::string Usage() {
     std::string text;

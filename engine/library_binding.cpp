@@ -163,7 +163,10 @@ std::unique_ptr<UnzipParamBlock> ZipEngine::FillUnzParams(const std::string& arc
         const std::string folder = ExtractFolder();
         if (!folder.empty()) b.TargetDirText = block->strings.Copy(folder);
     }
-    if (block->CurrentLayout() && version >= KELP_V180) block->Current().ExactNames = Bool32(ExactNames);
+    if (block->CurrentLayout() && version >= KELP_V180) {
+        block->Current().ExactNames = Bool32(ExactNames);
+        if (!NameCharset.empty()) block->Current().NameCharsetText = block->strings.Copy(NameCharset);
+    }
     block->SetSpecs(FSpecArgs);
     return block;
 }

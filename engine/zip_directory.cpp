@@ -109,7 +109,7 @@ void ZipEngine::ReadDirectory() {
     dirEntries_.reserve(static_cast<size_t>(std::min(eocd.TotalEntries, fits)));
 
     const bool oneDisk = volumes.LastDisk() == 0;
-    DirectoryReader directory(reader, CodePage, [&] {
+    DirectoryReader directory(reader, CodePage, NameCharset, [&] {
         if (volumes.CurrentDisk() >= volumes.LastDisk()) return false;
         volumes.OpenPartForReading(volumes.CurrentDisk() + 1);
         reader.Seek(0);
@@ -126,6 +126,7 @@ void ZipEngine::ReadDirectory() {
     lastHost_ = directory.lastHost();
     lastVersion_ = directory.lastVersion();
     lastFlags_ = directory.lastFlags();
+    nameCharset_ = directory.charset();
     if (!countMismatch.empty()) ShowEngineMessage(MsgId::CentralHeaderReadError, countMismatch);
     volumes.SetLastDisk(eocd.ThisDisk);
     // The first local header's file offset, whether or not the stored offsets

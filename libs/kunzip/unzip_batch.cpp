@@ -59,6 +59,7 @@ std::vector<size_t> UnzipBatch::SelectMembers() const {
 
 int32_t UnzipBatch::Run() {
     std::string error;
+    reader_.SetNameCharset(request_.nameCharset);
     if (request_.archive.empty() || !reader_.Open(request_.archive, error)) {
         reporter_.Message(kErrArchive, "Error found in " + request_.archive + ": " +
                                            (error.empty() ? "no archive named" : error));

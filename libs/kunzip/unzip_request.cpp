@@ -64,6 +64,7 @@ std::optional<UnzipRequest> ReadRequest(const void* block) {
     r.targetDir = Text(b.TargetDirText);
     r.passwordTries = b.PasswordTries < 0 ? 0 : (b.PasswordTries > 15 ? 15 : b.PasswordTries);
     r.exactNames = On(b.ExactNames);
+    r.nameCharset = Text(b.NameCharsetText);
     return r;
 }
 
