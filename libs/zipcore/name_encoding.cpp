@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 
 #include "name_scores.h"
@@ -93,6 +94,15 @@ class Iconv {
     iconv_t cd_;
 };
 
+// The descriptor for one direction, opened once per thread: opening one
+// costs more than converting a name.
+Iconv& Converter(const std::string& to, const std::string& from) {
+    thread_local std::map<std::pair<std::string, std::string>, std::unique_ptr<Iconv>> open;
+    auto& slot = open[{to, from}];
+    if (!slot) slot = std::make_unique<Iconv>(to.c_str(), from.c_str());
+    return *slot;
+}
+
 bool IsAscii(std::string_view s) {
     return std::all_of(s.begin(), s.end(),
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
@@ -100,7 +110,7 @@ bool IsAscii(std::string_view s) {
 
 // Bytes of a page to code points; nothing when a byte does not convert.
 std::optional<std::u32string> Decode(std::string_view bytes, const char* page) {
-    Iconv cd("UTF-32LE", page);
+    Iconv& cd = Converter("UTF-32LE", page);
     std::string out;
     if (!cd.ok() || !cd.Run(bytes, out, {}, false)) return std::nullopt;
     std::u32string points(out.size() / 4, U'\0');
@@ -139,7 +149,10 @@ double DetectorConfidence(std::string_view bytes, std::initializer_list<std::str
     std::unique_ptr<UCharsetDetector, decltype(&ucsdet_close)> detector(ucsdet_open(&status),
                                                                         ucsdet_close);
     if (U_FAILURE(status)) return 0;
-    ucsdet_setText(detector.get(), bytes.data(), static_cast<int32_t>(bytes.size()), &status);
+    // A few kilobytes give the detector's statistics all they can tell.
+    constexpr size_t kDetectorBytes = 4096;
+    ucsdet_setText(detector.get(), bytes.data(), static_cast<int32_t>(std::min(bytes.size(), kDetectorBytes)),
+                   &status);
     int32_t found = 0;
     const UCharsetMatch** matches = ucsdet_detectAll(detector.get(), &found, &status);
     if (U_FAILURE(status)) return 0;
@@ -164,8 +177,10 @@ double LanguageConfidence(const std::u32string& text, LatinFamily family) {
         static_cast<Script>(std::max_element(counts.begin(), counts.end()) - counts.begin());
     std::string utf8;
     {
-        Iconv cd("UTF-8", "UTF-32LE");
-        std::string in(reinterpret_cast<const char*>(text.data()), text.size() * 4);
+        Iconv& cd = Converter("UTF-8", "UTF-32LE");
+        // The detector reads no more than its first few kilobytes.
+        const size_t points = std::min<size_t>(text.size(), 4096);
+        std::string in(reinterpret_cast<const char*>(text.data()), points * 4);
         if (!cd.ok() || !cd.Run(in, utf8, "?", false)) return 0;
     }
     auto judge = [&](const char* page, std::initializer_list<std::string_view> names) {
@@ -236,7 +251,7 @@ bool IsValidUtf8(std::string_view s) {
 std::string DetectNameCharset(const std::vector<std::string_view>& names, uint8_t hostSystem,
                               std::string_view locale) {
     // A large archive is judged on its first names: enough to tell.
-    constexpr size_t kSampleBytes = 64 * 1024;
+    constexpr size_t kSampleBytes = 16 * 1024;
     std::vector<std::string_view> sample;
     std::string joined;
     for (std::string_view n : names) {
@@ -320,7 +335,7 @@ std::string DecodeStoredComment(const StoredName& comment, const std::string& ch
 
 std::string DecodeCharset(std::string_view bytes, const std::string& charset) {
     if (IsAscii(bytes)) return std::string(bytes);
-    Iconv cd("UTF-8", charset.c_str());
+    Iconv& cd = Converter("UTF-8", charset);
     std::string out;
     if (!cd.ok()) return std::string(bytes);
     cd.Run(bytes, out, "\xEF\xBF\xBD", false);
@@ -329,7 +344,7 @@ std::string DecodeCharset(std::string_view bytes, const std::string& charset) {
 
 std::string EncodeCharset(std::string_view text, const std::string& charset) {
     if (IsAscii(text)) return std::string(text);
-    Iconv cd(charset.c_str(), "UTF-8");
+    Iconv& cd = Converter(charset, "UTF-8");
     std::string out;
     if (!cd.ok()) return std::string(text);
     cd.Run(text, out, "?", true);
