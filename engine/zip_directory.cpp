@@ -7,6 +7,7 @@
 #include "engine/directory_reader.h"
 #include "engine/raw_volumes.h"
 #include "engine/zip_engine.h"
+#include "libs/zipcore/name_encoding.h"
 #include "platform/code_page.h"
 #include "platform/volume.h"
 
@@ -14,6 +15,9 @@ namespace engine {
 
 std::string ZipEngine::ConvertNameChars(const std::string& text, bool toOem) const {
     if (!NamesAreOem(CodePage, lastHost_, lastVersion_)) return text;
+    // The comment is in the code page of the archive's names when they have one.
+    if (!nameCharset_.empty() && nameCharset_ != "CP437")
+        return toOem ? kelp::zip::EncodeCharset(text, nameCharset_) : kelp::zip::DecodeCharset(text, nameCharset_);
     return toOem ? platform::AnsiToOem(text) : platform::OemToAnsi(text);
 }
 

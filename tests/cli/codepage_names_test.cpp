@@ -63,11 +63,13 @@ Seen RunVerbs(const NameCase& c) {
     for (const auto& line : Split(list.out, '\n')) seen.listed.insert(Split(line, '\t')[0]);
     const auto test = RunShell(Kelpzip("test", c, ""));
     for (const auto& line : Split(test.out, '\n'))
-        if (line.starts_with("Tested: ") && line.ends_with(" OK")) seen.tested.insert(line.substr(8, line.size() - 11));
+        if (line.starts_with("Tested: ") && line.ends_with(" OK"))
+            seen.tested.insert(line.substr(8, line.size() - 11));
     fixtures::TempDir out;
     const auto extract = RunShell(Kelpzip("extract", c, " -d " + Quote(out.path())));
     for (const auto& e : fs::recursive_directory_iterator(out.path()))
-        seen.extracted.insert(fs::relative(e.path(), out.path()).string() + (e.is_directory() ? "/" : ""));
+        seen.extracted.insert(fs::relative(e.path(), out.path()).string() +
+                              (e.is_directory() ? "/" : ""));
     seen.ok = list.exitCode == 0 && test.exitCode == 0 && extract.exitCode == 0;
     return seen;
 }
@@ -84,7 +86,8 @@ std::set<std::string> Tree(const std::set<std::string>& names) {
 }
 
 bool Right(const NameCase& c, const Seen& seen) {
-    return seen.ok && seen.listed == c.names && seen.tested == c.names && seen.extracted == Tree(c.names);
+    return seen.ok && seen.listed == c.names && seen.tested == c.names &&
+           seen.extracted == Tree(c.names);
 }
 
 TEST(CodePageNames, AtLeast95PercentOfWindowsArchivesComeOutRightWithNoOption) {
@@ -94,8 +97,11 @@ TEST(CodePageNames, AtLeast95PercentOfWindowsArchivesComeOutRightWithNoOption) {
         if (c.kind != "page") continue;
         ++total;
         const Seen seen = RunVerbs(c);
-        if (Right(c, seen)) ++right;
-        else wrong += "\n  " + c.archive + " (" + c.charset + "): " + (seen.listed.empty() ? "" : *seen.listed.begin());
+        if (Right(c, seen))
+            ++right;
+        else
+            wrong += "\n  " + c.archive + " (" + c.charset +
+                     "): " + (seen.listed.empty() ? "" : *seen.listed.begin());
     }
     ASSERT_GE(total, 90u);
     std::printf("%zu of %zu archives right%s\n", right, total, wrong.c_str());

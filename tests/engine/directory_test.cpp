@@ -229,7 +229,18 @@ TEST_F(Directory, NamesNotUtf8AreDecodedFromTheArchivesCodePageOrTheChosenOne) {
     zip.List();
     EXPECT_EQ(zip.DirEntries()[0].MemberName, "caf\x82.txt");
 
+    // The archive comment is in the page of the names, read and written.
+    zip.CodePage = engine::cpAuto;
+    fixtures::BuilderMember ru = fat;
+    ru.name = "\x8E\xE2\xE7\xF1\xE2 \xA7\xA0 \xA3\xAE\xA4.txt";  // "Отчёт за год.txt" in CP866
+    ListBytes(ArchiveBuilder().Add(ru).Comment("\x8F\xA8\xE1\xEC\xAC\xAE").Build());  // "Письмо"
+    EXPECT_EQ(zip.DirEntries()[0].MemberName, "Отчёт за год.txt");
+    EXPECT_EQ(zip.ArchiveComment(), "Письмо");
+    zip.setArchiveComment("Лето");
+    EXPECT_EQ(fixtures::ReadFile(dir / "a.zip").substr(fixtures::ReadFile(dir / "a.zip").size() - 4), "\x8B\xA5\xE2\xAE");
+
     // HPFS names, and NTFS names from version 5.0, are OEM even under cpNone.
+    zip.CodePage = engine::cpNone;
     fixtures::BuilderMember hpfs = fat;
     hpfs.host = 6;
     fixtures::BuilderMember ntfs50 = ntfs;
