@@ -1,4 +1,4 @@
-// kelpzip check ARCHIVE [--json] [-p PASSWORD]: tests the archive and
+// kelpzip check ARCHIVE [--json] [-p PASSWORD] [-O CHARSET]: tests the archive and
 // examines its structure, one sentence per finding. Exit 0 with no finding,
 // 1 with findings, 2 for a usage error.
 #include <cstdio>
@@ -43,7 +43,7 @@ int PrintFindings(const std::vector<std::string>& findings, bool failed, bool js
 }  // namespace
 
 int CheckCommand(const Args& args) {
-    std::string archive, password;
+    std::string archive, password, nameCharset;
     bool json = false, hasPassword = false;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--json") {
@@ -52,6 +52,9 @@ int CheckCommand(const Args& args) {
             if (i + 1 >= args.size()) return UsageError("-p needs a password");
             password = args[++i];
             hasPassword = true;
+        } else if (args[i] == "-O") {
+            if (auto status = ReadNameCharset(i + 1 < args.size() ? &args[++i] : nullptr, nameCharset))
+                return *status;
         } else if (!args[i].empty() && args[i][0] == '-') {
             return UsageError("unknown option '" + args[i] + "'");
         } else if (archive.empty()) {
@@ -66,7 +69,7 @@ int CheckCommand(const Args& args) {
     // engine's last word on it.
     std::vector<std::string> findings;
     std::string reason;
-    auto opened = OpenArchive(archive, [&](int, const std::string& text) { reason = text; });
+    auto opened = OpenArchive(archive, nameCharset, [&](int, const std::string& text) { reason = text; });
     if (!opened) findings.push_back("the archive cannot be read" + (reason.empty() ? "" : ": " + reason));
     if (!opened) return PrintFindings(findings, false, json, archive);
     engine::ZipEngine& zip = opened->engine;

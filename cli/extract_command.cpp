@@ -1,5 +1,5 @@
-// kelpzip test ARCHIVE [-p PASSWORD]
-// kelpzip extract ARCHIVE [-d DIR] [-j] [-o|-n] [-p PASSWORD] [MEMBER...]
+// kelpzip test ARCHIVE [-p PASSWORD] [-O CHARSET]
+// kelpzip extract ARCHIVE [-d DIR] [-j] [-o|-n] [-p PASSWORD] [-O CHARSET] [MEMBER...]
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -18,6 +18,7 @@ struct ExtractArgs {
     std::string archive;
     std::string folder;
     std::string password;
+    std::string nameCharset;
     bool hasPassword = false;
     bool junkPaths = false;
     enum class Existing { Ask, Overwrite, Keep } existing = Existing::Ask;
@@ -36,6 +37,8 @@ std::optional<int> Parse(const Args& args, bool test, ExtractArgs& out) {
             if (!v) return UsageError("-p needs a password");
             out.password = *v;
             out.hasPassword = true;
+        } else if (a == "-O") {
+            if (auto status = ReadNameCharset(value(), out.nameCharset)) return status;
         } else if (!test && a == "-d") {
             const std::string* v = value();
             if (!v) return UsageError("-d needs a folder");
@@ -74,7 +77,7 @@ bool AskYesNo(const std::string& question) {
 int Run(const Args& args, bool test) {
     ExtractArgs opts;
     if (auto status = Parse(args, test, opts)) return *status;
-    auto opened = OpenArchive(opts.archive);
+    auto opened = OpenArchive(opts.archive, opts.nameCharset);
     if (!opened) return kExitError;
     engine::ZipEngine& zip = opened->engine;
 

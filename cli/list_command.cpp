@@ -1,4 +1,4 @@
-// kelpzip list [--tsv] ARCHIVE
+// kelpzip list [--tsv] [-O CHARSET] ARCHIVE
 #include <array>
 #include <charconv>
 #include <cstdio>
@@ -115,14 +115,20 @@ void PrintTable(const engine::ZipEngine& engine) {
 int ListCommand(const Args& args) {
     bool tsv = false;
     std::string archive;
-    for (const auto& arg : args) {
+    std::string nameCharset;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (arg == "--tsv") tsv = true;
+        else if (arg == "-O") {
+            if (auto status = ReadNameCharset(i + 1 < args.size() ? &args[++i] : nullptr, nameCharset))
+                return *status;
+        }
         else if (!arg.empty() && arg[0] == '-') return UsageError("unknown option '" + arg + "'");
         else if (archive.empty()) archive = arg;
         else return UsageError("list takes one archive");
     }
     if (archive.empty()) return UsageError("list needs an archive");
-    auto opened = OpenArchive(archive);
+    auto opened = OpenArchive(archive, nameCharset);
     if (!opened) return kExitError;
     if (tsv) PrintTsv(opened->engine);
     else PrintTable(opened->engine);

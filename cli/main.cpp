@@ -23,17 +23,17 @@ struct Verb {
 };
 
 const Verb kVerbs[] = {
-    {"list", ListCommand, "[--tsv] ARCHIVE", "Lists the members; --tsv one tab-separated line each."},
+    {"list", ListCommand, "[--tsv] [-O CHARSET] ARCHIVE", "Lists the members; --tsv one tab-separated line each; -O reads names in the code page CHARSET."},
     {"comment", CommentCommand, "ARCHIVE [--set TEXT]", "Prints the archive comment, or sets it."},
-    {"test", TestCommand, "ARCHIVE [-p PASSWORD]", "Tests every member's data against its CRC."},
-    {"check", CheckCommand, "ARCHIVE [--json] [-p PASSWORD]",
+    {"test", TestCommand, "ARCHIVE [-p PASSWORD] [-O CHARSET]", "Tests every member's data against its CRC; -O reads names in the code page CHARSET."},
+    {"check", CheckCommand, "ARCHIVE [--json] [-p PASSWORD] [-O CHARSET]",
      "Tests the archive and examines its structure: one sentence per finding (local against "
      "central headers, overlapping members, counts and offsets, duplicate and case-twin names, "
      "unsafe names and links, data in front or behind, unreadable methods, CRCs and sizes). "
      "Exit 0 with no finding, 1 with findings."},
-    {"extract", ExtractCommand, "ARCHIVE [-d DIR] [-j] [-o|-n] [-p PASSWORD] [MEMBER...]",
+    {"extract", ExtractCommand, "ARCHIVE [-d DIR] [-j] [-o|-n] [-p PASSWORD] [-O CHARSET] [MEMBER...]",
      "Extracts the members (all, or those the MEMBER patterns match) below DIR; -j without folder "
-     "names, -o overwrites and -n never overwrites existing files."},
+     "names, -o overwrites and -n never overwrites existing files; -O reads names in the code page CHARSET."},
     {"add", AddCommand,
      "ARCHIVE [-l LEVEL] [--method deflate|store|bzip2|lzma|xz|zstd]\n"
      "                [-r] [-D] [-y] [-j] [-p PASSWORD] [-e zipcrypto|aes256] [-u|-f|-m]\n"
@@ -58,7 +58,9 @@ constexpr const char* kPatternRule =
     "MEMBER arguments are patterns matched against whole member names: \"*\" matches any\n"
     "run of characters (\"/\" included), \"?\" one character, \"\\\" and \"/\" match either\n"
     "separator, everything else (case included) must match exactly; quote them for the shell.\n"
-    "rename takes exact names, never patterns; a folder's name renames what lies under it.\n";
+    "rename takes exact names, never patterns; a folder's name renames what lies under it.\n"
+    "-O CHARSET (list, test, extract) reads names that are neither flagged nor valid UTF-8\n"
+    "in that code page (an iconv name such as CP866 or CP932) instead of the detected one.\n";
 
 std::string Usage() {
     std::string text;

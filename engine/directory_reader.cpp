@@ -1,12 +1,10 @@
 #include "engine/directory_reader.h"
 
-#include <optional>
-
 #include "engine/ezip_engine.h"
 #include "engine/message_ids.h"
+#include "libs/zipcore/name_encoding.h"
 #include "libs/zipcore/oem_names.h"
 #include "libs/zipcore/zip_records.h"
-#include "platform/code_page.h"
 
 namespace engine {
 
@@ -47,54 +45,77 @@ void DirectoryReader::Read(const EocdRecord& eocd, bool oneDisk, int64_t end,
                            const std::function<void(int, const ZipDirEntry&)>& onEntry,
                            std::string& countMismatch) {
     std::vector<uint8_t> record;
+    // Names are decided over the whole directory, so each record keeps its
+    // stored name, comment and extra field until all are read; a directory
+    // that breaks off names what it read before the error goes on.
+    struct Stored {
+        std::string name, comment;
+        std::vector<uint8_t> extra;
+    };
+    std::vector<Stored> stored;
+    const size_t first = entries.size();
+    auto NameAll = [&] {
+        std::vector<zip::StoredName> names;
+        for (size_t i = 0; i < stored.size(); ++i) {
+            const ZipDirEntry& e = entries[first + i];
+            names.push_back({stored[i].name, stored[i].extra, e.GeneralFlags, e.HostSystem});
+        }
+        charset_ = zip::ArchiveNameCharset(names, chosenCharset_);
+        for (size_t i = 0; i < stored.size(); ++i) {
+            ZipDirEntry& entry = entries[first + i];
+            // cpNone leaves FAT names as stored.
+            const bool convert = codePage_ != cpNone ||
+                                 NamesAreOem(codePage_, entry.HostSystem, entry.VersionMadeBy);
+            const std::string& charset = convert ? charset_ : std::string();
+            entry.MemberName = zip::DecodeStoredName(names[i], charset, !chosenCharset_.empty());
+            if (!stored[i].comment.empty())
+                entry.MemberComment = zip::DecodeStoredComment(
+                    {stored[i].comment, stored[i].extra, entry.GeneralFlags, entry.HostSystem},
+                    charset, !chosenCharset_.empty());
+            if (onEntry) onEntry(static_cast<int>(i + 1), entry);
+        }
+        stored.clear();
+    };
     uint64_t n = 0;
-    for (;; ++n) {
-        if (oneDisk && reader_.Position() + static_cast<int64_t>(zip::kCentralHeaderSize) > end) {
-            // Fewer headers than the end record counts: the directory is damaged.
-            if (n < eocd.TotalEntries) throw EZipEngine(MsgId::CentralHeaderReadError, true);
-            break;
-        }
-        if (!oneDisk && n >= eocd.TotalEntries) break;
-        zip::CentralRecord r;
-        RecordRead read = ReadCentralRecord(reader_, record, r);
-        // A header never spans parts: a short one starts the next part.
-        if (read == RecordRead::ShortFixedPart && !oneDisk && nextPart_ && nextPart_())
-            read = ReadCentralRecord(reader_, record, r);
-        if (read == RecordRead::ShortFixedPart) throw EZipEngine(MsgId::CentralHeaderReadError, true);
-        if (read == RecordRead::NotAHeader) {
-            // Bytes behind the counted members that are no header end the directory.
-            if (oneDisk && n >= eocd.TotalEntries) break;
-            throw EZipEngine(MsgId::CentralSignatureWrong, true);
-        }
-        if (read == RecordRead::ShortFields)
-            throw EZipEngine(
-                r.header.nameLength > 0 ? MsgId::CentralNameReadError : MsgId::FileCommentReadError,
-                true);
+    try {
+        for (;; ++n) {
+            if (oneDisk &&
+                reader_.Position() + static_cast<int64_t>(zip::kCentralHeaderSize) > end) {
+                // Fewer headers than the end record counts: the directory is damaged.
+                if (n < eocd.TotalEntries) throw EZipEngine(MsgId::CentralHeaderReadError, true);
+                break;
+            }
+            if (!oneDisk && n >= eocd.TotalEntries) break;
+            zip::CentralRecord r;
+            RecordRead read = ReadCentralRecord(reader_, record, r);
+            // A header never spans parts: a short one starts the next part.
+            if (read == RecordRead::ShortFixedPart && !oneDisk && nextPart_ && nextPart_())
+                read = ReadCentralRecord(reader_, record, r);
+            if (read == RecordRead::ShortFixedPart)
+                throw EZipEngine(MsgId::CentralHeaderReadError, true);
+            if (read == RecordRead::NotAHeader) {
+                // Bytes behind the counted members that are no header end the directory.
+                if (oneDisk && n >= eocd.TotalEntries) break;
+                throw EZipEngine(MsgId::CentralSignatureWrong, true);
+            }
+            if (read == RecordRead::ShortFields)
+                throw EZipEngine(r.header.nameLength > 0 ? MsgId::CentralNameReadError
+                                                         : MsgId::FileCommentReadError,
+                                 true);
 
-        ZipDirEntry& entry = entries.emplace_back();
-        FillEntry(entry, r);
-        lastVersion_ = entry.VersionMadeBy;
-        lastHost_ = entry.HostSystem;
-        lastFlags_ = entry.GeneralFlags;
-        const bool utf8 = (entry.GeneralFlags & zip::kFlagUtf8) != 0;
-        const bool oem = !utf8 && NamesAreOem(codePage_, lastHost_, lastVersion_);
-        if (utf8) {
-            entry.MemberName.assign(r.name);
-        } else if (auto unicode = zip::FindUnicodePath(r.extra, r.name)) {
-            entry.MemberName = std::move(*unicode);
-        } else if (oem) {
-            entry.MemberName = platform::OemToAnsi(std::string(r.name));
-        } else {
-            entry.MemberName.assign(r.name);
+            ZipDirEntry& entry = entries.emplace_back();
+            FillEntry(entry, r);
+            lastVersion_ = entry.VersionMadeBy;
+            lastHost_ = entry.HostSystem;
+            lastFlags_ = entry.GeneralFlags;
+            stored.push_back(
+                {std::string(r.name), std::string(r.comment), {r.extra.begin(), r.extra.end()}});
         }
-        if (!r.comment.empty()) {
-            auto unicode = utf8 ? std::nullopt : zip::FindUnicodeComment(r.extra, r.comment);
-            if (unicode) entry.MemberComment = std::move(*unicode);
-            else if (oem) entry.MemberComment = platform::OemToAnsi(std::string(r.comment));
-            else entry.MemberComment.assign(r.comment);
-        }
-        if (onEntry) onEntry(static_cast<int>(n + 1), entry);
+    } catch (...) {
+        NameAll();
+        throw;
     }
+    NameAll();
     if (n != eocd.TotalEntries) {
         // More headers than the end record counts: every member is listed,
         // and the archive is still reported damaged.

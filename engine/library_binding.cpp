@@ -166,6 +166,7 @@ std::unique_ptr<UnzipParamBlock> ZipEngine::FillUnzParams(const std::string& arc
     if (block->CurrentLayout() && version >= KELP_V180) {
         block->Current().ExactNames = Bool32(ExactNames);
         block->Current().CheckOn = Bool32(ExtrOptions.Has(ExtrCheck));
+        if (!NameCharset.empty()) block->Current().NameCharsetText = block->strings.Copy(NameCharset);
     }
     block->SetSpecs(FSpecArgs);
     return block;

@@ -7,6 +7,7 @@
 #include "engine/directory_reader.h"
 #include "engine/raw_volumes.h"
 #include "engine/zip_engine.h"
+#include "libs/zipcore/name_encoding.h"
 #include "platform/code_page.h"
 #include "platform/volume.h"
 
@@ -14,6 +15,9 @@ namespace engine {
 
 std::string ZipEngine::ConvertNameChars(const std::string& text, bool toOem) const {
     if (!NamesAreOem(CodePage, lastHost_, lastVersion_)) return text;
+    // The comment is in the code page of the archive's names when they have one.
+    if (!nameCharset_.empty() && nameCharset_ != "CP437")
+        return toOem ? kelp::zip::EncodeCharset(text, nameCharset_) : kelp::zip::DecodeCharset(text, nameCharset_);
     return toOem ? platform::AnsiToOem(text) : platform::OemToAnsi(text);
 }
 
@@ -109,7 +113,7 @@ void ZipEngine::ReadDirectory() {
     dirEntries_.reserve(static_cast<size_t>(std::min(eocd.TotalEntries, fits)));
 
     const bool oneDisk = volumes.LastDisk() == 0;
-    DirectoryReader directory(reader, CodePage, [&] {
+    DirectoryReader directory(reader, CodePage, NameCharset, [&] {
         if (volumes.CurrentDisk() >= volumes.LastDisk()) return false;
         volumes.OpenPartForReading(volumes.CurrentDisk() + 1);
         reader.Seek(0);
@@ -126,6 +130,7 @@ void ZipEngine::ReadDirectory() {
     lastHost_ = directory.lastHost();
     lastVersion_ = directory.lastVersion();
     lastFlags_ = directory.lastFlags();
+    nameCharset_ = directory.charset();
     if (!countMismatch.empty()) ShowEngineMessage(MsgId::CentralHeaderReadError, countMismatch);
     volumes.SetLastDisk(eocd.ThisDisk);
     // The first local header's file offset, whether or not the stored offsets

@@ -85,6 +85,9 @@ public:
     const std::string& ZipFileName() const { return zipFileName_; }
     // Stores the name and reads that archive's directory at once.
     void setZipFileName(const std::string& name);
+    // The code page the last directory read decoded names from (NameCharset
+    // or the detected one); empty when every name was UTF-8 or ASCII.
+    const std::string& NameCharsetInUse() const { return nameCharset_; }
 
     bool Verbose = false;
     bool Trace = false;  // also switches the libraries' verbose output on
@@ -117,6 +120,10 @@ public:
     int64_t MinFreeVolumeSize = 65536;
     bool ConfirmErase = true;
     CodePageOpts CodePage = cpAuto;
+    // The code page (an iconv name such as "CP866") of member names that are
+    // neither flagged nor valid UTF-8; empty: detected for each archive.
+    // Listing, extracting and testing all read names through it.
+    std::string NameCharset;
     DeleteOpts HowToDelete = htdAllowUndo;
     AddStoreExts AddStoreSuffixes{assGIF, assPNG, assZ,   assZIP, assZOO, assARC,
                                   assLZH, assARJ, assTAZ, assTGZ, assLHA};
@@ -309,6 +316,7 @@ private:
     uint8_t lastHost_ = 0;
     uint8_t lastVersion_ = 0;
     uint16_t lastFlags_ = 0;
+    std::string nameCharset_;  // what the last directory read decoded names from
 
     int errorsReported_ = 0;
     std::string dllDirectory_;

@@ -285,7 +285,11 @@ typedef struct KUnzipParams {
                                      byte, no wildcards, no case folding, no
                                      separator conversion; one that ends in
                                      "/" also takes every member under it */
-    int32_t Reserved112[6];  /* 112 */
+    char* NameCharsetText;   /* 112  180: the code page (an iconv name, e.g.
+                                     "CP866") of member names that are
+                                     neither flagged nor valid UTF-8; NULL
+                                     or "" = detected for the archive */
+    int32_t Reserved116[5];  /* 116 */
     KBool32 CheckOn;         /* 136  180: with TestOn, the archive's structure
                                      is checked too; every finding is a
                                      message that starts "Finding: " */
@@ -421,6 +425,7 @@ KELP_ABI_ASSERT(offsetof(KUnzipParams, MemorySize) == 88);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, TargetDirText) == 92);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, PasswordTries) == 104);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, ExactNames) == 108);
+KELP_ABI_ASSERT(offsetof(KUnzipParams, NameCharsetText) == 112);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, CheckOn) == 136);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, EndMarker) == 144);
 KELP_ABI_ASSERT(sizeof(KUnzipParams) == 148);

@@ -60,6 +60,7 @@ std::vector<size_t> UnzipBatch::SelectMembers() const {
 
 int32_t UnzipBatch::Run() {
     std::string error;
+    reader_.SetNameCharset(request_.nameCharset);
     if (request_.archive.empty() || !reader_.Open(request_.archive, error)) {
         if (error.empty()) error = "no archive named";
         if (request_.check)

@@ -65,6 +65,7 @@ std::optional<UnzipRequest> ReadRequest(const void* block) {
     r.passwordTries = b.PasswordTries < 0 ? 0 : (b.PasswordTries > 15 ? 15 : b.PasswordTries);
     r.exactNames = On(b.ExactNames);
     r.check = r.test && On(b.CheckOn);
+    r.nameCharset = Text(b.NameCharsetText);
     return r;
 }
 

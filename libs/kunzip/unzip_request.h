@@ -25,6 +25,7 @@ struct UnzipRequest {
     std::vector<std::string> specs;  // empty: every member
     bool exactNames = false;         // specs are exact names, not patterns
     bool check = false;              // testing, the structure is checked too
+    std::string nameCharset;         // code page of names that are not UTF-8; empty: detected
     bool toMemory = false;
     uint8_t* memory = nullptr;
     uint32_t memorySize = 0;

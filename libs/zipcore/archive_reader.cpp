@@ -9,8 +9,8 @@
 #include <cstring>
 
 #include "dos_time.h"
+#include "name_encoding.h"
 #include "oem_names.h"
-#include "platform/code_page.h"
 
 namespace kelp::zip {
 
@@ -184,10 +184,6 @@ bool ArchiveReader::ReadDirectory(std::string& error) {
         MemberEntry e;
         e.header = r.header;
         e.name = r.name;
-        if (auto unicode = (r.header.flags & kFlagUtf8) ? std::nullopt : FindUnicodePath(r.extra, r.name))
-            e.displayName = *unicode;
-        else
-            e.displayName = HasOemName(e.header) ? platform::OemToAnsi(e.name) : e.name;
         e.extra.assign(r.extra.begin(), r.extra.end());
         e.comment = r.comment;
         e.packedSize = r.packedSize;
@@ -206,8 +202,18 @@ bool ArchiveReader::ReadDirectory(std::string& error) {
         error = "the central directory is damaged";
         return false;
     }
+    NameEntries();
     MarkOverlaps();
     return true;
+}
+
+void ArchiveReader::NameEntries() {
+    std::vector<StoredName> names;
+    names.reserve(entries_.size());
+    for (const MemberEntry& e : entries_) names.push_back({e.name, e.extra, e.header.flags, e.header.hostSystem});
+    charset_ = ArchiveNameCharset(names, chosenCharset_);
+    for (size_t i = 0; i < entries_.size(); ++i)
+        entries_[i].displayName = DecodeStoredName(names[i], charset_, !chosenCharset_.empty());
 }
 
 bool ArchiveReader::countMismatch() const {

@@ -16,7 +16,7 @@ namespace kelp::zip {
 struct MemberEntry {
     CentralHeader header;
     std::string name;         // raw bytes as stored
-    std::string displayName;  // the name as listed: OEM names in UTF-8
+    std::string displayName;  // the name as listed, in UTF-8 (see name_encoding.h)
     std::vector<uint8_t> extra;
     std::string comment;       // member comment, raw bytes
     uint64_t localOffset = 0;  // file offset of the local header
@@ -76,8 +76,13 @@ class ArchiveReader : public ByteSource {
     ArchiveReader(const ArchiveReader&) = delete;
     ArchiveReader& operator=(const ArchiveReader&) = delete;
 
+    // The code page (an iconv name) to read names that are not UTF-8 in;
+    // empty (the default): the one detected for the archive. Set before Open.
+    void SetNameCharset(std::string charset) { chosenCharset_ = std::move(charset); }
     // Opens the archive and reads its directory. On failure error says why.
     bool Open(const std::string& path, std::string& error);
+    // The code page names were decoded from; empty when all were UTF-8 or ASCII.
+    const std::string& nameCharset() const { return charset_; }
 
     const std::vector<MemberEntry>& entries() const { return entries_; }
     uint64_t fileSize() const { return fileSize_; }
@@ -114,6 +119,8 @@ class ArchiveReader : public ByteSource {
   private:
     bool ReadDirectory(std::string& error);
     void MarkOverlaps();
+    // Decides the code page of the names and fills every displayName.
+    void NameEntries();
     // Reads the ZIP64 end record in front of the end record, if there is
     // one: the entry count, directory size and stored offset it holds, and
     // where it starts (the directory ends there).
@@ -130,6 +137,8 @@ class ArchiveReader : public ByteSource {
     uint64_t centralSize_ = 0;
     size_t overlapping_ = 0;
     std::string comment_;
+    std::string chosenCharset_;
+    std::string charset_;
     std::vector<MemberEntry> entries_;
 };
 

@@ -194,34 +194,53 @@ TEST_F(Directory, EveryTruncationIsHandled) {
     }
 }
 
-TEST_F(Directory, NamesConvertFromOemOnlyWhereTheHostCallsForIt) {
+TEST_F(Directory, NamesNotUtf8AreDecodedFromTheArchivesCodePageOrTheChosenOne) {
     fixtures::BuilderMember fat;
-    fat.name = "caf\x82.txt";  // CP437 é
+    fat.name = "caf\x82.txt";  // é in the OEM pages
     fat.host = 0;
     fixtures::BuilderMember ntfs = fat;
     ntfs.host = 11;
-    ntfs.versionMadeBy = 20;
-    fixtures::BuilderMember utf8;
-    utf8.name = "\xC3\xA9t\xC3\xA9.txt";  // "été" in UTF-8, flagged
-    utf8.host = 0;
-    utf8.flags = 0x0800;
-    utf8.comment = "\xC3\xA9";
+    fixtures::BuilderMember flagged;
+    flagged.name = "\xC3\xA9t\xC3\xA9.txt";  // "été" in UTF-8, flagged
+    flagged.host = 0;
+    flagged.flags = 0x0800;
+    flagged.comment = "\xC3\xA9";
+    fixtures::BuilderMember utf8 = flagged;  // valid UTF-8 without the flag
+    utf8.flags = 0;
+    utf8.name = "\xC3\xBC.txt";  // "ü"
 
-    ListBytes(ArchiveBuilder().Add(fat).Add(ntfs).Add(utf8).Build());
-    ASSERT_EQ(zip.EntryCount(), 3u);
-    EXPECT_EQ(zip.DirEntries()[0].MemberName, "café.txt");
-    EXPECT_EQ(zip.DirEntries()[1].MemberName, "caf\x82.txt");
-    EXPECT_EQ(zip.DirEntries()[2].MemberName, "été.txt");
+    ListBytes(ArchiveBuilder().Add(fat).Add(ntfs).Add(flagged).Add(utf8).Build());
+    ASSERT_EQ(zip.EntryCount(), 4u);
+    auto names = [&] {
+        std::vector<std::string> listed;
+        for (const auto& e : zip.DirEntries()) listed.push_back(e.MemberName);
+        return listed;
+    };
+    EXPECT_EQ(names(), (std::vector<std::string>{"café.txt", "café.txt", "été.txt", "ü.txt"}));
     EXPECT_EQ(zip.DirEntries()[2].MemberComment, "é");
+    EXPECT_EQ(zip.NameCharsetInUse(), "CP437");
 
-    zip.CodePage = engine::cpOEM;
+    // A chosen page reads every name without the flag, valid UTF-8 or not.
+    zip.NameCharset = "CP1252";
     zip.List();
-    EXPECT_EQ(zip.DirEntries()[1].MemberName, "café.txt");
+    EXPECT_EQ(names(), (std::vector<std::string>{"caf\u201A.txt", "caf\u201A.txt", "été.txt", "\u00C3\u00BC.txt"}));
+    zip.NameCharset.clear();
     zip.CodePage = engine::cpNone;
     zip.List();
     EXPECT_EQ(zip.DirEntries()[0].MemberName, "caf\x82.txt");
 
+    // The archive comment is in the page of the names, read and written.
+    zip.CodePage = engine::cpAuto;
+    fixtures::BuilderMember ru = fat;
+    ru.name = "\x8E\xE2\xE7\xF1\xE2 \xA7\xA0 \xA3\xAE\xA4.txt";  // "Отчёт за год.txt" in CP866
+    ListBytes(ArchiveBuilder().Add(ru).Comment("\x8F\xA8\xE1\xEC\xAC\xAE").Build());  // "Письмо"
+    EXPECT_EQ(zip.DirEntries()[0].MemberName, "Отчёт за год.txt");
+    EXPECT_EQ(zip.ArchiveComment(), "Письмо");
+    zip.setArchiveComment("Лето");
+    EXPECT_EQ(fixtures::ReadFile(dir / "a.zip").substr(fixtures::ReadFile(dir / "a.zip").size() - 4), "\x8B\xA5\xE2\xAE");
+
     // HPFS names, and NTFS names from version 5.0, are OEM even under cpNone.
+    zip.CodePage = engine::cpNone;
     fixtures::BuilderMember hpfs = fat;
     hpfs.host = 6;
     fixtures::BuilderMember ntfs50 = ntfs;
@@ -345,7 +364,7 @@ TEST(DirectoryReaderAlone, ReadsTheEndAndTheDirectoryOfAFile) {
                               std::pair{engine::cpNone, std::string("caf\x82.txt")}}) {
         engine::BufferedReader reader(file);
         ASSERT_TRUE(reader.Seek(start));
-        engine::DirectoryReader directory(reader, rule, nullptr);
+        engine::DirectoryReader directory(reader, rule, "", nullptr);
         std::vector<engine::ZipDirEntry> entries;
         std::string mismatch;
         int seen = 0;

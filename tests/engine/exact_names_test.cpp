@@ -116,4 +116,51 @@ TEST_F(ExactNames, OlderLibrariesAreNotCalledWithExactNames) {
     EXPECT_EQ(Listed().size(), kNames.size());
 }
 
+// Names in a code page (CP866, as a Russian Windows writes them): the engine
+// and the libraries decide the same names, so the window's exact names find
+// their members, with the detected page and with a chosen one.
+TEST(ExactCodePageNames, ExtractAndDeleteFindTheMembersTheListingNames) {
+    fixtures::TempDir dir;
+    fixtures::RecordingHostUi host;
+    engine::ZipEngine zip;
+    zip.SetHostUi(&host);
+    fixtures::ArchiveBuilder builder;
+    for (const std::string& name : {std::string("\x8E\xE2\xE7\xF1\xE2.txt"),        // Отчёт.txt
+                                    std::string("\x8F\xA8\xE1\xEC\xAC\xAE.txt")}) {  // Письмо.txt
+        fixtures::BuilderMember m;
+        m.name = name;
+        m.data = name;
+        m.host = 0;
+        builder.Add(m);
+    }
+    fixtures::WriteFile(dir / "ru.zip", builder.Build());
+
+    for (const std::string charset : {"", "CP1251"}) {
+        SCOPED_TRACE(charset);
+        zip.NameCharset = charset;
+        zip.setZipFileName(dir / "ru.zip");
+        ASSERT_EQ(zip.EntryCount(), 2u);
+        const std::string first = zip.DirEntries()[0].MemberName;
+        if (charset.empty()) EXPECT_EQ(first, "Отчёт.txt");
+        const std::string out = dir / ("out" + charset);
+        fs::create_directories(out);
+        zip.ExtrBaseDir = out;
+        zip.ExtrOptions = {engine::ExtrDirNames};
+        zip.FSpecArgs = {first};
+        zip.ExactNames = true;
+        zip.Extract();
+        EXPECT_EQ(zip.SuccessCount(), 1);
+        EXPECT_EQ(fixtures::ReadFile(out + "/" + first), "\x8E\xE2\xE7\xF1\xE2.txt");
+    }
+    zip.NameCharset.clear();
+    zip.List();
+    zip.FSpecArgs = {zip.DirEntries()[1].MemberName};
+    zip.ExactNames = true;
+    zip.Delete();
+    EXPECT_EQ(zip.SuccessCount(), 1);
+    zip.List();
+    ASSERT_EQ(zip.EntryCount(), 1u);
+    EXPECT_EQ(zip.DirEntries()[0].MemberName, "Отчёт.txt");
+}
+
 }  // namespace

@@ -148,6 +148,26 @@ TEST_F(SfxStub, UnsafeNamesAndMissingSettingsFail) {
     EXPECT_NE(Run(plain).exitCode, 0);
 }
 
+TEST_F(SfxStub, NamesInTheCodePageOfAWindowsComputerComeOutRight) {
+    // Russian names in CP866 without the UTF-8 flag, as Windows writes them.
+    const std::string script =
+        "import zipfile,sys\n"
+        "class Raw(zipfile.ZipInfo):\n"
+        "  def _encodeFilenameFlags(self): return self.filename.encode('cp437'), 0\n"
+        "with zipfile.ZipFile(sys.argv[1],'w') as z:\n"
+        "  for n in ('Отчёт за год.txt', 'Письма/Директору.txt'):\n"
+        "    i=Raw(n.encode('cp866').decode('cp437')); i.create_system=0; z.writestr(i,n)\n";
+    WriteFile(dir / "make.py", script);
+    ASSERT_EQ(RunShell("python3 " + Quote(dir / "make.py") + " " + Quote(dir / "ru.zip")).exitCode, 0);
+    zip.SFXDefaultDir = dir / "out";
+    zip.setZipFileName(dir / "ru.zip");
+    ASSERT_EQ(zip.ConvertToExe(), 0);
+    const auto r = Run(dir / "ru.exe");
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(ReadFile(dir / "out/Отчёт за год.txt"), "Отчёт за год.txt");
+    EXPECT_EQ(ReadFile(dir / "out/Письма/Директору.txt"), "Письма/Директору.txt");
+}
+
 TEST_F(SfxStub, KelpzipMakeexeAndMakezip) {
     const auto zipped = RunShell("cd " + Quote(dir / "tree") + " && zip -qr ../k.zip .");
     ASSERT_EQ(zipped.exitCode, 0);
