@@ -1,5 +1,7 @@
 #include "engine/directory_reader.h"
 
+#include <algorithm>
+
 #include "engine/ezip_engine.h"
 #include "engine/message_ids.h"
 #include "libs/zipcore/name_encoding.h"
@@ -40,25 +42,33 @@ bool NamesAreOem(CodePageOpts codePage, uint8_t host, uint8_t version) {
            (zip::IsOemHost(host, version) && (codePage != cpNone || host != zip::kHostFat));
 }
 
+static bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 void DirectoryReader::Read(const EocdRecord& eocd, bool oneDisk, int64_t end,
                            std::vector<ZipDirEntry>& entries,
                            const std::function<void(int, const ZipDirEntry&)>& onEntry,
                            std::string& countMismatch) {
     std::vector<uint8_t> record;
-    // Names are decided over the whole directory, so each record keeps its
-    // stored name, comment and extra field until all are read; a directory
-    // that breaks off names what it read before the error goes on.
+    // Names are decided over the whole directory, so each entry holds its
+    // stored name, and each record its comment and extra field, until all
+    // are read; a directory that breaks off names what it read before the
+    // error goes on.
     struct Stored {
-        std::string name, comment;
+        std::string comment;
         std::vector<uint8_t> extra;
     };
     std::vector<Stored> stored;
+    // The entries' vector was sized for the directory; so is this one.
+    stored.reserve(entries.capacity() - entries.size());
     const size_t first = entries.size();
     auto NameAll = [&] {
         std::vector<zip::StoredName> names;
+        names.reserve(stored.size());
         for (size_t i = 0; i < stored.size(); ++i) {
             const ZipDirEntry& e = entries[first + i];
-            names.push_back({stored[i].name, stored[i].extra, e.GeneralFlags, e.HostSystem});
+            names.push_back({e.MemberName, stored[i].extra, e.GeneralFlags, e.HostSystem});
         }
         charset_ = zip::ArchiveNameCharset(names, chosenCharset_);
         for (size_t i = 0; i < stored.size(); ++i) {
@@ -67,7 +77,11 @@ void DirectoryReader::Read(const EocdRecord& eocd, bool oneDisk, int64_t end,
             const bool convert = codePage_ != cpNone ||
                                  NamesAreOem(codePage_, entry.HostSystem, entry.VersionMadeBy);
             const std::string& charset = convert ? charset_ : std::string();
-            entry.MemberName = zip::DecodeStoredName(names[i], charset, !chosenCharset_.empty());
+            // Most names are ASCII without a Unicode path field: they stay as
+            // stored, with no copy made.
+            const bool keep = chosenCharset_.empty() && IsAscii(entry.MemberName) &&
+                              !zip::FindExtraField(stored[i].extra, zip::kExtraUnicodePath);
+            if (!keep) entry.MemberName = zip::DecodeStoredName(names[i], charset, !chosenCharset_.empty());
             if (!stored[i].comment.empty())
                 entry.MemberComment = zip::DecodeStoredComment(
                     {stored[i].comment, stored[i].extra, entry.GeneralFlags, entry.HostSystem},
@@ -108,8 +122,8 @@ void DirectoryReader::Read(const EocdRecord& eocd, bool oneDisk, int64_t end,
             lastVersion_ = entry.VersionMadeBy;
             lastHost_ = entry.HostSystem;
             lastFlags_ = entry.GeneralFlags;
-            stored.push_back(
-                {std::string(r.name), std::string(r.comment), {r.extra.begin(), r.extra.end()}});
+            entry.MemberName.assign(r.name);
+            stored.push_back({std::string(r.comment), {r.extra.begin(), r.extra.end()}});
         }
     } catch (...) {
         NameAll();
