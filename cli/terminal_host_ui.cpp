@@ -46,9 +46,8 @@ bool TerminalHostUi::PasswordDialog(const std::string& title, const std::string&
                                     std::string& password) {
     password.clear();
     if (!InputIsTerminal()) return false;
-    std::fprintf(stderr, "%s - %s", title.c_str(), prompt.c_str());
-    std::fflush(stderr);
-
+    // Echo goes off before the prompt shows, so nothing typed as soon as it
+    // appears can be echoed.
     termios saved {};
     const bool haveTerm = tcgetattr(STDIN_FILENO, &saved) == 0;
     if (haveTerm) {
@@ -56,6 +55,8 @@ bool TerminalHostUi::PasswordDialog(const std::string& title, const std::string&
         quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
         tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
     }
+    std::fprintf(stderr, "%s - %s", title.c_str(), prompt.c_str());
+    std::fflush(stderr);
     const bool ok = static_cast<bool>(std::getline(std::cin, password));
     if (haveTerm) tcsetattr(STDIN_FILENO, TCSANOW, &saved);
     std::fprintf(stderr, "\n");
