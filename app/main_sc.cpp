@@ -219,6 +219,7 @@ void Main_sc::BuildLayout() {
         quickLaunchButtons[n]->setToolTip(QString("Viewer %1").arg(n + 1));
     }
     quickLaunchButtons[4]->setToolTip("Show the viewer windows");
+    for (QToolButton* button : quickLaunchButtons) button->setAccessibleName(button->toolTip());
     connect(quickLaunchButtons[4], &QToolButton::clicked, this, &Main_sc::ContentViewerButtonClick);
     left->addWidget(quickLaunchPanel);
     // 81 pixels, or wider where its captions need it.
@@ -233,6 +234,7 @@ void Main_sc::BuildLayout() {
     right->setContentsMargins(0, 0, 0, 0);
     right->setSpacing(0);
     memberGrid = new SortGrid(panel2);
+    memberGrid->setAccessibleName("Members");
     memberGrid->setColCount(8);
     memberGrid->setRowCount(2);
     memberGrid->setFixedRows(1);
@@ -344,6 +346,7 @@ void Main_sc::FitColumns() {
 
 void Main_sc::BuildFunctionPanel() {
     functionPanel = new OutlookBar(leftPanel);
+    functionPanel->setAccessibleName("Functions");
     QFont bf = PreferredFont("Comic Sans MS", font());
     bf.setBold(false);
     bf.setUnderline(true);

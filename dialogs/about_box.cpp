@@ -77,6 +77,7 @@ AboutBox::AboutBox(const AboutInfo& info, ShellServices* shell, QWidget* parent)
 
     notesMemo_ = new ColorMemo(this);
     notesMemo_->setObjectName("notesMemo");
+    notesMemo_->setAccessibleName("Notes");
     notesMemo_->setReadOnly(true);
     notesMemo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QPalette memoColours = notesMemo_->palette();

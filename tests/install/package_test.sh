@@ -42,7 +42,7 @@ for menu in "$root"/share/kio/servicemenus/kelp-*.desktop; do
 done
 for action in "$root"/share/kio/servicemenus/kelp-*.desktop "$root"/share/nemo/actions/kelp-*.nemo_action \
               "$root/share/kelp/thunar-uca.xml"; do
-  grep -q '"/usr/bin/kelp" --\(extract-here\|extract-to\|add-to\)' "$action" ||
+  grep -qE '"?/usr/bin/kelp[\\"]* --(extract-here|extract-to|add-to)' "$action" ||
     { echo "$action does not run /usr/bin/kelp"; exit 1; }
 done
 xmllint --noout "$root/share/kelp/thunar-uca.xml"
