@@ -97,6 +97,7 @@ ExtractDlg::ExtractDlg(kelp::Settings& settings, platform::SettingsStore& store,
     buttons->addStretch();
     buttons->addWidget(cancelButton_);
     buttons->addWidget(okButton_);
+    setTabOrder(cancelButton_, okButton_);  // Tab goes left to right, as they stand
     auto* rows = new QVBoxLayout(this);
     rows->addLayout(top);
     rows->addLayout(middle, 1);
