@@ -1,6 +1,8 @@
 // kelp --extract-here, --extract-to and --add-to: the real program for the
 // results on disk and the exit statuses, the operation in-process where a
 // box or the password dialog has to be answered.
+#include <QFileDialog>
+
 #include <filesystem>
 
 #include "app_fixture.h"
@@ -122,6 +124,27 @@ TEST_F(OneOperationTest, AsksOnlyForThePasswordOfAnEncryptedArchive) {
     EXPECT_EQ(status, kelp::kOperationDone);
     EXPECT_EQ(boxes.texts.size(), 2u);  // two password prompts, no other box
     EXPECT_EQ(ReadFile(dir_ / "secret.txt"), "hidden words");
+}
+
+// "Extract to…" from a file manager: an empty folder asks for one; closing
+// the question extracts nothing.
+TEST_F(OneOperationTest, AnEmptyExtractFolderIsAskedFor) {
+    const QString archive = QString::fromStdString(MakeZip("p.zip", "z.writestr('x.txt', b'x')"));
+    fs::create_directories(dir_ / "chosen");
+    ModalAnswerer boxes;
+    boxes.dialogs = {[this](QDialog* d) {
+                         auto* chooser = qobject_cast<QFileDialog*>(d);
+                         ASSERT_NE(chooser, nullptr);
+                         chooser->selectFile(QString::fromStdString(dir_ / "chosen"));
+                         d->accept();  // QFileDialog::accept, as its button does
+                     },
+                     [](QDialog* d) { d->reject(); }};
+    EXPECT_EQ(kelp::RunOneOperation({kelp::OneOperation::ExtractTo, "", {archive}}),
+              kelp::kOperationDone);
+    EXPECT_EQ(ReadFile(dir_ / "chosen/x.txt"), "x");
+    EXPECT_EQ(kelp::RunOneOperation({kelp::OneOperation::ExtractTo, "", {archive}}),
+              kelp::kOperationFailed);
+    EXPECT_EQ(boxes.dialogsShown.size(), 2u);
 }
 
 TEST(ExtractHereFolder, NamesTheNewFolderAfterTheArchive) {
