@@ -19,7 +19,7 @@ using fixtures::ReadFile;
 class OneOperationTest : public AppTest {
   protected:
     fixtures::CommandResult Kelp(const std::string& args) {
-        return fixtures::RunShell("cd " + Quote(dir_.path()) + " && QT_QPA_PLATFORM=offscreen " +
+        return fixtures::RunShell("cd " + Quote(dir_.path()) + " && QT_QPA_PLATFORM=offscreen timeout 60 " +
                                   Quote(fixtures::KelpProgram("kelp")) + " " + args);
     }
     // The member names of an archive, sorted, read with Python.
