@@ -220,6 +220,7 @@ void Main_sc::BuildLayout() {
         quickLaunchButtons[n]->setToolTip(QString("Viewer %1").arg(n + 1));
     }
     quickLaunchButtons[4]->setToolTip("Show the viewer windows");
+    for (QToolButton* button : quickLaunchButtons) button->setAccessibleName(button->toolTip());
     connect(quickLaunchButtons[4], &QToolButton::clicked, this, &Main_sc::ContentViewerButtonClick);
     left->addWidget(quickLaunchPanel);
     // 81 pixels, or wider where its captions need it.
@@ -235,6 +236,7 @@ void Main_sc::BuildLayout() {
     right->setSpacing(0);
     memberFilterEdit = new QLineEdit(panel2);
     memberFilterEdit->setObjectName("memberFilterEdit");
+    memberFilterEdit->setAccessibleName("Find member");
     memberFilterEdit->setPlaceholderText(
         "Find member (Ctrl+Shift+F): part of a name or folder, or a pattern with * and ?");
     memberFilterEdit->setToolTip("Shows only the members whose name or folder holds this text "
@@ -244,6 +246,7 @@ void Main_sc::BuildLayout() {
     connect(memberFilterEdit, &QLineEdit::textChanged, this, &Main_sc::SetMemberFilter);
     right->addWidget(memberFilterEdit);
     memberGrid = new SortGrid(panel2);
+    memberGrid->setAccessibleName("Members");
     memberGrid->setColCount(8);
     memberGrid->setRowCount(2);
     memberGrid->setFixedRows(1);
@@ -359,6 +362,7 @@ void Main_sc::FitColumns() {
 
 void Main_sc::BuildFunctionPanel() {
     functionPanel = new OutlookBar(leftPanel);
+    functionPanel->setAccessibleName("Functions");
     QFont bf = PreferredFont("Comic Sans MS", font());
     bf.setBold(false);
     bf.setUnderline(true);

@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QThread>
 
+#include "control_accessibility.h"
+
 namespace kelp {
 
 namespace {
@@ -52,6 +54,7 @@ OutlookItem& OutlookGroup::addItem(const QString& caption, const QPixmap& icon) 
 }
 
 OutlookBar::OutlookBar(QWidget* parent) : QWidget(parent) {
+    InstallControlAccessibility();
     color_ = palette().color(QPalette::Dark);
     buttonFont_ = font();
     iconFont_ = font();

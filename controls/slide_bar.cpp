@@ -1,8 +1,11 @@
 #include "slide_bar.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPolygon>
+
+#include "control_accessibility.h"
 
 namespace kelp {
 
@@ -54,6 +57,7 @@ QPixmap thumbPicture(const QString& name) {
 }
 
 SlideBar::SlideBar(QWidget* parent) : QWidget(parent) {
+    InstallControlAccessibility();
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::PointingHandCursor);
     loadThumb();
@@ -79,6 +83,8 @@ void SlideBar::setMax(int v) {
 void SlideBar::setPosition(int v) {
     if (v >= logic_.Min && v <= logic_.Max) position_ = v;
     update();
+    QAccessibleValueChangeEvent changed(this, position_);
+    QAccessible::updateAccessibility(&changed);
     emit OnChange();  // raised also when the value was ignored or unchanged
 }
 

@@ -77,6 +77,7 @@ AboutBox::AboutBox(const AboutInfo& info, ShellServices* shell, QWidget* parent)
 
     notesMemo_ = new ColorMemo(this);
     notesMemo_->setObjectName("notesMemo");
+    notesMemo_->setAccessibleName("Notes");
     notesMemo_->setReadOnly(true);
     notesMemo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QPalette memoColours = notesMemo_->palette();
@@ -140,6 +141,11 @@ AboutBox::AboutBox(const AboutInfo& info, ShellServices* shell, QWidget* parent)
     auto* top = new QHBoxLayout;
     top->addLayout(left);
     top->addWidget(notesMemo_, 1);
+    // Tab takes the links of the left column before the notes beside them.
+    setTabOrder(msgBoardLink_, readmeLink_);
+    setTabOrder(readmeLink_, licenseLink_);
+    setTabOrder(licenseLink_, qaLabel_);
+    setTabOrder(qaLabel_, notesMemo_);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(okButton_);

@@ -23,6 +23,7 @@
 #include "file_list.h"
 #include "folder_list.h"
 #include "slide_bar.h"
+#include "accessible_name.h"
 
 namespace kelp {
 
@@ -59,6 +60,8 @@ AddDlg::AddDlg(engine::ZipEngine& engine, kelp::Settings& settings, engine::Host
     selectNoneButton_ = named(new QPushButton("Select None", this), "selectNoneButton");
     folderList_ = named(new FolderList(this), "folderList");
     fileList_ = named(new FileListBox(shell, this), "fileList");
+    folderList_->setAccessibleName("Folders");
+    fileList_->setAccessibleName("Files");
     fileList_->setMultiSelect(true);
     fileList_->setOptions({QStringLiteral("*.*"),
                            QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System, true});
@@ -74,6 +77,7 @@ AddDlg::AddDlg(engine::ZipEngine& engine, kelp::Settings& settings, engine::Host
     auto* fileNameLabel = named(new QLabel("Filename :", this), "fileNameLabel");
     selectionEcho_ = named(new QLineEdit(this), "selectionEcho");
     selectionEcho_->setEnabled(false);
+    fileNameLabel->setBuddy(selectionEcho_);
     addButton_ = named(new QPushButton("Add", this), "addButton");
     deleteButton_ = named(new QPushButton("Delete", this), "deleteButton");
 
@@ -82,6 +86,7 @@ AddDlg::AddDlg(engine::ZipEngine& engine, kelp::Settings& settings, engine::Host
     addedHeading->setAlignment(Qt::AlignCenter);
     addedHeading->setFrameStyle(QFrame::Panel | QFrame::Raised);
     addedList_ = named(new QListWidget(this), "addedList");
+    addedList_->setAccessibleName(addedHeading->text());
     addedList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     // A line can be typed over (F2 or a double click): it is then the
     // user's own add line, patterns and all.
@@ -90,6 +95,7 @@ AddDlg::AddDlg(engine::ZipEngine& engine, kelp::Settings& settings, engine::Host
     auto* levelLabel =
         named(new QLabel("Compress Level(Low -----> High)", this), "levelLabel");
     levelBar_ = named(new SlideBar(this), "levelBar");
+    levelLabel->setBuddy(levelBar_);
     levelBar_->setMin(1);
     levelBar_->setMax(9);
     levelBar_->setThumbStyle(tsSquare1);
@@ -99,6 +105,8 @@ AddDlg::AddDlg(engine::ZipEngine& engine, kelp::Settings& settings, engine::Host
     actionCombo_->setEditable(true);
     actionCombo_->setInsertPolicy(QComboBox::NoInsert);
     actionCombo_->addItems(ActionCaptions);
+    actionLabel->setBuddy(actionCombo_);
+    SetAccessibleName(actionCombo_, actionLabel->text());
     actionCombo_->setCurrentIndex(0);
     saveFolderInfoBox_ = named(new QCheckBox("Save Folder info", this), "saveFolderInfoBox");
     addSubDirsBox_ = named(new QCheckBox("Add sub-directory", this), "addSubDirsBox");

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "centre_on_desktop.h"
+#include "accessible_name.h"
 
 namespace kelp {
 
@@ -23,6 +24,7 @@ ArchivePicker::ArchivePicker(QWidget* parent) : QDialog(parent) {
     archiveCombo_->setInsertPolicy(QComboBox::NoInsert);
     archiveCombo_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     archiveCombo_->setMinimumContentsLength(30);
+    SetAccessibleName(archiveCombo_, "Archive");
     okButton_ = new QPushButton("OK", this);
     okButton_->setObjectName("okButton");
     okButton_->setDefault(true);

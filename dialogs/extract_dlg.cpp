@@ -21,6 +21,7 @@
 #include "engine/host_ui.h"
 #include "folder_list.h"
 #include "reg_combo_box.h"
+#include "accessible_name.h"
 
 namespace kelp {
 
@@ -50,6 +51,7 @@ ExtractDlg::ExtractDlg(kelp::Settings& settings, platform::SettingsStore& store,
     extractFolderEdit_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     extractFolderEdit_->setMinimumContentsLength(20);
     promptLabel_->setBuddy(extractFolderEdit_);
+    SetAccessibleName(extractFolderEdit_, promptLabel_->text());
 
     driveCombo_ = new DriveComboBox(this);
     driveCombo_->setObjectName("driveCombo");
@@ -57,6 +59,7 @@ ExtractDlg::ExtractDlg(kelp::Settings& settings, platform::SettingsStore& store,
     driveCombo_->setMinimumContentsLength(12);
     folderList_ = new FolderList(this);
     folderList_->setObjectName("folderList");
+    folderList_->setAccessibleName("Folders");
 
     auto* options = new QGroupBox(this);
     options->setObjectName("optionsPanel");
@@ -94,6 +97,7 @@ ExtractDlg::ExtractDlg(kelp::Settings& settings, platform::SettingsStore& store,
     buttons->addStretch();
     buttons->addWidget(cancelButton_);
     buttons->addWidget(okButton_);
+    setTabOrder(cancelButton_, okButton_);  // Tab goes left to right, as they stand
     auto* rows = new QVBoxLayout(this);
     rows->addLayout(top);
     rows->addLayout(middle, 1);

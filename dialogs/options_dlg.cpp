@@ -66,6 +66,7 @@ OptionsDlg::OptionsDlg(kelp::Settings& settings, QWidget* parent)
     strip->addStretch();
     strip->addWidget(cancelButton_);
     strip->addWidget(okButton_);
+    setTabOrder(cancelButton_, okButton_);  // Tab goes left to right, as they stand
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(pages_, 1);
     layout->addLayout(strip);

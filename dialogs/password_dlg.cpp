@@ -25,6 +25,7 @@ PasswordDlg::PasswordDlg(QWidget* parent) : QDialog(parent) {
     password_->setGeometry(20, 40, 297, password_->sizeHint().height());
     password_->setEchoMode(QLineEdit::Password);
     password_->setMaxLength(80);
+    prompt_->setBuddy(password_);  // the prompt names the edit
 
     auto caption = [](int id, const char* fallback) {
         return QString::fromStdString(engine::LookupMessage(id, fallback));

@@ -72,6 +72,7 @@ Viewer::Viewer(QWidget* parent) : QWidget(parent) {
     animated_ = Child(this, "animatedImage");
     gif_ = Child(this, "gifAnimator");
     text_ = new QTextEdit(this);
+    text_->setAccessibleName("Text");
     text_->setObjectName("text");
     text_->setReadOnly(true);
     text_->hide();

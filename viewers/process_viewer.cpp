@@ -16,6 +16,7 @@ Viewer::Viewer(QWidget* parent) : QWidget(parent, Qt::Tool) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     memo_ = new ColorMemo(this);
+    memo_->setAccessibleName("Operation log");
     memo_->setReadOnly(true);
     memo_->setUndoRedoEnabled(false);  // a log is never undone; keeping undo would double its memory
     memo_->setLineWrapMode(QPlainTextEdit::NoWrap);

@@ -58,6 +58,7 @@ OutlookBar* makeOutlookBar() {
 
 SortGrid* makeGrid(int rows) {
     auto* grid = new SortGrid;
+    grid->setAccessibleName("Sample grid");
     grid->setColCount(6);
     const QStringList header{"Filename", "Type", "FileTime", "Packed", "Size", "Ratio"};
     for (int c = 0; c < header.size(); ++c) grid->setCells(c, 0, header[c]);
@@ -142,6 +143,7 @@ QWidget* MakeControlsPage() {
     auto* sl = new QHBoxLayout(sliders);
     auto* level = new QLabel;
     auto* bar = new SlideBar;
+    bar->setAccessibleName("Level");
     bar->setMax(9);
     bar->setThumbStyle(tsSquare1);
     bar->setFixedSize(160, 20);
@@ -149,6 +151,7 @@ QWidget* MakeControlsPage() {
                      [bar, level] { level->setText(QString("Level %1").arg(bar->Position())); });
     bar->setPosition(9);
     auto* vertical = new SlideBar;
+    vertical->setAccessibleName("Vertical sample");
     vertical->setMin(0);
     vertical->setMax(20);
     vertical->setThumbStyle(tsDiamond1);

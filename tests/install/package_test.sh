@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the build tree with CPack and checks it
 # without installing it on this machine: its files, its dependencies, the
-# manual pages, the desktop entry, the software centres' entry and the shell
-# completion, and that the programs run from the unpacked tree.
+# manual pages, the desktop entry, the file managers' actions, the software
+# centres' entry and the shell completion, and that the programs run from the unpacked tree.
 # Usage: package_test.sh BUILD_DIR
 set -euo pipefail
 build="$1"
@@ -16,7 +16,10 @@ for f in usr/bin/kelp usr/bin/kelpzip usr/lib/libkzip.so usr/lib/libkunzip.so us
          usr/share/kelp/openme.zip usr/share/icons/hicolor/scalable/apps/kelp.svg \
          usr/share/applications/kelp-archive-manager.desktop usr/share/man/man1/kelp.1 \
          usr/share/man/man1/kelpzip.1 usr/share/bash-completion/completions/kelpzip \
-         usr/share/metainfo/org.kelp_archiver.Kelp.metainfo.xml; do
+         usr/share/metainfo/org.kelp_archiver.Kelp.metainfo.xml \
+         usr/share/kio/servicemenus/kelp-dolphin.desktop usr/share/kio/servicemenus/kelp-dolphin-compress.desktop \
+         usr/share/nemo/actions/kelp-extract-here.nemo_action usr/share/nemo/actions/kelp-extract-to.nemo_action \
+         usr/share/nemo/actions/kelp-compress.nemo_action usr/share/kelp/thunar-uca.xml; do
   grep -qx "./$f" <<<"$contents" || { echo "not in the package: $f"; exit 1; }
 done
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -29,6 +32,20 @@ root="$work/root/usr"
 grep -qx 'Exec="/usr/bin/kelp" %f' "$root/share/applications/kelp-archive-manager.desktop" ||
   { echo "the desktop entry does not run /usr/bin/kelp"; exit 1; }
 desktop-file-validate "$root/share/applications/kelp-archive-manager.desktop"
+# The file managers' actions run the installed program. Dolphin's service
+# menus are desktop entries of type Service, whose MimeType and Actions keys
+# the validator knows only for applications; anything else it says fails.
+for menu in "$root"/share/kio/servicemenus/kelp-*.desktop; do
+  errors=$(desktop-file-validate "$menu" | grep -v 'the type is "Service" while this key is only valid for type "Application"' || true)
+  [ -z "$errors" ] || { echo "$errors"; exit 1; }
+  [ -x "$menu" ] || { echo "$menu is not executable"; exit 1; }
+done
+for action in "$root"/share/kio/servicemenus/kelp-*.desktop "$root"/share/nemo/actions/kelp-*.nemo_action \
+              "$root/share/kelp/thunar-uca.xml"; do
+  grep -qE '"?/usr/bin/kelp[\\"]* --(extract-here|extract-to|add-to)' "$action" ||
+    { echo "$action does not run /usr/bin/kelp"; exit 1; }
+done
+xmllint --noout "$root/share/kelp/thunar-uca.xml"
 appstreamcli validate --no-net "$root/share/metainfo/org.kelp_archiver.Kelp.metainfo.xml" >/dev/null
 for page in kelp kelpzip; do
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/share/man/man1/$page.1" 2>&1 >/dev/null)
