@@ -46,7 +46,7 @@ void Main_sc::CompareArchives() {
     }
     WriteLogMark(lmEnd);
     FlushLog();
-    State.Busy = false;
+    EndAction();
 }
 
 }  // namespace kelp

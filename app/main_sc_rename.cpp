@@ -5,7 +5,6 @@
 #include <QLineEdit>
 
 #include "main_sc.h"
-#include "platform/freed_memory.h"
 
 namespace kelp {
 
@@ -97,10 +96,10 @@ void Main_sc::RenameMember(const QString& archive, const MemberRef& member, cons
         ShowMessage(archive + " has changed since it was listed; nothing was renamed. The list is "
                               "read again: please select the member once more.");
     }
-    State.Busy = false;
     ListAllArchives();
-    if (!Zipfiles.isEmpty()) engine.setZipFileName(Zipfiles.first().toStdString());
-    platform::ReturnFreedMemory();
+    // The common ending: idle again, the grid keyboard's, an action asked
+    // for meanwhile run.
+    EndAction();
 }
 
 }  // namespace kelp
