@@ -1,5 +1,6 @@
 #include "content_viewer.h"
 
+#include <QAudioDevice>
 #include <QAudioOutput>
 #include <QFile>
 #include <QFileInfo>
@@ -8,6 +9,7 @@
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QMediaMetaData>
+#include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QMovie>
 #include <QPainter>
@@ -118,8 +120,12 @@ void Viewer::MakePlayer() {
     video_->hide();
     video_->lower();
     player_ = new QMediaPlayer(this);
-    audio_ = new QAudioOutput(this);
-    player_->setAudioOutput(audio_);
+    // Without any sound device the media back end may fail inside its audio
+    // renderer; a machine without one plays the picture only.
+    if (!QMediaDevices::audioOutputs().isEmpty()) {
+        audio_ = new QAudioOutput(this);
+        player_->setAudioOutput(audio_);
+    }
     player_->setVideoOutput(video_);
     // The video's natural size is known once its first frame is decoded. The
     // sink signals with its lock held: read the size on the next turn.
