@@ -29,7 +29,7 @@
 #include "process_viewer.h"
 #include "qt_host_ui.h"
 #include "recent_files.h"
-#include "settings.h"
+#include "dialogs/settings.h"
 #include "shell_services.h"
 #include "sort_grid.h"
 
@@ -210,6 +210,8 @@ class Main_sc : public QMainWindow {
     // --- Settings ------------------------------------------------------------
     void LoadSettings();
     void SaveSettings();
+    // The View menu's switches, in the order they are stored ("show1".."show4").
+    std::vector<QAction*> ViewSwitches() const;
     // The set-up question and defaults of the very first start; it opens the
     // bundled sample unless the user named an archive to open instead.
     void FirstRunSetup(bool openSample = true);

@@ -2,6 +2,10 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include <string>
+#include <variant>
+#include <vector>
+
 #include "main_sc.h"
 #include "options_dlg.h"
 
@@ -11,100 +15,89 @@ namespace {
 
 constexpr const char* kKey = "Kelp";
 
+// The stored values that map one to one onto fields of the record, by the
+// name each is stored under; loading and saving both walk this table.
+using Field = std::variant<QString Settings::*, int32_t Settings::*, bool Settings::*>;
+struct StoredField {
+    const char* name;
+    Field field;
+};
+const StoredField kFields[] = {
+    {"Ver", &Settings::Ver},
+    {"Viewer1", &Settings::Viewer1},
+    {"Viewer2", &Settings::Viewer2},
+    {"Viewer3", &Settings::Viewer3},
+    {"Viewer4", &Settings::Viewer4},
+    {"SFXDefaultDir", &Settings::SFXDefaultDir},
+    {"SFXMessage", &Settings::SFXMessage},
+    {"SFXCaption", &Settings::SFXCaption},
+    {"Toolback", &Settings::Toolback},
+    {"Addpass", &Settings::Addpass},
+    {"aot", &Settings::aot},
+    {"Toolfont", &Settings::Toolfont},
+    {"Progcolor", &Settings::Progcolor},
+    {"FileBkColor", &Settings::FileBkColor},
+    {"FileListColor", &Settings::FileListColor},
+    {"ToolBkColor", &Settings::ToolBkColor},
+    {"Extrfold", &Settings::Extrfold},
+    {"Extrover", &Settings::Extrover},
+    {"DefOpen", &Settings::DefOpen},
+    {"DefExtr", &Settings::DefExtr},
+    {"DefAdd", &Settings::DefAdd},
+    {"P1", &Settings::P1},
+    {"P2", &Settings::P2},
+    {"P3", &Settings::P3},
+    // Kelp's own additions, after the classic values; off until chosen.
+    {"MoreTypes", &Settings::MoreTypes},
+    {"AddAES", &Settings::AesAdd},
+};
+
 }  // namespace
+
+std::vector<QAction*> Main_sc::ViewSwitches() const {
+    return {ShowFunctionPanel, ShowQuickLaunch, ShowProgress, ShowStatusBar};
+}
 
 void Main_sc::LoadSettings() {
     // Each value the store holds replaces the first-run default; a missing
     // one (an installer's or an older Kelp's file) keeps it.
     Settings = kelp::Settings{};
     auto has = [this](const char* name) { return Store.Read(kKey, name).has_value(); };
-    auto str = [&](const char* name, QString& field) {
-        if (has(name)) field = QString::fromStdString(Store.ReadString(kKey, name));
+    auto load = [&](const char* name, const Field& field) {
+        if (!has(name)) return;
+        if (auto* s = std::get_if<QString Settings::*>(&field))
+            Settings.*(*s) = QString::fromStdString(Store.ReadString(kKey, name));
+        else if (auto* n = std::get_if<int32_t Settings::*>(&field))
+            Settings.*(*n) = Store.ReadInt(kKey, name);
+        else
+            Settings.*std::get<bool Settings::*>(field) = Store.ReadBool(kKey, name);
     };
-    auto num = [&](const char* name, int32_t& field) {
-        if (has(name)) field = Store.ReadInt(kKey, name);
-    };
-    auto flag = [&](const char* name, bool& field) {
-        if (has(name)) field = Store.ReadBool(kKey, name);
-    };
-    auto check = [&](const char* name, QAction* item) {
-        // The view switches are on unless stored off.
-        item->setChecked(!has(name) || Store.ReadBool(kKey, name));
-    };
-    str("Viewer1", Settings.Viewer1);
-    str("Viewer2", Settings.Viewer2);
-    str("Viewer3", Settings.Viewer3);
-    str("Viewer4", Settings.Viewer4);
-    str("SFXDefaultDir", Settings.SFXDefaultDir);
-    str("SFXMessage", Settings.SFXMessage);
-    str("SFXCaption", Settings.SFXCaption);
-    str("Toolback", Settings.Toolback);
-    num("Toolfont", Settings.Toolfont);
-    num("Progcolor", Settings.Progcolor);
-    num("FileBkColor", Settings.FileBkColor);
-    num("FileListColor", Settings.FileListColor);
-    num("ToolBkColor", Settings.ToolBkColor);
-    flag("Addpass", Settings.Addpass);
-    flag("aot", Settings.aot);
-    flag("Extrfold", Settings.Extrfold);
-    flag("Extrover", Settings.Extrover);
-    str("InstDir", Settings.InstDir);
-    str("Ver", Settings.Ver);
-    str("DefExtr", Settings.DefExtr);
-    str("DefAdd", Settings.DefAdd);
-    str("DefOpen", Settings.DefOpen);
-    check("show1", ShowFunctionPanel);
-    check("show2", ShowQuickLaunch);
-    check("show3", ShowProgress);
-    check("show4", ShowStatusBar);
-    str("P1", Settings.P1);
-    str("P2", Settings.P2);
-    str("P3", Settings.P3);
-    // Kelp's own additions, after the classic values; off until chosen.
-    flag("MoreTypes", Settings.MoreTypes);
-    flag("AddAES", Settings.AesAdd);
+    for (const auto& f : kFields) load(f.name, f.field);
+    load("InstDir", &Settings::InstDir);
+    // The view switches "show1".."show4" are on unless stored off.
+    int n = 1;
+    for (QAction* item : ViewSwitches()) {
+        const std::string name = "show" + std::to_string(n++);
+        item->setChecked(!has(name.c_str()) || Store.ReadBool(kKey, name.c_str()));
+    }
 }
 
 void Main_sc::SaveSettings() {
-    auto str = [this](const char* name, const QString& v) {
-        Store.WriteString(kKey, name, v.toStdString());
-    };
-    auto num = [this](const char* name, int32_t v) { Store.WriteInt(kKey, name, v); };
-    auto flag = [this](const char* name, bool v) { Store.WriteBool(kKey, name, v); };
     // The install folder is read from "InstDir" and saved as "InitDir", so
     // saving never changes what the next start reads.
-    str("InitDir", Settings.InstDir);
-    str("Ver", Settings.Ver);
-    str("Viewer1", Settings.Viewer1);
-    str("Viewer2", Settings.Viewer2);
-    str("Viewer3", Settings.Viewer3);
-    str("Viewer4", Settings.Viewer4);
-    str("SFXDefaultDir", Settings.SFXDefaultDir);
-    str("SFXMessage", Settings.SFXMessage);
-    str("SFXCaption", Settings.SFXCaption);
-    str("Toolback", Settings.Toolback);
-    flag("Addpass", Settings.Addpass);
-    flag("aot", Settings.aot);
-    flag("Firsttime", false);
-    num("Toolfont", Settings.Toolfont);
-    num("Progcolor", Settings.Progcolor);
-    num("FileBkColor", Settings.FileBkColor);
-    num("FileListColor", Settings.FileListColor);
-    num("ToolBkColor", Settings.ToolBkColor);
-    flag("Extrfold", Settings.Extrfold);
-    flag("Extrover", Settings.Extrover);
-    str("DefOpen", Settings.DefOpen);
-    str("DefExtr", Settings.DefExtr);
-    str("DefAdd", Settings.DefAdd);
-    flag("show1", ShowFunctionPanel->isChecked());
-    flag("show2", ShowQuickLaunch->isChecked());
-    flag("show3", ShowProgress->isChecked());
-    flag("show4", ShowStatusBar->isChecked());
-    str("P1", Settings.P1);
-    str("P2", Settings.P2);
-    str("P3", Settings.P3);
-    flag("MoreTypes", Settings.MoreTypes);
-    flag("AddAES", Settings.AesAdd);
+    Store.WriteString(kKey, "InitDir", Settings.InstDir.toStdString());
+    for (const auto& f : kFields) {
+        if (auto* s = std::get_if<QString Settings::*>(&f.field))
+            Store.WriteString(kKey, f.name, (Settings.*(*s)).toStdString());
+        else if (auto* n = std::get_if<int32_t Settings::*>(&f.field))
+            Store.WriteInt(kKey, f.name, Settings.*(*n));
+        else
+            Store.WriteBool(kKey, f.name, Settings.*std::get<bool Settings::*>(f.field));
+    }
+    Store.WriteBool(kKey, "Firsttime", false);
+    int n = 1;
+    for (QAction* item : ViewSwitches())
+        Store.WriteBool(kKey, ("show" + std::to_string(n++)).c_str(), item->isChecked());
     SaveWindowPlace();
 }
 

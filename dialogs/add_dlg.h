@@ -6,7 +6,7 @@
 
 #include <QDialog>
 
-#include "app/settings.h"
+#include "dialogs/settings.h"
 
 class QCheckBox;
 class QComboBox;

@@ -8,7 +8,7 @@
 
 #include <functional>
 
-#include "app/settings.h"
+#include "dialogs/settings.h"
 
 class QCheckBox;
 class QLabel;

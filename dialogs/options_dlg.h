@@ -9,7 +9,7 @@
 
 #include <functional>
 
-#include "app/settings.h"
+#include "dialogs/settings.h"
 
 class QCheckBox;
 class QLabel;

@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-#include "app/settings.h"
+#include "dialogs/settings.h"
 
 class QLineEdit;
 class QPushButton;

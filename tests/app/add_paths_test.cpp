@@ -25,10 +25,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
 // The member names of an archive, sorted, with the test folder's path (the
 // stored folder names) cut off the front.
 std::vector<std::string> Names(const std::string& archive, const std::string& base) {

@@ -37,6 +37,10 @@ using fixtures::RecordingShell;
 
 using fixtures::ModalAnswerer;
 
+inline QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
 inline QAction* MenuItem(QMenu* menu, const QString& text) {
     for (QAction* a : menu->actions())
         if (a->text() == text) return a;

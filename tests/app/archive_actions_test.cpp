@@ -25,10 +25,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
 // The names unzip lists for an archive, in its order.
 std::vector<std::string> Members(const std::string& archive) {
     const auto r = fixtures::RunShell("unzip -Z1 " + fixtures::Quote(archive));

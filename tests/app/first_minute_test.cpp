@@ -21,10 +21,6 @@ using kelp::Main_sc;
 
 namespace {
 
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
 class FirstMinuteTest : public AppTest {
   protected:
     // Shows the window as the desktop would, active, and lets it settle.

@@ -18,10 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
 }  // namespace
 
 TEST_F(AppTest, HaltedAddEndsBeforeTheNextActionStarts) {

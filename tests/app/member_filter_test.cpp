@@ -16,10 +16,6 @@ using kelp::Main_sc;
 
 namespace {
 
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
 TEST(MemberFilter, KeepsNamesHoldingTheTextOrMatchingThePattern) {
     struct Case {
         const char* text;

@@ -35,10 +35,6 @@ const std::vector<std::string> kNames = {
     "?",      " lead.txt", "trail ",  "d\\e.txt",   "d/e.txt",     "Case.txt", "case.txt", "f/",
     "f/in.txt", "f/sub/deep.txt", "f2/out.txt", "f.txt"};
 
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
 // The members a selection of `name` stands for: itself, and for a folder
 // everything under it.
 std::set<std::string> Covered(const std::string& name) {
