@@ -453,6 +453,7 @@ void Main_sc::BuildMenus() {
     // Ctrl+F has long refreshed the list; finding members takes Ctrl+Shift+F.
     item(viewMenu, "&Find member", QKeySequence("Ctrl+Shift+F"), [this] { FocusMemberFilter(); });
     item(viewMenu, "&Refresh file list", QKeySequence("Ctrl+F"), act(actRefresh));
+    item(viewMenu, "Name &encoding...", {}, [this] { ChooseNameEncoding(); });
 
     QMenu* optionMenu = menuBar()->addMenu("&Option");
     item(optionMenu, "&General", QKeySequence("Ctrl+G"),

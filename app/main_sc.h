@@ -237,6 +237,9 @@ class Main_sc : public QMainWindow {
     // "Chec&k": the test, with the archives' structure examined too; each
     // finding is a "Finding: " line of the process viewer.
     void CheckArchives();
+    // "Name &encoding": the code page the names of the current row's archive
+    // (else the first open) are read in, chosen by how the names look.
+    void ChooseNameEncoding();
 
     // --- Renaming in place (main_sc_rename.cpp) --------------------------------
     // F2 and "&Rename": an edit of the selected member's name over its row.

@@ -166,7 +166,8 @@ std::unique_ptr<UnzipParamBlock> ZipEngine::FillUnzParams(const std::string& arc
     if (block->CurrentLayout() && version >= KELP_V180) {
         block->Current().ExactNames = Bool32(ExactNames);
         block->Current().CheckOn = Bool32(ExtrOptions.Has(ExtrCheck));
-        if (!NameCharset.empty()) block->Current().NameCharsetText = block->strings.Copy(NameCharset);
+        if (const std::string& charset = NameCharsetNow(); !charset.empty())
+            block->Current().NameCharsetText = block->strings.Copy(charset);
     }
     block->SetSpecs(FSpecArgs);
     return block;
@@ -235,6 +236,8 @@ std::unique_ptr<ZipParamBlock> ZipEngine::FillZipParams(const std::string& archi
         if (version >= KELP_V170)
             b.Encryption = AddEncryption == aeAES256 ? KZIP_ENCRYPT_AES256 : KZIP_ENCRYPT_ZIPCRYPTO;
         if (version >= KELP_V170) b.Method = LibraryMethod(AddMethod);
+        if (const std::string& charset = NameCharsetNow(); version >= KELP_V180 && !charset.empty())
+            b.NameCharsetText = block->strings.Copy(charset);
     }
     block->SetAddSpecs(FSpecArgs, FSpecSources);
     return block;

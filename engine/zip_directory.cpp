@@ -113,7 +113,7 @@ void ZipEngine::ReadDirectory() {
     dirEntries_.reserve(static_cast<size_t>(std::min(eocd.TotalEntries, fits)));
 
     const bool oneDisk = volumes.LastDisk() == 0;
-    DirectoryReader directory(reader, CodePage, NameCharset, [&] {
+    DirectoryReader directory(reader, CodePage, NameCharsetNow(), [&] {
         if (volumes.CurrentDisk() >= volumes.LastDisk()) return false;
         volumes.OpenPartForReading(volumes.CurrentDisk() + 1);
         reader.Seek(0);

@@ -31,6 +31,11 @@ std::string ZipEngine::TempFolder() const {
     return TempDir.empty() ? platform::TempFolder() : platform::WithTrailingSlash(TempDir);
 }
 
+const std::string& ZipEngine::NameCharsetNow() const {
+    const auto chosen = ArchiveNameCharsets.find(zipFileName_);
+    return chosen == ArchiveNameCharsets.end() ? NameCharset : chosen->second;
+}
+
 void ZipEngine::SetHostUi(HostUi* host) { host_ = host ? host : &silentHost_; }
 
 void ZipEngine::ShowEngineMessage(int id, const std::string& extra) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -124,6 +125,11 @@ public:
     // neither flagged nor valid UTF-8; empty: detected for each archive.
     // Listing, extracting and testing all read names through it.
     std::string NameCharset;
+    // The user's code page for particular archives, by the name given to
+    // setZipFileName (the window's "Name encoding"); others use NameCharset.
+    std::map<std::string, std::string> ArchiveNameCharsets;
+    // What the names of the current archive are read with.
+    const std::string& NameCharsetNow() const;
     DeleteOpts HowToDelete = htdAllowUndo;
     AddStoreExts AddStoreSuffixes{assGIF, assPNG, assZ,   assZIP, assZOO, assARC,
                                   assLZH, assARJ, assTAZ, assTGZ, assLHA};

@@ -22,6 +22,7 @@
 #include "file_list.h"
 #include "folder_list.h"
 #include "mm_viewer.h"
+#include "name_encoding_dlg.h"
 #include "one_operation.h"
 #include "options_dlg.h"
 #include "password_dlg.h"
@@ -185,6 +186,20 @@ Gallery::Gallery() {
     password->setWindowTitle("Password");
     password->Prompt()->setText("Enter password for openme.zip");
     page("password-dialog", password);
+
+    // The name encoding of an archive from a Russian Windows computer: the
+    // CP1251 bytes of its names, read as detected.
+    kelp::NameSample names;
+    for (const char* n : {"\xCE\xF2\xF7\xB8\xF2 \xE7\xE0 \xE3\xEE\xE4.txt",
+                          "\xC4\xEE\xE3\xEE\xE2\xEE\xF0 \xE0\xF0\xE5\xED\xE4\xFB.doc"}) {
+        names.stored.emplace_back(n);
+        names.extras.emplace_back();
+        names.flags.push_back(0);
+    }
+    names.dependent = names.total = 2;
+    names.detected = "CP1251";
+    auto* encoding = new kelp::NameEncodingDlg("/home/user/Отчёты.zip", names, "", &window);
+    page("name-encoding-dialog", encoding);
 
     // The window of one operation run from a file manager, half-way.
     auto* operation = new kelp::OperationWindow(&window);

@@ -199,7 +199,9 @@ typedef struct KZipParams {
     char** RenameTable;      /* 176  180: old name, new name, old, new, ...;
                                      exact names, a folder's ending in "/"
                                      renames what lies under it too */
-    uint8_t Reserved180[32]; /* 180 */
+    char* NameCharsetText;   /* 180  180: the code page of the existing
+                                     archive's names (see KUnzipParams) */
+    uint8_t Reserved184[28]; /* 184 */
     int32_t EndMarker;       /* 212 */
 } KZipParams;                /* 216 */
 
@@ -402,6 +404,7 @@ KELP_ABI_ASSERT(offsetof(KZipParams, Encryption) == 164);
 KELP_ABI_ASSERT(offsetof(KZipParams, ExactNames) == 168);
 KELP_ABI_ASSERT(offsetof(KZipParams, RenameCount) == 172);
 KELP_ABI_ASSERT(offsetof(KZipParams, RenameTable) == 176);
+KELP_ABI_ASSERT(offsetof(KZipParams, NameCharsetText) == 180);
 KELP_ABI_ASSERT(offsetof(KZipParams, EndMarker) == 212);
 KELP_ABI_ASSERT(sizeof(KZipParams) == 216);
 

@@ -97,4 +97,8 @@ void OutputArchive::Abort() {
     file_.Abort();
 }
 
+std::string OutputArchive::ReadablePath() {
+    return Flush() ? file_.TempPath() : std::string();
+}
+
 }  // namespace kelp::kzip

@@ -42,6 +42,10 @@ class OutputArchive {
     bool Commit(mode_t mode, std::optional<int64_t> mtime, std::string& error);
     // Removes the temporary file.
     void Abort();
+    // Writes out what is buffered and gives the temporary file's path, so
+    // the new archive can be read back before it is committed; empty when
+    // writing failed.
+    std::string ReadablePath();
 
   private:
     bool Flush();

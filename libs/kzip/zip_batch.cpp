@@ -121,6 +121,7 @@ bool ZipBatch::OpenArchive() {
     // An empty file is taken as a new archive.
     if (archiveStat_.st_size == 0) return true;
     std::string error;
+    reader_.SetNameCharset(request_.nameCharset);
     if (!reader_.Open(path, error)) {
         reporter_.Message(kErrArchive, "  error: " + path + " is not a valid ZIP archive (" +
                                            error + "); it was left unchanged");
@@ -615,6 +616,10 @@ bool ZipBatch::Finish() {
     std::optional<int64_t> mtime;
     if (request_.archiveTime && !central_.empty()) mtime = newest;
     std::string error;
+    if (!request_.renames.empty() && !RenamesReadBack()) {
+        out_.Abort();
+        return false;
+    }
     if (!out_.Commit(mode, mtime, error)) {
         reporter_.Message(kErrWrite, "  error: cannot write " + request_.archive + ": " + error +
                                          "; the archive was not changed");

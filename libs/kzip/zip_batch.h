@@ -97,6 +97,10 @@ class ZipBatch {
     void AddCentral(const Planned& p, uint16_t method, uint16_t flags, uint32_t crc,
                     uint64_t packed, uint64_t unpacked, uint64_t at);
     bool Finish();
+    // Reads the renamed archive back before it replaces the old one: every
+    // member under the name it was given, its local header agreeing, its
+    // CRC and sizes those it had. False, with a message, when not.
+    bool RenamesReadBack();
     Step WriteFailed();
     Step Cancelled();
     void Warn(int32_t error, const std::string& text);

@@ -103,6 +103,38 @@ int32_t ZipBatch::Rename() {
     return changed_;
 }
 
+bool ZipBatch::RenamesReadBack() {
+    const std::string path = out_.ReadablePath();
+    zip::ArchiveReader written;
+    std::string error = out_.ErrorText();
+    auto fail = [&](const std::string& why) {
+        reporter_.Message(kErrWrite, "  error: the renamed archive does not read back (" + why +
+                                         "); the archive was not changed");
+        return false;
+    };
+    if (path.empty() || !written.Open(path, error)) return fail(error);
+    const auto& before = reader_.entries();
+    const auto& after = written.entries();
+    error.clear();
+    if (after.size() != before.size() || written.directoryTruncated())
+        return fail(std::to_string(after.size()) + " members instead of " + std::to_string(before.size()));
+    for (size_t i = 0; i < after.size(); ++i) {
+        const zip::MemberEntry& was = before[i];
+        const zip::MemberEntry& is = after[i];
+        const std::string& expected = newNames_[i] ? *newNames_[i] : was.name;
+        zip::MemberData data;
+        zip::LocalHeader local;
+        std::string localName;
+        if (is.name != expected) return fail(is.name + " where " + expected + " was written");
+        if (!written.Locate(is, data, error, written, &local, &localName) || localName != is.name)
+            return fail("the local header of " + expected + (error.empty() ? " differs" : ": " + error));
+        if (is.header.crc != was.header.crc || is.packedSize != was.packedSize ||
+            is.unpackedSize != was.unpackedSize)
+            return fail("the CRC or sizes of " + expected + " changed");
+    }
+    return true;
+}
+
 std::optional<std::vector<uint8_t>> ZipBatch::RenamedLocalHeader(const zip::MemberEntry& e,
                                                                   const zip::MemberData& data,
                                                                   const std::string& name) {

@@ -93,6 +93,7 @@ std::optional<ZipRequest> ReadRequest(const void* block) {
     ReadCommon(b, r);
     r.tempDir = Text(b.TempDirText);
     r.storeLinks = On(b.StoreLinks);
+    r.nameCharset = Text(b.NameCharsetText);
     r.encryption = b.Encryption;
     r.exactNames = r.deleteMode && On(b.ExactNames);
     if (b.RenameCount < 0 || (b.RenameCount > 0 && !b.RenameTable)) return std::nullopt;

@@ -43,6 +43,7 @@ struct ZipRequest {
     std::string tempDir;
     std::optional<std::string> comment;  // a comment to write
     std::vector<SpecLine> specs;
+    std::string nameCharset;  // the existing archive's names' code page; empty: detected
     bool exactNames = false;  // deleting: specs are exact member names, not patterns
     // Renaming: exact old and new names; a folder's ("x/") takes what lies under it.
     std::vector<std::pair<std::string, std::string>> renames;

@@ -33,24 +33,25 @@ struct CodePage {
     const char* icu;      // the detector's name for a double-byte page
     const char* locales;  // languages (and territories) whose users write in it
     LatinFamily family;   // the Latin languages it is made for
+    const char* label;    // what the user is shown when choosing
 };
 
 constexpr std::array<CodePage, 15> kPages{{
-    {"CP437", true, false, nullptr, "en", LatinFamily::Western},
-    {"CP850", true, false, nullptr, "de fr es it pt nl da sv no fi", LatinFamily::Western},
-    {"CP1252", false, false, nullptr, "de fr es it pt nl da sv no fi en", LatinFamily::Western},
-    {"CP866", true, false, nullptr, "ru uk be bg", LatinFamily::Any},
-    {"CP1251", false, false, nullptr, "ru uk be bg sr mk", LatinFamily::Any},
-    {"CP932", true, true, "Shift_JIS", "ja", LatinFamily::Any},
-    {"CP936", true, true, "GB18030", "zh_CN zh_SG", LatinFamily::Any},
-    {"CP852", true, false, nullptr, "pl cs sk hu sl hr ro", LatinFamily::Central},
-    {"CP1250", false, false, nullptr, "pl cs sk hu sl hr ro", LatinFamily::Central},
-    {"CP949", true, true, "EUC-KR", "ko", LatinFamily::Any},
-    {"CP950", true, true, "Big5", "zh_TW zh_HK", LatinFamily::Any},
-    {"CP737", true, false, nullptr, "el", LatinFamily::Any},
-    {"CP1253", false, false, nullptr, "el", LatinFamily::Any},
-    {"CP862", true, false, nullptr, "he", LatinFamily::Any},
-    {"CP1255", false, false, nullptr, "he", LatinFamily::Any},
+    {"CP437", true, false, nullptr, "en", LatinFamily::Western, "Western, DOS (437)"},
+    {"CP850", true, false, nullptr, "de fr es it pt nl da sv no fi", LatinFamily::Western, "Western European, DOS (850)"},
+    {"CP1252", false, false, nullptr, "de fr es it pt nl da sv no fi en", LatinFamily::Western, "Western European, Windows (1252)"},
+    {"CP866", true, false, nullptr, "ru uk be bg", LatinFamily::Any, "Cyrillic, DOS (866)"},
+    {"CP1251", false, false, nullptr, "ru uk be bg sr mk", LatinFamily::Any, "Cyrillic, Windows (1251)"},
+    {"CP932", true, true, "Shift_JIS", "ja", LatinFamily::Any, "Japanese, Shift-JIS (932)"},
+    {"CP936", true, true, "GB18030", "zh_CN zh_SG", LatinFamily::Any, "Chinese Simplified, GBK (936)"},
+    {"CP852", true, false, nullptr, "pl cs sk hu sl hr ro", LatinFamily::Central, "Central European, DOS (852)"},
+    {"CP1250", false, false, nullptr, "pl cs sk hu sl hr ro", LatinFamily::Central, "Central European, Windows (1250)"},
+    {"CP949", true, true, "EUC-KR", "ko", LatinFamily::Any, "Korean (949)"},
+    {"CP950", true, true, "Big5", "zh_TW zh_HK", LatinFamily::Any, "Chinese Traditional, Big5 (950)"},
+    {"CP737", true, false, nullptr, "el", LatinFamily::Any, "Greek, DOS (737)"},
+    {"CP1253", false, false, nullptr, "el", LatinFamily::Any, "Greek, Windows (1253)"},
+    {"CP862", true, false, nullptr, "he", LatinFamily::Any, "Hebrew, DOS (862)"},
+    {"CP1255", false, false, nullptr, "he", LatinFamily::Any, "Hebrew, Windows (1255)"},
 }};
 
 // One iconv descriptor, closed when done.
@@ -348,6 +349,12 @@ std::string EncodeCharset(std::string_view text, const std::string& charset) {
     std::string out;
     if (!cd.ok()) return std::string(text);
     cd.Run(text, out, "?", true);
+    return out;
+}
+
+std::vector<CharsetChoice> CandidateCharsets() {
+    std::vector<CharsetChoice> out;
+    for (const CodePage& page : kPages) out.push_back({page.iconv, page.label});
     return out;
 }
 

@@ -49,6 +49,14 @@ std::string DecodeCharset(std::string_view bytes, const std::string& charset);
 // UTF-8 to `charset`; characters it cannot hold become "?".
 std::string EncodeCharset(std::string_view text, const std::string& charset);
 
+// The code pages names are judged against, in the order they are judged,
+// each with the words a user chooses it by.
+struct CharsetChoice {
+    std::string charset;  // the iconv name
+    std::string label;    // "Cyrillic, DOS (866)"
+};
+std::vector<CharsetChoice> CandidateCharsets();
+
 // Whether iconv knows the charset (for an option the user typed).
 bool CharsetKnown(const std::string& charset);
 
