@@ -4,11 +4,14 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "engine/archive_end.h"
 #include "engine/archive_file.h"
 #include "engine/host_ui.h"
 #include "engine/job_sink.h"
 #include "engine/set_volumes.h"
+#include "engine/span_records.h"
 
 namespace engine {
 
@@ -29,6 +32,14 @@ public:
 
 private:
     bool ReadAcrossParts(BufferedReader& reader, void* buffer, size_t size);
+    // The stages of Join, in their order.
+    static std::string JoinedPath(const std::string& outFilePath);
+    ArchiveEnd FindLastPart();
+    std::vector<SpanMember> ReadDirectory(BufferedReader& reader, const EocdRecord& eocd, uint64_t& byteTotal);
+    std::vector<uint64_t> CopyLocalEntries(BufferedReader& reader, BufferedWriter& joined,
+                                           const std::vector<SpanMember>& members);
+    static void WriteDirectory(BufferedWriter& joined, const std::vector<SpanMember>& members,
+                               const std::vector<uint64_t>& joinedOffsets, const std::string& comment);
 
     SetVolumes& volumes_;
     HostUi& host_;
