@@ -158,6 +158,114 @@ void SpanWriter::CopyToSplit(BufferedReader& reader, uint64_t count, int errorId
     }
 }
 
+// The source's central directory, read whole; its end lies where the
+// (ZIP64) end record begins. Bytes in front of the archive shift every stored
+// offset: gives where the directory starts and that shift.
+std::vector<SpanMember> SpanWriter::ReadSourceDirectory(const ArchiveEnd& source, int64_t& centralAt,
+                                                        int64_t& shift) {
+    const EocdRecord& eocd = source.eocd;
+    const int64_t dirEnd = eocd.Zip64 ? eocd.Zip64RecordOffset : source.endOfDirOffset;
+    if (eocd.CentralSize > static_cast<uint64_t>(dirEnd)) throw EZipEngine(MsgId::InputSeekError, true);
+    centralAt = dirEnd - static_cast<int64_t>(eocd.CentralSize);
+    shift = centralAt - static_cast<int64_t>(std::min<uint64_t>(eocd.CentralOffset, INT64_MAX));
+    std::vector<uint8_t> directory(static_cast<size_t>(eocd.CentralSize));
+    if (!source_.Seek(centralAt) || source_.Read(directory.data(), directory.size()) != directory.size())
+        throw EZipEngine(MsgId::CentralHeaderReadError, true);
+    std::vector<SpanMember> members;
+    size_t at = 0;
+    for (uint64_t i = 0; i < eocd.TotalEntries; ++i) {
+        const std::span<const uint8_t> rest = std::span<const uint8_t>(directory).subspan(at);
+        size_t variable = 0;
+        if (!CentralVariableSize(rest, variable)) throw EZipEngine(MsgId::CentralSignatureWrong, true);
+        const size_t size = kelp::zip::kCentralHeaderSize + variable;
+        if (size > rest.size() ||
+            !ReadSpanMember(std::vector<uint8_t>(rest.begin(), rest.begin() + size), members.emplace_back()))
+            throw EZipEngine(MsgId::CentralNameReadError, true);
+        at += size;
+    }
+    return members;
+}
+
+// The local entries in the order they lie in the source. A header that does
+// not fit the rest of a part starts the next one, so its place is taken once
+// it is written.
+std::vector<SpanWriter::Place> SpanWriter::CopyLocalEntries(const std::vector<SpanMember>& members,
+                                                            int64_t centralAt, int64_t shift) {
+    std::vector<Place> places(members.size());
+    BufferedReader reader(source_);
+    auto read = [&](void* buffer, size_t size) { return reader.Read(buffer, size) == size; };
+    std::vector<uint8_t> record, descriptor;
+    const std::string copying = LookupMessage(MsgId::Copying, MissingMessageText(MsgId::Copying));
+    for (const size_t index : LocalHeaderOrder(members)) {
+        const SpanMember& member = members[index];
+        // Local headers lie in front of the central directory, one after another.
+        if (member.disk != 0 || member.localOffset > static_cast<uint64_t>(centralAt))
+            throw EZipEngine(MsgId::SpanRecordMissing, true);
+        const int64_t from = static_cast<int64_t>(member.localOffset) + shift;
+        if (from < reader.Position()) throw EZipEngine(MsgId::SpanRecordMissing, true);
+        reader.Skip(static_cast<uint64_t>(from - reader.Position()));
+        ReadWholeRecord(read, record, false);
+        const LocalPlace local = CheckLocalRecord(record, member);
+        sink_.Message(copying + member.name);
+        sink_.Progress(ptFileStart, member.name, static_cast<int64_t>(record.size() + member.packedSize));
+        SplitWrite(record.data(), record.size(), record.size());
+        places[index] = {static_cast<uint32_t>(volumes_.CurrentDisk()),
+                         static_cast<uint64_t>(bytesOnPart_) - record.size()};
+        CopyToSplit(reader, member.packedSize, MsgId::PackedDataReadError);
+        if (local.hasDescriptor) {
+            ReadDescriptor(read, descriptor, local.zip64);
+            SplitWrite(descriptor.data(), descriptor.size(), 0);
+        }
+    }
+    return places;
+}
+
+// The central directory in its own order, each record whole on a part, then
+// the end records whole on the last part.
+void SpanWriter::WriteDirectory(const std::vector<SpanMember>& members, const std::vector<Place>& places,
+                                const EocdRecord& eocd, const std::string& comment) {
+    const std::string copying = LookupMessage(MsgId::Copying, MissingMessageText(MsgId::Copying));
+    const std::string central = LookupMessage(MsgId::CentralDirectory, MissingMessageText(MsgId::CentralDirectory));
+    sink_.Message(copying + central);
+    sink_.Progress(ptFileStart, central,
+                   static_cast<int64_t>(eocd.CentralSize + kelp::zip::kEocdSize + comment.size()));
+    kelp::zip::Zip64Eocd end;
+    end.totalEntries = members.size();
+    int countedDisk = -1;
+    std::vector<uint8_t> bytes;
+    for (size_t i = 0; i < members.size(); ++i) {
+        bytes.clear();
+        AppendPlacedCentral(bytes, members[i], places[i].disk, places[i].offset);
+        SplitWrite(bytes.data(), bytes.size(), bytes.size());
+        if (i == 0) {
+            end.centralDisk = static_cast<uint32_t>(volumes_.CurrentDisk());
+            end.centralOffset = static_cast<uint64_t>(bytesOnPart_) - bytes.size();
+        }
+        if (volumes_.CurrentDisk() != countedDisk) {
+            countedDisk = volumes_.CurrentDisk();
+            end.entriesOnDisk = 0;
+        }
+        ++end.entriesOnDisk;
+        end.centralSize += bytes.size();
+    }
+
+    // Placing the end records first gives the last part's number. (Deciding
+    // on ZIP64 counts the part they may move to.)
+    end.thisDisk = static_cast<uint32_t>(volumes_.CurrentDisk()) + 1;
+    const bool zip64 = kelp::zip::NeedsZip64End(end);
+    const size_t endUnit = kelp::zip::EndRecordsSize(zip64, comment.size());
+    SplitWrite(bytes.data(), 0, endUnit);
+    if (volumes_.CurrentDisk() != countedDisk) end.entriesOnDisk = 0;
+    if (members.empty()) {
+        end.centralDisk = static_cast<uint32_t>(volumes_.CurrentDisk());
+        end.centralOffset = static_cast<uint64_t>(bytesOnPart_);
+    }
+    end.thisDisk = static_cast<uint32_t>(volumes_.CurrentDisk());
+    bytes.clear();
+    kelp::zip::AppendEndRecords(bytes, end, static_cast<uint64_t>(bytesOnPart_), zip64, comment);
+    SplitWrite(bytes.data(), bytes.size(), endUnit);
+}
+
 int SpanWriter::Write(const std::string& inFileName, const std::string& outFileName) {
     int result = 0;
     partFree_ = 0;
@@ -171,121 +279,21 @@ int SpanWriter::Write(const std::string& inFileName, const std::string& outFileN
             throw EZipEngine(MsgId::InputMissing, true);
         ArchiveEnd source;
         OpenArchiveEnd(source_, inFileName, volumes_.Label(), true, source, sink_.show);
-        const EocdRecord& eocd = source.eocd;
-        const std::string& comment = source.rawComment;
         sourceDate_ = FileTime(inFileName);
         volumes_.StartWriting(outFileName, source.logicalSize);
 
-        // The source's central directory, read whole; its end lies where the
-        // (ZIP64) end record begins. Bytes in front of the archive shift
-        // every stored offset.
-        const int64_t dirEnd = eocd.Zip64 ? eocd.Zip64RecordOffset : source.endOfDirOffset;
-        if (eocd.CentralSize > static_cast<uint64_t>(dirEnd))
-            throw EZipEngine(MsgId::InputSeekError, true);
-        const int64_t centralAt = dirEnd - static_cast<int64_t>(eocd.CentralSize);
-        const int64_t shift = centralAt - static_cast<int64_t>(std::min<uint64_t>(eocd.CentralOffset, INT64_MAX));
-        std::vector<uint8_t> directory(static_cast<size_t>(eocd.CentralSize));
-        if (!source_.Seek(centralAt) || source_.Read(directory.data(), directory.size()) != directory.size())
-            throw EZipEngine(MsgId::CentralHeaderReadError, true);
-        std::vector<SpanMember> members;
-        size_t at = 0;
-        for (uint64_t i = 0; i < eocd.TotalEntries; ++i) {
-            const std::span<const uint8_t> rest = std::span<const uint8_t>(directory).subspan(at);
-            size_t variable = 0;
-            if (!CentralVariableSize(rest, variable))
-                throw EZipEngine(MsgId::CentralSignatureWrong, true);
-            const size_t size = kelp::zip::kCentralHeaderSize + variable;
-            if (size > rest.size() ||
-                !ReadSpanMember(std::vector<uint8_t>(rest.begin(), rest.begin() + size), members.emplace_back()))
-                throw EZipEngine(MsgId::CentralNameReadError, true);
-            at += size;
-        }
-        directory = {};
-        const std::vector<size_t> order = LocalHeaderOrder(members);
-
-        std::vector<uint8_t> bytes;
-        AppendSpanMarker(bytes);
-        SplitWrite(bytes.data(), bytes.size(), 0);
+        int64_t centralAt = 0;
+        int64_t shift = 0;
+        const std::vector<SpanMember> members = ReadSourceDirectory(source, centralAt, shift);
+        std::vector<uint8_t> marker;
+        AppendSpanMarker(marker);
+        SplitWrite(marker.data(), marker.size(), 0);
         showProgress_ = true;
         sink_.Progress(ptFileCount, "", static_cast<int64_t>(members.size()));
         sink_.Progress(ptByteTotal, "", source.logicalSize);
 
-        // The local entries in the order they lie in the source. A header
-        // that does not fit the rest of a part starts the next one, so its
-        // place is taken once it is written.
-        struct Place {
-            uint32_t disk = 0;
-            uint64_t offset = 0;
-        };
-        std::vector<Place> places(members.size());
-        BufferedReader reader(source_);
-        auto read = [&](void* buffer, size_t size) { return reader.Read(buffer, size) == size; };
-        std::vector<uint8_t> record, descriptor;
-        const std::string copying =
-            LookupMessage(MsgId::Copying, MissingMessageText(MsgId::Copying));
-        for (const size_t index : order) {
-            const SpanMember& member = members[index];
-            // Local headers lie in front of the central directory, one after another.
-            if (member.disk != 0 || member.localOffset > static_cast<uint64_t>(centralAt))
-                throw EZipEngine(MsgId::SpanRecordMissing, true);
-            const int64_t from = static_cast<int64_t>(member.localOffset) + shift;
-            if (from < reader.Position()) throw EZipEngine(MsgId::SpanRecordMissing, true);
-            reader.Skip(static_cast<uint64_t>(from - reader.Position()));
-            ReadWholeRecord(read, record, false);
-            const LocalPlace local = CheckLocalRecord(record, member);
-            sink_.Message(copying + member.name);
-            sink_.Progress(ptFileStart, member.name, static_cast<int64_t>(record.size() + member.packedSize));
-            SplitWrite(record.data(), record.size(), record.size());
-            places[index] = {static_cast<uint32_t>(volumes_.CurrentDisk()),
-                             static_cast<uint64_t>(bytesOnPart_) - record.size()};
-            CopyToSplit(reader, member.packedSize, MsgId::PackedDataReadError);
-            if (local.hasDescriptor) {
-                ReadDescriptor(read, descriptor, local.zip64);
-                SplitWrite(descriptor.data(), descriptor.size(), 0);
-            }
-        }
-
-        // The central directory in its own order, each record whole on a part.
-        const std::string central =
-            LookupMessage(MsgId::CentralDirectory, MissingMessageText(MsgId::CentralDirectory));
-        sink_.Message(copying + central);
-        sink_.Progress(ptFileStart, central,
-                        static_cast<int64_t>(eocd.CentralSize + kelp::zip::kEocdSize + comment.size()));
-        kelp::zip::Zip64Eocd end;
-        end.totalEntries = members.size();
-        int countedDisk = -1;
-        for (size_t i = 0; i < members.size(); ++i) {
-            bytes.clear();
-            AppendPlacedCentral(bytes, members[i], places[i].disk, places[i].offset);
-            SplitWrite(bytes.data(), bytes.size(), bytes.size());
-            if (i == 0) {
-                end.centralDisk = static_cast<uint32_t>(volumes_.CurrentDisk());
-                end.centralOffset = static_cast<uint64_t>(bytesOnPart_) - bytes.size();
-            }
-            if (volumes_.CurrentDisk() != countedDisk) {
-                countedDisk = volumes_.CurrentDisk();
-                end.entriesOnDisk = 0;
-            }
-            ++end.entriesOnDisk;
-            end.centralSize += bytes.size();
-        }
-
-        // The end records land whole on the last part; placing them first
-        // gives its number. (Deciding on ZIP64 counts the part they may move
-        // to.)
-        end.thisDisk = static_cast<uint32_t>(volumes_.CurrentDisk()) + 1;
-        const bool zip64 = kelp::zip::NeedsZip64End(end);
-        const size_t endUnit = kelp::zip::EndRecordsSize(zip64, comment.size());
-        SplitWrite(bytes.data(), 0, endUnit);
-        if (volumes_.CurrentDisk() != countedDisk) end.entriesOnDisk = 0;
-        if (members.empty()) {
-            end.centralDisk = static_cast<uint32_t>(volumes_.CurrentDisk());
-            end.centralOffset = static_cast<uint64_t>(bytesOnPart_);
-        }
-        end.thisDisk = static_cast<uint32_t>(volumes_.CurrentDisk());
-        bytes.clear();
-        kelp::zip::AppendEndRecords(bytes, end, static_cast<uint64_t>(bytesOnPart_), zip64, comment);
-        SplitWrite(bytes.data(), bytes.size(), endUnit);
+        const std::vector<Place> places = CopyLocalEntries(members, centralAt, shift);
+        WriteDirectory(members, places, source.eocd, source.rawComment);
         if (!ClosePart()) throw EZipEngine(MsgId::OutputWriteError, true);
         showProgress_ = false;
     } catch (...) {

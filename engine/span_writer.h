@@ -5,11 +5,14 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <vector>
 
+#include "engine/archive_end.h"
 #include "engine/archive_file.h"
 #include "engine/host_ui.h"
 #include "engine/job_sink.h"
 #include "engine/set_volumes.h"
+#include "engine/span_records.h"
 
 namespace engine {
 
@@ -31,6 +34,16 @@ private:
     bool ClosePart();
     void NextPart();
     void CopyToSplit(BufferedReader& reader, uint64_t count, int errorId);
+    // Where a local header went: its part and offset there.
+    struct Place {
+        uint32_t disk = 0;
+        uint64_t offset = 0;
+    };
+    // The stages of Write, in their order.
+    std::vector<SpanMember> ReadSourceDirectory(const ArchiveEnd& source, int64_t& centralAt, int64_t& shift);
+    std::vector<Place> CopyLocalEntries(const std::vector<SpanMember>& members, int64_t centralAt, int64_t shift);
+    void WriteDirectory(const std::vector<SpanMember>& members, const std::vector<Place>& places,
+                        const EocdRecord& eocd, const std::string& comment);
 
     SetVolumes& volumes_;
     HostUi& host_;
