@@ -266,7 +266,9 @@ void OutlookBar::animateTo(int group) {
         // Source rectangles count the pictures' own pixels, which a scaled
         // screen multiplies.
         const qreal r = frame_.devicePixelRatio();
-        auto source = [r](int x, int y, int w, int h) { return QRectF(x * r, y * r, w * r, h * r); };
+        auto source = [r](int x, int y, int w, int h) {
+            return QRectF(x * r, y * r, w * r, h * r);
+        };
         if (group > from) {
             const int y0 = lNew.buttons[from + 1].top();
             p.setClipRect(0, 0, width(), lNew.bottomStart);

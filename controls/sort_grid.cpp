@@ -463,7 +463,8 @@ void SortGrid::currentChanged(const QModelIndex& current, const QModelIndex& pre
     QTableView::currentChanged(current, previous);
     for (const QModelIndex& i : {previous, current})
         if (i.isValid())
-            viewport()->update(0, rowViewportPosition(i.row()), viewport()->width(), rowHeight(i.row()));
+            viewport()->update(0, rowViewportPosition(i.row()), viewport()->width(),
+                               rowHeight(i.row()));
 }
 
 void SortGrid::enterEvent(QEnterEvent* e) {

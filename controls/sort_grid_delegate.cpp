@@ -61,8 +61,10 @@ void SortGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         // break the row: each is drawn as its control picture instead.
         QString text = index.data().toString();
         for (QChar& c : text) {
-            if (c.unicode() < 0x20) c = QChar(0x2400 + c.unicode());
-            else if (c.unicode() == 0x7F) c = QChar(0x2421);
+            if (c.unicode() < 0x20)
+                c = QChar(0x2400 + c.unicode());
+            else if (c.unicode() == 0x7F)
+                c = QChar(0x2421);
         }
         const QFontMetrics fm(fo.Font);
         const QPoint off = textOffset(r.size(), QSize(fm.horizontalAdvance(text), fm.height()),

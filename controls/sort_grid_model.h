@@ -21,7 +21,9 @@ class GridRowSource {
     // The text of one cell of a record; empty for a column without text.
     virtual QString Cell(int col, uint32_t record) const = 0;
     // Its length in characters, for measuring columns without making texts.
-    virtual qsizetype CellLength(int col, uint32_t record) const { return Cell(col, record).size(); }
+    virtual qsizetype CellLength(int col, uint32_t record) const {
+        return Cell(col, record).size();
+    }
 };
 
 // One grid row: its own texts, or a record of the model's row source.

@@ -50,8 +50,8 @@ AboutBox::AboutBox(const AboutInfo& info, ShellServices* shell, QWidget* parent)
     const QPixmap picture = !info.programIcon.isNull()
                                 ? info.programIcon
                                 : style()->standardIcon(QStyle::SP_DriveHDIcon).pixmap(iconSize);
-    programIcon->setPixmap(picture.scaled(iconSize, iconSize, Qt::KeepAspectRatio,
-                                          Qt::SmoothTransformation));
+    programIcon->setPixmap(
+        picture.scaled(iconSize, iconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     auto* productName = label("Kelp", "productName");
     QFont big = font();
     big.setBold(true);
@@ -64,9 +64,9 @@ AboutBox::AboutBox(const AboutInfo& info, ShellServices* shell, QWidget* parent)
 
     auto* homePageCaption = label("Home Page :", "homePageCaption");
     homePageLink_ = label({}, "homePageLink", "Visit Kelp's home page");
-    SetLink(homePageLink_, QFileInfo(info.homePage).fileName().isEmpty()
-                               ? info.homePage
-                               : QFileInfo(info.homePage).fileName(),
+    SetLink(homePageLink_,
+            QFileInfo(info.homePage).fileName().isEmpty() ? info.homePage
+                                                          : QFileInfo(info.homePage).fileName(),
             kBlue);
     msgBoardLink_ = label({}, "msgBoardLink", "View Kelp's Msg Board, Post Question there");
     SetLink(msgBoardLink_, "Msg Board ", kBlue);
@@ -95,10 +95,10 @@ AboutBox::AboutBox(const AboutInfo& info, ShellServices* shell, QWidget* parent)
     connect(readmeLink_, &QLabel::linkActivated, this, &AboutBox::ReadmeClick);
     connect(licenseLink_, &QLabel::linkActivated, this, &AboutBox::LicenseClick);
 
-    zipVersion_ = label(LibVersionText(info.zipLibVersion), "zipVersion",
-                        "Compression library version");
-    unzipVersion_ = label(LibVersionText(info.unzipLibVersion), "unzipVersion",
-                          "Unzip Dll Version");
+    zipVersion_ =
+        label(LibVersionText(info.zipLibVersion), "zipVersion", "Compression library version");
+    unzipVersion_ =
+        label(LibVersionText(info.unzipLibVersion), "unzipVersion", "Unzip Dll Version");
     kelpVersion_ = label(ver, "kelpVersion", "Kelp Version");
     okButton_ = new QPushButton("OK", this);
     okButton_->setObjectName("okButton");
@@ -170,8 +170,9 @@ AboutBox::AboutBox(const AboutInfo& info, ShellServices* shell, QWidget* parent)
 
 void AboutBox::SetLink(QLabel* label, const QString& text, const QColor& color) {
     // "Q&A" is coloured like the links but leads nowhere.
-    const QString format = label == qaLabel_ ? QStringLiteral("<span style=\"color:%1\">%2</span>")
-                                             : QStringLiteral("<a href=\"#\" style=\"color:%1\">%2</a>");
+    const QString format = label == qaLabel_
+                               ? QStringLiteral("<span style=\"color:%1\">%2</span>")
+                               : QStringLiteral("<a href=\"#\" style=\"color:%1\">%2</a>");
     label->setTextFormat(Qt::RichText);
     label->setText(format.arg(color.name(), text.toHtmlEscaped()));
     label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);

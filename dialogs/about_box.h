@@ -16,12 +16,12 @@ class ColorMemo;
 class ShellServices;
 
 struct AboutInfo {
-    int zipLibVersion = 0;    // 160 = 1.60; 0 when the library is missing
+    int zipLibVersion = 0;  // 160 = 1.60; 0 when the library is missing
     int unzipLibVersion = 0;
-    QString ver;              // the settings' "Ver"; "1.20" when empty
-    QString instDir;          // the settings' "InstDir", ending in "/"
-    QString homePage;         // opened by the home page link
-    QString messageBoard;     // opened by "Msg Board "
+    QString ver;                        // the settings' "Ver"; "1.20" when empty
+    QString instDir;                    // the settings' "InstDir", ending in "/"
+    QString homePage;                   // opened by the home page link
+    QString messageBoard;               // opened by "Msg Board "
     QColor listBackground = Qt::white;  // the listing grid's colours
     QColor listText = Qt::black;
     QPixmap programIcon;

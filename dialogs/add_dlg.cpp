@@ -16,6 +16,7 @@
 
 #include <algorithm>
 
+#include "accessible_name.h"
 #include "centre_on_desktop.h"
 #include "drive_combo.h"
 #include "engine/host_ui.h"
@@ -23,7 +24,6 @@
 #include "file_list.h"
 #include "folder_list.h"
 #include "slide_bar.h"
-#include "accessible_name.h"
 
 namespace kelp {
 
@@ -63,8 +63,8 @@ AddDlg::AddDlg(engine::ZipEngine& engine, kelp::Settings& settings, engine::Host
     folderList_->setAccessibleName("Folders");
     fileList_->setAccessibleName("Files");
     fileList_->setMultiSelect(true);
-    fileList_->setOptions({QStringLiteral("*.*"),
-                           QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System, true});
+    fileList_->setOptions(
+        {QStringLiteral("*.*"), QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System, true});
     fileList_->setDateFormat("yy:MM.dd.");
     auto* browser = named(new QSplitter(Qt::Horizontal, this), "browserSplitter");
     browser->addWidget(folderList_);
@@ -92,8 +92,7 @@ AddDlg::AddDlg(engine::ZipEngine& engine, kelp::Settings& settings, engine::Host
     // user's own add line, patterns and all.
     addedList_->setEditTriggers(QAbstractItemView::DoubleClicked |
                                 QAbstractItemView::EditKeyPressed);
-    auto* levelLabel =
-        named(new QLabel("Compress Level(Low -----> High)", this), "levelLabel");
+    auto* levelLabel = named(new QLabel("Compress Level(Low -----> High)", this), "levelLabel");
     levelBar_ = named(new SlideBar(this), "levelBar");
     levelLabel->setBuddy(levelBar_);
     levelBar_->setMin(1);

@@ -9,8 +9,8 @@
 
 #include <algorithm>
 
-#include "centre_on_desktop.h"
 #include "accessible_name.h"
+#include "centre_on_desktop.h"
 
 namespace kelp {
 

@@ -11,8 +11,8 @@ namespace kelp {
 namespace {
 
 bool IsNetwork(const QByteArray& type) {
-    static const char* const kinds[] = {"nfs", "nfs4", "cifs", "smb3", "smbfs", "9p",
-                                        "fuse.sshfs", "afs", "ceph", "glusterfs", "davfs"};
+    static const char* const kinds[] = {"nfs",        "nfs4", "cifs", "smb3",      "smbfs", "9p",
+                                        "fuse.sshfs", "afs",  "ceph", "glusterfs", "davfs"};
     return std::any_of(std::begin(kinds), std::end(kinds),
                        [&type](const char* k) { return type == k; });
 }
@@ -47,14 +47,13 @@ std::vector<DriveItem> ListDrives(const std::vector<MountInfo>& mounts, const Mo
             continue;
         if (mount == home) continue;
         // A removable medium is named by its label, or by its folder.
-        const QString label = !v.name.isEmpty()              ? v.name
+        const QString label = !v.name.isEmpty()            ? v.name
                               : kind == DriveItem::Network ? QString::fromLocal8Bit(v.device)
                                                            : QDir(mount).dirName();
         others.push_back({mount, label, kind});
     }
-    std::sort(others.begin(), others.end(), [](const DriveItem& a, const DriveItem& b) {
-        return a.mountPoint < b.mountPoint;
-    });
+    std::sort(others.begin(), others.end(),
+              [](const DriveItem& a, const DriveItem& b) { return a.mountPoint < b.mountPoint; });
     drives.insert(drives.end(), others.begin(), others.end());
     return drives;
 }

@@ -16,12 +16,12 @@
 
 #include <cmath>
 
+#include "accessible_name.h"
 #include "centre_on_desktop.h"
 #include "drive_combo.h"
 #include "engine/host_ui.h"
 #include "folder_list.h"
 #include "reg_combo_box.h"
-#include "accessible_name.h"
 
 namespace kelp {
 

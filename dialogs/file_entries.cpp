@@ -46,7 +46,9 @@ std::vector<FileEntry> ReadEntries(const QString& folder, const ListingOptions& 
             files.push_back({info.fileName(), EntryKind::File, info.size(), info.lastModified()});
     }
     const NameOrder order;
-    auto byName = [&order](const FileEntry& a, const FileEntry& b) { return order(a.name, b.name); };
+    auto byName = [&order](const FileEntry& a, const FileEntry& b) {
+        return order(a.name, b.name);
+    };
     std::sort(folders.begin(), folders.end(), byName);
     std::sort(files.begin(), files.end(), byName);
 

@@ -42,8 +42,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
             }
             break;
         case Qt::TextAlignmentRole:
-            if (index.column() == SizeColumn)
-                return int(Qt::AlignRight | Qt::AlignVCenter);
+            if (index.column() == SizeColumn) return int(Qt::AlignRight | Qt::AlignVCenter);
             break;
         case Qt::DecorationRole:
             if (index.column() == NameColumn && !file)
@@ -124,9 +123,9 @@ std::vector<int> FileListBox::SelectedRows() const {
 }
 
 void FileListBox::setRowSelected(int row, bool on) {
-    selectionModel()->select(model_->index(row, 0), (on ? QItemSelectionModel::Select
-                                                        : QItemSelectionModel::Deselect) |
-                                                        QItemSelectionModel::Rows);
+    selectionModel()->select(model_->index(row, 0),
+                             (on ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
+                                 QItemSelectionModel::Rows);
 }
 
 void FileListBox::OpenEntry(int row) {

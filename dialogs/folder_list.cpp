@@ -19,8 +19,8 @@ class IndentDelegate : public QStyledItemDelegate {
     using QStyledItemDelegate::QStyledItemDelegate;
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
-        option->rect.adjust(Indent(option) * index.data(FolderListModel::LevelRole).toInt(), 0,
-                            0, 0);
+        option->rect.adjust(Indent(option) * index.data(FolderListModel::LevelRole).toInt(), 0, 0,
+                            0);
     }
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QSize s = QStyledItemDelegate::sizeHint(option, index);
@@ -49,12 +49,10 @@ int FolderListModel::setFolder(const QString& folder) {
     }
     const int current = int(items_.size()) - 1;
     const QDir dir(items_.back().path);
-    QStringList subs = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden |
-                                         QDir::System,
-                                     QDir::NoSort);
+    QStringList subs = dir.entryList(
+        QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::NoSort);
     std::sort(subs.begin(), subs.end(), NameOrder());
-    for (const QString& sub : subs)
-        items_.push_back({dir.filePath(sub), sub, current + 1, false});
+    for (const QString& sub : subs) items_.push_back({dir.filePath(sub), sub, current + 1, false});
     endResetModel();
     return current;
 }

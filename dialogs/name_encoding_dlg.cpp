@@ -46,9 +46,9 @@ NameEncodingDlg::NameEncodingDlg(const QString& archiveName, NameSample sample,
     : QDialog(parent), sample_(std::move(sample)), choices_(zip::CandidateCharsets()) {
     setWindowTitle("Name encoding");
     auto* layout = new QGridLayout(this);
-    auto* heading = new QLabel(QString("How the member names of %1 are read:")
-                                   .arg(QFileInfo(archiveName).fileName()),
-                               this);
+    auto* heading = new QLabel(
+        QString("How the member names of %1 are read:").arg(QFileInfo(archiveName).fileName()),
+        this);
     encodings_ = new QListWidget(this);
     encodings_->setAccessibleName("Encodings");
     heading->setBuddy(encodings_);
@@ -64,7 +64,8 @@ NameEncodingDlg::NameEncodingDlg(const QString& archiveName, NameSample sample,
 
     QString automatic = "Automatic";
     for (const zip::CharsetChoice& c : choices_)
-        if (c.charset == sample_.detected) automatic += QString(" (%1)").arg(QString::fromStdString(c.label));
+        if (c.charset == sample_.detected)
+            automatic += QString(" (%1)").arg(QString::fromStdString(c.label));
     encodings_->addItem(automatic);
     int current = 0;
     for (size_t i = 0; i < choices_.size(); ++i) {
@@ -95,7 +96,8 @@ std::string NameEncodingDlg::Chosen() const {
 void NameEncodingDlg::ShowPreview() {
     preview_->clear();
     if (!sample_.error.empty()) {
-        summary_->setText(QString("The archive cannot be read: %1").arg(QString::fromStdString(sample_.error)));
+        summary_->setText(
+            QString("The archive cannot be read: %1").arg(QString::fromStdString(sample_.error)));
         return;
     }
     if (sample_.dependent == 0) {
@@ -110,9 +112,11 @@ void NameEncodingDlg::ShowPreview() {
     const std::string& charset = chosen.empty() ? sample_.detected : chosen;
     for (size_t i = 0; i < sample_.stored.size(); ++i) {
         const zip::StoredName name{sample_.stored[i], sample_.extras[i], sample_.flags[i], 0};
-        preview_->addItem(QString::fromStdString(zip::DecodeStoredName(name, charset, !chosen.empty())));
+        preview_->addItem(
+            QString::fromStdString(zip::DecodeStoredName(name, charset, !chosen.empty())));
     }
-    QString text = QString("%1 of %2 names depend on the encoding").arg(sample_.dependent).arg(sample_.total);
+    QString text =
+        QString("%1 of %2 names depend on the encoding").arg(sample_.dependent).arg(sample_.total);
     if (sample_.dependent > sample_.stored.size())
         text += QString("; the first %1 are shown").arg(sample_.stored.size());
     summary_->setText(text + ".");

@@ -23,10 +23,10 @@ struct NameSample {
     std::vector<std::string> stored;  // raw bytes of up to kMaxShown such names
     std::vector<std::vector<uint8_t>> extras;
     std::vector<uint16_t> flags;
-    size_t dependent = 0;    // how many names of the archive depend on it
-    size_t total = 0;        // members in the archive
-    std::string detected;    // the code page detected for the archive
-    std::string error;       // why the archive could not be read, if so
+    size_t dependent = 0;  // how many names of the archive depend on it
+    size_t total = 0;      // members in the archive
+    std::string detected;  // the code page detected for the archive
+    std::string error;     // why the archive could not be read, if so
     static constexpr size_t kMaxShown = 500;
 };
 

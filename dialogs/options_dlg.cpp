@@ -147,9 +147,8 @@ OptionsDlg::FolderChoice OptionsDlg::BuildFolderGroup(const QString& caption, QW
     QLineEdit* edit = c.otherEdit;
     QRadioButton* other = c.otherButton;
     // The edit box is usable exactly while "Other" is the choice.
-    connect(c.otherButton, &QRadioButton::toggled, edit, [edit, other] {
-        edit->setEnabled(other->isChecked());
-    });
+    connect(c.otherButton, &QRadioButton::toggled, edit,
+            [edit, other] { edit->setEnabled(other->isChecked()); });
     rows->addWidget(c.desktopButton);
     rows->addWidget(c.programButton);
     rows->addWidget(c.otherButton);

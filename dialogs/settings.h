@@ -1,4 +1,5 @@
-// The main window's settings record, edited by the dialogs; fields are named by their stored values.
+// The main window's settings record, edited by the dialogs; fields are named by their stored
+// values.
 #pragma once
 
 #include <QColor>

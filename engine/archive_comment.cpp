@@ -84,7 +84,8 @@ void ZipEngine::WriteComment(const std::string& raw) {
         left -= static_cast<int64_t>(want);
         host_->ProcessPendingMessages();
     }
-    if (!out.Write(record.data(), record.size())) throw EZipEngine(MsgId::EndRecordWriteError, true);
+    if (!out.Write(record.data(), record.size()))
+        throw EZipEngine(MsgId::EndRecordWriteError, true);
     if (!out.Write(raw.data(), raw.size()) || !out.Commit(st.st_mode & 07777))
         throw EZipEngine(MsgId::OutputWriteError, true);
     const int64_t newSize = endOfDirOffset_ + static_cast<int64_t>(record.size() + raw.size());

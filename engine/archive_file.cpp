@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstring>
 
-
 namespace engine {
 
 bool ArchiveFile::Open(const std::string& path, Mode mode) {
@@ -80,7 +79,9 @@ bool ArchiveFile::Truncate(int64_t size) {
     return fd_ >= 0 && ::ftruncate(fd_, static_cast<off_t>(size)) == 0;
 }
 
-bool ArchiveFile::Flush() { return fd_ >= 0 && ::fsync(fd_) == 0; }
+bool ArchiveFile::Flush() {
+    return fd_ >= 0 && ::fsync(fd_) == 0;
+}
 
 bool BufferedWriter::Write(const void* bytes, size_t size) {
     const auto* from = static_cast<const uint8_t*>(bytes);

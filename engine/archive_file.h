@@ -13,7 +13,7 @@
 namespace engine {
 
 class ArchiveFile {
-public:
+  public:
     enum class Mode { Read, ReadWrite };
 
     ArchiveFile() = default;
@@ -40,7 +40,7 @@ public:
     bool Truncate(int64_t size);
     bool Flush();
 
-private:
+  private:
     int fd_ = -1;
     int64_t position_ = 0;
 };
@@ -48,7 +48,7 @@ private:
 // Reads a file front to back through a buffer, so that many small reads and
 // skips cost one system call per buffer.
 class BufferedReader {
-public:
+  public:
     explicit BufferedReader(ArchiveFile& file, size_t bufferSize = 256 * 1024);
 
     // Restarts reading at `position` of the file (also after the file was
@@ -65,7 +65,7 @@ public:
     void Skip(uint64_t count);
     int64_t Position() const { return position_; }
 
-private:
+  private:
     bool Fill();
 
     ArchiveFile& file_;
@@ -78,7 +78,7 @@ private:
 // Writes a file front to back through a buffer, so that many small writes
 // cost one system call per buffer.
 class BufferedWriter {
-public:
+  public:
     explicit BufferedWriter(ArchiveFile& file, size_t bufferSize = 256 * 1024)
         : file_(file), bufferSize_(bufferSize) {}
 
@@ -92,7 +92,7 @@ public:
     // Writes out what the buffer holds; false when the write failed.
     bool Flush();
 
-private:
+  private:
     ArchiveFile& file_;
     size_t bufferSize_;
     std::vector<uint8_t> buffer_;
@@ -120,7 +120,8 @@ RecordRead ReadCentralRecord(Source& source, std::vector<uint8_t>& bytes,
     if (!zip::ParseCentralHeader(bytes, record.header)) return RecordRead::NotAHeader;
     bytes.resize(zip::CentralRecordSize(record.header));
     const size_t rest = bytes.size() - zip::kCentralHeaderSize;
-    if (source.Read(bytes.data() + zip::kCentralHeaderSize, rest) != rest) return RecordRead::ShortFields;
+    if (source.Read(bytes.data() + zip::kCentralHeaderSize, rest) != rest)
+        return RecordRead::ShortFields;
     zip::FinishCentralRecord(bytes, record);
     return RecordRead::Ok;
 }

@@ -17,7 +17,8 @@ namespace fs = std::filesystem;
 namespace {
 
 bool AllDigits(const std::string& text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
 }
 
 void Append(ArchiveFile& out, const std::string& volume) {

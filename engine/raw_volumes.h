@@ -20,14 +20,14 @@ std::vector<std::string> RawVolumeFiles(const std::string& path);
 // The volumes of `path` joined into a fresh file in `folder`, removed again
 // with this object; for any other name, `path` itself.
 class JoinedVolumes {
-public:
+  public:
     JoinedVolumes(const std::string& path, const std::string& folder);
     ~JoinedVolumes();
     JoinedVolumes(const JoinedVolumes&) = delete;
     JoinedVolumes& operator=(const JoinedVolumes&) = delete;
     const std::string& Path() const { return path_; }
 
-private:
+  private:
     std::string path_;
     bool joined_ = false;
 };

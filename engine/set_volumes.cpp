@@ -61,7 +61,9 @@ std::string PartFileName(const std::string& path, int part, int lastPart) {
         const bool upper = ext[1] == 'Z';
         if (part == lastPart) return p.replace_extension(upper ? ".ZIP" : ".zip").string();
         const std::string number = std::to_string(part + 1);
-        return p.replace_extension((upper ? ".Z" : ".z") + std::string(number.size() < 2 ? "0" : "") + number)
+        return p
+            .replace_extension((upper ? ".Z" : ".z") + std::string(number.size() < 2 ? "0" : "") +
+                               number)
             .string();
     }
     std::string stem = p.stem().string();
@@ -80,7 +82,8 @@ int PartNumberInName(const std::string& path) {
 
 std::string SpanPartName(const std::string& target, int part) {
     const std::filesystem::path p(target);
-    return (p.parent_path() / (p.stem().string() + ThreeDigits(part) + p.extension().string())).string();
+    return (p.parent_path() / (p.stem().string() + ThreeDigits(part) + p.extension().string()))
+        .string();
 }
 
 bool OpenArchiveEnd(ArchiveFile& file, const std::string& path, const std::string& label,
@@ -127,7 +130,8 @@ bool SetVolumes::OpenArchiveEnd(ArchiveEnd& end, bool raiseOnFailure) {
 }
 
 Volume& SetVolumes::Drive() {
-    if (removableDrive_ && driveRoot_.rfind(removableDrive_->Root(), 0) == 0) return *removableDrive_;
+    if (removableDrive_ && driveRoot_.rfind(removableDrive_->Root(), 0) == 0)
+        return *removableDrive_;
     if (!localVolume_ || localVolume_->Root() != driveRoot_)
         localVolume_ = std::make_unique<LocalVolume>(driveRoot_);
     return *localVolume_;
@@ -171,7 +175,8 @@ platform::DriveType SetVolumes::DiskPrompt() {
             text = LookupMessage(MsgId::InsertLastDisk, "Please insert last disk in set");
         } else if (writing_) {
             int64_t volume = diskSize_;
-            if (settings_.maxVolumeSize > 0 && settings_.maxVolumeSize < volume) volume = settings_.maxVolumeSize;
+            if (settings_.maxVolumeSize > 0 && settings_.maxVolumeSize < volume)
+                volume = settings_.maxVolumeSize;
             lastDisk_ = currentDisk_;
             if (volume > 0) {
                 const int64_t estimate = (setSize_ + 4 + settings_.keepFreeOnDisk1) / volume;

@@ -38,10 +38,10 @@ bool IsFixedDrive(platform::DriveType type);
 
 // The engine settings the disks of a set are handled by.
 struct SetSettings {
-    bool unattended = false;        // Unattended: no disk prompts
-    bool eraseDisks = false;        // AddDiskSpanErase: unformatted disks are taken and formatted
-    int64_t maxVolumeSize = 0;      // MaxVolumeSize, 0 for no limit
-    int64_t keepFreeOnDisk1 = 0;    // KeepFreeOnDisk1
+    bool unattended = false;      // Unattended: no disk prompts
+    bool eraseDisks = false;      // AddDiskSpanErase: unformatted disks are taken and formatted
+    int64_t maxVolumeSize = 0;    // MaxVolumeSize, 0 for no limit
+    int64_t keepFreeOnDisk1 = 0;  // KeepFreeOnDisk1
     int64_t minFreeVolumeSize = 65536;  // MinFreeVolumeSize
 };
 
@@ -54,7 +54,7 @@ bool OpenArchiveEnd(ArchiveFile& file, const std::string& path, const std::strin
                     const std::function<void(int, const std::string&)>& show);
 
 class SetVolumes {
-public:
+  public:
     // `removableDrive` (not owned, may be null) holds the disks of sets under
     // its root; every other folder is a local drive. `show` shows a message
     // by id with extra text.
@@ -101,7 +101,7 @@ public:
     // the drive (false).
     void NeedNewDisk(bool needed) { newDiskNeeded_ = needed; }
 
-private:
+  private:
     HostUi& host_;
     Volume* removableDrive_;
     std::unique_ptr<LocalVolume> localVolume_;

@@ -9,11 +9,11 @@
 #include <filesystem>
 #include <new>
 
-#include "engine/sfx_pe_icon.h"
-#include "engine/sfx_settings_block.h"
 #include "engine/ezip_engine.h"
 #include "engine/message_ids.h"
 #include "engine/sfx_converter.h"
+#include "engine/sfx_pe_icon.h"
+#include "engine/sfx_settings_block.h"
 #include "libs/zipcore/record_writer.h"
 #include "platform/atomic_file.h"
 #include "platform/folders.h"
@@ -259,7 +259,8 @@ int SfxConverter::MoveCentralDirectory(ArchiveFile& out, int64_t shift, int64_t&
 }
 
 int SfxConverter::ToExe(const std::string& archive, bool newFile, const SfxSettings& settings,
-                        std::string& stubPath, const std::string& dllDirectory, std::string& outName) {
+                        std::string& stubPath, const std::string& dllDirectory,
+                        std::string& outName) {
     std::error_code ec;
     if (!newFile && (archive.empty() || !fs::is_regular_file(archive, ec))) {
         show_(MsgId::NoZipFile, {});
@@ -272,11 +273,12 @@ int SfxConverter::ToExe(const std::string& archive, bool newFile, const SfxSetti
     block.commandLine = settings.commandLine;
     block.message = settings.message;
     const size_t blockSize = SettingsBlockSize(block);
-    for (const std::string* text : {&block.caption, &block.defaultDir, &block.commandLine, &block.message}) {
+    for (const std::string* text :
+         {&block.caption, &block.defaultDir, &block.commandLine, &block.message}) {
         if (text->size() > kSfxMaxTextLength) {
             show_(MsgId::SfxStringTooLong,
-                              "\r\nSFXCaption + SFXDefaultDir + SFXCommandLine + SFXMessage = " +
-                                  std::to_string(blockSize + 1));
+                  "\r\nSFXCaption + SFXDefaultDir + SFXCommandLine + SFXMessage = " +
+                      std::to_string(blockSize + 1));
             return -9;
         }
     }
@@ -305,7 +307,8 @@ int SfxConverter::ToExe(const std::string& archive, bool newFile, const SfxSetti
     const int64_t stubSize = stub.Size();
     stub.Close();
     if (code == 0 && out.file.Position() != stubSize) code = -3;
-    if (code == 0 && !settings.icon.empty()) code = ReplaceStubIcon(out.file, stubSize, settings.icon);
+    if (code == 0 && !settings.icon.empty())
+        code = ReplaceStubIcon(out.file, stubSize, settings.icon);
     if (code == 0 && out.file.Write(blockBytes.data(), blockBytes.size()) != blockBytes.size())
         code = -2;
 
@@ -315,7 +318,8 @@ int SfxConverter::ToExe(const std::string& archive, bool newFile, const SfxSetti
         kelp::zip::Zip64Eocd end;
         end.centralOffset = static_cast<uint64_t>(stubSize) + blockBytes.size();
         std::vector<uint8_t> record;
-        kelp::zip::AppendEndRecords(record, end, end.centralOffset, kelp::zip::NeedsZip64End(end), {});
+        kelp::zip::AppendEndRecords(record, end, end.centralOffset, kelp::zip::NeedsZip64End(end),
+                                    {});
         if (out.file.Write(record.data(), record.size()) != record.size()) code = -2;
         expected = static_cast<int64_t>(record.size());
     } else if (code == 0) {
@@ -370,8 +374,7 @@ int SfxConverter::ToZip(const std::string& program, int64_t prefix, SfxSettings&
         // The settings block ends at the first local header.
         const int64_t region = std::min<int64_t>(prefix, kSfxMaxBlockSize);
         std::string front(static_cast<size_t>(region), '\0');
-        if (!in_.Seek(prefix - region) ||
-            in_.Read(front.data(), front.size()) != front.size())
+        if (!in_.Seek(prefix - region) || in_.Read(front.data(), front.size()) != front.size())
             throw EZipEngine(MsgId::LocalHeaderReadError, false);
         const auto block =
             FindSettingsBlock(reinterpret_cast<const unsigned char*>(front.data()), front.size());
@@ -379,11 +382,10 @@ int SfxConverter::ToZip(const std::string& program, int64_t prefix, SfxSettings&
             // The icon of a Windows stub; this platform's stub has none, and
             // then SFXIcon keeps what it holds.
             std::string program(2, '\0');
-            if (in_.Seek(0) && in_.Read(program.data(), 2) == 2 &&
-                IsWindowsProgram(program) && prefix <= kMaxStubRead) {
+            if (in_.Seek(0) && in_.Read(program.data(), 2) == 2 && IsWindowsProgram(program) &&
+                prefix <= kMaxStubRead) {
                 program.resize(static_cast<size_t>(prefix));
-                if (in_.Seek(0) &&
-                    in_.Read(program.data(), program.size()) == program.size()) {
+                if (in_.Seek(0) && in_.Read(program.data(), program.size()) == program.size()) {
                     if (const auto at = FindStubIconImage(program))
                         settings.icon = StubIconFile(program.substr(*at, kStubIconImageSize));
                 }

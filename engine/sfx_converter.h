@@ -17,7 +17,12 @@
 namespace engine {
 
 enum SFXOptsEnum {
-    SFXAskCmdLine, SFXAskFiles, SFXAutoRun, SFXHideOverWriteBox, SFXCheckSize, SFXNoSuccessMsg
+    SFXAskCmdLine,
+    SFXAskFiles,
+    SFXAutoRun,
+    SFXHideOverWriteBox,
+    SFXCheckSize,
+    SFXNoSuccessMsg
 };
 using SFXOpts = OptionSet<SFXOptsEnum>;
 
@@ -35,7 +40,7 @@ struct SfxSettings {
 };
 
 class SfxConverter {
-public:
+  public:
     // show: a message by id with extra text; discard: removes a file the
     // conversion replaces (false when it stays).
     SfxConverter(HostUi& host, std::function<void(int, const std::string&)> show,
@@ -52,9 +57,10 @@ public:
     // Writes the archive of the program `program` (".exe", its archive
     // starting at `prefix`) beside it as ".zip", and reads the program's
     // settings into `settings`. Codes as ToExe.
-    int ToZip(const std::string& program, int64_t prefix, SfxSettings& settings, std::string& outName);
+    int ToZip(const std::string& program, int64_t prefix, SfxSettings& settings,
+              std::string& outName);
 
-private:
+  private:
     int CopyArchiveBody(ArchiveFile& out, int64_t from, int64_t& expected);
     int MoveCentralDirectory(ArchiveFile& out, int64_t shift, int64_t& written);
 

@@ -119,7 +119,8 @@ bool IsStubIconFile(const std::string& iconFile) {
     if (iconFile.size() != kStubIconFileSize) return false;
     const unsigned char* p = Bytes(iconFile);
     // Reserved 0, type 1 (icon), at least one image.
-    return kelp::zip::ReadLe16(p) == 0 && kelp::zip::ReadLe16(p + 2) == 1 && kelp::zip::ReadLe16(p + 4) >= 1;
+    return kelp::zip::ReadLe16(p) == 0 && kelp::zip::ReadLe16(p + 2) == 1 &&
+           kelp::zip::ReadLe16(p + 4) >= 1;
 }
 
 std::string StubIconFile(const std::string& image) {

@@ -18,7 +18,9 @@ SimulatedDrive::SimulatedDrive(std::string folder) : folder_(std::move(folder)) 
     fs::create_directories(fs::path(folder_) / "shelf");
 }
 
-std::string SimulatedDrive::Root() const { return (fs::path(folder_) / "slot").string() + "/"; }
+std::string SimulatedDrive::Root() const {
+    return (fs::path(folder_) / "slot").string() + "/";
+}
 
 SimulatedDrive::DiskInfo SimulatedDrive::ReadDiskInfo(const std::string& folder) {
     DiskInfo info;
@@ -33,7 +35,9 @@ SimulatedDrive::DiskInfo SimulatedDrive::ReadDiskInfo(const std::string& folder)
 
 void SimulatedDrive::WriteDiskInfo(const std::string& folder, const DiskInfo& info) {
     std::ofstream out(fs::path(folder) / kInfoFile, std::ios::trunc);
-    out << info.name << '\n' << info.label << '\n' << info.capacity << ' ' << (info.formatted ? 1 : 0) << '\n';
+    out << info.name << '\n'
+        << info.label << '\n'
+        << info.capacity << ' ' << (info.formatted ? 1 : 0) << '\n';
 }
 
 void SimulatedDrive::AddDisk(const std::string& name, int64_t capacity, bool formatted,

@@ -15,7 +15,7 @@
 namespace engine {
 
 class SimulatedDrive : public Volume {
-public:
+  public:
     // Opens (creating when missing) the drive folder.
     explicit SimulatedDrive(std::string folder);
 
@@ -39,7 +39,7 @@ public:
     bool SetLabel(const std::string& label) override;
     int Format(const std::string& label) override;
 
-private:
+  private:
     struct DiskInfo {
         std::string name;
         std::string label;

@@ -31,7 +31,8 @@ bool SpanReader::ReadAcrossParts(BufferedReader& reader, void* buffer, size_t si
     auto* out = static_cast<uint8_t*>(buffer);
     size_t got = reader.Read(out, size);
     while (got < size) {
-        if (reader.Position() < volumes_.File().Size() || volumes_.CurrentDisk() >= volumes_.LastDisk())
+        if (reader.Position() < volumes_.File().Size() ||
+            volumes_.CurrentDisk() >= volumes_.LastDisk())
             return false;
         volumes_.OpenPartForReading(volumes_.CurrentDisk() + 1);
         reader.Seek(0);
@@ -76,7 +77,9 @@ ArchiveEnd SpanReader::FindLastPart() {
 // The central directory, which may run over several parts.
 std::vector<SpanMember> SpanReader::ReadDirectory(BufferedReader& reader, const EocdRecord& eocd,
                                                   uint64_t& byteTotal) {
-    auto readParts = [&](void* buffer, size_t size) { return ReadAcrossParts(reader, buffer, size); };
+    auto readParts = [&](void* buffer, size_t size) {
+        return ReadAcrossParts(reader, buffer, size);
+    };
     if (eocd.CentralDisk != eocd.ThisDisk) volumes_.OpenPartForReading(eocd.CentralDisk);
     if (!reader.Seek(static_cast<int64_t>(std::min<uint64_t>(eocd.CentralOffset, INT64_MAX))))
         throw EZipEngine(MsgId::InputSeekError, true);
@@ -97,7 +100,9 @@ std::vector<SpanMember> SpanReader::ReadDirectory(BufferedReader& reader, const 
 // there.
 std::vector<uint64_t> SpanReader::CopyLocalEntries(BufferedReader& reader, BufferedWriter& joined,
                                                    const std::vector<SpanMember>& members) {
-    auto readParts = [&](void* buffer, size_t size) { return ReadAcrossParts(reader, buffer, size); };
+    auto readParts = [&](void* buffer, size_t size) {
+        return ReadAcrossParts(reader, buffer, size);
+    };
     auto append = [&](const uint8_t* bytes, size_t size) {
         if (!joined.Write(bytes, size)) throw EZipEngine(MsgId::OutputWriteError, true);
     };
@@ -157,16 +162,18 @@ std::vector<uint64_t> SpanReader::CopyLocalEntries(BufferedReader& reader, Buffe
 // The central directory with offsets into the joined file, in its own order,
 // and the end records for one disk.
 void SpanReader::WriteDirectory(BufferedWriter& joined, const std::vector<SpanMember>& members,
-                                const std::vector<uint64_t>& joinedOffsets, const std::string& comment) {
+                                const std::vector<uint64_t>& joinedOffsets,
+                                const std::string& comment) {
     kelp::zip::Zip64Eocd end;
     end.centralOffset = joined.Position();
     std::vector<uint8_t>& buffer = joined.Buffer();
     const size_t before = buffer.size();
-    for (size_t i = 0; i < members.size(); ++i) AppendPlacedCentral(buffer, members[i], 0, joinedOffsets[i]);
+    for (size_t i = 0; i < members.size(); ++i)
+        AppendPlacedCentral(buffer, members[i], 0, joinedOffsets[i]);
     end.centralSize = buffer.size() - before;
     end.entriesOnDisk = end.totalEntries = members.size();
-    kelp::zip::AppendEndRecords(buffer, end, end.centralOffset + end.centralSize, kelp::zip::NeedsZip64End(end),
-                                comment);
+    kelp::zip::AppendEndRecords(buffer, end, end.centralOffset + end.centralSize,
+                                kelp::zip::NeedsZip64End(end), comment);
     if (!joined.Flush()) throw EZipEngine(MsgId::OutputWriteError, true);
 }
 
@@ -184,7 +191,8 @@ int SpanReader::Join(const std::string& inFileName, std::string& outFilePath) {
         volumes_.SetCurrentDisk(-1);
         volumes_.NeedNewDisk(false);
         outPath = JoinedPath(outFilePath);
-        if (!joinedFile.Create(outPath) || !out.Open(joinedFile.TempPath(), ArchiveFile::Mode::ReadWrite))
+        if (!joinedFile.Create(outPath) ||
+            !out.Open(joinedFile.TempPath(), ArchiveFile::Mode::ReadWrite))
             throw EZipEngine(MsgId::OutputCreateFailed, true);
 
         const ArchiveEnd last = FindLastPart();
@@ -211,13 +219,15 @@ int SpanReader::Join(const std::string& inFileName, std::string& outFilePath) {
         // The last member's data must end where the directory begins.
         const int lastRead = volumes_.CurrentDisk();
         if (lastRead > eocd.CentralDisk ||
-            (lastRead == eocd.CentralDisk && static_cast<uint64_t>(reader.Position()) > eocd.CentralOffset))
+            (lastRead == eocd.CentralDisk &&
+             static_cast<uint64_t>(reader.Position()) > eocd.CentralOffset))
             throw EZipEngine(MsgId::PackedDataReadError, true);
         WriteDirectory(joined, members, joinedOffsets, last.rawComment);
 
         out.Close();
         std::error_code ec;
-        if (std::filesystem::exists(std::filesystem::symlink_status(outPath, ec)) && !discard_(outPath))
+        if (std::filesystem::exists(std::filesystem::symlink_status(outPath, ec)) &&
+            !discard_(outPath))
             throw EZipEngine(MsgId::OutputCreateFailed, true);
         if (!joinedFile.Commit(platform::DefaultFileMode(),
                                spanTime != 0 ? std::optional<int64_t>(spanTime) : std::nullopt))
@@ -228,8 +238,10 @@ int SpanReader::Join(const std::string& inFileName, std::string& outFilePath) {
     sink_.Progress(ptBatchEnd, "", 0);
     volumes_.File().Close();
     out.Close();
-    if (result != 0) outFilePath.clear();
-    else outFilePath = outPath;
+    if (result != 0)
+        outFilePath.clear();
+    else
+        outFilePath = outPath;
     return result;
 }
 

@@ -36,8 +36,9 @@ bool SpanWriter::ClosePart() {
     part_.Flush();
     part_.Close();
     std::error_code ec;
-    const auto stamp = std::filesystem::file_time_type::clock::now() -
-                       (std::chrono::system_clock::now() - std::chrono::system_clock::from_time_t(sourceDate_));
+    const auto stamp =
+        std::filesystem::file_time_type::clock::now() -
+        (std::chrono::system_clock::now() - std::chrono::system_clock::from_time_t(sourceDate_));
     std::filesystem::last_write_time(partPath_, stamp, ec);
     return written;
 }
@@ -65,7 +66,8 @@ void SpanWriter::OpenNextPart() {
             // earlier number is an earlier disk; anything else is a stranger.
             const std::string& diskLabel = volumes_.Label();
             int labelNo = 1;
-            if (diskLabel.size() >= 11 && std::all_of(diskLabel.begin() + 8, diskLabel.begin() + 11, ::isdigit))
+            if (diskLabel.size() >= 11 &&
+                std::all_of(diskLabel.begin() + 8, diskLabel.begin() + 11, ::isdigit))
                 labelNo = std::stoi(diskLabel.substr(8, 3));
             const bool stranger = FileTime(partPath_) != sourceDate_ || labelNo - 1 >= disk;
             const std::string text =
@@ -75,8 +77,8 @@ void SpanWriter::OpenNextPart() {
                          : FormatMessageText(LookupMessage(MsgId::OverwritePreviousDisk,
                                                            "Overwrite previous disk no %d"),
                                              {static_cast<long long>(labelNo)});
-            const Answer answer = host_.AskQuestion("Confirm", text, Buttons::YesNoCancel,
-                                                     Answer::No);
+            const Answer answer =
+                host_.AskQuestion("Confirm", text, Buttons::YesNoCancel, Answer::No);
             // No, the default answer, keeps the file and asks for another disk;
             // on a fixed drive there is none, so it stops.
             if (answer == Answer::No && !fixed) {
@@ -126,7 +128,8 @@ void SpanWriter::SplitWrite(const unsigned char* buffer, size_t length, size_t u
             NextPart();
             continue;
         }
-        const size_t n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(length), partFree_));
+        const size_t n =
+            static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(length), partFree_));
         if (!partOut_.Write(buffer, n)) throw EZipEngine(MsgId::OutputWriteError, true);
         if (showProgress_) sink_.Progress(ptBytesDone, "", static_cast<int64_t>(n));
         bytesOnPart_ += n;
@@ -161,25 +164,29 @@ void SpanWriter::CopyToSplit(BufferedReader& reader, uint64_t count, int errorId
 // The source's central directory, read whole; its end lies where the
 // (ZIP64) end record begins. Bytes in front of the archive shift every stored
 // offset: gives where the directory starts and that shift.
-std::vector<SpanMember> SpanWriter::ReadSourceDirectory(const ArchiveEnd& source, int64_t& centralAt,
-                                                        int64_t& shift) {
+std::vector<SpanMember> SpanWriter::ReadSourceDirectory(const ArchiveEnd& source,
+                                                        int64_t& centralAt, int64_t& shift) {
     const EocdRecord& eocd = source.eocd;
     const int64_t dirEnd = eocd.Zip64 ? eocd.Zip64RecordOffset : source.endOfDirOffset;
-    if (eocd.CentralSize > static_cast<uint64_t>(dirEnd)) throw EZipEngine(MsgId::InputSeekError, true);
+    if (eocd.CentralSize > static_cast<uint64_t>(dirEnd))
+        throw EZipEngine(MsgId::InputSeekError, true);
     centralAt = dirEnd - static_cast<int64_t>(eocd.CentralSize);
     shift = centralAt - static_cast<int64_t>(std::min<uint64_t>(eocd.CentralOffset, INT64_MAX));
     std::vector<uint8_t> directory(static_cast<size_t>(eocd.CentralSize));
-    if (!source_.Seek(centralAt) || source_.Read(directory.data(), directory.size()) != directory.size())
+    if (!source_.Seek(centralAt) ||
+        source_.Read(directory.data(), directory.size()) != directory.size())
         throw EZipEngine(MsgId::CentralHeaderReadError, true);
     std::vector<SpanMember> members;
     size_t at = 0;
     for (uint64_t i = 0; i < eocd.TotalEntries; ++i) {
         const std::span<const uint8_t> rest = std::span<const uint8_t>(directory).subspan(at);
         size_t variable = 0;
-        if (!CentralVariableSize(rest, variable)) throw EZipEngine(MsgId::CentralSignatureWrong, true);
+        if (!CentralVariableSize(rest, variable))
+            throw EZipEngine(MsgId::CentralSignatureWrong, true);
         const size_t size = kelp::zip::kCentralHeaderSize + variable;
         if (size > rest.size() ||
-            !ReadSpanMember(std::vector<uint8_t>(rest.begin(), rest.begin() + size), members.emplace_back()))
+            !ReadSpanMember(std::vector<uint8_t>(rest.begin(), rest.begin() + size),
+                            members.emplace_back()))
             throw EZipEngine(MsgId::CentralNameReadError, true);
         at += size;
     }
@@ -207,7 +214,8 @@ std::vector<SpanWriter::Place> SpanWriter::CopyLocalEntries(const std::vector<Sp
         ReadWholeRecord(read, record, false);
         const LocalPlace local = CheckLocalRecord(record, member);
         sink_.Message(copying + member.name);
-        sink_.Progress(ptFileStart, member.name, static_cast<int64_t>(record.size() + member.packedSize));
+        sink_.Progress(ptFileStart, member.name,
+                       static_cast<int64_t>(record.size() + member.packedSize));
         SplitWrite(record.data(), record.size(), record.size());
         places[index] = {static_cast<uint32_t>(volumes_.CurrentDisk()),
                          static_cast<uint64_t>(bytesOnPart_) - record.size()};
@@ -222,10 +230,12 @@ std::vector<SpanWriter::Place> SpanWriter::CopyLocalEntries(const std::vector<Sp
 
 // The central directory in its own order, each record whole on a part, then
 // the end records whole on the last part.
-void SpanWriter::WriteDirectory(const std::vector<SpanMember>& members, const std::vector<Place>& places,
-                                const EocdRecord& eocd, const std::string& comment) {
+void SpanWriter::WriteDirectory(const std::vector<SpanMember>& members,
+                                const std::vector<Place>& places, const EocdRecord& eocd,
+                                const std::string& comment) {
     const std::string copying = LookupMessage(MsgId::Copying, MissingMessageText(MsgId::Copying));
-    const std::string central = LookupMessage(MsgId::CentralDirectory, MissingMessageText(MsgId::CentralDirectory));
+    const std::string central =
+        LookupMessage(MsgId::CentralDirectory, MissingMessageText(MsgId::CentralDirectory));
     sink_.Message(copying + central);
     sink_.Progress(ptFileStart, central,
                    static_cast<int64_t>(eocd.CentralSize + kelp::zip::kEocdSize + comment.size()));

@@ -17,7 +17,7 @@
 namespace engine {
 
 class SpanWriter {
-public:
+  public:
     // Writes the parts through `volumes` (its settings give the part sizes);
     // `cancel` stops the copy.
     SpanWriter(SetVolumes& volumes, HostUi& host, JobSink sink, const std::atomic<bool>& cancel)
@@ -28,7 +28,7 @@ public:
     // memory, -9 any other failure; parts finished before a failure stay.
     int Write(const std::string& inFileName, const std::string& outFileName);
 
-private:
+  private:
     void SplitWrite(const unsigned char* buffer, size_t length, size_t unit);
     void OpenNextPart();
     bool ClosePart();
@@ -40,8 +40,10 @@ private:
         uint64_t offset = 0;
     };
     // The stages of Write, in their order.
-    std::vector<SpanMember> ReadSourceDirectory(const ArchiveEnd& source, int64_t& centralAt, int64_t& shift);
-    std::vector<Place> CopyLocalEntries(const std::vector<SpanMember>& members, int64_t centralAt, int64_t shift);
+    std::vector<SpanMember> ReadSourceDirectory(const ArchiveEnd& source, int64_t& centralAt,
+                                                int64_t& shift);
+    std::vector<Place> CopyLocalEntries(const std::vector<SpanMember>& members, int64_t centralAt,
+                                        int64_t shift);
     void WriteDirectory(const std::vector<SpanMember>& members, const std::vector<Place>& places,
                         const EocdRecord& eocd, const std::string& comment);
 
@@ -51,11 +53,11 @@ private:
     const std::atomic<bool>& cancel_;
 
     ArchiveFile source_;
-    std::string target_;     // the set's name
-    ArchiveFile part_;       // the part being written
+    std::string target_;  // the set's name
+    ArchiveFile part_;    // the part being written
     BufferedWriter partOut_{part_};
     std::string partPath_;
-    int64_t partFree_ = 0;   // bytes the part can still take
+    int64_t partFree_ = 0;  // bytes the part can still take
     int64_t bytesOnPart_ = 0;
     time_t sourceDate_ = 0;  // the source's modification time, stamped on every part
     bool showProgress_ = false;

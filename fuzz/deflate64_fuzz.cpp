@@ -30,9 +30,8 @@ Outcome DecodeAll(std::span<const uint8_t> stream, size_t split, size_t room) {
         if (pending.empty() && !rest.empty()) std::swap(pending, rest);
         const size_t before = pending.size();
         size_t written = 0;
-        o.last = decoder->Run(pending,
-                              {reinterpret_cast<uint8_t*>(out.data()), out.size()}, written,
-                              rest.empty());
+        o.last = decoder->Run(pending, {reinterpret_cast<uint8_t*>(out.data()), out.size()},
+                              written, rest.empty());
         o.bytes.append(out.data(), written);
         if (o.last != kelp::zip::DecodeStep::Progress || o.bytes.size() > kOutputLimit) return o;
         // Nothing moved: the input is used up (truncated) or stuck.

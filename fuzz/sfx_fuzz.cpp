@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (auto block = engine::FindSettingsBlock(data, size)) {
         // What was decoded must encode to a block the decoder accepts again.
         const std::string again = engine::EncodeSettingsBlock(*block);
-        if (!engine::DecodeSettingsBlock(reinterpret_cast<const unsigned char*>(again.data()), again.size()))
+        if (!engine::DecodeSettingsBlock(reinterpret_cast<const unsigned char*>(again.data()),
+                                         again.size()))
             __builtin_trap();
     }
     engine::DecodeSettingsBlock(data, size);

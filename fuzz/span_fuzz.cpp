@@ -42,7 +42,8 @@ std::string PartName(int form, int part, int count) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string folder = [] {
         const char* tmp = std::getenv("TMPDIR");
-        std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/kelp-span-fuzz-" + std::to_string(getpid());
+        std::string dir =
+            std::string(tmp && *tmp ? tmp : "/tmp") + "/kelp-span-fuzz-" + std::to_string(getpid());
         std::filesystem::create_directories(dir);
         return dir;
     }();

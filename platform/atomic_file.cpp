@@ -25,7 +25,8 @@ std::string LeafOf(const std::string& path) {
 }
 
 bool SameFileSystem(const std::string& a, const std::string& b) {
-    struct stat sa {}, sb{};
+    struct stat sa {
+    }, sb{};
     return stat(a.c_str(), &sa) == 0 && S_ISDIR(sa.st_mode) && stat(b.c_str(), &sb) == 0 &&
            sa.st_dev == sb.st_dev;
 }
@@ -47,14 +48,18 @@ mode_t CurrentUmask() {
     return 022;
 }
 
-mode_t DefaultFileMode() { return 0666 & ~CurrentUmask(); }
+mode_t DefaultFileMode() {
+    return 0666 & ~CurrentUmask();
+}
 
 bool AtomicFile::Fail(int error) {
     if (!error_) error_ = error ? error : EIO;
     return false;
 }
 
-std::string AtomicFile::ErrorText() const { return std::strerror(error_ ? error_ : EIO); }
+std::string AtomicFile::ErrorText() const {
+    return std::strerror(error_ ? error_ : EIO);
+}
 
 bool AtomicFile::Create(const std::string& target, const std::string& tempFolder) {
     const std::string folder = FolderOf(target);
@@ -141,8 +146,9 @@ bool AtomicFile::Commit(mode_t mode, std::optional<int64_t> mtime, bool durable)
     ok = ok && (closed == 0 || Fail(errno));
     // renameat replaces whatever entry has the final name, a link included,
     // without following it.
-    ok = ok && (tempName_ == finalName_ ||
-                renameat(dirFd_, tempName_.c_str(), dirFd_, finalName_.c_str()) == 0 || Fail(errno));
+    ok =
+        ok && (tempName_ == finalName_ ||
+               renameat(dirFd_, tempName_.c_str(), dirFd_, finalName_.c_str()) == 0 || Fail(errno));
     if (!ok) {
         Abort();
         return false;
@@ -151,7 +157,8 @@ bool AtomicFile::Commit(mode_t mode, std::optional<int64_t> mtime, bool durable)
     if (!durable) return true;
     if (dirFd_ != AT_FDCWD) {
         fsync(dirFd_);
-    } else if (const int dir = open(FolderOf(finalName_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } else if (const int dir =
+                   open(FolderOf(finalName_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
                dir >= 0) {
         fsync(dir);
         ::close(dir);

@@ -16,7 +16,7 @@ bool IsAscii(const std::string& text) {
 
 // One iconv descriptor per direction and thread, opened on first use.
 class Converter {
-public:
+  public:
     Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
     ~Converter() {
         if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
@@ -56,7 +56,7 @@ public:
         return out;
     }
 
-private:
+  private:
     iconv_t cd_;
 };
 

@@ -5,8 +5,8 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-#include <climits>
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -110,22 +110,25 @@ bool SelfExtractor::ExtractMember(int baseFd, const zip::MemberEntry& entry) {
     return true;
 }
 
-bool SelfExtractor::ExtractLink(int baseFd, const zip::MemberEntry& entry, const zip::MemberData& data,
-                                std::optional<zip::MemberCipher>& crypto, const zip::TargetName& target,
-                                const zip::TargetDir& dir) {
+bool SelfExtractor::ExtractLink(int baseFd, const zip::MemberEntry& entry,
+                                const zip::MemberData& data,
+                                std::optional<zip::MemberCipher>& crypto,
+                                const zip::TargetName& target, const zip::TargetDir& dir) {
     const std::string& name = entry.displayName;
     // The member's data is the link's target, a path of at most PATH_MAX.
     std::string linkTarget;
-    const zip::DecodeResult result =
-        zip::DecodeMember(reader_, data, crypto ? &*crypto : nullptr, [&](const uint8_t* p, size_t n) {
+    const zip::DecodeResult result = zip::DecodeMember(
+        reader_, data, crypto ? &*crypto : nullptr, [&](const uint8_t* p, size_t n) {
             if (n > PATH_MAX - 1 - linkTarget.size()) return false;
             linkTarget.append(reinterpret_cast<const char*>(p), n);
             return true;
         });
-    if (result.status != zip::DecodeStatus::Ok) return Fail(name, "the link target is damaged or too long");
+    if (result.status != zip::DecodeStatus::Ok)
+        return Fail(name, "the link target is damaged or too long");
     std::string error;
     if (!zip::LinkStaysInside(baseFd, target.dirs, target.leaf, linkTarget, error) ||
-        !zip::CreateLink(dir.fd(), target.leaf, linkTarget, zip::MemberModTime(entry, &data), error))
+        !zip::CreateLink(dir.fd(), target.leaf, linkTarget, zip::MemberModTime(entry, &data),
+                         error))
         return Fail(name, error);
     std::printf("  extracted: %s -> %s\n", name.c_str(), linkTarget.c_str());
     ++extracted_;

@@ -6,11 +6,10 @@
 #include <optional>
 #include <string>
 
-
 #include "archive_reader.h"
-#include "safe_path.h"
-#include "member_cipher.h"
 #include "engine/sfx_settings_block.h"
+#include "member_cipher.h"
+#include "safe_path.h"
 #include "sfx/console.h"
 
 namespace sfx {
@@ -31,9 +30,10 @@ class SelfExtractor {
     bool HasRoom(const std::string& folder) const;
     bool ExtractMember(int baseFd, const kelp::zip::MemberEntry& entry);
     // Makes a stored symbolic link, only when it points inside the target.
-    bool ExtractLink(int baseFd, const kelp::zip::MemberEntry& entry, const kelp::zip::MemberData& data,
-                     std::optional<kelp::zip::MemberCipher>& crypto, const kelp::zip::TargetName& target,
-                     const kelp::zip::TargetDir& dir);
+    bool ExtractLink(int baseFd, const kelp::zip::MemberEntry& entry,
+                     const kelp::zip::MemberData& data,
+                     std::optional<kelp::zip::MemberCipher>& crypto,
+                     const kelp::zip::TargetName& target, const kelp::zip::TargetDir& dir);
     bool MayOverwrite(const std::string& name);
     bool Fail(const std::string& name, const std::string& reason);
 

@@ -11,9 +11,9 @@
 namespace kelp::media {
 
 struct AniCursor {
-    uint32_t width = 0;        // from the header; 0 when the frames say
+    uint32_t width = 0;  // from the header; 0 when the frames say
     uint32_t height = 0;
-    uint32_t displayRate = 0;  // default rate in 1/60 s per step
+    uint32_t displayRate = 0;                  // default rate in 1/60 s per step
     std::vector<std::vector<uint8_t>> frames;  // icon data, one per frame
     // The steps of the animation: which frame and for how long (1/60 s).
     struct Step {

@@ -144,8 +144,8 @@ void ColorMemo::PaintColors(bool CaretLineOnly) {
                 const int n = std::min({count, colorLimMax_, int(eventBuffer_.size())});
                 for (int k = 0; k < n; ++k) {
                     const KeyDescr& d = eventBuffer_[k];
-                    descriptors_.push_back({d.StartPos, d.EndPos, d.Color,
-                                            d.ZOrder ? d.ZOrder : rule.ZOrder, false});
+                    descriptors_.push_back(
+                        {d.StartPos, d.EndPos, d.Color, d.ZOrder ? d.ZOrder : rule.ZOrder, false});
                 }
                 break;
             }

@@ -8,8 +8,8 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QLibraryInfo>
-#include <QMediaMetaData>
 #include <QMediaDevices>
+#include <QMediaMetaData>
 #include <QMediaPlayer>
 #include <QMovie>
 #include <QPainter>
@@ -34,10 +34,14 @@ struct ButtonLook {
 };
 
 const ButtonLook kButtons[kPlayerButtons] = {
-    {"Play", QStyle::SP_MediaPlay},          {"Pause", QStyle::SP_MediaPause},
-    {"Stop", QStyle::SP_MediaStop},          {"Next", QStyle::SP_MediaSkipForward},
-    {"Previous", QStyle::SP_MediaSkipBackward}, {"Step", QStyle::SP_MediaSeekForward},
-    {"Back", QStyle::SP_MediaSeekBackward},  {"Record", QStyle::SP_DialogYesButton},
+    {"Play", QStyle::SP_MediaPlay},
+    {"Pause", QStyle::SP_MediaPause},
+    {"Stop", QStyle::SP_MediaStop},
+    {"Next", QStyle::SP_MediaSkipForward},
+    {"Previous", QStyle::SP_MediaSkipBackward},
+    {"Step", QStyle::SP_MediaSeekForward},
+    {"Back", QStyle::SP_MediaSeekBackward},
+    {"Record", QStyle::SP_DialogYesButton},
     {"Eject", QStyle::SP_ArrowUp},
 };
 
@@ -206,8 +210,10 @@ void Viewer::LoadMedia() {
             break;
         case mtAnimation:
             SetMediaType(type);
-            if (ext == ".ani") LoadAnimatedCursor();
-            else LoadGif();
+            if (ext == ".ani")
+                LoadAnimatedCursor();
+            else
+                LoadGif();
             break;
         case mtVideo:
         case mtSound:
@@ -376,14 +382,22 @@ void Viewer::ButtonClicked(PlayerButton b) {
         stepMs = rate > 0 ? qint64(1000 / rate) : 40;
     }
     switch (b) {
-        case btPlay: player_->play(); break;
-        case btPause: player_->pause(); break;
+        case btPlay:
+            player_->play();
+            break;
+        case btPause:
+            player_->pause();
+            break;
         case btStop:
             player_->stop();
             player_->setPosition(0);
             break;
-        case btNext: player_->setPosition(player_->duration()); break;
-        case btPrev: player_->setPosition(0); break;
+        case btNext:
+            player_->setPosition(player_->duration());
+            break;
+        case btPrev:
+            player_->setPosition(0);
+            break;
         case btStep:
             player_->pause();
             player_->setPosition(std::min(player_->duration(), player_->position() + stepMs));
@@ -393,7 +407,8 @@ void Viewer::ButtonClicked(PlayerButton b) {
             player_->setPosition(std::max<qint64>(0, player_->position() - stepMs));
             break;
         case btRecord:
-        case btEject: break;
+        case btEject:
+            break;
     }
 }
 

@@ -7,7 +7,8 @@ namespace kelp::media {
 
 namespace {
 
-const char* const kTaken = ".bmp;.jpg;.avi;.ico;.emf;.wmf;.wav;.mid;.rmi;.midi;.mov;.ani;.gif;.txt;.rtf;";
+const char* const kTaken =
+    ".bmp;.jpg;.avi;.ico;.emf;.wmf;.wav;.mid;.rmi;.midi;.mov;.ani;.gif;.txt;.rtf;";
 
 struct TypeList {
     MediaType type;
@@ -16,14 +17,18 @@ struct TypeList {
 };
 
 const TypeList kTypes[] = {
-    {mtPicture, {".bmp", ".ico", ".wmf", ".emf", ".jpg"},
+    {mtPicture,
+     {".bmp", ".ico", ".wmf", ".emf", ".jpg"},
      {".png", ".jpeg", ".webp", ".svg", ".tif", ".tiff", ".xpm", ".pbm", ".pgm", ".ppm"}},
     {mtAnimation, {".ani", ".gif"}, {}},
     {mtVideo, {".avi", ".mov"}, {".mp4", ".webm", ".mkv", ".m4v", ".ogv", ".mpg", ".mpeg"}},
-    {mtSound, {".wav", ".mid", ".rmi", ".midi"}, {".mp3", ".ogg", ".oga", ".flac", ".m4a", ".opus"}},
-    {mtText, {".txt", ".rtf"},
-     {".md", ".markdown", ".log", ".csv", ".json", ".xml", ".ini", ".cfg", ".conf", ".htm",
-      ".html", ".c", ".cpp", ".h", ".py", ".sh", ".yml", ".yaml"}},
+    {mtSound,
+     {".wav", ".mid", ".rmi", ".midi"},
+     {".mp3", ".ogg", ".oga", ".flac", ".m4a", ".opus"}},
+    {mtText,
+     {".txt", ".rtf"},
+     {".md", ".markdown", ".log", ".csv", ".json", ".xml", ".ini", ".cfg", ".conf", ".htm", ".html",
+      ".c", ".cpp", ".h", ".py", ".sh", ".yml", ".yaml"}},
 };
 
 }  // namespace
@@ -40,7 +45,8 @@ bool TakesExtension(const QString& extension, bool moreTypes) {
 
 MediaType MediaTypeOf(const QString& extension, bool moreTypes) {
     for (const TypeList& t : kTypes)
-        if (t.classic.contains(extension) || (moreTypes && t.more.contains(extension))) return t.type;
+        if (t.classic.contains(extension) || (moreTypes && t.more.contains(extension)))
+            return t.type;
     return mtNone;
 }
 

@@ -18,7 +18,8 @@ Viewer::Viewer(QWidget* parent) : QWidget(parent, Qt::Tool) {
     memo_ = new ColorMemo(this);
     memo_->setAccessibleName("Operation log");
     memo_->setReadOnly(true);
-    memo_->setUndoRedoEnabled(false);  // a log is never undone; keeping undo would double its memory
+    memo_->setUndoRedoEnabled(
+        false);  // a log is never undone; keeping undo would double its memory
     memo_->setLineWrapMode(QPlainTextEdit::NoWrap);
     memo_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -36,7 +37,8 @@ void Viewer::AddLogRule(ColorMemo& memo) {
     rule.setKeyLineEndLst({"Tested;green", "Unzipped,green", "No Errors Found;olive", "------;gray",
                            "Start Time;blue", "End Time;blue", "Error found;red",
                            "warnings were given;red", "Zero files;red", "Time used;blue",
-                           "adding;red", "Finding;red", "removed;red", "changed;olive", "added;green"});
+                           "adding;red", "Finding;red", "removed;red", "changed;olive",
+                           "added;green"});
 }
 
 void Viewer::setMainOnTop(bool on) {

@@ -20,11 +20,11 @@ struct Format {
 
 // Destinations whose text is not part of the document body.
 bool SkippedDestination(const QByteArray& word) {
-    static const char* const kSkipped[] = {"fonttbl", "colortbl", "stylesheet", "info", "pict",
-                                           "header",  "footer",   "headerl",    "headerr",
-                                           "footerl", "footerr",  "object",     "listtable",
-                                           "listoverridetable", "rsidtbl", "generator",
-                                           "themedata", "datastore", "latentstyles"};
+    static const char* const kSkipped[] = {
+        "fonttbl",     "colortbl",          "stylesheet", "info",      "pict",      "header",
+        "footer",      "headerl",           "headerr",    "footerl",   "footerr",   "object",
+        "listtable",   "listoverridetable", "rsidtbl",    "generator", "themedata", "datastore",
+        "latentstyles"};
     for (const char* s : kSkipped)
         if (word == s) return true;
     return false;
@@ -40,8 +40,7 @@ class Writer {
         if (f.bold) style += "font-weight:bold;";
         if (f.italic) style += "font-style:italic;";
         if (f.underline) style += "text-decoration:underline;";
-        html += "<span style=\"" + style + "\">" + s.toHtmlEscaped() +
-                "</span>";
+        html += "<span style=\"" + style + "\">" + s.toHtmlEscaped() + "</span>";
     }
     void Paragraph() { html += "</p><p>"; }
     void LineBreak() { html += "<br>"; }
@@ -116,8 +115,10 @@ QString RtfToHtml(const QByteArray& rtf) {
         } else if (!QChar::isLetter(uchar(rtf[i + 1]))) {
             // Control symbols.
             const char s = rtf[i + 1];
-            if (s == '\\' || s == '{' || s == '}') addChar(QChar::fromLatin1(s));
-            else if (s == '~') addChar(QChar(0xA0));
+            if (s == '\\' || s == '{' || s == '}')
+                addChar(QChar::fromLatin1(s));
+            else if (s == '~')
+                addChar(QChar(0xA0));
             else if (s == '*') {
                 flush();
                 f.skip = true;

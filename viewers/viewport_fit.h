@@ -22,7 +22,7 @@ struct ViewportSettings {
 // stretched, keeping its proportions, to the largest size that fits; a
 // smaller one keeps its own size unstretched; with no picture (0 x 0) the
 // viewport stays. Left and Top never change.
-ViewportSettings FitPicture(ViewportSettings viewport, int picWidth, int picHeight,
-                            int viewerWidth, int viewerHeight);
+ViewportSettings FitPicture(ViewportSettings viewport, int picWidth, int picHeight, int viewerWidth,
+                            int viewerHeight);
 
 }  // namespace kelp::media
