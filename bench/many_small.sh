@@ -47,10 +47,10 @@ for n in 100000 1000000; do
     if [ "${2:-}" != "--no-extract" ]; then
         mkdir "$work/out"
         extract_kib=$(peak_kib "$kelpzip" extract "$archive" -d "$work/out")
-        files=$(find "$work/out" -type f | wc -l)
-        rm -rf "$work/out"
         bpm=$(per_member "$extract_kib" "$n")
-        echo "extract peak: $((extract_kib / 1024)) MiB = $bpm bytes/member, $files files written (target 150: $(verdict "$bpm" 150))"
+        echo "extract peak: $((extract_kib / 1024)) MiB = $bpm bytes/member (target 150: $(verdict "$bpm" 150))"
+        echo "extract wrote $(find "$work/out" -type f | wc -l) files"
+        rm -rf "$work/out"
     fi
 done
 
