@@ -52,27 +52,31 @@ void DirectoryReader::Read(const EocdRecord& eocd, bool oneDisk, int64_t end,
                            std::string& countMismatch) {
     std::vector<uint8_t> record;
     // Names are decided over the whole directory, so each entry holds its
-    // stored name, and each record its comment and extra field, until all
+    // stored name, and each record its extra field and comment, until all
     // are read; a directory that breaks off names what it read before the
-    // error goes on.
-    struct Stored {
-        std::string comment;
-        std::vector<uint8_t> extra;
-    };
-    std::vector<Stored> stored;
-    // The entries' vector was sized for the directory; so is this one.
-    stored.reserve(entries.capacity() - entries.size());
+    // error goes on. The extra fields and comments wait in one byte arena,
+    // one after the other in entry order (their lengths are the entries').
+    std::vector<uint8_t> stored;
     const size_t first = entries.size();
     auto NameAll = [&] {
+        // Only names that are not plain ASCII can need a code page (see
+        // ArchiveNameCharset): the choice is made over those.
         std::vector<zip::StoredName> names;
-        names.reserve(stored.size());
-        for (size_t i = 0; i < stored.size(); ++i) {
-            const ZipDirEntry& e = entries[first + i];
-            names.push_back({e.MemberName, stored[i].extra, e.GeneralFlags, e.HostSystem});
+        size_t at = 0;
+        for (size_t i = first; i < entries.size(); ++i) {
+            const ZipDirEntry& e = entries[i];
+            if (!IsAscii(e.MemberName))
+                names.push_back({e.MemberName, {stored.data() + at, e.ExtraLength}, e.GeneralFlags, e.HostSystem});
+            at += e.ExtraLength + e.CommentLength;
         }
         charset_ = zip::ArchiveNameCharset(names, chosenCharset_);
-        for (size_t i = 0; i < stored.size(); ++i) {
-            ZipDirEntry& entry = entries[first + i];
+        at = 0;
+        for (size_t i = first; i < entries.size(); ++i) {
+            ZipDirEntry& entry = entries[i];
+            const std::span<const uint8_t> extra(stored.data() + at, entry.ExtraLength);
+            const std::string_view comment(reinterpret_cast<const char*>(stored.data()) + at + entry.ExtraLength,
+                                           entry.CommentLength);
+            at += entry.ExtraLength + entry.CommentLength;
             // cpNone leaves FAT names as stored.
             const bool convert = codePage_ != cpNone ||
                                  NamesAreOem(codePage_, entry.HostSystem, entry.VersionMadeBy);
@@ -80,15 +84,16 @@ void DirectoryReader::Read(const EocdRecord& eocd, bool oneDisk, int64_t end,
             // Most names are ASCII without a Unicode path field: they stay as
             // stored, with no copy made.
             const bool keep = chosenCharset_.empty() && IsAscii(entry.MemberName) &&
-                              !zip::FindExtraField(stored[i].extra, zip::kExtraUnicodePath);
-            if (!keep) entry.MemberName = zip::DecodeStoredName(names[i], charset, !chosenCharset_.empty());
-            if (!stored[i].comment.empty())
+                              !zip::FindExtraField(extra, zip::kExtraUnicodePath);
+            if (!keep)
+                entry.MemberName = zip::DecodeStoredName({entry.MemberName, extra, entry.GeneralFlags, entry.HostSystem},
+                                                         charset, !chosenCharset_.empty());
+            if (!comment.empty())
                 entry.MemberComment = zip::DecodeStoredComment(
-                    {stored[i].comment, stored[i].extra, entry.GeneralFlags, entry.HostSystem},
-                    charset, !chosenCharset_.empty());
-            if (onEntry) onEntry(static_cast<int>(i + 1), entry);
+                    {comment, extra, entry.GeneralFlags, entry.HostSystem}, charset, !chosenCharset_.empty());
+            if (onEntry) onEntry(static_cast<int>(i - first + 1), entry);
         }
-        stored.clear();
+        std::vector<uint8_t>().swap(stored);
     };
     uint64_t n = 0;
     try {
@@ -117,13 +122,15 @@ void DirectoryReader::Read(const EocdRecord& eocd, bool oneDisk, int64_t end,
                                                          : MsgId::FileCommentReadError,
                                  true);
 
+            // The bytes go in first: an entry never lacks its own.
+            stored.insert(stored.end(), r.extra.begin(), r.extra.end());
+            stored.insert(stored.end(), r.comment.begin(), r.comment.end());
             ZipDirEntry& entry = entries.emplace_back();
             FillEntry(entry, r);
             lastVersion_ = entry.VersionMadeBy;
             lastHost_ = entry.HostSystem;
             lastFlags_ = entry.GeneralFlags;
             entry.MemberName.assign(r.name);
-            stored.push_back({std::string(r.comment), {r.extra.begin(), r.extra.end()}});
         }
     } catch (...) {
         NameAll();

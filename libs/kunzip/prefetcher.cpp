@@ -15,6 +15,10 @@ constexpr uint64_t kWindowBytes = 32u << 20;
 // and data lie within this many bytes, read with one call.
 constexpr size_t kRunMembers = 64;
 constexpr uint64_t kRunBytes = 1u << 20;
+// Members held ahead of the calling thread, at most: a test keeps no bytes,
+// so without this bound the workers' results for every member of a large
+// archive could pile up while the caller reports them.
+constexpr size_t kWindowMembers = 4096;
 
 }  // namespace
 
@@ -63,7 +67,12 @@ bool Prefetcher::Eligible(const zip::MemberEntry& entry) const {
 }
 
 size_t Prefetcher::PositionOf(size_t index) const {
+    // The caller asks in queue order, for the member it asked for last or
+    // the next one: those are looked at before the queue is searched.
+    for (size_t pos = lastPosition_; pos < queue_.size() && pos <= lastPosition_ + 1; ++pos)
+        if (queue_[pos] == index) return lastPosition_ = pos;
     auto at = std::lower_bound(queue_.begin(), queue_.end(), index);
+    if (at != queue_.end() && *at == index) lastPosition_ = static_cast<size_t>(at - queue_.begin());
     return at != queue_.end() && *at == index ? static_cast<size_t>(at - queue_.begin())
                                               : queue_.size();
 }
@@ -80,7 +89,7 @@ void Prefetcher::ClaimRun(size_t& first, size_t& end, uint64_t& start, uint64_t&
         const uint64_t held = testOnly_ ? 0 : e.unpackedSize;
         // The first member may always start, so the caller waiting for it
         // never waits on the window.
-        if (end > first && heldBytes_ + held > kWindowBytes) break;
+        if (end > first && (heldBytes_ + held > kWindowBytes || heldMembers_ >= kWindowMembers)) break;
         const uint64_t from = e.localOffset - start;
         const bool near = e.localOffset >= start && from <= kRunBytes &&
                           e.packedSize <= kRunBytes - from &&
@@ -159,7 +168,8 @@ void Prefetcher::Work() {
                 while (next_ < queue_.size() && slots_[next_].dropped) ++next_;
                 if (stop_ || next_ >= queue_.size()) return true;
                 const uint64_t need = testOnly_ ? 0 : reader_.entries()[queue_[next_]].unpackedSize;
-                if (heldMembers_ == 0 || heldBytes_ + need <= kWindowBytes) return true;
+                if (heldMembers_ == 0 || (heldBytes_ + need <= kWindowBytes && heldMembers_ < kWindowMembers))
+                    return true;
                 windowFull_ = true;
                 return false;
             });
@@ -190,7 +200,9 @@ void Prefetcher::Work() {
 bool Prefetcher::RoomAgain() {
     // Workers that found the window full are woken once half of it is free
     // again, not for every member passed.
-    if (!windowFull_ || (heldMembers_ > 0 && heldBytes_ > kWindowBytes / 2)) return false;
+    if (!windowFull_ ||
+        (heldMembers_ > 0 && (heldBytes_ > kWindowBytes / 2 || heldMembers_ > kWindowMembers / 2)))
+        return false;
     windowFull_ = false;
     return true;
 }

@@ -78,6 +78,7 @@ class Prefetcher {
     // the caller released a member. Called with the mutex held.
     bool RoomAgain();
     // The queue position of a member; queue_.size() when it is not queued.
+    // Called on the calling thread only.
     size_t PositionOf(size_t index) const;
 
     const zip::ArchiveReader& reader_;
@@ -87,6 +88,7 @@ class Prefetcher {
     std::vector<size_t> queue_;  // eligible members, in order
     std::vector<Slot> slots_;    // one per queue position
     size_t next_ = 0;            // next queue position to claim
+    mutable size_t lastPosition_ = 0;  // the position PositionOf found last
     uint64_t heldBytes_ = 0;     // unpacked bytes claimed and not yet dropped
     size_t heldMembers_ = 0;     // members claimed and not yet dropped
     size_t waitingFor_;          // the position the caller waits on, if any

@@ -17,6 +17,10 @@ void AddFolded(std::string& path, const std::string& part) {
     for (char c : part) path += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// Places are kept by the hash of their folded path, not their text: a
+// collision only leaves a member to its turn, which is always safe.
+uint64_t PlaceKey(const std::string& path) { return std::hash<std::string>{}(path); }
+
 }  // namespace
 
 WriteAheadPlan PlanWriteAhead(const std::vector<zip::MemberEntry>& entries,
@@ -26,38 +30,43 @@ WriteAheadPlan PlanWriteAhead(const std::vector<zip::MemberEntry>& entries,
     plan.baseFd = baseFd;
     plan.dirNames = dirNames;
     if (freshen) return plan;
-    std::unordered_map<std::string, int> files;     // path below the target -> members
-    std::unordered_set<std::string> folders;        // every folder on a member's way
-    std::vector<std::optional<zip::TargetName>> targets(selected.size());
-    for (size_t k = 0; k < selected.size(); ++k) {
-        const zip::MemberEntry& entry = entries[selected[k]];
-        if (entry.IsSymlink()) return plan;
-        zip::TargetName target = zip::ResolveMemberName(entry.displayName, dirNames);
-        if (!target.ok) continue;
+    for (size_t index : selected)
+        if (entries[index].IsSymlink()) return plan;
+    std::unordered_map<uint64_t, int> files;  // place of a file below the target -> members
+    std::unordered_set<uint64_t> folders;     // every folder on a member's way
+    // A member's place: the folders on its way and its file (none for a
+    // folder entry), false when the name is refused. Worked out in each
+    // pass rather than kept between them: a batch may hold millions.
+    std::vector<uint64_t> ways;
+    auto place = [&](size_t index, std::optional<uint64_t>& file) {
+        const zip::TargetName target = zip::ResolveMemberName(entries[index].displayName, dirNames);
+        if (!target.ok) return false;
+        ways.clear();
         std::string path;
         for (const std::string& d : target.dirs) {
             AddFolded(path, d);
-            folders.insert(path);
+            ways.push_back(PlaceKey(path));
             path += '/';
         }
+        file.reset();
         if (!target.leaf.empty()) {
             AddFolded(path, target.leaf);
-            ++files[path];
-            targets[k] = std::move(target);
+            file = PlaceKey(path);
         }
+        return true;
+    };
+    std::optional<uint64_t> file;
+    for (size_t index : selected) {
+        if (!place(index, file)) continue;
+        folders.insert(ways.begin(), ways.end());
+        if (file) ++files[*file];
     }
     plan.allowed.assign(entries.size(), false);
-    for (size_t k = 0; k < selected.size(); ++k) {
-        if (!targets[k]) continue;
-        std::string path;
+    for (size_t index : selected) {
+        if (!place(index, file) || !file) continue;
         bool clear = true;
-        for (const std::string& d : targets[k]->dirs) {
-            AddFolded(path, d);
-            clear = clear && !files.count(path);
-            path += '/';
-        }
-        AddFolded(path, targets[k]->leaf);
-        plan.allowed[selected[k]] = clear && files[path] == 1 && !folders.count(path);
+        for (uint64_t way : ways) clear = clear && !files.count(way);
+        plan.allowed[index] = clear && files[*file] == 1 && !folders.count(*file);
     }
     return plan;
 }

@@ -382,7 +382,8 @@ ZipBatch::Step ZipBatch::CopyMember(size_t index) {
         end += d.recordSize;
     }
     uint64_t at = out_.offset();
-    Central c{e.header, e.name, e.extra, e.comment, EntryTime(e), e.packedSize, e.unpackedSize, at};
+    Central c{e.header,      std::string(e.name), {e.extra.begin(), e.extra.end()}, std::string(e.comment),
+              EntryTime(e),  e.packedSize,        e.unpackedSize,                  at};
     // A renamed member gets a new local header; everything after it is
     // copied as it stands.
     uint64_t start = e.localOffset;

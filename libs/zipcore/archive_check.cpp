@@ -105,7 +105,8 @@ std::vector<std::string> StructureFindings(const ArchiveReader& reader) {
         out.push_back("the end record counts " + std::to_string(reader.declaredEntries()) +
                       " members, the central directory holds " + std::to_string(entries.size()));
 
-    std::map<std::string, size_t> seen, folded;
+    std::map<std::string_view, size_t> seen;
+    std::map<std::string, size_t> folded;
     for (const MemberEntry& e : entries) {
         if (e.overlapsAnother)
             out.push_back(e.displayName + " overlaps the data of another member (a zip bomb construction)");

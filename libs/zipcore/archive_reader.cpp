@@ -17,6 +17,10 @@ namespace kelp::zip {
 // The digital signature record that may close a central directory.
 constexpr uint32_t kDigitalSignatureSignature = 0x05054B50;
 
+static bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 bool MemberEntry::IsDirectory() const {
     if (!name.empty() && (name.back() == '/' || name.back() == '\\')) return true;
     return UnixMode() != 0 && S_ISDIR(header.externalAttributes >> 16);
@@ -163,7 +167,10 @@ bool ArchiveReader::ReadZip64End(uint64_t& entries, uint64_t& size, uint64_t& of
 }
 
 bool ArchiveReader::ReadDirectory(std::string& error) {
-    std::vector<uint8_t> dir(centralSize_);
+    // Read once and kept: the entries' names, extra fields and comments
+    // are views into these bytes rather than copies of their own.
+    std::vector<uint8_t>& dir = directory_;
+    dir.resize(centralSize_);
     if (!ReadAt(centralOffset_, dir.data(), dir.size())) {
         error = "cannot read the central directory";
         return false;
@@ -184,7 +191,7 @@ bool ArchiveReader::ReadDirectory(std::string& error) {
         MemberEntry e;
         e.header = r.header;
         e.name = r.name;
-        e.extra.assign(r.extra.begin(), r.extra.end());
+        e.extra = r.extra;
         e.comment = r.comment;
         e.packedSize = r.packedSize;
         e.unpackedSize = r.unpackedSize;
@@ -208,12 +215,15 @@ bool ArchiveReader::ReadDirectory(std::string& error) {
 }
 
 void ArchiveReader::NameEntries() {
+    // Only names that are not plain ASCII can need a code page: ASCII is
+    // valid UTF-8 and keeps its text, so the choice is made over the others.
     std::vector<StoredName> names;
-    names.reserve(entries_.size());
-    for (const MemberEntry& e : entries_) names.push_back({e.name, e.extra, e.header.flags, e.header.hostSystem});
+    for (const MemberEntry& e : entries_)
+        if (!IsAscii(e.name)) names.push_back({e.name, e.extra, e.header.flags, e.header.hostSystem});
     charset_ = ArchiveNameCharset(names, chosenCharset_);
-    for (size_t i = 0; i < entries_.size(); ++i)
-        entries_[i].displayName = DecodeStoredName(names[i], charset_, !chosenCharset_.empty());
+    for (MemberEntry& e : entries_)
+        e.displayName = DecodeStoredName({e.name, e.extra, e.header.flags, e.header.hostSystem}, charset_,
+                                         !chosenCharset_.empty());
 }
 
 bool ArchiveReader::countMismatch() const {
@@ -226,37 +236,41 @@ bool ArchiveReader::countMismatch() const {
 
 void ArchiveReader::MarkOverlaps() {
     // A member takes at least its local header and its packed data; in a
-    // sound archive the next member starts no earlier than that.
-    std::vector<size_t> order;
+    // sound archive the next member starts no earlier than that. Members
+    // are taken in the order of their offsets: sorted as (offset, index)
+    // pairs, and not at all when the directory lists them in that order
+    // already, as writers do.
+    std::vector<std::pair<uint64_t, size_t>> order;
     order.reserve(entries_.size());
     // Members whose data would run past the directory are refused by
     // Locate on their own; they do not make their neighbours suspect.
+    bool sorted = true;
     for (size_t i = 0; i < entries_.size(); ++i) {
         const MemberEntry& e = entries_[i];
         const uint64_t room = centralOffset_ - std::min(centralOffset_, e.localOffset);
-        if (room >= kLocalHeaderSize && e.packedSize <= room - kLocalHeaderSize) order.push_back(i);
+        if (room < kLocalHeaderSize || e.packedSize > room - kLocalHeaderSize) continue;
+        if (!order.empty() && e.localOffset < order.back().first) sorted = false;
+        order.emplace_back(e.localOffset, i);
     }
-    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        return entries_[a].localOffset < entries_[b].localOffset;
-    });
+    if (!sorted) std::sort(order.begin(), order.end());
     uint64_t reach = 0;  // the furthest end of the members before
     size_t reacher = 0;  // the member that reaches it
     bool any = false;
-    for (size_t i : order) {
+    for (const auto& [offset, i] : order) {
         MemberEntry& e = entries_[i];
-        if (any && e.localOffset < reach) {
+        if (any && offset < reach) {
+            if (!e.overlapsAnother) ++overlapping_;
             e.overlapsAnother = true;
+            if (!entries_[reacher].overlapsAnother) ++overlapping_;
             entries_[reacher].overlapsAnother = true;
         }
-        const uint64_t end = e.localOffset + kLocalHeaderSize + e.packedSize;
+        const uint64_t end = offset + kLocalHeaderSize + e.packedSize;
         if (!any || end > reach) {
             reach = end;
             reacher = i;
         }
         any = true;
     }
-    overlapping_ = static_cast<size_t>(
-        std::count_if(entries_.begin(), entries_.end(), [](const MemberEntry& e) { return e.overlapsAnother; }));
 }
 
 bool ArchiveReader::Locate(const MemberEntry& entry, MemberData& out, std::string& error,

@@ -6,19 +6,23 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "zip_records.h"
 
 namespace kelp::zip {
 
+// The name, extra field and comment are views into the directory's bytes,
+// which the reader keeps: valid as long as the reader.
 struct MemberEntry {
     CentralHeader header;
-    std::string name;         // raw bytes as stored
+    std::string_view name;    // raw bytes as stored
     std::string displayName;  // the name as listed, in UTF-8 (see name_encoding.h)
-    std::vector<uint8_t> extra;
-    std::string comment;       // member comment, raw bytes
+    std::span<const uint8_t> extra;
+    std::string_view comment;  // member comment, raw bytes
     uint64_t localOffset = 0;  // file offset of the local header
     // Sizes from the central header, or from its ZIP64 field when the
     // header's 32-bit fields are full.
@@ -139,6 +143,7 @@ class ArchiveReader : public ByteSource {
     std::string comment_;
     std::string chosenCharset_;
     std::string charset_;
+    std::vector<uint8_t> directory_;  // the central directory as read; entries view into it
     std::vector<MemberEntry> entries_;
 };
 

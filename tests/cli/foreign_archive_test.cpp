@@ -106,6 +106,7 @@ const ForeignCase kWriters[] = {
     // escapes it).
     {.name = "name_control_character", .kind = Kind::Sound, .oracle = Oracle::Python},
     {"python_unicode_path_stale", Kind::Sound},
+    {"directory_out_of_order", Kind::Sound},
     // Writing 65 536 files takes long on a busy disk: the first member and
     // the 65 535th and 65 536th stand for them.
     {.name = "python_many_members", .kind = Kind::Sound, .oracle = Oracle::Listing,

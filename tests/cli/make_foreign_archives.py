@@ -499,6 +499,16 @@ def overlap_same_local_header(out, work):
 
 
 @case
+def directory_out_of_order(out, work):
+    # A sound archive whose directory lists the members against the order
+    # of their data: no member overlaps another.
+    locals_ = [(b"first.txt", b"1" * 300), (b"second.txt", b"2" * 200), (b"third.txt", b"3" * 100)]
+    rows = {"locals": locals_, "central": [(name, i, data) for i, (name, data) in reversed(list(enumerate(locals_)))]}
+    with open(out, "wb") as f:
+        f.write(write_raw_archive(rows))
+
+
+@case
 def overlap_nested_members(out, work):
     # Each member's data holds the next member's local header: the ranges
     # of the entries overlap without sharing a start.

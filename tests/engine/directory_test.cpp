@@ -266,6 +266,7 @@ TEST_F(Directory, SizesPast4GiBAndUnicodeNamesComeFromTheirExtraFields) {
     big.name = "big.iso";
     big.data = "x";
     big.claimedSize = 5ull << 30;
+    big.comment = "comment";  // read before the next member's extra field
     // A CP437 name with the UTF-8 form in a Unicode path field; a second
     // field whose CRC belongs to another name is ignored.
     auto unicodeField = [](const std::string& headerName, const std::string& utf8) {
@@ -289,6 +290,7 @@ TEST_F(Directory, SizesPast4GiBAndUnicodeNamesComeFromTheirExtraFields) {
     ASSERT_EQ(zip.EntryCount(), 3u);
     EXPECT_EQ(zip.DirEntries()[0].UnpackedSize, 5ull << 30);
     EXPECT_EQ(zip.DirEntries()[0].PackedSize, 1u);
+    EXPECT_EQ(zip.DirEntries()[0].MemberComment, "comment");
     EXPECT_EQ(zip.DirEntries()[1].MemberName, "r\xC3\xA9sum\xC3\xA9-unicode.txt");
     EXPECT_EQ(zip.DirEntries()[2].MemberName, "stale.txt");
 }
