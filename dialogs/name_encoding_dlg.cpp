@@ -16,7 +16,7 @@ namespace kelp {
 
 namespace {
 
-bool IsAscii(const std::string& bytes) {
+bool IsAscii(std::string_view bytes) {
     return std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; });
 }
 
@@ -33,8 +33,8 @@ NameSample ReadNameSample(const std::string& archive) {
             zip::FindExtraField(e.extra, zip::kExtraUnicodePath))
             continue;
         if (sample.dependent++ < NameSample::kMaxShown) {
-            sample.stored.push_back(e.name);
-            sample.extras.push_back(e.extra);
+            sample.stored.emplace_back(e.name);
+            sample.extras.emplace_back(e.extra.begin(), e.extra.end());
             sample.flags.push_back(e.header.flags);
         }
     }

@@ -121,11 +121,11 @@ bool ZipBatch::RenamesReadBack() {
     for (size_t i = 0; i < after.size(); ++i) {
         const zip::MemberEntry& was = before[i];
         const zip::MemberEntry& is = after[i];
-        const std::string& expected = newNames_[i] ? *newNames_[i] : was.name;
+        const std::string expected = newNames_[i] ? *newNames_[i] : std::string(was.name);
         zip::MemberData data;
         zip::LocalHeader local;
         std::string localName;
-        if (is.name != expected) return fail(is.name + " where " + expected + " was written");
+        if (is.name != expected) return fail(std::string(is.name) + " where " + expected + " was written");
         if (!written.Locate(is, data, error, written, &local, &localName) || localName != is.name)
             return fail("the local header of " + expected + (error.empty() ? " differs" : ": " + error));
         if (is.header.crc != was.header.crc || is.packedSize != was.packedSize ||
