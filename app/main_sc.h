@@ -197,7 +197,8 @@ class Main_sc : public QMainWindow {
     // its name after the last "/" or "\".
     QString MemberFileName(int row) const;
     // Extracts one row's member, without its folders and over an older copy,
-    // into TempPath for viewing (recorded for removal at exit); the file's
+    // into `folder` (TempPath when empty) for viewing (recorded for removal
+    // at exit); the file's
     // path, or "" when it did not arrive (the engine has said why).
     QString ExtractForViewing(int row, const QString& folder = QString());
 

@@ -241,8 +241,8 @@ void Main_sc::QuickLaunchClick(int n) {
     if (Zipfiles.isEmpty() || rows.isEmpty() || !RowRecord(rows.first()) ||
         memberRows_->IsFolder(*RowRecord(rows.first())) || !HaveTempPath())
         return;
-    // The member goes without its folder names into the temporary folder and
-    // is recorded for removal at exit.
+    // The member goes without its folder names into a folder of its own in
+    // the temporary folder, watched for edits until Kelp exits.
     State.Busy = true;
     const QString file = OpenForEditing(rows.first());
     engine.ExtrOptions = engine::ExtrOpts{};

@@ -26,6 +26,7 @@ class GatedAnswerer {
     std::vector<QString> texts;
     std::deque<QMessageBox::StandardButton> buttons;
     QString password;
+    QString saveTo;  // what the file dialog is given
     std::function<bool()> ready;
     // Where a picture of each message box goes, when set (KELP_EDIT_SHOTS).
     QString shots = qEnvironmentVariable("KELP_EDIT_SHOTS");
@@ -42,6 +43,10 @@ class GatedAnswerer {
         if (auto* dlg = qobject_cast<kelp::PasswordDlg*>(w)) {
             dlg->Password()->setText(password);
             dlg->OkButton()->click();
+        } else if (auto* files = qobject_cast<QFileDialog*>(w)) {
+            texts.push_back(files->windowTitle());
+            files->selectFile(saveTo);
+            static_cast<QDialog*>(files)->accept();  // QFileDialog hides it
         } else if (auto* input = qobject_cast<QInputDialog*>(w)) {
             texts.push_back(input->labelText() + " " + input->textValue());
             input->accept();
@@ -212,6 +217,22 @@ TEST_F(EditInPlace, AnArchiveChangedMeanwhileIsNotOverwritten) {
     EXPECT_EQ(after.at("docs/a.txt").raw, theirs.at("docs/a.txt").raw);
     EXPECT_EQ(after.at("theirs.txt").raw, theirs.at("theirs.txt").raw);
     EXPECT_EQ(Unzip(archive, "docs/a (edited).txt", ""), Alpha() + "mine\n");
+
+    // Changed again, and saved again: this time the copy is saved elsewhere.
+    ASSERT_EQ(fixtures::RunShell("python3 -c \"import zipfile; zipfile.ZipFile('" + archive +
+                                 "', 'a').writestr('late.txt', 'late')\"")
+                  .exitCode,
+              0);
+    const std::string changed = fixtures::ReadFile(archive);
+    answers.buttons = {QMessageBox::Yes, QMessageBox::Save};
+    answers.saveTo = Q(dir_ / "saved.txt");
+    const QString copy = w.Edits().Members().front()->file;
+    fixtures::WriteFile(copy.toStdString(), Alpha() + "mine\nmore\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers.texts.size() == 6; }, 20000));
+    EXPECT_TRUE(answers.texts[4].contains("was changed by another program"));
+    EXPECT_EQ(answers.texts[5], "Save the edited copy");
+    EXPECT_EQ(fixtures::ReadFile(dir_ / "saved.txt"), Alpha() + "mine\nmore\n");
+    EXPECT_EQ(fixtures::ReadFile(archive), changed);
 }
 
 }  // namespace
