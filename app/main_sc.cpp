@@ -127,6 +127,7 @@ Main_sc::Main_sc(const QStringList& args, ShellServices* shell) : shell_(shell),
     BuildLayout();
     BuildMenus();
     BuildExchange();
+    WatchEdits();
     FormCreate(args);
 
     // The process viewer is created after the main window, as the other
@@ -709,6 +710,7 @@ void Main_sc::closeEvent(QCloseEvent* e) {
         return;
     }
     RememberCurrentArchive();
+    AskAboutEditedCopies();
     if (SaveConfiguration->isChecked()) setWindowTitle("Deleting temp files");
     DeleteTempFiles();
     SaveSettings();

@@ -47,6 +47,8 @@ class QToolButton;
 namespace kelp {
 
 class AboutBox;
+class EditWatch;
+struct OpenedMember;
 class OptionsDlg;
 namespace media {
 class MMViewer;
@@ -195,9 +197,22 @@ class Main_sc : public QMainWindow {
     // its name after the last "/" or "\".
     QString MemberFileName(int row) const;
     // Extracts one row's member, without its folders and over an older copy,
-    // into TempPath for viewing (recorded for removal at exit); the file's
+    // into `folder` (TempPath when empty) for viewing (recorded for removal
+    // at exit); the file's
     // path, or "" when it did not arrive (the engine has said why).
-    QString ExtractForViewing(int row);
+    QString ExtractForViewing(int row, const QString& folder = QString());
+
+    // --- Editing in place (main_sc_edit.cpp) -----------------------------------
+    // Extracts a row's member into a folder of its own and watches the copy
+    // until Kelp exits (see edit_watch.h); the copy's path, or "" when it did
+    // not arrive. A member opened before gives the same copy, with whatever
+    // the user did to it.
+    QString OpenForEditing(int row);
+    // The members handed to other programs.
+    EditWatch& Edits() { return *edits_; }
+    // Asks at once about every copy saved since it was last seen (the close
+    // handler runs it, so that a save just before closing is not lost).
+    void AskAboutEditedCopies();
 
     // --- Filter field (main_sc_filter.cpp) -------------------------------------
     // Shows only the listed rows whose member matches `text` (all rows for
@@ -351,6 +366,17 @@ class Main_sc : public QMainWindow {
     void EndAction();
     void EarlyEnd();
     void RenameMember(const QString& archive, const MemberRef& member, const std::string& newName);
+    void WatchEdits();
+    // The question about a saved copy, and its answer.
+    void CopyChanged(OpenedMember* member);
+    // Writes the copy back, or says why the archive is not overwritten.
+    void WriteBackCopy(OpenedMember& member);
+    // Writes the copy into its archive as the member `name`, stored as the
+    // member was; asks first when its method cannot be written.
+    bool WriteMember(OpenedMember& member, const std::string& name);
+    // The archive changed since the member was opened: offers to add the
+    // copy under a new name or to save it elsewhere.
+    void EditConflict(OpenedMember& member, const QString& why);
     // Runs the action Dispatch put off while a halted action was stopping.
     void RunPendingAction();
     void ActionNew();
@@ -423,6 +449,11 @@ class Main_sc : public QMainWindow {
     QAction* exitItem_ = nullptr;        // "&Exit": the recent files go above it
     QList<QAction*> recentItems_;        // the recent-file items and their separator
     int dragCount_ = 0;                  // names each drag's own folder
+    int openCount_ = 0;                  // names each opened member's own folder
+    EditWatch* edits_ = nullptr;
+    // The opened members whose archives were as recorded when the running
+    // action started: they are taken as the action leaves them.
+    std::vector<OpenedMember*> editsBeforeAction_;
     int lastCurrentRow_ = 0;             // the grid's current row, kept over relistings
     bool forwardingKey_ = false;         // SelectGridRow's own key on its way to the grid
 };

@@ -11,6 +11,7 @@
 
 #include <stdlib.h>
 
+#include "edit_watch.h"
 #include "extract_dlg.h"
 #include "main_sc.h"
 #include "platform/folders.h"
@@ -75,6 +76,7 @@ void Main_sc::RunAction() {
     if (engine.ZipFileName().empty() && action != actNew && action != actOpen) return;
     State.Busy = true;
     haltRequested_ = false;
+    editsBeforeAction_ = edits_->Unchanged();
     engine.ExtrOptions = engine::ExtrOpts{};
     // 0, 15, 16 and every number above 19 have no operation of their own:
     // they run only the common ending.
@@ -159,6 +161,10 @@ void Main_sc::RunAction() {
 }
 
 void Main_sc::EndAction() {
+    // What the window's own action did to an archive is no change by
+    // another program.
+    edits_->Restamp(editsBeforeAction_);
+    editsBeforeAction_.clear();
     if (!Zipfiles.isEmpty()) engine.setZipFileName(Zipfiles.first().toStdString());
     engine.Password.clear();
     haltButton->hide();
@@ -175,6 +181,7 @@ void Main_sc::EndAction() {
 }
 
 void Main_sc::EarlyEnd() {
+    editsBeforeAction_.clear();
     State.Busy = false;
     State.CurrentAction = actNone;
     haltRequested_ = false;
@@ -319,8 +326,8 @@ void Main_sc::ExtractEachArchive(bool existingOnly) {
 
 void Main_sc::ActionView() {
     if (!HaveTempPath()) return;
-    const QString file = ExtractForViewing(SelectedRows().first());
-    if (!file.isEmpty()) shell_->Open(QFileInfo(file).fileName(), TempPath);
+    const QString file = OpenForEditing(SelectedRows().first());
+    if (!file.isEmpty()) shell_->Open(QFileInfo(file).fileName(), QFileInfo(file).path() + "/");
 }
 
 void Main_sc::ActionListArchives() {

@@ -241,10 +241,10 @@ void Main_sc::QuickLaunchClick(int n) {
     if (Zipfiles.isEmpty() || rows.isEmpty() || !RowRecord(rows.first()) ||
         memberRows_->IsFolder(*RowRecord(rows.first())) || !HaveTempPath())
         return;
-    // The member goes without its folder names into the temporary folder and
-    // is recorded for removal at exit.
+    // The member goes without its folder names into a folder of its own in
+    // the temporary folder, watched for edits until Kelp exits.
     State.Busy = true;
-    const QString file = ExtractForViewing(rows.first());
+    const QString file = OpenForEditing(rows.first());
     engine.ExtrOptions = engine::ExtrOpts{};
     engine.setZipFileName(Zipfiles.first().toStdString());
     State.Busy = false;
@@ -252,7 +252,7 @@ void Main_sc::QuickLaunchClick(int n) {
     // The engine has already said why a member did not arrive.
     if (file.isEmpty()) return;
     // No shell: the file is one argument whatever characters its name holds.
-    if (!QProcess::startDetached(program, {file}, TempPath))
+    if (!QProcess::startDetached(program, {file}, QFileInfo(file).path()))
         ShowMessage("Cannot start " + program);
 }
 

@@ -155,12 +155,13 @@ QString Main_sc::MemberFileName(int row) const {
     return path.mid(std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1);
 }
 
-QString Main_sc::ExtractForViewing(int row) {
+QString Main_sc::ExtractForViewing(int row, const QString& folder) {
     const std::vector<MemberRef> member = RowMember(row);
     if (member.empty() || !HaveTempPath()) return {};
     const uint8_t action = State.CurrentAction;
     State.CurrentAction = actView;  // TimedExtract records the file for removal
-    engine.ExtrBaseDir = TempPath.toStdString();
+    const QString target = folder.isEmpty() ? TempPath : folder;
+    engine.ExtrBaseDir = target.toStdString();
     // The row's own archive, which need not be the current one.
     engine.setZipFileName(memberRows_->Archive(*RowRecord(row)).toStdString());
     const engine::ExtrOpts options = engine.ExtrOptions;
@@ -168,7 +169,7 @@ QString Main_sc::ExtractForViewing(int row) {
     if (SetExactMembers(member)) TimedExtract();
     engine.ExtrOptions = options;
     State.CurrentAction = action;
-    const QString file = TempPath + MemberFileName(row);
+    const QString file = target + MemberFileName(row);
     return QFileInfo(file).isFile() ? file : QString();
 }
 

@@ -33,6 +33,12 @@ void FillEntry(ZipDirEntry& entry, const zip::CentralRecord& r) {
     entry.ExternalAttributes = h.externalAttributes;
     entry.LocalHeaderOffset = r.localOffset;
     entry.IsEncrypted = (h.flags & zip::kFlagEncrypted) != 0;
+    entry.DataMethod = h.method;
+    if (h.method == zip::kMethodAes)
+        if (const auto aes = zip::FindAesExtra(r.extra)) {
+            entry.DataMethod = aes->method;
+            entry.AesStrength = aes->strength;
+        }
 }
 
 }  // namespace

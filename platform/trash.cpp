@@ -80,10 +80,12 @@ std::string TrashFolder() {
     return base + "Trash/";
 }
 
-bool MoveToTrash(const std::string& path) {
+bool MoveToTrash(const std::string& path, const std::string& origin) {
     std::error_code ec;
     const fs::path absolute = fs::absolute(path, ec);
     if (ec || !fs::exists(fs::symlink_status(absolute, ec))) return false;
+    const fs::path from = origin.empty() ? absolute : fs::absolute(origin, ec);
+    if (ec) return false;
     const std::string trash = TrashFolder();
     for (const std::string& dir : {trash, trash + "files", trash + "info"}) {
         if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
@@ -96,7 +98,7 @@ bool MoveToTrash(const std::string& path) {
 
     // Reserve a name by creating its info file exclusively; a name already
     // taken gets a number appended.
-    const std::string leaf = absolute.filename().string();
+    const std::string leaf = from.filename().string();
     std::string name;
     std::string infoPath;
     int fd = -1;
@@ -109,7 +111,7 @@ bool MoveToTrash(const std::string& path) {
     }
     if (fd < 0) return false;
     const std::string info =
-        "[Trash Info]\nPath=" + EscapePath(absolute.lexically_normal().string()) +
+        "[Trash Info]\nPath=" + EscapePath(from.lexically_normal().string()) +
         "\nDeletionDate=" + LocalTimeStamp() + "\n";
     const bool written = WriteAll(fd, info) && ::fsync(fd) == 0;
     ::close(fd);

@@ -12,7 +12,8 @@ namespace platform {
 std::string TrashFolder();
 
 // Moves the file at `path` into the trash. False, with the file left where
-// it was, when that cannot be done.
-bool MoveToTrash(const std::string& path);
+// it was, when that cannot be done. `origin`, when given, is recorded as the
+// place it came from and goes back to (a copy kept of a file since replaced).
+bool MoveToTrash(const std::string& path, const std::string& origin = {});
 
 }  // namespace platform

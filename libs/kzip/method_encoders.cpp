@@ -195,8 +195,12 @@ uint16_t MethodVersionNeeded(uint16_t method) {
     }
 }
 
-uint16_t MethodFlags(uint16_t method) {
-    return method == zip::kMethodLzma ? 0x0002 : 0;
+uint16_t MethodFlags(uint16_t method, int level) {
+    if (method == zip::kMethodLzma) return 0x0002;  // an end marker closes the data
+    if (method != zip::kMethodDeflated) return 0;
+    // Bits 1 and 2 say how hard deflate tried: maximum, fast, super fast or
+    // (neither) normal, so that a rewrite can try as hard again.
+    return level >= 8 ? 0x0002 : level == 2 ? 0x0004 : level == 1 ? 0x0006 : 0;
 }
 
 const char* MethodWord(uint16_t method) {

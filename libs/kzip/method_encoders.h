@@ -19,8 +19,9 @@ std::optional<uint16_t> ZipMethodOf(int32_t kzipMethod);
 // The version needed to extract a member compressed with the method.
 uint16_t MethodVersionNeeded(uint16_t method);
 
-// General purpose flags the method's data needs: LZMA's end marker.
-uint16_t MethodFlags(uint16_t method);
+// General purpose flags of the method's data: LZMA's end marker, deflate's
+// level (0 to 9) in bits 1 and 2.
+uint16_t MethodFlags(uint16_t method, int level);
 
 // How the "adding:" line names the method: "deflated", "stored", "bzip2"...
 const char* MethodWord(uint16_t method);

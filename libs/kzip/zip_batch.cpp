@@ -497,7 +497,8 @@ ZipBatch::Step ZipBatch::StoreWhole(Planned& p, MemberResult r) {
     if (reporter_.cancelled()) return Cancelled();
     uint32_t dos = zip::UnixToDosTime(p.source.mtime);
     uint16_t flags = (NeedsUtf8Flag(p.name) ? zip::kFlagUtf8 : 0) |
-                     (p.member.encrypt ? zip::kFlagEncrypted : 0) | MethodFlags(r.method);
+                     (p.member.encrypt ? zip::kFlagEncrypted : 0) |
+                     MethodFlags(r.method, p.member.level);
     uint64_t at;
     if (!WriteLocal(p, r.method, flags, r.crc, r.packed, r.unpacked, static_cast<uint16_t>(dos),
                     static_cast<uint16_t>(dos >> 16), at) ||
@@ -562,7 +563,7 @@ ZipBatch::Step ZipBatch::StoreStreamed(Planned& p) {
     // with the same length (the ZIP64 field is there or not either way),
     // with the method and the flags and version it asks for; a descriptor
     // keeps the CRC and sizes behind.
-    flags |= MethodFlags(r.method);
+    flags |= MethodFlags(r.method, p.member.level);
     const std::vector<uint8_t> local =
         descriptor ? LocalRecord(p, r.method, flags, 0, 0, 0, dosTime, dosDate, zip64)
                    : LocalRecord(p, r.method, flags, r.crc, r.packed, r.unpacked, dosTime, dosDate,

@@ -99,8 +99,8 @@ TEST_F(AppTest, ViewExtractsTheMemberOpensItAndCloseDeletesIt) {
     EXPECT_FALSE(w.State.Busy);
 
     w.memberGrid->selectRow(1);
-    const std::string temp = w.TempPath.toStdString();
-    fixtures::WriteFile(temp + "note.txt", "older copy");  // overwritten without a question
+    // Each member opened gets a folder of its own in the run's folder.
+    const std::string temp = w.TempPath.toStdString() + "open-1/";
     ModalAnswerer boxes;
     w.Dispatch(kelp::actView);
     EXPECT_TRUE(boxes.texts.empty());
@@ -129,7 +129,7 @@ TEST_F(AppTest, ViewAndCheckoutWriteOnlyIntoAPrivateFolderOfTheRun) {
 
     w.memberGrid->selectRow(0);
     w.Dispatch(kelp::actView);
-    EXPECT_EQ(fixtures::ReadFile(temp.toStdString() + "note.txt"), "private");
+    EXPECT_EQ(fixtures::ReadFile(temp.toStdString() + "open-1/note.txt"), "private");
     // A checkout gets a new folder of its own, private too.
     w.Dispatch(kelp::actCheckout);
     ASSERT_EQ(shell_.explored.size(), 1u);

@@ -342,7 +342,7 @@ TEST_F(AppTest, QuickLaunchRunsItsViewerOnTheExtractedMember) {
     w.memberGrid->selectRow(0);
     w.quickLaunchButtons[1]->click();
     ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(QString::fromStdString(record)); }));
-    EXPECT_EQ(fixtures::ReadFile(record), "1\n" + w.TempPath.toStdString() + "my notes.txt\nseen\n");
+    EXPECT_EQ(fixtures::ReadFile(record), "1\n" + w.TempPath.toStdString() + "open-1/my notes.txt\nseen\n");
     EXPECT_EQ(w.Delfiles, QStringList{"docs/my notes.txt"});
     EXPECT_FALSE(w.State.Busy);
     EXPECT_EQ(w.State.CurrentAction, kelp::actNone);
