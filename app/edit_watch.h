@@ -36,6 +36,7 @@ struct OpenedMember {
     std::string password;       // what it was opened with; "" when not encrypted
     QString file;               // the copy the program has
     CopyState seen;             // the copy as extracted, written back or answered
+    CopyState inArchive;        // the copy as the archive holds it (extracted or written back)
     std::optional<engine::FileStamp> archiveStamp;  // the archive at that moment
     bool asking = false;        // a question about it is open
 };

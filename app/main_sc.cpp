@@ -711,6 +711,7 @@ void Main_sc::closeEvent(QCloseEvent* e) {
     }
     RememberCurrentArchive();
     AskAboutEditedCopies();
+    KeepUnwrittenCopies();
     if (SaveConfiguration->isChecked()) setWindowTitle("Deleting temp files");
     DeleteTempFiles();
     SaveSettings();

@@ -213,6 +213,9 @@ class Main_sc : public QMainWindow {
     // Asks at once about every copy saved since it was last seen (the close
     // handler runs it, so that a save just before closing is not lost).
     void AskAboutEditedCopies();
+    // Before the run's folder goes: moves copies whose changes no archive
+    // holds to a folder that stays, and says where.
+    void KeepUnwrittenCopies();
 
     // --- Filter field (main_sc_filter.cpp) -------------------------------------
     // Shows only the listed rows whose member matches `text` (all rows for

@@ -13,10 +13,12 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <stdlib.h>
 #include <sys/stat.h>
 
 #include "edit_watch.h"
 #include "main_sc.h"
+#include "platform/folders.h"
 
 namespace kelp {
 
@@ -83,7 +85,7 @@ QString Main_sc::OpenForEditing(int row) {
     m.entry = *entry;
     if (entry->IsEncrypted) m.password = engine.Password;
     m.file = file;
-    m.seen = StateOfCopy(file);
+    m.seen = m.inArchive = StateOfCopy(file);
     m.archiveStamp = engine::StampOf(Encoded(archive));
     edits_->Watch(std::move(m));
     return file;
@@ -155,6 +157,7 @@ bool Main_sc::WriteMember(OpenedMember& m, const std::string& name) {
     if (written) {
         if (const engine::ZipDirEntry* entry = EntryNamed(engine, name)) m.entry = *entry;
         m.name = name;
+        m.inArchive = StateOfCopy(m.file);
         m.archiveStamp = engine::StampOf(w.archive);
         if (Zipfiles.contains(m.archive)) {
             engine.setZipFileName(Zipfiles.first().toStdString());
@@ -214,6 +217,29 @@ void Main_sc::EditConflict(OpenedMember& m, const QString& why) {
 
 void Main_sc::AskAboutEditedCopies() {
     edits_->CheckCopies();
+}
+
+void Main_sc::KeepUnwrittenCopies() {
+    // The run's folder goes at exit: a copy whose changes the archive does
+    // not hold (answered "Not now", or its write-back failed) is moved to a
+    // folder of its own that stays, and the user is told where.
+    QStringList kept;
+    QString keep;
+    for (const auto& m : edits_->Members()) {
+        if (!QFileInfo(m->file).isFile() || StateOfCopy(m->file).SameBytes(m->inArchive)) continue;
+        if (keep.isEmpty()) {
+            std::string pattern = platform::TempFolder() + "kelp-edited-XXXXXX";
+            if (!mkdtemp(pattern.data())) break;
+            keep = QString::fromStdString(pattern) + "/";
+        }
+        QString target = keep + QFileInfo(m->file).fileName();
+        for (int n = 2; QFileInfo::exists(target); ++n)
+            target = keep + QString("%1 (%2)").arg(QFileInfo(m->file).fileName()).arg(n);
+        if (QFile::rename(m->file, target)) kept << QString("%1 (%2)").arg(QString::fromStdString(m->name), target);
+    }
+    if (!kept.isEmpty())
+        ShowMessage("These edited copies were not written to their archives and were kept:\n\n" +
+                    kept.join('\n'));
 }
 
 }  // namespace kelp

@@ -236,3 +236,28 @@ TEST_F(EditInPlace, AnArchiveChangedMeanwhileIsNotOverwritten) {
 }
 
 }  // namespace
+
+namespace {
+
+// A save answered "Not now" is not lost when the window closes: the edited
+// copy is moved out of the run's folder, which goes, and the user is told.
+TEST_F(EditInPlace, ChangesNotWrittenBackAreKeptWhenTheWindowCloses) {
+    const std::string archive = MakeZip("k.zip", kAlphaPy + "z.writestr('docs/a.txt', kAlpha)");
+    const std::string original = fixtures::ReadFile(archive);
+    GatedAnswerer answers;
+    answers.buttons = {QMessageBox::No, QMessageBox::Ok};  // not now; the notice
+    answers.ready = [this] { return Done(); };
+    Main_sc& w = OpenWithEnter(archive, "docs/a.txt", "echo kept >> \"$f\"\n");
+    Go();
+    Settle(w);
+    w.close();
+    ASSERT_EQ(answers.texts.size(), 2u);
+    EXPECT_TRUE(answers.texts[1].contains("docs/a.txt")) << answers.texts[1].toStdString();
+    EXPECT_EQ(fixtures::ReadFile(archive), original);
+    std::string kept;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(Tmp()))
+        if (e.path().filename() == "a.txt") kept = fixtures::ReadFile(e.path());
+    EXPECT_EQ(kept, Alpha() + "kept\n");
+}
+
+}  // namespace
