@@ -129,6 +129,7 @@ class Salvager {
     std::vector<bool> centralUsed_;
     int64_t shift_ = 0;
     std::string_view comment_;
+    uint64_t eocdAt_ = UINT64_MAX;  // where the end record with the comment stands
     std::vector<Found> found_;
 };
 
@@ -150,8 +151,10 @@ void Salvager::ReadCentralRecords() {
     const auto tail = file_.From(tailAt);
     Eocd eocd;
     if (auto at = FindEocd(tail); at && ParseEocd(tail.subspan(*at), eocd) &&
-                                  *at + kEocdSize + eocd.commentLength <= tail.size())
+                                  *at + kEocdSize + eocd.commentLength <= tail.size()) {
         comment_ = {reinterpret_cast<const char*>(tail.data() + *at + kEocdSize), eocd.commentLength};
+        eocdAt_ = tailAt + *at;
+    }
 }
 
 // The stored offsets may not count a prefix in front of the archive: the
@@ -368,6 +371,7 @@ bool Salvager::Run(SalvageResult& result) {
         uint64_t next = 0;
         if (!TryMember(headerAt, local, &c, result, next, true)) return false;
     }
+    if (insideFound(eocdAt_)) comment_ = {};  // the end record of an archive stored in a member
     std::sort(found_.begin(), found_.end(), [](const Found& a, const Found& b) { return a.headerAt < b.headerAt; });
     result.droppedPrefix = found_.empty() ? 0 : found_.front().headerAt;
     return true;

@@ -149,6 +149,7 @@ DAMAGES = {
     "local_sig": lambda d: d[:local_headers(d)[0][1]] + b"XX\x00\x00" + d[local_headers(d)[0][1] + 4:],
     "garbage_between": lambda d: d[:local_headers(d)[0][1]] + garbage(1000) + d[local_headers(d)[0][1]:],
     "sfx_prefix": lambda d: stub() + d,
+    "sfx_and_local_sig": lambda d: stub() + DAMAGES["local_sig"](d),
 }
 
 

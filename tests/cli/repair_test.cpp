@@ -38,6 +38,7 @@ const Damage kDamages[] = {
     {"local_sig", kAll, "", "Recovered 6 of 6 members"},
     {"garbage_between", kAll, "", "Recovered 6 of 6 members"},
     {"sfx_prefix", kAll, "", "Recovered 6 of 6 members"},
+    {"sfx_and_local_sig", kAll, "", "Recovered 6 of 6 members"},
 };
 const char* const kBases[] = {"plain", "stream", "zip64", "crypt"};
 
