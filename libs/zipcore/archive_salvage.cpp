@@ -13,7 +13,6 @@
 #include <span>
 
 #include "archive_reader.h"
-#include "inflater.h"
 #include "member_decoder.h"
 #include "record_writer.h"
 #include "zip_records.h"
@@ -203,32 +202,12 @@ Verdict Salvager::CheckKnown(const LocalRecord& local, uint64_t dataAt, uint64_t
     return v;
 }
 
-// Data of unknown length followed by a data descriptor: a deflate stream
-// ends by itself; other data ends at a descriptor whose packed size is the
-// distance to it.
+// Data of unknown length followed by a data descriptor: it ends at a
+// descriptor (with its signature) whose packed size is the distance to it
+// and whose CRC the data checks out against.
 Verdict Salvager::CheckByDescriptor(const LocalRecord& local, uint64_t dataAt) const {
     const auto bytes = file_.bytes();
     const bool zip64 = Zip64Local(local);
-    const bool encrypted = local.header.flags & (kFlagEncrypted | kFlagStrongEncryption);
-    if (local.header.method == kMethodDeflated && !encrypted) {
-        uint64_t consumed = 0, produced = 0;
-        uint32_t crc = 0;
-        const InflateStatus st = InflateToStreamEnd(file_.From(dataAt), consumed, produced, crc);
-        if (st == InflateStatus::Truncated) return Lost("data cut short");
-        if (st != InflateStatus::Ok) return Lost(std::string("damaged data (") + InflateStatusText(st) + ")");
-        DataDescriptor d;
-        if (!ParseDataDescriptor(file_.From(dataAt + consumed), d, zip64)) return Lost("data descriptor cut short");
-        if (d.crc != crc) return Lost("CRC mismatch");
-        if (d.packedSize != consumed || d.unpackedSize != produced)
-            return Lost("sizes disagree with the data descriptor");
-        Verdict v;
-        v.ok = true;
-        v.packed = consumed;
-        v.unpacked = produced;
-        v.crc = crc;
-        v.descriptorSize = d.recordSize;
-        return v;
-    }
     std::string reason = "data cut short";
     for (auto at = FindSignature(bytes, dataAt, kDataDescriptorSignature); at;
          at = FindSignature(bytes, *at + 1, kDataDescriptorSignature)) {

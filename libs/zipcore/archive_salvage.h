@@ -1,8 +1,8 @@
 // Salvaging a damaged archive: builds a new, sound archive from the members
 // whose data can still be found and checked. Local headers are scanned from
 // the start of the file (past damaged stretches to the next header), data
-// descriptors followed, the end of data of unknown length found by decoding
-// or by the descriptor behind it; what survives of the central directory
+// of unknown length ended at the data descriptor behind it whose sizes and
+// CRC it checks out against; what survives of the central directory
 // supplies names, times, attributes and comments, and finds members whose
 // local header is damaged. The compressed bytes are copied as they are. Data
 // in front of the first member (a self-extractor program) is not copied.

@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <new>
 
-#include "crc32.h"
-
 namespace kelp::zip {
 
 const char* InflateStatusText(InflateStatus status) {
@@ -49,45 +47,6 @@ InflateStatus InflateWhole(std::span<const uint8_t> in, std::span<uint8_t> out) 
         default:
             return InflateStatus::BadData;
     }
-}
-
-InflateStatus InflateToStreamEnd(std::span<const uint8_t> in, uint64_t& consumed, uint64_t& produced,
-                                 uint32_t& crc) {
-    consumed = produced = 0;
-    crc = 0;
-    z_stream s{};
-    if (inflateInit2(&s, -MAX_WBITS) != Z_OK) return InflateStatus::NoMemory;
-    uint8_t out[64 * 1024];
-    InflateStatus status = InflateStatus::Truncated;
-    for (;;) {
-        const size_t chunk = std::min<size_t>(in.size() - consumed, 1u << 30);
-        s.next_in = const_cast<Bytef*>(in.data() + consumed);
-        s.avail_in = static_cast<uInt>(chunk);
-        s.next_out = out;
-        s.avail_out = sizeof(out);
-        const int rc = inflate(&s, Z_NO_FLUSH);
-        const size_t made = sizeof(out) - s.avail_out;
-        const size_t used = chunk - s.avail_in;
-        consumed += used;
-        produced += made;
-        crc = Crc32(crc, out, made);
-        if (rc == Z_STREAM_END) {
-            status = InflateStatus::Ok;
-            break;
-        }
-        if (rc == Z_MEM_ERROR) {
-            status = InflateStatus::NoMemory;
-            break;
-        }
-        if (rc != Z_OK && rc != Z_BUF_ERROR) {
-            status = InflateStatus::BadData;
-            break;
-        }
-        // Nothing moved: the input ended inside the stream.
-        if (made == 0 && used == 0) break;
-    }
-    inflateEnd(&s);
-    return status;
 }
 
 StreamInflater::StreamInflater(uint64_t expectedSize) : expected_(expectedSize) {

@@ -26,13 +26,6 @@ const char* InflateStatusText(InflateStatus status);
 // size.
 InflateStatus InflateWhole(std::span<const uint8_t> in, std::span<uint8_t> out);
 
-// Inflates a raw deflate stream of unknown length that starts at in[0], up
-// to its end, and keeps nothing: consumed gives the compressed bytes the
-// stream took, produced and crc the plain bytes. Ok at the end of the
-// stream, Truncated when the input ends first, BadData otherwise.
-InflateStatus InflateToStreamEnd(std::span<const uint8_t> in, uint64_t& consumed, uint64_t& produced,
-                                 uint32_t& crc);
-
 // Streaming inflater that never produces more than the expected size.
 class StreamInflater {
   public:
