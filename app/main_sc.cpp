@@ -25,6 +25,7 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -113,6 +114,13 @@ Main_sc::Main_sc(const QStringList& args, ShellServices* shell) : shell_(shell),
     engine.KeepFreeOnDisk1 = 0;
     engine.setPasswordReqCount(6);
     engine.OnDirUpdate = [this] { EngineDirUpdate(); };
+    host_.repairablePath = [this] {
+        return engine.ReportingUnreadable() ? QString::fromStdString(engine.UnreadableArchive()) : QString();
+    };
+    // Never from inside the read that failed: on a later turn of the loop.
+    host_.repair = [this](const QString& path) {
+        QTimer::singleShot(0, this, [this, path] { RepairWhenIdle(path); });
+    };
     engine.OnProgress = [this](engine::ProgressType t, const std::string& f, int64_t s) {
         EngineProgress(t, f, s);
     };
@@ -423,6 +431,7 @@ void Main_sc::BuildMenus() {
     item(ActionMenu, "&Test", QKeySequence("Ctrl+T"), act(actTest));
     item(ActionMenu, "Chec&k", {}, [this] { CheckArchives(); });
     item(ActionMenu, "Co&mpare", {}, [this] { CompareArchives(); });
+    repairItem_ = item(ActionMenu, "Re&pair…", {}, [this] { RepairArchive(RepairableArchive()); });
     ActionMenu->addSeparator();
     item(ActionMenu, "MakeExe", {}, act(actMakeExe));
     item(ActionMenu, "MakeZip", {}, act(actMakeZip));
@@ -594,12 +603,15 @@ void Main_sc::ApplyInterface() {
 
 void Main_sc::UpdateCaption() {
     if (!engine.ZipFileName().empty()) {
-        ActionMenu->setEnabled(true);
         setWindowTitle("KELP  " + Settings.Ver + " -" + OpenDialogFileName);
     } else {
-        ActionMenu->setEnabled(false);
         setWindowTitle("KELP  " + Settings.Ver + " - " + "<none>");
     }
+    // An archive that could not be opened can still be repaired.
+    const bool named = !engine.ZipFileName().empty();
+    ActionMenu->setEnabled(named || !unopenedArchive_.isEmpty());
+    for (QAction* a : ActionMenu->actions())
+        if (a != repairItem_) a->setEnabled(named);
 }
 
 void Main_sc::SwitchView(QAction*) {

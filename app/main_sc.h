@@ -258,6 +258,19 @@ class Main_sc : public QMainWindow {
     // "Name &encoding": the code page the names of the current row's archive
     // (else the first open) are read in, chosen by how the names look.
     void ChooseNameEncoding();
+    // "Re&pair…" (Action menu), and "Repair…" in the box saying an archive
+    // cannot be opened: asks where to write the repaired copy of `broken`
+    // (NAME-repaired.zip beside it), salvages into it with the lines in the
+    // process viewer, then opens it (main_sc_repair.cpp).
+    void RepairArchive(const QString& broken);
+    // The same, asked for from a box while something else runs (the read
+    // that failed, the window being made): once that has ended.
+    void RepairWhenIdle(const QString& broken);
+    // The archive "Re&pair…" takes: the one open, else the one that could
+    // not be opened last; empty when neither.
+    QString RepairableArchive() const;
+    QAction* repairItem_ = nullptr;
+    QString unopenedArchive_;
 
     // --- Renaming in place (main_sc_rename.cpp) --------------------------------
     // F2 and "&Rename": an edit of the selected member's name over its row.

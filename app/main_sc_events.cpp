@@ -28,6 +28,8 @@ QString Now() {
 }  // namespace
 
 void Main_sc::EngineDirUpdate() {
+    if (!engine.UnreadableArchive().empty()) unopenedArchive_ = QString::fromStdString(engine.UnreadableArchive());
+    else if (!engine.ZipFileName().empty()) unopenedArchive_.clear();
     UpdateCaption();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "password_dlg.h"
 
@@ -42,8 +43,22 @@ engine::Answer QtHostUi::AskQuestion(const std::string& title, const std::string
 }
 
 void QtHostUi::ShowMessage(const std::string& text) {
-    QMessageBox::information(window_, QApplication::applicationDisplayName(),
-                             QString::fromStdString(text));
+    const QString path = repairablePath ? repairablePath() : QString();
+    if (path.isEmpty() || !repair) {
+        QMessageBox::information(window_, QApplication::applicationDisplayName(),
+                                 QString::fromStdString(text));
+        return;
+    }
+    QMessageBox box(QMessageBox::Information, QApplication::applicationDisplayName(),
+                    QString::fromStdString(text), QMessageBox::Ok, window_);
+    // The Yes button, named for what it does: tests and keyboard reach it
+    // like any standard button; Escape and Enter still mean OK.
+    QPushButton* repairButton = box.addButton(QMessageBox::Yes);
+    repairButton->setText("&Repair…");
+    box.setEscapeButton(QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+    if (box.clickedButton() == repairButton) repair(path);
 }
 
 bool QtHostUi::PasswordDialog(const std::string& title, const std::string& prompt,

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
+
 #include "engine/host_ui.h"
 
 namespace kelp {
@@ -24,6 +26,12 @@ class QtHostUi : public engine::HostUi {
                         std::string& password) override;
     void SetBusyCursor(bool busy) override;
     void ProcessPendingMessages() override;
+
+    // When set and it gives a path, a message box shown meanwhile carries
+    // "Repair…" beside OK (the archive could not be opened); pressing it
+    // calls `repair` with that path once the box is closed.
+    std::function<QString()> repairablePath;
+    std::function<void(const QString&)> repair;
 
   private:
     QPointer<QWidget> window_;

@@ -24,6 +24,7 @@ int DeleteCommand(const Args& args);
 int RenameCommand(const Args& args);
 int CompareCommand(const Args& args);
 int CheckCommand(const Args& args);
+int RepairCommand(const Args& args);
 int SpanCommand(const Args& args);
 
 // Prints a usage error for `command` to standard error; returns kExitUsage.

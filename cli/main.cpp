@@ -1,4 +1,4 @@
-// kelpzip COMMAND ARGS...: lists, tests, extracts, adds, deletes, renames
+// kelpzip COMMAND ARGS...: lists, tests, checks, repairs, extracts, adds, deletes, renames
 // and compares archives, reads or writes their comments, splits them into
 // parts and converts them to and from self-extracting programs.
 #include <cstdio>
@@ -31,6 +31,12 @@ const Verb kVerbs[] = {
      "central headers, overlapping members, counts and offsets, duplicate and case-twin names, "
      "unsafe names and links, data in front or behind, unreadable methods, CRCs and sizes). "
      "Exit 0 with no finding, 1 with findings."},
+    {"repair", RepairCommand, "BROKEN.zip FIXED.zip [--json]",
+     "Builds a new archive FIXED.zip from what can be found in the damaged BROKEN.zip: every "
+     "member whose data checks out against its CRC, copied as it is (encrypted members are kept "
+     "when their headers and lengths agree). One line per member lost, then \"Recovered N of M "
+     "members\". BROKEN.zip is never changed; data in front of the first member is not copied. "
+     "Exit 0 when nothing was lost, 1 when something was, 2 on an error."},
     {"extract", ExtractCommand, "ARCHIVE [-d DIR] [-j] [-o|-n] [-p PASSWORD] [-O CHARSET] [MEMBER...]",
      "Extracts the members (all, or those the MEMBER patterns match) below DIR; -j without folder "
      "names, -o overwrites and -n never overwrites existing files; -O reads names in the code page CHARSET."},

@@ -19,6 +19,39 @@ std::string ZipEngine::ExtractFolder() const {
 void ZipEngine::Extract() { RunExtract(false); }
 void ZipEngine::ExtractToMemory() { RunExtract(true); }
 
+void ZipEngine::Repair(const std::string& broken, const std::string& fixed) {
+    successCount_ = 0;
+    std::error_code ec;
+    if (broken.empty() || !std::filesystem::is_regular_file(broken, ec)) return ShowEngineMessage(MsgId::NoZipFile);
+    if (fixed.empty() || std::filesystem::equivalent(broken, fixed, ec))
+        return ShowEngineMessage(MsgId::RepairOntoItself, fixed);
+    if (unzipLibBusy_) return;
+    unzipLibBusy_ = true;
+    CancelRequested = false;
+    const bool loadedHere = !UnzipLibLoaded();
+    if (loadedHere) LoadUnzipLib();
+    const int version = UnzipLibLoaded() ? UnzipLibVersion() : 0;
+    if (UnzipLibLoaded() && version < KELP_V180) {
+        ShowEngineMessage(MsgId::RepairUnsupported);
+    } else if (UnzipLibLoaded()) {
+        try {
+            FSpecArgs.clear();
+            auto block = FillUnzParams(std::filesystem::absolute(broken, ec).string(), version);
+            KUnzipParams& b = block->Current();
+            b.TestOn = KELP_TRUE;
+            b.CheckOn = KELP_FALSE;
+            b.RepairTargetText = block->strings.Copy(std::filesystem::absolute(fixed, ec).string());
+            block->SetEndMarker();
+            successCount_ = CallUnzipExec(block->Data());
+        } catch (const std::exception&) {
+            ShowEngineMessage(MsgId::ExtractAbort);
+        }
+    }
+    if (loadedHere) UnloadUnzipLib();
+    CancelRequested = false;
+    unzipLibBusy_ = false;
+}
+
 void ZipEngine::RunExtract(bool toMemory) {
     // ExactNames holds for this call only, however it ends.
     struct ExactForOneCall {

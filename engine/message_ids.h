@@ -57,6 +57,8 @@ enum Id : int {
     ExtractFolderUnsupported = 10504,
     ExtractExactNamesUnsupported = 10505,
     CheckUnsupported = 10506,
+    RepairUnsupported = 10507,
+    RepairOntoItself = 10508,
 
     // Loading the libraries.
     ZipLibLoaded = 10601,

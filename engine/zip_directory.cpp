@@ -37,6 +37,7 @@ bool ZipEngine::OpenArchiveEnd(EocdRecord& eocd, bool raiseOnFailure) {
 }
 
 void ZipEngine::List() {
+    unreadableArchive_.clear();
     dirEntries_.clear();
     rawComment_.clear();
     sfxPrefixSize_ = 0;
@@ -67,9 +68,12 @@ void ZipEngine::List() {
         volumes_->File().Close();
     }
     if (report) {
+        unreadableArchive_ = zipFileName_;
         zipFileName_.clear();
         sfxPrefixSize_ = 0;
+        reportingUnreadable_ = true;
         report();
+        reportingUnreadable_ = false;
     }
     if (OnDirUpdate) OnDirUpdate();
 }

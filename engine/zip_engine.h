@@ -178,6 +178,12 @@ public:
     // Extracts (or, with ExtrTest, tests) the members FSpecArgs names below
     // ExtrBaseDir; see extract.cpp.
     void Extract();
+    // Salvages the damaged archive `broken` into the new archive `fixed`
+    // (never `broken` itself): every member whose data checks out, copied
+    // as it is. Messages name each member lost ("Lost: NAME: WHY") and end
+    // with "Recovered N of M members ..."; SuccessCount gives N. Needs
+    // a decompression library of version 1.80.
+    void Repair(const std::string& broken, const std::string& fixed);
     // Extracts the member the first line of FSpecArgs names into ExtractStream.
     void ExtractToMemory();
     const std::vector<unsigned char>& ExtractStream() const { return extractStream_; }
@@ -224,6 +230,11 @@ public:
     // program in front of the archive).
     int64_t SfxPrefixSize() const { return sfxPrefixSize_; }
     bool StructureError() const { return structureError_; }
+    // The archive whose directory the last read could not make out (it was
+    // named, then dropped); empty after a read that succeeded.
+    const std::string& UnreadableArchive() const { return unreadableArchive_; }
+    // True while the message about that failure is being shown.
+    bool ReportingUnreadable() const { return reportingUnreadable_; }
     // The set read or written last: its last disk, the disk in hand and its label.
     int LastDiskNumber() const { return volumes_->LastDisk(); }
     int CurrentDisk() const { return volumes_->CurrentDisk(); }
@@ -317,6 +328,8 @@ private:
     int64_t physicalSize_ = 0;
     int64_t centralOffset_ = 0;
     bool structureError_ = false;
+    std::string unreadableArchive_;
+    bool reportingUnreadable_ = false;
     // The central header read last steers the conversion of names and of the
     // archive comment; before any, FAT rules apply.
     uint8_t lastHost_ = 0;

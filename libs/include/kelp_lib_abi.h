@@ -291,7 +291,13 @@ typedef struct KUnzipParams {
                                      "CP866") of member names that are
                                      neither flagged nor valid UTF-8; NULL
                                      or "" = detected for the archive */
-    int32_t Reserved116[5];  /* 116 */
+    char* RepairTargetText;  /* 116  180: with TestOn, no member is tested:
+                                     the archive is salvaged into a new
+                                     archive of this name (never the archive
+                                     itself); "Lost: NAME: WHY" for each
+                                     member lost, then "Recovered N of M
+                                     members" */
+    int32_t Reserved120[4];  /* 120 */
     KBool32 CheckOn;         /* 136  180: with TestOn, the archive's structure
                                      is checked too; every finding is a
                                      message that starts "Finding: " */
@@ -429,6 +435,7 @@ KELP_ABI_ASSERT(offsetof(KUnzipParams, TargetDirText) == 92);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, PasswordTries) == 104);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, ExactNames) == 108);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, NameCharsetText) == 112);
+KELP_ABI_ASSERT(offsetof(KUnzipParams, RepairTargetText) == 116);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, CheckOn) == 136);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, EndMarker) == 144);
 KELP_ABI_ASSERT(sizeof(KUnzipParams) == 148);

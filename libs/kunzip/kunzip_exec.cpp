@@ -2,6 +2,7 @@
 #include <exception>
 
 #include "kelp_lib_abi.h"
+#include "repair_batch.h"
 #include "unzip_batch.h"
 #include "unzip_request.h"
 
@@ -21,6 +22,7 @@ extern "C" KELP_LIB_API int32_t KUnzipExec(void* params) {
     try {
         auto request = kelp::kunzip::ReadRequest(params);
         if (!request) return 0;
+        if (!request->repairTarget.empty()) return kelp::kunzip::RunRepair(*request);
         kelp::kunzip::UnzipBatch batch(*request);
         return batch.Run();
     } catch (const std::exception&) {

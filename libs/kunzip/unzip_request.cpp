@@ -66,6 +66,7 @@ std::optional<UnzipRequest> ReadRequest(const void* block) {
     r.exactNames = On(b.ExactNames);
     r.check = r.test && On(b.CheckOn);
     r.nameCharset = Text(b.NameCharsetText);
+    if (r.test) r.repairTarget = Text(b.RepairTargetText);
     return r;
 }
 

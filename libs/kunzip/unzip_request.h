@@ -31,6 +31,7 @@ struct UnzipRequest {
     uint32_t memorySize = 0;
     int passwordTries = 0;
     std::string targetDir;  // empty: the current folder
+    std::string repairTarget;  // testing: salvage the archive into this file instead
 };
 
 // Reads a parameter block. The layout is told by the end marker: the old

@@ -3,6 +3,7 @@
 // on disk with unzip afterwards.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -520,4 +521,42 @@ TEST_F(ArchiveActionsTest, HaltDuringALongAddLeavesTheArchiveWhole) {
         if (!e.is_directory()) beside.push_back(e.path().filename().string());
     std::sort(beside.begin(), beside.end());
     EXPECT_EQ(beside, (std::vector<std::string>{"big.bin", "keep.zip", "make.py"}));
+}
+
+// An archive whose end is cut off cannot be opened: the box saying so offers
+// "Repair…", and the Action menu keeps "Re&pair…" (the only item enabled);
+// either asks where to write (NAME-repaired.zip beside it), writes the lines
+// to the log and opens the repaired copy. The damaged file stays as it was.
+TEST_F(ArchiveActionsTest, AnArchiveThatCannotBeOpenedIsRepairedIntoACopyThatOpens) {
+    const std::string broken = MakeZip("cut.zip", "z.writestr('a.txt', b'alpha' * 99)\nz.writestr('b.txt', b'beta')");
+    fixtures::RunShell("truncate -s -22 " + fixtures::Quote(broken));
+    const std::string before = fixtures::ReadFile(broken);
+    const std::string fixed = dir_ / "cut-repaired.zip";
+    auto saveAsOffered = [&](QDialog* d) {
+        auto* dialog = qobject_cast<QFileDialog*>(d);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->selectedFiles(), QStringList{Q(fixed)});
+        d->accept();
+    };
+    for (const bool fromBox : {true, false}) {
+        fs::remove(fixed);
+        ModalAnswerer boxes;
+        if (fromBox) boxes.buttons = {QMessageBox::Yes};  // the box's "Repair…"
+        boxes.dialogs = {saveAsOffered};
+        Main_sc& w = Start({Q(broken)});
+        if (!fromBox) {
+            QMenu* action = MainMenu(w, "&Action");
+            EXPECT_TRUE(action->isEnabled());
+            EXPECT_FALSE(MenuItem(action, "&Add")->isEnabled());
+            ASSERT_TRUE(MenuItem(action, "Re&pair…")->isEnabled());
+            MenuItem(action, "Re&pair…")->trigger();
+        }
+        EXPECT_TRUE(QTest::qWaitFor([&] { return w.Zipfiles == QStringList{Q(fixed)}; }, 10000));
+        EXPECT_TRUE(w.LogLines().contains("Recovered 2 of 2 members into " + Q(fixed)))
+            << w.LogLines().join('\n').toStdString();
+        EXPECT_EQ(w.engine.EntryCount(), 2u);
+        EXPECT_TRUE(MenuItem(MainMenu(w, "&Action"), "&Add")->isEnabled());
+        EXPECT_EQ(Members(fixed), (std::vector<std::string>{"a.txt", "b.txt"}));
+        EXPECT_EQ(fixtures::ReadFile(broken), before);
+    }
 }
