@@ -9,10 +9,7 @@ cd "$(dirname "$0")/.."
 source bench/timing.sh
 rounds="${1:-3}"
 kelpzip="$PWD/build/bin/kelpzip"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-cp -r /usr/include "$work/include"
+bench_work
 (cd "$work" && zip -qr -9 include.zip include && cp include.zip copy.zip)
 echo "archive: $(du -h "$work/include.zip" | cut -f1), $(unzip -Z1 "$work/include.zip" | wc -l) members; $(nproc) cores"
 

@@ -9,10 +9,7 @@ cd "$(dirname "$0")/.."
 source bench/timing.sh
 rounds="${1:-3}"
 kelpzip="$PWD/build/bin/kelpzip"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-cp -r /usr/include "$work/include"
+bench_work
 head -c 100000000 /dev/urandom > "$work/include/random.bin"
 (cd "$work" && zip -qr -6 whole.zip include)
 size=$(stat -c %s "$work/whole.zip")
