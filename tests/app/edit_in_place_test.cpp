@@ -45,6 +45,9 @@ class GatedAnswerer {
             dlg->OkButton()->click();
         } else if (auto* files = qobject_cast<QFileDialog*>(w)) {
             texts.push_back(files->windowTitle());
+            // The dialog leaves a name being typed alone: take the focus
+            // from its name field so that the whole path is taken.
+            if (QWidget* typing = files->focusWidget()) typing->clearFocus();
             files->selectFile(saveTo);
             static_cast<QDialog*>(files)->accept();  // QFileDialog hides it
         } else if (auto* input = qobject_cast<QInputDialog*>(w)) {
@@ -231,6 +234,8 @@ TEST_F(EditInPlace, AnArchiveChangedMeanwhileIsNotOverwritten) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return answers.texts.size() == 6; }, 20000));
     EXPECT_TRUE(answers.texts[4].contains("was changed by another program"));
     EXPECT_EQ(answers.texts[5], "Save the edited copy");
+    // The copy is written once the dialog has closed, after its answer.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(dir_ / "saved.txt"); }, 20000));
     EXPECT_EQ(fixtures::ReadFile(dir_ / "saved.txt"), Alpha() + "mine\nmore\n");
     EXPECT_EQ(fixtures::ReadFile(archive), changed);
 }
