@@ -36,7 +36,6 @@
 #include "options_dlg.h"
 #include "platform/folders.h"
 
-#include <stdlib.h>
 
 #include <algorithm>
 
@@ -96,40 +95,26 @@ void AddThemeIcons(const QList<QAction*>& actions) {
 
 }  // namespace
 
-Main_sc::Main_sc(const QStringList& args, ShellServices* shell) : shell_(shell), host_(this) {
-    if (!shell_) {
-        ownShell_ = std::make_unique<DesktopShell>();
-        shell_ = ownShell_.get();
-    }
-    TempPath = MakePrivateTempFolder();
-    engine.SetHostUi(&host_);
-    engine.Verbose = false;
-    engine.Trace = false;
-    engine.AddCompLevel = 9;
-    engine.ExtrOptions = engine::ExtrOpts{engine::ExtrOverWrite};
-    engine.Unattended = false;
-    engine.SFXPath = "KelpSFX.bin";
-    engine.SFXOverWriteMode = engine::OvrConfirm;
-    engine.SFXCaption = "Self-extracting Archive";
-    engine.KeepFreeOnDisk1 = 0;
-    engine.setPasswordReqCount(6);
-    engine.OnDirUpdate = [this] { EngineDirUpdate(); };
+Main_sc::Main_sc(const QStringList& args, ShellServices* shell)
+    : ownShell_(shell ? nullptr : std::make_unique<DesktopShell>()),
+      shell_(shell ? shell : ownShell_.get()),
+      host_(this),
+      session_(*this, host_, *shell_),
+      State(session_.State),
+      Settings(session_.Settings),
+      Zipfiles(session_.Zipfiles),
+      Delfiles(session_.Delfiles),
+      TempPath(session_.TempPath),
+      OpenDialogFiles(session_.OpenDialogFiles),
+      OpenDialogFileName(session_.OpenDialogFileName),
+      engine(session_.engine),
+      memberRows_(session_.Rows()) {
     host_.repairablePath = [this] {
         return engine.ReportingUnreadable() ? QString::fromStdString(engine.UnreadableArchive()) : QString();
     };
     // Never from inside the read that failed: on a later turn of the loop.
     host_.repair = [this](const QString& path) {
         QTimer::singleShot(0, this, [this, path] { RepairWhenIdle(path); });
-    };
-    engine.OnProgress = [this](engine::ProgressType t, const std::string& f, int64_t s) {
-        EngineProgress(t, f, s);
-    };
-    engine.OnMessage = [this](int code, const std::string& m) { EngineMessage(code, m); };
-    engine.OnPasswordError = [this](std::string& p, const std::string& f, uint32_t& n) {
-        EnginePasswordError(p, f, n);
-    };
-    engine.OnExtractOverwrite = [this](const std::string& f, bool older, bool& over) {
-        EngineExtractOverwrite(f, older, over);
     };
 
     BuildLayout();
@@ -175,8 +160,6 @@ Main_sc::~Main_sc() {
     delete contentViewer;
     recentFiles.Save(Store);
     delete Viewer;
-    engine.UnloadZipLib();
-    engine.UnloadUnzipLib();
 }
 
 void Main_sc::BuildLayout() {
@@ -532,16 +515,16 @@ void Main_sc::FormCreate(const QStringList& args) {
     if (!archive.isEmpty()) {
         // A message the engine reports while reading this archive means it
         // is not one; the engine has shown its own box first.
-        startupOpen_ = true;
-        startupFailed_ = false;
+        session_.StartupOpen = true;
+        session_.StartupFailed = false;
         Settings.AddSubDirs = true;
         OpenDialogFiles.append(archive);
         Zipfiles = OpenDialogFiles;
         OpenDialogFileName = archive;
         engine.setZipFileName(archive.toStdString());
-        if (!startupFailed_ && !engine.ZipFileName().empty()) ListArchive();
-        startupOpen_ = false;
-        if (startupFailed_ || engine.ZipFileName().empty())
+        if (!session_.StartupFailed && !engine.ZipFileName().empty()) ListArchive();
+        session_.StartupOpen = false;
+        if (session_.StartupFailed || engine.ZipFileName().empty())
             ShowMessage(named + " is not a zipfile");
     }
     State.Busy = false;
@@ -677,34 +660,6 @@ bool Main_sc::Confirm(const QString& text, bool warning) {
     QMessageBox box(icon, QApplication::applicationDisplayName(), text,
                     QMessageBox::Yes | QMessageBox::No, this);
     return box.exec() == QMessageBox::Yes;
-}
-
-QString Main_sc::MakePrivateTempFolder() {
-    // Members are viewed and dragged out through a folder of this run's own, made
-    // with mode 0700 under the temporary folder, so nobody else can plant a
-    // file or link under the names Kelp writes.
-    std::string pattern = platform::TempFolder() + "kelp-XXXXXX";
-    if (!mkdtemp(pattern.data())) return QString();
-    return QString::fromStdString(pattern) + "/";
-}
-
-bool Main_sc::HaveTempPath() {
-    if (!TempPath.isEmpty()) return true;
-    ShowMessage("Cannot create a private folder in " +
-                QString::fromStdString(platform::TempFolder()));
-    return false;
-}
-
-void Main_sc::DeleteTempFiles() {
-    if (TempPath.isEmpty()) return;
-    for (const QString& entry : Delfiles) {
-        const QString path = TempPath + QFileInfo(entry).fileName();
-        if (QFileInfo(path).isFile()) QFile::remove(path);
-    }
-    // The rest of the run's folder (drag-out copies, anything a library
-    // left) goes with it; checkouts are made elsewhere and stay.
-    QDir(TempPath).removeRecursively();
-    TempPath.clear();
 }
 
 void Main_sc::Exit() {

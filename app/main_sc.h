@@ -1,8 +1,9 @@
 // The main window: the archive listing with its function panel, quick-launch
-// bar, menus, progress gauge and status bar; the dispatcher that runs every
-// archive operation; the settings record; and the engine's event handlers.
-// Its handlers live in main_sc*.cpp by idea: layout and window commands,
-// listing, settings, actions, engine events.
+// bar, menus, progress gauge and status bar. The dispatcher and the archive
+// actions live in its ArchiveSession; the window shows what the session
+// lists, answers its questions and forwards the user's gestures to it. Its
+// handlers live in main_sc*.cpp by idea: layout and window commands,
+// listing, settings, the session's questions, engine events.
 #pragma once
 
 #include <QHash>
@@ -20,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "archive_session.h"
 #include "engine/zip_engine.h"
 #include "member_drag.h"
 #include "member_filter.h"
@@ -58,68 +60,34 @@ class ArchivePicker;
 class ExtractDlg;
 class SfxDlg;
 
-// Action numbers of the dispatcher.
-enum ActionNumber : uint8_t {
-    actNone = 0,
-    actNew = 1,
-    actOpen = 2,
-    actAdd = 3,
-    actAddDropped = 4,
-    actExtractAll = 5,
-    actExtract = 6,
-    actCheckout = 7,
-    actTest = 8,
-    actDelete = 9,
-    actView = 10,
-    actMakeExe = 11,
-    actMakeZip = 12,
-    actRemoveZip = 13,
-    actListArchives = 14,
-    actShowComment = 17,
-    actChangeComment = 18,
-    actRefresh = 19
-};
-
-// State shared by the window's handlers between actions.
-struct ProgramState {
-    bool Busy = false;
-    uint8_t CurrentAction = actNone;
-    int64_t SelectedBytes = 0;
-    int64_t TotalBytes = 0;
-    int64_t DoneBytes = 0;
-    QString LastError;
-};
-
-enum LogMark { lmStart, lmEnd, lmSeparator };
-
-// The separator line of the operation log: 57 hyphens.
-extern const QString LogSeparator;
-
-class Main_sc : public QMainWindow {
+class Main_sc : public QMainWindow, public SessionUi {
     Q_OBJECT
+    // Made first: the state below refers into the session.
+    std::unique_ptr<DesktopShell> ownShell_;
+    ShellServices* shell_;
+    QtHostUi host_;
+    ArchiveSession session_;
+
   public:
     // `args` are the program's arguments without the program name; `shell`
     // (not owned) defaults to the desktop's.
     explicit Main_sc(const QStringList& args, ShellServices* shell = nullptr);
     ~Main_sc() override;
 
-    // --- State ---------------------------------------------------------------
-    ProgramState State;
-    kelp::Settings Settings;
-    QStringList Zipfiles;  // opened archives; the first is the current one
-    QStringList Delfiles;  // members extracted for viewing, deleted on close
+    // --- State (the session's; see archive_session.h) ------------------------
+    ArchiveSession& Session() { return session_; }
+    ProgramState& State;
+    kelp::Settings& Settings;
+    QStringList& Zipfiles;  // opened archives; the first is the current one
+    QStringList& Delfiles;  // members extracted for viewing, deleted on close
     int LastSortColumn = 0;
     SortOptions SortSettings;
-    // This run's private temporary folder (mode 0700), ending in "/"; empty
-    // when it could not be made. Removed when the window goes: it holds
-    // only Kelp's own scratch copies (previews, drag-out copies, the
-    // conversion's safety copy), never a checkout.
-    QString TempPath;
+    QString& TempPath;  // the run's private temporary folder, ending in "/"
     // The open dialog's file list and file name, kept between uses.
-    QStringList OpenDialogFiles;
-    QString OpenDialogFileName;
+    QStringList& OpenDialogFiles;
+    QString& OpenDialogFileName;
 
-    engine::ZipEngine engine;  // ZipDir1
+    engine::ZipEngine& engine;  // ZipDir1
     platform::SettingsStore Store;
 
     // --- Components ----------------------------------------------------------
@@ -157,11 +125,11 @@ class Main_sc : public QMainWindow {
     void Exit();
     // Ends the program; "&Exit" calls it after saving.
     std::function<void()> Terminate = [] { QCoreApplication::exit(0); };
-    void ShowProcessViewer();
+    void ShowProcessViewer() override;
 
     // --- Listing -------------------------------------------------------------
-    void ListArchive();
-    void ListAllArchives();
+    void ListArchive() { session_.ListArchive(); }
+    void ListAllArchives() { session_.ListAllArchives(); }
     // The selection summary in the status bar; runs on every change of the
     // grid's selection (mouse, keyboard) and after a sort.
     void MemberGridClick();
@@ -171,10 +139,7 @@ class Main_sc : public QMainWindow {
     QList<int> SelectedRows() const;
     // A member as a row's record names it: its exact name and its index in
     // its archive's directory as listed.
-    struct MemberRef {
-        std::string name;
-        uint32_t entry = 0;
-    };
+    using MemberRef = ArchiveSession::MemberRef;
     // The record of a grid row; nullptr for a row that is no member (the
     // blank row of an empty grid).
     std::optional<uint32_t> RowRecord(int row) const;
@@ -189,7 +154,7 @@ class Main_sc : public QMainWindow {
     // Delete. False, with a message, when the directory the engine read of
     // ZipFileName no longer holds them where they were listed (another
     // program changed the archive): nothing is then handed over.
-    bool SetExactMembers(const std::vector<MemberRef>& members);
+    bool SetExactMembers(const std::vector<MemberRef>& members) { return session_.SetExactMembers(members); }
     // The exact name of a row's member as a file name: the path an
     // extraction with folder names writes below its target.
     QString MemberPath(int row) const;
@@ -203,11 +168,11 @@ class Main_sc : public QMainWindow {
     QString ExtractForViewing(int row, const QString& folder = QString());
 
     // --- Editing in place (main_sc_edit.cpp) -----------------------------------
-    // Extracts a row's member into a folder of its own and watches the copy
+    // Extracts a record's member into a folder of its own and watches the copy
     // until Kelp exits (see edit_watch.h); the copy's path, or "" when it did
     // not arrive. A member opened before gives the same copy, with whatever
     // the user did to it.
-    QString OpenForEditing(int row);
+    QString OpenForEditing(uint32_t record);
     // The members handed to other programs.
     EditWatch& Edits() { return *edits_; }
     // Asks at once about every copy saved since it was last seen (the close
@@ -234,35 +199,28 @@ class Main_sc : public QMainWindow {
     // bundled sample unless the user named an archive to open instead.
     void FirstRunSetup(bool openSample = true);
 
-    // --- Actions -------------------------------------------------------------
-    void RunAction();
+    // --- Actions: forwarded to the session (archive_session.h) ---------------
+    void RunAction() { session_.RunAction(); }
     // Stores `action` in CurrentAction and runs it.
-    void Dispatch(uint8_t action);
-    void TimedExtract();
+    void Dispatch(uint8_t action) { session_.Dispatch(action); }
+    void TimedExtract() { session_.TimedExtract(); }
     void FunctionPanelClick();
-    // Puts what lies in each folder of the engine's FSpecSources (the files
-    // and folders picked in the add dialog or dropped) after it as entries
-    // of their own: the folder's files and sub-folders, and with `subDirs`
-    // what lies below those too, depth first. Entries inside a folder whose
-    // names begin with "." are left out and named in the log; a dot-file
-    // picked itself is added (AddHiddenFiles). Typed lines (FSpecArgs) are
-    // left alone.
-    void ExpandFolderSources(bool subDirs);
+    void ExpandFolderSources(bool subDirs) { session_.ExpandFolderSources(subDirs); }
 
     // "Co&mpare": the first two opened archives, or the one opened and a
-    // folder the user picks, into the process viewer (main_sc_compare.cpp).
-    void CompareArchives();
+    // folder the user picks, into the process viewer.
+    void CompareArchives() { session_.CompareArchives(); }
     // "Chec&k": the test, with the archives' structure examined too; each
     // finding is a "Finding: " line of the process viewer.
-    void CheckArchives();
+    void CheckArchives() { session_.CheckArchives(); }
     // "Name &encoding": the code page the names of the current row's archive
     // (else the first open) are read in, chosen by how the names look.
     void ChooseNameEncoding();
     // "Re&pair…" (Action menu), and "Repair…" in the box saying an archive
     // cannot be opened: asks where to write the repaired copy of `broken`
     // (NAME-repaired.zip beside it), salvages into it with the lines in the
-    // process viewer, then opens it (main_sc_repair.cpp).
-    void RepairArchive(const QString& broken);
+    // process viewer, then opens it.
+    void RepairArchive(const QString& broken) { session_.RepairArchive(broken); }
     // The same, asked for from a box while something else runs (the read
     // that failed, the window being made): once that has ended.
     void RepairWhenIdle(const QString& broken);
@@ -295,7 +253,7 @@ class Main_sc : public QMainWindow {
     // --- Exchange with the desktop: drops, drags, recent files, quick launch
     RecentFiles recentFiles;
     // Adds the current archive (the first of Zipfiles) to the recent files.
-    void RememberCurrentArchive();
+    void RememberCurrentArchive() override;
     void RecentFileClick(const QString& path);
     // Files and folders dropped on the grid go through the add dialog.
     void FilesDropped(const QStringList& paths);
@@ -308,25 +266,57 @@ class Main_sc : public QMainWindow {
 
     // --- Engine events and log -----------------------------------------------
     void EngineDirUpdate();
-    void EngineProgress(engine::ProgressType type, const std::string& fileName, int64_t fileSize);
-    void EngineMessage(int errCode, const std::string& message);
+    void EngineProgress(engine::ProgressType type, const std::string& fileName, int64_t fileSize) {
+        session_.EngineProgress(type, fileName, fileSize);
+    }
+    void EngineMessage(int errCode, const std::string& message) { session_.EngineMessage(errCode, message); }
     void EnginePasswordError(std::string& newPassword, const std::string& forFile,
-                              uint32_t& repeatCount);
-    void EngineExtractOverwrite(const std::string& forFile, bool isOlder, bool& doOverwrite);
-    void WriteLogMark(LogMark mark);
-    void LogAdd(const QString& line);
-    void FlushLog();  // shows the lines LogAdd gathered
+                             uint32_t& repeatCount) {
+        session_.EnginePasswordError(newPassword, forFile, repeatCount);
+    }
+    void EngineExtractOverwrite(const std::string& forFile, bool isOlder, bool& doOverwrite) {
+        session_.EngineExtractOverwrite(forFile, isOlder, doOverwrite);
+    }
+    void WriteLogMark(LogMark mark) { session_.WriteLogMark(mark); }
+    void LogAdd(const QString& line) override;
+    void FlushLog() override;  // shows the lines LogAdd gathered
     void HaltButtonClick();
 
     // Message boxes in the window's name.
-    void ShowMessage(const QString& text);
-    bool Confirm(const QString& text, bool warning = false);
+    void ShowMessage(const QString& text) override;
+    bool Confirm(const QString& text, bool warning = false) override;
 
     // Gives the grid the keyboard with a current row; runs when the window
     // shows and after every action.
     void FocusGrid();
 
   protected:
+    // --- The session's questions and screen (main_sc_session.cpp) ----------
+    Overwrite AskOverwrite(const QString& file) override;
+    QString AskNewArchive(const QString& folder) override;
+    QStringList AskOpenArchives(const QString& folder) override;
+    std::optional<QString> AskComment(const QString& old) override;
+    bool AskAddSources() override;
+    std::optional<ExtractTarget> AskExtractTarget() override;
+    bool AskSfxOptions() override;
+    QString AskCompareFolder(const QString& start) override;
+    QString AskRepairTarget(const QString& broken) override;
+    std::optional<QString> PickArchive(const QStringList& archives) override;
+    std::vector<uint32_t> SelectedRecords() const override;
+    int SelectedRowCount() const override { return int(SelectedRows().size()); }
+    QString OpenMemberCopy(uint32_t record) override { return OpenForEditing(record); }
+    void ClearListing() override { ResetGrid(); }
+    void ShowListing(uint32_t firstNew, int64_t total) override;
+    void ShowEmptyListing() override;
+    void ShowTotals() override { UpdateStatusAfterListing(); }
+    void DirectoryRead() override { EngineDirUpdate(); }
+    void ClearLog() override;
+    void SetGauge(int percent) override;
+    void ShowHalt(bool shown) override;
+    void LockWindow(bool locked) override;
+    void ActionStarting() override;
+    void ActionEnded(bool completed) override;
+
     void closeEvent(QCloseEvent* e) override;
     void showEvent(QShowEvent* e) override;
     bool eventFilter(QObject* o, QEvent* e) override;
@@ -344,12 +334,18 @@ class Main_sc : public QMainWindow {
     // Moves the grid's cursor to `row` and selects it alone.
     void SelectGridRow(int row);
     bool AcceptsDrop(const QDropEvent* e) const;
+    bool HaveTempPath() { return session_.HaveTempPath(); }
+    void EndAction() { session_.EndAction(); }
+    void EarlyEnd() { session_.EarlyEnd(); }
+    void DeleteTempFiles() { session_.DeleteTempFiles(); }
     void StartMemberDrag();
     // Extracts each archive's dragged members, with their folder names, into
     // `folder`.
     void ExtractDraggedMembers(
         const QString& folder,
-        const std::vector<std::pair<QString, std::vector<MemberRef>>>& members);
+        const std::vector<std::pair<QString, std::vector<MemberRef>>>& members) {
+        session_.ExtractMembersTo(folder, members);
+    }
     // Relists the opened archives and names the first one again.
     void RelistArchives();
     // Size and place from the settings store, or two thirds of the screen.
@@ -375,13 +371,9 @@ class Main_sc : public QMainWindow {
     bool FilterKey(QKeyEvent* e);
     void UpdateStatusAfterListing();
     void DrawCellIcon(QPainter* painter, int col, int row, const QRect& rect);
-    QString TypeName(const QString& fileName);
     QPixmap IconFor(const QString& ext);
     void ClickSort(int col, SortOptions& options);
     void BeginSort(SortOptions& options);
-    void EndAction();
-    void EarlyEnd();
-    void RenameMember(const QString& archive, const MemberRef& member, const std::string& newName);
     void WatchEdits();
     // The question about a saved copy, and its answer.
     void CopyChanged(OpenedMember* member);
@@ -393,56 +385,9 @@ class Main_sc : public QMainWindow {
     // The archive changed since the member was opened: offers to add the
     // copy under a new name or to save it elsewhere.
     void EditConflict(OpenedMember& member, const QString& why);
-    // Runs the action Dispatch put off while a halted action was stopping.
-    void RunPendingAction();
-    void ActionNew();
-    void ActionOpen();
-    void ActionCheckout();
-    void ActionTest();
-    void ActionView();
-    void ActionListArchives();
-    void ActionShowComment();
-    void ActionChangeComment();
-    // Archive-changing and dialog-driven actions (main_sc_archive_actions.cpp).
-    void ActionAdd();
-    void ActionAddDropped();
-    void ActionExtractAll();
-    void ActionExtract();
-    void ActionDelete();
-    // False when the self-extractor dialog was cancelled.
-    bool ActionMakeExe();
-    void ActionMakeZip();
-    // True when the archives were removed (answered Yes).
-    bool ActionRemoveZip();
-    // The picker's choice for an add or a conversion; shown only when more
-    // than one archive is open.
-    ArchivePicker& ChooseArchive();
-    void AskAddPassword(const std::string& prompt, bool clearOnCancel);
-    void ExpandFolder(const engine::AddSource& folder, bool subDirs);
-    // Runs a conversion (true: to a program, false: back to an archive) on
-    // ZipFileName with a safety copy in TempPath.
-    void ConvertWithCopy(bool toExe);
-    // Sets ExtrOptions from the extract settings (Extrfold, Extrover).
-    void SetExtractOptions();
-    // Extracts (or tests) all members of every opened archive between the
-    // log's start and end marks; `existingOnly` passes over vanished files.
-    void ExtractEachArchive(bool existingOnly);
-    // Runs the add the engine is set up for into `archive`; false when the
-    // engine failed with an error ("DLL Error" is shown).
-    bool RunAdd(const QString& archive);
-    static QString MakePrivateTempFolder();
-    // A new folder for a checkout, kept after Kelp closes: the temporary
-    // folder's "kelp-checkout-<date>-<time>-XXXXXX"; empty when it cannot
-    // be made.
-    static QString MakeCheckoutFolder();
-    bool HaveTempPath();  // says so when there is no temporary folder
-    void DeleteTempFiles();
 
-    std::unique_ptr<DesktopShell> ownShell_;
-    ShellServices* shell_;
-    QtHostUi host_;
-    QHash<QString, QString> typeNames_;  // by extension
-    std::shared_ptr<MemberRows> memberRows_;  // the grid's rows of the listed archives
+    // The session's records of the listed archives' members.
+    const std::shared_ptr<MemberRows>& memberRows_;
     // Every listed record in the grid's order, those the filter hides too.
     std::vector<uint32_t> listedOrder_;
     std::vector<uint32_t> shownRecords_;  // ShowListedRows' buffer
@@ -450,11 +395,6 @@ class Main_sc : public QMainWindow {
     int64_t listedTotal_ = 0;   // bytes of the archive listed last, for "Total"
     bool filtering_ = false;    // the grid is being refilled by the filter
     QHash<QString, QPixmap> icons_;      // by upper-cased extension
-    bool startupOpen_ = false;           // reading the command-line archive
-    bool startupFailed_ = false;         // ... and the engine reported a message
-    bool haltRequested_ = false;
-    bool checkStructure_ = false;  // the test now running is a check
-    uint8_t pendingAction_ = actNone;  // asked for while a halted action stopped
     QStringList pendingLog_;  // log lines not yet in the viewer
     bool exiting_ = false;
     ExtractDlg* extractDialog_ = nullptr;

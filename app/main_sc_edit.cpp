@@ -55,10 +55,10 @@ void Main_sc::WatchEdits() {
     connect(edits_, &EditWatch::CopyChanged, this, &Main_sc::CopyChanged);
 }
 
-QString Main_sc::OpenForEditing(int row) {
-    const std::vector<MemberRef> member = RowMember(row);
+QString Main_sc::OpenForEditing(uint32_t record) {
+    const std::vector<MemberRef> member = session_.RecordMember(record);
     if (member.empty() || !HaveTempPath()) return {};
-    const QString archive = memberRows_->Archive(*RowRecord(row));
+    const QString archive = memberRows_->Archive(record);
     OpenedMember* open = edits_->Find(archive, member[0].name);
     // A copy already handed out keeps what the user did to it; it is taken
     // afresh only when unchanged while the archive changed.
@@ -75,7 +75,7 @@ QString Main_sc::OpenForEditing(int row) {
             return {};
         }
     }
-    const QString file = ExtractForViewing(row, folder);
+    const QString file = session_.ExtractForViewing(record, folder);
     // The engine now holds the row's archive as it was read for the extraction.
     const engine::ZipDirEntry* entry = EntryNamed(engine, member[0].name);
     if (file.isEmpty() || !entry) return file;

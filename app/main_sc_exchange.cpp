@@ -154,24 +154,6 @@ void Main_sc::StartMemberDrag() {
     dragGesture.Release();
 }
 
-void Main_sc::ExtractDraggedMembers(
-    const QString& folder, const std::vector<std::pair<QString, std::vector<MemberRef>>>& members) {
-    if (State.Busy) return;
-    // The files stay until the run's temporary folder goes at exit: the
-    // target may still be copying them after the drop has returned.
-    State.Busy = true;
-    QDir().mkpath(folder);
-    engine.ExtrBaseDir = folder.toStdString();
-    engine.ExtrOptions = engine::ExtrOpts{engine::ExtrDirNames, engine::ExtrOverWrite};
-    for (const auto& [archive, chosen] : members) {
-        engine.setZipFileName(archive.toStdString());
-        if (SetExactMembers(chosen)) TimedExtract();
-    }
-    engine.ExtrOptions = engine::ExtrOpts{};
-    if (!Zipfiles.isEmpty()) engine.setZipFileName(Zipfiles.first().toStdString());
-    State.Busy = false;
-}
-
 bool Main_sc::ExchangeEvent(QObject* o, QEvent* e) {
     if (o != memberGrid->viewport()) return false;
     switch (e->type()) {
@@ -244,7 +226,7 @@ void Main_sc::QuickLaunchClick(int n) {
     // The member goes without its folder names into a folder of its own in
     // the temporary folder, watched for edits until Kelp exits.
     State.Busy = true;
-    const QString file = OpenForEditing(rows.first());
+    const QString file = OpenForEditing(*RowRecord(rows.first()));
     engine.ExtrOptions = engine::ExtrOpts{};
     engine.setZipFileName(Zipfiles.first().toStdString());
     State.Busy = false;

@@ -18,8 +18,6 @@
 
 namespace kelp {
 
-const QString LogSeparator(57, QLatin1Char('-'));
-
 namespace {
 
 // Position after the last "/" or ":" of a member name, 0 when none.
@@ -29,40 +27,18 @@ qsizetype NameStart(const QString& name) {
 
 }  // namespace
 
-QString Main_sc::TypeName(const QString& fileName) {
-    // Type names depend on the extension only; ask the database once each.
-    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-    const QString key = dot >= 0 ? fileName.mid(dot).toLower() : fileName;
-    auto it = typeNames_.constFind(key);
-    if (it != typeNames_.constEnd()) return *it;
-    static const QMimeDatabase db;
-    const QString name = db.mimeTypeForFile(fileName, QMimeDatabase::MatchExtension).comment();
-    return *typeNames_.insert(key, name.left(80));
+void Main_sc::ShowEmptyListing() {
+    // The grid keeps its header and one empty row; the status bar stays.
+    listedOrder_.clear();
+    memberGrid->gridModel()->setDataRows({GridRow{QStringList(8, QString())}}, nullptr);
 }
 
-void Main_sc::ListArchive() {
-    SortGridModel* model = memberGrid->gridModel();
-    const size_t count = engine.EntryCount();
-    const QString archive = QString::fromStdString(engine.ZipFileName());
-    // A further archive is appended below the rows already listed; the first
-    // one replaces them. With no archive opened the named one counts as first.
-    const bool further = !Zipfiles.isEmpty() && archive != Zipfiles.first();
-    if (!further || !memberRows_) {
-        memberRows_ = std::make_shared<MemberRows>([this](const QString& name) { return TypeName(name); });
-        listedOrder_.clear();
-    }
-    if (count == 0) {
-        // The grid keeps its header and one empty row; the status bar stays.
-        if (!further) model->setDataRows({GridRow{QStringList(8, QString())}}, nullptr);
-        return;
-    }
-
+void Main_sc::ShowListing(uint32_t firstNew, int64_t total) {
     // Rows hold a record of the member each; the grid makes their texts
     // when it shows them. The filter field's text picks the rows shown.
-    const uint32_t first = memberRows_->Count();
-    const int64_t total = memberRows_->Append(engine.DirEntries(), archive);
+    if (firstNew == 0) listedOrder_.clear();
     listedOrder_.reserve(memberRows_->Count());
-    for (uint32_t i = first; i < memberRows_->Count(); ++i) listedOrder_.push_back(i);
+    for (uint32_t i = firstNew; i < memberRows_->Count(); ++i) listedOrder_.push_back(i);
     listedTotal_ = total;
     ShowListedRows(false);
     memberGrid->viewport()->update();
@@ -76,14 +52,6 @@ void Main_sc::UpdateStatusAfterListing() {
     QString opened = QString("(%1)").arg(Zipfiles.size());
     for (const QString& z : Zipfiles) opened += "  " + QFileInfo(z).fileName();
     StatusPanels[2]->setText(opened);
-}
-
-void Main_sc::ListAllArchives() {
-    ResetGrid();
-    for (const QString& z : Zipfiles) {
-        engine.setZipFileName(z.toStdString());
-        ListArchive();
-    }
 }
 
 void Main_sc::RelistArchives() {
@@ -113,64 +81,35 @@ std::optional<uint32_t> Main_sc::RowRecord(int row) const {
     return record;
 }
 
+std::vector<uint32_t> Main_sc::SelectedRecords() const {
+    std::vector<uint32_t> records;
+    for (int r : SelectedRows())
+        if (const std::optional<uint32_t> record = RowRecord(r)) records.push_back(*record);
+    return records;
+}
+
 std::vector<Main_sc::MemberRef> Main_sc::RowMember(int row) const {
     const std::optional<uint32_t> record = RowRecord(row);
-    if (!record) return {};
-    return {MemberRef{std::string(memberRows_->Name(*record)), memberRows_->Entry(*record)}};
+    return record ? session_.RecordMember(*record) : std::vector<MemberRef>{};
 }
 
 std::vector<Main_sc::MemberRef> Main_sc::SelectedMembers(const QString& archive) const {
-    std::vector<MemberRef> members;
-    for (int r : SelectedRows())
-        if (const std::optional<uint32_t> record = RowRecord(r); record && memberRows_->Archive(*record) == archive)
-            members.push_back({std::string(memberRows_->Name(*record)), memberRows_->Entry(*record)});
-    return members;
-}
-
-bool Main_sc::SetExactMembers(const std::vector<MemberRef>& members) {
-    const std::vector<engine::ZipDirEntry>& entries = engine.DirEntries();
-    for (const MemberRef& m : members) {
-        if (m.entry < entries.size() && entries[m.entry].MemberName == m.name) continue;
-        ShowMessage(QString::fromStdString(engine.ZipFileName()) +
-                    " has changed since it was listed; nothing was done with it. The list is "
-                    "read again: please select the members once more.");
-        QTimer::singleShot(0, this, [this] { Dispatch(actRefresh); });
-        return false;
-    }
-    engine.FSpecArgs.clear();
-    for (const MemberRef& m : members) engine.FSpecArgs.push_back(m.name);
-    engine.ExactNames = true;
-    return true;
+    return session_.SelectedMembers(archive);
 }
 
 QString Main_sc::MemberPath(int row) const {
     const std::optional<uint32_t> record = RowRecord(row);
-    if (!record) return {};
-    const std::string_view name = memberRows_->Name(*record);
-    return QFile::decodeName(QByteArray(name.data(), qsizetype(name.size())));
+    return record ? session_.MemberPath(*record) : QString();
 }
 
 QString Main_sc::MemberFileName(int row) const {
-    const QString path = MemberPath(row);
-    return path.mid(std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1);
+    const std::optional<uint32_t> record = RowRecord(row);
+    return record ? session_.MemberFileName(*record) : QString();
 }
 
 QString Main_sc::ExtractForViewing(int row, const QString& folder) {
-    const std::vector<MemberRef> member = RowMember(row);
-    if (member.empty() || !HaveTempPath()) return {};
-    const uint8_t action = State.CurrentAction;
-    State.CurrentAction = actView;  // TimedExtract records the file for removal
-    const QString target = folder.isEmpty() ? TempPath : folder;
-    engine.ExtrBaseDir = target.toStdString();
-    // The row's own archive, which need not be the current one.
-    engine.setZipFileName(memberRows_->Archive(*RowRecord(row)).toStdString());
-    const engine::ExtrOpts options = engine.ExtrOptions;
-    engine.ExtrOptions = engine::ExtrOpts{engine::ExtrOverWrite};
-    if (SetExactMembers(member)) TimedExtract();
-    engine.ExtrOptions = options;
-    State.CurrentAction = action;
-    const QString file = target + MemberFileName(row);
-    return QFileInfo(file).isFile() ? file : QString();
+    const std::optional<uint32_t> record = RowRecord(row);
+    return record ? session_.ExtractForViewing(*record, folder) : QString();
 }
 
 void Main_sc::MemberGridClick() {

@@ -73,33 +73,8 @@ void Main_sc::RenameSelected() {
         edit->deleteLater();
         memberGrid->setFocus();
         if (!accepted || newName.empty() || newName == member.name || State.Busy) return;
-        RenameMember(archive, member, newName);
+        session_.RenameMember(archive, member, newName);
     };
-}
-
-void Main_sc::RenameMember(const QString& archive, const MemberRef& member, const std::string& newName) {
-    State.Busy = true;
-    engine.setZipFileName(archive.toStdString());
-    const std::vector<engine::ZipDirEntry>& entries = engine.DirEntries();
-    if (member.entry < entries.size() && entries[member.entry].MemberName == member.name) {
-        State.LastError.clear();
-        try {
-            engine.Rename({{member.name, newName}});
-            // The library says why in the log; the user is told here too.
-            if (engine.SuccessCount() == 0)
-                ShowMessage("Cannot rename " + QString::fromStdString(member.name) + ":\n" +
-                            State.LastError.trimmed());
-        } catch (...) {
-            ShowMessage("DLL Error");
-        }
-    } else {
-        ShowMessage(archive + " has changed since it was listed; nothing was renamed. The list is "
-                              "read again: please select the member once more.");
-    }
-    ListAllArchives();
-    // The common ending: idle again, the grid keyboard's, an action asked
-    // for meanwhile run.
-    EndAction();
 }
 
 }  // namespace kelp

@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QPushButton>
 #include <QTimer>
 
 #include "main_sc.h"
@@ -17,49 +16,22 @@ QString Main_sc::RepairableArchive() const {
 }
 
 void Main_sc::RepairWhenIdle(const QString& broken) {
-    if (State.Busy || startupOpen_ || QApplication::activeModalWidget()) {
+    if (State.Busy || session_.StartupOpen || QApplication::activeModalWidget()) {
         QTimer::singleShot(50, this, [this, broken] { RepairWhenIdle(broken); });
         return;
     }
     RepairArchive(broken);
 }
 
-void Main_sc::RepairArchive(const QString& broken) {
-    if (State.Busy || broken.isEmpty()) return;
+QString Main_sc::AskRepairTarget(const QString& broken) {
     const QFileInfo info(broken);
     QFileDialog dialog(this, "Repair into...", info.absolutePath(), "Zip Files(*.zip)");
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix("zip");
     dialog.selectFile(info.completeBaseName() + "-repaired.zip");
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    const QString fixed = dialog.selectedFiles().first();
-    if (QFileInfo(fixed).canonicalFilePath() == info.canonicalFilePath()) {
-        ShowMessage("The repaired copy must be written to another file than " + broken);
-        return;
-    }
-    State.Busy = true;
-    ShowProcessViewer();
-    WriteLogMark(lmStart);
-    LogAdd("Repairing " + broken + " into " + fixed);
-    haltButton->show();
-    engine.Repair(broken.toStdString(), fixed.toStdString());
-    WriteLogMark(lmEnd);
-    FlushLog();
-    if (engine.SuccessCount() > 0 && QFileInfo(fixed).isFile()) {
-        // The repaired copy takes the broken archive's place in the window.
-        RememberCurrentArchive();
-        Zipfiles = {fixed};
-        OpenDialogFileName = fixed;
-        engine.setZipFileName(fixed.toStdString());
-        ListArchive();
-        EndAction();
-        return;
-    }
-    // Nothing to open: the broken archive is not read again.
-    haltButton->hide();
-    engine.CancelRequested = false;
-    EarlyEnd();
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first();
 }
 
 }  // namespace kelp

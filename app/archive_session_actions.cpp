@@ -1,0 +1,388 @@
+// The session's actions: new, open, add, extract, checkout, test, delete,
+// view, the self-extractor conversions, removing the archive files, and the
+// archive comment. What they ask of a person goes through SessionUi.
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "archive_session.h"
+#include "platform/folders.h"
+#include "platform/trash.h"
+
+namespace kelp {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Keeps the window's controls other than the halt button disabled while it
+// lives, so that an add cannot be disturbed but can still be stopped.
+class WindowLock {
+  public:
+    explicit WindowLock(SessionUi& ui) : ui_(ui) { ui_.LockWindow(true); }
+    ~WindowLock() { ui_.LockWindow(false); }
+    WindowLock(const WindowLock&) = delete;
+    WindowLock& operator=(const WindowLock&) = delete;
+
+  private:
+    SessionUi& ui_;
+};
+
+}  // namespace
+
+void ArchiveSession::ActionNew() {
+    const QString chosen = ui_.AskNewArchive(Settings.DefOpen);
+    if (!chosen.isEmpty()) {
+        if (!QFileInfo::exists(chosen)) {
+            Zipfiles = {chosen};
+            ui_.ClearListing();
+            ui_.ShowTotals();  // the previous archive's totals go
+        } else {
+            ui_.ShowMessage("File exist, use Open instead!");
+        }
+    }
+    OpenDialogFileName = chosen;
+    engine.setZipFileName(chosen.toStdString());
+}
+
+void ArchiveSession::ActionOpen() {
+    const QStringList chosen = ui_.AskOpenArchives(Settings.DefOpen);
+    if (!chosen.isEmpty()) {
+        State.CurrentAction = actNone;
+        ui_.RememberCurrentArchive();
+        OpenDialogFiles = chosen;
+        OpenDialogFileName = chosen.first();
+        Zipfiles = chosen;
+        if (chosen.size() == 1) {
+            engine.setZipFileName(chosen.first().toStdString());
+            ListArchive();
+        } else {
+            ui_.ClearListing();
+            for (const QString& z : chosen) {
+                engine.setZipFileName(z.toStdString());
+                ListArchive();
+            }
+        }
+    }
+    if (engine.ZipFileName().empty()) Zipfiles.clear();
+}
+
+void ArchiveSession::ActionCheckout() {
+    const QString folder = MakeCheckoutFolder();
+    if (folder.isEmpty()) {
+        ui_.ShowMessage("Cannot create a checkout folder in " +
+                        QString::fromStdString(platform::TempFolder()));
+        return;
+    }
+    engine.ExtrOptions.Include(engine::ExtrDirNames);
+    engine.ExtrOptions.Include(engine::ExtrOverWrite);
+    engine.ExtrBaseDir = folder.toStdString();
+    const QStringList archives = Zipfiles;  // the list may not change meanwhile
+    for (const QString& z : archives) {
+        if (haltRequested_) break;
+        engine.setZipFileName(z.toStdString());
+        engine.FSpecArgs.clear();  // every member, also those without a "." in their names
+        TimedExtract();
+    }
+    shell_.Explore(folder);
+    engine.ExtrOptions.Exclude(engine::ExtrDirNames);
+    engine.ExtrOptions.Exclude(engine::ExtrOverWrite);
+}
+
+void ArchiveSession::ActionTest() {
+    ui_.ShowProcessViewer();
+    engine.ExtrBaseDir = TempPath.toStdString();
+    engine.ExtrOptions.Include(checkStructure_ ? engine::ExtrCheck : engine::ExtrTest);
+    ExtractEachArchive(false);
+    engine.ExtrOptions.Exclude(engine::ExtrTest);
+    engine.ExtrOptions.Exclude(engine::ExtrCheck);
+}
+
+void ArchiveSession::ExtractEachArchive(bool existingOnly) {
+    WriteLogMark(lmStart);
+    const QStringList archives = Zipfiles;  // the list may not change meanwhile
+    for (const QString& z : archives) {
+        // The halt button stops the whole run, not just the current archive.
+        if (haltRequested_) break;
+        if (existingOnly && !QFileInfo(z).isFile()) continue;
+        engine.setZipFileName(z.toStdString());
+        engine.FSpecArgs.clear();  // every member, also those without a "." in their names
+        ui_.ShowHalt(true);
+        TimedExtract();
+        WriteLogMark(lmSeparator);
+    }
+    WriteLogMark(lmEnd);
+}
+
+void ArchiveSession::ActionView(uint32_t record) {
+    if (!HaveTempPath()) return;
+    const QString file = ui_.OpenMemberCopy(record);
+    if (!file.isEmpty()) shell_.Open(QFileInfo(file).fileName(), QFileInfo(file).path() + "/");
+}
+
+void ArchiveSession::ActionListArchives() {
+    for (int i = 0; i < Zipfiles.size(); ++i)
+        ui_.LogAdd(QString("%1 :%2").arg(i + 1).arg(Zipfiles[i]));
+    ui_.ShowProcessViewer();
+}
+
+void ArchiveSession::ActionShowComment() {
+    const QString text = QString::fromStdString(engine.ArchiveComment());
+    ui_.ShowMessage(text.isEmpty() ? QString("No Comment avaliable") : text);
+}
+
+void ArchiveSession::ActionChangeComment() {
+    const QString old = QString::fromStdString(engine.ArchiveComment());
+    engine.setArchiveComment(ui_.AskComment(old).value_or(old).toStdString());
+}
+
+std::optional<QString> ArchiveSession::ChooseArchive() {
+    if (Zipfiles.size() >= 2) return ui_.PickArchive(Zipfiles);
+    // One archive needs no question. With none opened (New named a file
+    // that exists) the archive the engine names is the one meant.
+    return Zipfiles.isEmpty() ? QString::fromStdString(engine.ZipFileName()) : Zipfiles.first();
+}
+
+void ArchiveSession::ExpandFolderSources(bool subDirs) {
+    const std::vector<engine::AddSource> given = std::move(engine.FSpecSources);
+    engine.FSpecSources.clear();
+    bool hiddenPicked = false;
+    std::error_code ec;
+    for (const engine::AddSource& source : given) {
+        // What the user picked is added, a dot-file too.
+        const std::string leaf = fs::path(source.path).filename().string();
+        if (!leaf.empty() && leaf[0] == '.') hiddenPicked = true;
+        engine.FSpecSources.push_back(source);
+        if (fs::is_directory(source.path, ec)) ExpandFolder(source, subDirs);
+    }
+    // The library would pass over the dot-files picked; the hidden entries
+    // inside picked folders are left out (and named) by ExpandFolder.
+    if (hiddenPicked) engine.AddOptions.Include(engine::AddHiddenFiles);
+}
+
+void ArchiveSession::ExpandFolder(const engine::AddSource& folder, bool subDirs) {
+    std::vector<fs::directory_entry> children;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder.path, ec), end; !ec && it != end; it.increment(ec))
+        children.push_back(*it);
+    if (ec) {
+        ui_.LogAdd(QString::fromStdString("Skipped " + folder.path + ": cannot read the folder (" +
+                                          ec.message() + ")"));
+        return;
+    }
+    std::sort(children.begin(), children.end(),
+              [](const fs::directory_entry& a, const fs::directory_entry& b) {
+                  return a.path().filename() < b.path().filename();
+              });
+    for (const fs::directory_entry& child : children) {
+        const std::string name = child.path().filename().string();
+        // A link to a folder is added as what it points to, never walked.
+        const bool folderHere = child.is_directory(ec) && !child.is_symlink(ec);
+        if (!name.empty() && name[0] == '.') {
+            ui_.LogAdd(QString::fromStdString("Skipped " + child.path().string() + ": hidden " +
+                                              (folderHere ? "folder" : "file") +
+                                              " inside a picked folder (pick it to add it)"));
+            continue;
+        }
+        engine::AddSource entry{child.path().string(), false, folder.password};
+        engine.FSpecSources.push_back(entry);
+        if (folderHere && subDirs) ExpandFolder(entry, true);
+    }
+}
+
+void ArchiveSession::AskAddPassword(const std::string& prompt, bool clearOnCancel) {
+    if (!Settings.Addpass) return;
+    std::string answer;
+    const int result = engine.AskPassword("Enter Add Password", prompt, answer);
+    if (result == 1)
+        engine.Password = answer.substr(0, 255);
+    else if (clearOnCancel && result == 0)
+        engine.Password.clear();
+    if (!engine.Password.empty()) engine.AddOptions.Include(engine::AddEncrypt);
+}
+
+bool ArchiveSession::RunAdd(const QString& archive) {
+    ui_.ShowHalt(true);
+    bool ran = true;
+    // The cipher chosen on the options dialog, for members given a password.
+    engine.AddEncryption = Settings.AesAdd ? engine::aeAES256 : engine::aeZipCrypto;
+    try {
+        engine.Add();
+    } catch (...) {
+        ui_.ShowMessage("DLL Error");
+        ran = false;
+    }
+    ui_.ShowHalt(false);
+    engine.AddOptions.Exclude(engine::AddEncrypt);
+    engine.AddOptions.Exclude(engine::AddHiddenFiles);
+    // The archive a new name was given to is the opened one from now on.
+    if (Zipfiles.isEmpty()) Zipfiles = {archive};
+    return ran;
+}
+
+void ArchiveSession::ActionAdd() {
+    WindowLock lock(ui_);
+    if (!ui_.AskAddSources()) return;
+    const std::optional<QString> archive = ChooseArchive();
+    if (!archive) return;
+    engine.setZipFileName(archive->toStdString());
+    if (!ui_.Confirm("File will be added if you press yes now.", true)) return;
+    AskAddPassword("Press cancel if you wont want password.  ", true);
+    ExpandFolderSources(Settings.AddSubDirs);
+    ui_.ShowProcessViewer();
+    // A halted add ends with the log's "cancelled", not with a count.
+    if (RunAdd(*archive) && !haltRequested_)
+        ui_.ShowMessage(QString("DONE: Number of files Added: %1").arg(engine.SuccessCount()));
+    ListAllArchives();
+}
+
+void ArchiveSession::ActionAddDropped() {
+    // Dropped folders come with what lies below them.
+    ExpandFolderSources(true);
+    const std::optional<QString> archive = ChooseArchive();
+    // Closing the picker without a choice adds nothing anywhere.
+    if (!archive) {
+        engine.FSpecArgs.clear();
+        engine.FSpecSources.clear();
+        engine.AddOptions.Exclude(engine::AddHiddenFiles);
+        return;
+    }
+    AskAddPassword("Press cancel if you wont want password. ", false);
+    engine.setZipFileName(archive->toStdString());
+    RunAdd(*archive);
+    // Every archive again: listing only the changed one would append its
+    // records a second time below the others.
+    ListAllArchives();
+}
+
+void ArchiveSession::SetExtractOptions() {
+    if (Settings.Extrfold) engine.ExtrOptions.Include(engine::ExtrDirNames);
+    if (Settings.Extrover) engine.ExtrOptions.Include(engine::ExtrOverWrite);
+}
+
+void ArchiveSession::ActionExtractAll() {
+    ui_.ShowProcessViewer();
+    SetExtractOptions();
+    ExtractEachArchive(true);
+}
+
+void ArchiveSession::ActionExtract() {
+    engine.FSpecArgs.clear();
+    if (ui_.SelectedRowCount() == 0) return;
+    const std::optional<SessionUi::ExtractTarget> target = ui_.AskExtractTarget();
+    if (!target) return;
+    SetExtractOptions();
+    ui_.ShowProcessViewer();
+    engine.ExtrBaseDir = target->folder.toStdString();
+    if (!target->selectedOnly) {
+        ActionExtractAll();
+        return;
+    }
+    // The selection is read once: the listing may change while the engine works.
+    std::map<QString, std::vector<MemberRef>> chosen;
+    for (const QString& z : Zipfiles) chosen[z] = SelectedMembers(z);
+    WriteLogMark(lmStart);
+    const QStringList archives = Zipfiles;
+    for (const QString& z : archives) {
+        if (haltRequested_) break;
+        if (chosen[z].empty()) continue;
+        engine.setZipFileName(z.toStdString());
+        ui_.ShowHalt(true);
+        if (SetExactMembers(chosen[z])) TimedExtract();
+    }
+    WriteLogMark(lmEnd);
+}
+
+void ArchiveSession::ActionDelete() {
+    engine.FSpecArgs.clear();
+    if (ui_.Confirm("    Are you sure?\nYou may lost this file.", true)) {
+        // Each archive gets the names of its own selected members only.
+        std::map<QString, std::vector<MemberRef>> chosen;
+        for (const QString& z : Zipfiles) chosen[z] = SelectedMembers(z);
+        const QStringList archives = Zipfiles;
+        for (const QString& z : archives) {
+            if (haltRequested_) break;
+            if (chosen[z].empty()) continue;
+            engine.setZipFileName(z.toStdString());
+            if (!SetExactMembers(chosen[z])) continue;
+            ui_.ShowHalt(true);
+            try {
+                engine.Delete();
+            } catch (...) {
+                ui_.ShowMessage("DLL Error");
+            }
+            ui_.ShowHalt(false);
+        }
+    }
+    ListAllArchives();
+}
+
+bool ArchiveSession::ActionMakeExe() {
+    const std::optional<QString> archive = ChooseArchive();
+    if (!ui_.AskSfxOptions()) return false;
+    if (archive) engine.setZipFileName(archive->toStdString());
+    ConvertWithCopy(true);
+    return true;
+}
+
+void ArchiveSession::ActionMakeZip() {
+    if (const std::optional<QString> archive = ChooseArchive())
+        engine.setZipFileName(archive->toStdString());
+    ConvertWithCopy(false);
+}
+
+void ArchiveSession::ConvertWithCopy(bool toExe) {
+    if (!HaveTempPath()) return;
+    // A copy of the archive in the run's private folder stands in for it
+    // until the conversion is over.
+    const QString archive = QString::fromStdString(engine.ZipFileName());
+    if (archive.isEmpty()) return;  // not an archive; the engine has said so
+    const QString copy = TempPath + "_" + QFileInfo(archive).fileName();
+    QFile::remove(copy);
+    if (!QFile::copy(archive, copy)) {
+        ui_.ShowMessage("Cannot make a safety copy of " + archive + "; nothing was converted");
+        return;
+    }
+    int result = -1;
+    try {
+        result = toExe ? engine.ConvertToExe() : engine.ConvertToZip();
+    } catch (...) {
+        ui_.ShowMessage("DLL Error");
+    }
+    if (result == 0)
+        ui_.ShowMessage("Filename is now: " + QString::fromStdString(engine.ZipFileName()));
+    else
+        ui_.ShowMessage(QString("Error %1 occured in making %2 file").arg(result).arg(toExe ? ".EXE" : ".ZIP"));
+    // The archive the conversion replaced comes back from the copy; one still
+    // in place (a failed conversion leaves it) makes the copy unneeded.
+    if (QFileInfo::exists(archive) || QFile::rename(copy, archive))
+        QFile::remove(copy);
+    else
+        ui_.ShowMessage("Cannot put " + archive + " back; its copy is " + copy);
+    engine.setZipFileName(archive.toStdString());
+}
+
+bool ArchiveSession::ActionRemoveZip() {
+    if (!ui_.Confirm("Are you sure to remove this zip?", false)) return false;
+    engine.setZipFileName(std::string());
+    int removed = 0;
+    QStringList kept;
+    for (const QString& z : Zipfiles) {
+        // Into the desktop's trash, where the user can get it back.
+        if (platform::MoveToTrash(z.toStdString()))
+            ++removed;
+        else
+            kept.append(z);
+    }
+    if (!kept.isEmpty()) ui_.ShowMessage("Cannot move to the trash:\n" + kept.join('\n'));
+    ui_.ShowMessage(QString("%1 files deleted").arg(removed));
+    Zipfiles.clear();
+    ui_.ClearListing();
+    ui_.ShowTotals();
+    return true;
+}
+
+}  // namespace kelp
