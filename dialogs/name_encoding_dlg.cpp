@@ -7,20 +7,11 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include <algorithm>
-
 #include "archive_reader.h"
+#include "name_encoding.h"
 #include "zip_records.h"
 
 namespace kelp {
-
-namespace {
-
-bool IsAscii(std::string_view bytes) {
-    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; });
-}
-
-}  // namespace
 
 NameSample ReadNameSample(const std::string& archive) {
     NameSample sample;
@@ -29,7 +20,7 @@ NameSample ReadNameSample(const std::string& archive) {
     sample.detected = reader.nameCharset();
     sample.total = reader.entries().size();
     for (const zip::MemberEntry& e : reader.entries()) {
-        if ((e.header.flags & zip::kFlagUtf8) || IsAscii(e.name) ||
+        if ((e.header.flags & zip::kFlagUtf8) || zip::IsAscii(e.name) ||
             zip::FindExtraField(e.extra, zip::kExtraUnicodePath))
             continue;
         if (sample.dependent++ < NameSample::kMaxShown) {

@@ -1,7 +1,9 @@
 // Extracting and testing members through the decompression library.
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <new>
 
 #include "engine/param_blocks.h"
@@ -81,84 +83,81 @@ void ZipEngine::RunExtract(bool toMemory) {
         unzipLibBusy_ = false;
         passwordReqCount_ = savedReqCount;
     };
-    if (!UnzipLibLoaded()) {
-        finish();
-        return;
-    }
-
+    if (!UnzipLibLoaded()) return finish();
     const int version = UnzipLibVersion();
-    if (toMemory && version < KELP_V160) {
+    if (const std::optional<MsgId::Id> refused = ExtractRefusal(version, toMemory)) {
         finish();
-        ShowEngineMessage(MsgId::ExtractStreamsUnsupported);
-        return;
+        if (*refused == MsgId::ExtractExactNamesUnsupported) FSpecArgs.clear();
+        return ShowEngineMessage(*refused);
     }
+    std::unique_ptr<JoinedVolumes> volumes;
+    std::string joined;
+    std::string archive;
+    if (!JoinForExtract(volumes, joined, archive)) return finish();
+    CallExtract(archive, version, toMemory);
+    FSpecArgs.clear();
+    if (!joined.empty()) std::filesystem::remove(joined, ec);
+    finish();
+}
+
+std::optional<MsgId::Id> ZipEngine::ExtractRefusal(int version, bool toMemory) const {
+    if (toMemory && version < KELP_V160) return MsgId::ExtractStreamsUnsupported;
+    if (ExtrOptions.Has(ExtrCheck) && version < KELP_V180) return MsgId::CheckUnsupported;
     // An older library would read exact names as patterns: "a*.txt" would
     // take "abc.txt" too.
-    if (ExtrOptions.Has(ExtrCheck) && version < KELP_V180) {
-        finish();
-        ShowEngineMessage(MsgId::CheckUnsupported);
-        return;
-    }
-    if (ExactNames && version < KELP_V180) {
-        finish();
-        FSpecArgs.clear();
-        ShowEngineMessage(MsgId::ExtractExactNamesUnsupported);
-        return;
-    }
+    if (ExactNames && version < KELP_V180) return MsgId::ExtractExactNamesUnsupported;
     // The library is told the folder to extract into; the process's current
     // folder is never changed. Libraries before 1.60 know only the current
     // folder: another target is refused rather than missed.
-    if (!toMemory && !ExtrOptions.Has(ExtrTest) && version < KELP_V160 &&
-        !ExtractFolder().empty() && !std::filesystem::equivalent(ExtractFolder(), ".", ec)) {
-        finish();
-        ShowEngineMessage(MsgId::ExtractFolderUnsupported);
-        return;
-    }
+    std::error_code ec;
+    if (!toMemory && !ExtrOptions.Has(ExtrTest) && version < KELP_V160 && !ExtractFolder().empty() &&
+        !std::filesystem::equivalent(ExtractFolder(), ".", ec))
+        return MsgId::ExtractFolderUnsupported;
+    return std::nullopt;
+}
 
-    // A set is joined first, and so are raw volumes.
-    std::string archive = std::filesystem::absolute(zipFileName_, ec).string();
-    std::unique_ptr<JoinedVolumes> volumes;
+bool ZipEngine::JoinForExtract(std::unique_ptr<JoinedVolumes>& volumes, std::string& joined,
+                               std::string& archive) {
+    // Raw volumes are read as one file, and a spanned set is joined into a
+    // temporary copy (`joined`, removed by the caller).
+    std::error_code ec;
     try {
-        volumes = std::make_unique<JoinedVolumes>(archive, TempFolder());
+        volumes = std::make_unique<JoinedVolumes>(std::filesystem::absolute(zipFileName_, ec).string(),
+                                                  TempFolder());
     } catch (const EZipEngine& e) {
         ReportEngineError(e);
-        finish();
-        return;
+        return false;
     }
     archive = volumes->Path();
-    std::string joined;
     if (LastDiskNumber() > 0) {
         joined = TempFolder();
-        if (ReadSpan(zipFileName_, joined) != 0) {
-            finish();
-            return;
-        }
+        if (ReadSpan(zipFileName_, joined) != 0) return false;
         archive = joined;
     }
+    return true;
+}
 
+void ZipEngine::CallExtract(const std::string& archive, int version, bool toMemory) {
     try {
         auto block = FillUnzParams(archive, version);
         bool call = true;
         if (toMemory) {
+            // One member, found by its exact name, into extractStream_.
             call = false;
-            const ZipDirEntry* found = nullptr;
-            if (!FSpecArgs.empty()) {
-                for (const auto& entry : dirEntries_) {
-                    if (entry.MemberName == FSpecArgs[0]) {
-                        found = &entry;
-                        break;
-                    }
-                }
-            }
-            if (found && block->CurrentLayout()) {
+            const auto found = FSpecArgs.empty() ? dirEntries_.end()
+                                                 : std::find_if(dirEntries_.begin(), dirEntries_.end(),
+                                                                [&](const ZipDirEntry& entry) {
+                                                                    return entry.MemberName == FSpecArgs[0];
+                                                                });
+            if (found != dirEntries_.end() && block->CurrentLayout()) {
                 extractStream_.assign(found->UnpackedSize, 0);
                 KUnzipParams& b = block->Current();
                 b.ToMemory = KELP_TRUE;
                 b.MemoryAddress = extractStream_.data();
                 b.MemorySize = found->UnpackedSize;
                 b.SpecCount = 1;
-                // The member was found by its exact name; the library must
-                // not take an earlier one that the name matches as a pattern.
+                // The library must not take an earlier member that the name
+                // matches as a pattern.
                 if (version >= KELP_V180) b.ExactNames = KELP_TRUE;
                 call = true;
             }
@@ -170,9 +169,6 @@ void ZipEngine::RunExtract(bool toMemory) {
     } catch (const std::exception&) {
         ShowEngineMessage(MsgId::ExtractAbort);
     }
-    FSpecArgs.clear();
-    if (!joined.empty()) std::filesystem::remove(joined, ec);
-    finish();
 }
 
 }  // namespace engine

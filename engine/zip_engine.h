@@ -71,6 +71,7 @@ struct AddSource {
     std::optional<std::string> password;  // unset: Password and AddEncrypt; "": none
 };
 
+class JoinedVolumes;
 class UnzipParamBlock;
 class ZipParamBlock;
 
@@ -306,6 +307,12 @@ private:
     JobSink MakeJobSink();
     void WriteComment(const std::string& raw);
     void RunExtract(bool toMemory);
+    // The stages of RunExtract: why this library cannot run the extraction
+    // asked for, if it cannot; the archive to hand it (a set joined first);
+    // the call itself.
+    std::optional<MsgId::Id> ExtractRefusal(int version, bool toMemory) const;
+    bool JoinForExtract(std::unique_ptr<JoinedVolumes>& volumes, std::string& joined, std::string& archive);
+    void CallExtract(const std::string& archive, int version, bool toMemory);
     void FinishZipCall(bool unloadLibrary);
     // Starts a library call that changes ZipFileName in place (delete,
     // rename): false, with the reason shown, when it cannot start;

@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "block_deflater.h"
 #include "crc32.h"
@@ -193,6 +194,151 @@ MemberResult CompressWhole(const MemberSource& source) {
     return r;
 }
 
+namespace {
+
+// One pass over a streamed source at one level: Start opens the file and
+// the encryption, Pump reads it chunk by chunk through deflate (on the
+// pool's threads), another method's encoder or none, and Finish writes the
+// encryption's trailer. Each stage returns false when the pass failed, with
+// the outcome saying how.
+class StreamPass {
+  public:
+    StreamPass(const MemberSource& source, int level, CompressPool& pool, const StreamSink& sink,
+               StreamOutcome& out)
+        : source_(source), level_(level), pool_(pool), sink_(sink), out_(out), r_(out.result) {}
+    ~StreamPass() { CloseSource(); }
+    StreamPass(const StreamPass&) = delete;
+    StreamPass& operator=(const StreamPass&) = delete;
+
+    bool Run(uint16_t checkTime) { return Start(checkTime) && Pump() && Finish(); }
+    bool deflating() const { return level_ > 0; }
+    uint64_t packed() const { return packed_; }
+
+  private:
+    bool Start(uint16_t checkTime) {
+        fd_ = OpenSource(source_.path, r_.error);
+        if (fd_ < 0) return false;
+        if (source_.encrypt) {
+            keys_ = MemberEncryptor::Start(source_.password, source_.aes,
+                                           static_cast<uint8_t>(checkTime >> 8));
+            if (!keys_) {
+                r_.error = "no encryption keys could be made";
+                return false;
+            }
+            packed_ += keys_->header().size();
+            if (!sink_.write(keys_->header().data(), keys_->header().size()))
+                return WriteFailed();
+        }
+        if (deflating() && source_.method == zip::kMethodDeflated) {
+            blocks_.emplace(pool_, level_, 2 * pool_.threads());
+        } else if (deflating()) {
+            encoder_ = MakeMethodEncoder(source_.method, level_, source_.size);
+            if (!encoder_) {
+                r_.error = "out of memory";
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool Pump() {
+        for (;;) {
+            std::vector<uint8_t> in(kChunk);
+            const ssize_t got = ReadFull(fd_, in.data(), in.size());
+            if (got < 0) {
+                r_.error = std::strerror(errno);
+                return false;
+            }
+            in.resize(static_cast<size_t>(got));
+            r_.crc = zip::Crc32(r_.crc, in.data(), in.size());
+            r_.unpacked += in.size();
+            const bool last = in.size() < kChunk;
+            if (blocks_) {
+                // The deflated blocks report their own progress.
+                blocks_->Push(std::move(in), last);
+                if (!WriteBlocks(last)) return false;
+            } else {
+                if (!Encode(in, last)) return false;
+                if (got > 0 && !sink_.progress(in.size())) return Stopped();
+            }
+            if (last) break;
+        }
+        CloseSource();
+        return true;
+    }
+
+    // Stores the chunk or hands it to the method's encoder.
+    bool Encode(std::vector<uint8_t>& in, bool last) {
+        if (!deflating()) return in.empty() || Emit(in.data(), in.size()) || WriteFailed();
+        const EncodeStatus status =
+            encoder_->Encode(in, last, [this](uint8_t* data, size_t size) { return Emit(data, size); });
+        if (status == EncodeStatus::WriteFailed) return WriteFailed();
+        if (status != EncodeStatus::Ok) {
+            r_.error = "the data could not be compressed";
+            return false;
+        }
+        return true;
+    }
+
+    // Writes the deflated blocks that are due, in order: the oldest while
+    // too many are queued, all of them at the end.
+    bool WriteBlocks(bool all) {
+        while (!blocks_->empty() && (all || blocks_->full())) {
+            BlockDeflater::Deflated d = blocks_->Take();
+            if (!d.ok) {
+                r_.error = "out of memory";
+                return false;
+            }
+            if (!Emit(d.data.data(), d.data.size())) return WriteFailed();
+            if (d.plain > 0 && !sink_.progress(d.plain)) return Stopped();
+        }
+        return true;
+    }
+
+    bool Finish() {
+        if (!keys_) return true;
+        auto trailer = keys_->Trailer();
+        if (!trailer) {
+            r_.error = "the authentication code could not be made";
+            return false;
+        }
+        packed_ += trailer->size();
+        return trailer->empty() || sink_.write(trailer->data(), trailer->size()) || WriteFailed();
+    }
+
+    bool Emit(uint8_t* data, size_t size) {
+        if (keys_) keys_->Encrypt(data, size);
+        packed_ += size;
+        return sink_.write(data, size);
+    }
+    bool WriteFailed() {
+        out_.writeFailed = true;
+        return false;
+    }
+    bool Stopped() {
+        out_.stopped = true;
+        return false;
+    }
+    void CloseSource() {
+        if (fd_ >= 0) close(fd_);
+        fd_ = -1;
+    }
+
+    const MemberSource& source_;
+    const int level_;
+    CompressPool& pool_;
+    const StreamSink& sink_;
+    StreamOutcome& out_;
+    MemberResult& r_;
+    int fd_ = -1;
+    uint64_t packed_ = 0;
+    std::optional<MemberEncryptor> keys_;
+    std::optional<BlockDeflater> blocks_;
+    std::unique_ptr<MethodEncoder> encoder_;
+};
+
+}  // namespace
+
 StreamOutcome CompressStream(const MemberSource& source, uint16_t checkTime, CompressPool& pool,
                              const StreamSink& sink) {
     StreamOutcome out;
@@ -200,131 +346,14 @@ StreamOutcome CompressStream(const MemberSource& source, uint16_t checkTime, Com
     // First try deflating; when that does not pay, start over and store.
     for (int level : {source.level, 0}) {
         r = MemberResult{};
-        int fd = OpenSource(source.path, r.error);
-        if (fd < 0) return out;
-        std::optional<MemberEncryptor> keys;
-        if (source.encrypt) {
-            keys = MemberEncryptor::Start(source.password, source.aes,
-                                          static_cast<uint8_t>(checkTime >> 8));
-            if (!keys) {
-                r.error = "no encryption keys could be made";
-                close(fd);
-                return out;
-            }
-        }
-        uint64_t packed = 0;
-        auto emit = [&](uint8_t* data, size_t size) {
-            if (keys) keys->Encrypt(data, size);
-            packed += size;
-            return sink.write(data, size);
-        };
-        if (keys) {
-            packed += keys->header().size();
-            if (!sink.write(keys->header().data(), keys->header().size())) {
-                out.writeFailed = true;
-                close(fd);
-                return out;
-            }
-        }
-        const bool deflating = level > 0;
-        // Deflate runs on the pool's threads; the other methods go through
-        // their library's encoder here.
-        std::optional<BlockDeflater> blocks;
-        std::unique_ptr<MethodEncoder> encoder;
-        if (deflating && source.method == zip::kMethodDeflated) {
-            blocks.emplace(pool, level, 2 * pool.threads());
-        } else if (deflating) {
-            encoder = MakeMethodEncoder(source.method, level, source.size);
-            if (!encoder) {
-                r.error = "out of memory";
-                close(fd);
-                return out;
-            }
-        }
-        // Writes the deflated blocks that are due, in order: the oldest
-        // while too many are queued, all of them at the end.
-        auto writeBlocks = [&](bool all) {
-            while (!blocks->empty() && (all || blocks->full())) {
-                BlockDeflater::Deflated d = blocks->Take();
-                if (!d.ok) {
-                    r.error = "out of memory";
-                    return false;
-                }
-                if (!emit(d.data.data(), d.data.size())) {
-                    out.writeFailed = true;
-                    return false;
-                }
-                if (d.plain > 0 && !sink.progress(d.plain)) {
-                    out.stopped = true;
-                    return false;
-                }
-            }
-            return true;
-        };
-        bool failed = false;
-        for (;;) {
-            std::vector<uint8_t> in(kChunk);
-            ssize_t got = ReadFull(fd, in.data(), in.size());
-            if (got < 0) {
-                r.error = std::strerror(errno);
-                failed = true;
-                break;
-            }
-            in.resize(static_cast<size_t>(got));
-            r.crc = zip::Crc32(r.crc, in.data(), in.size());
-            r.unpacked += in.size();
-            const bool last = in.size() < kChunk;
-            if (blocks) {
-                blocks->Push(std::move(in), last);
-                if (!writeBlocks(last)) {
-                    failed = true;
-                    break;
-                }
-                if (last) break;
-                continue;
-            }
-            if (!deflating) {
-                if (got > 0 && !emit(in.data(), in.size())) {
-                    out.writeFailed = failed = true;
-                    break;
-                }
-            } else {
-                const EncodeStatus status = encoder->Encode(in, last, emit);
-                if (status != EncodeStatus::Ok) {
-                    if (status == EncodeStatus::WriteFailed)
-                        out.writeFailed = true;
-                    else
-                        r.error = "the data could not be compressed";
-                    failed = true;
-                    break;
-                }
-            }
-            if (got > 0 && !sink.progress(in.size())) {
-                out.stopped = failed = true;
-                break;
-            }
-            if (last) break;
-        }
-        close(fd);
-        if (failed) return out;
-        if (keys) {
-            auto trailer = keys->Trailer();
-            if (!trailer) {
-                r.error = "the authentication code could not be made";
-                return out;
-            }
-            packed += trailer->size();
-            if (!trailer->empty() && !sink.write(trailer->data(), trailer->size())) {
-                out.writeFailed = true;
-                return out;
-            }
-        }
+        StreamPass pass(source, level, pool, sink, out);
+        if (!pass.Run(checkTime)) return out;
         r.changed = r.unpacked != source.size;
-        r.packed = packed;
-        r.method = deflating ? source.method : zip::kMethodStored;
+        r.packed = pass.packed();
+        r.method = pass.deflating() ? source.method : zip::kMethodStored;
         r.ok = true;
         const size_t overhead = source.encrypt ? MemberEncryptor::Overhead(source.aes) : 0;
-        if (!deflating || packed - overhead < r.unpacked) break;
+        if (!pass.deflating() || r.packed - overhead < r.unpacked) break;
         if (!sink.rewind()) {
             out.writeFailed = true;
             r.ok = false;

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "name_encoding.h"
+
 namespace kelp::kzip {
 namespace {
 
@@ -84,29 +86,7 @@ std::string DosName(std::string_view name) {
 }
 
 bool NeedsUtf8Flag(std::string_view name) {
-    bool ascii = true;
-    for (size_t i = 0; i < name.size();) {
-        auto c = static_cast<unsigned char>(name[i]);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        ascii = false;
-        size_t len = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
-        if (len == 0 || c > 0xF4 || i + len > name.size()) return false;
-        uint32_t cp = c & (0xFF >> (len + 1));
-        for (size_t k = 1; k < len; ++k) {
-            auto cc = static_cast<unsigned char>(name[i + k]);
-            if ((cc & 0xC0) != 0x80) return false;
-            cp = cp << 6 | (cc & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        i += len;
-    }
-    return !ascii;
+    return !zip::IsAscii(name) && zip::IsValidUtf8(name);
 }
 
 bool HasSuffix(std::string_view name, std::string_view suffix) {

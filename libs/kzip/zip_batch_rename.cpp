@@ -6,16 +6,13 @@
 #include <algorithm>
 #include <set>
 
+#include "name_encoding.h"
 #include "record_writer.h"
 #include "safe_path.h"
 #include "zip_batch.h"
 
 namespace kelp::kzip {
 namespace {
-
-bool IsAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
 
 // Why `name` cannot be a member's new name; empty when it can.
 std::string RefusedName(const std::string& name) {
@@ -143,7 +140,7 @@ std::optional<std::vector<uint8_t>> ZipBatch::RenamedLocalHeader(const zip::Memb
     if (!reader_.ReadAt(e.localOffset, fixed, sizeof fixed) || !zip::ParseLocalHeader(fixed, header))
         return std::nullopt;
     const std::basic_string<uint8_t> extra = zip::WithoutExtraField(data.localExtra, zip::kExtraUnicodePath);
-    header.flags = IsAscii(name) ? header.flags : (header.flags | zip::kFlagUtf8);
+    header.flags = zip::IsAscii(name) ? header.flags : (header.flags | zip::kFlagUtf8);
     header.nameLength = static_cast<uint16_t>(name.size());
     header.extraLength = static_cast<uint16_t>(extra.size());
     std::vector<uint8_t> out;
@@ -154,7 +151,7 @@ std::optional<std::vector<uint8_t>> ZipBatch::RenamedLocalHeader(const zip::Memb
 }
 
 void ZipBatch::RenameCentral(Central& c, const std::string& name) {
-    if (!IsAscii(name)) c.header.flags |= zip::kFlagUtf8;
+    if (!zip::IsAscii(name)) c.header.flags |= zip::kFlagUtf8;
     c.name = name;
     const std::basic_string<uint8_t> extra = zip::WithoutExtraField(c.extra, zip::kExtraUnicodePath);
     c.extra.assign(extra.begin(), extra.end());

@@ -17,10 +17,6 @@ namespace kelp::zip {
 // The digital signature record that may close a central directory.
 constexpr uint32_t kDigitalSignatureSignature = 0x05054B50;
 
-static bool IsAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 bool MemberEntry::IsDirectory() const {
     if (!name.empty() && (name.back() == '/' || name.back() == '\\')) return true;
     return UnixMode() != 0 && S_ISDIR(header.externalAttributes >> 16);

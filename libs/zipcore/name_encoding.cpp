@@ -104,11 +104,6 @@ Iconv& Converter(const std::string& to, const std::string& from) {
     return *slot;
 }
 
-bool IsAscii(std::string_view s) {
-    return std::all_of(s.begin(), s.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 // Bytes of a page to code points; nothing when a byte does not convert.
 std::optional<std::u32string> Decode(std::string_view bytes, const char* page) {
     Iconv& cd = Converter("UTF-32LE", page);
@@ -220,6 +215,10 @@ bool LocaleWrites(const CodePage& page, std::string_view locale) {
 }
 
 }  // namespace
+
+bool IsAscii(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
 
 bool IsValidUtf8(std::string_view s) {
     size_t i = 0;

@@ -24,6 +24,8 @@ struct StoredName {
     uint8_t hostSystem = 0;
 };
 
+// True when every byte is below 0x80.
+bool IsAscii(std::string_view bytes);
 // True when the bytes are valid UTF-8 (plain ASCII included).
 bool IsValidUtf8(std::string_view bytes);
 
