@@ -90,6 +90,15 @@ void ZipEngine::RunExtract(bool toMemory) {
         if (*refused == MsgId::ExtractExactNamesUnsupported) FSpecArgs.clear();
         return ShowEngineMessage(*refused);
     }
+    // A target folder that is named but missing is made, as the command
+    // line does; the library is never left to write into the current folder
+    // instead.
+    if (!toMemory && !ExtrOptions.Has(ExtrTest) && !ExtrBaseDir.empty() &&
+        !std::filesystem::is_directory(ExtrBaseDir, ec) &&
+        (std::filesystem::create_directories(ExtrBaseDir, ec), !std::filesystem::is_directory(ExtrBaseDir, ec))) {
+        finish();
+        return ShowEngineMessage(MsgId::ExtractFolderCannotBeMade, ExtrBaseDir);
+    }
     std::unique_ptr<JoinedVolumes> volumes;
     std::string joined;
     std::string archive;

@@ -59,6 +59,7 @@ enum Id : int {
     CheckUnsupported = 10506,
     RepairUnsupported = 10507,
     RepairOntoItself = 10508,
+    ExtractFolderCannotBeMade = 10509,
 
     // Loading the libraries.
     ZipLibLoaded = 10601,

@@ -74,6 +74,7 @@ constexpr MessageEntry kMessages[] = {
      "Error - your KUNZIP.DLL can not check an archive's structure, please update to version >= 1.80"},
     {MsgId::RepairUnsupported,
      "Error - your KUNZIP.DLL can not repair an archive, please update to version >= 1.80"},
+    {MsgId::ExtractFolderCannotBeMade, "Error - the folder to extract into cannot be made: "},
     {MsgId::RepairOntoItself, "Error - the repaired copy must be written to another file than the archive: "},
     {MsgId::ZipLibLoaded, "KZIP Loaded"},
     {MsgId::ZipExecMissing, "KZipExec function not found in KZIP.DLL!"},

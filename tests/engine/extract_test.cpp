@@ -73,11 +73,18 @@ TEST_F(Extract, TargetFolderIsUsedWithoutChangingTheCurrentFolder) {
     zip.setZipFileName(dir / "a.zip");
     zip.ExtrOptions = {engine::ExtrDirNames};
 
-    // A folder that does not exist: the current folder takes the members.
-    zip.ExtrBaseDir = dir / "nowhere";
+    // A folder that does not exist is made; one that cannot be made (below
+    // a file) is refused, and nothing lands in the current folder instead.
+    zip.ExtrBaseDir = dir / "new/folder";
     zip.Extract();
     EXPECT_EQ(zip.SuccessCount(), 2);
-    EXPECT_EQ(fixtures::ReadFile(dir / "here/Docs/Read Me.txt"), "hello");
+    EXPECT_EQ(fixtures::ReadFile(dir / "new/folder/Docs/Read Me.txt"), "hello");
+    fixtures::WriteFile(dir / "file", "");
+    zip.ExtrBaseDir = dir / "file/below";
+    zip.Extract();
+    EXPECT_EQ(zip.SuccessCount(), 0);
+    EXPECT_EQ(logged.back(), "Error - the folder to extract into cannot be made: " + dir / "file/below");
+    EXPECT_TRUE(fs::is_empty(dir / "here"));
 
     // A relative folder counts from the current one, which stays as it was.
     fs::create_directories(dir / "there");
