@@ -13,12 +13,14 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <cstdlib>
 #include <deque>
 #include <functional>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,6 +71,39 @@ inline std::vector<std::string> Names(const std::vector<kelp::Main_sc::MemberRef
     std::vector<std::string> names;
     for (const auto& m : members) names.push_back(m.name);
     return names;
+}
+
+// The grid row (from 1) of the member named exactly `name`, of `archive`
+// when one is given; 0 when none.
+inline int RowOf(const kelp::Main_sc& w, const QString& name, const QString& archive = {}) {
+    for (int r = 1; r < w.memberGrid->RowCount(); ++r)
+        if (w.MemberPath(r) == name && (archive.isEmpty() || w.memberGrid->Cells(7, r) == archive))
+            return r;
+    return 0;
+}
+
+// The member names of an archive in its order, byte for byte as Python's
+// zipfile reads them.
+inline std::vector<std::string> MemberNames(const std::string& archive) {
+    const auto r = fixtures::RunShell(
+        "python3 -c \"import zipfile,sys\nfor n in zipfile.ZipFile(sys.argv[1]).namelist(): print(n)\" " +
+        fixtures::Quote(archive));
+    EXPECT_EQ(r.exitCode, 0) << archive << r.err;
+    std::vector<std::string> names;
+    size_t start = 0;
+    for (size_t end; (end = r.out.find('\n', start)) != std::string::npos; start = end + 1)
+        names.push_back(r.out.substr(start, end - start));
+    return names;
+}
+
+// The files below `folder` with their contents, by path relative to it.
+inline std::map<std::string, std::string> FilesUnder(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder, ec))
+        if (e.is_regular_file())
+            files[std::filesystem::relative(e.path(), folder).string()] = fixtures::ReadFile(e.path());
+    return files;
 }
 
 // Opens several archives the way the open action leaves them.

@@ -56,7 +56,7 @@ TEST_F(AppTest, HaltedAddEndsBeforeTheNextActionStarts) {
     // The add ended cancelled, with the archive whole and unchanged...
     for (const QString& t : boxes.texts) EXPECT_FALSE(t.startsWith("DONE")) << t.toStdString();
     EXPECT_EQ(fixtures::ReadFile(a), before);
-    EXPECT_EQ(fixtures::RunShell("unzip -tq " + fixtures::Quote(a)).exitCode, 0);
+    EXPECT_TRUE(w.LogLines().join('\n').contains("cancelled; the archive was not changed"));
     // ... and only then did the test run, to its end.
     QElapsedTimer t;
     t.start();

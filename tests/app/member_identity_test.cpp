@@ -61,34 +61,14 @@ class MemberIdentityTest : public AppTest {
         }
         return list + "]";
     }
-    // The names an archive holds, as Python's zipfile reads them, one a line.
     std::set<std::string> NamesIn(const std::string& archive) {
-        const auto r = fixtures::RunShell(
-            "python3 -c \"import zipfile,sys\nfor n in zipfile.ZipFile(sys.argv[1]).namelist(): "
-            "print(n)\" " +
-            fixtures::Quote(archive));
-        EXPECT_EQ(r.exitCode, 0) << r.err;
-        std::set<std::string> names;
-        size_t start = 0;
-        for (size_t end; (end = r.out.find('\n', start)) != std::string::npos; start = end + 1)
-            names.insert(r.out.substr(start, end - start));
-        return names;
+        const auto names = MemberNames(archive);
+        return {names.begin(), names.end()};
     }
-    // The grid row whose record is the member named exactly `name`.
     static int RowOf(const Main_sc& w, const std::string& name) {
-        for (int r = 1; r < w.memberGrid->RowCount(); ++r)
-            if (w.MemberPath(r).toStdString() == name) return r;
-        ADD_FAILURE() << "no row for " << name;
-        return 0;
-    }
-    // Files below `folder` with their contents, by path relative to it.
-    static std::map<std::string, std::string> Files(const std::string& folder) {
-        std::map<std::string, std::string> files;
-        if (!fs::exists(folder)) return files;
-        for (const auto& e : fs::recursive_directory_iterator(folder))
-            if (e.is_regular_file())
-                files[fs::relative(e.path(), folder).string()] = fixtures::ReadFile(e.path());
-        return files;
+        const int row = apptest::RowOf(w, Q(name));
+        EXPECT_NE(row, 0) << "no row for " << name;
+        return row;
     }
 };
 
@@ -138,7 +118,7 @@ TEST_F(MemberIdentityTest, ExtractSelectedOnlyWritesExactlyTheSelectedMember) {
             std::replace(path.begin(), path.end(), '\\', '/');
             expected[path] = n;
         }
-        EXPECT_EQ(Files(target), expected);
+        EXPECT_EQ(FilesUnder(target), expected);
     }
     EXPECT_EQ(NamesIn(archive).size(), kNames.size());
 }
@@ -185,7 +165,7 @@ TEST_F(MemberIdentityTest, DragOutExtractsExactlyTheSelectedMembers) {
     QApplication::sendEvent(vp, &move);
     ASSERT_EQ(offered.size(), 3);
     const std::string folder = QFileInfo(offered[0].toLocalFile()).path().toStdString();
-    EXPECT_EQ(Files(folder), (std::map<std::string, std::string>{{"a*.txt", "a*.txt"},
+    EXPECT_EQ(FilesUnder(folder), (std::map<std::string, std::string>{{"a*.txt", "a*.txt"},
                                                                   {"c++", "c++"},
                                                                   {"f/in.txt", "f/in.txt"},
                                                                   {"f/sub/deep.txt", "f/sub/deep.txt"}}));
@@ -253,7 +233,7 @@ TEST_F(MemberIdentityTest, AllMemberActionsTakeNamesWithoutADot) {
     w.engine.ExtrBaseDir = target;
     w.Settings.Extrfold = true;
     w.Dispatch(kelp::actExtractAll);
-    const auto files = Files(target);
+    const auto files = FilesUnder(target);
     EXPECT_EQ(files.count("c++"), 1u);
     EXPECT_EQ(files.count("?"), 1u);
     EXPECT_EQ(files.count("f/sub/deep.txt"), 1u);

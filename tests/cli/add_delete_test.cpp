@@ -125,18 +125,12 @@ protected:
     fixtures::TempDir dir;
 };
 
-TEST_F(AddDelete, ArchivesPassEveryPeerAndExtractToTheSource) {
+// The peers' checks of what the writer makes are the library's and the round
+// trip's; here what the verb adds: its lines, the stored kinds, -p.
+TEST_F(AddDelete, AddNamesEachMemberStoresPackedKindsAndEncryptsWithP) {
     auto add = Kelp("add k.zip -r src");
     ASSERT_EQ(add.exitCode, 0) << add.out << add.err;
     EXPECT_NE(add.out.find("  adding: src/readme.txt"), std::string::npos) << add.out;
-    EXPECT_EQ(Shell("unzip -tq k.zip").exitCode, 0);
-    EXPECT_EQ(Shell("7z t k.zip > /dev/null").exitCode, 0);
-    EXPECT_EQ(Shell("python3 -c \"import zipfile,sys; sys.exit(zipfile.ZipFile('k.zip').testzip() is not None)\"")
-                  .exitCode,
-              0);
-    ASSERT_EQ(Shell("mkdir u && cd u && unzip -q ../k.zip").exitCode, 0);
-    EXPECT_EQ(Shell("diff -r src u/src").exitCode, 0);
-    // Already compressed kinds are stored.
     EXPECT_NE(Shell("unzip -v k.zip").out.find("Stored"), std::string::npos);
 
     ASSERT_EQ(Kelp("add locked.zip -r -p 's3cret' src").exitCode, 0);

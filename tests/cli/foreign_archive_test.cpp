@@ -100,6 +100,7 @@ const ForeignCase kWriters[] = {
     {"python_force_zip64", Kind::Sound},
     {"python_unseekable_stream", Kind::Sound},
     {"python_utf8_names", Kind::Sound},
+    {"python_edge_dates", Kind::Sound},
     {.name = "python_unicode_path_field", .kind = Kind::Sound, .namesFromUnzip = true},
     // A line break is a legal character in a file name here: the member is
     // written under its exact name, as Python writes it (only the listing

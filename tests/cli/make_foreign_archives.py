@@ -240,6 +240,18 @@ def python_utf8_names(out, work):
     with zipfile.ZipFile(out, "w") as z:
         z.writestr("naïve/café.txt", "bonjour " * 50, compress_type=zipfile.ZIP_DEFLATED)
         z.writestr("日本/テキスト.txt", "konnichiwa")
+        z.writestr(zipfile.ZipInfo("empty folder/", (2001, 2, 3, 4, 5, 6)), "")
+
+
+@case
+def python_edge_dates(out, work):
+    # The last even second of a century, a leap day, and a comment.
+    with zipfile.ZipFile(out, "w") as z:
+        z.comment = b"python comment"
+        info = zipfile.ZipInfo("stored.bin", (1999, 12, 31, 23, 59, 58))
+        z.writestr(info, bytes(range(256)) * 10, compress_type=zipfile.ZIP_STORED)
+        info = zipfile.ZipInfo("deflated.txt", (2024, 2, 29, 12, 0, 0))
+        z.writestr(info, "abc" * 1000, compress_type=zipfile.ZIP_DEFLATED)
 
 
 def unicode_path_extra(name_utf8, header_name, good_crc=True):

@@ -131,36 +131,4 @@ TEST_F(Extract, SetOfPartFilesIsJoinedAndTheJoinedCopyRemoved) {
     EXPECT_TRUE(fs::is_empty(dir / "tmp"));
 }
 
-TEST_F(Extract, BrokenSetsLeaveNoJoinedFile) {
-    WriteTwoPartSet(dir, Archive());
-    std::string joined = dir / "tmp/";
-    EXPECT_EQ(zip.ReadSpan(dir / "set001.zip", joined), -7);
-    EXPECT_EQ(logged.back(),
-              "This is the first file in a backup set,\nplease choose the last file of this set");
-    EXPECT_TRUE(joined.empty());
-
-    fs::remove(dir / "set001.zip");
-    joined = dir / "tmp/";
-    EXPECT_EQ(zip.ReadSpan(dir / "set002.zip", joined), -7);
-    EXPECT_EQ(logged.back(), "A part of this set is missing: " + dir / "set001.zip");
-    EXPECT_TRUE(fs::is_empty(dir / "tmp"));
-
-    // A part that ends in the middle of a member's data.
-    WriteTwoPartSet(dir, Archive());
-    const std::string first = fixtures::ReadFile(dir / "set001.zip");
-    fixtures::WriteFile(dir / "set001.zip", first.substr(0, first.size() - 2));
-    joined = dir / "tmp/";
-    EXPECT_EQ(zip.ReadSpan(dir / "set002.zip", joined), -7);
-    EXPECT_TRUE(fs::is_empty(dir / "tmp"));
-
-    joined = dir / "tmp/";
-    WriteTwoPartSet(dir, Archive());
-    ASSERT_EQ(zip.ReadSpan(dir / "set002.zip", joined), 0);
-    engine::ZipEngine check;
-    check.setZipFileName(joined);
-    EXPECT_EQ(check.EntryCount(), 2u);
-    EXPECT_FALSE(check.StructureError());
-    EXPECT_EQ(check.LastDiskNumber(), 0);
-}
-
 }  // namespace

@@ -8,7 +8,7 @@
 #include <set>
 #include <sstream>
 
-#include "kunzip_harness.h"
+#include "lib_harness.h"
 
 namespace fs = std::filesystem;
 using harness::Quote;

@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <random>
 
-#include "kunzip_harness.h"
+#include "lib_harness.h"
 #include "member_decoder.h"
 
 namespace fs = std::filesystem;
@@ -250,17 +250,6 @@ TEST_F(SmallArchive, ProgressAddsUpAndEndsTheBatch) {
     auto a = std::find_if(starts.begin(), starts.end(), [](auto& s) { return s.text == "a.txt"; });
     ASSERT_NE(a, starts.end());
     EXPECT_EQ(a->number2, 6);
-}
-
-TEST_F(SmallArchive, CancelStopsAtTheNextCallback) {
-    UnzipCall c = Call();
-    c.answer = [](KCallbackRecord& r) {
-        return r.Action == KCB_FILE_START ? KELP_CALLBACK_CANCEL : 0;
-    };
-    EXPECT_LE(c.Run(), 1);
-    EXPECT_EQ(c.Actions(KCB_FILE_START).size(), 1u);
-    EXPECT_NE(c.Messages().find("cancelled"), std::string::npos);
-    EXPECT_EQ(c.Messages().find("No Errors Found"), std::string::npos) << c.Messages();
 }
 
 TEST_F(SmallArchive, ExtractsOneMemberIntoMemory) {

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <thread>
 
-#include "kunzip_harness.h"
+#include "lib_harness.h"
 
 namespace fs = std::filesystem;
 using harness::Quote;
@@ -80,6 +80,10 @@ TEST(ManyMembers, CancelLeavesOnlyTheMembersReportedBeforeIt) {
         return r.Action == KCB_FILE_START && ++starts == 150 ? KELP_CALLBACK_CANCEL : 0;
     };
     c.Run();
+    // It stops at the callback that cancelled and never ends as a clean run.
+    EXPECT_EQ(c.Actions(KCB_FILE_START).size(), 150u);
+    EXPECT_NE(c.Messages().find("cancelled"), std::string::npos);
+    EXPECT_EQ(c.Messages().find("No Errors Found"), std::string::npos) << c.Messages();
     const std::set<std::string> reported = Unzipped(c);
     EXPECT_GT(reported.size(), 100u);
     EXPECT_LT(reported.size(), 150u);

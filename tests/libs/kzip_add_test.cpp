@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <random>
 
-#include "kzip_harness.h"
+#include "lib_harness.h"
 
 namespace fs = std::filesystem;
 using harness::Quote;

@@ -11,7 +11,7 @@
 #include <random>
 #include <sstream>
 
-#include "kzip_harness.h"
+#include "lib_harness.h"
 
 namespace fs = std::filesystem;
 using harness::Quote;

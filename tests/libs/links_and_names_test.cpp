@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <set>
 
-#include "kzip_harness.h"
+#include "lib_harness.h"
 
 namespace fs = std::filesystem;
 using harness::Quote;
