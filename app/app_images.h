@@ -14,6 +14,6 @@ QPixmap ProgramPicture();            // program files in the listing
 QPixmap FolderPicture();             // folders in the listing
 QPixmap DocumentPicture();           // files of a type without an icon
 QPixmap HaltPicture();
-QPixmap KelpPicture(int size);      // the program's own picture (about box)
+QPixmap KelpPicture(int size);  // the program's own picture (about box)
 
 }  // namespace kelp

@@ -91,7 +91,8 @@ void ArchiveSession::ListArchive() {
     // as first.
     const bool further = !Zipfiles.isEmpty() && archive != Zipfiles.first();
     if (!further || !rows_)
-        rows_ = std::make_shared<MemberRows>([this](const QString& name) { return TypeName(name); });
+        rows_ =
+            std::make_shared<MemberRows>([this](const QString& name) { return TypeName(name); });
     if (engine.EntryCount() == 0) {
         if (!further) ui_.ShowEmptyListing();
         return;
@@ -114,7 +115,8 @@ std::vector<ArchiveSession::MemberRef> ArchiveSession::RecordMember(uint32_t rec
     return {MemberRef{std::string(rows_->Name(record)), rows_->Entry(record)}};
 }
 
-std::vector<ArchiveSession::MemberRef> ArchiveSession::SelectedMembers(const QString& archive) const {
+std::vector<ArchiveSession::MemberRef> ArchiveSession::SelectedMembers(
+    const QString& archive) const {
     std::vector<MemberRef> members;
     if (!rows_) return members;
     for (uint32_t record : ui_.SelectedRecords())
@@ -147,7 +149,8 @@ QString ArchiveSession::MemberPath(uint32_t record) const {
 
 QString ArchiveSession::MemberFileName(uint32_t record) const {
     const QString path = MemberPath(record);
-    return path.mid(std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1);
+    return path.mid(
+        std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1);
 }
 
 QString ArchiveSession::ExtractForViewing(uint32_t record, const QString& folder) {
@@ -373,7 +376,8 @@ QString ArchiveSession::MakeCheckoutFolder() {
     // closes. mkdtemp makes it new (never a folder or link someone else put
     // there) and private to the user.
     const QString stamp = QDateTime::currentDateTime().toString("yyyyMMdd-hhmmss");
-    std::string pattern = platform::TempFolder() + "kelp-checkout-" + stamp.toStdString() + "-XXXXXX";
+    std::string pattern =
+        platform::TempFolder() + "kelp-checkout-" + stamp.toStdString() + "-XXXXXX";
     if (!mkdtemp(pattern.data())) return QString();
     return QString::fromStdString(pattern);
 }
@@ -399,7 +403,8 @@ void ArchiveSession::DeleteTempFiles() {
 
 // --- Engine events ------------------------------------------------------------
 
-void ArchiveSession::EngineProgress(engine::ProgressType type, const std::string&, int64_t fileSize) {
+void ArchiveSession::EngineProgress(engine::ProgressType type, const std::string&,
+                                    int64_t fileSize) {
     if (type == engine::ptBytesDone) {
         State.DoneBytes += fileSize;
         int64_t percent = 100;

@@ -355,7 +355,8 @@ void ArchiveSession::ConvertWithCopy(bool toExe) {
     if (result == 0)
         ui_.ShowMessage("Filename is now: " + QString::fromStdString(engine.ZipFileName()));
     else
-        ui_.ShowMessage(QString("Error %1 occured in making %2 file").arg(result).arg(toExe ? ".EXE" : ".ZIP"));
+        ui_.ShowMessage(
+            QString("Error %1 occured in making %2 file").arg(result).arg(toExe ? ".EXE" : ".ZIP"));
     // The archive the conversion replaced comes back from the copy; one still
     // in place (a failed conversion leaves it) makes the copy unneeded.
     if (QFileInfo::exists(archive) || QFile::rename(copy, archive))

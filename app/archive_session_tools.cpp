@@ -1,6 +1,6 @@
 // The session's tools beside the dispatcher's actions: comparing archives,
-// repairing one, renaming a member and extracting the members of a drag. Each keeps the session busy while it
-// works and ends as the actions do.
+// repairing one, renaming a member and extracting the members of a drag. Each keeps the session
+// busy while it works and ends as the actions do.
 #include <QDir>
 #include <QFileInfo>
 
@@ -23,14 +23,16 @@ void ArchiveSession::CompareArchives() {
     WriteLogMark(lmStart);
     ui_.LogAdd("Comparing " + Zipfiles.first() + " with " + other);
     std::string error;
-    const auto result = engine::CompareArchives(Zipfiles.first().toStdString(), other.toStdString(), false, error);
+    const auto result =
+        engine::CompareArchives(Zipfiles.first().toStdString(), other.toStdString(), false, error);
     if (!result) {
         State.LastError = QString::fromStdString(error);
     } else {
         int counts[3] = {};
         for (const auto& d : result->differences) {
             ++counts[d.kind];
-            QString line = QString(engine::DifferenceKindText(d.kind)) + ": " + QString::fromStdString(d.name);
+            QString line =
+                QString(engine::DifferenceKindText(d.kind)) + ": " + QString::fromStdString(d.name);
             for (size_t f = 0; f < d.changes.size(); ++f)
                 line += (f ? ", " : " (") + QString::fromStdString(d.changes[f]);
             ui_.LogAdd(d.changes.empty() ? line : line + ")");
@@ -97,8 +99,9 @@ void ArchiveSession::RenameMember(const QString& archive, const MemberRef& membe
             ui_.ShowMessage("DLL Error");
         }
     } else {
-        ui_.ShowMessage(archive + " has changed since it was listed; nothing was renamed. The list is "
-                                  "read again: please select the member once more.");
+        ui_.ShowMessage(archive +
+                        " has changed since it was listed; nothing was renamed. The list is "
+                        "read again: please select the member once more.");
     }
     ListAllArchives();
     // The common ending: idle again, an action asked for meanwhile run.

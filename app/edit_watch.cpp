@@ -71,8 +71,8 @@ void EditWatch::CheckCopies() {
 std::vector<OpenedMember*> EditWatch::Unchanged() {
     std::vector<OpenedMember*> out;
     for (auto& m : members_)
-        if (m->archiveStamp && engine::StampOf(QFile::encodeName(m->archive).toStdString()) ==
-                                   m->archiveStamp)
+        if (m->archiveStamp &&
+            engine::StampOf(QFile::encodeName(m->archive).toStdString()) == m->archiveStamp)
             out.push_back(m.get());
     return out;
 }

@@ -38,7 +38,7 @@ struct OpenedMember {
     CopyState seen;             // the copy as extracted, written back or answered
     CopyState inArchive;        // the copy as the archive holds it (extracted or written back)
     std::optional<engine::FileStamp> archiveStamp;  // the archive at that moment
-    bool asking = false;        // a question about it is open
+    bool asking = false;                            // a question about it is open
 };
 
 class EditWatch : public QObject {

@@ -46,9 +46,8 @@ struct Options {
         "extract-here",
         "Extract each ARCHIVE into its own folder; into a new folder named after the archive "
         "when it holds more than one top-level item (or its one item is already there)."};
-    QCommandLineOption extractTo{"extract-to",
-                                 "Extract each ARCHIVE into DIR (an empty DIR asks for the folder).",
-                                 "DIR"};
+    QCommandLineOption extractTo{
+        "extract-to", "Extract each ARCHIVE into DIR (an empty DIR asks for the folder).", "DIR"};
     QCommandLineOption addTo{
         "add-to", "Add each FILE (a folder with all it holds) to ARCHIVE, created when missing.",
         "ARCHIVE"};

@@ -36,7 +36,6 @@
 #include "options_dlg.h"
 #include "platform/folders.h"
 
-
 #include <algorithm>
 
 namespace kelp {
@@ -68,12 +67,18 @@ QFont PreferredFont(const QString& family, const QFont& desktop) {
 // Kelp brings no pictures of its own for menus.
 void AddThemeIcons(const QList<QAction*>& actions) {
     static const QHash<QString, QString> names = {
-        {"&New  Zip", "document-new"},       {"&Open Zip", "document-open"},
-        {"&Remove Zip", "user-trash"},       {"&Exit", "application-exit"},
-        {"&Add", "list-add"},                {"&Delete", "edit-delete"},
-        {"&Refresh file list", "view-refresh"}, {"&Refresh filelist", "view-refresh"},
-        {"&General", "preferences-system"},  {"Option", "preferences-system"},
-        {"&How-to", "help-contents"},        {"&About", "help-about"},
+        {"&New  Zip", "document-new"},
+        {"&Open Zip", "document-open"},
+        {"&Remove Zip", "user-trash"},
+        {"&Exit", "application-exit"},
+        {"&Add", "list-add"},
+        {"&Delete", "edit-delete"},
+        {"&Refresh file list", "view-refresh"},
+        {"&Refresh filelist", "view-refresh"},
+        {"&General", "preferences-system"},
+        {"Option", "preferences-system"},
+        {"&How-to", "help-contents"},
+        {"&About", "help-about"},
         {"&View", "document-preview"},
     };
     for (QAction* a : actions) {
@@ -110,7 +115,8 @@ Main_sc::Main_sc(const QStringList& args, ShellServices* shell)
       engine(session_.engine),
       memberRows_(session_.Rows()) {
     host_.repairablePath = [this] {
-        return engine.ReportingUnreadable() ? QString::fromStdString(engine.UnreadableArchive()) : QString();
+        return engine.ReportingUnreadable() ? QString::fromStdString(engine.UnreadableArchive())
+                                            : QString();
     };
     // Never from inside the read that failed: on a later turn of the loop.
     host_.repair = [this](const QString& path) {
@@ -216,8 +222,8 @@ void Main_sc::BuildLayout() {
     connect(quickLaunchButtons[4], &QToolButton::clicked, this, &Main_sc::ContentViewerButtonClick);
     left->addWidget(quickLaunchPanel);
     // 81 pixels, or wider where its captions need it.
-    const int leftWidth = std::max({81, functionPanel->captionsWidth(),
-                                    haltButton->sizeHint().width()});
+    const int leftWidth =
+        std::max({81, functionPanel->captionsWidth(), haltButton->sizeHint().width()});
     leftPanel->setFixedWidth(leftWidth);
     haltButton->setFixedSize(leftWidth, std::max(75, haltButton->sizeHint().height()));
     row->addWidget(leftPanel);
@@ -231,8 +237,9 @@ void Main_sc::BuildLayout() {
     memberFilterEdit->setAccessibleName("Find member");
     memberFilterEdit->setPlaceholderText(
         "Find member (Ctrl+Shift+F): part of a name or folder, or a pattern with * and ?");
-    memberFilterEdit->setToolTip("Shows only the members whose name or folder holds this text "
-                                 "(any case). Tab or Down goes to the list, Escape clears it.");
+    memberFilterEdit->setToolTip(
+        "Shows only the members whose name or folder holds this text "
+        "(any case). Tab or Down goes to the list, Escape clears it.");
     memberFilterEdit->setClearButtonEnabled(true);
     memberFilterEdit->installEventFilter(this);
     connect(memberFilterEdit, &QLineEdit::textChanged, this, &Main_sc::SetMemberFilter);
@@ -245,7 +252,8 @@ void Main_sc::BuildLayout() {
     QFont gf = memberGrid->font();
     gf.setPixelSize(11);
     memberGrid->setFont(gf);
-    memberGrid->verticalHeader()->setDefaultSectionSize(std::max(16, QFontMetrics(gf).height() + 3));
+    memberGrid->verticalHeader()->setDefaultSectionSize(
+        std::max(16, QFontMetrics(gf).height() + 3));
     // The last column ("Archive") takes the room the others leave.
     memberGrid->horizontalHeader()->setStretchLastSection(true);
     memberGrid->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -267,7 +275,8 @@ void Main_sc::BuildLayout() {
             });
     connect(memberGrid, &SortGrid::OnClickSort, this,
             [this](int col, int, SortOptions& o) { ClickSort(col, o); });
-    connect(memberGrid, &SortGrid::OnBeginSort, this, [this](int, SortOptions& o) { BeginSort(o); });
+    connect(memberGrid, &SortGrid::OnBeginSort, this,
+            [this](int, SortOptions& o) { BeginSort(o); });
     connect(memberGrid, &SortGrid::OnEndSort, this, &Main_sc::ListedRowsSorted);
     connect(memberGrid, &SortGrid::OnGetCellFormat, this,
             [](int col, int row, QStyle::State, FormatOptions& o) {
@@ -348,8 +357,8 @@ void Main_sc::FitColumns() {
     const int arrow = 14;
     const std::vector<int> content = memberGrid->ContentWidths(200);
     for (int c = 0; c < 8; ++c)
-        memberGrid->setColumnWidth(c, c == 7 ? content[c] + arrow
-                                             : std::max(kColumnWidths[c], content[c] + arrow));
+        memberGrid->setColumnWidth(
+            c, c == 7 ? content[c] + arrow : std::max(kColumnWidths[c], content[c] + arrow));
 }
 
 void Main_sc::BuildFunctionPanel() {
@@ -573,7 +582,7 @@ void Main_sc::ApplyInterface() {
         }
     }
     functionPanel->setBackground(QFileInfo(Settings.Toolback).isFile() ? QPixmap(Settings.Toolback)
-                                                                     : QPixmap());
+                                                                       : QPixmap());
     leftPanel->setVisible(ShowFunctionPanel->isChecked());
     quickLaunchPanel->setVisible(ShowQuickLaunch->isChecked());
     gaugePanel->setVisible(ShowProgress->isChecked());

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "archive_session.h"
+#include "dialogs/settings.h"
 #include "engine/zip_engine.h"
 #include "member_drag.h"
 #include "member_filter.h"
@@ -31,7 +32,6 @@
 #include "process_viewer.h"
 #include "qt_host_ui.h"
 #include "recent_files.h"
-#include "dialogs/settings.h"
 #include "shell_services.h"
 #include "sort_grid.h"
 
@@ -91,21 +91,21 @@ class Main_sc : public QMainWindow, public SessionUi {
     platform::SettingsStore Store;
 
     // --- Components ----------------------------------------------------------
-    SortGrid* memberGrid = nullptr;         // ListBox1
-    QLineEdit* memberFilterEdit = nullptr;  // above the grid: keeps the matching rows
-    OutlookBar* functionPanel = nullptr;    // OutlookBar1
-    QPushButton* haltButton = nullptr;      // BitBtn1, "Halt  !!"
-    QProgressBar* gauge = nullptr;          // progressbar1
-    QWidget* leftPanel = nullptr;           // Panel1: function panel, halt, quick launch
-    QWidget* gaugePanel = nullptr;          // Panel3
-    QWidget* quickLaunchPanel = nullptr;    // Panel4
-    QWidget* quickLaunchBar = nullptr;       // the quick-launch buttons (inside quickLaunchPanel)
+    SortGrid* memberGrid = nullptr;           // ListBox1
+    QLineEdit* memberFilterEdit = nullptr;    // above the grid: keeps the matching rows
+    OutlookBar* functionPanel = nullptr;      // OutlookBar1
+    QPushButton* haltButton = nullptr;        // BitBtn1, "Halt  !!"
+    QProgressBar* gauge = nullptr;            // progressbar1
+    QWidget* leftPanel = nullptr;             // Panel1: function panel, halt, quick launch
+    QWidget* gaugePanel = nullptr;            // Panel3
+    QWidget* quickLaunchPanel = nullptr;      // Panel4
+    QWidget* quickLaunchBar = nullptr;        // the quick-launch buttons (inside quickLaunchPanel)
     QToolButton* quickLaunchButtons[5] = {};  // ToolButton1..ToolButton5
     QLabel* StatusPanels[3] = {};
-    view::Viewer* Viewer = nullptr;  // the process viewer window
-    AboutBox* aboutBox = nullptr;    // Help > About and F1
+    view::Viewer* Viewer = nullptr;            // the process viewer window
+    AboutBox* aboutBox = nullptr;              // Help > About and F1
     media::MMViewer* contentViewer = nullptr;  // MMViewer: previews members
-    QList<QPixmap> images;           // ImageList2: quick-launch and listing images
+    QList<QPixmap> images;                     // ImageList2: quick-launch and listing images
 
     QMenu* FileMenu = nullptr;
     QMenu* ActionMenu = nullptr;
@@ -154,7 +154,9 @@ class Main_sc : public QMainWindow, public SessionUi {
     // Delete. False, with a message, when the directory the engine read of
     // ZipFileName no longer holds them where they were listed (another
     // program changed the archive): nothing is then handed over.
-    bool SetExactMembers(const std::vector<MemberRef>& members) { return session_.SetExactMembers(members); }
+    bool SetExactMembers(const std::vector<MemberRef>& members) {
+        return session_.SetExactMembers(members);
+    }
     // The exact name of a row's member as a file name: the path an
     // extraction with folder names writes below its target.
     QString MemberPath(int row) const;
@@ -237,8 +239,8 @@ class Main_sc : public QMainWindow, public SessionUi {
     QWidget* renameEdit_ = nullptr;
 
     // --- Dialogs (made on first use, kept between uses) -----------------------
-    ExtractDlg& ExtractDialog();     // dialoge
-    OptionsDlg& OptionsDialog();     // Options
+    ExtractDlg& ExtractDialog();  // dialoge
+    OptionsDlg& OptionsDialog();  // Options
     // Shows the options dialog on `page` (or where it was left, for -1);
     // `apply` runs ApplyInterface afterwards.
     void ShowOptions(int page, bool apply);
@@ -269,7 +271,9 @@ class Main_sc : public QMainWindow, public SessionUi {
     void EngineProgress(engine::ProgressType type, const std::string& fileName, int64_t fileSize) {
         session_.EngineProgress(type, fileName, fileSize);
     }
-    void EngineMessage(int errCode, const std::string& message) { session_.EngineMessage(errCode, message); }
+    void EngineMessage(int errCode, const std::string& message) {
+        session_.EngineMessage(errCode, message);
+    }
     void EnginePasswordError(std::string& newPassword, const std::string& forFile,
                              uint32_t& repeatCount) {
         session_.EnginePasswordError(newPassword, forFile, repeatCount);
@@ -392,26 +396,26 @@ class Main_sc : public QMainWindow, public SessionUi {
     std::vector<uint32_t> listedOrder_;
     std::vector<uint32_t> shownRecords_;  // ShowListedRows' buffer
     MemberFilter memberFilter_;
-    int64_t listedTotal_ = 0;   // bytes of the archive listed last, for "Total"
-    bool filtering_ = false;    // the grid is being refilled by the filter
-    QHash<QString, QPixmap> icons_;      // by upper-cased extension
-    QStringList pendingLog_;  // log lines not yet in the viewer
+    int64_t listedTotal_ = 0;        // bytes of the archive listed last, for "Total"
+    bool filtering_ = false;         // the grid is being refilled by the filter
+    QHash<QString, QPixmap> icons_;  // by upper-cased extension
+    QStringList pendingLog_;         // log lines not yet in the viewer
     bool exiting_ = false;
     ExtractDlg* extractDialog_ = nullptr;
     OptionsDlg* optionsDialog_ = nullptr;
     AddDlg* addDialog_ = nullptr;
     ArchivePicker* archivePicker_ = nullptr;
     SfxDlg* sfxDialog_ = nullptr;
-    QAction* exitItem_ = nullptr;        // "&Exit": the recent files go above it
-    QList<QAction*> recentItems_;        // the recent-file items and their separator
-    int dragCount_ = 0;                  // names each drag's own folder
-    int openCount_ = 0;                  // names each opened member's own folder
+    QAction* exitItem_ = nullptr;  // "&Exit": the recent files go above it
+    QList<QAction*> recentItems_;  // the recent-file items and their separator
+    int dragCount_ = 0;            // names each drag's own folder
+    int openCount_ = 0;            // names each opened member's own folder
     EditWatch* edits_ = nullptr;
     // The opened members whose archives were as recorded when the running
     // action started: they are taken as the action leaves them.
     std::vector<OpenedMember*> editsBeforeAction_;
-    int lastCurrentRow_ = 0;             // the grid's current row, kept over relistings
-    bool forwardingKey_ = false;         // SelectGridRow's own key on its way to the grid
+    int lastCurrentRow_ = 0;      // the grid's current row, kept over relistings
+    bool forwardingKey_ = false;  // SelectGridRow's own key on its way to the grid
 };
 
 }  // namespace kelp

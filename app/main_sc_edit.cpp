@@ -70,7 +70,8 @@ QString Main_sc::OpenForEditing(uint32_t record) {
     if (folder.isEmpty()) {
         folder = TempPath + QString("open-%1/").arg(++openCount_);
         if (!QDir().mkpath(folder) ||
-            !QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+            !QFile::setPermissions(folder,
+                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
             ShowMessage("Cannot create a private folder in " + TempPath);
             return {};
         }
@@ -146,8 +147,13 @@ bool Main_sc::WriteMember(OpenedMember& m, const std::string& name) {
             return false;
         method = engine::AddMethodDeflate;
     }
-    engine::MemberWriteBack w{Encoded(m.archive), name, Encoded(m.file), m.password, storage,
-                              *method, Encoded(TempPath + "write-back")};
+    engine::MemberWriteBack w{Encoded(m.archive),
+                              name,
+                              Encoded(m.file),
+                              m.password,
+                              storage,
+                              *method,
+                              Encoded(TempPath + "write-back")};
     State.Busy = true;
     WriteLogMark(lmStart);
     std::string error;
@@ -165,8 +171,9 @@ bool Main_sc::WriteMember(OpenedMember& m, const std::string& name) {
         }
     }
     if (!error.empty())
-        ShowMessage(QString("%1 of %2: %3")
-                        .arg(QString::fromStdString(name), m.archive, QString::fromStdString(error)));
+        ShowMessage(
+            QString("%1 of %2: %3")
+                .arg(QString::fromStdString(name), m.archive, QString::fromStdString(error)));
     return written;
 }
 
@@ -188,9 +195,9 @@ void Main_sc::EditConflict(OpenedMember& m, const QString& why) {
         QString name = EditedName(QString::fromStdString(m.name));
         for (;;) {
             bool ok = false;
-            name = QInputDialog::getText(this, "Add under a new name",
-                                         "Name of the edited copy in the archive:",
-                                         QLineEdit::Normal, name, &ok);
+            name = QInputDialog::getText(
+                this, "Add under a new name",
+                "Name of the edited copy in the archive:", QLineEdit::Normal, name, &ok);
             if (!ok) return;
             engine.setZipFileName(Encoded(m.archive));
             const std::string stored = name.toStdString();
@@ -235,7 +242,8 @@ void Main_sc::KeepUnwrittenCopies() {
         QString target = keep + QFileInfo(m->file).fileName();
         for (int n = 2; QFileInfo::exists(target); ++n)
             target = keep + QString("%1 (%2)").arg(QFileInfo(m->file).fileName()).arg(n);
-        if (QFile::rename(m->file, target)) kept << QString("%1 (%2)").arg(QString::fromStdString(m->name), target);
+        if (QFile::rename(m->file, target))
+            kept << QString("%1 (%2)").arg(QString::fromStdString(m->name), target);
     }
     if (!kept.isEmpty())
         ShowMessage("These edited copies were not written to their archives and were kept:\n\n" +

@@ -10,8 +10,10 @@
 namespace kelp {
 
 void Main_sc::EngineDirUpdate() {
-    if (!engine.UnreadableArchive().empty()) unopenedArchive_ = QString::fromStdString(engine.UnreadableArchive());
-    else if (!engine.ZipFileName().empty()) unopenedArchive_.clear();
+    if (!engine.UnreadableArchive().empty())
+        unopenedArchive_ = QString::fromStdString(engine.UnreadableArchive());
+    else if (!engine.ZipFileName().empty())
+        unopenedArchive_.clear();
     UpdateCaption();
 }
 

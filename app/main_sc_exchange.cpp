@@ -23,9 +23,12 @@ void Main_sc::BuildExchange() {
     // The grid takes drops of files; the view's own drag-selecting gives way
     // to dragging members out (see ExchangeEvent).
     memberGrid->viewport()->setAcceptDrops(true);
-    RunDrag = [](QDrag& drag) { return drag.exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction); };
+    RunDrag = [](QDrag& drag) {
+        return drag.exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
+    };
     for (int n = 0; n < 4; ++n)
-        connect(quickLaunchButtons[n], &QToolButton::clicked, this, [this, n] { QuickLaunchClick(n + 1); });
+        connect(quickLaunchButtons[n], &QToolButton::clicked, this,
+                [this, n] { QuickLaunchClick(n + 1); });
     recentFiles.Load(Store);
     RebuildRecentMenu();
 }
@@ -122,7 +125,8 @@ void Main_sc::StartMemberDrag() {
         // extraction makes: its top folder, or the file itself. "." and ".."
         // never name one, so nothing outside the drag's folder is offered.
         QString top;
-        for (const QString& part : MemberPath(r).split(QRegularExpression("[/\\\\]"), Qt::SkipEmptyParts))
+        for (const QString& part :
+             MemberPath(r).split(QRegularExpression("[/\\\\]"), Qt::SkipEmptyParts))
             if (part != "." && part != "..") {
                 top = part;
                 break;
@@ -141,7 +145,8 @@ void Main_sc::StartMemberDrag() {
     QStringList archives = Zipfiles;
     archives.removeDuplicates();
     for (const QString& z : archives)
-        if (auto chosen = SelectedMembers(z); !chosen.empty()) members.emplace_back(z, std::move(chosen));
+        if (auto chosen = SelectedMembers(z); !chosen.empty())
+            members.emplace_back(z, std::move(chosen));
 
     // Qt deletes the drag when it is over; a target may still read its data
     // after the drag loop has returned.

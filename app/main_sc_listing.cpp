@@ -117,11 +117,12 @@ void Main_sc::MemberGridClick() {
     const QList<int> rows = SelectedRows();
     State.SelectedBytes = 0;
     for (int r : rows)
-        if (!memberGrid->Cells(1, r).isEmpty()) State.SelectedBytes += memberGrid->Cells(3, r).toLongLong();
-    StatusPanels[0]->setText(rows.isEmpty() ? QString("Selected 0 Files(0k )")
-                                            : QString("Selected %1 Files (%2k )")
-                                                  .arg(rows.size())
-                                                  .arg(State.SelectedBytes / 1000));
+        if (!memberGrid->Cells(1, r).isEmpty())
+            State.SelectedBytes += memberGrid->Cells(3, r).toLongLong();
+    StatusPanels[0]->setText(
+        rows.isEmpty()
+            ? QString("Selected 0 Files(0k )")
+            : QString("Selected %1 Files (%2k )").arg(rows.size()).arg(State.SelectedBytes / 1000));
     if (!rows.isEmpty() && contentViewer && contentViewer->isVisible() && !State.Busy)
         PreviewMember(rows.first());
 }

@@ -12,7 +12,8 @@
 namespace kelp {
 
 QString Main_sc::RepairableArchive() const {
-    return !engine.ZipFileName().empty() ? QString::fromStdString(engine.ZipFileName()) : unopenedArchive_;
+    return !engine.ZipFileName().empty() ? QString::fromStdString(engine.ZipFileName())
+                                         : unopenedArchive_;
 }
 
 void Main_sc::RepairWhenIdle(const QString& broken) {

@@ -50,7 +50,8 @@ int64_t CompressionRatio(int64_t packed, int64_t unpacked) {
     return static_cast<int64_t>(r);  // truncates toward zero
 }
 
-int64_t MemberRows::Append(const std::vector<engine::ZipDirEntry>& entries, const QString& archive) {
+int64_t MemberRows::Append(const std::vector<engine::ZipDirEntry>& entries,
+                           const QString& archive) {
     const auto archiveId = uint32_t(archives_.size());
     archives_.push_back(archive);
     members_.reserve(members_.size() + entries.size());
@@ -89,8 +90,9 @@ int64_t MemberRows::Append(const std::vector<engine::ZipDirEntry>& entries, cons
             m.nameLength = uint32_t(text.size());
             names_ += text;
             const size_t dot = name.rfind('.');
-            m.type = Shared(typeIds, types_, dot == std::string_view::npos ? name : name.substr(dot),
-                            [&] { return typeName_(text); });
+            m.type =
+                Shared(typeIds, types_, dot == std::string_view::npos ? name : name.substr(dot),
+                       [&] { return typeName_(text); });
             m.packed = static_cast<int64_t>(e.PackedSize);
             m.unpacked = static_cast<int64_t>(e.UnpackedSize);
             m.dosDateTime = e.DosDateTime;
@@ -111,14 +113,21 @@ QString MemberRows::Cell(int col, uint32_t record) const {
     switch (col) {
         case 0: {
             const QStringView name(names_.constData() + m.nameStart, m.nameLength);
-            return m.encrypted ? QString(kFileIndent % name % kEncryptedMark) : QString(kFileIndent % name);
+            return m.encrypted ? QString(kFileIndent % name % kEncryptedMark)
+                               : QString(kFileIndent % name);
         }
-        case 1: return types_[m.type];
-        case 2: return FormatDosDateTime(m.dosDateTime);
-        case 3: return QString::number(m.packed);
-        case 4: return QString::number(m.unpacked);
-        case 5: return QString::number(CompressionRatio(m.packed, m.unpacked)) + QLatin1Char('%');
-        default: return {};
+        case 1:
+            return types_[m.type];
+        case 2:
+            return FormatDosDateTime(m.dosDateTime);
+        case 3:
+            return QString::number(m.packed);
+        case 4:
+            return QString::number(m.unpacked);
+        case 5:
+            return QString::number(CompressionRatio(m.packed, m.unpacked)) + QLatin1Char('%');
+        default:
+            return {};
     }
 }
 
@@ -129,13 +138,20 @@ qsizetype MemberRows::CellLength(int col, uint32_t record) const {
     if (col == 7) return archives_[m.archive].size();
     if (m.nameLength == 0) return col == 0 ? DirectoryMarker.size() : 0;
     switch (col) {
-        case 0: return kFileIndent.size() + m.nameLength + (m.encrypted ? kEncryptedMark.size() : 0);
-        case 1: return types_[m.type].size();
-        case 2: return 19;  // "yyyy/mm/dd hh:mm:ss"; every field fits its digits
-        case 3: return DecimalLength(m.packed);
-        case 4: return DecimalLength(m.unpacked);
-        case 5: return DecimalLength(CompressionRatio(m.packed, m.unpacked)) + 1;
-        default: return 0;
+        case 0:
+            return kFileIndent.size() + m.nameLength + (m.encrypted ? kEncryptedMark.size() : 0);
+        case 1:
+            return types_[m.type].size();
+        case 2:
+            return 19;  // "yyyy/mm/dd hh:mm:ss"; every field fits its digits
+        case 3:
+            return DecimalLength(m.packed);
+        case 4:
+            return DecimalLength(m.unpacked);
+        case 5:
+            return DecimalLength(CompressionRatio(m.packed, m.unpacked)) + 1;
+        default:
+            return 0;
     }
 }
 

@@ -72,15 +72,15 @@ class MemberRows : public GridRowSource {
         uint32_t entry = 0;       // index in the archive's directory
         uint32_t nameLength = 0;  // characters; 0 for a folder entry
         uint32_t dosDateTime = 0;
-        uint32_t folder = 0;      // index into folders_
-        uint32_t type = 0;        // index into types_
-        uint32_t archive = 0;     // index into archives_
+        uint32_t folder = 0;   // index into folders_
+        uint32_t type = 0;     // index into types_
+        uint32_t archive = 0;  // index into archives_
         bool encrypted = false;
     };
 
     std::function<QString(const QString&)> typeName_;
     std::vector<Member> members_;
-    QString names_;  // the names after the last "/" or ":", back to back
+    QString names_;      // the names after the last "/" or ":", back to back
     std::string paths_;  // the members' whole names as stored, back to back
     // Texts that many members share, made once each.
     std::vector<QString> folders_, types_, archives_;

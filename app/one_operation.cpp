@@ -115,7 +115,8 @@ class OperationRunner {
         QString folder = op.target;
         if (op.kind == OneOperation::ExtractHere) {
             std::vector<std::string> names;
-            for (const engine::ZipDirEntry& entry : zip_.DirEntries()) names.push_back(entry.MemberName);
+            for (const engine::ZipDirEntry& entry : zip_.DirEntries())
+                names.push_back(entry.MemberName);
             folder = ExtractHereFolder(QFileInfo(archive).absoluteFilePath(), names);
         }
         if (!QDir().mkpath(folder)) {
@@ -247,7 +248,9 @@ OperationWindow::OperationWindow(QWidget* parent) : QDialog(parent) {
     halt_->setFocus();
 }
 
-void OperationWindow::reject() { Halt(); }
+void OperationWindow::reject() {
+    Halt();
+}
 
 void OperationWindow::Halt() {
     if (halted_) return;
@@ -264,7 +267,8 @@ QString ExtractHereFolder(const QString& archive, const std::vector<std::string>
     for (const std::string& name : memberNames)
         if (const std::string top = TopLevelName(name); !top.empty()) tops.insert(top);
     if (tops.empty()) return beside.absolutePath();
-    if (tops.size() == 1 && !QFileInfo::exists(beside.filePath(QFile::decodeName(tops.begin()->c_str()))))
+    if (tops.size() == 1 &&
+        !QFileInfo::exists(beside.filePath(QFile::decodeName(tops.begin()->c_str()))))
         return beside.absolutePath();
     // "photos.zip" gives "photos" (a name without a suffix, "name (2)").
     QString base = info.fileName().left(info.fileName().lastIndexOf('.'));

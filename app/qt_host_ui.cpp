@@ -17,8 +17,10 @@ engine::Answer QtHostUi::AskQuestion(const std::string& title, const std::string
                                      engine::Buttons buttons, engine::Answer defaultAnswer) {
     // The engine's answers and the boxes' buttons, one for one.
     static const std::pair<engine::Answer, QMessageBox::StandardButton> kAnswers[] = {
-        {engine::Answer::Ok, QMessageBox::Ok},       {engine::Answer::Yes, QMessageBox::Yes},
-        {engine::Answer::No, QMessageBox::No},       {engine::Answer::Retry, QMessageBox::Retry},
+        {engine::Answer::Ok, QMessageBox::Ok},
+        {engine::Answer::Yes, QMessageBox::Yes},
+        {engine::Answer::No, QMessageBox::No},
+        {engine::Answer::Retry, QMessageBox::Retry},
         {engine::Answer::Cancel, QMessageBox::Cancel}};
     QMessageBox::StandardButtons set;
     switch (buttons) {

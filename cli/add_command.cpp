@@ -82,7 +82,9 @@ int AddCommand(const Args& args) {
                 paths.push_back(a);
             continue;
         }
-        auto next = [&]() -> const std::string* { return i + 1 < args.size() ? &args[++i] : nullptr; };
+        auto next = [&]() -> const std::string* {
+            return i + 1 < args.size() ? &args[++i] : nullptr;
+        };
         if (a == "-l") {
             const std::string* v = next();
             if (!v || v->size() != 1 || (*v)[0] < '0' || (*v)[0] > '9')
@@ -91,7 +93,8 @@ int AddCommand(const Args& args) {
         } else if (a == "--method") {
             const std::string* v = next();
             const auto named = v ? MethodNamed(*v) : std::nullopt;
-            if (!named) return UsageError("--method needs one of deflate, store, bzip2, lzma, xz, zstd");
+            if (!named)
+                return UsageError("--method needs one of deflate, store, bzip2, lzma, xz, zstd");
             method = *named;
         } else if (a == "-p") {
             const std::string* v = next();
@@ -170,7 +173,12 @@ int RenameCommand(const Args& args) {
     if (args[1].empty() || args[2].empty()) return UsageError("a member name is empty");
     auto opened = OpenArchive(args[0]);
     if (!opened) return kExitError;
-    return RunChange(*opened, [&](engine::ZipEngine& zip) { zip.Rename({{args[1], args[2]}}); }, false);
+    return RunChange(
+        *opened,
+        [&](engine::ZipEngine& zip) {
+            zip.Rename({{args[1], args[2]}});
+        },
+        false);
 }
 
 }  // namespace cli

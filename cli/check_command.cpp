@@ -15,7 +15,8 @@ namespace {
 constexpr std::string_view kFindingMark = "Finding: ";
 
 // Prints the findings (as JSON with `json`) and gives the exit status.
-int PrintFindings(const std::vector<std::string>& findings, bool failed, bool json, const std::string& archive) {
+int PrintFindings(const std::vector<std::string>& findings, bool failed, bool json,
+                  const std::string& archive) {
     Output out;
     if (json) {
         out << "[";
@@ -53,7 +54,8 @@ int CheckCommand(const Args& args) {
             password = args[++i];
             hasPassword = true;
         } else if (args[i] == "-O") {
-            if (auto status = ReadNameCharset(i + 1 < args.size() ? &args[++i] : nullptr, nameCharset))
+            if (auto status =
+                    ReadNameCharset(i + 1 < args.size() ? &args[++i] : nullptr, nameCharset))
                 return *status;
         } else if (!args[i].empty() && args[i][0] == '-') {
             return UsageError("unknown option '" + args[i] + "'");
@@ -69,8 +71,10 @@ int CheckCommand(const Args& args) {
     // engine's last word on it.
     std::vector<std::string> findings;
     std::string reason;
-    auto opened = OpenArchive(archive, nameCharset, [&](int, const std::string& text) { reason = text; });
-    if (!opened) findings.push_back("the archive cannot be read" + (reason.empty() ? "" : ": " + reason));
+    auto opened =
+        OpenArchive(archive, nameCharset, [&](int, const std::string& text) { reason = text; });
+    if (!opened)
+        findings.push_back("the archive cannot be read" + (reason.empty() ? "" : ": " + reason));
     if (!opened) return PrintFindings(findings, false, json, archive);
     engine::ZipEngine& zip = opened->engine;
     // Every finding is a line of its own; the summary lines ("Error found
@@ -78,8 +82,10 @@ int CheckCommand(const Args& args) {
     // cancel) means the check did not complete.
     int otherErrors = 0;
     zip.OnMessage = [&](int errCode, const std::string& text) {
-        if (text.starts_with(kFindingMark)) findings.push_back(text.substr(kFindingMark.size()));
-        else if (errCode != 0 && !text.starts_with("Error found in ")) ++otherErrors;
+        if (text.starts_with(kFindingMark))
+            findings.push_back(text.substr(kFindingMark.size()));
+        else if (errCode != 0 && !text.starts_with("Error found in "))
+            ++otherErrors;
     };
     if (hasPassword) zip.Password = password;
     zip.ExtrOptions = {engine::ExtrCheck, engine::ExtrDirNames};

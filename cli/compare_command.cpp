@@ -20,12 +20,17 @@ int CompareCommand(const Args& args) {
     bool timesToo = false, json = false;
     std::vector<std::string> paths;
     for (const std::string& a : args) {
-        if (a == "-T") timesToo = true;
-        else if (a == "--json") json = true;
-        else if (!a.empty() && a[0] == '-') return UsageError("unknown option '" + a + "'");
-        else paths.push_back(a);
+        if (a == "-T")
+            timesToo = true;
+        else if (a == "--json")
+            json = true;
+        else if (!a.empty() && a[0] == '-')
+            return UsageError("unknown option '" + a + "'");
+        else
+            paths.push_back(a);
     }
-    if (paths.size() != 2) return UsageError("compare needs two archives, or an archive and a folder");
+    if (paths.size() != 2)
+        return UsageError("compare needs two archives, or an archive and a folder");
     std::string error;
     const auto result = engine::CompareArchives(paths[0], paths[1], timesToo, error);
     if (!result) {
@@ -40,7 +45,8 @@ int CompareCommand(const Args& args) {
         out << "[";
         for (size_t i = 0; i < result->differences.size(); ++i) {
             const auto& d = result->differences[i];
-            out << (i ? ",\n " : "\n ") << "{\"change\": \"" << engine::DifferenceKindText(d.kind) << "\", \"name\": ";
+            out << (i ? ",\n " : "\n ") << "{\"change\": \"" << engine::DifferenceKindText(d.kind)
+                << "\", \"name\": ";
             AppendJsonString(out, d.name);
             out << ", \"fields\": [";
             for (size_t f = 0; f < d.changes.size(); ++f) {
@@ -57,8 +63,9 @@ int CompareCommand(const Args& args) {
             for (size_t f = 0; f < d.changes.size(); ++f) out << (f ? ", " : " (") << d.changes[f];
             out << (d.changes.empty() ? "\n" : ")\n");
         }
-        out << counts[engine::MemberDifference::Added] << " added, " << counts[engine::MemberDifference::Removed]
-            << " removed, " << counts[engine::MemberDifference::Changed] << " changed, " << uint64_t(result->same)
+        out << counts[engine::MemberDifference::Added] << " added, "
+            << counts[engine::MemberDifference::Removed] << " removed, "
+            << counts[engine::MemberDifference::Changed] << " changed, " << uint64_t(result->same)
             << " the same\n";
     }
     return result->differences.empty() ? kExitOk : kExitDiffer;

@@ -62,7 +62,8 @@ std::optional<int> Parse(const Args& args, bool test, ExtractArgs& out) {
             out.members.push_back(a);
         }
     }
-    if (out.archive.empty()) return UsageError(std::string(test ? "test" : "extract") + " needs an archive");
+    if (out.archive.empty())
+        return UsageError(std::string(test ? "test" : "extract") + " needs an archive");
     return std::nullopt;
 }
 
@@ -93,8 +94,10 @@ int Run(const Args& args, bool test) {
         if (errCode != 0) ++failures;
     };
     zip.OnExtractSkipped = [&](const std::string&, uint8_t skipType, int) {
-        if (skipType == KSKIP_OVERWRITE || skipType == KSKIP_FRESHEN) ++kept;
-        else ++failures;
+        if (skipType == KSKIP_OVERWRITE || skipType == KSKIP_FRESHEN)
+            ++kept;
+        else
+            ++failures;
     };
     if (!test) {
         zip.OnExtractOverwrite = [&](const std::string& file, bool, bool& doOverwrite) {
@@ -119,7 +122,8 @@ int Run(const Args& args, bool test) {
         zip.ExtrBaseDir = folder;
         zip.ExtrOptions = {};
         if (!opts.junkPaths) zip.ExtrOptions.Include(engine::ExtrDirNames);
-        if (opts.existing == ExtractArgs::Existing::Overwrite) zip.ExtrOptions.Include(engine::ExtrOverWrite);
+        if (opts.existing == ExtractArgs::Existing::Overwrite)
+            zip.ExtrOptions.Include(engine::ExtrOverWrite);
         zip.FSpecArgs = opts.members;
     }
 
@@ -137,7 +141,11 @@ int Run(const Args& args, bool test) {
 
 }  // namespace
 
-int TestCommand(const Args& args) { return Run(args, true); }
-int ExtractCommand(const Args& args) { return Run(args, false); }
+int TestCommand(const Args& args) {
+    return Run(args, true);
+}
+int ExtractCommand(const Args& args) {
+    return Run(args, false);
+}
 
 }  // namespace cli

@@ -7,13 +7,13 @@
 namespace cli {
 
 class InterruptCancels {
-public:
+  public:
     explicit InterruptCancels(engine::ZipEngine& engine);
     ~InterruptCancels();
     InterruptCancels(const InterruptCancels&) = delete;
     InterruptCancels& operator=(const InterruptCancels&) = delete;
 
-private:
+  private:
     void (*previous_)(int);
 };
 

@@ -41,10 +41,18 @@ void AppendEscaped(Output& out, const std::string& text) {
         out.Append(text.data() + plain, i - plain);
         plain = i + 1;
         switch (c) {
-            case '\\': out << "\\\\"; break;
-            case '\t': out << "\\t"; break;
-            case '\n': out << "\\n"; break;
-            case '\r': out << "\\r"; break;
+            case '\\':
+                out << "\\\\";
+                break;
+            case '\t':
+                out << "\\t";
+                break;
+            case '\n':
+                out << "\\n";
+                break;
+            case '\r':
+                out << "\\r";
+                break;
             default: {
                 const char escape[] = {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
                 out.Append(escape, sizeof escape);

@@ -10,7 +10,7 @@ namespace cli {
 
 // Collects output and writes it in large blocks.
 class Output {
-public:
+  public:
     ~Output() { Flush(); }
     Output& operator<<(const std::string& s) { return Append(s.data(), s.size()); }
     Output& operator<<(const char* s) { return Append(s, std::char_traits<char>::length(s)); }
@@ -30,7 +30,7 @@ public:
         buffer_.clear();
     }
 
-private:
+  private:
     static constexpr size_t kBlock = 1 << 16;
     std::string buffer_;
 };

@@ -13,7 +13,6 @@ namespace cli {
 
 namespace {
 
-
 void PutDigits(char* at, unsigned value, int width) {
     for (int i = width - 1; i >= 0; --i) {
         at[i] = static_cast<char>('0' + value % 10);
@@ -37,7 +36,9 @@ struct DosDateTimeText {
     char text[20] = "0000-00-00 00:00:00";
 };
 
-Output& operator<<(Output& out, const DosDateTimeText& t) { return out.Append(t.text, 19); }
+Output& operator<<(Output& out, const DosDateTimeText& t) {
+    return out.Append(t.text, 19);
+}
 
 std::string CrcText(uint32_t crc) {
     static const char kHex[] = "0123456789abcdef";
@@ -48,16 +49,26 @@ std::string CrcText(uint32_t crc) {
 
 std::string MethodName(uint16_t method) {
     switch (method) {
-        case 0: return "Stored";
-        case 8: return "Defl";
-        case 9: return "Defl64";
-        case 12: return "BZip2";
-        case 14: return "LZMA";
-        case 93: return "Zstd";
-        case 95: return "xz";
-        case 98: return "PPMd";
-        case 99: return "AES";  // the inner method is named in the AES field
-        default: return "M" + std::to_string(method);
+        case 0:
+            return "Stored";
+        case 8:
+            return "Defl";
+        case 9:
+            return "Defl64";
+        case 12:
+            return "BZip2";
+        case 14:
+            return "LZMA";
+        case 93:
+            return "Zstd";
+        case 95:
+            return "xz";
+        case 98:
+            return "PPMd";
+        case 99:
+            return "AES";  // the inner method is named in the AES field
+        default:
+            return "M" + std::to_string(method);
     }
 }
 
@@ -77,8 +88,8 @@ void PrintTsv(const engine::ZipEngine& engine) {
     Output out;
     for (const auto& e : engine.DirEntries()) {
         AppendEscaped(out, e.MemberName);
-        out << '\t' << uint64_t{e.PackedSize} << '\t' << uint64_t{e.UnpackedSize}
-            << '\t' << uint64_t{e.Method} << '\t' << CrcText(e.Crc) << '\t'
+        out << '\t' << uint64_t{e.PackedSize} << '\t' << uint64_t{e.UnpackedSize} << '\t'
+            << uint64_t{e.Method} << '\t' << CrcText(e.Crc) << '\t'
             << DosDateTimeText(e.DosDateTime) << '\t' << (e.IsEncrypted ? '1' : '0') << '\n';
     }
 }
@@ -99,15 +110,17 @@ void PrintTable(const engine::ZipEngine& engine) {
             << Padded(std::to_string(e.PackedSize), 9, true) << "  "
             << Padded(MethodName(e.Method), 6, false) << "  "
             << Padded(RatioText(e.PackedSize, e.UnpackedSize), 5, true) << "  "
-            << DosDateTimeText(e.DosDateTime) << "  " << CrcText(e.Crc) << (e.IsEncrypted ? "* " : "  ");
+            << DosDateTimeText(e.DosDateTime) << "  " << CrcText(e.Crc)
+            << (e.IsEncrypted ? "* " : "  ");
         AppendEscaped(out, e.MemberName);
         out << '\n';
     }
     out << "----------  ---------          -----                                     ----\n"
         << Padded(std::to_string(totalSize), 10, true) << "  "
         << Padded(std::to_string(totalPacked), 9, true) << "          "
-        << Padded(RatioText(totalPacked, totalSize), 5, true) << "                                     "
-        << uint64_t{engine.EntryCount()} << (engine.EntryCount() == 1 ? " file\n" : " files\n");
+        << Padded(RatioText(totalPacked, totalSize), 5, true)
+        << "                                     " << uint64_t{engine.EntryCount()}
+        << (engine.EntryCount() == 1 ? " file\n" : " files\n");
 }
 
 }  // namespace
@@ -118,20 +131,26 @@ int ListCommand(const Args& args) {
     std::string nameCharset;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "--tsv") tsv = true;
+        if (arg == "--tsv")
+            tsv = true;
         else if (arg == "-O") {
-            if (auto status = ReadNameCharset(i + 1 < args.size() ? &args[++i] : nullptr, nameCharset))
+            if (auto status =
+                    ReadNameCharset(i + 1 < args.size() ? &args[++i] : nullptr, nameCharset))
                 return *status;
-        }
-        else if (!arg.empty() && arg[0] == '-') return UsageError("unknown option '" + arg + "'");
-        else if (archive.empty()) archive = arg;
-        else return UsageError("list takes one archive");
+        } else if (!arg.empty() && arg[0] == '-')
+            return UsageError("unknown option '" + arg + "'");
+        else if (archive.empty())
+            archive = arg;
+        else
+            return UsageError("list takes one archive");
     }
     if (archive.empty()) return UsageError("list needs an archive");
     auto opened = OpenArchive(archive, nameCharset);
     if (!opened) return kExitError;
-    if (tsv) PrintTsv(opened->engine);
-    else PrintTable(opened->engine);
+    if (tsv)
+        PrintTsv(opened->engine);
+    else
+        PrintTable(opened->engine);
     return opened->engine.ErrorsReported() > 0 ? kExitError : kExitOk;
 }
 

@@ -23,9 +23,12 @@ struct Verb {
 };
 
 const Verb kVerbs[] = {
-    {"list", ListCommand, "[--tsv] [-O CHARSET] ARCHIVE", "Lists the members; --tsv one tab-separated line each; -O reads names in the code page CHARSET."},
+    {"list", ListCommand, "[--tsv] [-O CHARSET] ARCHIVE",
+     "Lists the members; --tsv one tab-separated line each; -O reads names in the code page "
+     "CHARSET."},
     {"comment", CommentCommand, "ARCHIVE [--set TEXT]", "Prints the archive comment, or sets it."},
-    {"test", TestCommand, "ARCHIVE [-p PASSWORD] [-O CHARSET]", "Tests every member's data against its CRC; -O reads names in the code page CHARSET."},
+    {"test", TestCommand, "ARCHIVE [-p PASSWORD] [-O CHARSET]",
+     "Tests every member's data against its CRC; -O reads names in the code page CHARSET."},
     {"check", CheckCommand, "ARCHIVE [--json] [-p PASSWORD] [-O CHARSET]",
      "Tests the archive and examines its structure: one sentence per finding (local against "
      "central headers, overlapping members, counts and offsets, duplicate and case-twin names, "
@@ -37,15 +40,18 @@ const Verb kVerbs[] = {
      "when their headers and lengths agree). One line per member lost, then \"Recovered N of M "
      "members\". BROKEN.zip is never changed; data in front of the first member is not copied. "
      "Exit 0 when nothing was lost, 1 when something was, 2 on an error."},
-    {"extract", ExtractCommand, "ARCHIVE [-d DIR] [-j] [-o|-n] [-p PASSWORD] [-O CHARSET] [MEMBER...]",
+    {"extract", ExtractCommand,
+     "ARCHIVE [-d DIR] [-j] [-o|-n] [-p PASSWORD] [-O CHARSET] [MEMBER...]",
      "Extracts the members (all, or those the MEMBER patterns match) below DIR; -j without folder "
-     "names, -o overwrites and -n never overwrites existing files; -O reads names in the code page CHARSET."},
+     "names, -o overwrites and -n never overwrites existing files; -O reads names in the code page "
+     "CHARSET."},
     {"add", AddCommand,
      "ARCHIVE [-l LEVEL] [--method deflate|store|bzip2|lzma|xz|zstd]\n"
      "                [-r] [-D] [-y] [-j] [-p PASSWORD] [-e zipcrypto|aes256] [-u|-f|-m]\n"
      "                [-x PATTERN]... [--] PATH...",
      "Adds files and folders (-r with what they hold), creating the archive when needed."},
-    {"delete", DeleteCommand, "ARCHIVE MEMBER...", "Deletes the members the MEMBER patterns match."},
+    {"delete", DeleteCommand, "ARCHIVE MEMBER...",
+     "Deletes the members the MEMBER patterns match."},
     {"rename", RenameCommand, "ARCHIVE OLD NEW",
      "Renames the member named exactly OLD, or a folder and what lies under it; the data is "
      "copied unchanged."},
@@ -57,7 +63,8 @@ const Verb kVerbs[] = {
     {"makeexe", MakeExeCommand,
      "ARCHIVE.zip [--caption T] [--dir D] [--message M] [--command C] [--stub PATH]",
      "Turns the archive into a self-extracting program (ARCHIVE.exe)."},
-    {"makezip", MakeZipCommand, "ARCHIVE.exe", "Turns a self-extracting program back into ARCHIVE.zip."},
+    {"makezip", MakeZipCommand, "ARCHIVE.exe",
+     "Turns a self-extracting program back into ARCHIVE.zip."},
 };
 
 constexpr const char* kPatternRule =
@@ -71,7 +78,8 @@ constexpr const char* kPatternRule =
 std::string Usage() {
     std::string text;
     for (const Verb& v : kVerbs)
-        text += std::string(text.empty() ? "usage: " : "       ") + "kelpzip " + v.name + " " + v.synopsis + "\n";
+        text += std::string(text.empty() ? "usage: " : "       ") + "kelpzip " + v.name + " " +
+                v.synopsis + "\n";
     text += "       kelpzip help [VERB] | --version\n";
     return text + kPatternRule;
 }
@@ -84,7 +92,8 @@ const Verb* FindVerb(const std::string& name) {
 
 int PrintHelp(const Verb& v) {
     std::printf("usage: kelpzip %s %s\n\n%s\n", v.name, v.synopsis, v.about);
-    if (!std::strcmp(v.name, "extract") || !std::strcmp(v.name, "delete")) std::printf("\n%s", kPatternRule);
+    if (!std::strcmp(v.name, "extract") || !std::strcmp(v.name, "delete"))
+        std::printf("\n%s", kPatternRule);
     return kExitOk;
 }
 
@@ -110,7 +119,8 @@ int main(int argc, char** argv) {
     }
     if (command == "help") {
         const cli::Verb* verb = cli::FindVerb(argv[2]);
-        return verb ? cli::PrintHelp(*verb) : cli::UsageError("no verb '" + std::string(argv[2]) + "'");
+        return verb ? cli::PrintHelp(*verb)
+                    : cli::UsageError("no verb '" + std::string(argv[2]) + "'");
     }
     const cli::Verb* verb = cli::FindVerb(command);
     if (!verb) return cli::UsageError("unknown command '" + command + "'");

@@ -10,13 +10,15 @@ namespace cli {
 
 std::optional<int> ReadNameCharset(const std::string* value, std::string& charset) {
     if (!value) return UsageError("-O needs a character set");
-    if (!kelp::zip::CharsetKnown(*value)) return UsageError("unknown character set '" + *value + "'");
+    if (!kelp::zip::CharsetKnown(*value))
+        return UsageError("unknown character set '" + *value + "'");
     charset = *value;
     return std::nullopt;
 }
 
-std::unique_ptr<OpenedArchive> OpenArchive(const std::string& path, const std::string& nameCharset,
-                                           const std::function<void(int, const std::string&)>& onMessage) {
+std::unique_ptr<OpenedArchive> OpenArchive(
+    const std::string& path, const std::string& nameCharset,
+    const std::function<void(int, const std::string&)>& onMessage) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) {
         std::fprintf(stderr, "kelpzip: %s: no such archive\n", path.c_str());

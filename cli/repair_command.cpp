@@ -50,11 +50,15 @@ int RepairCommand(const Args& args) {
     std::vector<std::string> files;
     bool json = false;
     for (const std::string& a : args) {
-        if (a == "--json") json = true;
-        else if (!a.empty() && a[0] == '-') return UsageError("unknown option '" + a + "'");
-        else files.push_back(a);
+        if (a == "--json")
+            json = true;
+        else if (!a.empty() && a[0] == '-')
+            return UsageError("unknown option '" + a + "'");
+        else
+            files.push_back(a);
     }
-    if (files.size() != 2) return UsageError("repair takes the damaged archive and the file to write");
+    if (files.size() != 2)
+        return UsageError("repair takes the damaged archive and the file to write");
     const std::string& broken = files[0];
     const std::string& fixed = files[1];
     std::error_code ec;
@@ -71,11 +75,16 @@ int RepairCommand(const Args& args) {
     RepairReport report;
     bool failed = false;
     zip.OnMessage = [&](int errCode, const std::string& text) {
-        if (text.starts_with(kLostMark)) report.lost.push_back(text.substr(kLostMark.size()));
-        else if (text.starts_with(kUncheckedMark)) report.unchecked.push_back(text.substr(kUncheckedMark.size()));
-        else if (text.starts_with("Recovered ")) report.summary = text;
-        else if (errCode != 0) failed = true, std::fprintf(stderr, "kelpzip: %s\n", text.c_str());
-        else if (!host.TakeShown(text)) report.notes.push_back(text);
+        if (text.starts_with(kLostMark))
+            report.lost.push_back(text.substr(kLostMark.size()));
+        else if (text.starts_with(kUncheckedMark))
+            report.unchecked.push_back(text.substr(kUncheckedMark.size()));
+        else if (text.starts_with("Recovered "))
+            report.summary = text;
+        else if (errCode != 0)
+            failed = true, std::fprintf(stderr, "kelpzip: %s\n", text.c_str());
+        else if (!host.TakeShown(text))
+            report.notes.push_back(text);
     };
     const int errorsBefore = zip.ErrorsReported();
     {
@@ -97,7 +106,8 @@ int RepairCommand(const Args& args) {
         for (const std::string& note : report.notes) out << note << "\n";
         out << report.summary << "\n";
     }
-    return report.lost.empty() && !report.summary.starts_with("Recovered 0 ") ? kExitOk : kExitError;
+    return report.lost.empty() && !report.summary.starts_with("Recovered 0 ") ? kExitOk
+                                                                              : kExitError;
 }
 
 }  // namespace cli

@@ -11,7 +11,8 @@ namespace cli {
 namespace {
 
 bool ParseSize(const std::string& text, int64_t& value) {
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 15)
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos ||
+        text.size() > 15)
         return false;
     value = std::stoll(text);
     return true;

@@ -8,7 +8,9 @@
 
 namespace cli {
 
-bool InputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
+bool InputIsTerminal() {
+    return isatty(STDIN_FILENO) == 1;
+}
 
 void TerminalHostUi::ShowMessage(const std::string& text) {
     std::fflush(stdout);
@@ -28,11 +30,20 @@ engine::Answer TerminalHostUi::AskQuestion(const std::string& title, const std::
     std::string line;
     if (!std::getline(std::cin, line) || line.empty()) return Answer::Cancel;
     switch (line[0]) {
-        case 'y': case 'Y': return buttons == engine::Buttons::YesNoCancel ? Answer::Yes : Answer::Cancel;
-        case 'n': case 'N': return buttons == engine::Buttons::YesNoCancel ? Answer::No : Answer::Cancel;
-        case 'r': case 'R': return buttons == engine::Buttons::RetryCancel ? Answer::Retry : Answer::Cancel;
-        case 'o': case 'O': return buttons == engine::Buttons::OkCancel ? Answer::Ok : Answer::Cancel;
-        default: return Answer::Cancel;
+        case 'y':
+        case 'Y':
+            return buttons == engine::Buttons::YesNoCancel ? Answer::Yes : Answer::Cancel;
+        case 'n':
+        case 'N':
+            return buttons == engine::Buttons::YesNoCancel ? Answer::No : Answer::Cancel;
+        case 'r':
+        case 'R':
+            return buttons == engine::Buttons::RetryCancel ? Answer::Retry : Answer::Cancel;
+        case 'o':
+        case 'O':
+            return buttons == engine::Buttons::OkCancel ? Answer::Ok : Answer::Cancel;
+        default:
+            return Answer::Cancel;
     }
 }
 
@@ -48,7 +59,7 @@ bool TerminalHostUi::PasswordDialog(const std::string& title, const std::string&
     if (!InputIsTerminal()) return false;
     // Echo goes off before the prompt shows, so nothing typed as soon as it
     // appears can be echoed.
-    termios saved {};
+    termios saved{};
     const bool haveTerm = tcgetattr(STDIN_FILENO, &saved) == 0;
     if (haveTerm) {
         termios quiet = saved;

@@ -8,7 +8,7 @@
 namespace cli {
 
 class TerminalHostUi : public engine::HostUi {
-public:
+  public:
     void ShowMessage(const std::string& text) override;
     engine::Answer AskQuestion(const std::string& title, const std::string& text,
                                engine::Buttons buttons) override;
@@ -21,7 +21,7 @@ public:
     // log handler does not print it a second time.
     bool TakeShown(const std::string& text);
 
-private:
+  private:
     std::string lastShown_;
 };
 

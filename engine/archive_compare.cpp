@@ -27,7 +27,8 @@ struct Item {
     std::optional<uint32_t> mode;  // permission bits, when the side keeps them
 
     int64_t Seconds() const {
-        return dosTime ? kelp::zip::DosToUnixTime(uint16_t(*dosTime >> 16), uint16_t(*dosTime)) : mtime;
+        return dosTime ? kelp::zip::DosToUnixTime(uint16_t(*dosTime >> 16), uint16_t(*dosTime))
+                       : mtime;
     }
 };
 using Side = std::map<std::string, Item>;
@@ -47,7 +48,8 @@ std::optional<Side> ReadArchive(const std::string& path, std::string& error) {
     for (const ZipDirEntry& e : zip.DirEntries()) {
         Item item{e.UnpackedSize, e.Crc, e.DosDateTime, 0, std::nullopt};
         // Unix hosts keep the mode in the high half of the attributes.
-        if (e.HostSystem == 3 && (e.ExternalAttributes >> 16) != 0) item.mode = (e.ExternalAttributes >> 16) & 07777;
+        if (e.HostSystem == 3 && (e.ExternalAttributes >> 16) != 0)
+            item.mode = (e.ExternalAttributes >> 16) & 07777;
         side[e.MemberName] = item;
     }
     return side;
@@ -57,8 +59,8 @@ std::optional<Side> ReadFolder(const std::string& root, std::string& error) {
     Side side;
     std::error_code ec;
     std::vector<char> buffer(1 << 20);
-    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
+    for (auto it = fs::recursive_directory_iterator(root, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         if (!it->is_regular_file(ec)) continue;
         const std::string path = it->path().string();
         std::ifstream in(path, std::ios::binary);
@@ -96,7 +98,8 @@ std::string Hex(uint32_t crc) {
 
 std::vector<std::string> Changes(const Item& a, const Item& b, bool timesToo) {
     std::vector<std::string> changes;
-    if (a.size != b.size) changes.push_back("size " + std::to_string(a.size) + " -> " + std::to_string(b.size));
+    if (a.size != b.size)
+        changes.push_back("size " + std::to_string(a.size) + " -> " + std::to_string(b.size));
     if (a.crc != b.crc) changes.push_back("CRC " + Hex(a.crc) + " -> " + Hex(b.crc));
     // Writers round a file's time to an even second up or down.
     if (timesToo) {
@@ -111,15 +114,18 @@ std::vector<std::string> Changes(const Item& a, const Item& b, bool timesToo) {
 
 const char* DifferenceKindText(MemberDifference::Kind kind) {
     switch (kind) {
-        case MemberDifference::Added: return "added";
-        case MemberDifference::Removed: return "removed";
-        case MemberDifference::Changed: break;
+        case MemberDifference::Added:
+            return "added";
+        case MemberDifference::Removed:
+            return "removed";
+        case MemberDifference::Changed:
+            break;
     }
     return "changed";
 }
 
-std::optional<ArchiveComparison> CompareArchives(const std::string& a, const std::string& b, bool timesToo,
-                                                 std::string& error) {
+std::optional<ArchiveComparison> CompareArchives(const std::string& a, const std::string& b,
+                                                 bool timesToo, std::string& error) {
     const std::optional<Side> left = ReadSide(a, error);
     if (!left) return std::nullopt;
     const std::optional<Side> right = ReadSide(b, error);
@@ -134,8 +140,11 @@ std::optional<ArchiveComparison> CompareArchives(const std::string& a, const std
             result.differences.push_back({MemberDifference::Added, ib++->first, {}});
         } else {
             auto changes = Changes(ia->second, ib->second, timesToo);
-            if (changes.empty()) ++result.same;
-            else result.differences.push_back({MemberDifference::Changed, ia->first, std::move(changes)});
+            if (changes.empty())
+                ++result.same;
+            else
+                result.differences.push_back(
+                    {MemberDifference::Changed, ia->first, std::move(changes)});
             ++ia, ++ib;
         }
     }

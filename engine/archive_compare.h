@@ -27,8 +27,8 @@ struct ArchiveComparison {
 
 // Compares `a` with `b`; nothing, with `error` saying why, when one of them
 // cannot be read.
-std::optional<ArchiveComparison> CompareArchives(const std::string& a, const std::string& b, bool timesToo,
-                                                 std::string& error);
+std::optional<ArchiveComparison> CompareArchives(const std::string& a, const std::string& b,
+                                                 bool timesToo, std::string& error);
 
 // "added", "removed" or "changed".
 const char* DifferenceKindText(MemberDifference::Kind kind);

@@ -113,7 +113,8 @@ bool ReadArchiveEnd(ArchiveFile& file, ArchiveEnd& out) {
     out.endOfDirOffset = size - length + static_cast<int64_t>(*at);
     const int64_t available = length - static_cast<int64_t>(*at + zip::kEocdSize);
     // A comment that runs past the end of the file keeps what is there.
-    if (out.eocd.CommentLength > available) out.eocd.CommentLength = static_cast<uint16_t>(available);
+    if (out.eocd.CommentLength > available)
+        out.eocd.CommentLength = static_cast<uint16_t>(available);
     const int64_t trailing = available - out.eocd.CommentLength;
     if (trailing > 0) {
         out.logicalSize = size - trailing;

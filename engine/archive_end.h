@@ -27,12 +27,12 @@ struct EocdRecord {
 
 struct ArchiveEnd {
     EocdRecord eocd;
-    int64_t endOfDirOffset = 0;  // file offset of the end record
-    int64_t physicalSize = 0;    // the file's size
-    int64_t logicalSize = 0;     // the size less bytes behind the comment
-    std::string rawComment;      // as stored (cut short where the file ends)
-    bool garbageBehind = false;  // bytes behind the comment that are no block fill
-    bool firstPartOfSet = false; // the file opens with the mark of a set's first part
+    int64_t endOfDirOffset = 0;   // file offset of the end record
+    int64_t physicalSize = 0;     // the file's size
+    int64_t logicalSize = 0;      // the size less bytes behind the comment
+    std::string rawComment;       // as stored (cut short where the file ends)
+    bool garbageBehind = false;   // bytes behind the comment that are no block fill
+    bool firstPartOfSet = false;  // the file opens with the mark of a set's first part
 };
 
 // Finds the end record of `file` in its last 64 KiB and 22 bytes (one that

@@ -49,7 +49,8 @@ bool NamesAreOem(CodePageOpts codePage, uint8_t host, uint8_t version) {
 }
 
 static bool IsAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 void DirectoryReader::Read(const EocdRecord& eocd, bool oneDisk, int64_t end,
@@ -72,7 +73,10 @@ void DirectoryReader::Read(const EocdRecord& eocd, bool oneDisk, int64_t end,
         for (size_t i = first; i < entries.size(); ++i) {
             const ZipDirEntry& e = entries[i];
             if (!IsAscii(e.MemberName))
-                names.push_back({e.MemberName, {stored.data() + at, e.ExtraLength}, e.GeneralFlags, e.HostSystem});
+                names.push_back({e.MemberName,
+                                 {stored.data() + at, e.ExtraLength},
+                                 e.GeneralFlags,
+                                 e.HostSystem});
             at += e.ExtraLength + e.CommentLength;
         }
         charset_ = zip::ArchiveNameCharset(names, chosenCharset_);
@@ -80,8 +84,9 @@ void DirectoryReader::Read(const EocdRecord& eocd, bool oneDisk, int64_t end,
         for (size_t i = first; i < entries.size(); ++i) {
             ZipDirEntry& entry = entries[i];
             const std::span<const uint8_t> extra(stored.data() + at, entry.ExtraLength);
-            const std::string_view comment(reinterpret_cast<const char*>(stored.data()) + at + entry.ExtraLength,
-                                           entry.CommentLength);
+            const std::string_view comment(
+                reinterpret_cast<const char*>(stored.data()) + at + entry.ExtraLength,
+                entry.CommentLength);
             at += entry.ExtraLength + entry.CommentLength;
             // cpNone leaves FAT names as stored.
             const bool convert = codePage_ != cpNone ||
@@ -92,11 +97,13 @@ void DirectoryReader::Read(const EocdRecord& eocd, bool oneDisk, int64_t end,
             const bool keep = chosenCharset_.empty() && IsAscii(entry.MemberName) &&
                               !zip::FindExtraField(extra, zip::kExtraUnicodePath);
             if (!keep)
-                entry.MemberName = zip::DecodeStoredName({entry.MemberName, extra, entry.GeneralFlags, entry.HostSystem},
-                                                         charset, !chosenCharset_.empty());
+                entry.MemberName = zip::DecodeStoredName(
+                    {entry.MemberName, extra, entry.GeneralFlags, entry.HostSystem}, charset,
+                    !chosenCharset_.empty());
             if (!comment.empty())
-                entry.MemberComment = zip::DecodeStoredComment(
-                    {comment, extra, entry.GeneralFlags, entry.HostSystem}, charset, !chosenCharset_.empty());
+                entry.MemberComment =
+                    zip::DecodeStoredComment({comment, extra, entry.GeneralFlags, entry.HostSystem},
+                                             charset, !chosenCharset_.empty());
             if (onEntry) onEntry(static_cast<int>(i - first + 1), entry);
         }
         std::vector<uint8_t>().swap(stored);

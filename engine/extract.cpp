@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <optional>
 #include <new>
+#include <optional>
 
 #include "engine/param_blocks.h"
 #include "engine/raw_volumes.h"
@@ -15,16 +15,21 @@ namespace engine {
 std::string ZipEngine::ExtractFolder() const {
     std::error_code ec;
     return !ExtrBaseDir.empty() && std::filesystem::is_directory(ExtrBaseDir, ec) ? ExtrBaseDir
-                                                                                 : std::string();
+                                                                                  : std::string();
 }
 
-void ZipEngine::Extract() { RunExtract(false); }
-void ZipEngine::ExtractToMemory() { RunExtract(true); }
+void ZipEngine::Extract() {
+    RunExtract(false);
+}
+void ZipEngine::ExtractToMemory() {
+    RunExtract(true);
+}
 
 void ZipEngine::Repair(const std::string& broken, const std::string& fixed) {
     successCount_ = 0;
     std::error_code ec;
-    if (broken.empty() || !std::filesystem::is_regular_file(broken, ec)) return ShowEngineMessage(MsgId::NoZipFile);
+    if (broken.empty() || !std::filesystem::is_regular_file(broken, ec))
+        return ShowEngineMessage(MsgId::NoZipFile);
     if (fixed.empty() || std::filesystem::equivalent(broken, fixed, ec))
         return ShowEngineMessage(MsgId::RepairOntoItself, fixed);
     if (unzipLibBusy_) return;
@@ -95,7 +100,8 @@ void ZipEngine::RunExtract(bool toMemory) {
     // instead.
     if (!toMemory && !ExtrOptions.Has(ExtrTest) && !ExtrBaseDir.empty() &&
         !std::filesystem::is_directory(ExtrBaseDir, ec) &&
-        (std::filesystem::create_directories(ExtrBaseDir, ec), !std::filesystem::is_directory(ExtrBaseDir, ec))) {
+        (std::filesystem::create_directories(ExtrBaseDir, ec),
+         !std::filesystem::is_directory(ExtrBaseDir, ec))) {
         finish();
         return ShowEngineMessage(MsgId::ExtractFolderCannotBeMade, ExtrBaseDir);
     }
@@ -119,8 +125,8 @@ std::optional<MsgId::Id> ZipEngine::ExtractRefusal(int version, bool toMemory) c
     // folder is never changed. Libraries before 1.60 know only the current
     // folder: another target is refused rather than missed.
     std::error_code ec;
-    if (!toMemory && !ExtrOptions.Has(ExtrTest) && version < KELP_V160 && !ExtractFolder().empty() &&
-        !std::filesystem::equivalent(ExtractFolder(), ".", ec))
+    if (!toMemory && !ExtrOptions.Has(ExtrTest) && version < KELP_V160 &&
+        !ExtractFolder().empty() && !std::filesystem::equivalent(ExtractFolder(), ".", ec))
         return MsgId::ExtractFolderUnsupported;
     return std::nullopt;
 }
@@ -131,8 +137,8 @@ bool ZipEngine::JoinForExtract(std::unique_ptr<JoinedVolumes>& volumes, std::str
     // temporary copy (`joined`, removed by the caller).
     std::error_code ec;
     try {
-        volumes = std::make_unique<JoinedVolumes>(std::filesystem::absolute(zipFileName_, ec).string(),
-                                                  TempFolder());
+        volumes = std::make_unique<JoinedVolumes>(
+            std::filesystem::absolute(zipFileName_, ec).string(), TempFolder());
     } catch (const EZipEngine& e) {
         ReportEngineError(e);
         return false;
@@ -153,11 +159,12 @@ void ZipEngine::CallExtract(const std::string& archive, int version, bool toMemo
         if (toMemory) {
             // One member, found by its exact name, into extractStream_.
             call = false;
-            const auto found = FSpecArgs.empty() ? dirEntries_.end()
-                                                 : std::find_if(dirEntries_.begin(), dirEntries_.end(),
-                                                                [&](const ZipDirEntry& entry) {
-                                                                    return entry.MemberName == FSpecArgs[0];
-                                                                });
+            const auto found = FSpecArgs.empty()
+                                   ? dirEntries_.end()
+                                   : std::find_if(dirEntries_.begin(), dirEntries_.end(),
+                                                  [&](const ZipDirEntry& entry) {
+                                                      return entry.MemberName == FSpecArgs[0];
+                                                  });
             if (found != dirEntries_.end() && block->CurrentLayout()) {
                 extractStream_.assign(found->UnpackedSize, 0);
                 KUnzipParams& b = block->Current();

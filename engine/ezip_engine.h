@@ -10,7 +10,7 @@
 namespace engine {
 
 class EZipEngine : public std::runtime_error {
-public:
+  public:
     // The table text of `id`; shown to the user when `showToUser`.
     EZipEngine(int id, bool showToUser);
     // The table text of `id` with its "%d" filled by `value`; shown.

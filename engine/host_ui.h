@@ -13,7 +13,7 @@ enum class Buttons { OkCancel, YesNoCancel, RetryCancel };
 enum class Answer { None, Ok, Yes, No, Retry, Cancel };
 
 class HostUi {
-public:
+  public:
     virtual ~HostUi() = default;
 
     // A question box with `title`, `text` and `buttons`; the button pressed.
@@ -44,19 +44,19 @@ public:
 
 // Keeps the host's busy cursor up for the lifetime of the object.
 class BusyCursor {
-public:
+  public:
     explicit BusyCursor(HostUi& host) : host_(host) { host_.SetBusyCursor(true); }
     ~BusyCursor() { host_.SetBusyCursor(false); }
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;
 
-private:
+  private:
     HostUi& host_;
 };
 
 // A host that shows nothing and cancels every prompt; the engine's default.
 class SilentHostUi : public HostUi {
-public:
+  public:
     void ShowMessage(const std::string&) override {}
     bool PasswordDialog(const std::string&, const std::string&, std::string& password) override {
         password.clear();

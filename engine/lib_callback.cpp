@@ -63,8 +63,10 @@ int32_t ZipEngine::HandleCallback(KCallbackRecord& record) {
         case KCB_PASSWORD: {
             uint32_t repeatCount = static_cast<uint32_t>(record.Number2);
             std::string newPassword;
-            if (OnPasswordError) OnPasswordError(newPassword, text, repeatCount);
-            else newPassword = (record.Number1 & 1) ? AddPasswordPrompt() : ExtractPasswordPrompt();
+            if (OnPasswordError)
+                OnPasswordError(newPassword, text, repeatCount);
+            else
+                newPassword = (record.Number1 & 1) ? AddPasswordPrompt() : ExtractPasswordPrompt();
             if (!newPassword.empty()) {
                 SetRecordText(record, newPassword, kMaxPassword);
                 record.Number1 = 1;

@@ -68,7 +68,9 @@ void ZipEngine::setDLLDirectory(const std::string& folder) {
     if (!dllDirectory_.empty() && dllDirectory_.back() == '/') dllDirectory_.pop_back();
 }
 
-void ZipEngine::setPasswordReqCount(uint32_t count) { passwordReqCount_ = std::min<uint32_t>(count, 15); }
+void ZipEngine::setPasswordReqCount(uint32_t count) {
+    passwordReqCount_ = std::min<uint32_t>(count, 15);
+}
 
 // The folder the program's libraries are installed in: lib/ beside the
 // program's bin/ folder, as the program's run path says.
@@ -118,12 +120,24 @@ static int Version(ZipEngine& engine, LibraryState& lib, void (ZipEngine::*load)
     return version;
 }
 
-void ZipEngine::LoadZipLib() { Load(*this, g_zipLib, kZipNames, dllDirectory_, Trace); }
-void ZipEngine::LoadUnzipLib() { Load(*this, g_unzipLib, kUnzipNames, dllDirectory_, Trace); }
-void ZipEngine::UnloadZipLib() { Unload(g_zipLib); }
-void ZipEngine::UnloadUnzipLib() { Unload(g_unzipLib); }
-bool ZipEngine::ZipLibLoaded() { return g_zipLib.handle != nullptr; }
-bool ZipEngine::UnzipLibLoaded() { return g_unzipLib.handle != nullptr; }
+void ZipEngine::LoadZipLib() {
+    Load(*this, g_zipLib, kZipNames, dllDirectory_, Trace);
+}
+void ZipEngine::LoadUnzipLib() {
+    Load(*this, g_unzipLib, kUnzipNames, dllDirectory_, Trace);
+}
+void ZipEngine::UnloadZipLib() {
+    Unload(g_zipLib);
+}
+void ZipEngine::UnloadUnzipLib() {
+    Unload(g_unzipLib);
+}
+bool ZipEngine::ZipLibLoaded() {
+    return g_zipLib.handle != nullptr;
+}
+bool ZipEngine::UnzipLibLoaded() {
+    return g_unzipLib.handle != nullptr;
+}
 
 int ZipEngine::ZipLibVersion() {
     return Version(*this, g_zipLib, &ZipEngine::LoadZipLib, &ZipEngine::UnloadZipLib);
@@ -188,12 +202,18 @@ std::string ZipEngine::StoreSuffixList() const {
 
 static int32_t LibraryMethod(AddMethodEnum method) {
     switch (method) {
-        case AddMethodStore: return KZIP_METHOD_STORE;
-        case AddMethodBzip2: return KZIP_METHOD_BZIP2;
-        case AddMethodLzma: return KZIP_METHOD_LZMA;
-        case AddMethodXz: return KZIP_METHOD_XZ;
-        case AddMethodZstd: return KZIP_METHOD_ZSTD;
-        case AddMethodDeflate: break;
+        case AddMethodStore:
+            return KZIP_METHOD_STORE;
+        case AddMethodBzip2:
+            return KZIP_METHOD_BZIP2;
+        case AddMethodLzma:
+            return KZIP_METHOD_LZMA;
+        case AddMethodXz:
+            return KZIP_METHOD_XZ;
+        case AddMethodZstd:
+            return KZIP_METHOD_ZSTD;
+        case AddMethodDeflate:
+            break;
     }
     return KZIP_METHOD_DEFAULT;
 }

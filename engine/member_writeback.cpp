@@ -44,27 +44,43 @@ MemberStorage StorageOf(const ZipDirEntry& entry, int otherLevel) {
 
 std::optional<AddMethodEnum> WritableMethod(uint16_t method) {
     switch (method) {
-        case zip::kMethodStored: return AddMethodStore;
-        case zip::kMethodDeflated: return AddMethodDeflate;
-        case zip::kMethodBzip2: return AddMethodBzip2;
-        case zip::kMethodLzma: return AddMethodLzma;
-        case zip::kMethodXz: return AddMethodXz;
-        case zip::kMethodZstd: return AddMethodZstd;
-        default: return std::nullopt;
+        case zip::kMethodStored:
+            return AddMethodStore;
+        case zip::kMethodDeflated:
+            return AddMethodDeflate;
+        case zip::kMethodBzip2:
+            return AddMethodBzip2;
+        case zip::kMethodLzma:
+            return AddMethodLzma;
+        case zip::kMethodXz:
+            return AddMethodXz;
+        case zip::kMethodZstd:
+            return AddMethodZstd;
+        default:
+            return std::nullopt;
     }
 }
 
 std::string MethodName(uint16_t method) {
     switch (method) {
-        case zip::kMethodStored: return "stored";
-        case zip::kMethodDeflated: return "Deflate";
-        case zip::kMethodDeflate64: return "Deflate64";
-        case zip::kMethodBzip2: return "bzip2";
-        case zip::kMethodLzma: return "LZMA";
-        case zip::kMethodXz: return "xz";
-        case zip::kMethodZstd: return "Zstandard";
-        case 98: return "PPMd";
-        default: return "method " + std::to_string(method);
+        case zip::kMethodStored:
+            return "stored";
+        case zip::kMethodDeflated:
+            return "Deflate";
+        case zip::kMethodDeflate64:
+            return "Deflate64";
+        case zip::kMethodBzip2:
+            return "bzip2";
+        case zip::kMethodLzma:
+            return "LZMA";
+        case zip::kMethodXz:
+            return "xz";
+        case zip::kMethodZstd:
+            return "Zstandard";
+        case 98:
+            return "PPMd";
+        default:
+            return "method " + std::to_string(method);
     }
 }
 
@@ -95,8 +111,13 @@ bool KeepArchive(const std::string& archive, const std::string& keep) {
 // The engine's add settings, put back when the write-back is done.
 struct AddSettings {
     explicit AddSettings(ZipEngine& e)
-        : engine(e), level(e.AddCompLevel), method(e.AddMethod), options(e.AddOptions),
-          encryption(e.AddEncryption), suffixes(e.AddStoreSuffixes), newName(e.OnSetNewName),
+        : engine(e),
+          level(e.AddCompLevel),
+          method(e.AddMethod),
+          options(e.AddOptions),
+          encryption(e.AddEncryption),
+          suffixes(e.AddStoreSuffixes),
+          newName(e.OnSetNewName),
           password(e.Password) {}
     ~AddSettings() {
         engine.AddCompLevel = level;
@@ -170,8 +191,8 @@ bool ReplaceMember(ZipEngine& engine, const MemberWriteBack& w, std::string& err
         engine.AddStoreSuffixes = AddStoreExts{};
         engine.Password.clear();
         engine.FSpecArgs.clear();
-        engine.FSpecSources = {AddSource{staged.string(), false,
-                                         w.storage.encrypted ? w.password : std::string()}};
+        engine.FSpecSources = {
+            AddSource{staged.string(), false, w.storage.encrypted ? w.password : std::string()}};
         // The library names the file by its leaf; it is stored at the
         // member's own path.
         const std::string leafName = leaf.string();

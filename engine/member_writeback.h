@@ -26,8 +26,8 @@ std::optional<FileStamp> StampOf(const std::string& path);
 
 // How a member is stored, read from its record.
 struct MemberStorage {
-    uint16_t method = 0;    // the data's method (for AES, the inner one)
-    int level = 6;          // deflate: from flag bits 1-2; other methods record none
+    uint16_t method = 0;  // the data's method (for AES, the inner one)
+    int level = 6;        // deflate: from flag bits 1-2; other methods record none
     bool encrypted = false;
     bool aes = false;       // AES (written as AES-256) rather than ZipCrypto
     uint32_t unixMode = 0;  // permission bits when made on Unix, else 0

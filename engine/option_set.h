@@ -8,7 +8,7 @@ namespace engine {
 
 template <typename Enum>
 class OptionSet {
-public:
+  public:
     constexpr OptionSet() = default;
     constexpr OptionSet(std::initializer_list<Enum> values) {
         for (Enum v : values) bits_ |= Bit(v);
@@ -26,7 +26,7 @@ public:
     constexpr bool Empty() const { return bits_ == 0; }
     constexpr bool operator==(const OptionSet&) const = default;
 
-private:
+  private:
     static constexpr uint32_t Bit(Enum v) { return uint32_t{1} << static_cast<unsigned>(v); }
     uint32_t bits_ = 0;
 };

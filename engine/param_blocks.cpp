@@ -78,8 +78,8 @@ int ZipParamBlock::SetAddSpecs(const std::vector<std::string>& lines,
         const kelp::zip::AddSpecLine& line = specs[i];
         KZipSpec& spec = specs_[i];
         spec.SpecText = strings.Copy(line.path);
-        spec.SpecRecurse = line.recurse < 0 ? current_.RecurseOn
-                                            : static_cast<KBool16>(line.recurse ? -1 : 0);
+        spec.SpecRecurse =
+            line.recurse < 0 ? current_.RecurseOn : static_cast<KBool16>(line.recurse ? -1 : 0);
         spec.SpecEncrypt = current_.EncryptOn;
         if (current_.PasswordText) spec.SpecPassword = strings.Copy(current_.PasswordText);
         if (line.passwordKind == Password::Own) {

@@ -14,18 +14,20 @@ namespace engine {
 
 // NUL-terminated copies of texts, alive as long as the owner.
 class ParamStrings {
-public:
+  public:
     char* Copy(const std::string& text);
 
-private:
+  private:
     std::deque<std::string> texts_;
 };
 
 // Boolean in the 32-bit form the libraries expect.
-constexpr KBool32 Bool32(bool on) { return on ? KELP_TRUE : KELP_FALSE; }
+constexpr KBool32 Bool32(bool on) {
+    return on ? KELP_TRUE : KELP_FALSE;
+}
 
 class UnzipParamBlock {
-public:
+  public:
     explicit UnzipParamBlock(int version);
 
     bool CurrentLayout() const { return !old_; }
@@ -37,8 +39,10 @@ public:
     // Applies `fill` to the fields the two layouts share.
     template <typename Fill>
     void Common(Fill fill) {
-        if (old_) fill(*old_);
-        else fill(current_);
+        if (old_)
+            fill(*old_);
+        else
+            fill(current_);
     }
     // Puts the specifications into the table of the layout; the old layout
     // holds at most KELP_OLD_SPEC_SLOTS of them. Returns the count stored.
@@ -47,7 +51,7 @@ public:
 
     ParamStrings strings;
 
-private:
+  private:
     KUnzipParams current_{};
     std::unique_ptr<KUnzipParamsOld> old_;
     std::vector<KUnzipSpec> specs_;
@@ -56,7 +60,7 @@ private:
 struct AddSource;
 
 class ZipParamBlock {
-public:
+  public:
     explicit ZipParamBlock(int version);
 
     bool CurrentLayout() const { return !old_; }
@@ -66,8 +70,10 @@ public:
 
     template <typename Fill>
     void Common(Fill fill) {
-        if (old_) fill(*old_);
-        else fill(current_);
+        if (old_)
+            fill(*old_);
+        else
+            fill(current_);
     }
     // Adding: one record per line, its prefix and password part applied,
     // then one per source as it stands. The old layout takes the lines
@@ -82,7 +88,7 @@ public:
 
     ParamStrings strings;
 
-private:
+  private:
     KZipParams current_{};
     std::unique_ptr<KZipParamsOld> old_;
     std::vector<KZipSpec> specs_;

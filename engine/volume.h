@@ -11,7 +11,7 @@
 namespace engine {
 
 class Volume {
-public:
+  public:
     enum class Info { Read, NoDisk, Unformatted };
 
     virtual ~Volume() = default;
@@ -31,7 +31,7 @@ public:
 
 // A local folder.
 class LocalVolume : public Volume {
-public:
+  public:
     explicit LocalVolume(std::string root) : root_(std::move(root)) {}
     std::string Root() const override { return root_; }
     platform::DriveType Type() const override { return platform::TypeOfDrive(root_); }
@@ -46,7 +46,7 @@ public:
     bool SetLabel(const std::string&) override { return false; }
     int Format(const std::string&) override { return -1; }
 
-private:
+  private:
     std::string root_;
 };
 

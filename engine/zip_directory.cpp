@@ -17,7 +17,8 @@ std::string ZipEngine::ConvertNameChars(const std::string& text, bool toOem) con
     if (!NamesAreOem(CodePage, lastHost_, lastVersion_)) return text;
     // The comment is in the code page of the archive's names when they have one.
     if (!nameCharset_.empty() && nameCharset_ != "CP437")
-        return toOem ? kelp::zip::EncodeCharset(text, nameCharset_) : kelp::zip::DecodeCharset(text, nameCharset_);
+        return toOem ? kelp::zip::EncodeCharset(text, nameCharset_)
+                     : kelp::zip::DecodeCharset(text, nameCharset_);
     return toOem ? platform::AnsiToOem(text) : platform::OemToAnsi(text);
 }
 
@@ -103,8 +104,8 @@ void ZipEngine::ReadDirectory() {
 
     // Every local header lies in front of the central directory; an empty
     // archive's prefix is everything in front of its (empty) directory.
-    sfxPrefixSize_ = static_cast<int64_t>(
-        std::min<uint64_t>(eocd.CentralOffset, static_cast<uint64_t>(std::max<int64_t>(physicalSize_, 0))));
+    sfxPrefixSize_ = static_cast<int64_t>(std::min<uint64_t>(
+        eocd.CentralOffset, static_cast<uint64_t>(std::max<int64_t>(physicalSize_, 0))));
     structureError_ = static_cast<int64_t>(eocd.CentralOffset) != centralOffset_;
     if (structureError_) ShowEngineMessage(MsgId::StructureWarning);
 
@@ -124,13 +125,14 @@ void ZipEngine::ReadDirectory() {
         return true;
     });
     std::string countMismatch;
-    directory.Read(eocd, oneDisk, centralOffset_ + static_cast<int64_t>(eocd.CentralSize), dirEntries_,
-                   [&](int seqNo, const ZipDirEntry& entry) {
-                       if (OnNewName) OnNewName(seqNo, entry);
-                       sfxPrefixSize_ =
-                           std::min<int64_t>(sfxPrefixSize_, static_cast<int64_t>(entry.LocalHeaderOffset));
-                   },
-                   countMismatch);
+    directory.Read(
+        eocd, oneDisk, centralOffset_ + static_cast<int64_t>(eocd.CentralSize), dirEntries_,
+        [&](int seqNo, const ZipDirEntry& entry) {
+            if (OnNewName) OnNewName(seqNo, entry);
+            sfxPrefixSize_ =
+                std::min<int64_t>(sfxPrefixSize_, static_cast<int64_t>(entry.LocalHeaderOffset));
+        },
+        countMismatch);
     lastHost_ = directory.lastHost();
     lastVersion_ = directory.lastVersion();
     lastFlags_ = directory.lastFlags();
@@ -140,7 +142,8 @@ void ZipEngine::ReadDirectory() {
     // The first local header's file offset, whether or not the stored offsets
     // were adjusted for a program in front of the archive.
     sfxPrefixSize_ = std::max<int64_t>(
-        0, sfxPrefixSize_ + centralOffset_ - static_cast<int64_t>(std::min<uint64_t>(eocd.CentralOffset, INT64_MAX)));
+        0, sfxPrefixSize_ + centralOffset_ -
+               static_cast<int64_t>(std::min<uint64_t>(eocd.CentralOffset, INT64_MAX)));
 }
 
 }  // namespace engine

@@ -36,7 +36,9 @@ const std::string& ZipEngine::NameCharsetNow() const {
     return chosen == ArchiveNameCharsets.end() ? NameCharset : chosen->second;
 }
 
-void ZipEngine::SetHostUi(HostUi* host) { host_ = host ? host : &silentHost_; }
+void ZipEngine::SetHostUi(HostUi* host) {
+    host_ = host ? host : &silentHost_;
+}
 
 void ZipEngine::ShowEngineMessage(int id, const std::string& extra) {
     const std::string text = LookupMessage(id, MissingMessageText(id)) + extra;
@@ -106,7 +108,8 @@ std::string ZipEngine::ExtractPasswordPrompt() {
 namespace engine {
 
 SfxSettings ZipEngine::SfxSettingsNow() const {
-    return {SFXOptions, SFXOverWriteMode, SFXCaption, SFXDefaultDir, SFXCommandLine, SFXMessage, SFXIcon};
+    return {SFXOptions,     SFXOverWriteMode, SFXCaption, SFXDefaultDir,
+            SFXCommandLine, SFXMessage,       SFXIcon};
 }
 
 void ZipEngine::SetSfxSettings(const SfxSettings& s) {
@@ -147,13 +150,16 @@ int ZipEngine::ConvertToZip() {
 
 namespace engine {
 
-void ZipEngine::SetRemovableDrive(Volume* drive) { removableDrive_ = drive; }
+void ZipEngine::SetRemovableDrive(Volume* drive) {
+    removableDrive_ = drive;
+}
 
 std::unique_ptr<SetVolumes> ZipEngine::MakeVolumes() {
-    const SetSettings settings{Unattended, AddOptions.Has(AddDiskSpanErase), MaxVolumeSize, KeepFreeOnDisk1,
-                               MinFreeVolumeSize};
-    return std::make_unique<SetVolumes>(*host_, removableDrive_, settings,
-                                        [this](int id, const std::string& extra) { ShowEngineMessage(id, extra); });
+    const SetSettings settings{Unattended, AddOptions.Has(AddDiskSpanErase), MaxVolumeSize,
+                               KeepFreeOnDisk1, MinFreeVolumeSize};
+    return std::make_unique<SetVolumes>(
+        *host_, removableDrive_, settings,
+        [this](int id, const std::string& extra) { ShowEngineMessage(id, extra); });
 }
 
 JobSink ZipEngine::MakeJobSink() {
@@ -182,7 +188,8 @@ int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFi
     std::unique_ptr<SetVolumes> volumes = MakeVolumes();
     volumes->SetLastDisk(volumes_->LastDisk());
     volumes_ = std::move(volumes);
-    return SpanWriter(*volumes_, *host_, MakeJobSink(), CancelRequested).Write(inFileName, outFileName);
+    return SpanWriter(*volumes_, *host_, MakeJobSink(), CancelRequested)
+        .Write(inFileName, outFileName);
 }
 
 }  // namespace engine

@@ -16,12 +16,12 @@
 #include "engine/archive_end.h"
 #include "engine/archive_file.h"
 #include "engine/directory_reader.h"
-#include "engine/sfx_converter.h"
 #include "engine/ezip_engine.h"
 #include "engine/host_ui.h"
 #include "engine/job_sink.h"
 #include "engine/option_set.h"
 #include "engine/set_volumes.h"
+#include "engine/sfx_converter.h"
 #include "engine/volume.h"
 #include "engine/zip_dir_entry.h"
 
@@ -30,8 +30,19 @@ struct KCallbackRecord;
 namespace engine {
 
 enum AddOptsEnum {
-    AddDirNames, AddRecurseDirs, AddMove, AddFreshen, AddUpdate, AddZipTime, AddForceDOS,
-    AddHiddenFiles, AddArchiveOnly, AddResetArchive, AddEncrypt, AddSeparateDirs, AddDiskSpan,
+    AddDirNames,
+    AddRecurseDirs,
+    AddMove,
+    AddFreshen,
+    AddUpdate,
+    AddZipTime,
+    AddForceDOS,
+    AddHiddenFiles,
+    AddArchiveOnly,
+    AddResetArchive,
+    AddEncrypt,
+    AddSeparateDirs,
+    AddDiskSpan,
     AddDiskSpanErase,
     AddStoreLinks  // symbolic links stored as links (library version 160 or higher), else followed
 };
@@ -43,7 +54,12 @@ enum AddEncryptionEnum { aeZipCrypto, aeAES256 };
 // Compression method of added members. All but AddMethodDeflate need a
 // compression library of version 170 or higher; a level of 0 still stores.
 enum AddMethodEnum {
-    AddMethodDeflate, AddMethodStore, AddMethodBzip2, AddMethodLzma, AddMethodXz, AddMethodZstd
+    AddMethodDeflate,
+    AddMethodStore,
+    AddMethodBzip2,
+    AddMethodLzma,
+    AddMethodXz,
+    AddMethodZstd
 };
 
 // ExtrCheck tests and checks the archive's structure too (library 1.80):
@@ -51,15 +67,24 @@ enum AddMethodEnum {
 enum ExtrOptsEnum { ExtrDirNames, ExtrOverWrite, ExtrFreshen, ExtrUpdate, ExtrTest, ExtrCheck };
 using ExtrOpts = OptionSet<ExtrOptsEnum>;
 
-
-
 // What happens to files the engine replaces: deleted for good, or moved to
 // the trash.
 enum DeleteOpts { htdFinal, htdAllowUndo };
 
 // Name suffixes of files the compression library stores without compressing.
 enum AddStoreSuffixEnum {
-    assGIF, assPNG, assZ, assZIP, assZOO, assARC, assLZH, assARJ, assTAZ, assTGZ, assLHA, assEXE
+    assGIF,
+    assPNG,
+    assZ,
+    assZIP,
+    assZOO,
+    assARC,
+    assLZH,
+    assARJ,
+    assTAZ,
+    assTGZ,
+    assLHA,
+    assEXE
 };
 using AddStoreExts = OptionSet<AddStoreSuffixEnum>;
 
@@ -75,9 +100,8 @@ class JoinedVolumes;
 class UnzipParamBlock;
 class ZipParamBlock;
 
-
 class ZipEngine {
-public:
+  public:
     ZipEngine();
     ~ZipEngine();
     ZipEngine(const ZipEngine&) = delete;
@@ -100,15 +124,15 @@ public:
     std::string ExtrBaseDir;
     ExtrOpts ExtrOptions;
     SFXOpts SFXOptions{SFXCheckSize};
-    std::vector<std::string> FSpecArgs;      // specifications for add, delete, extract
+    std::vector<std::string> FSpecArgs;  // specifications for add, delete, extract
     // For the next Extract or Delete only: FSpecArgs are exact member names
     // as DirEntries gives them, not patterns; one ending in "/" also takes
     // the members under that folder. Needs libraries of version 1.80.
     bool ExactNames = false;
     std::vector<std::string> FSpecArgsExcl;  // exclusion patterns for adding
     std::vector<AddSource> FSpecSources;     // files to add, beside FSpecArgs (see AddSource)
-    bool Unattended = false;  // no message boxes, no password dialogs
-    std::string Password;     // at most 255 characters are used
+    bool Unattended = false;                 // no message boxes, no password dialogs
+    std::string Password;                    // at most 255 characters are used
     std::string SFXPath = "KelpSFX.bin";
     std::string SFXCaption = "Self-extracting Archive";
     std::string SFXDefaultDir;
@@ -283,7 +307,8 @@ public:
 
     // --- Events -------------------------------------------------------------
     std::function<void()> OnDirUpdate;
-    std::function<void(ProgressType type, const std::string& fileName, int64_t fileSize)> OnProgress;
+    std::function<void(ProgressType type, const std::string& fileName, int64_t fileSize)>
+        OnProgress;
     std::function<void(int errCode, const std::string& message)> OnMessage;
     std::function<void(std::string& oldFileName, bool& isChanged)> OnSetNewName;
     std::function<void(int seqNo, const ZipDirEntry& entry)> OnNewName;
@@ -294,10 +319,11 @@ public:
         OnPasswordError;
     std::function<void(const std::string& forFile, bool isOlder, bool& doOverwrite)>
         OnExtractOverwrite;
-    std::function<void(const std::string& forFile, uint8_t skipType, int extError)> OnExtractSkipped;
+    std::function<void(const std::string& forFile, uint8_t skipType, int extError)>
+        OnExtractSkipped;
     std::function<void(const std::string& forFile, bool& doOverwrite)> OnCopyZipOverwrite;
 
-private:
+  private:
     void ReadDirectory();
     // TempDir, or the system's temporary folder; with a trailing "/".
     std::string TempFolder() const;
@@ -311,7 +337,8 @@ private:
     // asked for, if it cannot; the archive to hand it (a set joined first);
     // the call itself.
     std::optional<MsgId::Id> ExtractRefusal(int version, bool toMemory) const;
-    bool JoinForExtract(std::unique_ptr<JoinedVolumes>& volumes, std::string& joined, std::string& archive);
+    bool JoinForExtract(std::unique_ptr<JoinedVolumes>& volumes, std::string& joined,
+                        std::string& archive);
     void CallExtract(const std::string& archive, int version, bool toMemory);
     void FinishZipCall(bool unloadLibrary);
     // Starts a library call that changes ZipFileName in place (delete,

@@ -71,11 +71,13 @@ constexpr MessageEntry kMessages[] = {
      "Error - your KUNZIP.DLL can not take members by their exact names, please update to "
      "version >= 1.80"},
     {MsgId::CheckUnsupported,
-     "Error - your KUNZIP.DLL can not check an archive's structure, please update to version >= 1.80"},
+     "Error - your KUNZIP.DLL can not check an archive's structure, please update to version >= "
+     "1.80"},
     {MsgId::RepairUnsupported,
      "Error - your KUNZIP.DLL can not repair an archive, please update to version >= 1.80"},
     {MsgId::ExtractFolderCannotBeMade, "Error - the folder to extract into cannot be made: "},
-    {MsgId::RepairOntoItself, "Error - the repaired copy must be written to another file than the archive: "},
+    {MsgId::RepairOntoItself,
+     "Error - the repaired copy must be written to another file than the archive: "},
     {MsgId::ZipLibLoaded, "KZIP Loaded"},
     {MsgId::ZipExecMissing, "KZipExec function not found in KZIP.DLL!"},
     {MsgId::ZipVersionMissing, "GetKZipVersion function not found in KZIP.DLL!"},
@@ -152,7 +154,9 @@ constexpr MessageEntry kMessages[] = {
 const char* const kMissingMessagePrefix =
     "KelpMsg.res is probably not linked to the executable\nMissing String ID is: ";
 
-std::string MissingMessageText(int id) { return kMissingMessagePrefix + std::to_string(id); }
+std::string MissingMessageText(int id) {
+    return kMissingMessagePrefix + std::to_string(id);
+}
 
 std::string LookupMessage(int id, const std::string& fallback) {
     auto it = std::lower_bound(std::begin(kMessages), std::end(kMessages), id,
@@ -162,11 +166,14 @@ std::string LookupMessage(int id, const std::string& fallback) {
 }
 
 bool HasMessage(int id) {
-    return std::binary_search(std::begin(kMessages), std::end(kMessages), MessageEntry{id, ""},
-                              [](const MessageEntry& a, const MessageEntry& b) { return a.id < b.id; });
+    return std::binary_search(
+        std::begin(kMessages), std::end(kMessages), MessageEntry{id, ""},
+        [](const MessageEntry& a, const MessageEntry& b) { return a.id < b.id; });
 }
 
-size_t MessageCount() { return std::size(kMessages); }
+size_t MessageCount() {
+    return std::size(kMessages);
+}
 
 std::string FormatMessageText(const std::string& format, std::initializer_list<MessageArg> args) {
     std::string out;
@@ -184,16 +191,20 @@ std::string FormatMessageText(const std::string& format, std::initializer_list<M
         }
         // A conversion: "%s", "%d" or "%.1d" ("%.1d" prints like "%d").
         size_t len = 0;
-        if (format.compare(i, 2, "%s") == 0 || format.compare(i, 2, "%d") == 0) len = 2;
-        else if (format.compare(i, 4, "%.1d") == 0) len = 4;
+        if (format.compare(i, 2, "%s") == 0 || format.compare(i, 2, "%d") == 0)
+            len = 2;
+        else if (format.compare(i, 4, "%.1d") == 0)
+            len = 4;
         if (len == 0 || next == args.end()) {
             out += format[i];
             continue;
         }
         out += std::visit(
             [](const auto& v) -> std::string {
-                if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::string>) return v;
-                else return std::to_string(v);
+                if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::string>)
+                    return v;
+                else
+                    return std::to_string(v);
             },
             *next++);
         i += len - 1;

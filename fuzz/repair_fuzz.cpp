@@ -12,7 +12,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = [] {
         const char* dir = std::getenv("TMPDIR");
-        return std::string(dir && *dir ? dir : "/tmp") + "/kelp-repair-fuzz-" + std::to_string(getpid());
+        return std::string(dir && *dir ? dir : "/tmp") + "/kelp-repair-fuzz-" +
+               std::to_string(getpid());
     }();
     FILE* f = std::fopen((path + ".zip").c_str(), "wb");
     if (!f) return 0;

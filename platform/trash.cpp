@@ -110,9 +110,8 @@ bool MoveToTrash(const std::string& path, const std::string& origin) {
         if (fd < 0 && errno != EEXIST) return false;
     }
     if (fd < 0) return false;
-    const std::string info =
-        "[Trash Info]\nPath=" + EscapePath(from.lexically_normal().string()) +
-        "\nDeletionDate=" + LocalTimeStamp() + "\n";
+    const std::string info = "[Trash Info]\nPath=" + EscapePath(from.lexically_normal().string()) +
+                             "\nDeletionDate=" + LocalTimeStamp() + "\n";
     const bool written = WriteAll(fd, info) && ::fsync(fd) == 0;
     ::close(fd);
     if (!written) {

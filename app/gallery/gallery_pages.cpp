@@ -4,10 +4,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QLineEdit>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -35,8 +35,6 @@
 namespace gallery {
 
 namespace {
-
-
 
 void WriteFile(const QString& path, const QByteArray& bytes, qint64 size = -1) {
     QFile f(path);
@@ -103,7 +101,7 @@ Gallery::Gallery() {
     QDir::setCurrent(sample);  // the window starts on the desktop folder
 
     auto page = [this](const QString& name, QWidget* w, std::function<void()> whenShown = {},
-                         std::function<QWidget*()> shot = {}) {
+                       std::function<QWidget*()> shot = {}) {
         pages_.push_back({name, w, std::move(whenShown), std::move(shot)});
     };
     controls_.reset(MakeControlsPage());
@@ -150,9 +148,9 @@ Gallery::Gallery() {
                         work_.path() + "/mail/attachments.zip"};
     page("archive-picker", picker);
     // The picker's drop-down, open, as a picture of its own.
-    page("archive-picker-list", picker, [picker] {
-        picker->archiveCombo()->showPopup();
-    }, [picker] { return picker->archiveCombo()->view()->window(); });
+    page(
+        "archive-picker-list", picker, [picker] { picker->archiveCombo()->showPopup(); },
+        [picker] { return picker->archiveCombo()->view()->window(); });
     page("about-box", window.aboutBox);
 
     // The content viewer with a picture, then with a text.
@@ -175,12 +173,10 @@ Gallery::Gallery() {
     auto* content = new kelp::media::MMViewer;
     content_.reset(content);
     content->setMainWindow(&window, 193);
-    page("content-viewer", content, [content, sample] {
-        content->viewer()->setFileName(sample + "/photos/harbour.bmp");
-    });
-    page("content-viewer-text", content, [content, sample] {
-        content->viewer()->setFileName(sample + "/docs/readme.txt");
-    });
+    page("content-viewer", content,
+         [content, sample] { content->viewer()->setFileName(sample + "/photos/harbour.bmp"); });
+    page("content-viewer-text", content,
+         [content, sample] { content->viewer()->setFileName(sample + "/docs/readme.txt"); });
 
     auto* password = new kelp::PasswordDlg(&window);
     password->setWindowTitle("Password");
@@ -207,7 +203,6 @@ Gallery::Gallery() {
     operation->member()->setText("docs/readme.txt");
     operation->gauge()->setValue(60);
     page("operation-window", operation);
-
 }
 
 Gallery::~Gallery() {

@@ -59,14 +59,14 @@ typedef int16_t KBool16;
 #define KELP_CALLBACK_TEXT_SIZE 512
 
 typedef struct KCallbackRecord {
-    uint32_t Unused0;       /*   0 */
-    void* EngineRef;        /*   4  the EngineRef of the parameter block */
-    uint32_t Unused8[2];    /*   8 */
-    int32_t Action;         /*  16  one of KCallbackAction */
-    int32_t Number1;        /*  20 */
-    int32_t Number2;        /*  24 */
+    uint32_t Unused0;                   /*   0 */
+    void* EngineRef;                    /*   4  the EngineRef of the parameter block */
+    uint32_t Unused8[2];                /*   8 */
+    int32_t Action;                     /*  16  one of KCallbackAction */
+    int32_t Number1;                    /*  20 */
+    int32_t Number2;                    /*  24 */
     char Text[KELP_CALLBACK_TEXT_SIZE]; /* 28  NUL-terminated */
-} KCallbackRecord;          /* 540 */
+} KCallbackRecord;                      /* 540 */
 
 typedef int32_t (*KCallbackFn)(KCallbackRecord* record);
 
@@ -122,13 +122,13 @@ typedef enum KUnzipSkipType {
 
 /* One file specification for the compression library. */
 typedef struct KZipSpec {
-    char* SpecText;          /*   0 */
-    uint32_t Reserved4[2];   /*   4 */
-    char* SpecPassword;      /*  12 */
-    KBool32 SpecEncrypt;     /*  16 */
-    KBool16 SpecRecurse;     /*  20 */
-    uint8_t Reserved22[82];  /*  22 */
-} KZipSpec;                  /* 104 */
+    char* SpecText;         /*   0 */
+    uint32_t Reserved4[2];  /*   4 */
+    char* SpecPassword;     /*  12 */
+    KBool32 SpecEncrypt;    /*  16 */
+    KBool16 SpecRecurse;    /*  20 */
+    uint8_t Reserved22[82]; /*  22 */
+} KZipSpec;                 /* 104 */
 
 /* Current layout, library version 151 or higher. */
 /* Compression method of added members; a level of 0 still stores. */
@@ -149,99 +149,99 @@ typedef enum KZipEncryption {
 } KZipEncryption;
 
 typedef struct KZipParams {
-    void* WindowHandle;      /*   0 */
-    void* EngineRef;         /*   4 */
-    int32_t CallerVersion;   /*   8 */
-    KCallbackFn Callback;    /*  12 */
-    KBool32 TraceOn;         /*  16 */
-    char* PasswordText;      /*  20 */
-    char* StoreSuffixes;     /*  24 */
-    KBool32 EncryptOn;       /*  28 */
-    KBool32 SystemFilesOn;   /*  32 */
-    int32_t Reserved36;      /*  36 */
-    int32_t Reserved40;      /*  40 */
-    KBool32 SkipDirEntries;  /*  44 */
-    int32_t Reserved48;      /*  48 */
-    KBool32 VerboseOn;       /*  52 */
-    KBool32 QuietOn;         /*  56 */
+    void* WindowHandle;       /*   0 */
+    void* EngineRef;          /*   4 */
+    int32_t CallerVersion;    /*   8 */
+    KCallbackFn Callback;     /*  12 */
+    KBool32 TraceOn;          /*  16 */
+    char* PasswordText;       /*  20 */
+    char* StoreSuffixes;      /*  24 */
+    KBool32 EncryptOn;        /*  28 */
+    KBool32 SystemFilesOn;    /*  32 */
+    int32_t Reserved36;       /*  36 */
+    int32_t Reserved40;       /*  40 */
+    KBool32 SkipDirEntries;   /*  44 */
+    int32_t Reserved48;       /*  48 */
+    KBool32 VerboseOn;        /*  52 */
+    KBool32 QuietOn;          /*  56 */
     int32_t CompressionLevel; /* 60 */
-    int32_t Reserved64;      /*  64 */
-    int32_t Reserved68;      /*  68 */
-    KBool32 DropPaths;       /*  72 */
-    KBool16 RecurseOn;       /*  76 */
-    int16_t Reserved78;      /*  78 */
-    int32_t Reserved80;      /*  80  all bits set when adding */
-    KBool32 ForceDosOn;      /*  84 */
-    KBool32 MoveOn;          /*  88 */
-    KBool32 DeleteMode;      /*  92 */
-    KBool32 UpdateOn;        /*  96 */
-    KBool32 FreshenOn;       /* 100 */
-    int32_t Reserved104;     /* 104 */
-    KBool32 ArchiveTimeOn;   /* 108 */
-    int32_t Reserved112[2];  /* 112 */
-    int32_t SpecCount;       /* 120 */
-    char* ArchiveNameText;   /* 124 */
-    char* TempDirText;       /* 128 */
-    char* CommentText;       /* 132 */
-    KBool16 ArchiveOnlyOn;   /* 136 */
-    KBool16 ResetArchiveOn;  /* 138 */
-    KZipSpec* SpecTable;     /* 140 */
-    int32_t Reserved144;     /* 144 */
-    int32_t ExcludeCount;    /* 148 */
-    char** ExcludeTable;     /* 152 */
-    KBool32 StoreLinks;      /* 156  160: symbolic links stored as links */
-    int32_t Method;          /* 160  170: one of KZipMethod */
-    int32_t Encryption;      /* 164  170: one of KZipEncryption */
-    KBool32 ExactNames;      /* 168  180: deleting, the SpecText are exact
-                                     member names (see KUnzipParams) */
-    int32_t RenameCount;     /* 172  180: renaming (no SpecTable): the
-                                     number of pairs in RenameTable */
-    char** RenameTable;      /* 176  180: old name, new name, old, new, ...;
-                                     exact names, a folder's ending in "/"
-                                     renames what lies under it too */
-    char* NameCharsetText;   /* 180  180: the code page of the existing
-                                     archive's names (see KUnzipParams) */
-    uint8_t Reserved184[28]; /* 184 */
-    int32_t EndMarker;       /* 212 */
-} KZipParams;                /* 216 */
+    int32_t Reserved64;       /*  64 */
+    int32_t Reserved68;       /*  68 */
+    KBool32 DropPaths;        /*  72 */
+    KBool16 RecurseOn;        /*  76 */
+    int16_t Reserved78;       /*  78 */
+    int32_t Reserved80;       /*  80  all bits set when adding */
+    KBool32 ForceDosOn;       /*  84 */
+    KBool32 MoveOn;           /*  88 */
+    KBool32 DeleteMode;       /*  92 */
+    KBool32 UpdateOn;         /*  96 */
+    KBool32 FreshenOn;        /* 100 */
+    int32_t Reserved104;      /* 104 */
+    KBool32 ArchiveTimeOn;    /* 108 */
+    int32_t Reserved112[2];   /* 112 */
+    int32_t SpecCount;        /* 120 */
+    char* ArchiveNameText;    /* 124 */
+    char* TempDirText;        /* 128 */
+    char* CommentText;        /* 132 */
+    KBool16 ArchiveOnlyOn;    /* 136 */
+    KBool16 ResetArchiveOn;   /* 138 */
+    KZipSpec* SpecTable;      /* 140 */
+    int32_t Reserved144;      /* 144 */
+    int32_t ExcludeCount;     /* 148 */
+    char** ExcludeTable;      /* 152 */
+    KBool32 StoreLinks;       /* 156  160: symbolic links stored as links */
+    int32_t Method;           /* 160  170: one of KZipMethod */
+    int32_t Encryption;       /* 164  170: one of KZipEncryption */
+    KBool32 ExactNames;       /* 168  180: deleting, the SpecText are exact
+                                      member names (see KUnzipParams) */
+    int32_t RenameCount;      /* 172  180: renaming (no SpecTable): the
+                                      number of pairs in RenameTable */
+    char** RenameTable;       /* 176  180: old name, new name, old, new, ...;
+                                      exact names, a folder's ending in "/"
+                                      renames what lies under it too */
+    char* NameCharsetText;    /* 180  180: the code page of the existing
+                                      archive's names (see KUnzipParams) */
+    uint8_t Reserved184[28];  /* 184 */
+    int32_t EndMarker;        /* 212 */
+} KZipParams;                 /* 216 */
 
 /* Old layout, library version below 151. */
 typedef struct KZipParamsOld {
-    void* WindowHandle;      /*   0 */
-    void* EngineRef;         /*   4 */
-    int32_t CallerVersion;   /*   8 */
-    KCallbackFn Callback;    /*  12 */
-    KBool32 TraceOn;         /*  16 */
-    char* PasswordText;      /*  20 */
-    char* StoreSuffixes;     /*  24 */
-    KBool32 EncryptOn;       /*  28 */
-    KBool32 SystemFilesOn;   /*  32 */
-    int32_t Reserved36;      /*  36 */
-    int32_t Reserved40;      /*  40 */
-    KBool32 SkipDirEntries;  /*  44 */
-    int32_t Reserved48;      /*  48 */
-    KBool32 VerboseOn;       /*  52 */
-    KBool32 QuietOn;         /*  56 */
-    int32_t CompressionLevel; /* 60 */
-    int32_t Reserved64;      /*  64 */
-    int32_t Reserved68;      /*  68 */
-    KBool32 DropPaths;       /*  72 */
-    KBool16 RecurseOn;       /*  76 */
-    int16_t Reserved78;      /*  78 */
-    int32_t Reserved80;      /*  80 */
-    KBool32 ForceDosOn;      /*  84 */
-    KBool32 MoveOn;          /*  88 */
-    KBool32 DeleteMode;      /*  92 */
-    KBool32 UpdateOn;        /*  96 */
-    KBool32 FreshenOn;       /* 100 */
-    int32_t Reserved104;     /* 104 */
-    KBool32 ArchiveTimeOn;   /* 108 */
-    int32_t Reserved112[2];  /* 112 */
-    int32_t SpecCount;       /* 120 */
-    char* ArchiveNameText;   /* 124 */
-    int32_t EndMarker;       /* 128 */
+    void* WindowHandle;                   /*   0 */
+    void* EngineRef;                      /*   4 */
+    int32_t CallerVersion;                /*   8 */
+    KCallbackFn Callback;                 /*  12 */
+    KBool32 TraceOn;                      /*  16 */
+    char* PasswordText;                   /*  20 */
+    char* StoreSuffixes;                  /*  24 */
+    KBool32 EncryptOn;                    /*  28 */
+    KBool32 SystemFilesOn;                /*  32 */
+    int32_t Reserved36;                   /*  36 */
+    int32_t Reserved40;                   /*  40 */
+    KBool32 SkipDirEntries;               /*  44 */
+    int32_t Reserved48;                   /*  48 */
+    KBool32 VerboseOn;                    /*  52 */
+    KBool32 QuietOn;                      /*  56 */
+    int32_t CompressionLevel;             /* 60 */
+    int32_t Reserved64;                   /*  64 */
+    int32_t Reserved68;                   /*  68 */
+    KBool32 DropPaths;                    /*  72 */
+    KBool16 RecurseOn;                    /*  76 */
+    int16_t Reserved78;                   /*  78 */
+    int32_t Reserved80;                   /*  80 */
+    KBool32 ForceDosOn;                   /*  84 */
+    KBool32 MoveOn;                       /*  88 */
+    KBool32 DeleteMode;                   /*  92 */
+    KBool32 UpdateOn;                     /*  96 */
+    KBool32 FreshenOn;                    /* 100 */
+    int32_t Reserved104;                  /* 104 */
+    KBool32 ArchiveTimeOn;                /* 108 */
+    int32_t Reserved112[2];               /* 112 */
+    int32_t SpecCount;                    /* 120 */
+    char* ArchiveNameText;                /* 124 */
+    int32_t EndMarker;                    /* 128 */
     char* SpecTexts[KELP_OLD_SPEC_SLOTS]; /* 132 */
-} KZipParamsOld;             /* 16520 */
+} KZipParamsOld;                          /* 16520 */
 
 /* ------------------------------------------------------------------------
  * Decompression parameter block (libkunzip.so).
@@ -249,85 +249,85 @@ typedef struct KZipParamsOld {
 
 /* One file specification for the decompression library. */
 typedef struct KUnzipSpec {
-    char* SpecText;          /*   0 */
-    uint8_t Reserved4[68];   /*   4 */
-} KUnzipSpec;                /*  72 */
+    char* SpecText;        /*   0 */
+    uint8_t Reserved4[68]; /*   4 */
+} KUnzipSpec;              /*  72 */
 
 /* Current layout, library version 152 or higher. */
 typedef struct KUnzipParams {
-    void* WindowHandle;      /*   0 */
-    void* EngineRef;         /*   4 */
-    int32_t CallerVersion;   /*   8 */
-    KCallbackFn Callback;    /*  12 */
-    KBool32 TraceOn;         /*  16 */
-    int32_t Reserved20;      /*  20 */
-    char* PasswordText;      /*  24 */
-    KBool32 TestOn;          /*  28 */
-    int32_t Reserved32;      /*  32 */
-    int32_t Reserved36;      /*  36 */
-    KBool32 QuietOn;         /*  40 */
-    KBool32 VerboseOn;       /*  44 */
-    KBool32 UpdateOn;        /*  48 */
-    KBool32 FreshenOn;       /*  52 */
-    KBool32 DirNamesOn;      /*  56 */
-    KBool32 OverwriteOn;     /*  60 */
-    int32_t SpecCount;       /*  64 */
-    char* ArchiveNameText;   /*  68 */
-    KUnzipSpec* SpecTable;   /*  72 */
-    int32_t Reserved76;      /*  76 */
-    KBool32 ToMemory;        /*  80 */
-    uint8_t* MemoryAddress;  /*  84 */
-    uint32_t MemorySize;     /*  88 */
-    char* TargetDirText;     /*  92  160: the folder to extract into;
-                                     NULL or "" = the current folder */
-    int32_t Reserved96[2];   /*  96 */
-    int32_t PasswordTries;   /* 104 */
-    KBool32 ExactNames;      /* 108  180: the SpecText are exact member
-                                     names, not patterns: compared byte for
-                                     byte, no wildcards, no case folding, no
-                                     separator conversion; one that ends in
-                                     "/" also takes every member under it */
-    char* NameCharsetText;   /* 112  180: the code page (an iconv name, e.g.
-                                     "CP866") of member names that are
-                                     neither flagged nor valid UTF-8; NULL
-                                     or "" = detected for the archive */
-    char* RepairTargetText;  /* 116  180: with TestOn, no member is tested:
-                                     the archive is salvaged into a new
-                                     archive of this name (never the archive
-                                     itself); "Lost: NAME: WHY" for each
-                                     member lost, then "Recovered N of M
-                                     members" */
-    int32_t Reserved120[4];  /* 120 */
-    KBool32 CheckOn;         /* 136  180: with TestOn, the archive's structure
-                                     is checked too; every finding is a
-                                     message that starts "Finding: " */
-    int32_t Reserved140;     /* 140 */
-    int32_t EndMarker;       /* 144 */
-} KUnzipParams;              /* 148 */
+    void* WindowHandle;     /*   0 */
+    void* EngineRef;        /*   4 */
+    int32_t CallerVersion;  /*   8 */
+    KCallbackFn Callback;   /*  12 */
+    KBool32 TraceOn;        /*  16 */
+    int32_t Reserved20;     /*  20 */
+    char* PasswordText;     /*  24 */
+    KBool32 TestOn;         /*  28 */
+    int32_t Reserved32;     /*  32 */
+    int32_t Reserved36;     /*  36 */
+    KBool32 QuietOn;        /*  40 */
+    KBool32 VerboseOn;      /*  44 */
+    KBool32 UpdateOn;       /*  48 */
+    KBool32 FreshenOn;      /*  52 */
+    KBool32 DirNamesOn;     /*  56 */
+    KBool32 OverwriteOn;    /*  60 */
+    int32_t SpecCount;      /*  64 */
+    char* ArchiveNameText;  /*  68 */
+    KUnzipSpec* SpecTable;  /*  72 */
+    int32_t Reserved76;     /*  76 */
+    KBool32 ToMemory;       /*  80 */
+    uint8_t* MemoryAddress; /*  84 */
+    uint32_t MemorySize;    /*  88 */
+    char* TargetDirText;    /*  92  160: the folder to extract into;
+                                    NULL or "" = the current folder */
+    int32_t Reserved96[2];  /*  96 */
+    int32_t PasswordTries;  /* 104 */
+    KBool32 ExactNames;     /* 108  180: the SpecText are exact member
+                                    names, not patterns: compared byte for
+                                    byte, no wildcards, no case folding, no
+                                    separator conversion; one that ends in
+                                    "/" also takes every member under it */
+    char* NameCharsetText;  /* 112  180: the code page (an iconv name, e.g.
+                                    "CP866") of member names that are
+                                    neither flagged nor valid UTF-8; NULL
+                                    or "" = detected for the archive */
+    char* RepairTargetText; /* 116  180: with TestOn, no member is tested:
+                                    the archive is salvaged into a new
+                                    archive of this name (never the archive
+                                    itself); "Lost: NAME: WHY" for each
+                                    member lost, then "Recovered N of M
+                                    members" */
+    int32_t Reserved120[4]; /* 120 */
+    KBool32 CheckOn;        /* 136  180: with TestOn, the archive's structure
+                                    is checked too; every finding is a
+                                    message that starts "Finding: " */
+    int32_t Reserved140;    /* 140 */
+    int32_t EndMarker;      /* 144 */
+} KUnzipParams;             /* 148 */
 
 /* Old layout, library version below 152. */
 typedef struct KUnzipParamsOld {
-    void* WindowHandle;      /*   0 */
-    void* EngineRef;         /*   4 */
-    int32_t CallerVersion;   /*   8 */
-    KCallbackFn Callback;    /*  12 */
-    KBool32 TraceOn;         /*  16 */
-    int32_t Reserved20;      /*  20 */
-    char* PasswordText;      /*  24 */
-    KBool32 TestOn;          /*  28 */
-    int32_t Reserved32;      /*  32 */
-    int32_t Reserved36;      /*  36 */
-    KBool32 QuietOn;         /*  40 */
-    KBool32 VerboseOn;       /*  44 */
-    KBool32 UpdateOn;        /*  48 */
-    KBool32 FreshenOn;       /*  52 */
-    KBool32 DirNamesOn;      /*  56 */
-    KBool32 OverwriteOn;     /*  60 */
-    int32_t SpecCount;       /*  64 */
-    char* ArchiveNameText;   /*  68 */
-    int32_t EndMarker;       /*  72 */
+    void* WindowHandle;                   /*   0 */
+    void* EngineRef;                      /*   4 */
+    int32_t CallerVersion;                /*   8 */
+    KCallbackFn Callback;                 /*  12 */
+    KBool32 TraceOn;                      /*  16 */
+    int32_t Reserved20;                   /*  20 */
+    char* PasswordText;                   /*  24 */
+    KBool32 TestOn;                       /*  28 */
+    int32_t Reserved32;                   /*  32 */
+    int32_t Reserved36;                   /*  36 */
+    KBool32 QuietOn;                      /*  40 */
+    KBool32 VerboseOn;                    /*  44 */
+    KBool32 UpdateOn;                     /*  48 */
+    KBool32 FreshenOn;                    /*  52 */
+    KBool32 DirNamesOn;                   /*  56 */
+    KBool32 OverwriteOn;                  /*  60 */
+    int32_t SpecCount;                    /*  64 */
+    char* ArchiveNameText;                /*  68 */
+    int32_t EndMarker;                    /*  72 */
     char* SpecTexts[KELP_OLD_SPEC_SLOTS]; /* 76 */
-} KUnzipParamsOld;           /* 16464 */
+} KUnzipParamsOld;                        /* 16464 */
 
 /* ------------------------------------------------------------------------
  * Entry points. Both exec entries return the number of members processed

@@ -72,7 +72,8 @@ size_t Prefetcher::PositionOf(size_t index) const {
     for (size_t pos = lastPosition_; pos < queue_.size() && pos <= lastPosition_ + 1; ++pos)
         if (queue_[pos] == index) return lastPosition_ = pos;
     auto at = std::lower_bound(queue_.begin(), queue_.end(), index);
-    if (at != queue_.end() && *at == index) lastPosition_ = static_cast<size_t>(at - queue_.begin());
+    if (at != queue_.end() && *at == index)
+        lastPosition_ = static_cast<size_t>(at - queue_.begin());
     return at != queue_.end() && *at == index ? static_cast<size_t>(at - queue_.begin())
                                               : queue_.size();
 }
@@ -89,7 +90,8 @@ void Prefetcher::ClaimRun(size_t& first, size_t& end, uint64_t& start, uint64_t&
         const uint64_t held = testOnly_ ? 0 : e.unpackedSize;
         // The first member may always start, so the caller waiting for it
         // never waits on the window.
-        if (end > first && (heldBytes_ + held > kWindowBytes || heldMembers_ >= kWindowMembers)) break;
+        if (end > first && (heldBytes_ + held > kWindowBytes || heldMembers_ >= kWindowMembers))
+            break;
         const uint64_t from = e.localOffset - start;
         const bool near = e.localOffset >= start && from <= kRunBytes &&
                           e.packedSize <= kRunBytes - from &&
@@ -168,7 +170,8 @@ void Prefetcher::Work() {
                 while (next_ < queue_.size() && slots_[next_].dropped) ++next_;
                 if (stop_ || next_ >= queue_.size()) return true;
                 const uint64_t need = testOnly_ ? 0 : reader_.entries()[queue_[next_]].unpackedSize;
-                if (heldMembers_ == 0 || (heldBytes_ + need <= kWindowBytes && heldMembers_ < kWindowMembers))
+                if (heldMembers_ == 0 ||
+                    (heldBytes_ + need <= kWindowBytes && heldMembers_ < kWindowMembers))
                     return true;
                 windowFull_ = true;
                 return false;
@@ -177,7 +180,8 @@ void Prefetcher::Work() {
             ClaimRun(first, end, start, size);
         }
         if (size > 0) window.Load(start, static_cast<size_t>(size));
-        const zip::ByteSource& source = size > 0 ? static_cast<const zip::ByteSource&>(window) : reader_;
+        const zip::ByteSource& source =
+            size > 0 ? static_cast<const zip::ByteSource&>(window) : reader_;
         for (size_t pos = first; pos < end && !stop_; ++pos) {
             const size_t index = queue_[pos];
             auto item = Decode(reader_.entries()[index], source);

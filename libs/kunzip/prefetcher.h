@@ -70,7 +70,8 @@ class Prefetcher {
     // the stretch of the archive that holds them (empty when it is not
     // worth reading ahead). Called with the mutex held.
     void ClaimRun(size_t& first, size_t& end, uint64_t& start, uint64_t& size);
-    std::unique_ptr<Prefetched> Decode(const zip::MemberEntry& entry, const zip::ByteSource& source);
+    std::unique_ptr<Prefetched> Decode(const zip::MemberEntry& entry,
+                                       const zip::ByteSource& source);
     // Writes a decoded member as a new file when nothing of its name exists.
     void WriteAhead(const zip::MemberEntry& entry, Prefetched& item, zip::FolderCache& folders);
     static void RemoveWritten(const Prefetched& item, zip::FolderCache& folders);
@@ -84,15 +85,15 @@ class Prefetcher {
     const zip::ArchiveReader& reader_;
     bool testOnly_;
     WriteAheadPlan plan_;
-    zip::FolderCache callerFolders_;  // for Discard and Drop, on the calling thread
-    std::vector<size_t> queue_;  // eligible members, in order
-    std::vector<Slot> slots_;    // one per queue position
-    size_t next_ = 0;            // next queue position to claim
+    zip::FolderCache callerFolders_;   // for Discard and Drop, on the calling thread
+    std::vector<size_t> queue_;        // eligible members, in order
+    std::vector<Slot> slots_;          // one per queue position
+    size_t next_ = 0;                  // next queue position to claim
     mutable size_t lastPosition_ = 0;  // the position PositionOf found last
-    uint64_t heldBytes_ = 0;     // unpacked bytes claimed and not yet dropped
-    size_t heldMembers_ = 0;     // members claimed and not yet dropped
-    size_t waitingFor_;          // the position the caller waits on, if any
-    bool windowFull_ = false;    // a worker waits for room in the window
+    uint64_t heldBytes_ = 0;           // unpacked bytes claimed and not yet dropped
+    size_t heldMembers_ = 0;           // members claimed and not yet dropped
+    size_t waitingFor_;                // the position the caller waits on, if any
+    bool windowFull_ = false;          // a worker waits for room in the window
     std::atomic<bool> stop_{false};
     std::mutex mutex_;
     std::condition_variable ready_;  // the caller's member is done

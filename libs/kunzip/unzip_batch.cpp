@@ -10,10 +10,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "prefetcher.h"
-#include "safe_path.h"
 #include "archive_check.h"
 #include "member_selector.h"
+#include "prefetcher.h"
+#include "safe_path.h"
 
 namespace kelp::kunzip {
 namespace {
@@ -97,7 +97,8 @@ int32_t UnzipBatch::Run() {
         // Every entry of the directory is handled, but the archive is not
         // sound: some other reader would see a different set of members.
         lastError_ = kErrArchive;
-        reporter_.Message(kErrArchive, "Error found in " + request_.archive + ": the end record counts " +
+        reporter_.Message(kErrArchive, "Error found in " + request_.archive +
+                                           ": the end record counts " +
                                            std::to_string(reader_.declaredEntries()) +
                                            " members but the central directory holds " +
                                            std::to_string(reader_.entries().size()) +
@@ -160,12 +161,13 @@ void UnzipBatch::Summary(size_t selected, bool cancelled) {
     } else if (selected == 0) {
         reporter_.Message(0, std::string("Zero files ") + verb + " in " + request_.archive);
     } else if (errors_ > 0 || findings_ > 0 || ArchiveDamaged(reader_)) {
-        const std::string where = errors_ > 0     ? std::to_string(errors_) + " of " +
-                                                        std::to_string(selected) + " members"
-                                  : findings_ > 0 ? "the structure (" + std::to_string(findings_) + " findings)"
-                                                  : "the directory";
-        reporter_.Message(lastError_, "Error found in " + where + "; " + std::to_string(successes_) +
-                                          " " + verb + " in " + request_.archive);
+        const std::string where =
+            errors_ > 0 ? std::to_string(errors_) + " of " + std::to_string(selected) + " members"
+            : findings_ > 0 ? "the structure (" + std::to_string(findings_) + " findings)"
+                            : "the directory";
+        reporter_.Message(lastError_, "Error found in " + where + "; " +
+                                          std::to_string(successes_) + " " + verb + " in " +
+                                          request_.archive);
     } else if (warnings_ > 0) {
         reporter_.Message(0, std::to_string(successes_) + " members " + verb + " in " +
                                  request_.archive + ", but warnings were given");
@@ -283,17 +285,18 @@ std::string UnzipBatch::MemberError(const std::string& name, const std::string& 
 void UnzipBatch::CheckLinkTarget(const zip::MemberEntry& entry, const zip::MemberData& data,
                                  zip::MemberCipher* crypto) {
     std::string target;
-    const zip::DecodeResult r = zip::DecodeMember(reader_, data, crypto, [&](const uint8_t* p, size_t n) {
-        if (n > kMaxLinkTarget - target.size()) return false;
-        target.append(reinterpret_cast<const char*>(p), n);
-        return true;
-    });
+    const zip::DecodeResult r =
+        zip::DecodeMember(reader_, data, crypto, [&](const uint8_t* p, size_t n) {
+            if (n > kMaxLinkTarget - target.size()) return false;
+            target.append(reinterpret_cast<const char*>(p), n);
+            return true;
+        });
     // A damaged link is reported by the test that follows.
     if (r.status != zip::DecodeStatus::Ok || !zip::LinkLeadsOut(entry.displayName, target)) return;
     ++findings_;
     lastError_ = kErrFinding;
-    reporter_.Message(kErrFinding,
-                      "Finding: " + entry.displayName + " is a link to " + target + ": the link leads out of the target folder");
+    reporter_.Message(kErrFinding, "Finding: " + entry.displayName + " is a link to " + target +
+                                       ": the link leads out of the target folder");
 }
 
 UnzipBatch::Outcome UnzipBatch::Test(const zip::MemberEntry& entry, size_t index) {
@@ -307,7 +310,8 @@ UnzipBatch::Outcome UnzipBatch::Test(const zip::MemberEntry& entry, size_t index
         if (reporter_.cancelled()) return Outcome::Cancelled;
         return Fail(entry.displayName, kErrPassword, KSKIP_PASSWORD, "no valid password, skipped");
     }
-    if (request_.check && entry.IsSymlink()) CheckLinkTarget(entry, data, crypto ? &*crypto : nullptr);
+    if (request_.check && entry.IsSymlink())
+        CheckLinkTarget(entry, data, crypto ? &*crypto : nullptr);
     reporter_.FileStart(entry.displayName, data.unpackedSize);
     auto sink = [&](const uint8_t*, size_t n) {
         Progress(n);
@@ -326,7 +330,8 @@ UnzipBatch::Outcome UnzipBatch::Test(const zip::MemberEntry& entry, size_t index
             ++errors_;
             lastError_ = kErrCrc;
             char text[80];
-            std::snprintf(text, sizeof(text), "CRC error (found %08x, expected %08x)", r.crc, data.crc);
+            std::snprintf(text, sizeof(text), "CRC error (found %08x, expected %08x)", r.crc,
+                          data.crc);
             reporter_.Message(kErrCrc, MemberError(entry.displayName, text));
             return Outcome::Failed;
         }
@@ -368,7 +373,8 @@ UnzipBatch::Outcome UnzipBatch::ToMemory(const zip::MemberEntry& entry) {
         reporter_.ReportCrc(entry.displayName, r.crc, data.crc);
         return Fail(entry.displayName, kErrCrc, KSKIP_CRC, "CRC error");
     }
-    return Fail(entry.displayName, kErrData, KSKIP_BAD_DATA, r.detail.empty() ? "damaged data" : r.detail);
+    return Fail(entry.displayName, kErrData, KSKIP_BAD_DATA,
+                r.detail.empty() ? "damaged data" : r.detail);
 }
 
 UnzipBatch::Outcome UnzipBatch::Extract(const zip::MemberEntry& entry, size_t index) {
@@ -409,7 +415,8 @@ UnzipBatch::Outcome UnzipBatch::Extract(const zip::MemberEntry& entry, size_t in
         return Fail(name, kErrPassword, KSKIP_PASSWORD, "no valid password, skipped");
     }
     reporter_.FileStart(name, data.unpackedSize);
-    if (entry.IsSymlink()) return ExtractLink(entry, ready.get(), data, crypto, target, dirFd, mtime);
+    if (entry.IsSymlink())
+        return ExtractLink(entry, ready.get(), data, crypto, target, dirFd, mtime);
     zip::OutputFile out;
     if (!out.Create(dirFd, target.leaf, error)) return Fail(name, kErrWrite, KSKIP_WRITE, error);
     bool writeFailed = false;
@@ -494,8 +501,8 @@ std::optional<UnzipBatch::Outcome> UnzipBatch::KeepExisting(int dirFd, const std
 UnzipBatch::Outcome UnzipBatch::ExtractLink(const zip::MemberEntry& entry, Prefetched* ready,
                                             const zip::MemberData& data,
                                             std::optional<zip::MemberCipher>& crypto,
-                                            const zip::TargetName& target,
-                                            int dirFd, int64_t mtime) {
+                                            const zip::TargetName& target, int dirFd,
+                                            int64_t mtime) {
     const std::string& name = entry.displayName;
     // The member's data is the link's target, a path of at most PATH_MAX.
     std::string linkTarget;

@@ -39,13 +39,13 @@ class UnzipBatch {
     Outcome ReportWritten(const zip::MemberEntry& entry, const Prefetched& ready);
     // Decides on a file or link already at leaf: an outcome to stop with
     // (kept, or a folder in the way), or nothing to go on and replace it.
-    std::optional<Outcome> KeepExisting(int dirFd, const std::string& leaf,
-                                        const std::string& name, int64_t mtime);
+    std::optional<Outcome> KeepExisting(int dirFd, const std::string& leaf, const std::string& name,
+                                        int64_t mtime);
     // Makes a symbolic link member as a link, when it stays inside the
     // target folder.
-    Outcome ExtractLink(const zip::MemberEntry& entry, Prefetched* ready, const zip::MemberData& data,
-                        std::optional<zip::MemberCipher>& crypto, const zip::TargetName& target,
-                        int dirFd, int64_t mtime);
+    Outcome ExtractLink(const zip::MemberEntry& entry, Prefetched* ready,
+                        const zip::MemberData& data, std::optional<zip::MemberCipher>& crypto,
+                        const zip::TargetName& target, int dirFd, int64_t mtime);
     // Keeps a folder's time and permissions for the end of the batch.
     void RememberFolder(const std::vector<std::string>& dirs, const zip::DirStamp& stamp);
     Outcome Test(const zip::MemberEntry& entry, size_t index);
@@ -53,7 +53,8 @@ class UnzipBatch {
     // "Finding: NAME: WHY".
     std::string MemberError(const std::string& name, const std::string& why) const;
     // Checking: a finding when a symbolic link would lead out of the target.
-    void CheckLinkTarget(const zip::MemberEntry& entry, const zip::MemberData& data, zip::MemberCipher* crypto);
+    void CheckLinkTarget(const zip::MemberEntry& entry, const zip::MemberData& data,
+                         zip::MemberCipher* crypto);
     Outcome ToMemory(const zip::MemberEntry& entry);
 
     // Finds the keys for an encrypted member: the password that worked
@@ -63,8 +64,8 @@ class UnzipBatch {
     // The member the workers located and decoded, or null when they did not.
     std::unique_ptr<Prefetched> TakeReady(size_t index);
     // Where a member's data lies: from the workers' result when there is one.
-    bool LocateMember(const zip::MemberEntry& entry, const Prefetched* ready,
-                      zip::MemberData& data, std::string& error) const;
+    bool LocateMember(const zip::MemberEntry& entry, const Prefetched* ready, zip::MemberData& data,
+                      std::string& error) const;
     // Decodes a member into sink, from the workers' result when there is one.
     zip::DecodeResult Decode(Prefetched* ready, const zip::MemberData& data,
                              zip::MemberCipher* crypto, const zip::ByteSink& sink);

@@ -30,7 +30,7 @@ struct UnzipRequest {
     uint8_t* memory = nullptr;
     uint32_t memorySize = 0;
     int passwordTries = 0;
-    std::string targetDir;  // empty: the current folder
+    std::string targetDir;     // empty: the current folder
     std::string repairTarget;  // testing: salvage the archive into this file instead
 };
 

@@ -19,7 +19,9 @@ void AddFolded(std::string& path, const std::string& part) {
 
 // Places are kept by the hash of their folded path, not their text: a
 // collision only leaves a member to its turn, which is always safe.
-uint64_t PlaceKey(const std::string& path) { return std::hash<std::string>{}(path); }
+uint64_t PlaceKey(const std::string& path) {
+    return std::hash<std::string>{}(path);
+}
 
 }  // namespace
 

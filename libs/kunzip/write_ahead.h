@@ -12,8 +12,8 @@
 namespace kelp::kunzip {
 
 struct WriteAheadPlan {
-    int baseFd = -1;        // the target folder
-    bool dirNames = true;   // members keep their folders
+    int baseFd = -1;            // the target folder
+    bool dirNames = true;       // members keep their folders
     std::vector<bool> allowed;  // by member index; empty: none
 };
 

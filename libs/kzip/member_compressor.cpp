@@ -93,8 +93,8 @@ namespace {
 bool ReadSource(const MemberSource& source, std::vector<uint8_t>& plain, MemberResult& r) {
     if (source.link) {
         plain.resize(PATH_MAX);
-        ssize_t got = readlink(source.path.c_str(), reinterpret_cast<char*>(plain.data()),
-                               plain.size());
+        ssize_t got =
+            readlink(source.path.c_str(), reinterpret_cast<char*>(plain.data()), plain.size());
         if (got < 0) {
             r.error = std::strerror(errno);
             return false;
@@ -151,7 +151,8 @@ MemberResult CompressWhole(const MemberSource& source) {
 
     std::optional<MemberEncryptor> keys;
     if (source.encrypt) {
-        keys = MemberEncryptor::Start(source.password, source.aes, static_cast<uint8_t>(r.crc >> 24));
+        keys =
+            MemberEncryptor::Start(source.password, source.aes, static_cast<uint8_t>(r.crc >> 24));
         if (!keys) {
             r.error = "no encryption keys could be made";
             return r;
@@ -226,8 +227,7 @@ class StreamPass {
                 return false;
             }
             packed_ += keys_->header().size();
-            if (!sink_.write(keys_->header().data(), keys_->header().size()))
-                return WriteFailed();
+            if (!sink_.write(keys_->header().data(), keys_->header().size())) return WriteFailed();
         }
         if (deflating() && source_.method == zip::kMethodDeflated) {
             blocks_.emplace(pool_, level_, 2 * pool_.threads());
@@ -270,8 +270,8 @@ class StreamPass {
     // Stores the chunk or hands it to the method's encoder.
     bool Encode(std::vector<uint8_t>& in, bool last) {
         if (!deflating()) return in.empty() || Emit(in.data(), in.size()) || WriteFailed();
-        const EncodeStatus status =
-            encoder_->Encode(in, last, [this](uint8_t* data, size_t size) { return Emit(data, size); });
+        const EncodeStatus status = encoder_->Encode(
+            in, last, [this](uint8_t* data, size_t size) { return Emit(data, size); });
         if (status == EncodeStatus::WriteFailed) return WriteFailed();
         if (status != EncodeStatus::Ok) {
             r_.error = "the data could not be compressed";

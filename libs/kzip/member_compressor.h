@@ -20,8 +20,8 @@ constexpr uint64_t kWholeFileBudget = 16u << 20;
 
 struct MemberSource {
     std::string path;
-    uint64_t size = 0;  // the size the scan saw
-    int level = 9;      // 0 stores
+    uint64_t size = 0;    // the size the scan saw
+    int level = 9;        // 0 stores
     uint16_t method = 8;  // the ZIP method when compressing: deflate, bzip2, LZMA, xz or Zstandard
     bool encrypt = false;
     bool aes = false;  // encrypt with AES-256 (AE-2) rather than traditionally

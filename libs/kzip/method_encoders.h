@@ -36,7 +36,8 @@ class MethodEncoder {
   public:
     virtual ~MethodEncoder() = default;
     // Compresses the next piece of plain bytes; `last` ends the data.
-    virtual EncodeStatus Encode(std::span<const uint8_t> in, bool last, const EncodedSink& sink) = 0;
+    virtual EncodeStatus Encode(std::span<const uint8_t> in, bool last,
+                                const EncodedSink& sink) = 0;
 };
 
 // An encoder for bzip2, LZMA, xz or Zstandard at a level of 1 to 9;

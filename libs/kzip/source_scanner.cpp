@@ -43,8 +43,7 @@ void SourceScanner::Warn(const std::string& text) {
 bool SourceScanner::Excluded(const std::string& name) const {
     std::string leaf = Leaf(name);
     for (const std::string& pattern : request_.excludes) {
-        if (zip::WildcardMatch(pattern, name) || zip::WildcardMatch(pattern, leaf))
-            return true;
+        if (zip::WildcardMatch(pattern, name) || zip::WildcardMatch(pattern, leaf)) return true;
     }
     return false;
 }

@@ -12,13 +12,13 @@
 #include <thread>
 
 #include "dos_time.h"
+#include "member_encryptor.h"
 #include "member_names.h"
+#include "member_selector.h"
 #include "method_encoders.h"
 #include "platform/atomic_file.h"
 #include "record_writer.h"
-#include "member_selector.h"
 #include "wildcard.h"
-#include "member_encryptor.h"
 
 namespace kelp::kzip {
 namespace {
@@ -90,7 +90,8 @@ int32_t ZipBatch::Run() {
         reporter_.Message(kErrNothing, "  nothing to do: no file specifications given");
         return 0;
     }
-    if (request_.encryption != KZIP_ENCRYPT_ZIPCRYPTO && request_.encryption != KZIP_ENCRYPT_AES256) {
+    if (request_.encryption != KZIP_ENCRYPT_ZIPCRYPTO &&
+        request_.encryption != KZIP_ENCRYPT_AES256) {
         reporter_.Message(kErrPassword, "  error: unknown encryption " +
                                             std::to_string(request_.encryption) +
                                             " asked for; nothing was added");
@@ -375,15 +376,22 @@ ZipBatch::Step ZipBatch::CopyMember(size_t index) {
         // Its sizes are 8 bytes wide when the local header has a ZIP64 field.
         const bool zip64 = zip::FindExtraField(data.localExtra, zip::kExtraZip64).has_value();
         uint8_t buf[24];
-        size_t avail = static_cast<size_t>(std::min<uint64_t>(sizeof buf, reader_.centralOffset() - end));
+        size_t avail =
+            static_cast<size_t>(std::min<uint64_t>(sizeof buf, reader_.centralOffset() - end));
         zip::DataDescriptor d;
         if (!reader_.ReadAt(end, buf, avail) || !zip::ParseDataDescriptor({buf, avail}, d, zip64))
             return damaged("data descriptor missing");
         end += d.recordSize;
     }
     uint64_t at = out_.offset();
-    Central c{e.header,      std::string(e.name), {e.extra.begin(), e.extra.end()}, std::string(e.comment),
-              EntryTime(e),  e.packedSize,        e.unpackedSize,                  at};
+    Central c{e.header,
+              std::string(e.name),
+              {e.extra.begin(), e.extra.end()},
+              std::string(e.comment),
+              EntryTime(e),
+              e.packedSize,
+              e.unpackedSize,
+              at};
     // A renamed member gets a new local header; everything after it is
     // copied as it stands.
     uint64_t start = e.localOffset;
@@ -394,7 +402,8 @@ ZipBatch::Step ZipBatch::CopyMember(size_t index) {
         RenameCentral(c, *newNames_[index]);
         start = data.dataOffset;
     }
-    std::vector<uint8_t> buf(static_cast<size_t>(std::min<uint64_t>(kCopyChunk, std::max<uint64_t>(end - start, 1))));
+    std::vector<uint8_t> buf(
+        static_cast<size_t>(std::min<uint64_t>(kCopyChunk, std::max<uint64_t>(end - start, 1))));
     for (uint64_t from = start; from < end;) {
         size_t n = static_cast<size_t>(std::min<uint64_t>(buf.size(), end - from));
         if (!reader_.ReadAt(from, buf.data(), n)) return damaged("read error");
@@ -506,10 +515,8 @@ ZipBatch::Step ZipBatch::StoreWhole(Planned& p, MemberResult r) {
         return WriteFailed();
     AddCentral(p, r.method, flags, r.crc, r.packed, r.unpacked, at);
     uint64_t plainPacked = PlainPacked(p.member, r.packed);
-    reporter_.Message(kNoError,
-                      "  adding: " + p.name +
-                          " (" + MethodWord(r.method) + " " +
-                          std::to_string(Percent(plainPacked, r.unpacked)) + "%)");
+    reporter_.Message(kNoError, "  adding: " + p.name + " (" + MethodWord(r.method) + " " +
+                                    std::to_string(Percent(plainPacked, r.unpacked)) + "%)");
     if (r.changed) Warn(kErrSource, "  warning: " + p.source.path + " changed while it was read");
     reporter_.BytesDone(static_cast<int64_t>(r.unpacked));
     return reporter_.cancelled() ? Cancelled() : Step::Ok;
@@ -565,9 +572,9 @@ ZipBatch::Step ZipBatch::StoreStreamed(Planned& p) {
     // keeps the CRC and sizes behind.
     flags |= MethodFlags(r.method, p.member.level);
     const std::vector<uint8_t> local =
-        descriptor ? LocalRecord(p, r.method, flags, 0, 0, 0, dosTime, dosDate, zip64)
-                   : LocalRecord(p, r.method, flags, r.crc, r.packed, r.unpacked, dosTime, dosDate,
-                                 zip64);
+        descriptor
+            ? LocalRecord(p, r.method, flags, 0, 0, 0, dosTime, dosDate, zip64)
+            : LocalRecord(p, r.method, flags, r.crc, r.packed, r.unpacked, dosTime, dosDate, zip64);
     if (!out_.PatchAt(at, local.data(), local.size())) return WriteFailed();
     if (descriptor) {
         std::vector<uint8_t> d;
@@ -580,10 +587,8 @@ ZipBatch::Step ZipBatch::StoreStreamed(Planned& p) {
     }
     AddCentral(p, r.method, flags, r.crc, r.packed, r.unpacked, at);
     uint64_t plainPacked = PlainPacked(p.member, r.packed);
-    reporter_.Message(kNoError,
-                      "  adding: " + p.name +
-                          " (" + MethodWord(r.method) + " " +
-                          std::to_string(Percent(plainPacked, r.unpacked)) + "%)");
+    reporter_.Message(kNoError, "  adding: " + p.name + " (" + MethodWord(r.method) + " " +
+                                    std::to_string(Percent(plainPacked, r.unpacked)) + "%)");
     if (r.changed) Warn(kErrSource, "  warning: " + p.source.path + " changed while it was read");
     return reporter_.cancelled() ? Cancelled() : Step::Ok;
 }

@@ -119,7 +119,7 @@ class ZipBatch {
     std::unique_ptr<CompressPool> pool_;
     OutputArchive out_;
     std::vector<Central> central_;
-    std::vector<size_t> written_;  // planned new members that were stored
+    std::vector<size_t> written_;                       // planned new members that were stored
     std::vector<std::optional<std::string>> newNames_;  // by member, when renamed
     std::optional<std::string> askedPassword_;
     bool passwordAsked_ = false;

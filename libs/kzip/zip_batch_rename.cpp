@@ -32,7 +32,8 @@ bool ZipBatch::PlanRenames() {
         // A folder named without its "/" is the folder, when no member has
         // that name itself.
         if (!from.empty() && !from.ends_with('/') &&
-            std::none_of(entries.begin(), entries.end(), [&](const auto& e) { return e.displayName == from; }) &&
+            std::none_of(entries.begin(), entries.end(),
+                         [&](const auto& e) { return e.displayName == from; }) &&
             std::any_of(entries.begin(), entries.end(),
                         [&](const auto& e) { return e.displayName.starts_with(from + '/'); }))
             from += '/';
@@ -48,8 +49,9 @@ bool ZipBatch::PlanRenames() {
             const bool under = from.ends_with('/') && name.starts_with(from);
             if (name != from && !under) continue;
             if (newNames_[i]) {
-                reporter_.Message(kErrName, "  error: " + name +
-                                                " is named by two renames; the archive was not changed");
+                reporter_.Message(
+                    kErrName,
+                    "  error: " + name + " is named by two renames; the archive was not changed");
                 return false;
             }
             newNames_[i] = to + name.substr(from.size());
@@ -69,8 +71,9 @@ bool ZipBatch::PlanRenames() {
     for (size_t i = 0; i < entries.size(); ++i) {
         if (!newNames_[i]) continue;
         if (!taken.insert(*newNames_[i]).second) {
-            reporter_.Message(kErrName, "  error: " + *newNames_[i] +
-                                            " exists already in the archive; the archive was not changed");
+            reporter_.Message(kErrName,
+                              "  error: " + *newNames_[i] +
+                                  " exists already in the archive; the archive was not changed");
             return false;
         }
     }
@@ -90,7 +93,8 @@ int32_t ZipBatch::Rename() {
         plan_.back().entry = i;
         if (!newNames_[i]) continue;
         ++renamed;
-        reporter_.Message(kNoError, "  renaming: " + reader_.entries()[i].displayName + " to " + *newNames_[i]);
+        reporter_.Message(
+            kNoError, "  renaming: " + reader_.entries()[i].displayName + " to " + *newNames_[i]);
     }
     reporter_.FileCount(renamed);
     if (reporter_.cancelled()) return Cancelled(), 0;
@@ -114,7 +118,8 @@ bool ZipBatch::RenamesReadBack() {
     const auto& after = written.entries();
     error.clear();
     if (after.size() != before.size() || written.directoryTruncated())
-        return fail(std::to_string(after.size()) + " members instead of " + std::to_string(before.size()));
+        return fail(std::to_string(after.size()) + " members instead of " +
+                    std::to_string(before.size()));
     for (size_t i = 0; i < after.size(); ++i) {
         const zip::MemberEntry& was = before[i];
         const zip::MemberEntry& is = after[i];
@@ -122,9 +127,11 @@ bool ZipBatch::RenamesReadBack() {
         zip::MemberData data;
         zip::LocalHeader local;
         std::string localName;
-        if (is.name != expected) return fail(std::string(is.name) + " where " + expected + " was written");
+        if (is.name != expected)
+            return fail(std::string(is.name) + " where " + expected + " was written");
         if (!written.Locate(is, data, error, written, &local, &localName) || localName != is.name)
-            return fail("the local header of " + expected + (error.empty() ? " differs" : ": " + error));
+            return fail("the local header of " + expected +
+                        (error.empty() ? " differs" : ": " + error));
         if (is.header.crc != was.header.crc || is.packedSize != was.packedSize ||
             is.unpackedSize != was.unpackedSize)
             return fail("the CRC or sizes of " + expected + " changed");
@@ -133,13 +140,15 @@ bool ZipBatch::RenamesReadBack() {
 }
 
 std::optional<std::vector<uint8_t>> ZipBatch::RenamedLocalHeader(const zip::MemberEntry& e,
-                                                                  const zip::MemberData& data,
-                                                                  const std::string& name) {
+                                                                 const zip::MemberData& data,
+                                                                 const std::string& name) {
     uint8_t fixed[zip::kLocalHeaderSize];
     zip::LocalHeader header;
-    if (!reader_.ReadAt(e.localOffset, fixed, sizeof fixed) || !zip::ParseLocalHeader(fixed, header))
+    if (!reader_.ReadAt(e.localOffset, fixed, sizeof fixed) ||
+        !zip::ParseLocalHeader(fixed, header))
         return std::nullopt;
-    const std::basic_string<uint8_t> extra = zip::WithoutExtraField(data.localExtra, zip::kExtraUnicodePath);
+    const std::basic_string<uint8_t> extra =
+        zip::WithoutExtraField(data.localExtra, zip::kExtraUnicodePath);
     header.flags = zip::IsAscii(name) ? header.flags : (header.flags | zip::kFlagUtf8);
     header.nameLength = static_cast<uint16_t>(name.size());
     header.extraLength = static_cast<uint16_t>(extra.size());
@@ -153,7 +162,8 @@ std::optional<std::vector<uint8_t>> ZipBatch::RenamedLocalHeader(const zip::Memb
 void ZipBatch::RenameCentral(Central& c, const std::string& name) {
     if (!zip::IsAscii(name)) c.header.flags |= zip::kFlagUtf8;
     c.name = name;
-    const std::basic_string<uint8_t> extra = zip::WithoutExtraField(c.extra, zip::kExtraUnicodePath);
+    const std::basic_string<uint8_t> extra =
+        zip::WithoutExtraField(c.extra, zip::kExtraUnicodePath);
     c.extra.assign(extra.begin(), extra.end());
 }
 

@@ -22,10 +22,14 @@ constexpr size_t kStreamBlocks = 256;
 
 const EVP_CIPHER* EcbCipher(size_t keyLength) {
     switch (keyLength) {
-        case 16: return EVP_aes_128_ecb();
-        case 24: return EVP_aes_192_ecb();
-        case 32: return EVP_aes_256_ecb();
-        default: return nullptr;
+        case 16:
+            return EVP_aes_128_ecb();
+        case 24:
+            return EVP_aes_192_ecb();
+        case 32:
+            return EVP_aes_256_ecb();
+        default:
+            return nullptr;
     }
 }
 
@@ -57,7 +61,8 @@ bool Pbkdf2Sha1(std::string_view password, std::span<const uint8_t> salt, int it
         SHA1_Final(u, &ctx);
     };
     for (uint32_t block = 1; ok && (block - 1) * sizeof(t) < out.size(); ++block) {
-        const uint8_t index[4] = {static_cast<uint8_t>(block >> 24), static_cast<uint8_t>(block >> 16),
+        const uint8_t index[4] = {static_cast<uint8_t>(block >> 24),
+                                  static_cast<uint8_t>(block >> 16),
                                   static_cast<uint8_t>(block >> 8), static_cast<uint8_t>(block)};
         hmac(salt.data(), salt.size(), index, sizeof(index));
         std::copy(u, u + sizeof(u), t);
@@ -125,8 +130,8 @@ AesCrypto::AesCrypto(AesCrypto&&) noexcept = default;
 AesCrypto& AesCrypto::operator=(AesCrypto&&) noexcept = default;
 AesCrypto::~AesCrypto() = default;
 
-std::optional<AesCrypto> AesCrypto::Derive(std::string_view password,
-                                           std::span<const uint8_t> salt, uint8_t strength) {
+std::optional<AesCrypto> AesCrypto::Derive(std::string_view password, std::span<const uint8_t> salt,
+                                           uint8_t strength) {
     const size_t keyLength = AesKeyLength(strength);
     if (keyLength == 0 || salt.size() != AesSaltLength(strength)) return std::nullopt;
     // The derived bytes: the AES key, the HMAC key, then the verifier.
@@ -138,13 +143,13 @@ std::optional<AesCrypto> AesCrypto::Derive(std::string_view password,
     if (hmac) state->mac = EVP_MAC_CTX_new(hmac);
     EVP_MAC_free(hmac);
     char digest[] = "SHA1";
-    const OSSL_PARAM params[] = {
-        OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest, 0), OSSL_PARAM_END};
-    const bool ok =
-        state->cipher && state->mac &&
-        EVP_EncryptInit_ex(state->cipher, EcbCipher(keyLength), nullptr, keys.data(), nullptr) == 1 &&
-        EVP_CIPHER_CTX_set_padding(state->cipher, 0) == 1 &&
-        EVP_MAC_init(state->mac, keys.data() + keyLength, keyLength, params) == 1;
+    const OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest, 0),
+                                 OSSL_PARAM_END};
+    const bool ok = state->cipher && state->mac &&
+                    EVP_EncryptInit_ex(state->cipher, EcbCipher(keyLength), nullptr, keys.data(),
+                                       nullptr) == 1 &&
+                    EVP_CIPHER_CTX_set_padding(state->cipher, 0) == 1 &&
+                    EVP_MAC_init(state->mac, keys.data() + keyLength, keyLength, params) == 1;
     std::optional<AesCrypto> out;
     if (ok) {
         out.emplace(AesCrypto(std::move(state)));

@@ -35,8 +35,8 @@ class AesCrypto {
   public:
     // The keys for a password and salt; nothing when the strength is not
     // 1 to 3 or the salt does not fit it.
-    static std::optional<AesCrypto> Derive(std::string_view password,
-                                           std::span<const uint8_t> salt, uint8_t strength);
+    static std::optional<AesCrypto> Derive(std::string_view password, std::span<const uint8_t> salt,
+                                           uint8_t strength);
     AesCrypto(AesCrypto&&) noexcept;
     AesCrypto& operator=(AesCrypto&&) noexcept;
     ~AesCrypto();

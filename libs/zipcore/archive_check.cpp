@@ -24,7 +24,8 @@ std::string AsciiLower(std::string_view text) {
 }
 
 // What the local header of `e` says against its central header.
-void CompareLocalHeader(const ArchiveReader& reader, const MemberEntry& e, std::vector<std::string>& out) {
+void CompareLocalHeader(const ArchiveReader& reader, const MemberEntry& e,
+                        std::vector<std::string>& out) {
     MemberData data;
     std::string error, name;
     LocalHeader local;
@@ -47,23 +48,25 @@ void CompareLocalHeader(const ArchiveReader& reader, const MemberEntry& e, std::
     // With a data descriptor the local fields may be zero; else they must agree.
     if (local.flags & kFlagDataDescriptor) return;
     if (local.crc != e.header.crc)
-        out.push_back(where + " gives CRC " + Hex(local.crc) + ", the directory " + Hex(e.header.crc));
+        out.push_back(where + " gives CRC " + Hex(local.crc) + ", the directory " +
+                      Hex(e.header.crc));
     Zip64Values sizes;
     sizes.unpackedSize = local.unpackedSize;
     sizes.packedSize = local.packedSize;
-    ApplyZip64Extra(data.localExtra, local.unpackedSize == kFull32, local.packedSize == kFull32, false,
-                    false, sizes);
+    ApplyZip64Extra(data.localExtra, local.unpackedSize == kFull32, local.packedSize == kFull32,
+                    false, false, sizes);
     const uint64_t packed = sizes.packedSize, unpacked = sizes.unpackedSize;
     if (packed != e.packedSize || unpacked != e.unpackedSize)
-        out.push_back(where + " gives sizes " + std::to_string(packed) + "/" + std::to_string(unpacked) +
-                      ", the directory " + std::to_string(e.packedSize) + "/" +
-                      std::to_string(e.unpackedSize));
+        out.push_back(where + " gives sizes " + std::to_string(packed) + "/" +
+                      std::to_string(unpacked) + ", the directory " + std::to_string(e.packedSize) +
+                      "/" + std::to_string(e.unpackedSize));
 }
 
 }  // namespace
 
 bool LinkLeadsOut(std::string_view linkName, std::string_view target) {
-    if (target.empty() || target[0] == '/' || target[0] == '\\' || (target.size() >= 2 && target[1] == ':'))
+    if (target.empty() || target[0] == '/' || target[0] == '\\' ||
+        (target.size() >= 2 && target[1] == ':'))
         return true;
     // Depth below the target folder: the link's own folders, then the
     // target's components from there.
@@ -90,14 +93,16 @@ std::vector<std::string> StructureFindings(const ArchiveReader& reader) {
     uint64_t first = reader.centralOffset();
     for (const MemberEntry& e : entries) first = std::min(first, e.localOffset);
     if (first > 0)
-        out.push_back(std::to_string(first) + " bytes stand in front of the first member (a self-extractor "
-                                               "program or other data)");
+        out.push_back(std::to_string(first) +
+                      " bytes stand in front of the first member (a self-extractor "
+                      "program or other data)");
     if (reader.offsetShift() != 0)
-        out.push_back("the stored offsets do not count the " + std::to_string(reader.offsetShift()) +
-                      " bytes in front of the archive");
+        out.push_back("the stored offsets do not count the " +
+                      std::to_string(reader.offsetShift()) + " bytes in front of the archive");
     const uint64_t end = reader.endRecordOffset() + kEocdSize + reader.comment().size();
     if (end < reader.fileSize())
-        out.push_back(std::to_string(reader.fileSize() - end) + " bytes follow the end of the archive");
+        out.push_back(std::to_string(reader.fileSize() - end) +
+                      " bytes follow the end of the archive");
     if (reader.directoryTruncated())
         out.push_back("the central directory is damaged: only " + std::to_string(entries.size()) +
                       " entries could be read");
@@ -109,13 +114,16 @@ std::vector<std::string> StructureFindings(const ArchiveReader& reader) {
     std::map<std::string, size_t> folded;
     for (const MemberEntry& e : entries) {
         if (e.overlapsAnother)
-            out.push_back(e.displayName + " overlaps the data of another member (a zip bomb construction)");
+            out.push_back(e.displayName +
+                          " overlaps the data of another member (a zip bomb construction)");
         if (const TargetName target = ResolveMemberName(e.displayName, true); !target.ok)
             out.push_back(e.displayName + " is no safe name to extract: " + target.reason);
         if (++seen[e.name] == 2) out.push_back(e.displayName + " is stored more than once");
-        const auto [twin, added] = folded.try_emplace(AsciiLower(e.displayName), &e - entries.data());
+        const auto [twin, added] =
+            folded.try_emplace(AsciiLower(e.displayName), &e - entries.data());
         if (!added && entries[twin->second].name != e.name)
-            out.push_back(e.displayName + " and " + entries[twin->second].displayName + " differ only in case");
+            out.push_back(e.displayName + " and " + entries[twin->second].displayName +
+                          " differ only in case");
         CompareLocalHeader(reader, e, out);
     }
     return out;

@@ -171,7 +171,8 @@ bool ArchiveReader::ReadDirectory(std::string& error) {
         error = "cannot read the central directory";
         return false;
     }
-    entries_.reserve(static_cast<size_t>(std::min<uint64_t>(totalEntries_, dir.size() / kCentralHeaderSize)));
+    entries_.reserve(
+        static_cast<size_t>(std::min<uint64_t>(totalEntries_, dir.size() / kCentralHeaderSize)));
     // The directory's size bounds it, not the end record's count: a count
     // that is too low must not hide members, one too high must not invent
     // them.
@@ -215,11 +216,12 @@ void ArchiveReader::NameEntries() {
     // valid UTF-8 and keeps its text, so the choice is made over the others.
     std::vector<StoredName> names;
     for (const MemberEntry& e : entries_)
-        if (!IsAscii(e.name)) names.push_back({e.name, e.extra, e.header.flags, e.header.hostSystem});
+        if (!IsAscii(e.name))
+            names.push_back({e.name, e.extra, e.header.flags, e.header.hostSystem});
     charset_ = ArchiveNameCharset(names, chosenCharset_);
     for (MemberEntry& e : entries_)
-        e.displayName = DecodeStoredName({e.name, e.extra, e.header.flags, e.header.hostSystem}, charset_,
-                                         !chosenCharset_.empty());
+        e.displayName = DecodeStoredName({e.name, e.extra, e.header.flags, e.header.hostSystem},
+                                         charset_, !chosenCharset_.empty());
 }
 
 bool ArchiveReader::countMismatch() const {
@@ -270,7 +272,8 @@ void ArchiveReader::MarkOverlaps() {
 }
 
 bool ArchiveReader::Locate(const MemberEntry& entry, MemberData& out, std::string& error,
-                           const ByteSource& source, LocalHeader* local, std::string* localName) const {
+                           const ByteSource& source, LocalHeader* local,
+                           std::string* localName) const {
     if (entry.localOffset + kLocalHeaderSize > centralOffset_) {
         error = "local header is missing or damaged";
         return false;
@@ -294,7 +297,8 @@ bool ArchiveReader::Locate(const MemberEntry& entry, MemberData& out, std::strin
     }
     const size_t extraAt = kLocalHeaderSize + lh.nameLength;
     if (local) *local = lh;
-    if (localName && extraAt <= want) localName->assign(reinterpret_cast<const char*>(buf) + kLocalHeaderSize, lh.nameLength);
+    if (localName && extraAt <= want)
+        localName->assign(reinterpret_cast<const char*>(buf) + kLocalHeaderSize, lh.nameLength);
     uint64_t dataOffset = entry.localOffset + extraAt + lh.extraLength;
     // Sizes come from the central directory: local ones are zero when a
     // data descriptor follows.

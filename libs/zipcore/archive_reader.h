@@ -114,8 +114,9 @@ class ArchiveReader : public ByteSource {
         return Locate(entry, out, error, *this);
     }
     // With `local` and `localName`, also gives the local header as read.
-    bool Locate(const MemberEntry& entry, MemberData& out, std::string& error, const ByteSource& source,
-                LocalHeader* local = nullptr, std::string* localName = nullptr) const;
+    bool Locate(const MemberEntry& entry, MemberData& out, std::string& error,
+                const ByteSource& source, LocalHeader* local = nullptr,
+                std::string* localName = nullptr) const;
 
     // Safe to call from several threads at once.
     bool ReadAt(uint64_t offset, void* buffer, size_t size) const override;
@@ -128,7 +129,8 @@ class ArchiveReader : public ByteSource {
     // Reads the ZIP64 end record in front of the end record, if there is
     // one: the entry count, directory size and stored offset it holds, and
     // where it starts (the directory ends there).
-    bool ReadZip64End(uint64_t& entries, uint64_t& size, uint64_t& offset, uint64_t& recordAt) const;
+    bool ReadZip64End(uint64_t& entries, uint64_t& size, uint64_t& offset,
+                      uint64_t& recordAt) const;
 
     int fd_ = -1;
     uint64_t fileSize_ = 0;

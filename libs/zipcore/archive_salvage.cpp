@@ -14,9 +14,9 @@
 
 #include "archive_reader.h"
 #include "member_decoder.h"
+#include "platform/atomic_file.h"
 #include "record_writer.h"
 #include "zip_records.h"
-#include "platform/atomic_file.h"
 
 namespace kelp::zip {
 namespace {
@@ -45,7 +45,9 @@ class MappedArchive : public ByteSource {
         return true;
     }
     std::span<const uint8_t> bytes() const { return {map_, size_}; }
-    std::span<const uint8_t> From(uint64_t at) const { return bytes().subspan(std::min<uint64_t>(at, size_)); }
+    std::span<const uint8_t> From(uint64_t at) const {
+        return bytes().subspan(std::min<uint64_t>(at, size_));
+    }
     bool ReadAt(uint64_t offset, void* buffer, size_t size) const override {
         if (offset > size_ || size > size_ - offset) return false;
         std::memcpy(buffer, map_ + offset, size);
@@ -59,7 +61,8 @@ class MappedArchive : public ByteSource {
 };
 
 // The next position at or after `from` where `signature` stands.
-std::optional<uint64_t> FindSignature(std::span<const uint8_t> bytes, uint64_t from, uint32_t signature) {
+std::optional<uint64_t> FindSignature(std::span<const uint8_t> bytes, uint64_t from,
+                                      uint32_t signature) {
     const uint8_t sig[4] = {uint8_t(signature), uint8_t(signature >> 8), uint8_t(signature >> 16),
                             uint8_t(signature >> 24)};
     if (from >= bytes.size()) return std::nullopt;
@@ -99,7 +102,8 @@ Verdict Lost(std::string reason) {
 
 class Salvager {
   public:
-    Salvager(const MappedArchive& file, const SalvageProgress& progress) : file_(file), progress_(progress) {}
+    Salvager(const MappedArchive& file, const SalvageProgress& progress)
+        : file_(file), progress_(progress) {}
 
     bool Run(SalvageResult& result);
     const std::vector<Found>& found() const { return found_; }
@@ -113,8 +117,8 @@ class Salvager {
     bool TryMember(uint64_t headerAt, const LocalRecord& local, const CentralRecord* central,
                    SalvageResult& result, uint64_t& next, bool pass2 = false);
     Verdict Check(const LocalRecord& local, const CentralRecord* central, uint64_t dataAt) const;
-    Verdict CheckKnown(const LocalRecord& local, uint64_t dataAt, uint64_t packed, uint64_t unpacked,
-                       uint32_t crc) const;
+    Verdict CheckKnown(const LocalRecord& local, uint64_t dataAt, uint64_t packed,
+                       uint64_t unpacked, uint32_t crc) const;
     Verdict CheckByDescriptor(const LocalRecord& local, uint64_t dataAt) const;
     bool Zip64Local(const LocalRecord& local) const {
         return FindExtraField(local.extra, kExtraZip64).has_value();
@@ -151,7 +155,8 @@ void Salvager::ReadCentralRecords() {
     Eocd eocd;
     if (auto at = FindEocd(tail); at && ParseEocd(tail.subspan(*at), eocd) &&
                                   *at + kEocdSize + eocd.commentLength <= tail.size()) {
-        comment_ = {reinterpret_cast<const char*>(tail.data() + *at + kEocdSize), eocd.commentLength};
+        comment_ = {reinterpret_cast<const char*>(tail.data() + *at + kEocdSize),
+                    eocd.commentLength};
         eocdAt_ = tailAt + *at;
     }
 }
@@ -166,7 +171,8 @@ void Salvager::ChooseShift() {
          at = FindSignature(bytes, *at + 1, kLocalHeaderSignature)) {
         LocalRecord local;
         if (!ParseLocalRecord(file_.From(*at), local)) continue;
-        if (!centralByOffset_.count(*at)) shift_ = int64_t(*at) - int64_t(centralByOffset_.begin()->first);
+        if (!centralByOffset_.count(*at))
+            shift_ = int64_t(*at) - int64_t(centralByOffset_.begin()->first);
         return;
     }
 }
@@ -176,9 +182,10 @@ const CentralRecord* Salvager::CentralAt(uint64_t headerAt) const {
     return it == centralByOffset_.end() ? nullptr : &central_[it->second];
 }
 
-Verdict Salvager::CheckKnown(const LocalRecord& local, uint64_t dataAt, uint64_t packed, uint64_t unpacked,
-                             uint32_t crc) const {
-    if (dataAt > file_.bytes().size() || packed > file_.bytes().size() - dataAt) return Lost("data cut short");
+Verdict Salvager::CheckKnown(const LocalRecord& local, uint64_t dataAt, uint64_t packed,
+                             uint64_t unpacked, uint32_t crc) const {
+    if (dataAt > file_.bytes().size() || packed > file_.bytes().size() - dataAt)
+        return Lost("data cut short");
     Verdict v;
     v.packed = packed;
     v.unpacked = unpacked;
@@ -194,8 +201,10 @@ Verdict Salvager::CheckKnown(const LocalRecord& local, uint64_t dataAt, uint64_t
     data.crc = crc;
     data.method = local.header.method;
     data.flags = local.header.flags;
-    if (!MethodDecodable(data.method)) return Lost("compression method " + std::to_string(data.method) + " unknown");
-    const DecodeResult r = DecodeMember(file_, data, nullptr, [](const uint8_t*, size_t) { return true; });
+    if (!MethodDecodable(data.method))
+        return Lost("compression method " + std::to_string(data.method) + " unknown");
+    const DecodeResult r =
+        DecodeMember(file_, data, nullptr, [](const uint8_t*, size_t) { return true; });
     if (r.status == DecodeStatus::CrcMismatch) return Lost("CRC mismatch");
     if (r.status != DecodeStatus::Ok) return Lost("damaged data (" + r.detail + ")");
     v.ok = true;
@@ -212,7 +221,8 @@ Verdict Salvager::CheckByDescriptor(const LocalRecord& local, uint64_t dataAt) c
     for (auto at = FindSignature(bytes, dataAt, kDataDescriptorSignature); at;
          at = FindSignature(bytes, *at + 1, kDataDescriptorSignature)) {
         DataDescriptor d;
-        if (!ParseDataDescriptor(file_.From(*at), d, zip64) || d.packedSize != *at - dataAt) continue;
+        if (!ParseDataDescriptor(file_.From(*at), d, zip64) || d.packedSize != *at - dataAt)
+            continue;
         Verdict v = CheckKnown(local, dataAt, d.packedSize, d.unpackedSize, d.crc);
         if (v.ok) {
             v.descriptorSize = d.recordSize;
@@ -229,30 +239,36 @@ bool LengthsAgree(const LocalRecord& local, const Verdict& v) {
     const LocalHeader& h = local.header;
     if (h.flags & kFlagDataDescriptor) return v.descriptorSize > 0;
     Zip64Values values{h.unpackedSize, h.packedSize, 0, 0};
-    ApplyZip64Extra(local.extra, h.unpackedSize == kFull32, h.packedSize == kFull32, false, false, values);
+    ApplyZip64Extra(local.extra, h.unpackedSize == kFull32, h.packedSize == kFull32, false, false,
+                    values);
     return values.packedSize == v.packed && values.unpackedSize == v.unpacked && h.crc == v.crc;
 }
 
-Verdict Salvager::Check(const LocalRecord& local, const CentralRecord* central, uint64_t dataAt) const {
+Verdict Salvager::Check(const LocalRecord& local, const CentralRecord* central,
+                        uint64_t dataAt) const {
     const LocalHeader& h = local.header;
     // The central directory's values, where it survives, hold even when a
     // data descriptor follows (when they fail, the caller tries without
     // them); else the local header's own, or the descriptor's.
     if (central) {
-        Verdict v = CheckKnown(local, dataAt, central->packedSize, central->unpackedSize, central->header.crc);
+        Verdict v = CheckKnown(local, dataAt, central->packedSize, central->unpackedSize,
+                               central->header.crc);
         if (v.ok && (h.flags & kFlagDataDescriptor)) {
             DataDescriptor d;
-            if (ParseDataDescriptor(file_.From(dataAt + v.packed), d, Zip64Local(local)) && d.packedSize == v.packed)
+            if (ParseDataDescriptor(file_.From(dataAt + v.packed), d, Zip64Local(local)) &&
+                d.packedSize == v.packed)
                 v.descriptorSize = d.recordSize;
         }
         // Encrypted data is kept on the word of its lengths alone, so every
         // record that gives them must agree.
-        if (v.unchecked && !LengthsAgree(local, v)) return Lost("encrypted, and its lengths disagree");
+        if (v.unchecked && !LengthsAgree(local, v))
+            return Lost("encrypted, and its lengths disagree");
         return v;
     }
     if (!(h.flags & kFlagDataDescriptor)) {
         Zip64Values values{h.unpackedSize, h.packedSize, 0, 0};
-        ApplyZip64Extra(local.extra, h.unpackedSize == kFull32, h.packedSize == kFull32, false, false, values);
+        ApplyZip64Extra(local.extra, h.unpackedSize == kFull32, h.packedSize == kFull32, false,
+                        false, values);
         return CheckKnown(local, dataAt, values.packedSize, values.unpackedSize, h.crc);
     }
     return CheckByDescriptor(local, dataAt);
@@ -260,7 +276,8 @@ Verdict Salvager::Check(const LocalRecord& local, const CentralRecord* central, 
 
 bool Salvager::TryMember(uint64_t headerAt, const LocalRecord& local, const CentralRecord* central,
                          SalvageResult& result, uint64_t& next, bool pass2) {
-    if (progress_ && !progress_(central ? central->name : local.name, central ? central->unpackedSize : 0))
+    if (progress_ &&
+        !progress_(central ? central->name : local.name, central ? central->unpackedSize : 0))
         return false;
     const uint64_t dataAt = headerAt + local.recordSize;
     Verdict v = Check(local, central, dataAt);
@@ -297,7 +314,8 @@ bool Salvager::Run(SalvageResult& result) {
         LocalRecord local;
         const CentralRecord* central = CentralAt(*at);
         pos = *at + 1;
-        if (!ParseLocalRecord(file_.From(*at), local) || (local.header.nameLength == 0 && !central)) continue;
+        if (!ParseLocalRecord(file_.From(*at), local) || (local.header.nameLength == 0 && !central))
+            continue;
         if (central) centralUsed_[size_t(central - central_.data())] = true;
         if (!TryMember(*at, local, central, result, pos)) return false;
     }
@@ -306,8 +324,9 @@ bool Salvager::Run(SalvageResult& result) {
     // Records inside a member's data, or pointing into it, belong to an
     // archive stored in that member, not to this one.
     auto insideFound = [&](uint64_t at) {
-        return std::any_of(found_.begin(), found_.end(),
-                           [&](const Found& f) { return at >= f.headerAt && at < f.dataAt + f.packed; });
+        return std::any_of(found_.begin(), found_.end(), [&](const Found& f) {
+            return at >= f.headerAt && at < f.dataAt + f.packed;
+        });
     };
     for (const auto& [offset, i] : centralByOffset_) {
         if (centralUsed_[i] || insideFound(centralAt_[i])) continue;
@@ -316,8 +335,8 @@ bool Salvager::Run(SalvageResult& result) {
         // inserted in front of it) is the same member when name, CRC and
         // sizes agree: it takes the directory's attributes.
         auto same = std::find_if(found_.begin(), found_.end(), [&](const Found& f) {
-            return !f.central && f.name == c.name && f.crc == c.header.crc && f.packed == c.packedSize &&
-                   f.unpacked == c.unpackedSize;
+            return !f.central && f.name == c.name && f.crc == c.header.crc &&
+                   f.packed == c.packedSize && f.unpacked == c.unpackedSize;
         });
         if (same != found_.end()) {
             same->central = &c;
@@ -346,12 +365,14 @@ bool Salvager::Run(SalvageResult& result) {
         local.header.dosTime = c.header.dosTime;
         local.header.dosDate = c.header.dosDate;
         local.name = c.name;
-        local.extra = file_.From(headerAt + kLocalHeaderSize + local.header.nameLength).first(local.header.extraLength);
+        local.extra = file_.From(headerAt + kLocalHeaderSize + local.header.nameLength)
+                          .first(local.header.extraLength);
         uint64_t next = 0;
         if (!TryMember(headerAt, local, &c, result, next, true)) return false;
     }
     if (insideFound(eocdAt_)) comment_ = {};  // the end record of an archive stored in a member
-    std::sort(found_.begin(), found_.end(), [](const Found& a, const Found& b) { return a.headerAt < b.headerAt; });
+    std::sort(found_.begin(), found_.end(),
+              [](const Found& a, const Found& b) { return a.headerAt < b.headerAt; });
     result.droppedPrefix = found_.empty() ? 0 : found_.front().headerAt;
     return true;
 }
@@ -402,8 +423,10 @@ bool SalvageWriter::Write(const Found& f) {
     if (!Put(head) || !Put(file_.bytes().data() + f.dataAt, f.packed)) return false;
     if (descriptor) {
         std::vector<uint8_t> d;
-        if (zip64) AppendDataDescriptor64(d, f.crc, f.packed, f.unpacked);
-        else AppendDataDescriptor(d, f.crc, uint32_t(f.packed), uint32_t(f.unpacked));
+        if (zip64)
+            AppendDataDescriptor64(d, f.crc, f.packed, f.unpacked);
+        else
+            AppendDataDescriptor(d, f.crc, uint32_t(f.packed), uint32_t(f.unpacked));
         if (!Put(d)) return false;
     }
 
@@ -430,7 +453,8 @@ bool SalvageWriter::Write(const Found& f) {
     c.commentLength = static_cast<uint16_t>(comment.size());
     c.diskStart = 0;
     c.internalAttributes = f.central ? c.internalAttributes : 0;
-    const std::vector<uint8_t> cExtra = PutCentralValues(c, centralExtra, f.unpacked, f.packed, localAt, 0);
+    const std::vector<uint8_t> cExtra =
+        PutCentralValues(c, centralExtra, f.unpacked, f.packed, localAt, 0);
     AppendCentralHeader(central_, c);
     AppendBytes(central_, f.name);
     AppendBytes(central_, cExtra);

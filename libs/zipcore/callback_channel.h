@@ -12,13 +12,16 @@ namespace kelp::zip {
 
 class CallbackChannel {
   public:
-    CallbackChannel(KCallbackFn callback, void* engineRef) : callback_(callback), engineRef_(engineRef) {}
+    CallbackChannel(KCallbackFn callback, void* engineRef)
+        : callback_(callback), engineRef_(engineRef) {}
 
     bool cancelled() const { return cancelled_; }
 
     void FileCount(int64_t count) { Call(KCB_FILE_COUNT, 0, Clamp(count), {}); }
     void ByteTotal(int64_t bytes) { Call(KCB_BYTE_TOTAL, 0, Clamp(bytes), {}); }
-    void FileStart(std::string_view name, int64_t size) { Call(KCB_FILE_START, 0, Clamp(size), name); }
+    void FileStart(std::string_view name, int64_t size) {
+        Call(KCB_FILE_START, 0, Clamp(size), name);
+    }
     void BytesDone(int64_t bytes) { Call(KCB_BYTES_DONE, 0, Clamp(bytes), {}); }
     void BatchEnd() { Call(KCB_BATCH_END, 0, 0, {}); }
     void Message(int32_t error, std::string_view text) { Call(KCB_MESSAGE, error, 0, text); }

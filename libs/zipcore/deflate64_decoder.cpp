@@ -17,16 +17,17 @@ constexpr int kMaxLitLen = 288;
 constexpr int kMaxDist = 32;
 
 // Length codes 257..285; 285 is 3 plus 16 extra bits here, not deflate's 258.
-constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                      31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 3};
+constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
+                                      15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
+                                      67, 83, 99, 115, 131, 163, 195, 227, 3};
 constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                       2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 16};
 // Distance codes 0..31; 30 and 31 reach back up to 64 KiB.
-constexpr uint32_t kDistBase[kMaxDist] = {
-    1,    2,    3,    4,    5,    7,     9,     13,    17,    25,    33,
-    49,   65,   97,   129,  193,  257,   385,   513,   769,   1025,  1537,
-    2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577, 32769, 49153};
-constexpr uint8_t kDistExtra[kMaxDist] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,  6,
+constexpr uint32_t kDistBase[kMaxDist] = {1,    2,    3,    4,     5,     7,     9,     13,
+                                          17,   25,   33,   49,    65,    97,    129,   193,
+                                          257,  385,  513,  769,   1025,  1537,  2049,  3073,
+                                          4097, 6145, 8193, 12289, 16385, 24577, 32769, 49153};
+constexpr uint8_t kDistExtra[kMaxDist] = {0, 0, 0, 0, 1, 1, 2,  2,  3,  3,  4,  4,  5,  5,  6,  6,
                                           7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13, 14, 14};
 // Order in which the code-length code's lengths are stored.
 constexpr uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
@@ -204,8 +205,8 @@ class Deflate64Decoder : public MethodDecoder {
 
     Result StoredBytes(std::span<uint8_t> out, size_t& written) {
         const size_t at = static_cast<size_t>(bitPos_ >> 3);
-        const size_t n = std::min({static_cast<size_t>(storedLeft_), out.size() - written,
-                                   held_.size() - at});
+        const size_t n =
+            std::min({static_cast<size_t>(storedLeft_), out.size() - written, held_.size() - at});
         if (n == 0) return Result::Short;
         for (size_t i = 0; i < n; ++i) Put(held_[at + i], out, written);
         bitPos_ += n * 8;

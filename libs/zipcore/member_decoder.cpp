@@ -102,9 +102,8 @@ DecodeResult DecodeStreamed(const ByteSource& reader, const MemberData& data, ui
 // Decodes a method through its streaming decoder: the output room offered
 // never lets more than the stated size (and one byte to notice the excess)
 // come out.
-DecodeResult DecodeWithLibrary(const ByteSource& reader, const MemberData& data,
-                               uint64_t offset, uint64_t size, MemberCipher* crypto,
-                               CountingSink& out) {
+DecodeResult DecodeWithLibrary(const ByteSource& reader, const MemberData& data, uint64_t offset,
+                               uint64_t size, MemberCipher* crypto, CountingSink& out) {
     std::unique_ptr<MethodDecoder> decoder =
         MakeMethodDecoder(data.method, data.flags, data.unpackedSize);
     if (!decoder) return Fail(DecodeStatus::BadData, InflateStatusText(InflateStatus::NoMemory));
@@ -161,25 +160,65 @@ bool MethodDecodable(uint16_t method) {
 std::string MethodName(uint16_t method) {
     const char* name = nullptr;
     switch (method) {
-        case 0: name = "stored"; break;
-        case 1: name = "shrunk"; break;
-        case 2: case 3: case 4: case 5: name = "reduced"; break;
-        case 6: name = "imploded"; break;
-        case 7: name = "tokenized"; break;
-        case 8: name = "deflate"; break;
-        case 9: name = "Deflate64"; break;
-        case 10: name = "PKWARE imploding"; break;
-        case 12: name = "bzip2"; break;
-        case 14: name = "LZMA"; break;
-        case 18: name = "IBM TERSE"; break;
-        case 19: name = "IBM LZ77"; break;
-        case 93: name = "Zstandard"; break;
-        case 95: name = "xz"; break;
-        case 96: name = "JPEG"; break;
-        case 97: name = "WavPack"; break;
-        case 98: name = "PPMd"; break;
-        case 99: name = "AES encryption"; break;
-        default: break;
+        case 0:
+            name = "stored";
+            break;
+        case 1:
+            name = "shrunk";
+            break;
+        case 2:
+        case 3:
+        case 4:
+        case 5:
+            name = "reduced";
+            break;
+        case 6:
+            name = "imploded";
+            break;
+        case 7:
+            name = "tokenized";
+            break;
+        case 8:
+            name = "deflate";
+            break;
+        case 9:
+            name = "Deflate64";
+            break;
+        case 10:
+            name = "PKWARE imploding";
+            break;
+        case 12:
+            name = "bzip2";
+            break;
+        case 14:
+            name = "LZMA";
+            break;
+        case 18:
+            name = "IBM TERSE";
+            break;
+        case 19:
+            name = "IBM LZ77";
+            break;
+        case 93:
+            name = "Zstandard";
+            break;
+        case 95:
+            name = "xz";
+            break;
+        case 96:
+            name = "JPEG";
+            break;
+        case 97:
+            name = "WavPack";
+            break;
+        case 98:
+            name = "PPMd";
+            break;
+        case 99:
+            name = "AES encryption";
+            break;
+        default:
+            break;
     }
     const std::string number = "method " + std::to_string(method);
     return name ? std::string(name) + " (" + number + ")" : number;
@@ -216,7 +255,8 @@ DecodeResult DecodeMember(const ByteSource& reader, const MemberData& data, Memb
     uint64_t offset = data.dataOffset;
     uint64_t size = data.packedSize;
     if (data.aes && !(crypto && crypto->aes()))
-        return Fail(DecodeStatus::BadData, "AES-encrypted data cannot be read without its password");
+        return Fail(DecodeStatus::BadData,
+                    "AES-encrypted data cannot be read without its password");
     if (crypto) {
         const size_t around = crypto->headerSize() + crypto->trailerSize();
         if (size < around) return Fail(DecodeStatus::BadData, "encryption header missing");

@@ -1,7 +1,7 @@
 // Turns a member's stored data into its plain bytes: reads it from the
 // archive, decrypts it, inflates it (a whole member in one go when it fits
-// the memory budget, else streamed; other methods always streamed) and checks size and CRC. The output
-// goes to a sink in pieces; memory use is bounded by the budget.
+// the memory budget, else streamed; other methods always streamed) and checks size and CRC. The
+// output goes to a sink in pieces; memory use is bounded by the budget.
 #pragma once
 
 #include <cstddef>

@@ -21,7 +21,8 @@ bool MemberSelector::Selects(std::string_view name) const {
         if (exact_.contains(name)) return true;
         // A selected folder "a/b/" takes "a/b/c" and "a/b/c/d": look up each
         // folder the name lies in.
-        for (size_t slash = name.find('/'); slash != std::string_view::npos && slash + 1 < name.size();
+        for (size_t slash = name.find('/');
+             slash != std::string_view::npos && slash + 1 < name.size();
              slash = name.find('/', slash + 1))
             if (exact_.contains(name.substr(0, slash + 1))) return true;
         return false;

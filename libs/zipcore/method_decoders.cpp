@@ -204,8 +204,8 @@ class ZstdDecoder : public MethodDecoder {
 }  // namespace
 
 bool LibraryMethod(uint16_t method) {
-    return method == kMethodDeflate64 || method == kMethodBzip2 || method == kMethodLzma || method == kMethodXz ||
-           method == kMethodZstd;
+    return method == kMethodDeflate64 || method == kMethodBzip2 || method == kMethodLzma ||
+           method == kMethodXz || method == kMethodZstd;
 }
 
 std::unique_ptr<MethodDecoder> MakeMethodDecoder(uint16_t method, uint16_t flags,

@@ -38,16 +38,23 @@ struct CodePage {
 
 constexpr std::array<CodePage, 15> kPages{{
     {"CP437", true, false, nullptr, "en", LatinFamily::Western, "Western, DOS (437)"},
-    {"CP850", true, false, nullptr, "de fr es it pt nl da sv no fi", LatinFamily::Western, "Western European, DOS (850)"},
-    {"CP1252", false, false, nullptr, "de fr es it pt nl da sv no fi en", LatinFamily::Western, "Western European, Windows (1252)"},
+    {"CP850", true, false, nullptr, "de fr es it pt nl da sv no fi", LatinFamily::Western,
+     "Western European, DOS (850)"},
+    {"CP1252", false, false, nullptr, "de fr es it pt nl da sv no fi en", LatinFamily::Western,
+     "Western European, Windows (1252)"},
     {"CP866", true, false, nullptr, "ru uk be bg", LatinFamily::Any, "Cyrillic, DOS (866)"},
-    {"CP1251", false, false, nullptr, "ru uk be bg sr mk", LatinFamily::Any, "Cyrillic, Windows (1251)"},
+    {"CP1251", false, false, nullptr, "ru uk be bg sr mk", LatinFamily::Any,
+     "Cyrillic, Windows (1251)"},
     {"CP932", true, true, "Shift_JIS", "ja", LatinFamily::Any, "Japanese, Shift-JIS (932)"},
-    {"CP936", true, true, "GB18030", "zh_CN zh_SG", LatinFamily::Any, "Chinese Simplified, GBK (936)"},
-    {"CP852", true, false, nullptr, "pl cs sk hu sl hr ro", LatinFamily::Central, "Central European, DOS (852)"},
-    {"CP1250", false, false, nullptr, "pl cs sk hu sl hr ro", LatinFamily::Central, "Central European, Windows (1250)"},
+    {"CP936", true, true, "GB18030", "zh_CN zh_SG", LatinFamily::Any,
+     "Chinese Simplified, GBK (936)"},
+    {"CP852", true, false, nullptr, "pl cs sk hu sl hr ro", LatinFamily::Central,
+     "Central European, DOS (852)"},
+    {"CP1250", false, false, nullptr, "pl cs sk hu sl hr ro", LatinFamily::Central,
+     "Central European, Windows (1250)"},
     {"CP949", true, true, "EUC-KR", "ko", LatinFamily::Any, "Korean (949)"},
-    {"CP950", true, true, "Big5", "zh_TW zh_HK", LatinFamily::Any, "Chinese Traditional, Big5 (950)"},
+    {"CP950", true, true, "Big5", "zh_TW zh_HK", LatinFamily::Any,
+     "Chinese Traditional, Big5 (950)"},
     {"CP737", true, false, nullptr, "el", LatinFamily::Any, "Greek, DOS (737)"},
     {"CP1253", false, false, nullptr, "el", LatinFamily::Any, "Greek, Windows (1253)"},
     {"CP862", true, false, nullptr, "he", LatinFamily::Any, "Hebrew, DOS (862)"},
@@ -147,8 +154,8 @@ double DetectorConfidence(std::string_view bytes, std::initializer_list<std::str
     if (U_FAILURE(status)) return 0;
     // A few kilobytes give the detector's statistics all they can tell.
     constexpr size_t kDetectorBytes = 4096;
-    ucsdet_setText(detector.get(), bytes.data(), static_cast<int32_t>(std::min(bytes.size(), kDetectorBytes)),
-                   &status);
+    ucsdet_setText(detector.get(), bytes.data(),
+                   static_cast<int32_t>(std::min(bytes.size(), kDetectorBytes)), &status);
     int32_t found = 0;
     const UCharsetMatch** matches = ucsdet_detectAll(detector.get(), &found, &status);
     if (U_FAILURE(status)) return 0;
@@ -217,7 +224,8 @@ bool LocaleWrites(const CodePage& page, std::string_view locale) {
 }  // namespace
 
 bool IsAscii(std::string_view s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 bool IsValidUtf8(std::string_view s) {

@@ -129,7 +129,8 @@ uint64_t Zip64CountLimit() {
 namespace {
 
 // The extra list with its ZIP64 field replaced by `field` (none when empty).
-std::vector<uint8_t> ReplaceZip64(std::span<const uint8_t> extra, const std::vector<uint8_t>& field) {
+std::vector<uint8_t> ReplaceZip64(std::span<const uint8_t> extra,
+                                  const std::vector<uint8_t>& field) {
     std::vector<uint8_t> out;
     if (!field.empty()) {
         AppendLe16(out, kExtraZip64);
@@ -205,8 +206,8 @@ size_t EndRecordsSize(bool zip64, size_t commentLength) {
     return (zip64 ? kZip64EocdSize + kZip64LocatorSize : 0) + kEocdSize + commentLength;
 }
 
-void AppendEndRecords(std::vector<uint8_t>& out, const Zip64Eocd& end, uint64_t endOffset, bool zip64,
-                      std::string_view comment) {
+void AppendEndRecords(std::vector<uint8_t>& out, const Zip64Eocd& end, uint64_t endOffset,
+                      bool zip64, std::string_view comment) {
     if (zip64) {
         AppendZip64Eocd(out, end);
         Zip64Locator locator;
@@ -218,8 +219,12 @@ void AppendEndRecords(std::vector<uint8_t>& out, const Zip64Eocd& end, uint64_t 
     // A field too small for its value holds all ones: readers take the value
     // from the ZIP64 end record.
     const uint64_t count = Zip64CountLimit(), size = Zip64SizeLimit();
-    auto fit16 = [](uint64_t v, uint64_t limit) { return static_cast<uint16_t>(v < limit ? v : kFull16); };
-    auto fit32 = [](uint64_t v, uint64_t limit) { return static_cast<uint32_t>(v < limit ? v : kFull32); };
+    auto fit16 = [](uint64_t v, uint64_t limit) {
+        return static_cast<uint16_t>(v < limit ? v : kFull16);
+    };
+    auto fit32 = [](uint64_t v, uint64_t limit) {
+        return static_cast<uint32_t>(v < limit ? v : kFull32);
+    };
     Eocd eocd;
     eocd.thisDisk = fit16(end.thisDisk, kFull16);
     eocd.centralDisk = fit16(end.centralDisk, kFull16);

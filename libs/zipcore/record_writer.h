@@ -62,8 +62,8 @@ std::vector<uint8_t> PutLocalSizes(LocalHeader& header, std::span<const uint8_t>
 // front of it, and the fields that do not fit are full.
 bool NeedsZip64End(const Zip64Eocd& end);
 size_t EndRecordsSize(bool zip64, size_t commentLength);
-void AppendEndRecords(std::vector<uint8_t>& out, const Zip64Eocd& end, uint64_t endOffset, bool zip64,
-                      std::string_view comment);
+void AppendEndRecords(std::vector<uint8_t>& out, const Zip64Eocd& end, uint64_t endOffset,
+                      bool zip64, std::string_view comment);
 
 // An extended-timestamp extra field (0x5455) carrying the modification
 // time only, as both headers hold it.

@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <climits>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <deque>
 
@@ -227,8 +227,8 @@ bool LinkStaysInside(int baseFd, const std::vector<std::string>& dirs, const std
                 return false;
             }
             if (at.size() > real) {
-                reason = "the link climbs back out of " + at.back() +
-                         ", which is no folder yet (" + target + ")";
+                reason = "the link climbs back out of " + at.back() + ", which is no folder yet (" +
+                         target + ")";
                 return false;
             }
             at.pop_back();
@@ -251,8 +251,8 @@ bool LinkStaysInside(int baseFd, const std::vector<std::string>& dirs, const std
                     }
                     std::string next(buf, static_cast<size_t>(n));
                     if (next[0] == '/') {
-                        reason = "the link leads out of the target folder through " + part +
-                                 " (" + target + ")";
+                        reason = "the link leads out of the target folder through " + part + " (" +
+                                 target + ")";
                         return false;
                     }
                     std::deque<std::string> more = SplitLinkTarget(next);

@@ -74,7 +74,8 @@ bool ParseEocd(std::span<const uint8_t> bytes, Eocd& out) {
 }
 
 bool ParseZip64Eocd(std::span<const uint8_t> bytes, Zip64Eocd& out) {
-    if (bytes.size() < kZip64EocdSize || ReadLe32(bytes.data()) != kZip64EocdSignature) return false;
+    if (bytes.size() < kZip64EocdSize || ReadLe32(bytes.data()) != kZip64EocdSignature)
+        return false;
     const uint8_t* p = bytes.data();
     out.versionMadeBy = ReadLe16(p + 12);
     out.versionNeeded = ReadLe16(p + 14);
@@ -114,10 +115,13 @@ size_t CentralRecordSize(const CentralHeader& h) {
     return kCentralHeaderSize + h.nameLength + h.extraLength + h.commentLength;
 }
 
-size_t LocalRecordSize(const LocalHeader& h) { return kLocalHeaderSize + h.nameLength + h.extraLength; }
+size_t LocalRecordSize(const LocalHeader& h) {
+    return kLocalHeaderSize + h.nameLength + h.extraLength;
+}
 
 size_t DataDescriptorSize(std::span<const uint8_t> first4, bool zip64) {
-    const bool signature = first4.size() >= 4 && ReadLe32(first4.data()) == kDataDescriptorSignature;
+    const bool signature =
+        first4.size() >= 4 && ReadLe32(first4.data()) == kDataDescriptorSignature;
     return (signature ? 4 : 0) + (zip64 ? 20 : 12);
 }
 
@@ -131,7 +135,8 @@ bool FinishCentralRecord(std::span<const uint8_t> bytes, CentralRecord& out) {
     const uint8_t* p = bytes.data() + kCentralHeaderSize;
     out.name = {reinterpret_cast<const char*>(p), h.nameLength};
     out.extra = {p + h.nameLength, h.extraLength};
-    out.comment = {reinterpret_cast<const char*>(p) + h.nameLength + h.extraLength, h.commentLength};
+    out.comment = {reinterpret_cast<const char*>(p) + h.nameLength + h.extraLength,
+                   h.commentLength};
     out.recordSize = CentralRecordSize(h);
     Zip64Values v{h.unpackedSize, h.packedSize, h.localHeaderOffset, h.diskStart};
     ApplyZip64Extra(out.extra, h.unpackedSize == kFull32, h.packedSize == kFull32,
@@ -153,7 +158,8 @@ bool ParseLocalRecord(std::span<const uint8_t> bytes, LocalRecord& out) {
     return true;
 }
 
-std::optional<std::span<const uint8_t>> FindExtraField(std::span<const uint8_t> extra, uint16_t id) {
+std::optional<std::span<const uint8_t>> FindExtraField(std::span<const uint8_t> extra,
+                                                       uint16_t id) {
     size_t at = 0;
     while (at + 4 <= extra.size()) {
         const uint16_t fieldId = ReadLe16(extra.data() + at);
@@ -211,7 +217,8 @@ std::optional<std::string> FindUnicodeText(std::span<const uint8_t> extra, uint1
 
 }  // namespace
 
-std::optional<std::string> FindUnicodePath(std::span<const uint8_t> extra, std::string_view headerName) {
+std::optional<std::string> FindUnicodePath(std::span<const uint8_t> extra,
+                                           std::string_view headerName) {
     return FindUnicodeText(extra, kExtraUnicodePath, headerName);
 }
 
@@ -246,8 +253,8 @@ std::optional<AesExtra> FindAesExtra(std::span<const uint8_t> extra) {
     if (!field || field->size() < 7) return std::nullopt;
     const uint8_t* p = field->data();
     AesExtra aes{ReadLe16(p), p[4], ReadLe16(p + 5)};
-    if ((aes.version != 1 && aes.version != 2) || p[2] != 'A' || p[3] != 'E' ||
-        aes.strength < 1 || aes.strength > 3)
+    if ((aes.version != 1 && aes.version != 2) || p[2] != 'A' || p[3] != 'E' || aes.strength < 1 ||
+        aes.strength > 3)
         return std::nullopt;
     return aes;
 }

@@ -198,7 +198,8 @@ void ApplyZip64Extra(std::span<const uint8_t> extra, bool unpackedFull, bool pac
 // The UTF-8 name of a Unicode path extra field (0x7075), when its CRC-32 of
 // the header name matches the name stored in the header (a field left over
 // from before a rename is ignored).
-std::optional<std::string> FindUnicodePath(std::span<const uint8_t> extra, std::string_view headerName);
+std::optional<std::string> FindUnicodePath(std::span<const uint8_t> extra,
+                                           std::string_view headerName);
 // The same for a Unicode comment field (0x6375) and the header's comment.
 std::optional<std::string> FindUnicodeComment(std::span<const uint8_t> extra,
                                               std::string_view headerComment);

@@ -33,12 +33,15 @@ void AddInLayoutOrder(QLayout* layout, QList<QWidget*>& out) {
             grid->getItemPosition(i, &row, &column, &rows, &columns);
             return std::pair(row, column);
         };
-        std::stable_sort(items.begin(), items.end(), [&](int a, int b) { return cell(a) < cell(b); });
+        std::stable_sort(items.begin(), items.end(),
+                         [&](int a, int b) { return cell(a) < cell(b); });
     }
     for (int i : items) {
         QLayoutItem* item = layout->itemAt(i);
-        if (item->layout()) AddInLayoutOrder(item->layout(), out);
-        else if (item->widget()) AddInLayoutOrder(item->widget(), out);
+        if (item->layout())
+            AddInLayoutOrder(item->layout(), out);
+        else if (item->widget())
+            AddInLayoutOrder(item->widget(), out);
     }
 }
 
@@ -85,13 +88,17 @@ TEST(Accessibility, TabFollowsTheLayoutOfEveryDialog) {
                  w = w->nextInFocusChain())
                 if (laidOut.contains(w) && !chain.contains(w)) chain << w;
             if (!chain.isEmpty() && chain.contains(laidOut.value(0)))
-                std::rotate(chain.begin(), chain.begin() + chain.indexOf(laidOut.value(0)), chain.end());
+                std::rotate(chain.begin(), chain.begin() + chain.indexOf(laidOut.value(0)),
+                            chain.end());
             if (chain != laidOut) {
                 QStringList names;
-                for (QWidget* w : chain) names << w->objectName() + "(" + w->metaObject()->className() + ")";
+                for (QWidget* w : chain)
+                    names << w->objectName() + "(" + w->metaObject()->className() + ")";
                 QStringList expected;
-                for (QWidget* w : laidOut) expected << w->objectName() + "(" + w->metaObject()->className() + ")";
-                wrong << page.name + ":\n  Tab:    " + names.join(' ') + "\n  layout: " + expected.join(' ');
+                for (QWidget* w : laidOut)
+                    expected << w->objectName() + "(" + w->metaObject()->className() + ")";
+                wrong << page.name + ":\n  Tab:    " + names.join(' ') +
+                             "\n  layout: " + expected.join(' ');
             }
             page.widget->hide();
         }

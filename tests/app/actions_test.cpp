@@ -276,17 +276,20 @@ TEST_F(AppTest, ListOpenedArchivesAndComments) {
 }
 
 TEST_F(AppTest, CompareWritesTheDifferencesOfTwoArchivesOrAnArchiveAndAFolder) {
-    const std::string a = MakeZip("a.zip", "z.writestr('same.txt', b's')\nz.writestr('old.txt', b'o')\n"
-                                           "z.writestr('edit.txt', b'one')");
-    const std::string b = MakeZip("b.zip", "z.writestr('same.txt', b's')\nz.writestr('new.txt', b'n')\n"
-                                           "z.writestr('edit.txt', b'two!')");
+    const std::string a = MakeZip("a.zip",
+                                  "z.writestr('same.txt', b's')\nz.writestr('old.txt', b'o')\n"
+                                  "z.writestr('edit.txt', b'one')");
+    const std::string b = MakeZip("b.zip",
+                                  "z.writestr('same.txt', b's')\nz.writestr('new.txt', b'n')\n"
+                                  "z.writestr('edit.txt', b'two!')");
     Main_sc& w = Start({QString::fromStdString(a)});
     OpenAll(w, {QString::fromStdString(a), QString::fromStdString(b)});
     MenuItem(MainMenu(w, "&Action"), "Co&mpare")->trigger();
     QStringList log = w.LogLines();
-    EXPECT_EQ(log.filter(QRegularExpression("^(added|removed|changed)|the same$")),
-              (QStringList{"changed: edit.txt (size 3 -> 4, CRC 7a6c86f1 -> 3aabf134)", "added: new.txt",
-                           "removed: old.txt", "1 added, 1 removed, 1 changed, 1 the same"}))
+    EXPECT_EQ(
+        log.filter(QRegularExpression("^(added|removed|changed)|the same$")),
+        (QStringList{"changed: edit.txt (size 3 -> 4, CRC 7a6c86f1 -> 3aabf134)", "added: new.txt",
+                     "removed: old.txt", "1 added, 1 removed, 1 changed, 1 the same"}))
         << log.join('\n').toStdString();
     EXPECT_EQ(log.last(), "No Errors found");
 
@@ -303,17 +306,20 @@ TEST_F(AppTest, CompareWritesTheDifferencesOfTwoArchivesOrAnArchiveAndAFolder) {
     MenuItem(MainMenu(w, "&Action"), "Co&mpare")->trigger();
     log = w.LogLines();
     EXPECT_TRUE(log.contains("removed: edit.txt")) << log.join('\n').toStdString();
-    EXPECT_TRUE(log.contains("0 added, 2 removed, 0 changed, 1 the same")) << log.join('\n').toStdString();
+    EXPECT_TRUE(log.contains("0 added, 2 removed, 0 changed, 1 the same"))
+        << log.join('\n').toStdString();
     EXPECT_FALSE(w.State.Busy);
 }
 
 TEST_F(AppTest, CheckWritesEachFindingToTheLog) {
-    const std::string a = MakeZip("twins.zip", "z.writestr('Read.me', b'one')\nz.writestr('read.ME', b'two')");
+    const std::string a =
+        MakeZip("twins.zip", "z.writestr('Read.me', b'one')\nz.writestr('read.ME', b'two')");
     Main_sc& w = Start({QString::fromStdString(a)});
     MenuItem(MainMenu(w, "&Action"), "Chec&k")->trigger();
     const QStringList log = w.LogLines();
     EXPECT_EQ(log.filter("Finding: ").size(), 1) << log.join('\n').toStdString();
-    EXPECT_TRUE(log.contains("Finding: read.ME and Read.me differ only in case")) << log.join('\n').toStdString();
+    EXPECT_TRUE(log.contains("Finding: read.ME and Read.me differ only in case"))
+        << log.join('\n').toStdString();
     EXPECT_TRUE(log.last().startsWith("Error found :")) << log.last().toStdString();
     // The test that follows is a plain test again: no finding, no error.
     w.Dispatch(kelp::actTest);

@@ -28,7 +28,8 @@ namespace {
 std::vector<std::string> Names(const std::string& archive, const std::string& base) {
     std::vector<std::string> names = MemberNames(archive);
     for (std::string& n : names)
-        if (n.starts_with(base.substr(1) + "/")) n = n.substr(base.size());  // stored without the "/"
+        if (n.starts_with(base.substr(1) + "/"))
+            n = n.substr(base.size());  // stored without the "/"
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -37,7 +38,8 @@ std::vector<std::string> Names(const std::string& archive, const std::string& ba
 bool NothingEncrypted(const std::string& archive) {
     const auto r = fixtures::RunShell(
         "python3 -c 'import zipfile,sys; sys.exit(any(i.flag_bits & 1 for i in "
-        "zipfile.ZipFile(sys.argv[1]).infolist()))' " + fixtures::Quote(archive));
+        "zipfile.ZipFile(sys.argv[1]).infolist()))' " +
+        fixtures::Quote(archive));
     return r.exitCode == 0;
 }
 
@@ -163,7 +165,8 @@ TEST_F(AddPathsTest, DroppedFolderWithALessThanIsMovedAndNothingElseIsTouched) {
         dialog->okButton()->click();
     }};
     Drop(w, {Q(src)});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.dialogsShown.empty() && !w.State.Busy; }, 10000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !boxes.dialogsShown.empty() && !w.State.Busy; }, 10000));
     EXPECT_TRUE(listed);
     EXPECT_EQ(Names(a, dir_.path()),
               (std::vector<std::string>{"base.txt", "in<pw/a.txt", "in<pw/sub/b.txt"}));
@@ -186,7 +189,8 @@ TEST_F(AddPathsTest, ExpandFolderSourcesListsVisibleEntriesDepthFirst) {
         paths.push_back(s.path);
         EXPECT_FALSE(s.recurse);
     }
-    EXPECT_EQ(paths, (std::vector<std::string>{src, src + "/a.txt", src + "/sub", src + "/sub/b.txt"}));
+    EXPECT_EQ(paths,
+              (std::vector<std::string>{src, src + "/a.txt", src + "/sub", src + "/sub/b.txt"}));
     // Without sub-folders: the folder's own entries only.
     w.engine.FSpecSources = {{src, false, ""}};
     w.ExpandFolderSources(false);

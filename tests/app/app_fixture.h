@@ -6,9 +6,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
-#include <QItemSelectionModel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -18,8 +18,8 @@
 
 #include <cstdlib>
 #include <deque>
-#include <functional>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -61,9 +61,9 @@ inline QMenu* MainMenu(kelp::Main_sc& w, const QString& text) {
 inline void SelectRows(kelp::Main_sc& w, std::initializer_list<int> rows) {
     w.memberGrid->clearSelection();
     for (int row : rows)
-        w.memberGrid->selectionModel()->select(w.memberGrid->gridModel()->index(row - 1, 0),
-                                               QItemSelectionModel::Select |
-                                                   QItemSelectionModel::Rows);
+        w.memberGrid->selectionModel()->select(
+            w.memberGrid->gridModel()->index(row - 1, 0),
+            QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 // The names of members as the window hands them on.
@@ -86,7 +86,8 @@ inline int RowOf(const kelp::Main_sc& w, const QString& name, const QString& arc
 // zipfile reads them.
 inline std::vector<std::string> MemberNames(const std::string& archive) {
     const auto r = fixtures::RunShell(
-        "python3 -c \"import zipfile,sys\nfor n in zipfile.ZipFile(sys.argv[1]).namelist(): print(n)\" " +
+        "python3 -c \"import zipfile,sys\nfor n in zipfile.ZipFile(sys.argv[1]).namelist(): "
+        "print(n)\" " +
         fixtures::Quote(archive));
     EXPECT_EQ(r.exitCode, 0) << archive << r.err;
     std::vector<std::string> names;
@@ -102,7 +103,8 @@ inline std::map<std::string, std::string> FilesUnder(const std::string& folder) 
     std::error_code ec;
     for (const auto& e : std::filesystem::recursive_directory_iterator(folder, ec))
         if (e.is_regular_file())
-            files[std::filesystem::relative(e.path(), folder).string()] = fixtures::ReadFile(e.path());
+            files[std::filesystem::relative(e.path(), folder).string()] =
+                fixtures::ReadFile(e.path());
     return files;
 }
 

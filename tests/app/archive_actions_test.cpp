@@ -103,7 +103,8 @@ class ArchiveActionsTest : public AppTest {
 }  // namespace
 
 TEST_F(ArchiveActionsTest, DeleteRemovesExactlyEachArchivesOwnSelectedRows) {
-    const std::string a = MakeZip("a.zip", "for n in ['same.txt','a1.txt','a2.txt']: z.writestr(n, n)");
+    const std::string a =
+        MakeZip("a.zip", "for n in ['same.txt','a1.txt','a2.txt']: z.writestr(n, n)");
     const std::string b = MakeZip("b.zip", "for n in ['same.txt','b1.txt']: z.writestr(n, n)");
     Main_sc& w = Start({Q(a)});
     OpenAll(w, {Q(a), Q(b)});
@@ -143,7 +144,8 @@ TEST_F(ArchiveActionsTest, DeleteRemovesExactlyEachArchivesOwnSelectedRows) {
 }
 
 TEST_F(ArchiveActionsTest, DeleteOfAFolderRowRemovesTheFolderEntry) {
-    const std::string a = MakeZip("f.zip", "z.writestr('docs/', b'')\nz.writestr('keep.txt', b'k')");
+    const std::string a =
+        MakeZip("f.zip", "z.writestr('docs/', b'')\nz.writestr('keep.txt', b'k')");
     Main_sc& w = Start({Q(a)});
     const int folderRow = RowOf(w, "docs/", Q(a));
     ASSERT_NE(folderRow, 0);
@@ -228,7 +230,8 @@ TEST_F(ArchiveActionsTest, MakeExeThenMakeZipRoundTripLeavesNoCopyBehind) {
     EXPECT_EQ(MemberNames(zip), std::vector<std::string>{"docs/r.txt"});
     EXPECT_TRUE(fs::exists(exe));
     // No "_" copy anywhere: not in the run's folder, the current folder or beside.
-    for (const std::string& folder : {w.TempPath.toStdString(), dir_.path(), fs::current_path().string()})
+    for (const std::string& folder :
+         {w.TempPath.toStdString(), dir_.path(), fs::current_path().string()})
         for (const auto& e : fs::directory_iterator(folder))
             EXPECT_NE(e.path().filename().string().front(), '_') << e.path();
     EXPECT_FALSE(w.State.Busy);
@@ -267,8 +270,10 @@ TEST_F(ArchiveActionsTest, FailedConversionKeepsTheArchiveAndDropsItsCopy) {
 }
 
 TEST_F(ArchiveActionsTest, ExtractThroughTheDialog) {
-    const std::string a = MakeZip("a.zip", "z.writestr('docs/one.txt', b'1')\nz.writestr('two.txt', b'2')");
-    const std::string b = MakeZip("b.zip", "z.writestr('three.txt', b'3')\nz.writestr('four.txt', b'4')");
+    const std::string a =
+        MakeZip("a.zip", "z.writestr('docs/one.txt', b'1')\nz.writestr('two.txt', b'2')");
+    const std::string b =
+        MakeZip("b.zip", "z.writestr('three.txt', b'3')\nz.writestr('four.txt', b'4')");
     Main_sc& w = Start({Q(a)});
     OpenAll(w, {Q(a), Q(b)});
 
@@ -285,15 +290,17 @@ TEST_F(ArchiveActionsTest, ExtractThroughTheDialog) {
     boxes.dialogs = {ExtractInto(selected, true)};
     ClickPanel(w, 1, 0);  // "Extract"/"Extr. Selected"
     EXPECT_EQ(boxes.dialogsShown, std::vector<QString>{"kelp::ExtractDlg"});
-    EXPECT_EQ(FilesUnder(selected), (std::map<std::string, std::string>{{"docs/one.txt", "1"}, {"four.txt", "4"}}));
+    EXPECT_EQ(FilesUnder(selected),
+              (std::map<std::string, std::string>{{"docs/one.txt", "1"}, {"four.txt", "4"}}));
     EXPECT_TRUE(w.Viewer->isVisible());
 
     // Not selected only: everything, from either entry point.
     const std::string all = dir_ / "all";
     boxes.dialogs = {ExtractInto(all, false)};
     MenuItem(w.popupMenu, "&Extract")->trigger();
-    EXPECT_EQ(FilesUnder(all), (std::map<std::string, std::string>{
-                                  {"docs/one.txt", "1"}, {"four.txt", "4"}, {"three.txt", "3"}, {"two.txt", "2"}}));
+    EXPECT_EQ(FilesUnder(all),
+              (std::map<std::string, std::string>{
+                  {"docs/one.txt", "1"}, {"four.txt", "4"}, {"three.txt", "3"}, {"two.txt", "2"}}));
     const std::string panelAll = dir_ / "panel-all";
     boxes.dialogs = {ExtractInto(panelAll, false)};
     ClickPanel(w, 1, 1);  // "Extract"/"Extr. All"
@@ -365,8 +372,10 @@ TEST_F(ArchiveActionsTest, AddWithAPasswordEncryptsTheNewMembers) {
     boxes.passwords = {"s3cret"};
     ClickPanel(w, 0, 3);
     const auto methods = fixtures::RunShell(
-        "python3 -c 'import zipfile,sys; print(*[i.filename + \"=\" + str(i.compress_type) for i in "
-        "zipfile.ZipFile(sys.argv[1]).infolist()])' " + fixtures::Quote(a));
+        "python3 -c 'import zipfile,sys; print(*[i.filename + \"=\" + str(i.compress_type) for i "
+        "in "
+        "zipfile.ZipFile(sys.argv[1]).infolist()])' " +
+        fixtures::Quote(a));
     EXPECT_NE(methods.out.find("deep.txt=99"), std::string::npos) << methods.out;
     EXPECT_EQ(methods.out.find("top.txt=99"), std::string::npos) << methods.out;
     EXPECT_EQ(fixtures::RunShell("7z t -ps3cret " + fixtures::Quote(a)).exitCode, 0);
@@ -447,7 +456,8 @@ TEST_F(ArchiveActionsTest, RemainingEntryPointsReachTheirActions) {
 // either asks where to write (NAME-repaired.zip beside it), writes the lines
 // to the log and opens the repaired copy. The damaged file stays as it was.
 TEST_F(ArchiveActionsTest, AnArchiveThatCannotBeOpenedIsRepairedIntoACopyThatOpens) {
-    const std::string broken = MakeZip("cut.zip", "z.writestr('a.txt', b'alpha' * 99)\nz.writestr('b.txt', b'beta')");
+    const std::string broken =
+        MakeZip("cut.zip", "z.writestr('a.txt', b'alpha' * 99)\nz.writestr('b.txt', b'beta')");
     fixtures::RunShell("truncate -s -22 " + fixtures::Quote(broken));
     const std::string before = fixtures::ReadFile(broken);
     const std::string fixed = dir_ / "cut-repaired.zip";

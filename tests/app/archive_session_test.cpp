@@ -85,22 +85,40 @@ struct Case {
     const char* what;
     uint8_t action;
     std::vector<std::string> selected;
-    bool busy;     // another action is running
-    bool confirm;  // the answer to "Are you sure?"
+    bool busy;                           // another action is running
+    bool confirm;                        // the answer to "Are you sure?"
     std::vector<std::string> left;       // the archive's members afterwards
     std::vector<std::string> extracted;  // files below the extract folder
     size_t questions;
 };
 
 const Case kCases[] = {
-    {"delete takes the pattern-like name only", kelp::actDelete, {"b?.txt"}, false, true,
-     {"a.txt", "b1.txt", "dir/c.txt"}, {}, 1},
-    {"delete takes a scattered selection", kelp::actDelete, {"a.txt", "dir/c.txt"}, false, true,
-     {"b?.txt", "b1.txt"}, {}, 1},
+    {"delete takes the pattern-like name only",
+     kelp::actDelete,
+     {"b?.txt"},
+     false,
+     true,
+     {"a.txt", "b1.txt", "dir/c.txt"},
+     {},
+     1},
+    {"delete takes a scattered selection",
+     kelp::actDelete,
+     {"a.txt", "dir/c.txt"},
+     false,
+     true,
+     {"b?.txt", "b1.txt"},
+     {},
+     1},
     {"delete answered No keeps all", kelp::actDelete, {"a.txt"}, false, false, kMembers, {}, 1},
     {"delete refused while busy", kelp::actDelete, {"a.txt"}, true, true, kMembers, {}, 0},
-    {"extract takes the selected records", kelp::actExtract, {"b?.txt", "dir/c.txt"}, false, true,
-     kMembers, {"b?.txt", "dir/c.txt"}, 1},
+    {"extract takes the selected records",
+     kelp::actExtract,
+     {"b?.txt", "dir/c.txt"},
+     false,
+     true,
+     kMembers,
+     {"b?.txt", "dir/c.txt"},
+     1},
     {"extract refused while busy", kelp::actExtract, {"a.txt"}, true, true, kMembers, {}, 0},
 };
 

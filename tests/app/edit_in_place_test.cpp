@@ -55,7 +55,8 @@ class GatedAnswerer {
             input->accept();
         } else if (auto* box = qobject_cast<QMessageBox*>(w); box && ready()) {
             texts.push_back(box->text());
-            if (!shots.isEmpty()) box->grab().save(shots + QString("/box-%1.png").arg(texts.size()));
+            if (!shots.isEmpty())
+                box->grab().save(shots + QString("/box-%1.png").arg(texts.size()));
             QAbstractButton* b = box->button(buttons.empty() ? QMessageBox::No : buttons.front());
             if (!buttons.empty()) buttons.pop_front();
             if (!b) b = box->buttons().value(0);  // a plain message: its OK
@@ -83,13 +84,12 @@ class EditInPlace : public AppTest {
         static const fixtures::TempDir bin;
         AppTest::SetUp();
         if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "needs an X screen";
-        fixtures::WriteFile(
-            bin / "xdg-open",
-            "#!/bin/sh\nf=$(python3 -c 'import sys,urllib.parse as u; "
-            "print(u.unquote(u.urlparse(sys.argv[1]).path))' \"$1\")\n"
-            "cd \"$KELP_EDIT_TEST_DIR\"\n"
-            "for i in $(seq 200); do [ -e go ] && break; sleep 0.05; done\n"
-            ". ./saves.sh\ntouch done\n");
+        fixtures::WriteFile(bin / "xdg-open",
+                            "#!/bin/sh\nf=$(python3 -c 'import sys,urllib.parse as u; "
+                            "print(u.unquote(u.urlparse(sys.argv[1]).path))' \"$1\")\n"
+                            "cd \"$KELP_EDIT_TEST_DIR\"\n"
+                            "for i in $(seq 200); do [ -e go ] && break; sleep 0.05; done\n"
+                            ". ./saves.sh\ntouch done\n");
         chmod((bin / "xdg-open").c_str(), 0755);
         setenv("KELP_EDIT_TEST_DIR", dir_.path().c_str(), 1);
         path_ = qgetenv("PATH");
@@ -145,8 +145,7 @@ TEST_F(EditInPlace, EachBurstOfSavesAsksOnceAndWritesTheMemberBackAsItWasStored)
          "appended\n"},
         // Only the folder's watch sees the copy come back.
         {"removed, then written anew", "z.writestr('docs/a.txt', kAlpha)", "",
-         "mv \"$f\" \"$f.keep\"; sleep 1; cp \"$f.keep\" \"$f\"; echo anew >> \"$f\"\n",
-         "anew\n"},
+         "mv \"$f\" \"$f.keep\"; sleep 1; cp \"$f.keep\" \"$f\"; echo anew >> \"$f\"\n", "anew\n"},
         // The second save comes while the question about the first is open,
         // and is seen there before the answer.
         {"written in place, twice", "z.writestr('docs/a.txt', kAlpha)", "",
@@ -184,7 +183,8 @@ TEST_F(EditInPlace, EachBurstOfSavesAsksOnceAndWritesTheMemberBackAsItWasStored)
         Settle(w);
 
         ASSERT_EQ(answers.texts.size(), 1u);
-        EXPECT_TRUE(answers.texts[0].contains("docs/a.txt") && answers.texts[0].contains(Q(archive)))
+        EXPECT_TRUE(answers.texts[0].contains("docs/a.txt") &&
+                    answers.texts[0].contains(Q(archive)))
             << answers.texts[0].toStdString();
         EXPECT_EQ(Unzip(archive, "docs/a.txt", c.password), Alpha() + c.added);
         const auto after = fixtures::ZipMembers(archive);
@@ -213,7 +213,8 @@ TEST_F(EditInPlace, AnArchiveChangedMeanwhileIsNotOverwritten) {
     Settle(w);
 
     ASSERT_EQ(answers.texts.size(), 3u);
-    EXPECT_TRUE(answers.texts[1].contains("was changed by another program")) << answers.texts[1].toStdString();
+    EXPECT_TRUE(answers.texts[1].contains("was changed by another program"))
+        << answers.texts[1].toStdString();
     EXPECT_TRUE(answers.texts[2].endsWith("docs/a (edited).txt")) << answers.texts[2].toStdString();
     const auto after = fixtures::ZipMembers(archive);
     ASSERT_EQ(after.size(), 3u);
@@ -235,7 +236,8 @@ TEST_F(EditInPlace, AnArchiveChangedMeanwhileIsNotOverwritten) {
     EXPECT_TRUE(answers.texts[4].contains("was changed by another program"));
     EXPECT_EQ(answers.texts[5], "Save the edited copy");
     // The copy is written once the dialog has closed, after its answer.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(dir_ / "saved.txt"); }, 20000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return std::filesystem::exists(dir_ / "saved.txt"); }, 20000));
     EXPECT_EQ(fixtures::ReadFile(dir_ / "saved.txt"), Alpha() + "mine\nmore\n");
     EXPECT_EQ(fixtures::ReadFile(archive), changed);
 }

@@ -149,8 +149,9 @@ TEST_F(DragTest, SelectedMembersAreOfferedAsTopFoldersAndExtractedOnFirstRequest
     EXPECT_EQ(offered[1].toLocalFile(), folder + "c.txt");
     EXPECT_TRUE(beforeRequest.empty());
     const std::string sub = folder.mid(w.TempPath.size()).toStdString();
-    EXPECT_EQ(afterRequest, (std::map<std::string, std::string>{
-                                {sub + "c.txt", "gamma"}, {sub + "docs/a.txt", "alpha"}, {sub + "docs/sub/b.txt", "beta"}}));
+    EXPECT_EQ(afterRequest, (std::map<std::string, std::string>{{sub + "c.txt", "gamma"},
+                                                                {sub + "docs/a.txt", "alpha"},
+                                                                {sub + "docs/sub/b.txt", "beta"}}));
     // Extracted once: the second request does not bring c.txt back.
     EXPECT_EQ(afterSecondRequest.size(), 2);
     // The selection was not touched by the press and move, and the window idles.
@@ -312,7 +313,8 @@ TEST_F(AppTest, QuickLaunchRunsItsViewerOnTheExtractedMember) {
     w.memberGrid->selectRow(0);
     w.quickLaunchButtons[1]->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(QString::fromStdString(record)); }));
-    EXPECT_EQ(fixtures::ReadFile(record), "1\n" + w.TempPath.toStdString() + "open-1/my notes.txt\nseen\n");
+    EXPECT_EQ(fixtures::ReadFile(record),
+              "1\n" + w.TempPath.toStdString() + "open-1/my notes.txt\nseen\n");
     EXPECT_EQ(w.Delfiles, QStringList{"docs/my notes.txt"});
     EXPECT_FALSE(w.State.Busy);
     EXPECT_EQ(w.State.CurrentAction, kelp::actNone);

@@ -171,7 +171,8 @@ TEST_F(FirstMinuteTest, ExtractAndAddDialogsOpenAtTheDefaultFolders) {
     QString offered, browsed;
     ModalAnswerer boxes;
     boxes.dialogs = {[&](QDialog* d) {
-                         offered = qobject_cast<kelp::ExtractDlg*>(d)->extractFolderEdit()->currentText();
+                         offered =
+                             qobject_cast<kelp::ExtractDlg*>(d)->extractFolderEdit()->currentText();
                          d->reject();
                      },
                      [&](QDialog* d) {

@@ -16,9 +16,7 @@ using namespace apptest;
 using kelp::Main_sc;
 namespace fs = std::filesystem;
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 TEST_F(AppTest, HaltedAddEndsBeforeTheNextActionStarts) {
     fixtures::RunShell("head -c 40000000 /dev/urandom > " + fixtures::Quote(dir_ / "big.bin"));

@@ -2,11 +2,11 @@
 // and the settings record in the store.
 #include <QAction>
 #include <QFileDialog>
-#include <QItemSelectionModel>
-#include <QTest>
 #include <QImage>
-#include <QMenuBar>
+#include <QItemSelectionModel>
 #include <QMenu>
+#include <QMenuBar>
+#include <QTest>
 #include <QToolButton>
 
 #include <cmath>
@@ -103,7 +103,8 @@ TEST_F(AppTest, InitInLowerCaseRunsFirstRunSetup) {
 }
 
 TEST_F(AppTest, VeryFirstStartOpensTheNamedArchiveOnceTheQuestionIsAnswered) {
-    const std::string zip = MakeZip("mine.zip", "z.writestr('a.txt', b'a')\nz.writestr('b.txt', b'b')");
+    const std::string zip =
+        MakeZip("mine.zip", "z.writestr('a.txt', b'a')\nz.writestr('b.txt', b'b')");
     const QString archive = QString::fromStdString(zip);
     ModalAnswerer boxes;
     boxes.buttons = {QMessageBox::No};
@@ -121,7 +122,8 @@ TEST_F(AppTest, FirstWindowTakesTwoThirdsOfTheScreenThenWhereTheUserLeftIt) {
     // Two thirds of a large screen; a small one (this 800 x 600 one) gives
     // the room that shows the columns, within the screen.
     const QRect area = QApplication::primaryScreen()->availableGeometry();
-    const QSize first = area.width() >= 1350 ? area.size() * 2 / 3 : area.size().boundedTo({900, 600});
+    const QSize first =
+        area.width() >= 1350 ? area.size() * 2 / 3 : area.size().boundedTo({900, 600});
     const QRect left(area.left() + 30, area.top() + 40, 500, 400);
     {
         Main_sc& w = Start();
@@ -162,7 +164,8 @@ TEST_F(AppTest, WindowShowsItsTextsWhole) {
     for (int c = 0; c < 8; ++c) {
         EXPECT_GE(grid->columnWidth(c), standard[c]) << c;
         for (int r = 0; r < grid->RowCount(); ++r)
-            EXPECT_GT(grid->columnWidth(c), gm.horizontalAdvance(grid->Cells(c, r))) << c << "," << r;
+            EXPECT_GT(grid->columnWidth(c), gm.horizontalAdvance(grid->Cells(c, r)))
+                << c << "," << r;
         total += grid->columnWidth(c);
     }
     EXPECT_EQ(total, grid->viewport()->width());
@@ -192,7 +195,8 @@ TEST_F(AppTest, WindowShowsItsTextsWhole) {
     // Group captions in their own face where the desktop has it, else in
     // the desktop's own, never a substitute the font matcher picked.
     const QString face = QFontInfo(bar->ButtonFont()).family();
-    EXPECT_TRUE(face == "Comic Sans MS" || face == QFontInfo(w.font()).family()) << face.toStdString();
+    EXPECT_TRUE(face == "Comic Sans MS" || face == QFontInfo(w.font()).family())
+        << face.toStdString();
 }
 
 TEST_F(AppTest, RowsSplitUtf8NamesAtTheLastSlashOrColon) {
@@ -234,7 +238,8 @@ TEST(MemberRows, LengthsAndTextsAtTheEdgesOfNamesAndSizes) {
     EXPECT_EQ(rows.Cell(3, 2), "");
     EXPECT_EQ(rows.Cell(6, 2), rows.Cell(6, 0));
     for (uint32_t r = 0; r < rows.Count(); ++r)
-        for (int c = 0; c < 8; ++c) EXPECT_EQ(rows.CellLength(c, r), rows.Cell(c, r).size()) << r << c;
+        for (int c = 0; c < 8; ++c)
+            EXPECT_EQ(rows.CellLength(c, r), rows.Cell(c, r).size()) << r << c;
 }
 
 TEST_F(AppTest, RowsShowRatioEncryptionFoldersAndFurtherArchives) {
@@ -316,9 +321,10 @@ TEST_F(AppTest, SelectionSummaryCountsFoldersButNotTheirBytes) {
 
 TEST_F(AppTest, ScatteredSelectionCountsOnlyItsRowsThroughKeysAndSorts) {
     // Stored members of 1000..5000 bytes: packed sizes are exact.
-    const std::string path = MakeZip("scatter.zip",
-                                     "for i,n in enumerate('abcde'):\n"
-                                     "    z.writestr(zipfile.ZipInfo(n+'.txt'), b'q'*(1000*(i+1)))");
+    const std::string path =
+        MakeZip("scatter.zip",
+                "for i,n in enumerate('abcde'):\n"
+                "    z.writestr(zipfile.ZipInfo(n+'.txt'), b'q'*(1000*(i+1)))");
     Main_sc& w = Start({QString::fromStdString(path)});
     kelp::SortGrid* grid = w.memberGrid;
     w.show();
@@ -507,9 +513,9 @@ TEST(Gallery, RendersEveryWindowToAPicture) {
     const auto r = fixtures::RunShell(std::string(KELP_BIN_DIR) + "/kelp-gallery --png " +
                                       fixtures::Quote(dir / "png"));
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    for (const char* name : {"main-window", "main-window-busy", "process-viewer", "extract-dialog", "add-dialog",
-                             "sfx-dialog", "archive-picker", "about-box", "password-dialog",
-                             "controls"}) {
+    for (const char* name :
+         {"main-window", "main-window-busy", "process-viewer", "extract-dialog", "add-dialog",
+          "sfx-dialog", "archive-picker", "about-box", "password-dialog", "controls"}) {
         const QImage picture(QString::fromStdString(dir / "png/") + name + ".png");
         EXPECT_GT(picture.width(), 200) << name;
         EXPECT_GT(picture.height(), 30) << name;

@@ -31,9 +31,9 @@ namespace {
 
 // Each member holds its own name, so that a file shows which member it came from.
 const std::vector<std::string> kNames = {
-    "a*.txt", "abc.txt",  "axe.txt", "[ab].txt",   "a.txt",       "c++",      "c",        "x+",
-    "?",      " lead.txt", "trail ",  "d\\e.txt",   "d/e.txt",     "Case.txt", "case.txt", "f/",
-    "f/in.txt", "f/sub/deep.txt", "f2/out.txt", "f.txt"};
+    "a*.txt",   "abc.txt", "axe.txt",   "[ab].txt",       "a.txt",      "c++",     "c",
+    "x+",       "?",       " lead.txt", "trail ",         "d\\e.txt",   "d/e.txt", "Case.txt",
+    "case.txt", "f/",      "f/in.txt",  "f/sub/deep.txt", "f2/out.txt", "f.txt"};
 
 // The members a selection of `name` stands for: itself, and for a folder
 // everything under it.
@@ -156,8 +156,8 @@ TEST_F(MemberIdentityTest, DragOutExtractsExactlyTheSelectedMembers) {
     const QPoint p =
         w.memberGrid->visualRect(w.memberGrid->gridModel()->index(RowOf(w, "c++") - 1, 0)).center();
     QWidget* vp = w.memberGrid->viewport();
-    QMouseEvent press(QEvent::MouseButtonPress, p, vp->mapToGlobal(p), Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, p, vp->mapToGlobal(p), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(vp, &press);
     const QPoint q = p + QPoint(0, 12);
     QMouseEvent move(QEvent::MouseMove, q, vp->mapToGlobal(q), Qt::NoButton, Qt::LeftButton,
@@ -165,10 +165,11 @@ TEST_F(MemberIdentityTest, DragOutExtractsExactlyTheSelectedMembers) {
     QApplication::sendEvent(vp, &move);
     ASSERT_EQ(offered.size(), 3);
     const std::string folder = QFileInfo(offered[0].toLocalFile()).path().toStdString();
-    EXPECT_EQ(FilesUnder(folder), (std::map<std::string, std::string>{{"a*.txt", "a*.txt"},
-                                                                  {"c++", "c++"},
-                                                                  {"f/in.txt", "f/in.txt"},
-                                                                  {"f/sub/deep.txt", "f/sub/deep.txt"}}));
+    EXPECT_EQ(FilesUnder(folder),
+              (std::map<std::string, std::string>{{"a*.txt", "a*.txt"},
+                                                  {"c++", "c++"},
+                                                  {"f/in.txt", "f/in.txt"},
+                                                  {"f/sub/deep.txt", "f/sub/deep.txt"}}));
 }
 
 TEST_F(MemberIdentityTest, ArchiveChangedSinceListingIsNotTouched) {
@@ -182,7 +183,8 @@ TEST_F(MemberIdentityTest, ArchiveChangedSinceListingIsNotTouched) {
     QTest::keyClick(w.memberGrid, Qt::Key_Delete);
     EXPECT_EQ(NamesIn(archive), (std::set<std::string>{"c", "c++"}));
     ASSERT_EQ(boxes.texts.size(), 2u);
-    EXPECT_TRUE(boxes.texts[1].contains("has changed since it was listed")) << boxes.texts[1].toStdString();
+    EXPECT_TRUE(boxes.texts[1].contains("has changed since it was listed"))
+        << boxes.texts[1].toStdString();
 }
 
 TEST_F(MemberIdentityTest, RenameInPlaceRenamesTheSelectedRowsMember) {

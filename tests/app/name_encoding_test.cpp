@@ -12,26 +12,29 @@ using kelp::Main_sc;
 
 namespace {
 
-constexpr const char* kCyrillic[] = {"Отчёт за год.txt", "Договор аренды.doc", "Письмо директору.txt"};
+constexpr const char* kCyrillic[] = {"Отчёт за год.txt", "Договор аренды.doc",
+                                     "Письмо директору.txt"};
 
 class NameEncodingTest : public AppTest {
   protected:
     // Names in CP866 bytes, host FAT, no UTF-8 flag: as Windows writes them.
     std::string RussianArchive() {
-        return MakeZip("ru.zip",
-                       "class Raw(zipfile.ZipInfo):\n"
-                       "    def _encodeFilenameFlags(self):\n"
-                       "        return self.filename.encode('cp437'), self.flag_bits & ~0x800\n"
-                       "for n in ['Отчёт за год.txt','Договор аренды.doc','Письмо директору.txt','a.txt']:\n"
-                       "    i = Raw(n.encode('cp866').decode('cp437'), date_time=(2024, 1, 2, 3, 4, 6))\n"
-                       "    i.create_system = 0\n"
-                       "    i.compress_type = zipfile.ZIP_DEFLATED\n"
-                       "    z.writestr(i, n.encode())");
+        return MakeZip(
+            "ru.zip",
+            "class Raw(zipfile.ZipInfo):\n"
+            "    def _encodeFilenameFlags(self):\n"
+            "        return self.filename.encode('cp437'), self.flag_bits & ~0x800\n"
+            "for n in ['Отчёт за год.txt','Договор аренды.doc','Письмо директору.txt','a.txt']:\n"
+            "    i = Raw(n.encode('cp866').decode('cp437'), date_time=(2024, 1, 2, 3, 4, 6))\n"
+            "    i.create_system = 0\n"
+            "    i.compress_type = zipfile.ZIP_DEFLATED\n"
+            "    z.writestr(i, n.encode())");
     }
     // How CP1251 reads the CP866 bytes of `name`.
     static QString AsCp1251(const char* name) {
-        const auto r = fixtures::RunShell(std::string("python3 -c \"import sys; sys.stdout.write('") + name +
-                                          "'.encode('cp866').decode('cp1251'))\"");
+        const auto r =
+            fixtures::RunShell(std::string("python3 -c \"import sys; sys.stdout.write('") + name +
+                               "'.encode('cp866').decode('cp1251'))\"");
         return QString::fromStdString(r.out);
     }
     // The grid's member names (or `names` and "a.txt"), sorted.
@@ -55,7 +58,8 @@ class NameEncodingTest : public AppTest {
             auto* dlg = qobject_cast<kelp::NameEncodingDlg*>(d);
             ASSERT_NE(dlg, nullptr);
             dlg->encodings()->setCurrentRow(row);
-            for (int i = 0; i < dlg->preview()->count(); ++i) preview << dlg->preview()->item(i)->text();
+            for (int i = 0; i < dlg->preview()->count(); ++i)
+                preview << dlg->preview()->item(i)->text();
             QTest::keyClick(dlg->encodings(), Qt::Key_Return);  // OK is the default
         });
         MenuItem(MainMenu(w, "&View"), "Name &encoding...")->trigger();

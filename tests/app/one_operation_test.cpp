@@ -22,14 +22,16 @@ using fixtures::ReadFile;
 class OneOperationTest : public AppTest {
   protected:
     fixtures::CommandResult Kelp(const std::string& args) {
-        return fixtures::RunShell("cd " + Quote(dir_.path()) + " && QT_QPA_PLATFORM=offscreen timeout 60 " +
+        return fixtures::RunShell("cd " + Quote(dir_.path()) +
+                                  " && QT_QPA_PLATFORM=offscreen timeout 60 " +
                                   Quote(fixtures::KelpProgram("kelp")) + " " + args);
     }
     // The member names of an archive, sorted, read with Python.
     std::string Members(const std::string& archive) {
-        return fixtures::RunShell("python3 -c 'import zipfile,sys; print(\" \".join(sorted("
-                                  "zipfile.ZipFile(sys.argv[1]).namelist())))' " +
-                                  Quote(archive))
+        return fixtures::RunShell(
+                   "python3 -c 'import zipfile,sys; print(\" \".join(sorted("
+                   "zipfile.ZipFile(sys.argv[1]).namelist())))' " +
+                   Quote(archive))
             .out;
     }
     bool Exists(const std::string& name) { return fs::exists(dir_ / name); }
@@ -43,11 +45,11 @@ TEST_F(OneOperationTest, ExtractHereUsesANewFolderUnlessOneFreeTopLevelItem) {
         const char* archive;
         std::vector<const char*> expected;  // files that must exist afterwards
     } cases[] = {
-        {"one.zip", {"docs/a.txt", "docs/sub/b.txt"}},    // one folder: beside the archive
-        {"flat.zip", {"solo.txt"}},                        // one file: beside it too
-        {"two.zip", {"two/a.txt", "two/b/c.txt"}},        // several: a folder named after it
-        {"one.zip", {"one/docs/a.txt"}},                  // its one item is taken: a folder
-        {"one.zip", {"one (2)/docs/sub/b.txt"}},          // and that name too: numbered
+        {"one.zip", {"docs/a.txt", "docs/sub/b.txt"}},  // one folder: beside the archive
+        {"flat.zip", {"solo.txt"}},                     // one file: beside it too
+        {"two.zip", {"two/a.txt", "two/b/c.txt"}},      // several: a folder named after it
+        {"one.zip", {"one/docs/a.txt"}},                // its one item is taken: a folder
+        {"one.zip", {"one (2)/docs/sub/b.txt"}},        // and that name too: numbered
     };
     for (const Case& c : cases) {
         const auto r = Kelp(std::string("--extract-here ") + c.archive);
@@ -102,11 +104,13 @@ TEST_F(OneOperationTest, UsageErrorsExitWithTwoAndTouchNothing) {
 // both, the good archive's other members extracted, the file left as it was.
 TEST_F(OneOperationTest, FailuresEndInOneBoxAndStatusOne) {
     fixtures::WriteFile(dir_ / "bad.zip", "PK\x05\x06 not an archive");
-    const std::string good = MakeZip("good.zip", "z.writestr('kept.txt', b'new'); z.writestr('n.txt', b'n')");
+    const std::string good =
+        MakeZip("good.zip", "z.writestr('kept.txt', b'new'); z.writestr('n.txt', b'n')");
     fixtures::WriteFile(dir_ / "out/kept.txt", "mine");
     ModalAnswerer boxes;
     const int status = kelp::RunOneOperation(
-        {kelp::OneOperation::ExtractTo, QString::fromStdString(dir_ / "out"),
+        {kelp::OneOperation::ExtractTo,
+         QString::fromStdString(dir_ / "out"),
          {QString::fromStdString(dir_ / "bad.zip"), QString::fromStdString(good)}});
     EXPECT_EQ(status, kelp::kOperationFailed);
     ASSERT_EQ(boxes.texts.size(), 1u);
@@ -118,7 +122,8 @@ TEST_F(OneOperationTest, FailuresEndInOneBoxAndStatusOne) {
 
 TEST_F(OneOperationTest, AsksOnlyForThePasswordOfAnEncryptedArchive) {
     fixtures::WriteFile(dir_ / "s/secret.txt", "hidden words");
-    fixtures::RunShell("cd " + Quote(dir_ / "s") + " && " + Quote(fixtures::KelpProgram("kelpzip")) +
+    fixtures::RunShell("cd " + Quote(dir_ / "s") + " && " +
+                       Quote(fixtures::KelpProgram("kelpzip")) +
                        " add ../enc.zip -p pw secret.txt");
     ModalAnswerer boxes;
     boxes.passwords = {"wrong", "pw"};
@@ -160,9 +165,11 @@ TEST_F(OneOperationTest, HaltingLeavesTheArchiveAndTheFolderAsTheyWere) {
     struct Case {
         kelp::OneOperation op;
     } cases[] = {
-        {{kelp::OneOperation::AddTo, QString::fromStdString(archive),
+        {{kelp::OneOperation::AddTo,
+          QString::fromStdString(archive),
           {QString::fromStdString(dir_ / "big.bin")}}},
-        {{kelp::OneOperation::ExtractTo, QString::fromStdString(dir_ / "out"),
+        {{kelp::OneOperation::ExtractTo,
+          QString::fromStdString(dir_ / "out"),
           {QString::fromStdString(dir_ / "whole.zip")}}},
     };
     for (const Case& c : cases) {

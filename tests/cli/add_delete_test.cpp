@@ -34,8 +34,9 @@ struct Signalled {
     std::string out;
 };
 
-Signalled SignalKelp(const std::string& folder, const std::string& outFile, std::vector<std::string> args,
-                     const std::function<bool(pid_t)>& inside, int signal = SIGINT) {
+Signalled SignalKelp(const std::string& folder, const std::string& outFile,
+                     std::vector<std::string> args, const std::function<bool(pid_t)>& inside,
+                     int signal = SIGINT) {
     const pid_t pid = fork();
     if (pid == 0) {
         const int fd = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -103,7 +104,7 @@ uint64_t BytesRead(pid_t pid) {
 }
 
 class AddDelete : public ::testing::Test {
-protected:
+  protected:
     AddDelete() {
         fixtures::WriteFile(dir / "src/readme.txt", "read me\n");
         fixtures::WriteFile(dir / "src/deep/er/numbers.txt", std::string(100000, '7'));
@@ -118,8 +119,8 @@ protected:
         return Shell(Quote(fixtures::KelpProgram("kelpzip")) + " " + args);
     }
     std::string PythonNames(const std::string& archive) {
-        return Shell("python3 -c \"import zipfile; print('\\n'.join(sorted(zipfile.ZipFile('" + archive +
-                     "').namelist())))\"")
+        return Shell("python3 -c \"import zipfile; print('\\n'.join(sorted(zipfile.ZipFile('" +
+                     archive + "').namelist())))\"")
             .out;
     }
     fixtures::TempDir dir;
@@ -161,9 +162,12 @@ TEST_F(AddDelete, DeleteRemovesExactlyTheMatchingMembers) {
 // them, changed by each verb: every peer still reads the result, a
 // streaming reader too, and each descriptor stays right behind its data.
 TEST_F(AddDelete, ArchivesWithDataDescriptorsStaySoundAfterEveryChange) {
-    ASSERT_EQ(Shell("touch -d 2020-01-02 src/readme.txt src/deep/er/numbers.txt src/deep/blob.bin").exitCode, 0);
+    ASSERT_EQ(Shell("touch -d 2020-01-02 src/readme.txt src/deep/er/numbers.txt src/deep/blob.bin")
+                  .exitCode,
+              0);
     const std::string files = "src/readme.txt src/deep/er/numbers.txt src/deep/blob.bin";
-    const std::string check = "python3 " + Quote(std::string(KELP_SOURCE_DIR) + "/tests/cli/check_descriptors.py");
+    const std::string check =
+        "python3 " + Quote(std::string(KELP_SOURCE_DIR) + "/tests/cli/check_descriptors.py");
     const struct {
         const char* name;
         std::string make;
@@ -178,7 +182,8 @@ TEST_F(AddDelete, ArchivesWithDataDescriptorsStaySoundAfterEveryChange) {
          "    def write(self, b): return self.f.write(b)\n"
          "    def flush(self): pass\n"
          "with zipfile.ZipFile(Pipe(open('s.zip', 'wb')), 'w', zipfile.ZIP_DEFLATED) as z:\n"
-         "    for name in sys.argv[1:]: z.write(name)\n\" " + files},
+         "    for name in sys.argv[1:]: z.write(name)\n\" " +
+             files},
     };
     const struct {
         const char* name;
@@ -229,8 +234,9 @@ TEST_F(AddDelete, KilledAddLeavesTheOriginalByteIdentical) {
     ASSERT_EQ(Kelp("add k.zip src/readme.txt").exitCode, 0);
     const std::string original = fixtures::ReadFile(dir / "k.zip");
     ASSERT_EQ(Shell("truncate -s 16G zeros.bin").exitCode, 0);
-    auto killed = SignalKelp(dir.path(), dir / "kill.out", {"add", "k.zip", "zeros.bin"},
-                             [](pid_t pid) { return BytesRead(pid) > (256u << 20); }, SIGKILL);
+    auto killed = SignalKelp(
+        dir.path(), dir / "kill.out", {"add", "k.zip", "zeros.bin"},
+        [](pid_t pid) { return BytesRead(pid) > (256u << 20); }, SIGKILL);
     EXPECT_TRUE(killed.signalled) << "the add finished before it could be killed";
     EXPECT_EQ(fixtures::ReadFile(dir / "k.zip"), original);
 }
@@ -258,17 +264,22 @@ local = b"PK\x03\x04" + head + b"\0\0zeros.bin"
 end = struct.pack("<4s4HIIH", b"PK\x05\x06", 0, 0, 1, 1, len(central), len(local) + len(data), 0)
 open("b.zip", "wb").write(local + data + central + end)
 EOF
-)").exitCode, 0);
+)")
+                  .exitCode,
+              0);
     auto extract = SignalKelp(dir / "out", dir / "extract.out", {"extract", "../b.zip"},
                               [&](pid_t) { return FileGrowing(dir / "out"); });
-    ASSERT_TRUE(extract.signalled) << "the extract ended before it could be interrupted\n" << extract.out;
+    ASSERT_TRUE(extract.signalled) << "the extract ended before it could be interrupted\n"
+                                   << extract.out;
     EXPECT_TRUE(extract.endedInTime) << extract.out;
     EXPECT_EQ(extract.exitCode, 1) << extract.out;
     EXPECT_NE(extract.out.find("cancelled"), std::string::npos) << extract.out;
     EXPECT_EQ(FilesIn(dir / "out"), std::set<std::string>{});
 
     fixtures::WriteFile(dir / "a/readme.txt", "read me\n");
-    ASSERT_EQ(Shell("cd a && " + Quote(fixtures::KelpProgram("kelpzip")) + " add k.zip readme.txt").exitCode, 0);
+    ASSERT_EQ(Shell("cd a && " + Quote(fixtures::KelpProgram("kelpzip")) + " add k.zip readme.txt")
+                  .exitCode,
+              0);
     const std::string original = fixtures::ReadFile(dir / "a/k.zip");
     const auto before = FilesIn(dir / "a");
     auto add = SignalKelp(dir / "a", dir / "add.out", {"add", "k.zip", "zeros.bin"},
@@ -314,7 +325,8 @@ TEST_F(AddDelete, OemNamesAreListedExtractedAndDeletedAsUtf8) {
     dos.name = "caf\x82/M\x81sli.txt";  // CP437 é and ü, written on a FAT host
     dos.host = 0;
     dos.data = "breakfast";
-    fixtures::WriteFile(dir / "dos.zip", fixtures::ArchiveBuilder().Add(dos).Add("plain.txt", "p").Build());
+    fixtures::WriteFile(dir / "dos.zip",
+                        fixtures::ArchiveBuilder().Add(dos).Add("plain.txt", "p").Build());
 
     EXPECT_EQ(Kelp("list --tsv dos.zip").out.rfind("café/Müsli.txt\t", 0), 0u);
     ASSERT_EQ(Kelp("extract dos.zip -d out 'café/Müsli.txt'").exitCode, 0);

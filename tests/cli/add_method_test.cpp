@@ -23,7 +23,9 @@ struct MethodCase {
     bool unzip;        // unzip decodes it
 };
 
-void PrintTo(const MethodCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const MethodCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 // Prints "name method version flags" for each member, then the name of the
 // first bad member (or None) when Python can decode them all.
@@ -47,7 +49,8 @@ class MethodSources : public ::testing::Test {
         fixtures::WriteFile(dir / "src/run.bin", std::string(300000, '\0'));
         fixtures::WriteFile(dir / "src/empty.txt", "");
         // Mostly a run, which every method gets through quickly.
-        fixtures::WriteFile(dir / "src/big/streamed.txt", text + std::string(17u << 20, ' ') + text);
+        fixtures::WriteFile(dir / "src/big/streamed.txt",
+                            text + std::string(17u << 20, ' ') + text);
     }
     fixtures::CommandResult Shell(const std::string& command) {
         return fixtures::RunShell("cd " + Quote(dir.path()) + " && " + command);

@@ -23,7 +23,7 @@ using fixtures::RunShell;
 const char* const kPassword = "Kelp pass 1";
 
 class Aes : public ::testing::Test {
-protected:
+  protected:
     Aes() {
         // Compressible text (deflated), random bytes (stored), an empty file
         // and one shorter than the encryption's own additions.
@@ -36,8 +36,8 @@ protected:
     }
 
     fixtures::CommandResult Kelp(const std::string& args) {
-        return RunShell("cd " + Quote(dir.path()) + " && " + Quote(fixtures::KelpProgram("kelpzip")) +
-                        " " + args);
+        return RunShell("cd " + Quote(dir.path()) + " && " +
+                        Quote(fixtures::KelpProgram("kelpzip")) + " " + args);
     }
 
     void Shell(const std::string& command) {
@@ -104,7 +104,8 @@ TEST_F(Aes, SevenZipArchivesOfEveryStrengthTestAndExtractExactly) {
             EXPECT_EQ(e.header.method, kelp::zip::kMethodAes) << e.name;
             methods.insert(e.CompressionMethod());
         }
-        EXPECT_EQ(methods, (std::set<uint16_t>{kelp::zip::kMethodStored, kelp::zip::kMethodDeflated}));
+        EXPECT_EQ(methods,
+                  (std::set<uint16_t>{kelp::zip::kMethodStored, kelp::zip::kMethodDeflated}));
 
         // The listing names the encryption for every file, not a method number.
         auto list = Kelp("list " + archive);
@@ -114,7 +115,8 @@ TEST_F(Aes, SevenZipArchivesOfEveryStrengthTestAndExtractExactly) {
 
         auto test = Kelp("test " + archive + " -p " + Quote(kPassword));
         EXPECT_EQ(test.exitCode, 0) << test.out << test.err;
-        auto extract = Kelp("extract " + archive + " -d out_" + archive + " -p " + Quote(kPassword));
+        auto extract =
+            Kelp("extract " + archive + " -d out_" + archive + " -p " + Quote(kPassword));
         ASSERT_EQ(extract.exitCode, 0) << extract.out << extract.err;
         ExpectSameFiles("out_" + archive);
     }
@@ -304,8 +306,8 @@ namespace {
 struct Tamper {
     const char* what;
     uint16_t version;
-    bool wrongCrc;  // the CRC field does not match the data either
-    const char* part;  // "salt", "verifier" or "code"
+    bool wrongCrc;       // the CRC field does not match the data either
+    const char* part;    // "salt", "verifier" or "code"
     const char* reason;  // in the message (one of several, split by '|')
 };
 
@@ -324,7 +326,9 @@ const Tamper kTampers[] = {
     {"ae2_verifier", 2, false, "verifier", "no valid password"},
 };
 
-void PrintTo(const Tamper& t, std::ostream* os) { *os << t.what; }
+void PrintTo(const Tamper& t, std::ostream* os) {
+    *os << t.what;
+}
 
 class AesTamper : public Aes, public ::testing::WithParamInterface<Tamper> {};
 
@@ -336,8 +340,9 @@ TEST_P(AesTamper, FailsAndWritesNothingWhileTheOtherMemberComesOut) {
     const auto data = Locate("a.zip", "text.txt");
     const uint64_t salt = kelp::zip::AesSaltLength(1);  // BuildAe1 uses 128-bit keys
     const std::string part = t.part;
-    FlipByte("a.zip", data.dataOffset + (part == "salt" ? 3 : part == "verifier" ? salt + 1
-                                                                                 : data.packedSize - 4));
+    FlipByte("a.zip", data.dataOffset + (part == "salt"       ? 3
+                                         : part == "verifier" ? salt + 1
+                                                              : data.packedSize - 4));
     for (const char* verb : {"test a.zip", "extract a.zip -d out"}) {
         auto r = Kelp(std::string(verb) + " -p " + Quote(kPassword));
         EXPECT_EQ(r.exitCode, 1) << verb << "\n" << r.out << r.err;
@@ -348,7 +353,8 @@ TEST_P(AesTamper, FailsAndWritesNothingWhileTheOtherMemberComesOut) {
         const std::string second = reasons.substr(std::min(reasons.size(), first.size() + 1));
         EXPECT_TRUE(line.find(first) != std::string::npos ||
                     (!second.empty() && line.find(second) != std::string::npos))
-            << verb << "\n" << r.out;
+            << verb << "\n"
+            << r.out;
     }
     EXPECT_FALSE(fs::exists(dir / "out/text.txt"));
     // The untouched member comes out (unless its AE-1 CRC is wrong too).

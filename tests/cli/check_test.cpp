@@ -22,7 +22,8 @@ const Construction kConstructions[] = {
      "a.txt is stored more than once"},
     {"case_twins", "z.writestr('Read.me', 'one'); z.writestr('read.ME', 'two')",
      "read.ME and Read.me differ only in case"},
-    {"data_behind_the_end", "z.writestr('a.txt', 'one'); z.close(); open(sys.argv[1], 'ab').write(b'x' * 100)",
+    {"data_behind_the_end",
+     "z.writestr('a.txt', 'one'); z.close(); open(sys.argv[1], 'ab').write(b'x' * 100)",
      "100 bytes follow the end of the archive"},
     {"local_name_differs",
      "z.writestr('good.txt', 'one'); z.close(); d = open(sys.argv[1], 'rb').read();"
@@ -39,19 +40,26 @@ class Check : public ::testing::TestWithParam<Construction> {};
 TEST_P(Check, NamesTheConstruction) {
     fixtures::TempDir dir;
     const std::string archive = dir / "a.zip";
-    fixtures::WriteFile(dir / "make.py", std::string("import sys, zipfile, warnings\nwarnings.simplefilter('ignore')\n"
-                                                     "z = zipfile.ZipFile(sys.argv[1], 'w')\n") +
-                                             GetParam().python + "\nz.close()\n");
+    fixtures::WriteFile(
+        dir / "make.py",
+        std::string("import sys, zipfile, warnings\nwarnings.simplefilter('ignore')\n"
+                    "z = zipfile.ZipFile(sys.argv[1], 'w')\n") +
+            GetParam().python + "\nz.close()\n");
     ASSERT_EQ(RunShell("python3 " + Quote(dir / "make.py") + " " + Quote(archive)).exitCode, 0);
     const std::string kelpzip = Quote(fixtures::KelpProgram("kelpzip"));
     const auto check = RunShell(kelpzip + " check " + Quote(archive));
     EXPECT_EQ(check.exitCode, 1) << check.out << check.err;
-    EXPECT_NE(check.out.find(std::string(GetParam().finding) + "\n"), std::string::npos) << check.out;
+    EXPECT_NE(check.out.find(std::string(GetParam().finding) + "\n"), std::string::npos)
+        << check.out;
     const auto json = RunShell(kelpzip + " check --json " + Quote(archive));
-    EXPECT_NE(json.out.find(std::string("{\"finding\": \"") + GetParam().finding), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find(std::string("{\"finding\": \"") + GetParam().finding),
+              std::string::npos)
+        << json.out;
 }
 
-std::string Name(const ::testing::TestParamInfo<Construction>& info) { return info.param.name; }
+std::string Name(const ::testing::TestParamInfo<Construction>& info) {
+    return info.param.name;
+}
 INSTANTIATE_TEST_SUITE_P(Constructions, Check, ::testing::ValuesIn(kConstructions), Name);
 
 TEST(CheckSound, AnArchiveKelpWroteHasNoFinding) {
@@ -59,7 +67,9 @@ TEST(CheckSound, AnArchiveKelpWroteHasNoFinding) {
     fixtures::WriteFile(dir / "src/a.txt", "alpha");
     fixtures::WriteFile(dir / "src/sub/b.txt", "beta");
     const std::string kelpzip = Quote(fixtures::KelpProgram("kelpzip"));
-    ASSERT_EQ(RunShell("cd " + Quote(dir.path()) + " && " + kelpzip + " add -r a.zip src -p pw").exitCode, 0);
+    ASSERT_EQ(
+        RunShell("cd " + Quote(dir.path()) + " && " + kelpzip + " add -r a.zip src -p pw").exitCode,
+        0);
     const auto check = RunShell(kelpzip + " check " + Quote(dir / "a.zip") + " -p pw");
     EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
     EXPECT_EQ(check.out, "No finding: " + (dir / "a.zip") + " is sound\n");

@@ -121,8 +121,10 @@ TEST(CodePageNames, Utf8AndAsciiNamesStayAsTheyAreAndMinusOReadsTheChosenPage) {
 
 TEST(CodePageNames, TheUsersLocaleTellsPagesApartThatFitAShortNameAlike) {
     // "Zdjęcie" in CP1250 reads as "Zdjêcie" in CP1252: a Polish locale decides.
-    const std::string list = " list --tsv " + Quote(std::string(CODEPAGE_ARCHIVES_DIR) + "/cp1250-pl-short0.zip");
-    const auto polish = RunShell("LC_ALL=pl_PL.UTF-8 " + Quote(fixtures::KelpProgram("kelpzip")) + list);
+    const std::string list =
+        " list --tsv " + Quote(std::string(CODEPAGE_ARCHIVES_DIR) + "/cp1250-pl-short0.zip");
+    const auto polish =
+        RunShell("LC_ALL=pl_PL.UTF-8 " + Quote(fixtures::KelpProgram("kelpzip")) + list);
     EXPECT_EQ(Split(polish.out, '\t')[0], "Zdjęcie.jpg");
 }
 

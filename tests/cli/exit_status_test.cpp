@@ -3,9 +3,9 @@
 
 #include <filesystem>
 
+#include "tests/fixtures/archive_builder.h"
 #include "tests/fixtures/run_command.h"
 #include "tests/fixtures/temp_dir.h"
-#include "tests/fixtures/archive_builder.h"
 
 namespace {
 
@@ -30,12 +30,14 @@ TEST(KelpzipExit, HelpAndVersionAnswerWithoutADisplay) {
     const auto verb = RunShell(Kelpzip() + " help rename");
     EXPECT_EQ(verb.exitCode, 0);
     EXPECT_EQ(verb.out.rfind("usage: kelpzip rename ARCHIVE OLD NEW\n", 0), 0u) << verb.out;
-    EXPECT_EQ(RunShell(Kelpzip() + " extract x.zip --help").out.rfind("usage: kelpzip extract", 0), 0u);
+    EXPECT_EQ(RunShell(Kelpzip() + " extract x.zip --help").out.rfind("usage: kelpzip extract", 0),
+              0u);
     EXPECT_EQ(RunShell(Kelpzip() + " help frobnicate").exitCode, 2);
 }
 
 TEST(KelpzipExit, TheWindowsProgramAnswersHelpAndVersionWithoutADisplay) {
-    if (!std::filesystem::exists(fixtures::KelpProgram("kelp"))) GTEST_SKIP() << "kelp is not built here";
+    if (!std::filesystem::exists(fixtures::KelpProgram("kelp")))
+        GTEST_SKIP() << "kelp is not built here";
     const std::string kelp = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
                              Quote(fixtures::KelpProgram("kelp"));
     const auto help = RunShell(kelp + " --help");
@@ -48,7 +50,8 @@ TEST(KelpzipExit, APasswordIsAskedOnTheTerminalWithoutEcho) {
     // Python runs kelpzip on a pseudo-terminal and types the password when asked.
     fixtures::TempDir dir;
     fixtures::WriteFile(dir / "secret.txt", "hidden");
-    ASSERT_EQ(RunShell("cd " + Quote(dir.path()) + " && zip -q -P secret pw.zip secret.txt").exitCode, 0);
+    ASSERT_EQ(
+        RunShell("cd " + Quote(dir.path()) + " && zip -q -P secret pw.zip secret.txt").exitCode, 0);
     fixtures::WriteFile(dir / "type_password.py", R"(import os, pty, sys
 pid, fd = pty.fork()
 if pid == 0:
@@ -82,8 +85,10 @@ sys.exit(os.waitpid(pid, 0)[1] >> 8)
 TEST(KelpzipExit, AnEmptyMemberArgumentIsRefusedAndTouchesNothing) {
     // It would otherwise select no member, or every one.
     fixtures::TempDir dir;
-    fixtures::WriteFile(dir / "a.zip", fixtures::ArchiveBuilder().Add("a", "1").Add("b", "2").Build());
-    const auto extract = RunShell("cd " + Quote(dir.path()) + " && " + Kelpzip() + " extract a.zip ''");
+    fixtures::WriteFile(dir / "a.zip",
+                        fixtures::ArchiveBuilder().Add("a", "1").Add("b", "2").Build());
+    const auto extract =
+        RunShell("cd " + Quote(dir.path()) + " && " + Kelpzip() + " extract a.zip ''");
     EXPECT_EQ(extract.exitCode, 2);
     EXPECT_NE(extract.err.find("a member argument is empty"), std::string::npos) << extract.err;
     EXPECT_FALSE(std::filesystem::exists(dir / "a"));
@@ -91,7 +96,8 @@ TEST(KelpzipExit, AnEmptyMemberArgumentIsRefusedAndTouchesNothing) {
     EXPECT_EQ(del.exitCode, 2);
     EXPECT_EQ(RunShell("unzip -Z1 " + Quote(dir / "a.zip")).out, "a\nb\n");
     // The help says that member arguments are patterns.
-    EXPECT_NE(RunShell(Kelpzip() + " --help").out.find("MEMBER arguments are patterns"), std::string::npos);
+    EXPECT_NE(RunShell(Kelpzip() + " --help").out.find("MEMBER arguments are patterns"),
+              std::string::npos);
 }
 
 TEST(KelpzipExit, EngineErrorsGiveOneAndGoToStandardError) {
@@ -116,8 +122,9 @@ TEST(KelpzipExit, EngineErrorsGiveOneAndGoToStandardError) {
 
 TEST(KelpzipExit, ReadableTableNamesEveryMemberAndTheTotal) {
     fixtures::TempDir dir;
-    fixtures::WriteFile(dir / "t.zip",
-                        fixtures::ArchiveBuilder().Add("one.txt", "1111").Add("two/", "").Comment("hi").Build());
+    fixtures::WriteFile(
+        dir / "t.zip",
+        fixtures::ArchiveBuilder().Add("one.txt", "1111").Add("two/", "").Comment("hi").Build());
     auto table = RunShell(Kelpzip() + " list " + Quote(dir / "t.zip"));
     EXPECT_EQ(table.exitCode, 0);
     EXPECT_NE(table.out.find("hi\n"), std::string::npos);

@@ -25,16 +25,16 @@ std::map<std::string, TreeEntry> ReadTree(const std::string& root) {
     for (const auto& e : fs::recursive_directory_iterator(root)) {
         TreeEntry entry;
         entry.contents = e.is_directory() ? "<dir>" : fixtures::ReadFile(e.path());
-        entry.mtime = std::chrono::duration_cast<std::chrono::seconds>(
-                          e.last_write_time().time_since_epoch())
-                          .count();
+        entry.mtime =
+            std::chrono::duration_cast<std::chrono::seconds>(e.last_write_time().time_since_epoch())
+                .count();
         tree[fs::relative(e.path(), root).string()] = entry;
     }
     return tree;
 }
 
 class ExtractPeer : public ::testing::Test {
-protected:
+  protected:
     ExtractPeer() {
         fixtures::WriteFile(dir / "src/readme.txt", "read me\n");
         fixtures::WriteFile(dir / "src/deep/er/numbers.txt", std::string(100000, '7'));
@@ -50,8 +50,8 @@ protected:
     }
 
     fixtures::CommandResult Kelp(const std::string& args) {
-        return RunShell("cd " + Quote(dir.path()) + " && " + Quote(fixtures::KelpProgram("kelpzip")) +
-                        " " + args);
+        return RunShell("cd " + Quote(dir.path()) + " && " +
+                        Quote(fixtures::KelpProgram("kelpzip")) + " " + args);
     }
 
     // Extracts with both tools and compares names, contents and times; kelpzip
@@ -108,7 +108,8 @@ TEST_F(ExtractPeer, ExistingFilesAreKeptUnlessOverwriteIsAsked) {
 // -n keeps every file that exists, its bytes and its time, also among many
 // small members, which the workers write ahead of their turn.
 TEST_F(ExtractPeer, NeverOverwriteKeepsEveryExistingFileAsItWas) {
-    for (int i = 0; i < 60; ++i) fixtures::WriteFile(dir / ("many/f" + std::to_string(i)), "new " + std::to_string(i));
+    for (int i = 0; i < 60; ++i)
+        fixtures::WriteFile(dir / ("many/f" + std::to_string(i)), "new " + std::to_string(i));
     Shell("zip -qr m.zip many src");
     std::map<std::string, TreeEntry> mine;
     for (int i = 0; i < 60; i += 3) {
@@ -161,10 +162,13 @@ namespace {
 // .zip) and raw volumes (.001, .002, ...) read as the unsplit archive.
 TEST_F(ExtractPeer, SplitArchivesReadAsTheUnsplitArchive) {
     // Names that differ only in case; text that compresses about 4:3.
-    Shell("head -c 90000 /dev/urandom | base64 > src/xt_TCPMSS.h && head -c 90000 /dev/urandom | base64 > "
-          "src/xt_tcpmss.h");
+    Shell(
+        "head -c 90000 /dev/urandom | base64 > src/xt_TCPMSS.h && head -c 90000 /dev/urandom | "
+        "base64 > "
+        "src/xt_tcpmss.h");
     Shell("zip -qr plain.zip src");
-    const std::string python = "python3 " + Quote(std::string(KELP_SOURCE_DIR) + "/tests/cli/zipinfo_tsv.py");
+    const std::string python =
+        "python3 " + Quote(std::string(KELP_SOURCE_DIR) + "/tests/cli/zipinfo_tsv.py");
     const std::string listing = RunShell(python + " " + Quote(dir / "plain.zip")).out;
     ASSERT_FALSE(listing.empty());
 
@@ -191,12 +195,14 @@ TEST_F(ExtractPeer, SplitArchivesReadAsTheUnsplitArchive) {
     // lies on its last parts: listing it needs no other part.)
     fs::rename(dir / "zs.z02", dir / "gone1");
     fs::rename(dir / "rv.zip.002", dir / "gone2");
-    for (const auto& [set, missing] : {std::pair("zs.zip", "zs.z02"), std::pair("rv.zip.001", "rv.zip.002")}) {
+    for (const auto& [set, missing] :
+         {std::pair("zs.zip", "zs.z02"), std::pair("rv.zip.001", "rv.zip.002")}) {
         for (const char* command : {"list ", "test ", "extract -d none "}) {
             if (std::string(command) == "list " && std::string(set) == "zs.zip") continue;
             const auto result = Kelp(command + std::string(set));
             EXPECT_NE(result.exitCode, 0) << command << set;
-            EXPECT_NE(result.err.find("A part of this set is missing: "), std::string::npos) << result.err;
+            EXPECT_NE(result.err.find("A part of this set is missing: "), std::string::npos)
+                << result.err;
             EXPECT_NE(result.err.find(missing), std::string::npos) << command << set << result.err;
         }
     }

@@ -58,7 +58,9 @@ struct ForeignCase {
     const char* checkFinding = "";
 };
 
-void PrintTo(const ForeignCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ForeignCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const std::string kArchives = FOREIGN_ARCHIVES_DIR;
 
@@ -77,9 +79,11 @@ const ForeignCase kWriters[] = {
     // zip stores the UTF-8 bytes unflagged and marks the archive as made on
     // Unix: the names are this system's own (Python reads them as OEM).
     {.name = "zip_non_ascii_names", .kind = Kind::Sound, .namesFromUnzip = true},
-    {.name = "zip_self_extractor_raw", .kind = Kind::Sound,
+    {.name = "zip_self_extractor_raw",
+     .kind = Kind::Sound,
      .checkFinding = "the stored offsets do not count the 5000 bytes in front of the archive"},
-    {.name = "zip_self_extractor_adjusted", .kind = Kind::Sound,
+    {.name = "zip_self_extractor_adjusted",
+     .kind = Kind::Sound,
      .checkFinding = "5000 bytes stand in front of the first member"},
     {"comment_cut_short", Kind::Sound},
     {"sevenzip_deflate", Kind::Sound},
@@ -110,17 +114,26 @@ const ForeignCase kWriters[] = {
     {"directory_out_of_order", Kind::Sound},
     // Writing 65 536 files takes long on a busy disk: the first member and
     // the 65 535th and 65 536th stand for them.
-    {.name = "python_many_members", .kind = Kind::Sound, .oracle = Oracle::Listing,
+    {.name = "python_many_members",
+     .kind = Kind::Sound,
+     .oracle = Oracle::Listing,
      .extractOnly = {"m00/00000", "m15/65535", "m15/65534"}},
     // The same past 65 535 without ZIP64 records: the count wrapped to 1.
-    {.name = "python_wrapped_count", .kind = Kind::Sound, .oracle = Oracle::Listing,
+    {.name = "python_wrapped_count",
+     .kind = Kind::Sound,
+     .oracle = Oracle::Listing,
      .extractOnly = {"w00/00000", "w16/65536"}},
 };
 
 const ForeignCase kSets[] = {
-    {.name = "zip_split_set", .kind = Kind::Sound, .archive = "zip_split_set/zip_split_set.zip",
-     .oracleArchive = "zip_split_set/joined.zip",},
-    {.name = "sevenzip_raw_volumes", .kind = Kind::Sound,
+    {
+        .name = "zip_split_set",
+        .kind = Kind::Sound,
+        .archive = "zip_split_set/zip_split_set.zip",
+        .oracleArchive = "zip_split_set/joined.zip",
+    },
+    {.name = "sevenzip_raw_volumes",
+     .kind = Kind::Sound,
      .archive = "sevenzip_raw_volumes/sevenzip_raw_volumes.zip.001",
      .oracleArchive = "sevenzip_raw_volumes/joined.zip"},
 };
@@ -128,23 +141,48 @@ const ForeignCase kSets[] = {
 const ForeignCase kUnsupported[] = {
     {"sevenzip_ppmd", Kind::Unsupported, "PPMd (method 98)|src/sub/numbers.txt"},
     // The oldest tools' methods are screened out before any decoder sees them.
-    {"method_1", Kind::Unsupported, "shrunk (method 1) is not supported, skipped|src/sub/numbers.txt"},
-    {"method_2", Kind::Unsupported, "reduced (method 2) is not supported, skipped|src/sub/numbers.txt"},
-    {"method_3", Kind::Unsupported, "reduced (method 3) is not supported, skipped|src/sub/numbers.txt"},
-    {"method_4", Kind::Unsupported, "reduced (method 4) is not supported, skipped|src/sub/numbers.txt"},
-    {"method_5", Kind::Unsupported, "reduced (method 5) is not supported, skipped|src/sub/numbers.txt"},
-    {"method_6", Kind::Unsupported, "imploded (method 6) is not supported, skipped|src/sub/numbers.txt"},
-    {"method_7", Kind::Unsupported, "tokenized (method 7) is not supported, skipped|src/sub/numbers.txt"},
+    {"method_1", Kind::Unsupported,
+     "shrunk (method 1) is not supported, skipped|src/sub/numbers.txt"},
+    {"method_2", Kind::Unsupported,
+     "reduced (method 2) is not supported, skipped|src/sub/numbers.txt"},
+    {"method_3", Kind::Unsupported,
+     "reduced (method 3) is not supported, skipped|src/sub/numbers.txt"},
+    {"method_4", Kind::Unsupported,
+     "reduced (method 4) is not supported, skipped|src/sub/numbers.txt"},
+    {"method_5", Kind::Unsupported,
+     "reduced (method 5) is not supported, skipped|src/sub/numbers.txt"},
+    {"method_6", Kind::Unsupported,
+     "imploded (method 6) is not supported, skipped|src/sub/numbers.txt"},
+    {"method_7", Kind::Unsupported,
+     "tokenized (method 7) is not supported, skipped|src/sub/numbers.txt"},
 };
 
 const ForeignCase kDamaged[] = {
     // Cut short: the end record is gone with the tail.
-    {.name = "cut_in_local_header", .kind = Kind::Damaged, .message = "not a valid Zip archive", .writesNothing = true},
-    {.name = "cut_in_member_data", .kind = Kind::Damaged, .message = "not a valid Zip archive", .writesNothing = true},
-    {.name = "cut_in_data_descriptor", .kind = Kind::Damaged, .message = "not a valid Zip archive", .writesNothing = true},
-    {.name = "cut_in_central_directory", .kind = Kind::Damaged, .message = "not a valid Zip archive", .writesNothing = true},
-    {.name = "cut_in_end_record", .kind = Kind::Damaged, .message = "not a valid Zip archive", .writesNothing = true},
-    {.name = "cut_in_zip64_end_record", .kind = Kind::Damaged, .message = "not a valid Zip archive", .writesNothing = true},
+    {.name = "cut_in_local_header",
+     .kind = Kind::Damaged,
+     .message = "not a valid Zip archive",
+     .writesNothing = true},
+    {.name = "cut_in_member_data",
+     .kind = Kind::Damaged,
+     .message = "not a valid Zip archive",
+     .writesNothing = true},
+    {.name = "cut_in_data_descriptor",
+     .kind = Kind::Damaged,
+     .message = "not a valid Zip archive",
+     .writesNothing = true},
+    {.name = "cut_in_central_directory",
+     .kind = Kind::Damaged,
+     .message = "not a valid Zip archive",
+     .writesNothing = true},
+    {.name = "cut_in_end_record",
+     .kind = Kind::Damaged,
+     .message = "not a valid Zip archive",
+     .writesNothing = true},
+    {.name = "cut_in_zip64_end_record",
+     .kind = Kind::Damaged,
+     .message = "not a valid Zip archive",
+     .writesNothing = true},
     // Values in the records that the data contradicts.
     {"crc_lie", Kind::Damaged, "CRC error"},
     {"crc_zero", Kind::Damaged, "numbers.txt: CRC error (found 1cb55ee3, expected 00000000)"},
@@ -157,31 +195,59 @@ const ForeignCase kDamaged[] = {
     {"local_header_overwritten", Kind::Damaged, "local header"},
     // The same faults in Deflate64 data and in data that libraries decode:
     // nothing is written.
-    {.name = "deflate64_data_damaged", .kind = Kind::Damaged,
-     .message = "numbers.txt: invalid compressed data", .writesNothing = true},
-    {.name = "deflate64_size_lie_smaller", .kind = Kind::Damaged,
-     .message = "numbers.txt: data inflates past its stored size", .writesNothing = true},
-    {.name = "deflate64_packed_size_smaller", .kind = Kind::Damaged,
-     .message = "numbers.txt: compressed data is truncated", .writesNothing = true},
-    {.name = "bzip2_data_damaged", .kind = Kind::Damaged, .message = "numbers.txt: invalid compressed data",
+    {.name = "deflate64_data_damaged",
+     .kind = Kind::Damaged,
+     .message = "numbers.txt: invalid compressed data",
      .writesNothing = true},
-    {.name = "bzip2_size_lie_smaller", .kind = Kind::Damaged,
-     .message = "numbers.txt: data inflates past its stored size", .writesNothing = true},
-    {.name = "lzma_data_damaged", .kind = Kind::Damaged, .message = "numbers.txt: invalid compressed data",
+    {.name = "deflate64_size_lie_smaller",
+     .kind = Kind::Damaged,
+     .message = "numbers.txt: data inflates past its stored size",
      .writesNothing = true},
-    {.name = "lzma_size_lie_smaller", .kind = Kind::Damaged,
-     .message = "numbers.txt: data inflates past its stored size", .writesNothing = true},
+    {.name = "deflate64_packed_size_smaller",
+     .kind = Kind::Damaged,
+     .message = "numbers.txt: compressed data is truncated",
+     .writesNothing = true},
+    {.name = "bzip2_data_damaged",
+     .kind = Kind::Damaged,
+     .message = "numbers.txt: invalid compressed data",
+     .writesNothing = true},
+    {.name = "bzip2_size_lie_smaller",
+     .kind = Kind::Damaged,
+     .message = "numbers.txt: data inflates past its stored size",
+     .writesNothing = true},
+    {.name = "lzma_data_damaged",
+     .kind = Kind::Damaged,
+     .message = "numbers.txt: invalid compressed data",
+     .writesNothing = true},
+    {.name = "lzma_size_lie_smaller",
+     .kind = Kind::Damaged,
+     .message = "numbers.txt: data inflates past its stored size",
+     .writesNothing = true},
     // Counts and offsets pointing outside the file or the directory.
-    {.name = "central_offset_past_end", .kind = Kind::Damaged, .message = "central directory past where it lies",
+    {.name = "central_offset_past_end",
+     .kind = Kind::Damaged,
+     .message = "central directory past where it lies",
      .writesNothing = true},
-    {.name = "central_size_past_start", .kind = Kind::Damaged, .message = "Seek error", .writesNothing = true},
+    {.name = "central_size_past_start",
+     .kind = Kind::Damaged,
+     .message = "Seek error",
+     .writesNothing = true},
     {"local_offset_past_end", Kind::Damaged, "readme.txt: local header is missing"},
     {"entry_count_higher", Kind::Damaged, "central"},
-    {.name = "entry_count_lower", .kind = Kind::Damaged, .message = "central directory",
-     .oracle = Oracle::Python, .extractsAll = true},
+    {.name = "entry_count_lower",
+     .kind = Kind::Damaged,
+     .message = "central directory",
+     .oracle = Oracle::Python,
+     .extractsAll = true},
     // Several entries over the same bytes (the zip bomb construction).
-    {.name = "overlap_same_local_header", .kind = Kind::Damaged, .message = "overlap", .writesNothing = true},
-    {.name = "overlap_nested_members", .kind = Kind::Damaged, .message = "overlap", .writesNothing = true},
+    {.name = "overlap_same_local_header",
+     .kind = Kind::Damaged,
+     .message = "overlap",
+     .writesNothing = true},
+    {.name = "overlap_nested_members",
+     .kind = Kind::Damaged,
+     .message = "overlap",
+     .writesNothing = true},
 };
 
 const ForeignCase kHostile[] = {
@@ -202,7 +268,8 @@ struct Entry {
 std::map<std::string, Entry> ReadTree(const std::string& root) {
     std::map<std::string, Entry> tree;
     if (!fs::exists(root)) return tree;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+         ++it) {
         const fs::path& p = it->path();
         Entry e{'f', "", 0};
         if (it->is_symlink()) {
@@ -212,7 +279,8 @@ std::map<std::string, Entry> ReadTree(const std::string& root) {
         } else {
             e.contents = fixtures::ReadFile(p.string());
             e.mtime = std::chrono::duration_cast<std::chrono::seconds>(
-                          it->last_write_time().time_since_epoch()).count();
+                          it->last_write_time().time_since_epoch())
+                          .count();
         }
         tree[fs::relative(p, root).string()] = e;
     }
@@ -229,13 +297,14 @@ uint64_t BytesIn(const std::map<std::string, Entry>& tree) {
 // on its own makes them when they are missing.
 void MakeArchivesIfMissing() {
     if (fs::exists(kArchives + "/done")) return;
-    auto made = RunShell("python3 " + Quote(std::string(KELP_SOURCE_DIR) + "/tests/cli/make_foreign_archives.py") +
-                         " " + Quote(kArchives));
+    auto made = RunShell(
+        "python3 " + Quote(std::string(KELP_SOURCE_DIR) + "/tests/cli/make_foreign_archives.py") +
+        " " + Quote(kArchives));
     ASSERT_EQ(made.exitCode, 0) << made.err;
 }
 
 class ForeignArchive : public ::testing::TestWithParam<ForeignCase> {
-protected:
+  protected:
     static void SetUpTestSuite() { MakeArchivesIfMissing(); }
 
     std::string Archive() const {
@@ -264,7 +333,8 @@ protected:
 
     void ExpectListedLikePeers() {
         auto kelp = Kelp("list --tsv " + Quote(Archive()));
-        auto python = RunShell("python3 " + Quote(std::string(KELP_SOURCE_DIR) + "/tests/cli/zipinfo_tsv.py") +
+        auto python = RunShell("python3 " +
+                               Quote(std::string(KELP_SOURCE_DIR) + "/tests/cli/zipinfo_tsv.py") +
                                " " + Quote(OracleArchive()));
         ASSERT_EQ(python.exitCode, 0) << python.err;
         std::string expected = python.out;
@@ -292,8 +362,9 @@ protected:
         if (GetParam().oracle == Oracle::Listing) {
             // Files only: name and size, with the size standing in for the bytes.
             std::map<std::string, Entry> tree;
-            auto python = RunShell("python3 " + Quote(std::string(KELP_SOURCE_DIR) + "/tests/cli/zipinfo_tsv.py") +
-                                   " " + Quote(OracleArchive()));
+            auto python = RunShell(
+                "python3 " + Quote(std::string(KELP_SOURCE_DIR) + "/tests/cli/zipinfo_tsv.py") +
+                " " + Quote(OracleArchive()));
             std::istringstream lines(python.out);
             for (std::string line; std::getline(lines, line);) {
                 std::istringstream fields(line);
@@ -302,16 +373,19 @@ protected:
                 std::getline(fields, packed, '\t');
                 std::getline(fields, size, '\t');
                 const auto& only = GetParam().extractOnly;
-                if (name.back() == '/' || (!only.empty() && std::find(only.begin(), only.end(), name) == only.end()))
+                if (name.back() == '/' ||
+                    (!only.empty() && std::find(only.begin(), only.end(), name) == only.end()))
                     continue;
                 tree[name] = {'f', std::string(std::stoul(size), '?'), 0};
             }
             return tree;
         }
         if (GetParam().oracle == Oracle::Python) {
-            RunShell("python3 -c \"import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2], "
-                     "pwd=sys.argv[3].encode() or None)\" " +
-                     Quote(OracleArchive()) + " " + Quote(target) + " " + Quote(GetParam().password));
+            RunShell(
+                "python3 -c \"import sys, zipfile; "
+                "zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2], "
+                "pwd=sys.argv[3].encode() or None)\" " +
+                Quote(OracleArchive()) + " " + Quote(target) + " " + Quote(GetParam().password));
         } else {
             RunShell("unzip -q -o -P " + Quote(GetParam().password) + " " + Quote(OracleArchive()) +
                      " -d " + Quote(target));
@@ -339,7 +413,8 @@ protected:
         }
         for (const auto& [name, e] : actual) {
             if (GetParam().oracle == Oracle::Listing && e.type == 'd') continue;
-            EXPECT_TRUE(expected.count(name)) << name << " was extracted but the peer has no such file";
+            EXPECT_TRUE(expected.count(name))
+                << name << " was extracted but the peer has no such file";
         }
     }
 
@@ -383,7 +458,8 @@ TEST_P(ForeignArchive, BehavesAsThePeersDo) {
             const std::string member = c.message.substr(c.message.find('|') + 1);
             auto test = Kelp("test " + Quote(Archive()));
             EXPECT_EQ(test.exitCode, 1);
-            EXPECT_NE((test.out + test.err).find(message), std::string::npos) << test.out << test.err;
+            EXPECT_NE((test.out + test.err).find(message), std::string::npos)
+                << test.out << test.err;
             auto tree = ExtractInSandbox(extract);
             EXPECT_EQ(extract.exitCode, 1);
             EXPECT_NE((extract.out + extract.err).find(message), std::string::npos) << extract.out;
@@ -401,10 +477,12 @@ TEST_P(ForeignArchive, BehavesAsThePeersDo) {
             auto test = Kelp("test " + Quote(Archive()));
             EXPECT_EQ(test.exitCode, 1) << test.out << test.err;
             EXPECT_EQ(test.out.find("No Errors Found"), std::string::npos) << test.out;
-            EXPECT_NE((test.out + test.err).find(message), std::string::npos) << test.out << test.err;
+            EXPECT_NE((test.out + test.err).find(message), std::string::npos)
+                << test.out << test.err;
             auto tree = ExtractInSandbox(extract);
             EXPECT_EQ(extract.exitCode, 1) << extract.out << extract.err;
-            EXPECT_NE((extract.out + extract.err).find(message), std::string::npos) << extract.out << extract.err;
+            EXPECT_NE((extract.out + extract.err).find(message), std::string::npos)
+                << extract.out << extract.err;
             // Never more than the archive's members hold (the largest is
             // about 110 KB): a lie or an overlap inflates nothing extra.
             EXPECT_LT(BytesIn(tree), 1u << 20);
@@ -421,7 +499,8 @@ TEST_P(ForeignArchive, BehavesAsThePeersDo) {
             fs::remove("/tmp/kelp-foreign-absolute.txt", ec);
             auto tree = ExtractInSandbox(extract);
             EXPECT_EQ(extract.exitCode, 1) << extract.out << extract.err;
-            EXPECT_NE((extract.out + extract.err).find(message), std::string::npos) << extract.out << extract.err;
+            EXPECT_NE((extract.out + extract.err).find(message), std::string::npos)
+                << extract.out << extract.err;
             EXPECT_FALSE(fs::exists("/tmp/kelp-foreign-absolute.txt"));
             ASSERT_TRUE(tree.count("safe.txt")) << "the sound member was not extracted";
             EXPECT_EQ(tree.at("safe.txt").contents, "safe");
@@ -442,7 +521,9 @@ TEST_P(ForeignArchive, BehavesAsThePeersDo) {
     }
 }
 
-std::string CaseName(const ::testing::TestParamInfo<ForeignCase>& info) { return info.param.name; }
+std::string CaseName(const ::testing::TestParamInfo<ForeignCase>& info) {
+    return info.param.name;
+}
 
 INSTANTIATE_TEST_SUITE_P(Writers, ForeignArchive, ::testing::ValuesIn(kWriters), CaseName);
 INSTANTIATE_TEST_SUITE_P(Sets, ForeignArchive, ::testing::ValuesIn(kSets), CaseName);
@@ -463,14 +544,17 @@ TEST(ForeignArchiveSuite, WrappedCountArchiveIsCopiedWhole) {
 
     fs::create_directories(dir / "parts");
     ASSERT_EQ(RunShell(kelpzip + " span " + Quote(kArchives + "/python_wrapped_count.zip") + " " +
-                       Quote(dir / "parts/set.zip") + " --volume-size 2000000").exitCode, 0);
+                       Quote(dir / "parts/set.zip") + " --volume-size 2000000")
+                  .exitCode,
+              0);
     std::vector<std::string> parts;
     for (const auto& e : fs::directory_iterator(dir / "parts")) parts.push_back(e.path());
     std::sort(parts.begin(), parts.end());
     ASSERT_GE(parts.size(), 2u);
     const auto test = RunShell(kelpzip + " test " + Quote(parts.back()));
     EXPECT_EQ(test.exitCode, 0) << test.err;
-    EXPECT_NE(test.out.find("No Errors Found: 65537 members tested"), std::string::npos) << test.out;
+    EXPECT_NE(test.out.find("No Errors Found: 65537 members tested"), std::string::npos)
+        << test.out;
 }
 
 // Every archive the generator writes has a case here, and the reverse.
@@ -490,7 +574,8 @@ TEST(ForeignArchiveSuite, EveryGeneratedArchiveHasACase) {
     for (size_t p = 0; p < listed.size(); ++count) {
         size_t eol = listed.find('\n', p);
         const std::string name = listed.substr(p, eol - p);
-        EXPECT_NE(std::find(known.begin(), known.end(), name), known.end()) << name << " has no case";
+        EXPECT_NE(std::find(known.begin(), known.end(), name), known.end())
+            << name << " has no case";
         p = eol + 1;
     }
     EXPECT_EQ(count, known.size());

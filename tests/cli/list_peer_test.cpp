@@ -14,7 +14,7 @@ using fixtures::Quote;
 using fixtures::RunShell;
 
 class PeerListing : public ::testing::Test {
-protected:
+  protected:
     PeerListing() {
         // A small tree of text files, with a sub-folder and an empty folder.
         fixtures::WriteFile(dir / "src/readme.txt", "read me\n");
@@ -31,9 +31,11 @@ protected:
 
     void ExpectListedLikePython(const std::string& archive) {
         const std::string path = dir / archive;
-        auto kelp = RunShell(Quote(fixtures::KelpProgram("kelpzip")) + " list --tsv " + Quote(path));
-        auto python = RunShell("python3 " + Quote(std::string(KELP_SOURCE_DIR) + "/tests/cli/zipinfo_tsv.py") +
-                          " " + Quote(path));
+        auto kelp =
+            RunShell(Quote(fixtures::KelpProgram("kelpzip")) + " list --tsv " + Quote(path));
+        auto python = RunShell("python3 " +
+                               Quote(std::string(KELP_SOURCE_DIR) + "/tests/cli/zipinfo_tsv.py") +
+                               " " + Quote(path));
         ASSERT_EQ(python.exitCode, 0) << python.err;
         EXPECT_EQ(kelp.exitCode, 0) << kelp.err;
         EXPECT_FALSE(python.out.empty());
@@ -44,23 +46,30 @@ protected:
 };
 
 TEST_F(PeerListing, ArchivesBehindAProgram) {
-    Shell("zip -qr inner.zip src && head -c 5000 /dev/urandom > stub && cat stub inner.zip > raw.zip");
+    Shell(
+        "zip -qr inner.zip src && head -c 5000 /dev/urandom > stub && cat stub inner.zip > "
+        "raw.zip");
     ExpectListedLikePython("raw.zip");
-    auto raw = RunShell(Quote(fixtures::KelpProgram("kelpzip")) + " list --tsv " + Quote(dir / "raw.zip"));
+    auto raw =
+        RunShell(Quote(fixtures::KelpProgram("kelpzip")) + " list --tsv " + Quote(dir / "raw.zip"));
     EXPECT_EQ(raw.err, "Warning - Error in zip structure!\n");
 
     Shell("cp raw.zip adjusted.zip && zip -qA adjusted.zip");
     ExpectListedLikePython("adjusted.zip");
-    auto adjusted = RunShell(Quote(fixtures::KelpProgram("kelpzip")) + " list --tsv " + Quote(dir / "adjusted.zip"));
+    auto adjusted = RunShell(Quote(fixtures::KelpProgram("kelpzip")) + " list --tsv " +
+                             Quote(dir / "adjusted.zip"));
     EXPECT_EQ(adjusted.err, "");
 }
 
 TEST_F(PeerListing, ControlCharactersInNamesKeepOneLinePerMember) {
-    Shell("python3 -c \"import zipfile; z = zipfile.ZipFile('ctl.zip', 'w'); "
-          "[z.writestr(n, 'x') for n in ['line\\nbreak.txt', 'tab\\there', 'back\\\\slash', 'bell\\x07']]; "
-          "z.close()\"");
+    Shell(
+        "python3 -c \"import zipfile; z = zipfile.ZipFile('ctl.zip', 'w'); "
+        "[z.writestr(n, 'x') for n in ['line\\nbreak.txt', 'tab\\there', 'back\\\\slash', "
+        "'bell\\x07']]; "
+        "z.close()\"");
     ExpectListedLikePython("ctl.zip");
-    auto kelp = RunShell(Quote(fixtures::KelpProgram("kelpzip")) + " list --tsv " + Quote(dir / "ctl.zip"));
+    auto kelp =
+        RunShell(Quote(fixtures::KelpProgram("kelpzip")) + " list --tsv " + Quote(dir / "ctl.zip"));
     EXPECT_EQ(std::count(kelp.out.begin(), kelp.out.end(), '\n'), 4) << kelp.out;
     EXPECT_NE(kelp.out.find("line\\nbreak.txt\t"), std::string::npos) << kelp.out;
 }
@@ -72,8 +81,9 @@ TEST_F(PeerListing, CommentsRoundTripThroughPeers) {
     const std::string text = "Line one\nLine two with ümlauts";
     auto set = RunShell(kelpzip + " comment " + Quote(dir / "c.zip") + " --set " + Quote(text));
     ASSERT_EQ(set.exitCode, 0) << set.err;
-    auto python = RunShell("python3 -c \"import zipfile,sys; sys.stdout.buffer.write(zipfile.ZipFile('" +
-                      dir / "c.zip" + "').comment)\"");
+    auto python =
+        RunShell("python3 -c \"import zipfile,sys; sys.stdout.buffer.write(zipfile.ZipFile('" +
+                 dir / "c.zip" + "').comment)\"");
     EXPECT_EQ(python.out, text);
     EXPECT_EQ(RunShell("unzip -tq " + Quote(dir / "c.zip")).exitCode, 0);
     EXPECT_EQ(RunShell(kelpzip + " comment " + Quote(dir / "c.zip")).out, text + "\n");

@@ -28,19 +28,21 @@ for i in z.infolist():
 )";
 
 class Rename : public ::testing::Test {
-protected:
+  protected:
     Rename() {
         fixtures::WriteFile(dir / "raw.py", kRawData);
         // Deflated, stored and LZMA members, a ZIP64 local field, a folder
         // entry, then members with traditional and AES encryption.
-        Python("z=zipfile.ZipFile(p,'w',zipfile.ZIP_DEFLATED)\n"
-               "z.writestr('docs/', b'')\n"
-               "z.writestr('docs/a.txt', b'alpha'*300)\n"
-               "z.writestr('docs/sub/b.txt', b'beta'*300, zipfile.ZIP_STORED)\n"
-               "z.writestr('c.txt', b'gamma'*300, zipfile.ZIP_LZMA)\n"
-               "with z.open('big.txt', 'w', force_zip64=True) as m: m.write(b'zip64'*300)\n"
-               "z.close()");
-        Shell("cd " + Quote(dir / "src") + " && zip -q -P secret ../a.zip zc.txt && 7z a -tzip -bd "
+        Python(
+            "z=zipfile.ZipFile(p,'w',zipfile.ZIP_DEFLATED)\n"
+            "z.writestr('docs/', b'')\n"
+            "z.writestr('docs/a.txt', b'alpha'*300)\n"
+            "z.writestr('docs/sub/b.txt', b'beta'*300, zipfile.ZIP_STORED)\n"
+            "z.writestr('c.txt', b'gamma'*300, zipfile.ZIP_LZMA)\n"
+            "with z.open('big.txt', 'w', force_zip64=True) as m: m.write(b'zip64'*300)\n"
+            "z.close()");
+        Shell("cd " + Quote(dir / "src") +
+              " && zip -q -P secret ../a.zip zc.txt && 7z a -tzip -bd "
               "-mem=AES256 -psecret ../a.zip aes.txt > /dev/null");
     }
     void Python(const std::string& body) {
@@ -62,7 +64,8 @@ protected:
     // Member name to the hash of its stored bytes.
     std::map<std::string, std::string> RawData() {
         std::map<std::string, std::string> data;
-        std::istringstream lines(Shell("python3 " + Quote(dir / "raw.py") + " " + Quote(Archive())).out);
+        std::istringstream lines(
+            Shell("python3 " + Quote(dir / "raw.py") + " " + Quote(Archive())).out);
         for (std::string line; std::getline(lines, line);)
             data[line.substr(0, line.find('\t'))] = line.substr(line.find('\t') + 1);
         return data;
@@ -81,9 +84,11 @@ protected:
 TEST_F(Rename, MembersAndFoldersGetNewNamesWithTheirDataBytesUnchanged) {
     auto before = RawData();
     ASSERT_EQ(before.size(), 7u);
-    const std::pair<std::string, std::string> renames[] = {
-        {"c.txt", "Grüße/c.txt"}, {"docs", "papers"}, {"zc.txt", "secret.txt"},
-        {"aes.txt", "sealed.txt"}, {"big.txt", "large.txt"}};
+    const std::pair<std::string, std::string> renames[] = {{"c.txt", "Grüße/c.txt"},
+                                                           {"docs", "papers"},
+                                                           {"zc.txt", "secret.txt"},
+                                                           {"aes.txt", "sealed.txt"},
+                                                           {"big.txt", "large.txt"}};
     for (const auto& [from, to] : renames) {
         const auto r = Kelpzip("rename " + Quote(Archive()) + " " + Quote(from) + " " + Quote(to));
         EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
@@ -99,8 +104,9 @@ TEST_F(Rename, MembersAndFoldersGetNewNamesWithTheirDataBytesUnchanged) {
     EXPECT_EQ(RawData(), expected);
     ExpectPeersAccept();
     // The encrypted members still open with their password.
-    EXPECT_EQ(Shell("7z x -so -psecret " + Quote(Archive()) + " sealed.txt secret.txt 2>/dev/null").out,
-              "advancedtraditional");
+    EXPECT_EQ(
+        Shell("7z x -so -psecret " + Quote(Archive()) + " sealed.txt secret.txt 2>/dev/null").out,
+        "advancedtraditional");
     // A non-ASCII name is flagged UTF-8, so every reader sees the same name.
     EXPECT_EQ(Shell("unzip -Z1 " + Quote(Archive()) + " | grep c.txt").out, "Grüße/c.txt\n");
 }
@@ -121,7 +127,8 @@ TEST_F(Rename, RefusedRenamesLeaveTheArchiveAsItWas) {
         EXPECT_TRUE(fixtures::ReadFile(Archive()) == original) << from << " -> " << to;
     }
     // A folder whose new place holds members already.
-    Shell("cd " + Quote(dir / "src") + " && mkdir -p notes && echo n > notes/a.txt && zip -q ../a.zip notes/a.txt");
+    Shell("cd " + Quote(dir / "src") +
+          " && mkdir -p notes && echo n > notes/a.txt && zip -q ../a.zip notes/a.txt");
     const std::string withNotes = fixtures::ReadFile(Archive());
     EXPECT_EQ(Kelpzip("rename " + Quote(Archive()) + " docs notes").exitCode, 1);
     EXPECT_TRUE(fixtures::ReadFile(Archive()) == withNotes);

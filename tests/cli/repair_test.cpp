@@ -30,11 +30,13 @@ struct Damage {
 };
 
 const Damage kDamages[] = {
-    {"cut_data", "alpha.txt beta.bin", "Lost: gamma.txt: data cut short", "Recovered 2 of 3 members"},
+    {"cut_data", "alpha.txt beta.bin", "Lost: gamma.txt: data cut short",
+     "Recovered 2 of 3 members"},
     {"cut_central", kAll, "", "Recovered 6 of 6 members"},
     {"no_end", kAll, "", "Recovered 6 of 6 members"},
     {"central_zeroed", kAll, "", "Recovered 6 of 6 members"},
-    {"flip_data", "alpha.txt beta.bin dir/ dir/delta.txt inner.zip", "Lost: gamma.txt: ", "Recovered 5 of 6 members"},
+    {"flip_data", "alpha.txt beta.bin dir/ dir/delta.txt inner.zip",
+     "Lost: gamma.txt: ", "Recovered 5 of 6 members"},
     {"local_sig", kAll, "", "Recovered 6 of 6 members"},
     {"garbage_between", kAll, "", "Recovered 6 of 6 members"},
     {"sfx_prefix", kAll, "", "Recovered 6 of 6 members"},
@@ -56,13 +58,16 @@ fixtures::CommandResult ExactMembers(const std::string& archive, bool lenient) {
 }
 
 using Case = std::tuple<const char*, Damage>;
-void PrintTo(const Damage& d, std::ostream* os) { *os << d.name; }
+void PrintTo(const Damage& d, std::ostream* os) {
+    *os << d.name;
+}
 
 class Repair : public ::testing::TestWithParam<Case> {
   protected:
     static void SetUpTestSuite() {
         if (fs::exists(kArchives + "/done")) return;
-        auto made = RunShell("python3 " + Quote(kScripts + "make_damaged_archives.py") + " " + Quote(kArchives));
+        auto made = RunShell("python3 " + Quote(kScripts + "make_damaged_archives.py") + " " +
+                             Quote(kArchives));
         ASSERT_EQ(made.exitCode, 0) << made.err;
     }
 };
@@ -74,13 +79,17 @@ TEST_P(Repair, RecoversEveryMemberThatChecksOut) {
     fs::copy_file(kArchives + "/" + base + "-" + damage.name + ".zip", broken);
     const std::string before = fixtures::ReadFile(broken);
 
-    const auto repair = RunShell(Quote(fixtures::KelpProgram("kelpzip")) + " repair " + Quote(broken) + " " + Quote(fixed));
+    const auto repair = RunShell(Quote(fixtures::KelpProgram("kelpzip")) + " repair " +
+                                 Quote(broken) + " " + Quote(fixed));
     const bool lost = *damage.lost != 0;
     EXPECT_EQ(repair.exitCode, lost ? 1 : 0) << repair.out << repair.err;
     EXPECT_EQ(fixtures::ReadFile(broken), before);
-    if (lost) EXPECT_NE(repair.out.find(damage.lost), std::string::npos) << repair.out;
-    else EXPECT_EQ(repair.out.find("Lost: "), std::string::npos) << repair.out;
-    EXPECT_NE(repair.out.find(std::string(damage.summary) + " into "), std::string::npos) << repair.out;
+    if (lost)
+        EXPECT_NE(repair.out.find(damage.lost), std::string::npos) << repair.out;
+    else
+        EXPECT_EQ(repair.out.find("Lost: "), std::string::npos) << repair.out;
+    EXPECT_NE(repair.out.find(std::string(damage.summary) + " into "), std::string::npos)
+        << repair.out;
 
     const auto exact = ExactMembers(fixed, false);
     EXPECT_EQ(exact.exitCode, 0) << exact.err;
@@ -117,14 +126,19 @@ TEST(RepairRefuses, ItsInputAsOutputAndMissingFilesAndSpeaksJson) {
     fs::copy_file(kArchives + "/plain-cut_data.zip", broken);
     const std::string kelpzip = Quote(fixtures::KelpProgram("kelpzip")) + " repair ";
     const std::string before = fixtures::ReadFile(broken);
-    EXPECT_EQ(RunShell("cd " + Quote(dir.path()) + " && " + kelpzip + "broken.zip ./broken.zip").exitCode, 2);
+    EXPECT_EQ(
+        RunShell("cd " + Quote(dir.path()) + " && " + kelpzip + "broken.zip ./broken.zip").exitCode,
+        2);
     EXPECT_EQ(fixtures::ReadFile(broken), before);
-    EXPECT_EQ(RunShell(kelpzip + Quote(dir / "none.zip") + " " + Quote(dir / "out.zip")).exitCode, 2);
-    EXPECT_EQ(RunShell(kelpzip + Quote(broken) + " " + Quote(dir / "no/such/folder.zip")).exitCode, 2);
+    EXPECT_EQ(RunShell(kelpzip + Quote(dir / "none.zip") + " " + Quote(dir / "out.zip")).exitCode,
+              2);
+    EXPECT_EQ(RunShell(kelpzip + Quote(broken) + " " + Quote(dir / "no/such/folder.zip")).exitCode,
+              2);
     EXPECT_FALSE(fs::exists(dir / "out.zip"));
     const auto json = RunShell(kelpzip + "--json " + Quote(broken) + " " + Quote(dir / "out.zip"));
     EXPECT_EQ(json.exitCode, 1);
-    EXPECT_NE(json.out.find("\"lost\": [\"gamma.txt: data cut short\"]"), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("\"lost\": [\"gamma.txt: data cut short\"]"), std::string::npos)
+        << json.out;
 }
 
 }  // namespace

@@ -45,11 +45,13 @@ Zip64Census CheckZip64Records(const std::string& path, uint64_t sizeLimit, uint6
     }
     const std::span<const uint8_t> bytes(tail);
     const size_t eocdAt = *found;
-    uint64_t entries = eocd.totalEntries, dirSize = eocd.centralSize, dirOffset = eocd.centralOffset;
+    uint64_t entries = eocd.totalEntries, dirSize = eocd.centralSize,
+             dirOffset = eocd.centralOffset;
     zip::Zip64Locator locator;
     zip::Zip64Eocd wide;
-    census.endRecord = eocdAt >= zip::kZip64LocatorSize + zip::kZip64EocdSize &&
-                       zip::ParseZip64Locator(bytes.subspan(eocdAt - zip::kZip64LocatorSize), locator);
+    census.endRecord =
+        eocdAt >= zip::kZip64LocatorSize + zip::kZip64EocdSize &&
+        zip::ParseZip64Locator(bytes.subspan(eocdAt - zip::kZip64LocatorSize), locator);
     uint64_t dirEnd = tailAt + eocdAt;
     if (census.endRecord) {
         const size_t wideAt = eocdAt - zip::kZip64LocatorSize - zip::kZip64EocdSize;
@@ -63,8 +65,10 @@ Zip64Census CheckZip64Records(const std::string& path, uint64_t sizeLimit, uint6
         EXPECT_EQ(wide.centralSize, dirSize) << path;
         EXPECT_EQ(wide.centralOffset, dirOffset) << path;
     }
-    EXPECT_EQ(census.endRecord, entries >= countLimit || dirSize >= sizeLimit || dirOffset >= sizeLimit)
-        << path << ": " << entries << " members, directory of " << dirSize << " bytes at " << dirOffset;
+    EXPECT_EQ(census.endRecord,
+              entries >= countLimit || dirSize >= sizeLimit || dirOffset >= sizeLimit)
+        << path << ": " << entries << " members, directory of " << dirSize << " bytes at "
+        << dirOffset;
     // The directory lies right in front of the end records.
     if (dirSize > dirEnd) {
         ADD_FAILURE() << path << ": directory larger than the file";
@@ -82,8 +86,10 @@ Zip64Census CheckZip64Records(const std::string& path, uint64_t sizeLimit, uint6
         ++census.members;
         const bool field = zip::FindExtraField(r.extra, zip::kExtraZip64).has_value();
         census.centralFields += field;
-        EXPECT_EQ(field, r.unpackedSize >= sizeLimit || r.packedSize >= sizeLimit || r.localOffset >= sizeLimit)
-            << path << ": " << r.name << " " << r.unpackedSize << "/" << r.packedSize << " at " << r.localOffset;
+        EXPECT_EQ(field, r.unpackedSize >= sizeLimit || r.packedSize >= sizeLimit ||
+                             r.localOffset >= sizeLimit)
+            << path << ": " << r.name << " " << r.unpackedSize << "/" << r.packedSize << " at "
+            << r.localOffset;
         zip::LocalRecord local;
         if (locals) {
             zip::LocalHeader fixed;
@@ -94,13 +100,15 @@ Zip64Census CheckZip64Records(const std::string& path, uint64_t sizeLimit, uint6
                 ADD_FAILURE() << path << ": no local header for " << r.name;
             } else {
                 EXPECT_EQ(local.name, r.name);
-                const bool localField = zip::FindExtraField(local.extra, zip::kExtraZip64).has_value();
+                const bool localField =
+                    zip::FindExtraField(local.extra, zip::kExtraZip64).has_value();
                 census.localFields += localField;
                 const bool needed = r.unpackedSize >= sizeLimit || r.packedSize >= sizeLimit;
                 // 12: the encryption header stored data may carry.
-                const bool reserved = r.unpackedSize + 12 >= sizeLimit &&
-                                      r.unpackedSize >= reserveFrom;
-                EXPECT_TRUE(localField == needed || (localField && reserved)) << path << ": local " << r.name;
+                const bool reserved =
+                    r.unpackedSize + 12 >= sizeLimit && r.unpackedSize >= reserveFrom;
+                EXPECT_TRUE(localField == needed || (localField && reserved))
+                    << path << ": local " << r.name;
             }
         }
         at += r.recordSize;

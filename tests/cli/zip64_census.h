@@ -9,10 +9,10 @@
 namespace fixtures {
 
 struct Zip64Census {
-    bool endRecord = false;      // a ZIP64 end record and its locator
+    bool endRecord = false;  // a ZIP64 end record and its locator
     size_t members = 0;
-    size_t centralFields = 0;    // central headers with a ZIP64 field
-    size_t localFields = 0;      // local headers with one
+    size_t centralFields = 0;  // central headers with a ZIP64 field
+    size_t localFields = 0;    // local headers with one
 };
 
 // Reads the archive (a whole archive, a self-extractor, or the last part of
@@ -23,7 +23,7 @@ struct Zip64Census {
 // bytes), and a ZIP64 end record exactly when the count reaches countLimit
 // or the directory's size or offset reaches sizeLimit.
 Zip64Census CheckZip64Records(const std::string& path, uint64_t sizeLimit = 0xFFFFFFFFu,
-                             uint64_t countLimit = 0xFFFF, bool locals = true,
-                             uint64_t reserveFrom = 16u << 20);
+                              uint64_t countLimit = 0xFFFF, bool locals = true,
+                              uint64_t reserveFrom = 16u << 20);
 
 }  // namespace fixtures

@@ -27,7 +27,9 @@ TEST(Zip64Slow, FiveGiBMemberRoundTrips) {
     auto shell = [&](const std::string& command) {
         return fixtures::RunShell("cd " + Quote(dir.path()) + " && " + command);
     };
-    auto kelp = [&](const std::string& args) { return shell(Quote(fixtures::KelpProgram("kelpzip")) + " " + args); };
+    auto kelp = [&](const std::string& args) {
+        return shell(Quote(fixtures::KelpProgram("kelpzip")) + " " + args);
+    };
 
     // A sparse file of 5 GiB with random bytes at its start, across the
     // 4 GiB mark and at its end, so that every part of the CRC counts.
@@ -64,8 +66,8 @@ TEST(Zip64Slow, FiveGiBMemberRoundTrips) {
         EXPECT_EQ(shell("sha256sum < out/" + member).out, sum) << member;
         fs::remove_all(dir / "out");
     }
-    const auto seconds =
-        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started);
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+        std::chrono::steady_clock::now() - started);
     std::printf("5 GiB round trip: %lld s\n", static_cast<long long>(seconds.count()));
 }
 

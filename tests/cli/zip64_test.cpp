@@ -22,7 +22,7 @@ using fixtures::RunShell;
 constexpr uint64_t kSizeLimit = 100000;
 
 class Zip64 : public ::testing::Test {
-protected:
+  protected:
     Zip64() {
         fixtures::WriteFile(dir / "src/small.txt", "small\n");
         fixtures::WriteFile(dir / "src/text.txt", std::string(300000, 't'));  // packs small
@@ -55,11 +55,13 @@ protected:
         EXPECT_EQ(unzip.exitCode, 0) << unzip.out << unzip.err;
         auto sevenZip = Shell("7z t -p" + Quote(password) + " " + archive);
         EXPECT_EQ(sevenZip.exitCode, 0) << sevenZip.out << sevenZip.err;
-        auto python = Shell("python3 -c \"import zipfile,sys; z=zipfile.ZipFile('" + archive +
-                            "'); z.setpassword(b'" + password + "'); sys.exit(z.testzip() is not None)\"");
+        auto python =
+            Shell("python3 -c \"import zipfile,sys; z=zipfile.ZipFile('" + archive +
+                  "'); z.setpassword(b'" + password + "'); sys.exit(z.testzip() is not None)\"");
         EXPECT_EQ(python.exitCode, 0) << python.err;
         fs::remove_all(dir / "out");
-        auto extract = Kelp("extract " + archive + " -d out" + (password.empty() ? "" : " -p " + password));
+        auto extract =
+            Kelp("extract " + archive + " -d out" + (password.empty() ? "" : " -p " + password));
         ASSERT_EQ(extract.exitCode, 0) << extract.out << extract.err;
         auto diff = Shell("diff -r " + expected + " out/src");
         EXPECT_EQ(diff.exitCode, 0) << diff.out;
@@ -111,7 +113,8 @@ TEST_F(Zip64, Zip64ArchivesCanBeUpdatedAndDeletedFrom) {
     ExpectPeersAcceptAndKelpExtracts("k.zip", "src");
     // ... and deleting the large ones leaves a plain archive.
     ASSERT_EQ(Kelp("delete k.zip src/text.txt src/random.bin src/streamed.txt").exitCode, 0);
-    for (const char* gone : {"text.txt", "random.bin", "streamed.txt"}) fs::remove(dir / ("src/" + std::string(gone)));
+    for (const char* gone : {"text.txt", "random.bin", "streamed.txt"})
+        fs::remove(dir / ("src/" + std::string(gone)));
     const auto census = CheckZip64Records(dir / "k.zip", kSizeLimit);
     EXPECT_FALSE(census.endRecord);
     EXPECT_EQ(census.members, 2u);  // src/ and tail.txt
@@ -121,7 +124,8 @@ TEST_F(Zip64, Zip64ArchivesCanBeUpdatedAndDeletedFrom) {
 
 TEST_F(Zip64, MemberCountsFromTheLimitOnGetAZip64EndRecord) {
     fs::remove_all(dir / "src");
-    for (int i = 0; i < 6; ++i) fixtures::WriteFile(dir / ("src/f" + std::to_string(i)), std::to_string(i));
+    for (int i = 0; i < 6; ++i)
+        fixtures::WriteFile(dir / ("src/f" + std::to_string(i)), std::to_string(i));
     // Seven members with src/.
     ASSERT_EQ(Kelp("add k.zip -r src", 0, 7).exitCode, 0);
     EXPECT_TRUE(CheckZip64Records(dir / "k.zip", 0xFFFFFFFFu, 7).endRecord);
@@ -148,7 +152,8 @@ TEST_F(Zip64, SelfExtractorConversionMovesZip64OffsetsBothWays) {
     // A small archive whose offsets pass the limit only behind the stub gets
     // ZIP64 records in the program and loses them again on the way back.
     const uint64_t limit = fs::file_size(KELP_LIB_DIR "/KelpSFX.bin") / 2;
-    for (const char* big : {"text.txt", "random.bin", "streamed.txt"}) fs::remove(dir / ("src/" + std::string(big)));
+    for (const char* big : {"text.txt", "random.bin", "streamed.txt"})
+        fs::remove(dir / ("src/" + std::string(big)));
     fs::remove(dir / "k.zip");
     ASSERT_EQ(Kelp("add k.zip -r src", limit).exitCode, 0);
     EXPECT_FALSE(CheckZip64Records(dir / "k.zip", limit).endRecord);
@@ -210,7 +215,9 @@ TEST_F(Zip64, MoreThan65535MembersForReal) {
     EXPECT_EQ(census.centralFields, 0u);
     ExpectPeersAcceptAndKelpExtracts("many.zip", "src");
     // Below 65 535 members the plain end record holds the count again.
-    ASSERT_EQ(Kelp("delete many.zip 'src/d00*' 'src/d01*' 'src/d02*' 'src/d03*' 'src/d04*'", 0).exitCode, 0);
+    ASSERT_EQ(
+        Kelp("delete many.zip 'src/d00*' 'src/d01*' 'src/d02*' 'src/d03*' 'src/d04*'", 0).exitCode,
+        0);
     const auto fewer = CheckZip64Records(dir / "many.zip");
     EXPECT_EQ(fewer.members, 65066u);
     EXPECT_FALSE(fewer.endRecord);

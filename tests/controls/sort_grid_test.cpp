@@ -204,7 +204,9 @@ class CountingSource : public GridRowSource {
   public:
     QString Cell(int col, uint32_t record) const override {
         ++made;
-        return col == 0 ? QString("n%1").arg(record) : col == 1 ? QString::number(record * 7 % 10) : QString();
+        return col == 0   ? QString("n%1").arg(record)
+               : col == 1 ? QString::number(record * 7 % 10)
+                          : QString();
     }
     mutable int made = 0;
 };

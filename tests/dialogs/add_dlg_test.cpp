@@ -154,7 +154,8 @@ TEST_F(AddDialog, PickedEntriesArePathsAndTypedLinesStayAddLines) {
     dlg_->fileList()->Reread();
     Select({"[in<pw]", ".dot", "a.txt"});
     dlg_->addButton()->click();
-    EXPECT_EQ(dlg_->AddedFiles(), (QStringList{Path("in<pw") + "/*.*", Path(".dot"), Path("a.txt")}));
+    EXPECT_EQ(dlg_->AddedFiles(),
+              (QStringList{Path("in<pw") + "/*.*", Path(".dot"), Path("a.txt")}));
     // A line typed over is the user's own add line, wildcards and all.
     QListWidgetItem* typed = dlg_->addedList()->item(2);
     EXPECT_TRUE(typed->flags() & Qt::ItemIsEditable);

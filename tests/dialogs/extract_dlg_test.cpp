@@ -36,7 +36,8 @@ class ExtractDialog : public ::testing::Test {
         dlg_->okButton()->click();
     }
     QString History(int i) const {
-        return QString::fromStdString(store_.ReadString("Kelp", "extractdefault" + std::to_string(i)));
+        return QString::fromStdString(
+            store_.ReadString("Kelp", "extractdefault" + std::to_string(i)));
     }
 
     fixtures::TempDir dir_;

@@ -44,13 +44,12 @@ class FileSelection : public ::testing::Test {
 TEST_F(FileSelection, FoldersFirstThenFilesInNameOrderCaseBreakingTies) {
     const ListingOptions everything{"*.*", QDir::Files | QDir::Dirs | QDir::Hidden, true};
     EXPECT_EQ(Texts(ReadEntries(Path(), everything)),
-              (QStringList{"[..]", "[.hidden]", "[Alpha]", "[beta]", "[gamma]", ".dot.txt",
-                           "A.txt", "a.TXT", "b.txt", "c.log", "d.md"}));
+              (QStringList{"[..]", "[.hidden]", "[Alpha]", "[beta]", "[gamma]", ".dot.txt", "A.txt",
+                           "a.TXT", "b.txt", "c.log", "d.md"}));
     // Without the hidden entries, without folders and with two masks, which
     // match names in any case.
     const ListingOptions masked{"*.txt; *.md", QDir::Files, true};
-    EXPECT_EQ(Texts(ReadEntries(Path(), masked)),
-              (QStringList{"A.txt", "a.TXT", "b.txt", "d.md"}));
+    EXPECT_EQ(Texts(ReadEntries(Path(), masked)), (QStringList{"A.txt", "a.TXT", "b.txt", "d.md"}));
 }
 
 TEST_F(FileSelection, NoParentEntryAtTheRoot) {
@@ -143,7 +142,7 @@ TEST(DriveCombo, RootHomeThenRemovableAndNetworkMountsByMountPoint) {
     };
     QStringList texts;
     for (const DriveItem& d : ListDrives(mounts, root, "/home/ann")) texts.append(d.Text());
-    EXPECT_EQ(texts, (QStringList{"/: /dev/sda1", "/home/ann: ann", "/media/cdrom: cdrom",
-                                  "/mnt/share: //server/share",
-                                  "/run/media/ann/USB STICK: USB STICK"}));
+    EXPECT_EQ(texts,
+              (QStringList{"/: /dev/sda1", "/home/ann: ann", "/media/cdrom: cdrom",
+                           "/mnt/share: //server/share", "/run/media/ann/USB STICK: USB STICK"}));
 }

@@ -75,11 +75,11 @@ class OptionsTest : public ::testing::Test {
         settings.P2 = "secret";
         settings.Toolback = "/pics/back.bmp";
         settings.aot = true;
-        settings.Toolfont = 0x0000FF;      // red
-        settings.ToolBkColor = 0xC0C0C0;   // silver
-        settings.Progcolor = 0x00FF00;     // green
-        settings.FileBkColor = 0xFFFFFF;   // white
-        settings.FileListColor = 0xFF0000; // blue
+        settings.Toolfont = 0x0000FF;       // red
+        settings.ToolBkColor = 0xC0C0C0;    // silver
+        settings.Progcolor = 0x00FF00;      // green
+        settings.FileBkColor = 0xFFFFFF;    // white
+        settings.FileListColor = 0xFF0000;  // blue
         dlg = std::make_unique<OptionsDlg>(settings);
         dlg->ProgramPath = QString::fromStdString(program.string());
         dlg->ApplyInterface = [this] { ++applied; };

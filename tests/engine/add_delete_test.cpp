@@ -17,7 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class AddDelete : public ::testing::Test {
-protected:
+  protected:
     AddDelete() {
         zip.SetHostUi(&host);
         zip.HowToDelete = engine::htdFinal;

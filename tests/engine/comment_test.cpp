@@ -7,15 +7,15 @@
 #include <gtest/gtest.h>
 
 #include "engine/zip_engine.h"
-#include "tests/fixtures/recording_host_ui.h"
-#include "tests/fixtures/file_size_limit.h"
-#include "tests/fixtures/temp_dir.h"
 #include "tests/fixtures/archive_builder.h"
+#include "tests/fixtures/file_size_limit.h"
+#include "tests/fixtures/recording_host_ui.h"
+#include "tests/fixtures/temp_dir.h"
 
 namespace {
 
 class Comment : public ::testing::Test {
-protected:
+  protected:
     Comment() {
         zip.SetHostUi(&host);
         zip.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
@@ -32,10 +32,12 @@ protected:
 };
 
 TEST_F(Comment, GrowsShrinksAndRemovesAndTheArchiveStaysIntact) {
-    const std::string original = fixtures::ArchiveBuilder().Add("a.txt", "alpha").Comment("old").Build();
+    const std::string original =
+        fixtures::ArchiveBuilder().Add("a.txt", "alpha").Comment("old").Build();
     const std::string path = Write(original);
     zip.setZipFileName(path);
-    const std::string body = original.substr(0, original.size() - 3);  // up to and with the end record's fixed part
+    const std::string body =
+        original.substr(0, original.size() - 3);  // up to and with the end record's fixed part
 
     zip.setArchiveComment(std::string(3000, 'L'));
     engine::ZipEngine reader;
@@ -84,7 +86,8 @@ TEST_F(Comment, OemArchivesStoreTheCommentInOem) {
 }
 
 TEST_F(Comment, ArchiveChangedUnderneathIsNotWritten) {
-    const std::string path = Write(fixtures::ArchiveBuilder().Add("a", "1").Comment("keep").Build());
+    const std::string path =
+        Write(fixtures::ArchiveBuilder().Add("a", "1").Comment("keep").Build());
     zip.setZipFileName(path);
     const std::string replaced = fixtures::ArchiveBuilder().Add("b", "22").Build();
     fixtures::WriteFile(path, replaced + std::string(30, 'x'));

@@ -6,18 +6,18 @@
 
 #include "engine/directory_reader.h"
 #include "engine/zip_engine.h"
-#include "tests/fixtures/recording_host_ui.h"
-#include "tests/fixtures/temp_dir.h"
-#include "tests/fixtures/archive_builder.h"
 #include "libs/zipcore/crc32.h"
 #include "libs/zipcore/record_writer.h"
+#include "tests/fixtures/archive_builder.h"
+#include "tests/fixtures/recording_host_ui.h"
+#include "tests/fixtures/temp_dir.h"
 
 namespace {
 
 using fixtures::ArchiveBuilder;
 
 class Directory : public ::testing::Test {
-protected:
+  protected:
     Directory() {
         zip.SetHostUi(&host);
         zip.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
@@ -116,8 +116,8 @@ TEST_F(Directory, ProgramInFrontWithAndWithoutAdjustedOffsets) {
 
 TEST_F(Directory, ForeignAndTinyFilesAreNotArchives) {
     const std::string notZip = "This archive is not a valid Zip archive";
-    for (const std::string& bytes : {std::string("PK\5\6"), std::string(21, '\0'),
-                                     std::string(70000, 'r'), std::string()}) {
+    for (const std::string& bytes :
+         {std::string("PK\5\6"), std::string(21, '\0'), std::string(70000, 'r'), std::string()}) {
         logged.clear();
         ListBytes(bytes);
         EXPECT_EQ(logged, std::vector<std::string>{notZip}) << bytes.size();
@@ -137,8 +137,10 @@ TEST_F(Directory, MissingFileIsAnEmptyDirectoryWithoutMessage) {
 
 TEST_F(Directory, FirstPartOfASpannedSetAsksForTheLast) {
     ListBytes("PK\7\x08" + TwoMembers().substr(0, 40), "data001.zip");
-    EXPECT_EQ(logged, std::vector<std::string>{
-                          "This is the first file in a backup set,\nplease choose the last file of this set"});
+    EXPECT_EQ(
+        logged,
+        std::vector<std::string>{
+            "This is the first file in a backup set,\nplease choose the last file of this set"});
 }
 
 TEST_F(Directory, DamagedDirectoriesReportTheirMessageAndKeepNothing) {
@@ -178,7 +180,8 @@ TEST_F(Directory, CommentLengthPastTheEndIsCutShort) {
 }
 
 TEST_F(Directory, EveryTruncationIsHandled) {
-    const std::string good = ArchiveBuilder().Add("dir/", "").Add("dir/f.txt", "contents").Comment("cc").Build();
+    const std::string good =
+        ArchiveBuilder().Add("dir/", "").Add("dir/f.txt", "contents").Comment("cc").Build();
     const size_t commentAt = good.size() - 2;
     for (size_t cut = 0; cut < good.size(); ++cut) {
         logged.clear();
@@ -223,7 +226,8 @@ TEST_F(Directory, NamesNotUtf8AreDecodedFromTheArchivesCodePageOrTheChosenOne) {
     // A chosen page reads every name without the flag, valid UTF-8 or not.
     zip.NameCharset = "CP1252";
     zip.List();
-    EXPECT_EQ(names(), (std::vector<std::string>{"caf\u201A.txt", "caf\u201A.txt", "été.txt", "\u00C3\u00BC.txt"}));
+    EXPECT_EQ(names(), (std::vector<std::string>{"caf\u201A.txt", "caf\u201A.txt", "été.txt",
+                                                 "\u00C3\u00BC.txt"}));
     zip.NameCharset.clear();
     zip.CodePage = engine::cpNone;
     zip.List();
@@ -237,7 +241,9 @@ TEST_F(Directory, NamesNotUtf8AreDecodedFromTheArchivesCodePageOrTheChosenOne) {
     EXPECT_EQ(zip.DirEntries()[0].MemberName, "Отчёт за год.txt");
     EXPECT_EQ(zip.ArchiveComment(), "Письмо");
     zip.setArchiveComment("Лето");
-    EXPECT_EQ(fixtures::ReadFile(dir / "a.zip").substr(fixtures::ReadFile(dir / "a.zip").size() - 4), "\x8B\xA5\xE2\xAE");
+    EXPECT_EQ(
+        fixtures::ReadFile(dir / "a.zip").substr(fixtures::ReadFile(dir / "a.zip").size() - 4),
+        "\x8B\xA5\xE2\xAE");
 
     // HPFS names, and NTFS names from version 5.0, are OEM even under cpNone.
     zip.CodePage = engine::cpNone;
@@ -336,7 +342,8 @@ TEST_F(Directory, SetOnFixedDriveReadsTheDirectoryFromAnEarlierPart) {
 
     std::filesystem::remove(dir / "data001.zip");
     ListBytes(eocd, "data002.zip");
-    EXPECT_EQ(logged, std::vector<std::string>{"A part of this set is missing: " + dir / "data001.zip"});
+    EXPECT_EQ(logged,
+              std::vector<std::string>{"A part of this set is missing: " + dir / "data001.zip"});
     EXPECT_EQ(zip.EntryCount(), 0u);
 }
 
@@ -351,7 +358,9 @@ TEST(DirectoryReaderAlone, ReadsTheEndAndTheDirectoryOfAFile) {
     dos.host = 0;
     dos.data = "x";
     const std::string path = dir / "a.zip";
-    fixtures::WriteFile(path, ArchiveBuilder().Prefix("#!program\n", false).Add(dos).Add("b", "y").Comment("c").Build());
+    fixtures::WriteFile(
+        path,
+        ArchiveBuilder().Prefix("#!program\n", false).Add(dos).Add("b", "y").Comment("c").Build());
     engine::ArchiveFile file;
     ASSERT_TRUE(file.Open(path, engine::ArchiveFile::Mode::Read));
     engine::ArchiveEnd end;
@@ -370,8 +379,9 @@ TEST(DirectoryReaderAlone, ReadsTheEndAndTheDirectoryOfAFile) {
         std::vector<engine::ZipDirEntry> entries;
         std::string mismatch;
         int seen = 0;
-        directory.Read(end.eocd, true, start + static_cast<int64_t>(end.eocd.CentralSize), entries,
-                       [&](int seq, const engine::ZipDirEntry&) { seen = seq; }, mismatch);
+        directory.Read(
+            end.eocd, true, start + static_cast<int64_t>(end.eocd.CentralSize), entries,
+            [&](int seq, const engine::ZipDirEntry&) { seen = seq; }, mismatch);
         ASSERT_EQ(entries.size(), 2u);
         EXPECT_EQ(seen, 2);
         EXPECT_EQ(entries[0].MemberName, name);

@@ -20,12 +20,12 @@ namespace fs = std::filesystem;
 
 // Names a pattern or a folded comparison would confuse; each member holds
 // its own name.
-const std::vector<std::string> kNames = {"abc.txt", "a*.txt",   "a.txt", "[ab].txt", "d\\e.txt",
-                                         "d/e.txt", "Case.txt", "case.txt", "f/",   "f/in.txt",
-                                         "f/sub/deep.txt", "f2/x.txt", "f.txt"};
+const std::vector<std::string> kNames = {
+    "abc.txt",  "a*.txt", "a.txt",    "[ab].txt",       "d\\e.txt", "d/e.txt", "Case.txt",
+    "case.txt", "f/",     "f/in.txt", "f/sub/deep.txt", "f2/x.txt", "f.txt"};
 
 class ExactNames : public ::testing::Test {
-protected:
+  protected:
     ExactNames() {
         zip.SetHostUi(&host);
         zip.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
@@ -39,7 +39,8 @@ protected:
     std::map<std::string, std::string> Files(const fs::path& folder) const {
         std::map<std::string, std::string> files;
         for (const auto& e : fs::recursive_directory_iterator(folder))
-            if (e.is_regular_file()) files[fs::relative(e.path(), folder).string()] = fixtures::ReadFile(e.path());
+            if (e.is_regular_file())
+                files[fs::relative(e.path(), folder).string()] = fixtures::ReadFile(e.path());
         return files;
     }
     std::set<std::string> Listed() {
@@ -62,12 +63,13 @@ TEST_F(ExactNames, ExtractTakesExactlyTheNamedMembersAndFoldersWithTheirContents
     zip.FSpecArgs = {"a*.txt", "[ab].txt", "d\\e.txt", "case.txt", "f/"};
     zip.ExactNames = true;
     zip.Extract();
-    EXPECT_EQ(Files(dir / "out"), (std::map<std::string, std::string>{{"a*.txt", "a*.txt"},
-                                                                      {"[ab].txt", "[ab].txt"},
-                                                                      {"d/e.txt", "d\\e.txt"},
-                                                                      {"case.txt", "case.txt"},
-                                                                      {"f/in.txt", "f/in.txt"},
-                                                                      {"f/sub/deep.txt", "f/sub/deep.txt"}}));
+    EXPECT_EQ(Files(dir / "out"),
+              (std::map<std::string, std::string>{{"a*.txt", "a*.txt"},
+                                                  {"[ab].txt", "[ab].txt"},
+                                                  {"d/e.txt", "d\\e.txt"},
+                                                  {"case.txt", "case.txt"},
+                                                  {"f/in.txt", "f/in.txt"},
+                                                  {"f/sub/deep.txt", "f/sub/deep.txt"}}));
     // It held for that call only: the next one reads patterns again.
     EXPECT_FALSE(zip.ExactNames);
     zip.ExtrOptions = {engine::ExtrTest};
@@ -81,8 +83,8 @@ TEST_F(ExactNames, DeleteRemovesExactlyTheNamedMembersAndFolders) {
     zip.ExactNames = true;
     zip.Delete();
     EXPECT_EQ(zip.SuccessCount(), 6);
-    EXPECT_EQ(Listed(), (std::set<std::string>{"abc.txt", "a.txt", "[ab].txt", "d/e.txt", "case.txt",
-                                               "f2/x.txt", "f.txt"}));
+    EXPECT_EQ(Listed(), (std::set<std::string>{"abc.txt", "a.txt", "[ab].txt", "d/e.txt",
+                                               "case.txt", "f2/x.txt", "f.txt"}));
     EXPECT_FALSE(zip.ExactNames);
 }
 
@@ -106,12 +108,14 @@ TEST_F(ExactNames, OlderLibrariesAreNotCalledWithExactNames) {
     // Nor are they asked to rename: they would add or delete instead.
     zip.Rename({{"a.txt", "b.txt"}});
     EXPECT_FALSE(fs::exists(dir / "record"));
-    EXPECT_EQ(logged, (std::vector<std::string>{
-                          "Error - your KUNZIP.DLL can not take members by their exact names, "
-                          "please update to version >= 1.80",
-                          "Error - your KZIP.DLL can not take members by their exact names, "
-                          "please update to version >= 1.80",
-                          "Error - your KZIP.DLL can not rename members, please update to version >= 1.80"}));
+    EXPECT_EQ(
+        logged,
+        (std::vector<std::string>{
+            "Error - your KUNZIP.DLL can not take members by their exact names, "
+            "please update to version >= 1.80",
+            "Error - your KZIP.DLL can not take members by their exact names, "
+            "please update to version >= 1.80",
+            "Error - your KZIP.DLL can not rename members, please update to version >= 1.80"}));
     EXPECT_FALSE(zip.ExactNames);
     EXPECT_EQ(Listed().size(), kNames.size());
 }
@@ -125,7 +129,7 @@ TEST(ExactCodePageNames, ExtractAndDeleteFindTheMembersTheListingNames) {
     engine::ZipEngine zip;
     zip.SetHostUi(&host);
     fixtures::ArchiveBuilder builder;
-    for (const std::string& name : {std::string("\x8E\xE2\xE7\xF1\xE2.txt"),        // Отчёт.txt
+    for (const std::string& name : {std::string("\x8E\xE2\xE7\xF1\xE2.txt"),  // Отчёт.txt
                                     std::string("\x8F\xA8\xE1\xEC\xAC\xAE.txt")}) {  // Письмо.txt
         fixtures::BuilderMember m;
         m.name = name;

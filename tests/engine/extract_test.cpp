@@ -14,7 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class Extract : public ::testing::Test {
-protected:
+  protected:
     Extract() : savedCwd(fs::current_path()) {
         zip.SetHostUi(&host);
         zip.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
@@ -24,7 +24,10 @@ protected:
     ~Extract() override { fs::current_path(savedCwd); }
 
     static std::string Archive() {
-        return fixtures::ArchiveBuilder().Add("Docs/Read Me.txt", "hello").Add("b.bin", "xyz").Build();
+        return fixtures::ArchiveBuilder()
+            .Add("Docs/Read Me.txt", "hello")
+            .Add("b.bin", "xyz")
+            .Build();
     }
 
     fixtures::TempDir dir;
@@ -41,8 +44,8 @@ TEST_F(Extract, ToMemoryFindsTheMemberByItsExactName) {
                                            .Add("docs/read me.txt", "other!")
                                            .Build());
     zip.setZipFileName(dir / "a.zip");
-    for (const auto& [name, text] : {std::pair{"docs/read me.txt", "other!"},
-                                     std::pair{"Docs/Read Me.txt", "hello"}}) {
+    for (const auto& [name, text] :
+         {std::pair{"docs/read me.txt", "other!"}, std::pair{"Docs/Read Me.txt", "hello"}}) {
         zip.FSpecArgs = {name};
         zip.ExtractToMemory();
         EXPECT_EQ(zip.SuccessCount(), 1) << name;
@@ -83,7 +86,8 @@ TEST_F(Extract, TargetFolderIsUsedWithoutChangingTheCurrentFolder) {
     zip.ExtrBaseDir = dir / "file/below";
     zip.Extract();
     EXPECT_EQ(zip.SuccessCount(), 0);
-    EXPECT_EQ(logged.back(), "Error - the folder to extract into cannot be made: " + dir / "file/below");
+    EXPECT_EQ(logged.back(),
+              "Error - the folder to extract into cannot be made: " + dir / "file/below");
     EXPECT_TRUE(fs::is_empty(dir / "here"));
 
     // A relative folder counts from the current one, which stays as it was.

@@ -18,14 +18,15 @@ namespace {
 using engine::ZipEngine;
 
 class LibraryBinding : public ::testing::Test {
-protected:
+  protected:
     LibraryBinding() {
         zip.SetHostUi(&host);
         zip.OnMessage = [this](int code, const std::string& text) {
             codes.push_back(code);
             logged.push_back(text);
         };
-        fixtures::WriteFile(dir / "a.zip", fixtures::ArchiveBuilder().Add("Docs/One.txt", "1").Build());
+        fixtures::WriteFile(dir / "a.zip",
+                            fixtures::ArchiveBuilder().Add("Docs/One.txt", "1").Build());
         setenv("KELP_RECORD_FILE", (dir / "record").c_str(), 1);
     }
     ~LibraryBinding() override {
@@ -160,8 +161,9 @@ TEST_F(LibraryBinding, AesEncryptionNeedsALibraryOf170) {
     zip.FSpecArgs = {dir / "x.txt"};
     zip.Add();
     EXPECT_FALSE(std::filesystem::exists(dir / "record"));
-    EXPECT_EQ(logged, std::vector<std::string>{"Error - your KZIP.DLL can not encrypt with AES-256, "
-                                               "please update to version >= 1.70"});
+    EXPECT_EQ(logged,
+              std::vector<std::string>{"Error - your KZIP.DLL can not encrypt with AES-256, "
+                                       "please update to version >= 1.70"});
     EXPECT_EQ(zip.SuccessCount(), 0);
     EXPECT_FALSE(zip.ZipLibBusy());
 }
@@ -237,8 +239,8 @@ TEST_F(LibraryBinding, CallbacksBecomeEventsAndAnswers) {
     EXPECT_EQ(seen[2].text, std::string(80, 'p'));
     EXPECT_EQ(seen[2].number1, 1);
     EXPECT_EQ(seen[2].number2, 15);
-    EXPECT_EQ(seen[3].number1, 2);  // no CRC handler
-    EXPECT_EQ(seen[4].number2, 1);  // older: overwrite
+    EXPECT_EQ(seen[3].number1, 2);                    // no CRC handler
+    EXPECT_EQ(seen[4].number2, 1);                    // older: overwrite
     EXPECT_EQ(seen[5].result, KELP_CALLBACK_CANCEL);  // cancel set in this very callback
     EXPECT_EQ(seen[1].result, 0);
     EXPECT_EQ(progress.front(), std::make_pair(engine::ptFileCount, int64_t{3}));
@@ -249,8 +251,8 @@ TEST_F(LibraryBinding, PasswordWithoutHandlerUsesThePrompts) {
     host.passwordAnswers = {std::string("one"), std::string("two"), std::string("two"),
                             std::nullopt};
     const auto seen = Callbacks(
-        "8 0 3 file.txt\n"    // extract: one prompt
-        "8 1 3 new.txt\n"     // add: prompt and confirmation
+        "8 0 3 file.txt\n"     // extract: one prompt
+        "8 1 3 new.txt\n"      // add: prompt and confirmation
         "8 0 3 again.txt\n");  // cancelled
     ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen[0].text, "one");
@@ -276,7 +278,8 @@ TEST_F(LibraryBinding, RenameAnswerReplacesTheText) {
 TEST(ZipBlock, SpecificationPrefixesAndPasswords) {
     ZipEngine zip;
     zip.Password = "default";
-    zip.AddOptions = {engine::AddEncrypt, engine::AddFreshen, engine::AddUpdate, engine::AddDirNames};
+    zip.AddOptions = {engine::AddEncrypt, engine::AddFreshen, engine::AddUpdate,
+                      engine::AddDirNames};
     zip.FSpecArgs = {"*.txt<own", "plain<", ">sub", "|top", ">|odd"};
     auto block = zip.FillZipParams("/x/a.zip", 160);
     const KZipParams& b = block->Current();

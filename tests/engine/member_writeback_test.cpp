@@ -87,16 +87,20 @@ TEST_F(MemberWriteBackTest, TheMemberKeepsHowItWasStoredAndTheOthersTheirBytes) 
         {"deflate, maximum", "zip -q -9 ../a.zip m/file.txt other.txt", "", 8, 2, 0},
         {"deflate, fast", "zip -q -1 ../a.zip m/file.txt other.txt", "", 8, 4, 0},
         {"stored", "zip -q -0 ../a.zip m/file.txt other.txt", "", 0, 0, 0},
-        {"LZMA", "python3 -c \"import zipfile as z; a=z.ZipFile('../a.zip','w',z.ZIP_LZMA); "
-                 "a.write('m/file.txt'); a.write('other.txt')\"", "", 14, 2, 0},
+        {"LZMA",
+         "python3 -c \"import zipfile as z; a=z.ZipFile('../a.zip','w',z.ZIP_LZMA); "
+         "a.write('m/file.txt'); a.write('other.txt')\"",
+         "", 14, 2, 0},
         {"ZipCrypto", "zip -q -P sesame ../a.zip m/file.txt other.txt", "sesame", 8, 1, 0},
         {"AES-256", "7z a -tzip -mem=AES256 -psesame ../a.zip m/file.txt other.txt >/dev/null",
          "sesame", 8, 1, 3},
         // Written back as AES-256, the one strength the writer has.
-        {"AES-128, stored", "7z a -tzip -mx=0 -mem=AES128 -psesame ../a.zip m/file.txt other.txt >/dev/null",
-         "sesame", 0, 1, 3},
+        {"AES-128, stored",
+         "7z a -tzip -mx=0 -mem=AES128 -psesame ../a.zip m/file.txt other.txt >/dev/null", "sesame",
+         0, 1, 3},
         // Deflate64 cannot be written: deflated instead (the window asks first).
-        {"Deflate64", "7z a -tzip -mm=Deflate64 ../a.zip m/file.txt other.txt >/dev/null", "", 8, 2, 0},
+        {"Deflate64", "7z a -tzip -mm=Deflate64 ../a.zip m/file.txt other.txt >/dev/null", "", 8, 2,
+         0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -174,7 +178,8 @@ TEST_F(MemberWriteBackTest, AKillDuringTheWriteLeavesTheOldArchiveWhole) {
     // Killed once the new archive is on its way beside the old one.
     auto growing = [&] {
         for (const auto& e : fs::directory_iterator(dir.path()))
-            if (e.path().filename().string().starts_with(".a.zip.kelp-") && e.file_size() > (64u << 20))
+            if (e.path().filename().string().starts_with(".a.zip.kelp-") &&
+                e.file_size() > (64u << 20))
                 return true;
         return false;
     };

@@ -48,7 +48,7 @@ TEST(Messages, FormattingNeverReadsPastItsArguments) {
 }
 
 class EngineMessages : public ::testing::Test {
-protected:
+  protected:
     EngineMessages() {
         zip.SetHostUi(&host);
         zip.OnMessage = [this](int code, const std::string& text) {

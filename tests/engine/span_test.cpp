@@ -34,12 +34,14 @@ std::string RandomBytes(size_t n, unsigned seed) {
 // Six incompressible members of 60 000 bytes and a comment: about 360 kB.
 std::string SourceArchive(const std::string& comment = "set comment") {
     fixtures::ArchiveBuilder builder;
-    for (unsigned i = 0; i < 6; ++i) builder.Add("dir/member" + std::to_string(i) + ".bin", RandomBytes(60000, i));
+    for (unsigned i = 0; i < 6; ++i)
+        builder.Add("dir/member" + std::to_string(i) + ".bin", RandomBytes(60000, i));
     return builder.Add("dir/small.txt", "small").Comment(comment).Build();
 }
 
 std::span<const uint8_t> Bytes(const std::string& s, size_t from = 0) {
-    return std::span(reinterpret_cast<const uint8_t*>(s.data()), s.size()).subspan(std::min(from, s.size()));
+    return std::span(reinterpret_cast<const uint8_t*>(s.data()), s.size())
+        .subspan(std::min(from, s.size()));
 }
 
 // The end record of a set's last part.
@@ -65,11 +67,13 @@ void ExpectUnitsWhole(const std::vector<std::string>& parts) {
         if (at == parts[disk].size()) ++disk, at = 0;
         ASSERT_LT(disk, parts.size());
         zip::CentralRecord central;
-        ASSERT_TRUE(zip::ParseCentralRecord(Bytes(parts[disk], at), central)) << "central header " << i;
+        ASSERT_TRUE(zip::ParseCentralRecord(Bytes(parts[disk], at), central))
+            << "central header " << i;
         // The local header it points to lies whole on its part and has its name.
         ASSERT_LT(central.diskStart, parts.size());
         zip::LocalRecord local;
-        ASSERT_TRUE(zip::ParseLocalRecord(Bytes(parts[central.diskStart], central.localOffset), local))
+        ASSERT_TRUE(
+            zip::ParseLocalRecord(Bytes(parts[central.diskStart], central.localOffset), local))
             << "central header " << i;
         EXPECT_EQ(local.name, central.name);
         at += central.recordSize;
@@ -77,7 +81,7 @@ void ExpectUnitsWhole(const std::vector<std::string>& parts) {
 }
 
 class Span : public ::testing::Test {
-protected:
+  protected:
     Span() {
         zip.SetHostUi(&host);
         zip.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
@@ -99,7 +103,8 @@ TEST_F(Span, FixedDrivePartsKeepTheirLimitsAndJoinToTheSource) {
     zip.MaxVolumeSize = 100000;
     zip.KeepFreeOnDisk1 = 50000;
     zip.MinFreeVolumeSize = 40000;
-    ASSERT_EQ(zip.WriteSpan(dir / "source.zip", dir / "set.zip"), 0) << (logged.empty() ? "" : logged.back());
+    ASSERT_EQ(zip.WriteSpan(dir / "source.zip", dir / "set.zip"), 0)
+        << (logged.empty() ? "" : logged.back());
     const auto parts = Parts(dir / "set.zip");
     ASSERT_GE(parts.size(), 4u);
     EXPECT_LE(parts[0].size(), 50000u);
@@ -108,7 +113,8 @@ TEST_F(Span, FixedDrivePartsKeepTheirLimitsAndJoinToTheSource) {
     ExpectUnitsWhole(parts);
     EXPECT_TRUE(host.questions.empty());
 
-    const std::string lastPart = engine::SpanPartName(dir / "set.zip", static_cast<int>(parts.size()) - 1);
+    const std::string lastPart =
+        engine::SpanPartName(dir / "set.zip", static_cast<int>(parts.size()) - 1);
     std::string joined = dir.path() + "/";
     ASSERT_EQ(zip.ReadSpan(lastPart, joined), 0);
     EXPECT_EQ(fixtures::ReadFile(joined), fixtures::ReadFile(dir / "source.zip"));
@@ -131,9 +137,11 @@ TEST_F(Span, LongCommentPushesTheEndRecordPastTheDirectory) {
     const auto parts = Parts(dir / "lc.zip");
     ExpectUnitsWhole(parts);
     const std::string& last = parts.back();
-    ASSERT_LT(EndRecord(last).centralDisk, EndRecord(last).thisDisk);  // directory on an earlier part
+    ASSERT_LT(EndRecord(last).centralDisk,
+              EndRecord(last).thisDisk);  // directory on an earlier part
 
-    const std::string lastPart = engine::SpanPartName(dir / "lc.zip", static_cast<int>(parts.size()) - 1);
+    const std::string lastPart =
+        engine::SpanPartName(dir / "lc.zip", static_cast<int>(parts.size()) - 1);
     engine::ZipEngine reader;
     reader.setZipFileName(lastPart);
     EXPECT_EQ(reader.EntryCount(), 7u);
@@ -149,8 +157,8 @@ TEST_F(Span, ExistingPartsAreOnlyReplacedWhenTheUserSaysYes) {
     host.questionAnswers = {Answer::No};
     EXPECT_EQ(zip.WriteSpan(dir / "source.zip", dir / "set.zip"), -7);
     ASSERT_EQ(host.questions.size(), 1u);
-    EXPECT_EQ(host.questions[0].text,
-              "There is already a file " + dir / "set001.zip" + "\nDo you want to overwrite this file");
+    EXPECT_EQ(host.questions[0].text, "There is already a file " + dir / "set001.zip" +
+                                          "\nDo you want to overwrite this file");
     EXPECT_EQ(fixtures::ReadFile(dir / "set001.zip"), "someone else's file");
 
     host.questionAnswers = {Answer::Yes};
@@ -188,7 +196,7 @@ TEST_F(Span, CancelAndImpossibleUnitsStopWithFinishedPartsKept) {
 TEST_F(Span, PartBytesThatCannotBeWrittenFailTheSet) {
     zip.MaxVolumeSize = 1000000;
     zip.MinFreeVolumeSize = 1000;
-    rlimit old {};
+    rlimit old{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
     rlimit low = old;
     low.rlim_cur = 340000;
@@ -206,7 +214,8 @@ TEST_F(Span, BrokenSetsAreReportedAndLeaveNoJoinedFile) {
     zip.MaxVolumeSize = 100000;
     zip.MinFreeVolumeSize = 1000;
     ASSERT_EQ(zip.WriteSpan(dir / "source.zip", dir / "set.zip"), 0);
-    fixtures::WriteFile(dir / "other.zip", fixtures::ArchiveBuilder().Add("x", RandomBytes(150000, 9)).Build());
+    fixtures::WriteFile(dir / "other.zip",
+                        fixtures::ArchiveBuilder().Add("x", RandomBytes(150000, 9)).Build());
     ASSERT_EQ(zip.WriteSpan(dir / "other.zip", dir / "oth.zip"), 0);
     fs::create_directories(dir / "tmp");
     const std::string last = dir / "set004.zip";
@@ -234,8 +243,10 @@ TEST_F(Span, BrokenSetsAreReportedAndLeaveNoJoinedFile) {
 TEST_F(Span, CaseTwinsAndMovedHeadersJoinByPlaceAndReportProgress) {
     // Names that differ only in case, then members enough for several parts.
     fixtures::ArchiveBuilder builder;
-    builder.Add("include/xt_TCPMSS.h", RandomBytes(30000, 1)).Add("include/xt_tcpmss.h", RandomBytes(30000, 2));
-    for (unsigned i = 0; i < 60; ++i) builder.Add("m" + std::to_string(i), RandomBytes(3000 + 7 * i, 10 + i));
+    builder.Add("include/xt_TCPMSS.h", RandomBytes(30000, 1))
+        .Add("include/xt_tcpmss.h", RandomBytes(30000, 2));
+    for (unsigned i = 0; i < 60; ++i)
+        builder.Add("m" + std::to_string(i), RandomBytes(3000 + 7 * i, 10 + i));
     const std::string source = builder.Build();
     fixtures::WriteFile(dir / "twins.zip", source);
     // The first part ends 10 bytes after the first member: the second
@@ -243,7 +254,8 @@ TEST_F(Span, CaseTwinsAndMovedHeadersJoinByPlaceAndReportProgress) {
     const size_t second = source.find("include/xt_tcpmss.h") - 30;
     zip.MaxVolumeSize = static_cast<int64_t>(4 + second + 10);
     zip.MinFreeVolumeSize = 1000;
-    ASSERT_EQ(zip.WriteSpan(dir / "twins.zip", dir / "tw.zip"), 0) << (logged.empty() ? "" : logged.back());
+    ASSERT_EQ(zip.WriteSpan(dir / "twins.zip", dir / "tw.zip"), 0)
+        << (logged.empty() ? "" : logged.back());
     const auto parts = Parts(dir / "tw.zip");
     ASSERT_GE(parts.size(), 4u);
     EXPECT_EQ(parts[0].size(), 4 + second);
@@ -256,9 +268,11 @@ TEST_F(Span, CaseTwinsAndMovedHeadersJoinByPlaceAndReportProgress) {
         if (type == engine::ptBytesDone) done += size;
     };
     std::string joined = dir.path() + "/";
-    const std::string last = engine::SpanPartName(dir / "tw.zip", static_cast<int>(parts.size()) - 1);
+    const std::string last =
+        engine::SpanPartName(dir / "tw.zip", static_cast<int>(parts.size()) - 1);
     ASSERT_EQ(zip.ReadSpan(last, joined), 0) << (logged.empty() ? "" : logged.back());
-    EXPECT_TRUE(fixtures::ReadFile(joined) == fixtures::ReadFile(dir / "twins.zip")) << "joined archive differs";
+    EXPECT_TRUE(fixtures::ReadFile(joined) == fixtures::ReadFile(dir / "twins.zip"))
+        << "joined archive differs";
     EXPECT_EQ(fixtures::RunShell("unzip -tq " + fixtures::Quote(joined)).exitCode, 0);
     EXPECT_GT(total, 60 * 3000);
     EXPECT_EQ(done, total);
@@ -289,12 +303,13 @@ TEST_F(Span, LocalNameThatDiffersFromItsCentralNameIsADamagedSet) {
 TEST_F(Span, SourceWithMoreMembersThanTheEndRecordHoldsSpansInZip64Form) {
     // 70 000 tiny stored members: the source and the set need ZIP64 end records.
     const std::string source = dir / "many.zip";
-    ASSERT_EQ(fixtures::RunShell("python3 -c \"import zipfile,sys\n"
-                                 "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
-                                 "    [z.writestr('f%05d' % i, b'%d' % i) for i in range(70000)]\" " +
-                                 fixtures::Quote(source))
-                  .exitCode,
-              0);
+    ASSERT_EQ(
+        fixtures::RunShell("python3 -c \"import zipfile,sys\n"
+                           "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+                           "    [z.writestr('f%05d' % i, b'%d' % i) for i in range(70000)]\" " +
+                           fixtures::Quote(source))
+            .exitCode,
+        0);
     zip.MaxVolumeSize = 3000000;
     zip.MinFreeVolumeSize = 1000;
     ASSERT_EQ(zip.WriteSpan(source, dir / "mset.zip"), 0) << (logged.empty() ? "" : logged.back());
@@ -306,13 +321,15 @@ TEST_F(Span, SourceWithMoreMembersThanTheEndRecordHoldsSpansInZip64Form) {
     ASSERT_GE(eocd, kelp::zip::kZip64EocdSize + kelp::zip::kZip64LocatorSize);
     kelp::zip::Zip64Locator locator;
     kelp::zip::Zip64Eocd record;
-    EXPECT_TRUE(kelp::zip::ParseZip64Locator(Bytes(last, eocd - kelp::zip::kZip64LocatorSize), locator));
+    EXPECT_TRUE(
+        kelp::zip::ParseZip64Locator(Bytes(last, eocd - kelp::zip::kZip64LocatorSize), locator));
     EXPECT_TRUE(kelp::zip::ParseZip64Eocd(
         Bytes(last, eocd - kelp::zip::kZip64LocatorSize - kelp::zip::kZip64EocdSize), record));
     EXPECT_EQ(record.totalEntries, 70000u);
     EXPECT_EQ(EndRecord(last).totalEntries, 0xFFFF);
 
-    const std::string lastPart = engine::SpanPartName(dir / "mset.zip", static_cast<int>(parts.size()) - 1);
+    const std::string lastPart =
+        engine::SpanPartName(dir / "mset.zip", static_cast<int>(parts.size()) - 1);
     engine::ZipEngine reader;
     reader.setZipFileName(lastPart);
     EXPECT_EQ(reader.EntryCount(), 70000u);
@@ -357,7 +374,8 @@ TEST(SpanRecords, WidePlacesUseZip64Fields) {
     zip::Eocd eocd;
     ASSERT_TRUE(zip::ParseZip64Eocd(bytes, wide));
     ASSERT_TRUE(zip::ParseZip64Locator(std::span(bytes).subspan(zip::kZip64EocdSize), locator));
-    ASSERT_TRUE(zip::ParseEocd(std::span(bytes).subspan(zip::kZip64EocdSize + zip::kZip64LocatorSize), eocd));
+    ASSERT_TRUE(zip::ParseEocd(
+        std::span(bytes).subspan(zip::kZip64EocdSize + zip::kZip64LocatorSize), eocd));
     EXPECT_EQ(wide.centralOffset, 5ull << 30);
     EXPECT_EQ(locator.eocdOffset, 123u);
     EXPECT_EQ(eocd.centralOffset, zip::kFull32);
@@ -373,7 +391,9 @@ TEST(SpanClasses, WriteAndJoinWithoutAnEngine) {
     fixtures::RecordingHostUi host;
     std::vector<std::string> reported;
     engine::JobSink sink;
-    sink.show = [&](int id, const std::string& extra) { reported.push_back(std::to_string(id) + extra); };
+    sink.show = [&](int id, const std::string& extra) {
+        reported.push_back(std::to_string(id) + extra);
+    };
     sink.reportError = [&](const engine::EZipEngine& e) { reported.push_back(e.what()); };
     std::atomic<bool> cancel{false};
     engine::SetSettings settings;
@@ -384,7 +404,8 @@ TEST(SpanClasses, WriteAndJoinWithoutAnEngine) {
     int lastPart = -1;
     {
         engine::SetVolumes volumes(host, nullptr, settings, sink.show);
-        ASSERT_EQ(engine::SpanWriter(volumes, host, sink, cancel).Write(dir / "source.zip", target), 0)
+        ASSERT_EQ(engine::SpanWriter(volumes, host, sink, cancel).Write(dir / "source.zip", target),
+                  0)
             << (reported.empty() ? "" : reported.back());
         lastPart = volumes.CurrentDisk();
     }
@@ -397,7 +418,8 @@ TEST(SpanClasses, WriteAndJoinWithoutAnEngine) {
     ExpectUnitsWhole(parts);
 
     engine::SetVolumes volumes(host, nullptr, settings, sink.show);
-    engine::SpanReader reader(volumes, host, sink, cancel, [](const std::string& path) { return fs::remove(path); });
+    engine::SpanReader reader(volumes, host, sink, cancel,
+                              [](const std::string& path) { return fs::remove(path); });
     std::string joined = dir / "joined.zip";
     ASSERT_EQ(reader.Join(engine::SpanPartName(target, lastPart), joined), 0)
         << (reported.empty() ? "" : reported.back());
@@ -416,7 +438,7 @@ TEST(SpanClasses, WriteAndJoinWithoutAnEngine) {
 }
 
 class RemovableSpan : public Span {
-protected:
+  protected:
     RemovableSpan() : drive(dir / "drive") {
         zip.SetRemovableDrive(&drive);
         zip.MinFreeVolumeSize = 1000;
@@ -443,7 +465,8 @@ TEST_F(RemovableSpan, DisksAreAskedForLabelledAndReadBack) {
     for (const char* disk : {"a", "b", "c", "d"}) drive.AddDisk(disk, 150000);
     drive.Insert("d");
     insertOrder = {"a", "b", "c"};
-    ASSERT_EQ(zip.WriteSpan(dir / "source.zip", Target()), 0) << (logged.empty() ? "" : logged.back());
+    ASSERT_EQ(zip.WriteSpan(dir / "source.zip", Target()), 0)
+        << (logged.empty() ? "" : logged.back());
     const std::string where = "\nin drive: " + drive.Root();
     EXPECT_EQ(Prompts(), (std::vector<std::string>{"Please insert disk volume 1 of 3" + where,
                                                    "Please insert disk volume 2 of 3" + where,
@@ -481,10 +504,13 @@ TEST_F(RemovableSpan, EarlierDiskOfTheSameSetIsRecognisedAndRefused) {
         drive.Insert(insertOrder[nextDisk++]);
         return Answer::Ok;
     };
-    ASSERT_EQ(zip.WriteSpan(dir / "source.zip", Target()), 0) << (logged.empty() ? "" : logged.back());
+    ASSERT_EQ(zip.WriteSpan(dir / "source.zip", Target()), 0)
+        << (logged.empty() ? "" : logged.back());
     const auto prompts = Prompts();
     ASSERT_GE(prompts.size(), 4u);
-    EXPECT_EQ(prompts[2], "ATTENTION: This is previous disk no 1!!!\nAre you sure you want to overwrite the contents");
+    EXPECT_EQ(prompts[2],
+              "ATTENTION: This is previous disk no 1!!!\nAre you sure you want to overwrite the "
+              "contents");
     EXPECT_EQ(drive.DiskLabel("c"), "PKBACK# 003");
 }
 

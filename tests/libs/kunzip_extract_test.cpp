@@ -279,7 +279,8 @@ std::string PasswordFailingTheCheck(const std::string& archive) {
         bool failsAll = true;
         for (const auto& entry : reader.entries()) {
             kelp::zip::MemberData data;
-            if (reader.Locate(entry, data, error) && kelp::zip::TryPassword(reader, data, candidate))
+            if (reader.Locate(entry, data, error) &&
+                kelp::zip::TryPassword(reader, data, candidate))
                 failsAll = false;
         }
         if (failsAll) return candidate;

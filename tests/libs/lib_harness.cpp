@@ -205,8 +205,10 @@ int32_t ZipCall::Run() {
     // Add lines are read in the call's folder: a line naming a file there
     // is that file.
     return result = InFolder(currentDir, [&] {
-               if (deleteMode) block.SetSpecs(specs);
-               else block.SetAddSpecs(specs, {});
+               if (deleteMode)
+                   block.SetSpecs(specs);
+               else
+                   block.SetAddSpecs(specs, {});
                return exec(block.Data());
            });
 }

@@ -98,8 +98,8 @@ TEST_P(MethodArchives, DataBeyondTheStatedSizeIsStoppedThere) {
     // Without an end marker flag the stated size ends the LZMA data, and
     // what follows is neither the marker nor the end.
     const bool sizeEndsIt = std::string(GetParam()) == "lzma_sized";
-    EXPECT_EQ(d.result.detail, sizeEndsIt ? "invalid compressed data"
-                                          : "data inflates past its stored size");
+    EXPECT_EQ(d.result.detail,
+              sizeEndsIt ? "invalid compressed data" : "data inflates past its stored size");
 }
 
 // The longest match Deflate64 has (65 538 bytes) and both far distance
@@ -114,7 +114,7 @@ TEST(Deflate64, LongestMatchAndFarDistancesComeOutAsThePeerHasThem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, MethodArchives,
-                         ::testing::Values("deflate64", "bzip2", "lzma_python", "lzma_7z", "lzma_sized", "xz",
-                                           "zstd"));
+                         ::testing::Values("deflate64", "bzip2", "lzma_python", "lzma_7z",
+                                           "lzma_sized", "xz", "zstd"));
 
 }  // namespace

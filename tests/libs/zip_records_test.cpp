@@ -15,8 +15,8 @@
 namespace kelp::zip {
 namespace {
 
-std::vector<uint8_t> CentralBytes(CentralHeader h, std::string_view name, std::span<const uint8_t> extra,
-                                  std::string_view comment) {
+std::vector<uint8_t> CentralBytes(CentralHeader h, std::string_view name,
+                                  std::span<const uint8_t> extra, std::string_view comment) {
     std::vector<uint8_t> out;
     h.nameLength = static_cast<uint16_t>(name.size());
     h.extraLength = static_cast<uint16_t>(extra.size());
@@ -29,7 +29,8 @@ std::vector<uint8_t> CentralBytes(CentralHeader h, std::string_view name, std::s
 }
 
 TEST(ZipRecords, CentralValuesBeyond32BitsGoThroughTheZip64Field) {
-    const std::vector<uint8_t> other = {0x55, 0x54, 5, 0, 1, 0x10, 0x20, 0x30, 0x40};  // a timestamp
+    const std::vector<uint8_t> other = {0x55, 0x54, 5,    0,   1,
+                                        0x10, 0x20, 0x30, 0x40};  // a timestamp
     struct Case {
         uint64_t size, packed, offset;
         uint32_t disk;
@@ -190,7 +191,6 @@ TEST(ZipRecords, UnicodePathNeedsTheCrcOfTheHeaderName) {
     EXPECT_FALSE(FindUnixOwner(owner));
 }
 
-
 // Every field Kelp reads, in a block where a field in front leaves fewer
 // bytes than the field declares (though the whole block holds more): the
 // rest of its bytes follow outside the block, where a reader that checks
@@ -199,7 +199,8 @@ TEST(ZipRecords, FieldsRunningPastTheBytesLeftInTheBlockAreRefused) {
     const std::string header = "name.txt";
     auto bytes = [](std::initializer_list<uint32_t> values, int width) {
         std::vector<uint8_t> v;
-        for (uint32_t x : values) (width == 4 ? AppendLe32(v, x) : v.push_back(static_cast<uint8_t>(x)));
+        for (uint32_t x : values)
+            (width == 4 ? AppendLe32(v, x) : v.push_back(static_cast<uint8_t>(x)));
         return v;
     };
     std::vector<uint8_t> unicode = {1};

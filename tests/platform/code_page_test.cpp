@@ -30,9 +30,10 @@ TEST(CodePage, CharactersOutsideOemAndBrokenUtf8BecomeQuestionMarks) {
 // Python's codec is the oracle: every OEM byte converts as it does there,
 // and back to the same byte.
 TEST(CodePage, EveryOemByteMatchesPythonAndRoundTrips) {
-    FILE* pipe = popen("python3 -c \"import sys; "
-                       "sys.stdout.buffer.write(bytes(range(1, 256)).decode('cp437').encode())\"",
-                       "r");
+    FILE* pipe = popen(
+        "python3 -c \"import sys; "
+        "sys.stdout.buffer.write(bytes(range(1, 256)).decode('cp437').encode())\"",
+        "r");
     ASSERT_NE(pipe, nullptr);
     std::string expected;
     char buffer[512];

@@ -11,17 +11,19 @@ namespace {
 
 // Sets an environment variable for the length of a test.
 class EnvOverride {
-public:
+  public:
     EnvOverride(const char* name, const std::string& value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old, had_ = true;
         setenv(name, value.c_str(), 1);
     }
     ~EnvOverride() {
-        if (had_) setenv(name_, old_.c_str(), 1);
-        else unsetenv(name_);
+        if (had_)
+            setenv(name_, old_.c_str(), 1);
+        else
+            unsetenv(name_);
     }
 
-private:
+  private:
     const char* name_;
     std::string old_;
     bool had_ = false;

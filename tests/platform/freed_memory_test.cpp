@@ -31,5 +31,6 @@ TEST(FreedMemory, PagesFreedBelowABlockInUseGoBackToTheSystem) {
     platform::ReturnFreedMemory();
     const long after = StatusKiB("VmRSS:");
     std::free(pin);
-    EXPECT_GT(before - after, 32 << 10) << "resident " << before << " KiB, then " << after << " KiB";
+    EXPECT_GT(before - after, 32 << 10)
+        << "resident " << before << " KiB, then " << after << " KiB";
 }

@@ -158,7 +158,8 @@ TEST_F(SfxStub, NamesInTheCodePageOfAWindowsComputerComeOutRight) {
         "  for n in ('Отчёт за год.txt', 'Письма/Директору.txt'):\n"
         "    i=Raw(n.encode('cp866').decode('cp437')); i.create_system=0; z.writestr(i,n)\n";
     WriteFile(dir / "make.py", script);
-    ASSERT_EQ(RunShell("python3 " + Quote(dir / "make.py") + " " + Quote(dir / "ru.zip")).exitCode, 0);
+    ASSERT_EQ(RunShell("python3 " + Quote(dir / "make.py") + " " + Quote(dir / "ru.zip")).exitCode,
+              0);
     zip.SFXDefaultDir = dir / "out";
     zip.setZipFileName(dir / "ru.zip");
     ASSERT_EQ(zip.ConvertToExe(), 0);

@@ -170,7 +170,8 @@ TEST(AniReader, StepsFollowTheSequenceAndRatesAndDamageIsRefused) {
     };
     AniCursor c;
     std::string error;
-    ASSERT_TRUE(parse(mediatest::AniFile(icons, 6, {3, 6, 9, 12}, {2, 0, 1, 0}), c, error)) << error;
+    ASSERT_TRUE(parse(mediatest::AniFile(icons, 6, {3, 6, 9, 12}, {2, 0, 1, 0}), c, error))
+        << error;
     ASSERT_EQ(c.frames.size(), 3u);
     ASSERT_EQ(c.steps.size(), 4u);
     EXPECT_EQ(c.steps[0].frame, 2u);
@@ -194,10 +195,10 @@ TEST(AniReader, StepsFollowTheSequenceAndRatesAndDamageIsRefused) {
 
 TEST(ContentViewer, AnimatedCursorRunsItsFramesAtItsRates) {
     fixtures::TempDir dir;
-    const QString ani = Write(dir, "busy.ani",
-                              mediatest::AniFile({mediatest::Icon(32, Qt::red),
-                                                  mediatest::Icon(32, Qt::blue)},
-                                                 12, {}, {}));
+    const QString ani =
+        Write(dir, "busy.ani",
+              mediatest::AniFile({mediatest::Icon(32, Qt::red), mediatest::Icon(32, Qt::blue)}, 12,
+                                 {}, {}));
     Viewer v;
     v.setFileName(ani);
     EXPECT_EQ(v.mediaType(), mtAnimation);
@@ -252,12 +253,14 @@ TEST(ContentViewer, TextCoversTheWholeViewer) {
 
 // Waits for the player to open its file; false when the platform could not.
 bool Opened(QMediaPlayer* p) {
-    (void)QTest::qWaitFor([p] {
-        const auto s = p->mediaStatus();
-        return p->error() != QMediaPlayer::NoError || s == QMediaPlayer::LoadedMedia ||
-               s == QMediaPlayer::BufferedMedia || s == QMediaPlayer::EndOfMedia ||
-               s == QMediaPlayer::InvalidMedia;
-    }, 10000);
+    (void)QTest::qWaitFor(
+        [p] {
+            const auto s = p->mediaStatus();
+            return p->error() != QMediaPlayer::NoError || s == QMediaPlayer::LoadedMedia ||
+                   s == QMediaPlayer::BufferedMedia || s == QMediaPlayer::EndOfMedia ||
+                   s == QMediaPlayer::InvalidMedia;
+        },
+        10000);
     return p->error() == QMediaPlayer::NoError && p->mediaStatus() != QMediaPlayer::InvalidMedia &&
            p->mediaStatus() != QMediaPlayer::LoadingMedia;
 }
@@ -297,8 +300,10 @@ TEST(ContentViewer, SoundShowsOnlyTheButtonBarAndPlays) {
 TEST(ContentViewer, VideoTakesItsNaturalSizeAndFits) {
     fixtures::TempDir dir;
     const std::string avi = dir / "clip.avi";
-    const auto made = fixtures::RunShell("ffmpeg -v error -f lavfi -i testsrc=size=640x480:rate=10 "
-                                         "-t 1 -c:v mjpeg " + fixtures::Quote(avi));
+    const auto made = fixtures::RunShell(
+        "ffmpeg -v error -f lavfi -i testsrc=size=640x480:rate=10 "
+        "-t 1 -c:v mjpeg " +
+        fixtures::Quote(avi));
     if (made.exitCode != 0) GTEST_SKIP() << "ffmpeg cannot make a test video: " << made.err;
     Viewer v;
     v.resize(256, 191);
