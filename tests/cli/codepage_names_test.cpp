@@ -21,7 +21,7 @@ using fixtures::RunShell;
 
 struct NameCase {
     std::string archive;
-    std::string kind;     // "page", "utf8", "ascii" or "chosen"
+    std::string kind;     // "page", "exact", "utf8", "ascii" or "chosen"
     std::string charset;  // the page written in, or the one -O names
     std::set<std::string> names;
 };

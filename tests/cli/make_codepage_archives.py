@@ -4,7 +4,8 @@ code page of the computer that made them, without the UTF-8 flag, host byte
 0 (FAT). Per code page one archive with many names and one per short name;
 then archives of UTF-8 names without the flag (composed and decomposed) and
 of ASCII names, which must come out unchanged. The folder gets `cases.tsv`:
-one archive a line, its kind (page, utf8, ascii, or chosen: read with -O),
+one archive a line, its kind (page; exact: a page archive that must come out
+right on its own; utf8, ascii, or chosen: read with -O),
 the code page, then the names as they must be listed, tab-separated.
 
     make_codepage_archives.py OUTDIR
@@ -124,6 +125,11 @@ def main():
         archive = "%s-%s-many.zip" % (page.lower(), language)
         names = [n.encode(page).decode(chosen, errors="replace") for n in WORDS[language]]
         lines.append("\t".join([archive, "chosen", chosen] + names))
+    # "рВА" in CP866 is E0 82 80, the overlong 3-byte form of U+0080: a name
+    # of such letters and ASCII must not pass for UTF-8.
+    names = WORDS["ru"] + ["photo рВА.jpg"]
+    write_raw(os.path.join(out, "cp866-ru-overlong.zip"), [n.encode("CP866") for n in names])
+    lines.append("\t".join(["cp866-ru-overlong.zip", "exact", "CP866"] + names))
     write_raw(os.path.join(out, "ascii.zip"), [n.encode("ascii") for n in ASCII])
     lines.append("\t".join(["ascii.zip", "ascii", ""] + ASCII))
     with open(os.path.join(out, "cases.tsv"), "w", encoding="utf-8") as f:
