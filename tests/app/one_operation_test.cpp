@@ -155,46 +155,6 @@ TEST_F(OneOperationTest, AnEmptyExtractFolderIsAskedFor) {
     EXPECT_EQ(boxes.dialogsShown.size(), 2u);
 }
 
-// Escape on the small window once work is under way: status 1, no box, the
-// archive added to exactly as it was, and nothing half-written left behind.
-TEST_F(OneOperationTest, HaltingLeavesTheArchiveAndTheFolderAsTheyWere) {
-    fixtures::RunShell("head -c 48000000 /dev/urandom > " + Quote(dir_ / "big.bin"));
-    const std::string archive = MakeZip("held.zip", "z.writestr('small.txt', b'small')");
-    const std::string before = ReadFile(archive);
-    fixtures::RunShell("cd " + Quote(dir_.path()) + " && zip -q0 whole.zip big.bin");
-    struct Case {
-        kelp::OneOperation op;
-    } cases[] = {
-        {{kelp::OneOperation::AddTo,
-          QString::fromStdString(archive),
-          {QString::fromStdString(dir_ / "big.bin")}}},
-        {{kelp::OneOperation::ExtractTo,
-          QString::fromStdString(dir_ / "out"),
-          {QString::fromStdString(dir_ / "whole.zip")}}},
-    };
-    for (const Case& c : cases) {
-        ModalAnswerer boxes;
-        bool escaped = false;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                auto* window = qobject_cast<kelp::OperationWindow*>(w);
-                if (!escaped && window && window->gauge()->value() > 0) {
-                    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-                    QApplication::sendEvent(window, &esc);
-                    escaped = true;
-                }
-            }
-        });
-        poll.start(1);
-        EXPECT_EQ(kelp::RunOneOperation(c.op), kelp::kOperationFailed);
-        EXPECT_TRUE(escaped);
-        EXPECT_TRUE(boxes.texts.empty());
-    }
-    EXPECT_TRUE(ReadFile(archive) == before) << "the archive changed";
-    EXPECT_FALSE(Exists("out/big.bin"));
-}
-
 TEST(ExtractHereFolder, NamesTheNewFolderAfterTheArchive) {
     EXPECT_EQ(kelp::ExtractHereFolder("/nowhere/photos.2025.zip", {"a", "b/c"}),
               "/nowhere/photos.2025");

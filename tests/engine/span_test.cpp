@@ -382,61 +382,6 @@ TEST(SpanRecords, WidePlacesUseZip64Fields) {
     EXPECT_EQ(eocd.totalEntries, 3);
 }
 
-// The set classes work without an engine: an archive written as a set of
-// 64 KiB parts joins back to the same bytes, and the cancel flag they are
-// handed stops them.
-TEST(SpanClasses, WriteAndJoinWithoutAnEngine) {
-    fixtures::TempDir dir;
-    fixtures::WriteFile(dir / "source.zip", SourceArchive());
-    fixtures::RecordingHostUi host;
-    std::vector<std::string> reported;
-    engine::JobSink sink;
-    sink.show = [&](int id, const std::string& extra) {
-        reported.push_back(std::to_string(id) + extra);
-    };
-    sink.reportError = [&](const engine::EZipEngine& e) { reported.push_back(e.what()); };
-    std::atomic<bool> cancel{false};
-    engine::SetSettings settings;
-    settings.maxVolumeSize = 65536;
-    settings.minFreeVolumeSize = 1000;
-    const std::string target = dir / "set.zip";
-
-    int lastPart = -1;
-    {
-        engine::SetVolumes volumes(host, nullptr, settings, sink.show);
-        ASSERT_EQ(engine::SpanWriter(volumes, host, sink, cancel).Write(dir / "source.zip", target),
-                  0)
-            << (reported.empty() ? "" : reported.back());
-        lastPart = volumes.CurrentDisk();
-    }
-    std::vector<std::string> parts;
-    for (int i = 0; fs::exists(engine::SpanPartName(target, i)); ++i)
-        parts.push_back(fixtures::ReadFile(engine::SpanPartName(target, i)));
-    ASSERT_EQ(static_cast<int>(parts.size()), lastPart + 1);
-    ASSERT_GE(parts.size(), 6u);
-    for (const auto& part : parts) EXPECT_LE(part.size(), 65536u);
-    ExpectUnitsWhole(parts);
-
-    engine::SetVolumes volumes(host, nullptr, settings, sink.show);
-    engine::SpanReader reader(volumes, host, sink, cancel,
-                              [](const std::string& path) { return fs::remove(path); });
-    std::string joined = dir / "joined.zip";
-    ASSERT_EQ(reader.Join(engine::SpanPartName(target, lastPart), joined), 0)
-        << (reported.empty() ? "" : reported.back());
-    EXPECT_EQ(fixtures::ReadFile(joined), fixtures::ReadFile(dir / "source.zip"));
-    EXPECT_EQ(fixtures::RunShell("unzip -tq " + fixtures::Quote(joined)).exitCode, 0);
-    EXPECT_TRUE(reported.empty());
-    EXPECT_TRUE(host.questions.empty());
-
-    cancel = true;
-    joined = dir / "again.zip";
-    EXPECT_EQ(reader.Join(engine::SpanPartName(target, lastPart), joined), -7);
-    EXPECT_TRUE(joined.empty());
-    EXPECT_FALSE(fs::exists(dir / "again.zip"));
-    ASSERT_FALSE(reported.empty());
-    EXPECT_EQ(reported.back(), "User canceled operation");
-}
-
 class RemovableSpan : public Span {
   protected:
     RemovableSpan() : drive(dir / "drive") {

@@ -1,12 +1,12 @@
 // Hostile and damaged archives: nothing is written outside the target
-// folder, failing members leave no output behind and are never counted,
-// the good member still comes out, and test mode agrees with unzip -t.
+// folder, a failing member leaves no output behind (nor replaces the file it
+// was to replace) and the good member still comes out. What test and extract
+// say of damaged archives is the foreign-archive table's.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <set>
-#include <sstream>
 
 #include "lib_harness.h"
 
@@ -37,28 +37,6 @@ class BadArchives : public ::testing::Test {
         c.targetDir = out;
         c.Run();
         return c;
-    }
-    // Names of members unzip -t reports as failing.
-    static std::set<std::string> UnzipTestFailures(const std::string& archive) {
-        std::string output;
-        Shell("unzip -t " + Quote(archive), &output);
-        std::set<std::string> failing;
-        std::istringstream lines(output);
-        std::string line;
-        while (std::getline(lines, line)) {
-            auto at = line.find("testing: ");
-            if (at == std::string::npos) continue;
-            std::string rest = line.substr(at + 9);
-            std::string name = rest.substr(0, rest.find("  "));
-            if (rest.find(" OK") == std::string::npos) failing.insert(name);
-        }
-        return failing;
-    }
-    static std::set<std::string> KunzipTestFailures(const UnzipCall& c) {
-        std::set<std::string> failing;
-        for (const auto& s : c.Actions(KCB_SKIPPED)) failing.insert(s.text);
-        for (const auto& s : c.Actions(KCB_CRC_ERROR)) failing.insert(s.text);
-        return failing;
     }
     // No file anywhere under root but the expected ones, and no leftovers.
     void ExpectOnlyGood(const std::set<std::string>& expected) {
@@ -97,26 +75,11 @@ TEST_F(BadArchives, NamesLeavingTheTargetAreSkippedAsErrors) {
     EXPECT_NE(c.Messages().find("Error found in 6 of 8"), std::string::npos) << c.Messages();
 }
 
-TEST_F(BadArchives, DamagedMembersLeaveNothingAndTheRestComesOut) {
-    struct Case {
-        const char* archive;
-        int32_t failingMembers;
-    } cases[] = {{"long_small.zip", 1}, {"long_large.zip", 1}, {"crc.zip", 2},
-                 {"truncated.zip", 1},  {"damaged.zip", 1},    {"method.zip", 1}};
-    for (const auto& k : cases) {
-        fs::remove_all(out);
-        fs::create_directories(out);
-        UnzipCall c = Extract(k.archive);
-        EXPECT_EQ(c.result, 1) << k.archive << "\n" << c.Messages();
-        size_t reported = c.Actions(KCB_SKIPPED).size() + c.Actions(KCB_CRC_ERROR).size();
-        EXPECT_EQ(reported, static_cast<size_t>(k.failingMembers)) << k.archive;
-        ExpectOnlyGood({"good.txt"});
-    }
-}
-
 TEST_F(BadArchives, AFailedReplacementKeepsTheFileItWasToReplace) {
     const std::pair<const char*, const char*> cases[] = {
-        {"damaged.zip", "noise.txt"}, {"crc.zip", "bad.txt"}, {"truncated.zip", "cut.bin"}};
+        {"damaged.zip", "noise.txt"},   {"crc.zip", "bad.txt"},
+        {"truncated.zip", "cut.bin"},   {"long_small.zip", "long.txt"},
+        {"long_large.zip", "long.bin"}, {"method.zip", "ppmd.txt"}};
     for (const auto& [archive, member] : cases) {
         fs::remove_all(out);
         fs::create_directories(out);
@@ -126,24 +89,9 @@ TEST_F(BadArchives, AFailedReplacementKeepsTheFileItWasToReplace) {
         c.targetDir = out;
         c.overwrite = true;
         EXPECT_EQ(c.Run(), 1) << archive << "\n" << c.Messages();
+        EXPECT_FALSE(c.Actions(KCB_SKIPPED).empty() && c.Actions(KCB_CRC_ERROR).empty());
         EXPECT_EQ(harness::ReadFile(out + "/" + member), "mine\n") << archive;
         ExpectOnlyGood({"good.txt", member});
-    }
-}
-
-TEST_F(BadArchives, TestModeAgreesWithUnzip) {
-    // long_large.zip is left out: its CRC is right for all the data, so unzip
-    // accepts it without noticing the data runs past the stored size.
-    for (const char* name : {"long_small.zip", "crc.zip", "truncated.zip", "damaged.zip"}) {
-        std::string archive = (*dir_) / name;
-        UnzipCall c;
-        c.archive = archive;
-        c.test = true;
-        c.Run();
-        auto ours = KunzipTestFailures(c);
-        EXPECT_EQ(ours, UnzipTestFailures(archive)) << name << "\n" << c.Messages();
-        EXPECT_EQ(c.result, 1) << name;
-        EXPECT_NE(c.Messages().find("Error found in"), std::string::npos);
     }
 }
 
@@ -161,15 +109,6 @@ TEST_F(BadArchives, CrcMismatchDataIsKeptOnlyWhenTheEngineSaysSo) {
     EXPECT_EQ(static_cast<uint32_t>(c.Actions(KCB_CRC_ERROR)[0].number1) ^ 1,
               static_cast<uint32_t>(c.Actions(KCB_CRC_ERROR)[0].number2));
     EXPECT_TRUE(fs::exists(out + "/bad.txt"));
-}
-
-TEST_F(BadArchives, NotAnArchiveIsReportedWithoutMembers) {
-    harness::WriteFile(tmp / "junk.zip", std::string(100, 'j'));
-    UnzipCall c;
-    c.archive = tmp / "junk.zip";
-    EXPECT_EQ(c.Run(), 0);
-    EXPECT_NE(c.Messages().find("Error found"), std::string::npos);
-    EXPECT_EQ(c.seen.back().action, KCB_BATCH_END);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// Archives written by the peer tools, extracted and tested through
-// libkunzip.so, against what unzip makes of them.
+// libkunzip.so through its C interface: member selection, target folders,
+// overwrite questions, passwords and memory. Peer tools' archives and
+// archives behind a program are rows of the foreign-archive table.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -22,97 +23,6 @@ using harness::TempFolder;
 using harness::UnzipCall;
 
 namespace {
-
-// A tree with text, incompressible and large compressible files (the last
-// one above the size inflated in one piece), an empty file and folders.
-void MakeSourceTree(const std::string& root) {
-    harness::WriteFile(root + "/readme.txt", "hello, archive\n");
-    harness::WriteFile(root + "/empty.dat", "");
-    std::mt19937 rng(7);
-    std::string noise(300000, '\0');
-    for (char& c : noise) c = static_cast<char>(rng());
-    harness::WriteFile(root + "/sub/noise.bin", noise);
-    std::string big;
-    for (int i = 0; big.size() < (10u << 20); ++i)
-        big += "line " + std::to_string(i % 977) + " of text\n";
-    harness::WriteFile(root + "/sub/deeper/big.txt", big);
-    harness::WriteFile(root + "/sub/deeper/small.c", "int main(void) { return 0; }\n");
-    fs::create_directories(root + "/emptydir");
-}
-
-int MemberCount(const std::string& archive) {
-    std::string out;
-    Shell("unzip -Z1 " + Quote(archive), &out);
-    return static_cast<int>(std::count(out.begin(), out.end(), '\n'));
-}
-
-struct PeerTool {
-    const char* name;
-    const char* command;  // run in the source folder; %s is the archive
-};
-
-const PeerTool kPeerTools[] = {
-    {"zip", "zip -qr %s ."},
-    {"zip_encrypted", "zip -qr -P secret %s ."},
-    {"python",
-     "python3 -c \"import zipfile,os,sys\n"
-     "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED)\n"
-     "for d,ds,fs in sorted(os.walk('.')):\n"
-     " [z.write(os.path.join(d,x)) for x in sorted(ds)+sorted(fs)]\n"
-     "z.close()\" %s"},
-    {"python_stream",
-     "python3 -c \"import zipfile,os,sys\n"
-     "class W:\n"
-     " def __init__(s,f): s.f=f\n"
-     " def write(s,b): return s.f.write(b)\n"
-     " def flush(s): s.f.flush()\n"
-     "z=zipfile.ZipFile(W(open(sys.argv[1],'wb')),'w',zipfile.ZIP_DEFLATED)\n"
-     "for d,ds,fs in sorted(os.walk('.')):\n"
-     " [z.write(os.path.join(d,x)) for x in sorted(fs)]\n"
-     "z.close()\" %s"},
-    {"7z", "7z a -tzip -bd %s . >/dev/null"},
-    {"bsdtar", "bsdtar --format zip -cf %s ."},
-};
-
-void PrintTo(const PeerTool& tool, std::ostream* os) {
-    *os << tool.name;
-}
-
-class PeerArchive : public ::testing::TestWithParam<PeerTool> {};
-
-TEST_P(PeerArchive, ExtractsLikeUnzipAndTestsClean) {
-    TempFolder tmp;
-    std::string src = tmp / "src", archive = tmp / "a.zip";
-    MakeSourceTree(src);
-    std::string cmd = "cd " + Quote(src) + " && ";
-    char line[1024];
-    std::snprintf(line, sizeof(line), GetParam().command, Quote(archive).c_str());
-    ASSERT_EQ(Shell(cmd + line), 0) << line;
-    bool encrypted = std::string(GetParam().name) == "zip_encrypted";
-    std::string pw = encrypted ? "-P secret " : "";
-    ASSERT_EQ(Shell("unzip -q " + pw + Quote(archive) + " -d " + Quote(tmp / "ref")), 0);
-
-    fs::create_directories(tmp / "out");
-    UnzipCall call;
-    call.archive = archive;
-    call.targetDir = tmp / "out";
-    call.password = encrypted ? "secret" : "";
-    int members = MemberCount(archive);
-    EXPECT_EQ(call.Run(), members) << call.Messages();
-    EXPECT_EQ(harness::CompareTrees(tmp / "ref", tmp / "out"), "");
-    EXPECT_NE(call.Messages().find("No Errors Found"), std::string::npos) << call.Messages();
-
-    UnzipCall test;
-    test.archive = archive;
-    test.test = true;
-    test.password = call.password;
-    EXPECT_EQ(test.Run(), members);
-    EXPECT_EQ(test.Actions(KCB_CRC_ERROR).size(), 0u);
-    EXPECT_NE(test.Messages().find("readme.txt OK"), std::string::npos) << test.Messages();
-}
-
-INSTANTIATE_TEST_SUITE_P(Tools, PeerArchive, ::testing::ValuesIn(kPeerTools),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // A zip -r archive of a small tree, made once per test.
 class SmallArchive : public ::testing::Test {
@@ -343,25 +253,6 @@ TEST_P(KUnzipPassword, AsksAtMostPasswordTriesAndRemembersTheRightOne) {
 INSTANTIATE_TEST_SUITE_P(Encryptions, KUnzipPassword,
                          ::testing::Values("zip -q -P s3cret",
                                            "7z a -tzip -mem=AES256 -ps3cret >/dev/null"));
-
-TEST(KUnzipPrefix, ReadsArchivesBehindAProgramWithOrWithoutAdjustedOffsets) {
-    TempFolder tmp;
-    harness::WriteFile(tmp / "src/x.txt", "payload\n");
-    ASSERT_EQ(Shell("cd " + Quote(tmp / "src") + " && zip -q ../plain.zip x.txt"), 0);
-    harness::WriteFile(tmp / "stub", std::string(5000, '\x7f'));
-    ASSERT_EQ(Shell("cd " + Quote(tmp.path()) +
-                    " && cat stub plain.zip > raw.zip && cp raw.zip adj.zip"
-                    " && zip -qA adj.zip"),
-              0);
-    for (const char* name : {"raw.zip", "adj.zip"}) {
-        UnzipCall c;
-        c.archive = tmp / name;
-        c.test = true;
-        EXPECT_EQ(c.Run(), 1) << name << "\n" << c.Messages();
-        bool warned = c.Messages().find("warnings were given") != std::string::npos;
-        EXPECT_EQ(warned, std::string(name) == "raw.zip") << c.Messages();
-    }
-}
 
 TEST(KUnzipMemory, LargeMemberStreamsWithBoundedMemory) {
     TempFolder tmp;

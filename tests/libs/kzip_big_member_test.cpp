@@ -107,29 +107,4 @@ INSTANTIATE_TEST_SUITE_P(
                       BigCase{"level5_aes", 5, (17u << 20) + 1, "s3cret", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(BigMember, CancelHalfWayLeavesTheArchiveAsItWas) {
-    TempFolder tmp;
-    harness::WriteFile(tmp / "src/small.txt", "small\n");
-    harness::WriteFile(tmp / "src/big.dat", Repeats(24u << 20));
-    ZipCall first;
-    first.archive = tmp / "out.zip";
-    first.specs = {"small.txt"};
-    first.currentDir = tmp / "src";
-    ASSERT_EQ(first.Run(), 1) << first.Messages();
-    const std::string before = harness::ReadFile(first.archive);
-
-    ZipCall call = first;
-    call.specs = {"big.dat"};
-    int progress = 0;
-    call.answer = [&](KCallbackRecord& r) {
-        return r.Action == KCB_BYTES_DONE && ++progress == 5 ? KELP_CALLBACK_CANCEL : 0;
-    };
-    EXPECT_EQ(call.Run(), 0) << call.Messages();
-    EXPECT_EQ(progress, 5);
-    EXPECT_NE(call.Messages().find("cancelled; the archive was not changed"), std::string::npos)
-        << call.Messages();
-    EXPECT_TRUE(harness::ReadFile(first.archive) == before) << "the archive changed";
-    EXPECT_EQ(harness::FolderNames(tmp.path()), (std::vector<std::string>{"out.zip", "src"}));
-}
-
 }  // namespace
