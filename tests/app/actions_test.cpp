@@ -1,5 +1,6 @@
 // The dispatcher's actions on real archives and the engine's events: test
-// with its log, checkout, view, halt, passwords and overwrite questions.
+// with its log, checkout, view, passwords and overwrite questions (the halt
+// button is the halted-add test's).
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -131,33 +132,6 @@ TEST_F(AppTest, ViewAndCheckoutWriteOnlyIntoAPrivateFolderOfTheRun) {
     EXPECT_TRUE(QFileInfo(QString::fromStdString(Tmp() + "note.txt")).isSymLink());
     window_.reset();
     EXPECT_FALSE(QFileInfo::exists(temp));
-}
-
-TEST_F(AppTest, HaltStopsALongTestAndTheRemainingArchives) {
-    const std::string body =
-        "for i in range(400):\n    z.writestr(zipfile.ZipInfo('m%03d.bin' % i), os.urandom(60000))";
-    const std::string a = MakeZip("long1.zip", body);
-    const std::string b = MakeZip("long2.zip", body);
-    Main_sc& w = Start({QString::fromStdString(a)});
-    OpenAll(w, {QString::fromStdString(a), QString::fromStdString(b)});
-    // Pressed as soon as the window handles events inside the first call.
-    QTimer::singleShot(0, w.haltButton, [&] {
-        EXPECT_TRUE(w.State.Busy);
-        EXPECT_FALSE(w.haltButton->isHidden());
-        w.haltButton->click();
-    });
-    w.Dispatch(kelp::actTest);
-    const QString log = w.LogLines().join('\n');
-    EXPECT_EQ(w.LogLines().filter(QRegularExpression("^Time used:")).size(), 1)
-        << log.toStdString();
-    EXPECT_FALSE(log.contains("m399.bin"));
-    // A stopped run never ends as a clean one.
-    EXPECT_TRUE(log.contains("the operation was cancelled")) << log.toStdString();
-    EXPECT_FALSE(log.contains("No Errors", Qt::CaseInsensitive)) << log.toStdString();
-    EXPECT_TRUE(w.LogLines().last().startsWith("Error found :"));
-    EXPECT_FALSE(w.State.Busy);
-    EXPECT_FALSE(w.engine.CancelRequested);
-    EXPECT_EQ(w.State.CurrentAction, kelp::actNone);
 }
 
 TEST_F(AppTest, LogLinesArriveInTurnsAndTheNewestIsColouredAtTheBottom) {

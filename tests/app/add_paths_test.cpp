@@ -2,7 +2,8 @@
 // the engine as paths, never as add lines: a "<" in a folder's name is a
 // character of the name (no password, no cut), "Move Files " removes only
 // what was added, dot-files the user picked are added, and what an add
-// passes over is named in the log. Checked on disk with unzip and Python.
+// passes over is named in the log. Checked on disk with unzip and Python;
+// that typed lines stay add lines is the add dialog's test.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDropEvent>
@@ -129,24 +130,6 @@ TEST_F(AddPathsTest, DotFilesPickedInTheDialogAreAdded) {
               (std::vector<std::string>{"base.txt", "pick/.profile", "pick/plain.txt"}));
     // The choice does not carry over to the next add.
     EXPECT_FALSE(w.engine.AddOptions.Has(engine::AddHiddenFiles));
-}
-
-TEST_F(AddPathsTest, PatternTypedInTheDialogStaysAPattern) {
-    fixtures::WriteFile(dir_ / "pick/plain.txt", "plain");
-    fixtures::WriteFile(dir_ / "pick/notes.md", "not matched");
-    const std::string a = MakeZip("t.zip", "z.writestr('base.txt', b'base')");
-    Main_sc& w = Start({Q(a)});
-    ModalAnswerer boxes;
-    boxes.dialogs = {[&](QDialog* d) {
-        auto* dialog = qobject_cast<kelp::AddDlg*>(d);
-        ASSERT_NE(dialog, nullptr);
-        dialog->setAddedFiles({Q(dir_ / "pick") + "/*.txt"});
-        dialog->encryptBox()->setChecked(false);
-        dialog->okButton()->click();
-    }};
-    boxes.buttons = {QMessageBox::Yes};
-    w.Dispatch(kelp::actAdd);
-    EXPECT_EQ(Names(a, dir_.path()), (std::vector<std::string>{"base.txt", "pick/plain.txt"}));
 }
 
 TEST_F(AddPathsTest, DroppedFolderWithALessThanIsMovedAndNothingElseIsTouched) {
