@@ -1,0 +1,233 @@
+// Operations run from request values against real archives and the real
+// libraries: what each kind leaves on disk, and each refusal of Check with
+// its message and nothing written.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <variant>
+
+#include "engine/zip_engine.h"
+#include "engine/zip_messages.h"
+#include "tests/fixtures/archive_builder.h"
+#include "tests/fixtures/recording_host_ui.h"
+#include "tests/fixtures/run_command.h"
+#include "tests/fixtures/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using engine::MsgId::Id;
+using Request = std::variant<engine::ExtractRequest, engine::AddRequest, engine::DeleteRequest,
+                             engine::SpanRequest>;
+
+// Every file below `root`, by its path relative to it.
+std::vector<std::string> FilesUnder(const fs::path& root) {
+    std::vector<std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        if (!e.is_directory()) files.push_back(fs::relative(e.path(), root).string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string Listing(const fs::path& archive) {
+    return fixtures::RunShell("unzip -Z1 " + fixtures::Quote(archive)).out;
+}
+
+// Names a pattern or a folded comparison would confuse; each member holds
+// its own name.
+const std::vector<std::string> kNames = {"a*.txt",   "abc.txt", "[ab].txt", "Case.txt",
+                                         "case.txt", "f/",      "f/in.txt", "f2/x.txt"};
+
+struct Row {
+    const char* name;
+    std::function<Request(const fs::path& dir)> make;
+    std::optional<Id> refusal;
+    // The result: `dir` holds a.zip (kNames), src/ (r.bin of 150 000 random
+    // bytes, t.txt) and the current folder here/, empty.
+    std::function<void(const fs::path& dir, const engine::ZipEngine& zip)> check;
+};
+
+engine::AddRequest AddOf(const fs::path& archive, std::vector<engine::AddSource> sources,
+                         engine::AddOpts options = {}) {
+    engine::AddRequest r;
+    r.archive = archive;
+    r.sources = std::move(sources);
+    r.options = options;
+    return r;
+}
+
+engine::AddRequest Spanned(const fs::path& dir, const std::string& name, engine::VolumeSizes sizes,
+                           engine::AddOpts options = {engine::AddDiskSpan}) {
+    engine::AddRequest r = AddOf(dir / name, {{dir / "src", true, std::nullopt}}, options);
+    r.volumes = sizes;
+    return r;
+}
+
+using engine::ExtractRequest;
+const Row kRows[] = {
+    {"extract all into a folder made for it, relative to the current one",
+     [](const fs::path& dir) {
+         return ExtractRequest{dir / "a.zip", {}, false, "../out/new", {engine::ExtrDirNames}};
+     },
+     std::nullopt,
+     [](const fs::path& dir, const engine::ZipEngine&) {
+         for (const std::string& name : kNames)
+             if (name.back() != '/') EXPECT_EQ(fixtures::ReadFile(dir / "out/new" / name), name);
+     }},
+    {"extract by exact names, a folder's with what lies under it",
+     [](const fs::path& dir) {
+         return ExtractRequest{dir / "a.zip",
+                               {"a*.txt", "[ab].txt", "case.txt", "f/"},
+                               true,
+                               dir / "out",
+                               {engine::ExtrDirNames}};
+     },
+     std::nullopt,
+     [](const fs::path& dir, const engine::ZipEngine&) {
+         EXPECT_EQ(FilesUnder(dir / "out"),
+                   (std::vector<std::string>{"[ab].txt", "a*.txt", "case.txt", "f/in.txt"}));
+     }},
+    {"test by a pattern takes every member it matches and makes no folder",
+     [](const fs::path& dir) {
+         return ExtractRequest{dir / "a.zip", {"a*.txt"}, false, dir / "out", {engine::ExtrTest}};
+     },
+     std::nullopt,
+     [](const fs::path& dir, const engine::ZipEngine& zip) {
+         EXPECT_EQ(zip.SuccessCount(), 2);  // a*.txt and abc.txt
+         EXPECT_FALSE(fs::exists(dir / "out"));
+     }},
+    {"add makes the archive",
+     [](const fs::path& dir) {
+         return AddOf(dir / "new.zip", {{dir / "src/t.txt", false, {}}});
+     },
+     std::nullopt,
+     [](const fs::path& dir, const engine::ZipEngine&) {
+         EXPECT_EQ(Listing(dir / "new.zip"), "t.txt\n");
+     }},
+    {"add to a new program writes the self-extractor first",
+     [](const fs::path& dir) {
+         return AddOf(dir / "new.exe", {{dir / "src/t.txt", false, {}}});
+     },
+     std::nullopt,
+     [](const fs::path& dir, const engine::ZipEngine&) {
+         EXPECT_EQ(Listing(dir / "new.exe"), "t.txt\n");
+         EXPECT_GT(fs::file_size(dir / "new.exe"), 1000u);
+     }},
+    {"spanned add writes parts and leaves no temporary archive",
+     [](const fs::path& dir) {
+         return Spanned(dir, "set.zip", {100000, 0, 1000});
+     },
+     std::nullopt,
+     [](const fs::path& dir, const engine::ZipEngine&) {
+         EXPECT_TRUE(fs::exists(dir / "set002.zip"));
+         EXPECT_TRUE(fs::is_empty(dir / "tmp"));
+     }},
+    {"delete by exact names, a folder's with what lies under it",
+     [](const fs::path& dir) {
+         return engine::DeleteRequest{dir / "a.zip", {"a*.txt", "Case.txt", "f/"}, true};
+     },
+     std::nullopt,
+     [](const fs::path& dir, const engine::ZipEngine&) {
+         EXPECT_EQ(Listing(dir / "a.zip"), "abc.txt\n[ab].txt\ncase.txt\nf2/x.txt\n");
+     }},
+    {"span copies the archive into parts",
+     [](const fs::path& dir) {
+         return engine::SpanRequest{dir / "a.zip", dir / "copy.zip", {100000, 0, 1000}};
+     },
+     std::nullopt,
+     [](const fs::path& dir, const engine::ZipEngine&) {
+         EXPECT_TRUE(fs::exists(dir / "copy001.zip"));
+     }},
+    {"extract from no archive",
+     [](const fs::path& dir) { return ExtractRequest{dir / "none.zip"}; }, Id::NoZipFile},
+    {"extract below a file",
+     [](const fs::path& dir) {
+         return ExtractRequest{dir / "a.zip", {}, false, dir / "src/t.txt/below"};
+     },
+     Id::ExtractFolderCannotBeMade},
+    {"add nothing", [](const fs::path& dir) { return AddOf(dir / "new.zip", {}); },
+     Id::NoFilesToAdd},
+    {"add without an archive name",
+     [](const fs::path& dir) {
+         return AddOf("", {{dir / "src/t.txt", false, {}}});
+     },
+     Id::NoZipFile},
+    {"freshen a spanned set",
+     [](const fs::path& dir) {
+         return Spanned(dir, "set.zip", {}, {engine::AddDiskSpan, engine::AddFreshen});
+     },
+     Id::SpannedFreshenUpdate},
+    {"span a self-extractor", [](const fs::path& dir) { return Spanned(dir, "set.exe", {}); },
+     Id::SfxCannotSpan},
+    {"spanned add with parts too small",
+     [](const fs::path& dir) {
+         return Spanned(dir, "set.zip", {70000, 10000, 65536});
+     },
+     Id::VolumeSizeTooSmall},
+    {"delete nothing", [](const fs::path& dir) { return engine::DeleteRequest{dir / "a.zip"}; },
+     Id::NoFilesToDelete},
+    {"delete from no archive",
+     [](const fs::path& dir) {
+         return engine::DeleteRequest{dir / "none.zip", {"b.bin"}};
+     },
+     Id::NoZipFile},
+    {"span into parts too small",
+     [](const fs::path& dir) {
+         return engine::SpanRequest{dir / "a.zip", dir / "copy.zip", {1000, 0, 65536}};
+     },
+     Id::VolumeSizeTooSmall},
+};
+
+TEST(Requests, EachKindRunsFromItsValueAndEachRefusalWritesNothing) {
+    const fs::path saved = fs::current_path();
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.name);
+        fixtures::TempDir dir;
+        fixtures::ArchiveBuilder builder;
+        for (const std::string& n : kNames) builder.Add(n, n.back() == '/' ? "" : n);
+        fixtures::WriteFile(dir / "a.zip", builder.Build());
+        for (const char* folder : {"src", "tmp", "here"}) fs::create_directories(dir / folder);
+        fixtures::RunShell("head -c 150000 /dev/urandom > " + fixtures::Quote(dir / "src/r.bin"));
+        fixtures::WriteFile(dir / "src/t.txt", "text");
+        fs::current_path(dir / "here");
+        fixtures::RecordingHostUi host;
+        engine::ZipEngine zip;
+        zip.SetHostUi(&host);
+        zip.TempDir = dir / "tmp";
+        zip.HowToDelete = engine::htdFinal;
+        std::vector<std::string> logged;
+        zip.OnMessage = [&](int, const std::string& text) { logged.push_back(text); };
+        const std::vector<std::string> before = FilesUnder(dir.path());
+
+        const Request request = row.make(dir.path());
+        const std::optional<Id> refused =
+            std::visit([](const auto& r) { return r.Check(); }, request);
+        EXPECT_EQ(refused, row.refusal);
+        const bool ran = std::visit(
+            [&](const auto& r) {
+                if constexpr (std::is_same_v<std::decay_t<decltype(r)>, engine::SpanRequest>)
+                    return zip.Run(r) == 0;
+                else
+                    return zip.Run(r);
+            },
+            request);
+        if (row.refusal) {
+            EXPECT_FALSE(ran);
+            ASSERT_FALSE(logged.empty());
+            EXPECT_EQ(logged.front().rfind(engine::LookupMessage(*row.refusal, "?"), 0), 0u)
+                << logged.front();
+            EXPECT_EQ(FilesUnder(dir.path()), before);
+        } else {
+            EXPECT_TRUE(ran);
+            EXPECT_EQ(zip.ErrorsReported(), 0) << (logged.empty() ? "" : logged.back());
+            // The current folder is neither changed nor written into.
+            EXPECT_EQ(fs::current_path(), dir / "here");
+            EXPECT_TRUE(fs::is_empty(dir / "here"));
+            row.check(dir.path(), zip);
+        }
+        fs::current_path(saved);
+    }
+}
+
+}  // namespace
