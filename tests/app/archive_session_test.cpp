@@ -56,7 +56,7 @@ struct ScriptedUi : SessionUi {
     QString AskNewArchive(const QString&) override { return {}; }
     QStringList AskOpenArchives(const QString&) override { return {}; }
     std::optional<QString> AskComment(const QString&) override { return std::nullopt; }
-    bool AskAddSources() override { return false; }
+    std::optional<engine::AddRequest> AskAddSources() override { return std::nullopt; }
     bool AskSfxOptions() override { return false; }
     QString AskCompareFolder(const QString&) override { return {}; }
     QString AskRepairTarget(const QString&) override { return {}; }
