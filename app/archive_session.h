@@ -87,8 +87,9 @@ class SessionUi {
     };
     // The extract dialog's folder and choice; nullopt when cancelled.
     virtual std::optional<ExtractTarget> AskExtractTarget() = 0;
-    // The self-extractor dialog; accepted, it has set the engine's options.
-    virtual bool AskSfxOptions() = 0;
+    // The self-extractor dialog: what the program does when it runs;
+    // nullopt when cancelled.
+    virtual std::optional<engine::SfxSettings> AskSfxOptions() = 0;
     // A folder to compare the one opened archive with; "" when cancelled.
     virtual QString AskCompareFolder(const QString& start) = 0;
     // The file the repaired copy of `broken` is written to; "" when cancelled.
@@ -275,9 +276,9 @@ class ArchiveSession : public QObject {
     void AskAddPassword(engine::AddRequest& request, const std::string& prompt);
     void ExpandFolder(std::vector<engine::AddSource>& sources, const engine::AddSource& folder,
                       bool subDirs);
-    // Runs a conversion (true: to a program, false: back to an archive) on
-    // ZipFileName with a safety copy in TempPath.
-    void ConvertWithCopy(bool toExe);
+    // Runs a conversion on ZipFileName with a safety copy in TempPath: to a
+    // program that does as `sfx` says, or without it back to an archive.
+    void ConvertWithCopy(const std::optional<engine::SfxSettings>& sfx);
     // The options the extract settings ask for (Extrfold, Extrover).
     engine::ExtrOpts ExtractOptions() const;
     // Extracts (or tests) all members of every opened archive as `request`

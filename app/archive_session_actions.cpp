@@ -329,19 +329,21 @@ void ArchiveSession::ActionDelete() {
 
 bool ArchiveSession::ActionMakeExe() {
     const std::optional<QString> archive = ChooseArchive();
-    if (!ui_.AskSfxOptions()) return false;
+    const std::optional<engine::SfxSettings> sfx = ui_.AskSfxOptions();
+    if (!sfx) return false;
     if (archive) engine.setZipFileName(archive->toStdString());
-    ConvertWithCopy(true);
+    ConvertWithCopy(sfx);
     return true;
 }
 
 void ArchiveSession::ActionMakeZip() {
     if (const std::optional<QString> archive = ChooseArchive())
         engine.setZipFileName(archive->toStdString());
-    ConvertWithCopy(false);
+    ConvertWithCopy(std::nullopt);
 }
 
-void ArchiveSession::ConvertWithCopy(bool toExe) {
+void ArchiveSession::ConvertWithCopy(const std::optional<engine::SfxSettings>& sfx) {
+    const bool toExe = sfx.has_value();
     if (!HaveTempPath()) return;
     // A copy of the archive in the run's private folder stands in for it
     // until the conversion is over.
@@ -355,7 +357,8 @@ void ArchiveSession::ConvertWithCopy(bool toExe) {
     }
     int result = -1;
     try {
-        result = toExe ? engine.ConvertToExe() : engine.ConvertToZip();
+        result = toExe ? engine.Run(engine::SfxRequest{archive.toStdString(), *sfx, engine.SFXPath})
+                       : engine.ConvertToZip();
     } catch (...) {
         ui_.ShowMessage("DLL Error");
     }

@@ -293,7 +293,7 @@ class Main_sc : public QMainWindow, public SessionUi {
     std::optional<QString> AskComment(const QString& old) override;
     std::optional<engine::AddRequest> AskAddSources() override;
     std::optional<ExtractTarget> AskExtractTarget() override;
-    bool AskSfxOptions() override;
+    std::optional<engine::SfxSettings> AskSfxOptions() override;
     QString AskCompareFolder(const QString& start) override;
     QString AskRepairTarget(const QString& broken) override;
     std::optional<QString> PickArchive(const QStringList& archives) override;

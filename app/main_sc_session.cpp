@@ -38,7 +38,7 @@ ArchivePicker& Main_sc::ArchiveDialog() {
 }
 
 SfxDlg& Main_sc::SfxDialog() {
-    if (!sfxDialog_) sfxDialog_ = new SfxDlg(engine, Settings, this);
+    if (!sfxDialog_) sfxDialog_ = new SfxDlg(Settings, this);
     return *sfxDialog_;
 }
 
@@ -133,10 +133,11 @@ std::optional<SessionUi::ExtractTarget> Main_sc::AskExtractTarget() {
     return ExtractTarget{dialog.ExtractDir, dialog.ExtractSelectedOnly()};
 }
 
-bool Main_sc::AskSfxOptions() {
+std::optional<engine::SfxSettings> Main_sc::AskSfxOptions() {
     SfxDlg& dialog = SfxDialog();
     dialog.exec();
-    return dialog.Accepted;
+    if (!dialog.Accepted) return std::nullopt;
+    return dialog.Choices;
 }
 
 std::optional<QString> Main_sc::PickArchive(const QStringList& archives) {

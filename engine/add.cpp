@@ -78,9 +78,7 @@ bool ZipEngine::Run(const AddRequest& request) {
     std::error_code ec;
     if (!request.Spanning() && request.IntoProgram() &&
         !std::filesystem::exists(request.archive, ec)) {
-        std::string written;
-        const int result = MakeSfxConverter().ToExe(request.archive, true, SfxSettingsNow(),
-                                                    SFXPath, dllDirectory_, written);
+        const int result = RunToExe({request.archive, SfxSettingsNow(), SFXPath}, true, SFXPath);
         if (result != 0) {
             ReportEngineError(EZipEngine(MsgId::AutoSfxFailed, result));
             return false;

@@ -65,6 +65,13 @@ std::optional<MsgId::Id> DeleteRequest::Check() const {
     return std::nullopt;
 }
 
+std::optional<MsgId::Id> SfxRequest::Check() const {
+    if (!IsFile(archive)) return MsgId::NoZipFile;
+    if (strcasecmp(fs::path(archive).extension().string().c_str(), ".zip") != 0)
+        return MsgId::InputNotZip;
+    return std::nullopt;
+}
+
 std::optional<MsgId::Id> SpanRequest::Check() const {
     return volumes.Check();
 }

@@ -144,6 +144,41 @@ struct DeleteRequest {
     std::optional<MsgId::Id> Check() const;
 };
 
+enum SFXOptsEnum {
+    SFXAskCmdLine,
+    SFXAskFiles,
+    SFXAutoRun,
+    SFXHideOverWriteBox,
+    SFXCheckSize,
+    SFXNoSuccessMsg
+};
+using SFXOpts = OptionSet<SFXOptsEnum>;
+
+enum OvrOpts { OvrConfirm, OvrAlways, OvrNever };
+
+// What a self-extracting program does when it runs.
+struct SfxSettings {
+    SFXOpts options{SFXCheckSize};
+    OvrOpts overwrite = OvrConfirm;
+    std::string caption = "Self-extracting Archive";
+    std::string defaultDir;
+    std::string commandLine;
+    std::string message;
+    std::string icon;  // the bytes of an icon file, empty for none
+};
+
+// Turning the archive `archive` (".zip") into a self-extracting program
+// beside it (".exe").
+struct SfxRequest {
+    std::string archive;
+    SfxSettings settings;
+    std::string stubPath = "KelpSFX.bin";  // searched for as SFXPath is
+
+    // NoZipFile when the archive is not a file, InputNotZip when its name
+    // does not end in ".zip".
+    std::optional<MsgId::Id> Check() const;
+};
+
 // Copying an archive into a set of part files named after `output`.
 struct SpanRequest {
     std::string input;

@@ -128,11 +128,29 @@ SfxConverter ZipEngine::MakeSfxConverter() {
         [this](const std::string& path) { return DiscardFile(path); });
 }
 
+SfxRequest ZipEngine::SfxRequestNow() const {
+    return {zipFileName_, SfxSettingsNow(), SFXPath};
+}
+
 int ZipEngine::ConvertToExe(bool newFile) {
+    return RunToExe(SfxRequestNow(), newFile, SFXPath);
+}
+
+int ZipEngine::Run(const SfxRequest& request) {
+    std::string stubFound = request.stubPath;
+    return RunToExe(request, false, stubFound);
+}
+
+int ZipEngine::RunToExe(const SfxRequest& request, bool newFile, std::string& stubFound) {
+    if (const std::optional<MsgId::Id> refused = newFile ? std::nullopt : request.Check()) {
+        ShowEngineMessage(*refused);
+        return -9;
+    }
     std::string outName;
-    const int code = MakeSfxConverter().ToExe(zipFileName_, newFile, SfxSettingsNow(), SFXPath,
+    stubFound = request.stubPath;
+    const int code = MakeSfxConverter().ToExe(request.archive, newFile, request.settings, stubFound,
                                               dllDirectory_, outName);
-    if (code == 0 && !newFile) setZipFileName(outName);
+    if (code == 0 && !newFile && request.archive == zipFileName_) setZipFileName(outName);
     return code;
 }
 

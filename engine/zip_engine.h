@@ -134,6 +134,7 @@ class ZipEngine {
     AddRequest AddRequestNow() const;
     DeleteRequest DeleteRequestNow() const;
     SpanRequest SpanRequestNow(const std::string& input, const std::string& output) const;
+    SfxRequest SfxRequestNow() const;
     // Run an operation from its request alone; the properties above are
     // neither read nor changed for it. Each shows the message of a refusal
     // (the request's Check, or what this engine cannot do now) and returns
@@ -145,6 +146,9 @@ class ZipEngine {
     bool Run(const DeleteRequest& request);
     // The result codes of WriteSpan; a refusal is an engine error (-7).
     int Run(const SpanRequest& request);
+    // The result codes of ConvertToExe; a refusal is -9. The program is
+    // named when the archive was.
+    int Run(const SfxRequest& request);
 
     // --- Operations ---------------------------------------------------------
     // Adds the files FSpecArgs names to ZipFileName (created when missing);
@@ -312,6 +316,8 @@ class ZipEngine {
     SfxSettings SfxSettingsNow() const;
     void SetSfxSettings(const SfxSettings& settings);
     SfxConverter MakeSfxConverter();
+    // Writes the program; `stubFound` is where the stub was found.
+    int RunToExe(const SfxRequest& request, bool newFile, std::string& stubFound);
     static int32_t CallZipExec(void* block);
     static int32_t CallUnzipExec(void* block);
 

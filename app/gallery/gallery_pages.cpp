@@ -133,7 +133,7 @@ Gallery::Gallery() {
         add->fileList()->setRowSelected(6, true);
     });
 
-    page("sfx-dialog", new kelp::SfxDlg(window.engine, window.Settings, &window));
+    page("sfx-dialog", new kelp::SfxDlg(window.Settings, &window));
 
     // The options dialog on each of its pages.
     window.Settings.Viewer1 = "/usr/bin/eog";

@@ -57,7 +57,7 @@ struct ScriptedUi : SessionUi {
     QStringList AskOpenArchives(const QString&) override { return {}; }
     std::optional<QString> AskComment(const QString&) override { return std::nullopt; }
     std::optional<engine::AddRequest> AskAddSources() override { return std::nullopt; }
-    bool AskSfxOptions() override { return false; }
+    std::optional<engine::SfxSettings> AskSfxOptions() override { return std::nullopt; }
     QString AskCompareFolder(const QString&) override { return {}; }
     QString AskRepairTarget(const QString&) override { return {}; }
     std::optional<QString> PickArchive(const QStringList&) override { return std::nullopt; }

@@ -19,7 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using engine::MsgId::Id;
 using Request = std::variant<engine::ExtractRequest, engine::AddRequest, engine::DeleteRequest,
-                             engine::SpanRequest>;
+                             engine::SpanRequest, engine::SfxRequest>;
 
 // Every file below `root`, by its path relative to it.
 std::vector<std::string> FilesUnder(const fs::path& root) {
@@ -139,6 +139,18 @@ const Row kRows[] = {
      [](const fs::path& dir, const engine::ZipEngine&) {
          EXPECT_TRUE(fs::exists(dir / "copy001.zip"));
      }},
+    {"self-extractor takes the archive's place",
+     [](const fs::path& dir) { return engine::SfxRequest{dir / "a.zip"}; }, std::nullopt,
+     [](const fs::path& dir, const engine::ZipEngine&) {
+         EXPECT_FALSE(fs::exists(dir / "a.zip"));
+         EXPECT_EQ(fixtures::RunShell("unzip -tq " + fixtures::Quote(dir / "a.exe")).exitCode, 0);
+     }},
+    {"self-extractor of a program",
+     [](const fs::path& dir) {
+         fs::copy_file(dir / "a.zip", dir / "b.exe");
+         return engine::SfxRequest{dir / "b.exe"};
+     },
+     Id::InputNotZip},
     {"extract from no archive",
      [](const fs::path& dir) { return ExtractRequest{dir / "none.zip"}; }, Id::NoZipFile},
     {"extract below a file",
@@ -198,15 +210,14 @@ TEST(Requests, EachKindRunsFromItsValueAndEachRefusalWritesNothing) {
         zip.HowToDelete = engine::htdFinal;
         std::vector<std::string> logged;
         zip.OnMessage = [&](int, const std::string& text) { logged.push_back(text); };
-        const std::vector<std::string> before = FilesUnder(dir.path());
-
         const Request request = row.make(dir.path());
+        const std::vector<std::string> before = FilesUnder(dir.path());
         const std::optional<Id> refused =
             std::visit([](const auto& r) { return r.Check(); }, request);
         EXPECT_EQ(refused, row.refusal);
         const bool ran = std::visit(
             [&](const auto& r) {
-                if constexpr (std::is_same_v<std::decay_t<decltype(r)>, engine::SpanRequest>)
+                if constexpr (std::is_same_v<decltype(zip.Run(r)), int>)
                     return zip.Run(r) == 0;
                 else
                     return zip.Run(r);
