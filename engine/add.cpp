@@ -148,7 +148,8 @@ static void NoAdding(Block& b) {
 void ZipEngine::Delete() {
     const DeleteRequest request = DeleteRequestNow();
     ExactNames = false;  // holds for this call only
-    if (Run(request)) ClearSpecs();
+    // Exact names are never left behind to be read as patterns by a later call.
+    if (Run(request) || request.exactNames) ClearSpecs();
 }
 
 bool ZipEngine::Run(const DeleteRequest& request) {

@@ -32,12 +32,13 @@ ExtractRequest ZipEngine::ExtractRequestNow() const {
 void ZipEngine::Extract() {
     const ExtractRequest request = ExtractRequestNow();
     ExactNames = false;  // holds for this call only
-    if (RunExtract(request, false)) ClearSpecs();
+    // Exact names are never left behind to be read as patterns by a later call.
+    if (RunExtract(request, false) || request.exactNames) ClearSpecs();
 }
 void ZipEngine::ExtractToMemory() {
     const ExtractRequest request = ExtractRequestNow();
     ExactNames = false;
-    if (RunExtract(request, true)) ClearSpecs();
+    if (RunExtract(request, true) || request.exactNames) ClearSpecs();
 }
 bool ZipEngine::Run(const ExtractRequest& request) {
     return RunExtract(request, false);

@@ -71,11 +71,11 @@ enum AddStoreSuffixEnum {
 using AddStoreExts = OptionSet<AddStoreSuffixEnum>;
 
 // A file or folder to add, named by its path as the file system has it:
-// taken as it stands, never read for the add-line syntax of FSpecArgs.
+// taken as it stands, never read for the syntax of add lines.
 struct AddSource {
     std::string path;
     bool recurse = false;
-    std::optional<std::string> password;  // unset: Password and AddEncrypt; "": none
+    std::optional<std::string> password;  // unset: the add's password and AddEncrypt; "": none
 };
 
 // The parts of a multi-part set: the largest part (0: as large as the disk

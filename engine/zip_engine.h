@@ -135,12 +135,15 @@ class ZipEngine {
     DeleteRequest DeleteRequestNow() const;
     SpanRequest SpanRequestNow(const std::string& input, const std::string& output) const;
     SfxRequest SfxRequestNow() const;
-    // Run an operation from its request alone; the properties above are
-    // neither read nor changed for it. Each shows the message of a refusal
-    // (the request's Check, or what this engine cannot do now) and returns
-    // false when it refused before anything was written; SuccessCount gives
-    // the count. An archive changed is listed again when it is ZipFileName.
-    // Extracting names the request's archive first when another is named.
+    // Run an operation from its request: the operation's properties
+    // (specifications, options, folders, password, volume sizes) are neither
+    // read nor changed; the engine's own settings (Unattended, TempDir,
+    // DLLDirectory, NameCharset, the events; the SFX properties for an add
+    // that makes a new program) still apply. Each shows the message of a
+    // refusal (the request's Check, or what this engine cannot do now) and
+    // returns false when it refused before the library was called;
+    // SuccessCount gives the count. An archive changed is listed again when
+    // it is ZipFileName; extracting names the request's archive first.
     bool Run(const ExtractRequest& request);
     bool Run(const AddRequest& request);
     bool Run(const DeleteRequest& request);

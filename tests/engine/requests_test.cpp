@@ -39,155 +39,93 @@ std::string Listing(const fs::path& archive) {
 const std::vector<std::string> kNames = {"a*.txt",   "abc.txt", "[ab].txt", "Case.txt",
                                          "case.txt", "f/",      "f/in.txt", "f2/x.txt"};
 
+// Paths are relative to the current folder, which holds a.zip (kNames), b.exe
+// (a copy of it), src/ (r.bin of 150 000 random bytes, t.txt) and tmp/.
+using Check = std::function<void(const fs::path& dir, const engine::ZipEngine& zip)>;
 struct Row {
     const char* name;
-    std::function<Request(const fs::path& dir)> make;
+    Request request;
     std::optional<Id> refusal;
-    // The result: `dir` holds a.zip (kNames), src/ (r.bin of 150 000 random
-    // bytes, t.txt) and the current folder here/, empty.
-    std::function<void(const fs::path& dir, const engine::ZipEngine& zip)> check;
+    Check check;  // the result, for a request that is not refused
 };
 
-engine::AddRequest AddOf(const fs::path& archive, std::vector<engine::AddSource> sources,
-                         engine::AddOpts options = {}) {
-    engine::AddRequest r;
-    r.archive = archive;
-    r.sources = std::move(sources);
-    r.options = options;
-    return r;
-}
-
-engine::AddRequest Spanned(const fs::path& dir, const std::string& name, engine::VolumeSizes sizes,
+engine::AddRequest Spanned(const std::string& archive, engine::VolumeSizes sizes,
                            engine::AddOpts options = {engine::AddDiskSpan}) {
-    engine::AddRequest r = AddOf(dir / name, {{dir / "src", true, std::nullopt}}, options);
-    r.volumes = sizes;
-    return r;
+    return {.archive = archive, .sources = {{"src", true}}, .options = options, .volumes = sizes};
 }
 
+const std::vector<engine::AddSource> kText = {{"src/t.txt"}};
+using engine::DeleteRequest;
 using engine::ExtractRequest;
+using engine::SpanRequest;
+
 const Row kRows[] = {
-    {"extract all into a folder made for it, relative to the current one",
-     [](const fs::path& dir) {
-         return ExtractRequest{dir / "a.zip", {}, false, "../out/new", {engine::ExtrDirNames}};
-     },
-     std::nullopt,
+    {"extract all into a folder made for it",
+     ExtractRequest{"a.zip", {}, false, "out/new", {engine::ExtrDirNames}}, std::nullopt,
      [](const fs::path& dir, const engine::ZipEngine&) {
          for (const std::string& name : kNames)
              if (name.back() != '/') EXPECT_EQ(fixtures::ReadFile(dir / "out/new" / name), name);
      }},
     {"extract by exact names, a folder's with what lies under it",
-     [](const fs::path& dir) {
-         return ExtractRequest{dir / "a.zip",
-                               {"a*.txt", "[ab].txt", "case.txt", "f/"},
-                               true,
-                               dir / "out",
-                               {engine::ExtrDirNames}};
-     },
+     ExtractRequest{
+         "a.zip", {"a*.txt", "[ab].txt", "case.txt", "f/"}, true, "out", {engine::ExtrDirNames}},
      std::nullopt,
      [](const fs::path& dir, const engine::ZipEngine&) {
          EXPECT_EQ(FilesUnder(dir / "out"),
                    (std::vector<std::string>{"[ab].txt", "a*.txt", "case.txt", "f/in.txt"}));
      }},
     {"test by a pattern takes every member it matches and makes no folder",
-     [](const fs::path& dir) {
-         return ExtractRequest{dir / "a.zip", {"a*.txt"}, false, dir / "out", {engine::ExtrTest}};
-     },
-     std::nullopt,
+     ExtractRequest{"a.zip", {"a*.txt"}, false, "out", {engine::ExtrTest}}, std::nullopt,
      [](const fs::path& dir, const engine::ZipEngine& zip) {
          EXPECT_EQ(zip.SuccessCount(), 2);  // a*.txt and abc.txt
          EXPECT_FALSE(fs::exists(dir / "out"));
      }},
-    {"add makes the archive",
-     [](const fs::path& dir) {
-         return AddOf(dir / "new.zip", {{dir / "src/t.txt", false, {}}});
-     },
+    {"add makes the archive", engine::AddRequest{.archive = "new.zip", .sources = kText},
      std::nullopt,
      [](const fs::path& dir, const engine::ZipEngine&) {
          EXPECT_EQ(Listing(dir / "new.zip"), "t.txt\n");
      }},
     {"add to a new program writes the self-extractor first",
-     [](const fs::path& dir) {
-         return AddOf(dir / "new.exe", {{dir / "src/t.txt", false, {}}});
-     },
-     std::nullopt,
+     engine::AddRequest{.archive = "new.exe", .sources = kText}, std::nullopt,
      [](const fs::path& dir, const engine::ZipEngine&) {
          EXPECT_EQ(Listing(dir / "new.exe"), "t.txt\n");
          EXPECT_GT(fs::file_size(dir / "new.exe"), 1000u);
      }},
     {"spanned add writes parts and leaves no temporary archive",
-     [](const fs::path& dir) {
-         return Spanned(dir, "set.zip", {100000, 0, 1000});
-     },
-     std::nullopt,
+     Spanned("set.zip", {100000, 0, 1000}), std::nullopt,
      [](const fs::path& dir, const engine::ZipEngine&) {
          EXPECT_TRUE(fs::exists(dir / "set002.zip"));
          EXPECT_TRUE(fs::is_empty(dir / "tmp"));
      }},
     {"delete by exact names, a folder's with what lies under it",
-     [](const fs::path& dir) {
-         return engine::DeleteRequest{dir / "a.zip", {"a*.txt", "Case.txt", "f/"}, true};
-     },
-     std::nullopt,
+     DeleteRequest{"a.zip", {"a*.txt", "Case.txt", "f/"}, true}, std::nullopt,
      [](const fs::path& dir, const engine::ZipEngine&) {
          EXPECT_EQ(Listing(dir / "a.zip"), "abc.txt\n[ab].txt\ncase.txt\nf2/x.txt\n");
      }},
-    {"span copies the archive into parts",
-     [](const fs::path& dir) {
-         return engine::SpanRequest{dir / "a.zip", dir / "copy.zip", {100000, 0, 1000}};
-     },
+    {"span copies the archive into parts", SpanRequest{"a.zip", "copy.zip", {100000, 0, 1000}},
      std::nullopt,
      [](const fs::path& dir, const engine::ZipEngine&) {
          EXPECT_TRUE(fs::exists(dir / "copy001.zip"));
      }},
-    {"self-extractor takes the archive's place",
-     [](const fs::path& dir) { return engine::SfxRequest{dir / "a.zip"}; }, std::nullopt,
+    {"self-extractor takes the archive's place", engine::SfxRequest{"a.zip"}, std::nullopt,
      [](const fs::path& dir, const engine::ZipEngine&) {
          EXPECT_FALSE(fs::exists(dir / "a.zip"));
          EXPECT_EQ(fixtures::RunShell("unzip -tq " + fixtures::Quote(dir / "a.exe")).exitCode, 0);
      }},
-    {"self-extractor of a program",
-     [](const fs::path& dir) {
-         fs::copy_file(dir / "a.zip", dir / "b.exe");
-         return engine::SfxRequest{dir / "b.exe"};
-     },
-     Id::InputNotZip},
-    {"extract from no archive",
-     [](const fs::path& dir) { return ExtractRequest{dir / "none.zip"}; }, Id::NoZipFile},
-    {"extract below a file",
-     [](const fs::path& dir) {
-         return ExtractRequest{dir / "a.zip", {}, false, dir / "src/t.txt/below"};
-     },
+    {"self-extractor of a program", engine::SfxRequest{"b.exe"}, Id::InputNotZip},
+    {"extract from no archive", ExtractRequest{"none.zip"}, Id::NoZipFile},
+    {"extract below a file", ExtractRequest{"a.zip", {}, false, "src/t.txt/below"},
      Id::ExtractFolderCannotBeMade},
-    {"add nothing", [](const fs::path& dir) { return AddOf(dir / "new.zip", {}); },
-     Id::NoFilesToAdd},
-    {"add without an archive name",
-     [](const fs::path& dir) {
-         return AddOf("", {{dir / "src/t.txt", false, {}}});
-     },
-     Id::NoZipFile},
-    {"freshen a spanned set",
-     [](const fs::path& dir) {
-         return Spanned(dir, "set.zip", {}, {engine::AddDiskSpan, engine::AddFreshen});
-     },
+    {"add nothing", engine::AddRequest{.archive = "new.zip"}, Id::NoFilesToAdd},
+    {"add without an archive name", engine::AddRequest{.sources = kText}, Id::NoZipFile},
+    {"freshen a spanned set", Spanned("set.zip", {}, {engine::AddDiskSpan, engine::AddFreshen}),
      Id::SpannedFreshenUpdate},
-    {"span a self-extractor", [](const fs::path& dir) { return Spanned(dir, "set.exe", {}); },
-     Id::SfxCannotSpan},
-    {"spanned add with parts too small",
-     [](const fs::path& dir) {
-         return Spanned(dir, "set.zip", {70000, 10000, 65536});
-     },
+    {"span a self-extractor", Spanned("set.exe", {}), Id::SfxCannotSpan},
+    {"spanned add with parts too small", Spanned("set.zip", {70000, 10000, 65536}),
      Id::VolumeSizeTooSmall},
-    {"delete nothing", [](const fs::path& dir) { return engine::DeleteRequest{dir / "a.zip"}; },
-     Id::NoFilesToDelete},
-    {"delete from no archive",
-     [](const fs::path& dir) {
-         return engine::DeleteRequest{dir / "none.zip", {"b.bin"}};
-     },
-     Id::NoZipFile},
-    {"span into parts too small",
-     [](const fs::path& dir) {
-         return engine::SpanRequest{dir / "a.zip", dir / "copy.zip", {1000, 0, 65536}};
-     },
+    {"delete nothing", DeleteRequest{"a.zip"}, Id::NoFilesToDelete},
+    {"delete from no archive", DeleteRequest{"none.zip", {"b.bin"}}, Id::NoZipFile},
+    {"span into parts too small", SpanRequest{"a.zip", "copy.zip", {1000, 0, 65536}},
      Id::VolumeSizeTooSmall},
 };
 
@@ -199,10 +137,11 @@ TEST(Requests, EachKindRunsFromItsValueAndEachRefusalWritesNothing) {
         fixtures::ArchiveBuilder builder;
         for (const std::string& n : kNames) builder.Add(n, n.back() == '/' ? "" : n);
         fixtures::WriteFile(dir / "a.zip", builder.Build());
-        for (const char* folder : {"src", "tmp", "here"}) fs::create_directories(dir / folder);
+        fixtures::WriteFile(dir / "b.exe", builder.Build());
+        for (const char* folder : {"src", "tmp"}) fs::create_directories(dir / folder);
         fixtures::RunShell("head -c 150000 /dev/urandom > " + fixtures::Quote(dir / "src/r.bin"));
         fixtures::WriteFile(dir / "src/t.txt", "text");
-        fs::current_path(dir / "here");
+        fs::current_path(dir.path());
         fixtures::RecordingHostUi host;
         engine::ZipEngine zip;
         zip.SetHostUi(&host);
@@ -210,7 +149,7 @@ TEST(Requests, EachKindRunsFromItsValueAndEachRefusalWritesNothing) {
         zip.HowToDelete = engine::htdFinal;
         std::vector<std::string> logged;
         zip.OnMessage = [&](int, const std::string& text) { logged.push_back(text); };
-        const Request request = row.make(dir.path());
+        const Request& request = row.request;
         const std::vector<std::string> before = FilesUnder(dir.path());
         const std::optional<Id> refused =
             std::visit([](const auto& r) { return r.Check(); }, request);
@@ -232,9 +171,7 @@ TEST(Requests, EachKindRunsFromItsValueAndEachRefusalWritesNothing) {
         } else {
             EXPECT_TRUE(ran);
             EXPECT_EQ(zip.ErrorsReported(), 0) << (logged.empty() ? "" : logged.back());
-            // The current folder is neither changed nor written into.
-            EXPECT_EQ(fs::current_path(), dir / "here");
-            EXPECT_TRUE(fs::is_empty(dir / "here"));
+            EXPECT_EQ(fs::current_path(), dir.path());
             row.check(dir.path(), zip);
         }
         fs::current_path(saved);
