@@ -44,8 +44,6 @@ ArchiveSession::ArchiveSession(SessionUi& ui, engine::HostUi& host, ShellService
     engine.SetHostUi(&host);
     engine.Verbose = false;
     engine.Trace = false;
-    engine.AddCompLevel = 9;
-    engine.ExtrOptions = engine::ExtrOpts{engine::ExtrOverWrite};
     engine.Unattended = false;
     engine.SFXPath = "KelpSFX.bin";
     engine.SFXOverWriteMode = engine::OvrConfirm;
@@ -125,20 +123,22 @@ std::vector<ArchiveSession::MemberRef> ArchiveSession::SelectedMembers(
     return members;
 }
 
-bool ArchiveSession::SetExactMembers(const std::vector<MemberRef>& members) {
+std::optional<std::vector<std::string>> ArchiveSession::ExactNames(
+    const std::vector<MemberRef>& members) {
     const std::vector<engine::ZipDirEntry>& entries = engine.DirEntries();
+    std::vector<std::string> names;
     for (const MemberRef& m : members) {
-        if (m.entry < entries.size() && entries[m.entry].MemberName == m.name) continue;
+        if (m.entry < entries.size() && entries[m.entry].MemberName == m.name) {
+            names.push_back(m.name);
+            continue;
+        }
         ui_.ShowMessage(QString::fromStdString(engine.ZipFileName()) +
                         " has changed since it was listed; nothing was done with it. The list is "
                         "read again: please select the members once more.");
         QTimer::singleShot(0, this, [this] { Dispatch(actRefresh); });
-        return false;
+        return std::nullopt;
     }
-    engine.FSpecArgs.clear();
-    for (const MemberRef& m : members) engine.FSpecArgs.push_back(m.name);
-    engine.ExactNames = true;
-    return true;
+    return names;
 }
 
 QString ArchiveSession::MemberPath(uint32_t record) const {
@@ -159,13 +159,11 @@ QString ArchiveSession::ExtractForViewing(uint32_t record, const QString& folder
     const uint8_t action = State.CurrentAction;
     State.CurrentAction = actView;  // TimedExtract records the file for removal
     const QString target = folder.isEmpty() ? TempPath : folder;
-    engine.ExtrBaseDir = target.toStdString();
     // The record's own archive, which need not be the current one.
     engine.setZipFileName(rows_->Archive(record).toStdString());
-    const engine::ExtrOpts options = engine.ExtrOptions;
-    engine.ExtrOptions = engine::ExtrOpts{engine::ExtrOverWrite};
-    if (SetExactMembers(member)) TimedExtract();
-    engine.ExtrOptions = options;
+    if (std::optional<std::vector<std::string>> names = ExactNames(member))
+        TimedExtract({engine.ZipFileName(), std::move(*names), true, target.toStdString(),
+                      engine::ExtrOpts{engine::ExtrOverWrite}, engine.Password});
     State.CurrentAction = action;
     const QString file = target + MemberFileName(record);
     return QFileInfo(file).isFile() ? file : QString();
@@ -191,7 +189,6 @@ void ArchiveSession::RunAction() {
     State.Busy = true;
     haltRequested_ = false;
     ui_.ActionStarting();
-    engine.ExtrOptions = engine::ExtrOpts{};
     // 0, 15, 16 and every number above 19 have no operation of their own:
     // they run only the common ending.
     if (action == actNone || action == 15 || action == 16 || action > actRefresh) {
@@ -216,7 +213,7 @@ void ArchiveSession::RunAction() {
                 EarlyEnd();
                 return;
             }
-            ActionExtractAll();
+            ActionExtractAll(ExtractAllFolder);
             break;
         case actExtract:
             ActionExtract();
@@ -324,13 +321,13 @@ void ArchiveSession::CheckArchives() {
     checkStructure_ = false;
 }
 
-void ArchiveSession::TimedExtract() {
+void ArchiveSession::TimedExtract(const engine::ExtractRequest& request) {
     if (State.CurrentAction == actView)
-        for (const std::string& spec : engine.FSpecArgs)
+        for (const std::string& spec : request.members)
             Delfiles.append(QString::fromStdString(spec));
     const uint32_t before = platform::TickCount();
     try {
-        engine.Extract();
+        engine.Run(request);
     } catch (...) {
         ui_.ShowMessage("Error on DLL");
     }

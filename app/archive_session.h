@@ -78,16 +78,18 @@ class SessionUi {
     virtual QStringList AskOpenArchives(const QString& folder) = 0;
     // The new archive comment; nullopt when cancelled.
     virtual std::optional<QString> AskComment(const QString& old) = 0;
-    // The add dialog; accepted, it has set the engine's sources and options.
-    virtual bool AskAddSources() = 0;
+    // The add dialog: what to add and how (sources, typed lines, level,
+    // options); nullopt when cancelled.
+    virtual std::optional<engine::AddRequest> AskAddSources() = 0;
     struct ExtractTarget {
         QString folder;
         bool selectedOnly = false;
     };
     // The extract dialog's folder and choice; nullopt when cancelled.
     virtual std::optional<ExtractTarget> AskExtractTarget() = 0;
-    // The self-extractor dialog; accepted, it has set the engine's options.
-    virtual bool AskSfxOptions() = 0;
+    // The self-extractor dialog: what the program does when it runs;
+    // nullopt when cancelled.
+    virtual std::optional<engine::SfxSettings> AskSfxOptions() = 0;
     // A folder to compare the one opened archive with; "" when cancelled.
     virtual QString AskCompareFolder(const QString& start) = 0;
     // The file the repaired copy of `broken` is written to; "" when cancelled.
@@ -175,12 +177,11 @@ class ArchiveSession : public QObject {
     // record stands for its folder entry ("path/"), which the libraries take
     // with everything under it.
     std::vector<MemberRef> SelectedMembers(const QString& archive) const;
-    // Hands `members` to the engine as exact names for its next Extract or
-    // Delete. False, with a message, when the directory the engine read of
-    // ZipFileName no longer holds them where they were listed (another
-    // program changed the archive): nothing is handed over and the list is
-    // read again.
-    bool SetExactMembers(const std::vector<MemberRef>& members);
+    // The exact names of `members` for an extract or delete request; nullopt,
+    // with a message, when the directory the engine read of ZipFileName no
+    // longer holds them where they were listed (another program changed the
+    // archive): the list is then read again.
+    std::optional<std::vector<std::string>> ExactNames(const std::vector<MemberRef>& members);
     // The exact name of a record's member as a file name, and its last part.
     QString MemberPath(uint32_t record) const;
     QString MemberFileName(uint32_t record) const;
@@ -222,14 +223,19 @@ class ArchiveSession : public QObject {
     // older files, into `folder` (a drag's own folder); refused while busy.
     void ExtractMembersTo(const QString& folder,
                           const std::vector<std::pair<QString, std::vector<MemberRef>>>& members);
-    // Extracts with the engine as set up, timed into the log.
-    void TimedExtract();
-    // Puts what lies in each folder of the engine's FSpecSources after it as
+    // Runs `request`, timed into the log.
+    void TimedExtract(const engine::ExtractRequest& request);
+    // Puts what lies in each folder of the request's sources after it as
     // entries of their own (with `subDirs` also below its sub-folders, depth
     // first). Entries inside a folder whose names begin with "." are left
     // out and named in the log; a dot-file picked itself is added
-    // (AddHiddenFiles). Typed lines (FSpecArgs) are left alone.
-    void ExpandFolderSources(bool subDirs);
+    // (AddHiddenFiles). Typed lines are left alone.
+    void ExpandFolderSources(engine::AddRequest& request, bool subDirs);
+    // Adds the files dropped on the window, as the add dialog took them.
+    void AddDropped(const engine::AddRequest& choices);
+    // The folder "Extract all" writes into: the extract dialog's last
+    // choice; empty: the current folder.
+    QString ExtractAllFolder;
     void WriteLogMark(LogMark mark);
     // Says so when there is no temporary folder.
     bool HaveTempPath();
@@ -254,7 +260,7 @@ class ArchiveSession : public QObject {
     void ActionChangeComment();
     void ActionAdd();
     void ActionAddDropped();
-    void ActionExtractAll();
+    void ActionExtractAll(const QString& folder);
     void ActionExtract();
     void ActionDelete();
     // False when the self-extractor dialog was cancelled.
@@ -265,19 +271,23 @@ class ArchiveSession : public QObject {
     // The archive an add or a conversion goes into: asked only when more
     // than one is open; nullopt when the question was cancelled.
     std::optional<QString> ChooseArchive();
-    void AskAddPassword(const std::string& prompt, bool clearOnCancel);
-    void ExpandFolder(const engine::AddSource& folder, bool subDirs);
-    // Runs a conversion (true: to a program, false: back to an archive) on
-    // ZipFileName with a safety copy in TempPath.
-    void ConvertWithCopy(bool toExe);
-    // Sets ExtrOptions from the extract settings (Extrfold, Extrover).
-    void SetExtractOptions();
-    // Extracts (or tests) all members of every opened archive between the
-    // log's start and end marks; `existingOnly` passes over vanished files.
-    void ExtractEachArchive(bool existingOnly);
-    // Runs the add the engine is set up for into `archive`; false when the
-    // engine failed with an error ("DLL Error" is shown).
-    bool RunAdd(const QString& archive);
+    // With the add-password setting on, asks for one; given, the request
+    // encrypts with it.
+    void AskAddPassword(engine::AddRequest& request, const std::string& prompt);
+    void ExpandFolder(std::vector<engine::AddSource>& sources, const engine::AddSource& folder,
+                      bool subDirs);
+    // Runs a conversion on ZipFileName with a safety copy in TempPath: to a
+    // program that does as `sfx` says, or without it back to an archive.
+    void ConvertWithCopy(const std::optional<engine::SfxSettings>& sfx);
+    // The options the extract settings ask for (Extrfold, Extrover).
+    engine::ExtrOpts ExtractOptions() const;
+    // Extracts (or tests) all members of every opened archive as `request`
+    // says, between the log's start and end marks; `existingOnly` passes
+    // over vanished files.
+    void ExtractEachArchive(const engine::ExtractRequest& request, bool existingOnly);
+    // Runs `request` into `archive`; false when the engine failed with an
+    // error ("DLL Error" is shown).
+    bool RunAdd(engine::AddRequest request, const QString& archive);
     QString TypeName(const QString& fileName);
     static QString MakePrivateTempFolder();
     // A new folder for a checkout, kept after Kelp closes: the temporary
@@ -292,6 +302,7 @@ class ArchiveSession : public QObject {
     bool haltRequested_ = false;
     bool checkStructure_ = false;      // the test now running is a check
     uint8_t pendingAction_ = actNone;  // asked for while a halted action stopped
+    engine::AddRequest droppedAdd_;    // what AddDropped hands to its action
 };
 
 }  // namespace kelp

@@ -77,31 +77,30 @@ void ArchiveSession::ActionCheckout() {
                         QString::fromStdString(platform::TempFolder()));
         return;
     }
-    engine.ExtrOptions.Include(engine::ExtrDirNames);
-    engine.ExtrOptions.Include(engine::ExtrOverWrite);
-    engine.ExtrBaseDir = folder.toStdString();
     const QStringList archives = Zipfiles;  // the list may not change meanwhile
     for (const QString& z : archives) {
         if (haltRequested_) break;
         engine.setZipFileName(z.toStdString());
-        engine.FSpecArgs.clear();  // every member, also those without a "." in their names
-        TimedExtract();
+        // No members named: every member, also those without a "." in their names.
+        TimedExtract({z.toStdString(),
+                      {},
+                      false,
+                      folder.toStdString(),
+                      engine::ExtrOpts{engine::ExtrDirNames, engine::ExtrOverWrite},
+                      engine.Password});
     }
     shell_.Explore(folder);
-    engine.ExtrOptions.Exclude(engine::ExtrDirNames);
-    engine.ExtrOptions.Exclude(engine::ExtrOverWrite);
 }
 
 void ArchiveSession::ActionTest() {
     ui_.ShowProcessViewer();
-    engine.ExtrBaseDir = TempPath.toStdString();
-    engine.ExtrOptions.Include(checkStructure_ ? engine::ExtrCheck : engine::ExtrTest);
-    ExtractEachArchive(false);
-    engine.ExtrOptions.Exclude(engine::ExtrTest);
-    engine.ExtrOptions.Exclude(engine::ExtrCheck);
+    engine::ExtractRequest request;
+    request.targetDir = TempPath.toStdString();
+    request.options = {checkStructure_ ? engine::ExtrCheck : engine::ExtrTest};
+    ExtractEachArchive(request, false);
 }
 
-void ArchiveSession::ExtractEachArchive(bool existingOnly) {
+void ArchiveSession::ExtractEachArchive(const engine::ExtractRequest& request, bool existingOnly) {
     WriteLogMark(lmStart);
     const QStringList archives = Zipfiles;  // the list may not change meanwhile
     for (const QString& z : archives) {
@@ -109,9 +108,12 @@ void ArchiveSession::ExtractEachArchive(bool existingOnly) {
         if (haltRequested_) break;
         if (existingOnly && !QFileInfo(z).isFile()) continue;
         engine.setZipFileName(z.toStdString());
-        engine.FSpecArgs.clear();  // every member, also those without a "." in their names
+        // No members named: every member, also those without a "." in their names.
+        engine::ExtractRequest each = request;
+        each.archive = z.toStdString();
+        each.password = engine.Password;  // as the previous archive's members found it
         ui_.ShowHalt(true);
-        TimedExtract();
+        TimedExtract(each);
         WriteLogMark(lmSeparator);
     }
     WriteLogMark(lmEnd);
@@ -146,24 +148,25 @@ std::optional<QString> ArchiveSession::ChooseArchive() {
     return Zipfiles.isEmpty() ? QString::fromStdString(engine.ZipFileName()) : Zipfiles.first();
 }
 
-void ArchiveSession::ExpandFolderSources(bool subDirs) {
-    const std::vector<engine::AddSource> given = std::move(engine.FSpecSources);
-    engine.FSpecSources.clear();
+void ArchiveSession::ExpandFolderSources(engine::AddRequest& request, bool subDirs) {
+    const std::vector<engine::AddSource> given = std::move(request.sources);
+    request.sources.clear();
     bool hiddenPicked = false;
     std::error_code ec;
     for (const engine::AddSource& source : given) {
         // What the user picked is added, a dot-file too.
         const std::string leaf = fs::path(source.path).filename().string();
         if (!leaf.empty() && leaf[0] == '.') hiddenPicked = true;
-        engine.FSpecSources.push_back(source);
-        if (fs::is_directory(source.path, ec)) ExpandFolder(source, subDirs);
+        request.sources.push_back(source);
+        if (fs::is_directory(source.path, ec)) ExpandFolder(request.sources, source, subDirs);
     }
     // The library would pass over the dot-files picked; the hidden entries
     // inside picked folders are left out (and named) by ExpandFolder.
-    if (hiddenPicked) engine.AddOptions.Include(engine::AddHiddenFiles);
+    if (hiddenPicked) request.options.Include(engine::AddHiddenFiles);
 }
 
-void ArchiveSession::ExpandFolder(const engine::AddSource& folder, bool subDirs) {
+void ArchiveSession::ExpandFolder(std::vector<engine::AddSource>& sources,
+                                  const engine::AddSource& folder, bool subDirs) {
     std::vector<fs::directory_entry> children;
     std::error_code ec;
     for (fs::directory_iterator it(folder.path, ec), end; !ec && it != end; it.increment(ec))
@@ -188,36 +191,32 @@ void ArchiveSession::ExpandFolder(const engine::AddSource& folder, bool subDirs)
             continue;
         }
         engine::AddSource entry{child.path().string(), false, folder.password};
-        engine.FSpecSources.push_back(entry);
-        if (folderHere && subDirs) ExpandFolder(entry, true);
+        sources.push_back(entry);
+        if (folderHere && subDirs) ExpandFolder(sources, entry, true);
     }
 }
 
-void ArchiveSession::AskAddPassword(const std::string& prompt, bool clearOnCancel) {
+void ArchiveSession::AskAddPassword(engine::AddRequest& request, const std::string& prompt) {
     if (!Settings.Addpass) return;
     std::string answer;
-    const int result = engine.AskPassword("Enter Add Password", prompt, answer);
-    if (result == 1)
-        engine.Password = answer.substr(0, 255);
-    else if (clearOnCancel && result == 0)
-        engine.Password.clear();
-    if (!engine.Password.empty()) engine.AddOptions.Include(engine::AddEncrypt);
+    if (engine.AskPassword("Enter Add Password", prompt, answer) == 1)
+        request.password = answer.substr(0, 255);
+    if (!request.password.empty()) request.options.Include(engine::AddEncrypt);
 }
 
-bool ArchiveSession::RunAdd(const QString& archive) {
+bool ArchiveSession::RunAdd(engine::AddRequest request, const QString& archive) {
     ui_.ShowHalt(true);
     bool ran = true;
+    request.archive = archive.toStdString();
     // The cipher chosen on the options dialog, for members given a password.
-    engine.AddEncryption = Settings.AesAdd ? engine::aeAES256 : engine::aeZipCrypto;
+    request.encryption = Settings.AesAdd ? engine::aeAES256 : engine::aeZipCrypto;
     try {
-        engine.Add();
+        engine.Run(request);
     } catch (...) {
         ui_.ShowMessage("DLL Error");
         ran = false;
     }
     ui_.ShowHalt(false);
-    engine.AddOptions.Exclude(engine::AddEncrypt);
-    engine.AddOptions.Exclude(engine::AddHiddenFiles);
     // The archive a new name was given to is the opened one from now on.
     if (Zipfiles.isEmpty()) Zipfiles = {archive};
     return ran;
@@ -225,62 +224,68 @@ bool ArchiveSession::RunAdd(const QString& archive) {
 
 void ArchiveSession::ActionAdd() {
     WindowLock lock(ui_);
-    if (!ui_.AskAddSources()) return;
+    std::optional<engine::AddRequest> request = ui_.AskAddSources();
+    if (!request) return;
     const std::optional<QString> archive = ChooseArchive();
     if (!archive) return;
     engine.setZipFileName(archive->toStdString());
     if (!ui_.Confirm("File will be added if you press yes now.", true)) return;
-    AskAddPassword("Press cancel if you wont want password.  ", true);
-    ExpandFolderSources(Settings.AddSubDirs);
+    AskAddPassword(*request, "Press cancel if you wont want password.  ");
+    ExpandFolderSources(*request, Settings.AddSubDirs);
     ui_.ShowProcessViewer();
     // A halted add ends with the log's "cancelled", not with a count.
-    if (RunAdd(*archive) && !haltRequested_)
+    if (RunAdd(*request, *archive) && !haltRequested_)
         ui_.ShowMessage(QString("DONE: Number of files Added: %1").arg(engine.SuccessCount()));
     ListAllArchives();
 }
 
+void ArchiveSession::AddDropped(const engine::AddRequest& choices) {
+    if (State.Busy) return;
+    droppedAdd_ = choices;
+    Dispatch(actAddDropped);
+    droppedAdd_ = {};
+}
+
 void ArchiveSession::ActionAddDropped() {
+    engine::AddRequest request = droppedAdd_;
     // Dropped folders come with what lies below them.
-    ExpandFolderSources(true);
-    const std::optional<QString> archive = ChooseArchive();
+    ExpandFolderSources(request, true);
     // Closing the picker without a choice adds nothing anywhere.
-    if (!archive) {
-        engine.FSpecArgs.clear();
-        engine.FSpecSources.clear();
-        engine.AddOptions.Exclude(engine::AddHiddenFiles);
-        return;
-    }
-    AskAddPassword("Press cancel if you wont want password. ", false);
+    const std::optional<QString> archive = ChooseArchive();
+    if (!archive) return;
+    AskAddPassword(request, "Press cancel if you wont want password. ");
     engine.setZipFileName(archive->toStdString());
-    RunAdd(*archive);
+    RunAdd(request, *archive);
     // Every archive again: listing only the changed one would append its
     // records a second time below the others.
     ListAllArchives();
 }
 
-void ArchiveSession::SetExtractOptions() {
-    if (Settings.Extrfold) engine.ExtrOptions.Include(engine::ExtrDirNames);
-    if (Settings.Extrover) engine.ExtrOptions.Include(engine::ExtrOverWrite);
+engine::ExtrOpts ArchiveSession::ExtractOptions() const {
+    engine::ExtrOpts options;
+    if (Settings.Extrfold) options.Include(engine::ExtrDirNames);
+    if (Settings.Extrover) options.Include(engine::ExtrOverWrite);
+    return options;
 }
 
-void ArchiveSession::ActionExtractAll() {
+void ArchiveSession::ActionExtractAll(const QString& folder) {
     ui_.ShowProcessViewer();
-    SetExtractOptions();
-    ExtractEachArchive(true);
+    engine::ExtractRequest request;
+    request.targetDir = folder.toStdString();
+    request.options = ExtractOptions();
+    ExtractEachArchive(request, true);
 }
 
 void ArchiveSession::ActionExtract() {
-    engine.FSpecArgs.clear();
     if (ui_.SelectedRowCount() == 0) return;
     const std::optional<SessionUi::ExtractTarget> target = ui_.AskExtractTarget();
     if (!target) return;
-    SetExtractOptions();
-    ui_.ShowProcessViewer();
-    engine.ExtrBaseDir = target->folder.toStdString();
+    ExtractAllFolder = target->folder;
     if (!target->selectedOnly) {
-        ActionExtractAll();
+        ActionExtractAll(target->folder);
         return;
     }
+    ui_.ShowProcessViewer();
     // The selection is read once: the listing may change while the engine works.
     std::map<QString, std::vector<MemberRef>> chosen;
     for (const QString& z : Zipfiles) chosen[z] = SelectedMembers(z);
@@ -291,13 +296,14 @@ void ArchiveSession::ActionExtract() {
         if (chosen[z].empty()) continue;
         engine.setZipFileName(z.toStdString());
         ui_.ShowHalt(true);
-        if (SetExactMembers(chosen[z])) TimedExtract();
+        if (std::optional<std::vector<std::string>> names = ExactNames(chosen[z]))
+            TimedExtract({z.toStdString(), std::move(*names), true, target->folder.toStdString(),
+                          ExtractOptions(), engine.Password});
     }
     WriteLogMark(lmEnd);
 }
 
 void ArchiveSession::ActionDelete() {
-    engine.FSpecArgs.clear();
     if (ui_.Confirm("    Are you sure?\nYou may lost this file.", true)) {
         // Each archive gets the names of its own selected members only.
         std::map<QString, std::vector<MemberRef>> chosen;
@@ -307,10 +313,11 @@ void ArchiveSession::ActionDelete() {
             if (haltRequested_) break;
             if (chosen[z].empty()) continue;
             engine.setZipFileName(z.toStdString());
-            if (!SetExactMembers(chosen[z])) continue;
+            std::optional<std::vector<std::string>> names = ExactNames(chosen[z]);
+            if (!names) continue;
             ui_.ShowHalt(true);
             try {
-                engine.Delete();
+                engine.Run(engine::DeleteRequest{z.toStdString(), std::move(*names), true});
             } catch (...) {
                 ui_.ShowMessage("DLL Error");
             }
@@ -322,19 +329,21 @@ void ArchiveSession::ActionDelete() {
 
 bool ArchiveSession::ActionMakeExe() {
     const std::optional<QString> archive = ChooseArchive();
-    if (!ui_.AskSfxOptions()) return false;
+    const std::optional<engine::SfxSettings> sfx = ui_.AskSfxOptions();
+    if (!sfx) return false;
     if (archive) engine.setZipFileName(archive->toStdString());
-    ConvertWithCopy(true);
+    ConvertWithCopy(sfx);
     return true;
 }
 
 void ArchiveSession::ActionMakeZip() {
     if (const std::optional<QString> archive = ChooseArchive())
         engine.setZipFileName(archive->toStdString());
-    ConvertWithCopy(false);
+    ConvertWithCopy(std::nullopt);
 }
 
-void ArchiveSession::ConvertWithCopy(bool toExe) {
+void ArchiveSession::ConvertWithCopy(const std::optional<engine::SfxSettings>& sfx) {
+    const bool toExe = sfx.has_value();
     if (!HaveTempPath()) return;
     // A copy of the archive in the run's private folder stands in for it
     // until the conversion is over.
@@ -348,7 +357,8 @@ void ArchiveSession::ConvertWithCopy(bool toExe) {
     }
     int result = -1;
     try {
-        result = toExe ? engine.ConvertToExe() : engine.ConvertToZip();
+        result = toExe ? engine.Run(engine::SfxRequest{archive.toStdString(), *sfx, engine.SFXPath})
+                       : engine.ConvertToZip();
     } catch (...) {
         ui_.ShowMessage("DLL Error");
     }

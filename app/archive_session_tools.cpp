@@ -115,13 +115,13 @@ void ArchiveSession::ExtractMembersTo(
     // target may still be copying them after the drop has returned.
     State.Busy = true;
     QDir().mkpath(folder);
-    engine.ExtrBaseDir = folder.toStdString();
-    engine.ExtrOptions = engine::ExtrOpts{engine::ExtrDirNames, engine::ExtrOverWrite};
     for (const auto& [archive, chosen] : members) {
         engine.setZipFileName(archive.toStdString());
-        if (SetExactMembers(chosen)) TimedExtract();
+        if (std::optional<std::vector<std::string>> names = ExactNames(chosen))
+            TimedExtract({archive.toStdString(), std::move(*names), true, folder.toStdString(),
+                          engine::ExtrOpts{engine::ExtrDirNames, engine::ExtrOverWrite},
+                          engine.Password});
     }
-    engine.ExtrOptions = engine::ExtrOpts{};
     if (!Zipfiles.isEmpty()) engine.setZipFileName(Zipfiles.first().toStdString());
     State.Busy = false;
 }

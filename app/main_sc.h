@@ -150,13 +150,6 @@ class Main_sc : public QMainWindow, public SessionUi {
     std::vector<MemberRef> SelectedMembers(const QString& archive) const;
     // The member of one row, empty when the row is no member.
     std::vector<MemberRef> RowMember(int row) const;
-    // Hands `members` to the engine as exact names for its next Extract or
-    // Delete. False, with a message, when the directory the engine read of
-    // ZipFileName no longer holds them where they were listed (another
-    // program changed the archive): nothing is then handed over.
-    bool SetExactMembers(const std::vector<MemberRef>& members) {
-        return session_.SetExactMembers(members);
-    }
     // The exact name of a row's member as a file name: the path an
     // extraction with folder names writes below its target.
     QString MemberPath(int row) const;
@@ -205,9 +198,7 @@ class Main_sc : public QMainWindow, public SessionUi {
     void RunAction() { session_.RunAction(); }
     // Stores `action` in CurrentAction and runs it.
     void Dispatch(uint8_t action) { session_.Dispatch(action); }
-    void TimedExtract() { session_.TimedExtract(); }
     void FunctionPanelClick();
-    void ExpandFolderSources(bool subDirs) { session_.ExpandFolderSources(subDirs); }
 
     // "Co&mpare": the first two opened archives, or the one opened and a
     // folder the user picks, into the process viewer.
@@ -300,9 +291,9 @@ class Main_sc : public QMainWindow, public SessionUi {
     QString AskNewArchive(const QString& folder) override;
     QStringList AskOpenArchives(const QString& folder) override;
     std::optional<QString> AskComment(const QString& old) override;
-    bool AskAddSources() override;
+    std::optional<engine::AddRequest> AskAddSources() override;
     std::optional<ExtractTarget> AskExtractTarget() override;
-    bool AskSfxOptions() override;
+    std::optional<engine::SfxSettings> AskSfxOptions() override;
     QString AskCompareFolder(const QString& start) override;
     QString AskRepairTarget(const QString& broken) override;
     std::optional<QString> PickArchive(const QStringList& archives) override;

@@ -16,6 +16,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include "add_dlg.h"
 #include "edit_watch.h"
 #include "main_sc.h"
 #include "platform/folders.h"
@@ -137,7 +138,9 @@ void Main_sc::WriteBackCopy(OpenedMember& m) {
 }
 
 bool Main_sc::WriteMember(OpenedMember& m, const std::string& name) {
-    const engine::MemberStorage storage = engine::StorageOf(m.entry, engine.AddCompLevel);
+    // Members whose level cannot be told take the level last chosen for adding.
+    const engine::MemberStorage storage =
+        engine::StorageOf(m.entry, addDialog_ ? addDialog_->Choices.level : engine.AddCompLevel);
     std::optional<engine::AddMethodEnum> method = engine::WritableMethod(storage.method);
     if (!method) {
         if (!Confirm(QString("%1 is compressed with %2, which Kelp cannot write.\n\n"

@@ -97,17 +97,14 @@ bool Main_sc::AcceptsDrop(const QDropEvent* e) const {
 void Main_sc::FilesDropped(const QStringList& paths) {
     if (State.Busy) return;
     State.CurrentAction = actAddDropped;
-    engine.AddOptions = engine::AddOpts{engine::AddDirNames};
     // Dropped files and folders are paths, never add lines.
     AddDlg& addDialog = AddDialog();
+    addDialog.Choices.options = engine::AddOpts{engine::AddDirNames};
     addDialog.setAddedPaths(paths);
     addDialog.exec();
-    if (addDialog.Accepted)
-        Dispatch(actAddDropped);
-    else
-        State.CurrentAction = actNone;
+    State.CurrentAction = actNone;
+    if (addDialog.Accepted) session_.AddDropped(addDialog.Choices);
     RelistArchives();
-    engine.AddOptions = engine::AddOpts{};
 }
 
 // --- Dragging members out of the grid ---------------------------------------------
@@ -232,7 +229,6 @@ void Main_sc::QuickLaunchClick(int n) {
     // the temporary folder, watched for edits until Kelp exits.
     State.Busy = true;
     const QString file = OpenForEditing(*RowRecord(rows.first()));
-    engine.ExtrOptions = engine::ExtrOpts{};
     engine.setZipFileName(Zipfiles.first().toStdString());
     State.Busy = false;
 

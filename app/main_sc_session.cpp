@@ -28,7 +28,7 @@ ExtractDlg& Main_sc::ExtractDialog() {
 }
 
 AddDlg& Main_sc::AddDialog() {
-    if (!addDialog_) addDialog_ = new AddDlg(engine, Settings, host_, shell_, this);
+    if (!addDialog_) addDialog_ = new AddDlg(Settings, host_, shell_, this);
     return *addDialog_;
 }
 
@@ -38,7 +38,7 @@ ArchivePicker& Main_sc::ArchiveDialog() {
 }
 
 SfxDlg& Main_sc::SfxDialog() {
-    if (!sfxDialog_) sfxDialog_ = new SfxDlg(engine, Settings, this);
+    if (!sfxDialog_) sfxDialog_ = new SfxDlg(Settings, this);
     return *sfxDialog_;
 }
 
@@ -55,8 +55,6 @@ void Main_sc::FunctionPanelClick() {
     switch (functionPanel->SelectedButton()) {
         case 0:
             if (icon >= 0 && icon < 5) State.CurrentAction = archive[icon];
-            if (State.CurrentAction == actExtract)
-                engine.ExtrBaseDir = ExtractDialog().ExtractDir.toStdString();
             break;
         case 1:
             if (named && icon >= 0 && icon < 5) State.CurrentAction = extract[icon];
@@ -67,7 +65,7 @@ void Main_sc::FunctionPanelClick() {
                 dialog.exec();
                 State.CurrentAction = actNone;
                 if (dialog.Accepted) {
-                    engine.ExtrBaseDir = dialog.ExtractDir.toStdString();
+                    session_.ExtractAllFolder = dialog.ExtractDir;
                     State.CurrentAction = actExtractAll;
                 }
             }
@@ -119,11 +117,12 @@ std::optional<QString> Main_sc::AskComment(const QString& old) {
     return text;
 }
 
-bool Main_sc::AskAddSources() {
+std::optional<engine::AddRequest> Main_sc::AskAddSources() {
     AddDlg& dialog = AddDialog();
     dialog.setAddedFiles({});
     dialog.exec();
-    return dialog.Accepted;
+    if (!dialog.Accepted) return std::nullopt;
+    return dialog.Choices;
 }
 
 std::optional<SessionUi::ExtractTarget> Main_sc::AskExtractTarget() {
@@ -134,10 +133,11 @@ std::optional<SessionUi::ExtractTarget> Main_sc::AskExtractTarget() {
     return ExtractTarget{dialog.ExtractDir, dialog.ExtractSelectedOnly()};
 }
 
-bool Main_sc::AskSfxOptions() {
+std::optional<engine::SfxSettings> Main_sc::AskSfxOptions() {
     SfxDlg& dialog = SfxDialog();
     dialog.exec();
-    return dialog.Accepted;
+    if (!dialog.Accepted) return std::nullopt;
+    return dialog.Choices;
 }
 
 std::optional<QString> Main_sc::PickArchive(const QStringList& archives) {

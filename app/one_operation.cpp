@@ -123,11 +123,13 @@ class OperationRunner {
             outcome_.errors << folder + ": cannot create the folder";
             return;
         }
-        zip_.ExtrBaseDir = QFile::encodeName(QDir(folder).absolutePath()).toStdString();
-        zip_.ExtrOptions = engine::ExtrOpts{engine::ExtrDirNames};
-        zip_.FSpecArgs.clear();
+        engine::ExtractRequest request;
+        request.archive = zip_.ZipFileName();
+        request.targetDir = QFile::encodeName(QDir(folder).absolutePath()).toStdString();
+        request.options = {engine::ExtrDirNames};
+        request.password = zip_.Password;
         const qsizetype keptBefore = outcome_.kept.size();
-        zip_.Extract();
+        zip_.Run(request);
         if (zip_.SuccessCount() == 0 && outcome_.kept.size() == keptBefore &&
             outcome_.errors.size() == errorsBefore && zip_.EntryCount() > 0 && !window_.Halted())
             outcome_.errors << archive + ": nothing was extracted";
@@ -159,12 +161,12 @@ class OperationRunner {
         for (auto& [folder, sources] : byFolder) {
             if (window_.Halted()) break;
             QDir::setCurrent(folder);
-            zip_.AddOptions = engine::AddOpts{engine::AddDirNames, engine::AddSeparateDirs,
-                                              engine::AddRecurseDirs, engine::AddHiddenFiles};
-            zip_.FSpecArgs.clear();
-            zip_.FSpecSources = std::move(sources);
+            engine::AddRequest request = zip_.AddRequestNow();
+            request.options = {engine::AddDirNames, engine::AddSeparateDirs, engine::AddRecurseDirs,
+                               engine::AddHiddenFiles};
+            request.sources = std::move(sources);
             const qsizetype errorsBefore = outcome_.errors.size();
-            zip_.Add();
+            zip_.Run(request);
             if (zip_.SuccessCount() == 0 && outcome_.errors.size() == errorsBefore &&
                 !window_.Halted())
                 outcome_.errors << "Nothing was added from " + folder;

@@ -20,7 +20,6 @@
 #include "centre_on_desktop.h"
 #include "drive_combo.h"
 #include "engine/host_ui.h"
-#include "engine/zip_engine.h"
 #include "file_list.h"
 #include "folder_list.h"
 #include "slide_bar.h"
@@ -44,9 +43,9 @@ const engine::AddOptsEnum kActionOptions[] = {engine::AddFreshen, engine::AddUpd
 const QStringList AddDlg::ActionCaptions = {"Add and Replace Files ", "Refresh Files",
                                             "Update Files ", "Move Files "};
 
-AddDlg::AddDlg(engine::ZipEngine& engine, kelp::Settings& settings, engine::HostUi& host,
-               ShellServices* shell, QWidget* parent)
-    : QDialog(parent), engine_(engine), settings_(settings), host_(host) {
+AddDlg::AddDlg(kelp::Settings& settings, engine::HostUi& host, ShellServices* shell,
+               QWidget* parent)
+    : QDialog(parent), settings_(settings), host_(host) {
     setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setWindowTitle("Add");
     auto named = [](auto* w, const char* name) {
@@ -218,9 +217,9 @@ void AddDlg::AddPath(const QString& path, bool folder) {
 void AddDlg::showEvent(QShowEvent* e) {
     Accepted = false;
     selectionEcho_->clear();
-    levelBar_->setPosition(std::clamp(engine_.AddCompLevel, 1, 9));
+    levelBar_->setPosition(std::clamp(Choices.level, 1, 9));
     saveFolderInfoBox_->setChecked(true);
-    dosNamesBox_->setChecked(engine_.AddOptions.Has(engine::AddForceDOS));
+    dosNamesBox_->setChecked(Choices.options.Has(engine::AddForceDOS));
     addSubDirsBox_->setChecked(true);
     encryptBox_->setChecked(settings_.Addpass);
     if (!shownBefore_) {
@@ -266,18 +265,18 @@ void AddDlg::OkClick() {
         return;
     }
     Accepted = true;
-    engine_.FSpecArgs.clear();
-    engine_.FSpecSources.clear();
+    Choices.lines.clear();
+    Choices.sources.clear();
     for (int i = 0; i < addedList_->count(); ++i) {
         const QListWidgetItem* item = addedList_->item(i);
         const QVariant path = item->data(kPathRole);
         if (path.isValid())
-            engine_.FSpecSources.push_back({path.toString().toStdString(), false, std::nullopt});
+            Choices.sources.push_back({path.toString().toStdString(), false, std::nullopt});
         else
-            engine_.FSpecArgs.push_back(item->text().toStdString());
+            Choices.lines.push_back(item->text().toStdString());
     }
-    engine_.AddCompLevel = levelBar_->Position();
-    engine::AddOpts& opts = engine_.AddOptions;
+    Choices.level = levelBar_->Position();
+    engine::AddOpts& opts = Choices.options;
     saveFolderInfoBox_->isChecked() ? opts.Include(engine::AddDirNames)
                                     : opts.Exclude(engine::AddDirNames);
     dosNamesBox_->isChecked() ? opts.Include(engine::AddForceDOS)

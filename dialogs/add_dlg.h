@@ -1,12 +1,13 @@
 // The add dialog: a file browser (drive, folders, files) to pick entries from,
 // the "File Added" list of file specifications, and the options of the add:
 // compression level, the kind of add, folder names, 8.3 names, sub-folders
-// and encryption. OK writes the list and the options into the engine.
+// and encryption. OK keeps the list and the options as the choices of an add.
 #pragma once
 
 #include <QDialog>
 
 #include "dialogs/settings.h"
+#include "engine/requests.h"
 
 class QCheckBox;
 class QComboBox;
@@ -17,7 +18,6 @@ class QPushButton;
 
 namespace engine {
 class HostUi;
-class ZipEngine;
 }  // namespace engine
 
 namespace kelp {
@@ -34,15 +34,17 @@ class AddDlg : public QDialog {
     // The action combo's items, in order.
     static const QStringList ActionCaptions;
 
-    // OK writes FSpecSources (the files and folders picked or dropped, as
-    // paths; a folder is expanded by the caller), FSpecArgs (lines the user
-    // typed), AddCompLevel and AddOptions of `engine` and
-    // AddSubDirs and Addpass of `settings`; `host` shows message boxes;
-    // `shell` opens files from the file list.
-    AddDlg(engine::ZipEngine& engine, kelp::Settings& settings, engine::HostUi& host,
-           ShellServices* shell, QWidget* parent = nullptr);
+    // OK writes Choices, and AddSubDirs and Addpass of `settings`; `host`
+    // shows message boxes; `shell` opens files from the file list.
+    AddDlg(kelp::Settings& settings, engine::HostUi& host, ShellServices* shell,
+           QWidget* parent = nullptr);
 
     bool Accepted = false;  // closed by OK with a non-empty list
+    // What to add and how: the sources (the files and folders picked or
+    // dropped, as paths; a folder is expanded by the caller), the lines the
+    // user typed, the level and the options. The dialog shows the level
+    // and the 8.3 switch it holds, and OK replaces those parts.
+    engine::AddRequest Choices;
 
     // The "File Added" list as shown: a file as its full path, a folder as
     // its path followed by "/*.*". The caller clears or fills it before each
@@ -87,7 +89,6 @@ class AddDlg : public QDialog {
     void EchoSelection();
     void OkClick();
 
-    engine::ZipEngine& engine_;
     kelp::Settings& settings_;
     engine::HostUi& host_;
     DriveComboBox* driveCombo_;

@@ -8,12 +8,10 @@
 #include <QVBoxLayout>
 
 #include "centre_on_desktop.h"
-#include "engine/zip_engine.h"
 
 namespace kelp {
 
-SfxDlg::SfxDlg(engine::ZipEngine& engine, kelp::Settings& settings, QWidget* parent)
-    : QDialog(parent), engine_(engine), settings_(settings) {
+SfxDlg::SfxDlg(kelp::Settings& settings, QWidget* parent) : QDialog(parent), settings_(settings) {
     setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setWindowTitle("SFX");
     auto* group = new QGroupBox("SFX", this);
@@ -79,9 +77,10 @@ void SfxDlg::OkClick() {
     settings_.SFXDefaultDir = defaultDirEdit_->text();
     settings_.SFXMessage = messageEdit_->text();
     settings_.SFXCaption = captionEdit_->text();
-    engine_.SFXDefaultDir = settings_.SFXDefaultDir.toStdString();
-    engine_.SFXCaption = settings_.SFXCaption.toStdString();
-    engine_.SFXMessage = settings_.SFXMessage.toStdString();
+    Choices = {};
+    Choices.defaultDir = settings_.SFXDefaultDir.toStdString();
+    Choices.caption = settings_.SFXCaption.toStdString();
+    Choices.message = settings_.SFXMessage.toStdString();
     accept();
 }
 

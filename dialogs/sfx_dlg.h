@@ -5,13 +5,10 @@
 #include <QDialog>
 
 #include "dialogs/settings.h"
+#include "engine/requests.h"
 
 class QLineEdit;
 class QPushButton;
-
-namespace engine {
-class ZipEngine;
-}
 
 namespace kelp {
 
@@ -19,10 +16,13 @@ class SfxDlg : public QDialog {
     Q_OBJECT
   public:
     // Shows the three texts of `settings`; OK stores the edited texts there
-    // and in `engine`.
-    SfxDlg(engine::ZipEngine& engine, kelp::Settings& settings, QWidget* parent = nullptr);
+    // and in Choices.
+    explicit SfxDlg(kelp::Settings& settings, QWidget* parent = nullptr);
 
     bool Accepted = false;
+    // What the program made on OK does when it runs: the three texts, the
+    // rest as a self-extractor starts.
+    engine::SfxSettings Choices;
 
     QLineEdit* defaultDirEdit() const { return defaultDirEdit_; }
     QLineEdit* messageEdit() const { return messageEdit_; }
@@ -36,7 +36,6 @@ class SfxDlg : public QDialog {
   private:
     void OkClick();
 
-    engine::ZipEngine& engine_;
     kelp::Settings& settings_;
     QLineEdit* defaultDirEdit_;
     QLineEdit* messageEdit_;

@@ -1,5 +1,4 @@
 // Adding files to an archive through the compression library.
-#include <strings.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -10,96 +9,121 @@
 
 namespace engine {
 
-namespace {
-
-bool HasExeExtension(const std::string& path) {
-    return strcasecmp(std::filesystem::path(path).extension().string().c_str(), ".exe") == 0;
+AddRequest ZipEngine::AddRequestNow() const {
+    AddRequest request;
+    request.archive = zipFileName_;
+    request.lines = FSpecArgs;
+    request.sources = FSpecSources;
+    request.excludes = FSpecArgsExcl;
+    request.level = AddCompLevel;
+    request.method = AddMethod;
+    request.options = AddOptions;
+    request.encryption = AddEncryption;
+    request.password = Password;
+    request.storeSuffixes = AddStoreSuffixes;
+    request.volumes = {MaxVolumeSize, KeepFreeOnDisk1, MinFreeVolumeSize};
+    return request;
 }
 
-}  // namespace
+DeleteRequest ZipEngine::DeleteRequestNow() const {
+    return {zipFileName_, FSpecArgs, ExactNames};
+}
 
-// The common end of an add or delete: the specifications are used up, the
-// library goes if this call loaded it, and a changed archive is listed again.
-void ZipEngine::FinishZipCall(bool unloadLibrary) {
+void ZipEngine::ClearSpecs() {
     FSpecArgs.clear();
     FSpecSources.clear();
     FSpecArgsExcl.clear();
+}
+
+// The common end of an add, delete or rename: the library goes if this call
+// loaded it, and a changed archive is listed again.
+void ZipEngine::FinishZipCall(const std::string& archive, bool unloadLibrary) {
     if (unloadLibrary) UnloadZipLib();
     CancelRequested = false;
     zipLibBusy_ = false;
-    if (successCount_ > 0) List();
+    if (successCount_ > 0 && archive == zipFileName_) List();
 }
 
 void ZipEngine::Add() {
+    if (Run(AddRequestNow())) ClearSpecs();
+}
+
+bool ZipEngine::Run(const AddRequest& request) {
     successCount_ = 0;
-    if (FSpecArgs.empty() && FSpecSources.empty()) return ShowEngineMessage(MsgId::NoFilesToAdd);
-    if (zipFileName_.empty()) return ShowEngineMessage(MsgId::NoZipFile);
-    if (Unattended && AddOptions.Has(AddEncrypt) && Password.empty())
-        return ShowEngineMessage(MsgId::UnattendedNeedsPassword);
+    if (const std::optional<MsgId::Id> refused = request.Check()) {
+        ShowEngineMessage(*refused);
+        return false;
+    }
+    if (Unattended && request.options.Has(AddEncrypt) && request.password.empty()) {
+        ShowEngineMessage(MsgId::UnattendedNeedsPassword);
+        return false;
+    }
+    if (zipLibBusy_) return false;
 
     // A multi-disk set is first built as one archive in the temporary folder.
-    const bool spanning = AddOptions.Has(AddDiskSpan) || AddOptions.Has(AddDiskSpanErase);
-    std::string archive = zipFileName_;
-    if (spanning) {
-        if (AddOptions.Has(AddFreshen) || AddOptions.Has(AddUpdate))
-            return ShowEngineMessage(MsgId::SpannedFreshenUpdate);
-        if (HasExeExtension(zipFileName_)) return ShowEngineMessage(MsgId::SfxCannotSpan);
-        if (!TempDir.empty()) TempDir = platform::WithTrailingSlash(TempDir);
-        std::string name = (TempDir.empty() ? platform::TempFolder() : TempDir) + "zipXXXXXX";
+    std::string archive = request.archive;
+    if (request.Spanning()) {
+        std::string name = TempFolder() + "zipXXXXXX";
         const int fd = mkstemp(name.data());
-        if (fd < 0) return ShowEngineMessage(MsgId::TempFileCreateFailed);
+        if (fd < 0) {
+            ShowEngineMessage(MsgId::TempFileCreateFailed);
+            return false;
+        }
         ::close(fd);
         std::filesystem::remove(name);
         archive = name;
         if (Verbose && OnMessage) OnMessage(0, "Temporary zipfile: " + archive);
     }
-    if (zipLibBusy_) return;
 
     std::error_code ec;
-    if (!spanning && HasExeExtension(zipFileName_) && sfxPrefixSize_ == 0 &&
-        !std::filesystem::exists(zipFileName_, ec)) {
-        const int result = ConvertToExe(true);
-        if (result != 0) return ReportEngineError(EZipEngine(MsgId::AutoSfxFailed, result));
+    if (!request.Spanning() && request.IntoProgram() &&
+        !std::filesystem::exists(request.archive, ec)) {
+        const int result = RunToExe({request.archive, SfxSettingsNow(), SFXPath}, true, SFXPath);
+        if (result != 0) {
+            ReportEngineError(EZipEngine(MsgId::AutoSfxFailed, result));
+            return false;
+        }
     }
 
     const bool loadedHere = !ZipLibLoaded();
     if (loadedHere) LoadZipLib();
-    if (!ZipLibLoaded()) return;
+    if (!ZipLibLoaded()) return false;
 
     const int version = ZipLibVersion();
-    // An older library would deflate in place of the method asked for.
-    if (AddMethod != AddMethodDeflate && version < KELP_V170) {
-        if (loadedHere) UnloadZipLib();
-        return ShowEngineMessage(MsgId::AddMethodUnsupported);
-    }
+    // An older library would deflate in place of the method asked for ...
+    std::optional<MsgId::Id> unsupported;
+    if (request.method != AddMethodDeflate && version < KELP_V170)
+        unsupported = MsgId::AddMethodUnsupported;
     // ... or quietly encrypt the traditional way instead of with AES.
-    if (AddEncryption == aeAES256 && version < KELP_V170) {
+    else if (request.encryption == aeAES256 && version < KELP_V170)
+        unsupported = MsgId::AesUnsupported;
+    if (unsupported) {
         if (loadedHere) UnloadZipLib();
-        return ShowEngineMessage(MsgId::AesUnsupported);
+        ShowEngineMessage(*unsupported);
+        return false;
     }
     zipLibBusy_ = true;
     CancelRequested = false;
     try {
-        auto block = FillZipParams(std::filesystem::absolute(archive, ec).string(), version);
+        auto block =
+            FillZipParams(request, std::filesystem::absolute(archive, ec).string(), version);
         block->SetEndMarker();
         successCount_ = CallZipExec(block->Data());
-        if (spanning) {
-            if (successCount_ > 0 && WriteSpan(archive, zipFileName_) != 0) successCount_ = 0;
+        if (request.Spanning()) {
+            SpanRequest span{archive, request.archive, request.volumes,
+                             request.options.Has(AddDiskSpanErase)};
+            if (successCount_ > 0 && Run(span) != 0) successCount_ = 0;
             if (successCount_ > 0 || std::filesystem::exists(archive, ec))
                 std::filesystem::remove(archive, ec);
         }
     } catch (const std::exception&) {
         ShowEngineMessage(MsgId::CompressAbort);
     }
-    FinishZipCall(loadedHere);
+    FinishZipCall(request.archive, loadedHere);
+    return true;
 }
 
 bool ZipEngine::BeginArchiveChange(bool& loadedHere, int& version) {
-    std::error_code ec;
-    if (zipFileName_.empty() || !std::filesystem::is_regular_file(zipFileName_, ec)) {
-        ShowEngineMessage(MsgId::NoZipFile);
-        return false;
-    }
     if (zipLibBusy_) return false;
     zipLibBusy_ = true;
     CancelRequested = false;
@@ -122,50 +146,64 @@ static void NoAdding(Block& b) {
 }
 
 void ZipEngine::Delete() {
-    successCount_ = 0;
-    const bool exact = ExactNames;
+    const DeleteRequest request = DeleteRequestNow();
     ExactNames = false;  // holds for this call only
-    if (FSpecArgs.empty()) return ShowEngineMessage(MsgId::NoFilesToDelete);
+    // Exact names are never left behind to be read as patterns by a later call.
+    if (Run(request) || request.exactNames) ClearSpecs();
+}
+
+bool ZipEngine::Run(const DeleteRequest& request) {
+    successCount_ = 0;
+    if (const std::optional<MsgId::Id> refused = request.Check()) {
+        ShowEngineMessage(*refused);
+        return false;
+    }
     bool loadedHere = false;
     int version = 0;
-    if (!BeginArchiveChange(loadedHere, version)) return;
+    if (!BeginArchiveChange(loadedHere, version)) return false;
     std::error_code ec;
     // An older library would read exact names as patterns and delete more
     // than was asked for.
-    if (exact && version < KELP_V180) {
-        FinishZipCall(loadedHere);
-        return ShowEngineMessage(MsgId::DeleteExactNamesUnsupported);
+    if (request.exactNames && version < KELP_V180) {
+        FinishZipCall(request.archive, loadedHere);
+        ShowEngineMessage(MsgId::DeleteExactNamesUnsupported);
+        return false;
     }
     try {
-        auto block = FillZipParams(std::filesystem::absolute(zipFileName_, ec).string(), version);
+        auto block = FillZipParams(
+            AddRequest{}, std::filesystem::absolute(request.archive, ec).string(), version);
         if (block->CurrentLayout() && version >= KELP_V180)
-            block->Current().ExactNames = Bool32(exact);
+            block->Current().ExactNames = Bool32(request.exactNames);
         block->Common([](auto& b) {
             b.DeleteMode = KELP_TRUE;
             NoAdding(b);
         });
-        block->SetSpecs(FSpecArgs);
+        block->SetSpecs(request.members);
         block->SetEndMarker();
         successCount_ = CallZipExec(block->Data());
     } catch (const std::exception&) {
         ShowEngineMessage(MsgId::CompressAbort);
     }
-    FinishZipCall(loadedHere);
+    FinishZipCall(request.archive, loadedHere);
+    return true;
 }
 
 void ZipEngine::Rename(const std::vector<std::pair<std::string, std::string>>& renames) {
     successCount_ = 0;
     if (renames.empty()) return ShowEngineMessage(MsgId::NoFilesToRename);
+    std::error_code ec;
+    if (zipFileName_.empty() || !std::filesystem::is_regular_file(zipFileName_, ec))
+        return ShowEngineMessage(MsgId::NoZipFile);
     bool loadedHere = false;
     int version = 0;
     if (!BeginArchiveChange(loadedHere, version)) return;
-    std::error_code ec;
     if (version < KELP_V180) {
-        FinishZipCall(loadedHere);
+        FinishZipCall(zipFileName_, loadedHere);
         return ShowEngineMessage(MsgId::RenameUnsupported);
     }
     try {
-        auto block = FillZipParams(std::filesystem::absolute(zipFileName_, ec).string(), version);
+        auto block = FillZipParams(AddRequest{},
+                                   std::filesystem::absolute(zipFileName_, ec).string(), version);
         KZipParams& b = block->Current();
         NoAdding(b);
         block->SetSpecs({});
@@ -181,7 +219,7 @@ void ZipEngine::Rename(const std::vector<std::pair<std::string, std::string>>& r
     } catch (const std::exception&) {
         ShowEngineMessage(MsgId::CompressAbort);
     }
-    FinishZipCall(loadedHere);
+    FinishZipCall(zipFileName_, loadedHere);
 }
 
 }  // namespace engine

@@ -12,17 +12,36 @@
 
 namespace engine {
 
-std::string ZipEngine::ExtractFolder() const {
+namespace {
+
+// The folder the library is told to extract into: the target when it is a
+// folder, else "" (the current folder).
+std::string TargetFolder(const ExtractRequest& request) {
     std::error_code ec;
-    return !ExtrBaseDir.empty() && std::filesystem::is_directory(ExtrBaseDir, ec) ? ExtrBaseDir
-                                                                                  : std::string();
+    return !request.targetDir.empty() && std::filesystem::is_directory(request.targetDir, ec)
+               ? request.targetDir
+               : std::string();
+}
+
+}  // namespace
+
+ExtractRequest ZipEngine::ExtractRequestNow() const {
+    return {zipFileName_, FSpecArgs, ExactNames, ExtrBaseDir, ExtrOptions, Password};
 }
 
 void ZipEngine::Extract() {
-    RunExtract(false);
+    const ExtractRequest request = ExtractRequestNow();
+    ExactNames = false;  // holds for this call only
+    // Exact names are never left behind to be read as patterns by a later call.
+    if (RunExtract(request, false) || request.exactNames) ClearSpecs();
 }
 void ZipEngine::ExtractToMemory() {
-    RunExtract(true);
+    const ExtractRequest request = ExtractRequestNow();
+    ExactNames = false;
+    if (RunExtract(request, true) || request.exactNames) ClearSpecs();
+}
+bool ZipEngine::Run(const ExtractRequest& request) {
+    return RunExtract(request, false);
 }
 
 void ZipEngine::Repair(const std::string& broken, const std::string& fixed) {
@@ -42,8 +61,10 @@ void ZipEngine::Repair(const std::string& broken, const std::string& fixed) {
         ShowEngineMessage(MsgId::RepairUnsupported);
     } else if (UnzipLibLoaded()) {
         try {
-            FSpecArgs.clear();
-            auto block = FillUnzParams(std::filesystem::absolute(broken, ec).string(), version);
+            ExtractRequest request;
+            request.password = Password;
+            auto block =
+                FillUnzParams(request, std::filesystem::absolute(broken, ec).string(), version);
             KUnzipParams& b = block->Current();
             b.TestOn = KELP_TRUE;
             b.CheckOn = KELP_FALSE;
@@ -59,21 +80,18 @@ void ZipEngine::Repair(const std::string& broken, const std::string& fixed) {
     unzipLibBusy_ = false;
 }
 
-void ZipEngine::RunExtract(bool toMemory) {
-    // ExactNames holds for this call only, however it ends.
-    struct ExactForOneCall {
-        bool& exact;
-        ~ExactForOneCall() { exact = false; }
-    } exactForOneCall{ExactNames};
+bool ZipEngine::RunExtract(const ExtractRequest& request, bool toMemory) {
     successCount_ = 0;
-    const uint32_t savedReqCount = passwordReqCount_;
-    std::error_code ec;
-    if (zipFileName_.empty() || !std::filesystem::is_regular_file(zipFileName_, ec)) {
-        ShowEngineMessage(MsgId::NoZipFile);
-        return;
+    if (const std::optional<MsgId::Id> refused = request.Check()) {
+        ShowEngineMessage(*refused,
+                          *refused == MsgId::ExtractFolderCannotBeMade ? request.targetDir : "");
+        return false;
     }
-    if (unzipLibBusy_) return;
-    if (Unattended && Password.empty() && !OnPasswordError) {
+    if (unzipLibBusy_) return false;
+    // The spanned set, the member to memory: read from the archive's directory.
+    if (request.archive != zipFileName_) setZipFileName(request.archive);
+    const uint32_t savedReqCount = passwordReqCount_;
+    if (Unattended && request.password.empty() && !OnPasswordError) {
         passwordReqCount_ = 0;
         ShowEngineMessage(MsgId::UnattendedExtractWarning);
     }
@@ -82,51 +100,55 @@ void ZipEngine::RunExtract(bool toMemory) {
     CancelRequested = false;
     const bool loadedHere = !UnzipLibLoaded();
     if (loadedHere) LoadUnzipLib();
-    auto finish = [&] {
+    auto finish = [&](bool started) {
         if (loadedHere) UnloadUnzipLib();
         CancelRequested = false;
         unzipLibBusy_ = false;
         passwordReqCount_ = savedReqCount;
+        return started;
     };
-    if (!UnzipLibLoaded()) return finish();
+    if (!UnzipLibLoaded()) return finish(false);
     const int version = UnzipLibVersion();
-    if (const std::optional<MsgId::Id> refused = ExtractRefusal(version, toMemory)) {
-        finish();
-        if (*refused == MsgId::ExtractExactNamesUnsupported) FSpecArgs.clear();
-        return ShowEngineMessage(*refused);
+    if (const std::optional<MsgId::Id> refused = ExtractRefusal(request, version, toMemory)) {
+        finish(false);
+        ShowEngineMessage(*refused);
+        return false;
     }
     // A target folder that is named but missing is made, as the command
     // line does; the library is never left to write into the current folder
     // instead.
-    if (!toMemory && !ExtrOptions.Has(ExtrTest) && !ExtrBaseDir.empty() &&
-        !std::filesystem::is_directory(ExtrBaseDir, ec) &&
-        (std::filesystem::create_directories(ExtrBaseDir, ec),
-         !std::filesystem::is_directory(ExtrBaseDir, ec))) {
-        finish();
-        return ShowEngineMessage(MsgId::ExtractFolderCannotBeMade, ExtrBaseDir);
+    std::error_code ec;
+    if (!toMemory && !request.Testing() && !request.targetDir.empty() &&
+        !std::filesystem::is_directory(request.targetDir, ec) &&
+        (std::filesystem::create_directories(request.targetDir, ec),
+         !std::filesystem::is_directory(request.targetDir, ec))) {
+        finish(false);
+        ShowEngineMessage(MsgId::ExtractFolderCannotBeMade, request.targetDir);
+        return false;
     }
     std::unique_ptr<JoinedVolumes> volumes;
     std::string joined;
     std::string archive;
-    if (!JoinForExtract(volumes, joined, archive)) return finish();
-    CallExtract(archive, version, toMemory);
-    FSpecArgs.clear();
+    if (!JoinForExtract(volumes, joined, archive)) return finish(true);
+    CallExtract(request, archive, version, toMemory);
     if (!joined.empty()) std::filesystem::remove(joined, ec);
-    finish();
+    return finish(true);
 }
 
-std::optional<MsgId::Id> ZipEngine::ExtractRefusal(int version, bool toMemory) const {
+std::optional<MsgId::Id> ZipEngine::ExtractRefusal(const ExtractRequest& request, int version,
+                                                   bool toMemory) const {
     if (toMemory && version < KELP_V160) return MsgId::ExtractStreamsUnsupported;
-    if (ExtrOptions.Has(ExtrCheck) && version < KELP_V180) return MsgId::CheckUnsupported;
+    if (request.options.Has(ExtrCheck) && version < KELP_V180) return MsgId::CheckUnsupported;
     // An older library would read exact names as patterns: "a*.txt" would
     // take "abc.txt" too.
-    if (ExactNames && version < KELP_V180) return MsgId::ExtractExactNamesUnsupported;
+    if (request.exactNames && version < KELP_V180) return MsgId::ExtractExactNamesUnsupported;
     // The library is told the folder to extract into; the process's current
     // folder is never changed. Libraries before 1.60 know only the current
     // folder: another target is refused rather than missed.
     std::error_code ec;
-    if (!toMemory && !ExtrOptions.Has(ExtrTest) && version < KELP_V160 &&
-        !ExtractFolder().empty() && !std::filesystem::equivalent(ExtractFolder(), ".", ec))
+    const std::string folder = TargetFolder(request);
+    if (!toMemory && !request.Testing() && version < KELP_V160 && !folder.empty() &&
+        !std::filesystem::equivalent(folder, ".", ec))
         return MsgId::ExtractFolderUnsupported;
     return std::nullopt;
 }
@@ -152,18 +174,19 @@ bool ZipEngine::JoinForExtract(std::unique_ptr<JoinedVolumes>& volumes, std::str
     return true;
 }
 
-void ZipEngine::CallExtract(const std::string& archive, int version, bool toMemory) {
+void ZipEngine::CallExtract(const ExtractRequest& request, const std::string& archive, int version,
+                            bool toMemory) {
     try {
-        auto block = FillUnzParams(archive, version);
+        auto block = FillUnzParams(request, archive, version);
         bool call = true;
         if (toMemory) {
             // One member, found by its exact name, into extractStream_.
             call = false;
-            const auto found = FSpecArgs.empty()
+            const auto found = request.members.empty()
                                    ? dirEntries_.end()
                                    : std::find_if(dirEntries_.begin(), dirEntries_.end(),
                                                   [&](const ZipDirEntry& entry) {
-                                                      return entry.MemberName == FSpecArgs[0];
+                                                      return entry.MemberName == request.members[0];
                                                   });
             if (found != dirEntries_.end() && block->CurrentLayout()) {
                 extractStream_.assign(found->UnpackedSize, 0);
@@ -179,7 +202,6 @@ void ZipEngine::CallExtract(const std::string& archive, int version, bool toMemo
             }
         }
         block->SetEndMarker();
-        FSpecArgs.clear();
         if (call) successCount_ = CallUnzipExec(block->Data());
         if (toMemory && successCount_ != 1) extractStream_.clear();
     } catch (const std::exception&) {

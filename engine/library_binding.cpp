@@ -153,46 +153,50 @@ int32_t ZipEngine::CallUnzipExec(void* block) {
     return g_unzipLib.exec ? reinterpret_cast<KUnzipExecFn>(g_unzipLib.exec)(block) : 0;
 }
 
-std::unique_ptr<UnzipParamBlock> ZipEngine::FillUnzParams(const std::string& archiveName,
+std::unique_ptr<UnzipParamBlock> ZipEngine::FillUnzParams(const ExtractRequest& request,
+                                                          const std::string& archiveName,
                                                           int version) {
     auto block = std::make_unique<UnzipParamBlock>(version);
+    const ExtrOpts& options = request.options;
     const std::string password =
-        version < KELP_V160 && Unattended && AddOptions.Has(AddEncrypt) && Password.empty()
+        version < KELP_V160 && Unattended && AddOptions.Has(AddEncrypt) && request.password.empty()
             ? kFillerPassword
-            : Password.substr(0, 255);
+            : request.password.substr(0, 255);
     char* passwordText = block->strings.Copy(password);
     char* archiveText = block->strings.Copy(archiveName);
     block->Common([&](auto& b) {
         FillBlockHeader(b, *this, passwordText);
-        b.TestOn = Bool32(ExtrOptions.Has(ExtrTest) || ExtrOptions.Has(ExtrCheck));
-        b.UpdateOn = Bool32(ExtrOptions.Has(ExtrUpdate));
-        b.FreshenOn = Bool32(ExtrOptions.Has(ExtrFreshen) && !ExtrOptions.Has(ExtrUpdate));
-        b.DirNamesOn = Bool32(ExtrOptions.Has(ExtrDirNames));
-        b.OverwriteOn = Bool32(ExtrOptions.Has(ExtrOverWrite));
+        b.TestOn = Bool32(request.Testing());
+        b.UpdateOn = Bool32(options.Has(ExtrUpdate));
+        b.FreshenOn = Bool32(options.Has(ExtrFreshen) && !options.Has(ExtrUpdate));
+        b.DirNamesOn = Bool32(options.Has(ExtrDirNames));
+        b.OverwriteOn = Bool32(options.Has(ExtrOverWrite));
         b.ArchiveNameText = archiveText;
     });
     if (block->CurrentLayout() && version >= KELP_V160) {
         KUnzipParams& b = block->Current();
         b.PasswordTries = static_cast<int32_t>(passwordReqCount_);
-        const std::string folder = ExtractFolder();
-        if (!folder.empty()) b.TargetDirText = block->strings.Copy(folder);
+        std::error_code ec;
+        if (!request.targetDir.empty() && std::filesystem::is_directory(request.targetDir, ec))
+            b.TargetDirText = block->strings.Copy(request.targetDir);
     }
     if (block->CurrentLayout() && version >= KELP_V180) {
-        block->Current().ExactNames = Bool32(ExactNames);
-        block->Current().CheckOn = Bool32(ExtrOptions.Has(ExtrCheck));
+        block->Current().ExactNames = Bool32(request.exactNames);
+        block->Current().CheckOn = Bool32(options.Has(ExtrCheck));
         if (const std::string& charset = NameCharsetNow(); !charset.empty())
             block->Current().NameCharsetText = block->strings.Copy(charset);
     }
-    block->SetSpecs(FSpecArgs);
+    block->SetSpecs(request.members);
     return block;
 }
 
-std::string ZipEngine::StoreSuffixList() const {
+// The suffixes as the library reads them: ".gif:.png:...".
+static std::string StoreSuffixList(AddStoreExts stored) {
     static const char* const kSuffixes[] = {"gif", "png", "z",   "zip", "zoo", "arc",
                                             "lzh", "arj", "taz", "tgz", "lha", "exe"};
     std::string list;
     for (int i = assGIF; i <= assEXE; ++i) {
-        if (!AddStoreSuffixes.Has(static_cast<AddStoreSuffixEnum>(i))) continue;
+        if (!stored.Has(static_cast<AddStoreSuffixEnum>(i))) continue;
         if (!list.empty()) list += ':';
         list += '.';
         list += kSuffixes[i];
@@ -218,48 +222,54 @@ static int32_t LibraryMethod(AddMethodEnum method) {
     return KZIP_METHOD_DEFAULT;
 }
 
-std::unique_ptr<ZipParamBlock> ZipEngine::FillZipParams(const std::string& archiveName,
+std::unique_ptr<ZipParamBlock> ZipEngine::FillZipParams(const AddRequest& request,
+                                                        const std::string& archiveName,
                                                         int version) {
     auto block = std::make_unique<ZipParamBlock>(version);
-    char* passwordText = Password.empty() ? nullptr : block->strings.Copy(Password.substr(0, 81));
-    const std::string suffixes = StoreSuffixList();
+    const AddOpts& options = request.options;
+    char* passwordText =
+        request.password.empty() ? nullptr : block->strings.Copy(request.password.substr(0, 81));
+    const std::string suffixes = StoreSuffixList(request.storeSuffixes);
     char* suffixText = suffixes.empty() ? nullptr : block->strings.Copy(suffixes);
     char* archiveText = block->strings.Copy(archiveName);
     block->Common([&](auto& b) {
         FillBlockHeader(b, *this, passwordText);
         b.StoreSuffixes = suffixText;
-        b.EncryptOn = Bool32(AddOptions.Has(AddEncrypt));
-        b.SystemFilesOn = Bool32(AddOptions.Has(AddHiddenFiles));
-        b.SkipDirEntries = Bool32(!AddOptions.Has(AddSeparateDirs));
-        b.CompressionLevel = AddCompLevel;
-        b.DropPaths = Bool32(!AddOptions.Has(AddDirNames));
-        b.RecurseOn = static_cast<KBool16>(AddOptions.Has(AddRecurseDirs) ? -1 : 0);
+        b.EncryptOn = Bool32(options.Has(AddEncrypt));
+        b.SystemFilesOn = Bool32(options.Has(AddHiddenFiles));
+        b.SkipDirEntries = Bool32(!options.Has(AddSeparateDirs));
+        b.CompressionLevel = request.level;
+        b.DropPaths = Bool32(!options.Has(AddDirNames));
+        b.RecurseOn = static_cast<KBool16>(options.Has(AddRecurseDirs) ? -1 : 0);
         b.Reserved80 = -1;
-        b.ForceDosOn = Bool32(AddOptions.Has(AddForceDOS));
-        b.MoveOn = Bool32(AddOptions.Has(AddMove));
+        b.ForceDosOn = Bool32(options.Has(AddForceDOS));
+        b.MoveOn = Bool32(options.Has(AddMove));
         b.DeleteMode = KELP_FALSE;
-        b.UpdateOn = Bool32(AddOptions.Has(AddUpdate));
-        b.FreshenOn = Bool32(AddOptions.Has(AddFreshen) && !AddOptions.Has(AddUpdate));
-        b.ArchiveTimeOn = Bool32(AddOptions.Has(AddZipTime));
+        b.UpdateOn = Bool32(options.Has(AddUpdate));
+        b.FreshenOn = Bool32(options.Has(AddFreshen) && !options.Has(AddUpdate));
+        b.ArchiveTimeOn = Bool32(options.Has(AddZipTime));
         b.ArchiveNameText = archiveText;
     });
     if (block->CurrentLayout()) {
         KZipParams& b = block->Current();
         b.TempDirText = TempDir.empty() ? nullptr : block->strings.Copy(TempDir);
         if (version >= KELP_V160) {
-            if (!rawComment_.empty()) b.CommentText = block->strings.Copy(rawComment_);
-            b.ArchiveOnlyOn = static_cast<KBool16>(AddOptions.Has(AddArchiveOnly) ? 1 : 0);
-            b.ResetArchiveOn = static_cast<KBool16>(AddOptions.Has(AddResetArchive) ? 1 : 0);
-            block->SetExcludes(FSpecArgsExcl);
-            b.StoreLinks = Bool32(AddOptions.Has(AddStoreLinks));
+            // The comment read of the listed archive is kept when it changes.
+            if (!rawComment_.empty() && request.archive == zipFileName_)
+                b.CommentText = block->strings.Copy(rawComment_);
+            b.ArchiveOnlyOn = static_cast<KBool16>(options.Has(AddArchiveOnly) ? 1 : 0);
+            b.ResetArchiveOn = static_cast<KBool16>(options.Has(AddResetArchive) ? 1 : 0);
+            block->SetExcludes(request.excludes);
+            b.StoreLinks = Bool32(options.Has(AddStoreLinks));
         }
         if (version >= KELP_V170)
-            b.Encryption = AddEncryption == aeAES256 ? KZIP_ENCRYPT_AES256 : KZIP_ENCRYPT_ZIPCRYPTO;
-        if (version >= KELP_V170) b.Method = LibraryMethod(AddMethod);
+            b.Encryption =
+                request.encryption == aeAES256 ? KZIP_ENCRYPT_AES256 : KZIP_ENCRYPT_ZIPCRYPTO;
+        if (version >= KELP_V170) b.Method = LibraryMethod(request.method);
         if (const std::string& charset = NameCharsetNow(); version >= KELP_V180 && !charset.empty())
             b.NameCharsetText = block->strings.Copy(charset);
     }
-    block->SetAddSpecs(FSpecArgs, FSpecSources);
+    block->SetAddSpecs(request.lines, request.sources);
     return block;
 }
 

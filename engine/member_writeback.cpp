@@ -108,36 +108,11 @@ bool KeepArchive(const std::string& archive, const std::string& keep) {
     return fs::copy_file(archive, keep, ec);
 }
 
-// The engine's add settings, put back when the write-back is done.
-struct AddSettings {
-    explicit AddSettings(ZipEngine& e)
-        : engine(e),
-          level(e.AddCompLevel),
-          method(e.AddMethod),
-          options(e.AddOptions),
-          encryption(e.AddEncryption),
-          suffixes(e.AddStoreSuffixes),
-          newName(e.OnSetNewName),
-          password(e.Password) {}
-    ~AddSettings() {
-        engine.AddCompLevel = level;
-        engine.AddMethod = method;
-        engine.AddOptions = options;
-        engine.AddEncryption = encryption;
-        engine.AddStoreSuffixes = suffixes;
-        engine.OnSetNewName = newName;
-        engine.Password = password;
-        engine.FSpecArgs.clear();
-        engine.FSpecSources.clear();
-    }
+// The caller's rename event, put back when the write-back is done.
+struct NewNameEvent {
     ZipEngine& engine;
-    int level;
-    AddMethodEnum method;
-    AddOpts options;
-    AddEncryptionEnum encryption;
-    AddStoreExts suffixes;
-    decltype(ZipEngine::OnSetNewName) newName;
-    std::string password;
+    decltype(ZipEngine::OnSetNewName) saved = engine.OnSetNewName;
+    ~NewNameEvent() { engine.OnSetNewName = std::move(saved); }
 };
 
 }  // namespace
@@ -181,17 +156,17 @@ bool ReplaceMember(ZipEngine& engine, const MemberWriteBack& w, std::string& err
 
     bool done = false;
     {
-        AddSettings restore(engine);
+        NewNameEvent restore{engine};
         engine.setZipFileName(w.archive);
-        engine.AddMethod = w.method;
-        engine.AddCompLevel = w.method == AddMethodStore ? 0 : w.storage.level;
-        engine.AddEncryption = w.storage.aes ? aeAES256 : aeZipCrypto;
+        AddRequest request;
+        request.archive = w.archive;
+        request.method = w.method;
+        request.level = w.method == AddMethodStore ? 0 : w.storage.level;
+        request.encryption = w.storage.aes ? aeAES256 : aeZipCrypto;
         // Stored under its own name whatever its suffix; a dot-file too.
-        engine.AddOptions = AddOpts{AddHiddenFiles};
-        engine.AddStoreSuffixes = AddStoreExts{};
-        engine.Password.clear();
-        engine.FSpecArgs.clear();
-        engine.FSpecSources = {
+        request.options = AddOpts{AddHiddenFiles};
+        request.storeSuffixes = AddStoreExts{};
+        request.sources = {
             AddSource{staged.string(), false, w.storage.encrypted ? w.password : std::string()}};
         // The library names the file by its leaf; it is stored at the
         // member's own path.
@@ -201,7 +176,7 @@ bool ReplaceMember(ZipEngine& engine, const MemberWriteBack& w, std::string& err
             name = w.member;
             changed = true;
         };
-        engine.Add();
+        engine.Run(request);
         done = engine.SuccessCount() > 0;
     }
     fs::remove_all(stage, ec);

@@ -129,6 +129,7 @@ enum Id : int {
     CentralDirectory = 11047,
     SetPartMissing = 11048,
     LocalHeaderMismatch = 11049,
+    VolumeSizeTooSmall = 11050,
 };
 
 }  // namespace MsgId

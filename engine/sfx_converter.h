@@ -12,32 +12,9 @@
 #include "engine/archive_end.h"
 #include "engine/archive_file.h"
 #include "engine/host_ui.h"
-#include "engine/option_set.h"
+#include "engine/requests.h"
 
 namespace engine {
-
-enum SFXOptsEnum {
-    SFXAskCmdLine,
-    SFXAskFiles,
-    SFXAutoRun,
-    SFXHideOverWriteBox,
-    SFXCheckSize,
-    SFXNoSuccessMsg
-};
-using SFXOpts = OptionSet<SFXOptsEnum>;
-
-enum OvrOpts { OvrConfirm, OvrAlways, OvrNever };
-
-// What a self-extracting program does when it runs.
-struct SfxSettings {
-    SFXOpts options{SFXCheckSize};
-    OvrOpts overwrite = OvrConfirm;
-    std::string caption = "Self-extracting Archive";
-    std::string defaultDir;
-    std::string commandLine;
-    std::string message;
-    std::string icon;  // the bytes of an icon file, empty for none
-};
 
 class SfxConverter {
   public:

@@ -128,11 +128,29 @@ SfxConverter ZipEngine::MakeSfxConverter() {
         [this](const std::string& path) { return DiscardFile(path); });
 }
 
+SfxRequest ZipEngine::SfxRequestNow() const {
+    return {zipFileName_, SfxSettingsNow(), SFXPath};
+}
+
 int ZipEngine::ConvertToExe(bool newFile) {
+    return RunToExe(SfxRequestNow(), newFile, SFXPath);
+}
+
+int ZipEngine::Run(const SfxRequest& request) {
+    std::string stubFound = request.stubPath;
+    return RunToExe(request, false, stubFound);
+}
+
+int ZipEngine::RunToExe(const SfxRequest& request, bool newFile, std::string& stubFound) {
+    if (const std::optional<MsgId::Id> refused = newFile ? std::nullopt : request.Check()) {
+        ShowEngineMessage(*refused);
+        return -9;
+    }
     std::string outName;
-    const int code = MakeSfxConverter().ToExe(zipFileName_, newFile, SfxSettingsNow(), SFXPath,
+    stubFound = request.stubPath;
+    const int code = MakeSfxConverter().ToExe(request.archive, newFile, request.settings, stubFound,
                                               dllDirectory_, outName);
-    if (code == 0 && !newFile) setZipFileName(outName);
+    if (code == 0 && !newFile && request.archive == zipFileName_) setZipFileName(outName);
     return code;
 }
 
@@ -155,8 +173,13 @@ void ZipEngine::SetRemovableDrive(Volume* drive) {
 }
 
 std::unique_ptr<SetVolumes> ZipEngine::MakeVolumes() {
-    const SetSettings settings{Unattended, AddOptions.Has(AddDiskSpanErase), MaxVolumeSize,
-                               KeepFreeOnDisk1, MinFreeVolumeSize};
+    return MakeVolumes({MaxVolumeSize, KeepFreeOnDisk1, MinFreeVolumeSize},
+                       AddOptions.Has(AddDiskSpanErase));
+}
+
+std::unique_ptr<SetVolumes> ZipEngine::MakeVolumes(const VolumeSizes& sizes, bool eraseDisks) {
+    const SetSettings settings{Unattended, eraseDisks, sizes.maxVolumeSize, sizes.keepFreeOnDisk1,
+                               sizes.minFreeVolumeSize};
     return std::make_unique<SetVolumes>(
         *host_, removableDrive_, settings,
         [this](int id, const std::string& extra) { ShowEngineMessage(id, extra); });
@@ -182,14 +205,29 @@ int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath)
         .Join(inFileName, outFilePath);
 }
 
+SpanRequest ZipEngine::SpanRequestNow(const std::string& input, const std::string& output) const {
+    return {input,
+            output,
+            {MaxVolumeSize, KeepFreeOnDisk1, MinFreeVolumeSize},
+            AddOptions.Has(AddDiskSpanErase)};
+}
+
 int ZipEngine::WriteSpan(const std::string& inFileName, const std::string& outFileName) {
+    return Run(SpanRequestNow(inFileName, outFileName));
+}
+
+int ZipEngine::Run(const SpanRequest& request) {
+    if (const std::optional<MsgId::Id> refused = request.Check()) {
+        ShowEngineMessage(*refused);
+        return -7;
+    }
     // LastDiskNumber still tells whether the listed archive is a set (Extract
     // asks it) unless the disk prompts of the new set count its disks.
-    std::unique_ptr<SetVolumes> volumes = MakeVolumes();
+    std::unique_ptr<SetVolumes> volumes = MakeVolumes(request.volumes, request.eraseDisks);
     volumes->SetLastDisk(volumes_->LastDisk());
     volumes_ = std::move(volumes);
     return SpanWriter(*volumes_, *host_, MakeJobSink(), CancelRequested)
-        .Write(inFileName, outFileName);
+        .Write(request.input, request.output);
 }
 
 }  // namespace engine

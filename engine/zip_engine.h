@@ -20,6 +20,7 @@
 #include "engine/host_ui.h"
 #include "engine/job_sink.h"
 #include "engine/option_set.h"
+#include "engine/requests.h"
 #include "engine/set_volumes.h"
 #include "engine/sfx_converter.h"
 #include "engine/volume.h"
@@ -29,72 +30,9 @@ struct KCallbackRecord;
 
 namespace engine {
 
-enum AddOptsEnum {
-    AddDirNames,
-    AddRecurseDirs,
-    AddMove,
-    AddFreshen,
-    AddUpdate,
-    AddZipTime,
-    AddForceDOS,
-    AddHiddenFiles,
-    AddArchiveOnly,
-    AddResetArchive,
-    AddEncrypt,
-    AddSeparateDirs,
-    AddDiskSpan,
-    AddDiskSpanErase,
-    AddStoreLinks  // symbolic links stored as links (library version 160 or higher), else followed
-};
-using AddOpts = OptionSet<AddOptsEnum>;
-
-// How added members are encrypted when a password asks for it. AES-256
-// needs a compression library of version 170 or higher.
-enum AddEncryptionEnum { aeZipCrypto, aeAES256 };
-// Compression method of added members. All but AddMethodDeflate need a
-// compression library of version 170 or higher; a level of 0 still stores.
-enum AddMethodEnum {
-    AddMethodDeflate,
-    AddMethodStore,
-    AddMethodBzip2,
-    AddMethodLzma,
-    AddMethodXz,
-    AddMethodZstd
-};
-
-// ExtrCheck tests and checks the archive's structure too (library 1.80):
-// every finding is a message starting "Finding: ".
-enum ExtrOptsEnum { ExtrDirNames, ExtrOverWrite, ExtrFreshen, ExtrUpdate, ExtrTest, ExtrCheck };
-using ExtrOpts = OptionSet<ExtrOptsEnum>;
-
 // What happens to files the engine replaces: deleted for good, or moved to
 // the trash.
 enum DeleteOpts { htdFinal, htdAllowUndo };
-
-// Name suffixes of files the compression library stores without compressing.
-enum AddStoreSuffixEnum {
-    assGIF,
-    assPNG,
-    assZ,
-    assZIP,
-    assZOO,
-    assARC,
-    assLZH,
-    assARJ,
-    assTAZ,
-    assTGZ,
-    assLHA,
-    assEXE
-};
-using AddStoreExts = OptionSet<AddStoreSuffixEnum>;
-
-// A file or folder to add, named by its path as the file system has it:
-// taken as it stands, never read for the add-line syntax of FSpecArgs.
-struct AddSource {
-    std::string path;
-    bool recurse = false;
-    std::optional<std::string> password;  // unset: Password and AddEncrypt; "": none
-};
 
 class JoinedVolumes;
 class UnzipParamBlock;
@@ -181,13 +119,39 @@ class ZipEngine {
     static bool ZipLibLoaded();
     static bool UnzipLibLoaded();
 
-    // The folder Extract writes into: ExtrBaseDir when it names a folder,
-    // else "" (the current folder).
-    std::string ExtractFolder() const;
-    // The decompression block for `archiveName` in the layout of `version`.
-    std::unique_ptr<UnzipParamBlock> FillUnzParams(const std::string& archiveName, int version);
-    // The compression block for `archiveName` in the layout of `version`.
-    std::unique_ptr<ZipParamBlock> FillZipParams(const std::string& archiveName, int version);
+    // The decompression block for `request` with the archive `archiveName`
+    // (its absolute path, or a joined copy) in the layout of `version`.
+    std::unique_ptr<UnzipParamBlock> FillUnzParams(const ExtractRequest& request,
+                                                   const std::string& archiveName, int version);
+    // The compression block for `request` with `archiveName` in the layout
+    // of `version`.
+    std::unique_ptr<ZipParamBlock> FillZipParams(const AddRequest& request,
+                                                 const std::string& archiveName, int version);
+
+    // --- Requests -----------------------------------------------------------
+    // The operation the properties now describe, as a value.
+    ExtractRequest ExtractRequestNow() const;
+    AddRequest AddRequestNow() const;
+    DeleteRequest DeleteRequestNow() const;
+    SpanRequest SpanRequestNow(const std::string& input, const std::string& output) const;
+    SfxRequest SfxRequestNow() const;
+    // Run an operation from its request: the operation's properties
+    // (specifications, options, folders, password, volume sizes) are neither
+    // read nor changed; the engine's own settings (Unattended, TempDir,
+    // DLLDirectory, NameCharset, the events; the SFX properties for an add
+    // that makes a new program) still apply. Each shows the message of a
+    // refusal (the request's Check, or what this engine cannot do now) and
+    // returns false when it refused before the library was called;
+    // SuccessCount gives the count. An archive changed is listed again when
+    // it is ZipFileName; extracting names the request's archive first.
+    bool Run(const ExtractRequest& request);
+    bool Run(const AddRequest& request);
+    bool Run(const DeleteRequest& request);
+    // The result codes of WriteSpan; a refusal is an engine error (-7).
+    int Run(const SpanRequest& request);
+    // The result codes of ConvertToExe; a refusal is -9. The program is
+    // named when the archive was.
+    int Run(const SfxRequest& request);
 
     // --- Operations ---------------------------------------------------------
     // Adds the files FSpecArgs names to ZipFileName (created when missing);
@@ -332,24 +296,31 @@ class ZipEngine {
     std::unique_ptr<SetVolumes> MakeVolumes();
     JobSink MakeJobSink();
     void WriteComment(const std::string& raw);
-    void RunExtract(bool toMemory);
+    bool RunExtract(const ExtractRequest& request, bool toMemory);
     // The stages of RunExtract: why this library cannot run the extraction
     // asked for, if it cannot; the archive to hand it (a set joined first);
     // the call itself.
-    std::optional<MsgId::Id> ExtractRefusal(int version, bool toMemory) const;
+    std::optional<MsgId::Id> ExtractRefusal(const ExtractRequest& request, int version,
+                                            bool toMemory) const;
     bool JoinForExtract(std::unique_ptr<JoinedVolumes>& volumes, std::string& joined,
                         std::string& archive);
-    void CallExtract(const std::string& archive, int version, bool toMemory);
-    void FinishZipCall(bool unloadLibrary);
-    // Starts a library call that changes ZipFileName in place (delete,
-    // rename): false, with the reason shown, when it cannot start;
-    // `version` is then the library's.
+    void CallExtract(const ExtractRequest& request, const std::string& archive, int version,
+                     bool toMemory);
+    // The common end of a library call that may change `archive`.
+    void FinishZipCall(const std::string& archive, bool unloadLibrary);
+    // Starts a library call that changes an archive in place (delete,
+    // rename): false when it cannot start; `version` is then the library's.
     bool BeginArchiveChange(bool& loadedHere, int& version);
+    // The specifications of a property-driven call are used up once it has
+    // started.
+    void ClearSpecs();
+    std::unique_ptr<SetVolumes> MakeVolumes(const VolumeSizes& sizes, bool eraseDisks);
     // The SFX properties as the converter takes them, and back.
     SfxSettings SfxSettingsNow() const;
     void SetSfxSettings(const SfxSettings& settings);
     SfxConverter MakeSfxConverter();
-    std::string StoreSuffixList() const;
+    // Writes the program; `stubFound` is where the stub was found.
+    int RunToExe(const SfxRequest& request, bool newFile, std::string& stubFound);
     static int32_t CallZipExec(void* block);
     static int32_t CallUnzipExec(void* block);
 

@@ -147,6 +147,9 @@ constexpr MessageEntry kMessages[] = {
     {MsgId::CentralDirectory, "Central directory"},
     {MsgId::SetPartMissing, "A part of this set is missing: %s"},
     {MsgId::LocalHeaderMismatch, "A local header does not match its central header: %s"},
+    {MsgId::VolumeSizeTooSmall,
+     "Error - the volume size, less the room kept free on the first disk, is below the least "
+     "room a part needs"},
 };
 
 }  // namespace

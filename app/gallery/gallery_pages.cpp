@@ -125,7 +125,7 @@ Gallery::Gallery() {
     auto* extract = new kelp::ExtractDlg(window.Settings, window.Store, host, &window);
     page("extract-dialog", extract);
 
-    auto* add = new kelp::AddDlg(window.engine, window.Settings, host, &shell, &window);
+    auto* add = new kelp::AddDlg(window.Settings, host, &shell, &window);
     add->folderList()->setDirectory(sample);
     add->setAddedFiles({sample + "/report.txt", sample + "/photos/*.*", sample + "/notes.md"});
     page("add-dialog", add, [add] {
@@ -133,7 +133,7 @@ Gallery::Gallery() {
         add->fileList()->setRowSelected(6, true);
     });
 
-    page("sfx-dialog", new kelp::SfxDlg(window.engine, window.Settings, &window));
+    page("sfx-dialog", new kelp::SfxDlg(window.Settings, &window));
 
     // The options dialog on each of its pages.
     window.Settings.Viewer1 = "/usr/bin/eog";

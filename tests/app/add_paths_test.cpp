@@ -128,8 +128,6 @@ TEST_F(AddPathsTest, DotFilesPickedInTheDialogAreAdded) {
     EXPECT_EQ(boxes.texts.back(), "DONE: Number of files Added: 2");
     EXPECT_EQ(Names(a, dir_.path()),
               (std::vector<std::string>{"base.txt", "pick/.profile", "pick/plain.txt"}));
-    // The choice does not carry over to the next add.
-    EXPECT_FALSE(w.engine.AddOptions.Has(engine::AddHiddenFiles));
 }
 
 TEST_F(AddPathsTest, DroppedFolderWithALessThanIsMovedAndNothingElseIsTouched) {
@@ -165,20 +163,21 @@ TEST_F(AddPathsTest, DroppedFolderWithALessThanIsMovedAndNothingElseIsTouched) {
 TEST_F(AddPathsTest, ExpandFolderSourcesListsVisibleEntriesDepthFirst) {
     const std::string src = Tree();
     Main_sc& w = Start();
-    w.engine.FSpecSources = {{src, false, std::nullopt}};
-    w.ExpandFolderSources(true);
+    engine::AddRequest request;
+    request.sources = {{src, false, std::nullopt}};
+    w.Session().ExpandFolderSources(request, true);
     std::vector<std::string> paths;
-    for (const auto& s : w.engine.FSpecSources) {
+    for (const auto& s : request.sources) {
         paths.push_back(s.path);
         EXPECT_FALSE(s.recurse);
     }
     EXPECT_EQ(paths,
               (std::vector<std::string>{src, src + "/a.txt", src + "/sub", src + "/sub/b.txt"}));
     // Without sub-folders: the folder's own entries only.
-    w.engine.FSpecSources = {{src, false, ""}};
-    w.ExpandFolderSources(false);
-    ASSERT_EQ(w.engine.FSpecSources.size(), 3u);
-    EXPECT_EQ(w.engine.FSpecSources[2].path, src + "/sub");
-    EXPECT_EQ(w.engine.FSpecSources[2].password, std::optional<std::string>(""));  // inherited
-    EXPECT_FALSE(w.engine.AddOptions.Has(engine::AddHiddenFiles));
+    request.sources = {{src, false, ""}};
+    w.Session().ExpandFolderSources(request, false);
+    ASSERT_EQ(request.sources.size(), 3u);
+    EXPECT_EQ(request.sources[2].path, src + "/sub");
+    EXPECT_EQ(request.sources[2].password, std::optional<std::string>(""));  // inherited
+    EXPECT_FALSE(request.options.Has(engine::AddHiddenFiles));
 }

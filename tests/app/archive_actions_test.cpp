@@ -362,7 +362,6 @@ TEST_F(ArchiveActionsTest, AddWithAPasswordEncryptsTheNewMembers) {
     EXPECT_TRUE(w.memberGrid->Cells(0, RowOf(w, Q(MemberNames(a).back()), Q(a))).endsWith(" +"));
     // The password and the encryption do not carry over to the next add.
     EXPECT_TRUE(w.engine.Password.empty());
-    EXPECT_FALSE(w.engine.AddOptions.Has(engine::AddEncrypt));
 
     // With AES-256 chosen on the options dialog the next member is AES
     // encrypted (method 99), and 7z opens it with the password.
@@ -389,11 +388,12 @@ TEST_F(ArchiveActionsTest, AddDroppedFilesGoesToThePickedArchiveWithSubFolders) 
     OpenAll(w, {Q(a), Q(b)});
     // What the add dialog leaves for a drop of the folder.
     w.Settings.AddSubDirs = false;
-    w.engine.AddOptions.Include(engine::AddDirNames);
-    w.engine.FSpecSources = {{src, false, std::nullopt}};
+    engine::AddRequest drop;
+    drop.options = {engine::AddDirNames};
+    drop.sources = {{src, false, std::nullopt}};
     ModalAnswerer boxes;
     boxes.dialogs = {PickArchive(1)};
-    w.Dispatch(kelp::actAddDropped);
+    w.Session().AddDropped(drop);
     EXPECT_EQ(boxes.dialogsShown, std::vector<QString>{"kelp::ArchivePicker"});
     EXPECT_EQ(MemberNames(a), std::vector<std::string>{"a.txt"});
     EXPECT_EQ(AddedNames(b), (std::vector<std::string>{"deep.txt", "deepest.txt", "top.txt"}));
@@ -401,9 +401,9 @@ TEST_F(ArchiveActionsTest, AddDroppedFilesGoesToThePickedArchiveWithSubFolders) 
     EXPECT_EQ(w.memberGrid->RowCount(), 6);
 
     // The picker closed without a choice adds nothing anywhere.
-    w.engine.FSpecSources = {{src + "/top.txt", false, std::nullopt}};
+    drop.sources = {{src + "/top.txt", false, std::nullopt}};
     boxes.dialogs.clear();
-    w.Dispatch(kelp::actAddDropped);
+    w.Session().AddDropped(drop);
     EXPECT_EQ(MemberNames(a), std::vector<std::string>{"a.txt"});
     EXPECT_EQ(MemberNames(b).size(), 4u);
 }

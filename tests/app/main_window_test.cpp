@@ -376,12 +376,6 @@ TEST_F(AppTest, SelectedMembersOfEachArchiveAreExactlyItsSelectedRows) {
     EXPECT_EQ(Names(w.SelectedMembers(QString::fromStdString(a))),
               (std::vector<std::string>{"d/p", "d/r"}));
     EXPECT_EQ(Names(w.SelectedMembers(QString::fromStdString(b))), std::vector<std::string>{"y"});
-    // Handed to a delete, they remove those members and no other.
-    w.engine.setZipFileName(a);
-    ASSERT_TRUE(w.SetExactMembers(w.SelectedMembers(QString::fromStdString(a))));
-    ModalAnswerer boxes;
-    w.engine.Delete();
-    EXPECT_EQ(fixtures::RunShell("unzip -Z1 " + fixtures::Quote(a)).out, "d/q\n");
 }
 
 TEST_F(AppTest, RelativeArchiveArgumentOpens) {

@@ -170,7 +170,7 @@ TEST_F(MemberIdentityTest, AllMemberActionsTakeNamesWithoutADot) {
     Main_sc& w = Start({Q(archive)});
     const std::string target = dir_ / "all";
     fs::create_directories(target);
-    w.engine.ExtrBaseDir = target;
+    w.Session().ExtractAllFolder = Q(target);
     w.Settings.Extrfold = true;
     w.Dispatch(kelp::actExtractAll);
     const auto files = FilesUnder(target);

@@ -1,5 +1,5 @@
 // The add dialog: what "Add" puts in the list, and what OK writes into the
-// engine and the settings.
+// add's choices and the settings.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include "add_dlg.h"
-#include "engine/zip_engine.h"
 #include "file_list.h"
 #include "folder_list.h"
 #include "slide_bar.h"
@@ -30,7 +29,7 @@ class AddDialog : public ::testing::Test {
         QDir().mkpath(Path("sub"));
         fixtures::WriteFile(dir_ / "a.txt", "a");
         fixtures::WriteFile(dir_ / "b.txt", "b");
-        dlg_ = std::make_unique<AddDlg>(engine_, settings_, host_, nullptr);
+        dlg_ = std::make_unique<AddDlg>(settings_, host_, nullptr);
         dlg_->folderList()->setDirectory(Path(""));
     }
     void TearDown() override {
@@ -47,7 +46,6 @@ class AddDialog : public ::testing::Test {
     }
 
     fixtures::TempDir dir_;
-    engine::ZipEngine engine_;
     kelp::Settings settings_;
     fixtures::RecordingHostUi host_;
     std::unique_ptr<AddDlg> dlg_;
@@ -84,7 +82,7 @@ TEST_F(AddDialog, AtTheRootNamesHaveASingleSeparator) {
 }
 
 TEST_F(AddDialog, EachActionCaptionGivesTheOptionOfItsMeaning) {
-    engine_.AddOptions = {engine::AddEncrypt, engine::AddMove, engine::AddForceDOS};
+    dlg_->Choices.options = {engine::AddEncrypt, engine::AddMove, engine::AddForceDOS};
     dlg_->setAddedFiles({Path("a.txt")});
     const struct {
         QString caption;
@@ -100,32 +98,32 @@ TEST_F(AddDialog, EachActionCaptionGivesTheOptionOfItsMeaning) {
         dlg_->okButton()->click();
         ASSERT_TRUE(dlg_->Accepted);
         for (auto o : {engine::AddFreshen, engine::AddUpdate, engine::AddMove})
-            EXPECT_EQ(engine_.AddOptions.Has(o), c.option == o) << c.caption.toStdString() << o;
-        EXPECT_TRUE(engine_.AddOptions.Has(engine::AddEncrypt));  // left as it was
+            EXPECT_EQ(dlg_->Choices.options.Has(o), c.option == o) << c.caption.toStdString() << o;
+        EXPECT_TRUE(dlg_->Choices.options.Has(engine::AddEncrypt));  // left as it was
     }
-    // The 8.3 box showed the engine's option and OK kept it; folder names on.
-    EXPECT_TRUE(engine_.AddOptions.Has(engine::AddForceDOS));
-    EXPECT_TRUE(engine_.AddOptions.Has(engine::AddDirNames));
-    EXPECT_EQ(engine_.FSpecArgs, std::vector<std::string>{Path("a.txt").toStdString()});
+    // The 8.3 box showed the option it held and OK kept it; folder names on.
+    EXPECT_TRUE(dlg_->Choices.options.Has(engine::AddForceDOS));
+    EXPECT_TRUE(dlg_->Choices.options.Has(engine::AddDirNames));
+    EXPECT_EQ(dlg_->Choices.lines, std::vector<std::string>{Path("a.txt").toStdString()});
 }
 
 TEST_F(AddDialog, LevelStaysWithinOneToNine) {
     dlg_->setAddedFiles({Path("a.txt")});
-    engine_.AddCompLevel = 0;
+    dlg_->Choices.level = 0;
     dlg_->show();
     dlg_->levelBar()->setFocus();
     QTest::keyClick(dlg_->levelBar(), Qt::Key_Home);
     QTest::keyClick(dlg_->levelBar(), Qt::Key_Left);
     dlg_->okButton()->click();
-    EXPECT_EQ(engine_.AddCompLevel, 1);
+    EXPECT_EQ(dlg_->Choices.level, 1);
     dlg_->show();
     QTest::keyClick(dlg_->levelBar(), Qt::Key_End);
     dlg_->okButton()->click();
-    EXPECT_EQ(engine_.AddCompLevel, 9);
+    EXPECT_EQ(dlg_->Choices.level, 9);
 }
 
 TEST_F(AddDialog, EmptyListIsRefusedAndNothingWritten) {
-    engine_.AddCompLevel = 5;
+    dlg_->Choices.level = 5;
     settings_.Addpass = false;
     dlg_->show();
     dlg_->encryptBox()->click();
@@ -134,7 +132,7 @@ TEST_F(AddDialog, EmptyListIsRefusedAndNothingWritten) {
     EXPECT_TRUE(dlg_->isVisible());
     EXPECT_FALSE(dlg_->Accepted);
     EXPECT_FALSE(settings_.Addpass);
-    EXPECT_TRUE(engine_.FSpecArgs.empty());
+    EXPECT_TRUE(dlg_->Choices.lines.empty());
     // Delete takes the selected lines only.
     dlg_->setAddedFiles({"x", "y", "z"});
     dlg_->addedList()->item(0)->setSelected(true);
@@ -162,29 +160,29 @@ TEST_F(AddDialog, PickedEntriesArePathsAndTypedLinesStayAddLines) {
     typed->setText(Path("*.txt"));
     dlg_->okButton()->click();
     ASSERT_TRUE(dlg_->Accepted);
-    ASSERT_EQ(engine_.FSpecSources.size(), 2u);
-    EXPECT_EQ(engine_.FSpecSources[0].path, Path("in<pw").toStdString());
-    EXPECT_EQ(engine_.FSpecSources[1].path, Path(".dot").toStdString());
-    for (const auto& s : engine_.FSpecSources) {
+    ASSERT_EQ(dlg_->Choices.sources.size(), 2u);
+    EXPECT_EQ(dlg_->Choices.sources[0].path, Path("in<pw").toStdString());
+    EXPECT_EQ(dlg_->Choices.sources[1].path, Path(".dot").toStdString());
+    for (const auto& s : dlg_->Choices.sources) {
         EXPECT_FALSE(s.recurse);
         EXPECT_FALSE(s.password.has_value());  // the add's own password, if any
     }
-    EXPECT_EQ(engine_.FSpecArgs, std::vector<std::string>{Path("*.txt").toStdString()});
+    EXPECT_EQ(dlg_->Choices.lines, std::vector<std::string>{Path("*.txt").toStdString()});
 
     // Dropped paths fill the list the same way; typed lines give no sources.
     dlg_->setAddedPaths({Path("in<pw") + "/", Path("b.txt")});
     EXPECT_EQ(dlg_->AddedFiles(), (QStringList{Path("in<pw") + "/*.*", Path("b.txt")}));
     dlg_->show();
     dlg_->okButton()->click();
-    ASSERT_EQ(engine_.FSpecSources.size(), 2u);
-    EXPECT_EQ(engine_.FSpecSources[0].path, Path("in<pw").toStdString());
-    EXPECT_EQ(engine_.FSpecSources[1].path, Path("b.txt").toStdString());
-    EXPECT_TRUE(engine_.FSpecArgs.empty());
+    ASSERT_EQ(dlg_->Choices.sources.size(), 2u);
+    EXPECT_EQ(dlg_->Choices.sources[0].path, Path("in<pw").toStdString());
+    EXPECT_EQ(dlg_->Choices.sources[1].path, Path("b.txt").toStdString());
+    EXPECT_TRUE(dlg_->Choices.lines.empty());
     dlg_->setAddedFiles({Path("b.txt")});
     dlg_->show();
     dlg_->okButton()->click();
-    EXPECT_TRUE(engine_.FSpecSources.empty());
-    EXPECT_EQ(engine_.FSpecArgs, std::vector<std::string>{Path("b.txt").toStdString()});
+    EXPECT_TRUE(dlg_->Choices.sources.empty());
+    EXPECT_EQ(dlg_->Choices.lines, std::vector<std::string>{Path("b.txt").toStdString()});
 }
 
 TEST_F(AddDialog, BrowserOpensAtTheDefaultAddFolderUntilTheUserMovesOn) {

@@ -18,12 +18,11 @@
 using namespace kelp;
 
 TEST(SfxDialog, EmptiedTextsAreStoredEmptyCancelStoresNothing) {
-    engine::ZipEngine engine;
     Settings settings;
     settings.SFXDefaultDir = "><";
     settings.SFXMessage = "Hello";
     settings.SFXCaption = "Title";
-    SfxDlg dlg(engine, settings);
+    SfxDlg dlg(settings);
     dlg.show();
     EXPECT_EQ(dlg.defaultDirEdit()->text(), "><");
     dlg.messageEdit()->setText("changed");
@@ -39,7 +38,7 @@ TEST(SfxDialog, EmptiedTextsAreStoredEmptyCancelStoresNothing) {
     dlg.okButton()->click();
     EXPECT_TRUE(dlg.Accepted);
     EXPECT_EQ(settings.SFXDefaultDir + settings.SFXMessage + settings.SFXCaption, "");
-    EXPECT_EQ(engine.SFXDefaultDir + engine.SFXMessage + engine.SFXCaption, "");
+    EXPECT_EQ(dlg.Choices.defaultDir + dlg.Choices.message + dlg.Choices.caption, "");
 }
 
 TEST(ArchivePicker, ListsTheArchivesAndHandsBackTheOneChosen) {

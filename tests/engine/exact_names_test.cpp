@@ -1,12 +1,9 @@
-// Members named exactly (ExactNames, Rename): the real libraries take the
-// members whose names equal the given ones byte for byte, and a folder's
-// name takes what lies under it; libraries too old to be told so are not
-// called.
+// Members named exactly (ExactNames, Rename): to memory, libraries too old
+// to be told so are not called, and names in a code page.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <set>
 
 #include "engine/zip_engine.h"
@@ -36,13 +33,6 @@ class ExactNames : public ::testing::Test {
     }
     ~ExactNames() override { unsetenv("KELP_RECORD_FILE"); }
 
-    std::map<std::string, std::string> Files(const fs::path& folder) const {
-        std::map<std::string, std::string> files;
-        for (const auto& e : fs::recursive_directory_iterator(folder))
-            if (e.is_regular_file())
-                files[fs::relative(e.path(), folder).string()] = fixtures::ReadFile(e.path());
-        return files;
-    }
     std::set<std::string> Listed() {
         zip.List();
         std::set<std::string> names;
@@ -55,38 +45,6 @@ class ExactNames : public ::testing::Test {
     engine::ZipEngine zip;
     std::vector<std::string> logged;
 };
-
-TEST_F(ExactNames, ExtractTakesExactlyTheNamedMembersAndFoldersWithTheirContents) {
-    fs::create_directories(dir / "out");
-    zip.ExtrBaseDir = dir / "out";
-    zip.ExtrOptions = {engine::ExtrDirNames};
-    zip.FSpecArgs = {"a*.txt", "[ab].txt", "d\\e.txt", "case.txt", "f/"};
-    zip.ExactNames = true;
-    zip.Extract();
-    EXPECT_EQ(Files(dir / "out"),
-              (std::map<std::string, std::string>{{"a*.txt", "a*.txt"},
-                                                  {"[ab].txt", "[ab].txt"},
-                                                  {"d/e.txt", "d\\e.txt"},
-                                                  {"case.txt", "case.txt"},
-                                                  {"f/in.txt", "f/in.txt"},
-                                                  {"f/sub/deep.txt", "f/sub/deep.txt"}}));
-    // It held for that call only: the next one reads patterns again.
-    EXPECT_FALSE(zip.ExactNames);
-    zip.ExtrOptions = {engine::ExtrTest};
-    zip.FSpecArgs = {"a*.txt"};
-    zip.Extract();
-    EXPECT_EQ(zip.SuccessCount(), 3);  // a*.txt, abc.txt and a.txt
-}
-
-TEST_F(ExactNames, DeleteRemovesExactlyTheNamedMembersAndFolders) {
-    zip.FSpecArgs = {"a*.txt", "d\\e.txt", "Case.txt", "f/"};
-    zip.ExactNames = true;
-    zip.Delete();
-    EXPECT_EQ(zip.SuccessCount(), 6);
-    EXPECT_EQ(Listed(), (std::set<std::string>{"abc.txt", "a.txt", "[ab].txt", "d/e.txt",
-                                               "case.txt", "f2/x.txt", "f.txt"}));
-    EXPECT_FALSE(zip.ExactNames);
-}
 
 TEST_F(ExactNames, ToMemoryTakesTheNamedMemberEvenWhenAPatternWouldMatchAnEarlierOne) {
     zip.FSpecArgs = {"a*.txt"};  // "abc.txt" comes first and matches it as a pattern

@@ -1,5 +1,5 @@
-// Extracting through the real decompression library: to memory, into a
-// folder, and from a set of part files joined first.
+// Extracting through the real decompression library: to memory, and from a
+// set of part files joined first.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -15,13 +15,11 @@ namespace fs = std::filesystem;
 
 class Extract : public ::testing::Test {
   protected:
-    Extract() : savedCwd(fs::current_path()) {
+    Extract() {
         zip.SetHostUi(&host);
-        zip.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
         zip.TempDir = dir / "tmp";
         fs::create_directories(dir / "tmp");
     }
-    ~Extract() override { fs::current_path(savedCwd); }
 
     static std::string Archive() {
         return fixtures::ArchiveBuilder()
@@ -31,10 +29,8 @@ class Extract : public ::testing::Test {
     }
 
     fixtures::TempDir dir;
-    fs::path savedCwd;
     fixtures::RecordingHostUi host;
     engine::ZipEngine zip;
-    std::vector<std::string> logged;
 };
 
 TEST_F(Extract, ToMemoryFindsTheMemberByItsExactName) {
@@ -60,44 +56,6 @@ TEST_F(Extract, ToMemoryFindsTheMemberByItsExactName) {
     zip.ExtractToMemory();
     EXPECT_EQ(zip.SuccessCount(), 0);
     EXPECT_TRUE(zip.ExtractStream().empty());
-}
-
-TEST_F(Extract, RefusedCallsLeaveTheSpecificationsAlone) {
-    zip.FSpecArgs = {"x"};
-    zip.Extract();  // no archive named
-    EXPECT_EQ(logged, std::vector<std::string>{"Error - no zip file specified!"});
-    EXPECT_EQ(zip.FSpecArgs, std::vector<std::string>{"x"});
-}
-
-TEST_F(Extract, TargetFolderIsUsedWithoutChangingTheCurrentFolder) {
-    fixtures::WriteFile(dir / "a.zip", Archive());
-    fs::create_directories(dir / "here");
-    fs::current_path(dir / "here");
-    zip.setZipFileName(dir / "a.zip");
-    zip.ExtrOptions = {engine::ExtrDirNames};
-
-    // A folder that does not exist is made; one that cannot be made (below
-    // a file) is refused, and nothing lands in the current folder instead.
-    zip.ExtrBaseDir = dir / "new/folder";
-    zip.Extract();
-    EXPECT_EQ(zip.SuccessCount(), 2);
-    EXPECT_EQ(fixtures::ReadFile(dir / "new/folder/Docs/Read Me.txt"), "hello");
-    fixtures::WriteFile(dir / "file", "");
-    zip.ExtrBaseDir = dir / "file/below";
-    zip.Extract();
-    EXPECT_EQ(zip.SuccessCount(), 0);
-    EXPECT_EQ(logged.back(),
-              "Error - the folder to extract into cannot be made: " + dir / "file/below");
-    EXPECT_TRUE(fs::is_empty(dir / "here"));
-
-    // A relative folder counts from the current one, which stays as it was.
-    fs::create_directories(dir / "there");
-    zip.ExtrBaseDir = "../there";
-    zip.Extract();
-    EXPECT_EQ(zip.SuccessCount(), 2);
-    EXPECT_EQ(fs::canonical(fs::current_path()), fs::canonical(dir / "here"));
-    EXPECT_EQ(fixtures::ReadFile(dir / "there/Docs/Read Me.txt"), "hello");
-    EXPECT_EQ(fixtures::ReadFile(dir / "there/b.bin"), "xyz");
 }
 
 // Cuts an archive into part files the way a set on a fixed drive is stored:

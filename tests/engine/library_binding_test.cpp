@@ -150,8 +150,10 @@ TEST_F(LibraryBinding, LibrariesBefore160AreNotGivenAnotherTargetFolder) {
 
 TEST_F(LibraryBinding, AesEncryptionNeedsALibraryOf170) {
     zip.AddEncryption = engine::aeAES256;
-    EXPECT_EQ(zip.FillZipParams("/x/a.zip", 170)->Current().Encryption, KZIP_ENCRYPT_AES256);
-    EXPECT_EQ(zip.FillZipParams("/x/a.zip", 160)->Current().Encryption, KZIP_ENCRYPT_ZIPCRYPTO);
+    const engine::AddRequest aes = zip.AddRequestNow();
+    EXPECT_EQ(zip.FillZipParams(aes, "/x/a.zip", 170)->Current().Encryption, KZIP_ENCRYPT_AES256);
+    EXPECT_EQ(zip.FillZipParams(aes, "/x/a.zip", 160)->Current().Encryption,
+              KZIP_ENCRYPT_ZIPCRYPTO);
     // An older library would encrypt the traditional way: the add is refused.
     fixtures::WriteFile(dir / "x.txt", "x");
     zip.setDLLDirectory(std::string(KELP_LIB_DIR) + "/recording152");
@@ -170,8 +172,9 @@ TEST_F(LibraryBinding, AesEncryptionNeedsALibraryOf170) {
 
 TEST_F(LibraryBinding, OtherMethodsThanDeflateNeedALibraryOf170) {
     zip.AddMethod = engine::AddMethodXz;
-    EXPECT_EQ(zip.FillZipParams("/x/a.zip", 170)->Current().Method, KZIP_METHOD_XZ);
-    EXPECT_EQ(zip.FillZipParams("/x/a.zip", 160)->Current().Method, KZIP_METHOD_DEFAULT);
+    const engine::AddRequest xz = zip.AddRequestNow();
+    EXPECT_EQ(zip.FillZipParams(xz, "/x/a.zip", 170)->Current().Method, KZIP_METHOD_XZ);
+    EXPECT_EQ(zip.FillZipParams(xz, "/x/a.zip", 160)->Current().Method, KZIP_METHOD_DEFAULT);
 
     // An older library would deflate in its place: it is not called.
     zip.setDLLDirectory(std::string(KELP_LIB_DIR) + "/recording152");
@@ -277,11 +280,12 @@ TEST_F(LibraryBinding, RenameAnswerReplacesTheText) {
 
 TEST(ZipBlock, SpecificationPrefixesAndPasswords) {
     ZipEngine zip;
-    zip.Password = "default";
-    zip.AddOptions = {engine::AddEncrypt, engine::AddFreshen, engine::AddUpdate,
-                      engine::AddDirNames};
-    zip.FSpecArgs = {"*.txt<own", "plain<", ">sub", "|top", ">|odd"};
-    auto block = zip.FillZipParams("/x/a.zip", 160);
+    engine::AddRequest request;
+    request.password = "default";
+    request.options = {engine::AddEncrypt, engine::AddFreshen, engine::AddUpdate,
+                       engine::AddDirNames};
+    request.lines = {"*.txt<own", "plain<", ">sub", "|top", ">|odd"};
+    auto block = zip.FillZipParams(request, "/x/a.zip", 160);
     const KZipParams& b = block->Current();
     EXPECT_EQ(b.UpdateOn, KELP_TRUE);
     EXPECT_EQ(b.FreshenOn, KELP_FALSE);
@@ -307,8 +311,8 @@ TEST(ZipBlock, SpecificationPrefixesAndPasswords) {
     EXPECT_STREQ(s[4].SpecText, "|odd");
 
     // Below version 151 the lines go unchanged into the old table.
-    zip.FSpecArgs = {">a<pw"};
-    auto old = zip.FillZipParams("/x/a.zip", 150);
+    request.lines = {">a<pw"};
+    auto old = zip.FillZipParams(request, "/x/a.zip", 150);
     ASSERT_FALSE(old->CurrentLayout());
     EXPECT_STREQ(old->Old().SpecTexts[0], ">a<pw");
     old->SetEndMarker();
@@ -317,11 +321,12 @@ TEST(ZipBlock, SpecificationPrefixesAndPasswords) {
 
 TEST(ZipBlock, SourcesAreTakenAsTheyStandAfterTheLines) {
     ZipEngine zip;
-    zip.Password = "default";
-    zip.AddOptions = {engine::AddEncrypt, engine::AddStoreLinks};
-    zip.FSpecArgs = {"|top"};
-    zip.FSpecSources = {{">a<b|c.txt", true, std::nullopt}, {"|x<", false, ""}, {"y", false, "pw"}};
-    auto block = zip.FillZipParams("/x/a.zip", 160);
+    engine::AddRequest request;
+    request.password = "default";
+    request.options = {engine::AddEncrypt, engine::AddStoreLinks};
+    request.lines = {"|top"};
+    request.sources = {{">a<b|c.txt", true, std::nullopt}, {"|x<", false, ""}, {"y", false, "pw"}};
+    auto block = zip.FillZipParams(request, "/x/a.zip", 160);
     const KZipParams& b = block->Current();
     EXPECT_EQ(b.StoreLinks, KELP_TRUE);
     ASSERT_EQ(b.SpecCount, 4);
@@ -339,9 +344,9 @@ TEST(ZipBlock, SourcesAreTakenAsTheyStandAfterTheLines) {
     EXPECT_STREQ(s[3].SpecPassword, "pw");
 
     // Links are stored as links only by libraries that know the field.
-    EXPECT_EQ(zip.FillZipParams("/x/a.zip", 159)->Current().StoreLinks, 0);
+    EXPECT_EQ(zip.FillZipParams(request, "/x/a.zip", 159)->Current().StoreLinks, 0);
     // The old layout holds lines only: the sources follow as lines.
-    auto old = zip.FillZipParams("/x/a.zip", 150);
+    auto old = zip.FillZipParams(request, "/x/a.zip", 150);
     EXPECT_EQ(old->Old().SpecCount, 4);
     EXPECT_STREQ(old->Old().SpecTexts[1], ">>a<b|c.txt");
     EXPECT_STREQ(old->Old().SpecTexts[2], "||x<<");

@@ -1,0 +1,181 @@
+// Operations run from request values against real archives and the real
+// libraries: what each kind leaves on disk, and each refusal of Check with
+// its message and nothing written.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <variant>
+
+#include "engine/zip_engine.h"
+#include "engine/zip_messages.h"
+#include "tests/fixtures/archive_builder.h"
+#include "tests/fixtures/recording_host_ui.h"
+#include "tests/fixtures/run_command.h"
+#include "tests/fixtures/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using engine::MsgId::Id;
+using Request = std::variant<engine::ExtractRequest, engine::AddRequest, engine::DeleteRequest,
+                             engine::SpanRequest, engine::SfxRequest>;
+
+// Every file below `root`, by its path relative to it.
+std::vector<std::string> FilesUnder(const fs::path& root) {
+    std::vector<std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        if (!e.is_directory()) files.push_back(fs::relative(e.path(), root).string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string Listing(const fs::path& archive) {
+    return fixtures::RunShell("unzip -Z1 " + fixtures::Quote(archive)).out;
+}
+
+// Names a pattern or a folded comparison would confuse; each member holds
+// its own name.
+const std::vector<std::string> kNames = {"a*.txt",   "abc.txt", "[ab].txt", "Case.txt",
+                                         "case.txt", "f/",      "f/in.txt", "f2/x.txt"};
+
+// Paths are relative to the current folder, which holds a.zip (kNames), b.exe
+// (a copy of it), src/ (r.bin of 150 000 random bytes, t.txt) and tmp/.
+using Check = std::function<void(const fs::path& dir, const engine::ZipEngine& zip)>;
+struct Row {
+    const char* name;
+    Request request;
+    std::optional<Id> refusal;
+    Check check;  // the result, for a request that is not refused
+};
+
+engine::AddRequest Spanned(const std::string& archive, engine::VolumeSizes sizes,
+                           engine::AddOpts options = {engine::AddDiskSpan}) {
+    return {.archive = archive, .sources = {{"src", true}}, .options = options, .volumes = sizes};
+}
+
+const std::vector<engine::AddSource> kText = {{"src/t.txt"}};
+using engine::DeleteRequest;
+using engine::ExtractRequest;
+using engine::SpanRequest;
+
+const Row kRows[] = {
+    {"extract all into a folder made for it",
+     ExtractRequest{"a.zip", {}, false, "out/new", {engine::ExtrDirNames}}, std::nullopt,
+     [](const fs::path& dir, const engine::ZipEngine&) {
+         for (const std::string& name : kNames)
+             if (name.back() != '/') EXPECT_EQ(fixtures::ReadFile(dir / "out/new" / name), name);
+     }},
+    {"extract by exact names, a folder's with what lies under it",
+     ExtractRequest{
+         "a.zip", {"a*.txt", "[ab].txt", "case.txt", "f/"}, true, "out", {engine::ExtrDirNames}},
+     std::nullopt,
+     [](const fs::path& dir, const engine::ZipEngine&) {
+         EXPECT_EQ(FilesUnder(dir / "out"),
+                   (std::vector<std::string>{"[ab].txt", "a*.txt", "case.txt", "f/in.txt"}));
+     }},
+    {"test by a pattern takes every member it matches and makes no folder",
+     ExtractRequest{"a.zip", {"a*.txt"}, false, "out", {engine::ExtrTest}}, std::nullopt,
+     [](const fs::path& dir, const engine::ZipEngine& zip) {
+         EXPECT_EQ(zip.SuccessCount(), 2);  // a*.txt and abc.txt
+         EXPECT_FALSE(fs::exists(dir / "out"));
+     }},
+    {"add makes the archive", engine::AddRequest{.archive = "new.zip", .sources = kText},
+     std::nullopt,
+     [](const fs::path& dir, const engine::ZipEngine&) {
+         EXPECT_EQ(Listing(dir / "new.zip"), "t.txt\n");
+     }},
+    {"add to a new program writes the self-extractor first",
+     engine::AddRequest{.archive = "new.exe", .sources = kText}, std::nullopt,
+     [](const fs::path& dir, const engine::ZipEngine&) {
+         EXPECT_EQ(Listing(dir / "new.exe"), "t.txt\n");
+         EXPECT_GT(fs::file_size(dir / "new.exe"), 1000u);
+     }},
+    {"spanned add writes parts and leaves no temporary archive",
+     Spanned("set.zip", {100000, 0, 1000}), std::nullopt,
+     [](const fs::path& dir, const engine::ZipEngine&) {
+         EXPECT_TRUE(fs::exists(dir / "set002.zip"));
+         EXPECT_TRUE(fs::is_empty(dir / "tmp"));
+     }},
+    {"delete by exact names, a folder's with what lies under it",
+     DeleteRequest{"a.zip", {"a*.txt", "Case.txt", "f/"}, true}, std::nullopt,
+     [](const fs::path& dir, const engine::ZipEngine&) {
+         EXPECT_EQ(Listing(dir / "a.zip"), "abc.txt\n[ab].txt\ncase.txt\nf2/x.txt\n");
+     }},
+    {"span copies the archive into parts", SpanRequest{"a.zip", "copy.zip", {100000, 0, 1000}},
+     std::nullopt,
+     [](const fs::path& dir, const engine::ZipEngine&) {
+         EXPECT_TRUE(fs::exists(dir / "copy001.zip"));
+     }},
+    {"self-extractor takes the archive's place", engine::SfxRequest{"a.zip"}, std::nullopt,
+     [](const fs::path& dir, const engine::ZipEngine&) {
+         EXPECT_FALSE(fs::exists(dir / "a.zip"));
+         EXPECT_EQ(fixtures::RunShell("unzip -tq " + fixtures::Quote(dir / "a.exe")).exitCode, 0);
+     }},
+    {"self-extractor of a program", engine::SfxRequest{"b.exe"}, Id::InputNotZip},
+    {"extract from no archive", ExtractRequest{"none.zip"}, Id::NoZipFile},
+    {"extract below a file", ExtractRequest{"a.zip", {}, false, "src/t.txt/below"},
+     Id::ExtractFolderCannotBeMade},
+    {"add nothing", engine::AddRequest{.archive = "new.zip"}, Id::NoFilesToAdd},
+    {"add without an archive name", engine::AddRequest{.sources = kText}, Id::NoZipFile},
+    {"freshen a spanned set", Spanned("set.zip", {}, {engine::AddDiskSpan, engine::AddFreshen}),
+     Id::SpannedFreshenUpdate},
+    {"span a self-extractor", Spanned("set.exe", {}), Id::SfxCannotSpan},
+    {"spanned add with parts too small", Spanned("set.zip", {70000, 10000, 65536}),
+     Id::VolumeSizeTooSmall},
+    {"delete nothing", DeleteRequest{"a.zip"}, Id::NoFilesToDelete},
+    {"delete from no archive", DeleteRequest{"none.zip", {"b.bin"}}, Id::NoZipFile},
+    {"span into parts too small", SpanRequest{"a.zip", "copy.zip", {1000, 0, 65536}},
+     Id::VolumeSizeTooSmall},
+};
+
+TEST(Requests, EachKindRunsFromItsValueAndEachRefusalWritesNothing) {
+    const fs::path saved = fs::current_path();
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.name);
+        fixtures::TempDir dir;
+        fixtures::ArchiveBuilder builder;
+        for (const std::string& n : kNames) builder.Add(n, n.back() == '/' ? "" : n);
+        fixtures::WriteFile(dir / "a.zip", builder.Build());
+        fixtures::WriteFile(dir / "b.exe", builder.Build());
+        for (const char* folder : {"src", "tmp"}) fs::create_directories(dir / folder);
+        fixtures::RunShell("head -c 150000 /dev/urandom > " + fixtures::Quote(dir / "src/r.bin"));
+        fixtures::WriteFile(dir / "src/t.txt", "text");
+        fs::current_path(dir.path());
+        fixtures::RecordingHostUi host;
+        engine::ZipEngine zip;
+        zip.SetHostUi(&host);
+        zip.TempDir = dir / "tmp";
+        zip.HowToDelete = engine::htdFinal;
+        std::vector<std::string> logged;
+        zip.OnMessage = [&](int, const std::string& text) { logged.push_back(text); };
+        const Request& request = row.request;
+        const std::vector<std::string> before = FilesUnder(dir.path());
+        const std::optional<Id> refused =
+            std::visit([](const auto& r) { return r.Check(); }, request);
+        EXPECT_EQ(refused, row.refusal);
+        const bool ran = std::visit(
+            [&](const auto& r) {
+                if constexpr (std::is_same_v<decltype(zip.Run(r)), int>)
+                    return zip.Run(r) == 0;
+                else
+                    return zip.Run(r);
+            },
+            request);
+        if (row.refusal) {
+            EXPECT_FALSE(ran);
+            ASSERT_FALSE(logged.empty());
+            EXPECT_EQ(logged.front().rfind(engine::LookupMessage(*row.refusal, "?"), 0), 0u)
+                << logged.front();
+            EXPECT_EQ(FilesUnder(dir.path()), before);
+        } else {
+            EXPECT_TRUE(ran);
+            EXPECT_EQ(zip.ErrorsReported(), 0) << (logged.empty() ? "" : logged.back());
+            EXPECT_EQ(fs::current_path(), dir.path());
+            row.check(dir.path(), zip);
+        }
+        fs::current_path(saved);
+    }
+}
+
+}  // namespace
