@@ -126,9 +126,9 @@ std::vector<ArchiveSession::MemberRef> ArchiveSession::SelectedMembers(
 }
 
 bool ArchiveSession::SetExactMembers(const std::vector<MemberRef>& members) {
-    const std::vector<engine::ZipDirEntry>& entries = engine.DirEntries();
+    const engine::DirEntryList entries = engine.DirEntries();
     for (const MemberRef& m : members) {
-        if (m.entry < entries.size() && entries[m.entry].MemberName == m.name) continue;
+        if (m.entry < entries.size() && entries[m.entry].MemberName() == m.name) continue;
         ui_.ShowMessage(QString::fromStdString(engine.ZipFileName()) +
                         " has changed since it was listed; nothing was done with it. The list is "
                         "read again: please select the members once more.");
