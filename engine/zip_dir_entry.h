@@ -3,14 +3,13 @@
 // its face.
 #pragma once
 
-#include <compare>
 #include <cstddef>
 #include <cstdint>
-#include <iterator>
 #include <string>
 #include <string_view>
 
 #include "libs/zipcore/central_directory.h"
+#include "libs/zipcore/indexed_list.h"
 
 namespace engine {
 
@@ -76,51 +75,10 @@ class ZipDirEntry {
     uint8_t aesStrength_ = 0;
 };
 
+ZipDirEntry MakeDirEntry(const kelp::zip::CentralDirectory& directory, size_t index);
+
 // The members of a directory in its order, each handed out as a view.
-class DirEntryList {
-  public:
-    class iterator {
-      public:
-        using iterator_category = std::random_access_iterator_tag;
-        using value_type = ZipDirEntry;
-        using difference_type = std::ptrdiff_t;
-        using reference = ZipDirEntry;
-        using pointer = void;
-
-        iterator() = default;
-        iterator(const kelp::zip::CentralDirectory* d, size_t i) : directory_(d), index_(i) {}
-        ZipDirEntry operator*() const { return ZipDirEntry(*directory_, index_); }
-        ZipDirEntry operator[](difference_type n) const { return *(*this + n); }
-        iterator& operator++() { return ++index_, *this; }
-        iterator operator++(int) { return iterator(directory_, index_++); }
-        iterator& operator--() { return --index_, *this; }
-        iterator operator--(int) { return iterator(directory_, index_--); }
-        iterator& operator+=(difference_type n) { return index_ += n, *this; }
-        iterator& operator-=(difference_type n) { return index_ -= n, *this; }
-        iterator operator+(difference_type n) const { return iterator(directory_, index_ + n); }
-        friend iterator operator+(difference_type n, iterator it) { return it + n; }
-        iterator operator-(difference_type n) const { return iterator(directory_, index_ - n); }
-        difference_type operator-(const iterator& o) const {
-            return static_cast<difference_type>(index_) - static_cast<difference_type>(o.index_);
-        }
-        bool operator==(const iterator& o) const { return index_ == o.index_; }
-        auto operator<=>(const iterator& o) const { return index_ <=> o.index_; }
-        size_t index() const { return index_; }
-
-      private:
-        const kelp::zip::CentralDirectory* directory_ = nullptr;
-        size_t index_ = 0;
-    };
-
-    explicit DirEntryList(const kelp::zip::CentralDirectory& directory) : directory_(&directory) {}
-    size_t size() const { return directory_->size(); }
-    bool empty() const { return directory_->empty(); }
-    ZipDirEntry operator[](size_t i) const { return ZipDirEntry(*directory_, i); }
-    iterator begin() const { return iterator(directory_, 0); }
-    iterator end() const { return iterator(directory_, size()); }
-
-  private:
-    const kelp::zip::CentralDirectory* directory_;
-};
+using DirEntryList =
+    kelp::zip::IndexedList<kelp::zip::CentralDirectory, ZipDirEntry, &MakeDirEntry>;
 
 }  // namespace engine

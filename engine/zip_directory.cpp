@@ -70,6 +70,10 @@ ZipDirEntry::ZipDirEntry(const zip::CentralDirectory& directory, size_t index)
         }
 }
 
+ZipDirEntry MakeDirEntry(const zip::CentralDirectory& directory, size_t index) {
+    return ZipDirEntry(directory, index);
+}
+
 std::string ZipEngine::ConvertNameChars(const std::string& text, bool toOem) const {
     if (!NamesAreOem(CodePage, lastHost_, lastVersion_)) return text;
     // The comment is in the code page of the archive's names when they have one.

@@ -127,22 +127,25 @@ bool ArchiveReader::ReadDirectory(std::string& error) {
         return false;
     }
     overlapping_ = directory_.MarkOverlaps(shift_, centralOffset_);
-    entries_.reserve(directory_.size());
-    for (size_t i = 0; i < directory_.size(); ++i) {
-        const CentralRecord r = directory_.Record(i);
-        MemberEntry& e = entries_.emplace_back();
-        e.header = r.header;
-        e.name = r.name;
-        e.displayName = directory_.Name(i);
-        e.extra = r.extra;
-        e.comment = r.comment;
-        e.packedSize = r.packedSize;
-        e.unpackedSize = r.unpackedSize;
-        // Kept so the member is reported; Locate refuses it.
-        e.localOffset = CentralDirectory::LocalOffset(r, shift_, centralOffset_, fileSize_);
-        e.overlapsAnother = directory_.Overlaps(i);
-    }
     return true;
+}
+
+MemberEntry MemberAt(const ArchiveReader& reader, size_t index) {
+    const CentralDirectory& dir = reader.directory_;
+    const CentralRecord r = dir.Record(index);
+    MemberEntry e;
+    e.header = r.header;
+    e.name = r.name;
+    e.displayName = dir.Name(index);
+    e.extra = r.extra;
+    e.comment = r.comment;
+    e.packedSize = r.packedSize;
+    e.unpackedSize = r.unpackedSize;
+    // Kept so the member is reported; Locate refuses it.
+    e.localOffset =
+        CentralDirectory::LocalOffset(r, reader.shift_, reader.centralOffset_, reader.fileSize_);
+    e.overlapsAnother = dir.Overlaps(index);
+    return e;
 }
 
 bool ArchiveReader::Locate(const MemberEntry& entry, MemberData& out, std::string& error,

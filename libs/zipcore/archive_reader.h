@@ -14,12 +14,14 @@
 #include "archive_end.h"
 #include "byte_source.h"
 #include "central_directory.h"
+#include "indexed_list.h"
 #include "zip_records.h"
 
 namespace kelp::zip {
 
-// The name, extra field and comment are views into the directory's bytes,
-// which the reader keeps: valid as long as the reader.
+// A member as the reader hands it out, made from the directory's records
+// when asked for. The name, extra field and comment are views into the
+// directory's bytes, which the reader keeps: valid as long as the reader.
 struct MemberEntry {
     CentralHeader header;
     std::string_view name;    // raw bytes as stored
@@ -67,6 +69,10 @@ struct MemberData {
 // extra, else its DOS stamp read as local time.
 int64_t MemberModTime(const MemberEntry& entry, const MemberData* data);
 
+class ArchiveReader;
+MemberEntry MemberAt(const ArchiveReader& reader, size_t index);
+using MemberList = IndexedList<ArchiveReader, MemberEntry, &MemberAt>;
+
 class ArchiveReader : public ByteSource {
   public:
     ArchiveReader() = default;
@@ -82,7 +88,9 @@ class ArchiveReader : public ByteSource {
     // The code page names were decoded from; empty when all were UTF-8 or ASCII.
     const std::string& nameCharset() const { return directory_.charset(); }
 
-    const std::vector<MemberEntry>& entries() const { return entries_; }
+    MemberList entries() const { return MemberList(*this); }
+    // How many members the directory holds.
+    size_t size() const { return directory_.size(); }
     uint64_t fileSize() const { return fileSize_; }
     // Bytes to add to the stored offsets (a prefix the offsets ignore).
     int64_t offsetShift() const { return shift_; }
@@ -98,7 +106,7 @@ class ArchiveReader : public ByteSource {
     // unwrapped); it differs from entries().size() when the end record and
     // the central directory disagree (the whole directory is read either way).
     uint64_t declaredEntries() const { return end_.eocd.TotalEntries; }
-    bool countMismatch() const { return entries_.size() != declaredEntries(); }
+    bool countMismatch() const { return size() != declaredEntries(); }
     // How many entries overlap another entry's data.
     size_t overlappingEntries() const { return overlapping_; }
 
@@ -126,7 +134,8 @@ class ArchiveReader : public ByteSource {
     size_t overlapping_ = 0;
     std::string chosenCharset_;
     CentralDirectory directory_;  // entries view into its bytes and names
-    std::vector<MemberEntry> entries_;
+
+    friend MemberEntry MemberAt(const ArchiveReader& reader, size_t index);
 };
 
 }  // namespace kelp::zip
