@@ -125,10 +125,10 @@ std::vector<ArchiveSession::MemberRef> ArchiveSession::SelectedMembers(
 
 std::optional<std::vector<std::string>> ArchiveSession::ExactNames(
     const std::vector<MemberRef>& members) {
-    const std::vector<engine::ZipDirEntry>& entries = engine.DirEntries();
+    const engine::DirEntryList entries = engine.DirEntries();
     std::vector<std::string> names;
     for (const MemberRef& m : members) {
-        if (m.entry < entries.size() && entries[m.entry].MemberName == m.name) {
+        if (m.entry < entries.size() && entries[m.entry].MemberName() == m.name) {
             names.push_back(m.name);
             continue;
         }

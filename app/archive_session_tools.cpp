@@ -86,8 +86,8 @@ void ArchiveSession::RenameMember(const QString& archive, const MemberRef& membe
     if (State.Busy) return;
     State.Busy = true;
     engine.setZipFileName(archive.toStdString());
-    const std::vector<engine::ZipDirEntry>& entries = engine.DirEntries();
-    if (member.entry < entries.size() && entries[member.entry].MemberName == member.name) {
+    const engine::DirEntryList entries = engine.DirEntries();
+    if (member.entry < entries.size() && entries[member.entry].MemberName() == member.name) {
         State.LastError.clear();
         try {
             engine.Rename({{member.name, newName}});

@@ -31,12 +31,12 @@ CopyState StateOfCopy(const QString& file);
 // One member handed to another program.
 struct OpenedMember {
     QString archive;
-    std::string name;           // exact, as the archive's record has it
-    engine::ZipDirEntry entry;  // its record when opened (or last written)
-    std::string password;       // what it was opened with; "" when not encrypted
-    QString file;               // the copy the program has
-    CopyState seen;             // the copy as extracted, written back or answered
-    CopyState inArchive;        // the copy as the archive holds it (extracted or written back)
+    std::string name;                          // exact, as the archive's record has it
+    std::optional<engine::ZipDirEntry> entry;  // its record when opened (or last written)
+    std::string password;                      // what it was opened with; "" when not encrypted
+    QString file;                              // the copy the program has
+    CopyState seen;                            // the copy as extracted, written back or answered
+    CopyState inArchive;  // the copy as the archive holds it (extracted or written back)
     std::optional<engine::FileStamp> archiveStamp;  // the archive at that moment
     bool asking = false;                            // a question about it is open
 };

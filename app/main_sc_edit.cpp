@@ -30,15 +30,16 @@ std::string Encoded(const QString& path) {
 }
 
 // The record of `name` in the directory the engine read last.
-const engine::ZipDirEntry* EntryNamed(const engine::ZipEngine& e, const std::string& name) {
+std::optional<engine::ZipDirEntry> EntryNamed(const engine::ZipEngine& e, const std::string& name) {
     for (const engine::ZipDirEntry& entry : e.DirEntries())
-        if (entry.MemberName == name) return &entry;
-    return nullptr;
+        if (entry.MemberName() == name) return entry;
+    return std::nullopt;
 }
 
 bool SameData(const engine::ZipDirEntry& a, const engine::ZipDirEntry& b) {
-    return a.Crc == b.Crc && a.PackedSize == b.PackedSize && a.UnpackedSize == b.UnpackedSize &&
-           a.Method == b.Method && a.DataMethod == b.DataMethod;
+    return a.Crc() == b.Crc() && a.PackedSize() == b.PackedSize() &&
+           a.UnpackedSize() == b.UnpackedSize() && a.Method() == b.Method() &&
+           a.DataMethod() == b.DataMethod();
 }
 
 // "docs/a.txt" gives "docs/a (edited).txt".
@@ -79,13 +80,13 @@ QString Main_sc::OpenForEditing(uint32_t record) {
     }
     const QString file = session_.ExtractForViewing(record, folder);
     // The engine now holds the row's archive as it was read for the extraction.
-    const engine::ZipDirEntry* entry = EntryNamed(engine, member[0].name);
+    const std::optional<engine::ZipDirEntry> entry = EntryNamed(engine, member[0].name);
     if (file.isEmpty() || !entry) return file;
     OpenedMember m;
     m.archive = archive;
     m.name = member[0].name;
     m.entry = *entry;
-    if (entry->IsEncrypted) m.password = engine.Password;
+    if (entry->IsEncrypted()) m.password = engine.Password;
     m.file = file;
     m.seen = m.inArchive = StateOfCopy(file);
     m.archiveStamp = engine::StampOf(Encoded(archive));
@@ -126,8 +127,9 @@ void Main_sc::WriteBackCopy(OpenedMember& m) {
         changed = "was changed by another program";
     } else {
         engine.setZipFileName(archive);
-        const engine::ZipDirEntry* entry = EntryNamed(engine, m.name);
-        if (!entry || !SameData(*entry, m.entry)) changed = "no longer holds the member as it was";
+        const std::optional<engine::ZipDirEntry> entry = EntryNamed(engine, m.name);
+        if (!entry || !m.entry || !SameData(*entry, *m.entry))
+            changed = "no longer holds the member as it was";
     }
     if (!changed.isEmpty()) {
         EditConflict(m, changed);
@@ -140,7 +142,7 @@ void Main_sc::WriteBackCopy(OpenedMember& m) {
 bool Main_sc::WriteMember(OpenedMember& m, const std::string& name) {
     // Members whose level cannot be told take the level last chosen for adding.
     const engine::MemberStorage storage =
-        engine::StorageOf(m.entry, addDialog_ ? addDialog_->Choices.level : engine.AddCompLevel);
+        engine::StorageOf(*m.entry, addDialog_ ? addDialog_->Choices.level : engine.AddCompLevel);
     std::optional<engine::AddMethodEnum> method = engine::WritableMethod(storage.method);
     if (!method) {
         if (!Confirm(QString("%1 is compressed with %2, which Kelp cannot write.\n\n"
@@ -164,7 +166,7 @@ bool Main_sc::WriteMember(OpenedMember& m, const std::string& name) {
     WriteLogMark(lmEnd);
     State.Busy = false;
     if (written) {
-        if (const engine::ZipDirEntry* entry = EntryNamed(engine, name)) m.entry = *entry;
+        if (const auto entry = EntryNamed(engine, name)) m.entry = entry;
         m.name = name;
         m.inArchive = StateOfCopy(m.file);
         m.archiveStamp = engine::StampOf(w.archive);

@@ -50,16 +50,15 @@ int64_t CompressionRatio(int64_t packed, int64_t unpacked) {
     return static_cast<int64_t>(r);  // truncates toward zero
 }
 
-int64_t MemberRows::Append(const std::vector<engine::ZipDirEntry>& entries,
-                           const QString& archive) {
+int64_t MemberRows::Append(const engine::DirEntryList& entries, const QString& archive) {
     const auto archiveId = uint32_t(archives_.size());
     archives_.push_back(archive);
     members_.reserve(members_.size() + entries.size());
     // A UTF-8 byte never becomes more than one UTF-16 unit.
     size_t nameBytes = 0, pathBytes = 0;
     for (const engine::ZipDirEntry& e : entries) {
-        nameBytes += e.MemberName.size() - (e.MemberName.find_last_of("/:") + 1);
-        pathBytes += e.MemberName.size();
+        nameBytes += e.MemberName().size() - (e.MemberName().find_last_of("/:") + 1);
+        pathBytes += e.MemberName().size();
     }
     names_.reserve(names_.size() + qsizetype(nameBytes));
     paths_.reserve(paths_.size() + pathBytes);
@@ -70,7 +69,7 @@ int64_t MemberRows::Append(const std::vector<engine::ZipDirEntry>& entries,
     for (size_t index = 0; index < entries.size(); ++index) {
         const engine::ZipDirEntry& e = entries[index];
         // Names are UTF-8, and "/" and ":" are single bytes in it.
-        const std::string_view member = e.MemberName;
+        const std::string_view member = e.MemberName();
         const size_t start = member.find_last_of("/:") + 1;  // 0 when none
         const std::string_view name = member.substr(start), folder = member.substr(0, start);
         Member m;
@@ -93,10 +92,10 @@ int64_t MemberRows::Append(const std::vector<engine::ZipDirEntry>& entries,
             m.type =
                 Shared(typeIds, types_, dot == std::string_view::npos ? name : name.substr(dot),
                        [&] { return typeName_(text); });
-            m.packed = static_cast<int64_t>(e.PackedSize);
-            m.unpacked = static_cast<int64_t>(e.UnpackedSize);
-            m.dosDateTime = e.DosDateTime;
-            m.encrypted = e.IsEncrypted;
+            m.packed = static_cast<int64_t>(e.PackedSize());
+            m.unpacked = static_cast<int64_t>(e.UnpackedSize());
+            m.dosDateTime = e.DosDateTime();
+            m.encrypted = e.IsEncrypted();
             total += m.unpacked;
         }
         members_.push_back(m);

@@ -39,7 +39,7 @@ class MemberRows : public GridRowSource {
 
     // Appends the members of one archive as records Count() onwards and
     // returns the total size of its files.
-    int64_t Append(const std::vector<engine::ZipDirEntry>& entries, const QString& archive);
+    int64_t Append(const engine::DirEntryList& entries, const QString& archive);
     uint32_t Count() const { return uint32_t(members_.size()); }
 
     // The archive of a record, as listed.

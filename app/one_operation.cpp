@@ -116,7 +116,7 @@ class OperationRunner {
         if (op.kind == OneOperation::ExtractHere) {
             std::vector<std::string> names;
             for (const engine::ZipDirEntry& entry : zip_.DirEntries())
-                names.push_back(entry.MemberName);
+                names.emplace_back(entry.MemberName());
             folder = ExtractHereFolder(QFileInfo(archive).absoluteFilePath(), names);
         }
         if (!QDir().mkpath(folder)) {

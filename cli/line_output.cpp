@@ -26,7 +26,7 @@ bool AnyNeedsEscape(uint64_t x) {
 
 }  // namespace
 
-void AppendEscaped(Output& out, const std::string& text) {
+void AppendEscaped(Output& out, std::string_view text) {
     static const char kHex[] = "0123456789abcdef";
     // Most names need nothing: check them eight bytes at a time.
     size_t clean = 0;

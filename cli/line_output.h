@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace cli {
 
@@ -38,7 +39,7 @@ class Output {
 // Appends a name so that it stays on one line: tabs, line breaks and other
 // control characters are written as C escapes, and so is the backslash that
 // starts them, so the text maps back to exactly one name.
-void AppendEscaped(Output& out, const std::string& text);
+void AppendEscaped(Output& out, std::string_view text);
 
 // Appends a JSON string: quotes, backslashes and control characters escaped.
 void AppendJsonString(Output& out, const std::string& text);

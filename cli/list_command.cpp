@@ -87,10 +87,10 @@ std::string RatioText(uint64_t packed, uint64_t size) {
 void PrintTsv(const engine::ZipEngine& engine) {
     Output out;
     for (const auto& e : engine.DirEntries()) {
-        AppendEscaped(out, e.MemberName);
-        out << '\t' << uint64_t{e.PackedSize} << '\t' << uint64_t{e.UnpackedSize} << '\t'
-            << uint64_t{e.Method} << '\t' << CrcText(e.Crc) << '\t'
-            << DosDateTimeText(e.DosDateTime) << '\t' << (e.IsEncrypted ? '1' : '0') << '\n';
+        AppendEscaped(out, e.MemberName());
+        out << '\t' << uint64_t{e.PackedSize()} << '\t' << uint64_t{e.UnpackedSize()} << '\t'
+            << uint64_t{e.Method()} << '\t' << CrcText(e.Crc()) << '\t'
+            << DosDateTimeText(e.DosDateTime()) << '\t' << (e.IsEncrypted() ? '1' : '0') << '\n';
     }
 }
 
@@ -104,15 +104,15 @@ void PrintTable(const engine::ZipEngine& engine) {
     uint64_t totalSize = 0;
     uint64_t totalPacked = 0;
     for (const auto& e : engine.DirEntries()) {
-        totalSize += e.UnpackedSize;
-        totalPacked += e.PackedSize;
-        out << Padded(std::to_string(e.UnpackedSize), 10, true) << "  "
-            << Padded(std::to_string(e.PackedSize), 9, true) << "  "
-            << Padded(MethodName(e.Method), 6, false) << "  "
-            << Padded(RatioText(e.PackedSize, e.UnpackedSize), 5, true) << "  "
-            << DosDateTimeText(e.DosDateTime) << "  " << CrcText(e.Crc)
-            << (e.IsEncrypted ? "* " : "  ");
-        AppendEscaped(out, e.MemberName);
+        totalSize += e.UnpackedSize();
+        totalPacked += e.PackedSize();
+        out << Padded(std::to_string(e.UnpackedSize()), 10, true) << "  "
+            << Padded(std::to_string(e.PackedSize()), 9, true) << "  "
+            << Padded(MethodName(e.Method()), 6, false) << "  "
+            << Padded(RatioText(e.PackedSize(), e.UnpackedSize()), 5, true) << "  "
+            << DosDateTimeText(e.DosDateTime()) << "  " << CrcText(e.Crc())
+            << (e.IsEncrypted() ? "* " : "  ");
+        AppendEscaped(out, e.MemberName());
         out << '\n';
     }
     out << "----------  ---------          -----                                     ----\n"

@@ -46,11 +46,11 @@ std::optional<Side> ReadArchive(const std::string& path, std::string& error) {
     if (zip.ZipFileName().empty() || zip.ErrorsReported() > 0) return std::nullopt;
     Side side;
     for (const ZipDirEntry& e : zip.DirEntries()) {
-        Item item{e.UnpackedSize, e.Crc, e.DosDateTime, 0, std::nullopt};
+        Item item{e.UnpackedSize(), e.Crc(), e.DosDateTime(), 0, std::nullopt};
         // Unix hosts keep the mode in the high half of the attributes.
-        if (e.HostSystem == 3 && (e.ExternalAttributes >> 16) != 0)
-            item.mode = (e.ExternalAttributes >> 16) & 07777;
-        side[e.MemberName] = item;
+        if (e.HostSystem() == 3 && (e.ExternalAttributes() >> 16) != 0)
+            item.mode = (e.ExternalAttributes() >> 16) & 07777;
+        side[std::string(e.MemberName())] = item;
     }
     return side;
 }

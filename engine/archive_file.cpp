@@ -50,14 +50,19 @@ bool ArchiveFile::Seek(int64_t position) {
 }
 
 size_t ArchiveFile::Read(void* buffer, size_t size) {
+    const size_t done = ReadAtMost(static_cast<uint64_t>(position_), buffer, size);
+    position_ += static_cast<int64_t>(done);
+    return done;
+}
+
+size_t ArchiveFile::ReadAtMost(uint64_t offset, void* buffer, size_t size) const {
     size_t done = 0;
     auto* out = static_cast<unsigned char*>(buffer);
     while (fd_ >= 0 && done < size) {
-        ssize_t n = ::pread(fd_, out + done, size - done, static_cast<off_t>(position_));
+        ssize_t n = ::pread(fd_, out + done, size - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         done += static_cast<size_t>(n);
-        position_ += n;
     }
     return done;
 }

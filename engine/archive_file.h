@@ -8,16 +8,17 @@
 #include <string>
 #include <vector>
 
+#include "libs/zipcore/byte_source.h"
 #include "libs/zipcore/zip_records.h"
 
 namespace engine {
 
-class ArchiveFile {
+class ArchiveFile : public kelp::zip::ByteSource {
   public:
     enum class Mode { Read, ReadWrite };
 
     ArchiveFile() = default;
-    ~ArchiveFile() { Close(); }
+    ~ArchiveFile() override { Close(); }
     ArchiveFile(const ArchiveFile&) = delete;
     ArchiveFile& operator=(const ArchiveFile&) = delete;
 
@@ -35,6 +36,12 @@ class ArchiveFile {
     // Reads up to `size` bytes at the current position; fewer only at the end
     // of the file or on an error. Returns the number read.
     size_t Read(void* buffer, size_t size);
+    // Reads up to `size` bytes at `offset`, leaving the position alone;
+    // fewer only at the end of the file or on an error.
+    size_t ReadAtMost(uint64_t offset, void* buffer, size_t size) const;
+    bool ReadAt(uint64_t offset, void* buffer, size_t size) const override {
+        return ReadAtMost(offset, buffer, size) == size;
+    }
     // Writes `size` bytes at the current position; returns the number written.
     size_t Write(const void* buffer, size_t size);
     bool Truncate(int64_t size);

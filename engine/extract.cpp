@@ -182,18 +182,20 @@ void ZipEngine::CallExtract(const ExtractRequest& request, const std::string& ar
         if (toMemory) {
             // One member, found by its exact name, into extractStream_.
             call = false;
-            const auto found = request.members.empty()
-                                   ? dirEntries_.end()
-                                   : std::find_if(dirEntries_.begin(), dirEntries_.end(),
-                                                  [&](const ZipDirEntry& entry) {
-                                                      return entry.MemberName == request.members[0];
-                                                  });
-            if (found != dirEntries_.end() && block->CurrentLayout()) {
-                extractStream_.assign(found->UnpackedSize, 0);
+            const DirEntryList entries = DirEntries();
+            const auto found =
+                request.members.empty()
+                    ? entries.end()
+                    : std::find_if(entries.begin(), entries.end(), [&](const ZipDirEntry& entry) {
+                          return entry.MemberName() == request.members[0];
+                      });
+            if (found != entries.end() && block->CurrentLayout()) {
+                const uint64_t size = (*found).UnpackedSize();
+                extractStream_.assign(size, 0);
                 KUnzipParams& b = block->Current();
                 b.ToMemory = KELP_TRUE;
                 b.MemoryAddress = extractStream_.data();
-                b.MemorySize = found->UnpackedSize;
+                b.MemorySize = size;
                 b.SpecCount = 1;
                 // The library must not take an earlier member that the name
                 // matches as a pattern.

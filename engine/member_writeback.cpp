@@ -26,15 +26,16 @@ std::optional<FileStamp> StampOf(const std::string& path) {
 
 MemberStorage StorageOf(const ZipDirEntry& entry, int otherLevel) {
     MemberStorage s;
-    s.method = entry.DataMethod;
-    s.encrypted = entry.IsEncrypted;
-    s.aes = entry.Method == zip::kMethodAes;
-    if (entry.HostSystem == zip::kHostUnix) s.unixMode = (entry.ExternalAttributes >> 16) & 07777;
+    s.method = entry.DataMethod();
+    s.encrypted = entry.IsEncrypted();
+    s.aes = entry.Method() == zip::kMethodAes;
+    if (entry.HostSystem() == zip::kHostUnix)
+        s.unixMode = (entry.ExternalAttributes() >> 16) & 07777;
     // Deflate records its level in flag bits 1 and 2: normal, maximum, fast,
     // super fast.
     static constexpr int kDeflateLevels[4] = {6, 9, 2, 1};
     if (s.method == zip::kMethodDeflated)
-        s.level = kDeflateLevels[(entry.GeneralFlags >> 1) & 3];
+        s.level = kDeflateLevels[(entry.GeneralFlags() >> 1) & 3];
     else if (s.method == zip::kMethodStored)
         s.level = 0;
     else

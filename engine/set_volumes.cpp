@@ -86,6 +86,20 @@ std::string SpanPartName(const std::string& target, int part) {
         .string();
 }
 
+bool ReadArchiveEnd(ArchiveFile& file, ArchiveEnd& out) {
+    const int64_t size = file.Size();
+    if (size < 0) throw EZipEngine(MsgId::InputSeekError, true);
+    switch (kelp::zip::FindArchiveEnd(file, static_cast<uint64_t>(size), out)) {
+        case kelp::zip::EndSearch::Found:
+            return true;
+        case kelp::zip::EndSearch::NotFound:
+            return false;
+        case kelp::zip::EndSearch::ReadFailed:
+            break;
+    }
+    throw EZipEngine(MsgId::EndRecordReadError, true);
+}
+
 bool OpenArchiveEnd(ArchiveFile& file, const std::string& path, const std::string& label,
                     bool raiseOnFailure, ArchiveEnd& end,
                     const std::function<void(int, const std::string&)>& show) {

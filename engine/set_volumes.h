@@ -10,13 +10,21 @@
 #include <memory>
 #include <string>
 
-#include "engine/archive_end.h"
 #include "engine/archive_file.h"
 #include "engine/host_ui.h"
 #include "engine/volume.h"
+#include "libs/zipcore/archive_end.h"
 #include "platform/volume.h"
 
 namespace engine {
+
+using kelp::zip::ArchiveEnd;
+using kelp::zip::CentralDirectoryStart;
+using kelp::zip::EocdRecord;
+
+// Finds the end of the archive `file` (see kelp::zip::FindArchiveEnd):
+// false when there is none; a read failure raises EZipEngine.
+bool ReadArchiveEnd(ArchiveFile& file, ArchiveEnd& out);
 
 // The name of part `part` of the set on a fixed drive that `path` (any of
 // its parts) belongs to, `lastPart` being the number of the last part: the

@@ -9,10 +9,10 @@
 #include <functional>
 #include <string>
 
-#include "engine/archive_end.h"
 #include "engine/archive_file.h"
 #include "engine/host_ui.h"
 #include "engine/requests.h"
+#include "engine/set_volumes.h"
 
 namespace engine {
 

@@ -211,7 +211,7 @@ int SpanReader::Join(const std::string& inFileName, std::string& outFilePath) {
         sink_.Progress(ptFileCount, "", static_cast<int64_t>(members.size()));
         sink_.Progress(ptByteTotal, "", static_cast<int64_t>(byteTotal));
         uint8_t marker[4];
-        if (!ReadAcrossParts(reader, marker, sizeof marker) || !IsSpanMarker(marker))
+        if (!ReadAcrossParts(reader, marker, sizeof marker) || !kelp::zip::IsSpanMarker(marker))
             throw EZipEngine(MsgId::ExtendedLocalReadError, true);
 
         BufferedWriter joined(out, kCopyBlock);

@@ -72,12 +72,4 @@ void AppendPlacedCentral(std::vector<uint8_t>& out, const SpanMember& member, ui
     zip::AppendBytes(out, r.comment);
 }
 
-bool IsSpanMarker(std::span<const uint8_t> first4) {
-    return first4.size() == 4 && zip::ReadLe32(first4.data()) == zip::kSpanMarker;
-}
-
-void AppendSpanMarker(std::vector<uint8_t>& out) {
-    zip::AppendLe32(out, zip::kSpanMarker);
-}
-
 }  // namespace engine

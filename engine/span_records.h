@@ -82,8 +82,4 @@ void ReadDescriptor(Read&& read, std::vector<uint8_t>& descriptor, bool zip64) {
 void AppendPlacedCentral(std::vector<uint8_t>& out, const SpanMember& member, uint32_t disk,
                          uint64_t offset);
 
-// True when the four bytes are the mark at the start of a set's first part.
-bool IsSpanMarker(std::span<const uint8_t> first4);
-void AppendSpanMarker(std::vector<uint8_t>& out);
-
 }  // namespace engine

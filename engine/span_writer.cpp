@@ -296,7 +296,7 @@ int SpanWriter::Write(const std::string& inFileName, const std::string& outFileN
         int64_t shift = 0;
         const std::vector<SpanMember> members = ReadSourceDirectory(source, centralAt, shift);
         std::vector<uint8_t> marker;
-        AppendSpanMarker(marker);
+        kelp::zip::AppendSpanMarker(marker);
         SplitWrite(marker.data(), marker.size(), 0);
         showProgress_ = true;
         sink_.Progress(ptFileCount, "", static_cast<int64_t>(members.size()));

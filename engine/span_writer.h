@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/archive_end.h"
 #include "engine/archive_file.h"
 #include "engine/host_ui.h"
 #include "engine/job_sink.h"

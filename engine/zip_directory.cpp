@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <new>
 
-#include "engine/directory_reader.h"
 #include "engine/raw_volumes.h"
 #include "engine/zip_engine.h"
 #include "libs/zipcore/name_encoding.h"
@@ -12,6 +11,68 @@
 #include "platform/volume.h"
 
 namespace engine {
+
+namespace zip = kelp::zip;
+
+namespace {
+
+// The parts of a set as the directory reader reads them: a part other than
+// the one in hand is opened (asking for its disk) when it is needed.
+class VolumeParts : public zip::PartSource {
+  public:
+    explicit VolumeParts(SetVolumes& volumes) : volumes_(volumes) {}
+    int LastPart() const override { return volumes_.LastDisk(); }
+    size_t ReadPart(int part, uint64_t offset, void* buffer, size_t size) override {
+        if (part != volumes_.CurrentDisk()) volumes_.OpenPartForReading(part);
+        return volumes_.File().ReadAtMost(offset, buffer, size);
+    }
+
+  private:
+    SetVolumes& volumes_;
+};
+
+// The reader stops where the bytes are no (whole) header. Short of the
+// counted members that is a damaged directory, raised as the message for
+// where it broke; bytes behind the counted members that are no header end
+// the directory.
+void RaiseIfDamaged(const zip::CentralDirectory& dir) {
+    const bool short_ = dir.size() < dir.counted();
+    switch (dir.stop()) {
+        case zip::DirectoryStop::NotAHeader:
+            if (short_) throw EZipEngine(MsgId::CentralSignatureWrong, true);
+            break;
+        case zip::DirectoryStop::CutFields:
+            throw EZipEngine(dir.cutHeader().nameLength > 0 ? MsgId::CentralNameReadError
+                                                            : MsgId::FileCommentReadError,
+                             true);
+        case zip::DirectoryStop::CutHeader:
+        case zip::DirectoryStop::Complete:
+            if (short_) throw EZipEngine(MsgId::CentralHeaderReadError, true);
+            break;
+    }
+}
+
+}  // namespace
+
+ZipDirEntry::ZipDirEntry(const zip::CentralDirectory& directory, size_t index)
+    : directory_(&directory), index_(index) {
+    const zip::CentralRecord r = directory.Record(index);
+    header_ = r.header;
+    packedSize_ = r.packedSize;
+    unpackedSize_ = r.unpackedSize;
+    localOffset_ = r.localOffset;
+    diskStart_ = r.diskStart;
+    dataMethod_ = r.header.method;
+    if (r.header.method == zip::kMethodAes)
+        if (const auto aes = zip::FindAesExtra(r.extra)) {
+            dataMethod_ = aes->method;
+            aesStrength_ = aes->strength;
+        }
+}
+
+ZipDirEntry MakeDirEntry(const zip::CentralDirectory& directory, size_t index) {
+    return ZipDirEntry(directory, index);
+}
 
 std::string ZipEngine::ConvertNameChars(const std::string& text, bool toOem) const {
     if (!NamesAreOem(CodePage, lastHost_, lastVersion_)) return text;
@@ -39,7 +100,7 @@ bool ZipEngine::OpenArchiveEnd(EocdRecord& eocd, bool raiseOnFailure) {
 
 void ZipEngine::List() {
     unreadableArchive_.clear();
-    dirEntries_.clear();
+    directory_ = zip::CentralDirectory();
     rawComment_.clear();
     sfxPrefixSize_ = 0;
     physicalSize_ = 0;
@@ -109,35 +170,40 @@ void ZipEngine::ReadDirectory() {
     structureError_ = static_cast<int64_t>(eocd.CentralOffset) != centralOffset_;
     if (structureError_) ShowEngineMessage(MsgId::StructureWarning);
 
-    BufferedReader reader(volumes.File());
-    if (centralOffset_ < 0 || !reader.Seek(centralOffset_))
+    if (centralOffset_ < 0) throw EZipEngine(MsgId::DirectorySeekError, true);
+
+    VolumeParts parts(volumes);
+    std::string error;
+    if (!directory_.Read(parts, volumes.CurrentDisk(), static_cast<uint64_t>(centralOffset_),
+                         eocd.CentralSize, eocd.TotalEntries, {CodePage, NameCharsetNow()}, error))
         throw EZipEngine(MsgId::DirectorySeekError, true);
-
-    // Every header takes at least 46 bytes, so the file bounds the count.
-    const uint64_t fits = static_cast<uint64_t>(std::max<int64_t>(physicalSize_, 0)) / 46;
-    dirEntries_.reserve(static_cast<size_t>(std::min(eocd.TotalEntries, fits)));
-
-    const bool oneDisk = volumes.LastDisk() == 0;
-    DirectoryReader directory(reader, CodePage, NameCharsetNow(), [&] {
-        if (volumes.CurrentDisk() >= volumes.LastDisk()) return false;
-        volumes.OpenPartForReading(volumes.CurrentDisk() + 1);
-        reader.Seek(0);
-        return true;
-    });
-    std::string countMismatch;
-    directory.Read(
-        eocd, oneDisk, centralOffset_ + static_cast<int64_t>(eocd.CentralSize), dirEntries_,
-        [&](int seqNo, const ZipDirEntry& entry) {
-            if (OnNewName) OnNewName(seqNo, entry);
-            sfxPrefixSize_ =
-                std::min<int64_t>(sfxPrefixSize_, static_cast<int64_t>(entry.LocalHeaderOffset));
-        },
-        countMismatch);
-    lastHost_ = directory.lastHost();
-    lastVersion_ = directory.lastVersion();
-    lastFlags_ = directory.lastFlags();
-    nameCharset_ = directory.charset();
-    if (!countMismatch.empty()) ShowEngineMessage(MsgId::CentralHeaderReadError, countMismatch);
+    // Members read before a damaged header are listed before it is reported.
+    for (size_t i = 0; i < directory_.size(); ++i) {
+        const ZipDirEntry entry(directory_, i);
+        if (OnNewName) OnNewName(static_cast<int>(i + 1), entry);
+        sfxPrefixSize_ =
+            std::min<int64_t>(sfxPrefixSize_, static_cast<int64_t>(entry.LocalHeaderOffset()));
+    }
+    // The central header read last steers the conversion of the archive
+    // comment; before any, FAT rules apply.
+    lastHost_ = lastVersion_ = 0;
+    lastFlags_ = 0;
+    if (!directory_.empty()) {
+        const zip::CentralHeader last = directory_.Record(directory_.size() - 1).header;
+        lastHost_ = last.hostSystem;
+        lastVersion_ = last.versionMadeBy;
+        lastFlags_ = last.flags;
+    }
+    nameCharset_ = directory_.charset();
+    RaiseIfDamaged(directory_);
+    if (directory_.size() != eocd.TotalEntries) {
+        // More headers than the end record counts: every member is listed,
+        // and the archive is still reported damaged.
+        ShowEngineMessage(MsgId::CentralHeaderReadError, "\n" + std::to_string(directory_.size()) +
+                                                             " members in the central directory, " +
+                                                             std::to_string(eocd.TotalEntries) +
+                                                             " in the end record");
+    }
     volumes.SetLastDisk(eocd.ThisDisk);
     // The first local header's file offset, whether or not the stored offsets
     // were adjusted for a program in front of the archive.

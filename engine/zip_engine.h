@@ -13,9 +13,7 @@
 #include <atomic>
 #include <ctime>
 
-#include "engine/archive_end.h"
 #include "engine/archive_file.h"
-#include "engine/directory_reader.h"
 #include "engine/ezip_engine.h"
 #include "engine/host_ui.h"
 #include "engine/job_sink.h"
@@ -212,9 +210,9 @@ class ZipEngine {
     // --- Directory ----------------------------------------------------------
     // Reads the directory of ZipFileName; see zip_directory.cpp.
     void List();
-    const std::vector<ZipDirEntry>& DirEntries() const { return dirEntries_; }
+    DirEntryList DirEntries() const { return DirEntryList(directory_); }
     // Number of members, 0 when no archive is named (also after a failed read).
-    size_t EntryCount() const { return zipFileName_.empty() ? 0 : dirEntries_.size(); }
+    size_t EntryCount() const { return zipFileName_.empty() ? 0 : directory_.size(); }
     // File offset of the first local header (the length of a self-extractor
     // program in front of the archive).
     int64_t SfxPrefixSize() const { return sfxPrefixSize_; }
@@ -325,7 +323,7 @@ class ZipEngine {
     static int32_t CallUnzipExec(void* block);
 
     std::string zipFileName_;
-    std::vector<ZipDirEntry> dirEntries_;
+    kelp::zip::CentralDirectory directory_;  // the directory read last; DirEntries views it
     std::string rawComment_;
     int64_t sfxPrefixSize_ = 0;
     int64_t endOfDirOffset_ = 0;

@@ -1,4 +1,5 @@
-// Feeds arbitrary bytes to the directory reader as an archive file.
+// Feeds arbitrary bytes as an archive file to the directory reader, through
+// both of its faces: the engine's listing and the libraries' ArchiveReader.
 #include <unistd.h>
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "engine/zip_engine.h"
+#include "libs/zipcore/archive_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = [] {
@@ -22,10 +24,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     engine::ZipEngine engine;
     engine.Unattended = true;
     size_t names = 0;
-    engine.OnNewName = [&](int, const engine::ZipDirEntry& e) { names += e.MemberName.size(); };
+    engine.OnNewName = [&](int, const engine::ZipDirEntry& e) { names += e.MemberName().size(); };
     engine.setZipFileName(path);
     (void)engine.ArchiveComment();
     (void)engine.EntryCount();
+    kelp::zip::ArchiveReader reader;
+    std::string error;
+    if (reader.Open(path, error))
+        for (const kelp::zip::MemberEntry& e : reader.entries()) {
+            kelp::zip::MemberData data;
+            names += e.displayName.size() + reader.Locate(e, data, error);
+        }
     std::remove(path.c_str());
     return 0;
 }

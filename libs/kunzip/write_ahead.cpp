@@ -25,9 +25,8 @@ uint64_t PlaceKey(const std::string& path) {
 
 }  // namespace
 
-WriteAheadPlan PlanWriteAhead(const std::vector<zip::MemberEntry>& entries,
-                              const std::vector<size_t>& selected, int baseFd, bool dirNames,
-                              bool freshen) {
+WriteAheadPlan PlanWriteAhead(const zip::MemberList& entries, const std::vector<size_t>& selected,
+                              int baseFd, bool dirNames, bool freshen) {
     WriteAheadPlan plan;
     plan.baseFd = baseFd;
     plan.dirNames = dirNames;

@@ -22,8 +22,7 @@ struct WriteAheadPlan {
 // folder). Else every file member but those whose place another member of
 // the batch also takes (ASCII case aside), as a file or as a folder on its
 // way.
-WriteAheadPlan PlanWriteAhead(const std::vector<zip::MemberEntry>& entries,
-                              const std::vector<size_t>& selected, int baseFd, bool dirNames,
-                              bool freshen);
+WriteAheadPlan PlanWriteAhead(const zip::MemberList& entries, const std::vector<size_t>& selected,
+                              int baseFd, bool dirNames, bool freshen);
 
 }  // namespace kelp::kunzip

@@ -112,15 +112,15 @@ std::vector<std::string> StructureFindings(const ArchiveReader& reader) {
 
     std::map<std::string_view, size_t> seen;
     std::map<std::string, size_t> folded;
-    for (const MemberEntry& e : entries) {
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const MemberEntry e = entries[i];
         if (e.overlapsAnother)
             out.push_back(e.displayName +
                           " overlaps the data of another member (a zip bomb construction)");
         if (const TargetName target = ResolveMemberName(e.displayName, true); !target.ok)
             out.push_back(e.displayName + " is no safe name to extract: " + target.reason);
         if (++seen[e.name] == 2) out.push_back(e.displayName + " is stored more than once");
-        const auto [twin, added] =
-            folded.try_emplace(AsciiLower(e.displayName), &e - entries.data());
+        const auto [twin, added] = folded.try_emplace(AsciiLower(e.displayName), i);
         if (!added && entries[twin->second].name != e.name)
             out.push_back(e.displayName + " and " + entries[twin->second].displayName +
                           " differ only in case");

@@ -14,9 +14,6 @@
 
 namespace kelp::zip {
 
-// The digital signature record that may close a central directory.
-constexpr uint32_t kDigitalSignatureSignature = 0x05054B50;
-
 bool MemberEntry::IsDirectory() const {
     if (!name.empty() && (name.back() == '/' || name.back() == '\\')) return true;
     return UnixMode() != 0 && S_ISDIR(header.externalAttributes >> 16);
@@ -79,196 +76,76 @@ bool ArchiveReader::Open(const std::string& path, std::string& error) {
         return false;
     }
     fileSize_ = static_cast<uint64_t>(st.st_size);
-    if (fileSize_ < kEocdSize) {
-        error = "not a valid Zip archive";
-        return false;
+    switch (FindArchiveEnd(*this, fileSize_, end_)) {
+        case EndSearch::Found:
+            break;
+        case EndSearch::NotFound:
+            error = "not a valid Zip archive";
+            return false;
+        case EndSearch::ReadFailed:
+            error = "cannot read the end of the archive";
+            return false;
     }
-    // The end record lies within the last 64 KiB + 22 bytes.
-    size_t tailSize = static_cast<size_t>(std::min<uint64_t>(fileSize_, kMaxEocdSearch));
-    std::vector<uint8_t> tail(tailSize);
-    uint64_t tailStart = fileSize_ - tailSize;
-    if (!ReadAt(tailStart, tail.data(), tailSize)) {
-        error = "cannot read the end of the archive";
-        return false;
-    }
-    auto at = FindEocd(tail);
-    if (!at || !ParseEocd(std::span(tail).subspan(*at), eocd_)) {
-        error = "not a valid Zip archive";
-        return false;
-    }
-    eocdOffset_ = tailStart + *at;
-    size_t commentAt = *at + kEocdSize;
-    comment_.assign(reinterpret_cast<const char*>(tail.data()) + commentAt,
-                    std::min<size_t>(eocd_.commentLength, tailSize - commentAt));
-    if (eocd_.thisDisk != 0 || eocd_.centralDisk != 0) {
+    const EocdRecord& eocd = end_.eocd;
+    if (eocd.ThisDisk != 0 || eocd.CentralDisk != 0) {
         error = "multi-disk archives must be joined first";
         return false;
     }
-    // Archives with more members or bytes than the end record holds carry
-    // a ZIP64 end record in front of it; its values replace full fields.
-    uint64_t storedOffset = eocd_.centralOffset;
-    uint64_t directoryEnd = eocdOffset_;
-    totalEntries_ = eocd_.totalEntries;
-    centralSize_ = eocd_.centralSize;
-    uint64_t entries64 = 0, size64 = 0, offset64 = 0, recordAt = 0;
-    if (ReadZip64End(entries64, size64, offset64, recordAt)) {
-        if (eocd_.totalEntries == 0xFFFF) totalEntries_ = entries64;
-        if (eocd_.centralSize == 0xFFFFFFFF) centralSize_ = size64;
-        if (eocd_.centralOffset == 0xFFFFFFFF) storedOffset = offset64;
-        directoryEnd = recordAt;
-    }
-    if (centralSize_ > directoryEnd) {
+    // The directory is taken to end right in front of the (ZIP64) end
+    // record; the difference to the stored offset is a prefix the offsets
+    // do not count.
+    const int64_t start = CentralDirectoryStart(end_);
+    if (start < 0) {
         error = "central directory size is larger than the archive";
         return false;
     }
-    // The directory is taken to end right in front of the end record; the
-    // difference to the stored offset is a prefix the offsets do not count.
-    centralOffset_ = directoryEnd - centralSize_;
+    centralOffset_ = static_cast<uint64_t>(start);
     // Stored offsets may fall short of the real ones (a prefix they do not
     // count), never run past them.
-    if (storedOffset > centralOffset_) {
+    if (eocd.CentralOffset > centralOffset_) {
         error = "the end record places the central directory past where it lies";
         return false;
     }
-    shift_ = static_cast<int64_t>(centralOffset_) - static_cast<int64_t>(storedOffset);
+    shift_ = start - static_cast<int64_t>(eocd.CentralOffset);
     return ReadDirectory(error);
 }
 
-bool ArchiveReader::ReadZip64End(uint64_t& entries, uint64_t& size, uint64_t& offset,
-                                 uint64_t& recordAt) const {
-    uint8_t bytes[kZip64EocdSize];
-    Zip64Locator locator;
-    if (eocdOffset_ < kZip64LocatorSize ||
-        !ReadAt(eocdOffset_ - kZip64LocatorSize, bytes, kZip64LocatorSize) ||
-        !ParseZip64Locator(std::span(bytes, kZip64LocatorSize), locator))
-        return false;
-    // The record normally stands right in front of its locator; otherwise
-    // believe the offset the locator stores.
-    Zip64Eocd record;
-    auto readRecord = [&](uint64_t at) {
-        return at + kZip64EocdSize <= eocdOffset_ && ReadAt(at, bytes, kZip64EocdSize) &&
-               ParseZip64Eocd(bytes, record);
-    };
-    const uint64_t inFront = eocdOffset_ - kZip64LocatorSize;
-    if (inFront >= kZip64EocdSize && readRecord(inFront - kZip64EocdSize))
-        recordAt = inFront - kZip64EocdSize;
-    else if (readRecord(locator.eocdOffset))
-        recordAt = locator.eocdOffset;
-    else
-        return false;
-    entries = record.totalEntries;
-    size = record.centralSize;
-    offset = record.centralOffset;
-    return true;
-}
-
 bool ArchiveReader::ReadDirectory(std::string& error) {
-    // Read once and kept: the entries' names, extra fields and comments
-    // are views into these bytes rather than copies of their own.
-    std::vector<uint8_t>& dir = directory_;
-    dir.resize(centralSize_);
-    if (!ReadAt(centralOffset_, dir.data(), dir.size())) {
+    SinglePart file(*this, fileSize_);
+    const EocdRecord& eocd = end_.eocd;
+    DirectoryOptions options;
+    options.charset = chosenCharset_;
+    if (!directory_.Read(file, 0, centralOffset_, eocd.CentralSize, eocd.TotalEntries, options,
+                         error))
+        return false;
+    if (directory_.bytesMissing()) {
         error = "cannot read the central directory";
         return false;
     }
-    entries_.reserve(
-        static_cast<size_t>(std::min<uint64_t>(totalEntries_, dir.size() / kCentralHeaderSize)));
-    // The directory's size bounds it, not the end record's count: a count
-    // that is too low must not hide members, one too high must not invent
-    // them.
-    size_t pos = 0;
-    while (pos < dir.size()) {
-        // A digital signature record may close the directory.
-        if (dir.size() - pos >= 4 && ReadLe32(&dir[pos]) == kDigitalSignatureSignature) break;
-        CentralRecord r;
-        if (!ParseCentralRecord(std::span(dir).subspan(pos), r)) {
-            truncated_ = true;
-            break;
-        }
-        MemberEntry e;
-        e.header = r.header;
-        e.name = r.name;
-        e.extra = r.extra;
-        e.comment = r.comment;
-        e.packedSize = r.packedSize;
-        e.unpackedSize = r.unpackedSize;
-        e.localOffset = r.localOffset;
-        int64_t local = static_cast<int64_t>(e.localOffset) + shift_;
-        if (local < 0 || static_cast<uint64_t>(local) >= centralOffset_) {
-            // Kept so the member is reported; Locate refuses it.
-            local = static_cast<int64_t>(fileSize_);
-        }
-        e.localOffset = static_cast<uint64_t>(local);
-        entries_.push_back(std::move(e));
-        pos += r.recordSize;
-    }
-    if (entries_.empty() && (totalEntries_ > 0 || truncated_)) {
+    if (directory_.empty() && (eocd.TotalEntries > 0 || directoryTruncated())) {
         error = "the central directory is damaged";
         return false;
     }
-    NameEntries();
-    MarkOverlaps();
+    overlapping_ = directory_.MarkOverlaps(shift_, centralOffset_);
     return true;
 }
 
-void ArchiveReader::NameEntries() {
-    // Only names that are not plain ASCII can need a code page: ASCII is
-    // valid UTF-8 and keeps its text, so the choice is made over the others.
-    std::vector<StoredName> names;
-    for (const MemberEntry& e : entries_)
-        if (!IsAscii(e.name))
-            names.push_back({e.name, e.extra, e.header.flags, e.header.hostSystem});
-    charset_ = ArchiveNameCharset(names, chosenCharset_);
-    for (MemberEntry& e : entries_)
-        e.displayName = DecodeStoredName({e.name, e.extra, e.header.flags, e.header.hostSystem},
-                                         charset_, !chosenCharset_.empty());
-}
-
-bool ArchiveReader::countMismatch() const {
-    const uint64_t found = entries_.size();
-    if (found == totalEntries_) return false;
-    // Writers without ZIP64 records let the 16-bit count wrap past 65 535.
-    return !(eocd_.totalEntries != 0xFFFF && totalEntries_ == eocd_.totalEntries &&
-             found > 0xFFFF && (found & 0xFFFF) == totalEntries_);
-}
-
-void ArchiveReader::MarkOverlaps() {
-    // A member takes at least its local header and its packed data; in a
-    // sound archive the next member starts no earlier than that. Members
-    // are taken in the order of their offsets: sorted as (offset, index)
-    // pairs, and not at all when the directory lists them in that order
-    // already, as writers do.
-    std::vector<std::pair<uint64_t, size_t>> order;
-    order.reserve(entries_.size());
-    // Members whose data would run past the directory are refused by
-    // Locate on their own; they do not make their neighbours suspect.
-    bool sorted = true;
-    for (size_t i = 0; i < entries_.size(); ++i) {
-        const MemberEntry& e = entries_[i];
-        const uint64_t room = centralOffset_ - std::min(centralOffset_, e.localOffset);
-        if (room < kLocalHeaderSize || e.packedSize > room - kLocalHeaderSize) continue;
-        if (!order.empty() && e.localOffset < order.back().first) sorted = false;
-        order.emplace_back(e.localOffset, i);
-    }
-    if (!sorted) std::sort(order.begin(), order.end());
-    uint64_t reach = 0;  // the furthest end of the members before
-    size_t reacher = 0;  // the member that reaches it
-    bool any = false;
-    for (const auto& [offset, i] : order) {
-        MemberEntry& e = entries_[i];
-        if (any && offset < reach) {
-            if (!e.overlapsAnother) ++overlapping_;
-            e.overlapsAnother = true;
-            if (!entries_[reacher].overlapsAnother) ++overlapping_;
-            entries_[reacher].overlapsAnother = true;
-        }
-        const uint64_t end = offset + kLocalHeaderSize + e.packedSize;
-        if (!any || end > reach) {
-            reach = end;
-            reacher = i;
-        }
-        any = true;
-    }
+MemberEntry MemberAt(const ArchiveReader& reader, size_t index) {
+    const CentralDirectory& dir = reader.directory_;
+    const CentralRecord r = dir.Record(index);
+    MemberEntry e;
+    e.header = r.header;
+    e.name = r.name;
+    e.displayName = dir.Name(index);
+    e.extra = r.extra;
+    e.comment = r.comment;
+    e.packedSize = r.packedSize;
+    e.unpackedSize = r.unpackedSize;
+    // Kept so the member is reported; Locate refuses it.
+    e.localOffset =
+        CentralDirectory::LocalOffset(r, reader.shift_, reader.centralOffset_, reader.fileSize_);
+    e.overlapsAnother = dir.Overlaps(index);
+    return e;
 }
 
 bool ArchiveReader::Locate(const MemberEntry& entry, MemberData& out, std::string& error,

@@ -11,12 +11,17 @@
 #include <string_view>
 #include <vector>
 
+#include "archive_end.h"
+#include "byte_source.h"
+#include "central_directory.h"
+#include "indexed_list.h"
 #include "zip_records.h"
 
 namespace kelp::zip {
 
-// The name, extra field and comment are views into the directory's bytes,
-// which the reader keeps: valid as long as the reader.
+// A member as the reader hands it out, made from the directory's records
+// when asked for. The name, extra field and comment are views into the
+// directory's bytes, which the reader keeps: valid as long as the reader.
 struct MemberEntry {
     CentralHeader header;
     std::string_view name;    // raw bytes as stored
@@ -59,19 +64,14 @@ struct MemberData {
     std::optional<AesExtra> aes;  // the AES field of an AES-encrypted member
 };
 
-// Reads bytes of the archive at file offsets: the archive file itself, or a
-// stretch of it already read into memory.
-class ByteSource {
-  public:
-    virtual ~ByteSource() = default;
-    // Reads exactly size bytes at offset; false on a short read or error.
-    virtual bool ReadAt(uint64_t offset, void* buffer, size_t size) const = 0;
-};
-
 // The member's modification time in seconds since the epoch: from the Unix
 // time field of the local extra (when data is given), else of the central
 // extra, else its DOS stamp read as local time.
 int64_t MemberModTime(const MemberEntry& entry, const MemberData* data);
+
+class ArchiveReader;
+MemberEntry MemberAt(const ArchiveReader& reader, size_t index);
+using MemberList = IndexedList<ArchiveReader, MemberEntry, &MemberAt>;
 
 class ArchiveReader : public ByteSource {
   public:
@@ -86,25 +86,27 @@ class ArchiveReader : public ByteSource {
     // Opens the archive and reads its directory. On failure error says why.
     bool Open(const std::string& path, std::string& error);
     // The code page names were decoded from; empty when all were UTF-8 or ASCII.
-    const std::string& nameCharset() const { return charset_; }
+    const std::string& nameCharset() const { return directory_.charset(); }
 
-    const std::vector<MemberEntry>& entries() const { return entries_; }
+    MemberList entries() const { return MemberList(*this); }
+    // How many members the directory holds.
+    size_t size() const { return directory_.size(); }
     uint64_t fileSize() const { return fileSize_; }
     // Bytes to add to the stored offsets (a prefix the offsets ignore).
     int64_t offsetShift() const { return shift_; }
     uint64_t centralOffset() const { return centralOffset_; }
-    const Eocd& eocd() const { return eocd_; }
+    const EocdRecord& eocd() const { return end_.eocd; }
     // File offset of the end record.
-    uint64_t endRecordOffset() const { return eocdOffset_; }
+    uint64_t endRecordOffset() const { return static_cast<uint64_t>(end_.endOfDirOffset); }
     // The archive comment as stored (cut short when the file ends early).
-    const std::string& comment() const { return comment_; }
+    const std::string& comment() const { return end_.rawComment; }
     // Directory entries that could not be read (the directory was cut short).
-    bool directoryTruncated() const { return truncated_; }
-    // The member count of the end record; it differs from entries().size()
-    // when the end record and the central directory disagree (the whole
-    // directory is read either way).
-    uint64_t declaredEntries() const { return totalEntries_; }
-    bool countMismatch() const;
+    bool directoryTruncated() const { return directory_.stop() != DirectoryStop::Complete; }
+    // The member count of the end record (a 16-bit count that wrapped is
+    // unwrapped); it differs from entries().size() when the end record and
+    // the central directory disagree (the whole directory is read either way).
+    uint64_t declaredEntries() const { return end_.eocd.TotalEntries; }
+    bool countMismatch() const { return size() != declaredEntries(); }
     // How many entries overlap another entry's data.
     size_t overlappingEntries() const { return overlapping_; }
 
@@ -123,30 +125,17 @@ class ArchiveReader : public ByteSource {
 
   private:
     bool ReadDirectory(std::string& error);
-    void MarkOverlaps();
-    // Decides the code page of the names and fills every displayName.
-    void NameEntries();
-    // Reads the ZIP64 end record in front of the end record, if there is
-    // one: the entry count, directory size and stored offset it holds, and
-    // where it starts (the directory ends there).
-    bool ReadZip64End(uint64_t& entries, uint64_t& size, uint64_t& offset,
-                      uint64_t& recordAt) const;
 
     int fd_ = -1;
     uint64_t fileSize_ = 0;
-    uint64_t eocdOffset_ = 0;
+    ArchiveEnd end_;
     uint64_t centralOffset_ = 0;
     int64_t shift_ = 0;
-    bool truncated_ = false;
-    Eocd eocd_;
-    uint64_t totalEntries_ = 0;
-    uint64_t centralSize_ = 0;
     size_t overlapping_ = 0;
-    std::string comment_;
     std::string chosenCharset_;
-    std::string charset_;
-    std::vector<uint8_t> directory_;  // the central directory as read; entries view into it
-    std::vector<MemberEntry> entries_;
+    CentralDirectory directory_;  // entries view into its bytes and names
+
+    friend MemberEntry MemberAt(const ArchiveReader& reader, size_t index);
 };
 
 }  // namespace kelp::zip

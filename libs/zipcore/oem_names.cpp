@@ -11,4 +11,9 @@ bool HasOemName(const CentralHeader& header) {
     return !(header.flags & kFlagUtf8) && IsOemHost(header.hostSystem, header.versionMadeBy);
 }
 
+bool NamesAreOem(CodePageOpts codePage, uint8_t host, uint8_t version) {
+    return codePage == cpOEM ||
+           (IsOemHost(host, version) && (codePage != cpNone || host != kHostFat));
+}
+
 }  // namespace kelp::zip

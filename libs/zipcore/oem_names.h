@@ -21,4 +21,13 @@ bool IsOemHost(uint8_t hostSystem, uint8_t versionMadeBy);
 // UTF-8 flag, and an OEM host.
 bool HasOemName(const CentralHeader& header);
 
+// How names and comments are converted between the OEM and ANSI character sets.
+enum CodePageOpts { cpAuto, cpNone, cpOEM };
+
+// Whether names and comments of a central header from `host` written by
+// `version` are in the OEM code page: cpOEM says always, cpAuto for OEM
+// hosts, cpNone for OEM hosts but FAT. Under cpAuto and cpOEM every name
+// that is not UTF-8 is decoded from the archive's code page.
+bool NamesAreOem(CodePageOpts codePage, uint8_t host, uint8_t version);
+
 }  // namespace kelp::zip

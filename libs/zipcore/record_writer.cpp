@@ -62,6 +62,10 @@ void AppendCentralHeader(std::vector<uint8_t>& out, const CentralHeader& h) {
     AppendLe32(out, h.localHeaderOffset);
 }
 
+void AppendSpanMarker(std::vector<uint8_t>& out) {
+    AppendLe32(out, kSpanMarker);
+}
+
 void AppendEocd(std::vector<uint8_t>& out, const Eocd& e) {
     AppendLe32(out, kEocdSignature);
     AppendLe16(out, e.thisDisk);

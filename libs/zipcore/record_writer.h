@@ -23,6 +23,8 @@ void AppendBytes(std::vector<uint8_t>& out, std::span<const uint8_t> bytes);
 void AppendLocalHeader(std::vector<uint8_t>& out, const LocalHeader& header);
 void AppendCentralHeader(std::vector<uint8_t>& out, const CentralHeader& header);
 void AppendEocd(std::vector<uint8_t>& out, const Eocd& eocd);
+// The mark a set's first part opens with.
+void AppendSpanMarker(std::vector<uint8_t>& out);
 void AppendZip64Eocd(std::vector<uint8_t>& out, const Zip64Eocd& eocd);
 void AppendZip64Locator(std::vector<uint8_t>& out, const Zip64Locator& locator);
 // A data descriptor with its signature (16 bytes).

@@ -232,6 +232,10 @@ bool StartsFirstPartOfSet(std::span<const uint8_t> head) {
            ReadLe32(head.data() + 4) == kLocalHeaderSignature;
 }
 
+bool IsSpanMarker(std::span<const uint8_t> first4) {
+    return first4.size() == 4 && ReadLe32(first4.data()) == kSpanMarker;
+}
+
 std::optional<size_t> FindEocd(std::span<const uint8_t> tail) {
     if (tail.size() < kEocdSize) return std::nullopt;
     for (size_t i = tail.size() - kEocdSize + 1; i-- > 0;) {

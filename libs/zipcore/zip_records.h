@@ -207,6 +207,8 @@ std::optional<std::string> FindUnicodeComment(std::span<const uint8_t> extra,
 // Whether the bytes open the first part of a multi-part set: the set's mark,
 // then the first local header.
 bool StartsFirstPartOfSet(std::span<const uint8_t> head);
+// Whether four bytes are the mark a set's first part opens with.
+bool IsSpanMarker(std::span<const uint8_t> first4);
 
 // Position of the last end-of-central-directory signature in the tail of a
 // file (the later of two candidates wins), if any whole record fits.

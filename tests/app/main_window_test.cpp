@@ -222,15 +222,15 @@ TEST_F(AppTest, RowsSplitUtf8NamesAtTheLastSlashOrColon) {
 TEST(MemberRows, LengthsAndTextsAtTheEdgesOfNamesAndSizes) {
     // A name outside the basic plane, bytes that are no UTF-8, sizes past
     // 63 bits and a member larger packed than unpacked.
-    std::vector<engine::ZipDirEntry> entries(3);
-    entries[0].MemberName = "f/\xF0\x9F\x93\x81.txt";
-    entries[0].PackedSize = 10;
-    entries[0].UnpackedSize = 3;
-    entries[1].MemberName = "bad\xFF\xC3name";
-    entries[1].PackedSize = entries[1].UnpackedSize = UINT64_MAX;
-    entries[2].MemberName = "f/";
+    fixtures::BuilderMember big{.name = "bad\xFF\xC3name"};
+    big.claimedSize = big.claimedPacked = UINT64_MAX;
+    fixtures::BuilderMember name{.name = "f/\xF0\x9F\x93\x81.txt"};
+    name.claimedSize = 3;
+    name.claimedPacked = 10;
+    const auto dir = fixtures::DirectoryOf(
+        fixtures::ArchiveBuilder().Add(name).Add(big).Add({.name = "f/"}).Build());
     kelp::MemberRows rows([](const QString&) { return QString("type"); });
-    EXPECT_EQ(rows.Append(entries, "a.zip"), 3 - 1);
+    EXPECT_EQ(rows.Append(engine::DirEntryList(dir), "a.zip"), 3 - 1);
     EXPECT_EQ(rows.Cell(0, 0), QString::fromUtf8("     \xF0\x9F\x93\x81.txt"));
     EXPECT_EQ(rows.Cell(5, 0), "-233%");
     EXPECT_EQ(rows.Cell(3, 1), "-1");

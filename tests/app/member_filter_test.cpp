@@ -10,6 +10,7 @@
 #include "app_fixture.h"
 #include "member_filter.h"
 #include "member_rows.h"
+#include "tests/fixtures/archive_builder.h"
 
 using namespace apptest;
 using kelp::Main_sc;
@@ -38,10 +39,11 @@ TEST(MemberFilter, KeepsNamesHoldingTheTextOrMatchingThePattern) {
         {"?eadme", "docs/readme.txt", false},  // a pattern is not a part of the name
     };
     // Names go through the grid's records, which fold names beyond ASCII.
-    std::vector<engine::ZipDirEntry> entries;
-    for (const Case& c : cases) entries.emplace_back().MemberName = c.name;
+    fixtures::ArchiveBuilder archive;
+    for (const Case& c : cases) archive.Add({.name = c.name, .flags = kelp::zip::kFlagUtf8});
+    const auto dir = fixtures::DirectoryOf(archive.Build());
     kelp::MemberRows rows([](const QString&) { return QString(); });
-    rows.Append(entries, "a.zip");
+    rows.Append(engine::DirEntryList(dir), "a.zip");
     for (uint32_t i = 0; i < rows.Count(); ++i) {
         SCOPED_TRACE(std::string(cases[i].text) + " / " + cases[i].name);
         EXPECT_EQ(kelp::MemberFilter(QString::fromUtf8(cases[i].text)).Matches(rows.MatchName(i)),

@@ -1,11 +1,13 @@
-// Reading archive directories: end-record search, damaged and foreign files,
-// programs in front of archives, name conversion and multi-part sets.
+// The one directory reader, through both of its faces: the engine's listing
+// (its messages) and the libraries' ArchiveReader (its verdict). Each row is
+// an archive, or the parts of a set; both faces must agree on the members.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
-#include "engine/directory_reader.h"
 #include "engine/zip_engine.h"
+#include "libs/zipcore/archive_reader.h"
 #include "libs/zipcore/crc32.h"
 #include "libs/zipcore/record_writer.h"
 #include "tests/fixtures/archive_builder.h"
@@ -15,235 +17,308 @@
 namespace {
 
 using fixtures::ArchiveBuilder;
+using Files = std::vector<std::pair<std::string, std::string>>;  // the last one is listed
 
-class Directory : public ::testing::Test {
+std::string TwoMembers() {
+    return ArchiveBuilder().Add("docs/readme.txt", "hello").Add("b.bin", "xyz").Build();
+}
+
+// The archive with the end record's counts set to `count`.
+std::string Counting(std::string archive, uint16_t count) {
+    const size_t end = archive.rfind("PK\5\6");
+    archive[end + 8] = archive[end + 10] = static_cast<char>(count);
+    archive[end + 9] = archive[end + 11] = static_cast<char>(count >> 8);
+    return archive;
+}
+
+// The archive with `byte` at the offset `at` from its second central header.
+std::string AtSecondHeader(size_t at, char byte) {
+    std::string archive = TwoMembers();
+    archive[archive.find("PK\1\2", archive.find("PK\1\2") + 1) + at] = byte;
+    return archive;
+}
+
+// A set of two parts on a fixed drive: the first holds everything up to
+// `cut` bytes into the central directory, the second the rest and the end
+// record, which says the directory starts on part 0.
+Files TwoParts(size_t cut) {
+    const std::string single = TwoMembers();
+    const size_t central = single.find("PK\1\2");
+    const size_t end = single.find("PK\5\6");
+    cut = std::min(cut, end - central);
+    std::string eocd = single.substr(end);
+    eocd[4] = 1;  // this disk
+    eocd[6] = 0;  // disk of the central directory
+    const uint32_t offset = static_cast<uint32_t>(central + 4);
+    for (int i = 0; i < 4; ++i) eocd[16 + i] = static_cast<char>(offset >> (8 * i));
+    return {{"data001.zip", "PK\7\x08" + single.substr(0, central + cut)},
+            {"data002.zip", single.substr(central + cut, end - central - cut) + eocd}};
+}
+
+struct Row {
+    const char* name;
+    std::function<Files()> files;
+    size_t listed;        // members the engine lists (EntryCount)
+    const char* message;  // what the engine shows last, "" for nothing
+    // The libraries' reader: members read (-1: the archive is refused),
+    // whether it finds the directory cut or its count wrong.
+    int libMembers;
+    bool libDamaged = false;
+    size_t overlapping = 0;
+};
+
+const char* const kCountMismatch =
+    "Error while reading a central header\n3 members in the central directory, 1 in the end record";
+
+const Row kRows[] = {
+    {"plain",
+     [] {
+         return Files{{"a.zip", TwoMembers()}};
+     },
+     2, "", 2},
+    {"empty",
+     [] {
+         return Files{{"a.zip", ArchiveBuilder().Build()}};
+     },
+     0, "", 0},
+    {"zip64 end records",
+     [] {
+         ArchiveBuilder b;
+         for (int i = 0; i < 5; ++i) b.Add("m" + std::to_string(i), std::string(i, 'z'));
+         return Files{{"a.zip", b.Zip64End(true).Comment("big").Build()}};
+     },
+     5, "", 5},
+    {"count wrapped past 65 535",
+     [] {
+         ArchiveBuilder b;
+         for (int i = 0; i < 65537; ++i) b.Add(std::to_string(i), "");
+         return Files{{"a.zip", b.Build()}};  // counted as 65 537 mod 65 536 = 1
+     },
+     65537, "", 65537},
+    {"count too low",
+     [] {
+         return Files{
+             {"a.zip",
+              Counting(ArchiveBuilder().Add("a", "1").Add("b", "2").Add("c", "3").Build(), 1)}};
+     },
+     3, kCountMismatch, 3, true},
+    {"count too high",
+     [] {
+         return Files{{"a.zip", Counting(TwoMembers(), 3)}};
+     },
+     0, "Error while reading a central header", 2, true},
+    {"bad signature",
+     [] {
+         return Files{{"a.zip", AtSecondHeader(2, 9)}};
+     },
+     0, "A central header signature is wrong", 1, true},
+    {"name past the directory",
+     [] {
+         return Files{{"a.zip", AtSecondHeader(28, '\xFF')}};
+     },
+     0, "Error while reading a central file name", 1, true},
+    {"prefix the offsets count",
+     [] {
+         return Files{
+             {"a.zip",
+              ArchiveBuilder().Add("x", "d").Prefix(std::string(1000, 'M'), true).Build()}};
+     },
+     1, "", 1},
+    {"prefix the offsets ignore",
+     [] {
+         return Files{
+             {"a.zip",
+              ArchiveBuilder().Add("x", "d").Prefix(std::string(1000, 'M'), false).Build()}};
+     },
+     1, "Warning - Error in zip structure!", 1},
+    {"comment cut by the end of the file",
+     [] {
+         std::string archive = ArchiveBuilder().Add("a", "1").Comment("abc").Build();
+         archive[archive.size() - 5] = static_cast<char>(200);  // claims 200 comment bytes
+         return Files{{"a.zip", archive}};
+     },
+     1, "", 1},
+    {"garbage behind",
+     [] {
+         return Files{{"a.zip", TwoMembers() + "junk"}};
+     },
+     2, "Warning - Garbage at the end of the zipfile!", 2},
+    {"members over the same data",
+     [] {
+         // The second central header points at the first member's data.
+         std::string archive = TwoMembers();
+         const size_t second = archive.find("PK\1\2", archive.find("PK\1\2") + 1);
+         for (int i = 0; i < 4; ++i) archive[second + 42 + i] = 0;
+         return Files{{"a.zip", archive}};
+     },
+     2, "", 2, false, 2},
+    {"not an archive",
+     [] {
+         return Files{{"a.zip", std::string(70000, 'r')}};
+     },
+     0, "This archive is not a valid Zip archive", -1},
+    {"too short",
+     [] {
+         return Files{{"a.zip", std::string("PK\5\6")}};
+     },
+     0, "This archive is not a valid Zip archive", -1},
+    {"a number for extension is no part",
+     [] {
+         return Files{{"backup.2024", TwoMembers()}};
+     },
+     2, "", 2},
+    {"first part of a set",
+     [] {
+         return Files{{"data001.zip", "PK\7\x08" + TwoMembers().substr(0, 40)}};
+     },
+     0, "This is the first file in a backup set,\nplease choose the last file of this set", -1},
+    {"set, directory in an earlier part", [] { return TwoParts(1000); }, 2, "", -1},
+    {"set, a header cut across two parts", [] { return TwoParts(20); }, 2, "", -1},
+};
+
+class Directory : public ::testing::TestWithParam<Row> {
   protected:
     Directory() {
         zip.SetHostUi(&host);
         zip.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
-        zip.OnDirUpdate = [this] { ++dirUpdates; };
-        zip.OnNewName = [this](int seq, const engine::ZipDirEntry& e) {
-            seqNos.push_back(seq);
-            names.push_back(e.MemberName);
+        zip.OnNewName = [this](int, const engine::ZipDirEntry& e) {
+            names.emplace_back(e.MemberName());
         };
     }
 
-    // Writes `bytes` as an archive file and lists it.
-    void ListBytes(const std::string& bytes, const std::string& name = "a.zip") {
-        const std::string path = dir / name;
-        fixtures::WriteFile(path, bytes);
-        zip.setZipFileName(path);
+    // Writes the files and lists the last one.
+    void List(const Files& files) {
+        logged.clear();
+        names.clear();
+        for (const auto& [name, bytes] : files) fixtures::WriteFile(dir / name, bytes);
+        zip.setZipFileName(dir / files.back().first);
     }
-
-    static std::string TwoMembers() {
-        return ArchiveBuilder().Add("docs/readme.txt", "hello").Add("b.bin", "xyz").Build();
-    }
+    std::string Last() const { return logged.empty() ? "" : logged.back(); }
 
     fixtures::TempDir dir;
     fixtures::RecordingHostUi host;
     engine::ZipEngine zip;
     std::vector<std::string> logged;
-    std::vector<int> seqNos;
     std::vector<std::string> names;
-    int dirUpdates = 0;
 };
 
-TEST_F(Directory, ReadsMembersInOrderWithTheirFields) {
-    ListBytes(TwoMembers());
-    ASSERT_EQ(zip.EntryCount(), 2u);
+TEST_P(Directory, BothFacesGiveTheSameMembers) {
+    const Row& row = GetParam();
+    const Files files = row.files();
+    List(files);
+    EXPECT_EQ(zip.EntryCount(), row.listed);
+    EXPECT_EQ(Last(), row.message);
+    if (row.libMembers < 0) return;
+    kelp::zip::ArchiveReader reader;
+    std::string error;
+    const bool opened = reader.Open(dir / files.back().first, error);
+    ASSERT_TRUE(opened) << error;
+    ASSERT_EQ(reader.entries().size(), static_cast<size_t>(row.libMembers));
+    EXPECT_EQ(reader.directoryTruncated() || reader.countMismatch(), row.libDamaged);
+    EXPECT_EQ(reader.overlappingEntries(), row.overlapping);
+    // The engine lists what the library reads, name by name.
+    ASSERT_EQ(names.size(), reader.entries().size());
+    for (size_t i = 0; i < names.size(); ++i)
+        EXPECT_EQ(names[i], reader.entries()[i].displayName) << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Directory, ::testing::ValuesIn(kRows), [](const auto& info) {
+    std::string name = info.param.name;
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
+});
+
+using DirectoryFields = Directory;
+
+TEST_F(DirectoryFields, MembersInOrderWithTheirFieldsAndThePrefix) {
+    List({{"a.zip", TwoMembers()}});
     EXPECT_EQ(names, (std::vector<std::string>{"docs/readme.txt", "b.bin"}));
-    EXPECT_EQ(seqNos, (std::vector<int>{1, 2}));
-    const auto& e = zip.DirEntries()[0];
-    EXPECT_EQ(e.UnpackedSize, 5u);
-    EXPECT_EQ(e.Crc, 0x3610A686u);
-    EXPECT_EQ(e.DosDateTime, 0x5A2C6B3Du);
-    EXPECT_EQ(e.LocalHeaderOffset, 0u);
-    EXPECT_FALSE(e.IsEncrypted);
+    const engine::ZipDirEntry e = zip.DirEntries()[0];
+    EXPECT_EQ(e.UnpackedSize(), 5u);
+    EXPECT_EQ(e.Crc(), 0x3610A686u);
+    EXPECT_EQ(e.DosDateTime(), 0x5A2C6B3Du);
     EXPECT_EQ(zip.SfxPrefixSize(), 0);
-    EXPECT_FALSE(zip.StructureError());
-    EXPECT_TRUE(logged.empty());
-    EXPECT_EQ(dirUpdates, 1);
-    EXPECT_EQ(host.busyDepth, 0);
     EXPECT_EQ(host.maxBusyDepth, 1);
+
+    List({{"a.zip", ArchiveBuilder().Add("x", "d").Prefix(std::string(1000, 'M'), false).Build()}});
+    EXPECT_TRUE(zip.StructureError());
+    EXPECT_EQ(zip.SfxPrefixSize(), 1000);
+    List({{"a.zip", ArchiveBuilder().Add("x", "d").Prefix(std::string(1000, 'M'), true).Build()}});
+    EXPECT_FALSE(zip.StructureError());
+    EXPECT_EQ(zip.SfxPrefixSize(), 1000);
 }
 
-TEST_F(Directory, EmptyArchivesWithAndWithoutComment) {
-    ListBytes(ArchiveBuilder().Build());
-    EXPECT_EQ(zip.EntryCount(), 0u);
-    EXPECT_EQ(zip.SfxPrefixSize(), 0);
-    EXPECT_FALSE(zip.ZipFileName().empty());
-
-    ListBytes(ArchiveBuilder().Comment("only a comment").Build());
-    EXPECT_EQ(zip.ArchiveComment(), "only a comment");
-    EXPECT_EQ(zip.SfxPrefixSize(), 0);
-    EXPECT_TRUE(logged.empty());
-}
-
-TEST_F(Directory, TrailingBytesWarnUnlessTheyAreBlockFill) {
-    std::string archive = ArchiveBuilder().Add("a", "1").Comment("c").Build();
-    std::string filled = archive + std::string(512 - archive.size() % 512, '\0');
-    ListBytes(filled);
+TEST_F(DirectoryFields, BlockFillIsNoGarbageAndTheCommentKeepsWhatIsThere) {
+    const std::string archive = ArchiveBuilder().Add("a", "1").Comment("c").Build();
+    List({{"a.zip", archive + std::string(512 - archive.size() % 512, '\0')}});
     EXPECT_TRUE(logged.empty());
     EXPECT_EQ(zip.ArchiveComment(), "c");
     EXPECT_EQ(zip.LogicalSize(), static_cast<int64_t>(archive.size()));
 
-    const std::string warning = "Warning - Garbage at the end of the zipfile!";
-    std::string dirty = filled;
-    dirty[archive.size() + 3] = 'x';
-    ListBytes(dirty);
-    EXPECT_EQ(logged, std::vector<std::string>{warning});
-    EXPECT_EQ(zip.EntryCount(), 1u);
-
-    logged.clear();
-    ListBytes(filled + std::string(512, '\0'));  // 512 or more zero bytes
-    EXPECT_EQ(logged, std::vector<std::string>{warning});
-}
-
-TEST_F(Directory, ProgramInFrontWithAndWithoutAdjustedOffsets) {
-    const std::string stub(1000, 'M');
-    ListBytes(ArchiveBuilder().Add("x.txt", "data").Prefix(stub, false).Build());
-    EXPECT_TRUE(zip.StructureError());
-    EXPECT_EQ(logged, std::vector<std::string>{"Warning - Error in zip structure!"});
-    EXPECT_EQ(zip.EntryCount(), 1u);
-    EXPECT_EQ(zip.SfxPrefixSize(), 1000);
-
-    logged.clear();
-    ListBytes(ArchiveBuilder().Add("x.txt", "data").Prefix(stub, true).Build());
-    EXPECT_FALSE(zip.StructureError());
-    EXPECT_TRUE(logged.empty());
-    EXPECT_EQ(zip.SfxPrefixSize(), 1000);
-}
-
-TEST_F(Directory, ForeignAndTinyFilesAreNotArchives) {
-    const std::string notZip = "This archive is not a valid Zip archive";
-    for (const std::string& bytes :
-         {std::string("PK\5\6"), std::string(21, '\0'), std::string(70000, 'r'), std::string()}) {
-        logged.clear();
-        ListBytes(bytes);
-        EXPECT_EQ(logged, std::vector<std::string>{notZip}) << bytes.size();
-        EXPECT_EQ(host.messages.back(), notZip);
-        EXPECT_TRUE(zip.ZipFileName().empty());
-        EXPECT_EQ(zip.EntryCount(), 0u);
-    }
-    EXPECT_EQ(dirUpdates, 4);
-}
-
-TEST_F(Directory, MissingFileIsAnEmptyDirectoryWithoutMessage) {
-    zip.setZipFileName(dir / "nothing.zip");
-    EXPECT_EQ(zip.EntryCount(), 0u);
-    EXPECT_TRUE(logged.empty());
-    EXPECT_EQ(dirUpdates, 1);
-}
-
-TEST_F(Directory, FirstPartOfASpannedSetAsksForTheLast) {
-    ListBytes("PK\7\x08" + TwoMembers().substr(0, 40), "data001.zip");
-    EXPECT_EQ(
-        logged,
-        std::vector<std::string>{
-            "This is the first file in a backup set,\nplease choose the last file of this set"});
-}
-
-TEST_F(Directory, DamagedDirectoriesReportTheirMessageAndKeepNothing) {
-    const std::string good = TwoMembers();
-    const size_t central = good.find("PK\1\2");
-    const size_t second = good.find("PK\1\2", central + 1);
-
-    std::string badSignature = good;
-    badSignature[second + 2] = 9;
-    ListBytes(badSignature);
-    EXPECT_EQ(logged.back(), "A central header signature is wrong");
-    EXPECT_EQ(zip.DirEntries().size(), 1u);  // read before the failure, but not counted
-    EXPECT_EQ(zip.EntryCount(), 0u);
-    EXPECT_EQ(zip.SfxPrefixSize(), 0);
-
-    // An end record claiming more members than are there.
-    std::string moreEntries = good;
-    const size_t end = good.find("PK\5\6");
-    moreEntries[end + 8] = moreEntries[end + 10] = 3;
-    ListBytes(moreEntries);
-    EXPECT_EQ(logged.back(), "Error while reading a central header");
-    EXPECT_EQ(zip.EntryCount(), 0u);
-
-    // A name that runs into the end of the file.
-    std::string longName = good;
-    longName[second + 28] = static_cast<char>(0xFF);
-    ListBytes(longName);
-    EXPECT_EQ(logged.back(), "Error while reading a central file name");
-}
-
-TEST_F(Directory, CommentLengthPastTheEndIsCutShort) {
-    std::string archive = ArchiveBuilder().Add("a", "1").Comment("abc").Build();
-    archive[archive.size() - 5] = static_cast<char>(200);  // claims 200 comment bytes
-    ListBytes(archive);
-    EXPECT_EQ(zip.ArchiveComment(), "abc");
-    EXPECT_EQ(zip.EntryCount(), 1u);
-}
-
-TEST_F(Directory, EveryTruncationIsHandled) {
+    // Every cut: short of the comment the archive is refused, else listed.
     const std::string good =
         ArchiveBuilder().Add("dir/", "").Add("dir/f.txt", "contents").Comment("cc").Build();
     const size_t commentAt = good.size() - 2;
     for (size_t cut = 0; cut < good.size(); ++cut) {
-        logged.clear();
-        ListBytes(good.substr(0, cut));
-        if (cut < commentAt) {
-            EXPECT_FALSE(logged.empty()) << "cut at " << cut;
-            EXPECT_EQ(zip.EntryCount(), 0u) << "cut at " << cut;
-        } else {
-            // Only the comment is short: the directory is whole.
-            EXPECT_EQ(zip.EntryCount(), 2u);
+        List({{"a.zip", good.substr(0, cut)}});
+        EXPECT_EQ(logged.empty(), cut >= commentAt) << "cut at " << cut;
+        EXPECT_EQ(zip.EntryCount(), cut < commentAt ? 0u : 2u) << "cut at " << cut;
+        if (cut >= commentAt)
             EXPECT_EQ(zip.ArchiveComment(), good.substr(commentAt, cut - commentAt));
-        }
     }
 }
 
-TEST_F(Directory, NamesNotUtf8AreDecodedFromTheArchivesCodePageOrTheChosenOne) {
-    fixtures::BuilderMember fat;
-    fat.name = "caf\x82.txt";  // é in the OEM pages
-    fat.host = 0;
+TEST_F(DirectoryFields, MissingFilesAndPartsOfASet) {
+    zip.setZipFileName(dir / "nothing.zip");
+    EXPECT_EQ(zip.EntryCount(), 0u);
+    EXPECT_TRUE(logged.empty());
+
+    Files parts = TwoParts(20);
+    List(parts);
+    EXPECT_EQ(zip.LastDiskNumber(), 1);
+    std::filesystem::remove(dir / "data001.zip");
+    List({parts.back()});
+    EXPECT_EQ(Last(), "A part of this set is missing: " + dir / "data001.zip");
+    EXPECT_EQ(zip.EntryCount(), 0u);
+}
+
+TEST_F(DirectoryFields, NamesNotUtf8AreDecodedFromTheArchivesCodePageOrTheChosenOne) {
+    fixtures::BuilderMember fat{.name = "caf\x82.txt", .host = 0};  // é in the OEM pages
     fixtures::BuilderMember ntfs = fat;
     ntfs.host = 11;
-    fixtures::BuilderMember flagged;
-    flagged.name = "\xC3\xA9t\xC3\xA9.txt";  // "été" in UTF-8, flagged
-    flagged.host = 0;
-    flagged.flags = 0x0800;
+    fixtures::BuilderMember flagged{.name = "\xC3\xA9t\xC3\xA9.txt", .host = 0, .flags = 0x0800};
     flagged.comment = "\xC3\xA9";
     fixtures::BuilderMember utf8 = flagged;  // valid UTF-8 without the flag
     utf8.flags = 0;
     utf8.name = "\xC3\xBC.txt";  // "ü"
 
-    ListBytes(ArchiveBuilder().Add(fat).Add(ntfs).Add(flagged).Add(utf8).Build());
-    ASSERT_EQ(zip.EntryCount(), 4u);
-    auto names = [&] {
-        std::vector<std::string> listed;
-        for (const auto& e : zip.DirEntries()) listed.push_back(e.MemberName);
-        return listed;
-    };
-    EXPECT_EQ(names(), (std::vector<std::string>{"café.txt", "café.txt", "été.txt", "ü.txt"}));
-    EXPECT_EQ(zip.DirEntries()[2].MemberComment, "é");
+    List({{"a.zip", ArchiveBuilder().Add(fat).Add(ntfs).Add(flagged).Add(utf8).Build()}});
+    EXPECT_EQ(names, (std::vector<std::string>{"café.txt", "café.txt", "été.txt", "ü.txt"}));
+    EXPECT_EQ(zip.DirEntries()[2].MemberComment(), "é");
     EXPECT_EQ(zip.NameCharsetInUse(), "CP437");
 
     // A chosen page reads every name without the flag, valid UTF-8 or not.
     zip.NameCharset = "CP1252";
+    names.clear();
     zip.List();
-    EXPECT_EQ(names(), (std::vector<std::string>{"caf\u201A.txt", "caf\u201A.txt", "été.txt",
-                                                 "\u00C3\u00BC.txt"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"caf\u201A.txt", "caf\u201A.txt", "été.txt",
+                                               "\u00C3\u00BC.txt"}));
     zip.NameCharset.clear();
     zip.CodePage = engine::cpNone;
     zip.List();
-    EXPECT_EQ(zip.DirEntries()[0].MemberName, "caf\x82.txt");
+    EXPECT_EQ(zip.DirEntries()[0].MemberName(), "caf\x82.txt");
 
     // The archive comment is in the page of the names, read and written.
     zip.CodePage = engine::cpAuto;
     fixtures::BuilderMember ru = fat;
     ru.name = "\x8E\xE2\xE7\xF1\xE2 \xA7\xA0 \xA3\xAE\xA4.txt";  // "Отчёт за год.txt" in CP866
-    ListBytes(ArchiveBuilder().Add(ru).Comment("\x8F\xA8\xE1\xEC\xAC\xAE").Build());  // "Письмо"
-    EXPECT_EQ(zip.DirEntries()[0].MemberName, "Отчёт за год.txt");
+    List({{"a.zip", ArchiveBuilder().Add(ru).Comment("\x8F\xA8\xE1\xEC\xAC\xAE").Build()}});
+    EXPECT_EQ(zip.DirEntries()[0].MemberName(), "Отчёт за год.txt");
     EXPECT_EQ(zip.ArchiveComment(), "Письмо");
     zip.setArchiveComment("Лето");
-    EXPECT_EQ(
-        fixtures::ReadFile(dir / "a.zip").substr(fixtures::ReadFile(dir / "a.zip").size() - 4),
-        "\x8B\xA5\xE2\xAE");
+    const std::string written = fixtures::ReadFile(dir / "a.zip");
+    EXPECT_EQ(written.substr(written.size() - 4), "\x8B\xA5\xE2\xAE");
 
     // HPFS names, and NTFS names from version 5.0, are OEM even under cpNone.
     zip.CodePage = engine::cpNone;
@@ -251,26 +326,12 @@ TEST_F(Directory, NamesNotUtf8AreDecodedFromTheArchivesCodePageOrTheChosenOne) {
     hpfs.host = 6;
     fixtures::BuilderMember ntfs50 = ntfs;
     ntfs50.versionMadeBy = 50;
-    ListBytes(ArchiveBuilder().Add(hpfs).Add(ntfs50).Build());
-    ASSERT_EQ(zip.EntryCount(), 2u);
-    EXPECT_EQ(zip.DirEntries()[0].MemberName, "café.txt");
-    EXPECT_EQ(zip.DirEntries()[1].MemberName, "café.txt");
+    List({{"a.zip", ArchiveBuilder().Add(hpfs).Add(ntfs50).Build()}});
+    EXPECT_EQ(names, (std::vector<std::string>{"café.txt", "café.txt"}));
 }
 
-TEST_F(Directory, Zip64EndRecordGivesTheRealCounts) {
-    ArchiveBuilder builder;
-    for (int i = 0; i < 5; ++i) builder.Add("m" + std::to_string(i), std::string(i, 'z'));
-    ListBytes(builder.Zip64End(true).Comment("big").Build());
-    EXPECT_EQ(zip.EntryCount(), 5u);
-    EXPECT_FALSE(zip.StructureError());
-    EXPECT_TRUE(logged.empty());
-    EXPECT_EQ(zip.ArchiveComment(), "big");
-}
-
-TEST_F(Directory, SizesPast4GiBAndUnicodeNamesComeFromTheirExtraFields) {
-    fixtures::BuilderMember big;
-    big.name = "big.iso";
-    big.data = "x";
+TEST_F(DirectoryFields, SizesPast4GiBAndUnicodeNamesComeFromTheirExtraFields) {
+    fixtures::BuilderMember big{.name = "big.iso", .data = "x"};
     big.claimedSize = 5ull << 30;
     big.comment = "comment";  // read before the next member's extra field
     // A CP437 name with the UTF-8 form in a Unicode path field; a second
@@ -285,106 +346,18 @@ TEST_F(Directory, SizesPast4GiBAndUnicodeNamesComeFromTheirExtraFields) {
         kelp::zip::AppendBytes(x, utf8);
         return std::string(x.begin(), x.end());
     };
-    fixtures::BuilderMember named;
-    named.name = "r\x82sum\x82.txt";
-    named.host = 0;
+    fixtures::BuilderMember named{.name = "r\x82sum\x82.txt", .host = 0};
     named.centralExtra = unicodeField(named.name, "r\xC3\xA9sum\xC3\xA9-unicode.txt");
     fixtures::BuilderMember stale = named;
     stale.name = "stale.txt";
     stale.host = 3;
-    ListBytes(ArchiveBuilder().Add(big).Add(named).Add(stale).Build());
+    List({{"a.zip", ArchiveBuilder().Add(big).Add(named).Add(stale).Build()}});
     ASSERT_EQ(zip.EntryCount(), 3u);
-    EXPECT_EQ(zip.DirEntries()[0].UnpackedSize, 5ull << 30);
-    EXPECT_EQ(zip.DirEntries()[0].PackedSize, 1u);
-    EXPECT_EQ(zip.DirEntries()[0].MemberComment, "comment");
-    EXPECT_EQ(zip.DirEntries()[1].MemberName, "r\xC3\xA9sum\xC3\xA9-unicode.txt");
-    EXPECT_EQ(zip.DirEntries()[2].MemberName, "stale.txt");
-}
-
-TEST_F(Directory, AnArchiveWithANumberForExtensionIsNoRawVolume) {
-    ListBytes(TwoMembers(), "backup.2024");
-    EXPECT_EQ(zip.EntryCount(), 2u);
-    EXPECT_TRUE(logged.empty()) << logged.front();
-}
-
-TEST_F(Directory, EndRecordCountingTooFewStillListsEveryMember) {
-    std::string archive =
-        ArchiveBuilder().Add("a.txt", "1").Add("b.txt", "2").Add("c.txt", "3").Build();
-    const size_t end = archive.rfind("PK\5\6");
-    archive[end + 8] = archive[end + 10] = 1;  // one member counted of three
-    ListBytes(archive);
-    EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
-    ASSERT_FALSE(logged.empty());
-    EXPECT_EQ(logged.back(),
-              "Error while reading a central header\n3 members in the central directory, 1 in the "
-              "end record");
-    EXPECT_GT(zip.ErrorsReported(), 0);
-}
-
-TEST_F(Directory, SetOnFixedDriveReadsTheDirectoryFromAnEarlierPart) {
-    // One archive cut into two part files: the marker and everything up to
-    // the end of the central directory in the first, the end record in the
-    // second, which says the directory starts on part 0.
-    const std::string single = TwoMembers();
-    const size_t central = single.find("PK\1\2");
-    const size_t end = single.find("PK\5\6");
-    std::string part1 = "PK\7\x08" + single.substr(0, end);
-    std::string eocd = single.substr(end);
-    eocd[4] = 1;  // this disk
-    eocd[6] = 0;  // disk of the central directory
-    const uint32_t offset = static_cast<uint32_t>(central + 4);
-    for (int i = 0; i < 4; ++i) eocd[16 + i] = static_cast<char>(offset >> (8 * i));
-    fixtures::WriteFile(dir / "data001.zip", part1);
-    ListBytes(eocd, "data002.zip");
-    EXPECT_EQ(zip.EntryCount(), 2u);
-    EXPECT_EQ(zip.LastDiskNumber(), 1);
-    EXPECT_TRUE(logged.empty());
-
-    std::filesystem::remove(dir / "data001.zip");
-    ListBytes(eocd, "data002.zip");
-    EXPECT_EQ(logged,
-              std::vector<std::string>{"A part of this set is missing: " + dir / "data001.zip"});
-    EXPECT_EQ(zip.EntryCount(), 0u);
+    EXPECT_EQ(zip.DirEntries()[0].UnpackedSize(), 5ull << 30);
+    EXPECT_EQ(zip.DirEntries()[0].PackedSize(), 1u);
+    EXPECT_EQ(zip.DirEntries()[0].MemberComment(), "comment");
+    EXPECT_EQ(names[1], "r\xC3\xA9sum\xC3\xA9-unicode.txt");
+    EXPECT_EQ(names[2], "stale.txt");
 }
 
 }  // namespace
-
-// The reader classes on their own, without an engine: the end of a file
-// with a program in front, then its directory under each code-page rule.
-TEST(DirectoryReaderAlone, ReadsTheEndAndTheDirectoryOfAFile) {
-    fixtures::TempDir dir;
-    fixtures::BuilderMember dos;
-    dos.name = "caf\x82.txt";  // CP437 e-acute, written on FAT
-    dos.host = 0;
-    dos.data = "x";
-    const std::string path = dir / "a.zip";
-    fixtures::WriteFile(
-        path,
-        ArchiveBuilder().Prefix("#!program\n", false).Add(dos).Add("b", "y").Comment("c").Build());
-    engine::ArchiveFile file;
-    ASSERT_TRUE(file.Open(path, engine::ArchiveFile::Mode::Read));
-    engine::ArchiveEnd end;
-    ASSERT_TRUE(engine::ReadArchiveEnd(file, end));
-    EXPECT_EQ(end.eocd.TotalEntries, 2u);
-    EXPECT_EQ(end.rawComment, "c");
-    EXPECT_FALSE(end.garbageBehind);
-    const int64_t start = engine::CentralDirectoryStart(end);
-    EXPECT_NE(static_cast<uint64_t>(start), end.eocd.CentralOffset);  // the prefix is not counted
-
-    for (auto [rule, name] : {std::pair{engine::cpAuto, std::string("caf\xC3\xA9.txt")},
-                              std::pair{engine::cpNone, std::string("caf\x82.txt")}}) {
-        engine::BufferedReader reader(file);
-        ASSERT_TRUE(reader.Seek(start));
-        engine::DirectoryReader directory(reader, rule, "", nullptr);
-        std::vector<engine::ZipDirEntry> entries;
-        std::string mismatch;
-        int seen = 0;
-        directory.Read(
-            end.eocd, true, start + static_cast<int64_t>(end.eocd.CentralSize), entries,
-            [&](int seq, const engine::ZipDirEntry&) { seen = seq; }, mismatch);
-        ASSERT_EQ(entries.size(), 2u);
-        EXPECT_EQ(seen, 2);
-        EXPECT_EQ(entries[0].MemberName, name);
-        EXPECT_TRUE(mismatch.empty());
-    }
-}

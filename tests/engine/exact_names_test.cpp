@@ -36,7 +36,7 @@ class ExactNames : public ::testing::Test {
     std::set<std::string> Listed() {
         zip.List();
         std::set<std::string> names;
-        for (const auto& e : zip.DirEntries()) names.insert(e.MemberName);
+        for (const auto& e : zip.DirEntries()) names.emplace(e.MemberName());
         return names;
     }
 
@@ -102,7 +102,7 @@ TEST(ExactCodePageNames, ExtractAndDeleteFindTheMembersTheListingNames) {
         zip.NameCharset = charset;
         zip.setZipFileName(dir / "ru.zip");
         ASSERT_EQ(zip.EntryCount(), 2u);
-        const std::string first = zip.DirEntries()[0].MemberName;
+        const std::string first(zip.DirEntries()[0].MemberName());
         if (charset.empty()) EXPECT_EQ(first, "Отчёт.txt");
         const std::string out = dir / ("out" + charset);
         fs::create_directories(out);
@@ -116,13 +116,13 @@ TEST(ExactCodePageNames, ExtractAndDeleteFindTheMembersTheListingNames) {
     }
     zip.NameCharset.clear();
     zip.List();
-    zip.FSpecArgs = {zip.DirEntries()[1].MemberName};
+    zip.FSpecArgs = {std::string(zip.DirEntries()[1].MemberName())};
     zip.ExactNames = true;
     zip.Delete();
     EXPECT_EQ(zip.SuccessCount(), 1);
     zip.List();
     ASSERT_EQ(zip.EntryCount(), 1u);
-    EXPECT_EQ(zip.DirEntries()[0].MemberName, "Отчёт.txt");
+    EXPECT_EQ(zip.DirEntries()[0].MemberName(), "Отчёт.txt");
 }
 
 }  // namespace

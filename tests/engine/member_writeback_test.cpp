@@ -56,10 +56,10 @@ class MemberWriteBackTest : public ::testing::Test {
     }
     engine::MemberWriteBack Request(const std::string& password) {
         zip.setZipFileName(dir / "a.zip");
-        const engine::ZipDirEntry* entry = nullptr;
+        std::optional<engine::ZipDirEntry> entry;
         for (const auto& e : zip.DirEntries())
-            if (e.MemberName == "m/file.txt") entry = &e;
-        EXPECT_NE(entry, nullptr);
+            if (e.MemberName() == "m/file.txt") entry = e;
+        EXPECT_TRUE(entry);
         engine::MemberWriteBack w;
         w.archive = dir / "a.zip";
         w.member = "m/file.txt";

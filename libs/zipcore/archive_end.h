@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/archive_file.h"
+#include "byte_source.h"
 
-namespace engine {
+namespace kelp::zip {
 
 // The end-of-central-directory record. The counts, size and offset are wide
 // enough for the values of a ZIP64 end record, which replace the 16- and
@@ -35,14 +35,17 @@ struct ArchiveEnd {
     bool firstPartOfSet = false;  // the file opens with the mark of a set's first part
 };
 
-// Finds the end record of `file` in its last 64 KiB and 22 bytes (one that
-// closes the file wins, else the last candidate) and the ZIP64 end record
-// its locator points at. False when there is none; read failures raise
-// EZipEngine.
-bool ReadArchiveEnd(ArchiveFile& file, ArchiveEnd& out);
+enum class EndSearch { Found, NotFound, ReadFailed };
+
+// Finds the end record of `file` (of `size` bytes) in its last 64 KiB and 22
+// bytes (one that closes the file wins, else the last candidate) and the
+// ZIP64 end record its locator points at. A 16-bit member count that wrapped
+// (no ZIP64 records, the directory holds 65 536 times n more headers) is
+// replaced by the true count.
+EndSearch FindArchiveEnd(const ByteSource& file, uint64_t size, ArchiveEnd& out);
 
 // The central directory's file offset: it ends where the (ZIP64) end record
 // begins, so a prefix the stored offsets do not count is taken into account.
 int64_t CentralDirectoryStart(const ArchiveEnd& end);
 
-}  // namespace engine
+}  // namespace kelp::zip

@@ -1,0 +1,196 @@
+#include "central_directory.h"
+
+#include <algorithm>
+#include <cstring>
+#include <span>
+
+#include "name_encoding.h"
+
+namespace kelp::zip {
+
+namespace {
+
+// The digital signature record that may close a central directory.
+constexpr uint32_t kDigitalSignatureSignature = 0x05054B50;
+// Room reserved up front for a directory whose size only its parts confirm.
+constexpr uint64_t kReserveLimit = 256u << 20;
+
+StoredName Stored(std::string_view bytes, const CentralRecord& r) {
+    return {bytes, r.extra, r.header.flags, r.header.hostSystem};
+}
+
+}  // namespace
+
+size_t SinglePart::ReadPart(int part, uint64_t offset, void* buffer, size_t size) {
+    if (part != 0 || offset >= size_) return 0;
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(size, size_ - offset));
+    return file_.ReadAt(offset, buffer, n) ? n : 0;
+}
+
+bool CentralDirectory::Read(PartSource& source, int part, uint64_t offset, uint64_t size,
+                            uint64_t counted, const DirectoryOptions& options, std::string& error) {
+    *this = CentralDirectory();
+    options_ = options;
+    counted_ = counted;
+    // Offsets into the bytes are kept in 32 bits.
+    if (size > UINT32_MAX) {
+        error = "the central directory is larger than 4 GiB";
+        return false;
+    }
+    missing_ = !ReadBytes(source, part, offset, size);
+    Index();
+    NameMembers();
+    return true;
+}
+
+bool CentralDirectory::ReadBytes(PartSource& source, int part, uint64_t offset, uint64_t size) {
+    bytes_.reserve(static_cast<size_t>(std::min(size, kReserveLimit)));
+    constexpr size_t kChunk = 1u << 20;
+    while (bytes_.size() < size) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(kChunk, size - bytes_.size()));
+        const size_t had = bytes_.size();
+        bytes_.resize(had + want);
+        const size_t got = source.ReadPart(part, offset, bytes_.data() + had, want);
+        bytes_.resize(had + got);
+        offset += got;
+        if (got < want) {
+            // The part ends here; a set's directory runs on into the next part.
+            if (part >= source.LastPart()) return false;
+            ++part;
+            offset = 0;
+        }
+    }
+    return true;
+}
+
+void CentralDirectory::Index() {
+    at_.reserve(
+        static_cast<size_t>(std::min<uint64_t>(counted_, bytes_.size() / kCentralHeaderSize)));
+    const std::span<const uint8_t> dir(bytes_);
+    size_t pos = 0;
+    while (pos < dir.size()) {
+        const std::span<const uint8_t> rest = dir.subspan(pos);
+        if (rest.size() >= 4 && ReadLe32(rest.data()) == kDigitalSignatureSignature) break;
+        if (rest.size() < kCentralHeaderSize) {
+            stop_ = DirectoryStop::CutHeader;
+            break;
+        }
+        CentralRecord r;
+        if (!ParseCentralHeader(rest, r.header)) {
+            stop_ = DirectoryStop::NotAHeader;
+            break;
+        }
+        if (!FinishCentralRecord(rest, r)) {
+            stop_ = DirectoryStop::CutFields;
+            cut_ = r.header;
+            break;
+        }
+        at_.push_back(static_cast<uint32_t>(pos));
+        pos += r.recordSize;
+    }
+}
+
+CentralRecord CentralDirectory::Record(size_t i) const {
+    CentralRecord r;
+    ParseCentralRecord(std::span<const uint8_t>(bytes_).subspan(at_[i]), r);
+    return r;
+}
+
+bool CentralDirectory::Converts(const CentralHeader& h) const {
+    // cpNone leaves FAT names as stored.
+    return options_.codePage != cpNone ||
+           NamesAreOem(options_.codePage, h.hostSystem, h.versionMadeBy);
+}
+
+void CentralDirectory::NameMembers() {
+    // Only names that are not plain ASCII can need a code page: ASCII is
+    // valid UTF-8 and keeps its text, so the choice is made over the others.
+    std::vector<StoredName> stored;
+    for (size_t i = 0; i < size(); ++i) {
+        const CentralRecord r = Record(i);
+        if (!IsAscii(r.name)) stored.push_back(Stored(r.name, r));
+    }
+    charset_ = ArchiveNameCharset(stored, options_.charset);
+    std::vector<StoredName>().swap(stored);
+    const bool chosen = !options_.charset.empty();
+    for (size_t i = 0; i < size(); ++i) {
+        const CentralRecord r = Record(i);
+        // Most names are ASCII without a Unicode path field: they stay as
+        // stored, with no copy made.
+        if (!chosen && IsAscii(r.name) && !FindExtraField(r.extra, kExtraUnicodePath)) continue;
+        const std::string name = DecodeStoredName(
+            Stored(r.name, r), Converts(r.header) ? charset_ : std::string(), chosen);
+        if (name == r.name) continue;
+        if (nameAt_.empty()) nameAt_.resize(size());
+        nameAt_[i] = static_cast<uint32_t>(names_.size() + 1);
+        const uint32_t length = static_cast<uint32_t>(name.size());
+        names_.append(reinterpret_cast<const char*>(&length), sizeof length);
+        names_ += name;
+    }
+}
+
+std::string_view CentralDirectory::Name(size_t i) const {
+    if (nameAt_.empty() || nameAt_[i] == 0) return Record(i).name;
+    const size_t at = nameAt_[i] - 1;
+    uint32_t length = 0;
+    std::memcpy(&length, names_.data() + at, sizeof length);
+    return std::string_view(names_).substr(at + sizeof length, length);
+}
+
+std::string CentralDirectory::Comment(size_t i) const {
+    const CentralRecord r = Record(i);
+    if (r.comment.empty()) return {};
+    return DecodeStoredComment(Stored(r.comment, r), Converts(r.header) ? charset_ : std::string(),
+                               !options_.charset.empty());
+}
+
+uint64_t CentralDirectory::LocalOffset(const CentralRecord& r, int64_t shift, uint64_t dataEnd,
+                                       uint64_t outside) {
+    const int64_t local = static_cast<int64_t>(r.localOffset) + shift;
+    return local < 0 || static_cast<uint64_t>(local) >= dataEnd ? outside
+                                                                : static_cast<uint64_t>(local);
+}
+
+size_t CentralDirectory::MarkOverlaps(int64_t shift, uint64_t dataEnd) {
+    // A member takes at least its local header and its packed data; in a
+    // sound archive the next member starts no earlier than that. Members
+    // are taken in the order of their offsets: sorted as (offset, index)
+    // pairs, and not at all when the directory lists them in that order
+    // already, as writers do.
+    overlaps_.assign(size(), false);
+    size_t overlapping = 0;
+    std::vector<std::pair<uint64_t, size_t>> order;
+    order.reserve(size());
+    // Members whose data would run past the directory are refused on their
+    // own; they do not make their neighbours suspect.
+    bool sorted = true;
+    for (size_t i = 0; i < size(); ++i) {
+        const CentralRecord r = Record(i);
+        const uint64_t local = LocalOffset(r, shift, dataEnd, dataEnd);
+        const uint64_t room = dataEnd - local;
+        if (room < kLocalHeaderSize || r.packedSize > room - kLocalHeaderSize) continue;
+        if (!order.empty() && local < order.back().first) sorted = false;
+        order.emplace_back(local, i);
+    }
+    if (!sorted) std::sort(order.begin(), order.end());
+    uint64_t reach = 0;  // the furthest end of the members before
+    size_t reacher = 0;  // the member that reaches it
+    bool any = false;
+    for (const auto& [offset, i] : order) {
+        if (any && offset < reach) {
+            if (!overlaps_[i]) ++overlapping;
+            overlaps_[i] = true;
+            if (!overlaps_[reacher]) ++overlapping;
+            overlaps_[reacher] = true;
+        }
+        const uint64_t end = offset + kLocalHeaderSize + Record(i).packedSize;
+        if (!any || end > reach) {
+            reach = end;
+            reacher = i;
+        }
+        any = true;
+    }
+    return overlapping;
+}
+
+}  // namespace kelp::zip

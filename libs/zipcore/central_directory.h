@@ -1,0 +1,100 @@
+// The one reader of a central directory, for the engine and the libraries
+// alike. It keeps the directory's bytes once and a small index over them:
+// where each header starts, and a decoded name only for a name whose text
+// differs from its stored bytes. The fixed fields are parsed from the bytes
+// when asked for.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "byte_source.h"
+#include "oem_names.h"
+#include "zip_records.h"
+
+namespace kelp::zip {
+
+struct DirectoryOptions {
+    CodePageOpts codePage = cpAuto;
+    // The code page the user chose for names that are not UTF-8 (an iconv
+    // name); empty: the one detected for the archive.
+    std::string charset;
+};
+
+// Why reading stopped before the directory's last byte, if it did.
+enum class DirectoryStop {
+    Complete,    // every byte read into headers, or a signature record closes them
+    NotAHeader,  // bytes that are no central header
+    CutHeader,   // fewer bytes left than a header's fixed part
+    CutFields,   // a header whose name, extra field or comment runs past the end
+};
+
+class CentralDirectory {
+  public:
+    // Reads `size` bytes from `part` at `offset`, running on into the next
+    // parts where one ends, and indexes the headers in them. `counted` is
+    // the end record's member count; the bytes bound the headers, not the
+    // count, so a low count hides no member and a high one invents none.
+    // False (with `error`) only when the directory is too large to index.
+    bool Read(PartSource& source, int part, uint64_t offset, uint64_t size, uint64_t counted,
+              const DirectoryOptions& options, std::string& error);
+
+    size_t size() const { return at_.size(); }
+    bool empty() const { return at_.empty(); }
+    // The header of member i with its fields; its views point into the
+    // directory's bytes and last as long as the directory.
+    CentralRecord Record(size_t i) const;
+    // The name as listed, in UTF-8 (see name_encoding.h).
+    std::string_view Name(size_t i) const;
+    // The member comment as listed, empty when there is none.
+    std::string Comment(size_t i) const;
+    // Whether member i's data overlaps another member's (see MarkOverlaps).
+    bool Overlaps(size_t i) const { return !overlaps_.empty() && overlaps_[i]; }
+
+    uint64_t counted() const { return counted_; }
+    DirectoryStop stop() const { return stop_; }
+    // The header that could not be read whole, when stop() is CutFields.
+    const CentralHeader& cutHeader() const { return cut_; }
+    // Bytes the directory should have had but the parts did not hold.
+    bool bytesMissing() const { return missing_; }
+    // The code page names were decoded from; empty when all were UTF-8 or ASCII.
+    const std::string& charset() const { return charset_; }
+
+    // Marks members whose local data would overlap another's: several
+    // entries over the same bytes, as zip bombs are built. The stored
+    // offsets plus `shift` are file offsets; data ends at `dataEnd`.
+    // Returns how many members overlap another.
+    size_t MarkOverlaps(int64_t shift, uint64_t dataEnd);
+    // The file offset of member i's local header: its stored offset plus
+    // `shift`, or `outside` when that does not lie in front of `dataEnd`.
+    static uint64_t LocalOffset(const CentralRecord& r, int64_t shift, uint64_t dataEnd,
+                                uint64_t outside);
+
+  private:
+    bool ReadBytes(PartSource& source, int part, uint64_t offset, uint64_t size);
+    void Index();
+    // Decides the code page of the names and keeps every name whose text
+    // differs from its bytes.
+    void NameMembers();
+    // Whether member i's name and comment are converted at all.
+    bool Converts(const CentralHeader& h) const;
+
+    std::vector<uint8_t> bytes_;
+    std::vector<uint32_t> at_;  // where each header starts in bytes_
+    // Per member, 0 for a name kept as stored, else 1 + where its decoded
+    // text starts in names_ (behind a 4-byte length); empty when no name
+    // needed decoding.
+    std::vector<uint32_t> nameAt_;
+    std::string names_;
+    std::vector<bool> overlaps_;
+    DirectoryOptions options_;
+    std::string charset_;
+    uint64_t counted_ = 0;
+    DirectoryStop stop_ = DirectoryStop::Complete;
+    CentralHeader cut_;
+    bool missing_ = false;
+};
+
+}  // namespace kelp::zip
