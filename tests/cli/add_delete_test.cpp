@@ -115,7 +115,7 @@ class AddDelete : public ::testing::Test {
         return RunShell("cd " + Quote(dir.path()) + " && " + command);
     }
     fixtures::CommandResult Kelp(const std::string& args) {
-        return Shell(Quote(fixtures::KelpProgram("kelpzip")) + " " + args);
+        return fixtures::RunKelpzip(dir.path(), args);
     }
     std::string PythonNames(const std::string& archive) {
         return Shell("python3 -c \"import zipfile; print('\\n'.join(sorted(zipfile.ZipFile('" +

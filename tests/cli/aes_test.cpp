@@ -37,8 +37,7 @@ class Aes : public ::testing::Test {
     }
 
     fixtures::CommandResult Kelp(const std::string& args) {
-        return RunShell("cd " + Quote(dir.path()) + " && " +
-                        Quote(fixtures::KelpProgram("kelpzip")) + " " + args);
+        return fixtures::RunKelpzip(dir.path(), args);
     }
 
     void Shell(const std::string& command) {
