@@ -75,14 +75,6 @@ Signalled SignalKelp(const std::string& folder, const std::string& outFile,
     return r;
 }
 
-// The regular files below a folder.
-std::set<std::string> FilesIn(const std::string& folder) {
-    std::set<std::string> names;
-    for (const auto& e : fs::recursive_directory_iterator(folder))
-        if (e.is_regular_file()) names.insert(fs::relative(e.path(), folder).string());
-    return names;
-}
-
 // Whether a file below the folder has grown past 64 KiB (a member's data
 // is being written).
 bool FileGrowing(const std::string& folder) {
@@ -115,7 +107,7 @@ class AddDelete : public ::testing::Test {
         return RunShell("cd " + Quote(dir.path()) + " && " + command);
     }
     fixtures::CommandResult Kelp(const std::string& args) {
-        return Shell(Quote(fixtures::KelpProgram("kelpzip")) + " " + args);
+        return fixtures::RunKelpzip(dir.path(), args);
     }
     std::string PythonNames(const std::string& archive) {
         return Shell("python3 -c \"import zipfile; print('\\n'.join(sorted(zipfile.ZipFile('" +
@@ -259,14 +251,14 @@ EOF
     EXPECT_TRUE(extract.endedInTime) << extract.out;
     EXPECT_EQ(extract.exitCode, 1) << extract.out;
     EXPECT_NE(extract.out.find("cancelled"), std::string::npos) << extract.out;
-    EXPECT_EQ(FilesIn(dir / "out"), std::set<std::string>{});
+    EXPECT_EQ(fixtures::FilesBelow(dir / "out"), std::set<std::string>{});
 
     fixtures::WriteFile(dir / "a/readme.txt", "read me\n");
     ASSERT_EQ(Shell("cd a && " + Quote(fixtures::KelpProgram("kelpzip")) + " add k.zip readme.txt")
                   .exitCode,
               0);
     const std::string original = fixtures::ReadFile(dir / "a/k.zip");
-    const auto before = FilesIn(dir / "a");
+    const auto before = fixtures::FilesBelow(dir / "a");
     auto add = SignalKelp(dir / "a", dir / "add.out", {"add", "k.zip", "zeros.bin"},
                           [](pid_t pid) { return BytesRead(pid) > (256u << 20); });
     ASSERT_TRUE(add.signalled) << "the add ended before it could be interrupted\n" << add.out;
@@ -274,7 +266,7 @@ EOF
     EXPECT_EQ(add.exitCode, 1) << add.out;
     EXPECT_NE(add.out.find("cancel"), std::string::npos) << add.out;
     EXPECT_EQ(fixtures::ReadFile(dir / "a/k.zip"), original);
-    EXPECT_EQ(FilesIn(dir / "a"), before);
+    EXPECT_EQ(fixtures::FilesBelow(dir / "a"), before);
 }
 
 }  // namespace

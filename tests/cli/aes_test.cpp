@@ -11,6 +11,7 @@
 #include "archive_reader.h"
 #include "crc32.h"
 #include "record_writer.h"
+#include "tests/fixtures/archive_builder.h"
 #include "tests/fixtures/run_command.h"
 #include "tests/fixtures/temp_dir.h"
 
@@ -36,8 +37,7 @@ class Aes : public ::testing::Test {
     }
 
     fixtures::CommandResult Kelp(const std::string& args) {
-        return RunShell("cd " + Quote(dir.path()) + " && " +
-                        Quote(fixtures::KelpProgram("kelpzip")) + " " + args);
+        return fixtures::RunKelpzip(dir.path(), args);
     }
 
     void Shell(const std::string& command) {
@@ -56,13 +56,6 @@ class Aes : public ::testing::Test {
             ++files;
         }
         EXPECT_GT(files, 0u);
-    }
-
-    static size_t RegularFiles(const fs::path& root) {
-        size_t n = 0;
-        if (!fs::exists(root)) return 0;
-        for (const auto& e : fs::recursive_directory_iterator(root)) n += e.is_regular_file();
-        return n;
     }
 
     // Where a member's encrypted data starts in the archive.
@@ -129,7 +122,7 @@ TEST_F(Aes, WrongPasswordFailsAndWritesNothing) {
     EXPECT_NE(test.out.find("no valid password"), std::string::npos) << test.out;
     auto extract = Kelp("extract a.zip -d out -p wrong");
     EXPECT_NE(extract.exitCode, 0);
-    EXPECT_EQ(RegularFiles(dir / "out"), 0u);
+    EXPECT_EQ(fixtures::FilesBelow(dir / "out"), std::set<std::string>{});
 }
 
 TEST_F(Aes, AlteredDataFailsAuthenticationAndWritesNothing) {
@@ -161,13 +154,12 @@ TEST_F(Aes, AlteredDataFailsAuthenticationAndWritesNothing) {
     EXPECT_EQ(fixtures::ReadFile(dir / "out/sub/tiny.txt"), "hi");
 }
 
-// An AE-1 archive written here through the record codec: AE-1 stores the
-// CRC and a reader checks it as well as the authentication code.
+// An AE-1 archive written here: AE-1 stores the CRC and a reader checks it
+// as well as the authentication code.
 std::string BuildAe1(const std::vector<std::pair<std::string, std::string>>& members,
                      uint16_t version, bool wrongCrc) {
     using namespace kelp::zip;
-    std::vector<uint8_t> out, central;
-    uint16_t count = 0;
+    fixtures::ArchiveBuilder archive;
     for (const auto& [name, plain] : members) {
         // Deflated raw with zlib.
         std::vector<uint8_t> packed(compressBound(plain.size()) + 64);
@@ -186,52 +178,22 @@ std::string BuildAe1(const std::vector<std::pair<std::string, std::string>>& mem
         SecureRandomBytes(salt);
         auto keys = AesCrypto::Derive(kPassword, salt, strength);
         keys->Encrypt(packed.data(), packed.size());
-        std::vector<uint8_t> data = salt;
         const auto verifier = keys->verifier();
+        const auto mac = keys->Mac();
+        std::vector<uint8_t> data = salt, extra;
         data.insert(data.end(), verifier.begin(), verifier.end());
         data.insert(data.end(), packed.begin(), packed.end());
-        const auto mac = keys->Mac();
         data.insert(data.end(), mac->begin(), mac->end());
-
-        std::vector<uint8_t> extra;
         AppendAesExtra(extra, {version, strength, kMethodDeflated});
-        uint32_t crc = Crc32(0, plain.data(), plain.size()) ^ (wrongCrc ? 1u : 0u);
-        LocalHeader lh;
-        lh.versionNeeded = 51;
-        lh.flags = kFlagEncrypted;
-        lh.method = kMethodAes;
-        lh.crc = crc;
-        lh.packedSize = static_cast<uint32_t>(data.size());
-        lh.unpackedSize = static_cast<uint32_t>(plain.size());
-        lh.nameLength = static_cast<uint16_t>(name.size());
-        lh.extraLength = static_cast<uint16_t>(extra.size());
-        CentralHeader ch;
-        ch.versionMadeBy = 20;
-        ch.versionNeeded = 51;
-        ch.flags = lh.flags;
-        ch.method = lh.method;
-        ch.crc = crc;
-        ch.packedSize = lh.packedSize;
-        ch.unpackedSize = lh.unpackedSize;
-        ch.nameLength = lh.nameLength;
-        ch.extraLength = lh.extraLength;
-        ch.localHeaderOffset = static_cast<uint32_t>(out.size());
-        AppendLocalHeader(out, lh);
-        AppendBytes(out, name);
-        AppendBytes(out, std::span<const uint8_t>(extra));
-        AppendBytes(out, std::span<const uint8_t>(data));
-        AppendCentralHeader(central, ch);
-        AppendBytes(central, name);
-        AppendBytes(central, std::span<const uint8_t>(extra));
-        ++count;
+        archive.Add({.name = name,
+                     .data = std::string(data.begin(), data.end()),
+                     .flags = kFlagEncrypted,
+                     .method = kMethodAes,
+                     .extra = std::string(extra.begin(), extra.end()),
+                     .crc = Crc32(0, plain.data(), plain.size()) ^ (wrongCrc ? 1u : 0u),
+                     .unpackedSize = plain.size()});
     }
-    Eocd end;
-    end.entriesOnDisk = end.totalEntries = count;
-    end.centralSize = static_cast<uint32_t>(central.size());
-    end.centralOffset = static_cast<uint32_t>(out.size());
-    out.insert(out.end(), central.begin(), central.end());
-    AppendEocd(out, end);
-    return std::string(out.begin(), out.end());
+    return archive.Build();
 }
 
 TEST_F(Aes, Ae1ChecksTheCrcAndAe2TrustsTheCodeAlone) {

@@ -50,8 +50,7 @@ class ExtractPeer : public ::testing::Test {
     }
 
     fixtures::CommandResult Kelp(const std::string& args) {
-        return RunShell("cd " + Quote(dir.path()) + " && " +
-                        Quote(fixtures::KelpProgram("kelpzip")) + " " + args);
+        return fixtures::RunKelpzip(dir.path(), args);
     }
 
     // Extracts with both tools and compares names, contents and times; kelpzip

@@ -131,7 +131,7 @@ class Writer : public ::testing::Test {
         return fixtures::RunShell("cd " + Quote(dir.path()) + " && " + command);
     }
     fixtures::CommandResult Kelp(const std::string& args) {
-        return Shell(Quote(fixtures::KelpProgram("kelpzip")) + " " + args);
+        return fixtures::RunKelpzip(dir.path(), args);
     }
     std::string Names(const std::string& archive) { return Shell("unzip -Z1 " + archive).out; }
     fixtures::TempDir dir;
@@ -203,9 +203,7 @@ TEST_F(Writer, LinksAreFollowedWithoutYAndFolderEntriesLeftOutWithD) {
 TEST_F(Writer, FileNamesOnTheCommandLineAreTakenAsTheyAre) {
     std::string args;
     for (const char* name : kOddNames) args += " " + Quote(name);
-    auto add =
-        fixtures::RunShell("cd " + Quote(dir / "src") + " && " +
-                           Quote(fixtures::KelpProgram("kelpzip")) + " add ../n.zip --" + args);
+    auto add = fixtures::RunKelpzip(dir / "src", "add ../n.zip --" + args);
     ASSERT_EQ(add.exitCode, 0) << add.out << add.err;
     std::string expected;
     for (const char* name : kOddNames) expected += std::string(name) + "\n";

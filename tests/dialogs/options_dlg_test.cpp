@@ -17,7 +17,6 @@
 #include <deque>
 #include <fstream>
 #include <functional>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -42,13 +41,6 @@ std::function<void(QDialog*)> ChooseColor(const QColor& c) {
         dialog->setCurrentColor(c);
         dialog->accept();
     };
-}
-
-std::string ReadAll(const std::filesystem::path& p) {
-    std::ifstream in(p);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 void DoubleClick(QWidget* w) {
@@ -252,7 +244,7 @@ TEST_F(OptionsTest, AssociationButtonsWriteAndRemoveOnlyKelpsEntries) {
     // Removing an association that was never set changes nothing.
     answers.buttons = {QMessageBox::Yes};
     dlg->unregisterButton()->click();
-    EXPECT_EQ(ReadAll(config / "mimeapps.list"), others);
+    EXPECT_EQ(fixtures::ReadFile(config / "mimeapps.list"), others);
 
     // Answered No, register writes nothing.
     answers.buttons = {QMessageBox::No};
@@ -262,13 +254,13 @@ TEST_F(OptionsTest, AssociationButtonsWriteAndRemoveOnlyKelpsEntries) {
     // What the files hold is the platform's part; here the program handed on.
     answers.buttons = {QMessageBox::Yes};
     dlg->registerButton()->click();
-    EXPECT_NE(ReadAll(entry).find(program.string()), std::string::npos);
+    EXPECT_NE(fixtures::ReadFile(entry).find(program.string()), std::string::npos);
     EXPECT_TRUE(platform::IsZipAssociated());
-    EXPECT_EQ(ReadAll(refreshed), platform::ApplicationsFolder() + "\n");
+    EXPECT_EQ(fixtures::ReadFile(refreshed), platform::ApplicationsFolder() + "\n");
     answers.buttons = {QMessageBox::Yes};
     dlg->unregisterButton()->click();
     EXPECT_FALSE(std::filesystem::exists(entry));
-    EXPECT_EQ(ReadAll(config / "mimeapps.list"), others);
+    EXPECT_EQ(fixtures::ReadFile(config / "mimeapps.list"), others);
 
     // A missing program is named and nothing is written.
     dlg->ProgramPath = QString::fromStdString(dir / "gone");
@@ -276,7 +268,7 @@ TEST_F(OptionsTest, AssociationButtonsWriteAndRemoveOnlyKelpsEntries) {
     dlg->registerButton()->click();
     EXPECT_EQ(answers.texts.back(), "Error: Program not found: " + dlg->ProgramPath);
     EXPECT_FALSE(std::filesystem::exists(entry));
-    EXPECT_EQ(ReadAll(config / "mimeapps.list"), others);
+    EXPECT_EQ(fixtures::ReadFile(config / "mimeapps.list"), others);
     setenv("PATH", oldPath.c_str(), 1);
     unsetenv("XDG_DATA_HOME");
     unsetenv("XDG_CONFIG_HOME");

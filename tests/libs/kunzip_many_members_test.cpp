@@ -34,13 +34,6 @@ void MakeManyFiles(const std::string& root) {
     chmod((root + "/d1/sub1/f3.txt").c_str(), 0750);
 }
 
-std::set<std::string> FilesBelow(const std::string& root) {
-    std::set<std::string> found;
-    for (const auto& e : fs::recursive_directory_iterator(root))
-        if (!e.is_directory()) found.insert(e.path().lexically_relative(root).string());
-    return found;
-}
-
 std::set<std::string> Unzipped(const UnzipCall& c) {
     std::set<std::string> names;
     std::istringstream lines(c.Messages());
@@ -88,7 +81,7 @@ TEST(ManyMembers, CancelLeavesOnlyTheMembersReportedBeforeIt) {
     EXPECT_GT(reported.size(), 100u);
     EXPECT_LT(reported.size(), 150u);
     // Nothing written ahead of the cancelled member stays, no temporary file either.
-    EXPECT_EQ(FilesBelow(tmp / "out"), reported);
+    EXPECT_EQ(fixtures::FilesBelow(tmp / "out"), reported);
 }
 
 TEST(ManyMembers, RepeatedAndClashingNamesComeOutAsInArchiveOrder) {
