@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
     // The installer's part: a store without "InstDir" gets the data folder
     // and the version, and the program starts once with "/INIT".
     {
-        platform::SettingsStore store;
+        kelp::platform::SettingsStore store;
         if (!store.Read("Kelp", "InstDir")) {
             store.WriteString("Kelp", "InstDir", DataFolder().toStdString());
             store.WriteString("Kelp", "Ver", KELP_VERSION);

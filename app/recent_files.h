@@ -8,7 +8,7 @@
 
 class QFontMetrics;
 
-namespace platform {
+namespace kelp::platform {
 class SettingsStore;
 }
 

@@ -12,7 +12,7 @@
 #include "cli/interrupt.h"
 #include "cli/open_archive.h"
 
-namespace cli {
+namespace kelp::cli {
 
 namespace {
 
@@ -181,4 +181,4 @@ int RenameCommand(const Args& args) {
         false);
 }
 
-}  // namespace cli
+}  // namespace kelp::cli

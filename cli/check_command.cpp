@@ -8,7 +8,7 @@
 #include "cli/line_output.h"
 #include "cli/open_archive.h"
 
-namespace cli {
+namespace kelp::cli {
 
 namespace {
 
@@ -99,4 +99,4 @@ int CheckCommand(const Args& args) {
     return PrintFindings(findings, failed, json, archive);
 }
 
-}  // namespace cli
+}  // namespace kelp::cli

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace cli {
+namespace kelp::cli {
 
 using Args = std::vector<std::string>;
 
@@ -30,4 +30,4 @@ int SpanCommand(const Args& args);
 // Prints a usage error for `command` to standard error; returns kExitUsage.
 int UsageError(const std::string& message);
 
-}  // namespace cli
+}  // namespace kelp::cli

@@ -4,7 +4,7 @@
 #include "cli/commands.h"
 #include "cli/open_archive.h"
 
-namespace cli {
+namespace kelp::cli {
 
 int CommentCommand(const Args& args) {
     std::string archive;
@@ -36,4 +36,4 @@ int CommentCommand(const Args& args) {
     return engine.ErrorsReported() > 0 ? kExitError : kExitOk;
 }
 
-}  // namespace cli
+}  // namespace kelp::cli

@@ -7,7 +7,7 @@
 #include "cli/line_output.h"
 #include "engine/archive_compare.h"
 
-namespace cli {
+namespace kelp::cli {
 
 namespace {
 
@@ -71,4 +71,4 @@ int CompareCommand(const Args& args) {
     return result->differences.empty() ? kExitOk : kExitDiffer;
 }
 
-}  // namespace cli
+}  // namespace kelp::cli

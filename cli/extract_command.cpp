@@ -10,7 +10,7 @@
 #include "cli/open_archive.h"
 #include "libs/include/kelp_lib_abi.h"
 
-namespace cli {
+namespace kelp::cli {
 
 namespace {
 
@@ -148,4 +148,4 @@ int ExtractCommand(const Args& args) {
     return Run(args, false);
 }
 
-}  // namespace cli
+}  // namespace kelp::cli

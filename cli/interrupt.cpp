@@ -2,7 +2,7 @@
 
 #include <csignal>
 
-namespace cli {
+namespace kelp::cli {
 
 namespace {
 
@@ -24,4 +24,4 @@ InterruptCancels::~InterruptCancels() {
     g_running = nullptr;
 }
 
-}  // namespace cli
+}  // namespace kelp::cli

@@ -4,7 +4,7 @@
 
 #include "engine/zip_engine.h"
 
-namespace cli {
+namespace kelp::cli {
 
 class InterruptCancels {
   public:
@@ -17,4 +17,4 @@ class InterruptCancels {
     void (*previous_)(int);
 };
 
-}  // namespace cli
+}  // namespace kelp::cli

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace cli {
+namespace kelp::cli {
 
 namespace {
 
@@ -78,4 +78,4 @@ void AppendJsonString(Output& out, const std::string& text) {
     out << '"';
 }
 
-}  // namespace cli
+}  // namespace kelp::cli

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace cli {
+namespace kelp::cli {
 
 // Collects output and writes it in large blocks.
 class Output {
@@ -44,4 +44,4 @@ void AppendEscaped(Output& out, std::string_view text);
 // Appends a JSON string: quotes, backslashes and control characters escaped.
 void AppendJsonString(Output& out, const std::string& text);
 
-}  // namespace cli
+}  // namespace kelp::cli

@@ -9,7 +9,7 @@
 #include "cli/line_output.h"
 #include "cli/open_archive.h"
 
-namespace cli {
+namespace kelp::cli {
 
 namespace {
 
@@ -154,4 +154,4 @@ int ListCommand(const Args& args) {
     return opened->engine.ErrorsReported() > 0 ? kExitError : kExitOk;
 }
 
-}  // namespace cli
+}  // namespace kelp::cli

@@ -11,7 +11,7 @@
 #define KELP_VERSION "0"
 #endif
 
-namespace cli {
+namespace kelp::cli {
 
 namespace {
 
@@ -104,28 +104,28 @@ int UsageError(const std::string& message) {
     return kExitUsage;
 }
 
-}  // namespace cli
+}  // namespace kelp::cli
 
 int main(int argc, char** argv) {
-    if (argc < 2) return cli::UsageError("no command given");
+    if (argc < 2) return kelp::cli::UsageError("no command given");
     const std::string command = argv[1];
     if (command == "--help" || command == "-h" || (command == "help" && argc == 2)) {
-        std::fputs(cli::Usage().c_str(), stdout);
-        return cli::kExitOk;
+        std::fputs(kelp::cli::Usage().c_str(), stdout);
+        return kelp::cli::kExitOk;
     }
     if (command == "--version") {
         std::printf("kelpzip %s\n", KELP_VERSION);
-        return cli::kExitOk;
+        return kelp::cli::kExitOk;
     }
     if (command == "help") {
-        const cli::Verb* verb = cli::FindVerb(argv[2]);
-        return verb ? cli::PrintHelp(*verb)
-                    : cli::UsageError("no verb '" + std::string(argv[2]) + "'");
+        const kelp::cli::Verb* verb = kelp::cli::FindVerb(argv[2]);
+        return verb ? kelp::cli::PrintHelp(*verb)
+                    : kelp::cli::UsageError("no verb '" + std::string(argv[2]) + "'");
     }
-    const cli::Verb* verb = cli::FindVerb(command);
-    if (!verb) return cli::UsageError("unknown command '" + command + "'");
-    const cli::Args args(argv + 2, argv + argc);
+    const kelp::cli::Verb* verb = kelp::cli::FindVerb(command);
+    if (!verb) return kelp::cli::UsageError("unknown command '" + command + "'");
+    const kelp::cli::Args args(argv + 2, argv + argc);
     for (const std::string& a : args)
-        if (a == "--help") return cli::PrintHelp(*verb);
+        if (a == "--help") return kelp::cli::PrintHelp(*verb);
     return verb->run(args);
 }

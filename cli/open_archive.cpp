@@ -6,7 +6,7 @@
 #include "cli/commands.h"
 #include "libs/zipcore/name_encoding.h"
 
-namespace cli {
+namespace kelp::cli {
 
 std::optional<int> ReadNameCharset(const std::string* value, std::string& charset) {
     if (!value) return UsageError("-O needs a character set");
@@ -33,4 +33,4 @@ std::unique_ptr<OpenedArchive> OpenArchive(
     return opened;
 }
 
-}  // namespace cli
+}  // namespace kelp::cli

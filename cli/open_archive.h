@@ -9,7 +9,7 @@
 #include "cli/terminal_host_ui.h"
 #include "engine/zip_engine.h"
 
-namespace cli {
+namespace kelp::cli {
 
 struct OpenedArchive {
     TerminalHostUi host;
@@ -29,4 +29,4 @@ std::unique_ptr<OpenedArchive> OpenArchive(
 // message) when it is missing or iconv does not know it.
 std::optional<int> ReadNameCharset(const std::string* value, std::string& charset);
 
-}  // namespace cli
+}  // namespace kelp::cli

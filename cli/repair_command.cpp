@@ -12,7 +12,7 @@
 #include "cli/terminal_host_ui.h"
 #include "engine/zip_engine.h"
 
-namespace cli {
+namespace kelp::cli {
 
 namespace {
 
@@ -110,4 +110,4 @@ int RepairCommand(const Args& args) {
                                                                               : kExitError;
 }
 
-}  // namespace cli
+}  // namespace kelp::cli

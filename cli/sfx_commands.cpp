@@ -8,7 +8,7 @@
 #include "cli/commands.h"
 #include "cli/open_archive.h"
 
-namespace cli {
+namespace kelp::cli {
 
 namespace {
 
@@ -75,4 +75,4 @@ int MakeZipCommand(const Args& args) {
     return Report(opened->engine.ConvertToZip());
 }
 
-}  // namespace cli
+}  // namespace kelp::cli

@@ -6,7 +6,7 @@
 #include "cli/interrupt.h"
 #include "cli/open_archive.h"
 
-namespace cli {
+namespace kelp::cli {
 
 namespace {
 
@@ -65,4 +65,4 @@ int SpanCommand(const Args& args) {
     return result == 0 ? kExitOk : kExitError;
 }
 
-}  // namespace cli
+}  // namespace kelp::cli

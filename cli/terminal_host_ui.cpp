@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <iostream>
 
-namespace cli {
+namespace kelp::cli {
 
 bool InputIsTerminal() {
     return isatty(STDIN_FILENO) == 1;
@@ -74,4 +74,4 @@ bool TerminalHostUi::PasswordDialog(const std::string& title, const std::string&
     return ok;
 }
 
-}  // namespace cli
+}  // namespace kelp::cli

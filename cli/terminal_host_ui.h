@@ -5,7 +5,7 @@
 
 #include "engine/host_ui.h"
 
-namespace cli {
+namespace kelp::cli {
 
 class TerminalHostUi : public engine::HostUi {
   public:
@@ -28,4 +28,4 @@ class TerminalHostUi : public engine::HostUi {
 // True when standard input is a terminal.
 bool InputIsTerminal();
 
-}  // namespace cli
+}  // namespace kelp::cli

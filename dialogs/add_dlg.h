@@ -16,9 +16,9 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 
-namespace engine {
+namespace kelp::engine {
 class HostUi;
-}  // namespace engine
+}  // namespace kelp::engine
 
 namespace kelp {
 

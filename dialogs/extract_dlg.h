@@ -14,10 +14,10 @@ class QCheckBox;
 class QLabel;
 class QPushButton;
 
-namespace engine {
+namespace kelp::engine {
 class HostUi;
 }
-namespace platform {
+namespace kelp::platform {
 class SettingsStore;
 }
 

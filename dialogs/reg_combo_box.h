@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace platform {
+namespace kelp::platform {
 class SettingsStore;
 }
 

@@ -7,7 +7,7 @@
 #include "engine/zip_engine.h"
 #include "platform/folders.h"
 
-namespace engine {
+namespace kelp::engine {
 
 AddRequest ZipEngine::AddRequestNow() const {
     AddRequest request;
@@ -222,4 +222,4 @@ void ZipEngine::Rename(const std::vector<std::pair<std::string, std::string>>& r
     FinishZipCall(zipFileName_, loadedHere);
 }
 
-}  // namespace engine
+}  // namespace kelp::engine

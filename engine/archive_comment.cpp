@@ -11,7 +11,7 @@
 #include "libs/zipcore/record_writer.h"
 #include "platform/atomic_file.h"
 
-namespace engine {
+namespace kelp::engine {
 
 namespace {
 
@@ -92,4 +92,4 @@ void ZipEngine::WriteComment(const std::string& raw) {
     logicalSize_ = physicalSize_ = newSize;
 }
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -11,7 +11,7 @@
 #include "libs/zipcore/crc32.h"
 #include "libs/zipcore/dos_time.h"
 
-namespace engine {
+namespace kelp::engine {
 
 namespace {
 
@@ -151,4 +151,4 @@ std::optional<ArchiveComparison> CompareArchives(const std::string& a, const std
     return result;
 }
 
-}  // namespace engine
+}  // namespace kelp::engine

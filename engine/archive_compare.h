@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace engine {
+namespace kelp::engine {
 
 struct MemberDifference {
     enum Kind { Added, Removed, Changed };
@@ -33,4 +33,4 @@ std::optional<ArchiveComparison> CompareArchives(const std::string& a, const std
 // "added", "removed" or "changed".
 const char* DifferenceKindText(MemberDifference::Kind kind);
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace engine {
+namespace kelp::engine {
 
 bool ArchiveFile::Open(const std::string& path, Mode mode) {
     Close();
@@ -166,4 +166,4 @@ void BufferedReader::Skip(uint64_t count) {
     position_ += static_cast<int64_t>(count);
 }
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -11,7 +11,7 @@
 #include "libs/zipcore/byte_source.h"
 #include "libs/zipcore/zip_records.h"
 
-namespace engine {
+namespace kelp::engine {
 
 class ArchiveFile : public kelp::zip::ByteSource {
   public:
@@ -133,4 +133,4 @@ RecordRead ReadCentralRecord(Source& source, std::vector<uint8_t>& bytes,
     return RecordRead::Ok;
 }
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -5,7 +5,7 @@
 #include "engine/zip_engine.h"
 #include "platform/trash.h"
 
-namespace engine {
+namespace kelp::engine {
 
 bool ZipEngine::DiscardFile(const std::string& path) {
     std::error_code ec;
@@ -17,4 +17,4 @@ bool ZipEngine::DiscardFile(const std::string& path) {
     return std::filesystem::remove(path, ec);
 }
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -10,7 +10,7 @@
 #include "engine/raw_volumes.h"
 #include "engine/zip_engine.h"
 
-namespace engine {
+namespace kelp::engine {
 
 namespace {
 
@@ -211,4 +211,4 @@ void ZipEngine::CallExtract(const ExtractRequest& request, const std::string& ar
     }
 }
 
-}  // namespace engine
+}  // namespace kelp::engine

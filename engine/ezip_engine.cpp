@@ -2,7 +2,7 @@
 
 #include "engine/zip_messages.h"
 
-namespace engine {
+namespace kelp::engine {
 
 namespace {
 
@@ -27,4 +27,4 @@ EZipEngine::EZipEngine(int id, int value)
 EZipEngine::EZipEngine(int id, const std::string& value)
     : std::runtime_error(Formatted(id, value)), ShowToUser(true), MessageId(id) {}
 
-}  // namespace engine
+}  // namespace kelp::engine

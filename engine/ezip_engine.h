@@ -7,7 +7,7 @@
 
 #include "engine/message_ids.h"
 
-namespace engine {
+namespace kelp::engine {
 
 class EZipEngine : public std::runtime_error {
   public:
@@ -23,4 +23,4 @@ class EZipEngine : public std::runtime_error {
     int MessageId;
 };
 
-}  // namespace engine
+}  // namespace kelp::engine

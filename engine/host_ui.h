@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace engine {
+namespace kelp::engine {
 
 // The buttons of a question box and the answers it can give; None means the
 // box could not be shown.
@@ -66,4 +66,4 @@ class SilentHostUi : public HostUi {
     void ProcessPendingMessages() override {}
 };
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -10,7 +10,7 @@
 #include "engine/ezip_engine.h"
 #include "engine/message_ids.h"
 
-namespace engine {
+namespace kelp::engine {
 
 enum ProgressType { ptFileStart, ptBytesDone, ptBatchEnd, ptFileCount, ptByteTotal };
 
@@ -52,4 +52,4 @@ struct JobSink {
     }
 };
 
-}  // namespace engine
+}  // namespace kelp::engine

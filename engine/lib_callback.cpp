@@ -4,7 +4,7 @@
 #include "engine/zip_engine.h"
 #include "libs/include/kelp_lib_abi.h"
 
-namespace engine {
+namespace kelp::engine {
 
 namespace {
 
@@ -106,4 +106,4 @@ int32_t ZipEngine::HandleCallback(KCallbackRecord& record) {
     return result;
 }
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -7,7 +7,7 @@
 #include "engine/param_blocks.h"
 #include "engine/zip_engine.h"
 
-namespace engine {
+namespace kelp::engine {
 
 namespace {
 
@@ -273,4 +273,4 @@ std::unique_ptr<ZipParamBlock> ZipEngine::FillZipParams(const AddRequest& reques
     return block;
 }
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -11,7 +11,7 @@
 #include "libs/zipcore/zip_records.h"
 #include "platform/trash.h"
 
-namespace engine {
+namespace kelp::engine {
 
 namespace fs = std::filesystem;
 namespace zip = kelp::zip;
@@ -194,4 +194,4 @@ bool ReplaceMember(ZipEngine& engine, const MemberWriteBack& w, std::string& err
     return true;
 }
 
-}  // namespace engine
+}  // namespace kelp::engine

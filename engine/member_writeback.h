@@ -10,7 +10,7 @@
 #include "engine/zip_dir_entry.h"
 #include "engine/zip_engine.h"
 
-namespace engine {
+namespace kelp::engine {
 
 // What tells one state of a file from another: which file it is (device and
 // inode), its size and its modification time in nanoseconds.
@@ -65,4 +65,4 @@ bool ReplaceMember(ZipEngine& engine, const MemberWriteBack& w, std::string& err
 // with "." or ".." parts, empty parts or a leading "/" it would change).
 bool StorableAsIs(const std::string& name);
 
-}  // namespace engine
+}  // namespace kelp::engine

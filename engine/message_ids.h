@@ -4,7 +4,7 @@
 // to the plain int the table, the exception and the host interface carry.
 #pragma once
 
-namespace engine {
+namespace kelp::engine {
 namespace MsgId {
 
 enum Id : int {
@@ -133,4 +133,4 @@ enum Id : int {
 };
 
 }  // namespace MsgId
-}  // namespace engine
+}  // namespace kelp::engine

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-namespace engine {
+namespace kelp::engine {
 
 template <typename Enum>
 class OptionSet {
@@ -31,4 +31,4 @@ class OptionSet {
     uint32_t bits_ = 0;
 };
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -5,7 +5,7 @@
 #include "engine/zip_engine.h"
 #include "libs/zipcore/add_spec_line.h"
 
-namespace engine {
+namespace kelp::engine {
 
 char* ParamStrings::Copy(const std::string& text) {
     texts_.push_back(text);
@@ -107,4 +107,4 @@ void ZipParamBlock::SetEndMarker() {
     Common([](auto& b) { b.EndMarker = KELP_END_MARKER; });
 }
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -10,7 +10,7 @@
 
 #include "libs/include/kelp_lib_abi.h"
 
-namespace engine {
+namespace kelp::engine {
 
 // NUL-terminated copies of texts, alive as long as the owner.
 class ParamStrings {
@@ -95,4 +95,4 @@ class ZipParamBlock {
     std::vector<char*> excludes_;
 };
 
-}  // namespace engine
+}  // namespace kelp::engine

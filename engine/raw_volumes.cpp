@@ -10,7 +10,7 @@
 #include "engine/archive_file.h"
 #include "engine/ezip_engine.h"
 
-namespace engine {
+namespace kelp::engine {
 
 namespace fs = std::filesystem;
 
@@ -96,4 +96,4 @@ JoinedVolumes::~JoinedVolumes() {
     if (joined_) fs::remove(path_, ec);
 }
 
-}  // namespace engine
+}  // namespace kelp::engine

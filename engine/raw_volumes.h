@@ -7,7 +7,7 @@
 #include <vector>
 #include "engine/message_ids.h"
 
-namespace engine {
+namespace kelp::engine {
 
 // True for a raw volume's name: an extension of three or more digits behind
 // a name with an extension of its own ("data.zip.001").
@@ -32,4 +32,4 @@ class JoinedVolumes {
     bool joined_ = false;
 };
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
-namespace engine {
+namespace kelp::engine {
 
 namespace fs = std::filesystem;
 
@@ -76,4 +76,4 @@ std::optional<MsgId::Id> SpanRequest::Check() const {
     return volumes.Check();
 }
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -13,7 +13,7 @@
 #include "engine/message_ids.h"
 #include "engine/option_set.h"
 
-namespace engine {
+namespace kelp::engine {
 
 enum AddOptsEnum {
     AddDirNames,
@@ -190,4 +190,4 @@ struct SpanRequest {
     std::optional<MsgId::Id> Check() const;
 };
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -13,7 +13,7 @@
 #include "engine/ezip_engine.h"
 #include "engine/zip_messages.h"
 
-namespace engine {
+namespace kelp::engine {
 
 namespace {
 
@@ -239,4 +239,4 @@ void SetVolumes::OpenPartForReading(int disk) {
     }
 }
 
-}  // namespace engine
+}  // namespace kelp::engine

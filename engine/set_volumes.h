@@ -16,7 +16,7 @@
 #include "libs/zipcore/archive_end.h"
 #include "platform/volume.h"
 
-namespace engine {
+namespace kelp::engine {
 
 using kelp::zip::ArchiveEnd;
 using kelp::zip::CentralDirectoryStart;
@@ -130,4 +130,4 @@ class SetVolumes {
     int64_t setSize_ = 0;
 };
 
-}  // namespace engine
+}  // namespace kelp::engine

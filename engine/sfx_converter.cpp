@@ -18,7 +18,7 @@
 #include "platform/atomic_file.h"
 #include "platform/folders.h"
 
-namespace engine {
+namespace kelp::engine {
 
 namespace {
 
@@ -412,4 +412,4 @@ int SfxConverter::ToZip(const std::string& program, int64_t prefix, SfxSettings&
     return 0;
 }
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -14,7 +14,7 @@
 #include "engine/requests.h"
 #include "engine/set_volumes.h"
 
-namespace engine {
+namespace kelp::engine {
 
 class SfxConverter {
   public:
@@ -48,4 +48,4 @@ class SfxConverter {
     ArchiveEnd end_;
 };
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -2,7 +2,7 @@
 
 #include "libs/zipcore/zip_records.h"
 
-namespace engine {
+namespace kelp::engine {
 
 namespace {
 
@@ -132,4 +132,4 @@ std::string StubIconFile(const std::string& image) {
     return std::string(reinterpret_cast<const char*>(header), sizeof header) + image;
 }
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-namespace engine {
+namespace kelp::engine {
 
 // The one image size that fits the stub's slot, and the icon file that
 // carries exactly one such image.
@@ -30,4 +30,4 @@ bool IsStubIconFile(const std::string& iconFile);
 // An icon file holding `image` (a 744-byte, 32 x 32, 16-colour image).
 std::string StubIconFile(const std::string& image);
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -1,6 +1,6 @@
 #include "engine/sfx_settings_block.h"
 
-namespace engine {
+namespace kelp::engine {
 
 namespace {
 
@@ -92,4 +92,4 @@ std::optional<SfxSettingsBlock> FindSettingsBlock(const unsigned char* p, size_t
     return std::nullopt;
 }
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-namespace engine {
+namespace kelp::engine {
 
 // Bits of the flag byte.
 constexpr uint8_t kSfxFlagAskCmdLine = 0x01;
@@ -50,4 +50,4 @@ std::optional<SfxSettingsBlock> DecodeSettingsBlock(const unsigned char* p, size
 // block whose texts fit is taken, searching from the front.
 std::optional<SfxSettingsBlock> FindSettingsBlock(const unsigned char* p, size_t size);
 
-}  // namespace engine
+}  // namespace kelp::engine

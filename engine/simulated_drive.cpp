@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-namespace engine {
+namespace kelp::engine {
 
 namespace fs = std::filesystem;
 
@@ -124,4 +124,4 @@ int SimulatedDrive::Format(const std::string& label) {
     return 0;
 }
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -12,7 +12,7 @@
 
 #include "engine/volume.h"
 
-namespace engine {
+namespace kelp::engine {
 
 class SimulatedDrive : public Volume {
   public:
@@ -53,4 +53,4 @@ class SimulatedDrive : public Volume {
     std::string folder_;
 };
 
-}  // namespace engine
+}  // namespace kelp::engine

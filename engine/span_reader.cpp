@@ -17,7 +17,7 @@
 #include "platform/atomic_file.h"
 #include "platform/volume.h"
 
-namespace engine {
+namespace kelp::engine {
 
 namespace {
 
@@ -245,4 +245,4 @@ int SpanReader::Join(const std::string& inFileName, std::string& outFilePath) {
     return result;
 }
 
-}  // namespace engine
+}  // namespace kelp::engine

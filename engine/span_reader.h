@@ -12,7 +12,7 @@
 #include "engine/set_volumes.h"
 #include "engine/span_records.h"
 
-namespace engine {
+namespace kelp::engine {
 
 class SpanReader {
   public:
@@ -53,4 +53,4 @@ class SpanReader {
     std::function<bool(const std::string&)> discard_;
 };
 
-}  // namespace engine
+}  // namespace kelp::engine

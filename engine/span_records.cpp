@@ -4,7 +4,7 @@
 
 #include "engine/ezip_engine.h"
 
-namespace engine {
+namespace kelp::engine {
 
 namespace zip = kelp::zip;
 
@@ -72,4 +72,4 @@ void AppendPlacedCentral(std::vector<uint8_t>& out, const SpanMember& member, ui
     zip::AppendBytes(out, r.comment);
 }
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -13,7 +13,7 @@
 #include "engine/ezip_engine.h"
 #include "record_writer.h"  // with the codec's zip_records.h (engine/ has a header of that name)
 
-namespace engine {
+namespace kelp::engine {
 
 // One member: its central record as stored and the values the codec read
 // from it (ZIP64 extra field applied).
@@ -82,4 +82,4 @@ void ReadDescriptor(Read&& read, std::vector<uint8_t>& descriptor, bool zip64) {
 void AppendPlacedCentral(std::vector<uint8_t>& out, const SpanMember& member, uint32_t disk,
                          uint64_t offset);
 
-}  // namespace engine
+}  // namespace kelp::engine

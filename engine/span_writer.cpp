@@ -14,7 +14,7 @@
 #include "engine/zip_messages.h"
 #include "platform/volume.h"
 
-namespace engine {
+namespace kelp::engine {
 
 namespace {
 
@@ -316,4 +316,4 @@ int SpanWriter::Write(const std::string& inFileName, const std::string& outFileN
     return result;
 }
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -13,7 +13,7 @@
 #include "engine/set_volumes.h"
 #include "engine/span_records.h"
 
-namespace engine {
+namespace kelp::engine {
 
 class SpanWriter {
   public:
@@ -62,4 +62,4 @@ class SpanWriter {
     bool showProgress_ = false;
 };
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -8,7 +8,7 @@
 
 #include "platform/volume.h"
 
-namespace engine {
+namespace kelp::engine {
 
 class Volume {
   public:
@@ -50,4 +50,4 @@ class LocalVolume : public Volume {
     std::string root_;
 };
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -11,7 +11,7 @@
 #include "libs/zipcore/central_directory.h"
 #include "libs/zipcore/indexed_list.h"
 
-namespace engine {
+namespace kelp::engine {
 
 using kelp::zip::CodePageOpts;
 using kelp::zip::cpAuto;
@@ -81,4 +81,4 @@ ZipDirEntry MakeDirEntry(const kelp::zip::CentralDirectory& directory, size_t in
 using DirEntryList =
     kelp::zip::IndexedList<kelp::zip::CentralDirectory, ZipDirEntry, &MakeDirEntry>;
 
-}  // namespace engine
+}  // namespace kelp::engine

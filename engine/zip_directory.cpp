@@ -10,7 +10,7 @@
 #include "platform/code_page.h"
 #include "platform/volume.h"
 
-namespace engine {
+namespace kelp::engine {
 
 namespace zip = kelp::zip;
 
@@ -212,4 +212,4 @@ void ZipEngine::ReadDirectory() {
                static_cast<int64_t>(std::min<uint64_t>(eocd.CentralOffset, INT64_MAX)));
 }
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -5,7 +5,7 @@
 #include "engine/zip_messages.h"
 #include "platform/folders.h"
 
-namespace engine {
+namespace kelp::engine {
 
 namespace {
 
@@ -103,9 +103,9 @@ std::string ZipEngine::ExtractPasswordPrompt() {
     return password;
 }
 
-}  // namespace engine
+}  // namespace kelp::engine
 
-namespace engine {
+namespace kelp::engine {
 
 SfxSettings ZipEngine::SfxSettingsNow() const {
     return {SFXOptions,     SFXOverWriteMode, SFXCaption, SFXDefaultDir,
@@ -164,9 +164,9 @@ int ZipEngine::ConvertToZip() {
     return code;
 }
 
-}  // namespace engine
+}  // namespace kelp::engine
 
-namespace engine {
+namespace kelp::engine {
 
 void ZipEngine::SetRemovableDrive(Volume* drive) {
     removableDrive_ = drive;
@@ -230,4 +230,4 @@ int ZipEngine::Run(const SpanRequest& request) {
         .Write(request.input, request.output);
 }
 
-}  // namespace engine
+}  // namespace kelp::engine

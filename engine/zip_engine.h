@@ -26,7 +26,7 @@
 
 struct KCallbackRecord;
 
-namespace engine {
+namespace kelp::engine {
 
 // What happens to files the engine replaces: deleted for good, or moved to
 // the trash.
@@ -356,4 +356,4 @@ class ZipEngine {
     std::unique_ptr<SetVolumes> volumes_;
 };
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -4,7 +4,7 @@
 #include <array>
 #include <utility>
 
-namespace engine {
+namespace kelp::engine {
 
 namespace {
 
@@ -215,4 +215,4 @@ std::string FormatMessageText(const std::string& format, std::initializer_list<M
     return out;
 }
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -8,7 +8,7 @@
 
 #include "engine/message_ids.h"
 
-namespace engine {
+namespace kelp::engine {
 
 // The table text for `id`, or `fallback` when the table has none.
 std::string LookupMessage(int id, const std::string& fallback);
@@ -29,4 +29,4 @@ using MessageArg = std::variant<long long, std::string>;
 // a text never reads past its arguments.
 std::string FormatMessageText(const std::string& format, std::initializer_list<MessageArg> args);
 
-}  // namespace engine
+}  // namespace kelp::engine

@@ -13,7 +13,7 @@
 #include "kelp_lib_abi.h"
 #include "record_writer.h"
 
-namespace fuzz_support {
+namespace kelp::fuzz_support {
 
 struct CentralFields {
     uint16_t flags = 0, method = 0, dosTime = 0, dosDate = 0x5021;
@@ -124,4 +124,4 @@ inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& byte
     std::fclose(f);
 }
 
-}  // namespace fuzz_support
+}  // namespace kelp::fuzz_support

@@ -21,10 +21,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fwrite(data, 1, size, f);
     std::fclose(f);
 
-    engine::ZipEngine engine;
+    kelp::engine::ZipEngine engine;
     engine.Unattended = true;
     size_t names = 0;
-    engine.OnNewName = [&](int, const engine::ZipDirEntry& e) { names += e.MemberName().size(); };
+    engine.OnNewName = [&](int, const kelp::engine::ZipDirEntry& e) {
+        names += e.MemberName().size();
+    };
     engine.setZipFileName(path);
     (void)engine.ArchiveComment();
     (void)engine.EntryCount();

@@ -7,7 +7,7 @@
 
 #include "kunzip_fuzz_support.h"
 
-using namespace fuzz_support;
+using namespace kelp::fuzz_support;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 30 || size > (1u << 20)) return 0;

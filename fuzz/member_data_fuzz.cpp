@@ -8,7 +8,7 @@
 
 #include "kunzip_fuzz_support.h"
 
-using namespace fuzz_support;
+using namespace kelp::fuzz_support;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Layout: options (1), stated uncompressed size (3), CRC (4), data.

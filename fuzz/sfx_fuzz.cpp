@@ -8,20 +8,20 @@
 #include "engine/sfx_settings_block.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (auto block = engine::FindSettingsBlock(data, size)) {
+    if (auto block = kelp::engine::FindSettingsBlock(data, size)) {
         // What was decoded must encode to a block the decoder accepts again.
-        const std::string again = engine::EncodeSettingsBlock(*block);
-        if (!engine::DecodeSettingsBlock(reinterpret_cast<const unsigned char*>(again.data()),
-                                         again.size()))
+        const std::string again = kelp::engine::EncodeSettingsBlock(*block);
+        if (!kelp::engine::DecodeSettingsBlock(reinterpret_cast<const unsigned char*>(again.data()),
+                                               again.size()))
             __builtin_trap();
     }
-    engine::DecodeSettingsBlock(data, size);
+    kelp::engine::DecodeSettingsBlock(data, size);
     const std::string program(reinterpret_cast<const char*>(data), size);
-    if (engine::IsWindowsProgram(program)) {
-        if (auto at = engine::FindStubIconImage(program)) {
+    if (kelp::engine::IsWindowsProgram(program)) {
+        if (auto at = kelp::engine::FindStubIconImage(program)) {
             if (*at >= program.size()) __builtin_trap();
         }
     }
-    engine::IsStubIconFile(program);
+    kelp::engine::IsStubIconFile(program);
     return 0;
 }

@@ -66,9 +66,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         at += length;
     }
 
-    engine::ZipEngine engine;
+    kelp::engine::ZipEngine engine;
     engine.Unattended = true;
-    engine.HowToDelete = engine::htdFinal;
+    engine.HowToDelete = kelp::engine::htdFinal;
     engine.TempDir = folder + "/out";
     const std::string last = folder + "/" + PartName(form, count - 1, count);
     if (form != 2) {

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <random>
 
-namespace platform {
+namespace kelp::platform {
 
 namespace {
 
@@ -178,4 +178,4 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, mode
     return file.Create(path) && file.Write(bytes.data(), bytes.size()) && file.Commit(mode);
 }
 
-}  // namespace platform
+}  // namespace kelp::platform

@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-namespace platform {
+namespace kelp::platform {
 
 // The process's file-creation mask, read from /proc without changing it
 // (umask() would change it, for a moment, for every thread); 022 when unknown.
@@ -74,4 +74,4 @@ class AtomicFile {
 // Writes `bytes` to `path` through an AtomicFile with the given mode.
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, mode_t mode);
 
-}  // namespace platform
+}  // namespace kelp::platform

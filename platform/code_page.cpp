@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 
-namespace platform {
+namespace kelp::platform {
 
 namespace {
 
@@ -74,4 +74,4 @@ std::string AnsiToOem(const std::string& text) {
     return converter.Run(text, '?');
 }
 
-}  // namespace platform
+}  // namespace kelp::platform

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace platform {
+namespace kelp::platform {
 
 // CP437 bytes to UTF-8. Plain ASCII comes back unchanged.
 std::string OemToAnsi(const std::string& text);
@@ -12,4 +12,4 @@ std::string OemToAnsi(const std::string& text);
 // UTF-8, become "?".
 std::string AnsiToOem(const std::string& text);
 
-}  // namespace platform
+}  // namespace kelp::platform

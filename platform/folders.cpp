@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-namespace platform {
+namespace kelp::platform {
 
 namespace {
 
@@ -74,4 +74,4 @@ std::string CurrentFolder() {
     return ec ? std::string("/") : WithTrailingSlash(cwd.string());
 }
 
-}  // namespace platform
+}  // namespace kelp::platform

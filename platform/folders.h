@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace platform {
+namespace kelp::platform {
 
 // $TMPDIR when set and non-empty, else "/tmp/".
 std::string TempFolder();
@@ -19,4 +19,4 @@ std::string CurrentFolder();
 // Adds a "/" to a non-empty path that does not end in one.
 std::string WithTrailingSlash(std::string path);
 
-}  // namespace platform
+}  // namespace kelp::platform

@@ -6,7 +6,7 @@
 #include <malloc.h>
 #endif
 
-namespace platform {
+namespace kelp::platform {
 
 void ReturnFreedMemory() {
 #if defined(__GLIBC__)
@@ -14,4 +14,4 @@ void ReturnFreedMemory() {
 #endif
 }
 
-}  // namespace platform
+}  // namespace kelp::platform

@@ -1,7 +1,7 @@
 // Giving the memory a finished job freed back to the system.
 #pragma once
 
-namespace platform {
+namespace kelp::platform {
 
 // Returns the free pages the allocator keeps inside its heaps to the system.
 // The allocator keeps memory freed below a block still in use, so a job that
@@ -9,4 +9,4 @@ namespace platform {
 // leave the process tens of megabytes larger.
 void ReturnFreedMemory();
 
-}  // namespace platform
+}  // namespace kelp::platform

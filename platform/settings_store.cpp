@@ -9,7 +9,7 @@
 #include "platform/atomic_file.h"
 #include "platform/folders.h"
 
-namespace platform {
+namespace kelp::platform {
 
 namespace {
 
@@ -221,4 +221,4 @@ bool SettingsStore::WriteInt(const std::string& key, const std::string& name, in
     return Write(key, name, StoredValue{StoredValue::Number, {}, value});
 }
 
-}  // namespace platform
+}  // namespace kelp::platform

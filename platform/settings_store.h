@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace kelp::platform {
 
 struct StoredValue {
     enum Kind { String, Number } kind = String;
@@ -63,4 +63,4 @@ class SettingsStore {
     std::string file_;
 };
 
-}  // namespace platform
+}  // namespace kelp::platform

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-namespace platform {
+namespace kelp::platform {
 
 uint32_t TickCount() {
     using namespace std::chrono;
@@ -10,4 +10,4 @@ uint32_t TickCount() {
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-}  // namespace platform
+}  // namespace kelp::platform

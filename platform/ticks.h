@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-namespace platform {
+namespace kelp::platform {
 
 // Milliseconds of a steady clock, truncated to 32 bits.
 uint32_t TickCount();
 
-}  // namespace platform
+}  // namespace kelp::platform

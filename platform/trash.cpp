@@ -12,7 +12,7 @@
 
 #include "platform/folders.h"
 
-namespace platform {
+namespace kelp::platform {
 
 namespace {
 
@@ -127,4 +127,4 @@ bool MoveToTrash(const std::string& path, const std::string& origin) {
     return moved;
 }
 
-}  // namespace platform
+}  // namespace kelp::platform

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace platform {
+namespace kelp::platform {
 
 // The home trash folder, with a trailing "/".
 std::string TrashFolder();
@@ -16,4 +16,4 @@ std::string TrashFolder();
 // place it came from and goes back to (a copy kept of a file since replaced).
 bool MoveToTrash(const std::string& path, const std::string& origin = {});
 
-}  // namespace platform
+}  // namespace kelp::platform

@@ -7,7 +7,7 @@
 
 #include "platform/folders.h"
 
-namespace platform {
+namespace kelp::platform {
 
 namespace {
 
@@ -50,4 +50,4 @@ bool QuerySpace(const std::string& root, int64_t& freeBytes, int64_t& totalBytes
     return true;
 }
 
-}  // namespace platform
+}  // namespace kelp::platform

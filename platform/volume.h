@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-namespace platform {
+namespace kelp::platform {
 
 enum class DriveType { Unknown, Removable, Fixed, Remote };
 
@@ -24,4 +24,4 @@ DriveType TypeOfDrive(const std::string& root);
 // `root`; false (both -1) when the system cannot tell.
 bool QuerySpace(const std::string& root, int64_t& freeBytes, int64_t& totalBytes);
 
-}  // namespace platform
+}  // namespace kelp::platform

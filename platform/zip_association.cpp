@@ -16,7 +16,7 @@
 #include "platform/folders.h"
 #include "platform/settings_store.h"
 
-namespace platform {
+namespace kelp::platform {
 
 namespace {
 
@@ -229,4 +229,4 @@ std::string DesktopEntryProgram(const std::string& entryPath) {
     return "";
 }
 
-}  // namespace platform
+}  // namespace kelp::platform

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace platform {
+namespace kelp::platform {
 
 // The desktop entry's file name (its desktop id).
 inline constexpr const char* kZipDesktopId = "kelp-archive-manager.desktop";
@@ -34,4 +34,4 @@ bool RefreshDesktopDatabase();
 // through PATH when it has no folder; empty when there is none.
 std::string DesktopEntryProgram(const std::string& entryPath);
 
-}  // namespace platform
+}  // namespace kelp::platform

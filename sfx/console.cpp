@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <iostream>
 
-namespace sfx {
+namespace kelp::sfx {
 
 Console::Console() : interactive_(isatty(STDIN_FILENO) != 0) {}
 
@@ -42,4 +42,4 @@ std::string Console::AskPassword(const std::string& question) {
     return line;
 }
 
-}  // namespace sfx
+}  // namespace kelp::sfx

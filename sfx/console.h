@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace sfx {
+namespace kelp::sfx {
 
 class Console {
   public:
@@ -24,4 +24,4 @@ class Console {
     bool interactive_;
 };
 
-}  // namespace sfx
+}  // namespace kelp::sfx

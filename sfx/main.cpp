@@ -23,7 +23,7 @@
 namespace {
 
 namespace zip = kelp::zip;
-using engine::SfxSettingsBlock;
+using kelp::engine::SfxSettingsBlock;
 
 std::string TempFolder() {
     const char* tmp = std::getenv("TMPDIR");
@@ -77,18 +77,18 @@ int main() {
         return 1;
     }
     // The settings block ends where the archive starts.
-    const uint64_t start = sfx::ArchiveStart(reader);
+    const uint64_t start = kelp::sfx::ArchiveStart(reader);
     std::vector<unsigned char> front(
-        static_cast<size_t>(std::min<uint64_t>(start, engine::kSfxMaxBlockSize)));
+        static_cast<size_t>(std::min<uint64_t>(start, kelp::engine::kSfxMaxBlockSize)));
     std::optional<SfxSettingsBlock> settings;
     if (reader.ReadAt(start - front.size(), front.data(), front.size()))
-        settings = engine::FindSettingsBlock(front.data(), front.size());
+        settings = kelp::engine::FindSettingsBlock(front.data(), front.size());
     if (!settings) {
         std::fprintf(stderr, "No settings block found in front of the archive\n");
         return 1;
     }
 
-    sfx::Console console;
+    kelp::sfx::Console console;
     if (!settings->caption.empty()) std::printf("%s\n", settings->caption.c_str());
     if (!settings->message.empty()) std::printf("%s\n", settings->message.c_str());
 
@@ -96,20 +96,20 @@ int main() {
     folder = console.AskLine(
         "Extract to " + folder + " (Enter to accept, or type another folder): ", folder);
 
-    sfx::SelfExtractor extractor(reader, *settings, console);
+    kelp::sfx::SelfExtractor extractor(reader, *settings, console);
     const bool ok = extractor.ExtractAll(folder);
     if (!ok) {
         std::fprintf(stderr, "Extraction failed\n");
         return 1;
     }
-    if (!(settings->flags & engine::kSfxFlagNoSuccessMsg))
+    if (!(settings->flags & kelp::engine::kSfxFlagNoSuccessMsg))
         std::printf("%d file(s) extracted to %s\n", extractor.Extracted(), folder.c_str());
 
     if (settings->commandLine.empty()) return 0;
     const std::string command = ExpandCommand(settings->commandLine, folder);
-    bool run = (settings->flags & engine::kSfxFlagAutoRun) != 0;
+    bool run = (settings->flags & kelp::engine::kSfxFlagAutoRun) != 0;
     // Asking first: without a terminal there is nobody to say yes.
-    if (settings->flags & engine::kSfxFlagAskCmdLine)
+    if (settings->flags & kelp::engine::kSfxFlagAskCmdLine)
         run = console.Interactive() && console.AskYesNo("Run " + command + "?", true);
     if (!run) return 0;
     if (!RunCommand(command, folder)) {

@@ -14,7 +14,7 @@
 #include "member_decoder.h"
 #include "safe_path.h"
 
-namespace sfx {
+namespace kelp::sfx {
 
 namespace zip = kelp::zip;
 
@@ -150,4 +150,4 @@ bool SelfExtractor::ExtractAll(const std::string& folder) {
     return ok;
 }
 
-}  // namespace sfx
+}  // namespace kelp::sfx

@@ -12,7 +12,7 @@
 #include "safe_path.h"
 #include "sfx/console.h"
 
-namespace sfx {
+namespace kelp::sfx {
 
 class SelfExtractor {
   public:
@@ -50,4 +50,4 @@ class SelfExtractor {
 // The file offset where the archive behind the program starts.
 uint64_t ArchiveStart(const kelp::zip::ArchiveReader& reader);
 
-}  // namespace sfx
+}  // namespace kelp::sfx

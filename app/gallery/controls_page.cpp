@@ -127,7 +127,7 @@ QGroupBox* boxed(const QString& title, QWidget* w) {
 
 }  // namespace
 
-namespace gallery {
+namespace kelp::gallery {
 
 QWidget* MakeControlsPage() {
     auto* window = new QWidget;
@@ -170,4 +170,4 @@ QWidget* MakeControlsPage() {
     return window;
 }
 
-}  // namespace gallery
+}  // namespace kelp::gallery

@@ -3,10 +3,10 @@
 
 class QWidget;
 
-namespace gallery {
+namespace kelp::gallery {
 
 // A window with the outlook bar, the sortable grid, slide bars and the
 // colour-rule memo, each filled with sample content.
 QWidget* MakeControlsPage();
 
-}  // namespace gallery
+}  // namespace kelp::gallery

@@ -16,11 +16,11 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
-    gallery::Gallery gallery;
+    kelp::gallery::Gallery gallery;
     if (!gallery.valid()) return 1;
-    std::vector<gallery::Page>& pages = gallery.pages();
+    std::vector<kelp::gallery::Page>& pages = gallery.pages();
     if (pngDir.isEmpty()) {
-        for (gallery::Page& page : pages) {
+        for (kelp::gallery::Page& page : pages) {
             page.widget->show();
             if (page.whenShown) page.whenShown();
         }
@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     }
     QDir().mkpath(pngDir);
     int failures = 0;
-    for (gallery::Page& page : pages) {
+    for (kelp::gallery::Page& page : pages) {
         page.widget->show();
         if (page.whenShown) page.whenShown();
         for (int i = 0; i < 5; ++i) QApplication::processEvents();

@@ -32,7 +32,7 @@
 #define KELP_DATA_DIR ""
 #endif
 
-namespace gallery {
+namespace kelp::gallery {
 
 namespace {
 
@@ -211,4 +211,4 @@ Gallery::~Gallery() {
     window_.reset();
 }
 
-}  // namespace gallery
+}  // namespace kelp::gallery

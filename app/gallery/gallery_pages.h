@@ -16,7 +16,7 @@
 #include "qt_host_ui.h"
 #include "shell_services.h"
 
-namespace gallery {
+namespace kelp::gallery {
 
 // The gallery's shell prints what it would open.
 struct PrintingShell : kelp::ShellServices {
@@ -51,4 +51,4 @@ class Gallery {
     std::vector<Page> pages_;
 };
 
-}  // namespace gallery
+}  // namespace kelp::gallery

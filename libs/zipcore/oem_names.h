@@ -1,6 +1,6 @@
 // Names written by DOS-era archivers are in the OEM code page (CP437); this
 // platform names files in UTF-8. The one rule for which names are OEM lives
-// here; the conversion itself is platform::OemToAnsi / AnsiToOem.
+// here; the conversion itself is kelp::platform::OemToAnsi / AnsiToOem.
 #pragma once
 
 #include <cstdint>

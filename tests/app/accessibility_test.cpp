@@ -72,9 +72,9 @@ TEST(Accessibility, TabFollowsTheLayoutOfEveryDialog) {
     const QString start = QDir::currentPath();
     QStringList wrong;
     {
-        gallery::Gallery gallery;
+        kelp::gallery::Gallery gallery;
         ASSERT_TRUE(gallery.valid());
-        for (gallery::Page& page : gallery.pages()) {
+        for (kelp::gallery::Page& page : gallery.pages()) {
             if (!qobject_cast<QDialog*>(page.widget)) continue;
             page.widget->show();
             if (page.whenShown) page.whenShown();
@@ -112,9 +112,9 @@ TEST(Accessibility, EveryFocusableWidgetOfEveryWindowHasANameAndARole) {
     const QString start = QDir::currentPath();
     QStringList missing;
     {
-        gallery::Gallery gallery;
+        kelp::gallery::Gallery gallery;
         ASSERT_TRUE(gallery.valid());
-        for (gallery::Page& page : gallery.pages()) {
+        for (kelp::gallery::Page& page : gallery.pages()) {
             page.widget->show();
             if (page.whenShown) page.whenShown();
             QApplication::processEvents();

@@ -218,13 +218,13 @@ TEST_F(AppTest, OverwriteQuestionAnswersAndYesToAll) {
 TEST_F(AppTest, GaugeFollowsByteReports) {
     Main_sc& w = Start();
     w.State.CurrentAction = kelp::actTest;
-    w.EngineProgress(engine::ptByteTotal, "", 0);
-    w.EngineProgress(engine::ptBytesDone, "", 10);
+    w.EngineProgress(kelp::engine::ptByteTotal, "", 0);
+    w.EngineProgress(kelp::engine::ptBytesDone, "", 10);
     EXPECT_EQ(w.gauge->value(), 100);
-    w.EngineProgress(engine::ptByteTotal, "", 3000);
-    w.EngineProgress(engine::ptBytesDone, "", 1000);
+    w.EngineProgress(kelp::engine::ptByteTotal, "", 3000);
+    w.EngineProgress(kelp::engine::ptBytesDone, "", 1000);
     EXPECT_EQ(w.gauge->value(), 33);
-    w.EngineProgress(engine::ptBytesDone, "", 5000);
+    w.EngineProgress(kelp::engine::ptBytesDone, "", 5000);
     EXPECT_EQ(w.gauge->value(), 100);  // capped
     // An error message counts; a code 0 message is only logged.
     w.WriteLogMark(kelp::lmStart);

@@ -163,7 +163,7 @@ TEST_F(AddPathsTest, DroppedFolderWithALessThanIsMovedAndNothingElseIsTouched) {
 TEST_F(AddPathsTest, ExpandFolderSourcesListsVisibleEntriesDepthFirst) {
     const std::string src = Tree();
     Main_sc& w = Start();
-    engine::AddRequest request;
+    kelp::engine::AddRequest request;
     request.sources = {{src, false, std::nullopt}};
     w.Session().ExpandFolderSources(request, true);
     std::vector<std::string> paths;
@@ -179,5 +179,5 @@ TEST_F(AddPathsTest, ExpandFolderSourcesListsVisibleEntriesDepthFirst) {
     ASSERT_EQ(request.sources.size(), 3u);
     EXPECT_EQ(request.sources[2].path, src + "/sub");
     EXPECT_EQ(request.sources[2].password, std::optional<std::string>(""));  // inherited
-    EXPECT_FALSE(request.options.Has(engine::AddHiddenFiles));
+    EXPECT_FALSE(request.options.Has(kelp::engine::AddHiddenFiles));
 }

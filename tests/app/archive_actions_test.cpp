@@ -388,8 +388,8 @@ TEST_F(ArchiveActionsTest, AddDroppedFilesGoesToThePickedArchiveWithSubFolders) 
     OpenAll(w, {Q(a), Q(b)});
     // What the add dialog leaves for a drop of the folder.
     w.Settings.AddSubDirs = false;
-    engine::AddRequest drop;
-    drop.options = {engine::AddDirNames};
+    kelp::engine::AddRequest drop;
+    drop.options = {kelp::engine::AddDirNames};
     drop.sources = {{src, false, std::nullopt}};
     ModalAnswerer boxes;
     boxes.dialogs = {PickArchive(1)};

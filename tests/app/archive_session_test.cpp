@@ -56,8 +56,8 @@ struct ScriptedUi : SessionUi {
     QString AskNewArchive(const QString&) override { return {}; }
     QStringList AskOpenArchives(const QString&) override { return {}; }
     std::optional<QString> AskComment(const QString&) override { return std::nullopt; }
-    std::optional<engine::AddRequest> AskAddSources() override { return std::nullopt; }
-    std::optional<engine::SfxSettings> AskSfxOptions() override { return std::nullopt; }
+    std::optional<kelp::engine::AddRequest> AskAddSources() override { return std::nullopt; }
+    std::optional<kelp::engine::SfxSettings> AskSfxOptions() override { return std::nullopt; }
     QString AskCompareFolder(const QString&) override { return {}; }
     QString AskRepairTarget(const QString&) override { return {}; }
     std::optional<QString> PickArchive(const QStringList&) override { return std::nullopt; }

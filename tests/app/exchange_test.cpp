@@ -247,7 +247,7 @@ TEST_F(AppTest, RecentFilesKeepFiveMostRecentFirstAndSurviveTheWindow) {
     EXPECT_EQ(w.memberGrid->Cells(7, 1), zips[2]);
     w.close();
     window_.reset();
-    platform::SettingsStore store;
+    kelp::platform::SettingsStore store;
     auto value = [&](const char* name) {
         return QString::fromStdString(store.ReadString("Kelp/MRU Items", name));
     };

@@ -37,7 +37,8 @@ TEST_F(AppTest, HaltedAddEndsBeforeTheNextActionStarts) {
     bool halted = false;
     int testReports = 0, testReportsDuringAdd = 0;
     const auto original = w.engine.OnProgress;
-    w.engine.OnProgress = [&](engine::ProgressType type, const std::string& name, int64_t size) {
+    w.engine.OnProgress = [&](kelp::engine::ProgressType type, const std::string& name,
+                              int64_t size) {
         original(type, name, size);
         if (w.State.CurrentAction == kelp::actTest) {
             ++testReports;
@@ -75,7 +76,7 @@ TEST_F(AppTest, EnterKeepsAPartThatAlreadyExists) {
     fixtures::WriteFile(dir_ / "set001.zip", "someone else's file");
     QWidget window;
     kelp::QtHostUi host(&window);
-    engine::ZipEngine zip;
+    kelp::engine::ZipEngine zip;
     zip.SetHostUi(&host);
     zip.MaxVolumeSize = 200000;
     zip.MinFreeVolumeSize = 1000;

@@ -86,8 +86,8 @@ TEST_F(AppTest, InitInLowerCaseRunsFirstRunSetup) {
     Main_sc& w = Start({"/init"});
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_TRUE(boxes.texts[0].startsWith("Want to set this as default Unzip program?"));
-    EXPECT_TRUE(platform::IsZipAssociated());
-    platform::UnregisterZipAssociation();
+    EXPECT_TRUE(kelp::platform::IsZipAssociated());
+    kelp::platform::UnregisterZipAssociation();
     unsetenv("XDG_DATA_HOME");
     unsetenv("XDG_CONFIG_HOME");
 
@@ -134,7 +134,7 @@ TEST_F(AppTest, FirstWindowTakesTwoThirdsOfTheScreenThenWhereTheUserLeftIt) {
         w.close();
         window_.reset();
     }
-    platform::SettingsStore store;
+    kelp::platform::SettingsStore store;
     EXPECT_EQ(store.ReadInt("Kelp", "WindowWidth"), 500);
     EXPECT_EQ(store.ReadInt("Kelp", "WindowMaximized"), 0);
     EXPECT_EQ(Start().geometry(), left);
@@ -230,7 +230,7 @@ TEST(MemberRows, LengthsAndTextsAtTheEdgesOfNamesAndSizes) {
     const auto dir = fixtures::DirectoryOf(
         fixtures::ArchiveBuilder().Add(name).Add(big).Add({.name = "f/"}).Build());
     kelp::MemberRows rows([](const QString&) { return QString("type"); });
-    EXPECT_EQ(rows.Append(engine::DirEntryList(dir), "a.zip"), 3 - 1);
+    EXPECT_EQ(rows.Append(kelp::engine::DirEntryList(dir), "a.zip"), 3 - 1);
     EXPECT_EQ(rows.Cell(0, 0), QString::fromUtf8("     \xF0\x9F\x93\x81.txt"));
     EXPECT_EQ(rows.Cell(5, 0), "-233%");
     EXPECT_EQ(rows.Cell(3, 1), "-1");
@@ -445,12 +445,12 @@ TEST_F(AppTest, SettingsRoundTripThroughTheStore) {
         w.close();  // the close handler saves whatever the check mark says
         window_.reset();
     }
-    platform::SettingsStore store;
+    kelp::platform::SettingsStore store;
     EXPECT_EQ(store.ReadString("Kelp", "InitDir"), KELP_SOURCE_DIR "/data/");
     EXPECT_EQ(store.Read("Kelp", "Extrover")->text, "0");
     EXPECT_EQ(store.Read("Kelp", "Firsttime")->text, "0");
     // FileBkColor was given as a number and stays one.
-    EXPECT_EQ(store.Read("Kelp", "FileBkColor")->kind, platform::StoredValue::Number);
+    EXPECT_EQ(store.Read("Kelp", "FileBkColor")->kind, kelp::platform::StoredValue::Number);
 
     // A hand-edited "InitDir" does not change what the next start reads.
     store.WriteString("Kelp", "InitDir", "/elsewhere/");
@@ -475,7 +475,7 @@ TEST_F(AppTest, ExitWithoutSaveConfigurationSavesNothing) {
     w.Terminate = [&] { ++terminated; };
     w.Exit();
     EXPECT_EQ(terminated, 1);
-    EXPECT_EQ(platform::SettingsStore().ReadString("Kelp", "P3"), "");
+    EXPECT_EQ(kelp::platform::SettingsStore().ReadString("Kelp", "P3"), "");
 }
 
 TEST_F(AppTest, HelpAboutAndF1ShowTheAboutBox) {

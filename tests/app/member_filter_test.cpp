@@ -43,7 +43,7 @@ TEST(MemberFilter, KeepsNamesHoldingTheTextOrMatchingThePattern) {
     for (const Case& c : cases) archive.Add({.name = c.name, .flags = kelp::zip::kFlagUtf8});
     const auto dir = fixtures::DirectoryOf(archive.Build());
     kelp::MemberRows rows([](const QString&) { return QString(); });
-    rows.Append(engine::DirEntryList(dir), "a.zip");
+    rows.Append(kelp::engine::DirEntryList(dir), "a.zip");
     for (uint32_t i = 0; i < rows.Count(); ++i) {
         SCOPED_TRACE(std::string(cases[i].text) + " / " + cases[i].name);
         EXPECT_EQ(kelp::MemberFilter(QString::fromUtf8(cases[i].text)).Matches(rows.MatchName(i)),

@@ -61,7 +61,7 @@ TEST_F(AppTest, OptionItemsOpenTheirPagesAndApplyTheChoice) {
 
     // The additions are stored with the other settings.
     w.SaveSettings();
-    platform::SettingsStore store;
+    kelp::platform::SettingsStore store;
     EXPECT_TRUE(store.ReadBool("Kelp", "MoreTypes"));
     EXPECT_FALSE(store.ReadBool("Kelp", "AddAES"));
 }

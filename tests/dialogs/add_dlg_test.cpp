@@ -82,28 +82,29 @@ TEST_F(AddDialog, AtTheRootNamesHaveASingleSeparator) {
 }
 
 TEST_F(AddDialog, EachActionCaptionGivesTheOptionOfItsMeaning) {
-    dlg_->Choices.options = {engine::AddEncrypt, engine::AddMove, engine::AddForceDOS};
+    dlg_->Choices.options = {kelp::engine::AddEncrypt, kelp::engine::AddMove,
+                             kelp::engine::AddForceDOS};
     dlg_->setAddedFiles({Path("a.txt")});
     const struct {
         QString caption;
-        std::optional<engine::AddOptsEnum> option;
+        std::optional<kelp::engine::AddOptsEnum> option;
     } cases[] = {{"Add and Replace Files ", std::nullopt},
-                 {"Refresh Files", engine::AddFreshen},
-                 {"Update Files ", engine::AddUpdate},
-                 {"Move Files ", engine::AddMove},
+                 {"Refresh Files", kelp::engine::AddFreshen},
+                 {"Update Files ", kelp::engine::AddUpdate},
+                 {"Move Files ", kelp::engine::AddMove},
                  {"typed text", std::nullopt}};
     for (const auto& c : cases) {
         dlg_->show();
         dlg_->actionCombo()->setEditText(c.caption);
         dlg_->okButton()->click();
         ASSERT_TRUE(dlg_->Accepted);
-        for (auto o : {engine::AddFreshen, engine::AddUpdate, engine::AddMove})
+        for (auto o : {kelp::engine::AddFreshen, kelp::engine::AddUpdate, kelp::engine::AddMove})
             EXPECT_EQ(dlg_->Choices.options.Has(o), c.option == o) << c.caption.toStdString() << o;
-        EXPECT_TRUE(dlg_->Choices.options.Has(engine::AddEncrypt));  // left as it was
+        EXPECT_TRUE(dlg_->Choices.options.Has(kelp::engine::AddEncrypt));  // left as it was
     }
     // The 8.3 box showed the option it held and OK kept it; folder names on.
-    EXPECT_TRUE(dlg_->Choices.options.Has(engine::AddForceDOS));
-    EXPECT_TRUE(dlg_->Choices.options.Has(engine::AddDirNames));
+    EXPECT_TRUE(dlg_->Choices.options.Has(kelp::engine::AddForceDOS));
+    EXPECT_TRUE(dlg_->Choices.options.Has(kelp::engine::AddDirNames));
     EXPECT_EQ(dlg_->Choices.lines, std::vector<std::string>{Path("a.txt").toStdString()});
 }
 

@@ -41,7 +41,7 @@ class ExtractDialog : public ::testing::Test {
     }
 
     fixtures::TempDir dir_;
-    platform::SettingsStore store_{dir_ / "config"};
+    kelp::platform::SettingsStore store_{dir_ / "config"};
     fixtures::RecordingHostUi host_;
     kelp::Settings settings_;
     std::unique_ptr<ExtractDlg> dlg_;

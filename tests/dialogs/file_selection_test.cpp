@@ -104,7 +104,7 @@ TEST_F(FileSelection, FolderListShowsThePathThenHiddenAndOtherSubFolders) {
 }
 
 TEST_F(FileSelection, HistoryReadsBackEightAndSavesEveryItem) {
-    platform::SettingsStore store(dir_ / "config");
+    kelp::platform::SettingsStore store(dir_ / "config");
     for (int i = 0; i < 12; ++i)
         store.WriteString("Kelp", "extractdefault" + std::to_string(i), "/f" + std::to_string(i));
     store.WriteString("Kelp", "extractdefaultX", "other");

@@ -225,7 +225,7 @@ TEST_F(OptionsTest, AssociationButtonsWriteAndRemoveOnlyKelpsEntries) {
         "[Default Applications]\ntext/plain=editor.desktop;\n[Added Associations]\n"
         "image/png=viewer.desktop;\n";
     std::ofstream(config / "mimeapps.list") << others;
-    const auto entry = data / "applications" / platform::kZipDesktopId;
+    const auto entry = data / "applications" / kelp::platform::kZipDesktopId;
     // A stand-in for the desktop's cache tool, first on PATH, records what
     // it was asked to refresh.
     const std::filesystem::path tools = dir / "tools";
@@ -255,8 +255,8 @@ TEST_F(OptionsTest, AssociationButtonsWriteAndRemoveOnlyKelpsEntries) {
     answers.buttons = {QMessageBox::Yes};
     dlg->registerButton()->click();
     EXPECT_NE(fixtures::ReadFile(entry).find(program.string()), std::string::npos);
-    EXPECT_TRUE(platform::IsZipAssociated());
-    EXPECT_EQ(fixtures::ReadFile(refreshed), platform::ApplicationsFolder() + "\n");
+    EXPECT_TRUE(kelp::platform::IsZipAssociated());
+    EXPECT_EQ(fixtures::ReadFile(refreshed), kelp::platform::ApplicationsFolder() + "\n");
     answers.buttons = {QMessageBox::Yes};
     dlg->unregisterButton()->click();
     EXPECT_FALSE(std::filesystem::exists(entry));
@@ -280,9 +280,9 @@ TEST(DesktopEntry, ProgramIsTheFirstWordOfExecFoundThroughPath) {
     std::ofstream(entry) << "[Other]\nExec=wrong\n[Desktop Entry]\nName=P\n"
                             "Exec=\"/bin/s h\" --play %f\n";
     // A quoted path is taken whole; it does not exist, so nothing is found.
-    EXPECT_EQ(platform::DesktopEntryProgram(entry), "");
+    EXPECT_EQ(kelp::platform::DesktopEntryProgram(entry), "");
     std::ofstream(entry) << "[Desktop Entry]\nExec=sh -c true %U\n";
-    const std::string found = platform::DesktopEntryProgram(entry);
+    const std::string found = kelp::platform::DesktopEntryProgram(entry);
     EXPECT_TRUE(found.ends_with("/sh")) << found;
 }
 

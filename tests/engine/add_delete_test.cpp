@@ -19,7 +19,7 @@ class AddDelete : public ::testing::Test {
   protected:
     AddDelete() {
         zip.SetHostUi(&host);
-        zip.HowToDelete = engine::htdFinal;
+        zip.HowToDelete = kelp::engine::htdFinal;
         zip.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
         zip.OnDirUpdate = [this] { ++dirUpdates; };
         setenv("KELP_RECORD_FILE", (dir / "record").c_str(), 1);
@@ -33,7 +33,7 @@ class AddDelete : public ::testing::Test {
 
     fixtures::TempDir dir;
     fixtures::RecordingHostUi host;
-    engine::ZipEngine zip;
+    kelp::engine::ZipEngine zip;
     std::vector<std::string> logged;
     int dirUpdates = 0;
 };
@@ -45,7 +45,7 @@ TEST_F(AddDelete, RefusedCallsKeepTheLists) {
     EXPECT_EQ(logged, std::vector<std::string>(2, "Error - no zip file specified!"));
     zip.setZipFileName(dir / "new.zip");
     zip.Unattended = true;
-    zip.AddOptions = {engine::AddEncrypt};
+    zip.AddOptions = {kelp::engine::AddEncrypt};
     zip.Add();
     EXPECT_EQ(logged.back(), "Unattended action not possible without a password");
     EXPECT_EQ(zip.FSpecArgs, std::vector<std::string>{"a.txt"});
@@ -57,8 +57,8 @@ TEST_F(AddDelete, DeleteBlockSwitchesOffAddingAndPassesLinesUnchanged) {
     fixtures::WriteFile(dir / "a.zip", fixtures::ArchiveBuilder().Add("a", "1").Build());
     zip.setZipFileName(dir / "a.zip");
     dirUpdates = 0;
-    zip.AddOptions = {engine::AddMove, engine::AddFreshen, engine::AddUpdate, engine::AddEncrypt,
-                      engine::AddRecurseDirs};
+    zip.AddOptions = {kelp::engine::AddMove, kelp::engine::AddFreshen, kelp::engine::AddUpdate,
+                      kelp::engine::AddEncrypt, kelp::engine::AddRecurseDirs};
     zip.Password = "pw";
     zip.FSpecArgs = {">a", "b<c"};
     setenv("KELP_RECORD_RESULT", "0", 1);

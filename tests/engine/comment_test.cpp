@@ -27,7 +27,7 @@ class Comment : public ::testing::Test {
     }
     fixtures::TempDir dir;
     fixtures::RecordingHostUi host;
-    engine::ZipEngine zip;
+    kelp::engine::ZipEngine zip;
     std::vector<std::string> logged;
 };
 
@@ -40,7 +40,7 @@ TEST_F(Comment, GrowsShrinksAndRemovesAndTheArchiveStaysIntact) {
         original.substr(0, original.size() - 3);  // up to and with the end record's fixed part
 
     zip.setArchiveComment(std::string(3000, 'L'));
-    engine::ZipEngine reader;
+    kelp::engine::ZipEngine reader;
     reader.setZipFileName(path);
     EXPECT_EQ(reader.ArchiveComment(), std::string(3000, 'L'));
     EXPECT_EQ(reader.EntryCount(), 1u);
@@ -64,7 +64,7 @@ TEST_F(Comment, GarbageBehindTheCommentIsCutAway) {
     zip.setZipFileName(path);
     zip.setArchiveComment("c2");
     EXPECT_EQ(fixtures::ReadFile(path).size(), archive.size() + 1);
-    engine::ZipEngine reader;
+    kelp::engine::ZipEngine reader;
     reader.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
     reader.setZipFileName(path);
     EXPECT_EQ(reader.ArchiveComment(), "c2");
@@ -80,7 +80,7 @@ TEST_F(Comment, OemArchivesStoreTheCommentInOem) {
     zip.setArchiveComment("déjà");
     const std::string bytes = fixtures::ReadFile(path);
     EXPECT_EQ(bytes.substr(bytes.size() - 4), "d\x82j\x85");
-    engine::ZipEngine reader;
+    kelp::engine::ZipEngine reader;
     reader.setZipFileName(path);
     EXPECT_EQ(reader.ArchiveComment(), "déjà");
 }

@@ -181,7 +181,7 @@ class Directory : public ::testing::TestWithParam<Row> {
     Directory() {
         zip.SetHostUi(&host);
         zip.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
-        zip.OnNewName = [this](int, const engine::ZipDirEntry& e) {
+        zip.OnNewName = [this](int, const kelp::engine::ZipDirEntry& e) {
             names.emplace_back(e.MemberName());
         };
     }
@@ -197,7 +197,7 @@ class Directory : public ::testing::TestWithParam<Row> {
 
     fixtures::TempDir dir;
     fixtures::RecordingHostUi host;
-    engine::ZipEngine zip;
+    kelp::engine::ZipEngine zip;
     std::vector<std::string> logged;
     std::vector<std::string> names;
 };
@@ -234,7 +234,7 @@ using DirectoryFields = Directory;
 TEST_F(DirectoryFields, MembersInOrderWithTheirFieldsAndThePrefix) {
     List({{"a.zip", TwoMembers()}});
     EXPECT_EQ(names, (std::vector<std::string>{"docs/readme.txt", "b.bin"}));
-    const engine::ZipDirEntry e = zip.DirEntries()[0];
+    const kelp::engine::ZipDirEntry e = zip.DirEntries()[0];
     EXPECT_EQ(e.UnpackedSize(), 5u);
     EXPECT_EQ(e.Crc(), 0x3610A686u);
     EXPECT_EQ(e.DosDateTime(), 0x5A2C6B3Du);
@@ -305,12 +305,12 @@ TEST_F(DirectoryFields, NamesNotUtf8AreDecodedFromTheArchivesCodePageOrTheChosen
     EXPECT_EQ(names, (std::vector<std::string>{"caf\u201A.txt", "caf\u201A.txt", "été.txt",
                                                "\u00C3\u00BC.txt"}));
     zip.NameCharset.clear();
-    zip.CodePage = engine::cpNone;
+    zip.CodePage = kelp::engine::cpNone;
     zip.List();
     EXPECT_EQ(zip.DirEntries()[0].MemberName(), "caf\x82.txt");
 
     // The archive comment is in the page of the names, read and written.
-    zip.CodePage = engine::cpAuto;
+    zip.CodePage = kelp::engine::cpAuto;
     fixtures::BuilderMember ru = fat;
     ru.name = "\x8E\xE2\xE7\xF1\xE2 \xA7\xA0 \xA3\xAE\xA4.txt";  // "Отчёт за год.txt" in CP866
     List({{"a.zip", ArchiveBuilder().Add(ru).Comment("\x8F\xA8\xE1\xEC\xAC\xAE").Build()}});
@@ -321,7 +321,7 @@ TEST_F(DirectoryFields, NamesNotUtf8AreDecodedFromTheArchivesCodePageOrTheChosen
     EXPECT_EQ(written.substr(written.size() - 4), "\x8B\xA5\xE2\xAE");
 
     // HPFS names, and NTFS names from version 5.0, are OEM even under cpNone.
-    zip.CodePage = engine::cpNone;
+    zip.CodePage = kelp::engine::cpNone;
     fixtures::BuilderMember hpfs = fat;
     hpfs.host = 6;
     fixtures::BuilderMember ntfs50 = ntfs;

@@ -42,7 +42,7 @@ class ExactNames : public ::testing::Test {
 
     fixtures::TempDir dir;
     fixtures::RecordingHostUi host;
-    engine::ZipEngine zip;
+    kelp::engine::ZipEngine zip;
     std::vector<std::string> logged;
 };
 
@@ -56,7 +56,7 @@ TEST_F(ExactNames, OlderLibrariesAreNotCalledWithExactNames) {
     // They would read the names as patterns and take "abc.txt" for "a*.txt".
     setenv("KELP_RECORD_FILE", (dir / "record").c_str(), 1);
     zip.setDLLDirectory(std::string(KELP_LIB_DIR) + "/recording152");
-    zip.ExtrOptions = {engine::ExtrTest};
+    zip.ExtrOptions = {kelp::engine::ExtrTest};
     zip.FSpecArgs = {"a*.txt"};
     zip.ExactNames = true;
     zip.Extract();
@@ -84,7 +84,7 @@ TEST_F(ExactNames, OlderLibrariesAreNotCalledWithExactNames) {
 TEST(ExactCodePageNames, ExtractAndDeleteFindTheMembersTheListingNames) {
     fixtures::TempDir dir;
     fixtures::RecordingHostUi host;
-    engine::ZipEngine zip;
+    kelp::engine::ZipEngine zip;
     zip.SetHostUi(&host);
     fixtures::ArchiveBuilder builder;
     for (const std::string& name : {std::string("\x8E\xE2\xE7\xF1\xE2.txt"),  // Отчёт.txt
@@ -107,7 +107,7 @@ TEST(ExactCodePageNames, ExtractAndDeleteFindTheMembersTheListingNames) {
         const std::string out = dir / ("out" + charset);
         fs::create_directories(out);
         zip.ExtrBaseDir = out;
-        zip.ExtrOptions = {engine::ExtrDirNames};
+        zip.ExtrOptions = {kelp::engine::ExtrDirNames};
         zip.FSpecArgs = {first};
         zip.ExactNames = true;
         zip.Extract();

@@ -30,7 +30,7 @@ class Extract : public ::testing::Test {
 
     fixtures::TempDir dir;
     fixtures::RecordingHostUi host;
-    engine::ZipEngine zip;
+    kelp::engine::ZipEngine zip;
 };
 
 TEST_F(Extract, ToMemoryFindsTheMemberByItsExactName) {
@@ -85,7 +85,7 @@ TEST_F(Extract, SetOfPartFilesIsJoinedAndTheJoinedCopyRemoved) {
     ASSERT_EQ(zip.EntryCount(), 2u);
     zip.ExtrBaseDir = dir / "out";
     fs::create_directories(dir / "out");
-    zip.ExtrOptions = {engine::ExtrDirNames};
+    zip.ExtrOptions = {kelp::engine::ExtrDirNames};
     zip.Extract();
     EXPECT_EQ(zip.SuccessCount(), 2);
     EXPECT_EQ(fixtures::ReadFile(dir / "out/Docs/Read Me.txt"), "hello");

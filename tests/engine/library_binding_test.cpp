@@ -15,7 +15,7 @@
 
 namespace {
 
-using engine::ZipEngine;
+using kelp::engine::ZipEngine;
 
 class LibraryBinding : public ::testing::Test {
   protected:
@@ -98,8 +98,8 @@ TEST_F(LibraryBinding, LibraryComesFromItsFolderOrTheRunPath) {
 }
 
 TEST_F(LibraryBinding, CurrentUnzipBlockCarriesEveryOption) {
-    zip.ExtrOptions = {engine::ExtrFreshen, engine::ExtrUpdate, engine::ExtrDirNames,
-                       engine::ExtrOverWrite};
+    zip.ExtrOptions = {kelp::engine::ExtrFreshen, kelp::engine::ExtrUpdate,
+                       kelp::engine::ExtrDirNames, kelp::engine::ExtrOverWrite};
     zip.Password = "pw";
     zip.Verbose = true;
     zip.FSpecArgs = {"Docs/*.txt", "b?n"};
@@ -149,8 +149,8 @@ TEST_F(LibraryBinding, LibrariesBefore160AreNotGivenAnotherTargetFolder) {
 }
 
 TEST_F(LibraryBinding, AesEncryptionNeedsALibraryOf170) {
-    zip.AddEncryption = engine::aeAES256;
-    const engine::AddRequest aes = zip.AddRequestNow();
+    zip.AddEncryption = kelp::engine::aeAES256;
+    const kelp::engine::AddRequest aes = zip.AddRequestNow();
     EXPECT_EQ(zip.FillZipParams(aes, "/x/a.zip", 170)->Current().Encryption, KZIP_ENCRYPT_AES256);
     EXPECT_EQ(zip.FillZipParams(aes, "/x/a.zip", 160)->Current().Encryption,
               KZIP_ENCRYPT_ZIPCRYPTO);
@@ -159,7 +159,7 @@ TEST_F(LibraryBinding, AesEncryptionNeedsALibraryOf170) {
     zip.setDLLDirectory(std::string(KELP_LIB_DIR) + "/recording152");
     zip.setZipFileName(dir / "a.zip");
     zip.Password = "pw";
-    zip.AddOptions = {engine::AddEncrypt};
+    zip.AddOptions = {kelp::engine::AddEncrypt};
     zip.FSpecArgs = {dir / "x.txt"};
     zip.Add();
     EXPECT_FALSE(std::filesystem::exists(dir / "record"));
@@ -171,8 +171,8 @@ TEST_F(LibraryBinding, AesEncryptionNeedsALibraryOf170) {
 }
 
 TEST_F(LibraryBinding, OtherMethodsThanDeflateNeedALibraryOf170) {
-    zip.AddMethod = engine::AddMethodXz;
-    const engine::AddRequest xz = zip.AddRequestNow();
+    zip.AddMethod = kelp::engine::AddMethodXz;
+    const kelp::engine::AddRequest xz = zip.AddRequestNow();
     EXPECT_EQ(zip.FillZipParams(xz, "/x/a.zip", 170)->Current().Method, KZIP_METHOD_XZ);
     EXPECT_EQ(zip.FillZipParams(xz, "/x/a.zip", 160)->Current().Method, KZIP_METHOD_DEFAULT);
 
@@ -189,7 +189,7 @@ TEST_F(LibraryBinding, OtherMethodsThanDeflateNeedALibraryOf170) {
 
     // Deflate, the default, still goes to it.
     logged.clear();
-    zip.AddMethod = engine::AddMethodDeflate;
+    zip.AddMethod = kelp::engine::AddMethodDeflate;
     zip.FSpecArgs = {"x"};
     zip.Add();
     EXPECT_EQ(recording::ReadRecording(dir / "record").size(), 1u);
@@ -197,9 +197,9 @@ TEST_F(LibraryBinding, OtherMethodsThanDeflateNeedALibraryOf170) {
 }
 
 TEST_F(LibraryBinding, OldUnzipBlockAndTheUnattendedFillerPassword) {
-    zip.ExtrOptions = {engine::ExtrTest};
+    zip.ExtrOptions = {kelp::engine::ExtrTest};
     zip.Unattended = true;
-    zip.AddOptions = {engine::AddEncrypt};
+    zip.AddOptions = {kelp::engine::AddEncrypt};
     zip.setPasswordReqCount(4);
     zip.FSpecArgs = {"x"};
     const auto call = ExtractWith(150);
@@ -216,8 +216,8 @@ TEST_F(LibraryBinding, OldUnzipBlockAndTheUnattendedFillerPassword) {
 }
 
 TEST_F(LibraryBinding, CallbacksBecomeEventsAndAnswers) {
-    std::vector<std::pair<engine::ProgressType, int64_t>> progress;
-    zip.OnProgress = [&](engine::ProgressType type, const std::string&, int64_t size) {
+    std::vector<std::pair<kelp::engine::ProgressType, int64_t>> progress;
+    zip.OnProgress = [&](kelp::engine::ProgressType type, const std::string&, int64_t size) {
         progress.emplace_back(type, size);
         if (size == 77) zip.CancelRequested = true;
     };
@@ -246,7 +246,7 @@ TEST_F(LibraryBinding, CallbacksBecomeEventsAndAnswers) {
     EXPECT_EQ(seen[4].number2, 1);                    // older: overwrite
     EXPECT_EQ(seen[5].result, KELP_CALLBACK_CANCEL);  // cancel set in this very callback
     EXPECT_EQ(seen[1].result, 0);
-    EXPECT_EQ(progress.front(), std::make_pair(engine::ptFileCount, int64_t{3}));
+    EXPECT_EQ(progress.front(), std::make_pair(kelp::engine::ptFileCount, int64_t{3}));
     EXPECT_FALSE(zip.CancelRequested);  // cleared when the call ends
 }
 
@@ -280,10 +280,10 @@ TEST_F(LibraryBinding, RenameAnswerReplacesTheText) {
 
 TEST(ZipBlock, SpecificationPrefixesAndPasswords) {
     ZipEngine zip;
-    engine::AddRequest request;
+    kelp::engine::AddRequest request;
     request.password = "default";
-    request.options = {engine::AddEncrypt, engine::AddFreshen, engine::AddUpdate,
-                       engine::AddDirNames};
+    request.options = {kelp::engine::AddEncrypt, kelp::engine::AddFreshen, kelp::engine::AddUpdate,
+                       kelp::engine::AddDirNames};
     request.lines = {"*.txt<own", "plain<", ">sub", "|top", ">|odd"};
     auto block = zip.FillZipParams(request, "/x/a.zip", 160);
     const KZipParams& b = block->Current();
@@ -321,9 +321,9 @@ TEST(ZipBlock, SpecificationPrefixesAndPasswords) {
 
 TEST(ZipBlock, SourcesAreTakenAsTheyStandAfterTheLines) {
     ZipEngine zip;
-    engine::AddRequest request;
+    kelp::engine::AddRequest request;
     request.password = "default";
-    request.options = {engine::AddEncrypt, engine::AddStoreLinks};
+    request.options = {kelp::engine::AddEncrypt, kelp::engine::AddStoreLinks};
     request.lines = {"|top"};
     request.sources = {{">a<b|c.txt", true, std::nullopt}, {"|x<", false, ""}, {"y", false, "pw"}};
     auto block = zip.FillZipParams(request, "/x/a.zip", 160);

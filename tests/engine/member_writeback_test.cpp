@@ -54,26 +54,27 @@ class MemberWriteBackTest : public ::testing::Test {
               fixtures::Quote(file));
         return file;
     }
-    engine::MemberWriteBack Request(const std::string& password) {
+    kelp::engine::MemberWriteBack Request(const std::string& password) {
         zip.setZipFileName(dir / "a.zip");
-        std::optional<engine::ZipDirEntry> entry;
+        std::optional<kelp::engine::ZipDirEntry> entry;
         for (const auto& e : zip.DirEntries())
             if (e.MemberName() == "m/file.txt") entry = e;
         EXPECT_TRUE(entry);
-        engine::MemberWriteBack w;
+        kelp::engine::MemberWriteBack w;
         w.archive = dir / "a.zip";
         w.member = "m/file.txt";
         w.file = Edited(std::string(2000, 'b') + "\nedited\n");
         w.password = password;
-        w.storage = engine::StorageOf(*entry, 9);
-        w.method = engine::WritableMethod(w.storage.method).value_or(engine::AddMethodDeflate);
+        w.storage = kelp::engine::StorageOf(*entry, 9);
+        w.method =
+            kelp::engine::WritableMethod(w.storage.method).value_or(kelp::engine::AddMethodDeflate);
         w.scratch = dir / "scratch";
         return w;
     }
 
     fixtures::TempDir dir;
     fixtures::RecordingHostUi host;
-    engine::ZipEngine zip;
+    kelp::engine::ZipEngine zip;
 };
 
 TEST_F(MemberWriteBackTest, TheMemberKeepsHowItWasStoredAndTheOthersTheirBytes) {
@@ -110,11 +111,11 @@ TEST_F(MemberWriteBackTest, TheMemberKeepsHowItWasStoredAndTheOthersTheirBytes) 
         const std::string original = fixtures::ReadFile(dir / "a.zip");
         const auto before = fixtures::ZipMembers(dir / "a.zip");
         ASSERT_EQ(before.size(), 2u);
-        const engine::MemberWriteBack w = Request(c.password);
-        EXPECT_EQ(engine::WritableMethod(w.storage.method).has_value(),
+        const kelp::engine::MemberWriteBack w = Request(c.password);
+        EXPECT_EQ(kelp::engine::WritableMethod(w.storage.method).has_value(),
                   std::string(c.what) != "Deflate64");
         std::string error;
-        ASSERT_TRUE(engine::ReplaceMember(zip, w, error)) << error;
+        ASSERT_TRUE(kelp::engine::ReplaceMember(zip, w, error)) << error;
         EXPECT_EQ(error, "");
 
         const auto after = fixtures::ZipMembers(dir / "a.zip");
@@ -145,7 +146,7 @@ TEST_F(MemberWriteBackTest, RefusalsLeaveTheArchiveAsItWas) {
     const std::string original = fixtures::ReadFile(dir / "a.zip");
     struct Case {
         const char* what;
-        std::function<void(engine::MemberWriteBack&)> change;
+        std::function<void(kelp::engine::MemberWriteBack&)> change;
     };
     const Case cases[] = {
         {"no password for an encrypted member", [](auto& w) { w.password.clear(); }},
@@ -154,10 +155,10 @@ TEST_F(MemberWriteBackTest, RefusalsLeaveTheArchiveAsItWas) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        engine::MemberWriteBack w = Request("sesame");
+        kelp::engine::MemberWriteBack w = Request("sesame");
         c.change(w);
         std::string error;
-        EXPECT_FALSE(engine::ReplaceMember(zip, w, error));
+        EXPECT_FALSE(kelp::engine::ReplaceMember(zip, w, error));
         EXPECT_NE(error, "");
         EXPECT_EQ(fixtures::ReadFile(dir / "a.zip"), original);
         EXPECT_FALSE(fs::exists(dir / "data/Trash/files/a.zip"));
@@ -167,12 +168,12 @@ TEST_F(MemberWriteBackTest, RefusalsLeaveTheArchiveAsItWas) {
 TEST_F(MemberWriteBackTest, AKillDuringTheWriteLeavesTheOldArchiveWhole) {
     Shell("cd " + Q("src") + " && zip -q -0 ../a.zip m/file.txt other.txt");
     const std::string original = fixtures::ReadFile(dir / "a.zip");
-    engine::MemberWriteBack w = Request("");
+    kelp::engine::MemberWriteBack w = Request("");
     Shell("truncate -s 300M " + fixtures::Quote(w.file));
     const pid_t pid = fork();
     if (pid == 0) {
         std::string error;
-        engine::ReplaceMember(zip, w, error);
+        kelp::engine::ReplaceMember(zip, w, error);
         _exit(0);
     }
     // Killed once the new archive is on its way beside the old one.

@@ -6,16 +6,16 @@
 
 namespace {
 
-using engine::EZipEngine;
-using engine::LookupMessage;
+using kelp::engine::EZipEngine;
+using kelp::engine::LookupMessage;
 
 TEST(Messages, TableHoldsEveryIdAndFallsBackForMissingOnes) {
-    EXPECT_EQ(engine::MessageCount(), 109u);
+    EXPECT_EQ(kelp::engine::MessageCount(), 109u);
     EXPECT_EQ(LookupMessage(10101, "x"), "Fatal Error in KZIP.DLL: abort exception");
     EXPECT_EQ(LookupMessage(11047, "x"), "Central directory");
     EXPECT_EQ(LookupMessage(10202, "x"), "Unknown error in List() function\n");
     EXPECT_EQ(LookupMessage(10100, "x"), "x");
-    EXPECT_EQ(engine::MissingMessageText(12345),
+    EXPECT_EQ(kelp::engine::MissingMessageText(12345),
               "KelpMsg.res is probably not linked to the executable\nMissing String ID is: 12345");
 }
 
@@ -35,12 +35,12 @@ TEST(Messages, ExceptionFormsFormatTheirArgument) {
     EXPECT_EQ(withText.MessageId, 11004);
 
     // A missing id gives the fallback, unformatted, in every form.
-    EXPECT_EQ(std::string(EZipEngine(99999, 7).what()), engine::MissingMessageText(99999));
-    EXPECT_EQ(std::string(EZipEngine(99999, "x").what()), engine::MissingMessageText(99999));
+    EXPECT_EQ(std::string(EZipEngine(99999, 7).what()), kelp::engine::MissingMessageText(99999));
+    EXPECT_EQ(std::string(EZipEngine(99999, "x").what()), kelp::engine::MissingMessageText(99999));
 }
 
 TEST(Messages, FormattingNeverReadsPastItsArguments) {
-    using engine::FormatMessageText;
+    using kelp::engine::FormatMessageText;
     EXPECT_EQ(FormatMessageText("Please insert disk volume %.1d of %.1d", {2LL, 5LL}),
               "Please insert disk volume 2 of 5");
     EXPECT_EQ(FormatMessageText("disk %.1d of %.1d", {2LL}), "disk 2 of %.1d");
@@ -57,7 +57,7 @@ class EngineMessages : public ::testing::Test {
         };
     }
     fixtures::RecordingHostUi host;
-    engine::ZipEngine zip;
+    kelp::engine::ZipEngine zip;
     std::vector<int> codes;
     std::vector<std::string> logged;
 };
@@ -70,7 +70,7 @@ TEST_F(EngineMessages, ShownMessageAppendsItsExtraAndReachesTheLog) {
     EXPECT_EQ(codes, std::vector<int>{0});
 
     zip.ShowEngineMessage(4242);
-    EXPECT_EQ(host.messages.back(), engine::MissingMessageText(4242));
+    EXPECT_EQ(host.messages.back(), kelp::engine::MissingMessageText(4242));
 }
 
 TEST_F(EngineMessages, UnattendedShowsNoBoxButStillLogs) {

@@ -17,9 +17,10 @@
 namespace {
 
 namespace fs = std::filesystem;
-using engine::MsgId::Id;
-using Request = std::variant<engine::ExtractRequest, engine::AddRequest, engine::DeleteRequest,
-                             engine::SpanRequest, engine::SfxRequest>;
+using kelp::engine::MsgId::Id;
+using Request =
+    std::variant<kelp::engine::ExtractRequest, kelp::engine::AddRequest,
+                 kelp::engine::DeleteRequest, kelp::engine::SpanRequest, kelp::engine::SfxRequest>;
 
 // Every file below `root`, by its path relative to it.
 std::vector<std::string> FilesUnder(const fs::path& root) {
@@ -41,7 +42,7 @@ const std::vector<std::string> kNames = {"a*.txt",   "abc.txt", "[ab].txt", "Cas
 
 // Paths are relative to the current folder, which holds a.zip (kNames), b.exe
 // (a copy of it), src/ (r.bin of 150 000 random bytes, t.txt) and tmp/.
-using Check = std::function<void(const fs::path& dir, const engine::ZipEngine& zip)>;
+using Check = std::function<void(const fs::path& dir, const kelp::engine::ZipEngine& zip)>;
 struct Row {
     const char* name;
     Request request;
@@ -49,76 +50,80 @@ struct Row {
     Check check;  // the result, for a request that is not refused
 };
 
-engine::AddRequest Spanned(const std::string& archive, engine::VolumeSizes sizes,
-                           engine::AddOpts options = {engine::AddDiskSpan}) {
+kelp::engine::AddRequest Spanned(const std::string& archive, kelp::engine::VolumeSizes sizes,
+                                 kelp::engine::AddOpts options = {kelp::engine::AddDiskSpan}) {
     return {.archive = archive, .sources = {{"src", true}}, .options = options, .volumes = sizes};
 }
 
-const std::vector<engine::AddSource> kText = {{"src/t.txt"}};
-using engine::DeleteRequest;
-using engine::ExtractRequest;
-using engine::SpanRequest;
+const std::vector<kelp::engine::AddSource> kText = {{"src/t.txt"}};
+using kelp::engine::DeleteRequest;
+using kelp::engine::ExtractRequest;
+using kelp::engine::SpanRequest;
 
 const Row kRows[] = {
     {"extract all into a folder made for it",
-     ExtractRequest{"a.zip", {}, false, "out/new", {engine::ExtrDirNames}}, std::nullopt,
-     [](const fs::path& dir, const engine::ZipEngine&) {
+     ExtractRequest{"a.zip", {}, false, "out/new", {kelp::engine::ExtrDirNames}}, std::nullopt,
+     [](const fs::path& dir, const kelp::engine::ZipEngine&) {
          for (const std::string& name : kNames)
              if (name.back() != '/') EXPECT_EQ(fixtures::ReadFile(dir / "out/new" / name), name);
      }},
     {"extract by exact names, a folder's with what lies under it",
-     ExtractRequest{
-         "a.zip", {"a*.txt", "[ab].txt", "case.txt", "f/"}, true, "out", {engine::ExtrDirNames}},
+     ExtractRequest{"a.zip",
+                    {"a*.txt", "[ab].txt", "case.txt", "f/"},
+                    true,
+                    "out",
+                    {kelp::engine::ExtrDirNames}},
      std::nullopt,
-     [](const fs::path& dir, const engine::ZipEngine&) {
+     [](const fs::path& dir, const kelp::engine::ZipEngine&) {
          EXPECT_EQ(FilesUnder(dir / "out"),
                    (std::vector<std::string>{"[ab].txt", "a*.txt", "case.txt", "f/in.txt"}));
      }},
     {"test by a pattern takes every member it matches and makes no folder",
-     ExtractRequest{"a.zip", {"a*.txt"}, false, "out", {engine::ExtrTest}}, std::nullopt,
-     [](const fs::path& dir, const engine::ZipEngine& zip) {
+     ExtractRequest{"a.zip", {"a*.txt"}, false, "out", {kelp::engine::ExtrTest}}, std::nullopt,
+     [](const fs::path& dir, const kelp::engine::ZipEngine& zip) {
          EXPECT_EQ(zip.SuccessCount(), 2);  // a*.txt and abc.txt
          EXPECT_FALSE(fs::exists(dir / "out"));
      }},
-    {"add makes the archive", engine::AddRequest{.archive = "new.zip", .sources = kText},
+    {"add makes the archive", kelp::engine::AddRequest{.archive = "new.zip", .sources = kText},
      std::nullopt,
-     [](const fs::path& dir, const engine::ZipEngine&) {
+     [](const fs::path& dir, const kelp::engine::ZipEngine&) {
          EXPECT_EQ(Listing(dir / "new.zip"), "t.txt\n");
      }},
     {"add to a new program writes the self-extractor first",
-     engine::AddRequest{.archive = "new.exe", .sources = kText}, std::nullopt,
-     [](const fs::path& dir, const engine::ZipEngine&) {
+     kelp::engine::AddRequest{.archive = "new.exe", .sources = kText}, std::nullopt,
+     [](const fs::path& dir, const kelp::engine::ZipEngine&) {
          EXPECT_EQ(Listing(dir / "new.exe"), "t.txt\n");
          EXPECT_GT(fs::file_size(dir / "new.exe"), 1000u);
      }},
     {"spanned add writes parts and leaves no temporary archive",
      Spanned("set.zip", {100000, 0, 1000}), std::nullopt,
-     [](const fs::path& dir, const engine::ZipEngine&) {
+     [](const fs::path& dir, const kelp::engine::ZipEngine&) {
          EXPECT_TRUE(fs::exists(dir / "set002.zip"));
          EXPECT_TRUE(fs::is_empty(dir / "tmp"));
      }},
     {"delete by exact names, a folder's with what lies under it",
      DeleteRequest{"a.zip", {"a*.txt", "Case.txt", "f/"}, true}, std::nullopt,
-     [](const fs::path& dir, const engine::ZipEngine&) {
+     [](const fs::path& dir, const kelp::engine::ZipEngine&) {
          EXPECT_EQ(Listing(dir / "a.zip"), "abc.txt\n[ab].txt\ncase.txt\nf2/x.txt\n");
      }},
     {"span copies the archive into parts", SpanRequest{"a.zip", "copy.zip", {100000, 0, 1000}},
      std::nullopt,
-     [](const fs::path& dir, const engine::ZipEngine&) {
+     [](const fs::path& dir, const kelp::engine::ZipEngine&) {
          EXPECT_TRUE(fs::exists(dir / "copy001.zip"));
      }},
-    {"self-extractor takes the archive's place", engine::SfxRequest{"a.zip"}, std::nullopt,
-     [](const fs::path& dir, const engine::ZipEngine&) {
+    {"self-extractor takes the archive's place", kelp::engine::SfxRequest{"a.zip"}, std::nullopt,
+     [](const fs::path& dir, const kelp::engine::ZipEngine&) {
          EXPECT_FALSE(fs::exists(dir / "a.zip"));
          EXPECT_EQ(fixtures::RunShell("unzip -tq " + fixtures::Quote(dir / "a.exe")).exitCode, 0);
      }},
-    {"self-extractor of a program", engine::SfxRequest{"b.exe"}, Id::InputNotZip},
+    {"self-extractor of a program", kelp::engine::SfxRequest{"b.exe"}, Id::InputNotZip},
     {"extract from no archive", ExtractRequest{"none.zip"}, Id::NoZipFile},
     {"extract below a file", ExtractRequest{"a.zip", {}, false, "src/t.txt/below"},
      Id::ExtractFolderCannotBeMade},
-    {"add nothing", engine::AddRequest{.archive = "new.zip"}, Id::NoFilesToAdd},
-    {"add without an archive name", engine::AddRequest{.sources = kText}, Id::NoZipFile},
-    {"freshen a spanned set", Spanned("set.zip", {}, {engine::AddDiskSpan, engine::AddFreshen}),
+    {"add nothing", kelp::engine::AddRequest{.archive = "new.zip"}, Id::NoFilesToAdd},
+    {"add without an archive name", kelp::engine::AddRequest{.sources = kText}, Id::NoZipFile},
+    {"freshen a spanned set",
+     Spanned("set.zip", {}, {kelp::engine::AddDiskSpan, kelp::engine::AddFreshen}),
      Id::SpannedFreshenUpdate},
     {"span a self-extractor", Spanned("set.exe", {}), Id::SfxCannotSpan},
     {"spanned add with parts too small", Spanned("set.zip", {70000, 10000, 65536}),
@@ -143,10 +148,10 @@ TEST(Requests, EachKindRunsFromItsValueAndEachRefusalWritesNothing) {
         fixtures::WriteFile(dir / "src/t.txt", "text");
         fs::current_path(dir.path());
         fixtures::RecordingHostUi host;
-        engine::ZipEngine zip;
+        kelp::engine::ZipEngine zip;
         zip.SetHostUi(&host);
         zip.TempDir = dir / "tmp";
-        zip.HowToDelete = engine::htdFinal;
+        zip.HowToDelete = kelp::engine::htdFinal;
         std::vector<std::string> logged;
         zip.OnMessage = [&](int, const std::string& text) { logged.push_back(text); };
         const Request& request = row.request;
@@ -165,7 +170,7 @@ TEST(Requests, EachKindRunsFromItsValueAndEachRefusalWritesNothing) {
         if (row.refusal) {
             EXPECT_FALSE(ran);
             ASSERT_FALSE(logged.empty());
-            EXPECT_EQ(logged.front().rfind(engine::LookupMessage(*row.refusal, "?"), 0), 0u)
+            EXPECT_EQ(logged.front().rfind(kelp::engine::LookupMessage(*row.refusal, "?"), 0), 0u)
                 << logged.front();
             EXPECT_EQ(FilesUnder(dir.path()), before);
         } else {

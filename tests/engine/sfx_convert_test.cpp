@@ -26,7 +26,7 @@ class SfxConvert : public ::testing::Test {
   protected:
     SfxConvert() {
         zip.SetHostUi(&host);
-        zip.HowToDelete = engine::htdFinal;
+        zip.HowToDelete = kelp::engine::htdFinal;
         zip.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
         if (const char* old = std::getenv("XDG_DATA_HOME")) savedDataHome = old;
         setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
@@ -66,22 +66,22 @@ class SfxConvert : public ::testing::Test {
 
     fixtures::TempDir dir;
     fixtures::RecordingHostUi host;
-    engine::ZipEngine zip;
+    kelp::engine::ZipEngine zip;
     std::vector<std::string> logged;
     std::optional<std::string> savedDataHome;
 };
 
 TEST(SfxSettingsBlock, SizesFlagsAndBothLayouts) {
-    engine::SfxSettingsBlock block;
-    EXPECT_EQ(engine::EncodeSettingsBlock(block), std::string("MPV\0\0\1\x0C\0\0\0\0\0", 12));
+    kelp::engine::SfxSettingsBlock block;
+    EXPECT_EQ(kelp::engine::EncodeSettingsBlock(block), std::string("MPV\0\0\1\x0C\0\0\0\0\0", 12));
     block.caption = "C";
-    EXPECT_EQ(engine::EncodeSettingsBlock(block),
+    EXPECT_EQ(kelp::engine::EncodeSettingsBlock(block),
               std::string("MPV\0\0\1\x10\0\1C\0\0\0\0\0\0", 16));
 
     block = {true, 0xA5, "cap", "dir", "cmd", std::string(255, 'm')};
-    const std::string bytes = engine::EncodeSettingsBlock(block);
+    const std::string bytes = kelp::engine::EncodeSettingsBlock(block);
     EXPECT_EQ(bytes.size() % 4, 0u);
-    const auto back = engine::DecodeSettingsBlock(
+    const auto back = kelp::engine::DecodeSettingsBlock(
         reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
     ASSERT_TRUE(back);
     EXPECT_EQ(back->flags, 0xA5);
@@ -90,16 +90,16 @@ TEST(SfxSettingsBlock, SizesFlagsAndBothLayouts) {
 
     // The older layout has three lengths up front and no message; bit 7 means nothing there.
     const std::string old = std::string("xxMPU\xC1\2\1\0", 9) + "abz";
-    const auto found =
-        engine::FindSettingsBlock(reinterpret_cast<const unsigned char*>(old.data()), old.size());
+    const auto found = kelp::engine::FindSettingsBlock(
+        reinterpret_cast<const unsigned char*>(old.data()), old.size());
     ASSERT_TRUE(found);
     EXPECT_FALSE(found->current);
     EXPECT_EQ(found->flags, 0x41);
     EXPECT_EQ(found->caption, "ab");
     EXPECT_EQ(found->defaultDir, "z");
     // A block whose texts run past the bytes is no block.
-    EXPECT_FALSE(
-        engine::DecodeSettingsBlock(reinterpret_cast<const unsigned char*>(old.data()) + 2, 6));
+    EXPECT_FALSE(kelp::engine::DecodeSettingsBlock(
+        reinterpret_cast<const unsigned char*>(old.data()) + 2, 6));
 }
 
 TEST_F(SfxConvert, ZipToExeAndBackIsByteIdenticalForPeerArchives) {
@@ -111,8 +111,9 @@ TEST_F(SfxConvert, ZipToExeAndBackIsByteIdenticalForPeerArchives) {
         zip.SFXDefaultDir = "><";
         zip.SFXCommandLine = "echo ><";
         zip.SFXMessage = "Hello";
-        zip.SFXOptions = engine::SFXOpts{engine::SFXAutoRun, engine::SFXNoSuccessMsg};
-        zip.SFXOverWriteMode = engine::OvrNever;
+        zip.SFXOptions =
+            kelp::engine::SFXOpts{kelp::engine::SFXAutoRun, kelp::engine::SFXNoSuccessMsg};
+        zip.SFXOverWriteMode = kelp::engine::OvrNever;
         zip.setZipFileName(source);
         ASSERT_EQ(zip.ConvertToExe(), 0);
 
@@ -132,7 +133,7 @@ TEST_F(SfxConvert, ZipToExeAndBackIsByteIdenticalForPeerArchives) {
 
         zip.SFXCaption = zip.SFXDefaultDir = zip.SFXCommandLine = zip.SFXMessage = "changed";
         zip.SFXOptions = {};
-        zip.SFXOverWriteMode = engine::OvrAlways;
+        zip.SFXOverWriteMode = kelp::engine::OvrAlways;
         ASSERT_EQ(zip.ConvertToZip(), 0);
         EXPECT_EQ(ReadFile(source), original);
         EXPECT_FALSE(fs::exists(exe));
@@ -141,8 +142,9 @@ TEST_F(SfxConvert, ZipToExeAndBackIsByteIdenticalForPeerArchives) {
         EXPECT_EQ(zip.SFXDefaultDir, "><");
         EXPECT_EQ(zip.SFXCommandLine, "echo ><");
         EXPECT_EQ(zip.SFXMessage, "Hello");
-        EXPECT_EQ(zip.SFXOptions, (engine::SFXOpts{engine::SFXAutoRun, engine::SFXNoSuccessMsg}));
-        EXPECT_EQ(zip.SFXOverWriteMode, engine::OvrNever);
+        EXPECT_EQ(zip.SFXOptions,
+                  (kelp::engine::SFXOpts{kelp::engine::SFXAutoRun, kelp::engine::SFXNoSuccessMsg}));
+        EXPECT_EQ(zip.SFXOverWriteMode, kelp::engine::OvrNever);
     }
     EXPECT_TRUE(logged.empty());
 }
@@ -234,12 +236,12 @@ TEST_F(SfxConvert, ExeWithoutOrWithAnOlderSettingsBlock) {
     WriteFile(dir / "n.exe",
               fixtures::ArchiveBuilder().Add("a", "alpha").Prefix("PROGRAM", true).Build());
     zip.SFXCaption = "kept";
-    zip.SFXOptions = {engine::SFXAskFiles};
+    zip.SFXOptions = {kelp::engine::SFXAskFiles};
     zip.setZipFileName(dir / "n.exe");
     ASSERT_EQ(zip.ConvertToZip(), 0);
     EXPECT_EQ(ReadFile(dir / "n.zip"), archive);
     EXPECT_EQ(zip.SFXCaption, "kept");
-    EXPECT_EQ(zip.SFXOptions, engine::SFXOpts{engine::SFXAskFiles});
+    EXPECT_EQ(zip.SFXOptions, kelp::engine::SFXOpts{kelp::engine::SFXAskFiles});
 
     const std::string older = std::string("PROGMPU\xE8\2\1\0", 11) + "abz";
     WriteFile(dir / "o.exe",
@@ -252,8 +254,8 @@ TEST_F(SfxConvert, ExeWithoutOrWithAnOlderSettingsBlock) {
     EXPECT_EQ(zip.SFXDefaultDir, "z");
     EXPECT_EQ(zip.SFXCommandLine, "");
     EXPECT_EQ(zip.SFXMessage, "message stays");
-    EXPECT_EQ(zip.SFXOptions, engine::SFXOpts{engine::SFXAutoRun});
-    EXPECT_EQ(zip.SFXOverWriteMode, engine::OvrAlways);
+    EXPECT_EQ(zip.SFXOptions, kelp::engine::SFXOpts{kelp::engine::SFXAutoRun});
+    EXPECT_EQ(zip.SFXOverWriteMode, kelp::engine::OvrAlways);
 }
 
 TEST_F(SfxConvert, BadInputGetsItsCodes) {
@@ -297,7 +299,7 @@ TEST_F(SfxConvert, NewFileModeWritesAnEmptyProgram) {
 }
 
 TEST_F(SfxConvert, DiscardFileUsesTheTrashOrDeletes) {
-    zip.HowToDelete = engine::htdAllowUndo;
+    zip.HowToDelete = kelp::engine::htdAllowUndo;
     WriteFile(dir / "one.zip", "1");
     ASSERT_TRUE(zip.DiscardFile(dir / "one.zip"));
     WriteFile(dir / "one.zip", "2");
@@ -310,7 +312,7 @@ TEST_F(SfxConvert, DiscardFileUsesTheTrashOrDeletes) {
     EXPECT_EQ(info.rfind("[Trash Info]\nPath=" + (dir / "one.zip") + "\nDeletionDate=", 0), 0u)
         << info;
 
-    zip.HowToDelete = engine::htdFinal;
+    zip.HowToDelete = kelp::engine::htdFinal;
     WriteFile(dir / "two.zip", "2");
     EXPECT_TRUE(zip.DiscardFile(dir / "two.zip"));
     EXPECT_FALSE(fs::exists(dir / "two.zip"));

@@ -22,7 +22,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using engine::Answer;
+using kelp::engine::Answer;
 
 std::string RandomBytes(size_t n, unsigned seed) {
     std::mt19937 gen(seed);
@@ -89,13 +89,13 @@ class Span : public ::testing::Test {
     }
     std::vector<std::string> Parts(const std::string& target) {
         std::vector<std::string> parts;
-        for (int i = 0; fs::exists(engine::SpanPartName(target, i)); ++i)
-            parts.push_back(fixtures::ReadFile(engine::SpanPartName(target, i)));
+        for (int i = 0; fs::exists(kelp::engine::SpanPartName(target, i)); ++i)
+            parts.push_back(fixtures::ReadFile(kelp::engine::SpanPartName(target, i)));
         return parts;
     }
     fixtures::TempDir dir;
     fixtures::RecordingHostUi host;
-    engine::ZipEngine zip;
+    kelp::engine::ZipEngine zip;
     std::vector<std::string> logged;
 };
 
@@ -114,7 +114,7 @@ TEST_F(Span, FixedDrivePartsKeepTheirLimitsAndJoinToTheSource) {
     EXPECT_TRUE(host.questions.empty());
 
     const std::string lastPart =
-        engine::SpanPartName(dir / "set.zip", static_cast<int>(parts.size()) - 1);
+        kelp::engine::SpanPartName(dir / "set.zip", static_cast<int>(parts.size()) - 1);
     std::string joined = dir.path() + "/";
     ASSERT_EQ(zip.ReadSpan(lastPart, joined), 0);
     EXPECT_EQ(fixtures::ReadFile(joined), fixtures::ReadFile(dir / "source.zip"));
@@ -141,8 +141,8 @@ TEST_F(Span, LongCommentPushesTheEndRecordPastTheDirectory) {
               EndRecord(last).thisDisk);  // directory on an earlier part
 
     const std::string lastPart =
-        engine::SpanPartName(dir / "lc.zip", static_cast<int>(parts.size()) - 1);
-    engine::ZipEngine reader;
+        kelp::engine::SpanPartName(dir / "lc.zip", static_cast<int>(parts.size()) - 1);
+    kelp::engine::ZipEngine reader;
     reader.setZipFileName(lastPart);
     EXPECT_EQ(reader.EntryCount(), 7u);
     std::string joined = dir.path() + "/";
@@ -173,8 +173,9 @@ TEST_F(Span, ExistingPartsAreOnlyReplacedWhenTheUserSaysYes) {
 TEST_F(Span, CancelAndImpossibleUnitsStopWithFinishedPartsKept) {
     zip.MaxVolumeSize = 100000;
     zip.MinFreeVolumeSize = 1000;
-    zip.OnProgress = [this](engine::ProgressType type, const std::string& name, int64_t) {
-        if (type == engine::ptFileStart && name == "dir/member3.bin") zip.CancelRequested = true;
+    zip.OnProgress = [this](kelp::engine::ProgressType type, const std::string& name, int64_t) {
+        if (type == kelp::engine::ptFileStart && name == "dir/member3.bin")
+            zip.CancelRequested = true;
     };
     EXPECT_EQ(zip.WriteSpan(dir / "source.zip", dir / "set.zip"), -7);
     EXPECT_EQ(logged.back(), "User canceled operation");
@@ -263,13 +264,13 @@ TEST_F(Span, CaseTwinsAndMovedHeadersJoinByPlaceAndReportProgress) {
     ExpectUnitsWhole(parts);  // every central record names its header's part and offset
 
     int64_t total = -1, done = 0;
-    zip.OnProgress = [&](engine::ProgressType type, const std::string&, int64_t size) {
-        if (type == engine::ptByteTotal) total = size;
-        if (type == engine::ptBytesDone) done += size;
+    zip.OnProgress = [&](kelp::engine::ProgressType type, const std::string&, int64_t size) {
+        if (type == kelp::engine::ptByteTotal) total = size;
+        if (type == kelp::engine::ptBytesDone) done += size;
     };
     std::string joined = dir.path() + "/";
     const std::string last =
-        engine::SpanPartName(dir / "tw.zip", static_cast<int>(parts.size()) - 1);
+        kelp::engine::SpanPartName(dir / "tw.zip", static_cast<int>(parts.size()) - 1);
     ASSERT_EQ(zip.ReadSpan(last, joined), 0) << (logged.empty() ? "" : logged.back());
     EXPECT_TRUE(fixtures::ReadFile(joined) == fixtures::ReadFile(dir / "twins.zip"))
         << "joined archive differs";
@@ -329,8 +330,8 @@ TEST_F(Span, SourceWithMoreMembersThanTheEndRecordHoldsSpansInZip64Form) {
     EXPECT_EQ(EndRecord(last).totalEntries, 0xFFFF);
 
     const std::string lastPart =
-        engine::SpanPartName(dir / "mset.zip", static_cast<int>(parts.size()) - 1);
-    engine::ZipEngine reader;
+        kelp::engine::SpanPartName(dir / "mset.zip", static_cast<int>(parts.size()) - 1);
+    kelp::engine::ZipEngine reader;
     reader.setZipFileName(lastPart);
     EXPECT_EQ(reader.EntryCount(), 70000u);
     std::string joined = dir.path() + "/";
@@ -351,10 +352,10 @@ TEST(SpanRecords, WidePlacesUseZip64Fields) {
     std::vector<uint8_t> record;
     zip::AppendCentralHeader(record, header);
     zip::AppendBytes(record, std::string_view("name"));
-    engine::SpanMember member;
-    ASSERT_TRUE(engine::ReadSpanMember(record, member));
+    kelp::engine::SpanMember member;
+    ASSERT_TRUE(kelp::engine::ReadSpanMember(record, member));
     std::vector<uint8_t> placed;
-    engine::AppendPlacedCentral(placed, member, 70000, 5ull << 30);
+    kelp::engine::AppendPlacedCentral(placed, member, 70000, 5ull << 30);
     zip::CentralRecord parsed;
     ASSERT_TRUE(zip::ParseCentralRecord(placed, parsed));
     EXPECT_EQ(parsed.name, "name");
@@ -389,7 +390,7 @@ class RemovableSpan : public Span {
         zip.MinFreeVolumeSize = 1000;
         // The host inserts the next disk of the list whenever a disk is asked for.
         host.onQuestion = [this](const fixtures::RecordingHostUi::Question& q) {
-            if (q.buttons != engine::Buttons::OkCancel) return Answer::Yes;
+            if (q.buttons != kelp::engine::Buttons::OkCancel) return Answer::Yes;
             if (nextDisk >= insertOrder.size()) return Answer::Cancel;
             drive.Insert(insertOrder[nextDisk++]);
             return Answer::Ok;
@@ -401,7 +402,7 @@ class RemovableSpan : public Span {
         for (const auto& q : host.questions) texts.push_back(q.text);
         return texts;
     }
-    engine::SimulatedDrive drive;
+    kelp::engine::SimulatedDrive drive;
     std::vector<std::string> insertOrder;
     size_t nextDisk = 0;
 };
@@ -445,7 +446,7 @@ TEST_F(RemovableSpan, EarlierDiskOfTheSameSetIsRecognisedAndRefused) {
     // inserts fresh disks.
     insertOrder = {"a", "a", "b", "c"};
     host.onQuestion = [this](const fixtures::RecordingHostUi::Question& q) {
-        if (q.buttons == engine::Buttons::YesNoCancel) return Answer::No;
+        if (q.buttons == kelp::engine::Buttons::YesNoCancel) return Answer::No;
         drive.Insert(insertOrder[nextDisk++]);
         return Answer::Ok;
     };
@@ -465,7 +466,7 @@ TEST_F(RemovableSpan, EraseFormatsDisksAndCancelKeepsFinishedOnes) {
     fixtures::WriteFile(drive.DiskFile("b", "photo.jpg"), "old photo");
     drive.Insert("a");
     insertOrder = {"a", "b"};  // a third disk is never offered: the prompt is cancelled
-    zip.AddOptions = {engine::AddDiskSpanErase};
+    zip.AddOptions = {kelp::engine::AddDiskSpanErase};
     EXPECT_EQ(zip.WriteSpan(dir / "source.zip", Target()), -7);
     EXPECT_EQ(logged.back(), "User canceled operation");
     EXPECT_EQ(drive.DiskLabel("a"), "PKBACK# 001");

@@ -147,19 +147,19 @@ std::string LibCall::Messages() const {
 int32_t UnzipCall::Run() {
     static const auto exec = Load<KUnzipExecFn>(KUNZIP_LIBRARY_FILE, KUNZIP_EXEC_NAME);
     seen.clear();
-    engine::UnzipParamBlock block(oldLayout ? 0 : KUNZIP_CURRENT_LAYOUT_VERSION);
+    kelp::engine::UnzipParamBlock block(oldLayout ? 0 : KUNZIP_CURRENT_LAYOUT_VERSION);
     char* passwordText = block.strings.Copy(password);
     block.Common([&](auto& b) {
         FillHeader(b, *this, passwordText);
-        b.TestOn = engine::Bool32(test);
-        b.UpdateOn = engine::Bool32(update);
-        b.FreshenOn = engine::Bool32(freshen);
-        b.DirNamesOn = engine::Bool32(dirNames);
-        b.OverwriteOn = engine::Bool32(overwrite);
+        b.TestOn = kelp::engine::Bool32(test);
+        b.UpdateOn = kelp::engine::Bool32(update);
+        b.FreshenOn = kelp::engine::Bool32(freshen);
+        b.DirNamesOn = kelp::engine::Bool32(dirNames);
+        b.OverwriteOn = kelp::engine::Bool32(overwrite);
     });
     if (block.CurrentLayout()) {
         KUnzipParams& b = block.Current();
-        b.ToMemory = engine::Bool32(memory != nullptr);
+        b.ToMemory = kelp::engine::Bool32(memory != nullptr);
         b.MemoryAddress = memory;
         b.MemorySize = memorySize;
         b.PasswordTries = passwordTries;
@@ -174,30 +174,30 @@ int32_t UnzipCall::Run() {
 int32_t ZipCall::Run() {
     static const auto exec = Load<KZipExecFn>(KZIP_LIBRARY_FILE, KZIP_EXEC_NAME);
     seen.clear();
-    engine::ZipParamBlock block(oldLayout ? 0 : KZIP_CURRENT_LAYOUT_VERSION);
+    kelp::engine::ZipParamBlock block(oldLayout ? 0 : KZIP_CURRENT_LAYOUT_VERSION);
     char* passwordText = password.empty() ? nullptr : block.strings.Copy(password);
     block.Common([&](auto& b) {
         FillHeader(b, *this, passwordText);
         b.StoreSuffixes = storeSuffixes.empty() ? nullptr : storeSuffixes.data();
-        b.EncryptOn = engine::Bool32(encrypt && !deleteMode);
-        b.SystemFilesOn = engine::Bool32(hiddenFiles);
-        b.SkipDirEntries = engine::Bool32(!separateDirs);
+        b.EncryptOn = kelp::engine::Bool32(encrypt && !deleteMode);
+        b.SystemFilesOn = kelp::engine::Bool32(hiddenFiles);
+        b.SkipDirEntries = kelp::engine::Bool32(!separateDirs);
         b.CompressionLevel = level;
-        b.DropPaths = engine::Bool32(!dirNames && !deleteMode);
+        b.DropPaths = kelp::engine::Bool32(!dirNames && !deleteMode);
         b.RecurseOn = static_cast<KBool16>(recurse && !deleteMode ? -1 : 0);
         b.Reserved80 = deleteMode ? 0 : -1;
-        b.ForceDosOn = engine::Bool32(forceDos);
-        b.MoveOn = engine::Bool32(move && !deleteMode);
-        b.DeleteMode = engine::Bool32(deleteMode);
-        b.UpdateOn = engine::Bool32(update && !deleteMode);
-        b.FreshenOn = engine::Bool32(freshen && !update && !deleteMode);
-        b.ArchiveTimeOn = engine::Bool32(archiveTime);
+        b.ForceDosOn = kelp::engine::Bool32(forceDos);
+        b.MoveOn = kelp::engine::Bool32(move && !deleteMode);
+        b.DeleteMode = kelp::engine::Bool32(deleteMode);
+        b.UpdateOn = kelp::engine::Bool32(update && !deleteMode);
+        b.FreshenOn = kelp::engine::Bool32(freshen && !update && !deleteMode);
+        b.ArchiveTimeOn = kelp::engine::Bool32(archiveTime);
     });
     if (block.CurrentLayout()) {
         KZipParams& b = block.Current();
         b.TempDirText = tempDir.empty() ? nullptr : tempDir.data();
         b.CommentText = comment.empty() ? nullptr : comment.data();
-        b.StoreLinks = engine::Bool32(storeLinks);
+        b.StoreLinks = kelp::engine::Bool32(storeLinks);
         b.Encryption = aes ? KZIP_ENCRYPT_AES256 : KZIP_ENCRYPT_ZIPCRYPTO;
         block.SetExcludes(excludes);
     }

@@ -38,7 +38,7 @@ TEST(AtomicFile, CommitReplacesTheTargetWholeWithTheModeAsked) {
     fixtures::WriteFile(target, "old contents");
     chmod(target.c_str(), 0644);
 
-    platform::AtomicFile file;
+    kelp::platform::AtomicFile file;
     ASSERT_TRUE(file.Create(target));
     EXPECT_EQ(fs::path(file.TempPath()).parent_path(), fs::path(dir.path()));
     ASSERT_TRUE(file.Write("new", 3));
@@ -55,7 +55,7 @@ TEST(AtomicFile, CommitReplacesTheTargetWholeWithTheModeAsked) {
     EXPECT_EQ(Names(dir.path()), std::set<std::string>{"a.zip"});
 
     // The same for a file that did not exist, through the one-call form.
-    ASSERT_TRUE(platform::WriteFileAtomically(dir / "new.txt", "text", 0600));
+    ASSERT_TRUE(kelp::platform::WriteFileAtomically(dir / "new.txt", "text", 0600));
     EXPECT_EQ(fixtures::ReadFile(dir / "new.txt"), "text");
     EXPECT_EQ(ModeOf(dir / "new.txt"), 0600u);
 }
@@ -64,10 +64,10 @@ TEST(AtomicFile, NoCommitLeavesNothingBehind) {
     fixtures::TempDir dir;
     fixtures::WriteFile(dir / "kept", "kept");
     {
-        platform::AtomicFile file;
+        kelp::platform::AtomicFile file;
         ASSERT_TRUE(file.Create(dir / "kept"));
         ASSERT_TRUE(file.Write("lost", 4));
-        platform::AtomicFile other;
+        kelp::platform::AtomicFile other;
         ASSERT_TRUE(other.Create(dir / "never"));
         other.Abort();
         EXPECT_FALSE(other.Commit(0644));  // nothing left to commit
@@ -82,7 +82,7 @@ TEST(AtomicFile, FailedWriteOrRenameLeavesTheOldFile) {
     fixtures::WriteFile(target, "old");
 
     const std::string big(10000, 'x');
-    platform::AtomicFile file;
+    kelp::platform::AtomicFile file;
     bool created = false, written = false;
     {
         fixtures::FileSizeLimit limit(4096);
@@ -101,7 +101,7 @@ TEST(AtomicFile, FailedWriteOrRenameLeavesTheOldFile) {
     // its temporary file removed.
     fs::create_directory(dir / "folder");
     fixtures::WriteFile(dir / "folder/inside", "x");
-    platform::AtomicFile blocked;
+    kelp::platform::AtomicFile blocked;
     ASSERT_TRUE(blocked.Create(dir / "folder"));
     ASSERT_TRUE(blocked.Write("y", 1));
     EXPECT_FALSE(blocked.Commit(0644));
@@ -110,7 +110,7 @@ TEST(AtomicFile, FailedWriteOrRenameLeavesTheOldFile) {
     EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"a.zip", "folder"}));
 
     // A folder that cannot be written to gives no file at all.
-    EXPECT_FALSE(platform::WriteFileAtomically(dir / "missing/c", "c", 0644));
+    EXPECT_FALSE(kelp::platform::WriteFileAtomically(dir / "missing/c", "c", 0644));
 }
 
 // Inside an open folder: a link that holds the final name is replaced, not
@@ -122,7 +122,7 @@ TEST(AtomicFile, InAFolderALinkIsReplacedNotFollowed) {
     fs::create_symlink(dir / "outside", dir / "target/member");
     const int folder = open((dir / "target").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     ASSERT_GE(folder, 0);
-    platform::AtomicFile file;
+    kelp::platform::AtomicFile file;
     ASSERT_TRUE(file.CreateIn(folder, "member"));
     EXPECT_EQ(file.TempPath().find('/'), std::string::npos);
     ASSERT_TRUE(file.Write("inside", 6));
@@ -135,14 +135,14 @@ TEST(AtomicFile, InAFolderALinkIsReplacedNotFollowed) {
 
     // A final name as long as a name may be still gets its temporary file.
     const std::string longest(255, 'n');
-    ASSERT_TRUE(platform::WriteFileAtomically(dir / longest, "long", 0600));
+    ASSERT_TRUE(kelp::platform::WriteFileAtomically(dir / longest, "long", 0600));
     EXPECT_EQ(fixtures::ReadFile(dir / longest), "long");
 }
 
 TEST(AtomicFile, DefaultModeFollowsTheMaskWithoutChangingIt) {
     const mode_t saved = umask(027);
-    EXPECT_EQ(platform::CurrentUmask(), 027u);
-    EXPECT_EQ(platform::DefaultFileMode(), 0640u);
+    EXPECT_EQ(kelp::platform::CurrentUmask(), 027u);
+    EXPECT_EQ(kelp::platform::DefaultFileMode(), 0640u);
     EXPECT_EQ(umask(saved), 027u);  // reading left the mask as it was
 }
 

@@ -10,21 +10,21 @@ namespace {
 TEST(CodePage, OemBytesBecomeUtf8AndBack) {
     // CP437: 0x82 é, 0x84 ä, 0x9B ¢, 0xE1 ß, 0xC9 ╔
     const std::string oem = "caf\x82 \x84 \x9B \xE1 \xC9";
-    const std::string ansi = platform::OemToAnsi(oem);
+    const std::string ansi = kelp::platform::OemToAnsi(oem);
     EXPECT_EQ(ansi, "café ä ¢ ß ╔");
-    EXPECT_EQ(platform::AnsiToOem(ansi), oem);
+    EXPECT_EQ(kelp::platform::AnsiToOem(ansi), oem);
 }
 
 TEST(CodePage, AsciiIsLeftAlone) {
     const std::string text = "folder/file name.txt";
-    EXPECT_EQ(platform::OemToAnsi(text), text);
-    EXPECT_EQ(platform::AnsiToOem(text), text);
+    EXPECT_EQ(kelp::platform::OemToAnsi(text), text);
+    EXPECT_EQ(kelp::platform::AnsiToOem(text), text);
 }
 
 TEST(CodePage, CharactersOutsideOemAndBrokenUtf8BecomeQuestionMarks) {
-    EXPECT_EQ(platform::AnsiToOem("a€b"), "a?b");  // the euro sign is not in CP437
-    EXPECT_EQ(platform::AnsiToOem("x\xFFy"), "x?y");
-    EXPECT_EQ(platform::AnsiToOem("z\xC3"), "z?");  // cut-off sequence at the end
+    EXPECT_EQ(kelp::platform::AnsiToOem("a€b"), "a?b");  // the euro sign is not in CP437
+    EXPECT_EQ(kelp::platform::AnsiToOem("x\xFFy"), "x?y");
+    EXPECT_EQ(kelp::platform::AnsiToOem("z\xC3"), "z?");  // cut-off sequence at the end
 }
 
 // Python's codec is the oracle: every OEM byte converts as it does there,
@@ -43,8 +43,8 @@ TEST(CodePage, EveryOemByteMatchesPythonAndRoundTrips) {
     std::string oem;
     for (int b = 1; b < 256; ++b) oem += static_cast<char>(b);
     // CP437's control pictures are not used for bytes below 0x20 by either side.
-    EXPECT_EQ(platform::OemToAnsi(oem), expected);
-    EXPECT_EQ(platform::AnsiToOem(platform::OemToAnsi(oem)), oem);
+    EXPECT_EQ(kelp::platform::OemToAnsi(oem), expected);
+    EXPECT_EQ(kelp::platform::AnsiToOem(kelp::platform::OemToAnsi(oem)), oem);
 }
 
 }  // namespace

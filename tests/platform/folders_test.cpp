@@ -32,30 +32,30 @@ class EnvOverride {
 TEST(Folders, TempFolderFollowsTmpdirAndEndsInSlash) {
     {
         EnvOverride tmp("TMPDIR", "/var/tmp");
-        EXPECT_EQ(platform::TempFolder(), "/var/tmp/");
+        EXPECT_EQ(kelp::platform::TempFolder(), "/var/tmp/");
     }
     EnvOverride empty("TMPDIR", "");
-    EXPECT_EQ(platform::TempFolder(), "/tmp/");
+    EXPECT_EQ(kelp::platform::TempFolder(), "/tmp/");
 }
 
 TEST(Folders, DesktopFallsBackToHomeWhenItDoesNotExist) {
     fixtures::TempDir home;
     EnvOverride h("HOME", home.path());
     EnvOverride config("XDG_CONFIG_HOME", home / "config");
-    EXPECT_EQ(platform::HomeFolder(), home.path() + "/");
-    EXPECT_EQ(platform::DesktopFolder(), home.path() + "/");
+    EXPECT_EQ(kelp::platform::HomeFolder(), home.path() + "/");
+    EXPECT_EQ(kelp::platform::DesktopFolder(), home.path() + "/");
 
     // A desktop named in user-dirs.dirs is used once it exists.
     fixtures::WriteFile(home / "config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
     std::filesystem::create_directory(home / "Schreibtisch");
-    EXPECT_EQ(platform::DesktopFolder(), home / "Schreibtisch/");
+    EXPECT_EQ(kelp::platform::DesktopFolder(), home / "Schreibtisch/");
 }
 
 TEST(Folders, CurrentFolderIsTheProcessFolder) {
     fixtures::TempDir dir;
     const auto saved = std::filesystem::current_path();
     std::filesystem::current_path(dir.path());
-    const std::string current = platform::CurrentFolder();
+    const std::string current = kelp::platform::CurrentFolder();
     std::filesystem::current_path(saved);
     EXPECT_EQ(std::filesystem::canonical(current), std::filesystem::canonical(dir.path()));
     EXPECT_EQ(current.back(), '/');

@@ -28,7 +28,7 @@ TEST(FreedMemory, PagesFreedBelowABlockInUseGoBackToTheSystem) {
     std::memset(pin, 1, kBlock);
     for (char* b : blocks) std::free(b);
     const long before = StatusKiB("VmRSS:");
-    platform::ReturnFreedMemory();
+    kelp::platform::ReturnFreedMemory();
     const long after = StatusKiB("VmRSS:");
     std::free(pin);
     EXPECT_GT(before - after, 32 << 10)

@@ -10,8 +10,8 @@
 #include "platform/zip_association.h"
 #include "tests/fixtures/temp_dir.h"
 
-using platform::SettingsStore;
-using platform::StoredValue;
+using kelp::platform::SettingsStore;
+using kelp::platform::StoredValue;
 
 TEST(SettingsStore, KindsReadBackLikeTheRegistry) {
     fixtures::TempDir dir;
@@ -68,33 +68,36 @@ TEST(ZipAssociation, UnregisterRemovesExactlyWhatRegisterWrote) {
     fixtures::TempDir dir;
     setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-    const std::string list = platform::MimeAppsListPath();
+    const std::string list = kelp::platform::MimeAppsListPath();
     const std::string before =
         "[Default Applications]\ntext/plain=editor.desktop;\napplication/zip=other.desktop;\n"
         "[Added Associations]\nimage/png=viewer.desktop;\n";
     fixtures::WriteFile(list, before);
 
-    ASSERT_TRUE(platform::RegisterZipAssociation("/opt/my kelp/kelp"));
-    EXPECT_TRUE(platform::IsZipAssociated());
-    EXPECT_NE(fixtures::ReadFile(list).find(
-                  "application/zip=" + std::string(platform::kZipDesktopId) + ";other.desktop;"),
-              std::string::npos);
+    ASSERT_TRUE(kelp::platform::RegisterZipAssociation("/opt/my kelp/kelp"));
+    EXPECT_TRUE(kelp::platform::IsZipAssociated());
+    EXPECT_NE(
+        fixtures::ReadFile(list).find(
+            "application/zip=" + std::string(kelp::platform::kZipDesktopId) + ";other.desktop;"),
+        std::string::npos);
     const std::string entry =
-        fixtures::ReadFile(platform::ApplicationsFolder() + platform::kZipDesktopId);
+        fixtures::ReadFile(kelp::platform::ApplicationsFolder() + kelp::platform::kZipDesktopId);
     EXPECT_NE(entry.find("Exec=\"/opt/my kelp/kelp\" %f"), std::string::npos);
     // Registering twice keeps one id.
-    ASSERT_TRUE(platform::RegisterZipAssociation("/opt/my kelp/kelp"));
-    ASSERT_TRUE(platform::UnregisterZipAssociation());
+    ASSERT_TRUE(kelp::platform::RegisterZipAssociation("/opt/my kelp/kelp"));
+    ASSERT_TRUE(kelp::platform::UnregisterZipAssociation());
     EXPECT_EQ(fixtures::ReadFile(list), before);
-    EXPECT_FALSE(platform::IsZipAssociated());
+    EXPECT_FALSE(kelp::platform::IsZipAssociated());
 
     // Without a list, register creates it and unregister removes it again.
     std::remove(list.c_str());
-    ASSERT_TRUE(platform::RegisterZipAssociation("/usr/bin/kelp"));
-    ASSERT_TRUE(platform::UnregisterZipAssociation());
+    ASSERT_TRUE(kelp::platform::RegisterZipAssociation("/usr/bin/kelp"));
+    ASSERT_TRUE(kelp::platform::UnregisterZipAssociation());
     struct stat st {};
     EXPECT_NE(stat(list.c_str(), &st), 0);
-    EXPECT_NE(stat((platform::ApplicationsFolder() + platform::kZipDesktopId).c_str(), &st), 0);
+    EXPECT_NE(
+        stat((kelp::platform::ApplicationsFolder() + kelp::platform::kZipDesktopId).c_str(), &st),
+        0);
     unsetenv("XDG_DATA_HOME");
     unsetenv("XDG_CONFIG_HOME");
 }

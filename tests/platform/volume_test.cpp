@@ -8,23 +8,23 @@ namespace {
 
 TEST(Volume, RootOfAFileIsItsFolder) {
     fixtures::TempDir dir;
-    EXPECT_EQ(platform::DriveRoot(dir / "a.zip"), dir.path() + "/");
-    EXPECT_TRUE(platform::DriveExists(platform::DriveRoot(dir / "a.zip")));
-    EXPECT_FALSE(platform::DriveExists(dir / "missing/"));
+    EXPECT_EQ(kelp::platform::DriveRoot(dir / "a.zip"), dir.path() + "/");
+    EXPECT_TRUE(kelp::platform::DriveExists(kelp::platform::DriveRoot(dir / "a.zip")));
+    EXPECT_FALSE(kelp::platform::DriveExists(dir / "missing/"));
 }
 
 TEST(Volume, LocalFolderIsAFixedDriveWithSpace) {
     fixtures::TempDir dir;
-    EXPECT_EQ(platform::TypeOfDrive(dir.path() + "/"), platform::DriveType::Fixed);
-    EXPECT_EQ(platform::TypeOfDrive(dir / "missing/"), platform::DriveType::Unknown);
+    EXPECT_EQ(kelp::platform::TypeOfDrive(dir.path() + "/"), kelp::platform::DriveType::Fixed);
+    EXPECT_EQ(kelp::platform::TypeOfDrive(dir / "missing/"), kelp::platform::DriveType::Unknown);
 
     int64_t freeBytes = 0, total = 0;
-    ASSERT_TRUE(platform::QuerySpace(dir.path(), freeBytes, total));
+    ASSERT_TRUE(kelp::platform::QuerySpace(dir.path(), freeBytes, total));
     EXPECT_GT(total, 0);
     EXPECT_GE(freeBytes, 0);
     EXPECT_LE(freeBytes, total);
 
-    EXPECT_FALSE(platform::QuerySpace(dir / "missing", freeBytes, total));
+    EXPECT_FALSE(kelp::platform::QuerySpace(dir / "missing", freeBytes, total));
     EXPECT_EQ(freeBytes, -1);
     EXPECT_EQ(total, -1);
 }

@@ -22,7 +22,7 @@ class SfxStub : public ::testing::Test {
   protected:
     SfxStub() {
         zip.SFXPath = kStub;
-        zip.HowToDelete = engine::htdFinal;
+        zip.HowToDelete = kelp::engine::htdFinal;
         zip.SFXCaption = "Unpacker";
         zip.SFXMessage = "Welcome";
         fs::create_directories(dir / "tree/sub/deeper");
@@ -44,7 +44,7 @@ class SfxStub : public ::testing::Test {
     }
 
     fixtures::TempDir dir;
-    engine::ZipEngine zip;
+    kelp::engine::ZipEngine zip;
 };
 
 TEST_F(SfxStub, ExtractsTheWholeTreeAndPassesUnzip) {
@@ -64,7 +64,7 @@ TEST_F(SfxStub, ExtractsTheWholeTreeAndPassesUnzip) {
 TEST_F(SfxStub, DefaultFoldersAndOverwriteModes) {
     // "><" is the temporary folder; no success message asked for.
     zip.SFXDefaultDir = "><";
-    zip.SFXOptions.Include(engine::SFXNoSuccessMsg);
+    zip.SFXOptions.Include(kelp::engine::SFXNoSuccessMsg);
     const std::string exe = MakeExe();
     fs::create_directories(dir / "tmp");
     auto r = Run(exe, "TMPDIR=" + Quote(dir / "tmp"));
@@ -78,7 +78,7 @@ TEST_F(SfxStub, DefaultFoldersAndOverwriteModes) {
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(ReadFile(dir / "tmp/a.txt"), "mine");
     ASSERT_EQ(zip.ConvertToZip(), 0);  // reads the settings back: change them after
-    zip.SFXOverWriteMode = engine::OvrAlways;
+    zip.SFXOverWriteMode = kelp::engine::OvrAlways;
     ASSERT_EQ(zip.ConvertToExe(), 0);
     r = Run(exe, "TMPDIR=" + Quote(dir / "tmp"));
     EXPECT_EQ(ReadFile(dir / "tmp/a.txt"), "alpha\n");
@@ -96,7 +96,7 @@ TEST_F(SfxStub, DefaultFoldersAndOverwriteModes) {
 TEST_F(SfxStub, CommandLineRunsAfterExtractionOnlyWhenAllowed) {
     zip.SFXDefaultDir = dir / "out";
     zip.SFXCommandLine = "cp a.txt ><.copy";
-    zip.SFXOptions.Include(engine::SFXAutoRun);
+    zip.SFXOptions.Include(kelp::engine::SFXAutoRun);
     const std::string exe = MakeExe();
     auto r = Run(exe);
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -105,7 +105,7 @@ TEST_F(SfxStub, CommandLineRunsAfterExtractionOnlyWhenAllowed) {
     // Asking first with nobody at a terminal: not run.
     fs::remove(dir / "out.copy");
     ASSERT_EQ(zip.ConvertToZip(), 0);
-    zip.SFXOptions.Include(engine::SFXAskCmdLine);
+    zip.SFXOptions.Include(kelp::engine::SFXAskCmdLine);
     ASSERT_EQ(zip.ConvertToExe(), 0);
     r = Run(exe);
     EXPECT_EQ(r.exitCode, 0);
@@ -114,7 +114,7 @@ TEST_F(SfxStub, CommandLineRunsAfterExtractionOnlyWhenAllowed) {
     // A failing command fails the program.
     ASSERT_EQ(zip.ConvertToZip(), 0);
     zip.SFXCommandLine = "false";
-    zip.SFXOptions = {engine::SFXAutoRun};
+    zip.SFXOptions = {kelp::engine::SFXAutoRun};
     ASSERT_EQ(zip.ConvertToExe(), 0);
     EXPECT_NE(Run(exe).exitCode, 0);
 }
