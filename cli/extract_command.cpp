@@ -81,6 +81,9 @@ int Run(const Args& args, bool test) {
     auto opened = OpenArchive(opts.archive, opts.nameCharset);
     if (!opened) return kExitError;
     engine::ZipEngine& zip = opened->engine;
+    const size_t members = zip.EntryCount();
+    // Every member is the library's to read, so the engine's list goes first.
+    zip.ReleaseDirectory();
 
     int failures = 0;
     int kept = 0;
@@ -135,7 +138,7 @@ int Run(const Args& args, bool test) {
 
     const bool engineFailed = zip.ErrorsReported() > errorsBefore;
     // Nothing extracted and nothing deliberately kept: no member matched.
-    const bool nothingDone = zip.SuccessCount() == 0 && kept == 0 && zip.EntryCount() > 0;
+    const bool nothingDone = zip.SuccessCount() == 0 && kept == 0 && members > 0;
     return failures > 0 || engineFailed || nothingDone ? kExitError : kExitOk;
 }
 

@@ -213,6 +213,11 @@ class ZipEngine {
     DirEntryList DirEntries() const { return DirEntryList(directory_); }
     // Number of members, 0 when no archive is named (also after a failed read).
     size_t EntryCount() const { return zipFileName_.empty() ? 0 : directory_.size(); }
+    // Lets go of the member list, the archive staying named with its end and
+    // parts as read: for a caller that runs one operation on the whole
+    // archive, which the library reads for itself, so that a large directory
+    // is not held twice while it runs.
+    void ReleaseDirectory() { directory_ = kelp::zip::CentralDirectory(); }
     // File offset of the first local header (the length of a self-extractor
     // program in front of the archive).
     int64_t SfxPrefixSize() const { return sfxPrefixSize_; }
