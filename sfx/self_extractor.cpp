@@ -55,7 +55,7 @@ bool SelfExtractor::MayOverwrite(const std::string& name) {
 }
 
 bool SelfExtractor::ExtractMember(int baseFd, const zip::MemberEntry& entry) {
-    const std::string& name = entry.displayName;
+    const std::string name(entry.displayName);
     const zip::TargetName target = zip::ResolveMemberName(name, true);
     if (!target.ok) return Fail(name, target.reason);
     std::string error;
@@ -114,7 +114,7 @@ bool SelfExtractor::ExtractLink(int baseFd, const zip::MemberEntry& entry,
                                 const zip::MemberData& data,
                                 std::optional<zip::MemberCipher>& crypto,
                                 const zip::TargetName& target, const zip::TargetDir& dir) {
-    const std::string& name = entry.displayName;
+    const std::string name(entry.displayName);
     // The member's data is the link's target, a path of at most PATH_MAX.
     std::string linkTarget;
     const zip::DecodeResult result = zip::DecodeMember(

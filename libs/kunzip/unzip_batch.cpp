@@ -177,7 +177,7 @@ void UnzipBatch::Summary(size_t selected, bool cancelled) {
     }
 }
 
-UnzipBatch::Outcome UnzipBatch::Fail(const std::string& name, int32_t error, uint8_t skipType,
+UnzipBatch::Outcome UnzipBatch::Fail(std::string_view name, int32_t error, uint8_t skipType,
                                      const std::string& why) {
     ++errors_;
     lastError_ = error;
@@ -278,8 +278,8 @@ zip::DecodeResult UnzipBatch::Decode(Prefetched* ready, const zip::MemberData& d
     return ready->result;
 }
 
-std::string UnzipBatch::MemberError(const std::string& name, const std::string& why) const {
-    return (request_.check ? "Finding: " : "Error found in ") + name + ": " + why;
+std::string UnzipBatch::MemberError(std::string_view name, const std::string& why) const {
+    return (request_.check ? "Finding: " : "Error found in ") + std::string(name) + ": " + why;
 }
 
 void UnzipBatch::CheckLinkTarget(const zip::MemberEntry& entry, const zip::MemberData& data,
@@ -295,8 +295,8 @@ void UnzipBatch::CheckLinkTarget(const zip::MemberEntry& entry, const zip::Membe
     if (r.status != zip::DecodeStatus::Ok || !zip::LinkLeadsOut(entry.displayName, target)) return;
     ++findings_;
     lastError_ = kErrFinding;
-    reporter_.Message(kErrFinding, "Finding: " + entry.displayName + " is a link to " + target +
-                                       ": the link leads out of the target folder");
+    reporter_.Message(kErrFinding, "Finding: " + std::string(entry.displayName) + " is a link to " +
+                                       target + ": the link leads out of the target folder");
 }
 
 UnzipBatch::Outcome UnzipBatch::Test(const zip::MemberEntry& entry, size_t index) {
@@ -321,7 +321,7 @@ UnzipBatch::Outcome UnzipBatch::Test(const zip::MemberEntry& entry, size_t index
     FlushProgress();
     switch (r.status) {
         case zip::DecodeStatus::Ok:
-            reporter_.Message(0, "Tested: " + entry.displayName + " OK");
+            reporter_.Message(0, "Tested: " + std::string(entry.displayName) + " OK");
             return Outcome::Success;
         case zip::DecodeStatus::Stopped:
             return Outcome::Cancelled;
@@ -365,7 +365,7 @@ UnzipBatch::Outcome UnzipBatch::ToMemory(const zip::MemberEntry& entry) {
     zip::DecodeResult r = zip::DecodeMember(reader_, data, crypto ? &*crypto : nullptr, sink);
     FlushProgress();
     if (r.status == zip::DecodeStatus::Ok) {
-        reporter_.Message(0, "Unzipped: " + entry.displayName + " to memory");
+        reporter_.Message(0, "Unzipped: " + std::string(entry.displayName) + " to memory");
         return Outcome::Success;
     }
     if (r.status == zip::DecodeStatus::Stopped && reporter_.cancelled()) return Outcome::Cancelled;
@@ -378,7 +378,7 @@ UnzipBatch::Outcome UnzipBatch::ToMemory(const zip::MemberEntry& entry) {
 }
 
 UnzipBatch::Outcome UnzipBatch::Extract(const zip::MemberEntry& entry, size_t index) {
-    const std::string& name = entry.displayName;
+    const std::string name(entry.displayName);
     zip::TargetName target = zip::ResolveMemberName(name, request_.dirNames);
     if (!target.ok) return Fail(name, kErrName, KSKIP_UNSAFE_PATH, target.reason + ", skipped");
     std::string error;
@@ -469,7 +469,7 @@ UnzipBatch::Outcome UnzipBatch::ReportWritten(const zip::MemberEntry& entry,
         prefetcher_->Discard(ready);
         return Outcome::Cancelled;
     }
-    reporter_.Message(0, "Unzipped: " + entry.displayName);
+    reporter_.Message(0, "Unzipped: " + std::string(entry.displayName));
     return Outcome::Success;
 }
 
@@ -503,7 +503,7 @@ UnzipBatch::Outcome UnzipBatch::ExtractLink(const zip::MemberEntry& entry, Prefe
                                             std::optional<zip::MemberCipher>& crypto,
                                             const zip::TargetName& target, int dirFd,
                                             int64_t mtime) {
-    const std::string& name = entry.displayName;
+    const std::string name(entry.displayName);
     // The member's data is the link's target, a path of at most PATH_MAX.
     std::string linkTarget;
     auto sink = [&](const uint8_t* p, size_t n) {

@@ -51,7 +51,7 @@ class UnzipBatch {
     Outcome Test(const zip::MemberEntry& entry, size_t index);
     // A member's error line: "Error found in NAME: WHY", or when checking
     // "Finding: NAME: WHY".
-    std::string MemberError(const std::string& name, const std::string& why) const;
+    std::string MemberError(std::string_view name, const std::string& why) const;
     // Checking: a finding when a symbolic link would lead out of the target.
     void CheckLinkTarget(const zip::MemberEntry& entry, const zip::MemberData& data,
                          zip::MemberCipher* crypto);
@@ -69,7 +69,7 @@ class UnzipBatch {
     // Decodes a member into sink, from the workers' result when there is one.
     zip::DecodeResult Decode(Prefetched* ready, const zip::MemberData& data,
                              zip::MemberCipher* crypto, const zip::ByteSink& sink);
-    Outcome Fail(const std::string& name, int32_t error, uint8_t skipType, const std::string& why);
+    Outcome Fail(std::string_view name, int32_t error, uint8_t skipType, const std::string& why);
     void Progress(uint64_t bytes);
     void FlushProgress();
     void Summary(size_t selected, bool cancelled);

@@ -261,7 +261,7 @@ int32_t ZipBatch::Delete() {
     };
     std::vector<size_t> doomed;
     for (size_t i = 0; i < reader_.entries().size(); ++i) {
-        const std::string& name = reader_.entries()[i].displayName;
+        const std::string name(reader_.entries()[i].displayName);
         if (selector.Selects(name) && !excluded(name)) {
             doomed.push_back(i);
         } else {
@@ -275,7 +275,7 @@ int32_t ZipBatch::Delete() {
     }
     reporter_.FileCount(static_cast<int64_t>(doomed.size()));
     for (size_t i : doomed) {
-        reporter_.Message(kNoError, "  deleting: " + reader_.entries()[i].displayName);
+        reporter_.Message(kNoError, "  deleting: " + std::string(reader_.entries()[i].displayName));
         if (reporter_.cancelled()) return Cancelled(), 0;
     }
     if (!WriteArchive()) return 0;
@@ -365,7 +365,7 @@ ZipBatch::Step ZipBatch::CopyMember(size_t index) {
     zip::MemberData data;
     std::string error;
     auto damaged = [&](const std::string& why) {
-        reporter_.Message(kErrArchive, "  error: member " + e.displayName +
+        reporter_.Message(kErrArchive, "  error: member " + std::string(e.displayName) +
                                            " of the archive is damaged (" + why +
                                            "); the archive was not changed");
         return Step::Abort;

@@ -45,7 +45,7 @@ bool ZipBatch::PlanRenames() {
         }
         bool found = false;
         for (size_t i = 0; i < entries.size(); ++i) {
-            const std::string& name = entries[i].displayName;
+            const std::string name(entries[i].displayName);
             const bool under = from.ends_with('/') && name.starts_with(from);
             if (name != from && !under) continue;
             if (newNames_[i]) {
@@ -67,7 +67,7 @@ bool ZipBatch::PlanRenames() {
     // of another renamed one.
     std::set<std::string> taken;
     for (size_t i = 0; i < entries.size(); ++i)
-        if (!newNames_[i]) taken.insert(entries[i].displayName);
+        if (!newNames_[i]) taken.emplace(entries[i].displayName);
     for (size_t i = 0; i < entries.size(); ++i) {
         if (!newNames_[i]) continue;
         if (!taken.insert(*newNames_[i]).second) {
@@ -93,8 +93,8 @@ int32_t ZipBatch::Rename() {
         plan_.back().entry = i;
         if (!newNames_[i]) continue;
         ++renamed;
-        reporter_.Message(
-            kNoError, "  renaming: " + reader_.entries()[i].displayName + " to " + *newNames_[i]);
+        reporter_.Message(kNoError, "  renaming: " + std::string(reader_.entries()[i].displayName) +
+                                        " to " + *newNames_[i]);
     }
     reporter_.FileCount(renamed);
     if (reporter_.cancelled()) return Cancelled(), 0;

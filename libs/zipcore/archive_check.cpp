@@ -30,7 +30,8 @@ void CompareLocalHeader(const ArchiveReader& reader, const MemberEntry& e,
     std::string error, name;
     LocalHeader local;
     if (!reader.Locate(e, data, error, reader, &local, &name)) {
-        out.push_back("the local header of " + e.displayName + " cannot be used: " + error);
+        out.push_back("the local header of " + std::string(e.displayName) +
+                      " cannot be used: " + error);
         return;
     }
     // A local name longer than the central one lets expect is read apart.
@@ -38,7 +39,7 @@ void CompareLocalHeader(const ArchiveReader& reader, const MemberEntry& e,
         name.assign(local.nameLength, '\0');
         if (!reader.ReadAt(e.localOffset + kLocalHeaderSize, name.data(), name.size())) return;
     }
-    const std::string where = "the local header of " + e.displayName;
+    const std::string where = "the local header of " + std::string(e.displayName);
     if (name != e.name) out.push_back(where + " names it " + name);
     if (local.method != e.header.method)
         out.push_back(where + " gives method " + std::to_string(local.method) + ", the directory " +
@@ -114,15 +115,15 @@ std::vector<std::string> StructureFindings(const ArchiveReader& reader) {
     std::map<std::string, size_t> folded;
     for (size_t i = 0; i < entries.size(); ++i) {
         const MemberEntry e = entries[i];
+        const std::string name(e.displayName);
         if (e.overlapsAnother)
-            out.push_back(e.displayName +
-                          " overlaps the data of another member (a zip bomb construction)");
+            out.push_back(name + " overlaps the data of another member (a zip bomb construction)");
         if (const TargetName target = ResolveMemberName(e.displayName, true); !target.ok)
-            out.push_back(e.displayName + " is no safe name to extract: " + target.reason);
-        if (++seen[e.name] == 2) out.push_back(e.displayName + " is stored more than once");
-        const auto [twin, added] = folded.try_emplace(AsciiLower(e.displayName), i);
+            out.push_back(name + " is no safe name to extract: " + target.reason);
+        if (++seen[e.name] == 2) out.push_back(name + " is stored more than once");
+        const auto [twin, added] = folded.try_emplace(AsciiLower(name), i);
         if (!added && entries[twin->second].name != e.name)
-            out.push_back(e.displayName + " and " + entries[twin->second].displayName +
+            out.push_back(name + " and " + std::string(entries[twin->second].displayName) +
                           " differ only in case");
         CompareLocalHeader(reader, e, out);
     }

@@ -24,8 +24,8 @@ namespace kelp::zip {
 // directory's bytes, which the reader keeps: valid as long as the reader.
 struct MemberEntry {
     CentralHeader header;
-    std::string_view name;    // raw bytes as stored
-    std::string displayName;  // the name as listed, in UTF-8 (see name_encoding.h)
+    std::string_view name;         // raw bytes as stored
+    std::string_view displayName;  // the name as listed, in UTF-8 (see name_encoding.h)
     std::span<const uint8_t> extra;
     std::string_view comment;  // member comment, raw bytes
     uint64_t localOffset = 0;  // file offset of the local header
