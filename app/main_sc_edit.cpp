@@ -18,6 +18,7 @@
 
 #include "add_dlg.h"
 #include "edit_watch.h"
+#include "libs/zipcore/member_decoder.h"
 #include "main_sc.h"
 #include "platform/folders.h"
 
@@ -148,7 +149,7 @@ bool Main_sc::WriteMember(OpenedMember& m, const std::string& name) {
         if (!Confirm(QString("%1 is compressed with %2, which Kelp cannot write.\n\n"
                              "Write it compressed with Deflate instead?")
                          .arg(QString::fromStdString(m.name),
-                              QString::fromStdString(engine::MethodName(storage.method)))))
+                              QString::fromStdString(kelp::zip::MethodName(storage.method)))))
             return false;
         method = engine::AddMethodDeflate;
     }

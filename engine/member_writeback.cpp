@@ -62,29 +62,6 @@ std::optional<AddMethodEnum> WritableMethod(uint16_t method) {
     }
 }
 
-std::string MethodName(uint16_t method) {
-    switch (method) {
-        case zip::kMethodStored:
-            return "stored";
-        case zip::kMethodDeflated:
-            return "Deflate";
-        case zip::kMethodDeflate64:
-            return "Deflate64";
-        case zip::kMethodBzip2:
-            return "bzip2";
-        case zip::kMethodLzma:
-            return "LZMA";
-        case zip::kMethodXz:
-            return "xz";
-        case zip::kMethodZstd:
-            return "Zstandard";
-        case 98:
-            return "PPMd";
-        default:
-            return "method " + std::to_string(method);
-    }
-}
-
 bool StorableAsIs(const std::string& name) {
     if (name.empty() || name.front() == '/' || name.back() == '/') return false;
     size_t start = 0;

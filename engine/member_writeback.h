@@ -39,9 +39,6 @@ MemberStorage StorageOf(const ZipDirEntry& entry, int otherLevel);
 // it can only read (Deflate64, PPMd, the old ones).
 std::optional<AddMethodEnum> WritableMethod(uint16_t method);
 
-// Names a compression method for a message ("method 9" when unknown).
-std::string MethodName(uint16_t method);
-
 struct MemberWriteBack {
     std::string archive;
     std::string member;    // the exact stored name
