@@ -179,10 +179,9 @@ void ZipEngine::ReadDirectory() {
         throw EZipEngine(MsgId::DirectorySeekError, true);
     // Members read before a damaged header are listed before it is reported.
     for (size_t i = 0; i < directory_.size(); ++i) {
-        const ZipDirEntry entry(directory_, i);
-        if (OnNewName) OnNewName(static_cast<int>(i + 1), entry);
-        sfxPrefixSize_ =
-            std::min<int64_t>(sfxPrefixSize_, static_cast<int64_t>(entry.LocalHeaderOffset()));
+        const zip::CentralRecord r = directory_.Record(i);
+        if (OnNewName) OnNewName(static_cast<int>(i + 1), ZipDirEntry(directory_, i));
+        sfxPrefixSize_ = std::min<int64_t>(sfxPrefixSize_, static_cast<int64_t>(r.localOffset));
     }
     // The central header read last steers the conversion of the archive
     // comment; before any, FAT rules apply.

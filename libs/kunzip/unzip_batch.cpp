@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <numeric>
 
 #include "archive_check.h"
 #include "member_selector.h"
@@ -49,6 +50,11 @@ std::vector<size_t> UnzipBatch::SelectMembers() const {
     std::vector<size_t> out;
     const auto& entries = reader_.entries();
     const zip::MemberSelector selector(request_.specs, request_.exactNames);
+    if (selector.SelectsAll() && !request_.toMemory) {
+        out.resize(entries.size());
+        std::iota(out.begin(), out.end(), size_t{0});
+        return out;
+    }
     for (size_t i = 0; i < entries.size(); ++i) {
         if (selector.Selects(entries[i].displayName)) {
             out.push_back(i);

@@ -136,7 +136,7 @@ MemberEntry MemberAt(const ArchiveReader& reader, size_t index) {
     MemberEntry e;
     e.header = r.header;
     e.name = r.name;
-    e.displayName = dir.Name(index);
+    e.displayName = dir.Name(index, r);
     e.extra = r.extra;
     e.comment = r.comment;
     e.packedSize = r.packedSize;

@@ -130,7 +130,14 @@ void CentralDirectory::NameMembers() {
 }
 
 std::string_view CentralDirectory::Name(size_t i) const {
-    if (nameAt_.empty() || nameAt_[i] == 0) return Record(i).name;
+    return Decoded(i) ? DecodedName(i) : Record(i).name;
+}
+
+std::string_view CentralDirectory::Name(size_t i, const CentralRecord& record) const {
+    return Decoded(i) ? DecodedName(i) : record.name;
+}
+
+std::string_view CentralDirectory::DecodedName(size_t i) const {
     const size_t at = nameAt_[i] - 1;
     uint32_t length = 0;
     std::memcpy(&length, names_.data() + at, sizeof length);

@@ -48,6 +48,8 @@ class CentralDirectory {
     CentralRecord Record(size_t i) const;
     // The name as listed, in UTF-8 (see name_encoding.h).
     std::string_view Name(size_t i) const;
+    // The same, when member i's record is in hand.
+    std::string_view Name(size_t i, const CentralRecord& record) const;
     // The member comment as listed, empty when there is none.
     std::string Comment(size_t i) const;
     // Whether member i's data overlaps another member's (see MarkOverlaps).
@@ -78,6 +80,8 @@ class CentralDirectory {
     // Decides the code page of the names and keeps every name whose text
     // differs from its bytes.
     void NameMembers();
+    bool Decoded(size_t i) const { return !nameAt_.empty() && nameAt_[i] != 0; }
+    std::string_view DecodedName(size_t i) const;
     // Whether member i's name and comment are converted at all.
     bool Converts(const CentralHeader& h) const;
 

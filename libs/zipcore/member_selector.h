@@ -18,6 +18,8 @@ class MemberSelector {
     MemberSelector(const std::vector<std::string>& specs, bool exactNames);
 
     bool Selects(std::string_view name) const;
+    // Every member, whatever its name: no name needs to be looked at.
+    bool SelectsAll() const { return !exactNames_ && patterns_.empty(); }
 
   private:
     bool exactNames_;

@@ -188,6 +188,7 @@ std::basic_string<uint8_t> WithoutExtraField(std::span<const uint8_t> extra, uin
 
 void ApplyZip64Extra(std::span<const uint8_t> extra, bool unpackedFull, bool packedFull,
                      bool offsetFull, bool diskFull, Zip64Values& values) {
+    if (!unpackedFull && !packedFull && !offsetFull && !diskFull) return;
     const auto field = FindExtraField(extra, kExtraZip64);
     if (!field) return;
     size_t at = 0;
