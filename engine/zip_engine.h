@@ -140,15 +140,15 @@ class ZipEngine {
     RepairRequest RepairRequestNow(const std::string& broken, const std::string& fixed) const;
     CommentRequest CommentRequestNow(const std::string& text) const;
     // Run an operation from its request: the operation's properties
-    // (specifications, options, folders, password, volume sizes) are neither
-    // read nor changed; the engine's own settings (Unattended, TempDir,
-    // DLLDirectory, NameCharset, the events; the SFX properties for an add
-    // that makes a new program) still apply. Each shows the message of a
-    // refusal (the request's Check, or what this engine cannot do now) and
-    // returns false when it refused before the library was called;
-    // SuccessCount gives the count. An archive changed is listed again when
-    // it is ZipFileName; extracting, converting a program back and writing
-    // a comment name the request's archive first.
+    // (specifications, options, folders, password, volume sizes, the SFX
+    // settings) are neither read nor changed; the engine's own settings
+    // (Unattended, TempDir, DLLDirectory, NameCharset, the events) still
+    // apply. Each shows the message of a refusal (the request's Check, or
+    // what this engine cannot do now) and returns false when it refused
+    // before the library was called; SuccessCount gives the count. An
+    // archive changed is listed again when it is ZipFileName; extracting,
+    // converting a program back and writing a comment name the request's
+    // archive first.
     bool Run(const ExtractRequest& request);
     bool Run(const AddRequest& request);
     bool Run(const DeleteRequest& request);
