@@ -4,7 +4,6 @@
 // kelpzip rename ARCHIVE OLD NEW
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <utility>
 
@@ -26,12 +25,12 @@ std::unique_ptr<OpenedArchive> OpenForChange(const std::string& path) {
     return opened;
 }
 
-// Runs one library call with Ctrl+C wired to cancel, the library's lines on
+// Runs the request with Ctrl+C wired to cancel, the library's lines on
 // standard output; returns the exit status. Lines with an error value fail
 // the command unless `warningsOnly` (an add that skipped unreadable files
 // still added the rest).
-int RunChange(OpenedArchive& opened, const std::function<void(engine::ZipEngine&)>& operation,
-              bool warningsOnly) {
+template <typename Request>
+int RunChange(OpenedArchive& opened, const Request& request, bool warningsOnly) {
     engine::ZipEngine& zip = opened.engine;
     int failures = 0;
     zip.OnMessage = [&](int errCode, const std::string& text) {
@@ -42,7 +41,7 @@ int RunChange(OpenedArchive& opened, const std::function<void(engine::ZipEngine&
     const int errorsBefore = zip.ErrorsReported();
     {
         InterruptCancels cancels(zip);
-        operation(zip);
+        zip.Run(request);
     }
     std::fflush(stdout);
     if (zip.ErrorsReported() > errorsBefore || zip.SuccessCount() == 0) return kExitError;
@@ -140,20 +139,19 @@ int AddCommand(const Args& args) {
 
     auto opened = OpenForChange(archive);
     if (!opened) return kExitError;
-    engine::ZipEngine& zip = opened->engine;
-    zip.AddCompLevel = level;
-    zip.AddEncryption = encryption;
-    zip.AddMethod = method;
-    if (!password.empty()) {
-        zip.Password = password;
-        options.Include(engine::AddEncrypt);
-    }
-    zip.AddOptions = options;
+    if (!password.empty()) options.Include(engine::AddEncrypt);
+    engine::AddRequest request;
+    request.archive = archive;
+    request.excludes = excludes;
+    request.level = level;
+    request.method = method;
+    request.options = options;
+    request.encryption = encryption;
+    request.password = password;
     // Paths from the command line are names of files, never add lines.
     for (const std::string& path : paths)
-        zip.FSpecSources.push_back({path, options.Has(engine::AddRecurseDirs), std::nullopt});
-    zip.FSpecArgsExcl = excludes;
-    return RunChange(*opened, &engine::ZipEngine::Add, true);
+        request.sources.push_back({path, options.Has(engine::AddRecurseDirs), std::nullopt});
+    return RunChange(*opened, request, true);
 }
 
 int DeleteCommand(const Args& args) {
@@ -164,8 +162,8 @@ int DeleteCommand(const Args& args) {
     }
     auto opened = OpenArchive(args[0]);
     if (!opened) return kExitError;
-    opened->engine.FSpecArgs.assign(args.begin() + 1, args.end());
-    return RunChange(*opened, &engine::ZipEngine::Delete, false);
+    return RunChange(*opened, engine::DeleteRequest{args[0], {args.begin() + 1, args.end()}},
+                     false);
 }
 
 int RenameCommand(const Args& args) {
@@ -173,12 +171,7 @@ int RenameCommand(const Args& args) {
     if (args[1].empty() || args[2].empty()) return UsageError("a member name is empty");
     auto opened = OpenArchive(args[0]);
     if (!opened) return kExitError;
-    return RunChange(
-        *opened,
-        [&](engine::ZipEngine& zip) {
-            zip.Rename({{args[1], args[2]}});
-        },
-        false);
+    return RunChange(*opened, engine::RenameRequest{args[0], {{args[1], args[2]}}}, false);
 }
 
 }  // namespace kelp::cli

@@ -45,14 +45,13 @@ int PrintFindings(const std::vector<std::string>& findings, bool failed, bool js
 
 int CheckCommand(const Args& args) {
     std::string archive, password, nameCharset;
-    bool json = false, hasPassword = false;
+    bool json = false;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--json") {
             json = true;
         } else if (args[i] == "-p") {
             if (i + 1 >= args.size()) return UsageError("-p needs a password");
             password = args[++i];
-            hasPassword = true;
         } else if (args[i] == "-O") {
             if (auto status =
                     ReadNameCharset(i + 1 < args.size() ? &args[++i] : nullptr, nameCharset))
@@ -87,12 +86,14 @@ int CheckCommand(const Args& args) {
         else if (errCode != 0 && !text.starts_with("Error found in "))
             ++otherErrors;
     };
-    if (hasPassword) zip.Password = password;
-    zip.ExtrOptions = {engine::ExtrCheck, engine::ExtrDirNames};
+    engine::ExtractRequest request;
+    request.archive = archive;
+    request.options = {engine::ExtrCheck, engine::ExtrDirNames};
+    request.password = password;
     const int errorsBefore = zip.ErrorsReported();
     {
         InterruptCancels cancels(zip);
-        zip.Extract();
+        zip.Run(request);
     }
     const bool failed = zip.ErrorsReported() > errorsBefore || otherErrors > 0;
 

@@ -28,7 +28,7 @@ int CommentCommand(const Args& args) {
     if (!opened) return kExitError;
     engine::ZipEngine& engine = opened->engine;
     if (set) {
-        engine.setArchiveComment(text);
+        engine.Run(engine::CommentRequest{archive, text});
     } else {
         const std::string comment = engine.ArchiveComment();
         if (!comment.empty()) std::printf("%s\n", comment.c_str());

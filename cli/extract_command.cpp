@@ -19,7 +19,6 @@ struct ExtractArgs {
     std::string folder;
     std::string password;
     std::string nameCharset;
-    bool hasPassword = false;
     bool junkPaths = false;
     enum class Existing { Ask, Overwrite, Keep } existing = Existing::Ask;
     std::vector<std::string> members;
@@ -36,7 +35,6 @@ std::optional<int> Parse(const Args& args, bool test, ExtractArgs& out) {
             const std::string* v = value();
             if (!v) return UsageError("-p needs a password");
             out.password = *v;
-            out.hasPassword = true;
         } else if (a == "-O") {
             if (auto status = ReadNameCharset(value(), out.nameCharset)) return status;
         } else if (!test && a == "-d") {
@@ -111,9 +109,11 @@ int Run(const Args& args, bool test) {
         };
     }
 
-    if (opts.hasPassword) zip.Password = opts.password;
+    engine::ExtractRequest request;
+    request.archive = opts.archive;
+    request.password = opts.password;
     if (test) {
-        zip.ExtrOptions = {engine::ExtrTest, engine::ExtrDirNames};
+        request.options = {engine::ExtrTest, engine::ExtrDirNames};
     } else {
         std::string folder = opts.folder.empty() ? std::string(".") : opts.folder;
         std::error_code ec;
@@ -122,18 +122,17 @@ int Run(const Args& args, bool test) {
             std::fprintf(stderr, "kelpzip: %s: cannot create the folder\n", folder.c_str());
             return kExitError;
         }
-        zip.ExtrBaseDir = folder;
-        zip.ExtrOptions = {};
-        if (!opts.junkPaths) zip.ExtrOptions.Include(engine::ExtrDirNames);
+        request.targetDir = folder;
+        if (!opts.junkPaths) request.options.Include(engine::ExtrDirNames);
         if (opts.existing == ExtractArgs::Existing::Overwrite)
-            zip.ExtrOptions.Include(engine::ExtrOverWrite);
-        zip.FSpecArgs = opts.members;
+            request.options.Include(engine::ExtrOverWrite);
+        request.members = opts.members;
     }
 
     const int errorsBefore = zip.ErrorsReported();
     {
         InterruptCancels cancels(zip);
-        zip.Extract();
+        zip.Run(request);
     }
 
     const bool engineFailed = zip.ErrorsReported() > errorsBefore;

@@ -89,7 +89,7 @@ int RepairCommand(const Args& args) {
     const int errorsBefore = zip.ErrorsReported();
     {
         InterruptCancels cancels(zip);
-        zip.Repair(broken, fixed);
+        zip.Run(engine::RepairRequest{broken, fixed, {}});
     }
     if (failed || zip.ErrorsReported() > errorsBefore || report.summary.empty()) return kExitUsage;
     if (json) {

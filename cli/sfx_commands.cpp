@@ -55,16 +55,17 @@ int MakeExeCommand(const Args& args) {
     if (archive.empty()) return UsageError("makeexe needs an archive");
     auto opened = OpenArchive(archive);
     if (!opened) return kExitError;
-    engine::ZipEngine& engine = opened->engine;
-    if (hasCaption) engine.SFXCaption = caption;
-    if (hasDir) engine.SFXDefaultDir = dir;
-    if (hasMessage) engine.SFXMessage = message;
+    engine::SfxRequest request;
+    request.archive = archive;
+    if (hasCaption) request.settings.caption = caption;
+    if (hasDir) request.settings.defaultDir = dir;
+    if (hasMessage) request.settings.message = message;
     if (hasCommand) {
-        engine.SFXCommandLine = command;
-        engine.SFXOptions.Include(engine::SFXAutoRun);
+        request.settings.commandLine = command;
+        request.settings.options.Include(engine::SFXAutoRun);
     }
-    if (hasStub) engine.SFXPath = stub;
-    return Report(engine.ConvertToExe());
+    if (hasStub) request.stubPath = stub;
+    return Report(opened->engine.Run(request));
 }
 
 int MakeZipCommand(const Args& args) {
@@ -72,7 +73,7 @@ int MakeZipCommand(const Args& args) {
         return UsageError("makezip takes one program");
     auto opened = OpenArchive(args[0]);
     if (!opened) return kExitError;
-    return Report(opened->engine.ConvertToZip());
+    return Report(opened->engine.Run(engine::SfxToZipRequest{args[0]}));
 }
 
 }  // namespace kelp::cli

@@ -46,17 +46,17 @@ int SpanCommand(const Args& args) {
     auto opened = OpenArchive(archive);
     if (!opened) return kExitError;
     engine::ZipEngine& zip = opened->engine;
-    zip.MaxVolumeSize = volumeSize;
-    zip.KeepFreeOnDisk1 = keepFree;
+    engine::SpanRequest request{archive, target, {volumeSize, keepFree}};
     // A part never needs more room than the smallest part allowed.
-    zip.MinFreeVolumeSize = std::min<int64_t>(zip.MinFreeVolumeSize, volumeSize - keepFree);
+    request.volumes.minFreeVolumeSize =
+        std::min(request.volumes.minFreeVolumeSize, volumeSize - keepFree);
     zip.OnMessage = [&](int, const std::string& text) {
         if (!opened->host.TakeShown(text)) std::printf("%s\n", text.c_str());
     };
     int result;
     {
         InterruptCancels cancels(zip);
-        result = zip.WriteSpan(archive, target);
+        result = zip.Run(request);
     }
     if (result == 0) {
         for (int part = 0; part <= zip.CurrentDisk(); ++part)

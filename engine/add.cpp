@@ -22,6 +22,8 @@ AddRequest ZipEngine::AddRequestNow() const {
     request.password = Password;
     request.storeSuffixes = AddStoreSuffixes;
     request.volumes = {MaxVolumeSize, KeepFreeOnDisk1, MinFreeVolumeSize};
+    request.sfx = SfxSettingsNow();
+    request.stubPath = SFXPath;
     return request;
 }
 
@@ -78,7 +80,9 @@ bool ZipEngine::Run(const AddRequest& request) {
     std::error_code ec;
     if (!request.Spanning() && request.IntoProgram() &&
         !std::filesystem::exists(request.archive, ec)) {
-        const int result = RunToExe({request.archive, SfxSettingsNow(), SFXPath}, true, SFXPath);
+        std::string stubFound;
+        const int result =
+            RunToExe({request.archive, request.sfx, request.stubPath}, true, stubFound);
         if (result != 0) {
             ReportEngineError(EZipEngine(MsgId::AutoSfxFailed, result));
             return false;
@@ -188,38 +192,50 @@ bool ZipEngine::Run(const DeleteRequest& request) {
     return true;
 }
 
+RenameRequest ZipEngine::RenameRequestNow(
+    const std::vector<std::pair<std::string, std::string>>& renames) const {
+    return {zipFileName_, renames};
+}
+
 void ZipEngine::Rename(const std::vector<std::pair<std::string, std::string>>& renames) {
+    Run(RenameRequestNow(renames));
+}
+
+bool ZipEngine::Run(const RenameRequest& request) {
     successCount_ = 0;
-    if (renames.empty()) return ShowEngineMessage(MsgId::NoFilesToRename);
-    std::error_code ec;
-    if (zipFileName_.empty() || !std::filesystem::is_regular_file(zipFileName_, ec))
-        return ShowEngineMessage(MsgId::NoZipFile);
+    if (const std::optional<MsgId::Id> refused = request.Check()) {
+        ShowEngineMessage(*refused);
+        return false;
+    }
     bool loadedHere = false;
     int version = 0;
-    if (!BeginArchiveChange(loadedHere, version)) return;
+    if (!BeginArchiveChange(loadedHere, version)) return false;
     if (version < KELP_V180) {
-        FinishZipCall(zipFileName_, loadedHere);
-        return ShowEngineMessage(MsgId::RenameUnsupported);
+        FinishZipCall(request.archive, loadedHere);
+        ShowEngineMessage(MsgId::RenameUnsupported);
+        return false;
     }
     try {
-        auto block = FillZipParams(AddRequest{},
-                                   std::filesystem::absolute(zipFileName_, ec).string(), version);
+        std::error_code ec;
+        auto block = FillZipParams(
+            AddRequest{}, std::filesystem::absolute(request.archive, ec).string(), version);
         KZipParams& b = block->Current();
         NoAdding(b);
         block->SetSpecs({});
         std::vector<char*> table;
-        for (const auto& [from, to] : renames) {
+        for (const auto& [from, to] : request.renames) {
             table.push_back(block->strings.Copy(from));
             table.push_back(block->strings.Copy(to));
         }
-        b.RenameCount = static_cast<int32_t>(renames.size());
+        b.RenameCount = static_cast<int32_t>(request.renames.size());
         b.RenameTable = table.data();
         block->SetEndMarker();
         successCount_ = CallZipExec(block->Data());
     } catch (const std::exception&) {
         ShowEngineMessage(MsgId::CompressAbort);
     }
-    FinishZipCall(zipFileName_, loadedHere);
+    FinishZipCall(request.archive, loadedHere);
+    return true;
 }
 
 }  // namespace kelp::engine

@@ -23,7 +23,24 @@ std::string ZipEngine::ArchiveComment() const {
     return (lastFlags_ & kelp::zip::kFlagUtf8) ? rawComment_ : ConvertNameChars(rawComment_, false);
 }
 
+CommentRequest ZipEngine::CommentRequestNow(const std::string& text) const {
+    return {zipFileName_, text};
+}
+
 void ZipEngine::setArchiveComment(const std::string& text) {
+    Run(CommentRequestNow(text));
+}
+
+bool ZipEngine::Run(const CommentRequest& request) {
+    if (const std::optional<MsgId::Id> refused = request.Check()) {
+        ShowEngineMessage(*refused);
+        return false;
+    }
+    // The comment's code page and the end record's place come from the
+    // archive's directory; one that cannot be read has been reported.
+    if (request.archive != zipFileName_) setZipFileName(request.archive);
+    if (request.archive != zipFileName_) return false;
+    const std::string& text = request.text;
     std::string raw = (lastFlags_ & kelp::zip::kFlagUtf8) ? text : ConvertNameChars(text, true);
     if (raw.size() > kelp::zip::kMaxCommentLength) raw.resize(kelp::zip::kMaxCommentLength);
     rawComment_ = raw;
@@ -46,13 +63,13 @@ void ZipEngine::setArchiveComment(const std::string& text) {
         // Show what the file now holds.
         if (!zipFileName_.empty()) List();
     }
+    return !failed;
 }
 
 // The archive is written anew, the new comment behind its end record, to a
 // temporary file that replaces the archive only when complete: a failed
 // write leaves the archive as it was.
 void ZipEngine::WriteComment(const std::string& raw) {
-    if (zipFileName_.empty()) throw EZipEngine(MsgId::InputMissing, true);
     ArchiveFile in;
     if (!in.Open(zipFileName_, ArchiveFile::Mode::Read))
         throw EZipEngine(MsgId::ZipOpenFailed, true);

@@ -44,31 +44,42 @@ bool ZipEngine::Run(const ExtractRequest& request) {
     return RunExtract(request, false);
 }
 
+RepairRequest ZipEngine::RepairRequestNow(const std::string& broken,
+                                          const std::string& fixed) const {
+    return {broken, fixed, Password};
+}
+
 void ZipEngine::Repair(const std::string& broken, const std::string& fixed) {
+    Run(RepairRequestNow(broken, fixed));
+}
+
+bool ZipEngine::Run(const RepairRequest& request) {
     successCount_ = 0;
-    std::error_code ec;
-    if (broken.empty() || !std::filesystem::is_regular_file(broken, ec))
-        return ShowEngineMessage(MsgId::NoZipFile);
-    if (fixed.empty() || std::filesystem::equivalent(broken, fixed, ec))
-        return ShowEngineMessage(MsgId::RepairOntoItself, fixed);
-    if (unzipLibBusy_) return;
+    if (const std::optional<MsgId::Id> refused = request.Check()) {
+        ShowEngineMessage(*refused, *refused == MsgId::RepairOntoItself ? request.fixed : "");
+        return false;
+    }
+    if (unzipLibBusy_) return false;
     unzipLibBusy_ = true;
     CancelRequested = false;
     const bool loadedHere = !UnzipLibLoaded();
     if (loadedHere) LoadUnzipLib();
     const int version = UnzipLibLoaded() ? UnzipLibVersion() : 0;
-    if (UnzipLibLoaded() && version < KELP_V180) {
+    const bool refused = !UnzipLibLoaded() || version < KELP_V180;
+    if (UnzipLibLoaded() && refused) {
         ShowEngineMessage(MsgId::RepairUnsupported);
-    } else if (UnzipLibLoaded()) {
+    } else if (!refused) {
         try {
-            ExtractRequest request;
-            request.password = Password;
-            auto block =
-                FillUnzParams(request, std::filesystem::absolute(broken, ec).string(), version);
+            std::error_code ec;
+            ExtractRequest test;
+            test.password = request.password;
+            auto block = FillUnzParams(test, std::filesystem::absolute(request.broken, ec).string(),
+                                       version);
             KUnzipParams& b = block->Current();
             b.TestOn = KELP_TRUE;
             b.CheckOn = KELP_FALSE;
-            b.RepairTargetText = block->strings.Copy(std::filesystem::absolute(fixed, ec).string());
+            b.RepairTargetText =
+                block->strings.Copy(std::filesystem::absolute(request.fixed, ec).string());
             block->SetEndMarker();
             successCount_ = CallUnzipExec(block->Data());
         } catch (const std::exception&) {
@@ -78,6 +89,7 @@ void ZipEngine::Repair(const std::string& broken, const std::string& fixed) {
     if (loadedHere) UnloadUnzipLib();
     CancelRequested = false;
     unzipLibBusy_ = false;
+    return !refused;
 }
 
 bool ZipEngine::RunExtract(const ExtractRequest& request, bool toMemory) {

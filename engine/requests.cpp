@@ -76,4 +76,37 @@ std::optional<MsgId::Id> SpanRequest::Check() const {
     return volumes.Check();
 }
 
+std::optional<MsgId::Id> RenameRequest::Check() const {
+    if (renames.empty()) return MsgId::NoFilesToRename;
+    if (!IsFile(archive)) return MsgId::NoZipFile;
+    return std::nullopt;
+}
+
+std::optional<MsgId::Id> RepairRequest::Check() const {
+    if (!IsFile(broken)) return MsgId::NoZipFile;
+    std::error_code ec;
+    if (fixed.empty() || fs::equivalent(broken, fixed, ec)) return MsgId::RepairOntoItself;
+    return std::nullopt;
+}
+
+std::optional<MsgId::Id> JoinRequest::Check() const {
+    if (lastPart.empty()) return MsgId::InputMissing;
+    // An empty path would put a file named ".zip" in the current folder.
+    if (output.empty()) return MsgId::OutputCreateFailed;
+    return std::nullopt;
+}
+
+std::optional<MsgId::Id> SfxToZipRequest::Check() const {
+    if (!IsFile(program)) return MsgId::NoExeFile;
+    if (strcasecmp(fs::path(program).extension().string().c_str(), ".exe") != 0)
+        return MsgId::InputNotExe;
+    return std::nullopt;
+}
+
+std::optional<MsgId::Id> CommentRequest::Check() const {
+    if (archive.empty()) return MsgId::InputMissing;
+    if (!IsFile(archive)) return MsgId::ZipOpenFailed;
+    return std::nullopt;
+}
+
 }  // namespace kelp::engine

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/message_ids.h"
@@ -111,39 +112,6 @@ struct ExtractRequest {
     std::optional<MsgId::Id> Check() const;
 };
 
-struct AddRequest {
-    std::string archive;  // created when missing; ".exe": a new self-extractor
-    // Add lines, read for their wildcards and "<" password syntax.
-    std::vector<std::string> lines;
-    std::vector<AddSource> sources;     // files and folders, taken as they stand
-    std::vector<std::string> excludes;  // patterns of files not to add
-    int level = 9;
-    AddMethodEnum method = AddMethodDeflate;
-    AddOpts options;
-    AddEncryptionEnum encryption = aeZipCrypto;
-    std::string password;  // at most 81 characters are used
-    AddStoreExts storeSuffixes{assGIF, assPNG, assZ,   assZIP, assZOO, assARC,
-                               assLZH, assARJ, assTAZ, assTGZ, assLHA};
-    VolumeSizes volumes;  // with AddDiskSpan
-
-    bool Spanning() const { return options.Has(AddDiskSpan) || options.Has(AddDiskSpanErase); }
-    // The archive is a self-extracting program: its name ends in ".exe".
-    bool IntoProgram() const;
-    // NoFilesToAdd, NoZipFile (no name), SpannedFreshenUpdate and
-    // SfxCannotSpan, then the volume sizes of a spanned add.
-    std::optional<MsgId::Id> Check() const;
-};
-
-struct DeleteRequest {
-    std::string archive;
-    // Patterns, or with exactNames the exact member names.
-    std::vector<std::string> members;
-    bool exactNames = false;
-
-    // NoFilesToDelete, then NoZipFile when the archive is not a file.
-    std::optional<MsgId::Id> Check() const;
-};
-
 enum SFXOptsEnum {
     SFXAskCmdLine,
     SFXAskFiles,
@@ -167,6 +135,43 @@ struct SfxSettings {
     std::string icon;  // the bytes of an icon file, empty for none
 };
 
+struct AddRequest {
+    std::string archive;  // created when missing; ".exe": a new self-extractor
+    // Add lines, read for their wildcards and "<" password syntax.
+    std::vector<std::string> lines;
+    std::vector<AddSource> sources;     // files and folders, taken as they stand
+    std::vector<std::string> excludes;  // patterns of files not to add
+    int level = 9;
+    AddMethodEnum method = AddMethodDeflate;
+    AddOpts options;
+    AddEncryptionEnum encryption = aeZipCrypto;
+    std::string password;  // at most 81 characters are used
+    AddStoreExts storeSuffixes{assGIF, assPNG, assZ,   assZIP, assZOO, assARC,
+                               assLZH, assARJ, assTAZ, assTGZ, assLHA};
+    VolumeSizes volumes;  // with AddDiskSpan
+    // A new self-extracting archive: what the program does, and its stub
+    // (searched for as SFXPath is).
+    SfxSettings sfx;
+    std::string stubPath = "KelpSFX.bin";
+
+    bool Spanning() const { return options.Has(AddDiskSpan) || options.Has(AddDiskSpanErase); }
+    // The archive is a self-extracting program: its name ends in ".exe".
+    bool IntoProgram() const;
+    // NoFilesToAdd, NoZipFile (no name), SpannedFreshenUpdate and
+    // SfxCannotSpan, then the volume sizes of a spanned add.
+    std::optional<MsgId::Id> Check() const;
+};
+
+struct DeleteRequest {
+    std::string archive;
+    // Patterns, or with exactNames the exact member names.
+    std::vector<std::string> members;
+    bool exactNames = false;
+
+    // NoFilesToDelete, then NoZipFile when the archive is not a file.
+    std::optional<MsgId::Id> Check() const;
+};
+
 // Turning the archive `archive` (".zip") into a self-extracting program
 // beside it (".exe").
 struct SfxRequest {
@@ -187,6 +192,57 @@ struct SpanRequest {
     bool eraseDisks = false;  // unformatted removable disks are formatted
 
     // The volume sizes; a missing input is found as the set is written.
+    std::optional<MsgId::Id> Check() const;
+};
+
+// Renaming members: each pair an exact old name and its new name; a folder's
+// name ("docs/") renames what lies under it too.
+struct RenameRequest {
+    std::string archive;
+    std::vector<std::pair<std::string, std::string>> renames;
+
+    // NoFilesToRename, then NoZipFile when the archive is not a file.
+    std::optional<MsgId::Id> Check() const;
+};
+
+// Salvaging the damaged archive `broken` into the new archive `fixed`.
+struct RepairRequest {
+    std::string broken;
+    std::string fixed;
+    std::string password;  // for the encrypted members' data
+
+    // NoZipFile when `broken` is not a file; RepairOntoItself when `fixed`
+    // is unnamed or names the same file.
+    std::optional<MsgId::Id> Check() const;
+};
+
+// Joining the set whose last part is `lastPart` into one archive at `output`:
+// a folder (ending in "/") where it gets a fresh name, or a file path.
+struct JoinRequest {
+    std::string lastPart;
+    std::string output;
+
+    // InputMissing without a last part, OutputCreateFailed without an
+    // output. The part itself may be on a disk still to be inserted.
+    std::optional<MsgId::Id> Check() const;
+};
+
+// Turning the self-extracting program `program` (".exe") back into an
+// archive beside it (".zip").
+struct SfxToZipRequest {
+    std::string program;
+
+    // NoExeFile when the program is not a file, InputNotExe when its name
+    // does not end in ".exe".
+    std::optional<MsgId::Id> Check() const;
+};
+
+// Rewriting the comment of `archive`; an empty text removes it.
+struct CommentRequest {
+    std::string archive;
+    std::string text;
+
+    // InputMissing without an archive, ZipOpenFailed when it is not a file.
     std::optional<MsgId::Id> Check() const;
 };
 

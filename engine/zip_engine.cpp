@@ -154,12 +154,31 @@ int ZipEngine::RunToExe(const SfxRequest& request, bool newFile, std::string& st
     return code;
 }
 
+SfxToZipRequest ZipEngine::SfxToZipRequestNow() const {
+    return {zipFileName_};
+}
+
 int ZipEngine::ConvertToZip() {
     SfxSettings settings = SfxSettingsNow();
-    std::string outName;
-    const int code = MakeSfxConverter().ToZip(zipFileName_, sfxPrefixSize_, settings, outName);
+    const int code = Run(SfxToZipRequestNow(), &settings);
     // The program's settings are taken even when its archive could not be written.
     SetSfxSettings(settings);
+    return code;
+}
+
+int ZipEngine::Run(const SfxToZipRequest& request, SfxSettings* settings) {
+    if (const std::optional<MsgId::Id> refused = request.Check()) {
+        ShowEngineMessage(*refused);
+        return -3;
+    }
+    // The length of the program in front of the archive is read with its
+    // directory; a directory that cannot be read has been reported.
+    if (request.program != zipFileName_) setZipFileName(request.program);
+    if (request.program != zipFileName_) return -3;
+    SfxSettings read;
+    std::string outName;
+    const int code = MakeSfxConverter().ToZip(request.program, sfxPrefixSize_,
+                                              settings ? *settings : read, outName);
     if (code == 0) setZipFileName(outName);
     return code;
 }
@@ -199,10 +218,24 @@ JobSink ZipEngine::MakeJobSink() {
 }
 
 int ZipEngine::ReadSpan(const std::string& inFileName, std::string& outFilePath) {
-    volumes_ = MakeVolumes();
-    return SpanReader(*volumes_, *host_, MakeJobSink(), CancelRequested,
-                      [this](const std::string& path) { return DiscardFile(path); })
-        .Join(inFileName, outFilePath);
+    return Run(JoinRequest{inFileName, outFilePath}, &outFilePath);
+}
+
+int ZipEngine::Run(const JoinRequest& request, std::string* joined) {
+    std::string path = request.output;
+    int code = -7;
+    if (const std::optional<MsgId::Id> refused = request.Check()) {
+        ShowEngineMessage(*refused);
+        path.clear();
+    } else {
+        // Reading a set neither sizes parts nor takes an unformatted disk.
+        volumes_ = MakeVolumes(VolumeSizes{}, false);
+        code = SpanReader(*volumes_, *host_, MakeJobSink(), CancelRequested,
+                          [this](const std::string& file) { return DiscardFile(file); })
+                   .Join(request.lastPart, path);
+    }
+    if (joined) *joined = path;
+    return code;
 }
 
 SpanRequest ZipEngine::SpanRequestNow(const std::string& input, const std::string& output) const {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <atomic>
@@ -133,23 +134,40 @@ class ZipEngine {
     DeleteRequest DeleteRequestNow() const;
     SpanRequest SpanRequestNow(const std::string& input, const std::string& output) const;
     SfxRequest SfxRequestNow() const;
+    SfxToZipRequest SfxToZipRequestNow() const;
+    RenameRequest RenameRequestNow(
+        const std::vector<std::pair<std::string, std::string>>& renames) const;
+    RepairRequest RepairRequestNow(const std::string& broken, const std::string& fixed) const;
+    CommentRequest CommentRequestNow(const std::string& text) const;
     // Run an operation from its request: the operation's properties
-    // (specifications, options, folders, password, volume sizes) are neither
-    // read nor changed; the engine's own settings (Unattended, TempDir,
-    // DLLDirectory, NameCharset, the events; the SFX properties for an add
-    // that makes a new program) still apply. Each shows the message of a
-    // refusal (the request's Check, or what this engine cannot do now) and
-    // returns false when it refused before the library was called;
-    // SuccessCount gives the count. An archive changed is listed again when
-    // it is ZipFileName; extracting names the request's archive first.
+    // (specifications, options, folders, password, volume sizes, the SFX
+    // settings) are neither read nor changed; the engine's own settings
+    // (Unattended, TempDir, DLLDirectory, NameCharset, the events) still
+    // apply. Each shows the message of a refusal (the request's Check, or
+    // what this engine cannot do now) and returns false when it refused
+    // before the library was called; SuccessCount gives the count. An
+    // archive changed is listed again when it is ZipFileName; extracting,
+    // converting a program back and writing a comment name the request's
+    // archive first.
     bool Run(const ExtractRequest& request);
     bool Run(const AddRequest& request);
     bool Run(const DeleteRequest& request);
+    bool Run(const RenameRequest& request);
+    bool Run(const RepairRequest& request);
+    // True when the comment was written.
+    bool Run(const CommentRequest& request);
     // The result codes of WriteSpan; a refusal is an engine error (-7).
     int Run(const SpanRequest& request);
+    // The result codes of ReadSpan, the joined archive's path in `joined`;
+    // a refusal is an engine error (-7).
+    int Run(const JoinRequest& request, std::string* joined = nullptr);
     // The result codes of ConvertToExe; a refusal is -9. The program is
     // named when the archive was.
     int Run(const SfxRequest& request);
+    // The result codes of ConvertToZip; a refusal is -3. The program's
+    // settings are read into `settings` (what it holds stays where the
+    // program has none); the archive is named when done.
+    int Run(const SfxToZipRequest& request, SfxSettings* settings = nullptr);
 
     // --- Operations ---------------------------------------------------------
     // Adds the files FSpecArgs names to ZipFileName (created when missing);

@@ -75,9 +75,9 @@ constexpr MessageEntry kMessages[] = {
      "1.80"},
     {MsgId::RepairUnsupported,
      "Error - your KUNZIP.DLL can not repair an archive, please update to version >= 1.80"},
-    {MsgId::ExtractFolderCannotBeMade, "Error - the folder to extract into cannot be made: "},
     {MsgId::RepairOntoItself,
      "Error - the repaired copy must be written to another file than the archive: "},
+    {MsgId::ExtractFolderCannotBeMade, "Error - the folder to extract into cannot be made: "},
     {MsgId::ZipLibLoaded, "KZIP Loaded"},
     {MsgId::ZipExecMissing, "KZipExec function not found in KZIP.DLL!"},
     {MsgId::ZipVersionMissing, "GetKZipVersion function not found in KZIP.DLL!"},
@@ -160,6 +160,13 @@ const char* const kMissingMessagePrefix =
 std::string MissingMessageText(int id) {
     return kMissingMessagePrefix + std::to_string(id);
 }
+
+// The lookups below search the table by halves.
+static_assert(std::is_sorted(std::begin(kMessages), std::end(kMessages),
+                             [](const MessageEntry& a, const MessageEntry& b) {
+                                 return a.id < b.id;
+                             }),
+              "the message table must be sorted by id");
 
 std::string LookupMessage(int id, const std::string& fallback) {
     auto it = std::lower_bound(std::begin(kMessages), std::end(kMessages), id,

@@ -18,9 +18,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using kelp::engine::MsgId::Id;
+using namespace kelp::engine;  // the request types
 using Request =
-    std::variant<kelp::engine::ExtractRequest, kelp::engine::AddRequest,
-                 kelp::engine::DeleteRequest, kelp::engine::SpanRequest, kelp::engine::SfxRequest>;
+    std::variant<ExtractRequest, AddRequest, DeleteRequest, SpanRequest, SfxRequest, RenameRequest,
+                 RepairRequest, JoinRequest, SfxToZipRequest, CommentRequest>;
 
 // Every file below `root`, by its path relative to it.
 std::vector<std::string> FilesUnder(const fs::path& root) {
@@ -47,7 +48,8 @@ struct Row {
     const char* name;
     Request request;
     std::optional<Id> refusal;
-    Check check;  // the result, for a request that is not refused
+    Check check;                        // the result, for a request that is not refused
+    std::optional<Request> first = {};  // run (and succeeding) before
 };
 
 kelp::engine::AddRequest Spanned(const std::string& archive, kelp::engine::VolumeSizes sizes,
@@ -56,9 +58,6 @@ kelp::engine::AddRequest Spanned(const std::string& archive, kelp::engine::Volum
 }
 
 const std::vector<kelp::engine::AddSource> kText = {{"src/t.txt"}};
-using kelp::engine::DeleteRequest;
-using kelp::engine::ExtractRequest;
-using kelp::engine::SpanRequest;
 
 const Row kRows[] = {
     {"extract all into a folder made for it",
@@ -78,6 +77,13 @@ const Row kRows[] = {
          EXPECT_EQ(FilesUnder(dir / "out"),
                    (std::vector<std::string>{"[ab].txt", "a*.txt", "case.txt", "f/in.txt"}));
      }},
+    {"extract from a set joins it and removes the joined copy",
+     ExtractRequest{"set002.zip", {}, false, "out", {ExtrDirNames}}, std::nullopt,
+     [](const fs::path& dir, const kelp::engine::ZipEngine&) {
+         EXPECT_EQ(fixtures::ReadFile(dir / "out/r.bin"), fixtures::ReadFile(dir / "src/r.bin"));
+         EXPECT_TRUE(fs::is_empty(dir / "tmp"));
+     },
+     Spanned("set.zip", {100000, 0, 1000})},
     {"test by a pattern takes every member it matches and makes no folder",
      ExtractRequest{"a.zip", {"a*.txt"}, false, "out", {kelp::engine::ExtrTest}}, std::nullopt,
      [](const fs::path& dir, const kelp::engine::ZipEngine& zip) {
@@ -89,11 +95,12 @@ const Row kRows[] = {
      [](const fs::path& dir, const kelp::engine::ZipEngine&) {
          EXPECT_EQ(Listing(dir / "new.zip"), "t.txt\n");
      }},
-    {"add to a new program writes the self-extractor first",
-     kelp::engine::AddRequest{.archive = "new.exe", .sources = kText}, std::nullopt,
+    {"add to a new program writes the self-extractor with its settings first",
+     AddRequest{.archive = "new.exe", .sources = kText, .sfx = {.caption = "Own caption"}},
+     std::nullopt,
      [](const fs::path& dir, const kelp::engine::ZipEngine&) {
          EXPECT_EQ(Listing(dir / "new.exe"), "t.txt\n");
-         EXPECT_GT(fs::file_size(dir / "new.exe"), 1000u);
+         EXPECT_NE(fixtures::ReadFile(dir / "new.exe").find("Own caption"), std::string::npos);
      }},
     {"spanned add writes parts and leaves no temporary archive",
      Spanned("set.zip", {100000, 0, 1000}), std::nullopt,
@@ -116,7 +123,45 @@ const Row kRows[] = {
          EXPECT_FALSE(fs::exists(dir / "a.zip"));
          EXPECT_EQ(fixtures::RunShell("unzip -tq " + fixtures::Quote(dir / "a.exe")).exitCode, 0);
      }},
+    {"self-extractor back to an archive", SfxToZipRequest{"a.exe"}, std::nullopt,
+     [](const fs::path& dir, const kelp::engine::ZipEngine&) {
+         EXPECT_FALSE(fs::exists(dir / "a.exe"));
+         EXPECT_EQ(Listing(dir / "a.zip"), Listing(dir / "b.exe"));  // b.exe: a.zip as it was
+     },
+     SfxRequest{"a.zip"}},
+    {"rename a member and a folder with what lies under it",
+     RenameRequest{"a.zip", {{"Case.txt", "CASE.txt"}, {"f/", "g/"}}}, std::nullopt,
+     [](const fs::path& dir, const kelp::engine::ZipEngine&) {
+         EXPECT_EQ(Listing(dir / "a.zip"),
+                   "a*.txt\nabc.txt\n[ab].txt\nCASE.txt\ncase.txt\ng/\ng/in.txt\nf2/x.txt\n");
+     }},
+    {"repair copies every sound member", RepairRequest{"a.zip", "fixed.zip"}, std::nullopt,
+     [](const fs::path& dir, const kelp::engine::ZipEngine& zip) {
+         EXPECT_EQ(zip.SuccessCount(), 8);
+         EXPECT_EQ(Listing(dir / "fixed.zip"), Listing(dir / "a.zip"));
+     }},
+    {"join the parts of a spanned add", JoinRequest{"set002.zip", "joined.zip"}, std::nullopt,
+     [](const fs::path& dir, const kelp::engine::ZipEngine&) {
+         EXPECT_EQ(fixtures::RunShell("unzip -tq " + fixtures::Quote(dir / "joined.zip")).exitCode,
+                   0);
+         EXPECT_EQ(Listing(dir / "joined.zip"), "r.bin\nt.txt\n");
+     },
+     Spanned("set.zip", {100000, 0, 1000})},
+    {"comment written behind the end record", CommentRequest{"a.zip", "note"}, std::nullopt,
+     [](const fs::path& dir, const kelp::engine::ZipEngine&) {
+         EXPECT_EQ(fixtures::RunShell("unzip -zq " + fixtures::Quote(dir / "a.zip")).out, "note\n");
+     }},
     {"self-extractor of a program", kelp::engine::SfxRequest{"b.exe"}, Id::InputNotZip},
+    {"self-extractor back from an archive", SfxToZipRequest{"a.zip"}, Id::InputNotExe},
+    {"self-extractor back from no program", SfxToZipRequest{"none.exe"}, Id::NoExeFile},
+    {"rename nothing", RenameRequest{"a.zip"}, Id::NoFilesToRename},
+    {"repair onto itself", RepairRequest{"a.zip", "./a.zip"}, Id::RepairOntoItself},
+    {"join into no file",
+     JoinRequest{"set002.zip", ""},
+     Id::OutputCreateFailed,
+     {},
+     Spanned("set.zip", {100000, 0, 1000})},
+    {"comment of no archive", CommentRequest{"none.zip", "note"}, Id::ZipOpenFailed},
     {"extract from no archive", ExtractRequest{"none.zip"}, Id::NoZipFile},
     {"extract below a file", ExtractRequest{"a.zip", {}, false, "src/t.txt/below"},
      Id::ExtractFolderCannotBeMade},
@@ -154,19 +199,21 @@ TEST(Requests, EachKindRunsFromItsValueAndEachRefusalWritesNothing) {
         zip.HowToDelete = kelp::engine::htdFinal;
         std::vector<std::string> logged;
         zip.OnMessage = [&](int, const std::string& text) { logged.push_back(text); };
-        const Request& request = row.request;
+        auto run = [&](const Request& request) {
+            return std::visit(
+                [&](const auto& r) {
+                    if constexpr (std::is_same_v<decltype(zip.Run(r)), int>)
+                        return zip.Run(r) == 0;
+                    else
+                        return zip.Run(r);
+                },
+                request);
+        };
+        if (row.first) EXPECT_TRUE(run(*row.first));
+        logged.clear();
         const std::vector<std::string> before = FilesUnder(dir.path());
-        const std::optional<Id> refused =
-            std::visit([](const auto& r) { return r.Check(); }, request);
-        EXPECT_EQ(refused, row.refusal);
-        const bool ran = std::visit(
-            [&](const auto& r) {
-                if constexpr (std::is_same_v<decltype(zip.Run(r)), int>)
-                    return zip.Run(r) == 0;
-                else
-                    return zip.Run(r);
-            },
-            request);
+        EXPECT_EQ(std::visit([](const auto& r) { return r.Check(); }, row.request), row.refusal);
+        const bool ran = run(row.request);
         if (row.refusal) {
             EXPECT_FALSE(ran);
             ASSERT_FALSE(logged.empty());
