@@ -272,6 +272,7 @@ void LogView::moveCaret(Pos to, bool extend) {
 }
 
 void LogView::showCaret() {
+    if (lineCount() == 0) return;
     QScrollBar* v = verticalScrollBar();
     if (caret_.line < v->value())
         v->setValue(int(caret_.line));

@@ -174,6 +174,8 @@ TEST_F(LogViewWidget, FollowsTheNewestLineAndClears) {
     EXPECT_FALSE(log.hasSelection());
     EXPECT_EQ(bar->maximum(), 0);
     log.selectAll();
+    QTest::keyClick(&log, Qt::Key_End, Qt::ShiftModifier | Qt::ControlModifier);
+    QTest::mouseDClick(log.viewport(), Qt::LeftButton, {}, {10, 10});
     EXPECT_EQ(log.selectedText(), "");
     log.appendLines({"after clearing"});
     EXPECT_EQ(log.lines(), QStringList{"after clearing"});
