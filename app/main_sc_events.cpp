@@ -2,7 +2,6 @@
 // gauge, the operation log and the halt button.
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QTimer>
 
 #include "main_sc.h"
@@ -20,23 +19,20 @@ void Main_sc::EngineDirUpdate() {
 void Main_sc::LogAdd(const QString& line) {
     if (!Viewer) return;
     // Lines gather until the event loop turns and then go into the log in one
-    // append, so a line costs its own length however long the log is.
-    if (pendingLog_.isEmpty()) QTimer::singleShot(0, Viewer->logMemo(), [this] { FlushLog(); });
+    // append; the log stores them without laying them out.
+    if (pendingLog_.isEmpty()) QTimer::singleShot(0, Viewer->logView(), [this] { FlushLog(); });
     pendingLog_.append(line);
 }
 
 void Main_sc::FlushLog() {
     if (!Viewer || pendingLog_.isEmpty()) return;
-    ColorMemo* memo = Viewer->logMemo();
-    memo->appendPlainText(pendingLog_.join(QLatin1Char('\n')));
+    Viewer->logView()->appendLines(pendingLog_);
     pendingLog_.clear();
-    memo->verticalScrollBar()->setValue(memo->verticalScrollBar()->maximum());
 }
 
 QStringList Main_sc::LogLines() {
     FlushLog();
-    const QString text = Viewer ? Viewer->logMemo()->toPlainText() : QString();
-    return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
+    return Viewer ? Viewer->logView()->lines() : QStringList();
 }
 
 void Main_sc::HaltButtonClick() {
@@ -54,7 +50,7 @@ void Main_sc::SetGauge(int percent) {
 
 void Main_sc::ClearLog() {
     pendingLog_.clear();
-    if (Viewer) Viewer->logMemo()->clear();
+    if (Viewer) Viewer->logView()->clear();
 }
 
 }  // namespace kelp

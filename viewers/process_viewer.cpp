@@ -15,22 +15,16 @@ Viewer::Viewer(QWidget* parent) : QWidget(parent, Qt::Tool) {
     setBackgroundRole(QPalette::Button);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    memo_ = new ColorMemo(this);
-    memo_->setAccessibleName("Operation log");
-    memo_->setReadOnly(true);
-    memo_->setUndoRedoEnabled(
-        false);  // a log is never undone; keeping undo would double its memory
-    memo_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    memo_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    memo_->setTabChangesFocus(false);
-    memo_->setRedrawAlways(true);
-    layout->addWidget(memo_);
-    AddLogRule(*memo_);
+    log_ = new LogView(this);
+    log_->setAccessibleName("Operation log");
+    log_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    layout->addWidget(log_);
+    AddLogRule(*log_);
 }
 
-void Viewer::AddLogRule(ColorMemo& memo) {
-    ColorRule& rule = memo.ColorRules().add();
+void Viewer::AddLogRule(LogView& log) {
+    ColorRule rule;
     rule.KeyDrawingType = dtBeginLineEnd;
     rule.DefKeyColor = QColor(0, 128, 0);
     rule.setKeywords({"tested;green"});
@@ -39,6 +33,7 @@ void Viewer::AddLogRule(ColorMemo& memo) {
                            "warnings were given;red", "Zero files;red", "Time used;blue",
                            "adding;red", "Finding;red", "removed;red", "changed;olive",
                            "added;green"});
+    log.setLineRule(rule);
 }
 
 void Viewer::setMainOnTop(bool on) {
@@ -52,9 +47,9 @@ QSize Viewer::LogSize() const {
     // 259 by 193, or enough for 64 characters and 16 lines of
     // the log (its 57-hyphen separator, the time lines and most member
     // names), scroll bars and frame included.
-    const QFontMetrics fm(memo_->font());
+    const QFontMetrics fm(log_->font());
     const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    const int frame = 2 * memo_->frameWidth() + 8;
+    const int frame = 2 * log_->frameWidth() + 8;
     return {std::max(259, fm.averageCharWidth() * 64 + bar + frame),
             std::max(193, fm.lineSpacing() * 16 + bar + frame)};
 }
@@ -74,10 +69,10 @@ void Viewer::showEvent(QShowEvent* e) {
         }
         move(at);
     }
-    QPalette p = memo_->palette();
+    QPalette p = log_->palette();
     if (ListBackground) p.setColor(QPalette::Base, ListBackground());
     if (ListTextColor) p.setColor(QPalette::Text, ListTextColor());
-    memo_->setPalette(p);
+    log_->setPalette(p);
     QWidget::showEvent(e);
 }
 

@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include "color_memo.h"
+#include "log_view.h"
 
 namespace kelp::view {
 
@@ -16,7 +16,7 @@ class Viewer : public QWidget {
   public:
     explicit Viewer(QWidget* parent = nullptr);
 
-    ColorMemo* logMemo() const { return memo_; }
+    LogView* logView() const { return log_; }
 
     // The main window this one is placed beside; its always-on-top style is
     // switched off while this window shows and, when AlwaysOnTop says so,
@@ -31,7 +31,7 @@ class Viewer : public QWidget {
     QSize LogSize() const;
 
     // The one colour rule of the log.
-    static void AddLogRule(ColorMemo& memo);
+    static void AddLogRule(LogView& log);
 
   protected:
     void showEvent(QShowEvent* e) override;
@@ -39,7 +39,7 @@ class Viewer : public QWidget {
 
   private:
     void setMainOnTop(bool on);
-    ColorMemo* memo_;
+    LogView* log_;
     QWidget* main_ = nullptr;
 };
 

@@ -10,6 +10,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QTest>
+#include <QTextEdit>
 #include <QUrl>
 
 #include <algorithm>

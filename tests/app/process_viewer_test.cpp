@@ -1,5 +1,6 @@
 // The process viewer: its line-end colours and its place beside the main
 // window.
+#include <QAccessible>
 #include <QApplication>
 #include <QScreen>
 
@@ -12,20 +13,26 @@ using kelp::view::Viewer;
 TEST(ProcessViewer, ColoursLinesFromTheirFirstMarker) {
     Viewer v;
     v.show();
-    auto* memo = v.logMemo();
-    memo->setPlainText(
-        "No Errors found\nadding x Tested\n  Start Time 10:02\nwas tested\n"
-        "Unzipped: a.txt");
-    memo->PaintColors(false);
-    const QString text = memo->toPlainText();
-    auto at = [&](const QString& s) { return memo->colorAt(int(text.indexOf(s))); };
-    EXPECT_EQ(at("No Errors"), QColor(128, 128, 0));  // "No Err" is olive
-    EXPECT_EQ(at("adding"), QColor(255, 0, 0));
-    EXPECT_EQ(at("Tested"), QColor(255, 0, 0));  // the earlier marker wins
-    EXPECT_FALSE(memo->colorAt(int(text.indexOf("  Start"))).isValid());
-    EXPECT_EQ(at("Start"), QColor(0, 0, 255));
-    EXPECT_FALSE(at("tested").isValid());  // markers match case
-    EXPECT_EQ(at("Unzipped"), QColor(0, 128, 0));
+    kelp::LogView* log = v.logView();
+    log->appendLines({"No Errors found", "adding x Tested", "  Start Time 10:02", "was tested",
+                      "Unzipped: a.txt"});
+    auto at = [&](int line, const QString& s) {
+        return log->colorAt(line, int(log->line(line).indexOf(s)));
+    };
+    EXPECT_EQ(at(0, "No Errors"), QColor(128, 128, 0));  // "No Err" is olive
+    EXPECT_EQ(at(1, "adding"), QColor(255, 0, 0));
+    EXPECT_EQ(at(1, "Tested"), QColor(255, 0, 0));  // the earlier marker wins
+    EXPECT_FALSE(log->colorAt(2, 0).isValid());
+    EXPECT_EQ(at(2, "Start"), QColor(0, 0, 255));
+    EXPECT_FALSE(at(3, "tested").isValid());  // markers match case
+    EXPECT_EQ(at(4, "Unzipped"), QColor(0, 128, 0));
+    // Assistive tools see read-only text named after the log, its newest line as value.
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(log);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->text(QAccessible::Name), "Operation log");
+    EXPECT_EQ(a->role(), QAccessible::EditableText);
+    EXPECT_TRUE(a->state().readOnly);
+    EXPECT_EQ(a->text(QAccessible::Value), "Unzipped: a.txt");
 }
 
 TEST(ProcessViewer, ShowsBesideTheMainWindowLargeEnoughForItsLines) {
@@ -44,11 +51,11 @@ TEST(ProcessViewer, ShowsBesideTheMainWindowLargeEnoughForItsLines) {
     EXPECT_GE(v.width(), 259);
     EXPECT_GE(v.height(), 193);
     // The log's 57-hyphen separator and a dozen lines show without scrolling.
-    const QFontMetrics fm(v.logMemo()->font());
-    EXPECT_GT(v.logMemo()->viewport()->width(), fm.horizontalAdvance(QString(57, '-')));
-    EXPECT_GT(v.logMemo()->viewport()->height(), fm.lineSpacing() * 12);
+    const QFontMetrics fm(v.logView()->font());
+    EXPECT_GT(v.logView()->viewport()->width(), fm.horizontalAdvance(QString(57, '-')));
+    EXPECT_GT(v.logView()->viewport()->height(), fm.lineSpacing() * 12);
     EXPECT_EQ(v.x(), main.frameGeometry().right() + 1);
-    EXPECT_EQ(v.logMemo()->palette().color(QPalette::Base), QColor(1, 2, 3));
+    EXPECT_EQ(v.logView()->palette().color(QPalette::Base), QColor(1, 2, 3));
     EXPECT_FALSE(main.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     v.close();
     EXPECT_TRUE(main.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
