@@ -161,6 +161,7 @@ void Prefetcher::Discard(const Prefetched& item) {
 void Prefetcher::Work() {
     zip::ByteWindow window(reader_);
     zip::FolderCache folders(plan_.baseFd);
+    std::vector<std::unique_ptr<Prefetched>> run, passed;
     for (;;) {
         size_t first, end;
         uint64_t start, size;
@@ -182,22 +183,32 @@ void Prefetcher::Work() {
         if (size > 0) window.Load(start, static_cast<size_t>(size));
         const zip::ByteSource& source =
             size > 0 ? static_cast<const zip::ByteSource&>(window) : reader_;
+        run.clear();
         for (size_t pos = first; pos < end && !stop_; ++pos) {
             const size_t index = queue_[pos];
-            auto item = Decode(reader_.entries()[index], source);
+            const zip::MemberEntry entry = reader_.entries()[index];
+            auto item = Decode(entry, source);
             if (!plan_.allowed.empty() && plan_.allowed[index] && item->keptBytes &&
                 item->result.status == zip::DecodeStatus::Ok && !stop_)
-                WriteAhead(reader_.entries()[index], *item, folders);
-            std::unique_lock lock(mutex_);
-            Slot& slot = slots_[pos];
-            if (slot.dropped) {  // the caller has passed it
-                lock.unlock();
-                if (item->written) RemoveWritten(*item, folders);
-                continue;
-            }
-            slot.done = std::move(item);
-            if (waitingFor_ == pos) ready_.notify_one();
+                WriteAhead(entry, *item, folders);
+            run.push_back(std::move(item));
         }
+        // The run is handed over under one lock: a run of small members
+        // costs the caller one wait, not one per member.
+        passed.clear();
+        {
+            std::lock_guard lock(mutex_);
+            for (size_t k = 0; k < run.size(); ++k) {
+                Slot& slot = slots_[first + k];
+                if (slot.dropped)  // the caller has passed it
+                    passed.push_back(std::move(run[k]));
+                else
+                    slot.done = std::move(run[k]);
+            }
+            if (waitingFor_ >= first && waitingFor_ < first + run.size()) ready_.notify_one();
+        }
+        for (const auto& item : passed)
+            if (item->written) RemoveWritten(*item, folders);
     }
 }
 
