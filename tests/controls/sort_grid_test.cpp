@@ -133,35 +133,6 @@ TEST_F(SortGridWidget, HeaderClicksSortAndSelectionFollowsRecord) {
     EXPECT_FALSE(grid.isSorted());
 }
 
-TEST_F(SortGridWidget, FooterRowsStayUnlessSortFooter) {
-    grid.setFooterRows(1);
-    clickHeader(0);
-    EXPECT_EQ(column(0), (QStringList{"a", "b", "B", "sum"}));
-    clickHeader(0, Qt::RightButton);
-    EXPECT_EQ(column(0), (QStringList{"b", "B", "a", "sum"}));
-    grid.setSortFooter(true);
-    clickHeader(1, Qt::RightButton);
-    EXPECT_EQ(column(1), (QStringList{"119", "100", "10", "9"}));
-}
-
-TEST_F(SortGridWidget, ClickSortHandlerChangesOptions) {
-    QObject::connect(&grid, &SortGrid::OnClickSort, [](int, int row, SortOptions& o) {
-        EXPECT_EQ(row, 0);
-        o.SortStyle = ssAlphabetic;
-    });
-    clickHeader(1);
-    EXPECT_EQ(column(1), (QStringList{"10", "100", "119", "9"}));
-}
-
-TEST_F(SortGridWidget, FewerThanTwoDataRowsNeverSort) {
-    grid.setRowCount(2);
-    int begins = 0;
-    QObject::connect(&grid, &SortGrid::OnBeginSort, [&](int, SortOptions&) { ++begins; });
-    clickHeader(1);
-    EXPECT_EQ(begins, 0);
-    EXPECT_FALSE(grid.isSorted());
-}
-
 TEST(SortGridModelTest, HoldsManyRowsAndSortsThem) {
     SortGrid grid;
     grid.setColCount(2);
@@ -172,29 +143,6 @@ TEST(SortGridModelTest, HoldsManyRowsAndSortsThem) {
     grid.SortOnColumn(0, SortOptions{});
     EXPECT_EQ(grid.Cells(0, 1), "0");
     EXPECT_EQ(grid.Cells(0, 100000), "99999");
-}
-
-TEST(SortGridModelTest, ContentWidthsFindTheWidestTextAmongManyRows) {
-    SortGrid grid;
-    grid.setColCount(2);
-    grid.setFixedRows(1);
-    std::vector<QStringList> rows;
-    for (int r = 0; r < 5000; ++r) rows.push_back({QString("row %1").arg(r), "ii"});
-    // The widest text of column 0 sits in the middle; in column 1 a short
-    // text of wide letters beats longer texts of narrow ones.
-    rows[2500][0] = QString(60, QLatin1Char('W'));
-    for (int r = 0; r < 50; ++r) rows[r * 100][1] = QString(8, QLatin1Char('i'));
-    rows[4999][1] = QString(7, QLatin1Char('M'));
-    grid.gridModel()->setDataRows(std::move(rows));
-    const QFontMetrics fm(grid.font());
-    const int room = fm.horizontalAdvance(QLatin1Char('x'));
-    const std::vector<int> all = grid.ContentWidths();
-    EXPECT_EQ(all[0], fm.horizontalAdvance(QString(60, QLatin1Char('W'))) + room);
-    EXPECT_EQ(all[1], fm.horizontalAdvance(QString(7, QLatin1Char('M'))) + room);
-    // Sampling the 100 longest texts per column finds the same in column 0.
-    EXPECT_EQ(grid.ContentWidths(100)[0], all[0]);
-    grid.AutoSizeColumn(1);
-    EXPECT_EQ(grid.columnWidth(1), all[1]);
 }
 
 namespace {
