@@ -1,5 +1,5 @@
-// Extracting through the real decompression library: to memory, and from a
-// set of part files joined first.
+// Extracting through the real decompression library from a set of part
+// files joined first; to memory is the exact-names test's.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -32,31 +32,6 @@ class Extract : public ::testing::Test {
     fixtures::RecordingHostUi host;
     kelp::engine::ZipEngine zip;
 };
-
-TEST_F(Extract, ToMemoryFindsTheMemberByItsExactName) {
-    // Names differing only in case are different members.
-    fixtures::WriteFile(dir / "a.zip", fixtures::ArchiveBuilder()
-                                           .Add("Docs/Read Me.txt", "hello")
-                                           .Add("docs/read me.txt", "other!")
-                                           .Build());
-    zip.setZipFileName(dir / "a.zip");
-    for (const auto& [name, text] :
-         {std::pair{"docs/read me.txt", "other!"}, std::pair{"Docs/Read Me.txt", "hello"}}) {
-        zip.FSpecArgs = {name};
-        zip.ExtractToMemory();
-        EXPECT_EQ(zip.SuccessCount(), 1) << name;
-        EXPECT_EQ(std::string(zip.ExtractStream().begin(), zip.ExtractStream().end()), text);
-        EXPECT_TRUE(zip.FSpecArgs.empty());
-    }
-    zip.FSpecArgs = {"DOCS/READ ME.TXT"};
-    zip.ExtractToMemory();
-    EXPECT_EQ(zip.SuccessCount(), 0);
-
-    zip.FSpecArgs = {"missing.txt"};
-    zip.ExtractToMemory();
-    EXPECT_EQ(zip.SuccessCount(), 0);
-    EXPECT_TRUE(zip.ExtractStream().empty());
-}
 
 // Cuts an archive into part files the way a set on a fixed drive is stored:
 // the marker and the local entries in the first part, the central directory
