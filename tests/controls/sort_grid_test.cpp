@@ -32,39 +32,35 @@ SortOptions opts(SortStyleKind style, SortDirection dir = sdAscending) {
 
 }  // namespace
 
-TEST(SortGridLogic, NumericAndAlphabeticOrder) {
-    const QStringList keys{"10", "9", "100"};
-    EXPECT_EQ(sortedKeys(keys, opts(ssNumeric)), (QStringList{"9", "10", "100"}));
-    EXPECT_EQ(sortedKeys(keys, opts(ssAlphabetic)), (QStringList{"10", "100", "9"}));
-    EXPECT_EQ(compareSortKeys("10", "9", opts(ssNumeric)), 1);
-    EXPECT_EQ(compareSortKeys("x", "9", opts(ssNumeric)), 0);  // unconvertible: equal
-}
-
-TEST(SortGridLogic, EqualKeysKeepOrderInBothDirections) {
-    const QStringList keys{"b", "a", "B"};
-    EXPECT_EQ(sortedKeys(keys, opts(ssAlphabetic)), (QStringList{"a", "b", "B"}));
-    EXPECT_EQ(sortedKeys(keys, opts(ssAlphabetic, sdDescending)), (QStringList{"b", "B", "a"}));
-    SortOptions cs = opts(ssAlphabetic);
-    cs.SortCaseSensitive = true;
-    EXPECT_NE(compareSortKeys("b", "B", cs), 0);
-}
-
-TEST(SortGridLogic, DateTimeTimeAndUnconvertibleKeys) {
-    EXPECT_EQ(sortedKeys({"2001/03/04 12:05:09", "1999/12/31 23:59:59", "2001/03/04 09:00:00"},
-                         opts(ssDateTime)),
-              (QStringList{"1999/12/31 23:59:59", "2001/03/04 09:00:00", "2001/03/04 12:05:09"}));
-    EXPECT_EQ(sortedKeys({"13:00", "9:30", "09:15:01"}, opts(ssTime)),
-              (QStringList{"09:15:01", "9:30", "13:00"}));
-    // Keys that are no numbers go after the numbers and keep their order.
-    EXPECT_EQ(sortedKeys({"", "5", "dir", "3"}, opts(ssNumeric)),
-              (QStringList{"3", "5", "", "dir"}));
-    EXPECT_EQ(sortedKeys({"", "5", "dir", "3"}, opts(ssNumeric, sdDescending)),
-              (QStringList{"", "dir", "5", "3"}));
+// Equal keys keep their order in both directions; keys that are no numbers
+// go after the numbers and keep theirs.
+TEST(SortGridLogic, OrderOfEachStyle) {
     SortOptions custom = opts(ssCustom);
     custom.SortCompare = [](const QString& a, const QString& b) {
         return int(a.size() - b.size());
     };
-    EXPECT_EQ(sortedKeys({"ccc", "a", "bb"}, custom), (QStringList{"a", "bb", "ccc"}));
+    const struct {
+        QStringList keys;
+        SortOptions options;
+        QStringList sorted;
+    } cases[] = {
+        {{"10", "9", "100"}, opts(ssNumeric), {"9", "10", "100"}},
+        {{"10", "9", "100"}, opts(ssAlphabetic), {"10", "100", "9"}},
+        {{"b", "a", "B"}, opts(ssAlphabetic), {"a", "b", "B"}},
+        {{"b", "a", "B"}, opts(ssAlphabetic, sdDescending), {"b", "B", "a"}},
+        {{"2001/03/04 12:05:09", "1999/12/31 23:59:59", "2001/03/04 09:00:00"},
+         opts(ssDateTime),
+         {"1999/12/31 23:59:59", "2001/03/04 09:00:00", "2001/03/04 12:05:09"}},
+        {{"13:00", "9:30", "09:15:01"}, opts(ssTime), {"09:15:01", "9:30", "13:00"}},
+        {{"", "5", "dir", "3"}, opts(ssNumeric), {"3", "5", "", "dir"}},
+        {{"", "5", "dir", "3"}, opts(ssNumeric, sdDescending), {"", "dir", "5", "3"}},
+        {{"ccc", "a", "bb"}, custom, {"a", "bb", "ccc"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(sortedKeys(c.keys, c.options), c.sorted) << c.keys.join(',').toStdString();
+    SortOptions caseSensitive = opts(ssAlphabetic);
+    caseSensitive.SortCaseSensitive = true;
+    EXPECT_NE(compareSortKeys("b", "B", caseSensitive), 0);
 }
 
 TEST(SortGridLogic, DetectsStyleFromAllCells) {
