@@ -35,6 +35,8 @@ TEST(ZipRecords, CentralValuesBeyond32BitsGoThroughTheZip64Field) {
         uint64_t size, packed, offset;
         uint32_t disk;
     } cases[] = {{10, 5, 100, 0},
+                 {0xFFFFFFFEull, 5, 100, 0},  // the last value that fits
+                 {0xFFFFFFFFull, 5, 100, 0},  // the first that does not
                  {5ull << 30, 5, 100, 0},
                  {5ull << 30, 6ull << 30, 7ull << 30, 3},
                  {1, 2, 0xFFFFFFFFull, 70000}};
