@@ -159,25 +159,3 @@ TEST_F(AddPathsTest, DroppedFolderWithALessThanIsMovedAndNothingElseIsTouched) {
     EXPECT_TRUE(fs::exists(dir_ / "in<pw/.hid/h.txt"));
     EXPECT_EQ(fixtures::ReadFile(dir_ / "in"), "never to be added");
 }
-
-TEST_F(AddPathsTest, ExpandFolderSourcesListsVisibleEntriesDepthFirst) {
-    const std::string src = Tree();
-    Main_sc& w = Start();
-    kelp::engine::AddRequest request;
-    request.sources = {{src, false, std::nullopt}};
-    w.Session().ExpandFolderSources(request, true);
-    std::vector<std::string> paths;
-    for (const auto& s : request.sources) {
-        paths.push_back(s.path);
-        EXPECT_FALSE(s.recurse);
-    }
-    EXPECT_EQ(paths,
-              (std::vector<std::string>{src, src + "/a.txt", src + "/sub", src + "/sub/b.txt"}));
-    // Without sub-folders: the folder's own entries only.
-    request.sources = {{src, false, ""}};
-    w.Session().ExpandFolderSources(request, false);
-    ASSERT_EQ(request.sources.size(), 3u);
-    EXPECT_EQ(request.sources[2].path, src + "/sub");
-    EXPECT_EQ(request.sources[2].password, std::optional<std::string>(""));  // inherited
-    EXPECT_FALSE(request.options.Has(kelp::engine::AddHiddenFiles));
-}

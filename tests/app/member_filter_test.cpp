@@ -83,42 +83,6 @@ class MemberFilterWindowTest : public AppTest {
 
 }  // namespace
 
-TEST_F(MemberFilterWindowTest, KeysTypingAndCountAcrossArchives) {
-    Main_sc& w = ShowTwo();
-    Key(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(QApplication::focusWidget(), w.memberFilterEdit);
-    QTest::keyClicks(w.memberFilterEdit, "READ");
-    EXPECT_EQ(Shown(w), (std::vector<std::string>{"a:docs/Read.txt", "b:readme.txt"}));
-    EXPECT_EQ(w.StatusText(1), "Shown 2 of 6 Files");
-
-    // Tab and Down go to the grid and the filter stays; Ctrl+Shift+F selects its
-    // text, so typing replaces it.
-    for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Down}) {
-        Key(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
-        Key(key);
-        EXPECT_EQ(QApplication::focusWidget(), w.memberGrid);
-        EXPECT_EQ(w.memberFilterEdit->text(), "READ");
-    }
-    Key(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
-    QTest::keyClicks(w.memberFilterEdit, "*.txt");
-    EXPECT_EQ(Shown(w), (std::vector<std::string>{"a:docs/Read.txt", "a:x.TXT", "b:readme.txt"}));
-    w.memberFilterEdit->setText("doc?");
-    EXPECT_EQ(Shown(w), (std::vector<std::string>{"a:docs/"}));
-    w.memberFilterEdit->setText("nothing like it");
-    EXPECT_EQ(w.memberGrid->RowCount(), 1);
-    EXPECT_EQ(w.StatusText(1), "Shown 0 of 6 Files");
-
-    // Escape empties the field and gives the grid the keyboard.
-    Key(Qt::Key_Escape);
-    EXPECT_EQ(w.memberFilterEdit->text(), "");
-    EXPECT_EQ(QApplication::focusWidget(), w.memberGrid);
-    EXPECT_EQ(Shown(w).size(), 6u);
-    EXPECT_EQ(w.StatusText(1).left(13), "Total 6 Files");
-    // Refreshing keeps its key.
-    EXPECT_EQ(MenuItem(MainMenu(w, "&View"), "&Refresh file list")->shortcut(),
-              QKeySequence("Ctrl+F"));
-}
-
 TEST_F(MemberFilterWindowTest, DeleteReachesOnlyShownSelectedRowsAndTheFilterOutlivesTheRelist) {
     Main_sc& w = ShowTwo();
     w.memberGrid->selectAll();

@@ -83,34 +83,6 @@ TEST_F(MemberIdentityTest, ViewAndPreviewOpenTheSelectedMember) {
     }
 }
 
-TEST_F(MemberIdentityTest, DragOutExtractsExactlyTheSelectedMembers) {
-    const std::string archive = OddArchive();
-    Main_sc& w = Start({Q(archive)});
-    SelectRows(w, {RowOf(w, "a*.txt"), RowOf(w, "c++"), RowOf(w, "f/")});
-    QList<QUrl> offered;
-    w.RunDrag = [&](QDrag& drag) {
-        offered = drag.mimeData()->urls();  // extracts, as a drop target's read does
-        return Qt::CopyAction;
-    };
-    const QPoint p =
-        w.memberGrid->visualRect(w.memberGrid->gridModel()->index(RowOf(w, "c++") - 1, 0)).center();
-    QWidget* vp = w.memberGrid->viewport();
-    QMouseEvent press(QEvent::MouseButtonPress, p, vp->mapToGlobal(p), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(vp, &press);
-    const QPoint q = p + QPoint(0, 12);
-    QMouseEvent move(QEvent::MouseMove, q, vp->mapToGlobal(q), Qt::NoButton, Qt::LeftButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(vp, &move);
-    ASSERT_EQ(offered.size(), 3);
-    const std::string folder = QFileInfo(offered[0].toLocalFile()).path().toStdString();
-    EXPECT_EQ(FilesUnder(folder),
-              (std::map<std::string, std::string>{{"a*.txt", "a*.txt"},
-                                                  {"c++", "c++"},
-                                                  {"f/in.txt", "f/in.txt"},
-                                                  {"f/sub/deep.txt", "f/sub/deep.txt"}}));
-}
-
 TEST_F(MemberIdentityTest, ArchiveChangedSinceListingIsNotTouched) {
     const std::string archive = OddArchive();
     Main_sc& w = Start({Q(archive)});
@@ -163,23 +135,6 @@ TEST_F(MemberIdentityTest, RenameInPlaceRenamesTheSelectedRowsMember) {
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_TRUE(boxes.texts[0].contains("exists already")) << boxes.texts[0].toStdString();
     EXPECT_EQ(fixtures::RunShell("unzip -p " + fixtures::Quote(archive) + " renamed++").out, "c++");
-}
-
-TEST_F(MemberIdentityTest, AllMemberActionsTakeNamesWithoutADot) {
-    // "Extract all" and "Test" go over every member, "c++" and "?" too.
-    const std::string archive = OddArchive();
-    Main_sc& w = Start({Q(archive)});
-    const std::string target = dir_ / "all";
-    fs::create_directories(target);
-    w.Session().ExtractAllFolder = Q(target);
-    w.Settings.Extrfold = true;
-    w.Dispatch(kelp::actExtractAll);
-    const auto files = FilesUnder(target);
-    EXPECT_EQ(files.count("c++"), 1u);
-    EXPECT_EQ(files.count("?"), 1u);
-    EXPECT_EQ(files.count("f/sub/deep.txt"), 1u);
-    w.Dispatch(kelp::actTest);
-    EXPECT_EQ(w.engine.SuccessCount(), int(kNames.size()));
 }
 
 }  // namespace

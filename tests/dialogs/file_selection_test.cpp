@@ -1,5 +1,5 @@
 // The file selection controls: what the file list reads and shows, where
-// opening an entry leads, and the history combo's stored values.
+// opening an entry leads, and the drive combo's entries.
 #include <QDir>
 #include <QFile>
 #include <QTest>
@@ -52,21 +52,6 @@ TEST_F(FileSelection, FoldersFirstThenFilesInNameOrderCaseBreakingTies) {
     EXPECT_EQ(Texts(ReadEntries(Path(), masked)), (QStringList{"A.txt", "a.TXT", "b.txt", "d.md"}));
 }
 
-TEST_F(FileSelection, NoParentEntryAtTheRoot) {
-    const ListingOptions folders{"*.*", QDir::Dirs, true};
-    const auto root = ReadEntries("/", folders);
-    ASSERT_FALSE(root.empty());
-    EXPECT_NE(root.front().kind, EntryKind::Parent);
-    EXPECT_EQ(ReadEntries(Path(), folders).front().Text(), "[..]");
-}
-
-TEST(FileEntries, SizesGroupedWithAtMostTwoBlanks) {
-    EXPECT_EQ(GroupedSize(999), "999");
-    EXPECT_EQ(GroupedSize(12345), "12 345");
-    EXPECT_EQ(GroupedSize(1234567), "1 234 567");
-    EXPECT_EQ(GroupedSize(1234567890), "1234 567 890");
-}
-
 TEST_F(FileSelection, OpeningEntries) {
     fixtures::RecordingShell shell;
     FileListBox list(&shell);
@@ -89,45 +74,6 @@ TEST_F(FileSelection, OpeningEntries) {
     EXPECT_EQ(shell.opened[0].first, Path("c.log"));
     EXPECT_EQ(shell.opened[0].second, Path());
     EXPECT_EQ(list.Directory(), Path());
-}
-
-TEST_F(FileSelection, FolderListShowsThePathThenHiddenAndOtherSubFolders) {
-    FolderList folders;
-    folders.setDirectory(Path("gamma/.."));
-    const QStringList items = folders.Items();
-    const int current = int(QDir::cleanPath(Path()).count('/'));
-    EXPECT_EQ(items.first(), "/");
-    EXPECT_EQ(items.at(current), QDir(Path()).dirName());
-    EXPECT_EQ(items.mid(current + 1), (QStringList{".hidden", "Alpha", "beta", "gamma"}));
-    EXPECT_EQ(folders.currentIndex().row(), current);
-    EXPECT_EQ(folders.Directory(), QDir::cleanPath(Path()));
-}
-
-TEST_F(FileSelection, HistoryReadsBackEightAndSavesEveryItem) {
-    kelp::platform::SettingsStore store(dir_ / "config");
-    for (int i = 0; i < 12; ++i)
-        store.WriteString("Kelp", "extractdefault" + std::to_string(i), "/f" + std::to_string(i));
-    store.WriteString("Kelp", "extractdefaultX", "other");
-    RegComboBox combo(store);
-    combo.RegMainKey = "Kelp";
-    combo.RegKeyName = "extractdefault";
-    combo.LoadFromStore();
-    ASSERT_EQ(combo.count(), 8);
-    EXPECT_EQ(combo.itemText(7), "/f7");
-
-    combo.Remember("/f3");
-    combo.SaveToStore();
-    EXPECT_EQ(store.ReadString("Kelp", "extractdefault0"), "/f3");
-    EXPECT_EQ(store.ReadString("Kelp", "extractdefault4"), "/f4");
-    EXPECT_EQ(store.ReadString("Kelp", "extractdefault7"), "/f7");
-    EXPECT_FALSE(store.Read("Kelp", "extractdefault8"));
-    EXPECT_FALSE(store.Read("Kelp", "extractdefault11"));
-    EXPECT_EQ(store.ReadString("Kelp", "extractdefaultX"), "other");
-
-    // Reading stops at the first empty value.
-    store.WriteString("Kelp", "extractdefault2", "");
-    combo.LoadFromStore();
-    EXPECT_EQ(combo.Items(), (QStringList{"/f3", "/f0"}));
 }
 
 TEST(DriveCombo, RootHomeThenRemovableAndNetworkMountsByMountPoint) {

@@ -66,19 +66,6 @@ TEST(ArchivePicker, ListsTheArchivesAndHandsBackTheOneChosen) {
     EXPECT_FALSE(picker.Accepted);
 }
 
-TEST(AboutBox, LibraryVersions) {
-    EXPECT_EQ(AboutBox::LibVersionText(160), "1.60");
-    EXPECT_EQ(AboutBox::LibVersionText(161), "1.61");
-    EXPECT_EQ(AboutBox::LibVersionText(0), "00");
-    EXPECT_EQ(AboutBox::LibVersionText(100), "1.00");
-    AboutInfo info;
-    info.zipLibVersion = 161;
-    AboutBox box(info, nullptr);
-    EXPECT_EQ(box.zipVersion()->text(), "1.61");
-    EXPECT_EQ(box.unzipVersion()->text(), "00");
-    EXPECT_EQ(box.kelpVersion()->text(), "1.20");
-}
-
 TEST(AboutBox, ReadmeAndLicenceFromTheInstallFolderLinksThroughTheShell) {
     fixtures::TempDir dir;
     fixtures::WriteFile(dir / "readme.txt", "the readme");

@@ -52,28 +52,4 @@ TEST_F(AddDelete, RefusedCallsKeepTheLists) {
     EXPECT_FALSE(fs::exists(dir / "record"));
 }
 
-TEST_F(AddDelete, DeleteBlockSwitchesOffAddingAndPassesLinesUnchanged) {
-    UseRecordingLibrary();
-    fixtures::WriteFile(dir / "a.zip", fixtures::ArchiveBuilder().Add("a", "1").Build());
-    zip.setZipFileName(dir / "a.zip");
-    dirUpdates = 0;
-    zip.AddOptions = {kelp::engine::AddMove, kelp::engine::AddFreshen, kelp::engine::AddUpdate,
-                      kelp::engine::AddEncrypt, kelp::engine::AddRecurseDirs};
-    zip.Password = "pw";
-    zip.FSpecArgs = {">a", "b<c"};
-    setenv("KELP_RECORD_RESULT", "0", 1);
-    zip.Delete();
-    const auto calls = recording::ReadRecording(dir / "record");
-    ASSERT_EQ(calls.size(), 1u);
-    const auto b = calls[0].As<KZipParams>();
-    EXPECT_EQ(b.DeleteMode, KELP_TRUE);
-    EXPECT_EQ(b.MoveOn | b.FreshenOn | b.UpdateOn | b.EncryptOn | b.DropPaths | b.Reserved80, 0);
-    EXPECT_EQ(b.RecurseOn, 0);
-    EXPECT_EQ(calls[0].texts.at("SpecText[0]"), ">a");
-    EXPECT_EQ(calls[0].texts.at("SpecText[1]"), "b<c");
-    // A count of 0 reads nothing again.
-    EXPECT_EQ(dirUpdates, 0);
-    EXPECT_TRUE(zip.FSpecArgs.empty());
-}
-
 }  // namespace

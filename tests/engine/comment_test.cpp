@@ -71,20 +71,6 @@ TEST_F(Comment, GarbageBehindTheCommentIsCutAway) {
     EXPECT_EQ(logged, std::vector<std::string>{"Warning - Garbage at the end of the zipfile!"});
 }
 
-TEST_F(Comment, OemArchivesStoreTheCommentInOem) {
-    fixtures::BuilderMember fat;
-    fat.name = "f";
-    fat.host = 0;
-    const std::string path = Write(fixtures::ArchiveBuilder().Add(fat).Build());
-    zip.setZipFileName(path);
-    zip.setArchiveComment("déjà");
-    const std::string bytes = fixtures::ReadFile(path);
-    EXPECT_EQ(bytes.substr(bytes.size() - 4), "d\x82j\x85");
-    kelp::engine::ZipEngine reader;
-    reader.setZipFileName(path);
-    EXPECT_EQ(reader.ArchiveComment(), "déjà");
-}
-
 TEST_F(Comment, ArchiveChangedUnderneathIsNotWritten) {
     const std::string path =
         Write(fixtures::ArchiveBuilder().Add("a", "1").Comment("keep").Build());

@@ -231,24 +231,6 @@ INSTANTIATE_TEST_SUITE_P(Rows, Directory, ::testing::ValuesIn(kRows), [](const a
 
 using DirectoryFields = Directory;
 
-TEST_F(DirectoryFields, MembersInOrderWithTheirFieldsAndThePrefix) {
-    List({{"a.zip", TwoMembers()}});
-    EXPECT_EQ(names, (std::vector<std::string>{"docs/readme.txt", "b.bin"}));
-    const kelp::engine::ZipDirEntry e = zip.DirEntries()[0];
-    EXPECT_EQ(e.UnpackedSize(), 5u);
-    EXPECT_EQ(e.Crc(), 0x3610A686u);
-    EXPECT_EQ(e.DosDateTime(), 0x5A2C6B3Du);
-    EXPECT_EQ(zip.SfxPrefixSize(), 0);
-    EXPECT_EQ(host.maxBusyDepth, 1);
-
-    List({{"a.zip", ArchiveBuilder().Add("x", "d").Prefix(std::string(1000, 'M'), false).Build()}});
-    EXPECT_TRUE(zip.StructureError());
-    EXPECT_EQ(zip.SfxPrefixSize(), 1000);
-    List({{"a.zip", ArchiveBuilder().Add("x", "d").Prefix(std::string(1000, 'M'), true).Build()}});
-    EXPECT_FALSE(zip.StructureError());
-    EXPECT_EQ(zip.SfxPrefixSize(), 1000);
-}
-
 TEST_F(DirectoryFields, BlockFillIsNoGarbageAndTheCommentKeepsWhatIsThere) {
     const std::string archive = ArchiveBuilder().Add("a", "1").Comment("c").Build();
     List({{"a.zip", archive + std::string(512 - archive.size() % 512, '\0')}});

@@ -47,9 +47,18 @@ class ExactNames : public ::testing::Test {
 };
 
 TEST_F(ExactNames, ToMemoryTakesTheNamedMemberEvenWhenAPatternWouldMatchAnEarlierOne) {
-    zip.FSpecArgs = {"a*.txt"};  // "abc.txt" comes first and matches it as a pattern
+    // "abc.txt" comes first and matches "a*.txt" as a pattern; names that
+    // differ only in case are different members.
+    for (const char* name : {"a*.txt", "case.txt", "Case.txt"}) {
+        zip.FSpecArgs = {name};
+        zip.ExtractToMemory();
+        EXPECT_EQ(zip.SuccessCount(), 1) << name;
+        EXPECT_EQ(std::string(zip.ExtractStream().begin(), zip.ExtractStream().end()), name);
+    }
+    zip.FSpecArgs = {"CASE.TXT"};
     zip.ExtractToMemory();
-    EXPECT_EQ(std::string(zip.ExtractStream().begin(), zip.ExtractStream().end()), "a*.txt");
+    EXPECT_EQ(zip.SuccessCount(), 0);
+    EXPECT_TRUE(zip.ExtractStream().empty());
 }
 
 TEST_F(ExactNames, OlderLibrariesAreNotCalledWithExactNames) {

@@ -9,36 +9,6 @@ namespace {
 using kelp::engine::EZipEngine;
 using kelp::engine::LookupMessage;
 
-TEST(Messages, TableHoldsEveryIdAndFallsBackForMissingOnes) {
-    EXPECT_EQ(kelp::engine::MessageCount(), 109u);
-    EXPECT_EQ(LookupMessage(10101, "x"), "Fatal Error in KZIP.DLL: abort exception");
-    EXPECT_EQ(LookupMessage(11047, "x"), "Central directory");
-    EXPECT_EQ(LookupMessage(10202, "x"), "Unknown error in List() function\n");
-    EXPECT_EQ(LookupMessage(10100, "x"), "x");
-    EXPECT_EQ(kelp::engine::MissingMessageText(12345),
-              "KelpMsg.res is probably not linked to the executable\nMissing String ID is: 12345");
-}
-
-TEST(Messages, ExceptionFormsFormatTheirArgument) {
-    EZipEngine plain(11036, false);
-    EXPECT_STREQ(plain.what(), "This archive is not a valid Zip archive");
-    EXPECT_FALSE(plain.ShowToUser);
-    EXPECT_EQ(plain.MessageId, 11036);
-
-    EZipEngine withInt(11038, 3);
-    EXPECT_STREQ(withInt.what(),
-                 "This is the 3th disk in a backup set,\nplease insert the last disk of this set");
-    EXPECT_TRUE(withInt.ShowToUser);
-
-    EZipEngine withText(11004, std::string("/media/usb/"));
-    EXPECT_STREQ(withText.what(), "Drive /media/usb/ is NOT defined");
-    EXPECT_EQ(withText.MessageId, 11004);
-
-    // A missing id gives the fallback, unformatted, in every form.
-    EXPECT_EQ(std::string(EZipEngine(99999, 7).what()), kelp::engine::MissingMessageText(99999));
-    EXPECT_EQ(std::string(EZipEngine(99999, "x").what()), kelp::engine::MissingMessageText(99999));
-}
-
 TEST(Messages, FormattingNeverReadsPastItsArguments) {
     using kelp::engine::FormatMessageText;
     EXPECT_EQ(FormatMessageText("Please insert disk volume %.1d of %.1d", {2LL, 5LL}),

@@ -71,35 +71,12 @@ class SfxConvert : public ::testing::Test {
     std::optional<std::string> savedDataHome;
 };
 
-TEST(SfxSettingsBlock, SizesFlagsAndBothLayouts) {
-    kelp::engine::SfxSettingsBlock block;
-    EXPECT_EQ(kelp::engine::EncodeSettingsBlock(block), std::string("MPV\0\0\1\x0C\0\0\0\0\0", 12));
-    block.caption = "C";
-    EXPECT_EQ(kelp::engine::EncodeSettingsBlock(block),
-              std::string("MPV\0\0\1\x10\0\1C\0\0\0\0\0\0", 16));
-
-    block = {true, 0xA5, "cap", "dir", "cmd", std::string(255, 'm')};
-    const std::string bytes = kelp::engine::EncodeSettingsBlock(block);
-    EXPECT_EQ(bytes.size() % 4, 0u);
-    const auto back = kelp::engine::DecodeSettingsBlock(
-        reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-    ASSERT_TRUE(back);
-    EXPECT_EQ(back->flags, 0xA5);
-    EXPECT_EQ(back->message, block.message);
-    EXPECT_EQ(back->commandLine, "cmd");
-
-    // The older layout has three lengths up front and no message; bit 7 means nothing there.
+// A settings block whose texts run past the bytes is no block.
+TEST(SfxSettingsBlock, TextsRunningPastTheBytesAreNoBlock) {
     const std::string old = std::string("xxMPU\xC1\2\1\0", 9) + "abz";
-    const auto found = kelp::engine::FindSettingsBlock(
-        reinterpret_cast<const unsigned char*>(old.data()), old.size());
-    ASSERT_TRUE(found);
-    EXPECT_FALSE(found->current);
-    EXPECT_EQ(found->flags, 0x41);
-    EXPECT_EQ(found->caption, "ab");
-    EXPECT_EQ(found->defaultDir, "z");
-    // A block whose texts run past the bytes is no block.
-    EXPECT_FALSE(kelp::engine::DecodeSettingsBlock(
-        reinterpret_cast<const unsigned char*>(old.data()) + 2, 6));
+    const auto* bytes = reinterpret_cast<const unsigned char*>(old.data());
+    ASSERT_TRUE(kelp::engine::FindSettingsBlock(bytes, old.size()));
+    EXPECT_FALSE(kelp::engine::DecodeSettingsBlock(bytes + 2, 6));
 }
 
 TEST_F(SfxConvert, ZipToExeAndBackIsByteIdenticalForPeerArchives) {
@@ -279,20 +256,6 @@ TEST_F(SfxConvert, BadInputGetsItsCodes) {
     zip.SFXPath = "/nonexistent/stub";
     EXPECT_EQ(zip.ConvertToExe(), 0);
     EXPECT_TRUE(fs::equivalent(zip.SFXPath, kElfStub)) << zip.SFXPath;
-}
-
-TEST_F(SfxConvert, NewFileModeWritesAnEmptyProgram) {
-    zip.SFXPath = Stub("STUB");
-    zip.SFXCaption = "";
-    zip.setZipFileName(dir / "new.exe");
-    ASSERT_EQ(zip.ConvertToExe(true), 0);
-    EXPECT_EQ(zip.ZipFileName(), dir / "new.exe");
-    EXPECT_EQ(
-        ReadFile(dir / "new.exe"),
-        std::string("STUBMPV\0\0\1\x0C\0\0\0\0\0PK\5\6\0\0\0\0\0\0\0\0\0\0\0\0\x10\0\0\0\0\0", 38));
-    zip.List();
-    EXPECT_EQ(zip.EntryCount(), 0u);
-    EXPECT_FALSE(zip.StructureError());
 }
 
 TEST_F(SfxConvert, DiscardFileUsesTheTrashOrDeletes) {

@@ -84,42 +84,6 @@ TEST_F(SmallArchive, TargetFolderIsOpenedWithoutChangingTheCurrentFolder) {
     fs::current_path(cwd);
 }
 
-TEST_F(SmallArchive, WithoutFolderNamesEverythingLandsInTheTarget) {
-    UnzipCall c = Call();
-    c.dirNames = false;
-    EXPECT_EQ(c.Run(), 3);
-    EXPECT_EQ(harness::ReadFile(out + "/c.txt"), "charlie\n");
-    EXPECT_FALSE(fs::exists(out + "/sub"));
-}
-
-TEST_F(SmallArchive, ExistingFilesAreAskedAboutKeptOrReplaced) {
-    harness::WriteFile(out + "/a.txt", "mine");
-    // No answer: the existing file is kept and the question was asked once.
-    UnzipCall keep = Call();
-    keep.specs = {"a.txt"};
-    EXPECT_EQ(keep.Run(), 0);
-    EXPECT_EQ(keep.Actions(KCB_OVERWRITE).size(), 1u);
-    EXPECT_EQ(keep.Actions(KCB_OVERWRITE)[0].number1 & 1, 0) << "fresh file is not older";
-    EXPECT_EQ(harness::ReadFile(out + "/a.txt"), "mine");
-    // Answer yes.
-    UnzipCall yes = Call();
-    yes.specs = {"a.txt"};
-    yes.answer = [](KCallbackRecord& r) {
-        if (r.Action == KCB_OVERWRITE) r.Number2 = 1;
-        return 0;
-    };
-    EXPECT_EQ(yes.Run(), 1);
-    EXPECT_EQ(harness::ReadFile(out + "/a.txt"), "alpha\n");
-    // OverwriteOn replaces without asking.
-    harness::WriteFile(out + "/a.txt", "mine");
-    UnzipCall always = Call();
-    always.overwrite = true;
-    always.specs = {"a.txt"};
-    EXPECT_EQ(always.Run(), 1);
-    EXPECT_TRUE(always.Actions(KCB_OVERWRITE).empty());
-    EXPECT_EQ(harness::ReadFile(out + "/a.txt"), "alpha\n");
-}
-
 TEST_F(SmallArchive, FreshenAndUpdateGoByDate) {
     harness::WriteFile(out + "/a.txt", "old");
     harness::WriteFile(out + "/b.log", "new");
@@ -142,24 +106,6 @@ TEST_F(SmallArchive, FreshenAndUpdateGoByDate) {
     EXPECT_EQ(update.Run(), 2);  // the new folder and c.txt; a.txt is now current
     EXPECT_EQ(harness::ReadFile(out + "/sub/c.txt"), "charlie\n");
     EXPECT_EQ(harness::ReadFile(out + "/b.log"), "new");
-}
-
-TEST_F(SmallArchive, ProgressAddsUpAndEndsTheBatch) {
-    UnzipCall c = Call();
-    c.Run();
-    ASSERT_GE(c.seen.size(), 4u);
-    EXPECT_EQ(c.seen[0].action, KCB_FILE_COUNT);
-    EXPECT_EQ(c.seen[0].number2, 4);  // three files and one folder
-    EXPECT_EQ(c.seen[1].action, KCB_BYTE_TOTAL);
-    int64_t done = 0;
-    for (const auto& s : c.Actions(KCB_BYTES_DONE)) done += s.number2;
-    EXPECT_EQ(done, c.seen[1].number2);
-    EXPECT_EQ(c.seen.back().action, KCB_BATCH_END);
-    auto starts = c.Actions(KCB_FILE_START);
-    ASSERT_EQ(starts.size(), 4u);
-    auto a = std::find_if(starts.begin(), starts.end(), [](auto& s) { return s.text == "a.txt"; });
-    ASSERT_NE(a, starts.end());
-    EXPECT_EQ(a->number2, 6);
 }
 
 TEST_F(SmallArchive, ExtractsOneMemberIntoMemory) {

@@ -79,16 +79,7 @@ TEST_P(AddTree, PeerToolsTestAndExtractTheSameTree) {
     std::string pw = *c.password ? std::string(" -P ") + c.password : "";
     std::string out;
     EXPECT_EQ(Shell("unzip -tq" + pw + " " + Quote(call.archive), &out), 0) << out;
-    std::string pw7 = *c.password ? std::string(" -p") + c.password : "";
-    EXPECT_EQ(Shell("7z t -bd" + pw7 + " " + Quote(call.archive), &out), 0) << out;
-    if (!*c.password) {
-        EXPECT_EQ(Shell("python3 -c \"import zipfile,sys\n"
-                        "sys.exit(zipfile.ZipFile(sys.argv[1]).testzip() is not None)\" " +
-                            Quote(call.archive),
-                        &out),
-                  0)
-            << out;
-    }
+    // What 7z and Python make of the writer's archives is the kelpzip writer table's.
     ASSERT_EQ(
         Shell("cd " + Quote(tmp / "x") + " 2>/dev/null || mkdir " + Quote(tmp / "x") + " && cd " +
                   Quote(tmp / "x") + " && unzip -q" + pw + " " + Quote(call.archive),
@@ -119,10 +110,6 @@ TEST_P(AddTree, PeerToolsTestAndExtractTheSameTree) {
             EXPECT_EQ(method, 8) << line;
         }
     }
-    EXPECT_NE(call.Messages().find(c.level ? "  adding: sub/deeper/big.txt (deflated "
-                                           : "  adding: sub/deeper/big.txt (stored 0%)"),
-              std::string::npos)
-        << call.Messages();
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, AddTree,

@@ -51,14 +51,4 @@ TEST(Folders, DesktopFallsBackToHomeWhenItDoesNotExist) {
     EXPECT_EQ(kelp::platform::DesktopFolder(), home / "Schreibtisch/");
 }
 
-TEST(Folders, CurrentFolderIsTheProcessFolder) {
-    fixtures::TempDir dir;
-    const auto saved = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
-    const std::string current = kelp::platform::CurrentFolder();
-    std::filesystem::current_path(saved);
-    EXPECT_EQ(std::filesystem::canonical(current), std::filesystem::canonical(dir.path()));
-    EXPECT_EQ(current.back(), '/');
-}
-
 }  // namespace

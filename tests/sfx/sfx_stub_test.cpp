@@ -1,5 +1,4 @@
-// Running the self-extracting programs Kelp makes, and the kelpzip commands
-// that make them.
+// Running the self-extracting programs Kelp makes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -167,32 +166,6 @@ TEST_F(SfxStub, NamesInTheCodePageOfAWindowsComputerComeOutRight) {
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_EQ(ReadFile(dir / "out/Отчёт за год.txt"), "Отчёт за год.txt");
     EXPECT_EQ(ReadFile(dir / "out/Письма/Директору.txt"), "Письма/Директору.txt");
-}
-
-TEST_F(SfxStub, KelpzipMakeexeAndMakezip) {
-    const auto zipped = RunShell("cd " + Quote(dir / "tree") + " && zip -qr ../k.zip .");
-    ASSERT_EQ(zipped.exitCode, 0);
-    const std::string original = ReadFile(dir / "k.zip");
-    const std::string kelpzip = Quote(fixtures::KelpProgram("kelpzip"));
-    const std::string env = "XDG_DATA_HOME=" + Quote(dir / "data") + " ";
-    auto r = RunShell(env + kelpzip + " makeexe " + Quote(dir / "k.zip") + " --caption Hi --dir " +
-                      Quote(dir / "out") + " --stub " + Quote(kStub));
-    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
-    EXPECT_EQ(r.out, "result code: 0\n");
-    EXPECT_EQ(ReadFile(dir / "data/Trash/files/k.zip"), original);
-    r = Run(dir / "k.exe");
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out.rfind("Hi\n", 0), 0u);
-    EXPECT_EQ(RunShell("diff -r " + Quote(dir / "tree") + " " + Quote(dir / "out")).exitCode, 0);
-
-    r = RunShell(env + kelpzip + " makezip " + Quote(dir / "k.exe"));
-    EXPECT_EQ(r.out, "result code: 0\n");
-    EXPECT_EQ(ReadFile(dir / "k.zip"), original);
-
-    r = RunShell(env + kelpzip + " makeexe " + Quote(dir / "k.zip") + " --stub " +
-                 Quote(dir / "none") + " --message " + Quote(std::string(300, 'm')));
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.out.find("result code: -9"), std::string::npos) << r.out;
 }
 
 }  // namespace
