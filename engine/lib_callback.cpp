@@ -11,11 +11,12 @@ namespace {
 constexpr size_t kMaxPassword = 80;
 constexpr uint32_t kMaxRepeat = 15;
 
-// The record's text up to its NUL, without trailing blanks and control characters.
-std::string RecordText(const KCallbackRecord& record) {
-    const size_t length = strnlen(record.Text, sizeof record.Text);
-    std::string text(record.Text, length);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32) text.pop_back();
+// The record's text up to its NUL, without trailing blanks and control
+// characters, into `text` (whose room is kept from call to call).
+const std::string& RecordText(const KCallbackRecord& record, std::string& text) {
+    size_t length = strnlen(record.Text, sizeof record.Text);
+    while (length > 0 && static_cast<unsigned char>(record.Text[length - 1]) <= 32) --length;
+    text.assign(record.Text, length);
     return text;
 }
 
@@ -29,10 +30,12 @@ void SetRecordText(KCallbackRecord& record, const std::string& text, size_t maxL
 }  // namespace
 
 int32_t ZipEngine::HandleCallback(KCallbackRecord& record) {
-    const std::string text = RecordText(record);
+    // One report per member or more: the text is made only for a listener.
+    std::string& textRoom = callbackText_;
+    auto text = [&]() -> const std::string& { return RecordText(record, textRoom); };
     switch (record.Action) {
         case KCB_FILE_START:
-            if (OnProgress) OnProgress(ptFileStart, text, record.Number2);
+            if (OnProgress) OnProgress(ptFileStart, text(), record.Number2);
             break;
         case KCB_BYTES_DONE:
             if (OnProgress) OnProgress(ptBytesDone, "", record.Number2);
@@ -41,7 +44,7 @@ int32_t ZipEngine::HandleCallback(KCallbackRecord& record) {
             if (OnProgress) OnProgress(ptBatchEnd, "", 0);
             break;
         case KCB_MESSAGE:
-            if (OnMessage) OnMessage(record.Number1, text);
+            if (OnMessage) OnMessage(record.Number1, text());
             break;
         case KCB_FILE_COUNT:
             if (OnProgress) OnProgress(ptFileCount, "", record.Number2);
@@ -64,7 +67,7 @@ int32_t ZipEngine::HandleCallback(KCallbackRecord& record) {
             uint32_t repeatCount = static_cast<uint32_t>(record.Number2);
             std::string newPassword;
             if (OnPasswordError)
-                OnPasswordError(newPassword, text, repeatCount);
+                OnPasswordError(newPassword, text(), repeatCount);
             else
                 newPassword = (record.Number1 & 1) ? AddPasswordPrompt() : ExtractPasswordPrompt();
             if (!newPassword.empty()) {
@@ -80,7 +83,7 @@ int32_t ZipEngine::HandleCallback(KCallbackRecord& record) {
         case KCB_CRC_ERROR:
             if (OnCRC32Error) {
                 bool doExtract = true;
-                OnCRC32Error(text, static_cast<uint32_t>(record.Number1),
+                OnCRC32Error(text(), static_cast<uint32_t>(record.Number1),
                              static_cast<uint32_t>(record.Number2), doExtract);
                 record.Number1 = doExtract ? 1 : 0;
             } else {
@@ -90,13 +93,14 @@ int32_t ZipEngine::HandleCallback(KCallbackRecord& record) {
         case KCB_OVERWRITE:
             if (OnExtractOverwrite) {
                 bool doOverwrite = (record.Number2 & 0xFF) != 0;
-                OnExtractOverwrite(text, (record.Number1 & 1) != 0, doOverwrite);
+                OnExtractOverwrite(text(), (record.Number1 & 1) != 0, doOverwrite);
                 record.Number2 = doOverwrite ? 1 : 0;
             }
             break;
         case KCB_SKIPPED:
             if (OnExtractSkipped)
-                OnExtractSkipped(text, static_cast<uint8_t>(record.Number2 & 0xFF), record.Number1);
+                OnExtractSkipped(text(), static_cast<uint8_t>(record.Number2 & 0xFF),
+                                 record.Number1);
             break;
         default:
             break;

@@ -178,11 +178,12 @@ void ZipEngine::ReadDirectory() {
                          eocd.CentralSize, eocd.TotalEntries, {CodePage, NameCharsetNow()}, error))
         throw EZipEngine(MsgId::DirectorySeekError, true);
     // Members read before a damaged header are listed before it is reported.
-    for (size_t i = 0; i < directory_.size(); ++i) {
-        const zip::CentralRecord r = directory_.Record(i);
-        if (OnNewName) OnNewName(static_cast<int>(i + 1), ZipDirEntry(directory_, i));
-        sfxPrefixSize_ = std::min<int64_t>(sfxPrefixSize_, static_cast<int64_t>(r.localOffset));
-    }
+    if (OnNewName)
+        for (size_t i = 0; i < directory_.size(); ++i)
+            OnNewName(static_cast<int>(i + 1), ZipDirEntry(directory_, i));
+    if (!directory_.empty())
+        sfxPrefixSize_ = static_cast<int64_t>(
+            std::min<uint64_t>(static_cast<uint64_t>(sfxPrefixSize_), directory_.lowestOffset()));
     // The central header read last steers the conversion of the archive
     // comment; before any, FAT rules apply.
     lastHost_ = lastVersion_ = 0;

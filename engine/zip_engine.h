@@ -348,6 +348,7 @@ class ZipEngine {
     std::string zipFileName_;
     kelp::zip::CentralDirectory directory_;  // the directory read last; DirEntries views it
     std::string rawComment_;
+    std::string callbackText_;  // a callback's text, its room kept between callbacks
     int64_t sfxPrefixSize_ = 0;
     int64_t endOfDirOffset_ = 0;
     int64_t logicalSize_ = 0;

@@ -20,7 +20,25 @@ constexpr uint64_t kRunBytes = 1u << 20;
 // archive could pile up while the caller reports them.
 constexpr size_t kWindowMembers = 4096;
 
+// Decoded bytes an item keeps room for when it is filled again.
+constexpr size_t kKeptRoom = 64u << 10;
+
 }  // namespace
+
+void Prefetched::Reset() {
+    located = false;
+    std::vector<uint8_t> extra = std::move(data.localExtra);
+    extra.clear();
+    data = zip::MemberData();
+    data.localExtra = std::move(extra);
+    result = zip::DecodeResult();
+    keptBytes = false;
+    bytes.clear();
+    if (bytes.capacity() > kKeptRoom) std::vector<uint8_t>().swap(bytes);
+    written = false;
+    target = zip::TargetName();
+    handedOut = false;
+}
 
 Prefetcher::Prefetcher(const zip::ArchiveReader& reader, const std::vector<size_t>& order,
                        bool testOnly, const WriteAheadPlan* plan)
@@ -29,7 +47,7 @@ Prefetcher::Prefetcher(const zip::ArchiveReader& reader, const std::vector<size_
       plan_(plan && !testOnly ? *plan : WriteAheadPlan{}),
       callerFolders_(plan_.baseFd) {
     for (size_t i : order)
-        if (Eligible(reader.entries()[i])) queue_.push_back(i);
+        if (Eligible(reader.Extent(i))) queue_.push_back(i);
     waitingFor_ = queue_.size();
     unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     // With one member or one core there is nothing to overlap.
@@ -53,17 +71,33 @@ Prefetcher::~Prefetcher() {
     room_.notify_all();
     for (auto& t : workers_) t.join();
     // Members written ahead that the caller never came to.
+    ReleaseTaken();
     for (const Slot& slot : slots_)
         if (slot.done && slot.done->written) RemoveWritten(*slot.done, callerFolders_);
 }
 
-bool Prefetcher::Eligible(const zip::MemberEntry& entry) const {
-    const auto& h = entry.header;
-    if (entry.IsEncrypted() || (h.flags & zip::kFlagStrongEncryption)) return false;
-    if (entry.overlapsAnother) return false;  // refused, never decoded
-    if (!zip::MethodDecodable(h.method)) return false;
-    return testOnly_ ||
-           (h.unpackedSize <= zip::kWholeMemberBudget && h.packedSize <= zip::kWholeMemberBudget);
+void Prefetcher::ReleaseTaken() {
+    for (auto& item : taken_)
+        if (item) {
+            if (!item->handedOut) Discard(*item);
+            Recycle(std::move(item));
+        }
+    taken_.clear();
+}
+
+void Prefetcher::Recycle(std::unique_ptr<Prefetched> item) {
+    // Bounded by the members a window holds: more are never in flight.
+    if (spare_.size() >= kWindowMembers) return;
+    item->Reset();
+    spare_.push_back(std::move(item));
+}
+
+bool Prefetcher::Eligible(const zip::MemberExtent& member) const {
+    if (member.flags & (zip::kFlagEncrypted | zip::kFlagStrongEncryption)) return false;
+    if (member.overlapsAnother) return false;  // refused, never decoded
+    if (!zip::MethodDecodable(member.method)) return false;
+    return testOnly_ || (member.unpackedSize <= zip::kWholeMemberBudget &&
+                         member.packedSize <= zip::kWholeMemberBudget);
 }
 
 size_t Prefetcher::PositionOf(size_t index) const {
@@ -79,14 +113,13 @@ size_t Prefetcher::PositionOf(size_t index) const {
 }
 
 void Prefetcher::ClaimRun(size_t& first, size_t& end, uint64_t& start, uint64_t& size) {
-    const auto& entries = reader_.entries();
     first = next_;
-    start = entries[queue_[first]].localOffset;
+    start = reader_.Extent(queue_[first]).localOffset;
     uint64_t reach = start;  // the end of the stretch the run lies in
     for (end = first; end < queue_.size() && end - first < kRunMembers; ++end) {
         Slot& slot = slots_[end];
         if (slot.claimed || slot.dropped) break;
-        const zip::MemberEntry& e = entries[queue_[end]];
+        const zip::MemberExtent e = reader_.Extent(queue_[end]);
         const uint64_t held = testOnly_ ? 0 : e.unpackedSize;
         // The first member may always start, so the caller waiting for it
         // never waits on the window.
@@ -95,7 +128,7 @@ void Prefetcher::ClaimRun(size_t& first, size_t& end, uint64_t& start, uint64_t&
         const uint64_t from = e.localOffset - start;
         const bool near = e.localOffset >= start && from <= kRunBytes &&
                           e.packedSize <= kRunBytes - from &&
-                          e.ExpectedLocalSize() <= kRunBytes - from - e.packedSize;
+                          e.expectedLocalSize <= kRunBytes - from - e.packedSize;
         if (end > first && !near) break;
         slot.claimed = true;
         slot.held = held;
@@ -105,7 +138,7 @@ void Prefetcher::ClaimRun(size_t& first, size_t& end, uint64_t& start, uint64_t&
             ++end;
             break;
         }
-        reach = std::max(reach, e.localOffset + e.ExpectedLocalSize() + e.packedSize);
+        reach = std::max(reach, e.localOffset + e.expectedLocalSize + e.packedSize);
     }
     next_ = end;
     reach = std::min(reach, reader_.centralOffset());
@@ -113,8 +146,9 @@ void Prefetcher::ClaimRun(size_t& first, size_t& end, uint64_t& start, uint64_t&
 }
 
 std::unique_ptr<Prefetched> Prefetcher::Decode(const zip::MemberEntry& entry,
-                                               const zip::ByteSource& source) {
-    auto item = std::make_unique<Prefetched>();
+                                               const zip::ByteSource& source,
+                                               std::unique_ptr<Prefetched> item) {
+    if (!item) item = std::make_unique<Prefetched>();
     std::string error;
     item->located = reader_.Locate(entry, item->data, error, source);
     if (!item->located) {
@@ -161,7 +195,7 @@ void Prefetcher::Discard(const Prefetched& item) {
 void Prefetcher::Work() {
     zip::ByteWindow window(reader_);
     zip::FolderCache folders(plan_.baseFd);
-    std::vector<std::unique_ptr<Prefetched>> run, passed;
+    std::vector<std::unique_ptr<Prefetched>> run, passed, fresh;
     for (;;) {
         size_t first, end;
         uint64_t start, size;
@@ -170,7 +204,7 @@ void Prefetcher::Work() {
             room_.wait(lock, [&] {
                 while (next_ < queue_.size() && slots_[next_].dropped) ++next_;
                 if (stop_ || next_ >= queue_.size()) return true;
-                const uint64_t need = testOnly_ ? 0 : reader_.entries()[queue_[next_]].unpackedSize;
+                const uint64_t need = testOnly_ ? 0 : reader_.Extent(queue_[next_]).unpackedSize;
                 if (heldMembers_ == 0 ||
                     (heldBytes_ + need <= kWindowBytes && heldMembers_ < kWindowMembers))
                     return true;
@@ -179,6 +213,10 @@ void Prefetcher::Work() {
             });
             if (stop_ || next_ >= queue_.size()) return;
             ClaimRun(first, end, start, size);
+            while (fresh.size() < end - first && !pool_.empty()) {
+                fresh.push_back(std::move(pool_.back()));
+                pool_.pop_back();
+            }
         }
         if (size > 0) window.Load(start, static_cast<size_t>(size));
         const zip::ByteSource& source =
@@ -187,7 +225,12 @@ void Prefetcher::Work() {
         for (size_t pos = first; pos < end && !stop_; ++pos) {
             const size_t index = queue_[pos];
             const zip::MemberEntry entry = reader_.entries()[index];
-            auto item = Decode(entry, source);
+            std::unique_ptr<Prefetched> item;
+            if (!fresh.empty()) {
+                item = std::move(fresh.back());
+                fresh.pop_back();
+            }
+            item = Decode(entry, source, std::move(item));
             if (!plan_.allowed.empty() && plan_.allowed[index] && item->keptBytes &&
                 item->result.status == zip::DecodeStatus::Ok && !stop_)
                 WriteAhead(entry, *item, folders);
@@ -222,9 +265,32 @@ bool Prefetcher::RoomAgain() {
     return true;
 }
 
-std::unique_ptr<Prefetched> Prefetcher::Take(size_t index) {
+void Prefetcher::TakeRun(size_t pos) {
+    ReleaseTaken();
+    for (auto& item : spare_) pool_.push_back(std::move(item));
+    spare_.clear();
+    takenFrom_ = pos;
+    // One lock hands the caller the whole run the workers finished, up to a
+    // bound that keeps what the caller holds outside the window small.
+    for (size_t end = std::min(queue_.size(), pos + kRunMembers * 2); pos < end; ++pos) {
+        Slot& slot = slots_[pos];
+        if (slot.dropped || !slot.done) break;
+        slot.dropped = true;
+        heldBytes_ -= slot.held;
+        --heldMembers_;
+        slot.held = 0;
+        taken_.push_back(std::move(slot.done));
+    }
+}
+
+Prefetched* Prefetcher::Take(size_t index) {
     const size_t pos = PositionOf(index);
     if (workers_.empty() || pos == queue_.size()) return nullptr;
+    if (pos >= takenFrom_ && pos - takenFrom_ < taken_.size()) {
+        Prefetched* item = taken_[pos - takenFrom_].get();
+        if (item) item->handedOut = true;
+        return item;
+    }
     std::unique_lock lock(mutex_);
     Slot& slot = slots_[pos];
     if (slot.dropped) return nullptr;
@@ -232,20 +298,25 @@ std::unique_ptr<Prefetched> Prefetcher::Take(size_t index) {
     ready_.wait(lock, [&] { return slot.done != nullptr; });
     waitingFor_ = queue_.size();
     // Taken once: what the caller does not take again is left to Drop.
-    slot.dropped = true;
-    heldBytes_ -= slot.held;
-    --heldMembers_;
-    slot.held = 0;
-    std::unique_ptr<Prefetched> item = std::move(slot.done);
+    TakeRun(pos);
     const bool wake = RoomAgain();
     lock.unlock();
     if (wake) room_.notify_all();
-    return item;
+    taken_.front()->handedOut = true;
+    return taken_.front().get();
 }
 
 void Prefetcher::Drop(size_t index) {
     const size_t pos = PositionOf(index);
     if (pos == queue_.size()) return;
+    if (pos >= takenFrom_ && pos - takenFrom_ < taken_.size()) {
+        // In the caller's hand already: no lock needed.
+        if (std::unique_ptr<Prefetched> item = std::move(taken_[pos - takenFrom_])) {
+            if (!item->handedOut) Discard(*item);
+            Recycle(std::move(item));
+        }
+        return;
+    }
     std::unique_ptr<Prefetched> released;
     bool wake = false;
     {
@@ -262,7 +333,10 @@ void Prefetcher::Drop(size_t index) {
         }
     }
     if (wake) room_.notify_all();
-    if (released) Discard(*released);
+    if (released) {
+        Discard(*released);
+        Recycle(std::move(released));
+    }
 }
 
 }  // namespace kelp::kunzip

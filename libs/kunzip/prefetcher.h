@@ -34,6 +34,10 @@ struct Prefetched {
     // target folder; the bytes are then no longer kept.
     bool written = false;
     zip::TargetName target;
+    bool handedOut = false;  // Take gave it to the caller
+
+    // Empties the item for another member, keeping small buffers' room.
+    void Reset();
 };
 
 class Prefetcher {
@@ -48,9 +52,11 @@ class Prefetcher {
     Prefetcher& operator=(const Prefetcher&) = delete;
 
     // The located and decoded member, waiting for it if a worker has it in
-    // hand; null when the member is not one the workers decode.
-    std::unique_ptr<Prefetched> Take(size_t index);
-    // Releases what is held for a member the caller is done with.
+    // hand; null when the member is not one the workers decode. It stays
+    // valid until the member is dropped.
+    Prefetched* Take(size_t index);
+    // Releases what is held for a member the caller is done with; a member
+    // written ahead that the caller did not take is removed.
     void Drop(size_t index);
     // Removes the file of a member written ahead that the caller does not
     // keep (the batch was cancelled before it).
@@ -65,13 +71,14 @@ class Prefetcher {
     };
 
     void Work();
-    bool Eligible(const zip::MemberEntry& entry) const;
+    bool Eligible(const zip::MemberExtent& member) const;
     // Claims the next run of members (queue positions [first, end)) and
     // the stretch of the archive that holds them (empty when it is not
     // worth reading ahead). Called with the mutex held.
     void ClaimRun(size_t& first, size_t& end, uint64_t& start, uint64_t& size);
-    std::unique_ptr<Prefetched> Decode(const zip::MemberEntry& entry,
-                                       const zip::ByteSource& source);
+    // Locates and decodes a member into item (a fresh one when null).
+    std::unique_ptr<Prefetched> Decode(const zip::MemberEntry& entry, const zip::ByteSource& source,
+                                       std::unique_ptr<Prefetched> item);
     // Writes a decoded member as a new file when nothing of its name exists.
     void WriteAhead(const zip::MemberEntry& entry, Prefetched& item, zip::FolderCache& folders);
     static void RemoveWritten(const Prefetched& item, zip::FolderCache& folders);
@@ -82,6 +89,14 @@ class Prefetcher {
     // Called on the calling thread only.
     size_t PositionOf(size_t index) const;
 
+    // Moves the done members from queue position pos on (pos itself done)
+    // to the caller's hand. Called with the mutex held.
+    void TakeRun(size_t pos);
+    // Releases what the caller holds of the run it took last.
+    void ReleaseTaken();
+    // Keeps a finished item for the workers to fill again.
+    void Recycle(std::unique_ptr<Prefetched> item);
+
     const zip::ArchiveReader& reader_;
     bool testOnly_;
     WriteAheadPlan plan_;
@@ -90,10 +105,19 @@ class Prefetcher {
     std::vector<Slot> slots_;          // one per queue position
     size_t next_ = 0;                  // next queue position to claim
     mutable size_t lastPosition_ = 0;  // the position PositionOf found last
-    uint64_t heldBytes_ = 0;           // unpacked bytes claimed and not yet dropped
-    size_t heldMembers_ = 0;           // members claimed and not yet dropped
-    size_t waitingFor_;                // the position the caller waits on, if any
-    bool windowFull_ = false;          // a worker waits for room in the window
+    // Members taken from the queue at once, in the caller's hand: queue
+    // positions [takenFrom_, takenFrom_ + taken_.size()). The caller's own.
+    std::vector<std::unique_ptr<Prefetched>> taken_;
+    size_t takenFrom_ = 0;
+    // Finished items to fill again, so a member costs no allocation: the
+    // caller's (spare_), handed to the workers' (pool_, under the mutex)
+    // with each run it takes.
+    std::vector<std::unique_ptr<Prefetched>> spare_;
+    std::vector<std::unique_ptr<Prefetched>> pool_;
+    uint64_t heldBytes_ = 0;   // unpacked bytes claimed and not yet dropped
+    size_t heldMembers_ = 0;   // members claimed and not yet dropped
+    size_t waitingFor_;        // the position the caller waits on, if any
+    bool windowFull_ = false;  // a worker waits for room in the window
     std::atomic<bool> stop_{false};
     std::mutex mutex_;
     std::condition_variable ready_;  // the caller's member is done

@@ -127,7 +127,7 @@ int32_t UnzipBatch::Run() {
 
     std::vector<size_t> selected = SelectMembers();
     uint64_t total = 0;
-    for (size_t i : selected) total += reader_.entries()[i].unpackedSize;
+    for (size_t i : selected) total += reader_.Extent(i).unpackedSize;
     reporter_.FileCount(static_cast<int64_t>(selected.size()));
     reporter_.ByteTotal(static_cast<int64_t>(std::min<uint64_t>(total, INT64_MAX)));
     if (!request_.toMemory && !reporter_.cancelled()) {
@@ -246,7 +246,7 @@ bool UnzipBatch::ResolvePassword(const zip::MemberEntry& entry, const zip::Membe
     return false;
 }
 
-std::unique_ptr<Prefetched> UnzipBatch::TakeReady(size_t index) {
+Prefetched* UnzipBatch::TakeReady(size_t index) {
     return prefetcher_ ? prefetcher_->Take(index) : nullptr;
 }
 
@@ -306,10 +306,10 @@ void UnzipBatch::CheckLinkTarget(const zip::MemberEntry& entry, const zip::Membe
 }
 
 UnzipBatch::Outcome UnzipBatch::Test(const zip::MemberEntry& entry, size_t index) {
-    std::unique_ptr<Prefetched> ready = TakeReady(index);
+    Prefetched* ready = TakeReady(index);
     zip::MemberData data;
     std::string error;
-    if (!LocateMember(entry, ready.get(), data, error))
+    if (!LocateMember(entry, ready, data, error))
         return Fail(entry.displayName, kErrData, KSKIP_BAD_DATA, error);
     std::optional<zip::MemberCipher> crypto;
     if (!ResolvePassword(entry, data, crypto)) {
@@ -323,11 +323,12 @@ UnzipBatch::Outcome UnzipBatch::Test(const zip::MemberEntry& entry, size_t index
         Progress(n);
         return !reporter_.cancelled();
     };
-    zip::DecodeResult r = Decode(ready.get(), data, crypto ? &*crypto : nullptr, sink);
+    zip::DecodeResult r = Decode(ready, data, crypto ? &*crypto : nullptr, sink);
     FlushProgress();
     switch (r.status) {
         case zip::DecodeStatus::Ok:
-            reporter_.Message(0, "Tested: " + std::string(entry.displayName) + " OK");
+            line_.assign("Tested: ").append(entry.displayName).append(" OK");
+            reporter_.Message(0, line_);
             return Outcome::Success;
         case zip::DecodeStatus::Stopped:
             return Outcome::Cancelled;
@@ -398,9 +399,9 @@ UnzipBatch::Outcome UnzipBatch::Extract(const zip::MemberEntry& entry, size_t in
         reporter_.Message(0, "Unzipped: " + name);
         return Outcome::Success;
     }
-    std::unique_ptr<Prefetched> ready = TakeReady(index);
+    Prefetched* ready = TakeReady(index);
     zip::MemberData data;
-    if (!LocateMember(entry, ready.get(), data, error))
+    if (!LocateMember(entry, ready, data, error))
         return Fail(name, kErrData, KSKIP_BAD_DATA, error);
     if (ready && ready->written) return ReportWritten(entry, *ready);
     const int dirFd = folders_->Open(target.dirs, !request_.freshen, error);
@@ -421,8 +422,7 @@ UnzipBatch::Outcome UnzipBatch::Extract(const zip::MemberEntry& entry, size_t in
         return Fail(name, kErrPassword, KSKIP_PASSWORD, "no valid password, skipped");
     }
     reporter_.FileStart(name, data.unpackedSize);
-    if (entry.IsSymlink())
-        return ExtractLink(entry, ready.get(), data, crypto, target, dirFd, mtime);
+    if (entry.IsSymlink()) return ExtractLink(entry, ready, data, crypto, target, dirFd, mtime);
     zip::OutputFile out;
     if (!out.Create(dirFd, target.leaf, error)) return Fail(name, kErrWrite, KSKIP_WRITE, error);
     bool writeFailed = false;
@@ -434,7 +434,7 @@ UnzipBatch::Outcome UnzipBatch::Extract(const zip::MemberEntry& entry, size_t in
         Progress(n);
         return !reporter_.cancelled();
     };
-    zip::DecodeResult r = Decode(ready.get(), data, crypto ? &*crypto : nullptr, sink);
+    zip::DecodeResult r = Decode(ready, data, crypto ? &*crypto : nullptr, sink);
     FlushProgress();
     unsigned mode = entry.UnixMode() & 0777;
     switch (r.status) {

@@ -61,8 +61,9 @@ class UnzipBatch {
     // last, the block's password, then the engine's answers.
     bool ResolvePassword(const zip::MemberEntry& entry, const zip::MemberData& data,
                          std::optional<zip::MemberCipher>& crypto);
-    // The member the workers located and decoded, or null when they did not.
-    std::unique_ptr<Prefetched> TakeReady(size_t index);
+    // The member the workers located and decoded, or null when they did not;
+    // valid until the member is dropped.
+    Prefetched* TakeReady(size_t index);
     // Where a member's data lies: from the workers' result when there is one.
     bool LocateMember(const zip::MemberEntry& entry, const Prefetched* ready, zip::MemberData& data,
                       std::string& error) const;
@@ -81,6 +82,7 @@ class UnzipBatch {
     int baseFd_ = -1;
     std::unique_ptr<zip::FolderCache> folders_;  // below baseFd_
     std::string lastPassword_;
+    std::string line_;  // a member's report, its room kept from member to member
     int32_t successes_ = 0;
     int32_t errors_ = 0;
     int32_t lastError_ = 0;

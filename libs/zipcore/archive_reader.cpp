@@ -34,9 +34,27 @@ uint32_t MemberEntry::UnixMode() const {
     return header.externalAttributes >> 16;
 }
 
+namespace {
+
+// Room Locate leaves for a local extra field somewhat longer than the
+// central one.
+constexpr size_t kExtraRoom = 64;
+
+}  // namespace
+
 size_t MemberEntry::ExpectedLocalSize() const {
-    constexpr size_t kExtraRoom = 64;
     return kLocalHeaderSize + name.size() + extra.size() + kExtraRoom;
+}
+
+MemberExtent ArchiveReader::Extent(size_t index) const {
+    const CentralDirectory::Place p = directory_.PlaceOf(index);
+    return {CentralDirectory::LocalOffset(p.localOffset, shift_, centralOffset_, fileSize_),
+            p.packedSize,
+            p.unpackedSize,
+            kLocalHeaderSize + p.nameAndExtra + kExtraRoom,
+            p.flags,
+            p.method,
+            directory_.Overlaps(index)};
 }
 
 int64_t MemberModTime(const MemberEntry& entry, const MemberData* data) {
@@ -142,8 +160,8 @@ MemberEntry MemberAt(const ArchiveReader& reader, size_t index) {
     e.packedSize = r.packedSize;
     e.unpackedSize = r.unpackedSize;
     // Kept so the member is reported; Locate refuses it.
-    e.localOffset =
-        CentralDirectory::LocalOffset(r, reader.shift_, reader.centralOffset_, reader.fileSize_);
+    e.localOffset = CentralDirectory::LocalOffset(r.localOffset, reader.shift_,
+                                                  reader.centralOffset_, reader.fileSize_);
     e.overlapsAnother = dir.Overlaps(index);
     return e;
 }

@@ -69,6 +69,18 @@ struct MemberData {
 // extra, else its DOS stamp read as local time.
 int64_t MemberModTime(const MemberEntry& entry, const MemberData* data);
 
+// Where a member's data lies, as MemberEntry gives it, without the rest of
+// the entry: for walks over many members.
+struct MemberExtent {
+    uint64_t localOffset = 0;
+    uint64_t packedSize = 0;
+    uint64_t unpackedSize = 0;
+    size_t expectedLocalSize = 0;  // as MemberEntry::ExpectedLocalSize
+    uint16_t flags = 0;            // of the central header
+    uint16_t method = 0;           // as stored (kMethodAes for an AES member)
+    bool overlapsAnother = false;
+};
+
 class ArchiveReader;
 MemberEntry MemberAt(const ArchiveReader& reader, size_t index);
 using MemberList = IndexedList<ArchiveReader, MemberEntry, &MemberAt>;
@@ -89,6 +101,7 @@ class ArchiveReader : public ByteSource {
     const std::string& nameCharset() const { return directory_.charset(); }
 
     MemberList entries() const { return MemberList(*this); }
+    MemberExtent Extent(size_t index) const;
     // How many members the directory holds.
     size_t size() const { return directory_.size(); }
     uint64_t fileSize() const { return fileSize_; }

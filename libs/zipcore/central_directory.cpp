@@ -38,8 +38,7 @@ bool CentralDirectory::Read(PartSource& source, int part, uint64_t offset, uint6
         return false;
     }
     missing_ = !ReadBytes(source, part, offset, size);
-    Index();
-    NameMembers();
+    NameMembers(Index());
     return true;
 }
 
@@ -63,10 +62,11 @@ bool CentralDirectory::ReadBytes(PartSource& source, int part, uint64_t offset, 
     return true;
 }
 
-void CentralDirectory::Index() {
+CentralDirectory::NamesSeen CentralDirectory::Index() {
     at_.reserve(
         static_cast<size_t>(std::min<uint64_t>(counted_, bytes_.size() / kCentralHeaderSize)));
-    const std::span<const uint8_t> dir(bytes_);
+    const std::span<const uint8_t> dir(bytes_.data(), bytes_.size());
+    NamesSeen seen;
     size_t pos = 0;
     while (pos < dir.size()) {
         const std::span<const uint8_t> rest = dir.subspan(pos);
@@ -87,12 +87,19 @@ void CentralDirectory::Index() {
         }
         at_.push_back(static_cast<uint32_t>(pos));
         pos += r.recordSize;
+        lowestOffset_ = std::min(lowestOffset_, r.localOffset);
+        // The names are looked at while their header is in hand.
+        if (!IsAscii(r.name))
+            seen.foreign.push_back(Stored(r.name, r));
+        else if (!seen.unicodePath && FindExtraField(r.extra, kExtraUnicodePath))
+            seen.unicodePath = true;
     }
+    return seen;
 }
 
 CentralRecord CentralDirectory::Record(size_t i) const {
     CentralRecord r;
-    ParseCentralRecord(std::span<const uint8_t>(bytes_).subspan(at_[i]), r);
+    ParseCentralRecord(std::span<const uint8_t>(bytes_.data(), bytes_.size()).subspan(at_[i]), r);
     return r;
 }
 
@@ -102,22 +109,18 @@ bool CentralDirectory::Converts(const CentralHeader& h) const {
            NamesAreOem(options_.codePage, h.hostSystem, h.versionMadeBy);
 }
 
-void CentralDirectory::NameMembers() {
+void CentralDirectory::NameMembers(NamesSeen seen) {
     // Only names that are not plain ASCII can need a code page: ASCII is
     // valid UTF-8 and keeps its text, so the choice is made over the others.
-    std::vector<StoredName> stored;
-    for (size_t i = 0; i < size(); ++i) {
-        const CentralRecord r = Record(i);
-        if (!IsAscii(r.name)) stored.push_back(Stored(r.name, r));
-    }
-    charset_ = ArchiveNameCharset(stored, options_.charset);
-    std::vector<StoredName>().swap(stored);
+    charset_ = ArchiveNameCharset(seen.foreign, options_.charset);
     const bool chosen = !options_.charset.empty();
+    // An ASCII name without a Unicode path field stays as stored in any
+    // code page, with no copy made: when all are such, none is looked at.
+    if (seen.foreign.empty() && !seen.unicodePath) return;
+    std::vector<StoredName>().swap(seen.foreign);
     for (size_t i = 0; i < size(); ++i) {
         const CentralRecord r = Record(i);
-        // Most names are ASCII without a Unicode path field: they stay as
-        // stored, with no copy made.
-        if (!chosen && IsAscii(r.name) && !FindExtraField(r.extra, kExtraUnicodePath)) continue;
+        if (IsAscii(r.name) && !FindExtraField(r.extra, kExtraUnicodePath)) continue;
         const std::string name = DecodeStoredName(
             Stored(r.name, r), Converts(r.header) ? charset_ : std::string(), chosen);
         if (name == r.name) continue;
@@ -151,53 +154,102 @@ std::string CentralDirectory::Comment(size_t i) const {
                                !options_.charset.empty());
 }
 
-uint64_t CentralDirectory::LocalOffset(const CentralRecord& r, int64_t shift, uint64_t dataEnd,
+CentralDirectory::Place CentralDirectory::PlaceOf(size_t i) const {
+    const uint8_t* p = bytes_.data() + at_[i];
+    Place place{ReadLe32(p + 42), ReadLe32(p + 20),
+                ReadLe32(p + 24), size_t{ReadLe16(p + 28)} + ReadLe16(p + 30),
+                ReadLe16(p + 8),  ReadLe16(p + 10)};
+    if (place.localOffset == kFull32 || place.packedSize == kFull32 ||
+        place.unpackedSize == kFull32) {
+        const CentralRecord r = Record(i);
+        place.localOffset = r.localOffset;
+        place.packedSize = r.packedSize;
+        place.unpackedSize = r.unpackedSize;
+    }
+    return place;
+}
+
+uint64_t CentralDirectory::LocalOffset(uint64_t stored, int64_t shift, uint64_t dataEnd,
                                        uint64_t outside) {
-    const int64_t local = static_cast<int64_t>(r.localOffset) + shift;
+    const int64_t local = static_cast<int64_t>(stored) + shift;
     return local < 0 || static_cast<uint64_t>(local) >= dataEnd ? outside
                                                                 : static_cast<uint64_t>(local);
 }
 
+namespace {
+
+// Walks members in the order of their offsets and marks each whose local
+// data starts before the members in front of it end.
+class OverlapSweep {
+  public:
+    explicit OverlapSweep(std::vector<bool>& marks) : marks_(marks) {}
+    void Add(uint64_t offset, uint64_t end, size_t i) {
+        if (any_ && offset < reach_) {
+            Mark(i);
+            Mark(reacher_);
+        }
+        if (!any_ || end > reach_) {
+            reach_ = end;
+            reacher_ = i;
+        }
+        any_ = true;
+    }
+    size_t overlapping() const { return overlapping_; }
+
+  private:
+    void Mark(size_t i) {
+        if (!marks_[i]) ++overlapping_;
+        marks_[i] = true;
+    }
+    std::vector<bool>& marks_;
+    uint64_t reach_ = 0;  // the furthest end of the members before
+    size_t reacher_ = 0;  // the member that reaches it
+    bool any_ = false;
+    size_t overlapping_ = 0;
+};
+
+}  // namespace
+
 size_t CentralDirectory::MarkOverlaps(int64_t shift, uint64_t dataEnd) {
     // A member takes at least its local header and its packed data; in a
-    // sound archive the next member starts no earlier than that. Members
-    // are taken in the order of their offsets: sorted as (offset, index)
-    // pairs, and not at all when the directory lists them in that order
-    // already, as writers do.
-    overlaps_.assign(size(), false);
-    size_t overlapping = 0;
-    std::vector<std::pair<uint64_t, size_t>> order;
-    order.reserve(size());
+    // sound archive the next member starts no earlier than that. Writers
+    // list members in the order of their offsets, and then the directory's
+    // order is walked as it is; otherwise members are sorted by offset.
     // Members whose data would run past the directory are refused on their
     // own; they do not make their neighbours suspect.
-    bool sorted = true;
+    overlaps_.assign(size(), false);
+    OverlapSweep inOrder(overlaps_);
+    std::vector<std::pair<uint64_t, size_t>> order;  // (offset, index) once out of order
+    uint64_t last = 0;
     for (size_t i = 0; i < size(); ++i) {
-        const CentralRecord r = Record(i);
-        const uint64_t local = LocalOffset(r, shift, dataEnd, dataEnd);
+        const Place r = PlaceOf(i);
+        const uint64_t local = LocalOffset(r.localOffset, shift, dataEnd, dataEnd);
         const uint64_t room = dataEnd - local;
         if (room < kLocalHeaderSize || r.packedSize > room - kLocalHeaderSize) continue;
-        if (!order.empty() && local < order.back().first) sorted = false;
+        if (order.empty() && local >= last) {
+            inOrder.Add(local, local + kLocalHeaderSize + r.packedSize, i);
+            last = local;
+            continue;
+        }
+        if (order.empty()) {  // out of order: every fitting member is sorted
+            order.reserve(size());
+            for (size_t k = 0; k < i; ++k) {
+                const Place before = PlaceOf(k);
+                const uint64_t at = LocalOffset(before.localOffset, shift, dataEnd, dataEnd);
+                const uint64_t left = dataEnd - at;
+                if (left >= kLocalHeaderSize && before.packedSize <= left - kLocalHeaderSize)
+                    order.emplace_back(at, k);
+            }
+        }
         order.emplace_back(local, i);
     }
-    if (!sorted) std::sort(order.begin(), order.end());
-    uint64_t reach = 0;  // the furthest end of the members before
-    size_t reacher = 0;  // the member that reaches it
-    bool any = false;
-    for (const auto& [offset, i] : order) {
-        if (any && offset < reach) {
-            if (!overlaps_[i]) ++overlapping;
-            overlaps_[i] = true;
-            if (!overlaps_[reacher]) ++overlapping;
-            overlaps_[reacher] = true;
-        }
-        const uint64_t end = offset + kLocalHeaderSize + Record(i).packedSize;
-        if (!any || end > reach) {
-            reach = end;
-            reacher = i;
-        }
-        any = true;
-    }
-    return overlapping;
+    if (order.empty()) return inOrder.overlapping();
+    overlaps_.assign(size(), false);
+    std::sort(order.begin(), order.end());
+    OverlapSweep sorted(overlaps_);
+    for (const auto& [offset, i] : order)
+        sorted.Add(offset, offset + kLocalHeaderSize + PlaceOf(i).packedSize, i);
+    return sorted.overlapping();
 }
 
 }  // namespace kelp::zip

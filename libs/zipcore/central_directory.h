@@ -6,11 +6,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "byte_source.h"
+#include "name_encoding.h"
 #include "oem_names.h"
 #include "zip_records.h"
 
@@ -46,6 +48,18 @@ class CentralDirectory {
     // The header of member i with its fields; its views point into the
     // directory's bytes and last as long as the directory.
     CentralRecord Record(size_t i) const;
+    // Where member i's data lies and what it takes, read from the fixed
+    // part of its header (and its ZIP64 field only when a field is full):
+    // for walks over many members that need no more.
+    struct Place {
+        uint64_t localOffset = 0;  // as stored
+        uint64_t packedSize = 0;
+        uint64_t unpackedSize = 0;
+        size_t nameAndExtra = 0;  // bytes of the name and extra field
+        uint16_t flags = 0;
+        uint16_t method = 0;
+    };
+    Place PlaceOf(size_t i) const;
     // The name as listed, in UTF-8 (see name_encoding.h).
     std::string_view Name(size_t i) const;
     // The same, when member i's record is in hand.
@@ -56,6 +70,8 @@ class CentralDirectory {
     bool Overlaps(size_t i) const { return !overlaps_.empty() && overlaps_[i]; }
 
     uint64_t counted() const { return counted_; }
+    // The lowest stored local header offset; UINT64_MAX when there is none.
+    uint64_t lowestOffset() const { return lowestOffset_; }
     DirectoryStop stop() const { return stop_; }
     // The header that could not be read whole, when stop() is CutFields.
     const CentralHeader& cutHeader() const { return cut_; }
@@ -71,21 +87,42 @@ class CentralDirectory {
     size_t MarkOverlaps(int64_t shift, uint64_t dataEnd);
     // The file offset of member i's local header: its stored offset plus
     // `shift`, or `outside` when that does not lie in front of `dataEnd`.
-    static uint64_t LocalOffset(const CentralRecord& r, int64_t shift, uint64_t dataEnd,
-                                uint64_t outside);
+    static uint64_t LocalOffset(uint64_t stored, int64_t shift, uint64_t dataEnd, uint64_t outside);
 
   private:
+    // What indexing saw of the names: the stored names that are not ASCII,
+    // and whether any ASCII name has a Unicode path field.
+    struct NamesSeen {
+        std::vector<StoredName> foreign;
+        bool unicodePath = false;
+    };
     bool ReadBytes(PartSource& source, int part, uint64_t offset, uint64_t size);
-    void Index();
+    NamesSeen Index();
     // Decides the code page of the names and keeps every name whose text
     // differs from its bytes.
-    void NameMembers();
+    void NameMembers(NamesSeen seen);
     bool Decoded(size_t i) const { return !nameAt_.empty() && nameAt_[i] != 0; }
     std::string_view DecodedName(size_t i) const;
     // Whether member i's name and comment are converted at all.
     bool Converts(const CentralHeader& h) const;
 
-    std::vector<uint8_t> bytes_;
+    // Bytes are read over as soon as they are made room for: no need to
+    // clear them first.
+    template <typename T>
+    struct Unset {
+        using value_type = T;
+        Unset() = default;
+        template <typename U>
+        Unset(const Unset<U>&) noexcept {}
+        T* allocate(size_t n) { return std::allocator<T>().allocate(n); }
+        void deallocate(T* p, size_t n) noexcept { std::allocator<T>().deallocate(p, n); }
+        template <typename U>
+        void construct(U* p) noexcept {
+            ::new (static_cast<void*>(p)) U;
+        }
+        friend bool operator==(const Unset&, const Unset&) { return true; }
+    };
+    std::vector<uint8_t, Unset<uint8_t>> bytes_;
     std::vector<uint32_t> at_;  // where each header starts in bytes_
     // Per member, 0 for a name kept as stored, else 1 + where its decoded
     // text starts in names_ (behind a 4-byte length); empty when no name
@@ -96,6 +133,7 @@ class CentralDirectory {
     DirectoryOptions options_;
     std::string charset_;
     uint64_t counted_ = 0;
+    uint64_t lowestOffset_ = UINT64_MAX;
     DirectoryStop stop_ = DirectoryStop::Complete;
     CentralHeader cut_;
     bool missing_ = false;
