@@ -80,8 +80,6 @@ int Run(const Args& args, bool test) {
     if (!opened) return kExitError;
     engine::ZipEngine& zip = opened->engine;
     const size_t members = zip.EntryCount();
-    // Every member is the library's to read, so the engine's list goes first.
-    zip.ReleaseDirectory();
 
     int failures = 0;
     int kept = 0;

@@ -186,6 +186,9 @@ std::unique_ptr<UnzipParamBlock> ZipEngine::FillUnzParams(const ExtractRequest& 
         if (const std::string& charset = NameCharsetNow(); !charset.empty())
             block->Current().NameCharsetText = block->strings.Copy(charset);
     }
+    // The directory the engine holds spares the library reading it again.
+    if (block->CurrentLayout() && version >= KELP_V190 && LendDirectory(block->loan))
+        block->Current().DirectoryLoan = &block->loan;
     block->SetSpecs(request.members);
     return block;
 }

@@ -50,6 +50,7 @@ class UnzipParamBlock {
     void SetEndMarker();
 
     ParamStrings strings;
+    KDirectoryLoan loan{};  // the engine's directory, when lent
 
   private:
     KUnzipParams current_{};

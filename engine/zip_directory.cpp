@@ -1,5 +1,7 @@
 // The engine's face for reading an archive: finding its end (also on the
 // disks of a set) and reading its directory into member records.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <new>
@@ -100,7 +102,7 @@ bool ZipEngine::OpenArchiveEnd(EocdRecord& eocd, bool raiseOnFailure) {
 
 void ZipEngine::List() {
     unreadableArchive_.clear();
-    directory_ = zip::CentralDirectory();
+    ReleaseDirectory();
     rawComment_.clear();
     sfxPrefixSize_ = 0;
     physicalSize_ = 0;
@@ -140,9 +142,20 @@ void ZipEngine::List() {
     if (OnDirUpdate) OnDirUpdate();
 }
 
+bool ZipEngine::LendDirectory(KDirectoryLoan& loan) const {
+    if (!directoryPlace_ || zipFileName_.empty()) return false;
+    loan = *directoryPlace_;
+    directory_.Lend(loan);
+    return true;
+}
+
 void ZipEngine::ReadDirectory() {
     // Raw volumes are read from a joined copy.
     const JoinedVolumes joined(zipFileName_, TempFolder());
+    // The file's stamp, taken before its directory is read: a library is
+    // lent the directory only for this very file, unchanged since.
+    struct stat file {};
+    const bool stamped = joined.Path() == zipFileName_ && stat(zipFileName_.c_str(), &file) == 0;
     volumes_ = MakeVolumes();
     SetVolumes& volumes = *volumes_;
     volumes.StartReading(zipFileName_, joined.Path());
@@ -205,6 +218,18 @@ void ZipEngine::ReadDirectory() {
                                                              " in the end record");
     }
     volumes.SetLastDisk(eocd.ThisDisk);
+    if (stamped && eocd.ThisDisk == 0 && eocd.CentralDisk == 0 &&
+        directory_.stop() == zip::DirectoryStop::Complete && !directory_.bytesMissing()) {
+        KDirectoryLoan place{};
+        place.FileDevice = static_cast<uint64_t>(file.st_dev);
+        place.FileInode = static_cast<uint64_t>(file.st_ino);
+        place.FileSize = static_cast<uint64_t>(file.st_size);
+        place.FileTimeSec = static_cast<int64_t>(file.st_mtim.tv_sec);
+        place.FileTimeNsec = static_cast<int64_t>(file.st_mtim.tv_nsec);
+        place.CentralOffset = static_cast<uint64_t>(centralOffset_);
+        place.CentralSize = eocd.CentralSize;
+        directoryPlace_ = place;
+    }
     // The first local header's file offset, whether or not the stored offsets
     // were adjusted for a program in front of the archive.
     sfxPrefixSize_ = std::max<int64_t>(

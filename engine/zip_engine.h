@@ -235,7 +235,13 @@ class ZipEngine {
     // parts as read: for a caller that runs one operation on the whole
     // archive, which the library reads for itself, so that a large directory
     // is not held twice while it runs.
-    void ReleaseDirectory() { directory_ = kelp::zip::CentralDirectory(); }
+    void ReleaseDirectory() {
+        directory_ = kelp::zip::CentralDirectory();
+        directoryPlace_.reset();
+    }
+    // Fills `loan` with the directory read last, for a library call, when it
+    // was read whole from one file (see KDirectoryLoan).
+    bool LendDirectory(KDirectoryLoan& loan) const;
     // File offset of the first local header (the length of a self-extractor
     // program in front of the archive).
     int64_t SfxPrefixSize() const { return sfxPrefixSize_; }
@@ -347,6 +353,9 @@ class ZipEngine {
 
     std::string zipFileName_;
     kelp::zip::CentralDirectory directory_;  // the directory read last; DirEntries views it
+    // The stamp of the file directory_ was read from, and where it lies in
+    // it, when the directory may be lent (see LendDirectory).
+    std::optional<KDirectoryLoan> directoryPlace_;
     std::string rawComment_;
     std::string callbackText_;  // a callback's text, its room kept between callbacks
     int64_t sfxPrefixSize_ = 0;

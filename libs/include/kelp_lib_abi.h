@@ -41,11 +41,12 @@ typedef int16_t KBool16;
 /* Library versions from which the current block layouts are used. */
 #define KZIP_CURRENT_LAYOUT_VERSION 151
 #define KUNZIP_CURRENT_LAYOUT_VERSION 152
-/* Library versions from which the fields marked "160", "170" and "180"
- * are honoured. */
+/* Library versions from which the fields marked "160", "170", "180" and
+ * "190" are honoured. */
 #define KELP_V160 160
 #define KELP_V170 170
 #define KELP_V180 180
+#define KELP_V190 190
 
 /* Number of specification pointers in the old layouts. */
 #define KELP_OLD_SPEC_SLOTS 4097
@@ -253,57 +254,85 @@ typedef struct KUnzipSpec {
     uint8_t Reserved4[68]; /*   4 */
 } KUnzipSpec;              /*  72 */
 
+/* 190: a central directory the caller has read, lent for one call so the
+ * library does not read and index it again. The library takes it only when
+ * the archive it opens is the very file the directory was read from,
+ * unchanged (the same device, inode, size and modification time), and its
+ * directory lies where the loan says; else it reads the archive's own. The
+ * memory stays the caller's and must live until the exec entry returns. */
+typedef struct KDirectoryLoan {
+    uint64_t FileDevice;
+    uint64_t FileInode;
+    uint64_t FileSize;
+    int64_t FileTimeSec; /* modification time */
+    int64_t FileTimeNsec;
+    uint64_t CentralOffset;   /* file offset of the directory's first byte */
+    uint64_t CentralSize;     /* its size; Bytes holds all of it */
+    const uint8_t* Bytes;     /* the directory as read */
+    uint64_t Count;           /* members */
+    const uint32_t* HeaderAt; /* per member, where its header starts in Bytes */
+    const uint32_t* NameAt;   /* per member 0 (listed as stored) or 1 + where
+                                 its listed name starts in Names, behind its
+                                 4-byte length; NULL: every name as stored */
+    const char* Names;
+    uint64_t NamesSize;
+    const char* CharsetText; /* the code page names were decoded from; NULL
+                                or "" = none */
+} KDirectoryLoan;
+
 /* Current layout, library version 152 or higher. */
 typedef struct KUnzipParams {
-    void* WindowHandle;     /*   0 */
-    void* EngineRef;        /*   4 */
-    int32_t CallerVersion;  /*   8 */
-    KCallbackFn Callback;   /*  12 */
-    KBool32 TraceOn;        /*  16 */
-    int32_t Reserved20;     /*  20 */
-    char* PasswordText;     /*  24 */
-    KBool32 TestOn;         /*  28 */
-    int32_t Reserved32;     /*  32 */
-    int32_t Reserved36;     /*  36 */
-    KBool32 QuietOn;        /*  40 */
-    KBool32 VerboseOn;      /*  44 */
-    KBool32 UpdateOn;       /*  48 */
-    KBool32 FreshenOn;      /*  52 */
-    KBool32 DirNamesOn;     /*  56 */
-    KBool32 OverwriteOn;    /*  60 */
-    int32_t SpecCount;      /*  64 */
-    char* ArchiveNameText;  /*  68 */
-    KUnzipSpec* SpecTable;  /*  72 */
-    int32_t Reserved76;     /*  76 */
-    KBool32 ToMemory;       /*  80 */
-    uint8_t* MemoryAddress; /*  84 */
-    uint32_t MemorySize;    /*  88 */
-    char* TargetDirText;    /*  92  160: the folder to extract into;
-                                    NULL or "" = the current folder */
-    int32_t Reserved96[2];  /*  96 */
-    int32_t PasswordTries;  /* 104 */
-    KBool32 ExactNames;     /* 108  180: the SpecText are exact member
-                                    names, not patterns: compared byte for
-                                    byte, no wildcards, no case folding, no
-                                    separator conversion; one that ends in
-                                    "/" also takes every member under it */
-    char* NameCharsetText;  /* 112  180: the code page (an iconv name, e.g.
-                                    "CP866") of member names that are
-                                    neither flagged nor valid UTF-8; NULL
-                                    or "" = detected for the archive */
-    char* RepairTargetText; /* 116  180: with TestOn, no member is tested:
-                                    the archive is salvaged into a new
-                                    archive of this name (never the archive
-                                    itself); "Lost: NAME: WHY" for each
-                                    member lost, then "Recovered N of M
-                                    members" */
-    int32_t Reserved120[4]; /* 120 */
-    KBool32 CheckOn;        /* 136  180: with TestOn, the archive's structure
-                                    is checked too; every finding is a
-                                    message that starts "Finding: " */
-    int32_t Reserved140;    /* 140 */
-    int32_t EndMarker;      /* 144 */
-} KUnzipParams;             /* 148 */
+    void* WindowHandle;                  /*   0 */
+    void* EngineRef;                     /*   4 */
+    int32_t CallerVersion;               /*   8 */
+    KCallbackFn Callback;                /*  12 */
+    KBool32 TraceOn;                     /*  16 */
+    int32_t Reserved20;                  /*  20 */
+    char* PasswordText;                  /*  24 */
+    KBool32 TestOn;                      /*  28 */
+    int32_t Reserved32;                  /*  32 */
+    int32_t Reserved36;                  /*  36 */
+    KBool32 QuietOn;                     /*  40 */
+    KBool32 VerboseOn;                   /*  44 */
+    KBool32 UpdateOn;                    /*  48 */
+    KBool32 FreshenOn;                   /*  52 */
+    KBool32 DirNamesOn;                  /*  56 */
+    KBool32 OverwriteOn;                 /*  60 */
+    int32_t SpecCount;                   /*  64 */
+    char* ArchiveNameText;               /*  68 */
+    KUnzipSpec* SpecTable;               /*  72 */
+    int32_t Reserved76;                  /*  76 */
+    KBool32 ToMemory;                    /*  80 */
+    uint8_t* MemoryAddress;              /*  84 */
+    uint32_t MemorySize;                 /*  88 */
+    char* TargetDirText;                 /*  92  160: the folder to extract into;
+                                                 NULL or "" = the current folder */
+    int32_t Reserved96[2];               /*  96 */
+    int32_t PasswordTries;               /* 104 */
+    KBool32 ExactNames;                  /* 108  180: the SpecText are exact member
+                                                 names, not patterns: compared byte for
+                                                 byte, no wildcards, no case folding, no
+                                                 separator conversion; one that ends in
+                                                 "/" also takes every member under it */
+    char* NameCharsetText;               /* 112  180: the code page (an iconv name, e.g.
+                                                 "CP866") of member names that are
+                                                 neither flagged nor valid UTF-8; NULL
+                                                 or "" = detected for the archive */
+    char* RepairTargetText;              /* 116  180: with TestOn, no member is tested:
+                                                 the archive is salvaged into a new
+                                                 archive of this name (never the archive
+                                                 itself); "Lost: NAME: WHY" for each
+                                                 member lost, then "Recovered N of M
+                                                 members" */
+    const KDirectoryLoan* DirectoryLoan; /* 120  190: see KDirectoryLoan;
+                                                 NULL = read the archive's */
+    int32_t Reserved124[3];              /* 124 */
+    KBool32 CheckOn;                     /* 136  180: with TestOn, the archive's structure
+                                                 is checked too; every finding is a
+                                                 message that starts "Finding: " */
+    int32_t Reserved140;                 /* 140 */
+    int32_t EndMarker;                   /* 144 */
+} KUnzipParams;                          /* 148 */
 
 /* Old layout, library version below 152. */
 typedef struct KUnzipParamsOld {
@@ -436,6 +465,7 @@ KELP_ABI_ASSERT(offsetof(KUnzipParams, PasswordTries) == 104);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, ExactNames) == 108);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, NameCharsetText) == 112);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, RepairTargetText) == 116);
+KELP_ABI_ASSERT(offsetof(KUnzipParams, DirectoryLoan) == 120);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, CheckOn) == 136);
 KELP_ABI_ASSERT(offsetof(KUnzipParams, EndMarker) == 144);
 KELP_ABI_ASSERT(sizeof(KUnzipParams) == 148);

@@ -67,7 +67,7 @@ std::vector<size_t> UnzipBatch::SelectMembers() const {
 int32_t UnzipBatch::Run() {
     std::string error;
     reader_.SetNameCharset(request_.nameCharset);
-    if (request_.archive.empty() || !reader_.Open(request_.archive, error)) {
+    if (request_.archive.empty() || !reader_.Open(request_.archive, error, request_.loan)) {
         if (error.empty()) error = "no archive named";
         if (request_.check)
             reporter_.Message(kErrFinding, "Finding: the archive cannot be read: " + error);

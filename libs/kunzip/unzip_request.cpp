@@ -67,6 +67,7 @@ std::optional<UnzipRequest> ReadRequest(const void* block) {
     r.check = r.test && On(b.CheckOn);
     r.nameCharset = Text(b.NameCharsetText);
     if (r.test) r.repairTarget = Text(b.RepairTargetText);
+    r.loan = b.DirectoryLoan;
     return r;
 }
 

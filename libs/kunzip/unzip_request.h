@@ -30,8 +30,9 @@ struct UnzipRequest {
     uint8_t* memory = nullptr;
     uint32_t memorySize = 0;
     int passwordTries = 0;
-    std::string targetDir;     // empty: the current folder
-    std::string repairTarget;  // testing: salvage the archive into this file instead
+    std::string targetDir;                 // empty: the current folder
+    std::string repairTarget;              // testing: salvage the archive into this file instead
+    const KDirectoryLoan* loan = nullptr;  // the caller's directory, when lent
 };
 
 // Reads a parameter block. The layout is told by the end marker: the old

@@ -82,18 +82,17 @@ bool ArchiveReader::ReadAt(uint64_t offset, void* buffer, size_t size) const {
     return true;
 }
 
-bool ArchiveReader::Open(const std::string& path, std::string& error) {
+bool ArchiveReader::Open(const std::string& path, std::string& error, const KDirectoryLoan* loan) {
     fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) {
         error = std::string("cannot open: ") + std::strerror(errno);
         return false;
     }
-    struct stat st {};
-    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fstat(fd_, &stat_) != 0 || !S_ISREG(stat_.st_mode)) {
         error = "not a regular file";
         return false;
     }
-    fileSize_ = static_cast<uint64_t>(st.st_size);
+    fileSize_ = static_cast<uint64_t>(stat_.st_size);
     switch (FindArchiveEnd(*this, fileSize_, end_)) {
         case EndSearch::Found:
             break;
@@ -125,17 +124,47 @@ bool ArchiveReader::Open(const std::string& path, std::string& error) {
         return false;
     }
     shift_ = start - static_cast<int64_t>(eocd.CentralOffset);
-    return ReadDirectory(error);
+    return ReadDirectory(error, loan);
 }
 
-bool ArchiveReader::ReadDirectory(std::string& error) {
-    SinglePart file(*this, fileSize_);
+bool ArchiveReader::LoanFits(const KDirectoryLoan& loan) const {
+    if (loan.FileDevice != static_cast<uint64_t>(stat_.st_dev) ||
+        loan.FileInode != static_cast<uint64_t>(stat_.st_ino) || loan.FileSize != fileSize_ ||
+        loan.FileTimeSec != static_cast<int64_t>(stat_.st_mtim.tv_sec) ||
+        loan.FileTimeNsec != static_cast<int64_t>(stat_.st_mtim.tv_nsec))
+        return false;
+    if (loan.CentralOffset != centralOffset_ || loan.CentralSize != end_.eocd.CentralSize ||
+        (!loan.Bytes && loan.CentralSize > 0) || (!loan.HeaderAt && loan.Count > 0) ||
+        loan.Count > loan.CentralSize / kCentralHeaderSize)
+        return false;
+    // The index and the names must stay inside what was lent.
+    uint64_t next = 0;
+    for (uint64_t i = 0; i < loan.Count; ++i) {
+        const uint64_t at = loan.HeaderAt[i];
+        if (at < next || at + kCentralHeaderSize > loan.CentralSize) return false;
+        next = at + kCentralHeaderSize;
+        if (!loan.NameAt || loan.NameAt[i] == 0) continue;
+        const uint64_t name = loan.NameAt[i] - 1;
+        uint32_t length = 0;
+        if (!loan.Names || name + sizeof length > loan.NamesSize) return false;
+        std::memcpy(&length, loan.Names + name, sizeof length);
+        if (length > loan.NamesSize - name - sizeof length) return false;
+    }
+    return true;
+}
+
+bool ArchiveReader::ReadDirectory(std::string& error, const KDirectoryLoan* loan) {
     const EocdRecord& eocd = end_.eocd;
     DirectoryOptions options;
     options.charset = chosenCharset_;
-    if (!directory_.Read(file, 0, centralOffset_, eocd.CentralSize, eocd.TotalEntries, options,
-                         error))
-        return false;
+    if (loan && LoanFits(*loan)) {
+        directory_.Borrow(*loan, eocd.TotalEntries, options);
+    } else {
+        SinglePart file(*this, fileSize_);
+        if (!directory_.Read(file, 0, centralOffset_, eocd.CentralSize, eocd.TotalEntries, options,
+                             error))
+            return false;
+    }
     if (directory_.bytesMissing()) {
         error = "cannot read the central directory";
         return false;

@@ -4,6 +4,8 @@
 // from the file is checked against the file before it is used.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -95,8 +97,12 @@ class ArchiveReader : public ByteSource {
     // The code page (an iconv name) to read names that are not UTF-8 in;
     // empty (the default): the one detected for the archive. Set before Open.
     void SetNameCharset(std::string charset) { chosenCharset_ = std::move(charset); }
-    // Opens the archive and reads its directory. On failure error says why.
-    bool Open(const std::string& path, std::string& error);
+    // Opens the archive and reads its directory, or takes the lent one
+    // when it was read from this very file, unchanged (see KDirectoryLoan).
+    // On failure error says why.
+    bool Open(const std::string& path, std::string& error, const KDirectoryLoan* loan = nullptr);
+    // Whether the directory is a lent one.
+    bool borrowed() const { return directory_.borrowed(); }
     // The code page names were decoded from; empty when all were UTF-8 or ASCII.
     const std::string& nameCharset() const { return directory_.charset(); }
 
@@ -137,10 +143,13 @@ class ArchiveReader : public ByteSource {
     bool ReadAt(uint64_t offset, void* buffer, size_t size) const override;
 
   private:
-    bool ReadDirectory(std::string& error);
+    bool ReadDirectory(std::string& error, const KDirectoryLoan* loan);
+    // Whether a loan describes this file as opened and its directory as found.
+    bool LoanFits(const KDirectoryLoan& loan) const;
 
     int fd_ = -1;
     uint64_t fileSize_ = 0;
+    struct stat stat_ {};
     ArchiveEnd end_;
     uint64_t centralOffset_ = 0;
     int64_t shift_ = 0;

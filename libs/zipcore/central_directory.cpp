@@ -97,9 +97,30 @@ CentralDirectory::NamesSeen CentralDirectory::Index() {
     return seen;
 }
 
+void CentralDirectory::Lend(KDirectoryLoan& loan) const {
+    loan.CentralSize = ByteCount();
+    loan.Bytes = Bytes();
+    loan.Count = size();
+    loan.HeaderAt = lent_ ? lent_->HeaderAt : at_.data();
+    loan.NameAt = NameAt();
+    const std::string_view names = Names();
+    loan.Names = names.data();
+    loan.NamesSize = names.size();
+    loan.CharsetText = charset_.c_str();
+}
+
+void CentralDirectory::Borrow(const KDirectoryLoan& loan, uint64_t counted,
+                              const DirectoryOptions& options) {
+    *this = CentralDirectory();
+    options_ = options;
+    counted_ = counted;
+    lent_ = loan;
+    charset_ = loan.CharsetText ? loan.CharsetText : "";
+}
+
 CentralRecord CentralDirectory::Record(size_t i) const {
     CentralRecord r;
-    ParseCentralRecord(std::span<const uint8_t>(bytes_.data(), bytes_.size()).subspan(at_[i]), r);
+    ParseCentralRecord(std::span<const uint8_t>(Bytes(), ByteCount()).subspan(HeaderAt(i)), r);
     return r;
 }
 
@@ -141,10 +162,11 @@ std::string_view CentralDirectory::Name(size_t i, const CentralRecord& record) c
 }
 
 std::string_view CentralDirectory::DecodedName(size_t i) const {
-    const size_t at = nameAt_[i] - 1;
+    const size_t at = NameAt()[i] - 1;
+    const std::string_view names = Names();
     uint32_t length = 0;
-    std::memcpy(&length, names_.data() + at, sizeof length);
-    return std::string_view(names_).substr(at + sizeof length, length);
+    std::memcpy(&length, names.data() + at, sizeof length);
+    return names.substr(at + sizeof length, length);
 }
 
 std::string CentralDirectory::Comment(size_t i) const {
@@ -155,7 +177,7 @@ std::string CentralDirectory::Comment(size_t i) const {
 }
 
 CentralDirectory::Place CentralDirectory::PlaceOf(size_t i) const {
-    const uint8_t* p = bytes_.data() + at_[i];
+    const uint8_t* p = Bytes() + HeaderAt(i);
     Place place{ReadLe32(p + 42), ReadLe32(p + 20),
                 ReadLe32(p + 24), size_t{ReadLe16(p + 28)} + ReadLe16(p + 30),
                 ReadLe16(p + 8),  ReadLe16(p + 10)};

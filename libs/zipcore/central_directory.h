@@ -7,11 +7,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "byte_source.h"
+#include "kelp_lib_abi.h"
 #include "name_encoding.h"
 #include "oem_names.h"
 #include "zip_records.h"
@@ -43,8 +45,17 @@ class CentralDirectory {
     bool Read(PartSource& source, int part, uint64_t offset, uint64_t size, uint64_t counted,
               const DirectoryOptions& options, std::string& error);
 
-    size_t size() const { return at_.size(); }
-    bool empty() const { return at_.empty(); }
+    // Fills the directory's part of a loan to a library (see
+    // KDirectoryLoan); the file's stamp and place are the lender's to fill.
+    // The loan points into this directory and lasts as long as it is unchanged.
+    void Lend(KDirectoryLoan& loan) const;
+    // Takes a lent directory instead of reading one, as complete; its
+    // bytes, index and names stay the lender's and must outlive this.
+    void Borrow(const KDirectoryLoan& loan, uint64_t counted, const DirectoryOptions& options);
+    bool borrowed() const { return lent_.has_value(); }
+
+    size_t size() const { return lent_ ? lent_->Count : at_.size(); }
+    bool empty() const { return size() == 0; }
     // The header of member i with its fields; its views point into the
     // directory's bytes and last as long as the directory.
     CentralRecord Record(size_t i) const;
@@ -101,7 +112,21 @@ class CentralDirectory {
     // Decides the code page of the names and keeps every name whose text
     // differs from its bytes.
     void NameMembers(NamesSeen seen);
-    bool Decoded(size_t i) const { return !nameAt_.empty() && nameAt_[i] != 0; }
+    // Where the bytes, the index and the decoded names are: this
+    // directory's own or the lender's.
+    const uint8_t* Bytes() const { return lent_ ? lent_->Bytes : bytes_.data(); }
+    size_t ByteCount() const { return lent_ ? lent_->CentralSize : bytes_.size(); }
+    uint32_t HeaderAt(size_t i) const { return lent_ ? lent_->HeaderAt[i] : at_[i]; }
+    const uint32_t* NameAt() const {
+        return lent_ ? lent_->NameAt : nameAt_.empty() ? nullptr : nameAt_.data();
+    }
+    std::string_view Names() const {
+        return lent_ ? std::string_view(lent_->Names, lent_->NamesSize) : std::string_view(names_);
+    }
+    bool Decoded(size_t i) const {
+        const uint32_t* at = NameAt();
+        return at && at[i] != 0;
+    }
     std::string_view DecodedName(size_t i) const;
     // Whether member i's name and comment are converted at all.
     bool Converts(const CentralHeader& h) const;
@@ -130,6 +155,7 @@ class CentralDirectory {
     std::vector<uint32_t> nameAt_;
     std::string names_;
     std::vector<bool> overlaps_;
+    std::optional<KDirectoryLoan> lent_;  // a borrowed directory
     DirectoryOptions options_;
     std::string charset_;
     uint64_t counted_ = 0;

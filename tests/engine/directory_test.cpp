@@ -220,6 +220,19 @@ TEST_P(Directory, BothFacesGiveTheSameMembers) {
     ASSERT_EQ(names.size(), reader.entries().size());
     for (size_t i = 0; i < names.size(); ++i)
         EXPECT_EQ(names[i], reader.entries()[i].displayName) << i;
+    // Lent the engine's directory, the library gives the same verdict.
+    KDirectoryLoan loan{};
+    if (!zip.LendDirectory(loan)) return;
+    kelp::zip::ArchiveReader lent;
+    ASSERT_TRUE(lent.Open(dir / files.back().first, error, &loan)) << error;
+    EXPECT_TRUE(lent.borrowed());
+    EXPECT_EQ(lent.directoryTruncated() || lent.countMismatch(), row.libDamaged);
+    EXPECT_EQ(lent.overlappingEntries(), row.overlapping);
+    ASSERT_EQ(lent.entries().size(), reader.entries().size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(lent.entries()[i].displayName, names[i]) << i;
+        EXPECT_EQ(lent.entries()[i].localOffset, reader.entries()[i].localOffset) << i;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, Directory, ::testing::ValuesIn(kRows), [](const auto& info) {
@@ -249,6 +262,62 @@ TEST_F(DirectoryFields, BlockFillIsNoGarbageAndTheCommentKeepsWhatIsThere) {
         if (cut >= commentAt)
             EXPECT_EQ(zip.ArchiveComment(), good.substr(commentAt, cut - commentAt));
     }
+}
+
+TEST_F(DirectoryFields, ALentDirectoryIsTakenOnlyForTheFileItWasReadFromUnchanged) {
+    List({{"a.zip", TwoMembers()}});
+    const std::string path = dir / "a.zip";
+    KDirectoryLoan loan{};
+    ASSERT_TRUE(zip.LendDirectory(loan));
+    auto borrows = [&](const KDirectoryLoan& offered) {
+        kelp::zip::ArchiveReader reader;
+        std::string error;
+        EXPECT_TRUE(reader.Open(path, error, &offered)) << error;
+        EXPECT_EQ(reader.entries().size(), 2u);
+        return reader.borrowed();
+    };
+    EXPECT_TRUE(borrows(loan));
+
+    std::vector<uint32_t> at(loan.HeaderAt, loan.HeaderAt + loan.Count);
+    const uint32_t nameAt[] = {1, 0};
+    using Change = std::function<void(KDirectoryLoan&)>;
+    const std::pair<const char*, Change> refused[] = {
+        {"another file", [](KDirectoryLoan& l) { ++l.FileInode; }},
+        {"another size", [](KDirectoryLoan& l) { ++l.FileSize; }},
+        {"another time", [](KDirectoryLoan& l) { ++l.FileTimeNsec; }},
+        {"another place", [](KDirectoryLoan& l) { ++l.CentralOffset; }},
+        {"a header past the bytes",
+         [&](KDirectoryLoan& l) {
+             at[1] = static_cast<uint32_t>(l.CentralSize - 10);
+             l.HeaderAt = at.data();
+         }},
+        {"a name past the names",
+         [&](KDirectoryLoan& l) {
+             l.NameAt = nameAt;
+             l.Names = "ab";
+             l.NamesSize = 2;
+         }},
+    };
+    for (const auto& [what, change] : refused) {
+        KDirectoryLoan changed = loan;
+        change(changed);
+        EXPECT_FALSE(borrows(changed)) << what;
+    }
+
+    // Rewritten since the engine read it, with the same layout and other
+    // data: the library reads the file's own directory, and its CRCs hold.
+    fixtures::WriteFile(
+        path, ArchiveBuilder().Add("docs/readme.txt", "HELLO").Add("b.bin", "XYZ").Build());
+    std::filesystem::last_write_time(
+        path, std::filesystem::last_write_time(path) + std::chrono::seconds(1));
+    EXPECT_FALSE(borrows(loan));
+    logged.clear();
+    kelp::engine::ExtractRequest test;
+    test.archive = path;
+    test.options = {kelp::engine::ExtrTest};
+    zip.Run(test);
+    ASSERT_FALSE(logged.empty());
+    EXPECT_EQ(logged.back().rfind("No Errors Found: 2 members tested", 0), 0u) << logged.back();
 }
 
 TEST_F(DirectoryFields, MissingFilesAndPartsOfASet) {
