@@ -430,7 +430,7 @@ void ArchiveSession::EngineProgress(engine::ProgressType type, const std::string
 
 void ArchiveSession::EngineMessage(int errCode, const std::string& message) {
     if (StartupOpen) StartupFailed = true;
-    ui_.LogAdd(QString::fromStdString(message));
+    ui_.LogAddUtf8(message);
     if (errCode > 0 && !engine.Unattended) State.LastError = QString::fromStdString(message);
 }
 

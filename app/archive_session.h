@@ -126,6 +126,9 @@ class SessionUi {
     // --- Progress and the log
     virtual void ShowProcessViewer() = 0;
     virtual void LogAdd(const QString& line) = 0;
+    // A line (or several, '\n'-separated) in UTF-8 as the engine reports it:
+    // a member's report costs no conversion on its way into the log.
+    virtual void LogAddUtf8(std::string_view lines) = 0;
     virtual void ClearLog() = 0;
     // Shows the lines LogAdd gathered at once.
     virtual void FlushLog() = 0;

@@ -274,6 +274,7 @@ class Main_sc : public QMainWindow, public SessionUi {
     }
     void WriteLogMark(LogMark mark) { session_.WriteLogMark(mark); }
     void LogAdd(const QString& line) override;
+    void LogAddUtf8(std::string_view lines) override;
     void FlushLog() override;  // shows the lines LogAdd gathered
     void HaltButtonClick();
 
@@ -390,7 +391,7 @@ class Main_sc : public QMainWindow, public SessionUi {
     int64_t listedTotal_ = 0;        // bytes of the archive listed last, for "Total"
     bool filtering_ = false;         // the grid is being refilled by the filter
     QHash<QString, QPixmap> icons_;  // by upper-cased extension
-    QStringList pendingLog_;         // log lines not yet in the viewer
+    QByteArray pendingLog_;          // log lines not yet in the viewer, each ended by '\n'
     bool exiting_ = false;
     ExtractDlg* extractDialog_ = nullptr;
     OptionsDlg* optionsDialog_ = nullptr;

@@ -17,16 +17,20 @@ void Main_sc::EngineDirUpdate() {
 }
 
 void Main_sc::LogAdd(const QString& line) {
+    LogAddUtf8(line.toStdString());
+}
+
+void Main_sc::LogAddUtf8(std::string_view lines) {
     if (!Viewer) return;
     // Lines gather until the event loop turns and then go into the log in one
     // append; the log stores them without laying them out.
     if (pendingLog_.isEmpty()) QTimer::singleShot(0, Viewer->logView(), [this] { FlushLog(); });
-    pendingLog_.append(line);
+    pendingLog_.append(lines.data(), qsizetype(lines.size())).append('\n');
 }
 
 void Main_sc::FlushLog() {
     if (!Viewer || pendingLog_.isEmpty()) return;
-    Viewer->logView()->appendLines(pendingLog_);
+    Viewer->logView()->appendText(pendingLog_);
     pendingLog_.clear();
 }
 

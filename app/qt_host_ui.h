@@ -3,10 +3,10 @@
 // during a library call (so it repaints and the halt button works).
 #pragma once
 
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QWidget>
 
+#include <cstdint>
 #include <functional>
 
 #include "engine/host_ui.h"
@@ -35,7 +35,7 @@ class QtHostUi : public engine::HostUi {
 
   private:
     QPointer<QWidget> window_;
-    QElapsedTimer sinceEvents_;  // since the window last handled its events
+    int64_t lastEventsMs_ = -1;  // when the window last handled its events (coarse clock)
 };
 
 }  // namespace kelp

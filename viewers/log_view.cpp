@@ -67,19 +67,27 @@ void LogView::setLineRule(const ColorRule& rule) {
     viewport()->update();
 }
 
-void LogView::push(QStringView line) {
-    text_.append(line.toUtf8());
-    ends_.push_back(text_.size());
-    longestLine_ = std::max(longestLine_, int(line.size()));
+void LogView::appendLines(const QStringList& lines) {
+    QByteArray text;
+    for (const QString& l : lines) text.append(l.toUtf8()).append('\n');
+    appendText(text);
 }
 
-void LogView::appendLines(const QStringList& lines) {
-    for (const QString& l : lines) {
-        if (!l.contains(QLatin1Char('\n'))) {
-            push(l);
-            continue;
+void LogView::appendText(QByteArrayView utf8) {
+    for (qsizetype from = 0; from < utf8.size();) {
+        qsizetype end = utf8.indexOf('\n', from);
+        if (end < 0) end = utf8.size();
+        const QByteArrayView line = utf8.sliced(from, end - from);
+        text_.append(line);
+        ends_.push_back(text_.size());
+        // Characters, not bytes: every byte but a UTF-8 continuation starts
+        // one. A line of no more bytes than the longest has no more of them.
+        if (line.size() > longestLine_) {
+            int characters = 0;
+            for (const char c : line) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+            longestLine_ = std::max(longestLine_, characters);
         }
-        for (const QStringView part : QStringTokenizer(l, QLatin1Char('\n'))) push(part);
+        from = end + 1;
     }
     updateScrollBars();
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());

@@ -36,6 +36,9 @@ class LogView : public QAbstractScrollArea {
 
     // Appends lines (a line holding '\n' becomes several) and shows the newest.
     void appendLines(const QStringList& lines);
+    // The same for UTF-8 text in which each '\n' ends a line (the text
+    // behind the last one is a line too).
+    void appendText(QByteArrayView utf8);
     void clear();
 
     qsizetype lineCount() const { return qsizetype(ends_.size()); }
@@ -71,7 +74,6 @@ class LogView : public QAbstractScrollArea {
     void contextMenuEvent(QContextMenuEvent* e) override;
 
   private:
-    void push(QStringView line);
     void updateScrollBars();
     int visibleLines() const;
     int lineHeight() const;

@@ -70,6 +70,7 @@ struct ScriptedUi : SessionUi {
     void DirectoryRead() override {}
     void ShowProcessViewer() override {}
     void LogAdd(const QString&) override {}
+    void LogAddUtf8(std::string_view) override {}
     void ClearLog() override {}
     void FlushLog() override {}
     void SetGauge(int) override {}

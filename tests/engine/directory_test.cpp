@@ -259,8 +259,9 @@ TEST_F(DirectoryFields, BlockFillIsNoGarbageAndTheCommentKeepsWhatIsThere) {
         List({{"a.zip", good.substr(0, cut)}});
         EXPECT_EQ(logged.empty(), cut >= commentAt) << "cut at " << cut;
         EXPECT_EQ(zip.EntryCount(), cut < commentAt ? 0u : 2u) << "cut at " << cut;
-        if (cut >= commentAt)
+        if (cut >= commentAt) {
             EXPECT_EQ(zip.ArchiveComment(), good.substr(commentAt, cut - commentAt));
+        }
     }
 }
 
