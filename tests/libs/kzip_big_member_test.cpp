@@ -8,13 +8,11 @@
 #include <filesystem>
 #include <random>
 
-#include "lib_harness.h"
+#include "library_calls.h"
 
 namespace fs = std::filesystem;
-using harness::Quote;
-using harness::Shell;
-using harness::TempFolder;
-using harness::ZipCall;
+using fixtures::Quote;
+using fixtures::RunShell;
 
 namespace {
 
@@ -57,39 +55,29 @@ class BigMember : public ::testing::TestWithParam<BigCase> {};
 
 TEST_P(BigMember, ReadsBackExactlyAndCompressesLikeOnePass) {
     const BigCase& c = GetParam();
-    TempFolder tmp;
-    const std::string source = tmp / "src/big.dat";
-    harness::WriteFile(source, Repeats(c.size));
-    ZipCall call;
-    call.archive = tmp / "out.zip";
-    call.specs = {"big.dat"};
-    call.currentDir = tmp / "src";
-    call.level = c.level;
-    call.password = c.password;
-    call.encrypt = *c.password != 0;
-    call.aes = c.aes;
-    ASSERT_EQ(call.Run(), 1) << call.Messages();
+    fixtures::TempDir tmp;
+    const std::string source = tmp / "src/big.dat", archive = tmp / "out.zip";
+    fixtures::WriteFile(source, Repeats(c.size));
+    auto add = libtest::Add(archive, {"big.dat"});
+    add.level = c.level;
+    add.password = c.password;
+    if (*c.password) add.options.Include(libtest::AddEncrypt);
+    add.encryption = c.aes ? libtest::aeAES256 : libtest::aeZipCrypto;
+    libtest::Engine zip;
+    ASSERT_EQ(zip.Call(add, tmp / "src"), 1) << zip.messages;
 
-    std::string out;
-    if (c.aes) {
-        // Of the peers only 7-Zip reads AES.
-        EXPECT_EQ(Shell("7z x -so -p" + std::string(c.password) + " " + Quote(call.archive) +
-                            " big.dat | cmp - " + Quote(source),
-                        &out),
-                  0)
-            << out;
-    } else {
-        const std::string pw = *c.password ? std::string(" -P ") + c.password : "";
-        EXPECT_EQ(Shell("unzip -tq" + pw + " " + Quote(call.archive), &out), 0) << out;
-    }
+    // Of the peers only 7-Zip reads AES.
+    const std::string pw = *c.password ? std::string(" -P ") + c.password : "";
+    const auto peer = RunShell(c.aes ? "7z x -so -p" + std::string(c.password) + " " +
+                                           Quote(archive) + " big.dat | cmp - " + Quote(source)
+                                     : "unzip -tq" + pw + " " + Quote(archive));
+    EXPECT_EQ(peer.exitCode, 0) << peer.out << peer.err;
     const std::string script = tmp / "read_back.py";
-    harness::WriteFile(script, kReadBack);
-    ASSERT_EQ(
-        Shell("python3 " + Quote(script) + " " + Quote(call.archive) + " big.dat " + Quote(source) +
-                  " '" + (c.aes ? "" : c.password) + "' " + std::to_string(c.level),
-              &out),
-        0)
-        << out;
+    fixtures::WriteFile(script, kReadBack);
+    const std::string out =
+        RunShell("python3 " + Quote(script) + " " + Quote(archive) + " big.dat " + Quote(source) +
+                 " '" + (c.aes ? "" : c.password) + "' " + std::to_string(c.level))
+            .out;
     int same = 0, method = 0;
     unsigned long long packed = 0, onePass = 0;
     ASSERT_EQ(std::sscanf(out.c_str(), "%d %d %llu %llu", &same, &method, &packed, &onePass), 4)
