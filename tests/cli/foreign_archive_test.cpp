@@ -214,33 +214,8 @@ const ForeignCase kHostile[] = {
 
 // ---- running the tools ------------------------------------------------------
 
-struct Entry {
-    char type;             // 'f' file, 'd' folder, 'l' link
-    std::string contents;  // file bytes or link target
-    int64_t mtime;
-};
-
-std::map<std::string, Entry> ReadTree(const std::string& root) {
-    std::map<std::string, Entry> tree;
-    if (!fs::exists(root)) return tree;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
-         ++it) {
-        const fs::path& p = it->path();
-        Entry e{'f', "", 0};
-        if (it->is_symlink()) {
-            e = {'l', fs::read_symlink(p).string(), 0};
-        } else if (it->is_directory()) {
-            e.type = 'd';
-        } else {
-            e.contents = fixtures::ReadFile(p.string());
-            e.mtime = std::chrono::duration_cast<std::chrono::seconds>(
-                          it->last_write_time().time_since_epoch())
-                          .count();
-        }
-        tree[fs::relative(p, root).string()] = e;
-    }
-    return tree;
-}
+using Entry = fixtures::TreeEntry;
+using fixtures::ReadTree;
 
 uint64_t BytesIn(const std::map<std::string, Entry>& tree) {
     uint64_t total = 0;
@@ -331,7 +306,7 @@ class ForeignArchive : public ::testing::TestWithParam<ForeignCase> {
                 if (name.back() == '/' ||
                     (!only.empty() && std::find(only.begin(), only.end(), name) == only.end()))
                     continue;
-                tree[name] = {'f', std::string(std::stoul(size), '?'), 0};
+                tree[name] = {'f', std::string(std::stoul(size), '?')};
             }
             return tree;
         }

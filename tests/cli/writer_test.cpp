@@ -74,28 +74,6 @@ if sys.argv[2] != "-":
     print(z.testzip())
 )";
 
-// Every entry below root: kind, permission bits, contents or link target,
-// and the modification time to the second (links' own times are left out:
-// unzip does not set them).
-std::map<std::string, std::string> Listing(const std::string& root) {
-    std::map<std::string, std::string> out;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
-         ++it) {
-        struct stat st {};
-        lstat(it->path().c_str(), &st);
-        std::ostringstream line;
-        line << std::oct << (st.st_mode & 07777) << std::dec << " ";
-        if (S_ISLNK(st.st_mode)) {
-            line << "link -> " << fs::read_symlink(it->path()).string();
-        } else {
-            line << (S_ISDIR(st.st_mode) ? "folder" : "file " + fixtures::ReadFile(it->path()))
-                 << " @" << st.st_mtime;
-        }
-        out[it->path().lexically_relative(root).string()] = line.str();
-    }
-    return out;
-}
-
 class Writer : public ::testing::Test {
   protected:
     Writer() {
@@ -169,7 +147,7 @@ TEST_P(Writers, MembersCarryTheirMethodAndEveryExtractorGivesBackTheTree) {
         EXPECT_NE(Kelp("test w.zip -p wrong").exitCode, 0);
     }
 
-    const auto expected = Listing(dir / "src");
+    const auto expected = fixtures::ReadTree(dir / "src");
     ASSERT_EQ(expected.size(), 21u);
     for (const std::string extract : {"unzip", "7z", "kelp"}) {
         if (extract == "unzip" && !c.unzip) continue;
@@ -181,7 +159,7 @@ TEST_P(Writers, MembersCarryTheirMethodAndEveryExtractorGivesBackTheTree) {
             : extract == "unzip" ? Shell("cd out && unzip -q" + unzipPw + " ../w.zip")
                                  : Shell("cd out && 7z x -bd" + sevenPw + " ../w.zip > /dev/null");
         ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
-        EXPECT_EQ(Listing(dir / "out/src"), expected);
+        EXPECT_EQ(fixtures::ReadTree(dir / "out/src"), expected);
     }
 }
 
