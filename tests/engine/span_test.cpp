@@ -346,10 +346,9 @@ TEST_F(RemovableSpan, DisksAreAskedForLabelledAndReadBack) {
     EXPECT_EQ(Prompts(), (std::vector<std::string>{"Please insert disk volume 1 of 3" + where,
                                                    "Please insert disk volume 2 of 3" + where,
                                                    "Please insert disk volume 3 of 3" + where}));
-    EXPECT_EQ(drive.DiskLabel("a"), "PKBACK# 001");
-    EXPECT_EQ(drive.DiskLabel("b"), "PKBACK# 002");
-    EXPECT_EQ(drive.DiskLabel("c"), "PKBACK# 003");
-    EXPECT_EQ(drive.DiskLabel("d"), "");
+    for (const auto& [disk, label] :
+         {std::pair{"a", "PKBACK# 001"}, {"b", "PKBACK# 002"}, {"c", "PKBACK# 003"}, {"d", ""}})
+        EXPECT_EQ(drive.DiskLabel(disk), label);
 
     // Reading starts on a middle disk: the last one is asked for, then the first.
     host.questions.clear();
