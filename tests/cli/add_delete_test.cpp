@@ -14,7 +14,7 @@
 #include <set>
 #include <thread>
 
-#include "tests/fixtures/run_command.h"
+#include "tests/fixtures/folder_test.h"
 #include "tests/fixtures/temp_dir.h"
 
 namespace {
@@ -95,7 +95,7 @@ uint64_t BytesRead(pid_t pid) {
     return 0;
 }
 
-class AddDelete : public ::testing::Test {
+class AddDelete : public fixtures::FolderTest {
   protected:
     AddDelete() {
         fixtures::WriteFile(dir / "src/readme.txt", "read me\n");
@@ -104,13 +104,6 @@ class AddDelete : public ::testing::Test {
         fixtures::WriteFile(dir / "src/image.png", std::string(5000, 'p'));
         RunShell("head -c 70000 /dev/urandom > " + Quote(dir / "src/deep/blob.bin"));
     }
-    fixtures::CommandResult Shell(const std::string& command) {
-        return RunShell("cd " + Quote(dir.path()) + " && " + command);
-    }
-    fixtures::CommandResult Kelp(const std::string& args) {
-        return fixtures::RunKelpzip(dir.path(), args);
-    }
-    fixtures::TempDir dir;
 };
 
 // Archives whose members carry data descriptors, as streaming writers make

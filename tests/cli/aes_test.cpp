@@ -12,7 +12,7 @@
 #include "crc32.h"
 #include "record_writer.h"
 #include "tests/fixtures/archive_builder.h"
-#include "tests/fixtures/run_command.h"
+#include "tests/fixtures/folder_test.h"
 #include "tests/fixtures/temp_dir.h"
 
 namespace {
@@ -23,7 +23,7 @@ using fixtures::RunShell;
 
 const char* const kPassword = "Kelp pass 1";
 
-class Aes : public ::testing::Test {
+class Aes : public fixtures::FolderTest {
   protected:
     Aes() {
         // Compressible text (deflated), random bytes (stored), an empty file
@@ -34,15 +34,6 @@ class Aes : public ::testing::Test {
         fixtures::WriteFile(dir / "src/empty.txt", "");
         fixtures::WriteFile(dir / "src/sub/tiny.txt", "hi");
         RunShell("head -c 150000 /dev/urandom > " + Quote(dir / "src/random.bin"));
-    }
-
-    fixtures::CommandResult Kelp(const std::string& args) {
-        return fixtures::RunKelpzip(dir.path(), args);
-    }
-
-    void Shell(const std::string& command) {
-        auto r = RunShell("cd " + Quote(dir.path()) + " && " + command);
-        ASSERT_EQ(r.exitCode, 0) << command << "\n" << r.out << r.err;
     }
 
     // Every file below src/ and below `out` holds the same bytes.
@@ -70,16 +61,14 @@ class Aes : public ::testing::Test {
         bytes[at] ^= 0x55;
         fixtures::WriteFile(dir / archive, bytes);
     }
-
-    fixtures::TempDir dir;
 };
 
 TEST_F(Aes, SevenZipArchivesOfEveryStrengthTestAndExtractExactly) {
     for (const char* strength : {"AES128", "AES192", "AES256"}) {
         SCOPED_TRACE(strength);
         const std::string archive = std::string(strength) + ".zip";
-        Shell("cd src && 7z a -tzip -mem=" + std::string(strength) + " -p" + Quote(kPassword) +
-              " ../" + archive + " . >/dev/null");
+        Must("cd src && 7z a -tzip -mem=" + std::string(strength) + " -p" + Quote(kPassword) +
+             " ../" + archive + " . >/dev/null");
         // The listing names the encryption for every file, not a method number.
         auto list = Kelp("list " + archive);
         EXPECT_EQ(list.exitCode, 0) << list.err;
@@ -96,7 +85,7 @@ TEST_F(Aes, SevenZipArchivesOfEveryStrengthTestAndExtractExactly) {
 }
 
 TEST_F(Aes, WrongPasswordFailsAndWritesNothing) {
-    Shell("cd src && 7z a -tzip -mem=AES256 -p" + Quote(kPassword) + " ../a.zip . >/dev/null");
+    Must("cd src && 7z a -tzip -mem=AES256 -p" + Quote(kPassword) + " ../a.zip . >/dev/null");
     auto test = Kelp("test a.zip -p wrong");
     EXPECT_NE(test.exitCode, 0);
     EXPECT_NE(test.out.find("no valid password"), std::string::npos) << test.out;
@@ -152,7 +141,7 @@ TEST_F(Aes, Ae1ChecksTheCrcAndAe2TrustsTheCodeAlone) {
         {"text.txt", fixtures::ReadFile(dir / "src/text.txt")},
         {"random.bin", fixtures::ReadFile(dir / "src/random.bin")}};
     fixtures::WriteFile(dir / "ae1.zip", BuildAe1(members, 1, false));
-    Shell("7z t -p" + Quote(kPassword) + " ae1.zip >/dev/null");
+    Must("7z t -p" + Quote(kPassword) + " ae1.zip >/dev/null");
     auto extract = Kelp("extract ae1.zip -d out -p " + Quote(kPassword));
     ASSERT_EQ(extract.exitCode, 0) << extract.out << extract.err;
     EXPECT_EQ(fixtures::ReadFile(dir / "out/text.txt"), members[0].second);

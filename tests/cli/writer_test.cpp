@@ -11,7 +11,7 @@
 #include <map>
 #include <sstream>
 
-#include "tests/fixtures/run_command.h"
+#include "tests/fixtures/folder_test.h"
 #include "tests/fixtures/temp_dir.h"
 
 namespace {
@@ -74,7 +74,7 @@ if sys.argv[2] != "-":
     print(z.testzip())
 )";
 
-class Writer : public ::testing::Test {
+class Writer : public fixtures::FolderTest {
   protected:
     Writer() {
         // Text, random bytes (which no method shrinks), a long run, an empty
@@ -105,14 +105,7 @@ class Writer : public ::testing::Test {
         // An odd second: two-second DOS times would lose it.
         Shell("find src -exec touch -h -d '2021-03-04 05:06:07' {} +");
     }
-    fixtures::CommandResult Shell(const std::string& command) {
-        return fixtures::RunShell("cd " + Quote(dir.path()) + " && " + command);
-    }
-    fixtures::CommandResult Kelp(const std::string& args) {
-        return fixtures::RunKelpzip(dir.path(), args);
-    }
     std::string Names(const std::string& archive) { return Shell("unzip -Z1 " + archive).out; }
-    fixtures::TempDir dir;
 };
 
 class Writers : public Writer, public ::testing::WithParamInterface<WriterCase> {};
