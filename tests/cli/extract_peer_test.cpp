@@ -85,7 +85,9 @@ TEST_F(ExtractPeer, NeverOverwriteKeepsEveryExistingFileAsItWas) {
     EXPECT_NE(r.out.find("Kept existing file: many/f57"), std::string::npos) << r.out << r.err;
     const auto after = ReadTree(dir / "out");
     for (const auto& [name, entry] : before) {
-        if (entry.type == 'f') EXPECT_EQ(after.at(name), entry) << name;
+        if (entry.type == 'f') {
+            EXPECT_EQ(after.at(name), entry) << name;
+        }
     }
     // The members with no file in the way come out.
     EXPECT_EQ(fixtures::ReadFile(dir / "out/many/f1"), "new 1");
