@@ -186,6 +186,10 @@ const Tamper kTampers[] = {
     {"ae2_verifier", 2, false, "verifier", "no valid password"},
 };
 
+void PrintTo(const Tamper& t, std::ostream* os) {
+    *os << t.what;
+}
+
 class AesTamper : public Aes, public ::testing::WithParamInterface<Tamper> {};
 
 TEST_P(AesTamper, FailsAndWritesNothingWhileTheOtherMemberComesOut) {

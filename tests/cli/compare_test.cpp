@@ -48,6 +48,10 @@ const Pair kPairs[] = {
     {"time_changed", "t['c.txt'] = (2021, 1, 1, 0, 0, 0)", ""},
 };
 
+void PrintTo(const Pair& p, std::ostream* os) {
+    *os << p.name;
+}
+
 class Compare : public ::testing::TestWithParam<Pair> {
   protected:
     std::string Make(const std::string& name, const std::string& change) {

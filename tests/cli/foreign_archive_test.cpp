@@ -58,6 +58,10 @@ struct ForeignCase {
     const char* checkFinding = "";
 };
 
+void PrintTo(const ForeignCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 const std::string kArchives = FOREIGN_ARCHIVES_DIR;
 
 // ---- the cases ------------------------------------------------------------

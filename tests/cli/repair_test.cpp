@@ -58,6 +58,10 @@ fixtures::CommandResult ExactMembers(const std::string& archive, bool lenient) {
 }
 
 using Case = std::tuple<const char*, Damage>;
+void PrintTo(const Damage& d, std::ostream* os) {
+    *os << d.name;
+}
+
 class Repair : public ::testing::TestWithParam<Case> {
   protected:
     static void SetUpTestSuite() {

@@ -35,6 +35,10 @@ struct WriterCase {
     bool unzip;   // unzip decodes it (7z decodes every row)
 };
 
+void PrintTo(const WriterCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 const WriterCase kWriters[] = {
     // Deflate at the default level 9 says "maximum"; LZMA sets its end marker.
     {"deflate", "--method deflate", "", "8 20 2", "0 10 0", true, true},
