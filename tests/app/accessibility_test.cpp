@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -68,38 +69,19 @@ void AddInLayoutOrder(QWidget* w, QList<QWidget*>& out) {
     }
 }
 
-TEST(Accessibility, TabFollowsTheLayoutOfEveryDialog) {
+// Shows each page of the gallery in turn to `check`, which adds what it
+// finds wrong; the whole list is the failure.
+void ExpectEveryPage(const std::function<void(kelp::gallery::Page&, QStringList&)>& check) {
     const QString start = QDir::currentPath();
     QStringList wrong;
     {
         kelp::gallery::Gallery gallery;
         ASSERT_TRUE(gallery.valid());
         for (kelp::gallery::Page& page : gallery.pages()) {
-            if (!qobject_cast<QDialog*>(page.widget)) continue;
             page.widget->show();
             if (page.whenShown) page.whenShown();
             QApplication::processEvents();
-            QList<QWidget*> laidOut;
-            AddInLayoutOrder(page.widget, laidOut);
-            if (page.widget->focusPolicy() & Qt::TabFocus) laidOut.removeAll(page.widget);
-            // The focus chain, from the first control the layout shows.
-            QList<QWidget*> chain;
-            for (QWidget* w = page.widget->nextInFocusChain(); w != page.widget;
-                 w = w->nextInFocusChain())
-                if (laidOut.contains(w) && !chain.contains(w)) chain << w;
-            if (!chain.isEmpty() && chain.contains(laidOut.value(0)))
-                std::rotate(chain.begin(), chain.begin() + chain.indexOf(laidOut.value(0)),
-                            chain.end());
-            if (chain != laidOut) {
-                QStringList names;
-                for (QWidget* w : chain)
-                    names << w->objectName() + "(" + w->metaObject()->className() + ")";
-                QStringList expected;
-                for (QWidget* w : laidOut)
-                    expected << w->objectName() + "(" + w->metaObject()->className() + ")";
-                wrong << page.name + ":\n  Tab:    " + names.join(' ') +
-                             "\n  layout: " + expected.join(' ');
-            }
+            check(page, wrong);
             page.widget->hide();
         }
     }
@@ -108,36 +90,47 @@ TEST(Accessibility, TabFollowsTheLayoutOfEveryDialog) {
     EXPECT_TRUE(wrong.isEmpty()) << wrong.join('\n').toStdString();
 }
 
+QString Names(const QList<QWidget*>& widgets) {
+    QStringList names;
+    for (QWidget* w : widgets) names << w->objectName() + "(" + w->metaObject()->className() + ")";
+    return names.join(' ');
+}
+
+TEST(Accessibility, TabFollowsTheLayoutOfEveryDialog) {
+    ExpectEveryPage([](kelp::gallery::Page& page, QStringList& wrong) {
+        if (!qobject_cast<QDialog*>(page.widget)) return;
+        QList<QWidget*> laidOut;
+        AddInLayoutOrder(page.widget, laidOut);
+        if (page.widget->focusPolicy() & Qt::TabFocus) laidOut.removeAll(page.widget);
+        // The focus chain, from the first control the layout shows.
+        QList<QWidget*> chain;
+        for (QWidget* w = page.widget->nextInFocusChain(); w != page.widget;
+             w = w->nextInFocusChain())
+            if (laidOut.contains(w) && !chain.contains(w)) chain << w;
+        if (!chain.isEmpty() && chain.contains(laidOut.value(0)))
+            std::rotate(chain.begin(), chain.begin() + chain.indexOf(laidOut.value(0)),
+                        chain.end());
+        if (chain != laidOut)
+            wrong << page.name + ":\n  Tab:    " + Names(chain) + "\n  layout: " + Names(laidOut);
+    });
+}
+
 TEST(Accessibility, EveryFocusableWidgetOfEveryWindowHasANameAndARole) {
-    const QString start = QDir::currentPath();
-    QStringList missing;
-    {
-        kelp::gallery::Gallery gallery;
-        ASSERT_TRUE(gallery.valid());
-        for (kelp::gallery::Page& page : gallery.pages()) {
-            page.widget->show();
-            if (page.whenShown) page.whenShown();
-            QApplication::processEvents();
-            QList<QWidget*> widgets = page.widget->findChildren<QWidget*>();
-            widgets.prepend(page.widget);
-            for (QWidget* w : widgets) {
-                // Focus given to a widget with a proxy lands on the proxy.
-                if (!w->isVisible() || !(w->focusPolicy() & Qt::TabFocus) || w->focusProxy())
-                    continue;
-                QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
-                const QString name = a ? a->text(QAccessible::Name).trimmed() : QString();
-                const QAccessible::Role role = a ? a->role() : QAccessible::NoRole;
-                if (name.isEmpty() || role == QAccessible::NoRole || role == QAccessible::Client)
-                    missing << QString("%1: %2 %3 (role %4)")
-                                   .arg(page.name, w->metaObject()->className(), w->objectName())
-                                   .arg(int(role));
-            }
-            page.widget->hide();
+    ExpectEveryPage([](kelp::gallery::Page& page, QStringList& missing) {
+        QList<QWidget*> widgets = page.widget->findChildren<QWidget*>();
+        widgets.prepend(page.widget);
+        for (QWidget* w : widgets) {
+            // Focus given to a widget with a proxy lands on the proxy.
+            if (!w->isVisible() || !(w->focusPolicy() & Qt::TabFocus) || w->focusProxy()) continue;
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+            const QString name = a ? a->text(QAccessible::Name).trimmed() : QString();
+            const QAccessible::Role role = a ? a->role() : QAccessible::NoRole;
+            if (name.isEmpty() || role == QAccessible::NoRole || role == QAccessible::Client)
+                missing << QString("%1: %2 %3 (role %4)")
+                               .arg(page.name, w->metaObject()->className(), w->objectName())
+                               .arg(int(role));
         }
-    }
-    QDir::setCurrent(start);
-    missing.removeDuplicates();
-    EXPECT_TRUE(missing.isEmpty()) << missing.join('\n').toStdString();
+    });
 }
 
 }  // namespace

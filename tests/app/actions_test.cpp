@@ -1,6 +1,5 @@
 // The dispatcher's actions on real archives and the engine's events: test
-// with its log, checkout, view, passwords and overwrite questions (the halt
-// button is the halted-add test's).
+// with its log, checkout, view, passwords and overwrite questions.
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -82,55 +83,28 @@ struct ScriptedUi : SessionUi {
 
 const std::vector<std::string> kMembers = {"a.txt", "b?.txt", "b1.txt", "dir/c.txt"};
 
+// How the action meets the session: the question answered Yes or No, or
+// another action running.
+enum Meets { Yes, No, Busy };
+
 struct Case {
     const char* what;
     uint8_t action;
+    Meets meets;
     std::vector<std::string> selected;
-    bool busy;                           // another action is running
-    bool confirm;                        // the answer to "Are you sure?"
-    std::vector<std::string> left;       // the archive's members afterwards
-    std::vector<std::string> extracted;  // files below the extract folder
-    size_t questions;
+    std::vector<std::string> left;    // the archive's members afterwards
+    std::set<std::string> extracted;  // files below the extract folder
 };
 
+constexpr uint8_t kDelete = kelp::actDelete, kExtract = kelp::actExtract;
 const Case kCases[] = {
-    {"delete takes the pattern-like name only",
-     kelp::actDelete,
-     {"b?.txt"},
-     false,
-     true,
-     {"a.txt", "b1.txt", "dir/c.txt"},
-     {},
-     1},
-    {"delete takes a scattered selection",
-     kelp::actDelete,
-     {"a.txt", "dir/c.txt"},
-     false,
-     true,
-     {"b?.txt", "b1.txt"},
-     {},
-     1},
-    {"delete answered No keeps all", kelp::actDelete, {"a.txt"}, false, false, kMembers, {}, 1},
-    {"delete refused while busy", kelp::actDelete, {"a.txt"}, true, true, kMembers, {}, 0},
-    {"extract takes the selected records",
-     kelp::actExtract,
-     {"b?.txt", "dir/c.txt"},
-     false,
-     true,
-     kMembers,
-     {"b?.txt", "dir/c.txt"},
-     1},
-    {"extract refused while busy", kelp::actExtract, {"a.txt"}, true, true, kMembers, {}, 0},
+    {"delete b?.txt only", kDelete, Yes, {"b?.txt"}, {"a.txt", "b1.txt", "dir/c.txt"}, {}},
+    {"delete scattered rows", kDelete, Yes, {"a.txt", "dir/c.txt"}, {"b?.txt", "b1.txt"}, {}},
+    {"delete answered No", kDelete, No, {"a.txt"}, kMembers, {}},
+    {"delete while busy", kDelete, Busy, {"a.txt"}, kMembers, {}},
+    {"extract records", kExtract, Yes, {"b?.txt", "dir/c.txt"}, kMembers, {"b?.txt", "dir/c.txt"}},
+    {"extract while busy", kExtract, Busy, {"a.txt"}, kMembers, {}},
 };
-
-std::vector<std::string> FilesBelow(const std::string& folder) {
-    std::vector<std::string> files;
-    if (!fs::exists(folder)) return files;
-    for (const auto& e : fs::recursive_directory_iterator(folder))
-        if (e.is_regular_file()) files.push_back(fs::relative(e.path(), folder).string());
-    std::sort(files.begin(), files.end());
-    return files;
-}
 
 TEST(ArchiveSession, RunsRefusesAndTakesExactlyTheGivenMembers) {
     // An event loop's application, but no widget anywhere.
@@ -152,7 +126,7 @@ TEST(ArchiveSession, RunsRefusesAndTakesExactlyTheGivenMembers) {
         ArchiveSession session(ui, host, shell);
         ui.session = &session;
         ui.selected = c.selected;
-        ui.confirm = c.confirm;
+        ui.confirm = c.meets == Yes;
         fs::create_directory(dir / "out");
         ui.extractTarget = SessionUi::ExtractTarget{QString::fromStdString(dir / "out/"), true};
         session.Settings.Extrfold = true;
@@ -163,12 +137,12 @@ TEST(ArchiveSession, RunsRefusesAndTakesExactlyTheGivenMembers) {
         session.Dispatch(kelp::actRefresh);
         ASSERT_EQ(session.Rows()->Count(), kMembers.size());
 
-        session.State.Busy = c.busy;
+        session.State.Busy = c.meets == Busy;
         session.Dispatch(c.action);
-        EXPECT_EQ(ui.questions.size(), c.questions);
+        EXPECT_EQ(ui.questions.size(), c.meets == Busy ? 0u : 1u);
         EXPECT_TRUE(ui.messages.empty()) << ui.messages.front().toStdString();
         EXPECT_TRUE(host.messages.empty()) << host.messages.front();
-        EXPECT_EQ(FilesBelow(dir / "out"), c.extracted);
+        EXPECT_EQ(fixtures::FilesBelow(dir / "out"), c.extracted);
 
         session.State.Busy = false;
         session.Dispatch(kelp::actRefresh);

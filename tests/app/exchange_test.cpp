@@ -21,14 +21,6 @@ using kelp::Main_sc;
 
 namespace {
 
-void Select(Main_sc& w, const QStringList& members) {
-    auto* sel = w.memberGrid->selectionModel();
-    sel->clearSelection();
-    for (const QString& m : members)
-        sel->select(w.memberGrid->gridModel()->index(RowOf(w, m) - 1, 0),
-                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
-}
-
 QPoint CellCentre(const Main_sc& w, const QString& member) {
     return w.memberGrid->visualRect(w.memberGrid->gridModel()->index(RowOf(w, member) - 1, 0))
         .center();
@@ -75,7 +67,7 @@ class DragTest : public AppTest {
         Main_sc& w = Start({QString::fromStdString(archive_)});
         w.resize(900, 500);
         w.show();
-        Select(w, {"docs/a.txt", "docs/sub/b.txt", "c.txt"});
+        SelectRows(w, {RowOf(w, "docs/a.txt"), RowOf(w, "docs/sub/b.txt"), RowOf(w, "c.txt")});
         // A folder entry's member path is the folder's stored name.
         EXPECT_NE(RowOf(w, "empty/"), 0);
         return w;

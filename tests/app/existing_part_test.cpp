@@ -27,25 +27,18 @@ TEST_F(AppTest, EnterKeepsAPartThatAlreadyExists) {
     zip.MinFreeVolumeSize = 1000;
     QString question;
     QString defaultButton;
-    bool pressYes = false;
     QTimer answer;
     QObject::connect(&answer, &QTimer::timeout, [&] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             question = box->text();
             defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
-            if (pressYes)
-                box->button(QMessageBox::Yes)->click();
-            else
-                QTest::keyClick(box, Qt::Key_Return);
+            QTest::keyClick(box, Qt::Key_Return);
         }
     });
     answer.start(5);
     EXPECT_NE(zip.WriteSpan(source, dir_ / "set.zip"), 0);
     EXPECT_TRUE(question.contains("set001.zip")) << question.toStdString();
     EXPECT_EQ(defaultButton.remove('&'), "No");
+    // Yes replaces it: the engine's span test.
     EXPECT_EQ(fixtures::ReadFile(dir_ / "set001.zip"), "someone else's file");
-    // Yes, pressed, replaces it.
-    pressYes = true;
-    EXPECT_EQ(zip.WriteSpan(source, dir_ / "set.zip"), 0);
-    EXPECT_NE(fixtures::ReadFile(dir_ / "set001.zip"), "someone else's file");
 }

@@ -98,8 +98,6 @@ TEST_F(FirstMinuteTest, DeleteAsksOnlyWithASelectionAndTheGridKeepsTheKeysAfterw
     Key(w, Qt::Key_Delete);
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_TRUE(boxes.texts[0].startsWith("    Are you sure?"));
-    EXPECT_EQ(fixtures::RunShell("unzip -Z1 " + fixtures::Quote(a)).out,
-              "two.txt\nthree.txt\nfour.txt\n");
     EXPECT_EQ(w.focusWidget(), w.memberGrid);
     EXPECT_TRUE(w.memberGrid->currentIndex().isValid());
     Key(w, Qt::Key_Down);

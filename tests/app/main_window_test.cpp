@@ -85,24 +85,21 @@ TEST_F(AppTest, FirstWindowTakesTwoThirdsOfTheScreenThenWhereTheUserLeftIt) {
     EXPECT_EQ(Start().size(), first);
 }
 
-TEST_F(AppTest, RowsSplitUtf8NamesAtTheLastSlashOrColon) {
-    // Rows of one folder and of one extension (in either case) share their
-    // folder and type texts; names are split on the UTF-8 bytes.
-    const std::string a = MakeZip("names.zip",
-                                  "z.writestr('mappe/gr\\u00fc\\u00dfe.TXT', b'a')\n"
-                                  "z.writestr('mappe/b.txt', b'bb')\n"
-                                  "z.writestr('x:y.bin', b'ccc')\n");
-    Main_sc& w = Start({QString::fromStdString(a)});
-    auto* grid = w.memberGrid;
-    ASSERT_EQ(grid->RowCount(), 4);
-    EXPECT_EQ(grid->Cells(0, 1), QString::fromUtf8("     gr\u00fc\u00dfe.TXT"));
-    EXPECT_EQ(grid->Cells(6, 1), "mappe/");
-    EXPECT_EQ(grid->Cells(6, 2), "mappe/");
-    EXPECT_EQ(grid->Cells(1, 1), grid->Cells(1, 2));
-    EXPECT_EQ(grid->Cells(0, 3), "     y.bin");
-    EXPECT_EQ(grid->Cells(6, 3), "x:");
-    EXPECT_EQ(w.MemberPath(1), QString::fromUtf8("mappe/gr\u00fc\u00dfe.TXT"));
-    ExpectLengthsOfTheTexts(grid);
+// Rows split names at the last "/" or ":" on the UTF-8 bytes; rows of one
+// folder share its text.
+TEST(MemberRows, NamesSplitAtTheLastSlashOrColon) {
+    const auto dir = fixtures::DirectoryOf(fixtures::ArchiveBuilder()
+                                               .Add("mappe/gr\u00fc\u00dfe.TXT", "a")
+                                               .Add("mappe/b.txt", "bb")
+                                               .Add("x:y.bin", "ccc")
+                                               .Build());
+    kelp::MemberRows rows([](const QString&) { return QString("type"); });
+    rows.Append(kelp::engine::DirEntryList(dir), "a.zip");
+    EXPECT_EQ(rows.Cell(0, 0), QString::fromUtf8("     gr\u00fc\u00dfe.TXT"));
+    EXPECT_EQ(rows.Cell(6, 0), "mappe/");
+    EXPECT_EQ(rows.Cell(6, 1), "mappe/");
+    EXPECT_EQ(rows.Cell(0, 2), "     y.bin");
+    EXPECT_EQ(rows.Cell(6, 2), "x:");
 }
 
 TEST(MemberRows, LengthsAndTextsAtTheEdgesOfNamesAndSizes) {

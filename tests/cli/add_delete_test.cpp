@@ -1,4 +1,5 @@
-// kelpzip add and delete, checked with unzip, 7z and Python's zipfile.
+// kelpzip add, delete and span: archives with data descriptors, bad input,
+// and a kill or Ctrl+C in the middle.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -13,7 +14,7 @@
 #include <set>
 #include <thread>
 
-#include "tests/fixtures/run_command.h"
+#include "tests/fixtures/folder_test.h"
 #include "tests/fixtures/temp_dir.h"
 
 namespace {
@@ -94,7 +95,7 @@ uint64_t BytesRead(pid_t pid) {
     return 0;
 }
 
-class AddDelete : public ::testing::Test {
+class AddDelete : public fixtures::FolderTest {
   protected:
     AddDelete() {
         fixtures::WriteFile(dir / "src/readme.txt", "read me\n");
@@ -103,37 +104,7 @@ class AddDelete : public ::testing::Test {
         fixtures::WriteFile(dir / "src/image.png", std::string(5000, 'p'));
         RunShell("head -c 70000 /dev/urandom > " + Quote(dir / "src/deep/blob.bin"));
     }
-    fixtures::CommandResult Shell(const std::string& command) {
-        return RunShell("cd " + Quote(dir.path()) + " && " + command);
-    }
-    fixtures::CommandResult Kelp(const std::string& args) {
-        return fixtures::RunKelpzip(dir.path(), args);
-    }
-    std::string PythonNames(const std::string& archive) {
-        return Shell("python3 -c \"import zipfile; print('\\n'.join(sorted(zipfile.ZipFile('" +
-                     archive + "').namelist())))\"")
-            .out;
-    }
-    fixtures::TempDir dir;
 };
-
-TEST_F(AddDelete, DeleteRemovesExactlyTheMatchingMembers) {
-    ASSERT_EQ(Kelp("add k.zip -r src").exitCode, 0);
-    const std::string before = PythonNames("k.zip");
-    auto del = Kelp("delete k.zip 'src/deep/*' src/readme.txt");
-    ASSERT_EQ(del.exitCode, 0) << del.out << del.err;
-    const std::string after = PythonNames("k.zip");
-    EXPECT_EQ(after.find("src/deep/"), std::string::npos) << after;
-    EXPECT_EQ(after.find("src/readme.txt"), std::string::npos);
-    EXPECT_NE(after.find("src/image.png"), std::string::npos);
-    EXPECT_EQ(Shell("unzip -tq k.zip").exitCode, 0);
-    EXPECT_NE(before, after);
-
-    // Nothing matching: an error, and the archive is left as it was.
-    const std::string bytes = fixtures::ReadFile(dir / "k.zip");
-    EXPECT_EQ(Kelp("delete k.zip nothing/here").exitCode, 1);
-    EXPECT_EQ(fixtures::ReadFile(dir / "k.zip"), bytes);
-}
 
 // Archives whose members carry data descriptors, as streaming writers make
 // them, changed by each verb: every peer still reads the result, a
@@ -202,8 +173,8 @@ TEST_F(AddDelete, BadInputLeavesTheArchiveAlone) {
 
     ASSERT_EQ(Kelp("add k.zip src/readme.txt").exitCode, 0);
     const std::string bytes = fixtures::ReadFile(dir / "k.zip");
-    auto missing = Kelp("add k.zip src/no-such-file");
-    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(Kelp("add k.zip src/no-such-file").exitCode, 1);
+    EXPECT_EQ(Kelp("delete k.zip nothing/here").exitCode, 1);
     EXPECT_EQ(fixtures::ReadFile(dir / "k.zip"), bytes);
 }
 
@@ -269,28 +240,16 @@ EOF
     EXPECT_EQ(fixtures::FilesBelow(dir / "a"), before);
 }
 
-}  // namespace
-
-namespace {
-
-TEST_F(AddDelete, SpannedSetIsListedTestedAndExtractedFromItsLastPart) {
+// Listing, testing and extracting a set from its last part are the split
+// archive tests'; here the sizes kelpzip takes and the folder it needs.
+TEST_F(AddDelete, SpanTakesItsSizesAndNeedsTheTargetFolder) {
     ASSERT_EQ(Kelp("add k.zip -r src").exitCode, 0);
-    auto span = Kelp("span k.zip parts/set.zip --volume-size 30000 --keep-free 10000");
-    EXPECT_EQ(span.exitCode, 1);  // the target folder does not exist
+    const std::string span = "span k.zip parts/set.zip --volume-size 30000 --keep-free 10000";
+    EXPECT_EQ(Kelp(span).exitCode, 1);  // the target folder does not exist
     fs::create_directories(dir / "parts");
-    span = Kelp("span k.zip parts/set.zip --volume-size 30000 --keep-free 10000");
-    ASSERT_EQ(span.exitCode, 0) << span.out << span.err;
+    ASSERT_EQ(Kelp(span).exitCode, 0);
     EXPECT_LE(fs::file_size(dir / "parts/set001.zip"), 20000u);
-    std::string last;
-    for (int i = 1; fs::exists(dir / ("parts/set00" + std::to_string(i) + ".zip")); ++i)
-        last = "parts/set00" + std::to_string(i) + ".zip";
-    ASSERT_NE(last, "parts/set001.zip");
-
-    EXPECT_EQ(Kelp("list --tsv " + last).out, Kelp("list --tsv k.zip").out);
-    EXPECT_EQ(Kelp("test " + last).exitCode, 0);
-    ASSERT_EQ(Kelp("extract " + last + " -d out").exitCode, 0);
-    EXPECT_EQ(Shell("diff -r src out/src").exitCode, 0);
-    EXPECT_EQ(Kelp("test parts/set001.zip").exitCode, 1);  // not the last part
+    EXPECT_LE(fs::file_size(dir / "parts/set002.zip"), 30000u);
 }
 
 }  // namespace

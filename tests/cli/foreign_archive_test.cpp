@@ -138,100 +138,61 @@ const ForeignCase kSets[] = {
      .oracleArchive = "sevenzip_raw_volumes/joined.zip"},
 };
 
+// A member in a method Kelp does not decode: `what` is said of it.
+ForeignCase Unsupported(const char* name, const std::string& what) {
+    return {name, Kind::Unsupported, what + "|src/sub/numbers.txt"};
+}
+// A damaged archive from which no file at all is extracted.
+ForeignCase WritesNothing(const char* name, const char* message) {
+    return {.name = name, .kind = Kind::Damaged, .message = message, .writesNothing = true};
+}
+
 const ForeignCase kUnsupported[] = {
-    {"sevenzip_ppmd", Kind::Unsupported, "PPMd (method 98)|src/sub/numbers.txt"},
+    Unsupported("sevenzip_ppmd", "PPMd (method 98)"),
     // The oldest tools' methods are screened out before any decoder sees them.
-    {"method_1", Kind::Unsupported,
-     "shrunk (method 1) is not supported, skipped|src/sub/numbers.txt"},
-    {"method_2", Kind::Unsupported,
-     "reduced (method 2) is not supported, skipped|src/sub/numbers.txt"},
-    {"method_3", Kind::Unsupported,
-     "reduced (method 3) is not supported, skipped|src/sub/numbers.txt"},
-    {"method_4", Kind::Unsupported,
-     "reduced (method 4) is not supported, skipped|src/sub/numbers.txt"},
-    {"method_5", Kind::Unsupported,
-     "reduced (method 5) is not supported, skipped|src/sub/numbers.txt"},
-    {"method_6", Kind::Unsupported,
-     "imploded (method 6) is not supported, skipped|src/sub/numbers.txt"},
-    {"method_7", Kind::Unsupported,
-     "tokenized (method 7) is not supported, skipped|src/sub/numbers.txt"},
+    Unsupported("method_1", "shrunk (method 1) is not supported, skipped"),
+    Unsupported("method_2", "reduced (method 2) is not supported, skipped"),
+    Unsupported("method_3", "reduced (method 3) is not supported, skipped"),
+    Unsupported("method_4", "reduced (method 4) is not supported, skipped"),
+    Unsupported("method_5", "reduced (method 5) is not supported, skipped"),
+    Unsupported("method_6", "imploded (method 6) is not supported, skipped"),
+    Unsupported("method_7", "tokenized (method 7) is not supported, skipped"),
 };
+
+const char kNotZip[] = "not a valid Zip archive";
+const char kInvalid[] = "numbers.txt: invalid compressed data";
+const char kInflatesPast[] = "numbers.txt: data inflates past its stored size";
 
 const ForeignCase kDamaged[] = {
     // Cut short: the end record is gone with the tail.
-    {.name = "cut_in_local_header",
-     .kind = Kind::Damaged,
-     .message = "not a valid Zip archive",
-     .writesNothing = true},
-    {.name = "cut_in_member_data",
-     .kind = Kind::Damaged,
-     .message = "not a valid Zip archive",
-     .writesNothing = true},
-    {.name = "cut_in_data_descriptor",
-     .kind = Kind::Damaged,
-     .message = "not a valid Zip archive",
-     .writesNothing = true},
-    {.name = "cut_in_central_directory",
-     .kind = Kind::Damaged,
-     .message = "not a valid Zip archive",
-     .writesNothing = true},
-    {.name = "cut_in_end_record",
-     .kind = Kind::Damaged,
-     .message = "not a valid Zip archive",
-     .writesNothing = true},
-    {.name = "cut_in_zip64_end_record",
-     .kind = Kind::Damaged,
-     .message = "not a valid Zip archive",
-     .writesNothing = true},
+    WritesNothing("cut_in_local_header", kNotZip),
+    WritesNothing("cut_in_member_data", kNotZip),
+    WritesNothing("cut_in_data_descriptor", kNotZip),
+    WritesNothing("cut_in_central_directory", kNotZip),
+    WritesNothing("cut_in_end_record", kNotZip),
+    WritesNothing("cut_in_zip64_end_record", kNotZip),
     // Values in the records that the data contradicts.
     {"crc_lie", Kind::Damaged, "CRC error"},
     {"crc_zero", Kind::Damaged, "numbers.txt: CRC error (found 1cb55ee3, expected 00000000)"},
     {"size_lie_larger", Kind::Damaged, "numbers.txt: data ends before its stored size"},
-    {"size_lie_smaller", Kind::Damaged, "numbers.txt: data inflates past its stored size"},
+    {"size_lie_smaller", Kind::Damaged, kInflatesPast},
     {"size_lie_huge", Kind::Damaged, "numbers.txt: data ends before its stored size"},
     {"packed_size_past_end", Kind::Damaged, "past the end"},
     {"stored_size_lie", Kind::Damaged, "stored size"},
-    {"deflate_data_damaged", Kind::Damaged, "numbers.txt: invalid compressed data"},
+    {"deflate_data_damaged", Kind::Damaged, kInvalid},
     {"local_header_overwritten", Kind::Damaged, "local header"},
     // The same faults in Deflate64 data and in data that libraries decode:
     // nothing is written.
-    {.name = "deflate64_data_damaged",
-     .kind = Kind::Damaged,
-     .message = "numbers.txt: invalid compressed data",
-     .writesNothing = true},
-    {.name = "deflate64_size_lie_smaller",
-     .kind = Kind::Damaged,
-     .message = "numbers.txt: data inflates past its stored size",
-     .writesNothing = true},
-    {.name = "deflate64_packed_size_smaller",
-     .kind = Kind::Damaged,
-     .message = "numbers.txt: compressed data is truncated",
-     .writesNothing = true},
-    {.name = "bzip2_data_damaged",
-     .kind = Kind::Damaged,
-     .message = "numbers.txt: invalid compressed data",
-     .writesNothing = true},
-    {.name = "bzip2_size_lie_smaller",
-     .kind = Kind::Damaged,
-     .message = "numbers.txt: data inflates past its stored size",
-     .writesNothing = true},
-    {.name = "lzma_data_damaged",
-     .kind = Kind::Damaged,
-     .message = "numbers.txt: invalid compressed data",
-     .writesNothing = true},
-    {.name = "lzma_size_lie_smaller",
-     .kind = Kind::Damaged,
-     .message = "numbers.txt: data inflates past its stored size",
-     .writesNothing = true},
+    WritesNothing("deflate64_data_damaged", kInvalid),
+    WritesNothing("deflate64_size_lie_smaller", kInflatesPast),
+    WritesNothing("deflate64_packed_size_smaller", "numbers.txt: compressed data is truncated"),
+    WritesNothing("bzip2_data_damaged", kInvalid),
+    WritesNothing("bzip2_size_lie_smaller", kInflatesPast),
+    WritesNothing("lzma_data_damaged", kInvalid),
+    WritesNothing("lzma_size_lie_smaller", kInflatesPast),
     // Counts and offsets pointing outside the file or the directory.
-    {.name = "central_offset_past_end",
-     .kind = Kind::Damaged,
-     .message = "central directory past where it lies",
-     .writesNothing = true},
-    {.name = "central_size_past_start",
-     .kind = Kind::Damaged,
-     .message = "Seek error",
-     .writesNothing = true},
+    WritesNothing("central_offset_past_end", "central directory past where it lies"),
+    WritesNothing("central_size_past_start", "Seek error"),
     {"local_offset_past_end", Kind::Damaged, "readme.txt: local header is missing"},
     {"entry_count_higher", Kind::Damaged, "central"},
     {.name = "entry_count_lower",
@@ -240,14 +201,8 @@ const ForeignCase kDamaged[] = {
      .oracle = Oracle::Python,
      .extractsAll = true},
     // Several entries over the same bytes (the zip bomb construction).
-    {.name = "overlap_same_local_header",
-     .kind = Kind::Damaged,
-     .message = "overlap",
-     .writesNothing = true},
-    {.name = "overlap_nested_members",
-     .kind = Kind::Damaged,
-     .message = "overlap",
-     .writesNothing = true},
+    WritesNothing("overlap_same_local_header", "overlap"),
+    WritesNothing("overlap_nested_members", "overlap"),
 };
 
 const ForeignCase kHostile[] = {
@@ -259,33 +214,8 @@ const ForeignCase kHostile[] = {
 
 // ---- running the tools ------------------------------------------------------
 
-struct Entry {
-    char type;             // 'f' file, 'd' folder, 'l' link
-    std::string contents;  // file bytes or link target
-    int64_t mtime;
-};
-
-std::map<std::string, Entry> ReadTree(const std::string& root) {
-    std::map<std::string, Entry> tree;
-    if (!fs::exists(root)) return tree;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
-         ++it) {
-        const fs::path& p = it->path();
-        Entry e{'f', "", 0};
-        if (it->is_symlink()) {
-            e = {'l', fs::read_symlink(p).string(), 0};
-        } else if (it->is_directory()) {
-            e.type = 'd';
-        } else {
-            e.contents = fixtures::ReadFile(p.string());
-            e.mtime = std::chrono::duration_cast<std::chrono::seconds>(
-                          it->last_write_time().time_since_epoch())
-                          .count();
-        }
-        tree[fs::relative(p, root).string()] = e;
-    }
-    return tree;
-}
+using Entry = fixtures::TreeEntry;
+using fixtures::ReadTree;
 
 uint64_t BytesIn(const std::map<std::string, Entry>& tree) {
     uint64_t total = 0;
@@ -376,7 +306,7 @@ class ForeignArchive : public ::testing::TestWithParam<ForeignCase> {
                 if (name.back() == '/' ||
                     (!only.empty() && std::find(only.begin(), only.end(), name) == only.end()))
                     continue;
-                tree[name] = {'f', std::string(std::stoul(size), '?'), 0};
+                tree[name] = {'f', std::string(std::stoul(size), '?')};
             }
             return tree;
         }

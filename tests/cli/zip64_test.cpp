@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "tests/cli/zip64_census.h"
-#include "tests/fixtures/run_command.h"
+#include "tests/fixtures/folder_test.h"
 #include "tests/fixtures/temp_dir.h"
 
 namespace {
@@ -21,7 +21,7 @@ using fixtures::RunShell;
 // Sizes and offsets from 100 000 bytes on need ZIP64 records in these tests.
 constexpr uint64_t kSizeLimit = 100000;
 
-class Zip64 : public ::testing::Test {
+class Zip64 : public fixtures::FolderTest {
   protected:
     Zip64() {
         fixtures::WriteFile(dir / "src/small.txt", "small\n");
@@ -32,9 +32,6 @@ class Zip64 : public ::testing::Test {
         Shell("seq 1 2500000 > src/streamed.txt");
         fixtures::WriteFile(dir / "src/tail.txt", "last\n");
         Shell("touch -d '2020-01-01 12:00' src/*");
-    }
-    fixtures::CommandResult Shell(const std::string& command) {
-        return RunShell("cd " + Quote(dir.path()) + " && " + command);
     }
     // kelpzip with the limits lowered (0: the normal limit); the trash is
     // kept inside the test's folder.
@@ -66,7 +63,6 @@ class Zip64 : public ::testing::Test {
         auto diff = Shell("diff -r " + expected + " out/src");
         EXPECT_EQ(diff.exitCode, 0) << diff.out;
     }
-    fixtures::TempDir dir;
 };
 
 TEST_F(Zip64, AddWritesZip64RecordsExactlyWhereValuesPassTheLimit) {

@@ -6,7 +6,6 @@
 
 #include "engine/zip_engine.h"
 #include "libs/include/kelp_lib_abi.h"
-#include "recording_reader.h"
 #include "tests/fixtures/archive_builder.h"
 #include "tests/fixtures/recording_host_ui.h"
 #include "tests/fixtures/temp_dir.h"
@@ -22,14 +21,14 @@ class AddDelete : public ::testing::Test {
         zip.HowToDelete = kelp::engine::htdFinal;
         zip.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
         zip.OnDirUpdate = [this] { ++dirUpdates; };
+        // A library that notes each call it gets.
+        zip.setDLLDirectory(std::string(KELP_LIB_DIR) + "/recording152");
         setenv("KELP_RECORD_FILE", (dir / "record").c_str(), 1);
     }
     ~AddDelete() override {
         unsetenv("KELP_RECORD_FILE");
-        unsetenv("KELP_RECORD_RESULT");
         zip.UnloadZipLib();
     }
-    void UseRecordingLibrary() { zip.setDLLDirectory(std::string(KELP_LIB_DIR) + "/recording152"); }
 
     fixtures::TempDir dir;
     fixtures::RecordingHostUi host;

@@ -55,9 +55,45 @@ Files TwoParts(size_t cut) {
             {"data002.zip", single.substr(central + cut, end - central - cut) + eocd}};
 }
 
+Files One(const std::string& archive, const std::string& name = "a.zip") {
+    return {{name, archive}};
+}
+
+// 65 537 members counted as 65 537 mod 65 536 = 1.
+std::string Wrapped() {
+    ArchiveBuilder b;
+    for (int i = 0; i < 65537; ++i) b.Add(std::to_string(i), "");
+    return b.Build();
+}
+
+std::string Zip64End() {
+    ArchiveBuilder b;
+    for (int i = 0; i < 5; ++i) b.Add("m" + std::to_string(i), std::string(i, 'z'));
+    return b.Zip64End(true).Comment("big").Build();
+}
+
+// An archive whose comment length claims 200 bytes where 3 are left.
+std::string CommentCut() {
+    std::string archive = ArchiveBuilder().Add("a", "1").Comment("abc").Build();
+    archive[archive.size() - 5] = static_cast<char>(200);
+    return archive;
+}
+
+// The second central header points at the first member's data.
+std::string SharedData() {
+    std::string archive = TwoMembers();
+    const size_t second = archive.find("PK\1\2", archive.find("PK\1\2") + 1);
+    for (int i = 0; i < 4; ++i) archive[second + 42 + i] = 0;
+    return archive;
+}
+
+std::string Prefixed(bool adjust) {
+    return ArchiveBuilder().Add("x", "d").Prefix(std::string(1000, 'M'), adjust).Build();
+}
+
 struct Row {
     const char* name;
-    std::function<Files()> files;
+    Files files;
     size_t listed;        // members the engine lists (EntryCount)
     const char* message;  // what the engine shows last, "" for nothing
     // The libraries' reader: members read (-1: the archive is refused),
@@ -69,111 +105,33 @@ struct Row {
 
 const char* const kCountMismatch =
     "Error while reading a central header\n3 members in the central directory, 1 in the end record";
+const char* const kNotZip = "This archive is not a valid Zip archive";
+const std::string kThree = ArchiveBuilder().Add("a", "1").Add("b", "2").Add("c", "3").Build();
 
 const Row kRows[] = {
-    {"plain",
-     [] {
-         return Files{{"a.zip", TwoMembers()}};
-     },
-     2, "", 2},
-    {"empty",
-     [] {
-         return Files{{"a.zip", ArchiveBuilder().Build()}};
-     },
-     0, "", 0},
-    {"zip64 end records",
-     [] {
-         ArchiveBuilder b;
-         for (int i = 0; i < 5; ++i) b.Add("m" + std::to_string(i), std::string(i, 'z'));
-         return Files{{"a.zip", b.Zip64End(true).Comment("big").Build()}};
-     },
-     5, "", 5},
-    {"count wrapped past 65 535",
-     [] {
-         ArchiveBuilder b;
-         for (int i = 0; i < 65537; ++i) b.Add(std::to_string(i), "");
-         return Files{{"a.zip", b.Build()}};  // counted as 65 537 mod 65 536 = 1
-     },
-     65537, "", 65537},
-    {"count too low",
-     [] {
-         return Files{
-             {"a.zip",
-              Counting(ArchiveBuilder().Add("a", "1").Add("b", "2").Add("c", "3").Build(), 1)}};
-     },
-     3, kCountMismatch, 3, true},
-    {"count too high",
-     [] {
-         return Files{{"a.zip", Counting(TwoMembers(), 3)}};
-     },
-     0, "Error while reading a central header", 2, true},
-    {"bad signature",
-     [] {
-         return Files{{"a.zip", AtSecondHeader(2, 9)}};
-     },
-     0, "A central header signature is wrong", 1, true},
-    {"name past the directory",
-     [] {
-         return Files{{"a.zip", AtSecondHeader(28, '\xFF')}};
-     },
-     0, "Error while reading a central file name", 1, true},
-    {"prefix the offsets count",
-     [] {
-         return Files{
-             {"a.zip",
-              ArchiveBuilder().Add("x", "d").Prefix(std::string(1000, 'M'), true).Build()}};
-     },
-     1, "", 1},
-    {"prefix the offsets ignore",
-     [] {
-         return Files{
-             {"a.zip",
-              ArchiveBuilder().Add("x", "d").Prefix(std::string(1000, 'M'), false).Build()}};
-     },
-     1, "Warning - Error in zip structure!", 1},
-    {"comment cut by the end of the file",
-     [] {
-         std::string archive = ArchiveBuilder().Add("a", "1").Comment("abc").Build();
-         archive[archive.size() - 5] = static_cast<char>(200);  // claims 200 comment bytes
-         return Files{{"a.zip", archive}};
-     },
-     1, "", 1},
-    {"garbage behind",
-     [] {
-         return Files{{"a.zip", TwoMembers() + "junk"}};
-     },
-     2, "Warning - Garbage at the end of the zipfile!", 2},
-    {"members over the same data",
-     [] {
-         // The second central header points at the first member's data.
-         std::string archive = TwoMembers();
-         const size_t second = archive.find("PK\1\2", archive.find("PK\1\2") + 1);
-         for (int i = 0; i < 4; ++i) archive[second + 42 + i] = 0;
-         return Files{{"a.zip", archive}};
-     },
-     2, "", 2, false, 2},
-    {"not an archive",
-     [] {
-         return Files{{"a.zip", std::string(70000, 'r')}};
-     },
-     0, "This archive is not a valid Zip archive", -1},
-    {"too short",
-     [] {
-         return Files{{"a.zip", std::string("PK\5\6")}};
-     },
-     0, "This archive is not a valid Zip archive", -1},
-    {"a number for extension is no part",
-     [] {
-         return Files{{"backup.2024", TwoMembers()}};
-     },
-     2, "", 2},
-    {"first part of a set",
-     [] {
-         return Files{{"data001.zip", "PK\7\x08" + TwoMembers().substr(0, 40)}};
-     },
-     0, "This is the first file in a backup set,\nplease choose the last file of this set", -1},
-    {"set, directory in an earlier part", [] { return TwoParts(1000); }, 2, "", -1},
-    {"set, a header cut across two parts", [] { return TwoParts(20); }, 2, "", -1},
+    {"plain", One(TwoMembers()), 2, "", 2},
+    {"empty", One(ArchiveBuilder().Build()), 0, "", 0},
+    {"zip64 end records", One(Zip64End()), 5, "", 5},
+    {"count wrapped past 65 535", One(Wrapped()), 65537, "", 65537},
+    {"count too low", One(Counting(kThree, 1)), 3, kCountMismatch, 3, true},
+    {"count too high", One(Counting(TwoMembers(), 3)), 0, "Error while reading a central header", 2,
+     true},
+    {"bad signature", One(AtSecondHeader(2, 9)), 0, "A central header signature is wrong", 1, true},
+    {"name past the directory", One(AtSecondHeader(28, '\xFF')), 0,
+     "Error while reading a central file name", 1, true},
+    {"prefix the offsets count", One(Prefixed(true)), 1, "", 1},
+    {"prefix the offsets ignore", One(Prefixed(false)), 1, "Warning - Error in zip structure!", 1},
+    {"comment cut by the end of the file", One(CommentCut()), 1, "", 1},
+    {"garbage behind", One(TwoMembers() + "junk"), 2,
+     "Warning - Garbage at the end of the zipfile!", 2},
+    {"members over the same data", One(SharedData()), 2, "", 2, false, 2},
+    {"not an archive", One(std::string(70000, 'r')), 0, kNotZip, -1},
+    {"too short", One("PK\5\6"), 0, kNotZip, -1},
+    {"a number for extension is no part", One(TwoMembers(), "backup.2024"), 2, "", 2},
+    {"first part of a set", One("PK\7\x08" + TwoMembers().substr(0, 40), "data001.zip"), 0,
+     "This is the first file in a backup set,\nplease choose the last file of this set", -1},
+    {"set, directory in an earlier part", TwoParts(1000), 2, "", -1},
+    {"set, a header cut across two parts", TwoParts(20), 2, "", -1},
 };
 
 class Directory : public ::testing::TestWithParam<Row> {
@@ -204,7 +162,7 @@ class Directory : public ::testing::TestWithParam<Row> {
 
 TEST_P(Directory, BothFacesGiveTheSameMembers) {
     const Row& row = GetParam();
-    const Files files = row.files();
+    const Files& files = row.files;
     List(files);
     EXPECT_EQ(zip.EntryCount(), row.listed);
     EXPECT_EQ(Last(), row.message);

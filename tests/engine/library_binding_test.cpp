@@ -1,15 +1,15 @@
-// The engine's side of the library interface, checked through the recording
-// stand-in libraries: which library is loaded, what older libraries are not
-// asked to do, how add lines become the block's table, and how callbacks become
-// events and answers.
+// The engine's side of the library interface: which library is loaded, what
+// older libraries (the recording stand-ins) are not asked to do, how add
+// lines become the block's table, and how callbacks become events and
+// answers.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "engine/param_blocks.h"
 #include "engine/zip_engine.h"
-#include "recording_reader.h"
 #include "tests/fixtures/archive_builder.h"
 #include "tests/fixtures/recording_host_ui.h"
 #include "tests/fixtures/temp_dir.h"
@@ -32,28 +32,24 @@ class LibraryBinding : public ::testing::Test {
     }
     ~LibraryBinding() override {
         unsetenv("KELP_RECORD_FILE");
-        unsetenv("KELP_RECORD_SCRIPT");
-        unsetenv("KELP_RECORD_RESULT");
         zip.UnloadUnzipLib();
         zip.UnloadZipLib();
     }
-
-    // Runs Extract against the recording library of `version`.
-    recording::Call ExtractWith(int version) {
+    void UseRecording(int version) {
         zip.setDLLDirectory(std::string(KELP_LIB_DIR) + "/recording" + std::to_string(version));
-        zip.setZipFileName(dir / "a.zip");
-        zip.Extract();
-        auto calls = recording::ReadRecording(dir / "record");
-        std::filesystem::remove(dir / "record");
-        EXPECT_EQ(calls.size(), 1u);
-        return calls.empty() ? recording::Call{} : calls.front();
     }
-
-    // Sends scripted callbacks ("action number1 number2 text" lines).
-    std::vector<recording::CallbackRecordSeen> Callbacks(const std::string& script) {
-        fixtures::WriteFile(dir / "script", script);
-        setenv("KELP_RECORD_SCRIPT", (dir / "script").c_str(), 1);
-        return ExtractWith(152).callbacks;
+    // The calls the recording library got, one line each: "ENTRY TARGET".
+    std::string Recorded() {
+        return std::filesystem::exists(dir / "record") ? fixtures::ReadFile(dir / "record") : "";
+    }
+    // Hands the engine one callback as a library does; the record as answered.
+    KCallbackRecord Send(int32_t action, int32_t number1, int32_t number2,
+                         const std::string& text = "") {
+        KCallbackRecord r{};
+        r.Action = action, r.Number1 = number1, r.Number2 = number2;
+        std::strncpy(r.Text, text.c_str(), sizeof r.Text - 1);
+        answers.push_back(zip.HandleCallback(r));
+        return r;
     }
 
     fixtures::TempDir dir;
@@ -61,10 +57,11 @@ class LibraryBinding : public ::testing::Test {
     ZipEngine zip;
     std::vector<int> codes;
     std::vector<std::string> logged;
+    std::vector<int32_t> answers;
 };
 
 TEST_F(LibraryBinding, LibraryComesFromItsFolderOrTheRunPath) {
-    zip.setDLLDirectory(std::string(KELP_LIB_DIR) + "/recording150");
+    UseRecording(150);
     EXPECT_EQ(zip.UnzipLibVersion(), 150);
     EXPECT_EQ(zip.ZipLibVersion(), 150);
     EXPECT_FALSE(ZipEngine::UnzipLibLoaded());  // loaded for the question only
@@ -81,7 +78,7 @@ TEST_F(LibraryBinding, LibraryComesFromItsFolderOrTheRunPath) {
     EXPECT_EQ(logged, std::vector<std::string>{"KUNZIP.DLL not found!"});
 
     zip.Trace = true;
-    zip.setDLLDirectory(std::string(KELP_LIB_DIR) + "/recording152");
+    UseRecording(152);
     zip.LoadUnzipLib();
     EXPECT_TRUE(ZipEngine::UnzipLibLoaded());
     EXPECT_EQ(logged.back(), "KUNZIP Loaded!");
@@ -90,11 +87,11 @@ TEST_F(LibraryBinding, LibraryComesFromItsFolderOrTheRunPath) {
 TEST_F(LibraryBinding, LibrariesBefore160AreNotGivenAnotherTargetFolder) {
     // Such a library extracts into the current folder only: extracting
     // elsewhere is refused rather than done in the wrong place.
-    zip.ExtrBaseDir = dir.path();
-    zip.setDLLDirectory(std::string(KELP_LIB_DIR) + "/recording152");
+    UseRecording(152);
     zip.setZipFileName(dir / "a.zip");
+    zip.ExtrBaseDir = dir.path();
     zip.Extract();
-    EXPECT_FALSE(std::filesystem::exists(dir / "record"));
+    EXPECT_EQ(Recorded(), "");
     EXPECT_EQ(logged, std::vector<std::string>{"Error - your KUNZIP.DLL can only extract into the "
                                                "current folder, please update to version >= 1.60"});
     EXPECT_EQ(zip.SuccessCount(), 0);
@@ -102,9 +99,8 @@ TEST_F(LibraryBinding, LibrariesBefore160AreNotGivenAnotherTargetFolder) {
     // The current folder itself, or none, is fine.
     logged.clear();
     zip.ExtrBaseDir = ".";
-    const auto call = ExtractWith(152);
-    EXPECT_EQ(call.entry, "KUnzipExec");
-    EXPECT_EQ(call.As<KUnzipParams>().TargetDirText, nullptr);
+    zip.Extract();
+    EXPECT_EQ(Recorded(), "KUnzipExec -\n");
     EXPECT_TRUE(logged.empty());
 }
 
@@ -116,13 +112,13 @@ TEST_F(LibraryBinding, AesEncryptionNeedsALibraryOf170) {
               KZIP_ENCRYPT_ZIPCRYPTO);
     // An older library would encrypt the traditional way: the add is refused.
     fixtures::WriteFile(dir / "x.txt", "x");
-    zip.setDLLDirectory(std::string(KELP_LIB_DIR) + "/recording152");
+    UseRecording(152);
     zip.setZipFileName(dir / "a.zip");
     zip.Password = "pw";
     zip.AddOptions = {kelp::engine::AddEncrypt};
     zip.FSpecArgs = {dir / "x.txt"};
     zip.Add();
-    EXPECT_FALSE(std::filesystem::exists(dir / "record"));
+    EXPECT_EQ(Recorded(), "");
     EXPECT_EQ(logged,
               std::vector<std::string>{"Error - your KZIP.DLL can not encrypt with AES-256, "
                                        "please update to version >= 1.70"});
@@ -143,41 +139,33 @@ TEST_F(LibraryBinding, CallbacksBecomeEventsAndAnswers) {
     zip.OnExtractOverwrite = [](const std::string&, bool isOlder, bool& doOverwrite) {
         doOverwrite = isOlder;
     };
-    const auto seen = Callbacks(
-        "5 0 3 \n"
-        "4 4660 0 Unzipped: a.txt  \n"
-        "8 0 2 secret.txt\n"
-        "9 17 18 bad.txt\n"
-        "10 1 0 old.txt\n"
-        "2 0 77 \n"
-        "3 0 0 \n");
-    ASSERT_EQ(seen.size(), 7u);
+    Send(KCB_FILE_COUNT, 0, 3);
+    EXPECT_EQ(progress.front(), std::make_pair(kelp::engine::ptFileCount, int64_t{3}));
+    Send(KCB_MESSAGE, 0x1234, 0, "Unzipped: a.txt  ");
     EXPECT_EQ(codes.back(), 0x1234);
     EXPECT_EQ(logged.back(), "Unzipped: a.txt");  // trailing blanks trimmed
-    EXPECT_EQ(seen[2].text, std::string(80, 'p'));
-    EXPECT_EQ(seen[2].number1, 1);
-    EXPECT_EQ(seen[2].number2, 15);
-    EXPECT_EQ(seen[3].number1, 2);                    // no CRC handler
-    EXPECT_EQ(seen[4].number2, 1);                    // older: overwrite
-    EXPECT_EQ(seen[5].result, KELP_CALLBACK_CANCEL);  // cancel set in this very callback
-    EXPECT_EQ(seen[1].result, 0);
-    EXPECT_EQ(progress.front(), std::make_pair(kelp::engine::ptFileCount, int64_t{3}));
-    EXPECT_FALSE(zip.CancelRequested);  // cleared when the call ends
+    const KCallbackRecord password = Send(KCB_PASSWORD, 0, 2, "secret.txt");
+    EXPECT_EQ(std::string(password.Text), std::string(80, 'p'));
+    EXPECT_EQ(password.Number1, 1);
+    EXPECT_EQ(password.Number2, 15);
+    EXPECT_EQ(Send(KCB_CRC_ERROR, 17, 18, "bad.txt").Number1, 2);  // no CRC handler
+    EXPECT_EQ(Send(KCB_OVERWRITE, 1, 0, "old.txt").Number2, 1);    // older: overwrite
+    Send(KCB_BYTES_DONE, 0, 77);
+    // Cancel set in this very callback is the answer.
+    EXPECT_EQ(answers, (std::vector<int32_t>{0, 0, 0, 0, 0, KELP_CALLBACK_CANCEL}));
 }
 
 TEST_F(LibraryBinding, PasswordWithoutHandlerUsesThePrompts) {
     host.passwordAnswers = {std::string("one"), std::string("two"), std::string("two"),
                             std::nullopt};
-    const auto seen = Callbacks(
-        "8 0 3 file.txt\n"     // extract: one prompt
-        "8 1 3 new.txt\n"      // add: prompt and confirmation
-        "8 0 3 again.txt\n");  // cancelled
-    ASSERT_EQ(seen.size(), 3u);
-    EXPECT_EQ(seen[0].text, "one");
-    EXPECT_EQ(seen[0].number2, 3);
-    EXPECT_EQ(seen[1].text, "two");
-    EXPECT_EQ(seen[2].number1, 0);
-    EXPECT_EQ(seen[2].number2, 0);
+    const KCallbackRecord extract = Send(KCB_PASSWORD, 0, 3, "file.txt");  // one prompt
+    EXPECT_EQ(std::string(extract.Text), "one");
+    EXPECT_EQ(extract.Number2, 3);
+    // Adding: a prompt and its confirmation.
+    EXPECT_EQ(std::string(Send(KCB_PASSWORD, 1, 3, "new.txt").Text), "two");
+    const KCallbackRecord cancelled = Send(KCB_PASSWORD, 0, 3, "again.txt");
+    EXPECT_EQ(cancelled.Number1, 0);
+    EXPECT_EQ(cancelled.Number2, 0);
 }
 
 TEST_F(LibraryBinding, RenameAnswerReplacesTheText) {
@@ -186,11 +174,10 @@ TEST_F(LibraryBinding, RenameAnswerReplacesTheText) {
         name = "renamed/" + name;
         changed = true;
     };
-    const auto seen = Callbacks("7 0 0 keep.txt\n7 0 0 move.txt\n");
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0].action, 7);
-    EXPECT_EQ(seen[1].action, 8);
-    EXPECT_EQ(seen[1].text, "renamed/move.txt");
+    EXPECT_EQ(Send(KCB_NEW_NAME, 0, 0, "keep.txt").Action, KCB_NEW_NAME);
+    const KCallbackRecord moved = Send(KCB_NEW_NAME, 0, 0, "move.txt");
+    EXPECT_EQ(moved.Action, KCB_PASSWORD);
+    EXPECT_EQ(std::string(moved.Text), "renamed/move.txt");
 }
 
 TEST(ZipBlock, SpecificationPrefixesAndPasswords) {

@@ -1,6 +1,7 @@
-// libkunzip.so through its C interface: member selection, target folders,
-// overwrite questions, passwords and memory. Peer tools' archives and
-// archives behind a program are rows of the foreign-archive table.
+// libkunzip.so as the engine drives it: member selection, target folders,
+// freshen and update, passwords and memory; and the blocks of callers built
+// against the first layout. Peer tools' archives and archives behind a
+// program are rows of the foreign-archive table.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -8,19 +9,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstring>
 #include <filesystem>
-#include <random>
 
-#include "lib_harness.h"
+#include "library_calls.h"
 #include "member_decoder.h"
 
 namespace fs = std::filesystem;
-using harness::Quote;
-using harness::Shell;
-using harness::TempFolder;
-using harness::UnzipCall;
+using fixtures::Quote;
+using fixtures::ReadFile;
+using fixtures::RunShell;
+using libtest::Engine;
+using libtest::ExtractRequest;
 
 namespace {
 
@@ -28,101 +27,72 @@ namespace {
 class SmallArchive : public ::testing::Test {
   protected:
     void SetUp() override {
-        harness::WriteFile(tmp / "src/a.txt", "alpha\n");
-        harness::WriteFile(tmp / "src/b.log", "bravo\n");
-        harness::WriteFile(tmp / "src/sub/c.txt", "charlie\n");
-        ASSERT_EQ(Shell("cd " + Quote(tmp / "src") + " && zip -qr ../a.zip ."), 0);
-        archive = tmp / "a.zip";
-        fs::create_directories(out);
+        fixtures::WriteFile(tmp / "src/a.txt", "alpha\n");
+        fixtures::WriteFile(tmp / "src/b.log", "bravo\n");
+        fixtures::WriteFile(tmp / "src/sub/c.txt", "charlie\n");
+        ASSERT_EQ(RunShell("cd " + Quote(tmp / "src") + " && zip -qr ../a.zip .").exitCode, 0);
     }
-    UnzipCall Call() {
-        UnzipCall c;
-        c.archive = archive;
-        c.targetDir = out;
-        return c;
+    ExtractRequest Extract(std::vector<std::string> members = {}) {
+        return libtest::Extract(archive, out, members);
     }
-    TempFolder tmp;
-    std::string archive;
-    std::string out = tmp / "out";
+    fixtures::TempDir tmp;
+    std::string archive = tmp / "a.zip", out = tmp / "out";
+    Engine zip;
 };
 
-TEST_F(SmallArchive, SpecificationsSelectMembersInBothLayouts) {
-    for (bool old : {false, true}) {
-        fs::remove_all(out);
-        fs::create_directories(out);
-        UnzipCall c = Call();
-        c.oldLayout = old;
-        c.specs = {"*.txt", "sub\\?.txt", "B.LOG"};
-        EXPECT_EQ(c.Run(), 2) << c.Messages();
-        EXPECT_TRUE(fs::exists(out + "/a.txt"));
-        EXPECT_TRUE(fs::exists(out + "/sub/c.txt"));
-        EXPECT_FALSE(fs::exists(out + "/b.log"));
-    }
-    UnzipCall none = Call();
-    none.specs = {"nothing*"};
-    EXPECT_EQ(none.Run(), 0);
-    EXPECT_NE(none.Messages().find("Zero files"), std::string::npos);
-}
-
-TEST_F(SmallArchive, TargetFolderIsOpenedWithoutChangingTheCurrentFolder) {
-    const fs::path cwd = fs::current_path();
-    UnzipCall c = Call();
-    c.targetDir = "out";  // relative: from the current folder
-    fs::current_path(tmp.path());
-    EXPECT_EQ(c.Run(), 4) << c.Messages();  // three files and a folder
-    EXPECT_EQ(harness::ReadFile(out + "/sub/c.txt"), "charlie\n");
-
-    // A target that is no folder is an error, and nothing lands elsewhere.
-    UnzipCall missing = Call();
-    missing.targetDir = tmp / "missing";
-    EXPECT_EQ(missing.Run(), 0);
-    EXPECT_NE(missing.Messages().find("target folder " + tmp / "missing" + " cannot be opened"),
-              std::string::npos)
-        << missing.Messages();
-    EXPECT_FALSE(fs::exists(tmp / "a.txt"));
-    EXPECT_EQ(fs::canonical(fs::current_path()), fs::canonical(tmp.path()));
-    fs::current_path(cwd);
+// How patterns match is the pattern match's own test; nothing matched is said.
+TEST_F(SmallArchive, NoMemberMatchedIsSaid) {
+    EXPECT_EQ(zip.Call(Extract({"nothing*", "B.LOG"})), 0);
+    EXPECT_NE(zip.messages.find("Zero files"), std::string::npos) << zip.messages;
 }
 
 TEST_F(SmallArchive, FreshenAndUpdateGoByDate) {
-    harness::WriteFile(out + "/a.txt", "old");
-    harness::WriteFile(out + "/b.log", "new");
+    fixtures::WriteFile(out + "/a.txt", "old");
+    fixtures::WriteFile(out + "/b.log", "new");
     struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
     utimensat(AT_FDCWD, (out + "/a.txt").c_str(), old, 0);
     struct timespec future[2] = {{4000000000, 0}, {4000000000, 0}};
     utimensat(AT_FDCWD, (out + "/b.log").c_str(), future, 0);
+    bool asked = false;
+    zip.OnExtractOverwrite = [&](const std::string&, bool, bool&) { asked = true; };
 
-    UnzipCall fresh = Call();
-    fresh.freshen = true;
-    EXPECT_EQ(fresh.Run(), 1);  // only the older existing file
-    EXPECT_EQ(harness::ReadFile(out + "/a.txt"), "alpha\n");
-    EXPECT_EQ(harness::ReadFile(out + "/b.log"), "new");
+    ExtractRequest fresh = Extract();
+    fresh.options = {libtest::ExtrDirNames, libtest::ExtrFreshen};
+    EXPECT_EQ(zip.Call(fresh), 1);  // only the older existing file
+    EXPECT_EQ(ReadFile(out + "/a.txt"), "alpha\n");
+    EXPECT_EQ(ReadFile(out + "/b.log"), "new");
     EXPECT_FALSE(fs::exists(out + "/sub/c.txt"));
-    EXPECT_TRUE(fresh.Actions(KCB_OVERWRITE).empty());
+    EXPECT_FALSE(asked);
 
-    UnzipCall update = Call();
-    update.update = true;
-    update.freshen = true;       // update wins
-    EXPECT_EQ(update.Run(), 2);  // the new folder and c.txt; a.txt is now current
-    EXPECT_EQ(harness::ReadFile(out + "/sub/c.txt"), "charlie\n");
-    EXPECT_EQ(harness::ReadFile(out + "/b.log"), "new");
+    fresh.options = {libtest::ExtrDirNames, libtest::ExtrFreshen, libtest::ExtrUpdate};
+    EXPECT_EQ(zip.Call(fresh), 2);  // update wins: the new folder and c.txt
+    EXPECT_EQ(ReadFile(out + "/sub/c.txt"), "charlie\n");
+    EXPECT_EQ(ReadFile(out + "/b.log"), "new");
 }
 
-TEST_F(SmallArchive, ExtractsOneMemberIntoMemory) {
-    std::string buf(8, 'x');
-    UnzipCall c;
-    c.archive = archive;
-    c.specs = {"sub/c.txt"};
-    c.memory = reinterpret_cast<uint8_t*>(buf.data());
-    c.memorySize = 8;
-    EXPECT_EQ(c.Run(), 1) << c.Messages();
-    EXPECT_EQ(buf, "charlie\n");
-    // Memory that does not fit the member is refused, not overrun.
+// Blocks the engine fills but does not hand over itself: the first layouts
+// (a caller of 1.50), which know only the current folder, and memory that
+// does not fit the member, which is refused rather than overrun.
+TEST_F(SmallArchive, FirstLayoutsAndMemoryTooSmall) {
+    auto memory = zip.FillUnzParams(Extract({"sub/c.txt"}), archive, KELP_V180);
     std::string small(4, 'x');
-    c.memory = reinterpret_cast<uint8_t*>(small.data());
-    c.memorySize = 4;
-    EXPECT_EQ(c.Run(), 0);
+    memory->Current().ToMemory = KELP_TRUE;
+    memory->Current().MemoryAddress = reinterpret_cast<uint8_t*>(small.data());
+    memory->Current().MemorySize = 4;
+    EXPECT_EQ(zip.Exec(*memory, KUNZIP_LIBRARY_FILE, KUNZIP_EXEC_NAME), 0);
     EXPECT_EQ(small, "xxxx");
+
+    fs::create_directories(out);
+    const fs::path cwd = fs::current_path();
+    fs::current_path(out);
+    auto unzip = zip.FillUnzParams(Extract({"*.txt"}), archive, 150);
+    EXPECT_EQ(zip.Exec(*unzip, KUNZIP_LIBRARY_FILE, KUNZIP_EXEC_NAME), 2) << zip.messages;
+    auto block = zip.FillZipParams(libtest::Add(tmp / "old.zip", {"a.txt", "sub/c.txt"}),
+                                   tmp / "old.zip", 150);
+    EXPECT_EQ(zip.Exec(*block, KZIP_LIBRARY_FILE, KZIP_EXEC_NAME), 2) << zip.messages;
+    fs::current_path(cwd);
+    EXPECT_EQ(fixtures::FilesBelow(out), (std::set<std::string>{"a.txt", "sub/c.txt"}));
+    EXPECT_EQ(RunShell("unzip -Z1 " + Quote(tmp / "old.zip")).out, "a.txt\nsub/c.txt\n");
 }
 
 // A password that fails the check byte of every member of the archive.
@@ -147,53 +117,42 @@ std::string PasswordFailingTheCheck(const std::string& archive) {
 class KUnzipPassword : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(KUnzipPassword, AsksAtMostPasswordTriesAndRemembersTheRightOne) {
-    TempFolder tmp;
-    harness::WriteFile(tmp / "src/one.txt", "first secret\n");
-    harness::WriteFile(tmp / "src/two.txt", "second secret\n");
-    ASSERT_EQ(Shell("cd " + Quote(tmp / "src") + " && " + GetParam() + " ../e.zip one.txt two.txt"),
-              0);
-    fs::create_directories(tmp / "out");
+    fixtures::TempDir tmp;
+    fixtures::WriteFile(tmp / "src/one.txt", "first secret\n");
+    fixtures::WriteFile(tmp / "src/two.txt", "second secret\n");
+    ASSERT_EQ(
+        RunShell("cd " + Quote(tmp / "src") + " && " + GetParam() + " ../e.zip one.txt two.txt")
+            .exitCode,
+        0);
     // A wrong password passes a member's check now and then (the encryption
     // header is random): take one that fails it for both.
-    const std::string wrongPassword = PasswordFailingTheCheck(tmp / "e.zip");
-
-    // Wrong answers: asked exactly PasswordTries times per member; nothing written.
-    UnzipCall wrong;
-    wrong.archive = tmp / "e.zip";
-    wrong.targetDir = tmp / "out";
-    wrong.passwordTries = 3;
-    wrong.answer = [wrongPassword](KCallbackRecord& r) {
-        if (r.Action == KCB_PASSWORD) {
-            std::strcpy(r.Text, wrongPassword.c_str());
-            r.Number1 = 1;
-        }
-        return 0;
+    const std::string wrong = PasswordFailingTheCheck(tmp / "e.zip");
+    const ExtractRequest extract = libtest::Extract(tmp / "e.zip", tmp / "out");
+    Engine zip;
+    int asked = 0, rightAt = 0;
+    zip.OnPasswordError = [&](std::string& password, const std::string&, uint32_t&) {
+        password = ++asked == rightAt ? "s3cret" : wrong;
     };
-    EXPECT_EQ(wrong.Run(), 0);
-    EXPECT_EQ(wrong.Actions(KCB_PASSWORD).size(), 6u);
-    EXPECT_EQ(wrong.Actions(KCB_SKIPPED).size(), 2u);
+
+    // Wrong answers: asked exactly the tries allowed per member; nothing written.
+    zip.setPasswordReqCount(3);
+    EXPECT_EQ(zip.Call(extract), 0);
+    EXPECT_EQ(asked, 6);
+    EXPECT_EQ(zip.skipped, (std::set<std::string>{"one.txt", "two.txt"}));
     EXPECT_TRUE(fs::is_empty(tmp / "out"));
 
     // Right on the second try: the password is kept for the next member.
-    UnzipCall right = wrong;
-    int asked = 0;
-    right.answer = [&](KCallbackRecord& r) {
-        if (r.Action == KCB_PASSWORD) {
-            std::strcpy(r.Text, ++asked == 1 ? wrongPassword.c_str() : "s3cret");
-            r.Number1 = 1;
-        }
-        return 0;
-    };
-    EXPECT_EQ(right.Run(), 2) << right.Messages();
+    asked = 0;
+    rightAt = 2;
+    EXPECT_EQ(zip.Call(extract), 2) << zip.messages;
     EXPECT_EQ(asked, 2);
-    EXPECT_EQ(harness::ReadFile(tmp / "out/two.txt"), "second secret\n");
+    EXPECT_EQ(ReadFile(tmp / "out/two.txt"), "second secret\n");
 
     // No tries allowed: never asked.
-    UnzipCall none = wrong;
-    none.passwordTries = 0;
-    none.test = true;
-    EXPECT_EQ(none.Run(), 0);
-    EXPECT_TRUE(none.Actions(KCB_PASSWORD).empty());
+    asked = 0;
+    zip.setPasswordReqCount(0);
+    EXPECT_EQ(zip.Call(libtest::Extract(tmp / "e.zip", "", {}, {libtest::ExtrTest})), 0);
+    EXPECT_EQ(asked, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Encryptions, KUnzipPassword,
@@ -201,18 +160,16 @@ INSTANTIATE_TEST_SUITE_P(Encryptions, KUnzipPassword,
                                            "7z a -tzip -mem=AES256 -ps3cret >/dev/null"));
 
 TEST(KUnzipMemory, LargeMemberStreamsWithBoundedMemory) {
-    TempFolder tmp;
-    ASSERT_EQ(Shell("head -c 300000000 /dev/zero > " + Quote(tmp / "zeros") + " && cd " +
-                    Quote(tmp.path()) + " && zip -q -1 z.zip zeros && rm zeros"),
+    fixtures::TempDir tmp;
+    ASSERT_EQ(RunShell("head -c 300000000 /dev/zero > " + Quote(tmp / "zeros") + " && cd " +
+                       Quote(tmp.path()) + " && zip -q -1 z.zip zeros && rm zeros")
+                  .exitCode,
               0);
-    fs::create_directories(tmp / "out");
     // A child process, so its peak memory is its own.
     pid_t pid = fork();
     if (pid == 0) {
-        UnzipCall c;
-        c.archive = tmp / "z.zip";
-        c.targetDir = tmp / "out";
-        _exit(c.Run() == 1 ? 0 : 1);
+        Engine zip;
+        _exit(zip.Call(libtest::Extract(tmp / "z.zip", tmp / "out")) == 1 ? 0 : 1);
     }
     int status = 0;
     struct rusage usage {};

@@ -10,13 +10,12 @@
 #include <sstream>
 #include <thread>
 
-#include "lib_harness.h"
+#include "library_calls.h"
 
 namespace fs = std::filesystem;
-using harness::Quote;
-using harness::Shell;
-using harness::TempFolder;
-using harness::UnzipCall;
+using fixtures::Quote;
+using fixtures::RunShell;
+using libtest::ExtractRequest;
 
 namespace {
 
@@ -28,64 +27,66 @@ void MakeManyFiles(const std::string& root) {
         for (int f = 0; f < 15; ++f) {
             std::string text;
             for (int i = 0; i < (d * 15 + f) % 97 * 40; ++i) text += std::to_string(i * f) + " ";
-            harness::WriteFile(folder + "/f" + std::to_string(f) + ".txt", text);
+            fixtures::WriteFile(folder + "/f" + std::to_string(f) + ".txt", text);
         }
     }
     chmod((root + "/d1/sub1/f3.txt").c_str(), 0750);
+    ASSERT_EQ(RunShell("cd " + Quote(root) + " && zip -qr ../a.zip .").exitCode, 0);
 }
 
-std::set<std::string> Unzipped(const UnzipCall& c) {
-    std::set<std::string> names;
-    std::istringstream lines(c.Messages());
-    std::string line;
-    while (std::getline(lines, line))
-        if (line.rfind("Unzipped: ", 0) == 0 && line.back() != '/') names.insert(line.substr(10));
-    return names;
+// Every entry below a folder, files with their mode and time; then the
+// differences of contents from `other`.
+std::string Tree(const std::string& root, const std::string& other) {
+    return RunShell(
+               "cd " + Quote(root) +
+               " && find . -type f -printf '%p %m %T@\\n' -o -printf '%p\\n' | sort && diff -r . " +
+               Quote(other))
+        .out;
+}
+
+ExtractRequest Extract(const fixtures::TempDir& tmp) {
+    return libtest::Extract(tmp / "a.zip", tmp / "out");
 }
 
 TEST(ManyMembers, ExtractLikeUnzipWithTheirTimesAndModes) {
-    TempFolder tmp;
+    fixtures::TempDir tmp;
     MakeManyFiles(tmp / "src");
-    ASSERT_EQ(Shell("cd " + Quote(tmp / "src") + " && zip -qr ../a.zip ."), 0);
-    ASSERT_EQ(Shell("unzip -q " + Quote(tmp / "a.zip") + " -d " + Quote(tmp / "ref")), 0);
-    fs::create_directories(tmp / "out");
-    UnzipCall c;
-    c.archive = tmp / "a.zip";
-    c.targetDir = tmp / "out";
-    c.Run();
-    EXPECT_NE(c.Messages().find("No Errors Found"), std::string::npos) << c.Messages();
-    EXPECT_EQ(harness::CompareTrees(tmp / "ref", tmp / "out"), "");
+    ASSERT_EQ(RunShell("unzip -q " + Quote(tmp / "a.zip") + " -d " + Quote(tmp / "ref")).exitCode,
+              0);
+    libtest::Engine zip;
+    zip.Call(Extract(tmp));
+    EXPECT_NE(zip.messages.find("No Errors Found"), std::string::npos) << zip.messages;
+    EXPECT_EQ(Tree(tmp / "out", tmp / "ref"), Tree(tmp / "ref", tmp / "out"));
     struct stat st {};
     ASSERT_EQ(stat((tmp / "out/d1/sub1/f3.txt").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0750u);
 }
 
 TEST(ManyMembers, CancelLeavesOnlyTheMembersReportedBeforeIt) {
-    TempFolder tmp;
+    fixtures::TempDir tmp;
     MakeManyFiles(tmp / "src");
-    ASSERT_EQ(Shell("cd " + Quote(tmp / "src") + " && zip -qr ../a.zip ."), 0);
-    fs::create_directories(tmp / "out");
-    UnzipCall c;
-    c.archive = tmp / "a.zip";
-    c.targetDir = tmp / "out";
+    libtest::Engine zip;
     int starts = 0;
-    c.answer = [&](KCallbackRecord& r) {
-        return r.Action == KCB_FILE_START && ++starts == 150 ? KELP_CALLBACK_CANCEL : 0;
+    zip.OnProgress = [&](libtest::ProgressType type, const std::string&, int64_t) {
+        if (type == libtest::ptFileStart && ++starts == 150) zip.CancelRequested = true;
     };
-    c.Run();
+    zip.Call(Extract(tmp));
     // It stops at the callback that cancelled and never ends as a clean run.
-    EXPECT_EQ(c.Actions(KCB_FILE_START).size(), 150u);
-    EXPECT_NE(c.Messages().find("cancelled"), std::string::npos);
-    EXPECT_EQ(c.Messages().find("No Errors Found"), std::string::npos) << c.Messages();
-    const std::set<std::string> reported = Unzipped(c);
+    EXPECT_EQ(starts, 150);
+    EXPECT_NE(zip.messages.find("cancelled"), std::string::npos);
+    EXPECT_EQ(zip.messages.find("No Errors Found"), std::string::npos) << zip.messages;
+    std::set<std::string> reported;
+    std::istringstream lines(zip.messages);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("Unzipped: ", 0) == 0 && line.back() != '/')
+            reported.insert(line.substr(10));
     EXPECT_GT(reported.size(), 100u);
     EXPECT_LT(reported.size(), 150u);
     // Nothing written ahead of the cancelled member stays, no temporary file either.
     EXPECT_EQ(fixtures::FilesBelow(tmp / "out"), reported);
 }
-
 TEST(ManyMembers, RepeatedAndClashingNamesComeOutAsInArchiveOrder) {
-    TempFolder tmp;
+    fixtures::TempDir tmp;
     // "dup.txt" twice and a file "clash" that a later member needs as a
     // folder. The first ones are too large to be decoded ahead, and the
     // calling thread is held up in front of them, so the small later ones
@@ -101,25 +102,23 @@ TEST(ManyMembers, RepeatedAndClashingNamesComeOutAsInArchiveOrder) {
         "        z.writestr('fill/%d.txt' % i, 'filler %d\\n' % i * 50)\n"
         "    z.writestr('clash/inner.txt', 'inside\\n')\n"
         "    z.writestr('dup.txt', 'second\\n')\n";
-    ASSERT_EQ(Shell("python3 -c " + Quote(script) + " " + Quote(tmp / "a.zip")), 0);
-    fs::create_directories(tmp / "out");
-    UnzipCall c;
-    c.archive = tmp / "a.zip";
-    c.targetDir = tmp / "out";
-    c.answer = [](KCallbackRecord& r) {
-        if (r.Action == KCB_FILE_START && std::string(r.Text) == "first.txt")
+    ASSERT_EQ(RunShell("python3 -c " + Quote(script) + " " + Quote(tmp / "a.zip")).exitCode, 0);
+    libtest::Engine zip;
+    zip.OnProgress = [](libtest::ProgressType type, const std::string& name, int64_t) {
+        if (type == libtest::ptFileStart && name == "first.txt")
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        if (r.Action == KCB_OVERWRITE) r.Number2 = 1;
-        return 0;
     };
-    EXPECT_EQ(c.Run(), 304) << c.Messages();
-    ASSERT_EQ(c.Actions(KCB_OVERWRITE).size(), 1u);
-    EXPECT_EQ(c.Actions(KCB_OVERWRITE)[0].text, "dup.txt");
-    EXPECT_EQ(harness::ReadFile(tmp / "out/dup.txt").substr(0, 10), "second\n");
+    std::vector<std::string> overwritten;
+    zip.OnExtractOverwrite = [&](const std::string& name, bool, bool& overwrite) {
+        overwritten.push_back(name);
+        overwrite = true;
+    };
+    EXPECT_EQ(zip.Call(Extract(tmp)), 304) << zip.messages;
+    EXPECT_EQ(overwritten, std::vector<std::string>{"dup.txt"});
+    EXPECT_EQ(fixtures::ReadFile(tmp / "out/dup.txt").substr(0, 10), "second\n");
     ASSERT_TRUE(fs::is_regular_file(tmp / "out/clash"));
     EXPECT_EQ(fs::file_size(tmp / "out/clash"), 7000000u);
-    ASSERT_EQ(c.Actions(KCB_SKIPPED).size(), 1u);
-    EXPECT_EQ(c.Actions(KCB_SKIPPED)[0].text, "clash/inner.txt");
+    EXPECT_EQ(zip.skipped, std::set<std::string>{"clash/inner.txt"});
 }
 
 }  // namespace

@@ -1,20 +1,19 @@
 // Symbolic links through both libraries (stored as links, made again only
-// where they stay inside the target folder) and member names that differ
-// only in letter case.
+// where they stay inside the target folder), and freshening a member whose
+// name differs only in letter case.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <set>
 
-#include "lib_harness.h"
+#include "library_calls.h"
 
 namespace fs = std::filesystem;
-using harness::Quote;
-using harness::Shell;
-using harness::TempFolder;
-using harness::UnzipCall;
-using harness::ZipCall;
+using fixtures::Quote;
+using fixtures::ReadFile;
+using fixtures::RunShell;
+using libtest::Extract;
 
 namespace {
 
@@ -33,13 +32,7 @@ void PythonArchive(const std::string& archive,
     std::string command = "python3 -c " + Quote(script) + " " + Quote(archive);
     for (const auto& [name, data, kind] : members)
         command += " " + Quote(name) + " " + Quote(data) + " " + std::string(1, kind);
-    ASSERT_EQ(Shell(command), 0) << command;
-}
-
-std::set<std::string> Skipped(const UnzipCall& call) {
-    std::set<std::string> names;
-    for (const auto& s : call.Actions(KCB_SKIPPED)) names.insert(s.text);
-    return names;
+    ASSERT_EQ(RunShell(command).exitCode, 0) << command;
 }
 
 std::string LinkAt(const std::string& path) {
@@ -48,40 +41,35 @@ std::string LinkAt(const std::string& path) {
 }
 
 TEST(Links, StoredAsLinksAndMadeAgainInsideTheTarget) {
-    TempFolder tmp;
-    harness::WriteFile(tmp / "src/data.txt", "data\n");
+    fixtures::TempDir tmp;
+    fixtures::WriteFile(tmp / "src/data.txt", "data\n");
     fs::create_directories(tmp / "src/sub");
     ASSERT_EQ(symlink("data.txt", (tmp / "src/link").c_str()), 0);
     ASSERT_EQ(symlink("../data.txt", (tmp / "src/sub/up").c_str()), 0);
 
     for (bool store : {true, false}) {
-        std::string archive = tmp / (store ? "links.zip" : "followed.zip");
-        ZipCall add;
-        add.archive = archive;
-        add.specs = {"src"};
-        add.recurse = true;
-        add.separateDirs = true;
-        add.storeLinks = store;
-        add.currentDir = tmp.path();
-        ASSERT_EQ(add.Run(), 5) << add.Messages();
-        const std::string info = harness::ZipInfo(archive);
-        EXPECT_EQ(info.find("src/link 0 0 3 0o120777 8") != std::string::npos, store) << info;
-        EXPECT_EQ(Shell("unzip -tq " + Quote(archive)), 0);
+        const std::string archive = tmp / (store ? "links.zip" : "followed.zip");
+        auto add =
+            libtest::Add(archive, {"src"},
+                         {libtest::AddDirNames, libtest::AddRecurseDirs, libtest::AddSeparateDirs});
+        if (store) add.options.Include(libtest::AddStoreLinks);
+        libtest::Engine zip;
+        ASSERT_EQ(zip.Call(add, tmp.path()), 5) << zip.messages;
+        const std::string info = RunShell("unzip -Z " + Quote(archive)).out;
+        EXPECT_EQ(info.find("lrwxrwxrwx  3.0 unx        8 bx stor") != std::string::npos, store)
+            << info;
+        EXPECT_EQ(RunShell("unzip -tq " + Quote(archive)).exitCode, 0);
 
-        std::string out = tmp / (store ? "out_links" : "out_followed");
-        fs::create_directories(out);
-        UnzipCall get;
-        get.archive = archive;
-        get.targetDir = out;
-        EXPECT_EQ(get.Run(), 5) << get.Messages();
+        const std::string out = tmp / (store ? "out_links" : "out_followed");
+        EXPECT_EQ(zip.Call(Extract(archive, out)), 5) << zip.messages;
         EXPECT_EQ(LinkAt(out + "/src/link"), store ? "data.txt" : "");
         EXPECT_EQ(LinkAt(out + "/src/sub/up"), store ? "../data.txt" : "");
-        EXPECT_EQ(harness::ReadFile(out + "/src/sub/up"), "data\n");
+        EXPECT_EQ(ReadFile(out + "/src/sub/up"), "data\n");
     }
 }
 
 TEST(Links, ThoseLeadingOutOfTheTargetAreRefusedAndNothingIsWrittenThroughOne) {
-    TempFolder tmp;
+    fixtures::TempDir tmp;
     std::string archive = tmp / "bad.zip";
     PythonArchive(archive, {
                                {"dir/", "", 'd'},
@@ -101,24 +89,20 @@ TEST(Links, ThoseLeadingOutOfTheTargetAreRefusedAndNothingIsWrittenThroughOne) {
                                {"ok2", "dir", 'l'},
                                {"ok2/through.txt", "no\n", 'f'},
                            });
-    std::string out = tmp / "out";
-    fs::create_directories(out);
+    const std::string out = tmp / "out";
     fs::create_directories(tmp / "outside");
-    UnzipCall call;
-    call.archive = archive;
-    call.targetDir = out;
-    call.Run();
-    EXPECT_EQ(call.result, 6) << call.Messages();
-    EXPECT_EQ(Skipped(call), (std::set<std::string>{"abs", "up", "dir/deep", "s/x", "t/y", "loop",
-                                                    "ok2/through.txt"}))
-        << call.Messages();
-    EXPECT_NE(call.Messages().find("Error found in abs: the link points to an absolute path"),
+    libtest::Engine zip;
+    EXPECT_EQ(zip.Call(Extract(archive, out)), 6) << zip.messages;
+    EXPECT_EQ(zip.skipped, (std::set<std::string>{"abs", "up", "dir/deep", "s/x", "t/y", "loop",
+                                                  "ok2/through.txt"}))
+        << zip.messages;
+    EXPECT_NE(zip.messages.find("Error found in abs: the link points to an absolute path"),
               std::string::npos)
-        << call.Messages();
-    EXPECT_NE(call.Messages().find("Error found in up: the link leads out of the target folder"),
+        << zip.messages;
+    EXPECT_NE(zip.messages.find("Error found in up: the link leads out of the target folder"),
               std::string::npos);
     EXPECT_EQ(LinkAt(out + "/ok"), "dir/file.txt");
-    EXPECT_EQ(harness::ReadFile(out + "/dir/ok"), "inside\n");
+    EXPECT_EQ(ReadFile(out + "/dir/ok"), "inside\n");
     EXPECT_EQ(LinkAt(out + "/s/d"), "..");
     for (const char* never : {"abs", "up", "dir/deep", "s/x", "t/y", "loop", "dir/through.txt"})
         EXPECT_FALSE(fs::exists(fs::symlink_status(out + "/" + never))) << never;
@@ -128,51 +112,29 @@ TEST(Links, ThoseLeadingOutOfTheTargetAreRefusedAndNothingIsWrittenThroughOne) {
     fs::remove_all(out);
     fs::create_directories(out);
     ASSERT_EQ(symlink((tmp / "outside").c_str(), (out + "/pre").c_str()), 0);
-    PythonArchive(archive, {{"via", "pre/x", 'l'}, {"pre", "dir", 'l'}});
-    UnzipCall again;
-    again.archive = archive;
-    again.targetDir = out;
-    again.overwrite = true;
-    EXPECT_EQ(again.Run(), 1) << again.Messages();
-    EXPECT_EQ(Skipped(again), std::set<std::string>{"via"});
+    PythonArchive(archive,
+                  {{"via", "pre/x", 'l'}, {"pre/escape.txt", "x", 'f'}, {"pre", "dir", 'l'}});
+    zip.skipped.clear();
+    EXPECT_EQ(zip.Call(Extract(archive, out, {}, {libtest::ExtrDirNames, libtest::ExtrOverWrite})),
+              1)
+        << zip.messages;
+    EXPECT_EQ(zip.skipped, (std::set<std::string>{"via", "pre/escape.txt"}));
     EXPECT_EQ(LinkAt(out + "/pre"), "dir");  // replaced as a link, not followed
     EXPECT_TRUE(fs::is_empty(tmp / "outside"));
 }
 
-TEST(CaseTwins, DeleteExtractAndFreshenTakeOnlyTheExactName) {
-    TempFolder tmp;
-    std::string archive = tmp / "twins.zip";
-    PythonArchive(archive, {{"xt_TCPMSS.h", "upper\n", 'f'},
-                            {"xt_tcpmss.h", "lower\n", 'f'},
-                            {"Readme.txt", "old\n", 'f'}});
-    fs::create_directories(tmp / "out");
-    UnzipCall get;
-    get.archive = archive;
-    get.targetDir = tmp / "out";
-    get.specs = {"xt_tcpmss.h", "*.TXT"};
-    EXPECT_EQ(get.Run(), 1) << get.Messages();
-    EXPECT_EQ(harness::FolderNames(tmp / "out"), std::vector<std::string>{"xt_tcpmss.h"});
-    EXPECT_EQ(harness::ReadFile(tmp / "out/xt_tcpmss.h"), "lower\n");
-
-    ZipCall del;
-    del.archive = archive;
-    del.deleteMode = true;
-    del.specs = {"xt_TCPMSS.h"};
-    EXPECT_EQ(del.Run(), 1) << del.Messages();
-    std::string names;
-    Shell("unzip -Z1 " + Quote(archive), &names);
-    EXPECT_EQ(names, "xt_tcpmss.h\nReadme.txt\n");
-
-    // Freshening readme.txt finds no member of that exact name.
-    harness::WriteFile(tmp / "readme.txt", "new\n");
-    ZipCall fresh;
-    fresh.archive = archive;
-    fresh.specs = {"readme.txt"};
-    fresh.freshen = true;
-    fresh.currentDir = tmp.path();
-    EXPECT_EQ(fresh.Run(), 0) << fresh.Messages();
-    Shell("unzip -p " + Quote(archive) + " Readme.txt", &names);
-    EXPECT_EQ(names, "old\n");
+// Extract and delete take exact case through the pattern match (its own
+// test, and the engine's exact names); freshen finds the file's member by
+// its exact name too.
+TEST(CaseTwins, FreshenTakesOnlyTheExactName) {
+    fixtures::TempDir tmp;
+    const std::string archive = tmp / "twins.zip";
+    PythonArchive(archive, {{"Readme.txt", "old\n", 'f'}});
+    fixtures::WriteFile(tmp / "readme.txt", "new\n");
+    libtest::Engine zip;
+    const auto fresh = libtest::Add(archive, {"readme.txt"}, {libtest::AddFreshen});
+    EXPECT_EQ(zip.Call(fresh, tmp.path()), 0) << zip.messages;
+    EXPECT_EQ(RunShell("unzip -p " + Quote(archive) + " Readme.txt").out, "old\n");
 }
 
 }  // namespace
