@@ -218,7 +218,9 @@ TEST_P(AesTamper, FailsAndWritesNothingWhileTheOtherMemberComesOut) {
     }
     EXPECT_FALSE(fs::exists(dir / "out/text.txt"));
     // The untouched member comes out (unless its AE-1 CRC is wrong too).
-    if (!(t.wrongCrc && t.version == 1)) EXPECT_EQ(fixtures::ReadFile(dir / "out/tiny.txt"), "hi");
+    if (!(t.wrongCrc && t.version == 1)) {
+        EXPECT_EQ(fixtures::ReadFile(dir / "out/tiny.txt"), "hi");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Parts, AesTamper, ::testing::ValuesIn(kTampers),

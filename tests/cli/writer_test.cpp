@@ -130,9 +130,13 @@ TEST_P(Writers, MembersCarryTheirMethodAndEveryExtractorGivesBackTheTree) {
     }
     // Python reads the non-ASCII name right only when it is flagged UTF-8.
     EXPECT_NE(info.out.find("src/ünïcode.txt "), std::string::npos) << info.out;
-    if (c.python) EXPECT_NE(info.out.find("\nNone\n"), std::string::npos) << info.out;
+    if (c.python) {
+        EXPECT_NE(info.out.find("\nNone\n"), std::string::npos) << info.out;
+    }
     const std::string unzipPw = pw.empty() ? "" : " -P " + pw, sevenPw = " -p" + pw;
-    if (c.unzip) EXPECT_EQ(Shell("unzip -tq" + unzipPw + " w.zip").exitCode, 0);
+    if (c.unzip) {
+        EXPECT_EQ(Shell("unzip -tq" + unzipPw + " w.zip").exitCode, 0);
+    }
     auto peer = Shell("7z t" + sevenPw + " w.zip");
     EXPECT_EQ(peer.exitCode, 0) << peer.out;
     if (!pw.empty()) {

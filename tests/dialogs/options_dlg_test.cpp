@@ -46,14 +46,6 @@ void DoubleClick(QWidget* w) {
     QTest::mouseDClick(w, Qt::LeftButton);
 }
 
-QColor Fill(QWidget* w) {
-    return w->palette().color(QPalette::Window);
-}
-
-QColor TextColor(QLabel* l) {
-    return l->palette().color(QPalette::WindowText);
-}
-
 class OptionsTest : public ::testing::Test {
   protected:
     void SetUp() override {

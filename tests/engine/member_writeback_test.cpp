@@ -130,8 +130,9 @@ TEST_F(MemberWriteBackTest, TheMemberKeepsHowItWasStoredAndTheOthersTheirBytes) 
         const std::string pw = *c.password ? std::string(" -p") + c.password : " -p-";
         EXPECT_EQ(Shell("7z x -so" + pw + " " + Q("a.zip") + " m/file.txt 2>/dev/null"),
                   fixtures::ReadFile(w.file));
-        if (*c.password)  // the password is needed: without it nothing comes out
+        if (*c.password) {  // the password is needed: without it nothing comes out
             EXPECT_NE(fixtures::RunShell("7z t -p- " + Q("a.zip") + " >/dev/null").exitCode, 0);
+        }
         // The archive as it was is in the trash (how is the trash test's).
         EXPECT_EQ(fixtures::ReadFile(dir / "data/Trash/files/a.zip"), original);
         EXPECT_TRUE(fs::is_empty(dir / "scratch"));
