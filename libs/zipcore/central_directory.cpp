@@ -177,12 +177,15 @@ std::string CentralDirectory::Comment(size_t i) const {
 }
 
 CentralDirectory::Place CentralDirectory::PlaceOf(size_t i) const {
-    const uint8_t* p = Bytes() + HeaderAt(i);
-    Place place{ReadLe32(p + 42), ReadLe32(p + 20),
-                ReadLe32(p + 24), size_t{ReadLe16(p + 28)} + ReadLe16(p + 30),
-                ReadLe16(p + 8),  ReadLe16(p + 10)};
-    if (place.localOffset == kFull32 || place.packedSize == kFull32 ||
-        place.unpackedSize == kFull32) {
+    CentralHeader h;
+    ParseCentralHeader(std::span<const uint8_t>(Bytes(), ByteCount()).subspan(HeaderAt(i)), h);
+    Place place{h.localHeaderOffset,
+                h.packedSize,
+                h.unpackedSize,
+                size_t{h.nameLength} + h.extraLength,
+                h.flags,
+                h.method};
+    if (h.localHeaderOffset == kFull32 || h.packedSize == kFull32 || h.unpackedSize == kFull32) {
         const CentralRecord r = Record(i);
         place.localOffset = r.localOffset;
         place.packedSize = r.packedSize;
