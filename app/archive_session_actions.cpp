@@ -138,7 +138,8 @@ void ArchiveSession::ActionShowComment() {
 
 void ArchiveSession::ActionChangeComment() {
     const QString old = QString::fromStdString(engine.ArchiveComment());
-    engine.setArchiveComment(ui_.AskComment(old).value_or(old).toStdString());
+    engine.Run(engine::CommentRequest{engine.ZipFileName(),
+                                      ui_.AskComment(old).value_or(old).toStdString()});
 }
 
 std::optional<QString> ArchiveSession::ChooseArchive() {

@@ -62,7 +62,7 @@ void ArchiveSession::RepairArchive(const QString& broken) {
     WriteLogMark(lmStart);
     ui_.LogAdd("Repairing " + broken + " into " + fixed);
     ui_.ShowHalt(true);
-    engine.Repair(broken.toStdString(), fixed.toStdString());
+    engine.Run(engine::RepairRequest{broken.toStdString(), fixed.toStdString(), engine.Password});
     WriteLogMark(lmEnd);
     ui_.FlushLog();
     if (engine.SuccessCount() > 0 && QFileInfo(fixed).isFile()) {
@@ -90,7 +90,7 @@ void ArchiveSession::RenameMember(const QString& archive, const MemberRef& membe
     if (member.entry < entries.size() && entries[member.entry].MemberName() == member.name) {
         State.LastError.clear();
         try {
-            engine.Rename({{member.name, newName}});
+            engine.Run(engine::RenameRequest{archive.toStdString(), {{member.name, newName}}});
             // The library says why in the log; the user is told here too.
             if (engine.SuccessCount() == 0)
                 ui_.ShowMessage("Cannot rename " + QString::fromStdString(member.name) + ":\n" +

@@ -271,6 +271,9 @@ std::unique_ptr<ZipParamBlock> ZipEngine::FillZipParams(const AddRequest& reques
         if (version >= KELP_V170) b.Method = LibraryMethod(request.method);
         if (const std::string& charset = NameCharsetNow(); version >= KELP_V180 && !charset.empty())
             b.NameCharsetText = block->strings.Copy(charset);
+        // Changing the listed archive: the library copies what it keeps from
+        // the directory the engine holds instead of reading it again.
+        if (version >= KELP_V190 && LendDirectory(block->loan)) b.DirectoryLoan = &block->loan;
     }
     block->SetAddSpecs(request.lines, request.sources);
     return block;

@@ -88,6 +88,7 @@ class ZipParamBlock {
     void SetEndMarker();
 
     ParamStrings strings;
+    KDirectoryLoan loan{};  // the engine's directory, when lent
 
   private:
     KZipParams current_{};

@@ -149,6 +149,32 @@ typedef enum KZipEncryption {
     KZIP_ENCRYPT_AES256 = 1 /* AE-2 */
 } KZipEncryption;
 
+/* 190: a central directory the caller has read, lent for one call so the
+ * library does not read and index it again. The library takes it only when
+ * the archive it opens is the very file the directory was read from,
+ * unchanged (the same device, inode, size and modification time), and its
+ * directory lies where the loan says; else it reads the archive's own. The
+ * memory stays the caller's and must live until the exec entry returns. */
+typedef struct KDirectoryLoan {
+    uint64_t FileDevice;
+    uint64_t FileInode;
+    uint64_t FileSize;
+    int64_t FileTimeSec; /* modification time */
+    int64_t FileTimeNsec;
+    uint64_t CentralOffset;   /* file offset of the directory's first byte */
+    uint64_t CentralSize;     /* its size; Bytes holds all of it */
+    const uint8_t* Bytes;     /* the directory as read */
+    uint64_t Count;           /* members */
+    const uint32_t* HeaderAt; /* per member, where its header starts in Bytes */
+    const uint32_t* NameAt;   /* per member 0 (listed as stored) or 1 + where
+                                 its listed name starts in Names, behind its
+                                 4-byte length; NULL: every name as stored */
+    const char* Names;
+    uint64_t NamesSize;
+    const char* CharsetText; /* the code page names were decoded from; NULL
+                                or "" = none */
+} KDirectoryLoan;
+
 typedef struct KZipParams {
     void* WindowHandle;       /*   0 */
     void* EngineRef;          /*   4 */
@@ -202,9 +228,11 @@ typedef struct KZipParams {
                                       renames what lies under it too */
     char* NameCharsetText;    /* 180  180: the code page of the existing
                                       archive's names (see KUnzipParams) */
-    uint8_t Reserved184[28];  /* 184 */
-    int32_t EndMarker;        /* 212 */
-} KZipParams;                 /* 216 */
+    /* 184  190: the directory of the existing archive; NULL = read the archive's */
+    const KDirectoryLoan* DirectoryLoan;
+    uint8_t Reserved188[24]; /* 188 */
+    int32_t EndMarker;       /* 212 */
+} KZipParams;                /* 216 */
 
 /* Old layout, library version below 151. */
 typedef struct KZipParamsOld {
@@ -253,32 +281,6 @@ typedef struct KUnzipSpec {
     char* SpecText;        /*   0 */
     uint8_t Reserved4[68]; /*   4 */
 } KUnzipSpec;              /*  72 */
-
-/* 190: a central directory the caller has read, lent for one call so the
- * library does not read and index it again. The library takes it only when
- * the archive it opens is the very file the directory was read from,
- * unchanged (the same device, inode, size and modification time), and its
- * directory lies where the loan says; else it reads the archive's own. The
- * memory stays the caller's and must live until the exec entry returns. */
-typedef struct KDirectoryLoan {
-    uint64_t FileDevice;
-    uint64_t FileInode;
-    uint64_t FileSize;
-    int64_t FileTimeSec; /* modification time */
-    int64_t FileTimeNsec;
-    uint64_t CentralOffset;   /* file offset of the directory's first byte */
-    uint64_t CentralSize;     /* its size; Bytes holds all of it */
-    const uint8_t* Bytes;     /* the directory as read */
-    uint64_t Count;           /* members */
-    const uint32_t* HeaderAt; /* per member, where its header starts in Bytes */
-    const uint32_t* NameAt;   /* per member 0 (listed as stored) or 1 + where
-                                 its listed name starts in Names, behind its
-                                 4-byte length; NULL: every name as stored */
-    const char* Names;
-    uint64_t NamesSize;
-    const char* CharsetText; /* the code page names were decoded from; NULL
-                                or "" = none */
-} KDirectoryLoan;
 
 /* Current layout, library version 152 or higher. */
 typedef struct KUnzipParams {
@@ -440,6 +442,7 @@ KELP_ABI_ASSERT(offsetof(KZipParams, ExactNames) == 168);
 KELP_ABI_ASSERT(offsetof(KZipParams, RenameCount) == 172);
 KELP_ABI_ASSERT(offsetof(KZipParams, RenameTable) == 176);
 KELP_ABI_ASSERT(offsetof(KZipParams, NameCharsetText) == 180);
+KELP_ABI_ASSERT(offsetof(KZipParams, DirectoryLoan) == 184);
 KELP_ABI_ASSERT(offsetof(KZipParams, EndMarker) == 212);
 KELP_ABI_ASSERT(sizeof(KZipParams) == 216);
 

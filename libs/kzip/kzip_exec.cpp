@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr int32_t kVersion = 180;
+constexpr int32_t kVersion = 190;
 
 }  // namespace
 

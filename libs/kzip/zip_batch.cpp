@@ -123,7 +123,7 @@ bool ZipBatch::OpenArchive() {
     if (archiveStat_.st_size == 0) return true;
     std::string error;
     reader_.SetNameCharset(request_.nameCharset);
-    if (!reader_.Open(path, error)) {
+    if (!reader_.Open(path, error, request_.loan)) {
         reporter_.Message(kErrArchive, "  error: " + path + " is not a valid ZIP archive (" +
                                            error + "); it was left unchanged");
         return false;

@@ -96,6 +96,7 @@ std::optional<ZipRequest> ReadRequest(const void* block) {
     r.nameCharset = Text(b.NameCharsetText);
     r.encryption = b.Encryption;
     r.exactNames = r.deleteMode && On(b.ExactNames);
+    r.loan = b.DirectoryLoan;
     if (b.RenameCount < 0 || (b.RenameCount > 0 && !b.RenameTable)) return std::nullopt;
     for (int32_t i = 0; i < b.RenameCount; ++i)
         r.renames.emplace_back(Text(b.RenameTable[2 * i]), Text(b.RenameTable[2 * i + 1]));

@@ -48,6 +48,7 @@ struct ZipRequest {
     // Renaming: exact old and new names; a folder's ("x/") takes what lies under it.
     std::vector<std::pair<std::string, std::string>> renames;
     std::vector<std::string> excludes;
+    const KDirectoryLoan* loan = nullptr;  // the existing archive's directory, when lent
 };
 
 // Reads a parameter block. The layout is told by the end marker: the old

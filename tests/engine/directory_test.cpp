@@ -277,6 +277,10 @@ TEST_F(DirectoryFields, ALentDirectoryIsTakenOnlyForTheFileItWasReadFromUnchange
     zip.Run(test);
     ASSERT_FALSE(logged.empty());
     EXPECT_EQ(logged.back().rfind("No Errors Found: 2 members tested", 0), 0u) << logged.back();
+    // Deleting from it keeps the other member's own record, not the stale one.
+    ASSERT_TRUE(zip.Run(kelp::engine::DeleteRequest{path, {"b.bin"}, true}));
+    zip.Run(test);
+    EXPECT_EQ(logged.back().rfind("No Errors Found: 1 members tested", 0), 0u) << logged.back();
 }
 
 TEST_F(DirectoryFields, MissingFilesAndPartsOfASet) {
