@@ -20,6 +20,9 @@ constexpr uint64_t kRunBytes = 1u << 20;
 // archive could pile up while the caller reports them.
 constexpr size_t kWindowMembers = 4096;
 
+// A slot counts the bytes of the one member it holds in 32 bits.
+static_assert(zip::kWholeMemberBudget <= UINT32_MAX);
+
 // Decoded bytes an item keeps room for when it is filled again.
 constexpr size_t kKeptRoom = 64u << 10;
 
@@ -40,14 +43,13 @@ void Prefetched::Reset() {
     handedOut = false;
 }
 
-Prefetcher::Prefetcher(const zip::ArchiveReader& reader, const std::vector<size_t>& order,
-                       bool testOnly, const WriteAheadPlan* plan)
+Prefetcher::Prefetcher(const zip::ArchiveReader& reader, std::vector<size_t> ahead, bool testOnly,
+                       const WriteAheadPlan* plan)
     : reader_(reader),
       testOnly_(testOnly),
       plan_(plan && !testOnly ? *plan : WriteAheadPlan{}),
-      callerFolders_(plan_.baseFd) {
-    for (size_t i : order)
-        if (Eligible(reader.Extent(i))) queue_.push_back(i);
+      callerFolders_(plan_.baseFd),
+      queue_(std::move(ahead)) {
     waitingFor_ = queue_.size();
     unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     // With one member or one core there is nothing to overlap.
@@ -92,12 +94,12 @@ void Prefetcher::Recycle(std::unique_ptr<Prefetched> item) {
     spare_.push_back(std::move(item));
 }
 
-bool Prefetcher::Eligible(const zip::MemberExtent& member) const {
+bool Prefetcher::Eligible(const zip::MemberExtent& member, bool testOnly) {
     if (member.flags & (zip::kFlagEncrypted | zip::kFlagStrongEncryption)) return false;
     if (member.overlapsAnother) return false;  // refused, never decoded
     if (!zip::MethodDecodable(member.method)) return false;
-    return testOnly_ || (member.unpackedSize <= zip::kWholeMemberBudget &&
-                         member.packedSize <= zip::kWholeMemberBudget);
+    return testOnly || (member.unpackedSize <= zip::kWholeMemberBudget &&
+                        member.packedSize <= zip::kWholeMemberBudget);
 }
 
 size_t Prefetcher::PositionOf(size_t index) const {
@@ -131,7 +133,7 @@ void Prefetcher::ClaimRun(size_t& first, size_t& end, uint64_t& start, uint64_t&
                           e.expectedLocalSize <= kRunBytes - from - e.packedSize;
         if (end > first && !near) break;
         slot.claimed = true;
-        slot.held = held;
+        slot.held = static_cast<uint32_t>(held);
         heldBytes_ += held;
         ++heldMembers_;
         if (!near) {  // a large member alone: decoded straight from the archive

@@ -42,11 +42,14 @@ struct Prefetched {
 
 class Prefetcher {
   public:
-    // order: the members of the batch in processing order. testOnly: the
-    // bytes are not needed, only the result.
+    // ahead: the members to decode ahead, each Eligible, in processing
+    // order. testOnly: the bytes are not needed, only the result.
     // plan: the members to write ahead (none when null).
-    Prefetcher(const zip::ArchiveReader& reader, const std::vector<size_t>& order, bool testOnly,
+    Prefetcher(const zip::ArchiveReader& reader, std::vector<size_t> ahead, bool testOnly,
                const WriteAheadPlan* plan = nullptr);
+    // Whether workers decode the member: not encrypted, not refused, and
+    // for extraction small enough to be held whole.
+    static bool Eligible(const zip::MemberExtent& member, bool testOnly);
     ~Prefetcher();
     Prefetcher(const Prefetcher&) = delete;
     Prefetcher& operator=(const Prefetcher&) = delete;
@@ -66,12 +69,13 @@ class Prefetcher {
     struct Slot {
         bool claimed = false;
         bool dropped = false;  // passed by the caller before a worker came to it
-        uint64_t held = 0;     // bytes counted in heldBytes_ while claimed
+        // Bytes counted in heldBytes_ while claimed: at most one member held
+        // whole, so 32 bits keep a slot at 16 bytes (a million members).
+        uint32_t held = 0;
         std::unique_ptr<Prefetched> done;
     };
 
     void Work();
-    bool Eligible(const zip::MemberExtent& member) const;
     // Claims the next run of members (queue positions [first, end)) and
     // the stretch of the archive that holds them (empty when it is not
     // worth reading ahead). Called with the mutex held.

@@ -126,8 +126,15 @@ int32_t UnzipBatch::Run() {
     }
 
     std::vector<size_t> selected = SelectMembers();
+    // One walk over the selection sums the sizes and picks what workers
+    // decode ahead.
     uint64_t total = 0;
-    for (size_t i : selected) total += reader_.Extent(i).unpackedSize;
+    std::vector<size_t> ahead;
+    for (size_t i : selected) {
+        const zip::MemberExtent member = reader_.Extent(i);
+        total += member.unpackedSize;
+        if (!request_.toMemory && Prefetcher::Eligible(member, request_.test)) ahead.push_back(i);
+    }
     reporter_.FileCount(static_cast<int64_t>(selected.size()));
     reporter_.ByteTotal(static_cast<int64_t>(std::min<uint64_t>(total, INT64_MAX)));
     if (!request_.toMemory && !reporter_.cancelled()) {
@@ -135,7 +142,7 @@ int32_t UnzipBatch::Run() {
         if (!request_.test)
             plan = PlanWriteAhead(reader_.entries(), selected, baseFd_, request_.dirNames,
                                   request_.freshen);
-        prefetcher_ = std::make_unique<Prefetcher>(reader_, selected, request_.test, &plan);
+        prefetcher_ = std::make_unique<Prefetcher>(reader_, std::move(ahead), request_.test, &plan);
     }
 
     bool cancelled = reporter_.cancelled();
