@@ -9,8 +9,8 @@
 
 #include "log_view.h"
 #include "main_sc.h"
-#include "process_viewer.h"
 #include "process_memory.h"
+#include "process_viewer.h"
 
 using kelp::bench::StatusKiB;
 
