@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
+#include <unordered_map>
 
+#include "byte_window.h"
 #include "safe_path.h"
 
 namespace kelp::zip {
@@ -23,13 +24,54 @@ std::string AsciiLower(std::string_view text) {
     return lower;
 }
 
+// Local headers read through a window over the stretch that holds the next
+// members' headers: an archive of small members takes one read per stretch
+// instead of one or two per member. A member far from the next is read alone.
+class HeaderWindow {
+  public:
+    explicit HeaderWindow(const ArchiveReader& reader) : reader_(reader), window_(reader) {}
+
+    // Where to read the local header of member i from; asked in rising i.
+    const ByteSource& For(size_t i) {
+        if (i >= loaded_) Load(i);
+        return windowed_ ? static_cast<const ByteSource&>(window_) : reader_;
+    }
+
+  private:
+    static constexpr uint64_t kSpan = 64u << 10;
+    static constexpr size_t kMembers = 256;
+
+    void Load(size_t i) {
+        const MemberExtent first = reader_.Extent(i);
+        const uint64_t start = first.localOffset;
+        uint64_t end = start + first.expectedLocalSize;
+        size_t k = i + 1;
+        for (; k < reader_.entries().size() && k - i < kMembers; ++k) {
+            const MemberExtent next = reader_.Extent(k);
+            if (next.localOffset < start || next.localOffset - start > kSpan ||
+                next.expectedLocalSize > kSpan - (next.localOffset - start))
+                break;
+            end = std::max(end, next.localOffset + next.expectedLocalSize);
+        }
+        loaded_ = k;
+        windowed_ = k > i + 1;
+        end = std::min(end, reader_.fileSize());
+        if (windowed_ && end > start) window_.Load(start, static_cast<size_t>(end - start));
+    }
+
+    const ArchiveReader& reader_;
+    ByteWindow window_;
+    size_t loaded_ = 0;  // members before this one are covered
+    bool windowed_ = false;
+};
+
 // What the local header of `e` says against its central header.
-void CompareLocalHeader(const ArchiveReader& reader, const MemberEntry& e,
+void CompareLocalHeader(const ArchiveReader& reader, const MemberEntry& e, const ByteSource& source,
                         std::vector<std::string>& out) {
     MemberData data;
     std::string error, name;
     LocalHeader local;
-    if (!reader.Locate(e, data, error, reader, &local, &name)) {
+    if (!reader.Locate(e, data, error, source, &local, &name)) {
         out.push_back("the local header of " + std::string(e.displayName) +
                       " cannot be used: " + error);
         return;
@@ -37,19 +79,19 @@ void CompareLocalHeader(const ArchiveReader& reader, const MemberEntry& e,
     // A local name longer than the central one lets expect is read apart.
     if (name.size() != local.nameLength) {
         name.assign(local.nameLength, '\0');
-        if (!reader.ReadAt(e.localOffset + kLocalHeaderSize, name.data(), name.size())) return;
+        if (!source.ReadAt(e.localOffset + kLocalHeaderSize, name.data(), name.size())) return;
     }
-    const std::string where = "the local header of " + std::string(e.displayName);
-    if (name != e.name) out.push_back(where + " names it " + name);
+    auto where = [&] { return "the local header of " + std::string(e.displayName); };
+    if (name != e.name) out.push_back(where() + " names it " + name);
     if (local.method != e.header.method)
-        out.push_back(where + " gives method " + std::to_string(local.method) + ", the directory " +
-                      std::to_string(e.header.method));
+        out.push_back(where() + " gives method " + std::to_string(local.method) +
+                      ", the directory " + std::to_string(e.header.method));
     if ((local.flags ^ e.header.flags) & kFlagEncrypted)
-        out.push_back(where + " and the directory disagree on whether it is encrypted");
+        out.push_back(where() + " and the directory disagree on whether it is encrypted");
     // With a data descriptor the local fields may be zero; else they must agree.
     if (local.flags & kFlagDataDescriptor) return;
     if (local.crc != e.header.crc)
-        out.push_back(where + " gives CRC " + Hex(local.crc) + ", the directory " +
+        out.push_back(where() + " gives CRC " + Hex(local.crc) + ", the directory " +
                       Hex(e.header.crc));
     Zip64Values sizes;
     sizes.unpackedSize = local.unpackedSize;
@@ -58,7 +100,7 @@ void CompareLocalHeader(const ArchiveReader& reader, const MemberEntry& e,
                     false, false, sizes);
     const uint64_t packed = sizes.packedSize, unpacked = sizes.unpackedSize;
     if (packed != e.packedSize || unpacked != e.unpackedSize)
-        out.push_back(where + " gives sizes " + std::to_string(packed) + "/" +
+        out.push_back(where() + " gives sizes " + std::to_string(packed) + "/" +
                       std::to_string(unpacked) + ", the directory " + std::to_string(e.packedSize) +
                       "/" + std::to_string(e.unpackedSize));
 }
@@ -92,7 +134,8 @@ std::vector<std::string> StructureFindings(const ArchiveReader& reader) {
     std::vector<std::string> out;
     const auto& entries = reader.entries();
     uint64_t first = reader.centralOffset();
-    for (const MemberEntry& e : entries) first = std::min(first, e.localOffset);
+    for (size_t i = 0; i < entries.size(); ++i)
+        first = std::min(first, reader.Extent(i).localOffset);
     if (first > 0)
         out.push_back(std::to_string(first) +
                       " bytes stand in front of the first member (a self-extractor "
@@ -111,8 +154,11 @@ std::vector<std::string> StructureFindings(const ArchiveReader& reader) {
         out.push_back("the end record counts " + std::to_string(reader.declaredEntries()) +
                       " members, the central directory holds " + std::to_string(entries.size()));
 
-    std::map<std::string_view, size_t> seen;
-    std::map<std::string, size_t> folded;
+    std::unordered_map<std::string_view, size_t> seen;
+    std::unordered_map<std::string, size_t> folded;
+    seen.reserve(entries.size());
+    folded.reserve(entries.size());
+    HeaderWindow headers(reader);
     for (size_t i = 0; i < entries.size(); ++i) {
         const MemberEntry e = entries[i];
         const std::string name(e.displayName);
@@ -125,7 +171,7 @@ std::vector<std::string> StructureFindings(const ArchiveReader& reader) {
         if (!added && entries[twin->second].name != e.name)
             out.push_back(name + " and " + std::string(entries[twin->second].displayName) +
                           " differ only in case");
-        CompareLocalHeader(reader, e, out);
+        CompareLocalHeader(reader, e, headers.For(i), out);
     }
     return out;
 }
