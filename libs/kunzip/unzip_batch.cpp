@@ -21,6 +21,8 @@ namespace {
 
 // Bytes-done reports are gathered up to this size.
 constexpr uint64_t kProgressStep = 1u << 20;
+// Plain bytes a password not yet proven is tried on.
+constexpr uint64_t kPasswordTrialBytes = 64u << 10;
 // The longest link target made (PATH_MAX less its NUL).
 constexpr size_t kMaxLinkTarget = PATH_MAX - 1;
 
@@ -231,26 +233,44 @@ UnzipBatch::Outcome UnzipBatch::Process(size_t index) {
     return Extract(entry, index);
 }
 
+bool UnzipBatch::OpensData(const zip::MemberData& data, const std::string& password) const {
+    std::optional<zip::MemberCipher> keys = zip::TryPassword(reader_, data, password);
+    if (!keys) return false;
+    uint64_t seen = 0;
+    const zip::DecodeResult r =
+        zip::DecodeMember(reader_, data, &*keys, [&](const uint8_t*, size_t n) {
+            seen += n;
+            return seen < kPasswordTrialBytes;
+        });
+    return r.status == zip::DecodeStatus::Ok || r.status == zip::DecodeStatus::Stopped;
+}
+
 bool UnzipBatch::ResolvePassword(const zip::MemberEntry& entry, const zip::MemberData& data,
                                  std::optional<zip::MemberCipher>& crypto) {
     if (!entry.IsEncrypted()) return true;
-    const std::string known[] = {lastPassword_, request_.password};
-    for (const std::string& password : known) {
-        if (password.empty()) continue;
-        if ((crypto = zip::TryPassword(reader_, data, password))) {
-            lastPassword_ = password;
+    // The header's check lets a wrong password through now and then (one in
+    // 256 with traditional encryption), which would then read as damaged
+    // data: a password not yet proven in this batch is tried on the data
+    // first. One that fails there is used only if no other passes.
+    std::optional<zip::MemberCipher> doubtful;
+    auto opens = [&](const std::string& password) {
+        if (password.empty() || !(crypto = zip::TryPassword(reader_, data, password))) return false;
+        if (password == provenPassword_ || OpensData(data, password)) {
+            lastPassword_ = provenPassword_ = password;
             return true;
         }
-    }
+        if (!doubtful) doubtful = std::move(crypto);
+        crypto.reset();
+        return false;
+    };
+    if (opens(lastPassword_) || opens(request_.password)) return true;
     int tries = request_.passwordTries;
     std::string answer;
-    while (!reporter_.cancelled() && reporter_.AskPassword(entry.displayName, tries, answer)) {
-        if ((crypto = zip::TryPassword(reader_, data, answer))) {
-            lastPassword_ = answer;
-            return true;
-        }
-    }
-    return false;
+    while (!reporter_.cancelled() && reporter_.AskPassword(entry.displayName, tries, answer))
+        if (opens(answer)) return true;
+    // Its decoding reports what is wrong with the member.
+    if (doubtful && !reporter_.cancelled()) crypto = std::move(doubtful);
+    return crypto.has_value();
 }
 
 Prefetched* UnzipBatch::TakeReady(size_t index) {

@@ -61,6 +61,9 @@ class UnzipBatch {
     // last, the block's password, then the engine's answers.
     bool ResolvePassword(const zip::MemberEntry& entry, const zip::MemberData& data,
                          std::optional<zip::MemberCipher>& crypto);
+    // Whether the password opens the member's data: its first bytes decode
+    // (all of a small member's, its CRC checked).
+    bool OpensData(const zip::MemberData& data, const std::string& password) const;
     // The member the workers located and decoded, or null when they did not;
     // valid until the member is dropped.
     Prefetched* TakeReady(size_t index);
@@ -82,7 +85,8 @@ class UnzipBatch {
     int baseFd_ = -1;
     std::unique_ptr<zip::FolderCache> folders_;  // below baseFd_
     std::string lastPassword_;
-    std::string line_;  // a member's report, its room kept from member to member
+    std::string provenPassword_;  // opened a member's data in this batch
+    std::string line_;            // a member's report, its room kept from member to member
     int32_t successes_ = 0;
     int32_t errors_ = 0;
     int32_t lastError_ = 0;

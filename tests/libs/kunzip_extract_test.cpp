@@ -95,21 +95,20 @@ TEST_F(SmallArchive, FirstLayoutsAndMemoryTooSmall) {
     EXPECT_EQ(RunShell("unzip -Z1 " + Quote(tmp / "old.zip")).out, "a.txt\nsub/c.txt\n");
 }
 
-// A password that fails the check byte of every member of the archive.
-std::string PasswordFailingTheCheck(const std::string& archive) {
+// A wrong password that fails (or passes) the header check of every member.
+std::string WrongPassword(const std::string& archive, bool passesTheCheck = false) {
     kelp::zip::ArchiveReader reader;
     std::string error;
     if (!reader.Open(archive, error)) return "nope";
     for (int n = 0;; ++n) {
         const std::string candidate = "nope" + std::to_string(n);
-        bool failsAll = true;
+        bool all = true;
         for (const auto& entry : reader.entries()) {
             kelp::zip::MemberData data;
-            if (reader.Locate(entry, data, error) &&
-                kelp::zip::TryPassword(reader, data, candidate))
-                failsAll = false;
+            all = all && reader.Locate(entry, data, error) &&
+                  kelp::zip::TryPassword(reader, data, candidate).has_value() == passesTheCheck;
         }
-        if (failsAll) return candidate;
+        if (all) return candidate;
     }
 }
 
@@ -126,7 +125,7 @@ TEST_P(KUnzipPassword, AsksAtMostPasswordTriesAndRemembersTheRightOne) {
         0);
     // A wrong password passes a member's check now and then (the encryption
     // header is random): take one that fails it for both.
-    const std::string wrong = PasswordFailingTheCheck(tmp / "e.zip");
+    const std::string wrong = WrongPassword(tmp / "e.zip");
     const ExtractRequest extract = libtest::Extract(tmp / "e.zip", tmp / "out");
     Engine zip;
     int asked = 0, rightAt = 0;
@@ -158,6 +157,28 @@ TEST_P(KUnzipPassword, AsksAtMostPasswordTriesAndRemembersTheRightOne) {
 INSTANTIATE_TEST_SUITE_P(Encryptions, KUnzipPassword,
                          ::testing::Values("zip -q -P s3cret",
                                            "7z a -tzip -mem=AES256 -ps3cret >/dev/null"));
+
+// A wrong password that passes the check byte (one in 256) is found out on
+// the data, stored or deflated: the user is asked again rather than told the
+// member is damaged.
+TEST(KUnzipPassword, AWrongPasswordPassingTheCheckIsAskedAgain) {
+    for (const char* zip : {"zip -q -P s3cret", "zip -q -0 -P s3cret"}) {
+        fixtures::TempDir tmp;
+        fixtures::WriteFile(tmp / "src/one.txt", std::string(3000, 'x') + "secret\n");
+        RunShell("cd " + Quote(tmp / "src") + " && " + zip + " ../e.zip one.txt");
+        const std::string lucky = WrongPassword(tmp / "e.zip", true);
+        Engine engine;
+        engine.setPasswordReqCount(3);
+        std::vector<std::string> answers = {lucky, "s3cret"};
+        engine.OnPasswordError = [&](std::string& password, const std::string&, uint32_t&) {
+            password = answers.empty() ? "" : answers.front();
+            if (!answers.empty()) answers.erase(answers.begin());
+        };
+        EXPECT_EQ(engine.Call(libtest::Extract(tmp / "e.zip", tmp / "out")), 1) << zip;
+        EXPECT_TRUE(answers.empty()) << zip;
+        EXPECT_EQ(ReadFile(tmp / "out/one.txt"), std::string(3000, 'x') + "secret\n");
+    }
+}
 
 TEST(KUnzipMemory, LargeMemberStreamsWithBoundedMemory) {
     fixtures::TempDir tmp;
