@@ -6,10 +6,8 @@
 #include <filesystem>
 #include <set>
 
-#include "engine/zip_engine.h"
 #include "tests/fixtures/archive_builder.h"
-#include "tests/fixtures/recording_host_ui.h"
-#include "tests/fixtures/temp_dir.h"
+#include "tests/fixtures/engine_test.h"
 
 namespace {
 
@@ -21,11 +19,9 @@ const std::vector<std::string> kNames = {
     "abc.txt",  "a*.txt", "a.txt",    "[ab].txt",       "d\\e.txt", "d/e.txt", "Case.txt",
     "case.txt", "f/",     "f/in.txt", "f/sub/deep.txt", "f2/x.txt", "f.txt"};
 
-class ExactNames : public ::testing::Test {
+class ExactNames : public fixtures::EngineTest {
   protected:
     ExactNames() {
-        zip.SetHostUi(&host);
-        zip.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
         fixtures::ArchiveBuilder builder;
         for (const std::string& n : kNames) builder.Add(n, n.back() == '/' ? "" : n);
         fixtures::WriteFile(dir / "a.zip", builder.Build());
@@ -39,11 +35,6 @@ class ExactNames : public ::testing::Test {
         for (const auto& e : zip.DirEntries()) names.emplace(e.MemberName());
         return names;
     }
-
-    fixtures::TempDir dir;
-    fixtures::RecordingHostUi host;
-    kelp::engine::ZipEngine zip;
-    std::vector<std::string> logged;
 };
 
 TEST_F(ExactNames, ToMemoryTakesTheNamedMemberEvenWhenAPatternWouldMatchAnEarlierOne) {

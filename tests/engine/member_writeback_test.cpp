@@ -15,9 +15,8 @@
 #include <thread>
 
 #include "engine/member_writeback.h"
-#include "tests/fixtures/recording_host_ui.h"
+#include "tests/fixtures/engine_test.h"
 #include "tests/fixtures/run_command.h"
-#include "tests/fixtures/temp_dir.h"
 #include "tests/fixtures/zip_members.h"
 
 namespace {
@@ -30,7 +29,7 @@ std::string Shell(const std::string& command) {
     return r.out;
 }
 
-class MemberWriteBackTest : public ::testing::Test {
+class MemberWriteBackTest : public fixtures::EngineTest {
   protected:
     MemberWriteBackTest() {
         setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
@@ -39,7 +38,6 @@ class MemberWriteBackTest : public ::testing::Test {
         fixtures::WriteFile(dir / "src/m/file.txt", std::string(3000, 'a') + "\n");
         fixtures::WriteFile(dir / "src/other.txt", std::string(5000, 'o'));
         Shell("chmod 640 " + Q("src/m/file.txt"));
-        zip.SetHostUi(&host);
     }
     ~MemberWriteBackTest() override {
         zip.UnloadZipLib();
@@ -71,10 +69,6 @@ class MemberWriteBackTest : public ::testing::Test {
         w.scratch = dir / "scratch";
         return w;
     }
-
-    fixtures::TempDir dir;
-    fixtures::RecordingHostUi host;
-    kelp::engine::ZipEngine zip;
 };
 
 TEST_F(MemberWriteBackTest, TheMemberKeepsHowItWasStoredAndTheOthersTheirBytes) {

@@ -5,12 +5,10 @@
 #include <filesystem>
 
 #include "engine/sfx_settings_block.h"
-#include "engine/zip_engine.h"
 #include "tests/fixtures/archive_builder.h"
+#include "tests/fixtures/engine_test.h"
 #include "tests/fixtures/pe_fixture.h"
-#include "tests/fixtures/recording_host_ui.h"
 #include "tests/fixtures/run_command.h"
-#include "tests/fixtures/temp_dir.h"
 
 namespace {
 
@@ -22,12 +20,10 @@ using fixtures::WriteFile;
 
 const std::string kElfStub = std::string(KELP_LIB_DIR) + "/KelpSFX.bin";
 
-class SfxConvert : public ::testing::Test {
+class SfxConvert : public fixtures::EngineTest {
   protected:
     SfxConvert() {
-        zip.SetHostUi(&host);
         zip.HowToDelete = kelp::engine::htdFinal;
-        zip.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
         if (const char* old = std::getenv("XDG_DATA_HOME")) savedDataHome = old;
         setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
     }
@@ -64,10 +60,6 @@ class SfxConvert : public ::testing::Test {
         return dir / "p.zip";
     }
 
-    fixtures::TempDir dir;
-    fixtures::RecordingHostUi host;
-    kelp::engine::ZipEngine zip;
-    std::vector<std::string> logged;
     std::optional<std::string> savedDataHome;
 };
 
