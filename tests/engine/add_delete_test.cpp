@@ -7,6 +7,7 @@
 #include "libs/include/kelp_lib_abi.h"
 #include "tests/fixtures/archive_builder.h"
 #include "tests/fixtures/engine_test.h"
+#include "tests/fixtures/env_override.h"
 
 namespace {
 
@@ -19,14 +20,11 @@ class AddDelete : public fixtures::EngineTest {
         zip.OnDirUpdate = [this] { ++dirUpdates; };
         // A library that notes each call it gets.
         zip.setDLLDirectory(std::string(KELP_LIB_DIR) + "/recording152");
-        setenv("KELP_RECORD_FILE", (dir / "record").c_str(), 1);
     }
-    ~AddDelete() override {
-        unsetenv("KELP_RECORD_FILE");
-        zip.UnloadZipLib();
-    }
+    ~AddDelete() override { zip.UnloadZipLib(); }
 
     int dirUpdates = 0;
+    fixtures::EnvOverride record{"KELP_RECORD_FILE", dir / "record"};
 };
 
 TEST_F(AddDelete, RefusedCallsKeepTheLists) {

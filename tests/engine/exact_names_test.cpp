@@ -8,6 +8,7 @@
 
 #include "tests/fixtures/archive_builder.h"
 #include "tests/fixtures/engine_test.h"
+#include "tests/fixtures/env_override.h"
 
 namespace {
 
@@ -27,8 +28,6 @@ class ExactNames : public fixtures::EngineTest {
         fixtures::WriteFile(dir / "a.zip", builder.Build());
         zip.setZipFileName(dir / "a.zip");
     }
-    ~ExactNames() override { unsetenv("KELP_RECORD_FILE"); }
-
     std::set<std::string> Listed() {
         zip.List();
         std::set<std::string> names;
@@ -54,7 +53,7 @@ TEST_F(ExactNames, ToMemoryTakesTheNamedMemberEvenWhenAPatternWouldMatchAnEarlie
 
 TEST_F(ExactNames, OlderLibrariesAreNotCalledWithExactNames) {
     // They would read the names as patterns and take "abc.txt" for "a*.txt".
-    setenv("KELP_RECORD_FILE", (dir / "record").c_str(), 1);
+    fixtures::EnvOverride record("KELP_RECORD_FILE", dir / "record");
     zip.setDLLDirectory(std::string(KELP_LIB_DIR) + "/recording152");
     zip.ExtrOptions = {kelp::engine::ExtrTest};
     zip.FSpecArgs = {"a*.txt"};

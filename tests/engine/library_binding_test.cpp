@@ -12,6 +12,7 @@
 #include "engine/param_blocks.h"
 #include "tests/fixtures/archive_builder.h"
 #include "tests/fixtures/engine_test.h"
+#include "tests/fixtures/env_override.h"
 
 namespace {
 
@@ -22,10 +23,8 @@ class LibraryBinding : public fixtures::EngineTest {
     LibraryBinding() {
         fixtures::WriteFile(dir / "a.zip",
                             fixtures::ArchiveBuilder().Add("Docs/One.txt", "1").Build());
-        setenv("KELP_RECORD_FILE", (dir / "record").c_str(), 1);
     }
     ~LibraryBinding() override {
-        unsetenv("KELP_RECORD_FILE");
         zip.UnloadUnzipLib();
         zip.UnloadZipLib();
     }
@@ -47,6 +46,7 @@ class LibraryBinding : public fixtures::EngineTest {
     }
 
     std::vector<int32_t> answers;
+    fixtures::EnvOverride record{"KELP_RECORD_FILE", dir / "record"};
 };
 
 TEST_F(LibraryBinding, LibraryComesFromItsFolderOrTheRunPath) {

@@ -16,6 +16,7 @@
 
 #include "engine/member_writeback.h"
 #include "tests/fixtures/engine_test.h"
+#include "tests/fixtures/env_override.h"
 #include "tests/fixtures/run_command.h"
 #include "tests/fixtures/zip_members.h"
 
@@ -32,17 +33,13 @@ std::string Shell(const std::string& command) {
 class MemberWriteBackTest : public fixtures::EngineTest {
   protected:
     MemberWriteBackTest() {
-        setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
         fs::create_directories(dir / "src/m");
         fs::create_directories(dir / "scratch");
         fixtures::WriteFile(dir / "src/m/file.txt", std::string(3000, 'a') + "\n");
         fixtures::WriteFile(dir / "src/other.txt", std::string(5000, 'o'));
         Shell("chmod 640 " + Q("src/m/file.txt"));
     }
-    ~MemberWriteBackTest() override {
-        zip.UnloadZipLib();
-        unsetenv("XDG_DATA_HOME");
-    }
+    ~MemberWriteBackTest() override { zip.UnloadZipLib(); }
     std::string Q(const std::string& name) { return fixtures::Quote(dir / name); }
     // Writes `text` as the edited copy, dated 2021-03-04 05:06:08.
     std::string Edited(const std::string& text) {
@@ -69,6 +66,7 @@ class MemberWriteBackTest : public fixtures::EngineTest {
         w.scratch = dir / "scratch";
         return w;
     }
+    fixtures::EnvOverride trash{"XDG_DATA_HOME", dir / "data"};
 };
 
 TEST_F(MemberWriteBackTest, TheMemberKeepsHowItWasStoredAndTheOthersTheirBytes) {

@@ -7,6 +7,7 @@
 #include "engine/sfx_settings_block.h"
 #include "tests/fixtures/archive_builder.h"
 #include "tests/fixtures/engine_test.h"
+#include "tests/fixtures/env_override.h"
 #include "tests/fixtures/pe_fixture.h"
 #include "tests/fixtures/run_command.h"
 
@@ -22,17 +23,7 @@ const std::string kElfStub = std::string(KELP_LIB_DIR) + "/KelpSFX.bin";
 
 class SfxConvert : public fixtures::EngineTest {
   protected:
-    SfxConvert() {
-        zip.HowToDelete = kelp::engine::htdFinal;
-        if (const char* old = std::getenv("XDG_DATA_HOME")) savedDataHome = old;
-        setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
-    }
-    ~SfxConvert() override {
-        if (savedDataHome)
-            setenv("XDG_DATA_HOME", savedDataHome->c_str(), 1);
-        else
-            unsetenv("XDG_DATA_HOME");
-    }
+    SfxConvert() { zip.HowToDelete = kelp::engine::htdFinal; }
     std::string Stub(const std::string& bytes) {
         WriteFile(dir / "stub.bin", bytes);
         return dir / "stub.bin";
@@ -60,7 +51,7 @@ class SfxConvert : public fixtures::EngineTest {
         return dir / "p.zip";
     }
 
-    std::optional<std::string> savedDataHome;
+    fixtures::EnvOverride trash{"XDG_DATA_HOME", dir / "data"};
 };
 
 // A settings block whose texts run past the bytes is no block.
