@@ -2,7 +2,6 @@
 // to be told so are not called, and names in a code page.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <set>
 

@@ -4,7 +4,6 @@
 // answers.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <span>

@@ -61,14 +61,13 @@ TEST_F(EngineMessages, AddPasswordNeedsTwoEqualEntries) {
     EXPECT_EQ(host.messages.back(), "Error - passwords do NOT match\nPassword ignored");
 
     // Cancelling (or leaving empty) the first entry asks no second time.
-    host.prompts.clear();
-    host.passwordAnswers = {std::nullopt, std::string("x")};
-    EXPECT_EQ(zip.AddPasswordPrompt(), "");
-    EXPECT_EQ(host.prompts.size(), 1u);
-    host.prompts.clear();
-    host.passwordAnswers = {std::string(""), std::string("x")};
-    EXPECT_EQ(zip.AddPasswordPrompt(), "");
-    EXPECT_EQ(host.prompts.size(), 1u);
+    for (const std::optional<std::string>& first :
+         {std::optional<std::string>(), std::optional<std::string>("")}) {
+        host.prompts.clear();
+        host.passwordAnswers = {first, std::string("x")};
+        EXPECT_EQ(zip.AddPasswordPrompt(), "");
+        EXPECT_EQ(host.prompts.size(), 1u);
+    }
 }
 
 TEST_F(EngineMessages, PasswordPromptsWhenUnattendedOnlyReport) {

@@ -11,6 +11,7 @@
 #include "engine/zip_messages.h"
 #include "tests/fixtures/archive_builder.h"
 #include "tests/fixtures/recording_host_ui.h"
+#include "tests/fixtures/request_values.h"
 #include "tests/fixtures/run_command.h"
 #include "tests/fixtures/temp_dir.h"
 
@@ -19,6 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using kelp::engine::MsgId::Id;
 using namespace kelp::engine;  // the request types
+using fixtures::Extract;
 using Request =
     std::variant<ExtractRequest, AddRequest, DeleteRequest, SpanRequest, SfxRequest, RenameRequest,
                  RepairRequest, JoinRequest, SfxToZipRequest, CommentRequest>;
@@ -43,13 +45,7 @@ struct Row {
     std::optional<Request> first = {};  // run (and succeeding) before
 };
 
-// An extract (or test) of `members`, and an add of `sources`: the fields
-// named here set, the rest as each type has them.
-ExtractRequest Extracting(std::string archive, std::vector<std::string> members = {},
-                          bool exactNames = false, std::string target = "", ExtrOpts options = {}) {
-    return {std::move(archive), std::move(members), exactNames, std::move(target), options, {}};
-}
-
+// An add of `sources`: the fields named here set, the rest as the type has them.
 AddRequest Adding(std::string archive, std::vector<AddSource> sources, AddOpts options = {},
                   VolumeSizes volumes = {}) {
     AddRequest r;
@@ -67,29 +63,28 @@ AddRequest Spanned(const std::string& archive, VolumeSizes sizes, AddOpts option
 const std::vector<AddSource> kText = {{"src/t.txt", false, std::nullopt}};
 
 const Row kRows[] = {
-    {"extract all into a folder made for it",
-     Extracting("a.zip", {}, false, "out/new", {ExtrDirNames}), std::nullopt,
+    {"extract all into a folder made for it", Extract("a.zip", "out/new"), std::nullopt,
      [](const fs::path& dir, const ZipEngine&) {
          for (const std::string& name : kNames)
              EXPECT_TRUE(name.back() == '/' || fixtures::ReadFile(dir / "out/new" / name) == name)
                  << name;
      }},
     {"extract by exact names, a folder's with what lies under it",
-     Extracting("a.zip", {"a*.txt", "[ab].txt", "case.txt", "f/"}, true, "out", {ExtrDirNames}),
+     Extract("a.zip", "out", {"a*.txt", "[ab].txt", "case.txt", "f/"}, {ExtrDirNames}, true),
      std::nullopt,
      [](const fs::path& dir, const ZipEngine&) {
          EXPECT_EQ(fixtures::FilesBelow(dir / "out"),
                    (std::set<std::string>{"[ab].txt", "a*.txt", "case.txt", "f/in.txt"}));
      }},
-    {"extract from a set joins it and removes the joined copy",
-     Extracting("set002.zip", {}, false, "out", {ExtrDirNames}), std::nullopt,
+    {"extract from a set joins it and removes the joined copy", Extract("set002.zip", "out"),
+     std::nullopt,
      [](const fs::path& dir, const ZipEngine&) {
          EXPECT_EQ(fixtures::ReadFile(dir / "out/r.bin"), fixtures::ReadFile(dir / "src/r.bin"));
          EXPECT_TRUE(fs::is_empty(dir / "tmp"));
      },
      Spanned("set.zip", {100000, 0, 1000})},
     {"test by a pattern takes every member it matches and makes no folder",
-     Extracting("a.zip", {"a*.txt"}, false, "out", {ExtrTest}), std::nullopt,
+     Extract("a.zip", "out", {"a*.txt"}, {ExtrTest}), std::nullopt,
      [](const fs::path& dir, const ZipEngine& zip) {
          EXPECT_EQ(zip.SuccessCount(), 2);  // a*.txt and abc.txt
          EXPECT_FALSE(fs::exists(dir / "out"));
@@ -145,8 +140,7 @@ const Row kRows[] = {
      }},
     {"join the parts of a spanned add", JoinRequest{"set002.zip", "joined.zip"}, std::nullopt,
      [](const fs::path& dir, const ZipEngine&) {
-         EXPECT_EQ(fixtures::RunShell("unzip -tq " + fixtures::Quote(dir / "joined.zip")).exitCode,
-                   0);
+         EXPECT_TRUE(fixtures::Succeeds("unzip -tq " + fixtures::Quote(dir / "joined.zip")));
          EXPECT_EQ(Listing(dir / "joined.zip"), "r.bin\nt.txt\n");
      },
      Spanned("set.zip", {100000, 0, 1000})},
@@ -165,9 +159,8 @@ const Row kRows[] = {
      {},
      Spanned("set.zip", {100000, 0, 1000})},
     {"comment of no archive", CommentRequest{"none.zip", "note"}, Id::ZipOpenFailed},
-    {"extract from no archive", Extracting("none.zip"), Id::NoZipFile},
-    {"extract below a file", Extracting("a.zip", {}, false, "src/t.txt/below"),
-     Id::ExtractFolderCannotBeMade},
+    {"extract from no archive", Extract("none.zip", ""), Id::NoZipFile},
+    {"extract below a file", Extract("a.zip", "src/t.txt/below"), Id::ExtractFolderCannotBeMade},
     {"add nothing", Adding("new.zip", {}), Id::NoFilesToAdd},
     {"add without an archive name", Adding("", kText), Id::NoZipFile},
     {"freshen a spanned set", Spanned("set.zip", {}, {AddDiskSpan, AddFreshen}),

@@ -6,7 +6,6 @@
 
 #include <csignal>
 #include <filesystem>
-#include <random>
 
 #include "engine/simulated_drive.h"
 #include "engine/span_reader.h"
@@ -20,14 +19,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using fixtures::RandomBytes;
 using kelp::engine::Answer;
-
-std::string RandomBytes(size_t n, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::string s(n, '\0');
-    for (auto& c : s) c = static_cast<char>(gen());
-    return s;
-}
 
 // Six incompressible members of 60 000 bytes and a comment: about 360 kB.
 std::string SourceArchive(const std::string& comment = "set comment") {
@@ -42,14 +35,6 @@ std::span<const uint8_t> Bytes(const std::string& s, size_t from = 0) {
         .subspan(std::min(from, s.size()));
 }
 
-// The end record of a set's last part.
-kelp::zip::Eocd EndRecord(const std::string& last) {
-    kelp::zip::Eocd end;
-    const auto at = kelp::zip::FindEocd(Bytes(last));
-    EXPECT_TRUE(at && kelp::zip::ParseEocd(Bytes(last, *at), end));
-    return end;
-}
-
 // Checks that no header (with its name, extra field and comment) and not the
 // end record (with the comment) is cut over two parts.
 void ExpectUnitsWhole(const std::vector<std::string>& parts) {
@@ -57,7 +42,8 @@ void ExpectUnitsWhole(const std::vector<std::string>& parts) {
     const std::string& last = parts.back();
     const auto eocdAt = zip::FindEocd(Bytes(last));
     ASSERT_TRUE(eocdAt);
-    const zip::Eocd end = EndRecord(last);
+    zip::Eocd end;
+    ASSERT_TRUE(zip::ParseEocd(Bytes(last, *eocdAt), end));
     EXPECT_EQ(*eocdAt + zip::kEocdSize + end.commentLength, last.size());
     EXPECT_EQ(end.thisDisk, parts.size() - 1);
     size_t disk = end.centralDisk, at = end.centralOffset;

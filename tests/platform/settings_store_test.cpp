@@ -2,8 +2,6 @@
 // files it stands beside.
 #include <sys/stat.h>
 
-#include <cstdlib>
-
 #include <gtest/gtest.h>
 
 #include "platform/settings_store.h"
