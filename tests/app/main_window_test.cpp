@@ -1,11 +1,8 @@
 // Start-up, the listing with its status bar and selection summary, and the
 // settings record in the store.
-#include <QImage>
 #include <QTest>
 
 #include <cmath>
-
-#include <QScreen>
 
 #include "app_fixture.h"
 #include "platform/settings_store.h"

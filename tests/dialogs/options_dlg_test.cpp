@@ -1,19 +1,13 @@
 // The options dialog: what OK and Cancel write into the settings record,
 // Reset, and the association buttons against a private XDG home.
-#include <QCheckBox>
 #include <QColorDialog>
-#include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
-#include <QTimer>
 
-#include <cstdlib>
-#include <deque>
 #include <fstream>
 #include <functional>
 
