@@ -8,11 +8,9 @@
 #include <QDir>
 #include <QGridLayout>
 #include <QSplitter>
-#include <QTabBar>
 #include <QTabWidget>
 #include <QWidget>
 
-#include <algorithm>
 #include <functional>
 
 #include <gtest/gtest.h>

@@ -18,8 +18,8 @@ TEST_F(AppTest, TestOverTwoArchivesWritesTheLog) {
     const std::string b = MakeZip("b.zip",
                                   "z.writestr('two.txt', b'world '*100)\n"
                                   "z.writestr('sub/three.txt', b'!'*10)");
-    Main_sc& w = Start({QString::fromStdString(a)});
-    OpenAll(w, {QString::fromStdString(a), QString::fromStdString(b)});
+    Main_sc& w = Start({Q(a)});
+    OpenAll(w, {Q(a), Q(b)});
     w.Dispatch(kelp::actTest);
 
     const QStringList log = w.LogLines();
@@ -35,7 +35,7 @@ TEST_F(AppTest, CheckoutExtractsIntoATimeNamedFolderThatOutlivesTheWindow) {
     const std::string path = MakeZip("c.zip",
                                      "z.writestr('docs/a.txt', b'alpha')\n"
                                      "z.writestr('b.txt', b'beta')");
-    Main_sc& w = Start({QString::fromStdString(path)});
+    Main_sc& w = Start({Q(path)});
     const QString before = QDir::currentPath();
     const QString scratch = w.TempPath;
     w.Dispatch(kelp::actCheckout);
@@ -58,7 +58,7 @@ TEST_F(AppTest, ViewExtractsTheMemberOpensItAndCloseDeletesIt) {
     const std::string path = MakeZip("v.zip",
                                      "z.writestr('docs/', b'')\n"
                                      "z.writestr('docs/note.txt', b'read me')");
-    Main_sc& w = Start({QString::fromStdString(path)});
+    Main_sc& w = Start({Q(path)});
     // A folder row does nothing and leaves the window usable.
     w.memberGrid->selectRow(0);
     w.Dispatch(kelp::actView);
@@ -77,16 +77,16 @@ TEST_F(AppTest, ViewExtractsTheMemberOpensItAndCloseDeletesIt) {
     EXPECT_EQ(fixtures::ReadFile(temp + "note.txt"), "read me");
     EXPECT_EQ(w.Delfiles, QStringList{"docs/note.txt"});
     w.close();
-    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(temp + "note.txt")));
+    EXPECT_FALSE(QFileInfo::exists(Q(temp + "note.txt")));
 }
 
 TEST_F(AppTest, ViewAndCheckoutWriteOnlyIntoAPrivateFolderOfTheRun) {
     const std::string path = MakeZip("p.zip", "z.writestr('note.txt', b'private')");
     // Someone else's link where the shared folder would have held the member.
     ASSERT_EQ(symlink("/nonexistent-target", (Tmp() + "note.txt").c_str()), 0);
-    Main_sc& w = Start({QString::fromStdString(path)});
+    Main_sc& w = Start({Q(path)});
     const QString temp = w.TempPath;
-    ASSERT_TRUE(temp.startsWith(QString::fromStdString(Tmp()) + "kelp-")) << temp.toStdString();
+    ASSERT_TRUE(temp.startsWith(Q(Tmp()) + "kelp-")) << temp.toStdString();
     struct stat st {};
     ASSERT_EQ(stat(temp.toLocal8Bit().constData(), &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode));
@@ -101,13 +101,13 @@ TEST_F(AppTest, ViewAndCheckoutWriteOnlyIntoAPrivateFolderOfTheRun) {
     w.Dispatch(kelp::actCheckout);
     ASSERT_EQ(shell_.explored.size(), 1u);
     const std::string checkout = shell_.explored[0].toStdString();
-    EXPECT_TRUE(shell_.explored[0].startsWith(QString::fromStdString(Tmp()) + "kelp-checkout-"));
+    EXPECT_TRUE(shell_.explored[0].startsWith(Q(Tmp()) + "kelp-checkout-"));
     ASSERT_EQ(lstat(checkout.c_str(), &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode));
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     EXPECT_EQ(fixtures::ReadFile(checkout + "/note.txt"), "private");
     // The planted link was left alone, and the run's folder goes with the window.
-    EXPECT_TRUE(QFileInfo(QString::fromStdString(Tmp() + "note.txt")).isSymLink());
+    EXPECT_TRUE(QFileInfo(Q(Tmp() + "note.txt")).isSymLink());
     window_.reset();
     EXPECT_FALSE(QFileInfo::exists(temp));
 }
@@ -135,17 +135,15 @@ TEST_F(AppTest, PasswordErrorsUsePredefinedPasswordsThenAsk) {
     ModalAnswerer boxes;
     boxes.passwords = {"typed"};
     std::string answer;
-    uint32_t count = 6;
-    w.EnginePasswordError(answer, "f.txt", count);
-    EXPECT_EQ(answer, "alpha");
-    count = 5;
-    w.EnginePasswordError(answer, "f.txt", count);
-    EXPECT_EQ(answer, "Vorn");
-    count = 4;
-    w.EnginePasswordError(answer, "f.txt", count);
-    EXPECT_EQ(answer, "gamma");
+    // The tries left count down from 6: first the predefined ones in turn.
+    for (const auto& [count, expected] :
+         {std::pair<uint32_t, const char*>{6, "alpha"}, {5, "Vorn"}, {4, "gamma"}}) {
+        uint32_t left = count;
+        w.EnginePasswordError(answer, "f.txt", left);
+        EXPECT_EQ(answer, expected);
+    }
     EXPECT_TRUE(boxes.texts.empty());
-    count = 3;
+    uint32_t count = 3;
     w.EnginePasswordError(answer, "f.txt", count);
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_EQ(boxes.texts[0], "Extracting f.txt Plz enter password(3)");
@@ -156,13 +154,11 @@ TEST_F(AppTest, PasswordErrorsUsePredefinedPasswordsThenAsk) {
 TEST_F(AppTest, EncryptedArchiveTestsWithThePredefinedPassword) {
     fixtures::WriteFile(dir_ / "plain.txt", "secret contents");
     const std::string path = dir_ / "enc.zip";
-    ASSERT_EQ(fixtures::RunShell("cd " + fixtures::Quote(dir_.path()) +
-                                 " && zip -q -P opensesame enc.zip plain.txt")
-                  .exitCode,
-              0);
+    ASSERT_TRUE(fixtures::Succeeds("cd " + fixtures::Quote(dir_.path()) +
+                                   " && zip -q -P opensesame enc.zip plain.txt"));
     fixtures::WriteFile(dir_ / "config/settings",
                         fixtures::ReadFile(dir_ / "config/settings") + "P1=s:opensesame\n");
-    Main_sc& w = Start({QString::fromStdString(path)});
+    Main_sc& w = Start({Q(path)});
     EXPECT_EQ(w.memberGrid->Cells(0, 1), "     plain.txt +");
     ModalAnswerer boxes;
     w.Dispatch(kelp::actTest);

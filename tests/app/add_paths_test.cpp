@@ -48,9 +48,7 @@ bool NothingEncrypted(const std::string& archive) {
 // does (the "Add" button), sets the options and presses OK.
 auto PickInDialog(const QString& folder, const QStringList& entries, bool subDirs,
                   const QString& action = "Add and Replace Files ") {
-    return [=](QDialog* d) {
-        auto* dialog = qobject_cast<kelp::AddDlg*>(d);
-        ASSERT_NE(dialog, nullptr);
+    return fixtures::On<kelp::AddDlg>([=](kelp::AddDlg* dialog) {
         dialog->setAddedFiles({});
         dialog->folderList()->setDirectory(folder);
         dialog->fileList()->clearSelection();
@@ -64,7 +62,7 @@ auto PickInDialog(const QString& folder, const QStringList& entries, bool subDir
         dialog->encryptBox()->setChecked(false);
         dialog->actionCombo()->setCurrentIndex(dialog->actionCombo()->findText(action));
         dialog->okButton()->click();
-    };
+    });
 }
 
 class AddPathsTest : public AppTest {
@@ -136,15 +134,13 @@ TEST_F(AddPathsTest, DroppedFolderWithALessThanIsMovedAndNothingElseIsTouched) {
     Main_sc& w = Start({Q(a)});
     ModalAnswerer boxes;
     bool listed = false;
-    boxes.dialogs = {[&](QDialog* d) {
-        auto* dialog = qobject_cast<kelp::AddDlg*>(d);
-        ASSERT_NE(dialog, nullptr);
+    boxes.dialogs = {fixtures::On<kelp::AddDlg>([&](kelp::AddDlg* dialog) {
         // The drop filled the list with the folder as the path it is.
         listed = dialog->AddedFiles() == QStringList{Q(src) + "/*.*"};
         dialog->encryptBox()->setChecked(false);
         dialog->actionCombo()->setCurrentIndex(dialog->actionCombo()->findText("Move Files "));
         dialog->okButton()->click();
-    }};
+    })};
     Drop(w, {Q(src)});
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return !boxes.dialogsShown.empty() && !w.State.Busy; }, 10000));

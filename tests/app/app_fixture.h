@@ -4,22 +4,15 @@
 // runs into.
 #pragma once
 
-#include <QApplication>
 #include <QDir>
 #include <QItemSelectionModel>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 #include <cstdlib>
-#include <deque>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -83,6 +76,12 @@ inline int RowOf(const kelp::Main_sc& w, const QString& name, const QString& arc
     return 0;
 }
 
+// A key to the widget that has the window's keyboard.
+inline void Key(kelp::Main_sc& w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    ASSERT_NE(w.focusWidget(), nullptr);
+    QTest::keyClick(w.focusWidget(), key, mods);
+}
+
 // The member names of an archive in its order, byte for byte.
 inline std::vector<std::string> MemberNames(const std::string& archive) {
     const auto r = fixtures::RunShell("unzip -Z1 " + fixtures::Quote(archive));
@@ -134,15 +133,22 @@ class AppTest : public ::testing::Test {
         window_ = std::make_unique<kelp::Main_sc>(args, &shell_);
         return *window_;
     }
+    // Starts the window and shows it as the desktop would, active and settled.
+    kelp::Main_sc& StartShown(const QStringList& args) {
+        kelp::Main_sc& w = Start(args);
+        w.show();
+        w.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
+        QApplication::processEvents();
+        return w;
+    }
     // Writes an archive with Python's zipfile; `body` is Python run with `z`
     // open for writing (deflated).
     std::string MakeZip(const std::string& name, const std::string& body) {
         const std::string path = dir_ / name;
         const std::string script = "import zipfile,os\nz=zipfile.ZipFile(" + PyQuote(path) +
                                    ",'w',zipfile.ZIP_DEFLATED)\n" + body + "\nz.close()\n";
-        fixtures::WriteFile(dir_ / "make.py", script);
-        const auto r = fixtures::RunShell("cd / && python3 " + fixtures::Quote(dir_ / "make.py"));
-        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_TRUE(fixtures::Succeeds("cd / && python3 -c " + fixtures::Quote(script)));
         return path;
     }
     static std::string PyQuote(const std::string& s) { return "r'" + s + "'"; }

@@ -2,10 +2,7 @@
 // menus, function panel, pop-up and keys with scripted dialogs, and checked
 // on disk with unzip afterwards.
 #include <QCheckBox>
-#include <QComboBox>
 #include <QFileDialog>
-#include <QMenu>
-#include <QMenuBar>
 #include <QTest>
 
 #include <algorithm>
@@ -38,42 +35,33 @@ void ClickPanel(Main_sc& w, int group, int icon) {
 
 // Dialog handlers for ModalAnswerer.
 auto ExtractInto(const std::string& folder, bool selectedOnly) {
-    return [=](QDialog* d) {
-        auto* dialog = qobject_cast<kelp::ExtractDlg*>(d);
-        ASSERT_NE(dialog, nullptr);
+    return fixtures::On<kelp::ExtractDlg>([=](kelp::ExtractDlg* dialog) {
         dialog->extractFolderEdit()->setEditText(Q(folder));
         dialog->selectedOnlyBox()->setChecked(selectedOnly);
         dialog->okButton()->click();
-    };
+    });
 }
 
 // Files and folders of the file system, as the dialog's browser adds them.
 auto AddFiles(const QStringList& paths, bool subDirs, bool encrypt = false) {
-    return [=](QDialog* d) {
-        auto* dialog = qobject_cast<kelp::AddDlg*>(d);
-        ASSERT_NE(dialog, nullptr);
+    return fixtures::On<kelp::AddDlg>([=](kelp::AddDlg* dialog) {
         dialog->setAddedPaths(paths);
         dialog->addSubDirsBox()->setChecked(subDirs);
         dialog->encryptBox()->setChecked(encrypt);
         dialog->okButton()->click();
-    };
+    });
 }
 
 auto PickArchive(int index) {
-    return [=](QDialog* d) {
-        auto* picker = qobject_cast<kelp::ArchivePicker*>(d);
-        ASSERT_NE(picker, nullptr);
+    return fixtures::On<kelp::ArchivePicker>([=](kelp::ArchivePicker* picker) {
         picker->archiveCombo()->setCurrentIndex(index);
         picker->okButton()->click();
-    };
+    });
 }
 
 auto SfxAnswer(bool ok) {
-    return [=](QDialog* d) {
-        auto* dialog = qobject_cast<kelp::SfxDlg*>(d);
-        ASSERT_NE(dialog, nullptr);
-        (ok ? dialog->okButton() : dialog->cancelButton())->click();
-    };
+    return fixtures::On<kelp::SfxDlg>(
+        [=](kelp::SfxDlg* dialog) { (ok ? dialog->okButton() : dialog->cancelButton())->click(); });
 }
 
 class ArchiveActionsTest : public AppTest {
@@ -278,12 +266,10 @@ TEST_F(ArchiveActionsTest, AnArchiveThatCannotBeOpenedIsRepairedIntoACopyThatOpe
     const std::string fixed = dir_ / "cut-repaired.zip";
     ModalAnswerer boxes;
     boxes.buttons = {QMessageBox::Yes};  // the box's "Repair…"
-    boxes.dialogs = {[&](QDialog* d) {
-        auto* dialog = qobject_cast<QFileDialog*>(d);
-        ASSERT_NE(dialog, nullptr);
+    boxes.dialogs = {fixtures::On<QFileDialog>([&](QFileDialog* dialog) {
         EXPECT_EQ(dialog->selectedFiles(), QStringList{Q(fixed)});
-        d->accept();
-    }};
+        static_cast<QDialog*>(dialog)->accept();  // as its button does
+    })};
     Main_sc& w = Start({Q(broken)});
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.Zipfiles == QStringList{Q(fixed)}; }, 10000));
     EXPECT_TRUE(w.LogLines().contains("Recovered 2 of 2 members into " + Q(fixed)))

@@ -16,6 +16,7 @@
 namespace {
 
 using apptest::AppTest;
+using apptest::Q;
 using kelp::Main_sc;
 
 // Answers the window's questions, but message boxes only once `ready` says
@@ -68,9 +69,7 @@ class GatedAnswerer {
 
 // The member's text, long enough to be worth compressing.
 std::string Alpha() {
-    std::string text;
-    for (int i = 0; i < 200; ++i) text += "alpha\n";
-    return text;
+    return QByteArray("alpha\n").repeated(200).toStdString();
 }
 const std::string kAlphaPy = "kAlpha = 'alpha\\n' * 200\n";
 
@@ -113,19 +112,25 @@ class EditInPlace : public AppTest {
         return w;
     }
     void Go() { fixtures::WriteFile(dir_ / "go", ""); }
-    bool Done() const { return QFileInfo::exists(QString::fromStdString(dir_ / "done")); }
+    bool Done() const { return QFileInfo::exists(Q(dir_ / "done")); }
     // Waits until the opener is done and its last save has been dealt with.
     void Settle(Main_sc& w) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return Done(); }, 20000));
         QTest::qWait(kelp::EditWatch::kSettleMs * 4);
         ASSERT_TRUE(QTest::qWaitFor([&] { return !w.State.Busy; }, 20000));
     }
-    static QString Q(const std::string& s) { return QString::fromStdString(s); }
     std::string Unzip(const std::string& archive, const std::string& member,
                       const std::string& password) {
         return fixtures::RunShell("7z x -so -p" + (password.empty() ? "-" : password) + " " +
                                   fixtures::Quote(archive) + " " + fixtures::Quote(member))
             .out;
+    }
+
+    // Another program adds a member `name` to the archive.
+    static ::testing::AssertionResult AddBehindItsBack(const std::string& archive,
+                                                       const std::string& name) {
+        return fixtures::Succeeds("python3 -c \"import zipfile; zipfile.ZipFile('" + archive +
+                                  "', 'a').writestr('" + name + "', 'theirs')\"");
     }
 
     QByteArray path_;
@@ -164,10 +169,9 @@ TEST_F(EditInPlace, EachBurstOfSavesAsksOnceAndWritesTheMemberBack) {
             fixtures::WriteFile(dir_ / "docs/a.txt", Alpha());
             fixtures::WriteFile(dir_ / "other.txt", "other\n");
             const std::string how = std::string(c.what) == "AES" ? "-mem=AES256" : "-mem=ZipCrypto";
-            ASSERT_EQ(fixtures::RunShell("cd " + fixtures::Quote(dir_.path()) + " && 7z a -tzip " +
-                                         how + " -psesame e.zip docs/a.txt other.txt")
-                          .exitCode,
-                      0);
+            ASSERT_TRUE(fixtures::Succeeds("cd " + fixtures::Quote(dir_.path()) +
+                                           " && 7z a -tzip " + how +
+                                           " -psesame e.zip docs/a.txt other.txt"));
         } else {
             MakeZip("e.zip", kAlphaPy + c.make + "\nz.writestr('other.txt', 'other\\n' * 50)");
         }
@@ -196,10 +200,7 @@ TEST_F(EditInPlace, AnArchiveChangedMeanwhileIsNotOverwritten) {
     answers.ready = [this] { return Done(); };
     Main_sc& w = OpenWithEnter(archive, "docs/a.txt", "echo mine >> \"$f\"\n");
     // Another program adds a member after the member was opened.
-    ASSERT_EQ(fixtures::RunShell("python3 -c \"import zipfile; zipfile.ZipFile('" + archive +
-                                 "', 'a').writestr('theirs.txt', 'theirs')\"")
-                  .exitCode,
-              0);
+    ASSERT_TRUE(AddBehindItsBack(archive, "theirs.txt"));
     const auto theirs = fixtures::ZipMembers(archive);
     Go();
     Settle(w);
@@ -215,10 +216,7 @@ TEST_F(EditInPlace, AnArchiveChangedMeanwhileIsNotOverwritten) {
     EXPECT_EQ(Unzip(archive, "docs/a (edited).txt", ""), Alpha() + "mine\n");
 
     // Changed again, and saved again: this time the copy is saved elsewhere.
-    ASSERT_EQ(fixtures::RunShell("python3 -c \"import zipfile; zipfile.ZipFile('" + archive +
-                                 "', 'a').writestr('late.txt', 'late')\"")
-                  .exitCode,
-              0);
+    ASSERT_TRUE(AddBehindItsBack(archive, "late.txt"));
     const std::string changed = fixtures::ReadFile(archive);
     answers.buttons = {QMessageBox::Yes, QMessageBox::Save};
     answers.saveTo = Q(dir_ / "saved.txt");
@@ -233,10 +231,6 @@ TEST_F(EditInPlace, AnArchiveChangedMeanwhileIsNotOverwritten) {
     EXPECT_EQ(fixtures::ReadFile(dir_ / "saved.txt"), Alpha() + "mine\nmore\n");
     EXPECT_EQ(fixtures::ReadFile(archive), changed);
 }
-
-}  // namespace
-
-namespace {
 
 // A save answered "Not now" is not lost when the window closes: the edited
 // copy is moved out of the run's folder, which goes, and the user is told.

@@ -4,7 +4,6 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFontMetrics>
-#include <QItemSelectionModel>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QThread>
@@ -38,7 +37,7 @@ void SendMouse(Main_sc& w, QEvent::Type type, const QPoint& pos, Qt::MouseButton
 // Only local files are a drop, and not while an operation runs; what a drop
 // of files fills the add dialog with is the add-paths test's.
 TEST_F(AppTest, DropsOfAddressesOrWhileBusyAreRefused) {
-    Main_sc& w = Start({QString::fromStdString(MakeZip("d.zip", "z.writestr('x.txt', b'x')"))});
+    Main_sc& w = Start({Q(MakeZip("d.zip", "z.writestr('x.txt', b'x')"))});
     QWidget* vp = w.memberGrid->viewport();
     QMimeData web;
     web.setUrls({QUrl("https://example.org/a.zip")});
@@ -47,7 +46,7 @@ TEST_F(AppTest, DropsOfAddressesOrWhileBusyAreRefused) {
     EXPECT_FALSE(webDrop.isAccepted());
 
     QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir_.path()))});
+    mime.setUrls({QUrl::fromLocalFile(Q(dir_.path()))});
     w.State.Busy = true;
     QDragEnterEvent busy(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(vp, &busy);
@@ -64,7 +63,7 @@ class DragTest : public AppTest {
                            "z.writestr('c.txt', b'gamma')\n"
                            "z.writestr('d.txt', b'delta')\n"
                            "z.writestr('empty/', b'')");
-        Main_sc& w = Start({QString::fromStdString(archive_)});
+        Main_sc& w = Start({Q(archive_)});
         w.resize(900, 500);
         w.show();
         SelectRows(w, {RowOf(w, "docs/a.txt"), RowOf(w, "docs/sub/b.txt"), RowOf(w, "c.txt")});
@@ -134,8 +133,7 @@ TEST_F(AppTest, NothingIsDraggedFromTheBlankRowOfAnEmptyGrid) {
 TEST_F(AppTest, RecentFilesKeepFiveMostRecentFirstAndSurviveTheWindow) {
     std::vector<QString> zips;
     for (int i = 1; i <= 7; ++i)
-        zips.push_back(QString::fromStdString(
-            MakeZip("a" + std::to_string(i) + ".zip", "z.writestr('m.txt', b'm')")));
+        zips.push_back(Q(MakeZip("a" + std::to_string(i) + ".zip", "z.writestr('m.txt', b'm')")));
     Main_sc& w = Start({zips[0]});
     QString next;
     QTimer answer;
@@ -162,9 +160,7 @@ TEST_F(AppTest, RecentFilesKeepFiveMostRecentFirstAndSurviveTheWindow) {
     w.close();
     window_.reset();
     kelp::platform::SettingsStore store;
-    auto value = [&](const char* name) {
-        return QString::fromStdString(store.ReadString("Kelp/MRU Items", name));
-    };
+    auto value = [&](const char* name) { return Q(store.ReadString("Kelp/MRU Items", name)); };
     EXPECT_EQ(value("F0"), zips[2]);
     EXPECT_EQ(value("F4"), zips[3]);
     EXPECT_EQ(store.ValueNames("Kelp/MRU Items").size(), 5u);
@@ -175,8 +171,8 @@ TEST_F(AppTest, RecentFilesKeepFiveMostRecentFirstAndSurviveTheWindow) {
 }
 
 TEST_F(AppTest, VanishedRecentFileSaysSoAndKeepsTheOpenArchive) {
-    const QString kept = QString::fromStdString(MakeZip("kept.zip", "z.writestr('k.txt', b'k')"));
-    const QString gone = QString::fromStdString(MakeZip("gone.zip", "z.writestr('g.txt', b'g')"));
+    const QString kept = Q(MakeZip("kept.zip", "z.writestr('k.txt', b'k')"));
+    const QString gone = Q(MakeZip("gone.zip", "z.writestr('g.txt', b'g')"));
     Main_sc& w = Start({kept});
     w.recentFiles.Add(gone);
     std::filesystem::remove(gone.toStdString());
@@ -210,17 +206,17 @@ TEST_F(AppTest, QuickLaunchRunsItsViewerOnTheExtractedMember) {
     const std::string plain = dir_ / "plain.sh";
     fixtures::WriteFile(plain, "#!/bin/sh\n");
 
-    Main_sc& w = Start({QString::fromStdString(path)});
-    w.Settings.Viewer1 = QString::fromStdString(dir_ / "missing-viewer");
-    w.Settings.Viewer2 = QString::fromStdString(viewer);
-    w.Settings.Viewer3 = QString::fromStdString(plain);  // not executable
+    Main_sc& w = Start({Q(path)});
+    w.Settings.Viewer1 = Q(dir_ / "missing-viewer");
+    w.Settings.Viewer2 = Q(viewer);
+    w.Settings.Viewer3 = Q(plain);  // not executable
     w.ApplyInterface();
     EXPECT_FALSE(w.quickLaunchButtons[0]->isEnabled());
     EXPECT_FALSE(w.quickLaunchButtons[2]->isEnabled());
 
     w.memberGrid->selectRow(0);
     w.quickLaunchButtons[1]->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(QString::fromStdString(record)); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(Q(record)); }));
     EXPECT_EQ(fixtures::ReadFile(record),
               "1\n" + w.TempPath.toStdString() + "open-1/my notes.txt\nseen\n");
     EXPECT_EQ(w.Delfiles, QStringList{"docs/my notes.txt"});

@@ -1,9 +1,6 @@
 // What must not be lost: the question about a part that already exists keeps
 // the part when answered with Enter.
-#include <QCheckBox>
-#include <QElapsedTimer>
 #include <QTest>
-#include <QThread>
 
 #include <filesystem>
 

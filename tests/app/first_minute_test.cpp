@@ -2,11 +2,7 @@
 // window opens and after every action, with a current row; the keys move
 // and select rows; Delete with nothing selected asks nothing; a settings
 // file lacking values starts with the first-run defaults.
-#include <QAction>
-#include <QComboBox>
 #include <QTest>
-
-#include <algorithm>
 
 #include "add_dlg.h"
 #include "app_fixture.h"
@@ -21,20 +17,10 @@ namespace {
 
 class FirstMinuteTest : public AppTest {
   protected:
-    // Shows the window as the desktop would, active, and lets it settle.
-    Main_sc& Show(const std::string& archive) {
-        Main_sc& w = Start({Q(archive)});
-        w.show();
-        w.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
-        QApplication::processEvents();
-        return w;
-    }
     std::string FourMembers() {
         return MakeZip("four.zip",
                        "for n in ('one', 'two', 'three', 'four'): z.writestr(n + '.txt', n)");
     }
-    // A key to the widget that has the window's keyboard.
     // True when the top edge of grid row `row` (from 0) is drawn dark: the
     // dotted frame of the row the keyboard is on, on a white grid.
     static bool RowFramed(Main_sc& w, int row) {
@@ -44,16 +30,12 @@ class FirstMinuteTest : public AppTest {
             if (QColor(image.pixel(x, y)).lightness() < 128) return true;
         return false;
     }
-    static void Key(Main_sc& w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        ASSERT_NE(w.focusWidget(), nullptr);
-        QTest::keyClick(w.focusWidget(), key, mods);
-    }
 };
 
 }  // namespace
 
 TEST_F(FirstMinuteTest, GridHasTheKeysFromTheStartAndTheyMoveAndSelectRows) {
-    Main_sc& w = Show(FourMembers());
+    Main_sc& w = StartShown({Q(FourMembers())});
     EXPECT_EQ(QApplication::focusWidget(), w.memberGrid);
     EXPECT_TRUE(w.memberGrid->currentIndex().isValid());
     EXPECT_TRUE(w.SelectedRows().isEmpty());
@@ -83,7 +65,7 @@ TEST_F(FirstMinuteTest, GridHasTheKeysFromTheStartAndTheyMoveAndSelectRows) {
 TEST_F(FirstMinuteTest, DeleteAsksOnlyWithASelectionAndTheGridKeepsTheKeysAfterwards) {
     const std::string a = FourMembers();
     const std::string before = fixtures::ReadFile(a);
-    Main_sc& w = Show(a);
+    Main_sc& w = StartShown({Q(a)});
     ModalAnswerer boxes;
     Key(w, Qt::Key_Delete);
     QApplication::processEvents();

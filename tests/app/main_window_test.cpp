@@ -1,16 +1,14 @@
 // Start-up, the listing with its status bar and selection summary, and the
 // settings record in the store.
-#include <QImage>
 #include <QTest>
 
 #include <cmath>
-
-#include <QScreen>
 
 #include "app_fixture.h"
 #include "platform/settings_store.h"
 #include "platform/zip_association.h"
 #include "tests/fixtures/archive_builder.h"
+#include "tests/fixtures/env_override.h"
 
 using namespace apptest;
 using kelp::Main_sc;
@@ -35,15 +33,15 @@ TEST_F(AppTest, StartWithSomethingElseSaysItIsNoZipfile) {
     const std::string junk = dir_ / "notes.txt";
     fixtures::WriteFile(junk, "just some text, no archive here");
     ModalAnswerer boxes;
-    Main_sc& w = Start({QString::fromStdString(junk)});
+    Main_sc& w = Start({Q(junk)});
     ASSERT_FALSE(boxes.texts.empty());
-    EXPECT_EQ(boxes.texts.back(), QString::fromStdString(junk) + " is not a zipfile");
+    EXPECT_EQ(boxes.texts.back(), Q(junk) + " is not a zipfile");
     EXPECT_EQ(w.windowTitle(), "KELP  0.1.0 - <none>");
 }
 
 TEST_F(AppTest, InitInLowerCaseRunsFirstRunSetup) {
-    setenv("XDG_DATA_HOME", (dir_ / "share").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (dir_ / "xdg").c_str(), 1);
+    fixtures::EnvOverride data("XDG_DATA_HOME", dir_ / "share");
+    fixtures::EnvOverride config("XDG_CONFIG_HOME", dir_ / "xdg");
     ModalAnswerer boxes;
     boxes.buttons = {QMessageBox::Yes};
     Main_sc& w = Start({"/init"});
@@ -51,8 +49,6 @@ TEST_F(AppTest, InitInLowerCaseRunsFirstRunSetup) {
     EXPECT_TRUE(boxes.texts[0].startsWith("Want to set this as default Unzip program?"));
     EXPECT_TRUE(kelp::platform::IsZipAssociated());
     kelp::platform::UnregisterZipAssociation();
-    unsetenv("XDG_DATA_HOME");
-    unsetenv("XDG_CONFIG_HOME");
 
     EXPECT_EQ(w.Zipfiles, QStringList{kSample});
     EXPECT_GT(w.memberGrid->RowCount(), 2);
@@ -143,7 +139,7 @@ TEST_F(AppTest, RowsShowRatioEncryptionFoldersAndFurtherArchives) {
         dir_ / "second.zip",
         fixtures::ArchiveBuilder().Add(secret).Add("b.txt", std::string(3000, 'x')).Build());
 
-    Main_sc& w = Start({QString::fromStdString(first)});
+    Main_sc& w = Start({Q(first)});
     auto* grid = w.memberGrid;
     ASSERT_EQ(grid->RowCount(), 4);
     EXPECT_EQ(grid->Cells(4, 2), "1024");
@@ -155,7 +151,7 @@ TEST_F(AppTest, RowsShowRatioEncryptionFoldersAndFurtherArchives) {
 
     // A second archive: its rows follow; the total counts every row but its
     // kilobytes are the second archive's only.
-    const QString second = QString::fromStdString(dir_ / "second.zip");
+    const QString second = Q(dir_ / "second.zip");
     w.Zipfiles.append(second);
     w.engine.setZipFileName(second.toStdString());
     w.ListArchive();
@@ -185,7 +181,7 @@ TEST_F(AppTest, ScatteredSelectionCountsOnlyItsRowsThroughSorts) {
         MakeZip("scatter.zip",
                 "for i,n in enumerate('abcde'):\n"
                 "    z.writestr(zipfile.ZipInfo(n+'.txt'), b'q'*(1000*(i+1)))");
-    Main_sc& w = Start({QString::fromStdString(path)});
+    Main_sc& w = Start({Q(path)});
     kelp::SortGrid* grid = w.memberGrid;
     w.show();
     auto click = [&](int row, Qt::KeyboardModifiers mods) {
@@ -205,8 +201,7 @@ TEST_F(AppTest, ScatteredSelectionCountsOnlyItsRowsThroughSorts) {
     grid->headerClicked(4, Qt::LeftButton);
     EXPECT_EQ(w.SelectedRows(), (QList<int>{3, 5}));
     EXPECT_EQ(w.StatusText(0), "Selected 2 Files (4k )");
-    EXPECT_EQ(Names(w.SelectedMembers(QString::fromStdString(path))),
-              (std::vector<std::string>{"c.txt", "a.txt"}));
+    EXPECT_EQ(Names(w.SelectedMembers(Q(path))), (std::vector<std::string>{"c.txt", "a.txt"}));
     // Ctrl+click on both leaves nothing selected, and the summary says so.
     click(3, Qt::ControlModifier);
     click(5, Qt::ControlModifier);
@@ -218,11 +213,11 @@ TEST_F(AppTest, ScatteredSelectionCountsOnlyItsRowsThroughSorts) {
 TEST_F(AppTest, RelativeArchiveArgumentOpens) {
     const std::string path = MakeZip("rel.zip", "z.writestr('inside.txt', b'x')");
     std::filesystem::create_directories(dir_ / "work");
-    QDir::setCurrent(QString::fromStdString(dir_ / "work"));
+    QDir::setCurrent(Q(dir_ / "work"));
     ModalAnswerer boxes;
     Main_sc& w = Start({"../rel.zip"});
     EXPECT_TRUE(boxes.texts.empty());
-    EXPECT_EQ(w.Zipfiles, QStringList{QString::fromStdString(path)});
+    EXPECT_EQ(w.Zipfiles, QStringList{Q(path)});
     EXPECT_EQ(w.memberGrid->Cells(0, 1), "     inside.txt");
     EXPECT_EQ(w.StatusText(2), "(1)  rel.zip");
 }

@@ -4,9 +4,6 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include <algorithm>
-#include <set>
-
 #include "app_fixture.h"
 #include "member_filter.h"
 #include "member_rows.h"
@@ -58,11 +55,8 @@ class MemberFilterWindowTest : public AppTest {
         a_ = MakeZip("a.zip",
                      "for n in ['docs/','docs/Read.txt','docs/b.md','x.TXT']: z.writestr(n, n)");
         b_ = MakeZip("b.zip", "for n in ['readme.txt','src/main.cpp']: z.writestr(n, n)");
-        Main_sc& w = Start({Q(a_)});
+        Main_sc& w = StartShown({Q(a_)});
         OpenAll(w, {Q(a_), Q(b_)});
-        w.show();
-        w.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
         return w;
     }
     // "archive:member" of every shown row, top to bottom.
@@ -73,10 +67,6 @@ class MemberFilterWindowTest : public AppTest {
                 std::filesystem::path(w.memberGrid->Cells(7, r).toStdString()).stem().string() +
                 ":" + w.MemberPath(r).toStdString());
         return rows;
-    }
-    static void Key(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        ASSERT_NE(QApplication::focusWidget(), nullptr);
-        QTest::keyClick(QApplication::focusWidget(), key, mods);
     }
     std::string a_, b_;
 };

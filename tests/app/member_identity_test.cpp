@@ -4,23 +4,17 @@
 // encryption mark, that start or end with blanks, that differ only in case or
 // in "\" against "/", and a folder row. Delete and extract of the selected
 // records are the session's table; exact names the engine's.
-#include <QDrag>
-#include <QFile>
 #include <QLineEdit>
-#include <QMimeData>
-#include <QMouseEvent>
 #include <QTest>
 #include <QTextEdit>
-#include <QUrl>
 
-#include <algorithm>
 #include <filesystem>
-#include <map>
 #include <set>
 
 #include "app_fixture.h"
 #include "mm_viewer.h"
 #include "reg_combo_box.h"
+#include "tests/fixtures/archive_builder.h"
 
 using namespace apptest;
 using kelp::Main_sc;
@@ -38,18 +32,10 @@ class MemberIdentityTest : public AppTest {
   protected:
     // A fresh copy of the archive of kNames.
     std::string OddArchive(const std::string& name = "odd.zip") {
-        std::string body = "for n in " + PyList(kNames) +
-                           ":\n    z.writestr(n, b'' if n.endswith('/') else n.encode())";
-        return MakeZip(name, body);
-    }
-    static std::string PyList(const std::vector<std::string>& names) {
-        std::string list = "[";
-        for (const std::string& n : names) {
-            list += "'";
-            for (char c : n) list += c == '\\' ? std::string("\\\\") : std::string(1, c);
-            list += "',";
-        }
-        return list + "]";
+        fixtures::ArchiveBuilder builder;
+        for (const std::string& n : kNames) builder.Add(n, n.back() == '/' ? "" : n);
+        fixtures::WriteFile(dir_ / name, builder.Build());
+        return dir_ / name;
     }
     std::set<std::string> NamesIn(const std::string& archive) {
         const auto names = MemberNames(archive);

@@ -2,9 +2,6 @@
 // results on disk and the exit statuses, the operation in-process where a
 // box or the password dialog has to be answered.
 #include <QFileDialog>
-#include <QKeyEvent>
-#include <QProgressBar>
-#include <QTimer>
 
 #include <filesystem>
 
@@ -96,9 +93,7 @@ TEST_F(OneOperationTest, FailuresEndInOneBoxAndStatusOne) {
     fixtures::WriteFile(dir_ / "out/kept.txt", "mine");
     ModalAnswerer boxes;
     const int status = kelp::RunOneOperation(
-        {kelp::OneOperation::ExtractTo,
-         QString::fromStdString(dir_ / "out"),
-         {QString::fromStdString(dir_ / "bad.zip"), QString::fromStdString(good)}});
+        {kelp::OneOperation::ExtractTo, Q(dir_ / "out"), {Q(dir_ / "bad.zip"), Q(good)}});
     EXPECT_EQ(status, kelp::kOperationFailed);
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_TRUE(boxes.texts[0].contains("bad.zip: ")) << boxes.texts[0].toStdString();
@@ -109,13 +104,11 @@ TEST_F(OneOperationTest, FailuresEndInOneBoxAndStatusOne) {
 
 TEST_F(OneOperationTest, AsksOnlyForThePasswordOfAnEncryptedArchive) {
     fixtures::WriteFile(dir_ / "s/secret.txt", "hidden words");
-    fixtures::RunShell("cd " + Quote(dir_ / "s") + " && " +
-                       Quote(fixtures::KelpProgram("kelpzip")) +
-                       " add ../enc.zip -p pw secret.txt");
+    ASSERT_EQ(fixtures::RunKelpzip(dir_ / "s", "add ../enc.zip -p pw secret.txt").exitCode, 0);
     ModalAnswerer boxes;
     boxes.passwords = {"wrong", "pw"};
-    const int status = kelp::RunOneOperation(
-        {kelp::OneOperation::ExtractHere, {}, {QString::fromStdString(dir_ / "enc.zip")}});
+    const int status =
+        kelp::RunOneOperation({kelp::OneOperation::ExtractHere, {}, {Q(dir_ / "enc.zip")}});
     EXPECT_EQ(status, kelp::kOperationDone);
     EXPECT_EQ(boxes.texts.size(), 2u);  // two password prompts, no other box
     EXPECT_EQ(ReadFile(dir_ / "secret.txt"), "hidden words");
@@ -124,15 +117,13 @@ TEST_F(OneOperationTest, AsksOnlyForThePasswordOfAnEncryptedArchive) {
 // "Extract to…" from a file manager: an empty folder asks for one; closing
 // the question extracts nothing.
 TEST_F(OneOperationTest, AnEmptyExtractFolderIsAskedFor) {
-    const QString archive = QString::fromStdString(MakeZip("p.zip", "z.writestr('x.txt', b'x')"));
+    const QString archive = Q(MakeZip("p.zip", "z.writestr('x.txt', b'x')"));
     fs::create_directories(dir_ / "chosen");
     ModalAnswerer boxes;
-    boxes.dialogs = {[this](QDialog* d) {
-                         auto* chooser = qobject_cast<QFileDialog*>(d);
-                         ASSERT_NE(chooser, nullptr);
-                         chooser->selectFile(QString::fromStdString(dir_ / "chosen"));
-                         d->accept();  // QFileDialog::accept, as its button does
-                     },
+    boxes.dialogs = {fixtures::On<QFileDialog>([this](QFileDialog* chooser) {
+                         chooser->selectFile(Q(dir_ / "chosen"));
+                         static_cast<QDialog*>(chooser)->accept();  // as its button does
+                     }),
                      [](QDialog* d) { d->reject(); }};
     EXPECT_EQ(kelp::RunOneOperation({kelp::OneOperation::ExtractTo, "", {archive}}),
               kelp::kOperationDone);

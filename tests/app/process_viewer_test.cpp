@@ -1,8 +1,6 @@
 // The process viewer: its line-end colours and its place beside the main
 // window.
 #include <QAccessible>
-#include <QApplication>
-#include <QScreen>
 
 #include <gtest/gtest.h>
 

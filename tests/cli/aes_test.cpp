@@ -38,8 +38,7 @@ class Aes : public fixtures::FolderTest {
 
     // Every file below src/ and below `out` holds the same bytes.
     void ExpectSameFiles(const std::string& out) {
-        const auto diff = RunShell("diff -r " + Quote(dir / "src") + " " + Quote(dir / out));
-        EXPECT_EQ(diff.exitCode, 0) << diff.out;
+        EXPECT_TRUE(fixtures::Succeeds("diff -r " + Quote(dir / "src") + " " + Quote(dir / out)));
     }
 
     // Where a member's encrypted data starts in the archive.

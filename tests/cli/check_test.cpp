@@ -40,12 +40,12 @@ class Check : public ::testing::TestWithParam<Construction> {};
 TEST_P(Check, NamesTheConstruction) {
     fixtures::TempDir dir;
     const std::string archive = dir / "a.zip";
-    fixtures::WriteFile(
-        dir / "make.py",
-        std::string("import sys, zipfile, warnings\nwarnings.simplefilter('ignore')\n"
-                    "z = zipfile.ZipFile(sys.argv[1], 'w')\n") +
-            GetParam().python + "\nz.close()\n");
-    ASSERT_EQ(RunShell("python3 " + Quote(dir / "make.py") + " " + Quote(archive)).exitCode, 0);
+    const std::string script =
+        std::string(
+            "import sys, zipfile, warnings\nwarnings.simplefilter('ignore')\n"
+            "z = zipfile.ZipFile(sys.argv[1], 'w')\n") +
+        GetParam().python + "\nz.close()\n";
+    ASSERT_TRUE(fixtures::Succeeds("python3 -c " + Quote(script) + " " + Quote(archive)));
     const std::string kelpzip = Quote(fixtures::KelpProgram("kelpzip"));
     const auto check = RunShell(kelpzip + " check " + Quote(archive));
     EXPECT_EQ(check.exitCode, 1) << check.out << check.err;
@@ -67,9 +67,8 @@ TEST(CheckSound, AnArchiveKelpWroteHasNoFinding) {
     fixtures::WriteFile(dir / "src/a.txt", "alpha");
     fixtures::WriteFile(dir / "src/sub/b.txt", "beta");
     const std::string kelpzip = Quote(fixtures::KelpProgram("kelpzip"));
-    ASSERT_EQ(
-        RunShell("cd " + Quote(dir.path()) + " && " + kelpzip + " add -r a.zip src -p pw").exitCode,
-        0);
+    ASSERT_TRUE(fixtures::Succeeds("cd " + Quote(dir.path()) + " && " + kelpzip +
+                                   " add -r a.zip src -p pw"));
     const auto check = RunShell(kelpzip + " check " + Quote(dir / "a.zip") + " -p pw");
     EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
     EXPECT_EQ(check.out, "No finding: " + (dir / "a.zip") + " is sound\n");

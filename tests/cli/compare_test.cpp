@@ -55,12 +55,9 @@ void PrintTo(const Pair& p, std::ostream* os) {
 class Compare : public ::testing::TestWithParam<Pair> {
   protected:
     std::string Make(const std::string& name, const std::string& change) {
-        const std::string path = dir / name;
-        fixtures::WriteFile(dir / "make.py", kMaker);
-        const auto r =
-            RunShell("python3 " + Quote(dir / "make.py") + " " + Quote(path) + " " + Quote(change));
-        EXPECT_EQ(r.exitCode, 0) << r.err;
-        return path;
+        EXPECT_TRUE(fixtures::Succeeds("python3 -c " + Quote(kMaker) + " " + Quote(dir / name) +
+                                       " " + Quote(change)));
+        return dir / name;
     }
     fixtures::CommandResult Kelpzip(const std::string& args) {
         return RunShell(Quote(fixtures::KelpProgram("kelpzip")) + " compare " + args);
@@ -101,10 +98,10 @@ INSTANTIATE_TEST_SUITE_P(Pairs, Compare, ::testing::ValuesIn(kPairs), PairName);
 
 TEST(CompareOutput, JsonListsTheSameDifferencesAndErrorsGiveTwo) {
     fixtures::TempDir dir;
-    fixtures::WriteFile(dir / "make.py", kMaker);
-    RunShell("python3 " + Quote(dir / "make.py") + " " + Quote(dir / "a.zip") + " ''");
+    const std::string maker = "python3 -c " + Quote(kMaker) + " ";
+    RunShell(maker + Quote(dir / "a.zip") + " ''");
     RunShell(
-        "python3 " + Quote(dir / "make.py") + " " + Quote(dir / "b.zip") + " " +
+        maker + Quote(dir / "b.zip") + " " +
         Quote("m['tab\\there'] = b'x'; t['tab\\there'] = t['c.txt']; order.append('tab\\there')"));
     const std::string kelpzip = Quote(fixtures::KelpProgram("kelpzip")) + " compare ";
     const auto json =

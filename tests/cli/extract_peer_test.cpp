@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <map>
 
 #include "tests/fixtures/folder_test.h"
 #include "tests/fixtures/temp_dir.h"

@@ -30,27 +30,24 @@ for i in z.infolist():
 class Rename : public ::testing::Test {
   protected:
     Rename() {
-        fixtures::WriteFile(dir / "raw.py", kRawData);
-        // Deflated, stored and LZMA members, a ZIP64 local field, a folder
-        // entry, then members with traditional and AES encryption.
-        Python(
-            "z=zipfile.ZipFile(p,'w',zipfile.ZIP_DEFLATED)\n"
-            "z.writestr('docs/', b'')\n"
-            "z.writestr('docs/a.txt', b'alpha'*300)\n"
-            "z.writestr('docs/sub/b.txt', b'beta'*300, zipfile.ZIP_STORED)\n"
-            "z.writestr('c.txt', b'gamma'*300, zipfile.ZIP_LZMA)\n"
-            "with z.open('big.txt', 'w', force_zip64=True) as m: m.write(b'zip64'*300)\n"
-            "z.close()");
-        Shell("cd " + Quote(dir / "src") +
-              " && zip -q -P secret ../a.zip zc.txt && 7z a -tzip -bd "
-              "-mem=AES256 -psecret ../a.zip aes.txt > /dev/null");
-    }
-    void Python(const std::string& body) {
         fs::create_directories(dir / "src");
         fixtures::WriteFile(dir / "src/zc.txt", "traditional");
         fixtures::WriteFile(dir / "src/aes.txt", "advanced");
-        fixtures::WriteFile(dir / "make.py", "import zipfile,sys\np=sys.argv[1]\n" + body + "\n");
-        Shell("python3 " + Quote(dir / "make.py") + " " + Quote(Archive()));
+        // Deflated, stored and LZMA members, a ZIP64 local field, a folder
+        // entry, then members with traditional and AES encryption.
+        Shell("python3 -c " +
+              Quote("import zipfile,sys\n"
+                    "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED)\n"
+                    "z.writestr('docs/', b'')\n"
+                    "z.writestr('docs/a.txt', b'alpha'*300)\n"
+                    "z.writestr('docs/sub/b.txt', b'beta'*300, zipfile.ZIP_STORED)\n"
+                    "z.writestr('c.txt', b'gamma'*300, zipfile.ZIP_LZMA)\n"
+                    "with z.open('big.txt', 'w', force_zip64=True) as m: m.write(b'zip64'*300)\n"
+                    "z.close()\n") +
+              " " + Quote(Archive()));
+        Shell("cd " + Quote(dir / "src") +
+              " && zip -q -P secret ../a.zip zc.txt && 7z a -tzip -bd "
+              "-mem=AES256 -psecret ../a.zip aes.txt > /dev/null");
     }
     fixtures::CommandResult Shell(const std::string& command) {
         auto r = RunShell(command);
@@ -65,7 +62,7 @@ class Rename : public ::testing::Test {
     std::map<std::string, std::string> RawData() {
         std::map<std::string, std::string> data;
         std::istringstream lines(
-            Shell("python3 " + Quote(dir / "raw.py") + " " + Quote(Archive())).out);
+            Shell("python3 -c " + Quote(kRawData) + " " + Quote(Archive())).out);
         for (std::string line; std::getline(lines, line);)
             data[line.substr(0, line.find('\t'))] = line.substr(line.find('\t') + 1);
         return data;

@@ -66,9 +66,8 @@ class Repair : public ::testing::TestWithParam<Case> {
   protected:
     static void SetUpTestSuite() {
         if (fs::exists(kArchives + "/done")) return;
-        auto made = RunShell("python3 " + Quote(kScripts + "make_damaged_archives.py") + " " +
-                             Quote(kArchives));
-        ASSERT_EQ(made.exitCode, 0) << made.err;
+        ASSERT_TRUE(fixtures::Succeeds("python3 " + Quote(kScripts + "make_damaged_archives.py") +
+                                       " " + Quote(kArchives)));
     }
 };
 
@@ -94,8 +93,7 @@ TEST_P(Repair, RecoversEveryMemberThatChecksOut) {
     const auto exact = ExactMembers(fixed, false);
     EXPECT_EQ(exact.exitCode, 0) << exact.err;
     EXPECT_EQ(exact.out, Lines(damage.recovered));
-    const auto test = RunShell("unzip -tqq -P pw " + Quote(fixed));
-    EXPECT_EQ(test.exitCode, 0) << test.out << test.err;
+    EXPECT_TRUE(fixtures::Succeeds("unzip -tqq -P pw " + Quote(fixed)));
 
     // zip -FF asks questions on some damage; every answer is yes.
     RunShell("cd " + Quote(dir.path()) + " && yes | zip -FF broken.zip --out ff.zip");

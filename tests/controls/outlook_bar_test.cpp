@@ -1,4 +1,3 @@
-#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
 

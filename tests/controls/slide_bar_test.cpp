@@ -1,6 +1,5 @@
 #include <QApplication>
 #include <QMouseEvent>
-#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>

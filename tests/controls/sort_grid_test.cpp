@@ -1,5 +1,4 @@
 #include <QHeaderView>
-#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>

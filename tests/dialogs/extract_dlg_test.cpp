@@ -1,9 +1,7 @@
 // The extract dialog: its target folder and the history it records on every
 // way out.
-#include <QCheckBox>
 #include <QDir>
 #include <QPushButton>
-#include <QTest>
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,6 @@
 // The file selection controls: what the file list reads and shows, where
 // opening an entry leads, and the drive combo's entries.
 #include <QDir>
-#include <QFile>
-#include <QTest>
 
 #include <gtest/gtest.h>
 

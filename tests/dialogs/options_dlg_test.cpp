@@ -1,19 +1,13 @@
 // The options dialog: what OK and Cancel write into the settings record,
 // Reset, and the association buttons against a private XDG home.
-#include <QCheckBox>
 #include <QColorDialog>
-#include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
-#include <QTimer>
 
-#include <cstdlib>
-#include <deque>
 #include <fstream>
 #include <functional>
 
@@ -22,6 +16,7 @@
 #include "color_swatch.h"
 #include "options_dlg.h"
 #include "platform/zip_association.h"
+#include "tests/fixtures/env_override.h"
 #include "tests/fixtures/modal_answerer.h"
 #include "tests/fixtures/temp_dir.h"
 
@@ -33,13 +28,11 @@ using fixtures::ModalAnswerer;
 
 // Answers a colour dialog with `c`, or cancels it when `c` is invalid.
 std::function<void(QDialog*)> ChooseColor(const QColor& c) {
-    return [c](QDialog* d) {
-        auto* dialog = qobject_cast<QColorDialog*>(d);
-        ASSERT_NE(dialog, nullptr);
+    return fixtures::On<QColorDialog>([c](QColorDialog* dialog) {
         if (!c.isValid()) return dialog->reject();
         dialog->setCurrentColor(c);
         dialog->accept();
-    };
+    });
 }
 
 void DoubleClick(QWidget* w) {
@@ -145,8 +138,8 @@ TEST_F(OptionsTest, ResetAsksFirstThenRunsTheFirstRunSetup) {
 TEST_F(OptionsTest, AssociationButtonsAskAndHandOnTheProgram) {
     const std::filesystem::path data = dir / "data";
     const std::filesystem::path config = dir / "config";
-    setenv("XDG_DATA_HOME", data.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    fixtures::EnvOverride dataHome("XDG_DATA_HOME", data);
+    fixtures::EnvOverride configHome("XDG_CONFIG_HOME", config);
     const auto entry = data / "applications" / kelp::platform::kZipDesktopId;
     ModalAnswerer answers;
     dlg->show();
@@ -171,8 +164,6 @@ TEST_F(OptionsTest, AssociationButtonsAskAndHandOnTheProgram) {
     dlg->registerButton()->click();
     EXPECT_EQ(answers.texts.back(), "Error: Program not found: " + dlg->ProgramPath);
     EXPECT_FALSE(std::filesystem::exists(entry));
-    unsetenv("XDG_DATA_HOME");
-    unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST(DesktopEntry, ProgramIsTheFirstWordOfExecFoundThroughPath) {

@@ -38,18 +38,13 @@ TEST(PasswordDlg, OkHandsBackAtMostEightyCharacters) {
 }
 
 TEST(PasswordDlg, CancelAndCloseBoxHandBackNothing) {
-    std::string password = "old";
-    WhenShown([](PasswordDlg* d) {
-        d->Password()->setText("typed");
-        d->CancelButton()->click();
-    });
-    EXPECT_EQ(PasswordDlg::AskPassword(nullptr, "T", "P", password), 0);
-    EXPECT_EQ(password, "");
-    password = "old";
-    WhenShown([](PasswordDlg* d) {
-        d->Password()->setText("typed");
-        d->close();
-    });
-    EXPECT_EQ(PasswordDlg::AskPassword(nullptr, "T", "P", password), 0);
-    EXPECT_EQ(password, "");
+    for (bool closeBox : {false, true}) {
+        std::string password = "old";
+        WhenShown([closeBox](PasswordDlg* d) {
+            d->Password()->setText("typed");
+            closeBox ? (void)d->close() : d->CancelButton()->click();
+        });
+        EXPECT_EQ(PasswordDlg::AskPassword(nullptr, "T", "P", password), 0) << closeBox;
+        EXPECT_EQ(password, "");
+    }
 }

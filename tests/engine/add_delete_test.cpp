@@ -4,37 +4,27 @@
 
 #include <filesystem>
 
-#include "engine/zip_engine.h"
 #include "libs/include/kelp_lib_abi.h"
 #include "tests/fixtures/archive_builder.h"
-#include "tests/fixtures/recording_host_ui.h"
-#include "tests/fixtures/temp_dir.h"
+#include "tests/fixtures/engine_test.h"
+#include "tests/fixtures/env_override.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class AddDelete : public ::testing::Test {
+class AddDelete : public fixtures::EngineTest {
   protected:
     AddDelete() {
-        zip.SetHostUi(&host);
         zip.HowToDelete = kelp::engine::htdFinal;
-        zip.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
         zip.OnDirUpdate = [this] { ++dirUpdates; };
         // A library that notes each call it gets.
         zip.setDLLDirectory(std::string(KELP_LIB_DIR) + "/recording152");
-        setenv("KELP_RECORD_FILE", (dir / "record").c_str(), 1);
     }
-    ~AddDelete() override {
-        unsetenv("KELP_RECORD_FILE");
-        zip.UnloadZipLib();
-    }
+    ~AddDelete() override { zip.UnloadZipLib(); }
 
-    fixtures::TempDir dir;
-    fixtures::RecordingHostUi host;
-    kelp::engine::ZipEngine zip;
-    std::vector<std::string> logged;
     int dirUpdates = 0;
+    fixtures::EnvOverride record{"KELP_RECORD_FILE", dir / "record"};
 };
 
 TEST_F(AddDelete, RefusedCallsKeepTheLists) {

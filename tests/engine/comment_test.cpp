@@ -6,29 +6,19 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/zip_engine.h"
 #include "tests/fixtures/archive_builder.h"
+#include "tests/fixtures/engine_test.h"
 #include "tests/fixtures/file_size_limit.h"
-#include "tests/fixtures/recording_host_ui.h"
-#include "tests/fixtures/temp_dir.h"
 
 namespace {
 
-class Comment : public ::testing::Test {
+class Comment : public fixtures::EngineTest {
   protected:
-    Comment() {
-        zip.SetHostUi(&host);
-        zip.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
-    }
     std::string Write(const std::string& bytes) {
         const std::string path = dir / "c.zip";
         fixtures::WriteFile(path, bytes);
         return path;
     }
-    fixtures::TempDir dir;
-    fixtures::RecordingHostUi host;
-    kelp::engine::ZipEngine zip;
-    std::vector<std::string> logged;
 };
 
 TEST_F(Comment, GrowsShrinksAndRemovesAndTheArchiveStaysIntact) {

@@ -6,13 +6,11 @@
 #include <filesystem>
 #include <functional>
 
-#include "engine/zip_engine.h"
 #include "libs/zipcore/archive_reader.h"
 #include "libs/zipcore/crc32.h"
 #include "libs/zipcore/record_writer.h"
 #include "tests/fixtures/archive_builder.h"
-#include "tests/fixtures/recording_host_ui.h"
-#include "tests/fixtures/temp_dir.h"
+#include "tests/fixtures/engine_test.h"
 
 namespace {
 
@@ -134,11 +132,9 @@ const Row kRows[] = {
     {"set, a header cut across two parts", TwoParts(20), 2, "", -1},
 };
 
-class Directory : public ::testing::TestWithParam<Row> {
+class Directory : public fixtures::EngineFixture<::testing::TestWithParam<Row>> {
   protected:
     Directory() {
-        zip.SetHostUi(&host);
-        zip.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
         zip.OnNewName = [this](int, const kelp::engine::ZipDirEntry& e) {
             names.emplace_back(e.MemberName());
         };
@@ -151,12 +147,7 @@ class Directory : public ::testing::TestWithParam<Row> {
         for (const auto& [name, bytes] : files) fixtures::WriteFile(dir / name, bytes);
         zip.setZipFileName(dir / files.back().first);
     }
-    std::string Last() const { return logged.empty() ? "" : logged.back(); }
 
-    fixtures::TempDir dir;
-    fixtures::RecordingHostUi host;
-    kelp::engine::ZipEngine zip;
-    std::vector<std::string> logged;
     std::vector<std::string> names;
 };
 

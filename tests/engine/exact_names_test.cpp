@@ -2,14 +2,12 @@
 // to be told so are not called, and names in a code page.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <set>
 
-#include "engine/zip_engine.h"
 #include "tests/fixtures/archive_builder.h"
-#include "tests/fixtures/recording_host_ui.h"
-#include "tests/fixtures/temp_dir.h"
+#include "tests/fixtures/engine_test.h"
+#include "tests/fixtures/env_override.h"
 
 namespace {
 
@@ -21,29 +19,20 @@ const std::vector<std::string> kNames = {
     "abc.txt",  "a*.txt", "a.txt",    "[ab].txt",       "d\\e.txt", "d/e.txt", "Case.txt",
     "case.txt", "f/",     "f/in.txt", "f/sub/deep.txt", "f2/x.txt", "f.txt"};
 
-class ExactNames : public ::testing::Test {
+class ExactNames : public fixtures::EngineTest {
   protected:
     ExactNames() {
-        zip.SetHostUi(&host);
-        zip.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
         fixtures::ArchiveBuilder builder;
         for (const std::string& n : kNames) builder.Add(n, n.back() == '/' ? "" : n);
         fixtures::WriteFile(dir / "a.zip", builder.Build());
         zip.setZipFileName(dir / "a.zip");
     }
-    ~ExactNames() override { unsetenv("KELP_RECORD_FILE"); }
-
     std::set<std::string> Listed() {
         zip.List();
         std::set<std::string> names;
         for (const auto& e : zip.DirEntries()) names.emplace(e.MemberName());
         return names;
     }
-
-    fixtures::TempDir dir;
-    fixtures::RecordingHostUi host;
-    kelp::engine::ZipEngine zip;
-    std::vector<std::string> logged;
 };
 
 TEST_F(ExactNames, ToMemoryTakesTheNamedMemberEvenWhenAPatternWouldMatchAnEarlierOne) {
@@ -63,7 +52,7 @@ TEST_F(ExactNames, ToMemoryTakesTheNamedMemberEvenWhenAPatternWouldMatchAnEarlie
 
 TEST_F(ExactNames, OlderLibrariesAreNotCalledWithExactNames) {
     // They would read the names as patterns and take "abc.txt" for "a*.txt".
-    setenv("KELP_RECORD_FILE", (dir / "record").c_str(), 1);
+    fixtures::EnvOverride record("KELP_RECORD_FILE", dir / "record");
     zip.setDLLDirectory(std::string(KELP_LIB_DIR) + "/recording152");
     zip.ExtrOptions = {kelp::engine::ExtrTest};
     zip.FSpecArgs = {"a*.txt"};

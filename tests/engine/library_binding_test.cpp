@@ -4,34 +4,26 @@
 // answers.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <span>
 
 #include "engine/param_blocks.h"
-#include "engine/zip_engine.h"
 #include "tests/fixtures/archive_builder.h"
-#include "tests/fixtures/recording_host_ui.h"
-#include "tests/fixtures/temp_dir.h"
+#include "tests/fixtures/engine_test.h"
+#include "tests/fixtures/env_override.h"
 
 namespace {
 
 using kelp::engine::ZipEngine;
 
-class LibraryBinding : public ::testing::Test {
+class LibraryBinding : public fixtures::EngineTest {
   protected:
     LibraryBinding() {
-        zip.SetHostUi(&host);
-        zip.OnMessage = [this](int code, const std::string& text) {
-            codes.push_back(code);
-            logged.push_back(text);
-        };
         fixtures::WriteFile(dir / "a.zip",
                             fixtures::ArchiveBuilder().Add("Docs/One.txt", "1").Build());
-        setenv("KELP_RECORD_FILE", (dir / "record").c_str(), 1);
     }
     ~LibraryBinding() override {
-        unsetenv("KELP_RECORD_FILE");
         zip.UnloadUnzipLib();
         zip.UnloadZipLib();
     }
@@ -52,12 +44,8 @@ class LibraryBinding : public ::testing::Test {
         return r;
     }
 
-    fixtures::TempDir dir;
-    fixtures::RecordingHostUi host;
-    ZipEngine zip;
-    std::vector<int> codes;
-    std::vector<std::string> logged;
     std::vector<int32_t> answers;
+    fixtures::EnvOverride record{"KELP_RECORD_FILE", dir / "record"};
 };
 
 TEST_F(LibraryBinding, LibraryComesFromItsFolderOrTheRunPath) {
@@ -180,6 +168,16 @@ TEST_F(LibraryBinding, RenameAnswerReplacesTheText) {
     EXPECT_EQ(std::string(moved.Text), "renamed/move.txt");
 }
 
+// The block's spec table, a row each: "TEXT|PASSWORD|RECURSE|ENCRYPT", "-"
+// for no password; ENCRYPT 65535 is the row's own password, -1 the default.
+std::vector<std::string> Specs(const KZipParams& b) {
+    std::vector<std::string> rows;
+    for (const KZipSpec& s : std::span(b.SpecTable, b.SpecCount))
+        rows.push_back(std::string(s.SpecText) + "|" + (s.SpecPassword ? s.SpecPassword : "-") +
+                       "|" + std::to_string(s.SpecRecurse) + "|" + std::to_string(s.SpecEncrypt));
+    return rows;
+}
+
 TEST(ZipBlock, SpecificationPrefixesAndPasswords) {
     ZipEngine zip;
     kelp::engine::AddRequest request;
@@ -191,21 +189,9 @@ TEST(ZipBlock, SpecificationPrefixesAndPasswords) {
     const KZipParams& b = block->Current();
     EXPECT_EQ(b.UpdateOn, KELP_TRUE);
     EXPECT_EQ(b.FreshenOn, KELP_FALSE);
-    ASSERT_EQ(b.SpecCount, 5);
-    const KZipSpec* s = b.SpecTable;
-    EXPECT_STREQ(s[0].SpecText, "*.txt");
-    EXPECT_STREQ(s[0].SpecPassword, "own");
-    EXPECT_EQ(s[0].SpecEncrypt, 0xFFFF);
-    EXPECT_STREQ(s[1].SpecText, "plain");
-    EXPECT_EQ(s[1].SpecPassword, nullptr);
-    EXPECT_EQ(s[1].SpecEncrypt, 0);
-    EXPECT_STREQ(s[2].SpecText, "sub");
-    EXPECT_EQ(s[2].SpecRecurse, -1);
-    EXPECT_STREQ(s[2].SpecPassword, "default");
-    EXPECT_EQ(s[2].SpecEncrypt, KELP_TRUE);
-    EXPECT_STREQ(s[3].SpecText, "top");
-    EXPECT_EQ(s[3].SpecRecurse, 0);
-    EXPECT_STREQ(s[4].SpecText, "|odd");
+    EXPECT_EQ(Specs(b),
+              (std::vector<std::string>{"*.txt|own|0|65535", "plain|-|0|0", "sub|default|-1|-1",
+                                        "top|default|0|-1", "|odd|default|-1|-1"}));
 
     // Below version 151 the lines go unchanged into the old table.
     request.lines = {">a<pw"};
@@ -224,21 +210,10 @@ TEST(ZipBlock, SourcesAreTakenAsTheyStandAfterTheLines) {
     request.lines = {"|top"};
     request.sources = {{">a<b|c.txt", true, std::nullopt}, {"|x<", false, ""}, {"y", false, "pw"}};
     auto block = zip.FillZipParams(request, "/x/a.zip", 160);
-    const KZipParams& b = block->Current();
-    EXPECT_EQ(b.StoreLinks, KELP_TRUE);
-    ASSERT_EQ(b.SpecCount, 4);
-    const KZipSpec* s = b.SpecTable;
-    EXPECT_STREQ(s[0].SpecText, "top");
-    EXPECT_STREQ(s[1].SpecText, ">a<b|c.txt");
-    EXPECT_EQ(s[1].SpecRecurse, -1);
-    EXPECT_STREQ(s[1].SpecPassword, "default");
-    EXPECT_EQ(s[1].SpecEncrypt, KELP_TRUE);
-    EXPECT_STREQ(s[2].SpecText, "|x<");
-    EXPECT_EQ(s[2].SpecRecurse, 0);
-    EXPECT_EQ(s[2].SpecPassword, nullptr);
-    EXPECT_EQ(s[2].SpecEncrypt, 0);
-    EXPECT_STREQ(s[3].SpecText, "y");
-    EXPECT_STREQ(s[3].SpecPassword, "pw");
+    EXPECT_EQ(block->Current().StoreLinks, KELP_TRUE);
+    EXPECT_EQ(Specs(block->Current()),
+              (std::vector<std::string>{"top|default|0|-1", ">a<b|c.txt|default|-1|-1", "|x<|-|0|0",
+                                        "y|pw|0|65535"}));
 
     // Links are stored as links only by libraries that know the field.
     EXPECT_EQ(zip.FillZipParams(request, "/x/a.zip", 159)->Current().StoreLinks, 0);

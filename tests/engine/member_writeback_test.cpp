@@ -15,9 +15,9 @@
 #include <thread>
 
 #include "engine/member_writeback.h"
-#include "tests/fixtures/recording_host_ui.h"
+#include "tests/fixtures/engine_test.h"
+#include "tests/fixtures/env_override.h"
 #include "tests/fixtures/run_command.h"
-#include "tests/fixtures/temp_dir.h"
 #include "tests/fixtures/zip_members.h"
 
 namespace {
@@ -30,21 +30,16 @@ std::string Shell(const std::string& command) {
     return r.out;
 }
 
-class MemberWriteBackTest : public ::testing::Test {
+class MemberWriteBackTest : public fixtures::EngineTest {
   protected:
     MemberWriteBackTest() {
-        setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
         fs::create_directories(dir / "src/m");
         fs::create_directories(dir / "scratch");
         fixtures::WriteFile(dir / "src/m/file.txt", std::string(3000, 'a') + "\n");
         fixtures::WriteFile(dir / "src/other.txt", std::string(5000, 'o'));
         Shell("chmod 640 " + Q("src/m/file.txt"));
-        zip.SetHostUi(&host);
     }
-    ~MemberWriteBackTest() override {
-        zip.UnloadZipLib();
-        unsetenv("XDG_DATA_HOME");
-    }
+    ~MemberWriteBackTest() override { zip.UnloadZipLib(); }
     std::string Q(const std::string& name) { return fixtures::Quote(dir / name); }
     // Writes `text` as the edited copy, dated 2021-03-04 05:06:08.
     std::string Edited(const std::string& text) {
@@ -71,10 +66,7 @@ class MemberWriteBackTest : public ::testing::Test {
         w.scratch = dir / "scratch";
         return w;
     }
-
-    fixtures::TempDir dir;
-    fixtures::RecordingHostUi host;
-    kelp::engine::ZipEngine zip;
+    fixtures::EnvOverride trash{"XDG_DATA_HOME", dir / "data"};
 };
 
 TEST_F(MemberWriteBackTest, TheMemberKeepsHowItWasStoredAndTheOthersTheirBytes) {

@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "engine/zip_engine.h"
 #include "engine/zip_messages.h"
-#include "tests/fixtures/recording_host_ui.h"
+#include "tests/fixtures/engine_test.h"
 
 namespace {
 
@@ -17,20 +16,7 @@ TEST(Messages, FormattingNeverReadsPastItsArguments) {
     EXPECT_EQ(FormatMessageText("100%% %x %s", {std::string("ok")}), "100% %x ok");
 }
 
-class EngineMessages : public ::testing::Test {
-  protected:
-    EngineMessages() {
-        zip.SetHostUi(&host);
-        zip.OnMessage = [this](int code, const std::string& text) {
-            codes.push_back(code);
-            logged.push_back(text);
-        };
-    }
-    fixtures::RecordingHostUi host;
-    kelp::engine::ZipEngine zip;
-    std::vector<int> codes;
-    std::vector<std::string> logged;
-};
+using EngineMessages = fixtures::EngineTest;
 
 TEST_F(EngineMessages, ShownMessageAppendsItsExtraAndReachesTheLog) {
     zip.ShowEngineMessage(10202, "disk on fire");
@@ -75,14 +61,13 @@ TEST_F(EngineMessages, AddPasswordNeedsTwoEqualEntries) {
     EXPECT_EQ(host.messages.back(), "Error - passwords do NOT match\nPassword ignored");
 
     // Cancelling (or leaving empty) the first entry asks no second time.
-    host.prompts.clear();
-    host.passwordAnswers = {std::nullopt, std::string("x")};
-    EXPECT_EQ(zip.AddPasswordPrompt(), "");
-    EXPECT_EQ(host.prompts.size(), 1u);
-    host.prompts.clear();
-    host.passwordAnswers = {std::string(""), std::string("x")};
-    EXPECT_EQ(zip.AddPasswordPrompt(), "");
-    EXPECT_EQ(host.prompts.size(), 1u);
+    for (const std::optional<std::string>& first :
+         {std::optional<std::string>(), std::optional<std::string>("")}) {
+        host.prompts.clear();
+        host.passwordAnswers = {first, std::string("x")};
+        EXPECT_EQ(zip.AddPasswordPrompt(), "");
+        EXPECT_EQ(host.prompts.size(), 1u);
+    }
 }
 
 TEST_F(EngineMessages, PasswordPromptsWhenUnattendedOnlyReport) {

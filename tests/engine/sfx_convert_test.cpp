@@ -1,16 +1,15 @@
 // Turning archives into self-extracting programs and back.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
+#include <tuple>
 
 #include "engine/sfx_settings_block.h"
-#include "engine/zip_engine.h"
 #include "tests/fixtures/archive_builder.h"
+#include "tests/fixtures/engine_test.h"
+#include "tests/fixtures/env_override.h"
 #include "tests/fixtures/pe_fixture.h"
-#include "tests/fixtures/recording_host_ui.h"
 #include "tests/fixtures/run_command.h"
-#include "tests/fixtures/temp_dir.h"
 
 namespace {
 
@@ -22,21 +21,9 @@ using fixtures::WriteFile;
 
 const std::string kElfStub = std::string(KELP_LIB_DIR) + "/KelpSFX.bin";
 
-class SfxConvert : public ::testing::Test {
+class SfxConvert : public fixtures::EngineTest {
   protected:
-    SfxConvert() {
-        zip.SetHostUi(&host);
-        zip.HowToDelete = kelp::engine::htdFinal;
-        zip.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
-        if (const char* old = std::getenv("XDG_DATA_HOME")) savedDataHome = old;
-        setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
-    }
-    ~SfxConvert() override {
-        if (savedDataHome)
-            setenv("XDG_DATA_HOME", savedDataHome->c_str(), 1);
-        else
-            unsetenv("XDG_DATA_HOME");
-    }
+    SfxConvert() { zip.HowToDelete = kelp::engine::htdFinal; }
     std::string Stub(const std::string& bytes) {
         WriteFile(dir / "stub.bin", bytes);
         return dir / "stub.bin";
@@ -46,8 +33,7 @@ class SfxConvert : public ::testing::Test {
         fs::create_directories(dir / "tree/sub");
         WriteFile(dir / "tree/a.txt", std::string(5000, 'a') + "end");
         WriteFile(dir / "tree/sub/b.bin", std::string("\0\1\2\3binary", 10));
-        const auto r = RunShell("cd " + Quote(dir / "tree") + " && zip -qr ../z.zip .");
-        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_TRUE(fixtures::Succeeds("cd " + Quote(dir / "tree") + " && zip -qr ../z.zip ."));
         return dir / "z.zip";
     }
     // An archive written by Python, with an archive comment and a member comment.
@@ -58,17 +44,17 @@ class SfxConvert : public ::testing::Test {
             "  z.comment=b'archive comment'\n"
             "  z.writestr('dir/x.txt','x'*3000)\n"
             "  i=zipfile.ZipInfo('y.txt'); i.comment=b'member'; z.writestr(i,'why')\n";
-        WriteFile(dir / "make.py", script);
-        const auto r = RunShell("python3 " + Quote(dir / "make.py") + " " + Quote(dir / "p.zip"));
-        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_TRUE(fixtures::Succeeds("python3 -c " + Quote(script) + " " + Quote(dir / "p.zip")));
         return dir / "p.zip";
     }
 
-    fixtures::TempDir dir;
-    fixtures::RecordingHostUi host;
-    kelp::engine::ZipEngine zip;
-    std::vector<std::string> logged;
-    std::optional<std::string> savedDataHome;
+    // The program's settings as the engine holds them.
+    auto Settings() const {
+        return std::tuple(zip.SFXCaption, zip.SFXDefaultDir, zip.SFXCommandLine, zip.SFXMessage,
+                          zip.SFXOptions, zip.SFXOverWriteMode);
+    }
+
+    fixtures::EnvOverride trash{"XDG_DATA_HOME", dir / "data"};
 };
 
 // A settings block whose texts run past the bytes is no block.
@@ -92,6 +78,7 @@ TEST_F(SfxConvert, ZipToExeAndBackIsByteIdenticalForPeerArchives) {
             kelp::engine::SFXOpts{kelp::engine::SFXAutoRun, kelp::engine::SFXNoSuccessMsg};
         zip.SFXOverWriteMode = kelp::engine::OvrNever;
         zip.setZipFileName(source);
+        const auto written = Settings();
         ASSERT_EQ(zip.ConvertToExe(), 0);
 
         const std::string exe = fs::path(source).replace_extension(".exe").string();
@@ -105,8 +92,7 @@ TEST_F(SfxConvert, ZipToExeAndBackIsByteIdenticalForPeerArchives) {
         EXPECT_EQ(bytes.substr(stubSize, 4), "MPV\xF0");
         EXPECT_EQ(zip.SfxPrefixSize(), static_cast<int64_t>(stubSize + 36));
         EXPECT_FALSE(zip.StructureError());
-        const auto test = RunShell("unzip -tq " + Quote(exe));
-        EXPECT_EQ(test.exitCode, 0) << test.out << test.err;
+        EXPECT_TRUE(fixtures::Succeeds("unzip -tq " + Quote(exe)));
 
         zip.SFXCaption = zip.SFXDefaultDir = zip.SFXCommandLine = zip.SFXMessage = "changed";
         zip.SFXOptions = {};
@@ -115,13 +101,7 @@ TEST_F(SfxConvert, ZipToExeAndBackIsByteIdenticalForPeerArchives) {
         EXPECT_EQ(ReadFile(source), original);
         EXPECT_FALSE(fs::exists(exe));
         EXPECT_EQ(zip.ZipFileName(), source);
-        EXPECT_EQ(zip.SFXCaption, "My caption");
-        EXPECT_EQ(zip.SFXDefaultDir, "><");
-        EXPECT_EQ(zip.SFXCommandLine, "echo ><");
-        EXPECT_EQ(zip.SFXMessage, "Hello");
-        EXPECT_EQ(zip.SFXOptions,
-                  (kelp::engine::SFXOpts{kelp::engine::SFXAutoRun, kelp::engine::SFXNoSuccessMsg}));
-        EXPECT_EQ(zip.SFXOverWriteMode, kelp::engine::OvrNever);
+        EXPECT_EQ(Settings(), written);
     }
     EXPECT_TRUE(logged.empty());
 }
@@ -227,12 +207,9 @@ TEST_F(SfxConvert, ExeWithoutOrWithAnOlderSettingsBlock) {
     zip.setZipFileName(dir / "o.exe");
     ASSERT_EQ(zip.ConvertToZip(), 0);
     EXPECT_EQ(ReadFile(dir / "o.zip"), archive);
-    EXPECT_EQ(zip.SFXCaption, "ab");
-    EXPECT_EQ(zip.SFXDefaultDir, "z");
-    EXPECT_EQ(zip.SFXCommandLine, "");
-    EXPECT_EQ(zip.SFXMessage, "message stays");
-    EXPECT_EQ(zip.SFXOptions, kelp::engine::SFXOpts{kelp::engine::SFXAutoRun});
-    EXPECT_EQ(zip.SFXOverWriteMode, kelp::engine::OvrAlways);
+    EXPECT_EQ(Settings(),
+              std::tuple("ab", "z", "", "message stays",
+                         kelp::engine::SFXOpts{kelp::engine::SFXAutoRun}, kelp::engine::OvrAlways));
 }
 
 TEST_F(SfxConvert, BadInputGetsItsCodes) {

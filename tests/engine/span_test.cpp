@@ -6,30 +6,21 @@
 
 #include <csignal>
 #include <filesystem>
-#include <random>
 
 #include "engine/simulated_drive.h"
 #include "engine/span_reader.h"
 #include "engine/span_records.h"
 #include "engine/span_writer.h"
-#include "engine/zip_engine.h"
 #include "libs/zipcore/zip_records.h"
 #include "tests/fixtures/archive_builder.h"
-#include "tests/fixtures/recording_host_ui.h"
+#include "tests/fixtures/engine_test.h"
 #include "tests/fixtures/run_command.h"
-#include "tests/fixtures/temp_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using fixtures::RandomBytes;
 using kelp::engine::Answer;
-
-std::string RandomBytes(size_t n, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::string s(n, '\0');
-    for (auto& c : s) c = static_cast<char>(gen());
-    return s;
-}
 
 // Six incompressible members of 60 000 bytes and a comment: about 360 kB.
 std::string SourceArchive(const std::string& comment = "set comment") {
@@ -44,14 +35,6 @@ std::span<const uint8_t> Bytes(const std::string& s, size_t from = 0) {
         .subspan(std::min(from, s.size()));
 }
 
-// The end record of a set's last part.
-kelp::zip::Eocd EndRecord(const std::string& last) {
-    kelp::zip::Eocd end;
-    const auto at = kelp::zip::FindEocd(Bytes(last));
-    EXPECT_TRUE(at && kelp::zip::ParseEocd(Bytes(last, *at), end));
-    return end;
-}
-
 // Checks that no header (with its name, extra field and comment) and not the
 // end record (with the comment) is cut over two parts.
 void ExpectUnitsWhole(const std::vector<std::string>& parts) {
@@ -59,7 +42,8 @@ void ExpectUnitsWhole(const std::vector<std::string>& parts) {
     const std::string& last = parts.back();
     const auto eocdAt = zip::FindEocd(Bytes(last));
     ASSERT_TRUE(eocdAt);
-    const zip::Eocd end = EndRecord(last);
+    zip::Eocd end;
+    ASSERT_TRUE(zip::ParseEocd(Bytes(last, *eocdAt), end));
     EXPECT_EQ(*eocdAt + zip::kEocdSize + end.commentLength, last.size());
     EXPECT_EQ(end.thisDisk, parts.size() - 1);
     size_t disk = end.centralDisk, at = end.centralOffset;
@@ -80,31 +64,26 @@ void ExpectUnitsWhole(const std::vector<std::string>& parts) {
     }
 }
 
-class Span : public ::testing::Test {
+class Span : public fixtures::EngineTest {
   protected:
-    Span() {
-        zip.SetHostUi(&host);
-        zip.OnMessage = [this](int, const std::string& text) { logged.push_back(text); };
-        fixtures::WriteFile(dir / "source.zip", SourceArchive());
-    }
+    Span() { fixtures::WriteFile(dir / "source.zip", SourceArchive()); }
     std::vector<std::string> Parts(const std::string& target) {
         std::vector<std::string> parts;
         for (int i = 0; fs::exists(kelp::engine::SpanPartName(target, i)); ++i)
             parts.push_back(fixtures::ReadFile(kelp::engine::SpanPartName(target, i)));
         return parts;
     }
-    fixtures::TempDir dir;
-    fixtures::RecordingHostUi host;
-    kelp::engine::ZipEngine zip;
-    std::vector<std::string> logged;
+    // Parts of at most `max` bytes, none begun with less than `minFree` left.
+    void Sizes(int64_t max, int64_t minFree = 1000) {
+        zip.MaxVolumeSize = max;
+        zip.MinFreeVolumeSize = minFree;
+    }
 };
 
 TEST_F(Span, FixedDrivePartsKeepTheirLimitsAndJoinToTheSource) {
-    zip.MaxVolumeSize = 100000;
+    Sizes(100000, 40000);
     zip.KeepFreeOnDisk1 = 50000;
-    zip.MinFreeVolumeSize = 40000;
-    ASSERT_EQ(zip.WriteSpan(dir / "source.zip", dir / "set.zip"), 0)
-        << (logged.empty() ? "" : logged.back());
+    ASSERT_EQ(zip.WriteSpan(dir / "source.zip", dir / "set.zip"), 0) << Last();
     const auto parts = Parts(dir / "set.zip");
     ASSERT_GE(parts.size(), 4u);
     EXPECT_LE(parts[0].size(), 50000u);
@@ -123,8 +102,7 @@ TEST_F(Span, FixedDrivePartsKeepTheirLimitsAndJoinToTheSource) {
 
 TEST_F(Span, ExistingPartsAreOnlyReplacedWhenTheUserSaysYes) {
     fixtures::WriteFile(dir / "set001.zip", "someone else's file");
-    zip.MaxVolumeSize = 200000;
-    zip.MinFreeVolumeSize = 1000;
+    Sizes(200000);
     host.questionAnswers = {Answer::No};
     EXPECT_EQ(zip.WriteSpan(dir / "source.zip", dir / "set.zip"), -7);
     ASSERT_EQ(host.questions.size(), 1u);
@@ -142,8 +120,7 @@ TEST_F(Span, ExistingPartsAreOnlyReplacedWhenTheUserSaysYes) {
 }
 
 TEST_F(Span, CancelAndImpossibleUnitsStopWithFinishedPartsKept) {
-    zip.MaxVolumeSize = 100000;
-    zip.MinFreeVolumeSize = 1000;
+    Sizes(100000);
     zip.OnProgress = [this](kelp::engine::ProgressType type, const std::string& name, int64_t) {
         if (type == kelp::engine::ptFileStart && name == "dir/member3.bin")
             zip.CancelRequested = true;
@@ -156,8 +133,7 @@ TEST_F(Span, CancelAndImpossibleUnitsStopWithFinishedPartsKept) {
     zip.OnProgress = nullptr;
 
     // A part smaller than one local header with its name can never hold it.
-    zip.MaxVolumeSize = 40;
-    zip.MinFreeVolumeSize = 1;
+    Sizes(40, 1);
     EXPECT_EQ(zip.WriteSpan(dir / "source.zip", dir / "tiny.zip"), -7);
     EXPECT_EQ(logged.back(), "This disk has not enough free space available");
 }
@@ -166,8 +142,7 @@ TEST_F(Span, CancelAndImpossibleUnitsStopWithFinishedPartsKept) {
 // the set, the last one included. A file-size limit stands in for a full
 // disk: the first block fits under it, the rest of the one part does not.
 TEST_F(Span, PartBytesThatCannotBeWrittenFailTheSet) {
-    zip.MaxVolumeSize = 1000000;
-    zip.MinFreeVolumeSize = 1000;
+    Sizes(1000000);
     rlimit old{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
     rlimit low = old;
@@ -183,8 +158,7 @@ TEST_F(Span, PartBytesThatCannotBeWrittenFailTheSet) {
 }
 
 TEST_F(Span, BrokenSetsAreReportedAndLeaveNoJoinedFile) {
-    zip.MaxVolumeSize = 100000;
-    zip.MinFreeVolumeSize = 1000;
+    Sizes(100000);
     ASSERT_EQ(zip.WriteSpan(dir / "source.zip", dir / "set.zip"), 0);
     fixtures::WriteFile(dir / "other.zip",
                         fixtures::ArchiveBuilder().Add("x", RandomBytes(150000, 9)).Build());
@@ -224,10 +198,8 @@ TEST_F(Span, CaseTwinsAndMovedHeadersJoinByPlaceAndReportProgress) {
     // The first part ends 10 bytes after the first member: the second
     // member's header moves to the next part.
     const size_t second = source.find("include/xt_tcpmss.h") - 30;
-    zip.MaxVolumeSize = static_cast<int64_t>(4 + second + 10);
-    zip.MinFreeVolumeSize = 1000;
-    ASSERT_EQ(zip.WriteSpan(dir / "twins.zip", dir / "tw.zip"), 0)
-        << (logged.empty() ? "" : logged.back());
+    Sizes(int64_t(4 + second + 10));
+    ASSERT_EQ(zip.WriteSpan(dir / "twins.zip", dir / "tw.zip"), 0) << Last();
     const auto parts = Parts(dir / "tw.zip");
     ASSERT_GE(parts.size(), 4u);
     EXPECT_EQ(parts[0].size(), 4 + second);
@@ -242,7 +214,7 @@ TEST_F(Span, CaseTwinsAndMovedHeadersJoinByPlaceAndReportProgress) {
     std::string joined = dir.path() + "/";
     const std::string last =
         kelp::engine::SpanPartName(dir / "tw.zip", static_cast<int>(parts.size()) - 1);
-    ASSERT_EQ(zip.ReadSpan(last, joined), 0) << (logged.empty() ? "" : logged.back());
+    ASSERT_EQ(zip.ReadSpan(last, joined), 0) << Last();
     EXPECT_TRUE(fixtures::ReadFile(joined) == fixtures::ReadFile(dir / "twins.zip"))
         << "joined archive differs";
     EXPECT_EQ(fixtures::RunShell("unzip -tq " + fixtures::Quote(joined)).exitCode, 0);
@@ -255,8 +227,7 @@ TEST_F(Span, LocalNameThatDiffersFromItsCentralNameIsADamagedSet) {
                                                .Add("xt_TCPMSS.h", RandomBytes(50000, 1))
                                                .Add("xt_tcpmss.h", RandomBytes(50000, 2))
                                                .Build());
-    zip.MaxVolumeSize = 65536;
-    zip.MinFreeVolumeSize = 1000;
+    Sizes(65536);
     ASSERT_EQ(zip.WriteSpan(dir / "twins.zip", dir / "tw.zip"), 0);
     // The second member's local name gets the other case.
     ASSERT_TRUE(fs::exists(dir / "tw002.zip"));
@@ -320,8 +291,7 @@ TEST_F(RemovableSpan, DisksAreAskedForLabelledAndReadBack) {
     for (const char* disk : {"a", "b", "c", "d"}) drive.AddDisk(disk, 150000);
     drive.Insert("d");
     insertOrder = {"a", "b", "c"};
-    ASSERT_EQ(zip.WriteSpan(dir / "source.zip", Target()), 0)
-        << (logged.empty() ? "" : logged.back());
+    ASSERT_EQ(zip.WriteSpan(dir / "source.zip", Target()), 0) << Last();
     const std::string where = "\nin drive: " + drive.Root();
     EXPECT_EQ(Prompts(), (std::vector<std::string>{"Please insert disk volume 1 of 3" + where,
                                                    "Please insert disk volume 2 of 3" + where,
@@ -336,7 +306,7 @@ TEST_F(RemovableSpan, DisksAreAskedForLabelledAndReadBack) {
     insertOrder = {"b", "c", "a", "b", "c"};
     nextDisk = 0;
     std::string joined = dir.path() + "/";
-    ASSERT_EQ(zip.ReadSpan(Target(), joined), 0) << (logged.empty() ? "" : logged.back());
+    ASSERT_EQ(zip.ReadSpan(Target(), joined), 0) << Last();
     EXPECT_EQ(fixtures::ReadFile(joined), fixtures::ReadFile(dir / "source.zip"));
     const auto prompts = Prompts();
     ASSERT_GE(prompts.size(), 3u);
@@ -346,9 +316,7 @@ TEST_F(RemovableSpan, DisksAreAskedForLabelledAndReadBack) {
 }
 
 TEST_F(RemovableSpan, EarlierDiskOfTheSameSetIsRecognisedAndRefused) {
-    drive.AddDisk("a", 150000);
-    drive.AddDisk("b", 150000);
-    drive.AddDisk("c", 150000);
+    for (const char* disk : {"a", "b", "c"}) drive.AddDisk(disk, 150000);
     drive.Insert("a");
     // Disk 1 comes back when disk 2 is asked for; the user says No and
     // inserts fresh disks.
@@ -358,8 +326,7 @@ TEST_F(RemovableSpan, EarlierDiskOfTheSameSetIsRecognisedAndRefused) {
         drive.Insert(insertOrder[nextDisk++]);
         return Answer::Ok;
     };
-    ASSERT_EQ(zip.WriteSpan(dir / "source.zip", Target()), 0)
-        << (logged.empty() ? "" : logged.back());
+    ASSERT_EQ(zip.WriteSpan(dir / "source.zip", Target()), 0) << Last();
     const auto prompts = Prompts();
     ASSERT_GE(prompts.size(), 4u);
     EXPECT_EQ(prompts[2],

@@ -20,15 +20,14 @@ class BadArchives : public ::testing::Test {
     static void SetUpTestSuite() {
         dir_ = new fixtures::TempDir;
         std::string script = std::string(KELP_SOURCE_DIR) + "/tests/libs/make_bad_archives.py";
-        ASSERT_EQ(
-            fixtures::RunShell("python3 " + Quote(script) + " " + Quote(dir_->path())).exitCode, 0);
+        ASSERT_TRUE(fixtures::Succeeds("python3 " + Quote(script) + " " + Quote(dir_->path())));
     }
     static void TearDownTestSuite() { delete dir_; }
 
     int Extract(const std::string& name, bool overwrite = false) {
         libtest::ExtrOpts options{libtest::ExtrDirNames};
         if (overwrite) options.Include(libtest::ExtrOverWrite);
-        return zip.Call(libtest::Extract((*dir_) / name, out, {}, options));
+        return zip.Call(fixtures::Extract((*dir_) / name, out, {}, options));
     }
     // No file anywhere under the root but the expected ones, and no leftovers.
     void ExpectOnlyGood(const std::set<std::string>& expected) {
@@ -66,7 +65,7 @@ TEST_F(BadArchives, AFailedReplacementKeepsTheFileItWasToReplace) {
 
 TEST_F(BadArchives, CrcMismatchDataIsKeptOnlyWhenTheEngineSaysSo) {
     zip.keepBadData = true;
-    EXPECT_EQ(zip.Call(libtest::Extract((*dir_) / "crc.zip", out, {"bad.txt"})), 0);
+    EXPECT_EQ(zip.Call(fixtures::Extract((*dir_) / "crc.zip", out, {"bad.txt"})), 0);
     ASSERT_EQ(zip.crcErrors.size(), 1u);  // kept, but still not a success
     EXPECT_EQ(zip.crcErrors[0].first ^ 1, zip.crcErrors[0].second);
     EXPECT_TRUE(fs::exists(out + "/bad.txt"));

@@ -33,7 +33,7 @@ class SmallArchive : public ::testing::Test {
         ASSERT_EQ(RunShell("cd " + Quote(tmp / "src") + " && zip -qr ../a.zip .").exitCode, 0);
     }
     ExtractRequest Extract(std::vector<std::string> members = {}) {
-        return libtest::Extract(archive, out, members);
+        return fixtures::Extract(archive, out, members);
     }
     fixtures::TempDir tmp;
     std::string archive = tmp / "a.zip", out = tmp / "out";
@@ -49,10 +49,11 @@ TEST_F(SmallArchive, NoMemberMatchedIsSaid) {
 TEST_F(SmallArchive, FreshenAndUpdateGoByDate) {
     fixtures::WriteFile(out + "/a.txt", "old");
     fixtures::WriteFile(out + "/b.log", "new");
-    struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
-    utimensat(AT_FDCWD, (out + "/a.txt").c_str(), old, 0);
-    struct timespec future[2] = {{4000000000, 0}, {4000000000, 0}};
-    utimensat(AT_FDCWD, (out + "/b.log").c_str(), future, 0);
+    for (const auto& [name, when] :
+         {std::pair<const char*, time_t>{"/a.txt", 1000000000}, {"/b.log", 4000000000}}) {
+        const struct timespec times[2] = {{when, 0}, {when, 0}};
+        utimensat(AT_FDCWD, (out + name).c_str(), times, 0);
+    }
     bool asked = false;
     zip.OnExtractOverwrite = [&](const std::string&, bool, bool&) { asked = true; };
 
@@ -87,7 +88,7 @@ TEST_F(SmallArchive, FirstLayoutsAndMemoryTooSmall) {
     fs::current_path(out);
     auto unzip = zip.FillUnzParams(Extract({"*.txt"}), archive, 150);
     EXPECT_EQ(zip.Exec(*unzip, KUNZIP_LIBRARY_FILE, KUNZIP_EXEC_NAME), 2) << zip.messages;
-    auto block = zip.FillZipParams(libtest::Add(tmp / "old.zip", {"a.txt", "sub/c.txt"}),
+    auto block = zip.FillZipParams(fixtures::Add(tmp / "old.zip", {"a.txt", "sub/c.txt"}),
                                    tmp / "old.zip", 150);
     EXPECT_EQ(zip.Exec(*block, KZIP_LIBRARY_FILE, KZIP_EXEC_NAME), 2) << zip.messages;
     fs::current_path(cwd);
@@ -119,14 +120,12 @@ TEST_P(KUnzipPassword, AsksAtMostPasswordTriesAndRemembersTheRightOne) {
     fixtures::TempDir tmp;
     fixtures::WriteFile(tmp / "src/one.txt", "first secret\n");
     fixtures::WriteFile(tmp / "src/two.txt", "second secret\n");
-    ASSERT_EQ(
-        RunShell("cd " + Quote(tmp / "src") + " && " + GetParam() + " ../e.zip one.txt two.txt")
-            .exitCode,
-        0);
+    ASSERT_TRUE(fixtures::Succeeds("cd " + Quote(tmp / "src") + " && " + GetParam() +
+                                   " ../e.zip one.txt two.txt"));
     // A wrong password passes a member's check now and then (the encryption
     // header is random): take one that fails it for both.
     const std::string wrong = WrongPassword(tmp / "e.zip");
-    const ExtractRequest extract = libtest::Extract(tmp / "e.zip", tmp / "out");
+    const ExtractRequest extract = fixtures::Extract(tmp / "e.zip", tmp / "out");
     Engine zip;
     int asked = 0, rightAt = 0;
     zip.OnPasswordError = [&](std::string& password, const std::string&, uint32_t&) {
@@ -150,7 +149,7 @@ TEST_P(KUnzipPassword, AsksAtMostPasswordTriesAndRemembersTheRightOne) {
     // No tries allowed: never asked.
     asked = 0;
     zip.setPasswordReqCount(0);
-    EXPECT_EQ(zip.Call(libtest::Extract(tmp / "e.zip", "", {}, {libtest::ExtrTest})), 0);
+    EXPECT_EQ(zip.Call(fixtures::Extract(tmp / "e.zip", "", {}, {libtest::ExtrTest})), 0);
     EXPECT_EQ(asked, 0);
 }
 
@@ -165,7 +164,8 @@ TEST(KUnzipPassword, AWrongPasswordPassingTheCheckIsAskedAgain) {
     for (const char* zip : {"zip -q -P s3cret", "zip -q -0 -P s3cret"}) {
         fixtures::TempDir tmp;
         fixtures::WriteFile(tmp / "src/one.txt", std::string(3000, 'x') + "secret\n");
-        RunShell("cd " + Quote(tmp / "src") + " && " + zip + " ../e.zip one.txt");
+        ASSERT_TRUE(
+            fixtures::Succeeds("cd " + Quote(tmp / "src") + " && " + zip + " ../e.zip one.txt"));
         const std::string lucky = WrongPassword(tmp / "e.zip", true);
         Engine engine;
         engine.setPasswordReqCount(3);
@@ -174,7 +174,7 @@ TEST(KUnzipPassword, AWrongPasswordPassingTheCheckIsAskedAgain) {
             password = answers.empty() ? "" : answers.front();
             if (!answers.empty()) answers.erase(answers.begin());
         };
-        EXPECT_EQ(engine.Call(libtest::Extract(tmp / "e.zip", tmp / "out")), 1) << zip;
+        EXPECT_EQ(engine.Call(fixtures::Extract(tmp / "e.zip", tmp / "out")), 1) << zip;
         EXPECT_TRUE(answers.empty()) << zip;
         EXPECT_EQ(ReadFile(tmp / "out/one.txt"), std::string(3000, 'x') + "secret\n");
     }
@@ -182,15 +182,14 @@ TEST(KUnzipPassword, AWrongPasswordPassingTheCheckIsAskedAgain) {
 
 TEST(KUnzipMemory, LargeMemberStreamsWithBoundedMemory) {
     fixtures::TempDir tmp;
-    ASSERT_EQ(RunShell("head -c 300000000 /dev/zero > " + Quote(tmp / "zeros") + " && cd " +
-                       Quote(tmp.path()) + " && zip -q -1 z.zip zeros && rm zeros")
-                  .exitCode,
-              0);
+    ASSERT_TRUE(fixtures::Succeeds("head -c 300000000 /dev/zero > " + Quote(tmp / "zeros") +
+                                   " && cd " + Quote(tmp.path()) +
+                                   " && zip -q -1 z.zip zeros && rm zeros"));
     // A child process, so its peak memory is its own.
     pid_t pid = fork();
     if (pid == 0) {
         Engine zip;
-        _exit(zip.Call(libtest::Extract(tmp / "z.zip", tmp / "out")) == 1 ? 0 : 1);
+        _exit(zip.Call(fixtures::Extract(tmp / "z.zip", tmp / "out")) == 1 ? 0 : 1);
     }
     int status = 0;
     struct rusage usage {};

@@ -12,10 +12,10 @@
 #include "tests/fixtures/zip_members.h"
 
 namespace fs = std::filesystem;
+using fixtures::Add;
 using fixtures::Quote;
 using fixtures::ReadFile;
 using fixtures::RunShell;
-using libtest::Add;
 
 namespace {
 
@@ -70,10 +70,9 @@ TEST(AddToExisting, KeepsMembersCommentAndHonoursUpdateFreshenMove) {
     fixtures::WriteFile(tmp / "s/keep.txt", Text(20000));
     fixtures::WriteFile(tmp / "s/change.txt", "old\n");
     const std::string archive = tmp / "a.zip";
-    ASSERT_EQ(RunShell("cd " + Quote(tmp / "s") + " && zip -q ../a.zip keep.txt change.txt && " +
-                       "echo 'the comment' | zip -qz ../a.zip")
-                  .exitCode,
-              0);
+    ASSERT_TRUE(fixtures::Succeeds("cd " + Quote(tmp / "s") +
+                                   " && zip -q ../a.zip keep.txt change.txt && " +
+                                   "echo 'the comment' | zip -qz ../a.zip"));
     const std::string before = ReadFile(archive);
     const std::string keep = fixtures::ZipMembers(archive).at("keep.txt").raw;
 
@@ -129,11 +128,10 @@ TEST(AddToExisting, KeepsAProgramPrefixAndUsesTheTemporaryFolder) {
     fixtures::TempDir tmp;
     fixtures::WriteFile(tmp / "a.txt", "first\n");
     fixtures::WriteFile(tmp / "b.txt", "second\n");
-    ASSERT_EQ(RunShell("cd " + Quote(tmp.path()) +
-                       " && zip -q t.zip a.txt && printf STUBSTUB > x.zip && cat t.zip >> x.zip" +
-                       " && zip -qA x.zip")
-                  .exitCode,
-              0);
+    ASSERT_TRUE(fixtures::Succeeds(
+        "cd " + Quote(tmp.path()) +
+        " && zip -q t.zip a.txt && printf STUBSTUB > x.zip && cat t.zip >> x.zip" +
+        " && zip -qA x.zip"));
     fs::create_directories(tmp / "work");
     libtest::Engine zip;
     zip.TempDir = tmp / "work";

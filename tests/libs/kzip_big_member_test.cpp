@@ -3,9 +3,7 @@
 // must compress about as well as one pass over the file.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <random>
 
 #include "library_calls.h"
 
@@ -19,9 +17,7 @@ namespace {
 // copy only compresses by reference to the one before, up to 32 KiB back,
 // so every block must start with the end of the block before it in view.
 std::string Repeats(size_t size) {
-    std::mt19937 rng(5);
-    std::string noise(30u << 10, '\0');
-    for (char& c : noise) c = static_cast<char>(rng());
+    const std::string noise = fixtures::RandomBytes(30u << 10, 5);
     std::string out;
     for (int i = 0; out.size() < size; ++i) out += "copy " + std::to_string(i) + "\n" + noise;
     out.resize(size);
@@ -47,7 +43,7 @@ TEST(BigMember, ReadsBackExactlyAndCompressesLikeOnePass) {
         fixtures::TempDir tmp;
         const std::string source = tmp / "src/big.dat", archive = tmp / "out.zip";
         fixtures::WriteFile(source, Repeats(size));
-        auto add = libtest::Add(archive, {"big.dat"});
+        auto add = fixtures::Add(archive, {"big.dat"});
         add.level = level;
         libtest::Engine zip;
         ASSERT_EQ(zip.Call(add, tmp / "src"), 1) << zip.messages;

@@ -8,17 +8,16 @@
 
 #include <cstring>
 #include <filesystem>
-#include <random>
 
 #include "library_calls.h"
 #include "tests/fixtures/zip_members.h"
 
 namespace fs = std::filesystem;
+using fixtures::Delete;
 using fixtures::Quote;
 using fixtures::ReadFile;
 using fixtures::RunShell;
 using libtest::AddRequest;
-using libtest::Delete;
 
 namespace {
 
@@ -26,10 +25,8 @@ namespace {
 std::string MakeZip(const fixtures::TempDir& tmp) {
     for (const char* name : {"a.txt", "b.txt", "dir/c.txt", "dir/d.log", "dir/sub/e.txt"})
         fixtures::WriteFile(tmp / (std::string("z/") + name), std::string(3000, name[0]) + name);
-    EXPECT_EQ(RunShell("cd " + Quote(tmp / "z") +
-                       " && zip -qr ../orig.zip . && echo note | zip -qz ../orig.zip")
-                  .exitCode,
-              0);
+    EXPECT_TRUE(fixtures::Succeeds("cd " + Quote(tmp / "z") +
+                                   " && zip -qr ../orig.zip . && echo note | zip -qz ../orig.zip"));
     return tmp / "orig.zip";
 }
 
@@ -72,7 +69,7 @@ class Unchanged : public ::testing::Test {
         EXPECT_TRUE(ReadFile(archive) == original) << "the archive changed";
         EXPECT_EQ(fixtures::FilesBelow(tmp.path()).size(), 12u);  // the sources, orig.zip
     }
-    AddRequest Add(const std::string& to) { return libtest::Add(to, {tmp / "add/*"}); }
+    AddRequest Add(const std::string& to) { return fixtures::Add(to, {tmp / "add/*"}); }
     fixtures::TempDir tmp;
     std::string archive, original;
     libtest::Engine zip;
@@ -129,12 +126,7 @@ TEST_F(Unchanged, FullDisk) {
         GTEST_SKIP() << "cannot mount a small tmpfs here: " << std::strerror(errno);
     const std::string target = small / "orig.zip";
     fs::copy_file(archive, target);
-    fixtures::WriteFile(tmp / "add/noise.bin", [] {
-        std::mt19937 rng(3);
-        std::string s(3u << 20, '\0');
-        for (char& c : s) c = static_cast<char>(rng());
-        return s;
-    }());
+    fixtures::WriteFile(tmp / "add/noise.bin", fixtures::RandomBytes(3u << 20, 3));
     const int result = zip.Call(Add(target));
     const std::string bytes = ReadFile(target);
     const auto left = fixtures::FilesBelow(small.path());
@@ -153,7 +145,7 @@ TEST(BadSources, FifoDanglingLinkAndMissingNameAreSkipped) {
     ASSERT_EQ(mkfifo((tmp / "s/pipe").c_str(), 0600), 0);
     ASSERT_EQ(symlink("nowhere", (tmp / "s/dangling").c_str()), 0);
     libtest::Engine zip;
-    EXPECT_EQ(zip.Call(libtest::Add(tmp / "a.zip", {"*", "missing.txt"}), tmp / "s"), 1)
+    EXPECT_EQ(zip.Call(fixtures::Add(tmp / "a.zip", {"*", "missing.txt"}), tmp / "s"), 1)
         << zip.messages;
     const std::string& m = zip.messages;
     EXPECT_NE(m.find("  skipping: pipe (not a regular file)"), std::string::npos) << m;

@@ -13,32 +13,13 @@
 
 #include "engine/param_blocks.h"
 #include "engine/zip_engine.h"
+#include "tests/fixtures/request_values.h"
 #include "tests/fixtures/run_command.h"
 #include "tests/fixtures/temp_dir.h"
 
 namespace libtest {
 
 using namespace kelp::engine;
-
-// Requests as the tests mostly want them: with folder names.
-inline ExtractRequest Extract(const std::string& archive, const std::string& target,
-                              std::vector<std::string> members = {},
-                              ExtrOpts options = {ExtrDirNames}) {
-    ExtractRequest r;
-    r.archive = archive, r.members = members, r.targetDir = target, r.options = options;
-    return r;
-}
-inline AddRequest Add(const std::string& archive, std::vector<std::string> lines,
-                      AddOpts options = {AddDirNames}) {
-    AddRequest r;
-    r.archive = archive, r.lines = lines, r.options = options;
-    return r;
-}
-inline DeleteRequest Delete(const std::string& archive, std::vector<std::string> members) {
-    DeleteRequest r;
-    r.archive = archive, r.members = members;
-    return r;
-}
 
 class Engine : public ZipEngine {
   public:

@@ -10,10 +10,10 @@
 #include "library_calls.h"
 
 namespace fs = std::filesystem;
+using fixtures::Extract;
 using fixtures::Quote;
 using fixtures::ReadFile;
 using fixtures::RunShell;
-using libtest::Extract;
 
 namespace {
 
@@ -49,9 +49,9 @@ TEST(Links, StoredAsLinksAndMadeAgainInsideTheTarget) {
 
     for (bool store : {true, false}) {
         const std::string archive = tmp / (store ? "links.zip" : "followed.zip");
-        auto add =
-            libtest::Add(archive, {"src"},
-                         {libtest::AddDirNames, libtest::AddRecurseDirs, libtest::AddSeparateDirs});
+        auto add = fixtures::Add(
+            archive, {"src"},
+            {libtest::AddDirNames, libtest::AddRecurseDirs, libtest::AddSeparateDirs});
         if (store) add.options.Include(libtest::AddStoreLinks);
         libtest::Engine zip;
         ASSERT_EQ(zip.Call(add, tmp.path()), 5) << zip.messages;
@@ -132,7 +132,7 @@ TEST(CaseTwins, FreshenTakesOnlyTheExactName) {
     PythonArchive(archive, {{"Readme.txt", "old\n", 'f'}});
     fixtures::WriteFile(tmp / "readme.txt", "new\n");
     libtest::Engine zip;
-    const auto fresh = libtest::Add(archive, {"readme.txt"}, {libtest::AddFreshen});
+    const auto fresh = fixtures::Add(archive, {"readme.txt"}, {libtest::AddFreshen});
     EXPECT_EQ(zip.Call(fresh, tmp.path()), 0) << zip.messages;
     EXPECT_EQ(RunShell("unzip -p " + Quote(archive) + " Readme.txt").out, "old\n");
 }

@@ -25,11 +25,10 @@ struct Decoded {
 const fixtures::TempDir& Folder() {
     static fixtures::TempDir* folder = [] {
         auto* f = new fixtures::TempDir;
-        auto made = fixtures::RunShell(
+        EXPECT_TRUE(fixtures::Succeeds(
             "python3 " +
             fixtures::Quote(std::string(KELP_SOURCE_DIR) + "/tests/libs/make_method_archives.py") +
-            " " + fixtures::Quote(f->path()));
-        EXPECT_EQ(made.exitCode, 0) << made.err;
+            " " + fixtures::Quote(f->path())));
         return f;
     }();
     return *folder;
@@ -106,8 +105,7 @@ TEST_P(MethodArchives, DataBeyondTheStatedSizeIsStoppedThere) {
 // codes, in a stream that 7z accepts.
 TEST(Deflate64, LongestMatchAndFarDistancesComeOutAsThePeerHasThem) {
     const std::string archive = Folder() / "deflate64_crafted.zip";
-    auto peer = fixtures::RunShell("7z t " + fixtures::Quote(archive));
-    EXPECT_EQ(peer.exitCode, 0) << peer.out;
+    EXPECT_TRUE(fixtures::Succeeds("7z t " + fixtures::Quote(archive)));
     Decoded d = DecodeFile(archive);
     EXPECT_EQ(d.result.status, DecodeStatus::Ok) << d.result.detail;
     EXPECT_TRUE(d.bytes == fixtures::ReadFile(Folder() / "deflate64_crafted.bin"));

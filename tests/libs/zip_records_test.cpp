@@ -3,7 +3,6 @@
 // and damaged bytes are refused rather than read past.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>

@@ -2,32 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
+#include "tests/fixtures/env_override.h"
 #include "tests/fixtures/temp_dir.h"
 
 namespace {
 
-// Sets an environment variable for the length of a test.
-class EnvOverride {
-  public:
-    EnvOverride(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old, had_ = true;
-        setenv(name, value.c_str(), 1);
-    }
-    ~EnvOverride() {
-        if (had_)
-            setenv(name_, old_.c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-
-  private:
-    const char* name_;
-    std::string old_;
-    bool had_ = false;
-};
+using fixtures::EnvOverride;
 
 TEST(Folders, TempFolderFollowsTmpdirAndEndsInSlash) {
     {

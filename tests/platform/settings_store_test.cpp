@@ -2,12 +2,11 @@
 // files it stands beside.
 #include <sys/stat.h>
 
-#include <cstdlib>
-
 #include <gtest/gtest.h>
 
 #include "platform/settings_store.h"
 #include "platform/zip_association.h"
+#include "tests/fixtures/env_override.h"
 #include "tests/fixtures/temp_dir.h"
 
 using kelp::platform::SettingsStore;
@@ -50,9 +49,8 @@ TEST(SettingsStore, KindsReadBackLikeTheRegistry) {
 
 TEST(SettingsStore, FileIsPrivateAndFolderComesFromTheEnvironment) {
     fixtures::TempDir dir;
-    setenv("KELP_CONFIG_HOME", (dir / "cfg").c_str(), 1);
+    fixtures::EnvOverride config("KELP_CONFIG_HOME", dir / "cfg");
     SettingsStore store;
-    unsetenv("KELP_CONFIG_HOME");
     EXPECT_EQ(store.FilePath(), dir / "cfg/settings");
     ASSERT_TRUE(store.WriteString("Kelp", "Ver", "1.0"));
     struct stat st {};
@@ -66,8 +64,8 @@ TEST(SettingsStore, FileIsPrivateAndFolderComesFromTheEnvironment) {
 
 TEST(ZipAssociation, UnregisterRemovesExactlyWhatRegisterWrote) {
     fixtures::TempDir dir;
-    setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    fixtures::EnvOverride data("XDG_DATA_HOME", dir / "data");
+    fixtures::EnvOverride config("XDG_CONFIG_HOME", dir / "config");
     const std::string list = kelp::platform::MimeAppsListPath();
     const std::string before =
         "[Default Applications]\ntext/plain=editor.desktop;\napplication/zip=other.desktop;\n"
@@ -98,6 +96,4 @@ TEST(ZipAssociation, UnregisterRemovesExactlyWhatRegisterWrote) {
     EXPECT_NE(
         stat((kelp::platform::ApplicationsFolder() + kelp::platform::kZipDesktopId).c_str(), &st),
         0);
-    unsetenv("XDG_DATA_HOME");
-    unsetenv("XDG_CONFIG_HOME");
 }

@@ -6,15 +6,11 @@
 
 namespace {
 
-TEST(Volume, RootOfAFileIsItsFolder) {
+TEST(Volume, RootOfAFileIsItsFolderAFixedDriveWithSpace) {
     fixtures::TempDir dir;
     EXPECT_EQ(kelp::platform::DriveRoot(dir / "a.zip"), dir.path() + "/");
     EXPECT_TRUE(kelp::platform::DriveExists(kelp::platform::DriveRoot(dir / "a.zip")));
     EXPECT_FALSE(kelp::platform::DriveExists(dir / "missing/"));
-}
-
-TEST(Volume, LocalFolderIsAFixedDriveWithSpace) {
-    fixtures::TempDir dir;
     EXPECT_EQ(kelp::platform::TypeOfDrive(dir.path() + "/"), kelp::platform::DriveType::Fixed);
     EXPECT_EQ(kelp::platform::TypeOfDrive(dir / "missing/"), kelp::platform::DriveType::Unknown);
 

@@ -54,8 +54,7 @@ TEST_F(SfxStub, ExtractsTheWholeTreeAndPassesUnzip) {
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_EQ(r.out.rfind("Unpacker\nWelcome\n", 0), 0u) << r.out;
     EXPECT_NE(r.out.find("file(s) extracted to"), std::string::npos);
-    const auto diff = RunShell("diff -r " + Quote(dir / "tree") + " " + Quote(dir / "out"));
-    EXPECT_EQ(diff.exitCode, 0) << diff.out;
+    EXPECT_TRUE(fixtures::Succeeds("diff -r " + Quote(dir / "tree") + " " + Quote(dir / "out")));
     // A stored link that stays inside the target comes back as a link.
     EXPECT_EQ(fs::read_symlink(dir / "out/sub/link-to-a"), "../a.txt");
 }
@@ -127,9 +126,7 @@ TEST_F(SfxStub, UnsafeNamesAndMissingSettingsFail) {
         "  z.writestr('/abs/x.txt','bad')\n"
         "  i=zipfile.ZipInfo('link'); i.create_system=3; i.external_attr=(0o120777<<16)\n"
         "  z.writestr(i,'/etc/passwd')\n";
-    WriteFile(dir / "make.py", script);
-    ASSERT_EQ(RunShell("python3 " + Quote(dir / "make.py") + " " + Quote(dir / "u.zip")).exitCode,
-              0);
+    ASSERT_TRUE(fixtures::Succeeds("python3 -c " + Quote(script) + " " + Quote(dir / "u.zip")));
     zip.SFXDefaultDir = dir / "out/inner";
     zip.setZipFileName(dir / "u.zip");
     ASSERT_EQ(zip.ConvertToExe(), 0);
@@ -156,9 +153,7 @@ TEST_F(SfxStub, NamesInTheCodePageOfAWindowsComputerComeOutRight) {
         "with zipfile.ZipFile(sys.argv[1],'w') as z:\n"
         "  for n in ('Отчёт за год.txt', 'Письма/Директору.txt'):\n"
         "    i=Raw(n.encode('cp866').decode('cp437')); i.create_system=0; z.writestr(i,n)\n";
-    WriteFile(dir / "make.py", script);
-    ASSERT_EQ(RunShell("python3 " + Quote(dir / "make.py") + " " + Quote(dir / "ru.zip")).exitCode,
-              0);
+    ASSERT_TRUE(fixtures::Succeeds("python3 -c " + Quote(script) + " " + Quote(dir / "ru.zip")));
     zip.SFXDefaultDir = dir / "out";
     zip.setZipFileName(dir / "ru.zip");
     ASSERT_EQ(zip.ConvertToExe(), 0);
