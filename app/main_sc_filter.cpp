@@ -65,7 +65,7 @@ void Main_sc::ShowListedRows(bool keepSelection) {
     }
     const int column = std::max(memberGrid->Col(), 0);
 
-    std::vector<GridRow> rows;
+    GridRows rows;
     rows.reserve(shownRecords_.size() + 1);  // and the header row, which the grid puts in front
     for (const uint32_t record : shownRecords_) rows.push_back(GridRow{{}, record});
     // A change of the filter keeps the columns as they are: they would

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/zip_dir_entry.h"
+#include "platform/huge_pages.h"
 #include "sort_grid_model.h"
 
 namespace kelp {
@@ -79,7 +80,7 @@ class MemberRows : public GridRowSource {
     };
 
     std::function<QString(const QString&)> typeName_;
-    std::vector<Member> members_;
+    std::vector<Member, platform::LargeBlocks<Member>> members_;
     QString names_;      // the names after the last "/" or ":", back to back
     std::string paths_;  // the members' whole names as stored, back to back
     // Texts that many members share, made once each.

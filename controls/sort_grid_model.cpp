@@ -101,14 +101,13 @@ void SortGridModel::setRows(int row, const QStringList& cells) {
 }
 
 void SortGridModel::setDataRows(std::vector<QStringList> rows) {
-    std::vector<GridRow> own;
+    GridRows own;
     own.reserve(fixedRows_ + rows.size());
     for (QStringList& r : rows) own.push_back(GridRow{std::move(r)});
     setDataRows(std::move(own), nullptr);
 }
 
-void SortGridModel::setDataRows(std::vector<GridRow> rows,
-                                std::shared_ptr<const GridRowSource> source) {
+void SortGridModel::setDataRows(GridRows rows, std::shared_ptr<const GridRowSource> source) {
     if (!source)
         for (GridRow& r : rows) r.record = GridRow::kOwnTexts;
     beginResetModel();
@@ -124,7 +123,7 @@ void SortGridModel::setDataRows(std::vector<GridRow> rows,
 void SortGridModel::permuteRows(int first, const std::vector<int>& order) {
     const int n = int(order.size());
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<GridRow> moved(n);
+    GridRows moved(n);
     std::vector<int> newPos(n);
     for (int i = 0; i < n; ++i) {
         moved[i] = std::move(rows_[first + order[i]]);

@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/huge_pages.h"
+
 namespace kelp {
 
 // Texts of data rows made when they are asked for rather than stored: a grid
@@ -32,6 +34,8 @@ struct GridRow {
     QStringList cells;
     uint32_t record = kOwnTexts;
 };
+// A grid of a million rows takes tens of megabytes.
+using GridRows = std::vector<GridRow, platform::LargeBlocks<GridRow>>;
 
 class SortGridModel : public QAbstractTableModel {
     Q_OBJECT
@@ -57,7 +61,7 @@ class SortGridModel : public QAbstractTableModel {
     // The same with rows that may show records of `source`; a row that is
     // edited takes its texts from the source and holds them from then on.
     // Room for FixedRows() more rows in `rows` saves a copy of them.
-    void setDataRows(std::vector<GridRow> rows, std::shared_ptr<const GridRowSource> source);
+    void setDataRows(GridRows rows, std::shared_ptr<const GridRowSource> source);
     // One row as stored, for handing rows on to setDataRows.
     const GridRow& DataRow(int row) const { return rows_.at(row); }
     const std::shared_ptr<const GridRowSource>& RowSource() const { return source_; }
@@ -92,7 +96,7 @@ class SortGridModel : public QAbstractTableModel {
     QStringList& rowAt(int row);
     // Gives source rows their own texts (before columns move).
     void takeOwnTexts();
-    std::vector<GridRow> rows_;
+    GridRows rows_;
     std::shared_ptr<const GridRowSource> source_;
     int colCount_ = 5;
     int fixedRows_ = 1;

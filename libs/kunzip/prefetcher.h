@@ -19,6 +19,7 @@
 
 #include "archive_reader.h"
 #include "member_decoder.h"
+#include "platform/huge_pages.h"
 #include "safe_path.h"
 #include "write_ahead.h"
 
@@ -104,9 +105,10 @@ class Prefetcher {
     const zip::ArchiveReader& reader_;
     bool testOnly_;
     WriteAheadPlan plan_;
-    zip::FolderCache callerFolders_;   // for Discard and Drop, on the calling thread
-    std::vector<size_t> queue_;        // eligible members, in order
-    std::vector<Slot> slots_;          // one per queue position
+    zip::FolderCache callerFolders_;  // for Discard and Drop, on the calling thread
+    std::vector<size_t> queue_;       // eligible members, in order
+    // One per queue position.
+    std::vector<Slot, platform::LargeBlocks<Slot>> slots_;
     size_t next_ = 0;                  // next queue position to claim
     mutable size_t lastPosition_ = 0;  // the position PositionOf found last
     // Members taken from the queue at once, in the caller's hand: queue

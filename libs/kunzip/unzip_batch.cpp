@@ -132,6 +132,7 @@ int32_t UnzipBatch::Run() {
     // decode ahead.
     uint64_t total = 0;
     std::vector<size_t> ahead;
+    ahead.reserve(selected.size());
     for (size_t i : selected) {
         const zip::MemberExtent member = reader_.Extent(i);
         total += member.unpackedSize;

@@ -16,6 +16,7 @@
 #include "kelp_lib_abi.h"
 #include "name_encoding.h"
 #include "oem_names.h"
+#include "platform/huge_pages.h"
 #include "zip_records.h"
 
 namespace kelp::zip {
@@ -132,15 +133,12 @@ class CentralDirectory {
     bool Converts(const CentralHeader& h) const;
 
     // Bytes are read over as soon as they are made room for: no need to
-    // clear them first.
+    // clear them first. A large directory asks for huge pages.
     template <typename T>
-    struct Unset {
-        using value_type = T;
+    struct Unset : platform::LargeBlocks<T> {
         Unset() = default;
         template <typename U>
         Unset(const Unset<U>&) noexcept {}
-        T* allocate(size_t n) { return std::allocator<T>().allocate(n); }
-        void deallocate(T* p, size_t n) noexcept { std::allocator<T>().deallocate(p, n); }
         template <typename U>
         void construct(U* p) noexcept {
             ::new (static_cast<void*>(p)) U;
@@ -148,7 +146,8 @@ class CentralDirectory {
         friend bool operator==(const Unset&, const Unset&) { return true; }
     };
     std::vector<uint8_t, Unset<uint8_t>> bytes_;
-    std::vector<uint32_t> at_;  // where each header starts in bytes_
+    // Where each header starts in bytes_.
+    std::vector<uint32_t, platform::LargeBlocks<uint32_t>> at_;
     // Per member, 0 for a name kept as stored, else 1 + where its decoded
     // text starts in names_ (behind a 4-byte length); empty when no name
     // needed decoding.

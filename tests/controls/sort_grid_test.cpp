@@ -160,7 +160,7 @@ TEST(SortGridModelTest, SourceRowsSortEditAndMoveColumnsLikeOwnTexts) {
     SortGrid grid;
     grid.setColCount(2);
     auto source = std::make_shared<CountingSource>();
-    std::vector<GridRow> rows{GridRow{{"own", "5"}}};
+    GridRows rows{GridRow{{"own", "5"}}};
     for (uint32_t i = 0; i < 4; ++i) rows.push_back(GridRow{{}, i});
     grid.gridModel()->setDataRows(std::move(rows), source);
     ASSERT_EQ(grid.RowCount(), 6);
