@@ -130,8 +130,7 @@ TEST_F(SfxStub, UnsafeNamesAndMissingSettingsFail) {
     zip.SFXDefaultDir = dir / "out/inner";
     zip.setZipFileName(dir / "u.zip");
     ASSERT_EQ(zip.ConvertToExe(), 0);
-    const auto r = Run(dir / "u.exe");
-    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(Run(dir / "u.exe").exitCode, 0);
     EXPECT_EQ(ReadFile(dir / "out/inner/ok.txt"), "fine");
     EXPECT_FALSE(fs::exists(dir / "out/escaped.txt"));
     EXPECT_FALSE(fs::exists(dir / "out/inner/link"));
